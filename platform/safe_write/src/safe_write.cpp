@@ -1,0 +1,209 @@
+#include "safe_write/safe_write.h"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+namespace safe_write {
+namespace {
+
+namespace fs = std::filesystem;
+using kalu_ui::fail;
+using kalu_ui::Status;
+
+std::mutex hook_mutex;
+testing::RenameHook rename_hook;  // empty: the real rename(2)
+
+int do_rename(const fs::path& from, const fs::path& to) {
+  testing::RenameHook hook;
+  {
+    std::lock_guard lock(hook_mutex);
+    hook = rename_hook;
+  }
+  if (hook) return hook(from, to);
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+std::string error_text(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+// Closes a descriptor and removes the temporary file unless released.
+class TempFile {
+ public:
+  TempFile(int fd, fs::path path) : fd_(fd), path_(std::move(path)) {}
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  int fd() const { return fd_; }
+  const fs::path& path() const { return path_; }
+  // Closes the descriptor; answers 0 or an errno value.
+  int close() {
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 ? 0 : errno;
+  }
+  void release() { path_.clear(); }
+
+ private:
+  int fd_;
+  fs::path path_;
+};
+
+// Follows symbolic links so that the file behind a link is replaced and the
+// link itself stays in place.
+fs::path resolve_links(fs::path path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec)) || ec) return path;
+    fs::path target = fs::read_symlink(path, ec);
+    if (ec) return path;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path;
+}
+
+Status write_all(int fd, std::string_view bytes, const fs::path& path) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(fmt::format("could not write {}: {}", path.string(), error_text(errno)));
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return {};
+}
+
+Status sync_directory(const fs::path& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    return fail(fmt::format("could not open directory {}: {}", dir.string(), error_text(errno)));
+  }
+  int rc = ::fsync(fd);
+  int err = errno;
+  ::close(fd);
+  // Some file systems cannot flush a directory; the rename is as durable as
+  // they make it.
+  if (rc != 0 && err != EINVAL && err != EROFS) {
+    return fail(fmt::format("could not flush directory {}: {}", dir.string(), error_text(err)));
+  }
+  return {};
+}
+
+// `mode`: the exact permission bits to give the file, or nothing to keep
+// those of an existing file (process defaults for a new one).
+Status replace(const fs::path& requested, std::string_view bytes, std::optional<mode_t> mode) {
+  if (requested.empty() || !requested.has_filename()) {
+    return fail(fmt::format("could not write \"{}\": not a file path", requested.string()));
+  }
+  const fs::path path = resolve_links(requested);
+  const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+
+  struct stat existing {};
+  bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    return fail(fmt::format("could not write {}: {}", path.string(), error_text(EISDIR)));
+  }
+  std::optional<mode_t> final_mode = mode;
+  if (!final_mode && exists) final_mode = existing.st_mode & 07777;
+  // Created with the final permission bits (or the defaults) at most, so the
+  // new content is never readable by more people than the target allows.
+  mode_t create_mode = final_mode ? (*final_mode & 0666) : 0666;
+
+  static std::atomic<unsigned> counter{0};
+  int fd = -1;
+  fs::path temp;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = dir /
+           fmt::format(".{}.{}-{}.tmp", path.filename().string(), ::getpid(), counter.fetch_add(1));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    return fail(fmt::format("could not create a temporary file in {}: {}", dir.string(),
+                            error_text(errno)));
+  }
+  TempFile file(fd, temp);
+
+  if (final_mode && ::fchmod(file.fd(), *final_mode) != 0) {
+    return fail(
+        fmt::format("could not set the permissions of {}: {}", path.string(), error_text(errno)));
+  }
+  if (exists && ::geteuid() == 0) {
+    // Keep a user's file owned by that user when an administrator rewrites it.
+    (void)::fchown(file.fd(), existing.st_uid, existing.st_gid);
+  }
+  if (auto written = write_all(file.fd(), bytes, path); !written) return written;
+  if (::fsync(file.fd()) != 0) {
+    return fail(fmt::format("could not flush {} to disk: {}", path.string(), error_text(errno)));
+  }
+  if (int err = file.close(); err != 0) {
+    return fail(fmt::format("could not write {}: {}", path.string(), error_text(err)));
+  }
+  if (int err = do_rename(file.path(), path); err != 0) {
+    return fail(fmt::format("could not replace {}: {}", path.string(), error_text(err)));
+  }
+  file.release();
+  return sync_directory(dir);
+}
+
+}  // namespace
+
+Status write(const fs::path& path, std::string_view bytes) {
+  return replace(path, bytes, std::nullopt);
+}
+
+Status write_with_mode(const fs::path& path, std::string_view bytes, mode_t mode) {
+  return replace(path, bytes, mode);
+}
+
+Status write_creating_parent_with_mode(const fs::path& path, std::string_view bytes, mode_t mode) {
+  fs::path parent = resolve_links(path).parent_path();
+  if (!parent.empty()) {
+    // Walk down from the first missing ancestor so each new directory gets
+    // the chosen permissions.
+    std::vector<fs::path> missing;
+    for (fs::path dir = parent; !dir.empty(); dir = dir.parent_path()) {
+      std::error_code ec;
+      if (fs::exists(dir, ec)) break;
+      missing.push_back(dir);
+      if (dir == dir.parent_path()) break;
+    }
+    const mode_t dir_mode = (mode & 077) == 0 ? 0700 : 0777;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      if (::mkdir(it->c_str(), dir_mode) != 0 && errno != EEXIST) {
+        return fail(
+            fmt::format("could not create directory {}: {}", it->string(), error_text(errno)));
+      }
+    }
+  }
+  return replace(path, bytes, mode);
+}
+
+namespace testing {
+
+ScopedRenameHook::ScopedRenameHook(RenameHook hook) {
+  std::lock_guard lock(hook_mutex);
+  previous_ = std::exchange(rename_hook, std::move(hook));
+}
+
+ScopedRenameHook::~ScopedRenameHook() {
+  std::lock_guard lock(hook_mutex);
+  rename_hook = std::move(previous_);
+}
+
+}  // namespace testing
+}  // namespace safe_write
