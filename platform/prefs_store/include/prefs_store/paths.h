@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+// Where the user's configuration files live. The configuration directory
+// follows the XDG rules: $XDG_CONFIG_HOME when it is set to an absolute path,
+// else ".config" under the home directory ($HOME, else the password
+// database's entry for this user); nothing when neither is known. The
+// program's own files sit in the folder "kalu" below it.
+namespace prefs_store {
+
+// The user's configuration directory (not yet the program's folder).
+std::optional<std::filesystem::path> config_dir();
+
+// `relative` under the program's folder: "<config dir>/kalu/<relative>".
+std::optional<std::filesystem::path> config_path(const std::filesystem::path& relative);
+
+// The settings document: "<config dir>/kalu/settings.json".
+std::optional<std::filesystem::path> settings_path();
+
+// Makes `config_dir` answer `dir` for the guard's lifetime, whatever the
+// environment says; an empty path stands for a platform without a
+// configuration directory. Tests use it to keep their files in a temporary
+// directory. Process-wide; guards nest.
+class ScopedConfigDir {
+ public:
+  explicit ScopedConfigDir(std::filesystem::path dir);
+  ~ScopedConfigDir();
+  ScopedConfigDir(const ScopedConfigDir&) = delete;
+  ScopedConfigDir& operator=(const ScopedConfigDir&) = delete;
+
+ private:
+  std::optional<std::filesystem::path> previous_;
+};
+
+}  // namespace prefs_store

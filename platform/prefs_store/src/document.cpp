@@ -1,0 +1,131 @@
+#include "prefs_store/document.h"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "prefs_store/paths.h"
+#include "safe_write/safe_write.h"
+
+namespace prefs_store {
+namespace {
+
+namespace fs = std::filesystem;
+using kalu_ui::fail;
+using kalu_ui::Result;
+using kalu_ui::Status;
+
+std::string error_text(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+kalu_ui::Result<fs::path> require_settings_path() {
+  auto path = settings_path();
+  if (!path) return fail("no config dir");
+  return *path;
+}
+
+}  // namespace
+
+Result<std::optional<std::string>> read_text(const fs::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::optional<std::string>();
+    return fail(fmt::format("could not read {}: {}", path.string(), error_text(errno)));
+  }
+  std::string text;
+  char buffer[16384];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;  // EISDIR for a directory in the file's place
+      ::close(fd);
+      return fail(fmt::format("could not read {}: {}", path.string(), error_text(err)));
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return std::optional<std::string>(std::move(text));
+}
+
+Result<Json> parse(std::string_view text) {
+  try {
+    return Json::parse(text);
+  } catch (const Json::exception& e) {
+    return fail(e.what());
+  }
+}
+
+std::string pretty(const Json& value) {
+  return value.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
+void merge_section(Json& document, std::string_view key, const Json& members) {
+  if (!document.is_object()) document = Json::object();
+  Json& section = document[std::string(key)];
+  if (!section.is_object()) section = Json::object();
+  if (!members.is_object()) return;
+  for (const auto& [name, value] : members.items()) section[name] = value;
+}
+
+Result<Json> load_at(const fs::path& path) {
+  auto text = read_text(path);
+  if (!text) return fail(text.error());
+  if (!*text) return Json::object();
+  auto document = parse(**text);
+  if (!document) {
+    return fail(fmt::format("could not read {}: {}", path.string(), document.error()));
+  }
+  return document;
+}
+
+Result<Json> load_section(std::string_view key) {
+  auto path = require_settings_path();
+  if (!path) return fail(path.error());
+  auto document = load_at(*path);
+  if (!document) return document;
+  if (document->is_object()) {
+    auto found = document->find(std::string(key));
+    if (found != document->end() && found->is_object()) return *found;
+  }
+  return Json::object();
+}
+
+Status rewrite_at(const fs::path& path,
+                  const std::function<std::string(std::string_view current)>& edit) {
+  if (path.has_parent_path()) {
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec) {
+      return fail(
+          fmt::format("could not create {}: {}", path.parent_path().string(), ec.message()));
+    }
+  }
+  auto current = read_text(path);
+  if (!current) return fail(current.error());
+  return safe_write::write(path, edit(current->value_or(std::string())));
+}
+
+Status update_section_at(const fs::path& path, std::string_view key, const Json& members) {
+  if (!members.is_object()) {
+    return fail(fmt::format("cannot store \"{}\": the section is not an object", key));
+  }
+  return rewrite_at(path, [&](std::string_view current) {
+    Json document = Json::object();
+    if (auto parsed = parse(current); parsed && parsed->is_object()) document = std::move(*parsed);
+    merge_section(document, key, members);
+    return pretty(document);
+  });
+}
+
+Status update_section(std::string_view key, const Json& members) {
+  auto path = require_settings_path();
+  if (!path) return fail(path.error());
+  return update_section_at(*path, key, members);
+}
+
+}  // namespace prefs_store

@@ -1,0 +1,71 @@
+#include "prefs_store/paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace prefs_store {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::mutex override_mutex;
+std::optional<fs::path> dir_override;  // set: answers it; an empty path means "none"
+
+std::optional<fs::path> env_path(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return fs::path(value);
+}
+
+std::optional<fs::path> home_dir() {
+  if (auto home = env_path("HOME")) return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && *found->pw_dir != '\0') {
+    return fs::path(found->pw_dir);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<fs::path> config_dir() {
+  {
+    std::lock_guard lock(override_mutex);
+    if (dir_override) {
+      if (dir_override->empty()) return std::nullopt;
+      return *dir_override;
+    }
+  }
+  // A relative XDG_CONFIG_HOME is invalid by the XDG rules and ignored.
+  if (auto xdg = env_path("XDG_CONFIG_HOME"); xdg && xdg->is_absolute()) return xdg;
+  if (auto home = home_dir()) return *home / ".config";
+  return std::nullopt;
+}
+
+std::optional<fs::path> config_path(const fs::path& relative) {
+  auto dir = config_dir();
+  if (!dir) return std::nullopt;
+  return *dir / "kalu" / relative;
+}
+
+std::optional<fs::path> settings_path() { return config_path("settings.json"); }
+
+ScopedConfigDir::ScopedConfigDir(fs::path dir) {
+  std::lock_guard lock(override_mutex);
+  previous_ = std::exchange(dir_override, std::move(dir));
+}
+
+ScopedConfigDir::~ScopedConfigDir() {
+  std::lock_guard lock(override_mutex);
+  dir_override = std::move(previous_);
+}
+
+}  // namespace prefs_store
