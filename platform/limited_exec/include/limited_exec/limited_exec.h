@@ -1,0 +1,95 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "kalu_ui/result.h"
+
+// Bounded child processes: a program from the program table (programs.h) is
+// started from an argument vector (never through a shell) in a process group of
+// its own, both output streams are captured up to a cap, and the whole group is
+// killed when the time limit passes or the caller drops an asynchronous handle.
+namespace limited_exec {
+
+struct Options {
+  // Bytes written to the child's standard input, which is closed afterwards.
+  // Without them standard input is /dev/null.
+  std::optional<std::string> stdin_data;
+};
+
+// A command that ran to its end. Output beyond the cap is read and dropped so
+// the child never blocks on a full pipe; the flags say whether that happened.
+struct Output {
+  int status = 0;  // the exit status; 0 is success
+  std::string stdout_bytes;
+  std::string stderr_bytes;
+  bool stdout_truncated = false;
+  bool stderr_truncated = false;
+
+  bool success() const { return status == 0; }
+};
+
+// Runs `program` with `args` and waits for it. The error is the runner's own
+// description: the program is not allowed or cannot start, it timed out, or it
+// was killed by a signal. A non-zero exit status is not an error: callers judge
+// it from the output. `output_cap` bounds each stream separately.
+kalu_ui::Result<Output> run(std::string_view program, std::span<const std::string> args,
+                            std::chrono::nanoseconds timeout, std::size_t output_cap,
+                            const Options& options = {});
+
+// Everything needed to start a command later, or on another thread.
+struct PreparedCommand {
+  PreparedCommand(std::string program, std::vector<std::string> args,
+                  std::chrono::nanoseconds timeout, std::size_t output_cap,
+                  std::optional<std::string> stdin_data = std::nullopt)
+      : program(std::move(program)),
+        args(std::move(args)),
+        timeout(timeout),
+        output_cap(output_cap),
+        stdin_data(std::move(stdin_data)) {}
+
+  std::string program;
+  std::vector<std::string> args;
+  std::chrono::nanoseconds timeout{0};
+  std::size_t output_cap = 0;
+  std::optional<std::string> stdin_data;
+};
+
+class Child;
+
+// A running command. try_wait never blocks: it moves the pipes along and
+// answers the output once the command has ended. The time limit is enforced
+// whenever the handle is polled (and by wait); dropping the handle kills the
+// command's process group and reaps it.
+class AsyncCommand {
+ public:
+  explicit AsyncCommand(std::unique_ptr<Child> child);
+  AsyncCommand(AsyncCommand&&) noexcept;
+  AsyncCommand& operator=(AsyncCommand&&) noexcept;
+  ~AsyncCommand();
+
+  // Empty while the command runs; the output once it has ended; an error when
+  // it timed out, was killed by a signal or could not be waited for. After an
+  // answer other than "still running" the handle is spent.
+  kalu_ui::Result<std::optional<Output>> try_wait();
+
+  // Blocks until the command ends or its time limit passes.
+  kalu_ui::Result<Output> wait();
+
+  // The child's process id (also its process group id); 0 once spent.
+  int pid() const;
+
+ private:
+  std::unique_ptr<Child> child_;
+};
+
+kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command);
+
+}  // namespace limited_exec

@@ -1,0 +1,438 @@
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "limited_exec/limited_exec.h"
+#include "limited_exec/programs.h"
+
+extern char** environ;
+
+namespace limited_exec {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long output may still arrive after the program itself has ended, from
+// anything it left running with our pipes; then the rest of its group is killed.
+constexpr auto kExitGrace = std::chrono::milliseconds(200);
+// Poll interval when the kernel offers no process descriptor to wait on.
+constexpr int kFallbackTickMs = 20;
+
+std::string os_error(int err) { return std::strerror(err); }
+
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~Fd() { reset(); }
+  int get() const { return fd_; }
+  bool open() const { return fd_ >= 0; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+kalu_ui::Result<std::pair<Fd, Fd>> make_pipe() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return kalu_ui::fail(os_error(errno));
+  return std::pair<Fd, Fd>(Fd(fds[0]), Fd(fds[1]));
+}
+
+void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+Clock::time_point deadline_after(std::chrono::nanoseconds timeout) {
+  Clock::time_point now = Clock::now();
+  if (timeout <= std::chrono::nanoseconds::zero()) return now;
+  if (timeout >= Clock::time_point::max() - now) return Clock::time_point::max();
+  return now + std::chrono::duration_cast<Clock::duration>(timeout);
+}
+
+std::string describe_timeout(std::chrono::nanoseconds timeout) {
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(timeout).count();
+  if (ms % 1000 == 0) return fmt::format("timed out after {} s", ms / 1000);
+  return fmt::format("timed out after {} ms", ms);
+}
+
+std::string describe_signal(int sig) {
+  const char* name = ::sigabbrev_np(sig);
+  if (name == nullptr) return fmt::format("killed by signal {}", sig);
+  return fmt::format("killed by signal {} (SIG{})", sig, name);
+}
+
+// Writes without letting a reader that went away raise SIGPIPE in this process:
+// the signal is blocked on this thread and a pending one is consumed.
+ssize_t write_no_sigpipe(int fd, const char* data, size_t size) {
+  sigset_t pipe_set, old_set;
+  sigemptyset(&pipe_set);
+  sigaddset(&pipe_set, SIGPIPE);
+  sigset_t pending;
+  sigemptyset(&pending);
+  ::sigpending(&pending);
+  bool already_pending = sigismember(&pending, SIGPIPE) == 1;
+  ::pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
+  ssize_t n = ::write(fd, data, size);
+  int saved = errno;
+  if (n < 0 && saved == EPIPE && !already_pending) {
+    struct timespec zero {};
+    ::sigtimedwait(&pipe_set, nullptr, &zero);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
+  errno = saved;
+  return n;
+}
+
+// Puts `fd` at `target` without close-on-exec. Async-signal-safe.
+bool move_fd(int fd, int target) {
+  if (fd == target) return ::fcntl(target, F_SETFD, 0) == 0;
+  return ::dup2(fd, target) == target;
+}
+
+}  // namespace
+
+// One started command and the state of its pipes.
+class Child {
+ public:
+  Child(std::string program, int pid, std::chrono::nanoseconds timeout, std::size_t cap)
+      : program_(std::move(program)),
+        pid_(pid),
+        timeout_(timeout),
+        deadline_(deadline_after(timeout)),
+        cap_(cap) {
+    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+      ::fcntl(pidfd, F_SETFD, FD_CLOEXEC);
+      pidfd_ = Fd(pidfd);
+    }
+  }
+
+  ~Child() { kill_and_reap(); }
+
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  void attach(Fd out, Fd err, Fd in, std::string stdin_data) {
+    out_ = std::move(out);
+    err_ = std::move(err);
+    in_ = std::move(in);
+    stdin_data_ = std::move(stdin_data);
+    for (const Fd* fd : {&out_, &err_, &in_}) {
+      if (fd->open()) set_nonblocking(fd->get());
+    }
+    if (in_.open() && stdin_data_.empty()) in_.reset();
+  }
+
+  int pid() const { return pid_; }
+
+  // Moves the pipes along, waiting at most `max_wait` for something to happen.
+  // Empty while the command runs.
+  kalu_ui::Result<std::optional<Output>> step(std::chrono::milliseconds max_wait) {
+    if (pid_ <= 0) return kalu_ui::fail(fmt::format("{} has already been waited for", program_));
+    pump(max_wait);
+    check_exit();
+    Clock::time_point now = Clock::now();
+    if (exited_) {
+      bool drained = !out_.open() && !err_.open();
+      if (drained || now - exited_at_ >= kExitGrace) return finish();
+      return std::optional<Output>();
+    }
+    if (now >= deadline_) {
+      kill_and_reap();
+      return kalu_ui::fail(describe_timeout(timeout_));
+    }
+    return std::optional<Output>();
+  }
+
+  kalu_ui::Result<Output> wait() {
+    while (true) {
+      auto state = step(std::chrono::milliseconds::max());
+      if (!state) return std::unexpected(state.error());
+      if (*state) return std::move(**state);
+    }
+  }
+
+  void kill_and_reap() {
+    if (pid_ <= 0) return;
+    ::kill(-pid_, SIGKILL);
+    close_pipes();
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = 0;
+  }
+
+ private:
+  void close_pipes() {
+    out_.reset();
+    err_.reset();
+    in_.reset();
+    pidfd_.reset();
+  }
+
+  int poll_timeout_ms(std::chrono::milliseconds max_wait) const {
+    auto now = Clock::now();
+    auto limit = exited_ ? exited_at_ + kExitGrace : deadline_;
+    auto until = limit > now ? std::chrono::ceil<std::chrono::milliseconds>(limit - now)
+                             : std::chrono::milliseconds(0);
+    auto wait = std::min(max_wait, until);
+    if (!pidfd_.open() && !exited_)
+      wait = std::min(wait, std::chrono::milliseconds(kFallbackTickMs));
+    return static_cast<int>(
+        std::min<std::chrono::milliseconds::rep>(wait.count(), std::numeric_limits<int>::max()));
+  }
+
+  void pump(std::chrono::milliseconds max_wait) {
+    std::array<pollfd, 4> fds{};
+    int n = 0;
+    auto add = [&](const Fd& fd, short events) {
+      if (fd.open()) fds[n++] = pollfd{fd.get(), events, 0};
+    };
+    add(out_, POLLIN);
+    add(err_, POLLIN);
+    add(in_, POLLOUT);
+    if (!exited_) add(pidfd_, POLLIN);
+    int timeout = poll_timeout_ms(max_wait);
+    if (n == 0) {
+      if (timeout > 0) ::poll(nullptr, 0, timeout);
+      return;
+    }
+    if (::poll(fds.data(), n, timeout) <= 0) return;
+    for (int i = 0; i < n; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == out_.get()) {
+        drain(out_, output_.stdout_bytes, output_.stdout_truncated);
+      } else if (fds[i].fd == err_.get()) {
+        drain(err_, output_.stderr_bytes, output_.stderr_truncated);
+      } else if (fds[i].fd == in_.get()) {
+        feed();
+      }
+    }
+  }
+
+  // Reads everything available; past the cap the bytes are dropped.
+  void drain(Fd& fd, std::string& into, bool& truncated) {
+    std::array<char, 65536> buffer;
+    while (true) {
+      ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+      if (got > 0) {
+        size_t room = cap_ > into.size() ? cap_ - into.size() : 0;
+        size_t keep = std::min(room, static_cast<size_t>(got));
+        into.append(buffer.data(), keep);
+        if (keep < static_cast<size_t>(got)) truncated = true;
+        continue;
+      }
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+      fd.reset();  // end of stream or a broken pipe
+      return;
+    }
+  }
+
+  void feed() {
+    while (stdin_written_ < stdin_data_.size()) {
+      ssize_t put = write_no_sigpipe(in_.get(), stdin_data_.data() + stdin_written_,
+                                     stdin_data_.size() - stdin_written_);
+      if (put > 0) {
+        stdin_written_ += static_cast<size_t>(put);
+        continue;
+      }
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+      break;  // the child closed its standard input; it gets no more
+    }
+    in_.reset();
+  }
+
+  // Notices that the program ended without reaping it: the zombie keeps its
+  // process group id reserved, so killing the group later cannot hit a
+  // stranger that took over the number.
+  void check_exit() {
+    if (exited_) return;
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid_) {
+      exited_ = true;
+      exited_at_ = Clock::now();
+    }
+  }
+
+  kalu_ui::Result<std::optional<Output>> finish() {
+    // Whatever the program left running in its group goes with it.
+    ::kill(-pid_, SIGKILL);
+    close_pipes();
+    int status = 0;
+    int got;
+    while ((got = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+    }
+    int err = errno;
+    pid_ = 0;
+    if (got < 0)
+      return kalu_ui::fail(fmt::format("could not wait for {}: {}", program_, os_error(err)));
+    if (WIFSIGNALED(status)) return kalu_ui::fail(describe_signal(WTERMSIG(status)));
+    output_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return std::optional<Output>(std::move(output_));
+  }
+
+  std::string program_;
+  int pid_;
+  std::chrono::nanoseconds timeout_;
+  Clock::time_point deadline_;
+  std::size_t cap_;
+  Fd pidfd_;
+  Fd out_, err_, in_;
+  std::string stdin_data_;
+  size_t stdin_written_ = 0;
+  bool exited_ = false;
+  Clock::time_point exited_at_{};
+  Output output_;
+};
+
+namespace {
+
+kalu_ui::Result<std::unique_ptr<Child>> start(const PreparedCommand& command) {
+  auto cannot_start = [&](const std::string& reason) {
+    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, reason));
+  };
+  auto executable = resolve_program(command.program);
+  if (!executable) return cannot_start(executable.error());
+
+  // Everything the child needs is built before fork: between fork and exec it
+  // may only make async-signal-safe calls.
+  std::vector<char*> argv;
+  argv.reserve(command.args.size() + 2);
+  std::string argv0 = command.program;
+  argv.push_back(argv0.data());
+  std::vector<std::string> args = command.args;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  auto out = make_pipe();
+  auto err = make_pipe();
+  auto report = make_pipe();
+  for (const auto* pipe : {&out, &err, &report}) {
+    if (!*pipe) return cannot_start(pipe->error());
+  }
+  Fd stdin_read, stdin_write;
+  if (command.stdin_data) {
+    auto in = make_pipe();
+    if (!in) return cannot_start(in.error());
+    stdin_read = std::move(in->first);
+    stdin_write = std::move(in->second);
+  } else {
+    stdin_read = Fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    if (!stdin_read.open()) return cannot_start(os_error(errno));
+  }
+
+  const char* path = executable->c_str();
+  int in_fd = stdin_read.get();
+  int out_fd = out->second.get();
+  int err_fd = err->second.get();
+  int report_fd = report->second.get();
+
+  pid_t pid = ::fork();
+  if (pid < 0) return cannot_start(os_error(errno));
+  if (pid == 0) {
+    ::setpgid(0, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &dfl, nullptr);
+    if (!move_fd(in_fd, 0) || !move_fd(out_fd, 1) || !move_fd(err_fd, 2)) {
+      int e = errno;
+      (void)!::write(report_fd, &e, sizeof e);
+      ::_exit(127);
+    }
+    // Descriptors the application opened without close-on-exec stay here.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    ::execve(path, argv.data(), environ);
+    int e = errno;
+    (void)!::write(report_fd, &e, sizeof e);
+    ::_exit(127);
+  }
+  // Set here too so the group exists before anyone signals it.
+  ::setpgid(pid, pid);
+  auto child = std::make_unique<Child>(command.program, pid, command.timeout, command.output_cap);
+
+  report->second.reset();
+  out->second.reset();
+  err->second.reset();
+  stdin_read.reset();
+  int exec_errno = 0;
+  ssize_t got;
+  while ((got = ::read(report->first.get(), &exec_errno, sizeof exec_errno)) < 0 &&
+         errno == EINTR) {
+  }
+  if (got == static_cast<ssize_t>(sizeof exec_errno)) {
+    child->kill_and_reap();
+    return cannot_start(os_error(exec_errno));
+  }
+  child->attach(std::move(out->first), std::move(err->first), std::move(stdin_write),
+                command.stdin_data.value_or(std::string()));
+  return child;
+}
+
+}  // namespace
+
+AsyncCommand::AsyncCommand(std::unique_ptr<Child> child) : child_(std::move(child)) {}
+AsyncCommand::AsyncCommand(AsyncCommand&&) noexcept = default;
+AsyncCommand& AsyncCommand::operator=(AsyncCommand&&) noexcept = default;
+AsyncCommand::~AsyncCommand() = default;
+
+kalu_ui::Result<std::optional<Output>> AsyncCommand::try_wait() {
+  if (!child_) return kalu_ui::fail("the command has already been waited for");
+  auto state = child_->step(std::chrono::milliseconds(0));
+  if (!state || *state) child_.reset();
+  return state;
+}
+
+kalu_ui::Result<Output> AsyncCommand::wait() {
+  if (!child_) return kalu_ui::fail("the command has already been waited for");
+  auto result = child_->wait();
+  child_.reset();
+  return result;
+}
+
+int AsyncCommand::pid() const { return child_ ? child_->pid() : 0; }
+
+kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command) {
+  auto child = start(command);
+  if (!child) return std::unexpected(child.error());
+  return AsyncCommand(std::move(*child));
+}
+
+kalu_ui::Result<Output> run(std::string_view program, std::span<const std::string> args,
+                            std::chrono::nanoseconds timeout, std::size_t output_cap,
+                            const Options& options) {
+  PreparedCommand command{std::string(program), std::vector<std::string>(args.begin(), args.end()),
+                          timeout, output_cap, options.stdin_data};
+  auto child = start(command);
+  if (!child) return std::unexpected(child.error());
+  return (*child)->wait();
+}
+
+}  // namespace limited_exec

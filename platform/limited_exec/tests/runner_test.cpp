@@ -1,0 +1,229 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "limited_exec/fake_programs.h"
+#include "limited_exec/limited_exec.h"
+#include "limited_exec/programs.h"
+
+namespace limited_exec {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+constexpr size_t kMiB = 1 << 20;
+
+// True once `pid` has ended (gone, or a zombie waiting for its reaper).
+bool ended(int pid) {
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    auto close = line.rfind(')');
+    if (close != std::string::npos && line.size() > close + 2 && line[close + 2] == 'Z') {
+      return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+int read_pid(const std::filesystem::path& file) {
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream in(file);
+    int pid = 0;
+    if (in >> pid && pid > 0) return pid;
+    std::this_thread::sleep_for(10ms);
+  }
+  return 0;
+}
+
+kalu_ui::Result<Output> wait_polling(AsyncCommand& command) {
+  for (int i = 0; i < 1000; ++i) {
+    auto state = command.try_wait();
+    if (!state) return std::unexpected(state.error());
+    if (*state) return std::move(**state);
+    std::this_thread::sleep_for(5ms);
+  }
+  return kalu_ui::fail("still running");
+}
+
+TEST(ProgramTable, TestModeRefusesEverythingOutsideTheTestTable) {
+  ASSERT_TRUE(test_mode());
+  {
+    // No table installed: even a program of the real table is refused.
+    auto refused = run("findmnt", std::vector<std::string>{"/"}, 1s, kMiB);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "cannot start findmnt: not in the test program table");
+  }
+  FakePrograms fakes;
+  fakes.add("wpctl", "echo fake");
+  for (const char* program : {"systemctl", "pkexec", "/bin/true", "sh"}) {
+    auto refused = run(program, {}, 1s, kMiB);
+    ASSERT_FALSE(refused) << program;
+    EXPECT_THAT(refused.error(), HasSubstr("not in the test program table"));
+  }
+  auto spawned = spawn_prepared({"pkexec", {"true"}, 1s, kMiB});
+  ASSERT_FALSE(spawned);
+  EXPECT_EQ(spawned.error(), "cannot start pkexec: not in the test program table");
+}
+
+TEST(ProgramTable, TestEntryMustBeAnAbsolutePath) {
+  ProgramTable table;
+  table.add("wpctl", "true");  // would be looked up on PATH
+  ScopedTestPrograms guard(table);
+  auto refused = run("wpctl", {}, 1s, kMiB);
+  ASSERT_FALSE(refused);
+  EXPECT_THAT(refused.error(), HasSubstr("not an absolute path"));
+}
+
+TEST(Run, CapturesBothStreamsExitStatusAndArgumentsVerbatim) {
+  FakePrograms fakes;
+  fakes.add("tool", R"(printf '%s|' "$@"; echo oops >&2; exit 3)");
+  auto out = run("tool", std::vector<std::string>{"a b", "$(reboot)", "", "*"}, 5s, kMiB);
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->stdout_bytes, "a b|$(reboot)||*|");
+  EXPECT_EQ(out->stderr_bytes, "oops\n");
+  EXPECT_EQ(out->status, 3);
+  EXPECT_FALSE(out->success());
+  EXPECT_FALSE(out->stdout_truncated);
+}
+
+TEST(Run, StartFailuresNameTheProgram) {
+  FakePrograms fakes;
+  fakes.add_missing("kalu-model-manager");
+  auto missing = run("kalu-model-manager", {}, 1s, kMiB);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error(), "cannot start kalu-model-manager: No such file or directory");
+
+  // A file that is not executable.
+  std::string path = fakes.add("noexec", "true");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  auto denied = run("noexec", {}, 1s, kMiB);
+  ASSERT_FALSE(denied);
+  EXPECT_EQ(denied.error(), "cannot start noexec: Permission denied");
+}
+
+TEST(Run, OutputBeyondTheCapIsDroppedAndTheCommandStillSucceeds) {
+  FakePrograms fakes;
+  fakes.add("flood", "head -c 2097152 /dev/zero; head -c 2097152 /dev/zero >&2");
+  auto out = run("flood", {}, 10s, kMiB);
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->status, 0);
+  EXPECT_EQ(out->stdout_bytes.size(), kMiB);
+  EXPECT_EQ(out->stderr_bytes.size(), kMiB);
+  EXPECT_TRUE(out->stdout_truncated);
+  EXPECT_TRUE(out->stderr_truncated);
+}
+
+TEST(Run, TimeLimitKillsTheWholeProcessGroup) {
+  FakePrograms fakes;
+  auto pid_file = fakes.dir() / "grandchild.pid";
+  fakes.add("slow", "sleep 30 & echo $! > '" + pid_file.string() + "'; wait");
+  auto started = std::chrono::steady_clock::now();
+  auto out = run("slow", {}, 300ms, kMiB);
+  auto took = std::chrono::steady_clock::now() - started;
+  ASSERT_FALSE(out);
+  EXPECT_EQ(out.error(), "timed out after 300 ms");
+  EXPECT_LT(took, 5s);
+  int grandchild = read_pid(pid_file);
+  ASSERT_GT(grandchild, 0);
+  EXPECT_TRUE(ended(grandchild));
+
+  auto whole = run("slow", {}, 1s, kMiB);
+  ASSERT_FALSE(whole);
+  EXPECT_EQ(whole.error(), "timed out after 1 s");
+}
+
+TEST(Run, DeathBySignalIsAnError) {
+  FakePrograms fakes;
+  fakes.add("victim", "kill -TERM $$");
+  auto out = run("victim", {}, 5s, kMiB);
+  ASSERT_FALSE(out);
+  EXPECT_EQ(out.error(), "killed by signal 15 (SIGTERM)");
+}
+
+TEST(Run, LeftoverBackgroundProcessDoesNotHoldTheCallerUntilTheLimit) {
+  FakePrograms fakes;
+  auto pid_file = fakes.dir() / "left.pid";
+  fakes.add("leaver", "sleep 30 & echo $! > '" + pid_file.string() + "'; echo done");
+  auto started = std::chrono::steady_clock::now();
+  auto out = run("leaver", {}, 20s, kMiB);
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->stdout_bytes, "done\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+  EXPECT_TRUE(ended(read_pid(pid_file)));
+}
+
+TEST(Run, StandardInputReachesTheChildWithoutDeadlock) {
+  FakePrograms fakes;
+  fakes.add("echoer", "cat; cat >&2 </dev/null; echo end >&2");
+  // More than a pipe holds in each direction at once.
+  std::string input(3 * kMiB / 2, 'x');
+  input += "tail";
+  auto out = run("echoer", {}, 10s, 4 * kMiB, Options{.stdin_data = input});
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->stdout_bytes, input);
+  EXPECT_EQ(out->stderr_bytes, "end\n");
+
+  // A child that never reads its input must not bring down this process.
+  fakes.add("deaf", "exec 0<&-; echo ignored");
+  auto deaf = run("deaf", {}, 5s, kMiB, Options{.stdin_data = std::string(kMiB, 'y')});
+  ASSERT_TRUE(deaf) << deaf.error();
+  EXPECT_EQ(deaf->stdout_bytes, "ignored\n");
+}
+
+TEST(AsyncCommand, TryWaitNeverBlocksAndDeliversTheOutputOnce) {
+  FakePrograms fakes;
+  fakes.add("pkexec", R"(read line; echo "got $line $1"; sleep 0.2)");
+  auto command = spawn_prepared({"pkexec", {"apply"}, 10s, kMiB, "{\"role\":\"hybrid\"}\n"});
+  ASSERT_TRUE(command) << command.error();
+  auto started = std::chrono::steady_clock::now();
+  auto first = command->try_wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(first->has_value());
+
+  auto out = wait_polling(*command);
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->stdout_bytes, "got {\"role\":\"hybrid\"} apply\n");
+  EXPECT_EQ(command->pid(), 0);
+  EXPECT_FALSE(command->try_wait());
+}
+
+TEST(AsyncCommand, PollingEnforcesTheTimeLimit) {
+  FakePrograms fakes;
+  fakes.add("enroll", "sleep 30");
+  auto command = spawn_prepared({"enroll", {}, 200ms, kMiB});
+  ASSERT_TRUE(command) << command.error();
+  int pid = command->pid();
+  auto out = wait_polling(*command);
+  ASSERT_FALSE(out);
+  EXPECT_EQ(out.error(), "timed out after 200 ms");
+  EXPECT_TRUE(ended(pid));
+}
+
+TEST(AsyncCommand, DroppingTheHandleKillsTheCommandAndItsChildren) {
+  FakePrograms fakes;
+  auto pid_file = fakes.dir() / "inner.pid";
+  fakes.add("/usr/bin/kalu-relay-admin", "sleep 30 & echo $! > '" + pid_file.string() + "'; wait");
+  int leader = 0;
+  {
+    auto command = spawn_prepared({"/usr/bin/kalu-relay-admin", {}, 60s, kMiB});
+    ASSERT_TRUE(command) << command.error();
+    leader = command->pid();
+    ASSERT_GT(read_pid(pid_file), 0);
+  }
+  EXPECT_TRUE(ended(leader));
+  EXPECT_TRUE(ended(read_pid(pid_file)));
+}
+
+}  // namespace
+}  // namespace limited_exec
