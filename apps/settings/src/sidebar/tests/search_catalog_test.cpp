@@ -1,0 +1,92 @@
+#include "sidebar/search_catalog.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace settings::sidebar {
+namespace {
+
+using kalu_ui::search::SearchEntry;
+
+// Stands for the action framework's address encoding, which the application
+// supplies.
+std::string fake_encoded_address(panes::PaneIndex pane) {
+  return "settings.section:" + std::string(panes::pane_id(pane)) + "#open";
+}
+
+TEST(PaneSearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
+  const auto catalog = build_pane_search_catalog(fake_encoded_address);
+  EXPECT_EQ(catalog.name(), "Personal Settings");
+  EXPECT_EQ(catalog.stats().entries, panes::kPaneCount);
+
+  const std::vector<SearchEntry> entries = catalog.query_page("", 0, 100, 100).items;
+  ASSERT_EQ(entries.size(), panes::kPaneCount);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const panes::PaneIndex pane = panes::SIDEBAR_ORDER[i];
+    SCOPED_TRACE(panes::pane_title(pane));
+    const SearchEntry& e = entries[i];
+    EXPECT_EQ(e.title, panes::pane_title(pane));
+    EXPECT_EQ(e.section, "Personal Settings");
+    EXPECT_EQ(e.target, std::string("\x01"
+                                    "action"
+                                    "\x1F") +
+                            fake_encoded_address(pane));
+    EXPECT_EQ(e.description, panes::pane_subtitle(pane));
+    EXPECT_EQ(e.detail, std::nullopt);
+    EXPECT_EQ(e.weight, 0);
+    EXPECT_EQ(e.icon, panes::pane_icon(pane));
+  }
+  EXPECT_EQ(entries[13].target,
+            "\x01"
+            "action"
+            "\x1F"
+            "settings.section:power#open");
+  EXPECT_EQ(entries[11].icon, 0);  // Apps & Files: icon 0 is an icon, not "none"
+}
+
+TEST(PaneSearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
+  EXPECT_EQ(pane_search_terms(15),
+            "Storage Apps, data, cache, and synced files disk space cache cleanup app data "
+            "synced files backup");
+
+  const auto catalog = build_pane_search_catalog(fake_encoded_address);
+  const auto titles = [&](std::string_view query) {
+    std::vector<std::string> out;
+    for (const SearchEntry& e : catalog.query_page(query, 0, 100, 100).items) {
+      out.push_back(e.title);
+    }
+    return out;
+  };
+  using ::testing::ElementsAre;
+  // Equal hits keep sidebar order; a title hit goes before term hits.
+  EXPECT_THAT(titles("backup"), ElementsAre("Storage", "About"));
+  EXPECT_THAT(titles("DISPLAY"), ElementsAre("Displays", "Devices & Sync", "Time & Date"));
+  EXPECT_THAT(titles("\xC3\xA9"
+                     "nergy"),
+              ElementsAre("Power"));  // énergy
+}
+
+TEST(PaneForOpenAddressTest, OnlyTheOpenActionOfAPaneSectionResolves) {
+  EXPECT_EQ(pane_for_open_address("settings.section:network", "open"), 0);
+  EXPECT_EQ(pane_for_open_address("settings.section:default-apps", "open"), 14);
+  const struct {
+    std::string_view resource;
+    std::string_view action;
+  } misses[] = {
+      {"settings.section:network", "invoke"},
+      {"settings.section:network", "Open"},
+      {"settings.section:nowhere", "open"},
+      {"settings.section:", "open"},
+      {"settings.section:Network", "open"},
+      {"network", "open"},
+      {"settings.root", "open"},
+      {"xsettings.section:network", "open"},
+  };
+  for (const auto& m : misses) {
+    EXPECT_EQ(pane_for_open_address(m.resource, m.action), std::nullopt)
+        << m.resource << " / " << m.action;
+  }
+}
+
+}  // namespace
+}  // namespace settings::sidebar
