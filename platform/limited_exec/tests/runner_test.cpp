@@ -20,6 +20,9 @@ using ::testing::HasSubstr;
 
 constexpr size_t kMiB = 1 << 20;
 
+// Safe even when the binary is run by hand without KALU_TEST.
+const bool kTestMode = (enter_test_mode(), true);
+
 // True once `pid` has ended (gone, or a zombie waiting for its reaper).
 bool ended(int pid) {
   for (int i = 0; i < 200; ++i) {

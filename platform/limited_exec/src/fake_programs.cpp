@@ -10,10 +10,6 @@
 
 namespace limited_exec {
 
-namespace {
-// Any binary that links the fake programs is a test binary.
-const bool kTestModeEntered = (enter_test_mode(), true);
-}  // namespace
 
 FakePrograms::FakePrograms() {
   const char* tmp = std::getenv("TMPDIR");
