@@ -32,7 +32,9 @@ char32_t decode(std::string_view text, std::size_t pos, std::size_t length) {
     if (!is_continuation(text[pos + i])) return 0xFFFD;
     code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
   }
-  return code;
+  // An overlong form (a space spelled in two bytes, say) is not a character.
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  return code < kSmallest[length] ? 0xFFFD : code;
 }
 
 // Length of the sequence a lead byte starts; 1 for bytes that start none.

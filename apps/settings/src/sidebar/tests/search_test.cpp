@@ -69,8 +69,10 @@ TEST(TrimQueryTest, TrimsUnicodeWhiteSpaceAndKeepsTheRest) {
        "\xE2\x80\x8B"
        "x"},  // zero-width space is not white space
       {"\xC3\x89", "\xC3\x89"},
-      {"x \xA0", "x \xA0"},                       // a lone continuation byte stays
-      {"\xE3\x80", "\xE3\x80"},                   // truncated sequence stays
+      {"x \xA0", "x \xA0"},  // a lone continuation byte stays
+      {"\xE3\x80", "\xE3\x80"},
+      {"\xC0\xA0x\xE0\x80\xA0", "\xC0\xA0x\xE0\x80\xA0"},  // overlong spaces stay // truncated
+                                                           // sequence stays
       {"\xF0\x9F\x98\x80 ", "\xF0\x9F\x98\x80"},  // four-byte character before a space
   };
   for (const auto& c : cases) {
