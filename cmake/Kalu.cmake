@@ -59,3 +59,19 @@ macro(kalu_add_subdirectories)
     endif()
   endforeach()
 endmacro()
+
+# kalu_link_optional(<target> <deps...>): links each listed target that exists
+# once every folder has been read, whatever the order the folders were added
+# in. Folders built by several people at once use it for neighbours that may
+# not exist yet.
+function(kalu_link_optional target)
+  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _kalu_link_optional_now ${target} ${ARGN})
+endfunction()
+
+function(_kalu_link_optional_now target)
+  foreach(dep ${ARGN})
+    if(TARGET ${dep})
+      target_link_libraries(${target} PUBLIC ${dep})
+    endif()
+  endforeach()
+endfunction()
