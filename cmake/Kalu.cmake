@@ -65,7 +65,10 @@ endmacro()
 # in. Folders built by several people at once use it for neighbours that may
 # not exist yet.
 function(kalu_link_optional target)
-  cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _kalu_link_optional_now ${target} ${ARGN})
+  # Deferred arguments are evaluated when the call runs, so bake the values in.
+  string(JOIN " " deps ${ARGN})
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL _kalu_link_optional_now ${target} ${deps})")
 endfunction()
 
 function(_kalu_link_optional_now target)
