@@ -10,7 +10,6 @@
 
 namespace limited_exec {
 
-
 FakePrograms::FakePrograms() {
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern =

@@ -24,7 +24,7 @@ inline constexpr std::size_t kJournalLineChars = 220;
 // The next line worth showing from a journal listing: its first 220
 // characters with control characters dropped (counted before dropping),
 // skipping lines that are blank or the journal's "-- No entries --" note.
-// Bytes that are not UTF-8 count as one character each and show as U+FFFD.
+// A broken UTF-8 sequence counts as one character and shows as U+FFFD.
 std::optional<std::string> next_journal_line(TextLines& lines);
 
 // False for a blank line and for the journal's note of an empty listing.
