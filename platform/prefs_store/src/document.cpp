@@ -110,22 +110,42 @@ Status rewrite_at(const fs::path& path,
   return safe_write::write(path, edit(current->value_or(std::string())));
 }
 
+namespace {
+
+// Rewrites the document at `path` with `change` applied to its top-level
+// object (a fresh object when the text is not one).
+Status edit_document_at(const fs::path& path, const std::function<void(Json&)>& change) {
+  return rewrite_at(path, [&](std::string_view current) {
+    Json document = Json::object();
+    if (auto parsed = parse(current); parsed && parsed->is_object()) document = std::move(*parsed);
+    change(document);
+    return pretty(document);
+  });
+}
+
+}  // namespace
+
 Status update_section_at(const fs::path& path, std::string_view key, const Json& members) {
   if (!members.is_object()) {
     return fail(fmt::format("cannot store \"{}\": the section is not an object", key));
   }
-  return rewrite_at(path, [&](std::string_view current) {
-    Json document = Json::object();
-    if (auto parsed = parse(current); parsed && parsed->is_object()) document = std::move(*parsed);
-    merge_section(document, key, members);
-    return pretty(document);
-  });
+  return edit_document_at(path, [&](Json& document) { merge_section(document, key, members); });
 }
 
 Status update_section(std::string_view key, const Json& members) {
   auto path = require_settings_path();
   if (!path) return fail(path.error());
   return update_section_at(*path, key, members);
+}
+
+Status replace_section_at(const fs::path& path, std::string_view key, const Json& value) {
+  return edit_document_at(path, [&](Json& document) { document[std::string(key)] = value; });
+}
+
+Status replace_section(std::string_view key, const Json& value) {
+  auto path = require_settings_path();
+  if (!path) return fail(path.error());
+  return replace_section_at(*path, key, value);
 }
 
 }  // namespace prefs_store

@@ -69,4 +69,10 @@ kalu_ui::Status update_section_at(const std::filesystem::path& path, std::string
 // platform has no configuration directory).
 kalu_ui::Status update_section(std::string_view key, const Json& members);
 
+// Sets the whole value under `key` (in place, or appended), dropping what the
+// section held before; for records that must read back exactly as written.
+kalu_ui::Status replace_section_at(const std::filesystem::path& path, std::string_view key,
+                                   const Json& value);
+kalu_ui::Status replace_section(std::string_view key, const Json& value);
+
 }  // namespace prefs_store

@@ -1,0 +1,192 @@
+#include "stored/settings_prefs.h"
+
+#include <nlohmann/json.hpp>
+
+#include "kalu_ui/log.h"
+#include "prefs_store/document.h"
+#include "prefs_store/input_sources.h"
+#include "prefs_store/paths.h"
+
+namespace settings::stored {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view kModule = "settings::stored";
+
+// Reads one section; a missing member or one that does not read gives the
+// section default, leaving the other sections alone.
+template <typename Section>
+Section section_or_default(const Json& document, std::string_view key) {
+  auto member = SettingsPrefs::section_value(document, key);
+  if (!member) return Section{};
+  auto section = read_section<Section>(*member);
+  return section ? std::move(*section) : Section{};
+}
+
+const Json* bool_member(const Json& object, const char* key) {
+  auto found = object.find(key);
+  return found != object.end() && found->is_boolean() ? &*found : nullptr;
+}
+
+// Files written before the per-device switches existed hold one
+// "natural_scroll" switch for both devices; it fills in whichever per-device
+// switch is not stored.
+void apply_legacy_natural_scroll(const Json& stored, InputPrefs& input) {
+  const Json* both = bool_member(stored, "natural_scroll");
+  const Json* touchpad = bool_member(stored, "touchpad_natural_scroll");
+  const Json* mouse = bool_member(stored, "mouse_natural_scroll");
+  input.natural_scroll = both != nullptr && both->get<bool>();
+  input.touchpad_natural_scroll = touchpad ? touchpad->get<bool>()
+                                  : both   ? both->get<bool>()
+                                           : true;
+  input.mouse_natural_scroll = mouse ? mouse->get<bool>() : both ? both->get<bool>() : false;
+}
+
+InputPrefs read_input(const Json& document) {
+  auto member = SettingsPrefs::section_value(document, "input");
+  InputPrefs input;
+  // Only the object form is accepted for this section.
+  if (member && member->is_object()) {
+    if (auto read = read_section<InputPrefs>(*member)) {
+      input = std::move(*read);
+      apply_legacy_natural_scroll(*member, input);
+    }
+  }
+  // A document that names no source list ("layouts" is the legacy key, only
+  // tested for presence) lets the normaliser build the list from the active
+  // source instead of the default "us".
+  if (!member || !member->is_object() ||
+      (!member->contains("keyboard_layouts") && !member->contains("layouts"))) {
+    input.keyboard_layouts.clear();
+  }
+  normalise_input_sources(input);
+  return input;
+}
+
+}  // namespace
+
+kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
+    const std::function<std::string(std::string_view current)>& edit) {
+  auto path = prefs_store::settings_path();
+  if (!path) return kalu_ui::fail("no config dir");
+  if (auto written = prefs_store::rewrite_at(*path, edit); !written) {
+    return kalu_ui::fail(written.error());
+  }
+  return *path;
+}
+
+std::optional<std::string> read_settings_text() {
+  auto path = prefs_store::settings_path();
+  if (!path) return std::nullopt;
+  auto text = prefs_store::read_text(*path);
+  if (!text) {
+    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
+                       {{"op", "settings_load"}, {"error", text.error()}});
+    return std::nullopt;
+  }
+  return std::move(*text);
+}
+
+SettingsPrefs SettingsPrefs::load() {
+  auto text = read_settings_text();
+  return text ? from_document(*text) : SettingsPrefs{};
+}
+
+SettingsPrefs SettingsPrefs::from_document(std::string_view text) {
+  auto parsed = prefs_store::parse(text);
+  const Json document = parsed ? std::move(*parsed) : Json();
+  SettingsPrefs prefs;
+  prefs.audio = section_or_default<AudioPrefs>(document, "audio");
+  prefs.display = section_or_default<DisplayPrefs>(document, "display");
+  prefs.input = read_input(document);
+  prefs.power = section_or_default<PowerPrefs>(document, "power");
+  prefs.updates = section_or_default<UpdatePrefs>(document, "updates");
+  prefs.appearance = section_or_default<AppearancePrefs>(document, "appearance");
+  prefs.notifications = section_or_default<NotificationPrefs>(document, "notifications");
+  prefs.accessibility = section_or_default<AccessibilityPrefs>(document, "accessibility");
+  return prefs;
+}
+
+std::string SettingsPrefs::write_into_document(std::string_view current,
+                                               const SettingsPrefs& prefs) {
+  Json document = Json::object();
+  if (auto parsed = prefs_store::parse(current); parsed && parsed->is_object()) {
+    document = std::move(*parsed);
+  }
+  document["version"] = 1;
+  document["audio"] = write_section(prefs.audio);
+  document["display"] = write_section(prefs.display);
+  document["input"] = write_section(prefs.input);
+  document["power"] = write_section(prefs.power);
+  document["updates"] = write_section(prefs.updates);
+  // Other programs keep keys of their own inside "appearance".
+  prefs_store::merge_section(document, "appearance", write_section(prefs.appearance));
+  document["notifications"] = write_section(prefs.notifications);
+  document["accessibility"] = write_section(prefs.accessibility);
+  return prefs_store::pretty(document);
+}
+
+kalu_ui::Result<std::filesystem::path> SettingsPrefs::save() const {
+  return rewrite_settings_document(
+      [this](std::string_view current) { return write_into_document(current, *this); });
+}
+
+std::optional<Json> SettingsPrefs::section_value(const Json& document, std::string_view key) {
+  if (!document.is_object()) return std::nullopt;
+  auto found = document.find(std::string(key));
+  if (found == document.end()) return std::nullopt;
+  return *found;
+}
+
+void normalise_input_sources(InputPrefs& input) {
+  prefs_store::RichInputConfig config;
+  config.natural_scroll = input.natural_scroll;
+  config.touchpad_natural_scroll = input.touchpad_natural_scroll.value_or(input.natural_scroll);
+  config.mouse_natural_scroll = input.mouse_natural_scroll.value_or(input.natural_scroll);
+  config.tap_to_click = input.tap_to_click;
+  config.tap_drag = input.tap_drag;
+  config.disable_while_typing = input.disable_while_typing;
+  config.middle_emulation = input.middle_emulation;
+  config.left_handed = input.left_handed;
+  config.touchpad_gestures = input.touchpad_gestures;
+  config.pointer_speed = input.pointer_speed;
+  config.touchpad_pointer_speed = input.touchpad_pointer_speed;
+  config.mouse_pointer_speed = input.mouse_pointer_speed;
+  config.key_repeat = input.key_repeat;
+  config.key_repeat_delay_ms = input.key_repeat_delay_ms;
+  config.key_repeat_rate_hz = input.key_repeat_rate_hz;
+  config.adaptive_acceleration = input.accel_profile != "flat";
+  config.keyboard_layout = input.keyboard_layout;
+  config.keyboard_layouts = input.keyboard_layouts;
+  config.compose_key = input.compose_key;
+  config.pen_output = input.pen_output;
+  config.normalise_sources();
+  input.keyboard_layout = std::move(config.keyboard_layout);
+  input.keyboard_layouts = std::move(config.keyboard_layouts);
+}
+
+TextAssistance TextAssistance::from_section(const Json& section) {
+  TextAssistance out;
+  if (!section.is_object()) return out;
+  if (const Json* value = bool_member(section, kCheckSpelling.data())) {
+    out.check_spelling = value->get<bool>();
+  }
+  if (const Json* value = bool_member(section, kAutoCorrect.data())) {
+    out.auto_correct = value->get<bool>();
+  }
+  return out;
+}
+
+TextAssistance TextAssistance::load() {
+  auto section = prefs_store::load_section(kSection);
+  return section ? from_section(*section) : TextAssistance{};
+}
+
+kalu_ui::Status TextAssistance::save(std::string_view key, bool value) {
+  Json members = Json::object();
+  members[std::string(key)] = value;
+  return prefs_store::update_section(kSection, members);
+}
+
+}  // namespace settings::stored

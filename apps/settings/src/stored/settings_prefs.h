@@ -1,0 +1,103 @@
+#pragma once
+
+// The settings document: the program's own configuration file, one JSON
+// object holding the user's preferences in named sections, shared with other
+// writers (the locale, continuity and text-assistance sections, other
+// programs' keys), all of which a save keeps with their positions.
+//
+// There is no cache: every change loads the document afresh, replaces its own
+// section and saves at once. Saves are atomic, and a file that exists but
+// cannot be read fails the save instead of being replaced.
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kalu_ui/result.h"
+#include "stored/sections.h"
+
+namespace settings::stored {
+
+// `SettingsPrefs{}` is the default record: every section at its default.
+struct SettingsPrefs {
+  AudioPrefs audio;
+  DisplayPrefs display;
+  InputPrefs input;
+  PowerPrefs power;
+  UpdatePrefs updates;
+  AppearancePrefs appearance;
+  NotificationPrefs notifications;
+  AccessibilityPrefs accessibility;
+
+  bool operator==(const SettingsPrefs&) const = default;
+
+  // Reads the document at the settings path. No path, no file, or a file that
+  // cannot be read gives the defaults; never fails.
+  static SettingsPrefs load();
+
+  // Merges this record into the document at the settings path and writes it
+  // atomically in the pretty form; answers the path written. Fails with
+  // "no config dir" without a settings path, and with the reason when the
+  // existing file cannot be read or the write fails; the file is then left as
+  // it was.
+  kalu_ui::Result<std::filesystem::path> save() const;
+
+  // Parses document text. Text that is not a JSON object gives the defaults;
+  // each section that is missing or cannot be read takes its default alone.
+  // The legacy natural-scroll keys are interpreted and the input sources
+  // normalised (see normalise_input_sources).
+  static SettingsPrefs from_document(std::string_view text);
+
+  // The document text after merging `prefs` into `current` (possibly empty or
+  // not JSON, then a fresh object): "version" 1 and the eight sections are set
+  // in place or appended, "appearance" is merged key by key, every other key
+  // keeps its value and position.
+  static std::string write_into_document(std::string_view current, const SettingsPrefs& prefs);
+
+  // A copy of the member `key` when `document` is an object that has it.
+  static std::optional<nlohmann::ordered_json> section_value(const nlohmann::ordered_json& document,
+                                                             std::string_view key);
+};
+
+// Repairs the keyboard sources of an input section in place through the
+// settings store's rules (prefs_store::RichInputConfig::normalise_sources);
+// only `keyboard_layout` and `keyboard_layouts` change.
+void normalise_input_sources(InputPrefs& input);
+
+// The "text_assistance" section of the settings document: two switches read
+// one by one; a missing key or one that is not a boolean is "not set".
+struct TextAssistance {
+  static constexpr std::string_view kSection = "text_assistance";
+  static constexpr std::string_view kCheckSpelling = "check_spelling";
+  static constexpr std::string_view kAutoCorrect = "auto_correct";
+
+  std::optional<bool> check_spelling;
+  std::optional<bool> auto_correct;
+
+  bool operator==(const TextAssistance&) const = default;
+
+  // Reads the section from the settings document; anything unreadable leaves
+  // both switches unset.
+  static TextAssistance load();
+  // Reads the switches from the section's object.
+  static TextAssistance from_section(const nlohmann::ordered_json& section);
+  // Stores one switch (`key` is kCheckSpelling or kAutoCorrect), keeping the
+  // other and every other key of the document.
+  static kalu_ui::Status save(std::string_view key, bool value);
+};
+
+// Shared by the document's writers: at the settings path ("no config dir"
+// without one), reads the current text (empty when there is no file; a file
+// that cannot be read fails), and atomically writes what `edit` makes of it;
+// answers the path written.
+kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
+    const std::function<std::string(std::string_view current)>& edit);
+
+// The settings document read for loading: its text, or nothing when there is
+// no settings path or the file cannot be read.
+std::optional<std::string> read_settings_text();
+
+}  // namespace settings::stored
