@@ -18,12 +18,8 @@ void Waker::wake() {
 }
 
 bool Waker::wait_until(Instant deadline) {
-  // Instant counts CLOCK_MONOTONIC, which is the steady clock's epoch here.
-  auto until = std::chrono::steady_clock::time_point(
-      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-          deadline.since_clock_start()));
   std::unique_lock lock(mutex_);
-  cv_.wait_until(lock, until, [this] { return pending_; });
+  cv_.wait_until(lock, steady_point(deadline), [this] { return pending_; });
   return std::exchange(pending_, false);
 }
 

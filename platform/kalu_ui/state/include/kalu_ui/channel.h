@@ -99,22 +99,40 @@ struct Shared {
   }
 };
 
-}  // namespace detail
-
-// The receiving end, shared by both kinds of channel. Move-only.
-template <typename T>
-class Receiver {
+// One end of a channel: owns its share of the state and tells the other side
+// when it goes away. Move-only.
+template <typename T, void (Shared<T>::*Release)()>
+class End {
  public:
-  explicit Receiver(std::shared_ptr<detail::Shared<T>> shared) : shared_(std::move(shared)) {}
-  Receiver(Receiver&&) noexcept = default;
-  Receiver& operator=(Receiver&& other) noexcept {
+  End(End&& other) noexcept = default;
+  End& operator=(End&& other) noexcept {
     if (this != &other) {
       release();
       shared_ = std::move(other.shared_);
     }
     return *this;
   }
-  ~Receiver() { release(); }
+  ~End() { release(); }
+
+ protected:
+  explicit End(std::shared_ptr<Shared<T>> shared) : shared_(std::move(shared)) {}
+  void release() {
+    if (shared_) (shared_.get()->*Release)();
+    shared_.reset();
+  }
+  std::shared_ptr<Shared<T>> shared_;
+};
+
+}  // namespace detail
+
+// The receiving end, shared by both kinds of channel. Move-only.
+template <typename T>
+class Receiver : public detail::End<T, &detail::Shared<T>::drop_receiver> {
+  using Base = detail::End<T, &detail::Shared<T>::drop_receiver>;
+  using Base::shared_;
+
+ public:
+  explicit Receiver(std::shared_ptr<detail::Shared<T>> shared) : Base(std::move(shared)) {}
 
   // Never blocks.
   TryRecv<T> try_recv() {
@@ -137,38 +155,23 @@ class Receiver {
   // Like recv, but gives up at the deadline (answering Empty).
   TryRecv<T> recv_until(Instant deadline) {
     if (!shared_) return TryRecv<T>::disconnected();
-    auto until = std::chrono::steady_clock::time_point(
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            deadline.since_clock_start()));
     std::unique_lock lock(shared_->mutex);
-    shared_->cv.wait_until(lock, until,
+    shared_->cv.wait_until(lock, wake::steady_point(deadline),
                            [&] { return !shared_->values.empty() || shared_->senders == 0; });
     return shared_->take_locked();
   }
-
- private:
-  void release() {
-    if (shared_) shared_->drop_receiver();
-    shared_.reset();
-  }
-  std::shared_ptr<detail::Shared<T>> shared_;
 };
 
 // The sending end of a one-place channel: sends at most once. Move-only;
 // dropping it unsent tells the receiver that nothing will come.
 template <typename T>
-class OneshotSender {
+class OneshotSender : public detail::End<T, &detail::Shared<T>::drop_sender> {
+  using Base = detail::End<T, &detail::Shared<T>::drop_sender>;
+  using Base::release;
+  using Base::shared_;
+
  public:
-  explicit OneshotSender(std::shared_ptr<detail::Shared<T>> shared) : shared_(std::move(shared)) {}
-  OneshotSender(OneshotSender&&) noexcept = default;
-  OneshotSender& operator=(OneshotSender&& other) noexcept {
-    if (this != &other) {
-      release();
-      shared_ = std::move(other.shared_);
-    }
-    return *this;
-  }
-  ~OneshotSender() { release(); }
+  explicit OneshotSender(std::shared_ptr<detail::Shared<T>> shared) : Base(std::move(shared)) {}
 
   // Hands the value over and spends the sender. Answers false (dropping the
   // value) when the receiver is gone or the sender was already spent.
@@ -178,13 +181,6 @@ class OneshotSender {
     release();
     return sent;
   }
-
- private:
-  void release() {
-    if (shared_) shared_->drop_sender();
-    shared_.reset();
-  }
-  std::shared_ptr<detail::Shared<T>> shared_;
 };
 
 // The sending end of a queue channel. Copies are further senders; the

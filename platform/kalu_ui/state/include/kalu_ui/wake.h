@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -17,6 +18,13 @@
 // either sleeps on the waker itself (`wait_until`, headless) or sets a hook
 // that posts an event to its window system and sleeps there.
 namespace kalu_ui::wake {
+
+// An Instant as a steady-clock point (both count CLOCK_MONOTONIC), for
+// waiting on condition variables.
+inline std::chrono::steady_clock::time_point steady_point(Instant instant) {
+  return std::chrono::steady_clock::time_point(
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(instant.since_clock_start()));
+}
 
 class Waker {
  public:
