@@ -68,7 +68,7 @@ void wake_current() {
   if (auto waker = current_waker()) waker->wake();
 }
 
-WakeHandle WakeHandle::create() { return WakeHandle(std::make_shared<State>()); }
+WakeHandle WakeHandle::create() { return WakeHandle(); }
 
 WakeHandle WakeHandle::bound_to(std::shared_ptr<Waker> waker) {
   auto state = std::make_shared<State>();

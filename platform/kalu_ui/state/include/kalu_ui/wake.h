@@ -70,6 +70,8 @@ class WakeHandle {
  public:
   // A handle bound to whichever waker is current when it wakes.
   static WakeHandle create();
+  // The same as create().
+  WakeHandle() : state_(std::make_shared<State>()) {}
   // A handle bound to one waker, whatever is installed.
   static WakeHandle bound_to(std::shared_ptr<Waker> waker);
 
