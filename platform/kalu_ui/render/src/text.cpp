@@ -1,0 +1,290 @@
+#include "kalu_ui/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <list>
+#include <unordered_map>
+
+#include "kalu_ui/scene.h"
+#include "text_internal.h"
+
+namespace kalu_ui::text {
+
+cairo_font_options_t* new_font_options() {
+  cairo_font_options_t* opts = cairo_font_options_create();
+  cairo_font_options_set_hint_style(opts, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_antialias(opts, CAIRO_ANTIALIAS_GRAY);
+  return opts;
+}
+
+TextLayout::TextLayout(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+TextLayout::~TextLayout() = default;
+const std::string& TextLayout::text() const { return impl_->text; }
+const TextMetrics& TextLayout::metrics() const { return impl_->metrics; }
+const TextStyle& TextLayout::style() const { return impl_->style; }
+
+namespace {
+
+constexpr double kNoLimit = -1.0;
+
+struct Key {
+  std::string text;
+  std::string family;
+  float size = 0.0f;
+  std::uint16_t weight = 0;
+  float line_height = 0.0f;
+  double max_width = kNoLimit;
+  LayoutOption option = LayoutOption::SingleLine;
+
+  friend bool operator==(const Key&, const Key&) = default;
+};
+
+struct KeyHash {
+  std::size_t operator()(const Key& k) const {
+    std::size_t h = std::hash<std::string>{}(k.text);
+    auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(std::hash<std::string>{}(k.family));
+    mix(std::hash<float>{}(k.size));
+    mix(k.weight);
+    mix(std::hash<float>{}(k.line_height));
+    mix(std::hash<double>{}(k.max_width));
+    mix(static_cast<std::size_t>(k.option));
+    return h;
+  }
+};
+
+double normalise_limit(std::optional<double> max_width, LayoutOption option) {
+  if (option == LayoutOption::SingleLine || !max_width || !std::isfinite(*max_width)) {
+    return kNoLimit;
+  }
+  return std::max(0.0, *max_width);
+}
+
+// Pango refuses invalid UTF-8; replace bad bytes rather than drop the text.
+std::string valid_utf8(std::string_view text) {
+  if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    return std::string(text);
+  }
+  gchar* fixed = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string out(fixed);
+  g_free(fixed);
+  return out;
+}
+
+int to_pango(double px) {
+  return static_cast<int>(std::lround(std::clamp(px, 0.0, 1.0e6) * PANGO_SCALE));
+}
+
+}  // namespace
+
+struct TextRenderer::Cache {
+  PangoFontMap* font_map = nullptr;
+  PangoContext* context = nullptr;
+  std::size_t capacity;
+  using Entry = std::pair<Key, std::shared_ptr<const TextLayout>>;
+  std::list<Entry> lru;  // most recent first
+  std::unordered_map<Key, std::list<Entry>::iterator, KeyHash> index;
+  CacheStats stats;
+
+  explicit Cache(std::size_t cap) : capacity(std::max<std::size_t>(cap, 1)) {
+    font_map = pango_cairo_font_map_new();
+    pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(font_map), 96.0);
+    context = pango_font_map_create_context(font_map);
+    cairo_font_options_t* opts = new_font_options();
+    pango_cairo_context_set_font_options(context, opts);
+    cairo_font_options_destroy(opts);
+    pango_context_set_round_glyph_positions(context, FALSE);
+  }
+  ~Cache() {
+    lru.clear();
+    index.clear();
+    g_object_unref(context);
+    g_object_unref(font_map);
+  }
+  Cache(const Cache&) = delete;
+  Cache& operator=(const Cache&) = delete;
+
+  std::shared_ptr<const TextLayout> shape(const Key& key) {
+    auto impl = std::make_unique<TextLayout::Impl>();
+    impl->text = valid_utf8(key.text);
+    impl->style.family = key.family;
+    impl->style.size = key.size;
+    impl->style.weight = key.weight;
+    impl->style.line_height = key.line_height;
+    PangoLayout* layout = pango_layout_new(context);
+    impl->layout = layout;
+    pango_layout_set_text(layout, impl->text.data(), static_cast<int>(impl->text.size()));
+
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, key.family.c_str());
+    pango_font_description_set_absolute_size(desc, key.size * PANGO_SCALE);
+    pango_font_description_set_weight(desc, static_cast<PangoWeight>(key.weight));
+    pango_layout_set_font_description(layout, desc);
+    pango_font_description_free(desc);
+
+    // A whole-pixel line pitch keeps baselines of stacked lines on the pixel
+    // grid and makes a text's height exactly lines x pitch.
+    const double pitch = std::max(1.0, std::floor(static_cast<double>(key.size) * key.line_height));
+    PangoAttrList* attrs = pango_attr_list_new();
+    pango_attr_list_insert(attrs, pango_attr_line_height_new_absolute(to_pango(pitch)));
+    pango_layout_set_attributes(layout, attrs);
+    pango_attr_list_unref(attrs);
+
+    switch (key.option) {
+      case LayoutOption::SingleLine:
+        break;
+      case LayoutOption::Wrap:
+        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+        if (key.max_width != kNoLimit) pango_layout_set_width(layout, to_pango(key.max_width));
+        break;
+      case LayoutOption::Ellipsize:
+        pango_layout_set_single_paragraph_mode(layout, TRUE);
+        if (key.max_width != kNoLimit) {
+          pango_layout_set_width(layout, to_pango(key.max_width));
+          pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        }
+        break;
+    }
+
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    TextMetrics& m = impl->metrics;
+    m.width = static_cast<double>(logical.x + logical.width) / PANGO_SCALE;
+    m.height = static_cast<double>(logical.y + logical.height) / PANGO_SCALE;
+    m.lines = pango_layout_get_line_count(layout);
+    m.baseline = static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+    return std::make_shared<const TextLayout>(std::move(impl));
+  }
+
+  std::shared_ptr<const TextLayout> get(Key key) {
+    if (auto it = index.find(key); it != index.end()) {
+      ++stats.hits;
+      lru.splice(lru.begin(), lru, it->second);
+      return it->second->second;
+    }
+    ++stats.misses;
+    auto layout = shape(key);
+    lru.emplace_front(std::move(key), layout);
+    index.emplace(lru.front().first, lru.begin());
+    while (lru.size() > capacity) {
+      index.erase(lru.back().first);
+      lru.pop_back();
+    }
+    return layout;
+  }
+};
+
+TextRenderer::TextRenderer(std::size_t cache_capacity)
+    : cache_(std::make_unique<Cache>(cache_capacity)) {}
+TextRenderer::~TextRenderer() = default;
+
+void TextRenderer::set_text_scale(float scale) {
+  text_scale_ = (std::isfinite(scale) && scale > 0.0f) ? scale : 1.0f;
+}
+
+TextStyle TextRenderer::renderer_input_style(const TextStyle& style) const {
+  TextStyle s = style;
+  const float size = (std::isfinite(s.size) && s.size > 0.0f) ? s.size : kDefaultSize;
+  s.size = std::clamp(size * text_scale_, 1.0f, 512.0f);
+  s.line_height = (std::isfinite(s.line_height) && s.line_height > 0.0f)
+                      ? std::clamp(s.line_height, 0.5f, 4.0f)
+                      : kDefaultLineHeight;
+  s.weight = std::clamp<std::uint16_t>(s.weight, 100, 1000);
+  if (s.family.empty()) s.family = kDefaultFamily;
+  return s;
+}
+
+std::shared_ptr<const TextLayout> TextRenderer::layout(std::string_view text,
+                                                       const TextStyle& style,
+                                                       std::optional<double> max_width,
+                                                       LayoutOption option) {
+  // Sizes that would upset Pango are resolved here too; a style that was
+  // already resolved passes unchanged.
+  TextStyle s = style;
+  if (!std::isfinite(s.size) || s.size <= 0.0f) s.size = kDefaultSize;
+  s.size = std::clamp(s.size, 1.0f, 512.0f);
+  if (!std::isfinite(s.line_height) || s.line_height <= 0.0f) s.line_height = kDefaultLineHeight;
+  s.weight = std::clamp<std::uint16_t>(s.weight, 100, 1000);
+  if (s.family.empty()) s.family = kDefaultFamily;
+  return cache_->get(Key{std::string(text), std::move(s.family), s.size, s.weight, s.line_height,
+                         normalise_limit(max_width, option), option});
+}
+
+TextMetrics TextRenderer::measure(std::string_view text, const TextStyle& style,
+                                  std::optional<double> max_width, LayoutOption option) {
+  return layout(text, style, max_width, option)->metrics();
+}
+
+TextMetrics TextRenderer::draw_text(Scene& scene, std::string_view text, const TextStyle& style,
+                                    Point origin, std::optional<double> max_width,
+                                    LayoutOption option, const Affine& transform) {
+  auto l = layout(text, style, max_width, option);
+  TextMetrics m = l->metrics();
+  scene.draw_layout(std::move(l), origin, style.color, transform);
+  return m;
+}
+
+namespace {
+std::size_t char_start(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  while (offset > 0 && offset < text.size() &&
+         (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) {
+    --offset;
+  }
+  return offset;
+}
+}  // namespace
+
+std::size_t TextRenderer::byte_offset_at(std::string_view text, const TextStyle& style,
+                                         std::optional<double> max_width, LayoutOption option,
+                                         Point point) {
+  auto l = layout(text, style, max_width, option);
+  const std::string& shaped = l->text();
+  int index = 0;
+  int trailing = 0;
+  const double x = std::isfinite(point.x) ? std::clamp(point.x, -1.0e6, 1.0e6) : 0.0;
+  const double y = std::isfinite(point.y) ? std::clamp(point.y, -1.0e6, 1.0e6) : 0.0;
+  pango_layout_xy_to_index(l->impl().layout, static_cast<int>(std::lround(x * PANGO_SCALE)),
+                           static_cast<int>(std::lround(y * PANGO_SCALE)), &index, &trailing);
+  std::size_t offset = static_cast<std::size_t>(std::max(index, 0));
+  if (trailing > 0 && offset < shaped.size()) {
+    const char* p = g_utf8_offset_to_pointer(shaped.data() + offset, trailing);
+    offset = static_cast<std::size_t>(p - shaped.data());
+  }
+  return char_start(text, offset);
+}
+
+Rect TextRenderer::caret_rect(std::string_view text, const TextStyle& style,
+                              std::optional<double> max_width, LayoutOption option,
+                              std::size_t byte_offset) {
+  auto l = layout(text, style, max_width, option);
+  const std::size_t offset = std::min(char_start(text, byte_offset), l->text().size());
+  PangoRectangle strong;
+  pango_layout_get_cursor_pos(l->impl().layout, static_cast<int>(offset), &strong, nullptr);
+  const double x = static_cast<double>(strong.x) / PANGO_SCALE;
+  const double y = static_cast<double>(strong.y) / PANGO_SCALE;
+  return {x, y, x, y + static_cast<double>(strong.height) / PANGO_SCALE};
+}
+
+CacheStats TextRenderer::cache_stats() const {
+  CacheStats s = cache_->stats;
+  s.entries = cache_->lru.size();
+  return s;
+}
+
+void TextRenderer::clear_cache() {
+  cache_->lru.clear();
+  cache_->index.clear();
+}
+
+}  // namespace kalu_ui::text
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig keeps parts of its parsed configuration unreachable for the
+// life of the process; that is the library's, not ours. Weak, so that a
+// program with its own suppression list replaces this one.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+#endif
