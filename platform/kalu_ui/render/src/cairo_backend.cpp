@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "cairo_play.h"
 #include "kalu_ui/scene.h"
 #include "text_internal.h"
 
@@ -113,9 +114,9 @@ bool usable_dashes(const std::vector<double>& d) {
 
 // Plays one scene; every command restores the state it changes, clips are
 // cairo save/restore pairs.
-void play(cairo_t* cr, const Scene& scene, double scale) {
-  cairo_matrix_t base;
-  cairo_matrix_init_scale(&base, scale, scale);
+}  // namespace
+
+void play_scene(cairo_t* cr, const Scene& scene, const cairo_matrix_t& base) {
   int clips = 0;
   for (const auto& cmd : scene.commands()) {
     if (const auto* f = std::get_if<FillCmd>(&cmd)) {
@@ -202,6 +203,8 @@ void play(cairo_t* cr, const Scene& scene, double scale) {
   while (clips-- > 0) cairo_restore(cr);
 }
 
+namespace {
+
 Status draw_on(cairo_surface_t* surface, const Scene& scene, double scale,
                std::optional<Color> clear) {
   cairo_t* cr = cairo_create(surface);
@@ -215,7 +218,9 @@ Status draw_on(cairo_surface_t* surface, const Scene& scene, double scale,
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   }
-  play(cr, scene, scale);
+  cairo_matrix_t base;
+  cairo_matrix_init_scale(&base, scale, scale);
+  play_scene(cr, scene, base);
   const cairo_status_t st = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);

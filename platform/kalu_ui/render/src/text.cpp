@@ -5,6 +5,8 @@
 #include <list>
 #include <unordered_map>
 
+#include "cairo_play.h"
+#include "kalu_ui/icon.h"
 #include "kalu_ui/scene.h"
 #include "text_internal.h"
 
@@ -76,6 +78,48 @@ int to_pango(double px) {
   return static_cast<int>(std::lround(std::clamp(px, 0.0, 1.0e6) * PANGO_SCALE));
 }
 
+// Pages put icon-font code points (Wi-Fi signal, lock) into plain text. The
+// font has no such glyphs, so each one is laid out as an em-square shape and
+// drawn as the matching icon in the text's colour.
+void add_icon_shapes(PangoAttrList* attrs, const std::string& text, double size) {
+  const int em = to_pango(size);
+  // The square sits on the baseline and rises 0.8 em, like capitals with a
+  // little descent.
+  PangoRectangle box{0, -to_pango(size * 0.8), em, em};
+  for (const char* p = text.data(); p < text.data() + text.size(); p = g_utf8_next_char(p)) {
+    const auto id = Icon::for_codepoint(static_cast<char32_t>(g_utf8_get_char(p)));
+    if (!id) continue;
+    PangoAttribute* a = pango_attr_shape_new_with_data(
+        &box, &box, GUINT_TO_POINTER(static_cast<guint>(*id) + 1), nullptr, nullptr);
+    a->start_index = static_cast<guint>(p - text.data());
+    a->end_index = static_cast<guint>(g_utf8_next_char(p) - text.data());
+    pango_attr_list_insert(attrs, a);
+  }
+}
+
+void draw_icon_shape(cairo_t* cr, PangoAttrShape* attr, gboolean do_path, gpointer) {
+  if (do_path || attr->data == nullptr) return;
+  const auto id = static_cast<std::uint8_t>(GPOINTER_TO_UINT(attr->data) - 1);
+  double r = 0.0, g = 0.0, b = 0.0, a = 1.0;
+  cairo_pattern_get_rgba(cairo_get_source(cr), &r, &g, &b, &a);
+  auto channel = [](double v) { return static_cast<std::uint8_t>(std::lround(v * 255.0)); };
+  double x = 0.0, y = 0.0;
+  cairo_get_current_point(cr, &x, &y);
+  const PangoRectangle& l = attr->logical_rect;
+  const double x0 = x + static_cast<double>(l.x) / PANGO_SCALE;
+  const double y0 = y + static_cast<double>(l.y) / PANGO_SCALE;
+  Scene scene;
+  Icon::draw(scene, id,
+             {x0, y0, x0 + static_cast<double>(l.width) / PANGO_SCALE,
+              y0 + static_cast<double>(l.height) / PANGO_SCALE},
+             Color{channel(r), channel(g), channel(b), channel(a)});
+  cairo_save(cr);
+  cairo_matrix_t base;
+  cairo_get_matrix(cr, &base);
+  cairo_backend::play_scene(cr, scene, base);
+  cairo_restore(cr);
+}
+
 }  // namespace
 
 struct TextRenderer::Cache {
@@ -95,6 +139,7 @@ struct TextRenderer::Cache {
     pango_cairo_context_set_font_options(context, opts);
     cairo_font_options_destroy(opts);
     pango_context_set_round_glyph_positions(context, FALSE);
+    pango_cairo_context_set_shape_renderer(context, draw_icon_shape, nullptr, nullptr);
   }
   ~Cache() {
     lru.clear();
@@ -128,6 +173,7 @@ struct TextRenderer::Cache {
     const double pitch = std::max(1.0, std::floor(static_cast<double>(key.size) * key.line_height));
     PangoAttrList* attrs = pango_attr_list_new();
     pango_attr_list_insert(attrs, pango_attr_line_height_new_absolute(to_pango(pitch)));
+    add_icon_shapes(attrs, impl->text, key.size);
     pango_layout_set_attributes(layout, attrs);
     pango_attr_list_unref(attrs);
 

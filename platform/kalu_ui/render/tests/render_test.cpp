@@ -104,6 +104,13 @@ void build_fixture(Fixture& f, text::TextRenderer& tr) {
                    tr.renderer_input_style(text::TextStyle::sized(13.0f)).with_color(th.secondary),
                    {20, 176}, 250.0, text::LayoutOption::Wrap);
 
+  // Wi-Fi rows put icon-font glyphs in their text.
+  const auto row_style = tr.renderer_input_style(text::TextStyle::sized(13.0f));
+  tr.draw_text(s, "\U000F0925  \U000F033E  Home", row_style.with_color(th.foreground), {300, 200},
+               std::nullopt, text::LayoutOption::SingleLine);
+  tr.draw_text(s, "\U000F091F  \U000F033F  Caf\u00e9 guest", row_style.with_color(th.foreground),
+               {300, 222}, std::nullopt, text::LayoutOption::SingleLine);
+
   // Sidebar rows: plain, hovered, selected and focused, pressed.
   draw_row(s, tr, th, {640, 200, 904, 240}, 7, "Network", false, false, false, false);
   draw_row(s, tr, th, {640, 240, 904, 280}, 8, "Bluetooth", false, true, false, false);

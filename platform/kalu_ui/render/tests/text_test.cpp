@@ -7,6 +7,7 @@
 
 #include "ink.h"
 #include "kalu_ui/cairo_backend.h"
+#include "kalu_ui/icon.h"
 #include "kalu_ui/scene.h"
 
 namespace kalu_ui::text {
@@ -223,6 +224,38 @@ TEST(TextHitTest, OffsetsAndCaretsStayOnCharacterBoundaries) {
   EXPECT_EQ(
       r.byte_offset_at("alpha", s, std::nullopt, LayoutOption::Wrap, {std::nan(""), std::nan("")}),
       0u);
+}
+
+TEST(TextIcons, IconFontCodePointsDrawAsIconsInTheTextColour) {
+  TextRenderer r;
+  const auto s = style(16.0f);
+  const std::string signal = "\U000F0925";
+  const auto m = r.measure(signal, s, std::nullopt, LayoutOption::SingleLine);
+  EXPECT_DOUBLE_EQ(m.width, 16.0);  // one em square
+  // A Wi-Fi row's text: signal, lock and name all measure and draw.
+  const std::string row = signal + "  \U000F033E  Home";
+  EXPECT_GT(r.measure(row, s, std::nullopt, LayoutOption::SingleLine).width,
+            r.measure("Home", s, std::nullopt, LayoutOption::SingleLine).width + 32.0);
+
+  const Color blue = Color::rgb8(20, 60, 200);
+  Scene via_text;
+  r.draw_text(via_text, signal, s.with_color(blue), {10, 10}, std::nullopt,
+              LayoutOption::SingleLine);
+  Scene direct;
+  const double top = 10 + m.baseline - 0.8 * 16.0;
+  Icon::draw(direct, icon::kWifiSignal3, {10, top, 26, top + 16}, blue);
+  auto a = cairo_backend::render(via_text, 40, 40, 2.0, Color::white());
+  auto b = cairo_backend::render(direct, 40, 40, 2.0, Color::white());
+  ASSERT_TRUE(a && b);
+  int inked = 0, differing = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      inked += a->pixel(x, y) != Color::white();
+      differing += a->pixel(x, y) != b->pixel(x, y);
+    }
+  }
+  EXPECT_GT(inked, 20);
+  EXPECT_LE(differing, 2);
 }
 
 }  // namespace
