@@ -78,6 +78,18 @@ int to_pango(double px) {
   return static_cast<int>(std::lround(std::clamp(px, 0.0, 1.0e6) * PANGO_SCALE));
 }
 
+// The style with sizes Pango can take: see renderer_input_style.
+TextStyle sanitised(TextStyle s, float scale) {
+  const float size = (std::isfinite(s.size) && s.size > 0.0f) ? s.size : kDefaultSize;
+  s.size = std::clamp(size * scale, 1.0f, 512.0f);
+  s.line_height = (std::isfinite(s.line_height) && s.line_height > 0.0f)
+                      ? std::clamp(s.line_height, 0.5f, 4.0f)
+                      : kDefaultLineHeight;
+  s.weight = std::clamp<std::uint16_t>(s.weight, 100, 1000);
+  if (s.family.empty()) s.family = kDefaultFamily;
+  return s;
+}
+
 // Pages put icon-font code points (Wi-Fi signal, lock) into plain text. The
 // font has no such glyphs, so each one is laid out as an em-square shape and
 // drawn as the matching icon in the text's colour.
@@ -230,29 +242,16 @@ void TextRenderer::set_text_scale(float scale) {
 }
 
 TextStyle TextRenderer::renderer_input_style(const TextStyle& style) const {
-  TextStyle s = style;
-  const float size = (std::isfinite(s.size) && s.size > 0.0f) ? s.size : kDefaultSize;
-  s.size = std::clamp(size * text_scale_, 1.0f, 512.0f);
-  s.line_height = (std::isfinite(s.line_height) && s.line_height > 0.0f)
-                      ? std::clamp(s.line_height, 0.5f, 4.0f)
-                      : kDefaultLineHeight;
-  s.weight = std::clamp<std::uint16_t>(s.weight, 100, 1000);
-  if (s.family.empty()) s.family = kDefaultFamily;
-  return s;
+  return sanitised(style, text_scale_);
 }
 
 std::shared_ptr<const TextLayout> TextRenderer::layout(std::string_view text,
                                                        const TextStyle& style,
                                                        std::optional<double> max_width,
                                                        LayoutOption option) {
-  // Sizes that would upset Pango are resolved here too; a style that was
+  // Values that would upset Pango are resolved here too; a style that was
   // already resolved passes unchanged.
-  TextStyle s = style;
-  if (!std::isfinite(s.size) || s.size <= 0.0f) s.size = kDefaultSize;
-  s.size = std::clamp(s.size, 1.0f, 512.0f);
-  if (!std::isfinite(s.line_height) || s.line_height <= 0.0f) s.line_height = kDefaultLineHeight;
-  s.weight = std::clamp<std::uint16_t>(s.weight, 100, 1000);
-  if (s.family.empty()) s.family = kDefaultFamily;
+  TextStyle s = sanitised(style, 1.0f);
   return cache_->get(Key{std::string(text), std::move(s.family), s.size, s.weight, s.line_height,
                          normalise_limit(max_width, option), option});
 }
