@@ -62,8 +62,8 @@ class Probe : public Widget {
     record("draw", fmt::format("{},{}", t.m[4], t.m[5]));
   }
   Rect get_rect() const override { return rect; }
-  std::vector<const Widget*> children() const override { return kids_ptrs<const Widget*>(); }
-  std::vector<Widget*> children_mut() override { return kids_ptrs<Widget*>(); }
+  std::vector<const Widget*> children() const override { return child_list<const Widget*>(kids_); }
+  std::vector<Widget*> children_mut() override { return child_list(kids_); }
 
   // Handing on.
   void propagate_a(std::uint64_t a, std::uint64_t b) const override {
@@ -235,20 +235,13 @@ class Probe : public Widget {
     queue.pop_front();
     return front;
   }
-  template <typename P>
-  std::vector<P> kids_ptrs() const {
-    std::vector<P> list;
-    list.reserve(kids_.size());
-    for (const auto& k : kids_) list.push_back(k.get());
-    return list;
-  }
   static std::string_view payload_text(Payload p) {
     return {reinterpret_cast<const char*>(p.data()), p.size()};
   }
 
   std::string name_;
   CallLog* log_;
-  std::vector<std::unique_ptr<Widget>> kids_;
+  std::vector<WidgetBox> kids_;
 };
 
 }  // namespace kalu_ui::testing

@@ -88,5 +88,17 @@ TEST(ProvidedAnswers, ConstantsOfAWidgetThatSuppliesNothing) {
   EXPECT_FALSE(w.id());
 }
 
+TEST(ChildList, LeavesOutEmptyBoxesAndKeepsOrder) {
+  CallLog log;
+  std::vector<WidgetBox> boxes;
+  boxes.push_back(std::make_unique<Probe>("a", log));
+  boxes.push_back(nullptr);
+  boxes.push_back(std::make_unique<Probe>("b", log));
+  EXPECT_EQ(child_list<const Widget*>(boxes),
+            (std::vector<const Widget*>{boxes[0].get(), boxes[2].get()}));
+  EXPECT_TRUE(child_list(nullptr).empty());
+  EXPECT_EQ(child_list(boxes[2].get()).size(), 1u);
+}
+
 }  // namespace
 }  // namespace kalu_ui::testing

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <any>
 #include <array>
 #include <cstdint>
 #include <memory>

@@ -313,6 +313,26 @@ class Widget {
   Widget& operator=(Widget&&) = default;
 };
 
+// A boxed widget, as parents own their children.
+using WidgetBox = std::unique_ptr<Widget>;
+
+// Child lists for children and children_mut, from the boxes a type owns, in
+// order and leaving out empty boxes: `return child_list<const Widget*>(items_);`
+// for a list, `return child_list(page_.get());` for a pane's optional page.
+template <typename Ref = Widget*>
+std::vector<Ref> child_list(std::span<const WidgetBox> boxes) {
+  std::vector<Ref> list;
+  list.reserve(boxes.size());
+  for (const auto& box : boxes) {
+    if (box) list.push_back(box.get());
+  }
+  return list;
+}
+template <typename Ref = Widget*>
+std::vector<Ref> child_list(Widget* only) {
+  return only ? std::vector<Ref>{only} : std::vector<Ref>{};
+}
+
 // The prefix of every key-action id.
 inline constexpr std::string_view kKeyActionPrefix = "kalu.key-action:";
 
