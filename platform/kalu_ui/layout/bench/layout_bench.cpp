@@ -40,6 +40,11 @@ struct Page {
     return s;
   }
 
+  // Whether the content side starts from nothing (flex basis 0, minimum
+  // width 0) rather than from its content's width: the second skips sizing
+  // the whole page at its content widths first.
+  bool content_from_zero = false;
+
   NodeId scroll_area(NodeId content, std::optional<float> width) {
     Style scroll = column(0.0f);
     scroll.overflow_y = Overflow::Scroll;
@@ -50,6 +55,10 @@ struct Page {
       container.flex_shrink = 0.0f;
     } else {
       container.flex_grow = 1.0f;
+      if (content_from_zero) {
+        container.flex_basis = Dimension::points(0.0f);
+        container.min_width = Dimension::points(0.0f);
+      }
     }
     return add(container, {add(scroll, {content})});
   }
@@ -101,7 +110,7 @@ struct Page {
     return scroll_area(page, std::nullopt);
   }
 
-  Page() {
+  explicit Page(bool from_zero) : content_from_zero(from_zero) {
     Style window;
     window.width = Dimension::percent(100.0f);
     window.height = Dimension::percent(100.0f);
@@ -122,7 +131,7 @@ struct Page {
 };
 
 void BM_SettingsWindowLayout(benchmark::State& state) {
-  Page page;
+  Page page(state.range(0) != 0);
   const MeasureFunction measure = [&page](NodeId id, KnownDimensions known,
                                           AvailableSize available) {
     return page.measure(id, known, available);
@@ -137,7 +146,8 @@ void BM_SettingsWindowLayout(benchmark::State& state) {
   }
   state.counters["nodes"] = static_cast<double>(page.tree.size());
 }
-BENCHMARK(BM_SettingsWindowLayout)->Unit(benchmark::kMicrosecond);
+// Argument 0: the content side sized from its content; 1: from zero.
+BENCHMARK(BM_SettingsWindowLayout)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kalu_ui::layout

@@ -20,7 +20,10 @@ constexpr int kY = 1;
 float finite_or_zero(float v) { return std::isfinite(v) ? v : 0.0f; }
 float non_negative(float v) { return std::isfinite(v) && v > 0.0f ? v : 0.0f; }
 
-std::optional<float> resolve(const Dimension& d, std::optional<float> base) {
+// Inlined: returning an optional through memory costs a store-forwarding
+// stall per call, and this runs several times per node and question.
+[[gnu::always_inline]] inline std::optional<float> resolve(const Dimension& d,
+                                                           std::optional<float> base) {
   switch (d.kind) {
     case Dimension::Kind::Points:
       if (!std::isfinite(d.value)) return std::nullopt;
@@ -438,10 +441,14 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
 
   // Resolve the flexible lengths.
   const bool growing = hypothetical_sum < inner_main;
+  // The content of a scroll container is as long as it wants to be along the
+  // scrolling axis: it never shrinks to the viewport. (This also spares
+  // sizing the whole content again at its minimum.)
+  const bool scrolls = overflow_on(s, main) != Overflow::Visible;
   for (std::size_t i = 0; i < count; ++i) {
     FlexItem& it = item(i);
     const Style& cs = nodes[it.node].style;
-    const float factor = growing ? cs.flex_grow : cs.flex_shrink;
+    const float factor = growing ? cs.flex_grow : (scrolls ? 0.0f : cs.flex_shrink);
     it.frozen = !(std::isfinite(factor) && factor > 0.0f) ||
                 (growing && it.basis > it.hypothetical) || (!growing && it.basis < it.hypothetical);
     if (!it.frozen) it.target = it.basis;
@@ -508,9 +515,11 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
     inner_main = clamp(std::max(inner_main, used_main), inner_min[main], inner_max[main]);
   }
 
-  // Cross sizes.
+  // Cross sizes; a sizing pass whose cross size is already fixed does not
+  // need them.
   float line_cross = 0.0f;
-  for (std::size_t i = 0; i < count; ++i) {
+  const bool need_cross = perform || !inner_known[cross];
+  for (std::size_t i = 0; need_cross && i < count; ++i) {
     FlexItem& it = item(i);
     const float cross_margins = it.margin_start[cross] + it.margin_end[cross];
     if (it.cross_known) {

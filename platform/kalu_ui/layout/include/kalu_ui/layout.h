@@ -81,8 +81,10 @@ enum class Justify : std::uint8_t { Start, End, Center, SpaceBetween, SpaceAroun
 
 // What happens to content larger than the node. Hidden and Scroll make the
 // node a scroll container on that axis: it does not grow to fit its content
-// (its automatic minimum size is zero) while its children keep their own
-// content size, and the content's extent is reported in Layout::content_size.
+// (its automatic minimum size, and its min-content size, are zero), its
+// children are never shrunk along that axis to fit it, and the content's
+// extent is reported in Layout::content_size. Drawing, clipping and the
+// scroll offset are the widget's.
 enum class Overflow : std::uint8_t { Visible, Hidden, Scroll };
 
 struct Style {
