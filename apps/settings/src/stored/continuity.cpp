@@ -1,110 +1,52 @@
 #include "stored/continuity.h"
 
-#include <set>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "codec/codec.h"
+#include "codec/tree.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
-#include "stored/record_json.h"
+#include "stored/settings_prefs.h"
 
 namespace settings::stored {
-namespace record {
 
-template <>
-struct EnumNames<ContinuityCapability> {
-  static constexpr std::string_view names[] = {
-      "clipboard",        "notifications", "wifi_settings",     "media",
-      "display_input",    "file_transfer", "realtime_sessions", "typed_gamepad",
-      "app_continuations"};
-};
+constexpr auto describe(codec::Tag<ContinuityCapability>) {
+  return codec::names<ContinuityCapability>(
+      "ContinuityCapability", "clipboard", "notifications", "wifi_settings", "media",
+      "display_input", "file_transfer", "realtime_sessions", "typed_gamepad", "app_continuations");
+}
 
-template <>
-struct RecordCodec<AuditEntry> {
-  static constexpr std::string_view fields[] = {"recorded_at_secs", "capability", "enabled"};
-  static Status read(const Json& value, AuditEntry& out) {
-    AuditEntry entry;
-    FieldReader reader(value, fields, UnknownKeys::kReject);
-    reader.required("recorded_at_secs", entry.recorded_at_secs)
-        .optional("capability", entry.capability)
-        .required("enabled", entry.enabled);
-    if (!reader.status()) return reader.status();
-    out = entry;
-    return {};
-  }
-  static Json write(const AuditEntry& entry) {
-    Json out = Json::object();
-    out["recorded_at_secs"] = entry.recorded_at_secs;
-    out["capability"] = encode(entry.capability);
-    out["enabled"] = entry.enabled;
-    return out;
-  }
-};
+constexpr auto describe(codec::Tag<AuditEntry>) {
+  using T = AuditEntry;
+  return codec::record("AuditEntry", codec::field("recorded_at_secs", &T::recorded_at_secs),
+                       codec::field("capability", &T::capability),
+                       codec::field("enabled", &T::enabled))
+      .deny_unknown_fields();
+}
 
-}  // namespace record
+constexpr auto describe(codec::Tag<ContinuityPrivacy>) {
+  using T = ContinuityPrivacy;
+  return codec::record("ContinuityPrivacy", codec::field_or_default("enabled", &T::enabled),
+                       codec::field_or_default("clipboard", &T::clipboard),
+                       codec::field_or_default("notifications", &T::notifications),
+                       codec::field_or_default("wifi_settings", &T::wifi_settings),
+                       codec::field_or_default("media", &T::media),
+                       codec::field_or_default("display_input", &T::display_input),
+                       codec::field_or_default("file_transfer", &T::file_transfer),
+                       codec::field_or_default("realtime_sessions", &T::realtime_sessions),
+                       codec::field_or_default("typed_gamepad", &T::typed_gamepad),
+                       codec::field_or_default("app_continuations", &T::app_continuations),
+                       codec::field_or_default("audit", &T::audit))
+      .deny_unknown_fields();
+}
 
 namespace {
-
 using Json = nlohmann::ordered_json;
-
-// The switches in stored order; "audit" follows them.
-template <typename R, typename F>
-void visit_switches(R& v, F&& f) {
-  f("enabled", v.enabled);
-  f("clipboard", v.clipboard);
-  f("notifications", v.notifications);
-  f("wifi_settings", v.wifi_settings);
-  f("media", v.media);
-  f("display_input", v.display_input);
-  f("file_transfer", v.file_transfer);
-  f("realtime_sessions", v.realtime_sessions);
-  f("typed_gamepad", v.typed_gamepad);
-  f("app_continuations", v.app_continuations);
-}
-
-constexpr std::string_view kFields[] = {
-    "enabled",       "clipboard",         "notifications", "wifi_settings",
-    "media",         "display_input",     "file_transfer", "realtime_sessions",
-    "typed_gamepad", "app_continuations", "audit"};
-
-// The parsed document keeps one value per key, so a key repeated inside the
-// member is found on the text itself.
-bool member_repeats_a_key(std::string_view text, std::string_view member) {
-  std::vector<std::set<std::string>> open_objects;
-  std::string top_key;
-  bool repeated = false;
-  auto watch = [&](int, Json::parse_event_t event, Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-        open_objects.emplace_back();
-        break;
-      case Json::parse_event_t::object_end:
-        if (!open_objects.empty()) open_objects.pop_back();
-        break;
-      case Json::parse_event_t::key: {
-        const auto& key = parsed.get_ref<const std::string&>();
-        if (open_objects.size() == 1) {
-          top_key = key;
-        } else if (top_key == member && !open_objects.back().insert(key).second) {
-          repeated = true;
-        }
-        break;
-      }
-      default:
-        break;
-    }
-    return true;
-  };
-  try {
-    Json ignored = Json::parse(text, watch);
-  } catch (const Json::exception&) {
-  }
-  return repeated;
-}
-
 }  // namespace
 
 std::string_view capability_name(ContinuityCapability capability) {
-  return record::EnumNames<ContinuityCapability>::names[static_cast<std::size_t>(capability)];
+  return describe(codec::Tag<ContinuityCapability>{}).names[static_cast<std::size_t>(capability)];
 }
 
 bool& ContinuityPrivacy::capability(ContinuityCapability which) {
@@ -143,30 +85,18 @@ void ContinuityPrivacy::trim_audit() {
   }
 }
 
-kalu_ui::Result<ContinuityPrivacy> ContinuityPrivacy::from_json(const Json& value) {
-  ContinuityPrivacy policy;
-  record::FieldReader reader(value, kFields, record::UnknownKeys::kReject);
-  visit_switches(policy,
-                 [&](std::string_view name, bool& member) { reader.optional(name, member); });
-  reader.optional("audit", policy.audit);
-  if (!reader.status()) return kalu_ui::fail(reader.status().error());
-  return policy;
+kalu_ui::Result<ContinuityPrivacy> ContinuityPrivacy::from_json(std::string_view text) {
+  return codec::from_json<ContinuityPrivacy>(text);
 }
 
-Json ContinuityPrivacy::to_json() const {
-  Json out = Json::object();
-  visit_switches(*this,
-                 [&](std::string_view name, bool member) { out[std::string(name)] = member; });
-  out["audit"] = record::encode(audit);
-  return out;
-}
+Json ContinuityPrivacy::to_json() const { return codec::to_tree(*this); }
 
 ContinuityPrivacy ContinuityPrivacy::from_document(std::string_view text) {
   ContinuityPrivacy policy;
-  auto document = prefs_store::parse(text);
-  if (document && document->is_object() && document->contains(kSection) &&
-      !member_repeats_a_key(text, kSection)) {
-    if (auto read = from_json((*document)[std::string(kSection)])) policy = std::move(*read);
+  if (auto members = top_level_members(text)) {
+    if (auto member = members->find(kSection); member != members->end()) {
+      if (auto read = from_json(member->second)) policy = std::move(*read);
+    }
   }
   policy.trim_audit();
   return policy;

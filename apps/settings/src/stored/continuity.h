@@ -69,18 +69,18 @@ struct ContinuityPrivacy {
                      std::uint64_t now_secs);
   void trim_audit();
 
-  // Reads the record from its stored value: an object (keys in any order) or
+  // Reads the record from its stored text: an object (keys in any order) or
   // an array of the eleven values in stored order, possibly cut short. A key
   // it does not define, a wrong type, an audit entry without
-  // "recorded_at_secs" or "enabled", or an unknown capability name fails the
-  // whole record.
-  static kalu_ui::Result<ContinuityPrivacy> from_json(const nlohmann::ordered_json& value);
+  // "recorded_at_secs" or "enabled", a key repeated in one object or an
+  // unknown capability name fails the whole record.
+  static kalu_ui::Result<ContinuityPrivacy> from_json(std::string_view text);
   // The stored object: all eleven keys in order.
   nlohmann::ordered_json to_json() const;
 
   // The record in settings document text, as the Devices & Sync pane reads
-  // it: the default when the member is missing or fails to read (a key
-  // repeated inside the member fails it too); the audit trimmed.
+  // it: the default when the member is missing or fails to read; the audit
+  // trimmed.
   static ContinuityPrivacy from_document(std::string_view text);
   // `from_document` of the file at `settings_path` (the settings store's
   // path when none is given); the default when there is none or it cannot

@@ -1,75 +1,62 @@
 #include "stored/locale.h"
 
+#include <nlohmann/json.hpp>
+
+#include "codec/codec.h"
+#include "codec/tree.h"
 #include "prefs_store/document.h"
-#include "stored/record_json.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::stored {
-namespace record {
 
 // clang-format off
-template <> struct EnumNames<Currency> {
-  static constexpr std::string_view names[] = {"USD", "EUR", "GBP", "JPY", "CHF",
-                                               "CAD", "AUD", "CNY", "INR"};
-};
-template <> struct EnumNames<DateFormat> {
-  static constexpr std::string_view names[] = {"ISO", "US", "EU", "Long"};
-};
-template <> struct EnumNames<TimeFormat> {
-  static constexpr std::string_view names[] = {"H24", "H12"};
-};
-template <> struct EnumNames<Measurement> {
-  static constexpr std::string_view names[] = {"Metric", "Imperial"};
-};
-template <> struct EnumNames<NumberStyle> {
-  static constexpr std::string_view names[] = {"DecimalPoint", "DecimalComma"};
-};
-template <> struct EnumNames<FirstDayOfWeek> {
-  static constexpr std::string_view names[] = {"Monday", "Sunday", "Saturday"};
-};
+constexpr auto describe(codec::Tag<Currency>) {
+  return codec::names<Currency>("Currency", "USD", "EUR", "GBP", "JPY", "CHF", "CAD", "AUD",
+                                "CNY", "INR");
+}
+constexpr auto describe(codec::Tag<DateFormat>) {
+  return codec::names<DateFormat>("DateFormat", "ISO", "US", "EU", "Long");
+}
+constexpr auto describe(codec::Tag<TimeFormat>) {
+  return codec::names<TimeFormat>("TimeFormat", "H24", "H12");
+}
+constexpr auto describe(codec::Tag<Measurement>) {
+  return codec::names<Measurement>("Measurement", "Metric", "Imperial");
+}
+constexpr auto describe(codec::Tag<NumberStyle>) {
+  return codec::names<NumberStyle>("NumberStyle", "DecimalPoint", "DecimalComma");
+}
+constexpr auto describe(codec::Tag<FirstDayOfWeek>) {
+  return codec::names<FirstDayOfWeek>("FirstDayOfWeek", "Monday", "Sunday", "Saturday");
+}
 // clang-format on
 
-}  // namespace record
+constexpr auto describe(codec::Tag<Locale>) {
+  using T = Locale;
+  return codec::record("Locale", codec::field_or_default("currency", &T::currency),
+                       codec::field_or_default("date_format", &T::date_format),
+                       codec::field_or_default("time_format", &T::time_format),
+                       codec::field_or_default("measurement", &T::measurement),
+                       codec::field_or_default("number_style", &T::number_style),
+                       codec::field_or_default("first_day_of_week", &T::first_day_of_week));
+}
 
 namespace {
-
 using Json = nlohmann::ordered_json;
-
-constexpr std::string_view kFields[] = {"currency",    "date_format",  "time_format",
-                                        "measurement", "number_style", "first_day_of_week"};
-
 }  // namespace
 
-kalu_ui::Result<Locale> Locale::from_json(const Json& value) {
-  Locale locale;
-  record::FieldReader reader(value, kFields, record::UnknownKeys::kSkip);
-  reader.optional("currency", locale.currency)
-      .optional("date_format", locale.date_format)
-      .optional("time_format", locale.time_format)
-      .optional("measurement", locale.measurement)
-      .optional("number_style", locale.number_style)
-      .optional("first_day_of_week", locale.first_day_of_week);
-  if (!reader.status()) return kalu_ui::fail(reader.status().error());
-  return locale;
+kalu_ui::Result<Locale> Locale::from_json(std::string_view text) {
+  return codec::from_json<Locale>(text);
 }
 
-Json Locale::to_json() const {
-  Json out = Json::object();
-  out["currency"] = record::encode(currency);
-  out["date_format"] = record::encode(date_format);
-  out["time_format"] = record::encode(time_format);
-  out["measurement"] = record::encode(measurement);
-  out["number_style"] = record::encode(number_style);
-  out["first_day_of_week"] = record::encode(first_day_of_week);
-  return out;
-}
+Json Locale::to_json() const { return codec::to_tree(*this); }
 
 Locale Locale::from_document(std::string_view text) {
-  auto document = prefs_store::parse(text);
-  if (!document) return Locale{};
-  auto member = SettingsPrefs::section_value(*document, "locale");
-  if (!member) return Locale{};
-  auto locale = from_json(*member);
+  auto members = top_level_members(text);
+  if (!members) return Locale{};
+  auto member = members->find("locale");
+  if (member == members->end()) return Locale{};
+  auto locale = from_json(member->second);
   return locale ? *locale : Locale{};
 }
 

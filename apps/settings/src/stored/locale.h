@@ -47,9 +47,9 @@ struct Locale {
   // The document text with "version" and "locale" set (in place, or appended).
   static std::string write_into_document(std::string_view current, const Locale& locale);
 
-  // The record from its stored value (object or array form, unknown keys
+  // The record from its stored text (object or array form, unknown keys
   // skipped, names matched exactly), and its stored object.
-  static kalu_ui::Result<Locale> from_json(const nlohmann::ordered_json& value);
+  static kalu_ui::Result<Locale> from_json(std::string_view text);
   nlohmann::ordered_json to_json() const;
 };
 

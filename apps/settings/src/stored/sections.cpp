@@ -1,258 +1,186 @@
 #include "stored/sections.h"
 
-#include "stored/record_json.h"
+#include <nlohmann/json.hpp>
 
-namespace settings::stored::record {
+#include "codec/codec.h"
+#include "codec/tree.h"
 
-using stored::AccessibilityPrefs;
-using stored::AppearancePrefs;
-using stored::AudioPrefs;
-using stored::DisplayPrefs;
-using stored::InputPrefs;
-using stored::NotificationPrefs;
-using stored::PowerPrefs;
-using stored::UpdatePrefs;
+// The stored forms of the sections, read and written by the strict record
+// codec. Field order is the stored order; `field` marks what a stored record
+// must contain, `field_or_default` what it may leave out.
+namespace prefs_store {
 
-template <>
-struct EnumNames<stored::PowerAction> {
-  static constexpr std::string_view names[] = {"suspend", "lock", "ignore"};
-};
-template <>
-struct EnumNames<stored::ColorFilter> {
-  static constexpr std::string_view names[] = {"none", "grayscale", "inverted",
-                                               "grayscale_inverted"};
-};
-template <>
-struct EnumNames<stored::SwitchKeyPair> {
-  static constexpr std::string_view names[] = {"f6_f7", "f9_f10", "digits12"};
-};
-template <>
-struct EnumNames<stored::ReaderVoice> {
-  static constexpr std::string_view names[] = {"system", "english_us", "english_gb",
-                                               "german", "french",     "spanish"};
-};
+namespace codec = settings::codec;
 
-// Each record lists its fields once, in stored order, with the member they
-// fill and whether a stored record must contain it; reading and writing both
-// walk that list.
-#define KALU_FIELD(name, req) f(#name, v.name, req)
+constexpr auto describe(codec::Tag<FocusSchedule>) {
+  using T = FocusSchedule;
+  return codec::record("FocusSchedule", codec::field_or_default("enabled", &T::enabled),
+                       codec::field_or_default("start_minute", &T::start_minute),
+                       codec::field_or_default("end_minute", &T::end_minute),
+                       codec::field_or_default("weekdays", &T::weekdays),
+                       codec::field_or_default("allow_priority", &T::allow_priority));
+}
 
-template <typename T, typename Visit>
-struct SectionCodec {
-  static std::span<const std::string_view> names() {
-    static const std::vector<std::string_view> list = [] {
-      std::vector<std::string_view> out;
-      T probe{};
-      Visit::visit(probe, [&](std::string_view name, auto&, bool) { out.push_back(name); });
-      return out;
-    }();
-    return list;
-  }
-  static Status read(const Json& value, T& out) {
-    T record{};
-    FieldReader reader(value, names(), UnknownKeys::kSkip);
-    Visit::visit(record, [&](std::string_view name, auto& member, bool required) {
-      if (required) {
-        reader.required(name, member);
-      } else {
-        reader.optional(name, member);
-      }
-    });
-    if (!reader.status()) return reader.status();
-    out = std::move(record);
-    return {};
-  }
-  static Json write(const T& value) {
-    Json out = Json::object();
-    Visit::visit(value, [&](std::string_view name, auto& member, bool) {
-      out[std::string(name)] = encode(member);
-    });
-    return out;
-  }
-};
+constexpr auto describe(codec::Tag<AppNotificationRule>) {
+  using T = AppNotificationRule;
+  return codec::record("AppNotificationRule", codec::field_or_default("banners", &T::banners),
+                       codec::field_or_default("sounds", &T::sounds),
+                       codec::field_or_default("badges", &T::badges),
+                       codec::field_or_default("previews", &T::previews),
+                       codec::field_or_default("lock_screen", &T::lock_screen),
+                       codec::field_or_default("cross_device", &T::cross_device),
+                       codec::field_or_default("priority", &T::priority),
+                       codec::field_or_default("priority_contacts", &T::priority_contacts),
+                       codec::field_or_default("muted_until", &T::muted_until));
+}
 
-constexpr bool kRequired = true;
-constexpr bool kOptional = false;
-
-struct AudioFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(event_sounds, kRequired);
-    KALU_FIELD(chat_join, kRequired);
-    KALU_FIELD(chat_leave, kRequired);
-    KALU_FIELD(output_device, kOptional);
-    KALU_FIELD(input_device, kOptional);
-    KALU_FIELD(balance, kOptional);
-    KALU_FIELD(mono_output, kOptional);
-  }
-};
-
-struct DisplayFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(auto_brightness, kRequired);
-    KALU_FIELD(night_light, kRequired);
-    KALU_FIELD(night_light_temperature, kOptional);
-    KALU_FIELD(scale, kOptional);
-  }
-};
-
-struct InputFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(natural_scroll, kOptional);
-    KALU_FIELD(touchpad_natural_scroll, kOptional);
-    KALU_FIELD(mouse_natural_scroll, kOptional);
-    KALU_FIELD(tap_to_click, kOptional);
-    KALU_FIELD(pointer_speed, kOptional);
-    KALU_FIELD(touchpad_pointer_speed, kOptional);
-    KALU_FIELD(mouse_pointer_speed, kOptional);
-    KALU_FIELD(key_repeat, kOptional);
-    KALU_FIELD(key_repeat_delay_ms, kOptional);
-    KALU_FIELD(key_repeat_rate_hz, kOptional);
-    KALU_FIELD(keyboard_layout, kOptional);
-    KALU_FIELD(tap_drag, kOptional);
-    KALU_FIELD(disable_while_typing, kOptional);
-    KALU_FIELD(middle_emulation, kOptional);
-    KALU_FIELD(left_handed, kOptional);
-    KALU_FIELD(accel_profile, kOptional);
-    KALU_FIELD(touchpad_gestures, kOptional);
-    KALU_FIELD(compose_key, kOptional);
-    KALU_FIELD(keyboard_layouts, kOptional);
-    KALU_FIELD(pen_output, kOptional);
-  }
-};
-
-struct PowerFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(auto_suspend, kRequired);
-    KALU_FIELD(suspend_minutes, kOptional);
-    KALU_FIELD(saver_suspend_minutes, kOptional);
-    KALU_FIELD(balanced_suspend_minutes, kOptional);
-    KALU_FIELD(performance_suspend_minutes, kOptional);
-    KALU_FIELD(blank_minutes, kRequired);
-    KALU_FIELD(lock_minutes, kOptional);
-    KALU_FIELD(lid_close_action, kOptional);
-    KALU_FIELD(power_key_action, kOptional);
-    KALU_FIELD(low_battery_percent, kOptional);
-    KALU_FIELD(critical_battery_percent, kOptional);
-    KALU_FIELD(critical_action, kOptional);
-  }
-};
-
-struct UpdateFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    f("auto", v.auto_, kRequired);
-    KALU_FIELD(channel, kRequired);
-    KALU_FIELD(last_checked, kRequired);
-  }
-};
-
-struct AppearanceFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(theme, kRequired);
-    KALU_FIELD(high_contrast, kRequired);
-    KALU_FIELD(reduce_motion, kRequired);
-    KALU_FIELD(text_scale, kRequired);
-    KALU_FIELD(ui_scale, kOptional);
-  }
-};
-
-struct FocusFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(enabled, kOptional);
-    KALU_FIELD(start_minute, kOptional);
-    KALU_FIELD(end_minute, kOptional);
-    KALU_FIELD(weekdays, kOptional);
-    KALU_FIELD(allow_priority, kOptional);
-  }
-};
-
-struct AppRuleFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(banners, kOptional);
-    KALU_FIELD(sounds, kOptional);
-    KALU_FIELD(badges, kOptional);
-    KALU_FIELD(previews, kOptional);
-    KALU_FIELD(lock_screen, kOptional);
-    KALU_FIELD(cross_device, kOptional);
-    KALU_FIELD(priority, kOptional);
-    KALU_FIELD(priority_contacts, kOptional);
-    KALU_FIELD(muted_until, kOptional);
-  }
-};
-
-struct NotificationFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(do_not_disturb, kOptional);
-    KALU_FIELD(show_banners, kOptional);
-    KALU_FIELD(show_previews, kOptional);
-    KALU_FIELD(play_sounds, kOptional);
-    KALU_FIELD(show_on_lock_screen, kOptional);
-    KALU_FIELD(show_badges, kOptional);
-    KALU_FIELD(focus, kOptional);
-    KALU_FIELD(per_app, kOptional);
-  }
-};
-
-struct AccessibilityFields {
-  template <typename R, typename F>
-  static void visit(R& v, F&& f) {
-    KALU_FIELD(large_cursor, kOptional);
-    KALU_FIELD(cursor_size, kOptional);
-    KALU_FIELD(screen_reader, kOptional);
-    KALU_FIELD(on_screen_keyboard, kOptional);
-    KALU_FIELD(sticky_keys, kOptional);
-    KALU_FIELD(slow_keys, kOptional);
-    KALU_FIELD(visual_alerts, kOptional);
-    KALU_FIELD(color_filter, kOptional);
-    KALU_FIELD(magnifier_zoom, kOptional);
-    KALU_FIELD(cursor_crosshair, kOptional);
-    KALU_FIELD(thick_text_caret, kOptional);
-    KALU_FIELD(switch_control, kOptional);
-    KALU_FIELD(switch_key_pair, kOptional);
-    KALU_FIELD(switch_scan_ms, kOptional);
-    KALU_FIELD(screen_reader_rate, kOptional);
-    KALU_FIELD(screen_reader_voice, kOptional);
-  }
-};
-
-#undef KALU_FIELD
-
-// clang-format off
-template <> struct RecordCodec<AudioPrefs> : SectionCodec<AudioPrefs, AudioFields> {};
-template <> struct RecordCodec<DisplayPrefs> : SectionCodec<DisplayPrefs, DisplayFields> {};
-template <> struct RecordCodec<InputPrefs> : SectionCodec<InputPrefs, InputFields> {};
-template <> struct RecordCodec<PowerPrefs> : SectionCodec<PowerPrefs, PowerFields> {};
-template <> struct RecordCodec<UpdatePrefs> : SectionCodec<UpdatePrefs, UpdateFields> {};
-template <> struct RecordCodec<AppearancePrefs> : SectionCodec<AppearancePrefs, AppearanceFields> {};
-template <> struct RecordCodec<FocusSchedule> : SectionCodec<FocusSchedule, FocusFields> {};
-template <> struct RecordCodec<AppNotificationRule> : SectionCodec<AppNotificationRule, AppRuleFields> {};
-template <> struct RecordCodec<NotificationPrefs> : SectionCodec<NotificationPrefs, NotificationFields> {};
-template <> struct RecordCodec<AccessibilityPrefs> : SectionCodec<AccessibilityPrefs, AccessibilityFields> {};
-// clang-format on
-
-}  // namespace settings::stored::record
+}  // namespace prefs_store
 
 namespace settings::stored {
 
+constexpr auto describe(codec::Tag<PowerAction>) {
+  return codec::names<PowerAction>("PowerAction", "suspend", "lock", "ignore");
+}
+constexpr auto describe(codec::Tag<ColorFilter>) {
+  return codec::names<ColorFilter>("ColorFilter", "none", "grayscale", "inverted",
+                                   "grayscale_inverted");
+}
+constexpr auto describe(codec::Tag<SwitchKeyPair>) {
+  return codec::names<SwitchKeyPair>("SwitchKeyPair", "f6_f7", "f9_f10", "digits12");
+}
+constexpr auto describe(codec::Tag<ReaderVoice>) {
+  return codec::names<ReaderVoice>("ReaderVoice", "system", "english_us", "english_gb", "german",
+                                   "french", "spanish");
+}
+
+constexpr auto describe(codec::Tag<AudioPrefs>) {
+  using T = AudioPrefs;
+  return codec::record("AudioPrefs", codec::field("event_sounds", &T::event_sounds),
+                       codec::field("chat_join", &T::chat_join),
+                       codec::field("chat_leave", &T::chat_leave),
+                       codec::field_or_default("output_device", &T::output_device),
+                       codec::field_or_default("input_device", &T::input_device),
+                       codec::field_or_default("balance", &T::balance),
+                       codec::field_or_default("mono_output", &T::mono_output));
+}
+
+constexpr auto describe(codec::Tag<DisplayPrefs>) {
+  using T = DisplayPrefs;
+  return codec::record(
+      "DisplayPrefs", codec::field("auto_brightness", &T::auto_brightness),
+      codec::field("night_light", &T::night_light),
+      codec::field_or_default("night_light_temperature", &T::night_light_temperature),
+      codec::field_or_default("scale", &T::scale));
+}
+
+constexpr auto describe(codec::Tag<InputPrefs>) {
+  using T = InputPrefs;
+  return codec::record(
+      "InputPrefs", codec::field_or_default("natural_scroll", &T::natural_scroll),
+      codec::field_or_default("touchpad_natural_scroll", &T::touchpad_natural_scroll),
+      codec::field_or_default("mouse_natural_scroll", &T::mouse_natural_scroll),
+      codec::field_or_default("tap_to_click", &T::tap_to_click),
+      codec::field_or_default("pointer_speed", &T::pointer_speed),
+      codec::field_or_default("touchpad_pointer_speed", &T::touchpad_pointer_speed),
+      codec::field_or_default("mouse_pointer_speed", &T::mouse_pointer_speed),
+      codec::field_or_default("key_repeat", &T::key_repeat),
+      codec::field_or_default("key_repeat_delay_ms", &T::key_repeat_delay_ms),
+      codec::field_or_default("key_repeat_rate_hz", &T::key_repeat_rate_hz),
+      codec::field_or_default("keyboard_layout", &T::keyboard_layout),
+      codec::field_or_default("tap_drag", &T::tap_drag),
+      codec::field_or_default("disable_while_typing", &T::disable_while_typing),
+      codec::field_or_default("middle_emulation", &T::middle_emulation),
+      codec::field_or_default("left_handed", &T::left_handed),
+      codec::field_or_default("accel_profile", &T::accel_profile),
+      codec::field_or_default("touchpad_gestures", &T::touchpad_gestures),
+      codec::field_or_default("compose_key", &T::compose_key),
+      codec::field_or_default("keyboard_layouts", &T::keyboard_layouts),
+      codec::field_or_default("pen_output", &T::pen_output));
+}
+
+constexpr auto describe(codec::Tag<PowerPrefs>) {
+  using T = PowerPrefs;
+  return codec::record(
+      "PowerPrefs", codec::field("auto_suspend", &T::auto_suspend),
+      codec::field_or_default("suspend_minutes", &T::suspend_minutes),
+      codec::field_or_default("saver_suspend_minutes", &T::saver_suspend_minutes),
+      codec::field_or_default("balanced_suspend_minutes", &T::balanced_suspend_minutes),
+      codec::field_or_default("performance_suspend_minutes", &T::performance_suspend_minutes),
+      codec::field("blank_minutes", &T::blank_minutes),
+      codec::field_or_default("lock_minutes", &T::lock_minutes),
+      codec::field_or_default("lid_close_action", &T::lid_close_action),
+      codec::field_or_default("power_key_action", &T::power_key_action),
+      codec::field_or_default("low_battery_percent", &T::low_battery_percent),
+      codec::field_or_default("critical_battery_percent", &T::critical_battery_percent),
+      codec::field_or_default("critical_action", &T::critical_action));
+}
+
+constexpr auto describe(codec::Tag<UpdatePrefs>) {
+  using T = UpdatePrefs;
+  return codec::record("UpdatePrefs", codec::field("auto", &T::auto_),
+                       codec::field("channel", &T::channel),
+                       codec::field("last_checked", &T::last_checked));
+}
+
+constexpr auto describe(codec::Tag<AppearancePrefs>) {
+  using T = AppearancePrefs;
+  return codec::record("AppearancePrefs", codec::field("theme", &T::theme),
+                       codec::field("high_contrast", &T::high_contrast),
+                       codec::field("reduce_motion", &T::reduce_motion),
+                       codec::field("text_scale", &T::text_scale),
+                       codec::field_or_default("ui_scale", &T::ui_scale));
+}
+
+constexpr auto describe(codec::Tag<NotificationPrefs>) {
+  using T = NotificationPrefs;
+  return codec::record(
+      "NotificationPrefs", codec::field_or_default("do_not_disturb", &T::do_not_disturb),
+      codec::field_or_default("show_banners", &T::show_banners),
+      codec::field_or_default("show_previews", &T::show_previews),
+      codec::field_or_default("play_sounds", &T::play_sounds),
+      codec::field_or_default("show_on_lock_screen", &T::show_on_lock_screen),
+      codec::field_or_default("show_badges", &T::show_badges),
+      codec::field_or_default("focus", &T::focus), codec::field_or_default("per_app", &T::per_app));
+}
+
+constexpr auto describe(codec::Tag<AccessibilityPrefs>) {
+  using T = AccessibilityPrefs;
+  return codec::record("AccessibilityPrefs",
+                       codec::field_or_default("large_cursor", &T::large_cursor),
+                       codec::field_or_default("cursor_size", &T::cursor_size),
+                       codec::field_or_default("screen_reader", &T::screen_reader),
+                       codec::field_or_default("on_screen_keyboard", &T::on_screen_keyboard),
+                       codec::field_or_default("sticky_keys", &T::sticky_keys),
+                       codec::field_or_default("slow_keys", &T::slow_keys),
+                       codec::field_or_default("visual_alerts", &T::visual_alerts),
+                       codec::field_or_default("color_filter", &T::color_filter),
+                       codec::field_or_default("magnifier_zoom", &T::magnifier_zoom),
+                       codec::field_or_default("cursor_crosshair", &T::cursor_crosshair),
+                       codec::field_or_default("thick_text_caret", &T::thick_text_caret),
+                       codec::field_or_default("switch_control", &T::switch_control),
+                       codec::field_or_default("switch_key_pair", &T::switch_key_pair),
+                       codec::field_or_default("switch_scan_ms", &T::switch_scan_ms),
+                       codec::field_or_default("screen_reader_rate", &T::screen_reader_rate),
+                       codec::field_or_default("screen_reader_voice", &T::screen_reader_voice));
+}
+
+template <typename Section>
+kalu_ui::Result<Section> read_section_text(std::string_view text) {
+  return codec::from_json<Section>(text);
+}
+
 template <typename Section>
 kalu_ui::Result<Section> read_section(const nlohmann::ordered_json& value) {
-  return record::read<Section>(value);
+  return codec::from_json<Section>(value.dump());
 }
 
 template <typename Section>
 nlohmann::ordered_json write_section(const Section& section) {
-  return record::encode(section);
+  return codec::to_tree(section);
 }
 
 #define KALU_SECTION(T)                                                             \
+  template kalu_ui::Result<T> read_section_text<T>(std::string_view text);          \
   template kalu_ui::Result<T> read_section<T>(const nlohmann::ordered_json& value); \
   template nlohmann::ordered_json write_section<T>(const T& section);
 KALU_SECTION(AudioPrefs)
@@ -263,21 +191,15 @@ KALU_SECTION(UpdatePrefs)
 KALU_SECTION(AppearancePrefs)
 KALU_SECTION(NotificationPrefs)
 KALU_SECTION(AccessibilityPrefs)
-KALU_SECTION(FocusSchedule)
-KALU_SECTION(AppNotificationRule)
 #undef KALU_SECTION
 
-std::string_view stored_name(PowerAction value) {
-  return record::EnumNames<PowerAction>::names[static_cast<std::size_t>(value)];
+template <typename E>
+std::string_view enum_name(E value) {
+  return describe(codec::Tag<E>{}).names[static_cast<std::size_t>(value)];
 }
-std::string_view stored_name(ColorFilter value) {
-  return record::EnumNames<ColorFilter>::names[static_cast<std::size_t>(value)];
-}
-std::string_view stored_name(SwitchKeyPair value) {
-  return record::EnumNames<SwitchKeyPair>::names[static_cast<std::size_t>(value)];
-}
-std::string_view stored_name(ReaderVoice value) {
-  return record::EnumNames<ReaderVoice>::names[static_cast<std::size_t>(value)];
-}
+std::string_view stored_name(PowerAction value) { return enum_name(value); }
+std::string_view stored_name(ColorFilter value) { return enum_name(value); }
+std::string_view stored_name(SwitchKeyPair value) { return enum_name(value); }
+std::string_view stored_name(ReaderVoice value) { return enum_name(value); }
 
 }  // namespace settings::stored

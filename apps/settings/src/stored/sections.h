@@ -139,9 +139,11 @@ struct AccessibilityPrefs {
   bool operator==(const AccessibilityPrefs&) const = default;
 };
 
-// Reading a section from its stored JSON value (object or array form; keys
-// it does not define are skipped) and writing its JSON form (every field, in
-// the stored order). The error says which field failed.
+// Reading a section from its stored JSON text or value (object or array form;
+// keys it does not define are skipped, a repeated key fails) and writing its
+// JSON form (every field, in the stored order). The error says what failed.
+template <typename Section>
+kalu_ui::Result<Section> read_section_text(std::string_view text);
 template <typename Section>
 kalu_ui::Result<Section> read_section(const nlohmann::ordered_json& value);
 template <typename Section>

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "codec/parser.h"
 #include "kalu_ui/log.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
@@ -14,13 +15,16 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::string_view kModule = "settings::stored";
 
+using Members = std::map<std::string, std::string_view, std::less<>>;
+
 // Reads one section; a missing member or one that does not read gives the
 // section default, leaving the other sections alone.
 template <typename Section>
-Section section_or_default(const Json& document, std::string_view key) {
-  auto member = SettingsPrefs::section_value(document, key);
-  if (!member) return Section{};
-  auto section = read_section<Section>(*member);
+Section section_or_default(const std::optional<Members>& members, std::string_view key) {
+  if (!members) return Section{};
+  auto found = members->find(key);
+  if (found == members->end()) return Section{};
+  auto section = read_section_text<Section>(found->second);
   return section ? std::move(*section) : Section{};
 }
 
@@ -43,12 +47,17 @@ void apply_legacy_natural_scroll(const Json& stored, InputPrefs& input) {
   input.mouse_natural_scroll = mouse ? mouse->get<bool>() : both ? both->get<bool>() : false;
 }
 
-InputPrefs read_input(const Json& document) {
-  auto member = SettingsPrefs::section_value(document, "input");
+InputPrefs read_input(const std::optional<Members>& members) {
+  std::optional<Json> member;
+  if (members) {
+    if (auto found = members->find("input"); found != members->end()) {
+      if (auto parsed = prefs_store::parse(found->second)) member = std::move(*parsed);
+    }
+  }
   InputPrefs input;
   // Only the object form is accepted for this section.
   if (member && member->is_object()) {
-    if (auto read = read_section<InputPrefs>(*member)) {
+    if (auto read = read_section_text<InputPrefs>(members->find("input")->second)) {
       input = std::move(*read);
       apply_legacy_natural_scroll(*member, input);
     }
@@ -65,6 +74,32 @@ InputPrefs read_input(const Json& document) {
 }
 
 }  // namespace
+
+std::optional<Members> top_level_members(std::string_view text) {
+  codec::Parser p(text);
+  if (p.peek_ws() != '{' || !p.enter()) return std::nullopt;
+  p.eat();
+  Members members;
+  std::string scratch;
+  bool first = true;
+  for (;;) {
+    auto more = p.next_key(first);
+    if (!more) return std::nullopt;
+    if (!*more) break;
+    p.eat();
+    auto key = p.parse_string(scratch);
+    if (!key) return std::nullopt;
+    std::string name(*key);
+    if (!p.expect_colon()) return std::nullopt;
+    p.peek_ws();
+    const std::size_t start = p.index();
+    if (!p.skip_value()) return std::nullopt;
+    members[std::move(name)] = text.substr(start, p.index() - start);
+  }
+  p.leave();
+  if (!p.end_map() || !p.end_of_input()) return std::nullopt;
+  return members;
+}
 
 kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
     const std::function<std::string(std::string_view current)>& edit) {
@@ -94,17 +129,16 @@ SettingsPrefs SettingsPrefs::load() {
 }
 
 SettingsPrefs SettingsPrefs::from_document(std::string_view text) {
-  auto parsed = prefs_store::parse(text);
-  const Json document = parsed ? std::move(*parsed) : Json();
+  const auto members = top_level_members(text);
   SettingsPrefs prefs;
-  prefs.audio = section_or_default<AudioPrefs>(document, "audio");
-  prefs.display = section_or_default<DisplayPrefs>(document, "display");
-  prefs.input = read_input(document);
-  prefs.power = section_or_default<PowerPrefs>(document, "power");
-  prefs.updates = section_or_default<UpdatePrefs>(document, "updates");
-  prefs.appearance = section_or_default<AppearancePrefs>(document, "appearance");
-  prefs.notifications = section_or_default<NotificationPrefs>(document, "notifications");
-  prefs.accessibility = section_or_default<AccessibilityPrefs>(document, "accessibility");
+  prefs.audio = section_or_default<AudioPrefs>(members, "audio");
+  prefs.display = section_or_default<DisplayPrefs>(members, "display");
+  prefs.input = read_input(members);
+  prefs.power = section_or_default<PowerPrefs>(members, "power");
+  prefs.updates = section_or_default<UpdatePrefs>(members, "updates");
+  prefs.appearance = section_or_default<AppearancePrefs>(members, "appearance");
+  prefs.notifications = section_or_default<NotificationPrefs>(members, "notifications");
+  prefs.accessibility = section_or_default<AccessibilityPrefs>(members, "accessibility");
   return prefs;
 }
 

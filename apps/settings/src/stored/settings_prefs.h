@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -88,6 +89,12 @@ struct TextAssistance {
   // other and every other key of the document.
   static kalu_ui::Status save(std::string_view key, bool value);
 };
+
+// The raw text of each top-level member when `text` is one valid JSON
+// object (a repeated key: its last value); nothing otherwise. Records are read
+// from these texts so that the strict reader sees them as stored.
+std::optional<std::map<std::string, std::string_view, std::less<>>> top_level_members(
+    std::string_view text);
 
 // Shared by the document's writers: at the settings path ("no config dir"
 // without one), reads the current text (empty when there is no file; a file
