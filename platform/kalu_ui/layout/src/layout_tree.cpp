@@ -33,6 +33,25 @@ Node* LayoutTree::Impl::get(NodeId id) {
 
 const Node* LayoutTree::Impl::get(NodeId id) const { return const_cast<Impl*>(this)->get(id); }
 
+Status LayoutTree::Impl::check_adoption(std::uint32_t parent,
+                                        std::span<const NodeId> children) const {
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const NodeId id = children[i];
+    const Node* child = get(id);
+    if (child == nullptr) return fail("cannot adopt " + describe(id) + ": no such node");
+    if (child->parent != kNoParent && child->parent != parent) {
+      return fail("cannot adopt " + describe(id) + ": it already has a parent");
+    }
+    for (std::uint32_t up = parent; up != kNoParent; up = nodes[up].parent) {
+      if (up == id.index) return fail("cannot adopt " + describe(id) + " under its own descendant");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (children[j] == id) return fail("cannot adopt " + describe(id) + " twice");
+    }
+  }
+  return {};
+}
+
 LayoutTree::LayoutTree(std::size_t max_nodes) : impl_(std::make_unique<Impl>(max_nodes)) {}
 LayoutTree::~LayoutTree() = default;
 LayoutTree::LayoutTree(LayoutTree&&) noexcept = default;
@@ -45,17 +64,8 @@ Result<NodeId> LayoutTree::new_with_children(const Style& style, std::span<const
   if (t.live >= t.max_nodes) {
     return fail("the layout tree is full (" + std::to_string(t.max_nodes) + " nodes)");
   }
-  for (std::size_t i = 0; i < children.size(); ++i) {
-    const Node* child = t.get(children[i]);
-    if (child == nullptr) return fail("cannot adopt " + describe(children[i]) + ": no such node");
-    if (child->parent != kNoParent) {
-      return fail("cannot adopt " + describe(children[i]) + ": it already has a parent");
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (children[j] == children[i]) {
-        return fail("cannot adopt " + describe(children[i]) + " twice");
-      }
-    }
+  if (auto adoptable = t.check_adoption(kNoParent, children); !adoptable) {
+    return fail(adoptable.error());
   }
   std::uint32_t index;
   if (!t.free_slots.empty()) {
@@ -85,13 +95,12 @@ Status LayoutTree::add_child(NodeId parent, NodeId child) {
   Node* c = t.get(child);
   if (p == nullptr) return fail("cannot add a child to " + describe(parent) + ": no such node");
   if (c == nullptr) return fail("cannot add " + describe(child) + ": no such node");
-  if (c->parent != kNoParent) {
+  if (c->parent == parent.index) {
     return fail("cannot add " + describe(child) + ": it already has a parent");
   }
-  for (std::uint32_t up = parent.index; up != kNoParent; up = t.nodes[up].parent) {
-    if (up == child.index) {
-      return fail("cannot add " + describe(child) + " under its own descendant");
-    }
+  if (auto adoptable = t.check_adoption(parent.index, std::span<const NodeId>(&child, 1));
+      !adoptable) {
+    return adoptable;
   }
   p->children.push_back(child);
   c->parent = parent.index;
@@ -104,23 +113,7 @@ Status LayoutTree::set_children(NodeId parent, std::span<const NodeId> children)
   Node* p = t.get(parent);
   if (p == nullptr)
     return fail("cannot set the children of " + describe(parent) + ": no such node");
-  for (std::size_t i = 0; i < children.size(); ++i) {
-    const Node* c = t.get(children[i]);
-    if (c == nullptr) return fail("cannot adopt " + describe(children[i]) + ": no such node");
-    if (c->parent != kNoParent && c->parent != parent.index) {
-      return fail("cannot adopt " + describe(children[i]) + ": it already has a parent");
-    }
-    for (std::uint32_t up = parent.index; up != kNoParent; up = t.nodes[up].parent) {
-      if (up == children[i].index) {
-        return fail("cannot adopt " + describe(children[i]) + " under its own descendant");
-      }
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (children[j] == children[i]) {
-        return fail("cannot adopt " + describe(children[i]) + " twice");
-      }
-    }
-  }
+  if (auto adoptable = t.check_adoption(parent.index, children); !adoptable) return adoptable;
   for (const NodeId old : p->children) t.nodes[old.index].parent = kNoParent;
   p->children.assign(children.begin(), children.end());
   for (const NodeId child : children) t.nodes[child.index].parent = parent.index;

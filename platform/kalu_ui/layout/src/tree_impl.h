@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "kalu_ui/layout.h"
@@ -122,6 +123,9 @@ struct LayoutTree::Impl {
   explicit Impl(std::size_t limit) : max_nodes(limit) {}
 
   Node* get(NodeId id);
+  // Whether `children` may become the children of `parent` (kNoParent for a
+  // new node): live, not someone else's, not an ancestor, not listed twice.
+  Status check_adoption(std::uint32_t parent, std::span<const NodeId> children) const;
   const Node* get(NodeId id) const;
   void touch() { dirty = true; }
 
