@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-#include "widget_contract/search_provider.h"
-
 namespace kalu_ui {
 
 namespace {

@@ -16,7 +16,7 @@
 // carries most of them; their producers give them meaning.
 namespace kalu_ui {
 
-class Theme;
+struct Theme;
 
 // ---- Resource operations -------------------------------------------------
 

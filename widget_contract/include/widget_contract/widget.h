@@ -33,7 +33,7 @@ namespace kalu_ui {
 
 namespace layout {
 class LayoutTree;
-class Style;
+struct Style;
 class NodeRegistry;
 }  // namespace layout
 namespace text {
@@ -43,10 +43,10 @@ namespace doc {
 class Document;
 }  // namespace doc
 namespace search {
-class SearchProvider;
+class SearchProvider;  // kalu_ui/search.h
 }  // namespace search
 class Scene;
-class Theme;
+struct Theme;
 class Widget;
 
 // A non-owning reference to a callable; it must not outlive the callable.
