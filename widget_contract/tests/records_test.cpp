@@ -88,6 +88,14 @@ TEST(ProvidedAnswers, ConstantsOfAWidgetThatSuppliesNothing) {
   EXPECT_FALSE(w.id());
 }
 
+TEST(Events, PositionOnlyForPointerAndWheelEvents) {
+  EXPECT_EQ(Event(PointerDown{{3, 4}, PointerButton::Primary, {}, 1}).position(), (Point{3, 4}));
+  EXPECT_EQ(Event(Wheel{{1, 2}, {0, -3}, {}}).position(), (Point{1, 2}));
+  EXPECT_FALSE(Event(KeyDown{Key::Enter, {}, false}).position());
+  EXPECT_FALSE(Event(PointerLeave{}).position());
+  EXPECT_TRUE(Event(TextInput{"é"}).is<TextInput>());
+}
+
 TEST(ChildList, LeavesOutEmptyBoxesAndKeepsOrder) {
   CallLog log;
   std::vector<WidgetBox> boxes;
