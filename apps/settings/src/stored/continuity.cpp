@@ -93,10 +93,8 @@ Json ContinuityPrivacy::to_json() const { return codec::to_tree(*this); }
 
 ContinuityPrivacy ContinuityPrivacy::from_document(std::string_view text) {
   ContinuityPrivacy policy;
-  if (auto members = top_level_members(text)) {
-    if (auto member = members->find(kSection); member != members->end()) {
-      if (auto read = from_json(member->second)) policy = std::move(*read);
-    }
+  if (auto member = member_text(text, kSection)) {
+    if (auto read = from_json(*member)) policy = std::move(*read);
   }
   policy.trim_audit();
   return policy;

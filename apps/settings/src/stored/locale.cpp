@@ -52,11 +52,8 @@ kalu_ui::Result<Locale> Locale::from_json(std::string_view text) {
 Json Locale::to_json() const { return codec::to_tree(*this); }
 
 Locale Locale::from_document(std::string_view text) {
-  auto members = top_level_members(text);
-  if (!members) return Locale{};
-  auto member = members->find("locale");
-  if (member == members->end()) return Locale{};
-  auto locale = from_json(member->second);
+  auto member = member_text(text, "locale");
+  auto locale = member ? from_json(*member) : kalu_ui::Result<Locale>(Locale{});
   return locale ? *locale : Locale{};
 }
 

@@ -101,6 +101,14 @@ std::optional<Members> top_level_members(std::string_view text) {
   return members;
 }
 
+std::optional<std::string_view> member_text(std::string_view text, std::string_view key) {
+  auto members = top_level_members(text);
+  if (!members) return std::nullopt;
+  auto found = members->find(key);
+  if (found == members->end()) return std::nullopt;
+  return found->second;
+}
+
 kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
     const std::function<std::string(std::string_view current)>& edit) {
   auto path = prefs_store::settings_path();

@@ -96,6 +96,10 @@ struct TextAssistance {
 std::optional<std::map<std::string, std::string_view, std::less<>>> top_level_members(
     std::string_view text);
 
+// The raw text of the member `key` when `text` is one valid JSON object that
+// has it.
+std::optional<std::string_view> member_text(std::string_view text, std::string_view key);
+
 // Shared by the document's writers: at the settings path ("no config dir"
 // without one), reads the current text (empty when there is no file; a file
 // that cannot be read fails), and atomically writes what `edit` makes of it;
