@@ -1,11 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "kalu_actions/args.h"
 #include "kalu_actions/encoded_action.h"
+#include "kalu_ui/result.h"
 
 namespace kalu_actions {
 
@@ -24,14 +30,19 @@ struct ActionParam {
   std::string label;
   ParamKind kind = ParamKind::Text;
   std::vector<std::string> allowed_values;
-  // A JSON object (compact text) that narrows the accepted values.
+  // A JSON object (compact text) that narrows the accepted values; for
+  // numbers "minimum" and "maximum" are enforced.
   std::optional<std::string> schema_json;
   bool required = true;
 
   friend bool operator==(const ActionParam&, const ActionParam&) = default;
 
+  static ActionParam make(std::string name, std::string label, ParamKind kind);
+
   ActionParam with_choices(std::vector<std::string> choices) &&;
+  ActionParam with_choices(std::span<const std::string_view> choices) &&;
   ActionParam with_schema(std::string schema_json) &&;
+  ActionParam optional() &&;
 };
 
 // What an action promises its callers: scope tags in order and an optional
@@ -43,6 +54,31 @@ struct ActionContract {
   friend bool operator==(const ActionContract&, const ActionContract&) = default;
 };
 
+// Turns an invocation's arguments into the action it delivers. Handlers are
+// immutable and may be called from any thread.
+using ActionHandler = std::function<EncodedAction(const ActionArgs&)>;
+using SharedHandler = std::shared_ptr<const ActionHandler>;
+
+// The input description of a typed action, derived from its parameters: a
+// JSON schema (compact text) of the argument object that clients fill.
+struct ActionInput {
+  std::string description;
+  std::string schema_json;
+
+  friend bool operator==(const ActionInput&, const ActionInput&) = default;
+};
+
+ActionInput derive_input(std::span<const ActionParam> parameters, const SharedHandler& handler,
+                         std::string_view description);
+
+// The delivered action with the dispatch action id the spec names. A handler
+// that answered another id has its payload dropped, so the operation of the
+// named id receives nothing it could mistake for its own record.
+EncodedAction enforce_operation_type(EncodedAction action, std::string_view operation_action_id);
+
+// Compact JSON text of a string, for payloads that are a plain text.
+std::string json_string(std::string_view text);
+
 // The description of one action of a resource, as published to clients.
 struct ActionSpec {
   std::string name;
@@ -53,17 +89,41 @@ struct ActionSpec {
   std::optional<std::string> operation_action_id;
   // The fixed action of a parameterless spec: every invocation delivers it.
   std::optional<EncodedAction> fixed_input;
+  // The argument schema of a typed spec.
+  std::optional<ActionInput> input;
   OperationKind operation_kind = kOperationEffect;
   std::optional<ActionContract> contract;
   bool available = true;
   bool is_privileged = false;
   bool is_destructive = false;
+  // Shared by the spec's copies and the bindings made from it. Not part of
+  // equality: two builds of the same action compare equal.
+  SharedHandler handler;
 
-  friend bool operator==(const ActionSpec&, const ActionSpec&) = default;
+  friend bool operator==(const ActionSpec& a, const ActionSpec& b);
+
+  // A spec whose handler is `parser`, behind the operation-type check when an
+  // operation action id is given.
+  static ActionSpec typed(std::string name, std::string label, std::string description,
+                          OperationKind kind, std::optional<std::string> operation_action_id,
+                          std::vector<ActionParam> parameters, ActionHandler parser);
+
+  // A parameterless spec that delivers `payload_json` (compact JSON written by
+  // the caller's writer) to `dispatch_action_id` on every invocation. A failed
+  // write is answered as the writer's error.
+  static kalu_ui::Result<ActionSpec> nullary(std::string name, std::string label,
+                                             OperationKind kind, std::string dispatch_action_id,
+                                             kalu_ui::Result<std::string> payload_json);
 
   ActionSpec with_contract(ActionContract contract) &&;
   ActionSpec privileged() &&;
   ActionSpec destructive() &&;
+
+  // Checks the arguments against the parameters (present when required,
+  // null counting as absent, of the parameter's kind, one of its choices,
+  // within its number range, no unknown names) and answers the action the
+  // handler delivers for them. A parameterless spec ignores its arguments.
+  kalu_ui::Result<EncodedAction> build_json(const ActionArgs& arguments) const;
 };
 
 }  // namespace kalu_actions

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kalu_actions {
 
@@ -28,6 +29,18 @@ struct ActionContext {
   ApplicationIdentity application;
 
   friend bool operator==(const ActionContext&, const ActionContext&) = default;
+
+  // This context with each unset field taken from `base`; fields set here win.
+  // The subject and the application identity are taken whole, so a kind of
+  // one resource never pairs with the id of another.
+  ActionContext enriched_by(const ActionContext& base) const;
 };
+
+// A label for an identifier: words split at "_", "-", ".", ":", white space
+// and lower-to-upper case changes, joined by single spaces, the first letter
+// upper case and the rest of each word lower case unless the word is an
+// acronym ("SetSetting" -> "Set setting", "set-charge-cap" -> "Set charge cap",
+// "HTTPProxy" -> "HTTP proxy").
+std::string humanize_identifier(std::string_view identifier);
 
 }  // namespace kalu_actions

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +20,16 @@ struct Resource {
 
   friend bool operator==(const Resource&, const Resource&) = default;
 
+  // A resource without actions or children.
+  static Resource create(std::string id, std::string kind, std::string label);
+
   Resource with_action(ActionSpec spec) &&;
   Resource with_child(Resource child) &&;
   // The first action with this name, or nullptr.
   const ActionSpec* action(std::string_view name) const;
+  // The first resource of the tree with exactly this id, in pre-order (the
+  // resource itself first), or nullptr.
+  const Resource* find(std::string_view id) const;
 };
 
 }  // namespace kalu_actions

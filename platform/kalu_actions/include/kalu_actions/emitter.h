@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "kalu_actions/binding.h"
+#include "kalu_actions/control_invocation.h"
+#include "kalu_ui/result.h"
+
+namespace kalu_actions {
+
+// Records what a user did with a control that the toolkit does not supply, as
+// control invocations the toolkit takes one by one, oldest first. At most
+// kMaxBacklog wait; a new one at a full backlog evicts the oldest with a
+// warning. Lives in its widget, on the UI thread.
+class ActionEmitter {
+ public:
+  static constexpr std::size_t kMaxBacklog = 64;
+
+  ActionEmitter(std::string resource_id, std::string action_id, ActionSpec spec,
+                ArgumentBuilder builder);
+
+  // Records `value` while recording is on; a value the spec refuses is
+  // answered as the spec's error and nothing is recorded.
+  kalu_ui::Status emit(const ControlValue& value);
+  std::optional<ControlInvocation> take();
+
+  void set_recording(bool recording) { recording_ = recording; }
+  bool recording() const { return recording_; }
+  std::size_t backlog() const { return queue_.size(); }
+
+ private:
+  ActionBinding binding_;
+  std::deque<ControlInvocation> queue_;
+  bool recording_ = false;
+};
+
+}  // namespace kalu_actions

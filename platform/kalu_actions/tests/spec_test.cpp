@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "kalu_actions/action_spec.h"
+#include "kalu_actions/binding.h"
+#include "kalu_actions/context.h"
+#include "kalu_actions/emitter.h"
+#include "kalu_actions/json.h"
+#include "kalu_actions/resource.h"
+#include "kalu_ui/log.h"
+
+namespace kalu_actions {
+namespace {
+
+// A spec with one parameter of each kind; the handler echoes its arguments so
+// the test sees exactly what reached it.
+ActionSpec echo_spec(std::string op_id = "settings.display-operation") {
+  std::vector<ActionParam> params{
+      ActionParam::make("value", "Value", ParamKind::Number)
+          .with_schema(R"({"minimum":0.0,"maximum":1.0})"),
+      ActionParam::make("on", "Enabled", ParamKind::Boolean),
+      ActionParam::make("choice", "Choice", ParamKind::Text)
+          .with_choices(std::vector<std::string>{"low", "high"}),
+      ActionParam::make("note", "Note", ParamKind::Text).optional(),
+  };
+  return ActionSpec::typed("brightness", "Brightness", "A value from 0 to 1", kOperationEffect,
+                           op_id, std::move(params), [](const ActionArgs& args) {
+                             return EncodedAction::from_text("settings.display-operation",
+                                                             args.to_json());
+                           });
+}
+
+TEST(BuildJsonTest, ChecksEveryArgumentBeforeTheHandlerRuns) {
+  struct Case {
+    const char* args;
+    const char* error;  // nullptr: accepted
+  };
+  const Case cases[] = {
+      {R"({"value":0.5,"on":true,"choice":"low"})", nullptr},
+      {R"({"value":1,"on":false,"choice":"high","note":"x"})", nullptr},
+      {R"({"value":0.5,"on":true,"choice":"low","note":null})", nullptr},
+      {R"({"on":true,"choice":"low"})", R"(missing argument "value")"},
+      {R"({"value":null,"on":true,"choice":"low"})", R"(missing argument "value")"},
+      {R"({"value":"0.5","on":true,"choice":"low"})", R"(argument "value" must be a number)"},
+      {R"({"value":0.5,"on":1,"choice":"low"})", R"(argument "on" must be a boolean)"},
+      {R"({"value":0.5,"on":true,"choice":7})", R"(argument "choice" must be a string)"},
+      {R"({"value":0.5,"on":true,"choice":"Low"})",
+       R"(argument "choice" must be one of: low, high)"},
+      {R"({"value":1.5,"on":true,"choice":"low"})", R"(argument "value" is out of range)"},
+      {R"({"value":-0.1,"on":true,"choice":"low"})", R"(argument "value" is out of range)"},
+      {R"({"value":0.5,"on":true,"choice":"low","extra":1})", R"(unknown argument "extra")"},
+  };
+  const ActionSpec spec = echo_spec();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    auto args = ActionArgs::parse(c.args);
+    ASSERT_TRUE(args.has_value());
+    auto built = spec.build_json(*args);
+    if (c.error == nullptr) {
+      ASSERT_TRUE(built.has_value()) << built.error();
+      EXPECT_EQ(built->action_id, "settings.display-operation");
+      EXPECT_EQ(built->payload_text(), args->to_json());
+    } else {
+      ASSERT_FALSE(built.has_value());
+      EXPECT_EQ(built.error(), c.error);
+    }
+  }
+}
+
+TEST(BuildJsonTest, ArgumentsMustBeAnObject) {
+  EXPECT_FALSE(ActionArgs::parse("[1]").has_value());
+  EXPECT_FALSE(ActionArgs::parse("{").has_value());
+  auto none = ActionArgs::parse("null");
+  ASSERT_TRUE(none.has_value());
+  EXPECT_EQ(none->to_json(), "{}");
+}
+
+TEST(BuildJsonTest, OperationGuardDropsAPayloadMeantForAnotherOperation) {
+  ActionSpec spec = echo_spec("settings.power-operation");
+  auto built = spec.build_json(*ActionArgs::parse(R"({"value":0,"on":true,"choice":"low"})"));
+  ASSERT_TRUE(built.has_value());
+  EXPECT_EQ(built->action_id, "settings.power-operation");
+  EXPECT_TRUE(built->payload.empty());
+
+  EncodedAction same = EncodedAction::from_text("a", "{}");
+  EXPECT_EQ(enforce_operation_type(same, "a"), same);
+}
+
+TEST(NullarySpecTest, DeliversTheSamePayloadWhateverTheArguments) {
+  auto spec = ActionSpec::nullary("open", "Open Network", kOperationInterface, "settings.open-pane",
+                                  json_string("network"));
+  ASSERT_TRUE(spec.has_value());
+  auto a = spec->build_json(ActionArgs());
+  auto b = spec->build_json(ActionArgs().with("value", true).with("x", "y"));
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->payload_text(), R"("network")");
+  EXPECT_EQ(a->payload, b->payload);
+  EXPECT_EQ(a->action_id, "settings.open-pane");
+
+  auto failed =
+      ActionSpec::nullary("open", "Open", kOperationInterface, "x", kalu_ui::fail("cannot write"));
+  ASSERT_FALSE(failed.has_value());
+  EXPECT_EQ(failed.error(), "cannot write");
+}
+
+TEST(SpecTest, DerivedInputAndPublishedFormDescribeTheParameters) {
+  const ActionSpec spec = echo_spec();
+  ASSERT_TRUE(spec.input.has_value());
+  auto schema = nlohmann::ordered_json::parse(spec.input->schema_json);
+  EXPECT_EQ(schema["required"], nlohmann::ordered_json({"value", "on", "choice"}));
+  EXPECT_EQ(schema["properties"]["value"]["maximum"], 1.0);
+  EXPECT_EQ(schema["properties"]["choice"]["enum"], nlohmann::ordered_json({"low", "high"}));
+  EXPECT_EQ(schema["properties"]["on"]["type"], "boolean");
+
+  auto published = to_json(Resource::create("r", "k", "R").with_action(spec));
+  EXPECT_EQ(published["actions"][0]["parameters"][0]["kind"], 2);
+  EXPECT_EQ(published["actions"][0]["parameters"][1]["kind"], 3);
+  EXPECT_EQ(published["actions"][0]["parameters"][0]["schema"].dump(),
+            R"({"minimum":0.0,"maximum":1.0})");
+  // Two builds of one action are equal although their handlers differ.
+  EXPECT_EQ(echo_spec(), spec);
+}
+
+TEST(BindingTest, BindsTheFirstActionOfThatNameAndNamesWhatIsMissing) {
+  ActionSpec first = echo_spec();
+  ActionSpec second = echo_spec();
+  second.label = "second";
+  Resource r = Resource::create("settings.section:displays", "settings.section", "Displays")
+                   .with_action(first)
+                   .with_action(second);
+  auto missing = ActionBinding::unit_for(r, "gamma");
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_NE(missing.error().find("settings.section:displays"), std::string::npos);
+  EXPECT_NE(missing.error().find("gamma"), std::string::npos);
+
+  auto bound = ActionBinding::for_action(r, "brightness", [](const ControlValue& v) {
+    return ActionArgs().with("value", std::get<double>(v)).with("on", true).with("choice", "low");
+  });
+  ASSERT_TRUE(bound.has_value());
+  EXPECT_EQ(bound->spec.label, "Brightness");
+  auto invocation = bound->invocation(0.25);
+  ASSERT_TRUE(invocation.has_value());
+  EXPECT_EQ(invocation->arguments_json, R"({"value":0.25,"on":true,"choice":"low"})");
+  // A non-finite number becomes null, which a required number refuses.
+  EXPECT_FALSE(bound->encode(std::numeric_limits<double>::quiet_NaN()).has_value());
+}
+
+TEST(EmitterTest, BacklogKeepsTheNewest64AndWarnsOncePerEviction) {
+  ActionEmitter emitter("kalu.control:time.timezone", "set", echo_spec(),
+                        [](const ControlValue& v) {
+                          return ActionArgs()
+                              .with("value", std::get<double>(v) / 100.0)
+                              .with("on", true)
+                              .with("choice", "low");
+                        });
+  kalu_ui::log::ScopedCapture capture;
+  ASSERT_TRUE(emitter.emit(1.0).has_value());
+  EXPECT_EQ(emitter.backlog(), 0u);  // recording off: dropped silently
+
+  emitter.set_recording(true);
+  for (int i = 1; i <= 64; ++i) ASSERT_TRUE(emitter.emit(double(i)).has_value());
+  EXPECT_TRUE(capture.events().empty());
+  ASSERT_TRUE(emitter.emit(65.0).has_value());
+  ASSERT_EQ(capture.events().size(), 1u);
+  EXPECT_EQ(capture.events()[0].message, "control invocation backlog full; evicting oldest intent");
+  EXPECT_EQ(emitter.backlog(), 64u);
+
+  // A refused value is an error and leaves the backlog alone.
+  EXPECT_FALSE(emitter.emit(500.0).has_value());
+  EXPECT_EQ(emitter.backlog(), 64u);
+
+  auto oldest = emitter.take();
+  ASSERT_TRUE(oldest.has_value());
+  EXPECT_EQ(oldest->arguments_json, R"({"value":0.02,"on":true,"choice":"low"})");
+  for (int i = 0; i < 63; ++i) ASSERT_TRUE(emitter.take().has_value());
+  EXPECT_FALSE(emitter.take().has_value());
+}
+
+TEST(ContextTest, HumanizedIdentifiers) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"SetSetting", "Set setting"},
+      {"set-charge-cap", "Set charge cap"},
+      {"auto_suspend", "Auto suspend"},
+      {"HTTPProxy", "HTTP proxy"},
+      {"settings.open-pane", "Settings open pane"},
+      {"", ""},
+      {"--", ""},
+      {"ipv4Address", "Ipv4 address"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(humanize_identifier(in), out) << in;
+}
+
+TEST(ContextTest, EnrichedContextKeepsItsOwnFieldsAndFillsTheRest) {
+  ActionContext base{"Base",
+                     {"settings.preference-pane", "settings.preference:appearance"},
+                     "Appearance",
+                     "Change appearance",
+                     {"kalu.Settings", "Settings"}};
+  ActionContext given;
+  given.label = "Set setting";
+  ActionContext out = given.enriched_by(base);
+  EXPECT_EQ(out.label, "Set setting");
+  EXPECT_EQ(out.subject, base.subject);
+  EXPECT_EQ(out.application, base.application);
+  EXPECT_EQ(out.purpose, "Change appearance");
+}
+
+}  // namespace
+}  // namespace kalu_actions
