@@ -1,0 +1,144 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "kalu_ui/document.h"
+#include "kalu_ui/instant.h"
+#include "kalu_ui/layout.h"
+#include "kalu_ui/scene.h"
+#include "kalu_ui/text.h"
+#include "kalu_ui/theme.h"
+#include "widget_contract/widget.h"
+
+// The frame driver: one frame of the toolkit, shared by the window and the
+// headless harness. A front end feeds it events and its surface size, asks it
+// to run a frame, shows the scene it drew and sleeps until next_deadline().
+namespace kalu_ui::frame {
+
+// Called on the UI thread at the start of every frame, before sync, with the
+// root widget and the state document (the action host's pump, for one).
+using FrameHook = std::function<void(Widget& root, doc::Document& document)>;
+
+// Cursor shapes a widget can answer from cursor_icon_at.
+namespace cursor {
+inline constexpr CursorKind kDefault = 0;
+inline constexpr CursorKind kPointer = 1;  // a pressable control
+inline constexpr CursorKind kText = 2;     // editable text
+inline constexpr CursorKind kGrab = 3;
+inline constexpr CursorKind kResizeHorizontal = 4;
+inline constexpr CursorKind kResizeVertical = 5;
+inline constexpr CursorKind kNotAllowed = 6;
+inline constexpr CursorKind kWait = 7;
+inline constexpr CursorKind kCrosshair = 8;
+}  // namespace cursor
+
+// How often a tree that asks for idle syncs is synced while nothing else
+// happens (panes polling worker threads that do not wake the loop).
+inline constexpr std::chrono::milliseconds kIdleSyncInterval{100};
+// The pace of frames while a widget animates.
+inline constexpr std::chrono::milliseconds kAnimationFrameInterval{16};
+// The base text size handed to build_layout, in logical pixels.
+inline constexpr float kBaseTextSize = 14.0f;
+
+// What one frame did.
+struct FrameReport {
+  bool layout_built = false;     // build_layout ran (structure, size or scale changed)
+  bool layout_computed = false;  // the layout was computed and applied
+  bool drawn = false;            // the scene was redrawn
+  DamageList damage;             // logical rectangles to repaint; empty when not drawn
+};
+
+class FrameDriver {
+ public:
+  explicit FrameDriver(WidgetBox root, doc::Document document = doc::Document(),
+                       Theme theme = Theme::configured());
+  ~FrameDriver();
+  FrameDriver(const FrameDriver&) = delete;
+  FrameDriver& operator=(const FrameDriver&) = delete;
+
+  // The surface in physical pixels and the window's scale factor (physical
+  // pixels per logical pixel before the theme's UI scale). A change rebuilds
+  // the layout on the next frame.
+  void set_surface(int physical_width, int physical_height, double window_scale);
+  int physical_width() const { return physical_width_; }
+  int physical_height() const { return physical_height_; }
+  // Physical pixels per logical pixel: the window's scale times the UI scale.
+  double scale() const { return window_scale_ * theme_.ui_scale; }
+  // The window in logical pixels.
+  Size logical_size() const;
+
+  // Hands one event (positions in logical pixels) to the tree: pointer events
+  // to the root, or to the widget that captured the pointer; keys, text and
+  // compositions to the focused widget first and to the root when it did not
+  // handle them; Tab moves the focus when nobody handled it. Applies focus and
+  // capture requests afterwards. Answers whether a widget handled it.
+  bool dispatch(const Event& event, Clipboard* clipboard = nullptr);
+
+  // Runs one frame: hooks, sync, take_structure_dirty, build_layout when
+  // needed, layout, apply_layout, damage, draw and draw_overlay.
+  FrameReport run_frame();
+  // Redraws everything on the next frame (a new or exposed window surface).
+  void invalidate() { force_redraw_ = true; }
+
+  // When the next frame is due with no event and no wake: the earliest widget
+  // deadline, the next animation frame, the next idle sync; none: sleep until
+  // an event or a wake.
+  std::optional<Instant> next_deadline(Instant now = Instant::now()) const;
+
+  void add_frame_hook(FrameHook hook) { hooks_.push_back(std::move(hook)); }
+
+  Widget& root() { return *root_; }
+  const Widget& root() const { return *root_; }
+  doc::Document& document() { return document_; }
+  const doc::Document& document() const { return document_; }
+  const Scene& scene() const { return scene_; }
+  const Theme& theme() const { return theme_; }
+  void set_theme(Theme theme);
+  text::TextRenderer& renderer() { return renderer_; }
+  std::uint64_t frame_count() const { return frames_; }
+
+  std::optional<CursorKind> cursor_at(Point logical) const;
+  // The focused widget (the first in tree order whose is_focused is true).
+  Widget* focused();
+  // Moves the keyboard focus to `widget` (which must be in the tree) or
+  // clears it.
+  void set_focus(Widget* widget);
+
+ private:
+  void move_focus(bool backwards);
+
+  WidgetBox root_;
+  doc::Document document_;
+  Theme theme_;
+  text::TextRenderer renderer_;
+  layout::LayoutTree tree_;
+  layout::NodeRegistry registry_;
+  layout::NodeId root_node_;
+  Scene scene_;
+  std::vector<FrameHook> hooks_;
+  Widget* capture_ = nullptr;  // checked against the tree before every use
+  int physical_width_ = 0;
+  int physical_height_ = 0;
+  double window_scale_ = 1.0;
+  bool layout_stale_ = true;
+  bool force_redraw_ = true;
+  std::uint64_t frames_ = 0;
+};
+
+// ---- Tree walks (depth first, each widget before its children) ------------
+
+// The first widget whose id() is `id`.
+Widget* find_by_id(Widget& root, std::string_view id);
+const Widget* find_by_id(const Widget& root, std::string_view id);
+// True when `target` is `root` or lies below it.
+bool contains(const Widget& root, const Widget* target);
+// Every widget for which `pick` answers true, in tree order.
+std::vector<Widget*> collect(Widget& root, const std::function<bool(const Widget&)>& pick);
+
+}  // namespace kalu_ui::frame

@@ -1,0 +1,256 @@
+#include "kalu_ui/frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "kalu_ui/log.h"
+
+namespace kalu_ui::frame {
+namespace {
+
+constexpr std::string_view kTarget = "kalu::ui";
+constexpr std::string_view kModule = "kalu_ui::frame";
+
+template <typename W, typename Visit>
+bool walk(W& widget, const Visit& visit) {
+  if (visit(widget)) return true;
+  if constexpr (std::is_const_v<W>) {
+    for (const Widget* child : widget.children()) {
+      if (child && walk(*child, visit)) return true;
+    }
+  } else {
+    for (Widget* child : widget.children_mut()) {
+      if (child && walk(*child, visit)) return true;
+    }
+  }
+  return false;
+}
+
+bool is_pointer_event(const Event& event) {
+  return event.is<PointerDown>() || event.is<PointerUp>() || event.is<PointerMove>();
+}
+
+bool is_keyboard_event(const Event& event) {
+  return event.is<KeyDown>() || event.is<KeyUp>() || event.is<TextInput>() ||
+         event.is<ImePreedit>();
+}
+
+}  // namespace
+
+Widget* find_by_id(Widget& root, std::string_view id) {
+  Widget* found = nullptr;
+  walk(root, [&](Widget& w) {
+    if (w.id() == id) found = &w;
+    return found != nullptr;
+  });
+  return found;
+}
+
+const Widget* find_by_id(const Widget& root, std::string_view id) {
+  const Widget* found = nullptr;
+  walk(root, [&](const Widget& w) {
+    if (w.id() == id) found = &w;
+    return found != nullptr;
+  });
+  return found;
+}
+
+bool contains(const Widget& root, const Widget* target) {
+  if (!target) return false;
+  return walk(root, [&](const Widget& w) { return &w == target; });
+}
+
+std::vector<Widget*> collect(Widget& root, const std::function<bool(const Widget&)>& pick) {
+  std::vector<Widget*> out;
+  walk(root, [&](Widget& w) {
+    if (pick(w)) out.push_back(&w);
+    return false;
+  });
+  return out;
+}
+
+FrameDriver::FrameDriver(WidgetBox root, doc::Document document, Theme theme)
+    : root_(std::move(root)), document_(std::move(document)), theme_(std::move(theme)) {
+  renderer_.set_text_scale(theme_.text_scale);
+}
+
+FrameDriver::~FrameDriver() {
+  // The registry points into the tree; forget it before the widgets go.
+  registry_.clear();
+}
+
+void FrameDriver::set_surface(int physical_width, int physical_height, double window_scale) {
+  if (!std::isfinite(window_scale) || window_scale <= 0.0) window_scale = 1.0;
+  physical_width = std::max(physical_width, 0);
+  physical_height = std::max(physical_height, 0);
+  if (physical_width == physical_width_ && physical_height == physical_height_ &&
+      window_scale == window_scale_) {
+    return;
+  }
+  physical_width_ = physical_width;
+  physical_height_ = physical_height;
+  window_scale_ = window_scale;
+  layout_stale_ = true;
+  force_redraw_ = true;
+}
+
+Size FrameDriver::logical_size() const {
+  const double s = scale();
+  return {physical_width_ / s, physical_height_ / s};
+}
+
+void FrameDriver::set_theme(Theme theme) {
+  const bool rescaled = theme.ui_scale != theme_.ui_scale || theme.text_scale != theme_.text_scale;
+  theme_ = std::move(theme);
+  renderer_.set_text_scale(theme_.text_scale);
+  if (rescaled) layout_stale_ = true;
+  force_redraw_ = true;
+}
+
+Widget* FrameDriver::focused() {
+  Widget* found = nullptr;
+  walk(*root_, [&](Widget& w) {
+    if (w.is_focused()) found = &w;
+    return found != nullptr;
+  });
+  return found;
+}
+
+void FrameDriver::set_focus(Widget* widget) {
+  if (widget && !contains(*root_, widget)) return;
+  Widget* previous = focused();
+  if (previous == widget) return;
+  if (previous) previous->set_focus(false);
+  if (widget) widget->set_focus(true);
+}
+
+void FrameDriver::move_focus(bool backwards) {
+  std::vector<Widget*> order =
+      collect(*root_, [](const Widget& w) { return w.is_focusable() && w.is_enabled(); });
+  if (order.empty()) return;
+  Widget* current = focused();
+  auto at = std::find(order.begin(), order.end(), current);
+  std::size_t next = 0;
+  if (at == order.end()) {
+    next = backwards ? order.size() - 1 : 0;
+  } else {
+    const std::size_t index = static_cast<std::size_t>(at - order.begin());
+    next = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+  }
+  set_focus(order[next]);
+}
+
+bool FrameDriver::dispatch(const Event& event, Clipboard* clipboard) {
+  EventContext context;
+  context.scale_factor = scale();
+  context.clipboard = clipboard;
+
+  if (capture_ && !contains(*root_, capture_)) capture_ = nullptr;
+  Widget* focus_before = focused();
+
+  if (is_pointer_event(event) && capture_) {
+    capture_->handle_event(event, context);
+  } else if (is_keyboard_event(event) && focus_before && focus_before != root_.get()) {
+    focus_before->handle_event(event, context);
+    if (!context.handled) root_->handle_event(event, context);
+  } else {
+    root_->handle_event(event, context);
+  }
+
+  if (const auto* key = event.as<KeyDown>(); key && !context.handled && key->key == Key::Tab &&
+                                             !key->modifiers.ctrl && !key->modifiers.alt &&
+                                             !key->modifiers.super) {
+    move_focus(key->modifiers.shift);
+    context.handled = true;
+  }
+
+  if (context.focus_request) {
+    set_focus(context.focus_request);
+  } else if (const auto* down = event.as<PointerDown>(); down && focus_before) {
+    // A press outside the focused widget takes the focus away from it.
+    if (contains(*root_, focus_before) && !focus_before->get_rect().contains(down->position)) {
+      focus_before->set_focus(false);
+    }
+  }
+
+  // A release of the button ends any capture; a request made by the same
+  // event still wins, so a widget may keep the pointer across clicks.
+  if (context.release_pointer_capture || event.is<PointerUp>() || event.is<PointerLeave>()) {
+    capture_ = nullptr;
+  }
+  if (context.pointer_capture_request && !context.release_pointer_capture &&
+      contains(*root_, context.pointer_capture_request)) {
+    capture_ = context.pointer_capture_request;
+  }
+  return context.handled;
+}
+
+FrameReport FrameDriver::run_frame() {
+  FrameReport report;
+  ++frames_;
+  for (auto& hook : hooks_) hook(*root_, document_);
+  root_->sync(document_);
+
+  const bool structure_changed = root_->take_structure_dirty();
+  const RenderContext render_context{scale(), kBaseTextSize};
+  if (structure_changed || layout_stale_ || !root_node_.is_valid()) {
+    // Node ids and registry entries from the old build name widgets that may be gone.
+    registry_.clear();
+    tree_.clear();
+    root_node_ = root_->build_layout(tree_, render_context, registry_);
+    layout_stale_ = false;
+    report.layout_built = true;
+  }
+
+  const Size size = logical_size();
+  const layout::AvailableSize available{
+      layout::AvailableSpace::definite(static_cast<float>(size.width)),
+      layout::AvailableSpace::definite(static_cast<float>(size.height))};
+  const bool measure_again = root_->layout_needs_measure();
+  if (report.layout_built || measure_again || tree_.needs_layout(root_node_, available)) {
+    if (measure_again) tree_.mark_dirty();
+    auto measure = [this](layout::NodeId node, layout::KnownDimensions known,
+                          layout::AvailableSize space) -> layout::LayoutSize {
+      Widget* widget = registry_.find(node);
+      return widget ? widget->measure(known, space, renderer_) : layout::LayoutSize{};
+    };
+    if (auto status = tree_.compute_layout(root_node_, available, measure); !status) {
+      log::warn(kTarget, kModule, "layout failed",
+                {{"op", "compute_layout"}, {"error", status.error()}});
+    }
+    root_->apply_layout(tree_, root_node_, 0.0, 0.0);
+    report.layout_computed = true;
+  }
+
+  const Rect window = Rect::from_origin_size({0.0, 0.0}, size);
+  if (force_redraw_ || report.layout_built) {
+    report.damage.push_back(window);
+  } else {
+    root_->collect_damage(report.damage);
+  }
+  if (report.damage.empty()) return report;
+
+  scene_.clear();
+  DrawContext draw_context{window, scale()};
+  root_->draw_with_presence(scene_, Affine::identity(), renderer_, theme_, draw_context);
+  DrawContext overlay_context{window, scale()};
+  root_->draw_overlay(scene_, Affine::identity(), renderer_, theme_, overlay_context);
+  root_->mark_drawn();
+  force_redraw_ = false;
+  report.drawn = true;
+  return report;
+}
+
+std::optional<Instant> FrameDriver::next_deadline(Instant now) const {
+  std::optional<Instant> due = root_->next_wake_deadline();
+  if (root_->needs_animation_frame()) due = earliest(due, now + kAnimationFrameInterval);
+  if (root_->needs_idle_sync()) due = earliest(due, now + kIdleSyncInterval);
+  return due;
+}
+
+std::optional<CursorKind> FrameDriver::cursor_at(Point logical) const {
+  return root_->cursor_icon_at(logical.x, logical.y);
+}
+
+}  // namespace kalu_ui::frame

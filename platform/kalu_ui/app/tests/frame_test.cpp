@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "kalu_ui/harness.h"
+#include "kalu_ui/wake_slot.h"
+#include "test_widgets.h"
+
+namespace kalu_ui {
+namespace {
+
+using app_test::Block;
+using app_test::BlockLog;
+using app_test::Stack;
+using harness::Harness;
+using namespace std::chrono_literals;
+
+// A column of two blocks: "a" (100 x 40) above "b" (200 x 60).
+struct TwoBlocks {
+  std::shared_ptr<BlockLog> log = std::make_shared<BlockLog>();
+  Stack* stack = nullptr;
+  Block* a = nullptr;
+  Block* b = nullptr;
+
+  WidgetBox make() {
+    auto s = std::make_unique<Stack>();
+    auto first = std::make_unique<Block>("a", layout::LayoutSize{100, 40}, log);
+    auto second = std::make_unique<Block>("b", layout::LayoutSize{200, 60}, log);
+    a = first.get();
+    b = second.get();
+    s->push(std::move(first)).push(std::move(second));
+    stack = s.get();
+    return s;
+  }
+};
+
+TEST(FrameDriver, RunsTheFrameSequenceAndRebuildsLayoutOnlyWhenNeeded) {
+  TwoBlocks t;
+  Harness h(t.make(), harness::Options::sized({640, 480}, 2.0));
+  auto first = h.frame();
+  EXPECT_TRUE(first.layout_built);
+  EXPECT_TRUE(first.drawn);
+  EXPECT_EQ(t.a->get_rect(), Rect(0, 0, 100, 40));
+  EXPECT_EQ(t.b->get_rect(), Rect(0, 40, 200, 100));
+  EXPECT_EQ(h.rect_of("b"), Rect(0, 40, 200, 100));
+  EXPECT_EQ(t.a->built_scale, 2.0);
+  EXPECT_EQ(t.log->syncs, 2);
+  EXPECT_EQ(t.log->builds, 2);
+
+  // Unchanged: synced again, no new build.
+  auto second = h.frame();
+  EXPECT_FALSE(second.layout_built);
+  EXPECT_EQ(t.log->syncs, 4);
+  EXPECT_EQ(t.log->builds, 2);
+
+  // A structure change, a resize and a new scale each rebuild once.
+  t.stack->structure_dirty = true;
+  EXPECT_TRUE(h.frame().layout_built);
+  EXPECT_FALSE(h.frame().layout_built);
+  h.resize({320, 240});
+  EXPECT_EQ(t.log->builds, 6);
+  h.set_scale(1.5);
+  EXPECT_EQ(t.log->builds, 8);
+  EXPECT_EQ(t.a->built_scale, 1.5);
+  EXPECT_FALSE(h.frame().layout_built);
+}
+
+TEST(FrameDriver, StructureChangeDropsStaleRegistryEntriesBeforeMeasuring) {
+  TwoBlocks t;
+  Harness h(t.make());
+  h.frame();
+  // Replace the children; the old blocks are destroyed before the next frame.
+  auto log = std::make_shared<BlockLog>();
+  t.stack->items().clear();
+  t.stack->push(std::make_unique<Block>("c", layout::LayoutSize{10, 10}, log));
+  t.stack->structure_dirty = true;
+  h.frame();
+  EXPECT_EQ(t.log->destroyed, 2);
+  EXPECT_GT(log->measures, 0);
+  EXPECT_EQ(h.rect_of("c"), Rect(0, 0, 10, 10));
+  EXPECT_EQ(h.find("a"), nullptr);
+}
+
+TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
+  TwoBlocks t;
+  Harness h(t.make());
+  t.a->redraw = false;
+  t.b->redraw = false;
+  EXPECT_TRUE(h.frame().drawn);  // the first frame always draws everything
+  const auto draws = t.log->draws;
+  auto idle = h.frame();
+  EXPECT_FALSE(idle.drawn);
+  EXPECT_TRUE(idle.damage.empty());
+  EXPECT_EQ(t.log->draws, draws);
+
+  t.b->redraw = true;
+  auto damaged = h.frame();
+  EXPECT_TRUE(damaged.drawn);
+  ASSERT_EQ(damaged.damage.size(), 1u);
+  EXPECT_EQ(damaged.damage[0], t.stack->get_rect());
+
+  t.b->redraw = false;
+  h.driver().invalidate();
+  EXPECT_TRUE(h.frame().drawn);
+}
+
+TEST(FrameDriver, FrameHooksRunBeforeSync) {
+  TwoBlocks t;
+  Harness h(t.make());
+  std::vector<int> seen;
+  h.driver().add_frame_hook([&](Widget& root, doc::Document&) {
+    EXPECT_EQ(&root, t.stack);
+    seen.push_back(t.log->syncs);
+  });
+  h.frames(2);
+  EXPECT_EQ(seen, (std::vector<int>{0, 2}));
+}
+
+TEST(FrameDriver, PointerFocusKeysTextAndTab) {
+  TwoBlocks t;
+  Harness h(t.make());
+  t.a->focusable = true;
+  t.b->focusable = true;
+  h.frame();
+
+  EXPECT_TRUE(h.click_id("b"));
+  EXPECT_EQ(h.focused(), t.b);
+  t.log->events.clear();
+  EXPECT_TRUE(h.key(Key::A));
+  EXPECT_TRUE(h.type_text("é"));
+  EXPECT_EQ(t.log->events, (std::vector<std::string>{"key b", "text b é"}));
+
+  // Tab, not handled by the focused block, moves the focus on and wraps.
+  h.key(Key::Tab);
+  EXPECT_EQ(h.focused(), t.a);
+  h.key(Key::Tab, {.shift = true});
+  EXPECT_EQ(h.focused(), t.b);
+
+  // A press outside the focused widget clears the focus.
+  EXPECT_FALSE(h.click({600, 600}));
+  EXPECT_EQ(h.focused(), nullptr);
+  t.log->events.clear();
+  EXPECT_FALSE(h.key(Key::A));
+  EXPECT_TRUE(t.log->events.empty());
+}
+
+TEST(FrameDriver, CapturedPointerFollowsTheWidgetUntilRelease) {
+  TwoBlocks t;
+  Harness h(t.make());
+  t.a->captures = true;
+  h.frame();
+  h.pointer_down({10, 10});
+  t.log->events.clear();
+  h.pointer_move({150, 90});  // over b, but a holds the pointer
+  h.pointer_up({150, 90});
+  h.pointer_move({150, 90});
+  EXPECT_EQ(t.log->events, (std::vector<std::string>{"move a", "up a", "move a", "move b"}));
+}
+
+TEST(FrameDriver, CaptureAndFocusOfADroppedWidgetAreForgotten) {
+  TwoBlocks t;
+  Harness h(t.make());
+  t.a->captures = true;
+  t.a->focusable = true;
+  h.frame();
+  h.pointer_down({10, 10});
+  ASSERT_EQ(h.focused(), t.a);
+  t.stack->items().clear();
+  t.stack->structure_dirty = true;
+  h.frame();
+  // Neither the capture nor the focus names the freed block any more.
+  EXPECT_FALSE(h.pointer_move({10, 10}));
+  EXPECT_FALSE(h.key(Key::A));
+  EXPECT_EQ(h.focused(), nullptr);
+}
+
+TEST(FrameDriver, CursorAndDeadlines) {
+  TwoBlocks t;
+  Harness h(t.make());
+  t.b->cursor = frame::cursor::kPointer;
+  h.frame();
+  EXPECT_EQ(h.driver().cursor_at({20, 50}), frame::cursor::kPointer);
+  EXPECT_EQ(h.driver().cursor_at({20, 10}), std::nullopt);
+
+  const Instant now = Instant::now();
+  EXPECT_EQ(h.driver().next_deadline(now), std::nullopt);
+  t.a->deadline = now + 5s;
+  t.b->deadline = now + 3s;
+  EXPECT_EQ(h.driver().next_deadline(now), now + 3s);
+  t.a->animating = true;
+  EXPECT_EQ(h.driver().next_deadline(now), now + frame::kAnimationFrameInterval);
+}
+
+TEST(HeadlessLoop, IdleTreeSleepsWithoutRunningFrames) {
+  TwoBlocks t;
+  Harness h(t.make());
+  h.frame();
+  const auto before = h.frame_count();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(h.run_for(150ms), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 140ms);
+  EXPECT_EQ(h.frame_count(), before);
+}
+
+TEST(HeadlessLoop, PublicationFromAnotherThreadRunsAFrame) {
+  TwoBlocks t;
+  Harness h(t.make());
+  h.frame();
+  auto cell = WakeSlot<int>::create(0);
+  std::thread publisher([cell] {
+    std::this_thread::sleep_for(20ms);
+    cell->publish(7);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(h.wait_for_frame(5s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  publisher.join();
+  EXPECT_EQ(cell->get(), 7);
+  // The wake-up was consumed: nothing more is due.
+  EXPECT_FALSE(h.wait_for_frame(30ms));
+}
+
+TEST(HeadlessLoop, WidgetDeadlineRunsAFrameWhenItComes) {
+  TwoBlocks t;
+  Harness h(t.make());
+  h.frame();
+  t.a->deadline = Instant::now() + 40ms;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(h.wait_for_frame(5s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 35ms);
+}
+
+TEST(Harness, RendersTheFrameAtItsScale) {
+  TwoBlocks t;
+  Harness h(t.make(), harness::Options::sized({300, 200}, 2.0));
+  h.frame();
+  auto image = h.render();
+  ASSERT_TRUE(image) << image.error();
+  EXPECT_EQ(image->width(), 600);
+  EXPECT_EQ(image->height(), 400);
+  EXPECT_EQ(image->pixel(390, 190), t.b->color);  // logical (195, 95) lies in b
+  EXPECT_EQ(image->pixel(390, 10), h.driver().theme().background);
+  const std::string path = std::string(KALU_APP_ARTIFACTS) + "/two_blocks.png";
+  ASSERT_TRUE(h.render_png(path));
+  EXPECT_GT(std::filesystem::file_size(path), 0u);
+}
+
+}  // namespace
+}  // namespace kalu_ui
