@@ -23,6 +23,20 @@ layout::NodeId build_leaf(layout::LayoutTree& tree, layout::NodeRegistry& regist
   return *node;
 }
 
+std::optional<double> text_width_limit(layout::KnownDimensions known,
+                                       layout::AvailableSize available) {
+  if (known.width) return *known.width;
+  switch (available.width.kind) {
+    case layout::AvailableSpace::Kind::Definite:
+      return available.width.value;
+    case layout::AvailableSpace::Kind::MinContent:
+      return 0.0;
+    case layout::AvailableSpace::Kind::MaxContent:
+      break;
+  }
+  return std::nullopt;
+}
+
 Affine offset_transform(const Affine& transform, Vec2 offset) {
   return transform * Affine::translate(offset);
 }
@@ -59,6 +73,12 @@ void Leaf::apply_layout(const layout::LayoutTree& tree, layout::NodeId node, dou
 
 void ChildList::push(WidgetBox child) {
   if (child) boxes_.push_back(std::move(child));
+}
+
+void ChildList::clear() {
+  boxes_.clear();
+  nodes_.clear();
+  valid_.clear();
 }
 
 void ChildList::for_each(ChildVisitor visit) const {
@@ -166,10 +186,26 @@ void Stack::push_child(WidgetBox child) {
   changed_ = true;
 }
 
+void Stack::clear_children() {
+  if (children_.empty()) return;
+  children_.clear();
+  if (built_) structure_dirty_ = true;
+  changed_ = true;
+}
+
 layout::NodeId Stack::build_layout(layout::LayoutTree& tree, const RenderContext& context,
                                    layout::NodeRegistry& registry) {
+  return build_stack(tree, context, registry, layout::NodeId{});
+}
+
+layout::NodeId Stack::build_stack(layout::LayoutTree& tree, const RenderContext& context,
+                                  layout::NodeRegistry& registry, layout::NodeId leading) {
   built_ = true;
-  const auto nodes = children_.build(tree, context, registry);
+  const auto built = children_.build(tree, context, registry);
+  std::vector<layout::NodeId> nodes;
+  nodes.reserve(built.size() + 1);
+  if (leading.is_valid()) nodes.push_back(leading);
+  nodes.insert(nodes.end(), built.begin(), built.end());
   auto node = tree.new_with_children(node_style(), nodes);
   if (!node) return layout::NodeId{};
   registry.insert(*node, this);

@@ -7,20 +7,6 @@
 
 namespace kalu_ui::widget {
 
-std::optional<double> text_width_limit(layout::KnownDimensions known,
-                                       layout::AvailableSize available) {
-  if (known.width) return *known.width;
-  switch (available.width.kind) {
-    case layout::AvailableSpace::Kind::Definite:
-      return available.width.value;
-    case layout::AvailableSpace::Kind::MinContent:
-      return 0.0;
-    case layout::AvailableSpace::Kind::MaxContent:
-      break;
-  }
-  return std::nullopt;
-}
-
 Text::Text(std::string text) : text_(std::move(text)) {}
 
 void Text::changed() {

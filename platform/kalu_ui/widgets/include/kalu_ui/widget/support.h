@@ -62,6 +62,12 @@ bool is_zero_rect(const Rect& rect);
 layout::NodeId build_leaf(layout::LayoutTree& tree, layout::NodeRegistry& registry, Widget& self,
                           const layout::Style& style);
 
+// The width limit a text is shaped under when the layout asks for a size:
+// a fixed width, else the definite space, none for max-content and 0 (the
+// longest word) for min-content.
+std::optional<double> text_width_limit(layout::KnownDimensions known,
+                                       layout::AvailableSize available);
+
 // The transform that moves what a widget draws by `offset`.
 Affine offset_transform(const Affine& transform, Vec2 offset);
 
@@ -99,6 +105,7 @@ class ChildList {
 
   // Null boxes are dropped.
   void push(WidgetBox child);
+  void clear();
   bool empty() const { return boxes_.empty(); }
   std::size_t size() const { return boxes_.size(); }
   std::span<const WidgetBox> boxes() const { return boxes_; }
@@ -174,6 +181,12 @@ class Stack : public Widget {
   Stack& operator=(Stack&&) noexcept = default;
 
   void push_child(WidgetBox child);
+  // Drops the children (a structure change once built).
+  void clear_children();
+  // Builds the children and the widget's node, with `leading` (a node of the
+  // widget's own, such as a header) before the children when valid.
+  layout::NodeId build_stack(layout::LayoutTree& tree, const RenderContext& context,
+                             layout::NodeRegistry& registry, layout::NodeId leading);
   // The style actually given to the node (the stored one by default).
   virtual layout::Style node_style() const { return style_; }
   bool changed() const { return changed_; }

@@ -67,10 +67,4 @@ class Text : public Leaf {
   bool measure_dirty_ = true;
 };
 
-// The width limit a text is shaped under when the layout asks for a size:
-// a fixed width, else the definite space, none for max-content and 0 (the
-// longest word) for min-content.
-std::optional<double> text_width_limit(layout::KnownDimensions known,
-                                       layout::AvailableSize available);
-
 }  // namespace kalu_ui::widget
