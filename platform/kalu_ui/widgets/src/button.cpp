@@ -1,0 +1,292 @@
+#include "kalu_ui/widget/button.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "control_internal.h"
+#include "kalu_ui/scene.h"
+#include "kalu_ui/theme.h"
+
+namespace kalu_ui::widget {
+namespace {
+
+constexpr double kVerticalPadding = 8.0;
+
+// The control resource of a button: "kalu.control:<id>" with the one
+// parameterless action "invoke" that delivers the id to the control
+// operation.
+kalu_actions::Resource control_resource(const std::string& id, const std::string& label,
+                                        bool available) {
+  kalu_actions::ActionSpec invoke;
+  invoke.name = std::string(controls::kControlInvokeName);
+  invoke.label = label;
+  invoke.available = available;
+  invoke.operation_action_id = std::string(controls::kControlInvokeAction);
+  // A JSON string of the id: the library escapes what needs escaping.
+  invoke.fixed_input = kalu_actions::EncodedAction::from_text(
+      std::string(controls::kControlInvokeAction), detail::json_string(id));
+  return kalu_actions::Resource{fmt::format("kalu.control:{}", id),
+                                std::string(controls::kControlResourceKind),
+                                label,
+                                {},
+                                {}}
+      .with_action(std::move(invoke));
+}
+
+}  // namespace
+
+Button::Button(std::string label) : label_(std::move(label)) {}
+
+Button& Button::with_id(std::string id) & {
+  id_ = std::move(id);
+  if (control_invoke_) rebind_control_invoke();
+  return *this;
+}
+
+Button& Button::with_tooltip(std::string tooltip) & {
+  tooltip_ = std::move(tooltip);
+  return *this;
+}
+
+Button& Button::with_enabled(bool enabled) & {
+  set_enabled(enabled);
+  return *this;
+}
+
+Button& Button::with_danger(bool danger) & {
+  danger_ = danger;
+  request_redraw();
+  return *this;
+}
+
+Button& Button::with_size(float width, float height) & {
+  fixed_size_ = layout::LayoutSize{width, height};
+  layout_dirty_ = true;
+  return *this;
+}
+
+Button& Button::on_click(ClickHandler handler) & {
+  return bind_control_invoke(true, std::move(handler));
+}
+
+Button& Button::bind_control_invoke(bool available, ClickHandler handler) & {
+  control_invoke_ = true;
+  control_available_ = available;
+  rebind_control_invoke();
+  handler_ = std::move(handler);
+  return *this;
+}
+
+Button& Button::on_action(ActionBinding binding) & {
+  control_invoke_ = false;
+  actions_.bind(std::move(binding));
+  request_redraw();
+  return *this;
+}
+
+void Button::rebind_control_invoke() {
+  actions_.bind(ActionBinding::unit_for(
+      control_resource(id_.value_or(std::string()), label_, control_available_),
+      std::string(controls::kControlInvokeName)));
+  request_redraw();
+}
+
+void Button::set_label(std::string label) {
+  if (label == label_) return;
+  label_ = std::move(label);
+  layout_dirty_ = true;
+  request_redraw();
+  if (control_invoke_) rebind_control_invoke();
+}
+
+void Button::set_enabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  if (!enabled) press_.reset();
+  request_redraw();
+}
+
+void Button::click() {
+  if (!is_enabled()) return;
+  if (handler_) (*handler_)();
+  actions_.record(std::monostate{});
+  request_redraw();
+}
+
+void Button::set_interaction_environment(InteractionEnvironment environment) {
+  environment_ = environment;
+}
+
+layout::Style Button::leaf_style() const {
+  layout::Style style;
+  apply_fixed_size(style);
+  return style;
+}
+
+bool Button::adjust_layout_style(layout::Style& style) { return apply_fixed_size(style); }
+
+bool Button::apply_fixed_size(layout::Style& style) const {
+  if (!fixed_size_) return false;
+  const layout::Style before = style;
+  style.width = layout::Dimension::points(fixed_size_->width);
+  style.height = layout::Dimension::points(fixed_size_->height);
+  return !(style == before);
+}
+
+bool Button::adjust_layout_with_measure(layout::Style& style, layout::LayoutSize measured) {
+  bool changed = adjust_layout_style(style);
+  if (fixed_size_) return changed;
+  // Never narrower than its label.
+  const layout::Dimension min_width = layout::Dimension::points(measured.width);
+  if (!(style.min_width == min_width)) {
+    style.min_width = min_width;
+    changed = true;
+  }
+  return changed;
+}
+
+layout::LayoutSize Button::measure(layout::KnownDimensions known, layout::AvailableSize,
+                                   text::TextRenderer& renderer) {
+  const text::TextMetrics m = renderer.measure(label_, detail::label_style(renderer, kTextSize),
+                                               std::nullopt, text::LayoutOption::SingleLine);
+  const float natural_width =
+      fixed_size_ ? fixed_size_->width : static_cast<float>(m.width) + 2.0f * kPaddingX;
+  const float natural_height =
+      fixed_size_ ? fixed_size_->height
+                  : std::max(static_cast<float>(m.height + 2.0 * kVerticalPadding), kMinHeight);
+  return {known.width.value_or(natural_width), known.height.value_or(natural_height)};
+}
+
+void Button::apply_layout(const layout::LayoutTree& tree, layout::NodeId node, double origin_x,
+                          double origin_y) {
+  Leaf::apply_layout(tree, node, origin_x, origin_y);
+  layout_dirty_ = false;
+}
+
+void Button::draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer,
+                  const Theme& theme, DrawContext&) {
+  const bool enabled = is_enabled();
+  Color fill = danger_ ? theme.error : theme.control;
+  if (enabled && press_.pressed) {
+    fill = danger_ ? theme.error.with_alpha_factor(0.8) : theme.control_pressed;
+  } else if (enabled && press_.hovered) {
+    fill = danger_ ? theme.error.with_alpha_factor(0.9) : theme.control_hover;
+  }
+  scene.fill(RoundedRect{rect_, theme.control_radius}, fill, transform);
+  if (focused_) detail::draw_focus_ring(scene, rect_, theme, transform);
+
+  const text::TextStyle style = detail::label_style(renderer, kTextSize);
+  const text::TextMetrics m =
+      renderer.measure(label_, style, std::nullopt, text::LayoutOption::SingleLine);
+  const Color color = !enabled ? theme.disabled : danger_ ? theme.on_accent : theme.foreground;
+  const Point origin{rect_.x0 + (rect_.width() - m.width) / 2.0,
+                     rect_.y0 + (rect_.height() - m.height) / 2.0};
+  renderer.draw_text(scene, label_, style.with_color(color), origin, std::nullopt,
+                     text::LayoutOption::SingleLine, transform);
+}
+
+void Button::handle_event(const Event& event, EventContext& context) {
+  if (!is_enabled()) return;
+  switch (press_.handle(event, rect_)) {
+    case detail::PressTracker::Outcome::None:
+      break;
+    case detail::PressTracker::Outcome::Changed:
+      request_redraw();
+      break;
+    case detail::PressTracker::Outcome::Pressed:
+      request_redraw();
+      context.request_focus(*this);
+      context.set_handled();
+      break;
+    case detail::PressTracker::Outcome::Clicked:
+      click();
+      context.set_handled();
+      break;
+  }
+  if (focused_ && detail::is_activation_key(event)) {
+    click();
+    context.set_handled();
+  }
+}
+
+ActionIdSet Button::resource_operation_handlers() const {
+  if (control_invoke_ && handler_) return {std::string(controls::kControlInvokeAction)};
+  return {};
+}
+
+std::optional<CursorKind> Button::cursor_icon_at(double x, double y) const {
+  if (!is_enabled() || !rect_.contains({x, y})) return std::nullopt;
+  return controls::kCursorPointer;
+}
+
+void Button::set_focus(bool focused) {
+  if (focused == focused_) return;
+  focused_ = focused;
+  request_redraw();
+}
+
+std::optional<AccessibilityNode> Button::accessibility() const {
+  AccessibilityNode node = AccessibilityNode{}
+                               .with_role(controls::kRoleButton)
+                               .with_label(label_)
+                               .with_id(id_.value_or(std::string()))
+                               .with_description(tooltip_.value_or(std::string()));
+  if (const auto& binding = actions_.binding()) {
+    node = std::move(node).with_action_address(binding->address());
+  }
+  node.focused = focused_;
+  node.focusable = is_focusable();
+  return node;
+}
+
+bool Button::perform_action(const SemanticAction& action, const kalu_actions::ActionContext&) {
+  switch (action.kind) {
+    case SemanticAction::Kind::Activate:
+      if (!is_enabled()) return false;
+      click();
+      return true;
+    case SemanticAction::Kind::Focus:
+      set_focus(true);
+      return true;
+    case SemanticAction::Kind::Blur:
+      set_focus(false);
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::vector<ControlActionBinding> Button::control_action_bindings() const {
+  return actions_.bindings(id_.value_or(std::string()), accessibility());
+}
+
+void Button::refresh_control_action_availability(std::uint64_t value) {
+  actions_.set_available(value != 0);
+  request_redraw();
+}
+
+std::optional<PresenceKey> Button::presence_key() const {
+  if (!id_) return std::nullopt;
+  return PresenceKey{*id_};
+}
+
+std::vector<kalu_actions::Resource> Button::resources(const doc::Document&) const {
+  if (!control_invoke_ || !actions_.binding()) return {};
+  return {actions_.binding()->resource()};
+}
+
+Result<bool> Button::invoke_resource_operation(OperationKind kind, std::string_view action_id,
+                                               Payload payload, ResourceOperationContext&) {
+  if (kind == 0 || action_id != controls::kControlInvokeAction) return false;
+  if (!control_invoke_ || !handler_) return false;
+  const std::optional<std::string> target = detail::json_string_payload(payload);
+  if (!target || *target != id_.value_or(std::string())) return false;
+  if (!is_enabled()) return fail(fmt::format("control \"{}\" is not available", *target));
+  (*handler_)();
+  request_redraw();
+  return true;
+}
+
+}  // namespace kalu_ui::widget

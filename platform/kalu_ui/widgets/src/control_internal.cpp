@@ -1,0 +1,67 @@
+#include "control_internal.h"
+
+#include <nlohmann/json.hpp>
+
+#include "kalu_ui/scene.h"
+#include "kalu_ui/theme.h"
+#include "kalu_ui/widget/controls.h"
+
+namespace kalu_ui::widget::detail {
+
+void draw_focus_ring(Scene& scene, const Rect& rect, const Theme& theme, const Affine& transform) {
+  const double half = theme.focus_width / 2.0;
+  scene.stroke(RoundedRect{rect.inflate(half + 1.0, half + 1.0), theme.control_radius + half + 1.0},
+               theme.focus, StrokeStyle(theme.focus_width), transform);
+}
+
+bool is_activation_key(const Event& event) {
+  const KeyDown* key = event.as<KeyDown>();
+  if (!key || key->repeat) return false;
+  if (key->modifiers.ctrl || key->modifiers.alt || key->modifiers.super) return false;
+  return key->key == Key::Enter || key->key == Key::Space;
+}
+
+text::TextStyle label_style(text::TextRenderer& renderer, float size) {
+  return renderer.renderer_input_style(text::TextStyle::sized(size));
+}
+
+std::string json_string(std::string_view text) {
+  return nlohmann::json(std::string(text))
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<std::string> json_string_payload(Payload payload) {
+  const auto parsed = nlohmann::json::parse(payload.begin(), payload.end(), nullptr, false);
+  if (!parsed.is_string()) return std::nullopt;
+  return parsed.get<std::string>();
+}
+
+PressTracker::Outcome PressTracker::handle(const Event& event, const Rect& rect) {
+  if (const auto* move = event.as<PointerMove>()) {
+    const bool inside = rect.contains(move->position);
+    if (inside == hovered) return Outcome::None;
+    hovered = inside;
+    return Outcome::Changed;
+  }
+  if (event.is<PointerLeave>()) {
+    if (!hovered) return Outcome::None;
+    hovered = false;
+    return Outcome::Changed;
+  }
+  if (const auto* down = event.as<PointerDown>()) {
+    if (down->button != PointerButton::Primary) return Outcome::None;
+    hovered = rect.contains(down->position);
+    if (!hovered || pressed) return Outcome::None;
+    pressed = true;
+    return Outcome::Pressed;
+  }
+  if (const auto* up = event.as<PointerUp>()) {
+    if (up->button != PointerButton::Primary || !pressed) return Outcome::None;
+    pressed = false;
+    hovered = rect.contains(up->position);
+    return hovered ? Outcome::Clicked : Outcome::Changed;
+  }
+  return Outcome::None;
+}
+
+}  // namespace kalu_ui::widget::detail

@@ -1,0 +1,190 @@
+#include "kalu_ui/widget/toggle.h"
+
+#include "control_internal.h"
+#include "kalu_ui/document.h"
+#include "kalu_ui/scene.h"
+#include "kalu_ui/theme.h"
+
+namespace kalu_ui::widget {
+
+Toggle::Toggle(std::string name, std::string value_key)
+    : value_key_(std::move(value_key)), label_(std::move(name)) {}
+
+Toggle Toggle::from_state(std::shared_ptr<WakeSlot<bool>> cell) {
+  Toggle toggle;
+  toggle.cell_ = std::move(cell);
+  return toggle;
+}
+
+Toggle& Toggle::with_id(std::string id) & {
+  id_ = std::move(id);
+  return *this;
+}
+
+Toggle& Toggle::with_label(std::string label) & {
+  label_ = std::move(label);
+  return *this;
+}
+
+Toggle& Toggle::with_enabled(bool enabled) & {
+  set_enabled(enabled);
+  return *this;
+}
+
+Toggle& Toggle::on_change(ChangeHandler handler) & {
+  on_change_ = std::move(handler);
+  return *this;
+}
+
+Toggle& Toggle::on_action(ActionBinding binding) & {
+  actions_.bind(std::move(binding));
+  request_redraw();
+  return *this;
+}
+
+bool Toggle::value() const { return cell_ ? cell_->get() : value_; }
+
+void Toggle::set_value(bool value) {
+  if (cell_) {
+    cell_->publish(value);
+  } else {
+    value_ = value;
+    pending_write_ = value_key_.has_value();
+  }
+  request_redraw();
+}
+
+void Toggle::flip() {
+  if (!is_enabled()) return;
+  const bool next = !value();
+  set_value(next);
+  actions_.record(next);
+  if (on_change_) (*on_change_)(next);
+}
+
+void Toggle::set_enabled(bool enabled) {
+  enabled_ = enabled;
+  if (!enabled) press_.reset();
+  request_redraw();
+}
+
+void Toggle::set_interaction_environment(InteractionEnvironment environment) {
+  environment_ = environment;
+  if (environment.values[0] != 0) press_.pressed = false;
+}
+
+void Toggle::sync(doc::Document& document) {
+  if (!value_key_) return;
+  if (pending_write_) {
+    pending_write_ = false;
+    (void)document.put(doc::kRoot, *value_key_, doc::Scalar(value_));
+    return;
+  }
+  if (std::optional<bool> stored = document.read_bool(doc::kRoot, *value_key_)) {
+    if (*stored != value_) {
+      value_ = *stored;
+      request_redraw();
+    }
+  }
+}
+
+layout::Style Toggle::leaf_style() const {
+  layout::Style style;
+  style.width = layout::Dimension::points(kWidth);
+  style.height = layout::Dimension::points(kHeight);
+  style.flex_shrink = 0.0f;
+  return style;
+}
+
+void Toggle::draw(Scene& scene, const Affine& transform, text::TextRenderer&, const Theme& theme,
+                  DrawContext&) {
+  const bool on = value();
+  const bool enabled = is_enabled();
+  const Rect track = rect_;
+  Color fill =
+      on ? theme.accent : (press_.hovered && enabled ? theme.control_hover : theme.control);
+  if (!enabled) fill = fill.with_alpha_factor(0.5);
+  scene.fill(RoundedRect{track, track.height() / 2.0}, fill, transform);
+  const double radius = track.height() / 2.0 - 3.0;
+  const double cx = on ? track.x1 - 3.0 - radius : track.x0 + 3.0 + radius;
+  const Color knob = enabled ? (on ? theme.on_accent : theme.foreground) : theme.disabled;
+  scene.fill(Circle{{cx, track.center().y}, radius > 0.0 ? radius : 0.0}, knob, transform);
+  if (focused_) detail::draw_focus_ring(scene, rect_, theme, transform);
+}
+
+void Toggle::handle_event(const Event& event, EventContext& context) {
+  if (!is_enabled()) return;
+  switch (press_.handle(event, rect_)) {
+    case detail::PressTracker::Outcome::None:
+      break;
+    case detail::PressTracker::Outcome::Changed:
+      request_redraw();
+      break;
+    case detail::PressTracker::Outcome::Pressed:
+      context.request_focus(*this);
+      context.set_handled();
+      break;
+    case detail::PressTracker::Outcome::Clicked:
+      flip();
+      context.set_handled();
+      break;
+  }
+  if (focused_ && detail::is_activation_key(event)) {
+    flip();
+    context.set_handled();
+  }
+}
+
+void Toggle::set_focus(bool focused) {
+  focused_ = focused;
+  request_redraw();
+}
+
+std::optional<AccessibilityNode> Toggle::accessibility() const {
+  const bool on = value();
+  AccessibilityNode node = AccessibilityNode{}
+                               .with_role(controls::kRoleSwitch)
+                               .with_label(label_)
+                               .with_id(*id())
+                               .with_value(on ? "on" : "off");
+  if (const auto& binding = actions_.binding()) {
+    node = std::move(node).with_action_address(binding->address());
+  }
+  node.toggled = on;
+  node.focused = focused_;
+  node.focusable = is_focusable();
+  return node;
+}
+
+bool Toggle::perform_action(const SemanticAction& action, const kalu_actions::ActionContext&) {
+  if (!is_enabled()) return false;
+  switch (action.kind) {
+    case SemanticAction::Kind::Activate:
+      flip();
+      return true;
+    case SemanticAction::Kind::SetValue: {
+      if (!action.value || (*action.value != "true" && *action.value != "false")) return false;
+      if ((*action.value == "true") != value()) flip();
+      return true;
+    }
+    case SemanticAction::Kind::Focus:
+      set_focus(true);
+      return true;
+    case SemanticAction::Kind::Blur:
+      set_focus(false);
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::vector<ControlActionBinding> Toggle::control_action_bindings() const {
+  return actions_.bindings(*id(), accessibility());
+}
+
+void Toggle::refresh_control_action_availability(std::uint64_t value) {
+  actions_.set_available(value != 0);
+  request_redraw();
+}
+
+}  // namespace kalu_ui::widget
