@@ -34,14 +34,25 @@ Status read_f64(Parser& p, double& out) {
   return {};
 }
 
-Status read_unsigned(Parser& p, std::uint64_t& out, std::uint64_t max, std::string_view expected) {
+namespace {
+
+// An integer for a field of type `expected`: a float (a fraction, an
+// exponent, minus zero or more than 64 bits) is the wrong type.
+Outcome<Number> read_integer(Parser& p, std::string_view expected) {
   const int c = p.peek_ws();
   if (c != '-' && !(c >= '0' && c <= '9')) return std::unexpected(p.invalid_type_here(expected));
   auto n = p.parse_number();
-  if (!n) return std::unexpected(std::move(n.error()));
-  if (n->kind == Number::Kind::kFloat) {
+  if (n && n->kind == Number::Kind::kFloat) {
     return std::unexpected(p.error(invalid_type(describe_number(*n), expected)));
   }
+  return n;
+}
+
+}  // namespace
+
+Status read_unsigned(Parser& p, std::uint64_t& out, std::uint64_t max, std::string_view expected) {
+  auto n = read_integer(p, expected);
+  if (!n) return std::unexpected(std::move(n.error()));
   if (n->kind == Number::Kind::kSigned || n->u > max) {
     return std::unexpected(p.error(invalid_value(describe_number(*n), expected)));
   }
@@ -51,13 +62,8 @@ Status read_unsigned(Parser& p, std::uint64_t& out, std::uint64_t max, std::stri
 
 Status read_signed(Parser& p, std::int64_t& out, std::int64_t min, std::int64_t max,
                    std::string_view expected) {
-  const int c = p.peek_ws();
-  if (c != '-' && !(c >= '0' && c <= '9')) return std::unexpected(p.invalid_type_here(expected));
-  auto n = p.parse_number();
+  auto n = read_integer(p, expected);
   if (!n) return std::unexpected(std::move(n.error()));
-  if (n->kind == Number::Kind::kFloat) {
-    return std::unexpected(p.error(invalid_type(describe_number(*n), expected)));
-  }
   const bool in_range = n->kind == Number::Kind::kSigned ? n->i >= min && n->i <= max
                                                          : n->u <= static_cast<std::uint64_t>(max);
   if (!in_range) return std::unexpected(p.error(invalid_value(describe_number(*n), expected)));

@@ -213,28 +213,12 @@ constexpr auto desc_of() {
   return describe(Tag<T>{});
 }
 
+// "u8" .. "u64", "i8" .. "i64": how refusals name an integer type.
 template <typename T>
-constexpr std::string_view unsigned_name() {
-  if constexpr (sizeof(T) == 1)
-    return "u8";
-  else if constexpr (sizeof(T) == 2)
-    return "u16";
-  else if constexpr (sizeof(T) == 4)
-    return "u32";
-  else
-    return "u64";
-}
-
-template <typename T>
-constexpr std::string_view signed_name() {
-  if constexpr (sizeof(T) == 1)
-    return "i8";
-  else if constexpr (sizeof(T) == 2)
-    return "i16";
-  else if constexpr (sizeof(T) == 4)
-    return "i32";
-  else
-    return "i64";
+constexpr std::string_view integer_name() {
+  constexpr std::string_view kUnsigned[] = {"u8", "u16", "", "u32", "", "", "", "u64"};
+  constexpr std::string_view kSigned[] = {"i8", "i16", "", "i32", "", "", "", "i64"};
+  return std::is_signed_v<T> ? kSigned[sizeof(T) - 1] : kUnsigned[sizeof(T) - 1];
 }
 
 }  // namespace detail
@@ -542,13 +526,13 @@ Status read_value(Parser& p, T& out) {
     return s;
   } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
     std::uint64_t v = 0;
-    auto s = read_unsigned(p, v, std::numeric_limits<T>::max(), unsigned_name<T>());
+    auto s = read_unsigned(p, v, std::numeric_limits<T>::max(), integer_name<T>());
     out = static_cast<T>(v);
     return s;
   } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
     std::int64_t v = 0;
     auto s = read_signed(p, v, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(),
-                         signed_name<T>());
+                         integer_name<T>());
     out = static_cast<T>(v);
     return s;
   } else if constexpr (std::is_same_v<T, std::string>) {
