@@ -522,7 +522,11 @@ Status read_value(Parser& p, T& out) {
   } else if constexpr (std::is_same_v<T, float>) {
     double v = 0;
     auto s = read_f64(p, v);
-    out = static_cast<float>(v);
+    // Beyond the float range the conversion would be undefined: saturate.
+    constexpr double kMax = std::numeric_limits<float>::max();
+    out = v > kMax    ? std::numeric_limits<float>::infinity()
+          : v < -kMax ? -std::numeric_limits<float>::infinity()
+                      : static_cast<float>(v);
     return s;
   } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
     std::uint64_t v = 0;

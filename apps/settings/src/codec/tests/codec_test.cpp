@@ -202,6 +202,7 @@ TEST(CodecNumbers, TypesAndRanges) {
   EXPECT_EQ(refusal<double>("-x"), "invalid number at line 1 column 2");
   EXPECT_EQ(refusal<double>("true"),
             "invalid type: boolean `true`, expected f64 at line 1 column 4");
+  EXPECT_EQ(from_json<float>("1e300").value(), std::numeric_limits<float>::infinity());
   EXPECT_EQ(from_json<double>("1e-400").value(), 0.0);
   EXPECT_TRUE(std::signbit(from_json<double>("-1e-400").value()));
   EXPECT_EQ(from_json<double>("-0").value(), 0.0);
