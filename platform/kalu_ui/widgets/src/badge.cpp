@@ -43,7 +43,6 @@ BadgeColors Badge::colors(const Theme& theme) const {
 
 layout::Style Badge::leaf_style() const {
   layout::Style style;
-  style.align_self = layout::Align::Center;
   style.flex_shrink = 0.0f;
   return style;
 }

@@ -13,7 +13,7 @@ namespace kalu_ui::widget {
 // A small pill with a short status text, in one of the theme's badge tones
 // (kToneSuccess, kToneInfo, kToneNeutral, kToneWarning, kToneError of
 // kalu_ui/theme.h) or in a colour of its own. The pill keeps its measured
-// size at the start of its node and is centred across it.
+// size at the left of its node, centred vertically.
 //   boxed(Badge::with_tone("Online", kToneSuccess))
 class Badge : public Leaf {
  public:
@@ -47,7 +47,7 @@ class Badge : public Leaf {
   bool is_layout_dirty() const override { return is_zero_rect(pill_rect_); }
 
  protected:
-  // Sized by measure, never stretched across its line.
+  // Sized by measure; never shrunk below its text.
   layout::Style leaf_style() const override;
 
  private:
