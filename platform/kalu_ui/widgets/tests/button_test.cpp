@@ -6,12 +6,13 @@
 #include "kalu_actions/encoded_action.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/log.h"
+#include "kalu_ui/widget/column.h"
 
 namespace kalu_ui::widget {
 namespace {
 
+using testing::child;
 using testing::Harness;
-using testing::TestStack;
 
 Payload bytes(std::string_view text) { return kalu_actions::bytes_of(text); }
 
@@ -97,9 +98,9 @@ TEST(ButtonTest, IdGivenAfterTheHandlerStillNamesTheResourceAndIdsAreEscaped) {
 TEST(ButtonTest, StartingTheControlOperationOnTheTreeRunsTheHandler) {
   int first = 0;
   int second = 0;
-  TestStack stack;
-  stack.add(boxed(Button("One").with_id("one").on_click([&] { ++first; })));
-  stack.add(boxed(Button("Two").with_id("two").on_click([&] { ++second; })));
+  Column stack;
+  stack.push(boxed(Button("One").with_id("one").on_click([&] { ++first; })));
+  stack.push(boxed(Button("Two").with_id("two").on_click([&] { ++second; })));
   ResourceOperationContext context;
   const ResourceOperationId op{};
   auto outcome = stack.start_resource_operation_with_document(op, 1, "kalu.ui.control.invoke",
@@ -108,7 +109,7 @@ TEST(ButtonTest, StartingTheControlOperationOnTheTreeRunsTheHandler) {
   EXPECT_EQ(first, 0);
   EXPECT_EQ(second, 1);
   // Automation presses are not recorded as the user's intents.
-  EXPECT_FALSE(stack.get<Button>(1).take_control_invocation());
+  EXPECT_FALSE(child<Button>(stack, 1).take_control_invocation());
   // Unknown ids, other operations, malformed payloads and kind 0 are not handled.
   for (auto [kind, action, payload] :
        {std::tuple{1, "kalu.ui.control.invoke", "\"three\""},
@@ -200,11 +201,11 @@ TEST(ButtonTest, CursorTooltipAndAccessibility) {
 TEST(ButtonTest, FixedSizeAndLabelSize) {
   Button sized = Button("A rather long label").with_size(80.0f, 30.0f);
   Button natural = Button("A rather long label");
-  TestStack stack;
-  stack.add(boxed(std::move(sized))).add(boxed(std::move(natural)));
+  Column stack;
+  stack.push(boxed(std::move(sized))).push(boxed(std::move(natural)));
   Harness h(stack);
-  EXPECT_EQ(stack.get<Button>(0).get_rect().size(), (Size{80.0, 30.0}));
-  const Rect r = stack.get<Button>(1).get_rect();
+  EXPECT_EQ(child<Button>(stack, 0).get_rect().size(), (Size{80.0, 30.0}));
+  const Rect r = child<Button>(stack, 1).get_rect();
   EXPECT_GT(r.width(), 2 * Button::kPaddingX);
   EXPECT_GE(r.height(), Button::kMinHeight);
 }

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kalu_ui/wake_slot.h"
+#include "kalu_ui/widget/action_emitter.h"
+#include "kalu_ui/widget/controls.h"
+#include "kalu_ui/widget/support.h"
+
+namespace kalu_ui::widget {
+
+// A horizontal slider over [min, max]. Its value lives in a 64-bit float
+// cell (from_state) or under a key of the state document. Dragging holds the
+// pointer until release; arrow keys move by one step, Page Up and Page Down
+// by ten, Home and End to the ends. Every value it publishes is clamped to
+// the range and snapped to the step.
+class Slider : public Leaf {
+ public:
+  static constexpr std::string_view kTypeName = type_names::kSlider;
+  static constexpr float kHeight = 24.0f;
+  static constexpr float kMinWidth = 120.0f;
+  static constexpr double kThumbRadius = 8.0;
+
+  using ChangeHandler = std::move_only_function<void(double)>;
+
+  // Bound to the float under `value_key` of the state document.
+  Slider(std::string value_key, double min, double max, double initial);
+  static Slider from_state(std::shared_ptr<WakeSlot<double>> cell, double min, double max);
+
+  Slider(Slider&&) noexcept = default;
+  Slider& operator=(Slider&&) noexcept = default;
+
+  Slider& with_id(std::string id) &;
+  Slider& with_label(std::string label) &;
+  // The keyboard step and the grid values snap to; 0 means no grid.
+  Slider& with_step(double step) &;
+  Slider& with_enabled(bool enabled) &;
+  Slider& on_change(ChangeHandler handler) &;
+  Slider& on_action(ActionBinding binding) &;
+  KALU_UI_RVALUE_BUILDER(Slider, with_id)
+  KALU_UI_RVALUE_BUILDER(Slider, with_label)
+  KALU_UI_RVALUE_BUILDER(Slider, with_step)
+  KALU_UI_RVALUE_BUILDER(Slider, with_enabled)
+  KALU_UI_RVALUE_BUILDER(Slider, on_change)
+  KALU_UI_RVALUE_BUILDER(Slider, on_action)
+
+  double value() const;
+  double min() const { return min_; }
+  double max() const { return max_; }
+  // The value clamped to the range and snapped to the step; a value that is
+  // not a number becomes the minimum.
+  double clamp(double value) const;
+  // Changes the value as the user does: clamped, published only when it
+  // differs; nothing while disabled.
+  void set_by_user(double requested);
+  void set_enabled(bool enabled);
+
+  std::string_view type_name() const override { return kTypeName; }
+  void set_interaction_environment(InteractionEnvironment environment) override;
+  void sync(doc::Document& document) override;
+  void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
+            DrawContext& context) override;
+  void handle_event(const Event& event, EventContext& context) override;
+  std::optional<std::string> id() const override { return id_.value_or("slider"); }
+  bool is_focusable() const override { return is_enabled(); }
+  void set_focus(bool focused) override;
+  bool is_focused() const override { return focused_; }
+  std::optional<AccessibilityNode> accessibility() const override;
+  bool perform_action(const SemanticAction& action,
+                      const kalu_actions::ActionContext& context) override;
+  bool is_enabled() const override { return enabled_ && actions_.is_available(); }
+  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
+    return actions_.take();
+  }
+  std::vector<ControlActionBinding> control_action_bindings() const override;
+  void refresh_control_action_availability(std::uint64_t value) override;
+  std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
+  bool wants_pointer_capture() const override { return dragging_; }
+  bool needs_redraw() const override { return redraw_requested(); }
+  bool is_layout_dirty() const override { return is_zero_rect(rect_); }
+
+ protected:
+  layout::Style leaf_style() const override;
+
+ private:
+  Slider(double min, double max);
+  double value_at(double x) const;
+  double key_step() const;
+  // The track's usable span: inset by the thumb so the ends stay reachable.
+  double track_x0() const { return rect_.x0 + kThumbRadius; }
+  double track_x1() const { return rect_.x1 - kThumbRadius; }
+
+  std::shared_ptr<WakeSlot<double>> cell_;
+  std::optional<std::string> value_key_;
+  bool pending_write_ = false;
+  double value_ = 0.0;
+  double min_ = 0.0;
+  double max_ = 1.0;
+  double step_ = 0.0;
+  std::optional<std::string> id_;
+  std::string label_;
+  bool enabled_ = true;
+  std::optional<ChangeHandler> on_change_;
+  ControlActions<double> actions_;
+  InteractionEnvironment environment_;
+  bool dragging_ = false;
+  bool focused_ = false;
+};
+
+}  // namespace kalu_ui::widget

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "control_harness.h"
+#include "kalu_ui/document.h"
+#include "kalu_ui/log.h"
+#include "kalu_ui/widget/column.h"
+#include "kalu_ui/widget/slider.h"
+#include "kalu_ui/widget/toggle.h"
+
+namespace kalu_ui::widget {
+namespace {
+
+using testing::child;
+using testing::Harness;
+
+kalu_actions::Resource resource_with(std::string action, kalu_actions::ParamKind kind) {
+  kalu_actions::ActionSpec spec;
+  spec.name = action;
+  spec.parameters.push_back({"value", "Value", kind, {}, {}, true});
+  return kalu_actions::Resource{"settings.section:power", "settings.section", "Power", {}, {}}
+      .with_action(std::move(spec));
+}
+
+TEST(ToggleTest, FlipsOnClickAndOnSpaceWhenFocusedPublishingEachTime) {
+  auto cell = WakeSlot<bool>::create(false);
+  Toggle toggle = Toggle::from_state(cell).with_id("power.saver");
+  Harness h(toggle);
+  h.key(Key::Space);  // not focused yet
+  EXPECT_FALSE(cell->get());
+  h.click(toggle);
+  EXPECT_TRUE(cell->get());
+  EXPECT_TRUE(toggle.is_focused());
+  h.key(Key::Space);
+  EXPECT_FALSE(cell->get());
+  h.key(Key::Enter);
+  EXPECT_TRUE(cell->get());
+  EXPECT_EQ(cell->generation(), 3u);
+  EXPECT_EQ(toggle.accessibility()->toggled, true);
+}
+
+TEST(ToggleTest, DocumentBoundToggleWritesAtSyncAndFollowsTheDocument) {
+  doc::Document document;
+  Toggle toggle("Vim navigation", "shortcuts.vim_mode.edit");
+  Harness h(toggle);
+  toggle.sync(document);
+  EXPECT_FALSE(toggle.value());
+  h.click(toggle);
+  toggle.sync(document);
+  EXPECT_EQ(document.read_bool(doc::kRoot, "shortcuts.vim_mode.edit"), true);
+  ASSERT_TRUE(document.put(doc::kRoot, "shortcuts.vim_mode.edit", doc::Scalar(false)));
+  toggle.sync(document);
+  EXPECT_FALSE(toggle.value());
+  EXPECT_EQ(toggle.id(), "toggle");  // the default id
+}
+
+TEST(ToggleTest, BoundToggleRecordsItsValueAndObeysAvailability) {
+  auto cell = WakeSlot<bool>::create(false);
+  Toggle toggle =
+      Toggle::from_state(cell)
+          .with_id("power.saver")
+          .on_action(ActionBinding::value_for(
+              resource_with("set_saver", kalu_actions::ParamKind::Boolean), "set_saver", "value"));
+  toggle.flip();
+  auto invocation = toggle.take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->resource_id, "settings.section:power");
+  EXPECT_EQ(invocation->action, "set_saver");
+  EXPECT_EQ(invocation->arguments_json, R"({"value":true})");
+  auto bindings = toggle.control_action_bindings();
+  ASSERT_EQ(bindings.size(), 1u);
+  EXPECT_EQ(bindings[0].control_id, "power.saver");
+  EXPECT_TRUE(bindings[0].is_action_binding());
+
+  toggle.refresh_control_action_availability(0);
+  EXPECT_FALSE(toggle.is_enabled());
+  toggle.flip();
+  EXPECT_TRUE(cell->get());
+}
+
+TEST(SliderTest, DragCapturesThePointerAndPublishesClampedValues) {
+  auto cell = WakeSlot<double>::create(50.0);
+  Slider slider = Slider::from_state(cell, 0.0, 100.0).with_step(1.0);
+  Harness h(slider, 216.0, 100.0);  // a 200-wide track between the thumb insets
+  const Rect r = slider.get_rect();
+  const double y = r.center().y;
+  EventContext pressed = h.send(testing::down({r.x0 + 8.0 + 50.0, y}));
+  EXPECT_EQ(pressed.pointer_capture_request, &slider);
+  EXPECT_TRUE(slider.wants_pointer_capture());
+  EXPECT_DOUBLE_EQ(cell->get(), 25.0);
+  h.send(testing::move({r.x1 + 500.0, y}));  // far outside: the maximum
+  EXPECT_DOUBLE_EQ(cell->get(), 100.0);
+  h.send(testing::move({r.x0 - 500.0, y}));
+  EXPECT_DOUBLE_EQ(cell->get(), 0.0);
+  EventContext released = h.send(testing::up({r.x0 + 8.0 + 101.0, y}));
+  EXPECT_TRUE(released.release_pointer_capture);
+  EXPECT_FALSE(slider.wants_pointer_capture());
+  EXPECT_DOUBLE_EQ(cell->get(), 51.0);  // 50.5 snapped to the step
+  const auto generation = cell->generation();
+  h.send(testing::move({r.x0 + 8.0, y}));  // no longer dragging
+  EXPECT_EQ(cell->generation(), generation);
+}
+
+TEST(SliderTest, KeysStepWithinTheRange) {
+  auto cell = WakeSlot<double>::create(0.5);
+  Slider slider = Slider::from_state(cell, 0.0, 1.0).with_step(0.25);
+  Harness h(slider);
+  slider.set_focus(true);
+  struct Case {
+    Key key;
+    double expected;
+  };
+  for (const Case& c : {Case{Key::Right, 0.75}, Case{Key::Up, 1.0}, Case{Key::Right, 1.0},
+                        Case{Key::Left, 0.75}, Case{Key::Home, 0.0}, Case{Key::Down, 0.0},
+                        Case{Key::End, 1.0}, Case{Key::PageDown, 0.0}}) {
+    h.key(c.key);
+    EXPECT_DOUBLE_EQ(cell->get(), c.expected) << int(c.key);
+  }
+  // Pressing against an end publishes nothing.
+  const auto generation = cell->generation();
+  h.key(Key::PageDown);
+  EXPECT_EQ(cell->generation(), generation);
+}
+
+TEST(SliderTest, OutOfRangeAndNonNumericValuesAreClamped) {
+  Slider slider("display.brightness", 10.0, 0.0, 42.0);  // reversed range
+  EXPECT_EQ(slider.min(), 0.0);
+  EXPECT_EQ(slider.max(), 10.0);
+  EXPECT_EQ(slider.value(), 10.0);
+  EXPECT_EQ(slider.clamp(std::nan("")), 0.0);
+  EXPECT_EQ(slider.clamp(-1.0), 0.0);
+  doc::Document document;
+  ASSERT_TRUE(document.put(doc::kRoot, "display.brightness", doc::Scalar(7.5)));
+  slider.sync(document);
+  EXPECT_EQ(slider.value(), 7.5);
+  EXPECT_TRUE(slider.perform_action({SemanticAction::Kind::SetValue, "3"}, {}));
+  EXPECT_FALSE(slider.perform_action({SemanticAction::Kind::SetValue, "3x"}, {}));
+  slider.sync(document);
+  EXPECT_EQ(document.read_f64(doc::kRoot, "display.brightness"), 3.0);
+}
+
+TEST(SliderTest, BoundSliderRefusingTheArgumentRecordsNothingAndWarns) {
+  kalu_ui::log::ScopedCapture capture;
+  auto cell = WakeSlot<double>::create(0.0);
+  // The action wants a text, the slider gives a number.
+  Slider slider = Slider::from_state(cell, 0.0, 1.0)
+                      .on_action(ActionBinding::value_for(
+                          resource_with("set", kalu_actions::ParamKind::Text), "set", "value"));
+  slider.set_by_user(0.5);
+  EXPECT_DOUBLE_EQ(cell->get(), 0.5);
+  EXPECT_FALSE(slider.take_control_invocation());
+  ASSERT_EQ(capture.events().size(), 1u);
+  EXPECT_EQ(*capture.events()[0].field("error"), "argument \"value\" must be text");
+}
+
+}  // namespace
+}  // namespace kalu_ui::widget
