@@ -1,11 +1,10 @@
 #include "sidebar/search_catalog.h"
 
+#include <utility>
+
+#include "actions/pane_actions.h"
+
 namespace settings::sidebar {
-namespace {
-
-constexpr std::string_view kSectionPrefix = "settings.section:";
-
-}  // namespace
 
 std::string pane_search_terms(panes::PaneIndex pane) {
   std::string terms(panes::pane_title(pane));
@@ -18,28 +17,13 @@ std::string pane_search_terms(panes::PaneIndex pane) {
   return terms;
 }
 
-std::string action_search_target(std::string_view encoded_address) {
-  std::string target(
-      "\x01"
-      "action"
-      "\x1F");
-  target.append(encoded_address);
-  return target;
-}
-
-kalu_ui::search::SearchCatalog build_pane_search_catalog(
-    const OpenAddressEncoder& encoded_open_address) {
+kalu_ui::search::SearchCatalog build_pane_search_catalog() {
   kalu_ui::search::SearchCatalog catalog{std::string(kSearchCatalogName)};
   for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
-    kalu_ui::search::SearchEntry entry{
-        .title = std::string(panes::pane_title(pane)),
-        .section = std::string(kSearchCatalogName),
-        .target = action_search_target(encoded_open_address(pane)),
-        .description = std::string(panes::pane_subtitle(pane)),
-        .detail = std::nullopt,
-        .weight = 0,
-        .icon = panes::pane_icon(pane),
-    };
+    auto entry = actions::search_entry_for_action(panes::pane_title(pane), kSearchCatalogName,
+                                                  actions::pane_open_address(pane))
+                     .with_description(panes::pane_subtitle(pane));
+    entry.icon = panes::pane_icon(pane);
     catalog.add(std::move(entry), pane_search_terms(pane));
   }
   return catalog;
@@ -47,9 +31,21 @@ kalu_ui::search::SearchCatalog build_pane_search_catalog(
 
 std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_id,
                                                       std::string_view action) {
-  if (action != "open" || !resource_id.starts_with(kSectionPrefix)) return std::nullopt;
-  resource_id.remove_prefix(kSectionPrefix.size());
-  return panes::pane_by_id(resource_id);
+  if (action != actions::kOpenActionName) return std::nullopt;
+  for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+    if (actions::section_resource_id(pane) == resource_id) return pane;
+  }
+  return std::nullopt;
+}
+
+PaneSearchProvider::PaneSearchProvider(kalu_ui::search::SearchCatalog catalog)
+    : CatalogSearchProvider(std::move(catalog)) {}
+
+std::shared_ptr<const kalu_actions::Resource> PaneSearchProvider::resolve_address(
+    const kalu_actions::ActionAddress& address) const {
+  const auto pane = pane_for_open_address(address.resource_id, address.action);
+  if (!pane) return nullptr;
+  return std::make_shared<const kalu_actions::Resource>(actions::pane_section_resource(*pane));
 }
 
 }  // namespace settings::sidebar

@@ -1,9 +1,10 @@
 #pragma once
 
-// The desktop search entries of the panes: one entry per pane, in sidebar
-// order, that opens the pane's section.
+// The desktop search entries of the panes (one per pane, in sidebar order,
+// each opening the pane's section) and the provider that answers the desktop
+// search from them.
 
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,23 +21,25 @@ inline constexpr std::string_view kSearchCatalogName = "Personal Settings";
 // stored order, joined with single spaces.
 std::string pane_search_terms(panes::PaneIndex pane);
 
-// The target of an entry that runs an action: 0x01, "action", 0x1F and the
-// encoded action address.
-std::string action_search_target(std::string_view encoded_address);
-
-// Gives the encoded address of a pane's "open" action.
-using OpenAddressEncoder = std::function<std::string(panes::PaneIndex)>;
-
 // The catalog "Personal Settings" with the 22 panes in sidebar order: title,
 // the target of the pane's "open" address, the subtitle as description, the
-// pane's icon.
-kalu_ui::search::SearchCatalog build_pane_search_catalog(
-    const OpenAddressEncoder& encoded_open_address);
+// pane's icon. Made once; copies share it.
+kalu_ui::search::SearchCatalog build_pane_search_catalog();
 
 // The pane an action address stands for: the first pane in sidebar order
 // whose section resource id ("settings.section:" and the pane id) equals
 // `resource_id`, when `action` is "open"; otherwise none.
 std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_id,
                                                       std::string_view action);
+
+// Answers the desktop search from the pane catalog, and resolves the "open"
+// address of a pane's section to that section's resource.
+class PaneSearchProvider : public kalu_ui::search::CatalogSearchProvider {
+ public:
+  explicit PaneSearchProvider(kalu_ui::search::SearchCatalog catalog);
+
+  std::shared_ptr<const kalu_actions::Resource> resolve_address(
+      const kalu_actions::ActionAddress& address) const override;
+};
 
 }  // namespace settings::sidebar

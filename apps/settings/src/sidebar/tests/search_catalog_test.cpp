@@ -3,19 +3,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "kalu_actions/address.h"
+#include "kalu_actions/resource.h"
+
 namespace settings::sidebar {
 namespace {
 
 using kalu_ui::search::SearchEntry;
 
-// Stands for the action framework's address encoding, which the application
-// supplies.
-std::string fake_encoded_address(panes::PaneIndex pane) {
+std::string encoded_open_address(panes::PaneIndex pane) {
   return "settings.section:" + std::string(panes::pane_id(pane)) + "#open";
 }
 
 TEST(PaneSearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
-  const auto catalog = build_pane_search_catalog(fake_encoded_address);
+  const auto catalog = build_pane_search_catalog();
   EXPECT_EQ(catalog.name(), "Personal Settings");
   EXPECT_EQ(catalog.stats().entries, panes::kPaneCount);
 
@@ -30,7 +31,7 @@ TEST(PaneSearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
     EXPECT_EQ(e.target, std::string("\x01"
                                     "action"
                                     "\x1F") +
-                            fake_encoded_address(pane));
+                            encoded_open_address(pane));
     EXPECT_EQ(e.description, panes::pane_subtitle(pane));
     EXPECT_EQ(e.detail, std::nullopt);
     EXPECT_EQ(e.weight, 0);
@@ -49,7 +50,7 @@ TEST(PaneSearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
             "Storage Apps, data, cache, and synced files disk space cache cleanup app data "
             "synced files backup");
 
-  const auto catalog = build_pane_search_catalog(fake_encoded_address);
+  const auto catalog = build_pane_search_catalog();
   const auto titles = [&](std::string_view query) {
     std::vector<std::string> out;
     for (const SearchEntry& e : catalog.query_page(query, 0, 100, 100).items) {
@@ -86,6 +87,38 @@ TEST(PaneForOpenAddressTest, OnlyTheOpenActionOfAPaneSectionResolves) {
     EXPECT_EQ(pane_for_open_address(m.resource, m.action), std::nullopt)
         << m.resource << " / " << m.action;
   }
+}
+
+TEST(PaneSearchProviderTest, AnswersFromTheSharedCatalog) {
+  const auto catalog = build_pane_search_catalog();
+  const PaneSearchProvider provider(catalog);
+  EXPECT_EQ(provider.title(), "Personal Settings");
+  EXPECT_EQ(provider.icon(), std::nullopt);
+  EXPECT_EQ(provider.stats(), catalog.stats());
+  EXPECT_EQ(provider.query_all("").size(), panes::kPaneCount);
+  ASSERT_EQ(provider.query_with_limit("", 3).size(), 3u);
+  EXPECT_EQ(provider.query_with_limit("wifi", 256).front().title, "Network");
+}
+
+TEST(PaneSearchProviderTest, ResolvesOnlyTheOpenActionOfAPaneSection) {
+  const PaneSearchProvider provider(build_pane_search_catalog());
+  const auto network =
+      provider.resolve_address(kalu_actions::ActionAddress{"settings.section:network", "open"});
+  ASSERT_NE(network, nullptr);
+  EXPECT_EQ(network->id, "settings.section:network");
+  EXPECT_EQ(network->kind, "settings.section");
+  EXPECT_EQ(network->label, "Network");
+  ASSERT_EQ(network->actions.size(), 1u);
+  EXPECT_EQ(network->actions[0].label, "Open Network");
+  ASSERT_TRUE(network->actions[0].fixed_input.has_value());
+  EXPECT_EQ(network->actions[0].fixed_input->action_id, "settings.open-pane");
+  EXPECT_EQ(network->actions[0].fixed_input->payload_text(), "\"network\"");
+
+  EXPECT_EQ(
+      provider.resolve_address(kalu_actions::ActionAddress{"settings.section:network", "close"}),
+      nullptr);
+  EXPECT_EQ(provider.resolve_address(kalu_actions::ActionAddress{"settings.section:wifi", "open"}),
+            nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,57 @@
+#include "actions/pane_actions.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "kalu_actions/action_spec.h"
+
+namespace settings::actions {
+
+std::string section_resource_id(panes::PaneIndex pane) {
+  std::string id(kSectionResourcePrefix);
+  id.append(panes::pane_id(pane));
+  return id;
+}
+
+kalu_actions::ActionAddress pane_open_address(panes::PaneIndex pane) {
+  return {section_resource_id(pane), std::string(kOpenActionName)};
+}
+
+kalu_actions::Resource pane_section_resource(panes::PaneIndex pane) {
+  const std::string_view title = panes::pane_title(pane);
+  auto resource = kalu_actions::Resource::create(
+      section_resource_id(pane), std::string(kSectionResourceKind), std::string(title));
+  // A text payload always writes, so the spec is always made.
+  auto open = kalu_actions::ActionSpec::nullary(
+      std::string(kOpenActionName), fmt::format("Open {}", title),
+      kalu_actions::kOperationInterface, std::string(kOpenPaneActionId),
+      kalu_actions::json_string(panes::pane_id(pane)));
+  if (open) resource = std::move(resource).with_action(std::move(*open));
+  return resource;
+}
+
+std::string action_search_target(const kalu_actions::ActionAddress& address) {
+  std::string target(
+      "\x01"
+      "action"
+      "\x1F");
+  target.append(address.encode());
+  return target;
+}
+
+kalu_ui::search::SearchEntry search_entry_for_action(std::string_view title,
+                                                     std::string_view section,
+                                                     kalu_actions::ActionAddress address) {
+  return kalu_ui::search::SearchEntry{
+      .title = std::string(title),
+      .section = std::string(section),
+      .target = action_search_target(address),
+      .description = std::nullopt,
+      .detail = std::nullopt,
+      .weight = 0,
+      .icon = std::nullopt,
+  };
+}
+
+}  // namespace settings::actions
