@@ -1,0 +1,221 @@
+// settingsctl: talks to a running application's automation socket.
+//
+//   settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...
+//     list                               the resource tree
+//     get ID                             one resource
+//     invoke RESOURCE ACTION [ARGS-JSON] invoke an action with its arguments
+//     start ACTION-ID KIND PAYLOAD       start a resource operation; prints its id
+//     poll OPERATION-ID [--cancel]       the operation's status now
+//     wait OPERATION-ID                  poll until the operation is final
+//     send LINE                          send one raw request line
+//
+// Exit status: 0 success, 1 failure (the operation failed or was cancelled,
+// the application could not be reached or answered nothing), 2 wrong usage,
+// 3 refused (the application refused or did not handle the request, or the
+// connection was not permitted).
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "kalu_ui/host.h"
+#include "kalu_ui/host_client.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kRefused = 3;
+
+constexpr std::string_view kUsageText =
+    "usage: settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...\n"
+    "  list\n"
+    "  get ID\n"
+    "  invoke RESOURCE ACTION [ARGS-JSON]\n"
+    "  start ACTION-ID KIND PAYLOAD\n"
+    "  poll OPERATION-ID [--cancel]\n"
+    "  wait OPERATION-ID\n"
+    "  send LINE\n";
+
+int usage(std::string_view problem) {
+  if (!problem.empty()) fmt::print(stderr, "settingsctl: {}\n", problem);
+  fmt::print(stderr, "{}", kUsageText);
+  return kUsage;
+}
+
+int failure(std::string_view message, int code = kFailed) {
+  fmt::print(stderr, "settingsctl: {}\n", message);
+  return code;
+}
+
+void print_json(const Json& value) {
+  fmt::print("{}\n", value.dump(2, ' ', false, Json::error_handler_t::replace));
+}
+
+// The exit status an outcome or status stands for.
+int status_code(const Json& state) {
+  const std::string s = state.is_string() ? state.get<std::string>() : "";
+  if (s == "completed" || s == "accepted" || s == "succeeded" || s == "pending") return kOk;
+  if (s == "rejected" || s == "not_handled") return kRefused;
+  return kFailed;
+}
+
+struct Client {
+  kalu_ui::host::Connection connection;
+  int timeout_ms;
+  std::uint64_t next_id = 1;
+
+  // One request; the answer's "result", or the exit status to leave with.
+  std::expected<Json, int> call(Json request) {
+    request["id"] = next_id++;
+    auto line = connection.request(request.dump(-1, ' ', false, Json::error_handler_t::replace),
+                                   timeout_ms);
+    if (!line) return std::unexpected(failure(line.error()));
+    Json answer = Json::parse(*line, nullptr, false);
+    if (answer.is_discarded() || !answer.is_object()) {
+      return std::unexpected(failure("the application answered something that is not JSON"));
+    }
+    if (answer.value("ok", false)) return answer.value("result", Json::object());
+    const Json error = answer.value("error", Json::object());
+    return std::unexpected(failure(
+        fmt::format("{} ({})", error.value("message", "refused"), error.value("code", "error")),
+        kRefused));
+  }
+};
+
+std::expected<Json, std::string> parse_json_arg(std::string_view text, std::string_view what) {
+  Json value = Json::parse(text, nullptr, false);
+  if (value.is_discarded()) return std::unexpected(fmt::format("{} is not valid JSON", what));
+  return value;
+}
+
+int run(Client& client, const std::vector<std::string>& args) {
+  const std::string& command = args[0];
+  const std::size_t n = args.size();
+  if (command == "list" && n == 1) {
+    auto result = client.call({{"method", "list"}});
+    if (!result) return result.error();
+    print_json((*result)["resources"]);
+    return kOk;
+  }
+  if (command == "get" && n == 2) {
+    auto result = client.call({{"method", "get"}, {"resource", args[1]}});
+    if (!result) return result.error();
+    print_json((*result)["resource"]);
+    return kOk;
+  }
+  if (command == "invoke" && (n == 3 || n == 4)) {
+    Json request = {{"method", "invoke"}, {"resource", args[1]}, {"action", args[2]}};
+    if (n == 4) {
+      auto arguments = parse_json_arg(args[3], "ARGS-JSON");
+      if (!arguments) return usage(arguments.error());
+      request["arguments"] = std::move(*arguments);
+    }
+    auto result = client.call(std::move(request));
+    if (!result) return result.error();
+    print_json(*result);
+    return status_code((*result)["outcome"]["state"]);
+  }
+  if (command == "start" && n == 4) {
+    char* end = nullptr;
+    const long kind = std::strtol(args[2].c_str(), &end, 10);
+    if (args[2].empty() || *end != '\0' || kind < 0 || kind > 255) {
+      return usage("KIND must be a number from 0 to 255");
+    }
+    auto payload = parse_json_arg(args[3], "PAYLOAD");
+    if (!payload) return usage(payload.error());
+    auto result = client.call(
+        {{"method", "start"}, {"action_id", args[1]}, {"kind", kind}, {"payload", *payload}});
+    if (!result) return result.error();
+    const Json& outcome = (*result)["outcome"];
+    const int code = status_code(outcome["state"]);
+    if (code != kOk) {
+      return failure(fmt::format("{}: {}", outcome.value("state", ""),
+                                 outcome.value("message", "the operation was not started")),
+                     code);
+    }
+    fmt::print("{}\n", (*result)["operation_id"].get<std::string>());
+    return kOk;
+  }
+  if (command == "poll" && (n == 2 || (n == 3 && args[2] == "--cancel"))) {
+    auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}, {"cancel", n == 3}});
+    if (!result) return result.error();
+    print_json((*result)["status"]);
+    return status_code((*result)["status"]["state"]);
+  }
+  if (command == "wait" && n == 2) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(client.timeout_ms);
+    for (;;) {
+      auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}});
+      if (!result) return result.error();
+      const Json& status = (*result)["status"];
+      if (status.value("state", "") != "pending") {
+        print_json(status);
+        return status_code(status["state"]);
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        return failure("the operation did not finish in time");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  if (command == "send" && n == 2) {
+    auto line = client.connection.request(args[1], client.timeout_ms);
+    if (!line) return failure(line.error());
+    fmt::print("{}\n", *line);
+    Json answer = Json::parse(*line, nullptr, false);
+    return answer.is_object() && answer.value("ok", false) ? kOk : kRefused;
+  }
+  return usage(fmt::format("unknown command or wrong arguments: {}", command));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string app_id = "kalu.settings";
+  std::string socket_path;
+  int timeout_seconds = 30;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--app" && has_value && args.empty()) {
+      app_id = argv[++i];
+    } else if (arg == "--socket" && has_value && args.empty()) {
+      socket_path = argv[++i];
+    } else if (arg == "--timeout" && has_value && args.empty()) {
+      timeout_seconds = std::atoi(argv[++i]);
+      if (timeout_seconds <= 0) return usage("--timeout must be a positive number of seconds");
+    } else if (arg == "--help" || arg == "-h") {
+      fmt::print("{}", kUsageText);
+      return kOk;
+    } else {
+      args.emplace_back(arg);
+    }
+  }
+  if (args.empty()) return usage("");
+  if (socket_path.empty()) {
+    auto path = kalu_ui::host::automation_socket_path(app_id);
+    if (!path) return failure(path.error());
+    socket_path = std::move(*path);
+  }
+  auto connection = kalu_ui::host::Connection::open(socket_path);
+  if (!connection) {
+    return failure(connection.error().message,
+                   connection.error().access_denied ? kRefused : kFailed);
+  }
+  Client client{std::move(*connection), timeout_seconds * 1000};
+  return run(client, args);
+}
