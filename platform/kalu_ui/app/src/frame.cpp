@@ -192,35 +192,42 @@ FrameReport FrameDriver::run_frame() {
   for (auto& hook : hooks_) hook(*root_, document_);
   root_->sync(document_);
 
-  const bool structure_changed = root_->take_structure_dirty();
-  const RenderContext render_context{scale(), kBaseTextSize};
-  if (structure_changed || layout_stale_ || !root_node_.is_valid()) {
-    // Node ids and registry entries from the old build name widgets that may be gone.
-    registry_.clear();
-    tree_.clear();
-    root_node_ = root_->build_layout(tree_, render_context, registry_);
-    layout_stale_ = false;
-    report.layout_built = true;
-  }
-
   const Size size = logical_size();
+  const RenderContext render_context{scale(), kBaseTextSize};
   const layout::AvailableSize available{
       layout::AvailableSpace::definite(static_cast<float>(size.width)),
       layout::AvailableSpace::definite(static_cast<float>(size.height))};
-  const bool measure_again = root_->layout_needs_measure();
-  if (report.layout_built || measure_again || tree_.needs_layout(root_node_, available)) {
-    if (measure_again) tree_.mark_dirty();
-    auto measure = [this](layout::NodeId node, layout::KnownDimensions known,
-                          layout::AvailableSize space) -> layout::LayoutSize {
-      Widget* widget = registry_.find(node);
-      return widget ? widget->measure(known, space, renderer_) : layout::LayoutSize{};
-    };
-    if (auto status = tree_.compute_layout(root_node_, available, measure); !status) {
-      log::warn(kTarget, kModule, "layout failed",
-                {{"op", "compute_layout"}, {"error", status.error()}});
+  auto measure = [this](layout::NodeId node, layout::KnownDimensions known,
+                        layout::AvailableSize space) -> layout::LayoutSize {
+    Widget* widget = registry_.find(node);
+    return widget ? widget->measure(known, space, renderer_) : layout::LayoutSize{};
+  };
+  bool rebuild = root_->take_structure_dirty() || layout_stale_ || !root_node_.is_valid();
+  // A widget whose structure follows its laid-out size (a shell that turns
+  // narrow) reports the change from apply_layout: one more pass settles it
+  // within the same frame.
+  for (int pass = 0; pass < 2; ++pass) {
+    if (rebuild) {
+      // Node ids and registry entries from the old build name widgets that may be gone.
+      registry_.clear();
+      tree_.clear();
+      root_node_ = root_->build_layout(tree_, render_context, registry_);
+      layout_stale_ = false;
+      report.layout_built = true;
     }
-    root_->apply_layout(tree_, root_node_, 0.0, 0.0);
-    report.layout_computed = true;
+    const bool measure_again = root_->layout_needs_measure();
+    if (rebuild || measure_again || tree_.needs_layout(root_node_, available)) {
+      if (measure_again) tree_.mark_dirty();
+      if (auto status = tree_.compute_layout(root_node_, available, measure); !status) {
+        log::warn(kTarget, kModule, "layout failed",
+                  {{"op", "compute_layout"}, {"error", status.error()}});
+      }
+      root_->apply_layout(tree_, root_node_, 0.0, 0.0);
+      report.layout_computed = true;
+    }
+    if (!report.layout_computed || pass == 1) break;
+    rebuild = root_->take_structure_dirty();
+    if (!rebuild) break;
   }
 
   const Rect window = Rect::from_origin_size({0.0, 0.0}, size);
