@@ -1,0 +1,72 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "kalu_ui/widget/controls.h"
+#include "kalu_ui/widget/support.h"
+
+namespace kalu_ui::widget {
+
+// Shows a key chord and records a new one: activation arms it, the next key
+// pressed with at least one modifier (or a function key) becomes the chord,
+// written as text ("Ctrl+Alt+T") under the value key of the state document at
+// sync. Escape and losing focus disarm it without recording.
+class ShortcutRecorder : public Leaf {
+ public:
+  static constexpr std::string_view kTypeName = type_names::kShortcutRecorder;
+  static constexpr std::string_view kUnavailableTooltip = "Shortcut unavailable";
+  static constexpr float kMinWidth = 160.0f;
+  static constexpr float kHeight = 36.0f;
+
+  ShortcutRecorder(std::string id, std::string value_key, std::string current,
+                   std::string default_chord);
+
+  ShortcutRecorder& with_unavailable(bool unavailable = true) &;
+  KALU_UI_RVALUE_BUILDER(ShortcutRecorder, with_unavailable)
+
+  bool is_armed() const { return armed_; }
+  const std::string& chord() const { return chord_; }
+  const std::string& default_chord() const { return default_; }
+  void arm();
+
+  // The text of a chord: modifiers in the order Ctrl, Alt, Shift, Super,
+  // then the key; none for a key that cannot end a chord.
+  static std::optional<std::string> chord_text(Key key, Modifiers modifiers);
+
+  std::string_view type_name() const override { return kTypeName; }
+  void propagate_flag_a(bool flag) override;
+  void set_interaction_environment(InteractionEnvironment environment) override;
+  void sync(doc::Document& document) override;
+  void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
+            DrawContext& context) override;
+  void handle_event(const Event& event, EventContext& context) override;
+  std::optional<std::string> id() const override { return id_; }
+  std::optional<CursorKind> cursor_icon_at(double x, double y) const override;
+  std::optional<std::string> tooltip() const override;
+  bool is_focusable() const override { return !unavailable_; }
+  void set_focus(bool focused) override;
+  bool is_focused() const override { return focused_; }
+  std::optional<AccessibilityNode> accessibility() const override;
+  bool perform_action(const SemanticAction& action,
+                      const kalu_actions::ActionContext& context) override;
+  bool needs_redraw() const override { return true; }
+
+ protected:
+  layout::Style leaf_style() const override;
+
+ private:
+  std::string id_;
+  std::string value_key_;
+  std::string chord_;
+  std::string default_;
+  bool pending_write_ = false;
+  bool unavailable_ = false;
+  bool armed_ = false;
+  bool focused_ = false;
+  bool flag_a_ = false;
+  InteractionEnvironment environment_;
+  detail::PressTracker press_;
+};
+
+}  // namespace kalu_ui::widget
