@@ -11,6 +11,7 @@
 #include "kalu_ui/scene.h"
 #include "kalu_ui/text.h"
 #include "kalu_ui/theme.h"
+#include "kalu_ui/widget/controls.h"
 #include "lib/ui_rows.h"
 
 namespace settings::sidebar {
@@ -34,9 +35,6 @@ constexpr double kTitleOffset = kTileInsetX + kSlotOffset + kIconSlotWidth + kTi
 constexpr double kRowVerticalPadding = 16.0;
 constexpr double kInnerRingInset = 1.5;
 constexpr double kFocusRingWidth = 2.0;
-
-// The pointing hand the toolkit's buttons show.
-constexpr kalu_ui::CursorKind kCursorPointer = 3;
 
 // The title wraps onto further lines within its limit, for measuring and
 // drawing alike.
@@ -208,7 +206,7 @@ std::optional<std::string> SidebarRow::id() const { return std::string(panes::pa
 
 std::optional<kalu_ui::CursorKind> SidebarRow::cursor_icon_at(double x, double y) const {
   if (!rect_.contains(kalu_ui::Point{x, y})) return std::nullopt;
-  return kCursorPointer;
+  return kalu_ui::widget::controls::kCursorPointer;
 }
 
 std::optional<kalu_ui::AccessibilityNode> SidebarRow::accessibility() const {
