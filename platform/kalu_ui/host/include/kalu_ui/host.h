@@ -83,7 +83,7 @@ Result<std::string> automation_socket_path(std::string_view app_id);
 // the same user, reads newline-delimited JSON requests and hands them to the
 // UI thread, waking its loop; the frame loop calls `pump` between frames,
 // which carries the requests out on the widget tree and hands the answers
-// back. See the protocol in automation.md beside this header's sources.
+// back. The protocol is described in platform/kalu_ui/host/automation.md.
 class AutomationHost {
  public:
   explicit AutomationHost(std::string app_id, TransportOptions options = {});
