@@ -10,11 +10,13 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kalu_ui/app.h"
 #include "kalu_ui/cairo_backend.h"
 #include "kalu_ui/log.h"
+#include "kalu_ui/text.h"
 #include "kalu_ui/wake.h"
 
 namespace kalu_ui::launch {
@@ -266,7 +268,15 @@ class Window {
   void set_title(const std::string& title) { SDL_SetWindowTitle(window_, title.c_str()); }
 
   // The frame loop: runs until the window is closed.
-  void run(frame::FrameDriver& driver, const std::shared_ptr<wake::Waker>& waker) {
+  // When start-up reached its steps, for the first-frame report.
+  struct Timing {
+    Instant start;
+    Instant window;
+    Instant app;
+  };
+
+  void run(frame::FrameDriver& driver, const std::shared_ptr<wake::Waker>& waker,
+           const Timing& timing) {
     if (wake_event_ != static_cast<Uint32>(-1)) {
       const Uint32 type = wake_event_;
       waker->set_hook([type] {
@@ -311,8 +321,13 @@ class Window {
         SDL_UpdateWindowSurface(window_);
         first = false;
         if (env_set("KALU_UI_REPORT_FIRST_FRAME")) {
-          std::fprintf(stderr, "kalu-ui: first frame presented, resident %ld KiB\n",
-                       resident_kib());
+          const auto ms = [](Instant a, Instant b) { return (b - a).count() / 1e6; };
+          const Instant now = Instant::now();
+          std::fprintf(stderr,
+                       "kalu-ui: first frame presented, resident %ld KiB (window %.1f ms, "
+                       "application %.1f ms, frame %.1f ms)\n",
+                       resident_kib(), ms(timing.start, timing.window),
+                       ms(timing.window, timing.app), ms(timing.app, now));
           std::fflush(stderr);
         }
       }
@@ -554,9 +569,23 @@ Result<int> run(AppSpec spec) {
     ~Restore() { wake::install_waker(previous); }
   } restore{previous};
 
+  Window::Timing timing{Instant::now(), {}, {}};
+  // Loading the font configuration takes about as long as opening the window:
+  // do it alongside. Fontconfig's configuration is shared by every thread.
+  std::thread fonts([] {
+    text::TextRenderer warm_up(1);
+    warm_up.measure("Settings", text::TextStyle{}, std::nullopt, text::LayoutOption::SingleLine);
+  });
+  struct Join {
+    std::thread& thread;
+    ~Join() {
+      if (thread.joinable()) thread.join();
+    }
+  } join_fonts{fonts};
   Window window;
   const WindowSize size = window_size(spec);
   if (auto opened = window.open(spec.app_id, size); !opened) return fail(opened.error());
+  timing.window = Instant::now();
 
   app::App app(spec.app_id);
   WidgetBox root = spec.make_app(app);
@@ -576,7 +605,9 @@ Result<int> run(AppSpec spec) {
 
   frame::FrameDriver driver(std::move(root), std::move(document));
   for (auto& hook : app.take_frame_hooks()) driver.add_frame_hook(std::move(hook));
-  window.run(driver, waker);
+  fonts.join();
+  timing.app = Instant::now();
+  window.run(driver, waker, timing);
   return 0;
 }
 
