@@ -27,15 +27,17 @@ using FrameHook = std::function<void(Widget& root, doc::Document& document)>;
 
 // Cursor shapes a widget can answer from cursor_icon_at.
 namespace cursor {
+// The numbers are the toolkit's: controls answer 3 over something pressable
+// and 8 over editable text.
 inline constexpr CursorKind kDefault = 0;
-inline constexpr CursorKind kPointer = 1;  // a pressable control
-inline constexpr CursorKind kText = 2;     // editable text
-inline constexpr CursorKind kGrab = 3;
+inline constexpr CursorKind kGrab = 1;
+inline constexpr CursorKind kCrosshair = 2;
+inline constexpr CursorKind kPointer = 3;  // a pressable control
 inline constexpr CursorKind kResizeHorizontal = 4;
 inline constexpr CursorKind kResizeVertical = 5;
 inline constexpr CursorKind kNotAllowed = 6;
 inline constexpr CursorKind kWait = 7;
-inline constexpr CursorKind kCrosshair = 8;
+inline constexpr CursorKind kText = 8;  // editable text
 }  // namespace cursor
 
 // How often a tree that asks for idle syncs is synced while nothing else
