@@ -3,7 +3,12 @@
 namespace kalu_ui::app {
 
 App::App(std::string app_id)
-    : app_id_(std::move(app_id)), registry_(std::make_shared<kalu_actions::ActionRegistry>()) {}
+    : App(std::move(app_id), std::make_shared<kalu_actions::ActionRegistry>()) {}
+
+App::App(std::string app_id, std::shared_ptr<kalu_actions::ActionRegistry> registry)
+    : app_id_(std::move(app_id)), registry_(std::move(registry)) {
+  if (!registry_) registry_ = std::make_shared<kalu_actions::ActionRegistry>();
+}
 
 }  // namespace kalu_ui::app
 

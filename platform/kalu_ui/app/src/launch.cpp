@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "automation.h"
 #include "kalu_ui/app.h"
 #include "kalu_ui/cairo_backend.h"
 #include "kalu_ui/log.h"
@@ -587,7 +588,10 @@ Result<int> run(AppSpec spec) {
   if (auto opened = window.open(spec.app_id, size); !opened) return fail(opened.error());
   timing.window = Instant::now();
 
-  app::App app(spec.app_id);
+  // The host comes first: the App's registry is the host's, so the set-up
+  // hook's namespaces are the ones automation clients reach.
+  Automation automation(spec.app_id);
+  app::App app = automation.make_app();
   WidgetBox root = spec.make_app(app);
   if (!root) return fail("the application factory built no widget");
   if (spec.setup) spec.setup(app);
@@ -604,10 +608,14 @@ Result<int> run(AppSpec spec) {
   window.set_title(window_title(*root, spec.app_id));
 
   frame::FrameDriver driver(std::move(root), std::move(document));
+  driver.add_frame_hook(automation.pump_hook());
   for (auto& hook : app.take_frame_hooks()) driver.add_frame_hook(std::move(hook));
+  automation.start(wake::WakeHandle::bound_to(waker));
   fonts.join();
   timing.app = Instant::now();
   window.run(driver, waker, timing);
+  // Clients learn at once that the application is gone.
+  automation.stop();
   return 0;
 }
 

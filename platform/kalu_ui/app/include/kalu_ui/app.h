@@ -24,6 +24,9 @@ namespace kalu_ui::app {
 class App {
  public:
   explicit App(std::string app_id);
+  // An App whose registry is one shared with another owner (the launcher's
+  // automation host), so that both see the same namespaces.
+  App(std::string app_id, std::shared_ptr<kalu_actions::ActionRegistry> registry);
 
   const std::string& app_id() const { return app_id_; }
 
