@@ -37,7 +37,7 @@ kalu_actions::Resource control_resource(const std::string& id, const std::string
 
 }  // namespace
 
-Button::Button(std::string label) : label_(std::move(label)) {}
+Button::Button(std::string label) { label_ = std::move(label); }
 
 Button& Button::with_id(std::string id) & {
   id_ = std::move(id);
@@ -79,18 +79,18 @@ Button& Button::bind_control_invoke(bool available, ClickHandler handler) & {
   return *this;
 }
 
-Button& Button::on_action(ActionBinding binding) & {
+Button& Button::on_action(kalu_actions::ActionBinding binding) & {
   control_invoke_ = false;
-  actions_.bind(std::move(binding));
-  request_redraw();
+  bind(std::move(binding));
   return *this;
 }
 
 void Button::rebind_control_invoke() {
-  actions_.bind(ActionBinding::unit_for(
+  // The resource carries the action, so binding to it cannot fail.
+  auto binding = kalu_actions::ActionBinding::unit_for(
       control_resource(id_.value_or(std::string()), label_, control_available_),
-      std::string(controls::kControlInvokeName)));
-  request_redraw();
+      controls::kControlInvokeName);
+  if (binding) bind(std::move(*binding));
 }
 
 void Button::set_label(std::string label) {
@@ -111,7 +111,7 @@ void Button::set_enabled(bool enabled) {
 void Button::click() {
   if (!is_enabled()) return;
   if (handler_) (*handler_)();
-  actions_.record(std::monostate{});
+  record(std::monostate{});
   request_redraw();
 }
 
@@ -228,17 +228,8 @@ void Button::set_focus(bool focused) {
 }
 
 std::optional<AccessibilityNode> Button::accessibility() const {
-  AccessibilityNode node = AccessibilityNode{}
-                               .with_role(controls::kRoleButton)
-                               .with_label(label_)
-                               .with_id(id_.value_or(std::string()))
-                               .with_description(tooltip_.value_or(std::string()));
-  if (const auto& binding = actions_.binding()) {
-    node = std::move(node).with_action_address(binding->address());
-  }
-  node.focused = focused_;
-  node.focusable = is_focusable();
-  return node;
+  return control_node(controls::kRoleButton, label_)
+      .with_description(tooltip_.value_or(std::string()));
 }
 
 bool Button::perform_action(const SemanticAction& action, const kalu_actions::ActionContext&) {
@@ -258,23 +249,14 @@ bool Button::perform_action(const SemanticAction& action, const kalu_actions::Ac
   }
 }
 
-std::vector<ControlActionBinding> Button::control_action_bindings() const {
-  return actions_.bindings(id_.value_or(std::string()), accessibility());
-}
-
-void Button::refresh_control_action_availability(std::uint64_t value) {
-  actions_.set_available(value != 0);
-  request_redraw();
-}
-
 std::optional<PresenceKey> Button::presence_key() const {
   if (!id_) return std::nullopt;
   return PresenceKey{*id_};
 }
 
 std::vector<kalu_actions::Resource> Button::resources(const doc::Document&) const {
-  if (!control_invoke_ || !actions_.binding()) return {};
-  return {actions_.binding()->resource()};
+  if (!control_invoke_ || !binding()) return {};
+  return {control_resource(id_.value_or(std::string()), label_, binding()->spec.available)};
 }
 
 Result<bool> Button::invoke_resource_operation(OperationKind kind, std::string_view action_id,

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kalu_actions/address.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/scene.h"
 #include "kalu_ui/theme.h"
 #include "kalu_ui/widget/controls.h"
@@ -65,3 +67,55 @@ PressTracker::Outcome PressTracker::handle(const Event& event, const Rect& rect)
 }
 
 }  // namespace kalu_ui::widget::detail
+
+namespace kalu_ui::widget {
+
+void BoundControl::bind(kalu_actions::ActionBinding binding) {
+  emitter_.emplace(binding.resource_id, binding.action, binding.spec,
+                   [arguments = binding.arguments](const kalu_actions::ControlValue& value) {
+                     return arguments ? (*arguments)(value) : kalu_actions::ActionArgs();
+                   });
+  emitter_->set_recording(true);
+  binding_.emplace(std::move(binding));
+  request_redraw();
+}
+
+void BoundControl::record(const kalu_actions::ControlValue& value) {
+  if (!emitter_) return;
+  if (Status status = emitter_->emit(value); !status) {
+    log::warn("kalu::settings", "kalu_ui::widget::controls", "control invocation not recorded",
+              {{"op", "emit"}, {"resource", binding_->resource_id}, {"error", status.error()}});
+  }
+}
+
+std::optional<kalu_actions::ControlInvocation> BoundControl::take_control_invocation() {
+  return emitter_ ? emitter_->take() : std::nullopt;
+}
+
+std::vector<ControlActionBinding> BoundControl::control_action_bindings() const {
+  if (!binding_) return semantic_action_bindings(accessibility());
+  return {ControlActionBinding{id().value_or(std::string()),
+                               ControlBindingTarget{ControlBindingTarget::Kind::Action,
+                                                    binding_->resource_id, binding_->action}}};
+}
+
+void BoundControl::refresh_control_action_availability(std::uint64_t value) {
+  if (binding_) binding_->spec.available = value != 0;
+  availability_changed();
+}
+
+AccessibilityNode BoundControl::control_node(std::uint8_t role, std::string label) const {
+  AccessibilityNode node = AccessibilityNode{}
+                               .with_role(role)
+                               .with_label(std::move(label))
+                               .with_id(id().value_or(std::string()));
+  if (binding_) {
+    node = std::move(node).with_action_address(
+        kalu_actions::ActionAddress{binding_->resource_id, binding_->action}.encode());
+  }
+  node.focused = focused_;
+  node.focusable = is_focusable();
+  return node;
+}
+
+}  // namespace kalu_ui::widget

@@ -30,16 +30,6 @@ Dropdown Dropdown::from_state(std::shared_ptr<WakeSlot<std::string>> cell,
   return dropdown;
 }
 
-Dropdown& Dropdown::with_id(std::string id) & {
-  id_ = std::move(id);
-  return *this;
-}
-
-Dropdown& Dropdown::with_label(std::string label) & {
-  label_ = std::move(label);
-  return *this;
-}
-
 Dropdown& Dropdown::with_enabled(bool enabled) & {
   enabled_ = enabled;
   if (!enabled) close();
@@ -49,12 +39,6 @@ Dropdown& Dropdown::with_enabled(bool enabled) & {
 
 Dropdown& Dropdown::on_change(ChangeHandler handler) & {
   on_change_ = std::move(handler);
-  return *this;
-}
-
-Dropdown& Dropdown::on_action(ActionBinding binding) & {
-  actions_.bind(std::move(binding));
-  request_redraw();
   return *this;
 }
 
@@ -90,7 +74,7 @@ void Dropdown::choose(std::size_t index) {
     value_ = choice;
     pending_write_ = value_key_.has_value();
   }
-  actions_.record(choice);
+  record(choice);
   if (on_change_) (*on_change_)(choice);
   request_redraw();
 }
@@ -253,17 +237,13 @@ std::optional<Rect> Dropdown::ime_cursor_rect() const {
   return rect_;
 }
 
+void Dropdown::availability_changed() {
+  if (!is_enabled()) close();
+  request_redraw();
+}
+
 std::optional<AccessibilityNode> Dropdown::accessibility() const {
-  AccessibilityNode node = AccessibilityNode{}
-                               .with_role(controls::kRoleComboBox)
-                               .with_label(label_)
-                               .with_id(*id())
-                               .with_value(selected());
-  if (const auto& binding = actions_.binding()) {
-    node = std::move(node).with_action_address(binding->address());
-  }
-  node.focused = focused_;
-  node.focusable = is_focusable();
+  AccessibilityNode node = control_node(controls::kRoleComboBox, label_).with_value(selected());
   node.toggled = open_;
   return node;
 }
@@ -289,16 +269,6 @@ bool Dropdown::perform_action(const SemanticAction& action, const kalu_actions::
     default:
       return false;
   }
-}
-
-std::vector<ControlActionBinding> Dropdown::control_action_bindings() const {
-  return actions_.bindings(*id(), accessibility());
-}
-
-void Dropdown::refresh_control_action_availability(std::uint64_t value) {
-  actions_.set_available(value != 0);
-  if (!is_enabled()) close();
-  request_redraw();
 }
 
 }  // namespace kalu_ui::widget

@@ -40,16 +40,6 @@ Slider Slider::from_state(std::shared_ptr<WakeSlot<double>> cell, double min, do
   return slider;
 }
 
-Slider& Slider::with_id(std::string id) & {
-  id_ = std::move(id);
-  return *this;
-}
-
-Slider& Slider::with_label(std::string label) & {
-  label_ = std::move(label);
-  return *this;
-}
-
 Slider& Slider::with_step(double step) & {
   step_ = std::isfinite(step) && step > 0.0 ? step : 0.0;
   return *this;
@@ -62,12 +52,6 @@ Slider& Slider::with_enabled(bool enabled) & {
 
 Slider& Slider::on_change(ChangeHandler handler) & {
   on_change_ = std::move(handler);
-  return *this;
-}
-
-Slider& Slider::on_action(ActionBinding binding) & {
-  actions_.bind(std::move(binding));
-  request_redraw();
   return *this;
 }
 
@@ -91,7 +75,7 @@ void Slider::set_by_user(double requested) {
     pending_write_ = value_key_.has_value();
   }
   request_redraw();
-  actions_.record(next);
+  record(next);
   if (on_change_) (*on_change_)(next);
 }
 
@@ -217,16 +201,8 @@ void Slider::set_focus(bool focused) {
 }
 
 std::optional<AccessibilityNode> Slider::accessibility() const {
-  AccessibilityNode node = AccessibilityNode{}
-                               .with_role(controls::kRoleSlider)
-                               .with_label(label_)
-                               .with_id(*id())
-                               .with_value(fmt::format("{}", value()));
-  if (const auto& binding = actions_.binding()) {
-    node = std::move(node).with_action_address(binding->address());
-  }
-  node.focused = focused_;
-  node.focusable = is_focusable();
+  AccessibilityNode node =
+      control_node(controls::kRoleSlider, label_).with_value(fmt::format("{}", value()));
   return node;
 }
 
@@ -257,15 +233,6 @@ bool Slider::perform_action(const SemanticAction& action, const kalu_actions::Ac
     default:
       return false;
   }
-}
-
-std::vector<ControlActionBinding> Slider::control_action_bindings() const {
-  return actions_.bindings(*id(), accessibility());
-}
-
-void Slider::refresh_control_action_availability(std::uint64_t value) {
-  actions_.set_available(value != 0);
-  request_redraw();
 }
 
 }  // namespace kalu_ui::widget

@@ -88,20 +88,12 @@ TextInput TextInput::from_state(std::shared_ptr<WakeSlot<std::string>> cell) {
   return input;
 }
 
-TextInput& TextInput::with_id(std::string id) & {
-  id_ = std::move(id);
-  return *this;
-}
 TextInput& TextInput::with_kind(TextInputKind kind) & {
   kind_ = kind;
   return *this;
 }
 TextInput& TextInput::with_placeholder(std::string placeholder) & {
   placeholder_ = std::move(placeholder);
-  return *this;
-}
-TextInput& TextInput::with_label(std::string label) & {
-  label_ = std::move(label);
   return *this;
 }
 TextInput& TextInput::with_masked(bool masked) & {
@@ -118,11 +110,6 @@ TextInput& TextInput::with_enabled(bool enabled) & {
   if (!enabled) dragging_ = false;
   return *this;
 }
-TextInput& TextInput::on_action(ActionBinding binding) & {
-  actions_.bind(std::move(binding));
-  return *this;
-}
-
 std::pair<std::size_t, std::size_t> TextInput::selection() const {
   return {std::min(caret_, anchor_), std::max(caret_, anchor_)};
 }
@@ -132,7 +119,7 @@ void TextInput::edited() {
   blink_epoch_ = Instant::now();
   if (cell_) cell_->publish(text_);
   pending_doc_write_ = value_key_.has_value();
-  actions_.record(text_);
+  record(text_);
 }
 
 void TextInput::moved(std::size_t caret, bool extend) {
@@ -479,16 +466,8 @@ std::optional<AccessibilityNode> TextInput::accessibility() const {
   const std::uint8_t role = masked_ || kind_ == kKindPassword ? controls::kRolePasswordField
                             : kind_ == kKindSearch            ? controls::kRoleSearchField
                                                               : controls::kRoleTextField;
-  AccessibilityNode node = AccessibilityNode{}
-                               .with_role(role)
-                               .with_label(label_.empty() ? placeholder_ : label_)
-                               .with_id(*id())
+  AccessibilityNode node = control_node(role, label_.empty() ? placeholder_ : label_)
                                .with_value(masked_ ? std::string() : text_);
-  if (const auto& binding = actions_.binding()) {
-    node = std::move(node).with_action_address(binding->address());
-  }
-  node.focused = focused_;
-  node.focusable = is_focusable();
   return node;
 }
 
@@ -509,14 +488,6 @@ bool TextInput::perform_action(const SemanticAction& action, const kalu_actions:
     default:
       return false;
   }
-}
-
-std::vector<ControlActionBinding> TextInput::control_action_bindings() const {
-  return actions_.bindings(*id(), accessibility());
-}
-
-void TextInput::refresh_control_action_availability(std::uint64_t value) {
-  actions_.set_available(value != 0);
 }
 
 std::optional<std::string> TextInput::get_state() const {

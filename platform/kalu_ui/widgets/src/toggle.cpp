@@ -7,23 +7,14 @@
 
 namespace kalu_ui::widget {
 
-Toggle::Toggle(std::string name, std::string value_key)
-    : value_key_(std::move(value_key)), label_(std::move(name)) {}
+Toggle::Toggle(std::string name, std::string value_key) : value_key_(std::move(value_key)) {
+  label_ = std::move(name);
+}
 
 Toggle Toggle::from_state(std::shared_ptr<WakeSlot<bool>> cell) {
   Toggle toggle;
   toggle.cell_ = std::move(cell);
   return toggle;
-}
-
-Toggle& Toggle::with_id(std::string id) & {
-  id_ = std::move(id);
-  return *this;
-}
-
-Toggle& Toggle::with_label(std::string label) & {
-  label_ = std::move(label);
-  return *this;
 }
 
 Toggle& Toggle::with_enabled(bool enabled) & {
@@ -33,12 +24,6 @@ Toggle& Toggle::with_enabled(bool enabled) & {
 
 Toggle& Toggle::on_change(ChangeHandler handler) & {
   on_change_ = std::move(handler);
-  return *this;
-}
-
-Toggle& Toggle::on_action(ActionBinding binding) & {
-  actions_.bind(std::move(binding));
-  request_redraw();
   return *this;
 }
 
@@ -58,7 +43,7 @@ void Toggle::flip() {
   if (!is_enabled()) return;
   const bool next = !value();
   set_value(next);
-  actions_.record(next);
+  record(next);
   if (on_change_) (*on_change_)(next);
 }
 
@@ -142,17 +127,9 @@ void Toggle::set_focus(bool focused) {
 
 std::optional<AccessibilityNode> Toggle::accessibility() const {
   const bool on = value();
-  AccessibilityNode node = AccessibilityNode{}
-                               .with_role(controls::kRoleSwitch)
-                               .with_label(label_)
-                               .with_id(*id())
-                               .with_value(on ? "on" : "off");
-  if (const auto& binding = actions_.binding()) {
-    node = std::move(node).with_action_address(binding->address());
-  }
+  AccessibilityNode node =
+      control_node(controls::kRoleSwitch, label_).with_value(on ? "on" : "off");
   node.toggled = on;
-  node.focused = focused_;
-  node.focusable = is_focusable();
   return node;
 }
 
@@ -176,15 +153,6 @@ bool Toggle::perform_action(const SemanticAction& action, const kalu_actions::Ac
     default:
       return false;
   }
-}
-
-std::vector<ControlActionBinding> Toggle::control_action_bindings() const {
-  return actions_.bindings(*id(), accessibility());
-}
-
-void Toggle::refresh_control_action_availability(std::uint64_t value) {
-  actions_.set_available(value != 0);
-  request_redraw();
 }
 
 }  // namespace kalu_ui::widget

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control_harness.h"
+#include "kalu_actions/address.h"
 #include "kalu_actions/encoded_action.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/log.h"
@@ -196,6 +197,14 @@ TEST(ButtonTest, CursorTooltipAndAccessibility) {
   EXPECT_EQ(node->numeric_id, action_address_numeric_id("kalu.control:check#invoke"));
   EXPECT_TRUE(node->focusable);
   EXPECT_EQ(button.short_type_name(), "Button");
+
+  // A '#' in the id is escaped, so the address still names this button.
+  Button odd = Button("Odd").with_id("a#b").on_click([] {});
+  const std::string address = odd.accessibility()->action_address;
+  EXPECT_EQ(address, "kalu.control:a%23b#invoke");
+  auto decoded = kalu_actions::ActionAddress::decode(address);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(*decoded, (kalu_actions::ActionAddress{"kalu.control:a#b", "invoke"}));
 }
 
 TEST(ButtonTest, FixedSizeAndLabelSize) {

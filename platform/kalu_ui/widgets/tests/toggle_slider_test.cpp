@@ -13,12 +13,33 @@ namespace {
 using testing::child;
 using testing::Harness;
 
+// A resource with one action taking the parameter "value" of `kind`.
 kalu_actions::Resource resource_with(std::string action, kalu_actions::ParamKind kind) {
-  kalu_actions::ActionSpec spec;
-  spec.name = action;
-  spec.parameters.push_back({"value", "Value", kind, {}, {}, true});
-  return kalu_actions::Resource{"settings.section:power", "settings.section", "Power", {}, {}}
+  auto spec = kalu_actions::ActionSpec::typed(
+      std::move(action), "Value", "", kalu_actions::kOperationSetting, std::nullopt,
+      {kalu_actions::ActionParam::make("value", "Value", kind)},
+      [](const kalu_actions::ActionArgs& args) {
+        return kalu_actions::EncodedAction::from_text("settings.action", args.to_json());
+      });
+  return kalu_actions::Resource::create("settings.section:power", "settings.section", "Power")
       .with_action(std::move(spec));
+}
+
+// Binds `action` of `resource`, passing the control's value as "value".
+kalu_actions::ActionBinding value_binding(const kalu_actions::Resource& resource,
+                                          std::string_view action) {
+  auto bound = kalu_actions::ActionBinding::for_action(
+      resource, action, [](const kalu_actions::ControlValue& value) {
+        const kalu_actions::ActionArgs none;
+        if (const bool* b = std::get_if<bool>(&value)) return none.with("value", *b);
+        if (const double* d = std::get_if<double>(&value)) return none.with("value", *d);
+        if (const auto* s = std::get_if<std::string>(&value)) {
+          return none.with("value", std::string_view(*s));
+        }
+        return none;
+      });
+  EXPECT_TRUE(bound) << bound.error();
+  return *bound;
 }
 
 TEST(ToggleTest, FlipsOnClickAndOnSpaceWhenFocusedPublishingEachTime) {
@@ -58,8 +79,8 @@ TEST(ToggleTest, BoundToggleRecordsItsValueAndObeysAvailability) {
   Toggle toggle =
       Toggle::from_state(cell)
           .with_id("power.saver")
-          .on_action(ActionBinding::value_for(
-              resource_with("set_saver", kalu_actions::ParamKind::Boolean), "set_saver", "value"));
+          .on_action(value_binding(resource_with("set_saver", kalu_actions::ParamKind::Boolean),
+                                   "set_saver"));
   toggle.flip();
   auto invocation = toggle.take_control_invocation();
   ASSERT_TRUE(invocation);
@@ -142,14 +163,30 @@ TEST(SliderTest, BoundSliderRefusingTheArgumentRecordsNothingAndWarns) {
   kalu_ui::log::ScopedCapture capture;
   auto cell = WakeSlot<double>::create(0.0);
   // The action wants a text, the slider gives a number.
-  Slider slider = Slider::from_state(cell, 0.0, 1.0)
-                      .on_action(ActionBinding::value_for(
-                          resource_with("set", kalu_actions::ParamKind::Text), "set", "value"));
+  Slider slider =
+      Slider::from_state(cell, 0.0, 1.0)
+          .on_action(value_binding(resource_with("set", kalu_actions::ParamKind::Text), "set"));
   slider.set_by_user(0.5);
   EXPECT_DOUBLE_EQ(cell->get(), 0.5);
   EXPECT_FALSE(slider.take_control_invocation());
   ASSERT_EQ(capture.events().size(), 1u);
-  EXPECT_EQ(*capture.events()[0].field("error"), "argument \"value\" must be text");
+  EXPECT_EQ(*capture.events()[0].field("error"), "argument \"value\" must be a string");
+}
+
+TEST(SliderTest, BoundSliderKeepsTheNewest64ChangesOldestFirst) {
+  kalu_ui::log::ScopedCapture capture;
+  Slider slider =
+      Slider::from_state(WakeSlot<double>::create(0.0), 0.0, 100.0)
+          .on_action(value_binding(resource_with("set", kalu_actions::ParamKind::Number), "set"));
+  for (int i = 1; i <= 65; ++i) slider.set_by_user(i);
+  ASSERT_EQ(capture.events().size(), 1u);
+  EXPECT_EQ(capture.events()[0].message, "control invocation backlog full; evicting oldest intent");
+  for (int i = 2; i <= 65; ++i) {
+    auto taken = slider.take_control_invocation();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->arguments_json, "{\"value\":" + std::to_string(i) + ".0}");
+  }
+  EXPECT_FALSE(slider.take_control_invocation());
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <utility>
 #include <variant>
 
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -17,7 +16,7 @@ namespace kalu_ui::widget {
 // client presses it exactly as a click does:
 //   boxed(Button("Check for updates").with_id("settings.updates.check")
 //             .on_click([this] { check(); }))
-class Button : public Leaf {
+class Button : public BoundControl {
  public:
   static constexpr std::string_view kTypeName = type_names::kButton;
   static constexpr float kTextSize = 14.0f;
@@ -49,7 +48,7 @@ class Button : public Leaf {
   // and keeps the handler; a handler bound before is dropped.
   Button& bind_control_invoke(bool available, ClickHandler handler) &;
   // Ties the button to an action (replacing any earlier binding).
-  Button& on_action(ActionBinding binding) &;
+  Button& on_action(kalu_actions::ActionBinding binding) &;
   KALU_UI_RVALUE_BUILDER(Button, with_id)
   KALU_UI_RVALUE_BUILDER(Button, with_tooltip)
   KALU_UI_RVALUE_BUILDER(Button, with_enabled)
@@ -65,7 +64,6 @@ class Button : public Leaf {
   // Runs the click as a user's click does: the handler, then the recorded
   // invocation. Nothing happens while the button is not enabled.
   void click();
-  const std::optional<ActionBinding>& binding() const { return actions_.binding(); }
 
   std::string_view type_name() const override { return kTypeName; }
   void set_interaction_environment(InteractionEnvironment environment) override;
@@ -80,20 +78,12 @@ class Button : public Leaf {
   std::optional<std::string> id() const override { return id_; }
   std::optional<CursorKind> cursor_icon_at(double x, double y) const override;
   std::optional<std::string> tooltip() const override { return tooltip_; }
-  bool is_focusable() const override { return is_enabled(); }
   void set_focus(bool focused) override;
-  bool is_focused() const override { return focused_; }
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
-  bool is_enabled() const override { return enabled_ && actions_.is_available(); }
-  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return actions_.take();
-  }
-  std::vector<ControlActionBinding> control_action_bindings() const override;
-  bool has_action_control_bindings() const override { return actions_.is_bound(); }
-  // The value is the binding's availability (non-zero: available).
-  void refresh_control_action_availability(std::uint64_t value) override;
+  bool is_enabled() const override { return control_enabled(); }
+  bool has_action_control_bindings() const override { return binding().has_value(); }
   std::optional<PresenceKey> presence_key() const override;
   std::vector<kalu_actions::Resource> resources(const doc::Document& document) const override;
   // Presses the button for "kalu.ui.control.invoke" whose payload is this
@@ -114,21 +104,16 @@ class Button : public Leaf {
   void rebind_control_invoke();
   bool apply_fixed_size(layout::Style& style) const;
 
-  std::string label_;
-  std::optional<std::string> id_;
   std::optional<std::string> tooltip_;
-  bool enabled_ = true;
   bool danger_ = false;
   std::optional<layout::LayoutSize> fixed_size_;
   std::optional<ClickHandler> handler_;
-  ControlActions<std::monostate> actions_;
   // The binding is the control resource of bind_control_invoke, rebuilt
   // when the id or label changes.
   bool control_invoke_ = false;
   bool control_available_ = true;
   InteractionEnvironment environment_;
   detail::PressTracker press_;
-  bool focused_ = false;
   bool layout_dirty_ = true;
 };
 

@@ -1,9 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "kalu_actions/binding.h"
+#include "kalu_actions/control_invocation.h"
+#include "kalu_actions/emitter.h"
 #include "kalu_ui/geometry.h"
+#include "kalu_ui/widget/support.h"
 #include "widget_contract/event.h"
 #include "widget_contract/records.h"
 
@@ -49,3 +57,81 @@ struct PressTracker {
 };
 
 }  // namespace kalu_ui::widget::detail
+
+namespace kalu_ui::widget {
+
+// What every control of the toolkit holds: an id, a label, the enabled and
+// focus flags, and an optional tie to one action of the resource tree. While
+// bound, each change the user makes is recorded as an invocation of that
+// action for the toolkit to take, oldest first; the control is usable only
+// while the action is available.
+class BoundControl : public Leaf {
+ public:
+  const std::optional<kalu_actions::ActionBinding>& binding() const { return binding_; }
+  // True without a binding, else the bound action's availability.
+  bool is_available() const { return !binding_ || binding_->spec.available; }
+
+  bool is_focusable() const override { return control_enabled(); }
+  bool is_focused() const override { return focused_; }
+  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override;
+  // The action binding under the control's id when bound, else the semantic
+  // bindings of its accessibility node.
+  std::vector<ControlActionBinding> control_action_bindings() const override;
+  // The value is the binding's availability (non-zero: available).
+  void refresh_control_action_availability(std::uint64_t value) override;
+
+ protected:
+  BoundControl() = default;
+
+  // Binds (replacing an earlier binding) and starts recording.
+  void bind(kalu_actions::ActionBinding binding);
+  // Records a user's change; an invocation the action refuses is logged,
+  // never thrown.
+  void record(const kalu_actions::ControlValue& value);
+  // Called after the binding's availability was refreshed.
+  virtual void availability_changed() { request_redraw(); }
+  // Enabled by its own flag and by the binding's availability.
+  bool control_enabled() const { return enabled_ && is_available(); }
+  // The control's accessibility node: role, label and id, the action
+  // address when bound, and the focus flags.
+  AccessibilityNode control_node(std::uint8_t role, std::string label) const;
+
+  std::optional<std::string> id_;
+  std::string label_;
+  bool enabled_ = true;
+  bool focused_ = false;
+
+ private:
+  std::optional<kalu_actions::ActionBinding> binding_;
+  std::optional<kalu_actions::ActionEmitter> emitter_;
+};
+
+// The builders a labelled control shares, returning the control itself.
+template <typename Self>
+class ControlBase : public BoundControl {
+ public:
+  Self& with_id(std::string id) & {
+    id_ = std::move(id);
+    return self();
+  }
+  Self& with_label(std::string label) & {
+    label_ = std::move(label);
+    return self();
+  }
+  // Records every change the user makes as an invocation of the bound action.
+  Self& on_action(kalu_actions::ActionBinding binding) & {
+    bind(std::move(binding));
+    return self();
+  }
+  KALU_UI_RVALUE_BUILDER(Self, with_id)
+  KALU_UI_RVALUE_BUILDER(Self, with_label)
+  KALU_UI_RVALUE_BUILDER(Self, on_action)
+
+  std::string_view type_name() const override { return Self::kTypeName; }
+
+ protected:
+  ControlBase() = default;
+  Self& self() { return static_cast<Self&>(*this); }
+};
+
+}  // namespace kalu_ui::widget

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "kalu_ui/wake_slot.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -17,7 +16,7 @@ namespace kalu_ui::widget {
 // under a key of the state document. Activating it opens a list drawn over
 // the page (draw_overlay); arrows move the highlight, Enter or Space or a
 // click picks, Escape or a click elsewhere closes without picking.
-class Dropdown : public Leaf {
+class Dropdown : public ControlBase<Dropdown> {
  public:
   static constexpr std::string_view kTypeName = type_names::kDropdown;
   static constexpr float kHeight = 36.0f;
@@ -35,16 +34,10 @@ class Dropdown : public Leaf {
   Dropdown(Dropdown&&) noexcept = default;
   Dropdown& operator=(Dropdown&&) noexcept = default;
 
-  Dropdown& with_id(std::string id) &;
-  Dropdown& with_label(std::string label) &;
   Dropdown& with_enabled(bool enabled) &;
   Dropdown& on_change(ChangeHandler handler) &;
-  Dropdown& on_action(ActionBinding binding) &;
-  KALU_UI_RVALUE_BUILDER(Dropdown, with_id)
-  KALU_UI_RVALUE_BUILDER(Dropdown, with_label)
   KALU_UI_RVALUE_BUILDER(Dropdown, with_enabled)
   KALU_UI_RVALUE_BUILDER(Dropdown, on_change)
-  KALU_UI_RVALUE_BUILDER(Dropdown, on_action)
 
   std::string selected() const;
   const std::vector<std::string>& options() const { return options_; }
@@ -59,7 +52,6 @@ class Dropdown : public Leaf {
   // The rectangle of the index-th entry of the open list.
   Rect item_rect(std::size_t index) const;
 
-  std::string_view type_name() const override { return kTypeName; }
   void sync(doc::Document& document) override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
@@ -67,26 +59,21 @@ class Dropdown : public Leaf {
                     const Theme& theme, DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
   std::optional<std::string> id() const override { return id_.value_or("dropdown"); }
-  bool is_focusable() const override { return is_enabled(); }
   void set_focus(bool focused) override;
-  bool is_focused() const override { return focused_; }
+  bool is_enabled() const override { return control_enabled(); }
   std::optional<Rect> ime_cursor_rect() const override;
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
-  bool is_enabled() const override { return enabled_ && actions_.is_available(); }
   std::optional<TextInputKind> text_input_kind() const override { return TextInputKind{0}; }
-  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return actions_.take();
-  }
-  std::vector<ControlActionBinding> control_action_bindings() const override;
-  void refresh_control_action_availability(std::uint64_t value) override;
   bool wants_pointer_capture() const override { return open_; }
   bool needs_redraw() const override { return redraw_requested(); }
   bool is_layout_dirty() const override { return is_zero_rect(rect_); }
 
  protected:
   layout::Style leaf_style() const override;
+  // An action that became unavailable closes the open list.
+  void availability_changed() override;
 
  private:
   explicit Dropdown(std::vector<std::string> options);
@@ -98,14 +85,9 @@ class Dropdown : public Leaf {
   bool pending_write_ = false;
   std::string value_;
   std::vector<std::string> options_;
-  std::optional<std::string> id_;
-  std::string label_;
-  bool enabled_ = true;
   std::optional<ChangeHandler> on_change_;
-  ControlActions<std::string> actions_;
   bool open_ = false;
   std::size_t highlighted_ = 0;
-  bool focused_ = false;
 };
 
 }  // namespace kalu_ui::widget

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "kalu_ui/wake_slot.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -17,7 +16,7 @@ namespace kalu_ui::widget {
 // pointer until release; arrow keys move by one step, Page Up and Page Down
 // by ten, Home and End to the ends. Every value it publishes is clamped to
 // the range and snapped to the step.
-class Slider : public Leaf {
+class Slider : public ControlBase<Slider> {
  public:
   static constexpr std::string_view kTypeName = type_names::kSlider;
   static constexpr float kHeight = 24.0f;
@@ -33,19 +32,13 @@ class Slider : public Leaf {
   Slider(Slider&&) noexcept = default;
   Slider& operator=(Slider&&) noexcept = default;
 
-  Slider& with_id(std::string id) &;
-  Slider& with_label(std::string label) &;
   // The keyboard step and the grid values snap to; 0 means no grid.
   Slider& with_step(double step) &;
   Slider& with_enabled(bool enabled) &;
   Slider& on_change(ChangeHandler handler) &;
-  Slider& on_action(ActionBinding binding) &;
-  KALU_UI_RVALUE_BUILDER(Slider, with_id)
-  KALU_UI_RVALUE_BUILDER(Slider, with_label)
   KALU_UI_RVALUE_BUILDER(Slider, with_step)
   KALU_UI_RVALUE_BUILDER(Slider, with_enabled)
   KALU_UI_RVALUE_BUILDER(Slider, on_change)
-  KALU_UI_RVALUE_BUILDER(Slider, on_action)
 
   double value() const;
   double min() const { return min_; }
@@ -58,25 +51,17 @@ class Slider : public Leaf {
   void set_by_user(double requested);
   void set_enabled(bool enabled);
 
-  std::string_view type_name() const override { return kTypeName; }
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
   std::optional<std::string> id() const override { return id_.value_or("slider"); }
-  bool is_focusable() const override { return is_enabled(); }
   void set_focus(bool focused) override;
-  bool is_focused() const override { return focused_; }
+  bool is_enabled() const override { return control_enabled(); }
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
-  bool is_enabled() const override { return enabled_ && actions_.is_available(); }
-  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return actions_.take();
-  }
-  std::vector<ControlActionBinding> control_action_bindings() const override;
-  void refresh_control_action_availability(std::uint64_t value) override;
   std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
   bool wants_pointer_capture() const override { return dragging_; }
   bool needs_redraw() const override { return redraw_requested(); }
@@ -100,14 +85,9 @@ class Slider : public Leaf {
   double min_ = 0.0;
   double max_ = 1.0;
   double step_ = 0.0;
-  std::optional<std::string> id_;
-  std::string label_;
-  bool enabled_ = true;
   std::optional<ChangeHandler> on_change_;
-  ControlActions<double> actions_;
   InteractionEnvironment environment_;
   bool dragging_ = false;
-  bool focused_ = false;
 };
 
 }  // namespace kalu_ui::widget

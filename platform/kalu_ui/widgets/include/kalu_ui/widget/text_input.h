@@ -8,7 +8,6 @@
 #include "kalu_ui/instant.h"
 #include "kalu_ui/text.h"
 #include "kalu_ui/wake_slot.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -20,7 +19,7 @@ namespace kalu_ui::widget {
 // character boundaries. Enter marks a pending commit (needs_commit) that
 // on_commit clears. A masked field draws dots and never lets its text out
 // through copy, accessibility or text_review.
-class TextInput : public Leaf {
+class TextInput : public ControlBase<TextInput> {
  public:
   static constexpr std::string_view kTypeName = type_names::kTextInput;
   static constexpr float kDefaultTextSize = 14.0f;
@@ -46,22 +45,16 @@ class TextInput : public Leaf {
   TextInput(TextInput&&) noexcept = default;
   TextInput& operator=(TextInput&&) noexcept = default;
 
-  TextInput& with_id(std::string id) &;
   TextInput& with_kind(TextInputKind kind) &;
   TextInput& with_placeholder(std::string placeholder) &;
-  TextInput& with_label(std::string label) &;
   TextInput& with_masked(bool masked = true) &;
   TextInput& with_text_size(float size) &;
   TextInput& with_enabled(bool enabled) &;
-  TextInput& on_action(ActionBinding binding) &;
-  KALU_UI_RVALUE_BUILDER(TextInput, with_id)
   KALU_UI_RVALUE_BUILDER(TextInput, with_kind)
   KALU_UI_RVALUE_BUILDER(TextInput, with_placeholder)
-  KALU_UI_RVALUE_BUILDER(TextInput, with_label)
   KALU_UI_RVALUE_BUILDER(TextInput, with_masked)
   KALU_UI_RVALUE_BUILDER(TextInput, with_text_size)
   KALU_UI_RVALUE_BUILDER(TextInput, with_enabled)
-  KALU_UI_RVALUE_BUILDER(TextInput, on_action)
 
   const std::string& text() const { return text_; }
   std::size_t caret() const { return caret_; }
@@ -72,7 +65,6 @@ class TextInput : public Leaf {
   void insert(std::string_view typed);
   void set_text(std::string text);
 
-  std::string_view type_name() const override { return kTypeName; }
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
   layout::LayoutSize measure(layout::KnownDimensions known, layout::AvailableSize available,
@@ -84,9 +76,7 @@ class TextInput : public Leaf {
   void handle_event(const Event& event, EventContext& context) override;
   std::optional<std::string> id() const override { return id_.value_or("text_input"); }
   std::optional<CursorKind> cursor_icon_at(double x, double y) const override;
-  bool is_focusable() const override { return enabled_ && actions_.is_available(); }
   void set_focus(bool focused) override;
-  bool is_focused() const override { return focused_; }
   // Whether the field has held focus since it was built.
   bool flag_c() const override { return was_focused_; }
   std::optional<Rect> ime_cursor_rect() const override;
@@ -95,11 +85,6 @@ class TextInput : public Leaf {
                       const kalu_actions::ActionContext& context) override;
   std::optional<TextInputKind> text_input_kind() const override { return kind_; }
   bool needs_commit() const override { return pending_commit_; }
-  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return actions_.take();
-  }
-  std::vector<ControlActionBinding> control_action_bindings() const override;
-  void refresh_control_action_availability(std::uint64_t value) override;
   void on_commit() override { pending_commit_ = false; }
   std::optional<std::string> get_state() const override;
   void set_state(std::string_view state) override;
@@ -135,16 +120,11 @@ class TextInput : public Leaf {
   std::size_t caret_ = 0;
   std::size_t anchor_ = 0;
   std::string preedit_;
-  std::optional<std::string> id_;
   TextInputKind kind_ = kKindPlain;
   std::string placeholder_;
-  std::string label_;
   bool masked_ = false;
   float text_size_ = kDefaultTextSize;
-  bool enabled_ = true;
-  ControlActions<std::string> actions_;
   InteractionEnvironment environment_;
-  bool focused_ = false;
   bool was_focused_ = false;
   bool dragging_ = false;
   bool pending_commit_ = false;

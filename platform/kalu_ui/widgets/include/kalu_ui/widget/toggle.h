@@ -6,7 +6,6 @@
 #include <string>
 
 #include "kalu_ui/wake_slot.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -15,7 +14,7 @@ namespace kalu_ui::widget {
 // An on/off switch. Its value lives in a bool cell (from_state), which it
 // reads and publishes itself, or under a key of the state document, which it
 // reads and writes at sync. A click or Space/Enter while focused flips it.
-class Toggle : public Leaf {
+class Toggle : public ControlBase<Toggle> {
  public:
   static constexpr std::string_view kTypeName = type_names::kToggle;
   static constexpr float kWidth = 44.0f;
@@ -31,44 +30,28 @@ class Toggle : public Leaf {
   Toggle(Toggle&&) noexcept = default;
   Toggle& operator=(Toggle&&) noexcept = default;
 
-  Toggle& with_id(std::string id) &;
-  Toggle& with_label(std::string label) &;
   Toggle& with_enabled(bool enabled) &;
   // Called with the new value after every flip by the user.
   Toggle& on_change(ChangeHandler handler) &;
-  // Records every flip as an invocation of the bound action.
-  Toggle& on_action(ActionBinding binding) &;
-  KALU_UI_RVALUE_BUILDER(Toggle, with_id)
-  KALU_UI_RVALUE_BUILDER(Toggle, with_label)
   KALU_UI_RVALUE_BUILDER(Toggle, with_enabled)
   KALU_UI_RVALUE_BUILDER(Toggle, on_change)
-  KALU_UI_RVALUE_BUILDER(Toggle, on_action)
 
   bool value() const;
   // Flips the value as the user does; nothing while disabled.
   void flip();
   void set_enabled(bool enabled);
 
-  std::string_view type_name() const override { return kTypeName; }
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
   std::optional<std::string> id() const override { return id_.value_or("toggle"); }
-  bool is_focusable() const override { return is_enabled(); }
   void set_focus(bool focused) override;
-  bool is_focused() const override { return focused_; }
+  bool is_enabled() const override { return control_enabled(); }
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
-  bool is_enabled() const override { return enabled_ && actions_.is_available(); }
-  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return actions_.take();
-  }
-  std::vector<ControlActionBinding> control_action_bindings() const override;
-  // The value is the binding's availability (non-zero: available).
-  void refresh_control_action_availability(std::uint64_t value) override;
   std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
   bool needs_redraw() const override { return redraw_requested(); }
   bool is_layout_dirty() const override { return is_zero_rect(rect_); }
@@ -85,14 +68,9 @@ class Toggle : public Leaf {
   // A user's flip not yet written to the document.
   bool pending_write_ = false;
   bool value_ = false;
-  std::optional<std::string> id_;
-  std::string label_;
-  bool enabled_ = true;
   std::optional<ChangeHandler> on_change_;
-  ControlActions<bool> actions_;
   InteractionEnvironment environment_;
   detail::PressTracker press_;
-  bool focused_ = false;
 };
 
 }  // namespace kalu_ui::widget
