@@ -189,26 +189,7 @@ void Button::draw(Scene& scene, const Affine& transform, text::TextRenderer& ren
 
 void Button::handle_event(const Event& event, EventContext& context) {
   if (!is_enabled()) return;
-  switch (press_.handle(event, rect_)) {
-    case detail::PressTracker::Outcome::None:
-      break;
-    case detail::PressTracker::Outcome::Changed:
-      request_redraw();
-      break;
-    case detail::PressTracker::Outcome::Pressed:
-      request_redraw();
-      context.request_focus(*this);
-      context.set_handled();
-      break;
-    case detail::PressTracker::Outcome::Clicked:
-      click();
-      context.set_handled();
-      break;
-  }
-  if (focused_ && detail::is_activation_key(event)) {
-    click();
-    context.set_handled();
-  }
+  if (take_click(event, context, press_)) click();
 }
 
 ActionIdSet Button::resource_operation_handlers() const {
@@ -238,14 +219,8 @@ bool Button::perform_action(const SemanticAction& action, const kalu_actions::Ac
       if (!is_enabled()) return false;
       click();
       return true;
-    case SemanticAction::Kind::Focus:
-      set_focus(true);
-      return true;
-    case SemanticAction::Kind::Blur:
-      set_focus(false);
-      return true;
     default:
-      return false;
+      return perform_focus_action(action);
   }
 }
 

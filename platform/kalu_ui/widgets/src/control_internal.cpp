@@ -104,6 +104,37 @@ void BoundControl::refresh_control_action_availability(std::uint64_t value) {
   availability_changed();
 }
 
+bool BoundControl::perform_focus_action(const SemanticAction& action) {
+  if (action.kind != SemanticAction::Kind::Focus && action.kind != SemanticAction::Kind::Blur) {
+    return false;
+  }
+  set_focus(action.kind == SemanticAction::Kind::Focus);
+  return true;
+}
+
+bool BoundControl::take_click(const Event& event, EventContext& context,
+                              detail::PressTracker& press) {
+  bool activates = false;
+  switch (press.handle(event, rect_)) {
+    case detail::PressTracker::Outcome::None:
+      break;
+    case detail::PressTracker::Outcome::Changed:
+      request_redraw();
+      break;
+    case detail::PressTracker::Outcome::Pressed:
+      request_redraw();
+      context.request_focus(*this);
+      context.set_handled();
+      break;
+    case detail::PressTracker::Outcome::Clicked:
+      activates = true;
+      break;
+  }
+  if (focused_ && detail::is_activation_key(event)) activates = true;
+  if (activates) context.set_handled();
+  return activates;
+}
+
 AccessibilityNode BoundControl::control_node(std::uint8_t role, std::string label) const {
   AccessibilityNode node = AccessibilityNode{}
                                .with_role(role)

@@ -260,14 +260,8 @@ bool Dropdown::perform_action(const SemanticAction& action, const kalu_actions::
       choose(*index);
       return true;
     }
-    case SemanticAction::Kind::Focus:
-      set_focus(true);
-      return true;
-    case SemanticAction::Kind::Blur:
-      set_focus(false);
-      return true;
     default:
-      return false;
+      return perform_focus_action(action);
   }
 }
 

@@ -224,14 +224,8 @@ bool Slider::perform_action(const SemanticAction& action, const kalu_actions::Ac
       set_by_user(parsed);
       return true;
     }
-    case SemanticAction::Kind::Focus:
-      set_focus(true);
-      return true;
-    case SemanticAction::Kind::Blur:
-      set_focus(false);
-      return true;
     default:
-      return false;
+      return perform_focus_action(action);
   }
 }
 

@@ -99,25 +99,7 @@ void Toggle::draw(Scene& scene, const Affine& transform, text::TextRenderer&, co
 
 void Toggle::handle_event(const Event& event, EventContext& context) {
   if (!is_enabled()) return;
-  switch (press_.handle(event, rect_)) {
-    case detail::PressTracker::Outcome::None:
-      break;
-    case detail::PressTracker::Outcome::Changed:
-      request_redraw();
-      break;
-    case detail::PressTracker::Outcome::Pressed:
-      context.request_focus(*this);
-      context.set_handled();
-      break;
-    case detail::PressTracker::Outcome::Clicked:
-      flip();
-      context.set_handled();
-      break;
-  }
-  if (focused_ && detail::is_activation_key(event)) {
-    flip();
-    context.set_handled();
-  }
+  if (take_click(event, context, press_)) flip();
 }
 
 void Toggle::set_focus(bool focused) {
@@ -144,14 +126,8 @@ bool Toggle::perform_action(const SemanticAction& action, const kalu_actions::Ac
       if ((*action.value == "true") != value()) flip();
       return true;
     }
-    case SemanticAction::Kind::Focus:
-      set_focus(true);
-      return true;
-    case SemanticAction::Kind::Blur:
-      set_focus(false);
-      return true;
     default:
-      return false;
+      return perform_focus_action(action);
   }
 }
 

@@ -92,6 +92,12 @@ class BoundControl : public Leaf {
   virtual void availability_changed() { request_redraw(); }
   // Enabled by its own flag and by the binding's availability.
   bool control_enabled() const { return enabled_ && is_available(); }
+  // Focus and Blur move the focus and answer true; other actions answer false.
+  bool perform_focus_action(const SemanticAction& action);
+  // Feeds an event to a clickable control's press tracking: hover and press
+  // redraw, a press takes the focus. True when the event activates the
+  // control (a click, or Enter or Space while focused); it is then handled.
+  bool take_click(const Event& event, EventContext& context, detail::PressTracker& press);
   // The control's accessibility node: role, label and id, the action
   // address when bound, and the focus flags.
   AccessibilityNode control_node(std::uint8_t role, std::string label) const;
