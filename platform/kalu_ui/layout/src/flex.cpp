@@ -340,6 +340,47 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
   auto item = [&](std::size_t i) -> FlexItem& { return scratch[base + i]; };
   const float gaps = count > 1 ? gap * static_cast<float>(count - 1) : 0.0f;
 
+  const AvailableSpace basis_space = inner_available[main].kind == AvailableSpace::Kind::MinContent
+                                         ? AvailableSpace::min_content()
+                                         : AvailableSpace::max_content();
+
+  // In a column, an item's height depends on its width and not the other way
+  // round, so widths are settled first and every height is then computed at
+  // the width the item will be laid out at. A width taken from a narrower
+  // question would leave the column as tall as its content was there.
+  //
+  // The width of an item that is not stretched shrinks to fit the space: its
+  // widest content, but all of the space when its content is wider and wraps
+  // (a measure at a definite width answers the widest wrapped line, which
+  // falls short of the space).
+  auto fit_width = [&](std::uint32_t child, AvailableSpace space) {
+    float w =
+        compute(child, {}, inner_known[kX], inner_known[kY], {space, basis_space}, false).width;
+    if (space.is_definite() && w < space.value) {
+      const LayoutSize widest = compute(child, {}, inner_known[kX], inner_known[kY],
+                                        {AvailableSpace::max_content(), basis_space}, false);
+      w = std::max(w, std::min(widest.width, space.value));
+    }
+    return w;
+  };
+  if (main == kY && !inner_known[kX]) {
+    // An automatic width: the widest item, within this node's limits. The
+    // items are then laid out against it as against a fixed width.
+    float widest = 0.0f;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t child = item(i).node;
+      const Style& cs = nodes[child].style;
+      const float margins = finite_or_zero(resolve_or_zero(cs.margin.left, std::nullopt)) +
+                            finite_or_zero(resolve_or_zero(cs.margin.right, std::nullopt));
+      const Limits cl = resolve_limits(cs, std::nullopt, std::nullopt);
+      std::optional<float> w = clamp(resolve(cs.width, std::nullopt), cl.min[kX], cl.max[kX]);
+      if (!w) w = fit_width(child, shrink_by(inner_available[kX], margins));
+      widest = std::max(widest, std::max(0.0f, *w) + margins);
+    }
+    inner_known[kX] = std::max(0.0f, clamp(widest, inner_min[kX], inner_max[kX]));
+    inner_available[kX] = AvailableSpace::definite(*inner_known[kX]);
+  }
+
   // The content-based minimum main size of an item (its min-content size, at
   // most its specified size): computed only when it can matter.
   auto settle_auto_min = [&](std::size_t i) {
@@ -361,9 +402,6 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
   };
 
   // Flex base sizes and hypothetical main sizes.
-  const AvailableSpace basis_space = inner_available[main].kind == AvailableSpace::Kind::MinContent
-                                         ? AvailableSpace::min_content()
-                                         : AvailableSpace::max_content();
   for (std::size_t i = 0; i < count; ++i) {
     FlexItem& it = item(i);
     const Style& cs = nodes[it.node].style;
@@ -378,12 +416,6 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
                clamp(resolve(cs.height, inner_known[kY]), cl.min[kY], cl.max[kY])};
     it.align = cs.align_self.value_or(align_items);
     const float cross_margins = it.margin_start[cross] + it.margin_end[cross];
-    if (it.size[cross]) {
-      it.cross_known = it.size[cross];
-    } else if (it.align == Align::Stretch && inner_known[cross]) {
-      it.cross_known =
-          std::max(0.0f, clamp(*inner_known[cross] - cross_margins, it.min[cross], it.max[cross]));
-    }
     const bool auto_min = (main == kX ? cs.min_width : cs.min_height).is_auto();
     if (auto_min) {
       if (overflow_on(cs, main) == Overflow::Visible) {
@@ -392,13 +424,23 @@ LayoutSize LayoutTree::Impl::flex(std::uint32_t n, const ResolvedBox& box, Avail
         it.min[main] = 0.0f;
       }
     }
+    if (it.size[cross]) {
+      it.cross_known = it.size[cross];
+    } else if (it.align == Align::Stretch && inner_known[cross]) {
+      it.cross_known =
+          std::max(0.0f, clamp(*inner_known[cross] - cross_margins, it.min[cross], it.max[cross]));
+    } else if (main == kY) {
+      const float w = fit_width(it.node, shrink_by(inner_available[kX], cross_margins));
+      FlexItem& fitted = item(i);
+      fitted.cross_known = std::max(0.0f, clamp(w, fitted.min[kX], fitted.max[kX]));
+    }
 
     std::optional<float> basis = resolve(cs.flex_basis, inner_known[main]);
     const bool explicit_basis = basis.has_value();
-    if (!basis) basis = it.size[main];
+    if (!basis) basis = item(i).size[main];
     if (!basis) {
-      const std::uint32_t child = it.node;
-      const std::optional<float> cross_known = it.cross_known;
+      const std::uint32_t child = item(i).node;
+      const std::optional<float> cross_known = item(i).cross_known;
       const AvailableSpace cross_space = cross_known
                                              ? AvailableSpace::definite(*cross_known)
                                              : shrink_by(inner_available[cross], cross_margins);

@@ -483,5 +483,117 @@ TEST(Flex, MeasuresEachLeafOncePerQuestion) {
   EXPECT_THAT(g.rect(root), ElementsAre(0, 0, 9 * kCharWidth, kLineHeight));
 }
 
+// The page of a settings pane: a column of cards, each a hero row (an icon
+// beside a column that takes what the icon leaves) and setting rows (a
+// wrapping label, a flexible spacer and a 220-wide control column).
+NodeId settings_cards(Fixture& f) {
+  const std::string long_words =
+      "Allow devices nearby to discover this computer and offer to share files with it";
+  auto setting_row = [&](const std::string& words) {
+    return f.node(row(4.0f), {f.text(words), f.tree.new_leaf(spacer()).value(),
+                              f.node(fixed_width(220.0f), {f.box(40.0f, 24.0f)})});
+  };
+  Style expand = column(4.0f);
+  expand.flex_grow = 1.0f;
+  expand.flex_basis = Dimension::points(0.0f);
+  expand.min_width = Dimension::points(0.0f);
+  Style hero = row(12.0f);
+  hero.align_items = Align::Center;
+  Style card = column(12.0f);
+  card.padding = Edges::all(16.0f);
+  std::vector<NodeId> cards;
+  for (int i = 0; i < 3; ++i) {
+    const NodeId title = f.node(expand, {f.text("Display"), f.text(long_words)});
+    cards.push_back(f.node(card, {f.node(hero, {f.box(34.0f, 34.0f), title}),
+                                  setting_row("Brightness"), setting_row(long_words)}));
+  }
+  return f.node(column(24.0f), cards);
+}
+
+// Every rectangle of a subtree, in order.
+std::vector<std::vector<float>> rects(const Fixture& f, NodeId id) {
+  std::vector<std::vector<float>> out{f.rect(id)};
+  const auto children = f.tree.children(id);
+  for (const NodeId child : *children) {
+    for (auto& r : rects(f, child)) out.push_back(std::move(r));
+  }
+  return out;
+}
+
+TEST(Flex, CentredItemIsLaidOutAtItsFinalWidth) {
+  // A centred page container of at most 720 in a 1280-wide window. Its
+  // height must be that of its content laid out at the width it ends up
+  // with, whatever narrower questions were asked on the way.
+  Fixture centred;
+  const NodeId cards = settings_cards(centred);
+  Style page = column();
+  page.max_width = Dimension::points(720.0f);
+  const NodeId container = centred.node(page, {cards});
+  Style window = column();
+  window.align_items = Align::Center;
+  window.padding = Edges::all(24.0f);
+  centred.run(centred.node(window, {container}), 1280.0f, 800.0f);
+
+  // The same content given its width outright.
+  Fixture fixed;
+  const NodeId reference = settings_cards(fixed);
+  Style wide = column();
+  wide.width = Dimension::points(720.0f);
+  fixed.run(fixed.node(wide, {reference}), 1280.0f, 800.0f);
+
+  EXPECT_THAT(centred.rect(container), ElementsAre(280, 24, 720, fixed.rect(reference)[3]));
+  EXPECT_EQ(rects(centred, cards), rects(fixed, reference));
+  // The rows wrapped where the width limits them, not more.
+  const NodeId first_card = *centred.tree.child_at(cards, 0);
+  const NodeId long_row = *centred.tree.child_at(first_card, 2);
+  const NodeId label = *centred.tree.child_at(long_row, 0);
+  EXPECT_EQ(centred.rect(label)[3],
+            FakeText{centred.texts[label].text}.lay_out(centred.rect(label)[2]).height);
+  EXPECT_EQ(centred.rect(long_row)[2], 720 - 32);
+}
+
+TEST(Flex, NonStretchedItemInAColumnFitsItsContentWithinItsLimits) {
+  // Wraps at 300 with its widest line 273 wide.
+  const std::string wrapping =
+      "The quick brown fox jumps over the lazy dog and keeps running far away";
+  const float one_line = FakeText{wrapping}.lay_out(std::nullopt).width;
+  ASSERT_LT(FakeText{wrapping}.lay_out(300.0f).width, 300.0f);
+  struct Case {
+    const char* name;
+    std::string text;
+    float window;
+    std::optional<float> max_width;
+    Align align;
+    float width;  // of the container and of its text
+  };
+  const Case cases[] = {
+      {"wider than its maximum", wrapping, 1280, 300, Align::Center, 300},
+      {"aligned to the start", wrapping, 1280, 300, Align::Start, 300},
+      {"narrower than its maximum", "Wi-Fi", 1280, 300, Align::Center, 35},
+      {"no maximum", wrapping, 1280, std::nullopt, Align::Center, one_line},
+      {"the window narrower than the maximum", wrapping, 250, 300, Align::Center, 250},
+      {"no maximum, the window narrower than the content", wrapping, 400, std::nullopt, Align::End,
+       400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    const NodeId text = f.text(c.text);
+    Style box = column();
+    if (c.max_width) box.max_width = Dimension::points(*c.max_width);
+    const NodeId container = f.node(box, {text});
+    Style window = column();
+    window.align_items = c.align;
+    f.run(f.node(window, {container}), c.window, 800.0f);
+
+    const float height = FakeText{c.text}.lay_out(c.width).height;
+    const float x = c.align == Align::Center ? (c.window - c.width) / 2
+                    : c.align == Align::End  ? c.window - c.width
+                                             : 0.0f;
+    EXPECT_THAT(f.rect(container), ElementsAre(x, 0, c.width, height));
+    EXPECT_THAT(f.rect(text), ElementsAre(0, 0, c.width, height));
+  }
+}
+
 }  // namespace
 }  // namespace kalu_ui::layout
