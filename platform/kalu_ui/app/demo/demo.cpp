@@ -1,8 +1,14 @@
 // The toolkit's demo: an application shell with a sidebar of pages and a
 // scrolling content page built from the toolkit's widgets. Choosing a row of
-// the sidebar shows its page.
+// the sidebar shows its page; typing in the search field narrows the sidebar.
+// Every button is a control resource ("kalu.control:<id>"), so an automation
+// client (settingsctl --app kalu.ui-demo) presses it as a click does; the
+// check button reports each press on standard output.
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +23,7 @@
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/text_input.h"
 #include "kalu_ui/widget/toggle.h"
 
 namespace {
@@ -68,7 +75,12 @@ WidgetBox build_page(std::size_t index) {
                      .push(setting_row("Status", "Updated a moment ago",
                                        boxed(Badge::with_tone("Connected", kalu_ui::kToneSuccess))))
                      .push(setting_row("Diagnostics", "Check the current configuration",
-                                       boxed(Button("Run check").with_id(key + ".check")))))));
+                                       boxed(Button("Run check")
+                                                 .with_id(key + ".check")
+                                                 .bind_control_invoke(true, [title = page.title] {
+                                                   std::printf("demo: check ran on %s\n", title);
+                                                   std::fflush(stdout);
+                                                 })))))));
   auto details = boxed(Card(
       "Details", std::nullopt,
       boxed(Column()
@@ -89,26 +101,46 @@ WidgetBox build_page(std::size_t index) {
                                                  .push(std::move(details)))));
 }
 
-WidgetBox build_nav(const std::shared_ptr<WakeSlot<int>>& selection) {
+std::string lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+// The sidebar: the pages whose title or subtitle contains the search text.
+WidgetBox build_nav(const std::shared_ptr<WakeSlot<int>>& selection, const std::string& search) {
   Column nav;
   nav.with_gap(4.0f).with_padding_xy(12.0f, 8.0f);
   nav.push(boxed(Text("PAGES").with_size(12.0f).with_muted()));
+  const std::string needle = lower(search);
+  bool any = false;
   for (std::size_t i = 0; i < kPages.size(); ++i) {
+    const std::string haystack = lower(std::string(kPages[i].title) + " " + kPages[i].subtitle);
+    if (haystack.find(needle) == std::string::npos) continue;
+    any = true;
     nav.push(boxed(Button(kPages[i].title)
                        .with_id(std::string("demo.nav.") + kPages[i].title)
-                       .on_click([selection, i] { selection->publish(static_cast<int>(i)); })));
+                       .bind_control_invoke(
+                           true, [selection, i] { selection->publish(static_cast<int>(i)); })));
   }
+  if (!any) nav.push(boxed(Text("No matching pages").with_size(13.0f).with_muted()));
   return boxed(std::move(nav));
 }
 
 // The root: the shell, and the selected page, changed through a value cell
-// that the sidebar's buttons publish into.
+// that the sidebar's buttons publish into; the search field publishes into a
+// text cell that narrows the sidebar.
 class DemoApp : public kalu_ui::Widget {
  public:
   DemoApp()
       : selection_(WakeSlot<int>::create(-1)),
-        shell_(AppShell(build_nav(selection_), build_page(0))
-                   .with_search(boxed(Text("Search settings").with_muted().with_id("demo.search")))
+        search_(WakeSlot<std::string>::create("")),
+        shell_(AppShell(build_nav(selection_, ""), build_page(0))
+                   .with_search(boxed(TextInput::from_state(search_)
+                                          .with_id("demo.search")
+                                          .with_kind(TextInput::kKindSearch)
+                                          .with_placeholder("Search settings")))
                    .with_metrics(264.0, 720.0)
                    .with_narrow_screen(true)) {}
 
@@ -122,6 +154,10 @@ class DemoApp : public kalu_ui::Widget {
         shell_.set_content(build_page(static_cast<std::size_t>(asked)));
         shell_.notify_selection();
       }
+    }
+    if (const std::uint64_t generation = search_->generation(); generation != search_seen_) {
+      search_seen_ = generation;
+      shell_.set_nav(build_nav(selection_, search_->get()));
     }
     shell_.sync(document);
   }
@@ -149,12 +185,34 @@ class DemoApp : public kalu_ui::Widget {
   std::optional<kalu_ui::CursorKind> cursor_icon_at(double x, double y) const override {
     return shell_.cursor_icon_at(x, y);
   }
+  // The automation surface: every control resource of the tree (the
+  // buttons), in tree order, under one root.
+  std::vector<kalu_actions::Resource> resources(
+      const kalu_ui::doc::Document& document) const override {
+    auto root = kalu_actions::Resource::create("kalu.demo", "kalu.demo", "Toolkit Demo");
+    const auto gather = [&](const auto& self, const Widget& widget) -> void {
+      for (auto& resource : widget.resources(document)) {
+        root = std::move(root).with_child(std::move(resource));
+      }
+      for (const Widget* child : widget.children()) self(self, *child);
+    };
+    gather(gather, shell_);
+    return {std::move(root)};
+  }
+  std::optional<kalu_actions::Resource> resource_by_id(const kalu_ui::doc::Document& document,
+                                                       std::string_view id) const override {
+    const auto tree = resources(document);
+    if (const auto* found = tree.front().find(id)) return *found;
+    return std::nullopt;
+  }
   std::optional<kalu_ui::AccessibilityNode> accessibility() const override {
     return kalu_ui::AccessibilityNode{}.with_label("Toolkit Demo").with_id("kalu.demo");
   }
 
  private:
   std::shared_ptr<WakeSlot<int>> selection_;
+  std::shared_ptr<WakeSlot<std::string>> search_;
+  std::uint64_t search_seen_ = 0;
   AppShell shell_;
   int selected_ = 0;
 };

@@ -9,34 +9,25 @@ demo="$1"
 out="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 mkdir -p "$out"
-
-display=""
-for n in $(seq 90 189); do
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
-    display=":$n"
-    break
-  fi
-done
-[[ -n "$display" ]] || { echo "no free X display number" >&2; exit 1; }
+# shellcheck source=xvfb.sh
+source "$here/xvfb.sh"
 
 xvfb_pid=""
 demo_pid=""
+# The demo's automation socket goes to a runtime directory of its own.
+runtime="$(mktemp -d /tmp/kalu-demo-runtime-XXXXXX)"
 cleanup() {
   [[ -n "$demo_pid" ]] && kill "$demo_pid" 2>/dev/null || true
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
+  rm -rf "$runtime"
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -e /tmp/.X11-unix/X${display#:} ]] && break
-  sleep 0.05
-done
+start_xvfb "$out/xvfb.log"
 
 log="$out/demo-stderr.txt"
-DISPLAY="$display" KALU_UI_REPORT_FIRST_FRAME=1 "$demo" 2>"$log" &
+DISPLAY="$display" XDG_RUNTIME_DIR="$runtime" KALU_UI_REPORT_FIRST_FRAME=1 "$demo" 2>"$log" &
 demo_pid=$!
 for _ in $(seq 200); do
   grep -q "first frame presented" "$log" && break
