@@ -12,10 +12,12 @@ for n in $(seq 90 189); do
 done
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+# A runtime directory of its own, so that the automation socket is served.
+runtime="$(mktemp -d /tmp/kalu-demo-runtime-XXXXXX)"
+trap 'kill $xvfb_pid 2>/dev/null || true; rm -rf "$runtime"' EXIT
 for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.05; done
 
-DISPLAY="$display" python3 - "$demo" <<'PY'
+DISPLAY="$display" XDG_RUNTIME_DIR="$runtime" python3 - "$demo" <<'PY'
 import os, statistics, subprocess, sys, time
 times, rss = [], []
 for _ in range(5):
