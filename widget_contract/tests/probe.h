@@ -149,6 +149,18 @@ class Probe : public Widget {
     record("collect_strings");
     return strings ? *strings : Widget::collect_strings();
   }
+  std::vector<CollectedView> collect_views_a() override {
+    record("collect_views_a");
+    return Widget::collect_views_a();
+  }
+  std::vector<CollectedView> collect_views_b() override {
+    record("collect_views_b");
+    return Widget::collect_views_b();
+  }
+  std::vector<CollectedView> collect_views_c() override {
+    record("collect_views_c");
+    return Widget::collect_views_c();
+  }
   std::vector<CollectedRecord> collect_records(std::uint64_t v) const override {
     record("collect_records", fmt::format("{}", v));
     return records ? *records : Widget::collect_records(v);
@@ -188,6 +200,10 @@ class Probe : public Widget {
 
   // Resource operations.
   std::vector<std::string_view> resource_operation_kinds() const override { return kinds; }
+  ActionIdSet resource_operation_handlers() const override {
+    record("resource_operation_handlers");
+    return Widget::resource_operation_handlers();
+  }
   Result<bool> invoke_resource_operation(OperationKind kind, std::string_view id, Payload p,
                                          ResourceOperationContext& c) override {
     record("invoke", fmt::format("{},{},{}", kind, id, payload_text(p)));
@@ -212,6 +228,7 @@ class Probe : public Widget {
   }
   std::optional<AccessibilityNode> accessibility() const override { return node; }
   std::vector<ControlActionBinding> control_action_bindings() const override {
+    record("control_action_bindings");
     return own_bindings ? *own_bindings : Widget::control_action_bindings();
   }
   std::optional<std::string> tooltip() const override { return tip; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "probe.h"
 #include "stand_ins.h"
@@ -58,6 +59,93 @@ TEST_F(TreeFixture, HandingOnReachesEverySubtreeDepthFirstWithUnchangedArguments
       expected.push_back(fmt::format("{}.{}{}", name, c.op, c.args));
     }
     EXPECT_EQ(log, expected) << c.op;
+  }
+}
+
+// A widget whose three ways to its children lead to three different probes,
+// so that each provided operation shows which one it takes: `children`
+// answers `reader`, `children_mut` answers `writer`, and `for_each_child`
+// visits `visited`.
+struct ThreeLists : Probe {
+  explicit ThreeLists(CallLog& log)
+      : Probe("self", log), reader("reader", log), writer("writer", log), visited("visited", log) {}
+  std::vector<const Widget*> children() const override { return {&reader}; }
+  std::vector<Widget*> children_mut() override { return {&writer}; }
+  void for_each_child(ChildVisitor visit) const override { visit(visited); }
+  Probe reader, writer, visited;
+};
+
+TEST(Traversal, EachOperationReachesTheChildrenThroughItsOwnList) {
+  CallLog log;
+  ThreeLists w{log};
+  DrawContext draw_context;
+  ResourceOperationContext op_context;
+  const ResourceOperationId op{};
+  const auto payload = Payload{};
+  struct Case {
+    std::string op;
+    std::function<void()> call;
+    std::string child;
+  };
+  const std::vector<Case> cases = {
+      {"propagate_a", [&] { w.propagate_a(1, 2); }, "reader"},
+      {"collect_records", [&] { w.collect_records(1); }, "reader"},
+      {"any_descendant_a", [&] { w.any_descendant_a(); }, "reader"},
+
+      {"needs_commit", [&] { w.needs_commit(); }, "visited"},
+      {"needs_animation_frame", [&] { w.needs_animation_frame(); }, "visited"},
+      {"needs_redraw", [&] { w.needs_redraw(); }, "visited"},
+      {"is_layout_dirty", [&] { w.is_layout_dirty(); }, "visited"},
+      {"layout_needs_measure", [&] { w.layout_needs_measure(); }, "visited"},
+      {"next_wake_deadline", [&] { w.next_wake_deadline(); }, "visited"},
+      {"find_descendant_rect", [&] { w.find_descendant_rect(); }, "visited"},
+      {"any_descendant_b", [&] { w.any_descendant_b(); }, "visited"},
+      {"control_action_bindings", [&] { w.control_action_bindings(); }, "visited"},
+      {"has_action_control_bindings", [&] { w.has_action_control_bindings(); }, "visited"},
+      {"resource_operation_handlers", [&] { w.resource_operation_handlers(); }, "visited"},
+
+      {"propagate_b", [&] { w.propagate_b(1, 2); }, "writer"},
+      {"propagate_c", [&] { w.propagate_c(1, 2); }, "writer"},
+      {"propagate_flag_a", [&] { w.propagate_flag_a(true); }, "writer"},
+      {"propagate_flag_b", [&] { w.propagate_flag_b(true); }, "writer"},
+      {"set_interaction_environment", [&] { w.set_interaction_environment({}); }, "writer"},
+      {"refresh_control_action_availability", [&] { w.refresh_control_action_availability(1); },
+       "writer"},
+      {"on_commit", [&] { w.on_commit(); }, "writer"},
+      {"mark_drawn", [&] { w.mark_drawn(); }, "writer"},
+      {"release_scene_cache", [&] { w.release_scene_cache(); }, "writer"},
+      {"draw_overlay",
+       [&] { w.draw_overlay(scene(), Affine::identity(), renderer(), theme(), draw_context); },
+       "writer"},
+      {"collect_strings", [&] { w.collect_strings(); }, "writer"},
+      {"collect_views_a", [&] { w.collect_views_a(); }, "writer"},
+      {"collect_views_b", [&] { w.collect_views_b(); }, "writer"},
+      {"collect_views_c", [&] { w.collect_views_c(); }, "writer"},
+      {"find_descendant_a", [&] { w.find_descendant_a({}); }, "writer"},
+      {"find_descendant_b", [&] { w.find_descendant_b(); }, "writer"},
+      {"reveal_descendant", [&] { w.reveal_descendant(w); }, "writer"},
+      {"take_permission_request", [&] { w.take_permission_request(); }, "writer"},
+      {"take_control_invocation", [&] { w.take_control_invocation(); }, "writer"},
+      {"offer_a",
+       [&] {
+         w.offer_a(1, {2, 3});
+       },
+       "writer"},
+      {"offer_b", [&] { w.offer_b(1); }, "writer"},
+      {"invoke", [&] { (void)w.invoke_resource_operation(1, "a", payload, op_context); }, "writer"},
+      {"start", [&] { w.start_resource_operation(op, 1, "a", payload, op_context); }, "writer"},
+      {"poll", [&] { w.poll_resource_operation(op, true, op_context); }, "writer"},
+      {"find_pending_value", [&] { find_pending_value(w); }, "writer"},
+  };
+  for (const auto& c : cases) {
+    log.clear();
+    c.call();
+    std::set<std::string> reached;
+    for (const auto& line : log) {
+      const std::string who = line.substr(0, line.find('.'));
+      if (who != "self") reached.insert(who);
+    }
+    EXPECT_THAT(reached, ElementsAre(c.child)) << c.op;
   }
 }
 
