@@ -17,6 +17,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,7 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int kRefused = 3;
+constexpr long kMaxTimeout = 86400;
 
 constexpr std::string_view kUsageText =
     "usage: settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...\n"
@@ -59,13 +61,26 @@ int failure(std::string_view message, int code = kFailed) {
   return code;
 }
 
+// The member of an object, or null for anything else, so that an odd answer
+// never makes the client throw.
+const Json& member(const Json& value, std::string_view key) {
+  static const Json kNull;
+  if (!value.is_object()) return kNull;
+  auto it = value.find(key);
+  return it == value.end() ? kNull : *it;
+}
+
+std::string text_of(const Json& value, std::string_view fallback = "") {
+  return value.is_string() ? value.get<std::string>() : std::string(fallback);
+}
+
 void print_json(const Json& value) {
   fmt::print("{}\n", value.dump(2, ' ', false, Json::error_handler_t::replace));
 }
 
 // The exit status an outcome or status stands for.
 int status_code(const Json& state) {
-  const std::string s = state.is_string() ? state.get<std::string>() : "";
+  const std::string s = text_of(state);
   if (s == "completed" || s == "accepted" || s == "succeeded" || s == "pending") return kOk;
   if (s == "rejected" || s == "not_handled") return kRefused;
   return kFailed;
@@ -86,11 +101,12 @@ struct Client {
     if (answer.is_discarded() || !answer.is_object()) {
       return std::unexpected(failure("the application answered something that is not JSON"));
     }
-    if (answer.value("ok", false)) return answer.value("result", Json::object());
-    const Json error = answer.value("error", Json::object());
-    return std::unexpected(failure(
-        fmt::format("{} ({})", error.value("message", "refused"), error.value("code", "error")),
-        kRefused));
+    if (member(answer, "ok") == true) return member(answer, "result");
+    const Json& error = member(answer, "error");
+    return std::unexpected(
+        failure(fmt::format("{} ({})", text_of(member(error, "message"), "refused"),
+                            text_of(member(error, "code"), "error")),
+                kRefused));
   }
 };
 
@@ -106,13 +122,13 @@ int run(Client& client, const std::vector<std::string>& args) {
   if (command == "list" && n == 1) {
     auto result = client.call({{"method", "list"}});
     if (!result) return result.error();
-    print_json((*result)["resources"]);
+    print_json(member(*result, "resources"));
     return kOk;
   }
   if (command == "get" && n == 2) {
     auto result = client.call({{"method", "get"}, {"resource", args[1]}});
     if (!result) return result.error();
-    print_json((*result)["resource"]);
+    print_json(member(*result, "resource"));
     return kOk;
   }
   if (command == "invoke" && (n == 3 || n == 4)) {
@@ -125,7 +141,7 @@ int run(Client& client, const std::vector<std::string>& args) {
     auto result = client.call(std::move(request));
     if (!result) return result.error();
     print_json(*result);
-    return status_code((*result)["outcome"]["state"]);
+    return status_code(member(member(*result, "outcome"), "state"));
   }
   if (command == "start" && n == 4) {
     char* end = nullptr;
@@ -138,21 +154,23 @@ int run(Client& client, const std::vector<std::string>& args) {
     auto result = client.call(
         {{"method", "start"}, {"action_id", args[1]}, {"kind", kind}, {"payload", *payload}});
     if (!result) return result.error();
-    const Json& outcome = (*result)["outcome"];
-    const int code = status_code(outcome["state"]);
+    const Json& outcome = member(*result, "outcome");
+    const int code = status_code(member(outcome, "state"));
     if (code != kOk) {
-      return failure(fmt::format("{}: {}", outcome.value("state", ""),
-                                 outcome.value("message", "the operation was not started")),
-                     code);
+      return failure(
+          fmt::format("{}: {}", text_of(member(outcome, "state")),
+                      text_of(member(outcome, "message"), "the operation was not started")),
+          code);
     }
-    fmt::print("{}\n", (*result)["operation_id"].get<std::string>());
+    fmt::print("{}\n", text_of(member(*result, "operation_id")));
     return kOk;
   }
   if (command == "poll" && (n == 2 || (n == 3 && args[2] == "--cancel"))) {
     auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}, {"cancel", n == 3}});
     if (!result) return result.error();
-    print_json((*result)["status"]);
-    return status_code((*result)["status"]["state"]);
+    const Json& status = member(*result, "status");
+    print_json(status);
+    return status_code(member(status, "state"));
   }
   if (command == "wait" && n == 2) {
     const auto deadline =
@@ -160,10 +178,10 @@ int run(Client& client, const std::vector<std::string>& args) {
     for (;;) {
       auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}});
       if (!result) return result.error();
-      const Json& status = (*result)["status"];
-      if (status.value("state", "") != "pending") {
+      const Json& status = member(*result, "status");
+      if (text_of(member(status, "state")) != "pending") {
         print_json(status);
-        return status_code(status["state"]);
+        return status_code(member(status, "state"));
       }
       if (std::chrono::steady_clock::now() > deadline) {
         return failure("the operation did not finish in time");
@@ -176,7 +194,7 @@ int run(Client& client, const std::vector<std::string>& args) {
     if (!line) return failure(line.error());
     fmt::print("{}\n", *line);
     Json answer = Json::parse(*line, nullptr, false);
-    return answer.is_object() && answer.value("ok", false) ? kOk : kRefused;
+    return member(answer, "ok") == true ? kOk : kRefused;
   }
   return usage(fmt::format("unknown command or wrong arguments: {}", command));
 }
@@ -196,8 +214,16 @@ int main(int argc, char** argv) {
     } else if (arg == "--socket" && has_value && args.empty()) {
       socket_path = argv[++i];
     } else if (arg == "--timeout" && has_value && args.empty()) {
-      timeout_seconds = std::atoi(argv[++i]);
-      if (timeout_seconds <= 0) return usage("--timeout must be a positive number of seconds");
+      // Bounded so that the milliseconds fit an int.
+      const char* text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      const long seconds = std::strtol(text, &end, 10);
+      if (end == text || *end != '\0' || errno != 0 || seconds < 1 || seconds > kMaxTimeout) {
+        return usage(
+            fmt::format("--timeout must be a whole number of seconds from 1 to {}", kMaxTimeout));
+      }
+      timeout_seconds = static_cast<int>(seconds);
     } else if (arg == "--help" || arg == "-h") {
       fmt::print("{}", kUsageText);
       return kOk;

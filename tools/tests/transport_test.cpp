@@ -5,13 +5,17 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -49,6 +53,7 @@ class FakeApp final : public kalu_ui::Widget {
   kalu_ui::Rect get_rect() const override { return {}; }
 
   std::vector<Resource> resources(const kalu_ui::doc::Document&) const override {
+    ++listings;
     auto lamp = Resource::create("test.lamp:1", "test.lamp", "Lamp")
                     .with_action(
                         *ActionSpec::nullary("open", "Open lamp", kalu_actions::kOperationInterface,
@@ -111,6 +116,7 @@ class FakeApp final : public kalu_ui::Widget {
   }
 
   int opened = 0;
+  mutable std::atomic<int> listings{0};
 
  private:
   struct Running {
@@ -298,6 +304,13 @@ TEST_F(TransportTest, BadRequestsGetClearErrorsAndExitCodes) {
       {{"send", R"({"id":7,"method":"reboot"})"}, 3, R"("id":7)"},
       {{"poll", std::string(32, '0')}, 3, "unknown operation id"},
       {{"poll", "xyz"}, 3, "32 hexadecimal digits"},
+      {{"poll", std::string(31, '0') + "g"}, 3, "32 hexadecimal digits"},
+      {{"send", R"({"method":"start","action_id":"a","kind":256,"payload":{}})"}, 3, "0 to 255"},
+      {{"send", R"({"method":"start","action_id":"a","kind":-1,"payload":{}})"}, 3, "0 to 255"},
+      {{"send", R"({"method":"start","action_id":"a","kind":1.5,"payload":{}})"}, 3, "0 to 255"},
+      {{"send", "{\"method\":\"list\",\"id\":\"\xff\xfe\"}"}, 3, "parse_error"},
+      {{"--timeout", "3000000", "list"}, 2, "--timeout must be"},
+      {{"--timeout", "5s", "list"}, 2, "--timeout must be"},
       {{"start", "test.refused", "1", "{}"}, 3, "no, thanks"},
       {{"start", "test.nobody", "1", "{}"}, 3, "not_handled"},
       {{"start", "test.slow-operation", "one", "{}"}, 2, "KIND"},
@@ -331,6 +344,16 @@ TEST_F(TransportTest, ClientsAreServedSideBySideAndBrokenOnesAreDropped) {
   ASSERT_TRUE(refused.has_value()) << refused.error();
   EXPECT_EQ(Json::parse(*refused)["error"]["code"], "line_too_long");
   EXPECT_FALSE(flood.read_line(10000).has_value());
+  // The requests before the long line are answered first.
+  kalu_ui::host::Connection late = connect();
+  ASSERT_TRUE(
+      late.send("{\"id\":1,\"method\":\"list\"}\n" + std::string(kLineCap + 10, 'x')).has_value());
+  auto first = late.read_line(10000);
+  ASSERT_TRUE(first.has_value()) << first.error();
+  EXPECT_EQ(Json::parse(*first)["id"], 1) << *first;
+  auto last = late.read_line(10000);
+  ASSERT_TRUE(last.has_value()) << last.error();
+  EXPECT_EQ(Json::parse(*last)["error"]["code"], "line_too_long");
 
   // Leaving mid-request, or before the answer, disturbs nobody.
   {
@@ -341,6 +364,157 @@ TEST_F(TransportTest, ClientsAreServedSideBySideAndBrokenOnesAreDropped) {
                     .has_value());
   }
   EXPECT_EQ(settingsctl({"--app", "test.app", "list"}).exit, 0);
+}
+
+// Sends one line and pumps `host` on this thread until its answer arrives.
+kalu_ui::Result<std::string> ask(kalu_ui::host::AutomationHost& host, FakeApp& app,
+                                 kalu_ui::doc::Document& document,
+                                 kalu_ui::host::Connection& connection, const std::string& line) {
+  if (auto sent = connection.send(line + "\n"); !sent) return std::unexpected(sent.error());
+  for (int i = 0; i < 500; ++i) {
+    host.pump(app, document);
+    if (auto answer = connection.read_line(20)) return answer;
+  }
+  return kalu_ui::fail("no answer");
+}
+
+TEST_F(TransportTest, DeeplyNestedRequestsAreRefusedAndTheHostServesOn) {
+  // The default line cap leaves room for a nesting deep enough to exhaust
+  // the stack of whoever copies or writes the value.
+  kalu_ui::host::AutomationHost host("deep.app");
+  ASSERT_TRUE(host.start().has_value());
+  FakeApp app;
+  kalu_ui::doc::Document document;
+  auto connection = kalu_ui::host::Connection::open(host.socket_path());
+  ASSERT_TRUE(connection.has_value());
+  const std::size_t depth = 200000;
+  const std::string deep = std::string(depth, '[') + std::string(depth, ']');
+  const std::string requests[] = {
+      R"({"method":"list","id":)" + deep + "}",
+      R"({"method":"start","action_id":"test.slow-operation","kind":1,"payload":)" + deep + "}",
+      R"({"method":"invoke","resource":"test.lamp:1","action":"power","arguments":{"value":)" +
+          deep + "}}",
+  };
+  for (const auto& request : requests) {
+    auto answer = ask(host, app, document, *connection, request);
+    ASSERT_TRUE(answer.has_value()) << answer.error();
+    Json parsed = Json::parse(*answer);
+    EXPECT_EQ(parsed["error"]["code"], "invalid_request") << *answer;
+  }
+  // Brackets inside strings do not count, and a modest nesting is read.
+  auto plain = ask(host, app, document, *connection,
+                   R"({"method":"start","action_id":"test.slow-operation","kind":1,)"
+                   R"("payload":{"a":[[{"b":"[[[[[[[[[[[[\"{{{{{{{{{{{{{{{{{{{{"}]]}})");
+  ASSERT_TRUE(plain.has_value()) << plain.error();
+  EXPECT_EQ(Json::parse(*plain)["result"]["outcome"]["state"], "accepted") << *plain;
+}
+
+TEST_F(TransportTest, AClientThatNeverReadsIsNoLongerServed) {
+  // One client sends list requests without ever reading an answer.
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, host_->socket_path().c_str(), sizeof(address.sun_path) - 1);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  constexpr int kRequests = 30000;
+  std::thread sender([fd] {
+    const std::string line = "{\"method\":\"list\"}\n";
+    for (int i = 0; i < kRequests; ++i) {
+      if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) < 0) return;
+    }
+  });
+  // Wait until the host stops taking its requests.
+  int seen = -1;
+  for (int i = 0; i < 200 && app_.listings != seen; ++i) {
+    seen = app_.listings;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  EXPECT_LT(app_.listings, kRequests / 3);
+  // Others are still served, and the stuck client goes when it hangs up.
+  EXPECT_EQ(settingsctl({"--app", "test.app", "get", "test.fan:2"}).exit, 0);
+  ::shutdown(fd, SHUT_RDWR);
+  sender.join();
+  ::close(fd);
+}
+
+TEST_F(TransportTest, RunningOutOfDescriptorsDoesNotSpin) {
+  // In a child process, whose descriptor limit the test may lower: a
+  // connection waits while the host has no descriptor left to accept it.
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    kalu_ui::host::AutomationHost host("emfile.app");
+    if (!host.start()) ::_exit(10);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = 64;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(11);
+    while (::open("/dev/null", O_RDONLY | O_CLOEXEC) >= 0) {
+    }
+    ::close(63);  // room for the client's end only
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, host.socket_path().c_str(), sizeof(address.sun_path) - 1);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+      ::_exit(12);
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::getrusage(RUSAGE_SELF, &after);
+    auto cpu_ms = [](const rusage& r) {
+      return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
+             (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+    };
+    ::_exit(cpu_ms(after) - cpu_ms(before) < 40.0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the socket thread spun while out of descriptors";
+}
+
+TEST_F(TransportTest, OddAnswersNeverCrashTheClient) {
+  // A stand-in application that answers every request with one odd line.
+  const std::string path = runtime_ + "/odd.sock";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  const std::string zeros(32, '0');
+  const std::vector<std::vector<std::string>> commands = {
+      {"list"}, {"invoke", "r", "a"}, {"start", "a", "1", "{}"}, {"poll", zeros}, {"wait", zeros}};
+  const char* answers[] = {
+      R"({"ok":true,"result":{"outcome":"x","operation_id":5,"status":[]}})",
+      R"({"ok":"yes","error":7})",
+      R"({"ok":true,"result":[1]})",
+      R"({"ok":true,"result":{"outcome":{"state":3},"status":{"state":3}}})",
+  };
+  for (const char* odd : answers) {
+    for (const auto& command : commands) {
+      std::thread serve([&] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        if (fd < 0) return;
+        char c;
+        while (::read(fd, &c, 1) == 1 && c != '\n') {
+        }
+        const std::string line = std::string(odd) + "\n";
+        [[maybe_unused]] ssize_t n = ::write(fd, line.data(), line.size());
+        ::close(fd);
+      });
+      std::vector<std::string> args{"--socket", path, "--timeout", "5"};
+      args.insert(args.end(), command.begin(), command.end());
+      CtlRun run = settingsctl(args);
+      serve.join();
+      SCOPED_TRACE(std::string(odd) + " " + command[0]);
+      EXPECT_TRUE(run.exit == 0 || run.exit == 1 || run.exit == 3) << run.exit << run.err;
+    }
+  }
+  ::close(listener);
 }
 
 TEST_F(TransportTest, AnotherUserIsRefused) {

@@ -33,6 +33,36 @@ std::string dump(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// Requests nest a few levels (an operation record inside a payload); a
+// deeper one is refused before it is read, because copying and writing a
+// JSON value recurses once per level and a line of brackets would exhaust
+// the UI thread's stack.
+constexpr std::size_t kMaxNesting = 64;
+
+bool nested_too_deeply(std::string_view text) {
+  std::size_t depth = 0;
+  bool in_string = false;
+  bool escaped = false;
+  for (char c : text) {
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) return true;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
+}
+
 // Finished operations a client may still poll, and operations in flight, are
 // remembered up to these bounds; the oldest are forgotten first.
 constexpr std::size_t kMaxFinished = 256;
@@ -374,10 +404,14 @@ std::size_t AutomationHost::pump(Widget& root, doc::Document& document) {
   std::vector<Envelope> answers;
   answers.reserve(requests.size());
   for (auto& request : requests) {
-    Json parsed = Json::parse(request.line, nullptr, false);
+    const bool too_deep = nested_too_deeply(request.line);
+    Json parsed = too_deep ? Json(nullptr) : Json::parse(request.line, nullptr, false);
     Json answer = {{"id", nullptr}};
     Answer result;
-    if (parsed.is_discarded()) {
+    if (too_deep) {
+      result = refuse("invalid_request",
+                      fmt::format("requests may nest at most {} levels", kMaxNesting));
+    } else if (parsed.is_discarded()) {
       result = refuse("parse_error", "the request is not valid JSON");
     } else if (!parsed.is_object()) {
       result = refuse("invalid_request", "a request must be a JSON object");

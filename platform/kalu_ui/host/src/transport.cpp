@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "kalu_ui/log.h"
 
@@ -23,6 +24,11 @@ namespace {
 
 constexpr std::string_view kModule = "kalu_ui::host";
 constexpr std::size_t kMaxAnswerBacklog = std::size_t{64} << 20;
+// A client whose answers pile up unsent is not read from until it catches
+// up, so one that sends without reading cannot make the application work
+// and buffer for it without end.
+constexpr std::size_t kPauseReadingBytes = std::size_t{1} << 20;
+constexpr int kAcceptRetryMs = 200;
 
 std::string errno_text() { return std::strerror(errno); }
 
@@ -91,6 +97,9 @@ struct Client {
   std::string in;
   std::string out;
   std::size_t outstanding = 0;
+  // The error that ends the connection, sent after the answers to the
+  // requests that came before it.
+  std::string closing;
   bool read_closed = false;  // end of input seen, or no more input accepted
   bool failed = false;       // writing failed: drop at once
 };
@@ -196,10 +205,18 @@ void AutomationHost::Transport::answer(std::vector<Envelope> answers) {
 void AutomationHost::Transport::run() {
   std::map<std::uint64_t, Client> clients;
   std::uint64_t next_id = 1;
+  bool accept_paused = false;
 
   auto accept_one = [&] {
     const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      // Out of descriptors or memory: the waiting connection stays ready, so
+      // polling for it again at once would spin; retry a little later.
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        accept_paused = true;
+      }
+      return false;
+    }
     ucred peer{};
     socklen_t size = sizeof(peer);
     std::string refusal;
@@ -217,12 +234,15 @@ void AutomationHost::Transport::run() {
       ::close(fd);
       return true;
     }
-    clients.emplace(next_id++, Client{fd, {}, {}, 0, false, false});
+    Client client;
+    client.fd = fd;
+    clients.emplace(next_id++, std::move(client));
     return true;
   };
 
   auto queue_error = [](Client& c, std::string_view code, std::string_view message) {
-    c.out += error_line(code, message);
+    c.closing = error_line(code, message);
+    if (c.outstanding == 0) c.out += std::exchange(c.closing, {});
     c.read_closed = true;
     c.in.clear();
   };
@@ -264,15 +284,20 @@ void AutomationHost::Transport::run() {
     fds.clear();
     ids.clear();
     fds.push_back({event_fd, POLLIN, 0});
-    fds.push_back({listen_fd, POLLIN, 0});
+    fds.push_back({listen_fd, static_cast<short>(accept_paused ? 0 : POLLIN), 0});
     for (auto& [id, c] : clients) {
       short events = 0;
-      if (!c.read_closed && c.outstanding < options.max_outstanding_per_client) events |= POLLIN;
+      if (!c.read_closed && c.outstanding < options.max_outstanding_per_client &&
+          c.out.size() < kPauseReadingBytes) {
+        events |= POLLIN;
+      }
       if (!c.out.empty()) events |= POLLOUT;
       fds.push_back({c.fd, events, 0});
       ids.push_back(id);
     }
-    if (::poll(fds.data(), fds.size(), -1) < 0) {
+    const int timeout_ms = accept_paused ? kAcceptRetryMs : -1;
+    accept_paused = false;
+    if (::poll(fds.data(), fds.size(), timeout_ms) < 0) {
       if (errno == EINTR) continue;
       log::warn("kalu::ui", kModule, "automation transport stopped", {{"error", errno_text()}});
       break;
@@ -295,6 +320,7 @@ void AutomationHost::Transport::run() {
       if (c.outstanding > 0) --c.outstanding;
       c.out += a.line;
       c.out += '\n';
+      if (c.outstanding == 0) c.out += std::exchange(c.closing, {});
       if (c.out.size() > kMaxAnswerBacklog) c.failed = true;  // it does not read its answers
     }
     if (fds[1].revents & POLLIN) {
