@@ -2,21 +2,19 @@
 
 #include <fmt/format.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "limited_exec/limited_exec.h"
+#include "lib/run.h"
 #include "limited_exec/text.h"
 
 namespace settings::stored {
 
-namespace {
-constexpr std::size_t kOutputCap = 1'048'576;
-}  // namespace
-
 kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
   static const std::vector<std::string> kArgs = {"snapshot", "--format", "json"};
-  auto output = limited_exec::run(kModelManager, kArgs, kSnapshotTimeLimit, kOutputCap);
+  auto output = lib::run_limited_command(kModelManager, kArgs,
+                                         static_cast<std::uint64_t>(kSnapshotTimeLimit.count()));
   if (!output)
     return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
   if (!output->success()) {

@@ -46,8 +46,8 @@ TEST(ModelServiceSnapshot, ReportsEachKindOfFailure) {
   };
   const std::vector<Case> cases = {
       {"",
-       "model service is unavailable: cannot start kalu-model-manager: "
-       "No such file or directory"},
+       "model service is unavailable: kalu-model-manager command failed: "
+       "cannot start kalu-model-manager: No such file or directory"},
       {manager("printf '   " + long_error + "' >&2; exit 2"), std::string(509, 'e')},
       {manager("echo '  refused: no GPU  ' >&2; exit 1"), "refused: no GPU"},
       // A valid snapshot does not make a failed run a success.
