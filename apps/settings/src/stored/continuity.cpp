@@ -6,7 +6,6 @@
 #include "codec/codec.h"
 #include "codec/tree.h"
 #include "prefs_store/document.h"
-#include "prefs_store/paths.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::stored {
@@ -101,11 +100,8 @@ ContinuityPrivacy ContinuityPrivacy::from_document(std::string_view text) {
 }
 
 ContinuityPrivacy ContinuityPrivacy::load(std::optional<std::filesystem::path> settings_path) {
-  if (!settings_path) settings_path = prefs_store::settings_path();
-  if (!settings_path) return ContinuityPrivacy{};
-  auto text = prefs_store::read_text(*settings_path);
-  if (!text || !*text) return ContinuityPrivacy{};
-  return from_document(**text);
+  auto text = read_settings_text(std::move(settings_path));
+  return text ? from_document(*text) : ContinuityPrivacy{};
 }
 
 kalu_ui::Status ContinuityPrivacy::save(std::optional<std::filesystem::path> settings_path) const {

@@ -4,6 +4,7 @@
 
 #include "codec/parser.h"
 #include "kalu_ui/log.h"
+#include "limited_exec/text.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
 #include "prefs_store/paths.h"
@@ -119,13 +120,20 @@ kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
   return *path;
 }
 
-std::optional<std::string> read_settings_text() {
-  auto path = prefs_store::settings_path();
+std::optional<std::string> read_settings_text(std::optional<std::filesystem::path> path) {
+  if (!path) path = prefs_store::settings_path();
   if (!path) return std::nullopt;
   auto text = prefs_store::read_text(*path);
   if (!text) {
     kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
                        {{"op", "settings_load"}, {"error", text.error()}});
+    return std::nullopt;
+  }
+  // A file that is not UTF-8 text is not a settings document at all, even
+  // when the broken bytes sit in a member no reader looks at.
+  if (*text && limited_exec::decode_lossy(**text) != **text) {
+    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
+                       {{"op", "settings_load"}, {"error", "the file is not UTF-8 text"}});
     return std::nullopt;
   }
   return std::move(*text);

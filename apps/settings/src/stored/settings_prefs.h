@@ -107,8 +107,9 @@ std::optional<std::string_view> member_text(std::string_view text, std::string_v
 kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
     const std::function<std::string(std::string_view current)>& edit);
 
-// The settings document read for loading: its text, or nothing when there is
-// no settings path or the file cannot be read.
-std::optional<std::string> read_settings_text();
+// The settings document read for loading (at `path`, else at the settings
+// store's path): its text, or nothing when there is no path, no file, or a
+// file that cannot be read or is not UTF-8 text.
+std::optional<std::string> read_settings_text(std::optional<std::filesystem::path> path = {});
 
 }  // namespace settings::stored

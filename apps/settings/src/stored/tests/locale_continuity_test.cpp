@@ -192,6 +192,27 @@ TEST(ContinuityRecord, SaveWritesEveryKeyAndReplacesAStrayMember) {
   EXPECT_EQ(ContinuityPrivacy::load(), policy);
 }
 
+// A file that is not UTF-8 text is no settings document, even when the bad
+// bytes sit in a member that no reader of this program looks at.
+TEST(SettingsDocumentLoaders, FileThatIsNotUtf8GivesEveryDefault) {
+  TempConfig config;
+  const std::string valid =
+      R"({"display":{"auto_brightness":true,"night_light":true},"locale":{"currency":"EUR"},)"
+      R"("continuity":{"enabled":true},"foreign":"x"})";
+  config.put(valid);
+  ASSERT_TRUE(SettingsPrefs::load().display.night_light);
+  ASSERT_EQ(Locale::load().currency, Currency::EUR);
+  ASSERT_TRUE(ContinuityPrivacy::load().enabled);
+
+  std::string broken = valid;
+  broken.replace(broken.find("\"x\""), 3, "\"\xff\"");
+  config.put(broken);
+  EXPECT_EQ(SettingsPrefs::load(), SettingsPrefs{});
+  EXPECT_EQ(Locale::load(), Locale{});
+  EXPECT_EQ(ContinuityPrivacy::load(), ContinuityPrivacy{});
+  EXPECT_EQ(ContinuityPrivacy::load(config.path()), ContinuityPrivacy{});
+}
+
 TEST(ContinuityRecord, CapabilityNamesAndSwitches) {
   ContinuityPrivacy policy;
   policy.capability(ContinuityCapability::TypedGamepad) = true;
