@@ -15,9 +15,9 @@ Status read_bool(Parser& p, bool& out) {
   return std::unexpected(p.invalid_type_here("a boolean"));
 }
 
-Status read_f64(Parser& p, double& out) {
+Status read_f64(Parser& p, double& out, std::string_view expected) {
   const int c = p.peek_ws();
-  if (c != '-' && !(c >= '0' && c <= '9')) return std::unexpected(p.invalid_type_here("f64"));
+  if (c != '-' && !(c >= '0' && c <= '9')) return std::unexpected(p.invalid_type_here(expected));
   auto n = p.parse_number();
   if (!n) return std::unexpected(std::move(n.error()));
   switch (n->kind) {

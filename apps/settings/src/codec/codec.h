@@ -135,7 +135,8 @@ constexpr NamesDesc<E, sizeof...(S)> names(std::string_view name, S... variant_n
 namespace detail {
 
 Status read_bool(Parser& p, bool& out);
-Status read_f64(Parser& p, double& out);
+// Any JSON number; `expected` names the field's type in a refusal.
+Status read_f64(Parser& p, double& out, std::string_view expected = "f64");
 Status read_unsigned(Parser& p, std::uint64_t& out, std::uint64_t max, std::string_view expected);
 Status read_signed(Parser& p, std::int64_t& out, std::int64_t min, std::int64_t max,
                    std::string_view expected);
@@ -521,12 +522,17 @@ Status read_value(Parser& p, T& out) {
     return read_f64(p, out);
   } else if constexpr (std::is_same_v<T, float>) {
     double v = 0;
-    auto s = read_f64(p, v);
-    // Beyond the float range the conversion would be undefined: saturate.
+    auto s = read_f64(p, v, "f32");
+    // Round to nearest: what lies within half a step above the largest float
+    // is that float; from the midpoint on it is infinite. Converting beyond
+    // the float range is left undefined by the language, so saturate here.
     constexpr double kMax = std::numeric_limits<float>::max();
-    out = v > kMax    ? std::numeric_limits<float>::infinity()
-          : v < -kMax ? -std::numeric_limits<float>::infinity()
-                      : static_cast<float>(v);
+    constexpr double kHalfStep = 0x1p103;  // half the spacing of floats near kMax
+    out = v >= kMax + kHalfStep    ? std::numeric_limits<float>::infinity()
+          : v <= -kMax - kHalfStep ? -std::numeric_limits<float>::infinity()
+          : v > kMax               ? std::numeric_limits<float>::max()
+          : v < -kMax              ? -std::numeric_limits<float>::max()
+                                   : static_cast<float>(v);
     return s;
   } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
     std::uint64_t v = 0;

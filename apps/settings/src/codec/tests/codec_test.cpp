@@ -203,6 +203,11 @@ TEST(CodecNumbers, TypesAndRanges) {
   EXPECT_EQ(refusal<double>("true"),
             "invalid type: boolean `true`, expected f64 at line 1 column 4");
   EXPECT_EQ(from_json<float>("1e300").value(), std::numeric_limits<float>::infinity());
+  // A 32-bit field names its own type, and rounds to nearest before it saturates.
+  EXPECT_EQ(refusal<float>("\"x\""), "invalid type: string \"x\", expected f32 at line 1 column 3");
+  EXPECT_EQ(from_json<float>("3.4028235e38").value(), std::numeric_limits<float>::max());
+  EXPECT_EQ(from_json<float>("-3.4028235e38").value(), -std::numeric_limits<float>::max());
+  EXPECT_EQ(from_json<float>("3.40282357e38").value(), std::numeric_limits<float>::infinity());
   EXPECT_EQ(from_json<double>("1e-400").value(), 0.0);
   EXPECT_TRUE(std::signbit(from_json<double>("-1e-400").value()));
   EXPECT_EQ(from_json<double>("-0").value(), 0.0);
