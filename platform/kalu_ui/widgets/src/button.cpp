@@ -234,16 +234,22 @@ std::vector<kalu_actions::Resource> Button::resources(const doc::Document&) cons
   return {control_resource(id_.value_or(std::string()), label_, binding()->spec.available)};
 }
 
-Result<bool> Button::invoke_resource_operation(OperationKind kind, std::string_view action_id,
-                                               Payload payload, ResourceOperationContext&) {
-  if (kind == 0 || action_id != controls::kControlInvokeAction) return false;
-  if (!control_invoke_ || !handler_) return false;
+ResourceInvokeResult Button::invoke_resource_operation_v2(OperationKind kind,
+                                                          std::string_view action_id,
+                                                          Payload payload,
+                                                          ResourceOperationContext&) {
+  if (kind == 0 || action_id != controls::kControlInvokeAction) {
+    return ResourceInvokeResult::not_handled();
+  }
+  if (!control_invoke_ || !handler_) return ResourceInvokeResult::not_handled();
   const std::optional<std::string> target = detail::json_string_payload(payload);
-  if (!target || *target != id_.value_or(std::string())) return false;
-  if (!is_enabled()) return fail(fmt::format("control \"{}\" is not available", *target));
+  if (!target || *target != id_.value_or(std::string())) return ResourceInvokeResult::not_handled();
+  if (!is_enabled()) {
+    return ResourceInvokeResult::rejected(fmt::format("control \"{}\" is not available", *target));
+  }
   (*handler_)();
   request_redraw();
-  return true;
+  return ResourceInvokeResult::completed();
 }
 
 }  // namespace kalu_ui::widget

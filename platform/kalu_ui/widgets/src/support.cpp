@@ -231,7 +231,7 @@ bool Stack::take_structure_dirty() {
   return children_.take_structure_dirty() || own;
 }
 
-DeviceLocalOutcome Stack::start_resource_operation_with_document(
+DeviceLocalOutcome Stack::stack_start_with_document(
     const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
     Payload payload, ResourceOperationContext& context) {
   DeviceLocalOutcome outcome =

@@ -87,11 +87,12 @@ class Button : public BoundControl {
   std::optional<PresenceKey> presence_key() const override;
   std::vector<kalu_actions::Resource> resources(const doc::Document& document) const override;
   // Presses the button for "kalu.ui.control.invoke" whose payload is this
-  // button's id (a JSON string); a disabled button refuses. The provided
-  // invoke_resource_operation_v2 translates the answer.
-  Result<bool> invoke_resource_operation(OperationKind kind, std::string_view action_id,
-                                         Payload payload,
-                                         ResourceOperationContext& context) override;
+  // button's id (a JSON string); a disabled button rejects it. The plain
+  // invoke keeps the provided routing (a leaf handles nothing there), so the
+  // press arrives through a start, whose fallback is this answer.
+  ResourceInvokeResult invoke_resource_operation_v2(OperationKind kind, std::string_view action_id,
+                                                    Payload payload,
+                                                    ResourceOperationContext& context) override;
   void apply_layout(const layout::LayoutTree& tree, layout::NodeId node, double origin_x,
                     double origin_y) override;
   bool needs_redraw() const override { return redraw_requested(); }

@@ -36,6 +36,11 @@ class Container : public Stack {
   std::string_view type_name() const override { return kTypeName; }
   // The expand flag.
   bool flag_d() const override { return expand_; }
+  DeviceLocalOutcome start_resource_operation_with_document(
+      const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
+      Payload payload, ResourceOperationContext& context) override {
+    return stack_start_with_document(operation_id, kind, action_id, payload, context);
+  }
 
  protected:
   layout::Style node_style() const override;

@@ -67,8 +67,6 @@ class Dropdown : public ControlBase<Dropdown> {
                       const kalu_actions::ActionContext& context) override;
   std::optional<TextInputKind> text_input_kind() const override { return TextInputKind{0}; }
   bool wants_pointer_capture() const override { return open_; }
-  bool needs_redraw() const override { return redraw_requested(); }
-  bool is_layout_dirty() const override { return is_zero_rect(rect_); }
 
  protected:
   layout::Style leaf_style() const override;

@@ -64,8 +64,6 @@ class Slider : public ControlBase<Slider> {
                       const kalu_actions::ActionContext& context) override;
   std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
   bool wants_pointer_capture() const override { return dragging_; }
-  bool needs_redraw() const override { return redraw_requested(); }
-  bool is_layout_dirty() const override { return is_zero_rect(rect_); }
 
  protected:
   layout::Style leaf_style() const override;

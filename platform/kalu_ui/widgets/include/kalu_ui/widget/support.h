@@ -168,9 +168,6 @@ class Stack : public Widget {
   void for_each_child(ChildVisitor visit) const override { children_.for_each(visit); }
   bool wants_pointer_capture() const override { return children_.wants_pointer_capture(); }
   bool take_structure_dirty() override;
-  DeviceLocalOutcome start_resource_operation_with_document(
-      const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
-      Payload payload, ResourceOperationContext& context) override;
   void mark_drawn() override;
 
   const layout::Style& style() const { return style_; }
@@ -190,6 +187,12 @@ class Stack : public Widget {
   // The style actually given to the node (the stored one by default).
   virtual layout::Style node_style() const { return style_; }
   bool changed() const { return changed_; }
+  // Row's, Column's and Container's start with the document: each child's
+  // start with the document first, then the widget's own start. Card and
+  // Scrollable keep the provided one.
+  DeviceLocalOutcome stack_start_with_document(const ResourceOperationId& operation_id,
+                                               OperationKind kind, std::string_view action_id,
+                                               Payload payload, ResourceOperationContext& context);
   // Row's and Column's own answers: a change of their own or any child's
   // redraw; a zero rectangle or any child's layout; each child's damage
   // rather than the whole line.
@@ -279,6 +282,11 @@ class Line : public Stack {
   std::optional<PresenceKey> presence_key() const override {
     if (id_.empty()) return std::nullopt;
     return PresenceKey{id_};
+  }
+  DeviceLocalOutcome start_resource_operation_with_document(
+      const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
+      Payload payload, ResourceOperationContext& context) override {
+    return stack_start_with_document(operation_id, kind, action_id, payload, context);
   }
 
  protected:

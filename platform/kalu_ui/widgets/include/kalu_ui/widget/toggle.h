@@ -53,8 +53,6 @@ class Toggle : public ControlBase<Toggle> {
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
   std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
-  bool needs_redraw() const override { return redraw_requested(); }
-  bool is_layout_dirty() const override { return is_zero_rect(rect_); }
 
  protected:
   layout::Style leaf_style() const override;
