@@ -39,6 +39,25 @@ TEST(QrTest, LevelIsMediumWithoutBoosting) {
   EXPECT_EQ(QrWidget(std::string(34, '7')).width(), 21);
 }
 
+TEST(QrTest, DataModesAreMixedToFitTheSmallestSymbol) {
+  // Each payload fits version 2 at M (224 data bits) only when its upper-case
+  // or digit runs leave byte mode; in bytes alone it needs version 3.
+  struct Case {
+    std::string payload;
+    int width;
+  };
+  for (const Case& c : {
+           // "WIFI:T:WPA" alphanumeric, the rest bytes: 68 + 156 bits.
+           Case{"WIFI:T:WPA;S:Home;P:secret;;", 25},
+           // "abc" in bytes, 24 digits numeric: 36 + 94 bits.
+           Case{"abc" + std::string(24, '5'), 25},
+       }) {
+    QrWidget code(c.payload);
+    EXPECT_EQ(code.width(), c.width) << c.payload;
+    EXPECT_FALSE(code.error());
+  }
+}
+
 TEST(QrTest, TooLongFailsAndTheNextPayloadRecovers) {
   QrWidget code("hello");
   code.set_payload(std::string(3000, 'x'));
