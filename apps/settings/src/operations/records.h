@@ -100,7 +100,7 @@ struct DisplayOperationCases {
   };
   struct SetTransform {
     std::string connector;
-    OutputTransform transform;
+    OutputTransform transform = OutputTransform::kNormal;
     bool operator==(const SetTransform&) const = default;
   };
   struct SetHdr {
