@@ -30,8 +30,9 @@ struct ActionParam {
   std::string label;
   ParamKind kind = ParamKind::Text;
   std::vector<std::string> allowed_values;
-  // A JSON object (compact text) that narrows the accepted values; for
-  // numbers "minimum" and "maximum" are enforced.
+  // A JSON object (compact text) merged into the parameter's published
+  // schema, e.g. a number's "minimum" and "maximum". It describes what
+  // clients should send; invocations are not checked against it.
   std::optional<std::string> schema_json;
   bool required = true;
 
@@ -119,10 +120,11 @@ struct ActionSpec {
   ActionSpec privileged() &&;
   ActionSpec destructive() &&;
 
-  // Checks the arguments against the parameters (present when required,
-  // null counting as absent, of the parameter's kind, one of its choices,
-  // within its number range, no unknown names) and answers the action the
-  // handler delivers for them. A parameterless spec ignores its arguments.
+  // The action the handler delivers for the arguments, passed to it as
+  // given: the parameters are not enforced, so a missing, null or mistyped
+  // argument reaches the handler as absent (see ActionArgs) and the handler
+  // applies its default. A parameterless spec ignores its arguments; a spec
+  // without a handler is an error.
   kalu_ui::Result<EncodedAction> build_json(const ActionArgs& arguments) const;
 };
 

@@ -23,7 +23,7 @@ class ActionArgs {
   static kalu_ui::Result<ActionArgs> from_json(const nlohmann::ordered_json& value);
 
   // The object with one more member; a number that is not finite is stored
-  // as null, which no number parameter accepts.
+  // as null, which the accessors read as absent.
   ActionArgs with(std::string_view name, bool value) const;
   ActionArgs with(std::string_view name, double value) const;
   ActionArgs with(std::string_view name, std::string_view value) const;
@@ -31,7 +31,8 @@ class ActionArgs {
     return with(name, std::string_view(value));
   }
 
-  // The argument's value when it is present with that JSON kind, else none.
+  // The argument's value when it is present with that JSON kind; none when it
+  // is absent, null or of another kind (a string where a number is read).
   std::optional<bool> boolean(std::string_view name) const;
   std::optional<double> number(std::string_view name) const;
   std::optional<std::string> text(std::string_view name) const;
