@@ -6,8 +6,11 @@
 
 // Keyboard focus over a widget tree: the order in which Tab visits the
 // focusable widgets is the tree order (a widget before its children,
-// children in their own order). The frame loop calls handle_focus_key before
-// dispatching a key, and apply_focus_request after dispatching any event.
+// children in their own order). The frame loop offers a key to the focused
+// widget first and moves focus on Tab only when no widget handled it (so a
+// widget such as a shortcut recorder can take Tab itself); it applies focus
+// requests after dispatching any event. Harnesses without a loop call
+// handle_focus_key and apply_focus_request themselves.
 namespace kalu_ui::widget {
 
 enum class FocusDirection { Forward, Backward };
