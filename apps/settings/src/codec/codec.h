@@ -280,6 +280,24 @@ Status finish_fields(T& out, const bool* seen, std::index_sequence<I...>) {
   }
 }
 
+// Walks the members of an object whose opening brace was consumed, up to (not
+// including) its closing brace: reads each key and hands it to `on_member`,
+// which reads on from the colon.
+template <typename F>
+Status for_each_member(Parser& p, F&& on_member) {
+  std::string scratch;
+  bool first = true;
+  while (true) {
+    auto more = p.next_key(first);
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (!*more) return {};
+    p.eat();
+    auto key = p.parse_string(scratch);
+    if (!key) return std::unexpected(std::move(key.error()));
+    if (auto s = on_member(*key); !s) return s;
+  }
+}
+
 // The members of an object whose opening brace was consumed, up to (not
 // including) its closing brace. A member named `skip_key` is passed over.
 template <typename T>
@@ -289,30 +307,22 @@ Status read_fields_map(Parser& p, T& out, std::string_view skip_key = {}) {
   static constexpr auto kNames = field_names<T>();
   static constexpr auto kReaders = field_readers<T>(std::make_index_sequence<N>{});
   bool seen[N + 1] = {};
-  std::string scratch;
-  bool first = true;
-  while (true) {
-    auto more = p.next_key(first);
-    if (!more) return std::unexpected(std::move(more.error()));
-    if (!*more) break;
-    p.eat();
-    auto key = p.parse_string(scratch);
-    if (!key) return std::unexpected(std::move(key.error()));
+  auto walked = for_each_member(p, [&](std::string_view key) -> Status {
     std::size_t i = 0;
-    while (i < N && kNames[i] != *key) ++i;
+    while (i < N && kNames[i] != key) ++i;
     if (i == N) {
-      if (d.deny_unknown && *key != skip_key) {
-        return std::unexpected(unknown_field(*key, kNames));
+      if (d.deny_unknown && key != skip_key) {
+        return std::unexpected(unknown_field(key, kNames));
       }
       if (auto s = p.expect_colon(); !s) return s;
-      if (auto s = p.skip_value(); !s) return s;
-      continue;
+      return p.skip_value();
     }
     if (seen[i]) return std::unexpected(duplicate_field(kNames[i]));
     seen[i] = true;
     if (auto s = p.expect_colon(); !s) return s;
-    if (auto s = kReaders[i](p, out); !s) return s;
-  }
+    return kReaders[i](p, out);
+  });
+  if (!walked) return walked;
   return finish_fields(out, seen, std::make_index_sequence<N>{});
 }
 
@@ -458,26 +468,17 @@ Status read_union(Parser& p, E& out) {
         // the chosen variant's fields.
         const std::size_t start = p.index();
         std::optional<std::size_t> which;
-        std::string scratch;
-        bool first = true;
-        while (true) {
-          auto more = p.next_key(first);
-          if (!more) return std::unexpected(std::move(more.error()));
-          if (!*more) break;
-          p.eat();
-          auto key = p.parse_string(scratch);
-          if (!key) return std::unexpected(std::move(key.error()));
-          const bool is_tag = *key == d.tag;
+        auto walked = for_each_member(p, [&](std::string_view key) -> Status {
+          const bool is_tag = key == d.tag;
           if (auto s = p.expect_colon(); !s) return s;
-          if (is_tag) {
-            if (which) return std::unexpected(duplicate_field(d.tag));
-            auto i = read_variant_name(p, Info::kNames);
-            if (!i) return std::unexpected(std::move(i.error()));
-            which = *i;
-          } else if (auto s = p.skip_value(); !s) {
-            return s;
-          }
-        }
+          if (!is_tag) return p.skip_value();
+          if (which) return std::unexpected(duplicate_field(d.tag));
+          auto i = read_variant_name(p, Info::kNames);
+          if (!i) return std::unexpected(std::move(i.error()));
+          which = *i;
+          return {};
+        });
+        if (!walked) return walked;
         if (!which) return std::unexpected(missing_field(d.tag));
         p.rewind(start);
         return Info::kReaders[*which](p, out, Content::kMap, d.name, d.tag, true);
@@ -591,19 +592,11 @@ Status read_value(Parser& p, T& out) {
     if (p.peek_ws() != '{') return std::unexpected(p.invalid_type_here("a map"));
     return in_container(p, true, [&]() -> Status {
       out.clear();
-      std::string scratch;
-      bool first = true;
-      while (true) {
-        auto more = p.next_key(first);
-        if (!more) return std::unexpected(std::move(more.error()));
-        if (!*more) return {};
-        p.eat();
-        auto key = p.parse_string(scratch);
-        if (!key) return std::unexpected(std::move(key.error()));
-        std::string name(*key);
+      return for_each_member(p, [&](std::string_view key) -> Status {
+        std::string name(key);
         if (auto s = p.expect_colon(); !s) return s;
-        if (auto s = read_value(p, out[std::move(name)]); !s) return s;
-      }
+        return read_value(p, out[std::move(name)]);
+      });
     });
   } else if constexpr (Described<T>) {
     using D = decltype(desc_of<T>());
