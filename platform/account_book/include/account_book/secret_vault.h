@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kalu_ui/result.h"
+
+// The credential vault: one secret (a password, an app password, a token)
+// per account id, kept encrypted in the one file "vault.enc" of the vault
+// directory (paths.h).
+//
+// The file is AES-256-GCM ciphertext behind a small versioned header, with a
+// fresh random nonce at every save. Its 256-bit key lives in "vault.key"
+// beside it, readable by the owner only; the key is made once, from the
+// system's random source, by the first save, and never replaced while a
+// vault exists. Both files are written atomically with mode 0600.
+//
+// A vault is read whole when it is opened. A vault file that exists but
+// cannot be read, whose key is missing, or that fails authentication is
+// never replaced: such a vault answers no secrets and refuses to save
+// ("credential vault could not be read: ..."), so a passing fault or a lost
+// key never turns into an empty vault written over the user's credentials.
+//
+// Secrets are held in wiping buffers: every copy is overwritten before its
+// memory is released. The vault never logs, and no error text carries a
+// secret.
+//
+// One thread at a time; nothing is locked against other processes.
+namespace account_book {
+
+// Overwrites `bytes` bytes at `p` in a way the compiler cannot leave out.
+void wipe_bytes(void* p, std::size_t bytes);
+
+// An allocator that wipes memory before handing it back.
+template <typename T>
+struct WipingAllocator {
+  using value_type = T;
+  WipingAllocator() = default;
+  template <typename U>
+  WipingAllocator(const WipingAllocator<U>&) {}
+  T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+  void deallocate(T* p, std::size_t n) {
+    wipe_bytes(p, n * sizeof(T));
+    std::allocator<T>().deallocate(p, n);
+  }
+  template <typename U>
+  bool operator==(const WipingAllocator<U>&) const {
+    return true;
+  }
+};
+
+// Secret bytes (usually UTF-8 text). Copies and moves never leave a stray
+// copy behind: the buffer is wiped when it is released.
+class Secret {
+ public:
+  Secret() = default;
+  explicit Secret(std::string_view text) : bytes_(text.begin(), text.end()) {}
+
+  std::string_view view() const { return {bytes_.data(), bytes_.size()}; }
+  bool empty() const { return bytes_.empty(); }
+  std::size_t size() const { return bytes_.size(); }
+
+  bool operator==(const Secret&) const = default;
+
+ private:
+  std::vector<char, WipingAllocator<char>> bytes_;
+};
+
+class SecretVault {
+ public:
+  // The vault of the default accounts root (paths.h); without one, a vault
+  // that holds nothing and cannot be saved ("no config dir").
+  static SecretVault open();
+  // The vault under the accounts root `root`.
+  static SecretVault open_in(const std::filesystem::path& root);
+
+  SecretVault(SecretVault&&) noexcept = default;
+  SecretVault& operator=(SecretVault&&) noexcept = default;
+  SecretVault(const SecretVault&) = delete;
+  SecretVault& operator=(const SecretVault&) = delete;
+  ~SecretVault() = default;
+
+  // The secret saved for `id`; none when there is none or the vault could
+  // not be read.
+  std::optional<Secret> get(std::string_view id) const;
+  // Sets the secret of `id` in memory; try_save writes it.
+  void put(std::string_view id, Secret secret);
+  // Forgets the secret of `id` in memory; answers whether there was one.
+  bool remove(std::string_view id);
+  // Writes the vault (and, the first time, its key). Fails without writing
+  // anything when the vault could not be read when it was opened.
+  kalu_ui::Status try_save();
+
+  // Why the vault could not be read when it was opened; none when it could
+  // (a vault that does not exist yet reads as empty).
+  const std::optional<std::string>& read_error() const { return read_error_; }
+  // Whether the key is an owner-only file beside the vault rather than one
+  // held by a desktop secret service. This library keeps only the former.
+  bool uses_local_key() const { return true; }
+  // The vault file this vault reads and writes; none without a root.
+  const std::optional<std::filesystem::path>& file() const { return file_; }
+
+ private:
+  SecretVault() = default;
+
+  std::optional<std::filesystem::path> file_;  // .../vault/vault.enc
+  std::optional<std::string> read_error_;
+  std::map<std::string, Secret, std::less<>> entries_;
+};
+
+// The vault file under an accounts root: vault_dir_in(root) / "vault.enc".
+std::filesystem::path vault_file_in(const std::filesystem::path& root);
+
+}  // namespace account_book
