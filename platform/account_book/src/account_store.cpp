@@ -117,10 +117,7 @@ Json AccountStore::to_json() const {
 }
 
 Result<AccountStore> AccountStore::load_in(const fs::path& root) {
-  auto json = detail::load_json_file(root, kStoreFile);
-  if (!json) return fail(json.error());
-  if (!*json) return AccountStore{};
-  return from_json(**json);
+  return detail::load_store_file<AccountStore>(root, kStoreFile);
 }
 
 Status AccountStore::save_in(const fs::path& root) const {

@@ -94,6 +94,16 @@ class RecordFields {
 kalu_ui::Result<std::optional<Json>> load_json_file(const std::filesystem::path& root,
                                                     std::string_view name);
 
+// The store of type T in the file `name` under `root`: T{} when the file does
+// not exist, else what T::from_json makes of it.
+template <typename T>
+kalu_ui::Result<T> load_store_file(const std::filesystem::path& root, std::string_view name) {
+  auto json = load_json_file(root, name);
+  if (!json) return kalu_ui::fail(std::move(json.error()));
+  if (!*json) return T{};
+  return T::from_json(**json);
+}
+
 // Writes `value` two-space indented to the file `name` of the accounts
 // directory under `root`, atomically and owner-only, creating directories.
 kalu_ui::Status save_json_file(const std::filesystem::path& root, std::string_view name,

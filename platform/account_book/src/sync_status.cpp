@@ -113,10 +113,7 @@ Json AccountSyncStatusStore::to_json() const {
 }
 
 Result<AccountSyncStatusStore> AccountSyncStatusStore::load_in(const fs::path& root) {
-  auto json = detail::load_json_file(root, kStatusFile);
-  if (!json) return fail(json.error());
-  if (!*json) return AccountSyncStatusStore{};
-  return from_json(**json);
+  return detail::load_store_file<AccountSyncStatusStore>(root, kStatusFile);
 }
 
 Status AccountSyncStatusStore::save_in(const fs::path& root) const {
