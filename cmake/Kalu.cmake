@@ -64,10 +64,55 @@ macro(kalu_add_subdirectories)
   endforeach()
 endmacro()
 
+# kalu_add_all_subdirectories(): adds every folder below the current one that
+# has a CMakeLists.txt, in name order. Targets are linked by name and resolved
+# once every folder has been read, so the order does not matter, and a new
+# folder needs no line in its parent.
+function(kalu_add_all_subdirectories)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# kalu_library(<name> [LINK <targets...>] [PRIVATE <targets...>]
+#              [TEST_LINK <targets...>])
+# One library folder laid out as include/ (public headers), src/ (sources),
+# tests/ (one GoogleTest executable, <name>_tests) and bench/ (one benchmark,
+# <name>_bench). Files are collected, so adding one needs no CMake. LINK
+# targets are public dependencies, PRIVATE ones are used by src/ only, and
+# TEST_LINK ones by the tests only.
+function(kalu_library name)
+  cmake_parse_arguments(L "" "" "LINK;PRIVATE;TEST_LINK" ${ARGN})
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/src/*.cpp ${dir}/src/*.c)
+  file(GLOB_RECURSE tests CONFIGURE_DEPENDS ${dir}/tests/*.cpp)
+  file(GLOB_RECURSE benches CONFIGURE_DEPENDS ${dir}/bench/*.cpp)
+  if(NOT sources)
+    message(FATAL_ERROR "kalu_library(${name}): ${dir}/src holds no source")
+  endif()
+  add_library(${name} ${sources})
+  if(EXISTS ${dir}/include)
+    target_include_directories(${name} PUBLIC include)
+  endif()
+  target_include_directories(${name} PRIVATE src)
+  target_link_libraries(${name} PUBLIC ${L_LINK} PRIVATE ${L_PRIVATE})
+  if(tests)
+    kalu_test(NAME ${name}_tests SOURCES ${tests} LIBS ${name} ${L_TEST_LINK})
+  endif()
+  if(benches)
+    kalu_benchmark(NAME ${name}_bench SOURCES ${benches} LIBS ${name})
+  endif()
+endfunction()
+
 # kalu_link_optional(<target> <deps...>): links each listed target that exists
-# once every folder has been read, whatever the order the folders were added
-# in. Folders built by several people at once use it for neighbours that may
-# not exist yet.
+# once every folder has been read. Only for a dependency that may truly be
+# absent from a build; a target that always exists is linked plainly, so that
+# a broken build order shows as an error rather than a missing feature.
 function(kalu_link_optional target)
   # Deferred arguments are evaluated when the call runs, so bake the values in.
   string(JOIN " " deps ${ARGN})
@@ -85,4 +130,65 @@ function(_kalu_link_optional_now target)
       target_link_libraries(${target} PUBLIC ${dep})
     endif()
   endforeach()
+endfunction()
+
+# kalu_check_build(<folders...>): the walls the build keeps for itself, run
+# once every folder has been read.
+# - Every .cpp and .c under the given folders is compiled by some target: a
+#   source (a test above all) that no target takes fails the configuration
+#   instead of being left out in silence. Test and benchmark sources count
+#   only when tests and benchmarks are built.
+# - Every plain name a target links is a target: a misspelt or missing
+#   dependency fails here, not as a linker error about "-lname".
+function(kalu_check_build)
+  set(built "")
+  set(dirs ${CMAKE_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+      get_target_property(type ${target} TYPE)
+      if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+        continue()
+      endif()
+      get_target_property(sources ${target} SOURCES)
+      get_target_property(source_dir ${target} SOURCE_DIR)
+      foreach(source IN LISTS sources)
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE)
+        list(APPEND built ${source})
+      endforeach()
+      get_target_property(links ${target} LINK_LIBRARIES)
+      foreach(link IN LISTS links)
+        # Plain names are the project's targets; system libraries come in
+        # through imported targets (Pkg::name, OpenSSL::Crypto, ...).
+        if(link MATCHES "^[A-Za-z0-9_]+$" AND NOT TARGET ${link})
+          list(APPEND missing "${target} links ${link}, which no folder defines")
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  set(patterns "")
+  foreach(folder IN LISTS ARGN)
+    list(APPEND patterns ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
+  endforeach()
+  file(GLOB_RECURSE all_sources CONFIGURE_DEPENDS ${patterns})
+  foreach(source IN LISTS all_sources)
+    if(NOT KALU_BUILD_TESTS AND source MATCHES "/tests/")
+      continue()
+    endif()
+    if(NOT KALU_BUILD_BENCHMARKS AND source MATCHES "(/bench/|_bench\\.cpp$)")
+      continue()
+    endif()
+    if(NOT source IN_LIST built)
+      file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${source})
+      list(APPEND missing "${rel} is compiled by no target")
+    endif()
+  endforeach()
+  if(missing)
+    list(JOIN missing "\n  " text)
+    message(FATAL_ERROR "The build would leave things out:\n  ${text}\n"
+      "See ARCHITECTURE.md (Adding a folder) for where sources and tests go.")
+  endif()
 endfunction()
