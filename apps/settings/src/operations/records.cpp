@@ -623,14 +623,6 @@ kalu_ui::Result<std::string> read_open_pane_payload(std::string_view text) {
   return codec::from_json<std::string>(text);
 }
 
-SettingsAction set_bool_setting(std::string key, bool value) {
-  return SettingsAction::SetSetting{std::move(key), SettingValue::Bool{value}};
-}
-
-SettingsAction set_text_setting(std::string key, std::string value) {
-  return SettingsAction::SetSetting{std::move(key), SettingValue::Text{std::move(value)}};
-}
-
 nlohmann::ordered_json to_tree(const SettingsAction& action) { return codec::to_tree(action); }
 
 }  // namespace settings::operations

@@ -9,6 +9,7 @@
 // Read and written only through read_record / write_record below, which
 // apply the strict record form (codec/codec.h).
 
+#include <concepts>
 #include <cstdint>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
@@ -776,6 +777,23 @@ struct SettingsActionCases {
 };
 struct SettingsAction : SettingsActionCases, std::variant<SettingsActionCases::SetSetting> {
   using variant::variant;
+
+  // SetSetting {key, Bool}. Only a real bool picks this form: a string
+  // literal would otherwise convert to bool before it converted to text.
+  template <std::same_as<bool> B>
+  static SettingsAction set_setting(std::string key, B value) {
+    return SetSetting{std::move(key), SettingValue::Bool{value}};
+  }
+  // SetSetting {key, Text}: a copy of the text, or the text itself.
+  static SettingsAction set_setting(std::string key, std::string_view text) {
+    return SetSetting{std::move(key), SettingValue::Text{std::string(text)}};
+  }
+  static SettingsAction set_setting(std::string key, std::string&& text) {
+    return SetSetting{std::move(key), SettingValue::Text{std::move(text)}};
+  }
+  static SettingsAction set_setting(std::string key, const char* text) {
+    return set_setting(std::move(key), std::string_view(text));
+  }
 };
 
 // Every record above offers the same three operations.
@@ -796,10 +814,6 @@ std::string write_record(const R& record);
 // The payload of "settings.open-pane": a JSON string holding a pane id.
 kalu_ui::Result<std::string> read_open_pane_payload(std::string_view text);
 
-// SetSetting {key, Bool} and SetSetting {key, Text}. (Two names rather than
-// overloads: a string literal would otherwise pick the bool one.)
-SettingsAction set_bool_setting(std::string key, bool value);
-SettingsAction set_text_setting(std::string key, std::string value);
 // The set-setting action as an in-memory JSON tree of the written structure.
 nlohmann::ordered_json to_tree(const SettingsAction& action);
 

@@ -403,11 +403,11 @@ TEST(OperationRecords, NonFiniteFloatIsWrittenAsNull) {
   EXPECT_EQ(
       write_record(SettingValue(SettingValue::Float{std::numeric_limits<double>::infinity()})),
       R"({"Float":null})");
-  EXPECT_EQ(to_tree(set_bool_setting("a", true)).dump(),
+  EXPECT_EQ(to_tree(SettingsAction::set_setting("a", true)).dump(),
             R"({"SetSetting":{"key":"a","value":{"Bool":true}}})");
   auto tree = to_tree(SettingsAction::SetSetting{"k", SettingValue::Float{NAN}});
   EXPECT_TRUE(tree["SetSetting"]["value"]["Float"].is_null());
-  EXPECT_EQ(write_record(set_text_setting("appearance.theme", "Dark")),
+  EXPECT_EQ(write_record(SettingsAction::set_setting("appearance.theme", "Dark")),
             R"({"SetSetting":{"key":"appearance.theme","value":{"Text":"Dark"}}})");
 }
 

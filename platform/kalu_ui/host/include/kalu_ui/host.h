@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,20 +26,67 @@ class Widget;
 // application's resources and resource operations.
 namespace kalu_ui::host {
 
+// What the toolkit kept of the document just before a typed action: the
+// heads the action builds on.
+struct TypedActionRecord {
+  std::vector<doc::ChangeHash> heads;
+};
+
+// The toolkit's bound dispatch: whoever records the typed actions a frame
+// makes (to replay or report them) keeps the state before each one and hears
+// of it once it was applied. An action host without one uses the document's
+// own heads and reports nothing.
+class BoundDispatch {
+ public:
+  virtual ~BoundDispatch() = default;
+  // The record of `document` before the next action, or none.
+  virtual std::optional<TypedActionRecord> typed_action_before(const doc::Document& document) = 0;
+  // `action` (sent as `invocation`) was applied on top of `before`; the
+  // document now has `heads_after`.
+  virtual void report_typed_action(const TypedActionRecord& before,
+                                   const kalu_actions::TypedAction& action,
+                                   const kalu_actions::EncodedAction& invocation,
+                                   const std::vector<doc::ChangeHash>& heads_after) = 0;
+};
+
+// A typed action a pane holds: it applies itself and writes the payload its
+// invocation carries.
+template <typename A>
+concept DispatchableAction = std::derived_from<A, kalu_actions::TypedAction> &&
+    requires(const A& action) {
+  { action.payload_json() } -> std::convertible_to<std::string>;
+};
+
 // Dispatches typed actions for one pane (or the application) into the state
-// document. Remembers the heads before its first successful dispatch and the
-// last invocation it dispatched. UI thread only.
+// document, through a local transport, in this order: the invocation, the
+// heads before the action, the actor, the context (the given one enriched by
+// the host's base context), the dispatch; on success the action is reported
+// to the bound dispatch, and the host keeps the heads before its first
+// successful dispatch and the last invocation it dispatched. A failed
+// dispatch keeps and reports nothing. UI thread only.
 class ActionHost {
  public:
   explicit ActionHost(std::shared_ptr<const kalu_actions::ActionRegistry> registry,
-                      std::optional<kalu_actions::ActionContext> base_context = std::nullopt);
+                      std::optional<kalu_actions::ActionContext> base_context = std::nullopt,
+                      std::shared_ptr<BoundDispatch> bound = nullptr);
 
-  // Dispatches `payload_json` under `namespace_id`; a failure is logged as
-  // "action dispatch failed" and the caller goes on.
+  // Dispatches the pane's typed `action` under `namespace_id`; a failure is
+  // logged as "action dispatch failed" with the error and the namespace, and
+  // the caller goes on.
+  template <DispatchableAction A>
   void dispatch_with_context(doc::Document& document, std::string_view namespace_id,
-                             std::string_view payload_json,
-                             std::optional<kalu_actions::ActionContext> context);
-  // The same, answering the failure instead of logging it.
+                             const A& action, std::optional<kalu_actions::ActionContext> context) {
+    dispatch_typed(
+        document, action,
+        kalu_actions::EncodedAction::from_text(std::string(namespace_id), action.payload_json()),
+        std::move(context));
+  }
+  // The same for an action already written as its invocation.
+  void dispatch_typed(doc::Document& document, const kalu_actions::TypedAction& action,
+                      kalu_actions::EncodedAction invocation,
+                      std::optional<kalu_actions::ActionContext> context);
+  // Decodes `payload_json` with the handler registered for `namespace_id` and
+  // dispatches it the same way, answering the failure instead of logging it.
   kalu_actions::ActionResult<void> dispatch(doc::Document& document, std::string_view namespace_id,
                                             std::string_view payload_json,
                                             std::optional<kalu_actions::ActionContext> context);
@@ -47,6 +95,7 @@ class ActionHost {
   bool handles(std::string_view namespace_id) const {
     return registry_ && registry_->contains(namespace_id);
   }
+  void bind(std::shared_ptr<BoundDispatch> bound) { bound_ = std::move(bound); }
 
   const std::optional<std::vector<doc::ChangeHash>>& first_heads() const { return first_heads_; }
   const std::optional<kalu_actions::EncodedAction>& last_invocation() const {
@@ -54,8 +103,14 @@ class ActionHost {
   }
 
  private:
+  kalu_actions::ActionResult<void> deliver(doc::Document& document,
+                                           const kalu_actions::TypedAction& action,
+                                           kalu_actions::EncodedAction invocation,
+                                           std::optional<kalu_actions::ActionContext> context);
+
   std::shared_ptr<const kalu_actions::ActionRegistry> registry_;
   std::optional<kalu_actions::ActionContext> base_context_;
+  std::shared_ptr<BoundDispatch> bound_;
   std::optional<std::vector<doc::ChangeHash>> first_heads_;
   std::optional<kalu_actions::EncodedAction> last_invocation_;
 };

@@ -1,0 +1,25 @@
+#pragma once
+
+// The desktop shortcuts the Keyboard Shortcuts pane configures: seventeen
+// fixed rows in the order the pane shows them. The set-setting handler
+// accepts exactly these ids as shortcut keys, and the action surface names
+// one action after each, so the list is the single place that names them.
+// Texts live for the whole program; reading the list never allocates.
+
+#include <span>
+#include <string_view>
+
+namespace settings::panes::keyboard_shortcuts {
+
+struct ShortcutKey {
+  std::string_view id;     // "shortcuts.search": the control id of the chord
+  std::string_view label;  // "Open search": what the pane and the surface show
+};
+
+// The catalogue in display order, "shortcuts.search" to "shortcuts.resize_wider".
+std::span<const ShortcutKey> shortcut_keys();
+
+// True when `id` is one of the catalogue's ids, byte for byte.
+bool is_shortcut_key(std::string_view id);
+
+}  // namespace settings::panes::keyboard_shortcuts
