@@ -8,6 +8,8 @@
 #include <utility>
 #include <variant>
 
+#include "codec/parser.h"
+#include "codec/writer.h"
 #include "panes/keyboard_shortcuts/catalogue.h"
 
 namespace settings::actions {
@@ -142,43 +144,11 @@ bool already_holds(const doc::Document& document, std::string_view key, const Se
   return text != nullptr && *text == std::get<SettingValue::Text>(value).value;
 }
 
-// Rust-like debug text of a string: quoted, with quotes, backslashes and
-// control characters escaped.
-void append_debug_string(std::string& out, std::string_view text) {
-  out.push_back('"');
-  for (char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          out += fmt::format("\\u{{{:x}}}", static_cast<unsigned char>(c));
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  out.push_back('"');
-}
-
 std::string debug_float(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  std::string text = fmt::format("{}", value);
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  std::string text;
+  codec::append_float(text, value);
   return text;
 }
 
@@ -200,27 +170,21 @@ kalu_ui::Status apply_setting(const SettingsAction& action, doc::Document& docum
 
 std::string TypedSettingsAction::debug_text() const {
   const auto& set = std::get<SettingsAction::SetSetting>(action_);
-  std::string out = "SetSetting { key: ";
-  append_debug_string(out, set.key);
-  out += ", value: ";
-  std::visit(
-      [&out](const auto& v) {
+  const std::string value = std::visit(
+      [](const auto& v) -> std::string {
         using V = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<V, SettingValue::Bool>) {
-          out += v.value ? "Bool(true)" : "Bool(false)";
+          return v.value ? "Bool(true)" : "Bool(false)";
         } else if constexpr (std::is_same_v<V, SettingValue::Int>) {
-          out += fmt::format("Int({})", v.value);
+          return fmt::format("Int({})", v.value);
         } else if constexpr (std::is_same_v<V, SettingValue::Float>) {
-          out += fmt::format("Float({})", debug_float(v.value));
+          return fmt::format("Float({})", debug_float(v.value));
         } else {
-          out += "Text(";
-          append_debug_string(out, v.value);
-          out += ")";
+          return fmt::format("Text({})", codec::debug_quoted(v.value));
         }
       },
       static_cast<const SettingValue::variant&>(set.value));
-  out += " }";
-  return out;
+  return fmt::format("SetSetting {{ key: {}, value: {} }}", codec::debug_quoted(set.key), value);
 }
 
 kalu_ui::Status TypedSettingsAction::apply(doc::Document& document) const {

@@ -86,7 +86,8 @@ bool valid_utf8(std::string_view s) {
   return true;
 }
 
-// Rust's debug quoting of a found string, which the refusal texts use.
+}  // namespace
+
 std::string debug_quoted(std::string_view s) {
   std::string out = "\"";
   for (unsigned char c : s) {
@@ -120,8 +121,6 @@ std::string debug_quoted(std::string_view s) {
   out += "\"";
   return out;
 }
-
-}  // namespace
 
 std::string describe_number(const Number& n) {
   switch (n.kind) {

@@ -34,6 +34,9 @@ struct Number {
   double f = 0.0;
 };
 
+// A string quoted and escaped as the refusal texts and debug texts show it:
+// "a\"b\n", control characters as \u{1b}.
+std::string debug_quoted(std::string_view s);
 // "integer `5`", "floating point `1.0`": how a found number is named.
 std::string describe_number(const Number& n);
 // "invalid type: {}, expected {}" and friends.

@@ -17,7 +17,7 @@
 #include "kalu_actions/resource.h"
 #include "kalu_ui/host.h"
 #include "kalu_ui/wake.h"
-#include "widget_contract/widget.h"
+#include "kalu_ui/widget/support.h"
 
 namespace settings::actions {
 namespace {
@@ -26,18 +26,11 @@ namespace doc = kalu_ui::doc;
 using Json = nlohmann::ordered_json;
 
 // A root with one resource whose "theme" action sets "appearance.theme".
-class PrefsRoot final : public kalu_ui::Widget {
+class PrefsRoot final : public kalu_ui::widget::Leaf {
  public:
   std::string_view type_name() const override { return "test::PrefsRoot"; }
-  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree&, const kalu_ui::RenderContext&,
-                                       kalu_ui::layout::NodeRegistry&) override {
-    return {};
-  }
-  void apply_layout(const kalu_ui::layout::LayoutTree&, kalu_ui::layout::NodeId, double,
-                    double) override {}
   void draw(kalu_ui::Scene&, const kalu_ui::Affine&, kalu_ui::text::TextRenderer&,
             const kalu_ui::Theme&, kalu_ui::DrawContext&) override {}
-  kalu_ui::Rect get_rect() const override { return {}; }
 
   std::vector<kalu_actions::Resource> resources(const doc::Document&) const override {
     auto theme = kalu_actions::ActionSpec::typed(
