@@ -1,4 +1,4 @@
-#include "panes/keyboard_shortcuts/catalogue.h"
+#include "panes/shortcut_keys.h"
 
 #include <algorithm>
 #include <array>

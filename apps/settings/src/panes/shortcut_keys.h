@@ -4,7 +4,9 @@
 // fixed rows in the order the pane shows them. The set-setting handler
 // accepts exactly these ids as shortcut keys, and the action surface names
 // one action after each, so the list is the single place that names them.
-// Texts live for the whole program; reading the list never allocates.
+// Like the registry it is data and includes nothing of the program, so the
+// pane and the rooms below the panes all read it from here. Texts live for
+// the whole program; reading the list never allocates.
 
 #include <span>
 #include <string_view>
