@@ -50,6 +50,12 @@ std::optional<fs::path> config_dir() {
   return std::nullopt;
 }
 
+std::optional<fs::path> data_dir() {
+  if (auto xdg = env_path("XDG_DATA_HOME"); xdg && xdg->is_absolute()) return xdg;
+  if (auto home = home_dir()) return *home / ".local" / "share";
+  return std::nullopt;
+}
+
 std::optional<fs::path> config_path(const fs::path& relative) {
   auto dir = config_dir();
   if (!dir) return std::nullopt;

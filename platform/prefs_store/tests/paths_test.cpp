@@ -48,8 +48,13 @@ TEST(PrefsPaths, FollowsXdgRulesWithHomeFallback) {
   };
   for (const Case& c : cases) {
     ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+    ScopedEnv xdg_data("XDG_DATA_HOME", c.xdg);
     ScopedEnv home("HOME", c.home);
     EXPECT_EQ(prefs_store::config_dir(), c.expected) << c.xdg.value_or("(unset)");
+    // The data directory follows the same rules with its own variable.
+    std::optional<fs::path> data = c.expected;
+    if (data && data->filename() == ".config") data = data->parent_path() / ".local" / "share";
+    EXPECT_EQ(prefs_store::data_dir(), data) << c.xdg.value_or("(unset)");
   }
   ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
   ScopedEnv home("HOME", std::nullopt);

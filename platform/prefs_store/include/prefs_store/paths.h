@@ -14,6 +14,11 @@ namespace prefs_store {
 // The user's configuration directory (not yet the program's folder).
 std::optional<std::filesystem::path> config_dir();
 
+// The user's data directory: $XDG_DATA_HOME when it is set to an absolute
+// path, else ".local/share" under the home directory; nothing when neither
+// is known.
+std::optional<std::filesystem::path> data_dir();
+
 // `relative` under the program's folder: "<config dir>/kalu/<relative>".
 std::optional<std::filesystem::path> config_path(const std::filesystem::path& relative);
 
