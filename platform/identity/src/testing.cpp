@@ -2,6 +2,8 @@
 
 #include <openssl/rand.h>
 
+#include <cstdlib>
+
 #include "layout.h"
 
 namespace identity_testing {
@@ -34,6 +36,23 @@ RevocationEntry TestIdentity::revoke(const PublicKey& device, std::uint64_t revo
     entry.signature = *signature;
   }
   return entry;
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* old = std::getenv(name)) previous_ = old;
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (previous_) {
+    ::setenv(name_, previous_->c_str(), 1);
+  } else {
+    ::unsetenv(name_);
+  }
 }
 
 PublicKey random_public_key() {

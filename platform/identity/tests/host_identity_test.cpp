@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -14,34 +13,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace host_identity;
+using identity_testing::ScopedEnv;
 using identity_testing::TestIdentity;
 using identity_tests::mode_of;
 using identity_tests::TempDir;
 using identity_tests::write_file;
 using ::testing::HasSubstr;
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (previous_) {
-      ::setenv(name_, previous_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
 
 TEST(IdentityDir, VariableThenDataDirectory) {
   ScopedEnv data("XDG_DATA_HOME", "/data");

@@ -28,6 +28,9 @@
 //   ({"state":"name", fields...} or ["name", fields...]).
 // - Enumerations without data: an enum class with values 0..N-1 described by
 //   `codec::names<E>("Record", "first", "second", ...)`.
+// - Value types with a form of their own: `codec::custom<T>(read, write_as)`,
+//   where `read(Parser&, T&)` reads the value and `write_as(const T&)` names a
+//   described value that is written in its place.
 // - Value types: bool, double, float (written widened), std::uint8_t to
 //   std::uint64_t, signed integers, std::string, std::optional, std::vector,
 //   std::array (fixed length, array form only), std::map<std::string, T>.
@@ -130,6 +133,17 @@ constexpr NamesDesc<E, sizeof...(S)> names(std::string_view name, S... variant_n
   return {name, {std::string_view(variant_names)...}};
 }
 
+template <typename T, typename R>
+struct CustomDesc {
+  Status (*read)(Parser&, T&);
+  const R& (*write_as)(const T&);
+};
+
+template <typename T, typename R>
+constexpr CustomDesc<T, R> custom(Status (*read)(Parser&, T&), const R& (*write_as)(const T&)) {
+  return {read, write_as};
+}
+
 // ---- Non-template pieces (codec.cpp) --------------------------------------
 
 namespace detail {
@@ -190,6 +204,10 @@ template <typename D>
 struct IsRecordDesc : std::false_type {};
 template <typename T, typename... F>
 struct IsRecordDesc<RecordDesc<T, F...>> : std::true_type {};
+template <typename D>
+struct IsCustomDesc : std::false_type {};
+template <typename T, typename R>
+struct IsCustomDesc<CustomDesc<T, R>> : std::true_type {};
 template <typename D>
 struct IsNamesDesc : std::false_type {};
 template <typename E, std::size_t N>
@@ -604,6 +622,8 @@ Status read_value(Parser& p, T& out) {
       return read_struct(p, out, {});
     } else if constexpr (IsNamesDesc<D>::value) {
       return read_names(p, out);
+    } else if constexpr (IsCustomDesc<D>::value) {
+      return desc_of<T>().read(p, out);
     } else {
       return read_union(p, out);
     }
@@ -667,6 +687,8 @@ void write_value(W& w, const T& v) {
       w.end_object();
     } else if constexpr (IsNamesDesc<D>::value) {
       w.string(d.names[static_cast<std::size_t>(v)]);
+    } else if constexpr (IsCustomDesc<D>::value) {
+      write_value(w, d.write_as(v));
     } else {
       std::visit(
           [&](const auto& alt) {

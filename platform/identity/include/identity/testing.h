@@ -48,6 +48,20 @@ class TestIdentity {
   host_identity::SigningIdentity signer_;
 };
 
+// Sets (or, given nothing, unsets) an environment variable for the guard's
+// lifetime and restores it afterwards. Process-wide; not for concurrent use.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> previous_;
+};
+
 // A fresh random public key that no key file holds (a device of the fleet
 // other than this one).
 PublicKey random_public_key();
