@@ -147,8 +147,7 @@ IoError io_error_from(std::error_code error) {
   ErrorKind kind = ErrorKind::Other;
   if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
     kind = ErrorKind::NotFound;
-  } else if (error == std::errc::permission_denied ||
-             error == std::errc::operation_not_permitted) {
+  } else if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
     kind = ErrorKind::PermissionDenied;
   }
   return IoError{kind, error.message()};
@@ -308,8 +307,8 @@ IoResult<LocalIdentity> create_identity(const fs::path& dir, std::string_view id
   if (auto written = identity_detail::write_key_pair_file(key_path(dir, id), file); !written) {
     return io_fail(ErrorKind::Other, written.error());
   }
-  LocalIdentity entry{std::string(id), std::string(label), pair->public_key, 1, 1, make_active,
-                      Protection::PrivateFile};
+  LocalIdentity entry{std::string(id), std::string(label),     pair->public_key, 1, 1,
+                      make_active,     Protection::PrivateFile};
   Json json = Json::object();
   json["id"] = entry.id;
   json["label"] = entry.label;

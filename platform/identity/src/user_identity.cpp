@@ -83,10 +83,9 @@ bool verify_signature(const PublicKey& key, std::span<const std::uint8_t> messag
   if (!pkey) return false;
   EVP_MD_CTX* ctx = EVP_MD_CTX_new();
   if (ctx == nullptr) return false;
-  const bool ok =
-      EVP_DigestVerifyInit(ctx, nullptr, nullptr, nullptr, pkey.get()) == 1 &&
-      EVP_DigestVerify(ctx, signature.bytes.data(), signature.bytes.size(), message.data(),
-                       message.size()) == 1;
+  const bool ok = EVP_DigestVerifyInit(ctx, nullptr, nullptr, nullptr, pkey.get()) == 1 &&
+                  EVP_DigestVerify(ctx, signature.bytes.data(), signature.bytes.size(),
+                                   message.data(), message.size()) == 1;
   EVP_MD_CTX_free(ctx);
   return ok;
 }

@@ -136,7 +136,9 @@ constexpr const char* kSystemRoot = "/var/lib/kalu";
 // not read on the UI thread.
 constexpr off_t kMaxFleetBytes = 16 * 1024 * 1024;
 
-IoError system_error(int err) { return host_identity::io_error_from({err, std::generic_category()}); }
+IoError system_error(int err) {
+  return host_identity::io_error_from({err, std::generic_category()});
+}
 
 IoResult<std::string> read_whole(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -247,8 +249,8 @@ IoResult<ActiveIdentity> active_identity() {
 }
 
 IoResult<PublicKey> load_device_signing_key() {
-  auto key = kalu_user_identity::read_device_key(
-      identity_key_paths(identity_root()).device_keypair_path);
+  auto key =
+      kalu_user_identity::read_device_key(identity_key_paths(identity_root()).device_keypair_path);
   if (!key) return io_fail(ErrorKind::Other, key.error());
   return *key;
 }
@@ -259,12 +261,13 @@ IoResult<std::vector<FleetDevice>> load_active_fleet() {
   auto fleet = read_verified_fleet(active->identity_dir, active->identity.id);
   if (!fleet) return std::unexpected(fleet.error());
   const PublicKey& user_key = active->identity.public_key;
-  const bool foreign =
-      std::ranges::any_of(fleet->certificates,
-                          [&](const DeviceCert& cert) { return cert.user_public_key != user_key; }) ||
-      std::ranges::any_of(fleet->revocations, [&](const RevocationEntry& entry) {
-        return entry.user_public_key != user_key;
-      });
+  const bool foreign = std::ranges::any_of(fleet->certificates,
+                                           [&](const DeviceCert& cert) {
+                                             return cert.user_public_key != user_key;
+                                           }) ||
+                       std::ranges::any_of(fleet->revocations, [&](const RevocationEntry& entry) {
+                         return entry.user_public_key != user_key;
+                       });
   if (foreign) return io_fail(ErrorKind::InvalidData, "device fleet contains another identity");
   auto this_device = load_device_signing_key();
   if (!this_device) return std::unexpected(this_device.error());

@@ -62,8 +62,8 @@ TEST_F(Fleet, WrittenFleetReadsBackVerifiedAndRewritesTheSameBytes) {
   ASSERT_EQ(devices->size(), 2u);
   EXPECT_EQ((*devices)[0], (FleetDevice{"Desk", fleet::fingerprint(world_.this_device()),
                                         world_.this_device(), true, false, true}));
-  EXPECT_EQ((*devices)[1], (FleetDevice{"Phone", fleet::fingerprint(phone_), phone_, false, true,
-                                        false}));
+  EXPECT_EQ((*devices)[1],
+            (FleetDevice{"Phone", fleet::fingerprint(phone_), phone_, false, true, false}));
 }
 
 TEST_F(Fleet, RefusalsCarryKindAndMessage) {
@@ -127,8 +127,7 @@ TEST_F(Fleet, RefusalsCarryKindAndMessage) {
 
 TEST_F(Fleet, ActiveIdentityAndUnsafeIds) {
   fs::remove(world_.identity_dir() / "active");
-  EXPECT_EQ(fleet::active_identity().error(),
-            (IoError{ErrorKind::NotFound, "no active identity"}));
+  EXPECT_EQ(fleet::active_identity().error(), (IoError{ErrorKind::NotFound, "no active identity"}));
   EXPECT_EQ(fleet::load_active_fleet().error().kind, ErrorKind::NotFound);
 
   // Several marked active: the first in list order wins.
@@ -155,9 +154,9 @@ TEST_F(Fleet, ActiveIdentityAndUnsafeIds) {
 
 TEST(FleetRecords, SignatureFormsExpiryAndFingerprint) {
   Json cert = {{"user_public_key", Json(std::vector<int>(32, 1))},
-               {"device_public_key", Json(std::vector<int>{0, 1, 171, 255, 16, 9, 0, 0, 0, 0, 0,
-                                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+               {"device_public_key",
+                Json(std::vector<int>{0, 1, 171, 255, 16, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                      0, 0, 0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
                {"device_label", "Tablet"},
                {"capabilities",
                 {{"can_own_workspaces", false},
@@ -187,8 +186,7 @@ TEST(FleetRecords, SignatureFormsExpiryAndFingerprint) {
   // but more bytes, and an unknown reason are refused.
   const std::pair<std::function<void(Json&)>, const char*> bad[] = {
       {[](Json& j) { j["certificates"][0]["user_public_key"].erase(31); }, "invalid length 31"},
-      {[](Json& j) { j["certificates"][0]["signature"] = Json(std::vector<int>(64, 256)); },
-       "256"},
+      {[](Json& j) { j["certificates"][0]["signature"] = Json(std::vector<int>(64, 256)); }, "256"},
       {[](Json& j) {
          std::string text;
          for (int i = 0; i < 64; ++i) text += "\xC3\xA9";
@@ -205,12 +203,12 @@ TEST(FleetRecords, SignatureFormsExpiryAndFingerprint) {
     EXPECT_THAT(refused.error(), HasSubstr(message));
   }
   Json revocation_doc = doc;
-  revocation_doc["revocations"] = Json::array(
-      {{{"user_public_key", Json(std::vector<int>(32, 1))},
-        {"revoked_device_public_key", Json(std::vector<int>(32, 2))},
-        {"revoked_at_ns", 3},
-        {"reason", {{"Compromised", nullptr}}},
-        {"signature", Json(std::vector<int>(64, 4))}}});
+  revocation_doc["revocations"] =
+      Json::array({{{"user_public_key", Json(std::vector<int>(32, 1))},
+                    {"revoked_device_public_key", Json(std::vector<int>(32, 2))},
+                    {"revoked_at_ns", 3},
+                    {"reason", {{"Compromised", nullptr}}},
+                    {"signature", Json(std::vector<int>(64, 4))}}});
   EXPECT_EQ(StoredFleet::from_json(revocation_doc.dump())->revocations[0].reason,
             RevocationReason::Compromised);
   revocation_doc["revocations"][0]["reason"] = "Misplaced";
