@@ -1,13 +1,13 @@
 #include "kalu_net/http.h"
 
 #include <curl/curl.h>
+#include <fmt/format.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fmt/format.h>
 #include <memory>
 #include <mutex>
 
@@ -118,7 +118,8 @@ kalu_ui::Result<Url> Url::parse(std::string_view text) {
   std::unique_ptr<CURLU, CurlUrlFree> parsed(curl_url());
   if (!parsed) return kalu_ui::fail("out of memory");
   std::string owned(text);
-  CURLUcode code = curl_url_set(parsed.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME);
+  CURLUcode code =
+      curl_url_set(parsed.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME);
   if (code != CURLUE_OK) return kalu_ui::fail(curl_url_strerror(code));
   Url url;
   url.text_ = url_part(parsed.get(), CURLUPART_URL).value_or("");

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,11 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fmt/format.h>
 #include <system_error>
 #include <utility>
-
-
 
 namespace kalu_net {
 

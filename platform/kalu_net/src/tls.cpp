@@ -11,8 +11,8 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <new>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -195,7 +195,8 @@ kalu_ui::Result<TlsStream> TlsStream::client(const TlsClientConfig& config,
     named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.c_str()) == 1;
   } else {
     if (name.back() == '.') name.pop_back();
-    named = SSL_set_tlsext_host_name(ssl, name.c_str()) == 1 && SSL_set1_host(ssl, name.c_str()) == 1;
+    named =
+        SSL_set_tlsext_host_name(ssl, name.c_str()) == 1 && SSL_set1_host(ssl, name.c_str()) == 1;
   }
   if (!named) return kalu_ui::fail(openssl_error_text("could not set the server name"));
   SSL_set_connect_state(ssl);

@@ -12,15 +12,16 @@ namespace kalu_net {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ScriptStep;
 using testing::ScriptedTlsServer;
+using testing::ScriptStep;
 
 class TlsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { testing::trust_test_ca(); }
 
   // A stream to 127.0.0.1:port that will verify the server as `name`.
-  static TlsStream open(std::uint16_t port, std::string_view name = "localhost") {
+  static TlsStream open(std::uint16_t port, std::string_view name = "localhost",
+                        std::chrono::milliseconds read_timeout = 2s) {
     auto config = client_config_with_roots(system_roots());
     EXPECT_TRUE(config.has_value());
     auto stream = TlsStream::client(*config, name);
@@ -29,7 +30,7 @@ class TlsTest : public ::testing::Test {
     EXPECT_TRUE(addresses.has_value() && !addresses->empty());
     auto socket = TcpStream::connect(addresses->front(), 2s);
     EXPECT_TRUE(socket.has_value()) << socket.error();
-    EXPECT_TRUE(socket->set_read_timeout(2s).has_value());
+    EXPECT_TRUE(socket->set_read_timeout(read_timeout).has_value());
     stream->attach(std::move(*socket));
     return std::move(*stream);
   }
@@ -48,11 +49,21 @@ TEST_F(TlsTest, ServerNamesFollowTheDnsAndAddressRules) {
   };
   const std::string long_label = std::string(64, 'a') + ".example";
   const Case cases[] = {
-      {"localhost", true},      {"imap.example.com", true}, {"imap.example.com.", true},
-      {"_srv.example", true},   {"127.0.0.1", true},        {"::1", true},
-      {"", false},              {" imap.example.com", false}, {"imap.example.com ", false},
-      {"-bad.example", false},  {"bad-.example", false},    {"a..b", false},
-      {"1.2.3.999", false},     {"host/path", false},       {std::string_view("a\0b", 3), false},
+      {"localhost", true},
+      {"imap.example.com", true},
+      {"imap.example.com.", true},
+      {"_srv.example", true},
+      {"127.0.0.1", true},
+      {"::1", true},
+      {"", false},
+      {" imap.example.com", false},
+      {"imap.example.com ", false},
+      {"-bad.example", false},
+      {"bad-.example", false},
+      {"a..b", false},
+      {"1.2.3.999", false},
+      {"host/path", false},
+      {std::string_view("a\0b", 3), false},
       {long_label, false},
   };
   for (const Case& c : cases) EXPECT_EQ(is_valid_server_name(c.name), c.valid) << c.name;
@@ -87,17 +98,8 @@ TEST_F(TlsTest, AClosedConnectionReadsAsZeroAndASilentOneTimesOut) {
   EXPECT_EQ(read_text(stream), "");
 
   ScriptedTlsServer silent(testing::test_pki().localhost, {});
-  TlsStream quiet = open(silent.port());
-  auto config = client_config_with_roots(system_roots());
-  std::array<char, 16> buffer{};
-  auto addresses = resolve("127.0.0.1", silent.port());
-  auto socket = TcpStream::connect(addresses->front(), 2s);
-  ASSERT_TRUE(socket->set_read_timeout(200ms).has_value());
-  auto timed = TlsStream::client(*config, "localhost");
-  timed->attach(std::move(*socket));
-  auto got = timed->read(buffer);
-  ASSERT_FALSE(got.has_value());
-  EXPECT_EQ(got.error(), "timed out");
+  TlsStream quiet = open(silent.port(), "localhost", 200ms);
+  EXPECT_EQ(read_text(quiet), "error: timed out");
 }
 
 TEST(TcpTest, ConnectFailuresAreTheSystemsText) {
@@ -109,7 +111,7 @@ TEST(TcpTest, ConnectFailuresAreTheSystemsText) {
   ASSERT_FALSE(refused.has_value());
   EXPECT_EQ(refused.error(), "Connection refused");
   EXPECT_EQ(TcpStream::connect(addresses->front(), 0ms).error(), "connection timed out");
-  EXPECT_FALSE(resolve("no-such-host.invalid", 993).has_value());
+  EXPECT_FALSE(resolve("", 993).has_value());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "kalu_net/testing/pki.h"
 
+#include <fmt/format.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fmt/format.h>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -49,8 +49,7 @@ Cert new_certificate(EVP_PKEY* key, const char* common_name, X509* issuer, EVP_P
   if (!cert) give_up("make a certificate");
   static std::mt19937_64 serials{std::random_device{}()};
   X509_set_version(cert.get(), 2);
-  ASN1_INTEGER_set_int64(X509_get_serialNumber(cert.get()),
-                         static_cast<int64_t>(serials() >> 2));
+  ASN1_INTEGER_set_int64(X509_get_serialNumber(cert.get()), static_cast<int64_t>(serials() >> 2));
   X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
   X509_gmtime_adj(X509_getm_notAfter(cert.get()), 7L * 24 * 3600);
   X509_NAME* name = X509_get_subject_name(cert.get());
@@ -92,7 +91,8 @@ std::string pem_of(EVP_PKEY* key) {
 struct Authority {
   Key key = new_key();
   Cert cert;
-  explicit Authority(const char* name) : cert(new_certificate(key.get(), name, nullptr, key.get(), true)) {}
+  explicit Authority(const char* name)
+      : cert(new_certificate(key.get(), name, nullptr, key.get(), true)) {}
 
   Identity issue_localhost() const {
     Key server_key = new_key();

@@ -1,6 +1,7 @@
 #include "kalu_net/testing/servers.h"
 
 #include <arpa/inet.h>
+#include <fmt/format.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -15,7 +16,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fmt/format.h>
 #include <memory>
 
 namespace kalu_net::testing {
@@ -44,10 +44,12 @@ SSL_CTX* server_context(const Identity& identity) {
   SSL_CTX* context = SSL_CTX_new(TLS_server_method());
   if (context == nullptr) give_up("make a server context");
   std::unique_ptr<BIO, decltype(&BIO_free)> cert_pem(
-      BIO_new_mem_buf(identity.certificate_pem.data(), static_cast<int>(identity.certificate_pem.size())),
+      BIO_new_mem_buf(identity.certificate_pem.data(),
+                      static_cast<int>(identity.certificate_pem.size())),
       BIO_free);
   std::unique_ptr<BIO, decltype(&BIO_free)> key_pem(
-      BIO_new_mem_buf(identity.key_pem.data(), static_cast<int>(identity.key_pem.size())), BIO_free);
+      BIO_new_mem_buf(identity.key_pem.data(), static_cast<int>(identity.key_pem.size())),
+      BIO_free);
   X509* cert = PEM_read_bio_X509(cert_pem.get(), nullptr, nullptr, nullptr);
   EVP_PKEY* key = PEM_read_bio_PrivateKey(key_pem.get(), nullptr, nullptr, nullptr);
   bool loaded = cert != nullptr && key != nullptr && SSL_CTX_use_certificate(context, cert) == 1 &&
@@ -61,20 +63,29 @@ SSL_CTX* server_context(const Identity& identity) {
 
 std::string_view reason_phrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 207: return "Multi-Status";
-    case 301: return "Moved Permanently";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 207:
+      return "Multi-Status";
+    case 301:
+      return "Moved Permanently";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
 bool same_name(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -302,7 +313,8 @@ void HttpsRecordingServer::serve(SSL* ssl) {
   }
   RecordedRequest request = parse_head(std::string_view(got).substr(0, head_end));
   std::size_t body_length = 0;
-  if (auto length = request.header("Content-Length")) body_length = std::strtoul(length->c_str(), nullptr, 10);
+  if (auto length = request.header("Content-Length"))
+    body_length = std::strtoul(length->c_str(), nullptr, 10);
   std::string body = got.substr(head_end + 4);
   while (body.size() < body_length) {
     std::string chunk = read_some(ssl);

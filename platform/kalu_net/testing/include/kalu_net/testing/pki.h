@@ -32,8 +32,8 @@ const TestPki& test_pki();
 
 // Points SSL_CERT_FILE at the trusted authority and SSL_CERT_DIR at a
 // directory without certificates, so that kalu_net::system_roots(), when
-// first loaded after this, trusts that authority and nothing else. Call it while the process has one thread and
-// before anything has loaded the roots (a test suite's SetUpTestSuite).
+// first loaded after this, trusts that authority and nothing else. Call it while the process has
+// one thread and before anything has loaded the roots (a test suite's SetUpTestSuite).
 void trust_test_ca();
 
 }  // namespace kalu_net::testing
