@@ -22,7 +22,11 @@ class ProbeTest : public ::testing::Test {
   kalu_ui::Result<std::string> probe(std::string_view type_id, const Json& config,
                                      std::string_view credential = kCredential,
                                      const ProbeLimits& limits = short_limits()) {
-    auto answer = probe_server(type_id, config, credential, limits);
+    account_book::Account account;
+    account.id = "probe-test";
+    account.type_id = account_book::AccountTypeId::from(type_id);
+    account.config = config;
+    auto answer = probe_account(account, credential, limits);
     std::string text = answer ? *answer : answer.error();
     EXPECT_EQ(text.find(kCredential), std::string::npos) << text;
     for (const auto& event : capture_.events()) {
