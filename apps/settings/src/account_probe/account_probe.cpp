@@ -6,8 +6,7 @@
 namespace settings::account_probe {
 
 kalu_ui::Result<std::string> probe_account(const account_book::Account& account,
-                                           std::string_view credential,
-                                           const ProbeLimits& limits) {
+                                           std::string_view credential, const ProbeLimits& limits) {
   const std::string& type_id = account.type_id.as_str();
   if (type_id == "email") return check_imap(account.config, credential, limits);
   if (type_id == "caldav" || type_id == "webdav" || type_id == "nextcloud") {

@@ -193,9 +193,6 @@ bool login_accepted(std::string_view reply) {
 
 kalu_ui::Result<std::string> check_imap(const Json& config, std::string_view credential,
                                         const ProbeLimits& limits) {
-  // The roots are loaded before anything else so that a first check pays
-  // for them whatever it finds wrong with the account.
-  (void)kalu_net::system_roots();
   auto host = text_value(config, "imap_host");
   if (!host || limited_exec::trim_white_space(*host).empty()) {
     return kalu_ui::fail("account has no IMAP server");

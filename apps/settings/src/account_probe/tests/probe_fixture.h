@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "account_probe/account_probe.h"
+#include "account_probe/config.h"
 #include "kalu_net/testing/pki.h"
 #include "kalu_ui/log.h"
 
