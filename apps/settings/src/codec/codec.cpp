@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <nlohmann/json.hpp>
+#include <unordered_set>
+
 namespace settings::codec::detail {
 
 Status read_bool(Parser& p, bool& out) {
@@ -137,6 +140,71 @@ Error unknown_field(std::string_view name, std::span<const std::string_view> kno
 Error unknown_variant(std::string_view name, std::span<const std::string_view> known) {
   return Parser::data_error(
       fmt::format("unknown variant `{}`, expected {}", name, name_list(known)));
+}
+
+Status read_tree(Parser& p, nlohmann::ordered_json& out) {
+  const int c = p.peek_ws();
+  switch (c) {
+    case 'n':
+      p.eat();
+      out = nullptr;
+      return p.parse_ident("ull");
+    case 't':
+    case 'f': {
+      bool value = false;
+      if (auto s = read_bool(p, value); !s) return s;
+      out = value;
+      return {};
+    }
+    case '"': {
+      std::string text;
+      if (auto s = read_string(p, text); !s) return s;
+      out = std::move(text);
+      return {};
+    }
+    case '[':
+      return in_container(p, false, [&]() -> Status {
+        out = nlohmann::ordered_json::array();
+        bool first = true;
+        while (true) {
+          auto more = p.next_element(first);
+          if (!more) return std::unexpected(std::move(more.error()));
+          if (!*more) return {};
+          out.push_back(nullptr);
+          if (auto s = read_tree(p, out.back()); !s) return s;
+        }
+      });
+    case '{':
+      return in_container(p, true, [&]() -> Status {
+        out = nlohmann::ordered_json::object();
+        std::unordered_set<std::string> seen;
+        return for_each_member(p, [&](std::string_view key) -> Status {
+          auto [name, fresh] = seen.emplace(key);
+          if (!fresh) return std::unexpected(duplicate_field(key));
+          if (auto s = p.expect_colon(); !s) return s;
+          return read_tree(p, out[*name]);
+        });
+      });
+    default:
+      break;
+  }
+  if (c != '-' && !(c >= '0' && c <= '9')) {
+    return std::unexpected(p.peek_error(c < 0 ? "EOF while parsing a value" : "expected value"));
+  }
+  auto n = p.parse_number();
+  if (!n) return std::unexpected(std::move(n.error()));
+  switch (n->kind) {
+    case Number::Kind::kUnsigned:
+      out = n->u;
+      break;
+    case Number::Kind::kSigned:
+      out = n->i;
+      break;
+    case Number::Kind::kFloat:
+      out = n->f;
+      break;
+  }
+  return {};
 }
 
 }  // namespace settings::codec::detail

@@ -31,6 +31,12 @@
 // - Value types with a form of their own: `codec::custom<T>(read, write_as)`,
 //   where `read(Parser&, T&)` reads the value and `write_as(const T&)` names a
 //   described value that is written in its place.
+// - Records another library owns: a type that converts itself to and from a
+//   JSON tree (`static Result<T> from_json(const nlohmann::ordered_json&)`,
+//   `nlohmann::ordered_json to_json() const`) is described with
+//   `codec::via_tree<T>()`. Its value is read as a tree (a key given twice in
+//   one object is refused) and handed over; the type's refusal passes as the
+//   codec's own.
 // - Value types: bool, double, float (written widened), std::uint8_t to
 //   std::uint64_t, signed integers, std::string, std::optional, std::vector,
 //   std::array (fixed length, array form only), std::map<std::string, T>.
@@ -43,6 +49,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <span>
 #include <string>
@@ -144,6 +151,14 @@ constexpr CustomDesc<T, R> custom(Status (*read)(Parser&, T&), const R& (*write_
   return {read, write_as};
 }
 
+template <typename T>
+struct ViaTreeDesc {};
+
+template <typename T>
+constexpr ViaTreeDesc<T> via_tree() {
+  return {};
+}
+
 // ---- Non-template pieces (codec.cpp) --------------------------------------
 
 namespace detail {
@@ -168,6 +183,8 @@ Error unknown_field(std::string_view name, std::span<const std::string_view> kno
 Error unknown_variant(std::string_view name, std::span<const std::string_view> known);
 // "internally tagged enum Name".
 std::string internally_tagged_expected(std::string_view name);
+// Any JSON value as a tree; a key given twice in one object is refused.
+Status read_tree(Parser& p, nlohmann::ordered_json& out);
 
 // Runs `body` inside an object or array whose opening byte is next; the
 // closing byte is consumed even after a refusal so that a data refusal is
@@ -212,6 +229,10 @@ template <typename D>
 struct IsNamesDesc : std::false_type {};
 template <typename E, std::size_t N>
 struct IsNamesDesc<NamesDesc<E, N>> : std::true_type {};
+template <typename D>
+struct IsViaTreeDesc : std::false_type {};
+template <typename T>
+struct IsViaTreeDesc<ViaTreeDesc<T>> : std::true_type {};
 
 template <typename... A>
 std::variant<A...>& as_variant(std::variant<A...>& v) {
@@ -520,6 +541,19 @@ Status read_union(Parser& p, E& out) {
   }
 }
 
+// The tree type is the one `to_json` answers, named through T so that only
+// the files that use such a type need the full JSON library.
+template <typename T>
+Status read_via_tree(Parser& p, T& out) {
+  using Tree = decltype(std::declval<const T&>().to_json());
+  Tree tree;
+  if (auto s = read_tree(p, tree); !s) return s;
+  auto value = T::from_json(tree);
+  if (!value) return std::unexpected(Parser::data_error(std::move(value.error())));
+  out = std::move(*value);
+  return {};
+}
+
 template <typename E>
 Status read_names(Parser& p, E& out) {
   static constexpr auto d = desc_of<E>();
@@ -624,6 +658,8 @@ Status read_value(Parser& p, T& out) {
       return read_names(p, out);
     } else if constexpr (IsCustomDesc<D>::value) {
       return desc_of<T>().read(p, out);
+    } else if constexpr (IsViaTreeDesc<D>::value) {
+      return read_via_tree(p, out);
     } else {
       return read_union(p, out);
     }
@@ -638,6 +674,44 @@ template <typename W, typename T>
 void write_value(W& w, const T& v);
 
 namespace detail {
+
+template <typename W, typename Tree>
+void write_tree(W& w, const Tree& tree) {
+  using Kind = typename Tree::value_t;
+  switch (tree.type()) {
+    case Kind::boolean:
+      w.boolean(tree.template get<bool>());
+      return;
+    case Kind::number_integer:
+      w.signed_integer(tree.template get<std::int64_t>());
+      return;
+    case Kind::number_unsigned:
+      w.unsigned_integer(tree.template get<std::uint64_t>());
+      return;
+    case Kind::number_float:
+      w.number(tree.template get<double>());
+      return;
+    case Kind::string:
+      w.string(tree.template get_ref<const std::string&>());
+      return;
+    case Kind::array:
+      w.begin_array();
+      for (const auto& item : tree) write_tree(w, item);
+      w.end_array();
+      return;
+    case Kind::object:
+      w.begin_object();
+      for (auto it = tree.begin(); it != tree.end(); ++it) {
+        w.key(it.key());
+        write_tree(w, it.value());
+      }
+      w.end_object();
+      return;
+    default:  // null, and the library's binary and discarded values
+      w.null();
+      return;
+  }
+}
 
 template <typename W, typename T>
 void write_fields(W& w, const T& v) {
@@ -689,6 +763,8 @@ void write_value(W& w, const T& v) {
       w.string(d.names[static_cast<std::size_t>(v)]);
     } else if constexpr (IsCustomDesc<D>::value) {
       write_value(w, d.write_as(v));
+    } else if constexpr (IsViaTreeDesc<D>::value) {
+      write_tree(w, v.to_json());
     } else {
       std::visit(
           [&](const auto& alt) {
