@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "codec/tree.h"
+#include "kalu_ui/result.h"
 
 namespace fixture {
 
@@ -100,11 +101,34 @@ constexpr auto describe(codec::Tag<Holder>) {
                        codec::field_or_default("delta", &Holder::delta));
 }
 
+// A record whose JSON form its own code reads and writes as a tree.
+struct Foreign {
+  nlohmann::ordered_json tree;
+  friend bool operator==(const Foreign&, const Foreign&) = default;
+  static kalu_ui::Result<Foreign> from_json(const nlohmann::ordered_json& tree) {
+    if (tree.is_string()) return kalu_ui::fail("strings are refused");
+    return Foreign{tree};
+  }
+  nlohmann::ordered_json to_json() const { return tree; }
+};
+constexpr auto describe(codec::Tag<Foreign>) { return codec::via_tree<Foreign>(); }
+
+struct Carrier {
+  Foreign inner;
+  std::uint8_t after = 0;
+  friend bool operator==(const Carrier&, const Carrier&) = default;
+};
+constexpr auto describe(codec::Tag<Carrier>) {
+  return codec::record("Carrier", codec::field("inner", &Carrier::inner),
+                       codec::field_or_default("after", &Carrier::after));
+}
+
 }  // namespace fixture
 
 namespace settings::codec {
 namespace {
 
+using fixture::Carrier;
 using fixture::Endpoint;
 using fixture::Holder;
 using fixture::Phase;
@@ -303,6 +327,23 @@ TEST(CodecContainers, ReadWritePrettyAndTree) {
   EXPECT_EQ(refusal<Holder>(R"({"shapes":[ "Dot", ]})"), "trailing comma at line 1 column 20");
   EXPECT_EQ(refusal<Holder>(R"({"phases":[]})"),
             "invalid type: sequence, expected a map at line 1 column 10");
+}
+
+TEST(CodecViaTree, CarriesAForeignTreeAsItIs) {
+  const std::string compact =
+      R"({"inner":{"z":[1,-2,1.5,"x\n",null,true,{"b":{}}],"a":18446744073709551615},"after":3})";
+  auto read = from_json<Carrier>(compact);
+  ASSERT_TRUE(read.has_value()) << read.error();
+  EXPECT_EQ(read->inner.tree["a"].get<std::uint64_t>(), 18446744073709551615u);
+  EXPECT_EQ(to_json(*read), compact);
+  EXPECT_EQ(to_tree(*read).dump(), compact);
+  EXPECT_EQ(to_json_pretty(Carrier{}), "{\n  \"inner\": null,\n  \"after\": 0\n}");
+  EXPECT_EQ(refusal<Carrier>(R"({"inner":{"a":{"b":1,"b":2}}})"),
+            "duplicate field `b` at line 1 column 24");
+  EXPECT_EQ(refusal<Carrier>(R"({"inner":"s"})"), "strings are refused at line 1 column 13");
+  EXPECT_EQ(refusal<Carrier>(R"({"inner":[1,}})"), "expected value at line 1 column 13");
+  const std::string deep = R"({"inner":)" + std::string(200, '[') + std::string(200, ']') + "}";
+  EXPECT_EQ(refusal<Carrier>(deep), "recursion limit exceeded at line 1 column 136");
 }
 
 TEST(CodecDepth, DeeplyNestedUnknownMemberIsSkippedWithoutRecursion) {
