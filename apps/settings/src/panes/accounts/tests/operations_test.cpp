@@ -230,6 +230,10 @@ TEST(SaveCheckedAccount, FailuresUndoTheCredential) {
     EXPECT_EQ(event.message, "failed to persist account metadata");
     EXPECT_EQ(*event.field("op"), "account_store_save");
     EXPECT_EQ(*event.field("error"), write_error(dir, kStoreFile));
+    for (const auto& field : event.fields) {
+      EXPECT_EQ(field.value.find("fresh-secret"), std::string::npos);
+      EXPECT_EQ(field.value.find("mail-secret"), std::string::npos);
+    }
   }
   {
     WriteFaults faults({{"accounts.json", 1}, {"vault.enc", 2}});
