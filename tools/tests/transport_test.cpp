@@ -21,111 +21,16 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "kalu_actions/resource.h"
-#include "kalu_ui/host.h"
-#include "kalu_ui/host_client.h"
-#include "kalu_ui/wake.h"
-#include "widget_contract/widget.h"
+#include "served_app.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-using kalu_actions::ActionArgs;
-using kalu_actions::ActionSpec;
-using kalu_actions::EncodedAction;
-using kalu_actions::Resource;
+using transport_testing::FakeApp;
+using transport_testing::RuntimeDir;
+using transport_testing::ServedApp;
 
 constexpr std::size_t kLineCap = 4096;
-
-// A root widget with two resources and operations that finish two frames
-// after they were started.
-class FakeApp final : public kalu_ui::Widget {
- public:
-  std::string_view type_name() const override { return "test::FakeApp"; }
-  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree&, const kalu_ui::RenderContext&,
-                                       kalu_ui::layout::NodeRegistry&) override {
-    return {};
-  }
-  void apply_layout(const kalu_ui::layout::LayoutTree&, kalu_ui::layout::NodeId, double,
-                    double) override {}
-  void draw(kalu_ui::Scene&, const kalu_ui::Affine&, kalu_ui::text::TextRenderer&,
-            const kalu_ui::Theme&, kalu_ui::DrawContext&) override {}
-  kalu_ui::Rect get_rect() const override { return {}; }
-
-  std::vector<Resource> resources(const kalu_ui::doc::Document&) const override {
-    ++listings;
-    auto lamp = Resource::create("test.lamp:1", "test.lamp", "Lamp")
-                    .with_action(
-                        *ActionSpec::nullary("open", "Open lamp", kalu_actions::kOperationInterface,
-                                             "test.open", kalu_actions::json_string("lamp")))
-                    .with_action(ActionSpec::typed(
-                        "power", "Power", "On or off", kalu_actions::kOperationEffect,
-                        "test.slow-operation",
-                        {kalu_actions::ActionParam::make("value", "Enabled",
-                                                         kalu_actions::ParamKind::Boolean)},
-                        [](const ActionArgs& args) {
-                          return EncodedAction::from_text("test.slow-operation", args.to_json());
-                        }));
-    auto fan = Resource::create("test.fan:2", "test.fan", "Fan");
-    return {Resource::create("test.root", "test.root", "Test")
-                .with_child(std::move(lamp))
-                .with_child(std::move(fan))};
-  }
-  std::optional<Resource> resource_by_id(const kalu_ui::doc::Document& document,
-                                         std::string_view id) const override {
-    auto tree = resources(document);
-    if (const Resource* hit = tree[0].find(id)) return *hit;
-    return std::nullopt;
-  }
-
-  kalu_ui::DeviceLocalOutcome start_resource_operation_with_document(
-      const kalu_ui::ResourceOperationId& id, kalu_ui::OperationKind kind,
-      std::string_view action_id, kalu_ui::Payload payload,
-      kalu_ui::ResourceOperationContext& context) override {
-    if (action_id == "test.slow-operation" && kind == 1) {
-      running_.push_back({id, 2, std::string(payload.begin(), payload.end())});
-      return kalu_ui::DeviceLocalOutcome::accepted();
-    }
-    if (action_id == "test.refused") return kalu_ui::DeviceLocalOutcome::rejected("no, thanks");
-    return Widget::start_resource_operation_with_document(id, kind, action_id, payload, context);
-  }
-  kalu_ui::Result<bool> invoke_resource_operation(kalu_ui::OperationKind kind,
-                                                  std::string_view action_id, kalu_ui::Payload,
-                                                  kalu_ui::ResourceOperationContext&) override {
-    if (action_id == "test.open" && kind == 2) {
-      ++opened;
-      return true;
-    }
-    return false;
-  }
-  std::optional<kalu_ui::ResourceOperationStatus> poll_resource_operation(
-      const kalu_ui::ResourceOperationId& id, bool, kalu_ui::ResourceOperationContext&) override {
-    for (auto it = running_.begin(); it != running_.end(); ++it) {
-      if (it->id != id) continue;
-      if (it->frames_left > 0) return std::nullopt;
-      kalu_ui::ResourceOperationOutcome outcome{"done", kalu_actions::json_string(it->payload)};
-      running_.erase(it);
-      return kalu_ui::ResourceOperationStatus{
-          kalu_ui::ResourceOperationStatus::Succeeded{outcome, id}};
-    }
-    return std::nullopt;
-  }
-
-  void frame() {
-    for (auto& op : running_) op.frames_left -= op.frames_left > 0 ? 1 : 0;
-  }
-
-  int opened = 0;
-  mutable std::atomic<int> listings{0};
-
- private:
-  struct Running {
-    kalu_ui::ResourceOperationId id;
-    int frames_left;
-    std::string payload;
-  };
-  std::vector<Running> running_;
-};
 
 struct CtlRun {
   int exit = -1;
@@ -176,45 +81,19 @@ CtlRun settingsctl(std::vector<std::string> args, const passwd* as = nullptr) {
 class TransportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kalu-runtime-XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    runtime_ = tmpl;
-    ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    waker_ = std::make_shared<kalu_ui::wake::Waker>();
     kalu_ui::host::TransportOptions options;
     options.max_line_bytes = kLineCap;
-    host_ = std::make_unique<kalu_ui::host::AutomationHost>("test.app", options);
-    ASSERT_TRUE(host_->start(kalu_ui::wake::WakeHandle::bound_to(waker_)).has_value());
-    // The UI thread: one frame per wake-up, so frames happen only when
-    // requests arrive and the two-frame operation is deterministic.
-    loop_ = std::thread([this] {
-      while (!stop_) {
-        if (!waker_->wait_until(kalu_ui::Instant::now() + std::chrono::milliseconds(20))) continue;
-        host_->pump(app_, document_);
-        app_.frame();
-      }
-    });
-  }
-  void TearDown() override {
-    stop_ = true;
-    if (loop_.joinable()) loop_.join();
-    host_.reset();
-    std::filesystem::remove_all(runtime_);
+    served_ = std::make_unique<ServedApp>("test.app", options);
+    ASSERT_TRUE(served_->started);
+    host_ = &served_->host;
   }
 
-  kalu_ui::host::Connection connect() {
-    auto c = kalu_ui::host::Connection::open(host_->socket_path());
-    EXPECT_TRUE(c.has_value());
-    return std::move(*c);
-  }
+  kalu_ui::host::Connection connect() { return served_->connect(); }
 
-  std::string runtime_;
-  std::shared_ptr<kalu_ui::wake::Waker> waker_;
-  std::unique_ptr<kalu_ui::host::AutomationHost> host_;
-  FakeApp app_;
-  kalu_ui::doc::Document document_;
-  std::atomic<bool> stop_{false};
-  std::thread loop_;
+  RuntimeDir runtime_dir_;
+  const std::string runtime_ = runtime_dir_.path;
+  std::unique_ptr<ServedApp> served_;
+  kalu_ui::host::AutomationHost* host_ = nullptr;
 };
 
 TEST_F(TransportTest, SocketIsPrivateAndOneInstanceServesIt) {
@@ -319,7 +198,7 @@ TEST_F(TransportTest, BadRequestsGetClearErrorsAndExitCodes) {
       {{"--timeout", "3000000", "list"}, 2, "--timeout must be"},
       {{"--timeout", "5s", "list"}, 2, "--timeout must be"},
       {{"start", "test.refused", "1", "{}"}, 3, "no, thanks"},
-      {{"start", "test.nobody", "1", "{}"}, 3, "not_handled"},
+      {{"start", "test.nobody", "1", "{}"}, 3, "no handler for test.nobody"},
       {{"start", "test.slow-operation", "one", "{}"}, 2, "KIND"},
       {{"invoke", "test.lamp:1", "dim"}, 3, "has no action dim"},
       {{"frobnicate"}, 2, "usage"},
@@ -418,12 +297,8 @@ TEST_F(TransportTest, DeeplyNestedRequestsAreRefusedAndTheHostServesOn) {
 
 TEST_F(TransportTest, AClientThatNeverReadsIsNoLongerServed) {
   // One client sends list requests without ever reading an answer.
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = transport_testing::connect_raw(host_->socket_path());
   ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, host_->socket_path().c_str(), sizeof(address.sun_path) - 1);
-  ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
   constexpr int kRequests = 30000;
   std::thread sender([fd] {
     const std::string line = "{\"method\":\"list\"}\n";
@@ -433,11 +308,11 @@ TEST_F(TransportTest, AClientThatNeverReadsIsNoLongerServed) {
   });
   // Wait until the host stops taking its requests.
   int seen = -1;
-  for (int i = 0; i < 200 && app_.listings != seen; ++i) {
-    seen = app_.listings;
+  for (int i = 0; i < 200 && served_->app.listings != seen; ++i) {
+    seen = served_->app.listings;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
-  EXPECT_LT(app_.listings, kRequests / 3);
+  EXPECT_LT(served_->app.listings, kRequests / 3);
   // Others are still served, and the stuck client goes when it hangs up.
   EXPECT_EQ(settingsctl({"--app", "test.app", "get", "test.fan:2"}).exit, 0);
   ::shutdown(fd, SHUT_RDWR);

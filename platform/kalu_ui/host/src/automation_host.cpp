@@ -10,6 +10,7 @@
 #include "kalu_actions/args.h"
 #include "kalu_actions/json.h"
 #include "kalu_ui/host.h"
+#include "request_line.h"
 #include "transport.h"
 #include "widget_contract/widget.h"
 
@@ -17,12 +18,6 @@ namespace kalu_ui::host {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-struct RequestError {
-  std::string code;
-  std::string message;
-};
 using Answer = std::expected<Json, RequestError>;
 
 std::unexpected<RequestError> refuse(std::string code, std::string message) {
@@ -31,36 +26,6 @@ std::unexpected<RequestError> refuse(std::string code, std::string message) {
 
 std::string dump(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-// Requests nest a few levels (an operation record inside a payload); a
-// deeper one is refused before it is read, because copying and writing a
-// JSON value recurses once per level and a line of brackets would exhaust
-// the UI thread's stack.
-constexpr std::size_t kMaxNesting = 64;
-
-bool nested_too_deeply(std::string_view text) {
-  std::size_t depth = 0;
-  bool in_string = false;
-  bool escaped = false;
-  for (char c : text) {
-    if (in_string) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxNesting) return true;
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
-    }
-  }
-  return false;
 }
 
 // Finished operations a client may still poll, and operations in flight, are
@@ -246,6 +211,10 @@ Answer AutomationHost::Operations::start(const ResourceOperationId& id, Operatio
   ResourceOperationContext context{&document};
   DeviceLocalOutcome outcome = root.start_resource_operation_with_document(
       id, kind, action_id, kalu_actions::bytes_of(payload), context);
+  // An operation id is only handed out for something that will answer a poll.
+  if (outcome.is_not_handled()) {
+    return refuse("not_found", fmt::format("no handler for {}", echo(action_id)));
+  }
   const std::string hex = hex_of(id);
   if (std::holds_alternative<DeviceLocalOutcome::Accepted>(outcome.value)) started(hex);
   if (auto* done = std::get_if<DeviceLocalOutcome::Completed>(&outcome.value)) {
@@ -264,14 +233,14 @@ Answer AutomationHost::Operations::invoke(const Json& request, Widget& root,
   auto action_name = string_field(request, "action");
   if (!action_name) return refuse("invalid_request", action_name.error());
   auto resource = root.resource_by_id(document, *resource_id);
-  if (!resource) return refuse("not_found", fmt::format("unknown resource {}", *resource_id));
+  if (!resource) return refuse("not_found", fmt::format("unknown resource {}", echo(*resource_id)));
   const kalu_actions::ActionSpec* spec = resource->action(*action_name);
   if (spec == nullptr) {
-    return refuse("not_found",
-                  fmt::format("resource {} has no action {}", *resource_id, *action_name));
+    return refuse("not_found", fmt::format("resource {} has no action {}", echo(*resource_id),
+                                           echo(*action_name)));
   }
   if (!spec->available) {
-    return refuse("unavailable", fmt::format("action {} is not available", *action_name));
+    return refuse("unavailable", fmt::format("action {} is not available", echo(*action_name)));
   }
   auto it = request.find("arguments");
   auto args = kalu_actions::ActionArgs::from_json(it == request.end() ? Json(nullptr) : *it);
@@ -295,13 +264,15 @@ Answer AutomationHost::Operations::invoke(const Json& request, Widget& root,
     action_context.label = spec->label;
     action_context.subject = {resource->kind, resource->id};
     auto sent = actions.dispatch(document, encoded->action_id, payload, action_context);
-    result["outcome"] = sent ? completed_json({})
-                             : Json{{"state", "rejected"}, {"message", sent.error().to_string()}};
+    result["outcome"] =
+        sent ? completed_json({})
+             : Json{{"state", "rejected"}, {"message", bounded_message(sent.error().to_string())}};
     return result;
   }
   if (spec->operation_kind == kalu_actions::kOperationEffect) {
     auto started_answer = start(new_operation_id(), spec->operation_kind, encoded->action_id,
                                 payload, root, document);
+    if (!started_answer) return started_answer;
     result.update(*started_answer);
     return result;
   }
@@ -344,7 +315,7 @@ Answer AutomationHost::Operations::handle(const Json& request, Widget& root,
     auto id = string_field(request, "resource");
     if (!id) return refuse("invalid_request", id.error());
     auto resource = root.resource_by_id(document, *id);
-    if (!resource) return refuse("not_found", fmt::format("unknown resource {}", *id));
+    if (!resource) return refuse("not_found", fmt::format("unknown resource {}", echo(*id)));
     return Json{{"resource", kalu_actions::to_json(*resource)}};
   }
   if (*method == "invoke") return invoke(request, root, document);
@@ -362,7 +333,7 @@ Answer AutomationHost::Operations::handle(const Json& request, Widget& root,
     return Json{{"outcome", to_json(root.invoke_resource_operation_v2(
                                 *kind, *action_id, kalu_actions::bytes_of(*payload), context))}};
   }
-  return refuse("unknown_method", fmt::format("unknown method \"{}\"", *method));
+  return refuse("unknown_method", fmt::format("unknown method \"{}\"", echo(*method)));
 }
 
 AutomationHost::AutomationHost(std::string app_id, TransportOptions options)
@@ -395,42 +366,50 @@ void AutomationHost::stop() { transport_.reset(); }
 bool AutomationHost::running() const { return transport_ != nullptr; }
 
 bool AutomationHost::has_pending_requests() const {
-  return transport_ && transport_->has_requests();
+  return transport_ && transport_->lanes.has_requests();
+}
+
+// One request line carried out, and the answer line to it.
+std::string AutomationHost::answer_line(std::string_view line, Widget& root,
+                                        doc::Document& document) {
+  Json answer = {{"id", nullptr}};
+  Answer result;
+  if (auto read = read_request_line(line)) {
+    answer["id"] = std::move(read->id);
+    result = operations_->handle(read->request, root, document);
+  } else {
+    result = std::unexpected(std::move(read.error()));
+  }
+  answer["ok"] = result.has_value();
+  if (result) {
+    answer["result"] = std::move(*result);
+  } else {
+    answer["error"] = {{"code", result.error().code},
+                       {"message", bounded_message(result.error().message)}};
+  }
+  return dump(answer);
 }
 
 std::size_t AutomationHost::pump(Widget& root, doc::Document& document) {
   if (!transport_) return 0;
-  std::vector<Envelope> requests = transport_->take(options_.max_requests_per_pump);
-  std::vector<Envelope> answers;
-  answers.reserve(requests.size());
-  for (auto& request : requests) {
-    const bool too_deep = nested_too_deeply(request.line);
-    Json parsed = too_deep ? Json(nullptr) : Json::parse(request.line, nullptr, false);
-    Json answer = {{"id", nullptr}};
-    Answer result;
-    if (too_deep) {
-      result = refuse("invalid_request",
-                      fmt::format("requests may nest at most {} levels", kMaxNesting));
-    } else if (parsed.is_discarded()) {
-      result = refuse("parse_error", "the request is not valid JSON");
-    } else if (!parsed.is_object()) {
-      result = refuse("invalid_request", "a request must be a JSON object");
-    } else {
-      if (auto id = parsed.find("id"); id != parsed.end()) answer["id"] = *id;
-      result = operations_->handle(parsed, root, document);
-    }
-    answer["ok"] = result.has_value();
-    if (result) {
-      answer["result"] = std::move(*result);
-    } else {
-      answer["error"] = {{"code", result.error().code}, {"message", result.error().message}};
-    }
-    answers.push_back(Envelope{request.client, dump(answer)});
+  // One request at a time, each taken in turn across the clients, so that a
+  // request arriving mid-pump waits for one of each other client's at most.
+  std::size_t handled = 0;
+  while (handled < options_.max_requests_per_pump) {
+    auto request = transport_->lanes.take();
+    if (!request) break;
+    std::string line = answer_line(request->line, root, document);
+    request->line = std::string();  // a long request need not outlive its answer
+    transport_->answer(Envelope{request->client, std::move(line), request->cost});
+    ++handled;
   }
-  transport_->answer(std::move(answers));
   // More than one pump's worth arrived: come back on the next frame.
-  if (transport_->has_requests()) transport_->wake.wake();
-  return requests.size();
+  if (transport_->lanes.has_requests()) transport_->wake.wake();
+  return handled;
+}
+
+std::size_t AutomationHost::waiting_requests() const {
+  return transport_ ? transport_->lanes.waiting() : 0;
 }
 
 }  // namespace kalu_ui::host

@@ -3,26 +3,41 @@
 #include <sys/types.h>
 
 #include <atomic>
-#include <cstdint>
-#include <deque>
+#include <cstddef>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "kalu_ui/host.h"
+#include "lanes.h"
 
 namespace kalu_ui::host {
 
-// One request line of one connection, and the answer line to it.
-struct Envelope {
-  std::uint64_t client = 0;
-  std::string line;
-};
+// What one client may hold of the application's memory. Every bound is
+// checked where the buffer grows.
+namespace limits {
+// Bytes read per client and turn of the socket thread.
+inline constexpr std::size_t kReadChunk = std::size_t{64} << 10;
+// A client is passed over by the UI thread while this much of its answers
+// is unsent, so a client that does not read gets at most one answer more.
+inline constexpr std::size_t kPauseUnsentBytes = std::size_t{1} << 20;
+// A client with more unsent than this (one answer that large) is answered
+// with an error and disconnected.
+inline constexpr std::size_t kMaxUnsentBytes = std::size_t{64} << 20;
+// Connections accepted per turn of the socket thread, so that a storm of
+// connections never keeps it from serving the clients it has.
+inline constexpr std::size_t kAcceptsPerTurn = 16;
+inline constexpr int kListenBacklog = 64;
+
+// Bytes of requests a client may have received, counting its unfinished
+// line and its requests not yet answered: room for one longest line.
+constexpr std::size_t input_budget(const TransportOptions& options) {
+  return options.max_line_bytes + kReadChunk;
+}
+}  // namespace limits
 
 // The socket side of the automation host: the listening socket and the
-// thread that serves every connection, with the queues it shares with the UI
+// thread that serves every connection, with the lanes it shares with the UI
 // thread.
 struct AutomationHost::Transport {
   static Result<std::unique_ptr<Transport>> open(const std::string& path,
@@ -30,14 +45,13 @@ struct AutomationHost::Transport {
                                                  wake::WakeHandle wake);
   ~Transport();
 
-  // UI thread: up to `max` waiting requests, oldest first.
-  std::vector<Envelope> take(std::size_t max);
-  bool has_requests() const;
-  // UI thread: answers to hand to their connections (dropped when gone).
-  void answer(std::vector<Envelope> answers);
-
-  void run();
+  // UI thread: an answer for the socket thread to write.
+  void answer(Envelope answer);
+  // Wakes the socket thread.
   void notify();
+  // The socket thread.
+  void run();
+  class Loop;
 
   std::string path;
   TransportOptions options;
@@ -47,9 +61,7 @@ struct AutomationHost::Transport {
   dev_t socket_dev = 0;
   ino_t socket_ino = 0;
   std::atomic<bool> stopping{false};
-  mutable std::mutex mutex;
-  std::deque<Envelope> inbound;
-  std::deque<Envelope> outbound;
+  RequestLanes lanes{limits::kPauseUnsentBytes};
   std::thread thread;
 };
 

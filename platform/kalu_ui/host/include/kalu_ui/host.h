@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -122,11 +123,15 @@ struct TransportOptions {
   // the connection is closed.
   std::size_t max_line_bytes = std::size_t{1} << 20;
   std::size_t max_clients = 32;
-  // Requests of one client waiting for the UI thread before the transport
-  // stops reading from it.
+  // Requests of one client received and not yet answered before the
+  // transport stops reading from it.
   std::size_t max_outstanding_per_client = 32;
   // Requests carried out by one pump; the rest wait for the next frame.
   std::size_t max_requests_per_pump = 64;
+  // When every slot is taken, a connection that has had nothing waiting,
+  // nothing being carried out and nothing unsent for this long is closed to
+  // make room for a new one.
+  std::chrono::milliseconds idle_after{5000};
 };
 
 // The socket of an application: <XDG_RUNTIME_DIR>/kalu-automation/<app id>.sock.
@@ -138,7 +143,10 @@ Result<std::string> automation_socket_path(std::string_view app_id);
 // the same user, reads newline-delimited JSON requests and hands them to the
 // UI thread, waking its loop; the frame loop calls `pump` between frames,
 // which carries the requests out on the widget tree and hands the answers
-// back. The protocol is described in platform/kalu_ui/host/automation.md.
+// back. Clients are served fairly: the UI thread takes their requests in
+// turn, each client's waiting requests and buffers are bounded, and connections
+// that are gone or idle give up their slots. The protocol and its limits are
+// described in platform/kalu_ui/host/automation.md.
 class AutomationHost {
  public:
   explicit AutomationHost(std::string app_id, TransportOptions options = {});
@@ -164,10 +172,14 @@ class AutomationHost {
   // answers how many it handled.
   std::size_t pump(Widget& root, doc::Document& document);
   bool has_pending_requests() const;
+  // Requests received and not yet taken by `pump`.
+  std::size_t waiting_requests() const;
 
  private:
   struct Transport;
   struct Operations;
+
+  std::string answer_line(std::string_view line, Widget& root, doc::Document& document);
 
   std::string app_id_;
   TransportOptions options_;
