@@ -1,5 +1,6 @@
 #include "lanes.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kalu_ui::host {
@@ -14,7 +15,7 @@ void RequestLanes::close(ClientId client) {
   auto it = lanes_.find(client);
   if (it == lanes_.end()) return;
   waiting_ -= it->second.waiting.size();
-  // Its place in the ring is skipped when the ring comes round to it.
+  if (it->second.in_ring) std::erase(ring_, client);
   lanes_.erase(it);
 }
 
