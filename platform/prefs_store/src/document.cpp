@@ -132,6 +132,13 @@ Status update_section_at(const fs::path& path, std::string_view key, const Json&
   return edit_document_at(path, [&](Json& document) { merge_section(document, key, members); });
 }
 
+Status update_members_at(const fs::path& path, const Json& members) {
+  if (!members.is_object()) return fail("cannot store members that are not an object");
+  return edit_document_at(path, [&](Json& document) {
+    for (const auto& [name, value] : members.items()) document[name] = value;
+  });
+}
+
 Status update_section(std::string_view key, const Json& members) {
   auto path = require_settings_path();
   if (!path) return fail(path.error());

@@ -65,6 +65,12 @@ kalu_ui::Status rewrite_at(const std::filesystem::path& path,
 kalu_ui::Status update_section_at(const std::filesystem::path& path, std::string_view key,
                                   const Json& members);
 
+// Sets each member of `members` (an object) at the top level of the document
+// at `path` (replaced in place, or appended), keeping every other key, and
+// writes it back in the pretty form; for small files of loose switches. A
+// current text that is not a JSON object starts a fresh object.
+kalu_ui::Status update_members_at(const std::filesystem::path& path, const Json& members);
+
 // `update_section_at` on the settings document ("no config dir" when the
 // platform has no configuration directory).
 kalu_ui::Status update_section(std::string_view key, const Json& members);
