@@ -1,5 +1,6 @@
 #include "panes/input_sources.h"
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -88,6 +89,23 @@ TEST_F(InputSourcesTest, LayoutsAndVariantsAreSortedByLabelIgnoringCase) {
                                   InputSource{"de", "german"}, InputSource{"at", "German"},
                                   InputSource{"nodesc", "nodesc"},
                                   InputSource{"ch", "Swiss\n  German"}));
+}
+
+TEST_F(InputSourcesTest, ManyLabelsEqualButForCaseKeepFileOrder) {
+  // Enough of them that an unstable sort would shuffle them.
+  std::string layouts;
+  std::vector<std::string> ids;
+  for (int i = 0; i < 40; ++i) {
+    ids.push_back(fmt::format("l{:02}", 39 - i));
+    layouts += layout(ids.back(), i % 2 ? "Same" : "SAME") + layout(fmt::format("z{}", i), "Zulu");
+  }
+  put("evdev.xml", rules(layouts));
+  const std::vector<InputSource> catalogue = read();
+  ASSERT_EQ(catalogue.size(), 80u);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(catalogue[i].id, ids[i]);
+    EXPECT_EQ(catalogue[i].label, fmt::format("{} · {}", i % 2 ? "Same" : "SAME", ids[i]));
+  }
 }
 
 TEST_F(InputSourcesTest, SharedLabelsGetTheirIdsAndCaseMakesNoShare) {
