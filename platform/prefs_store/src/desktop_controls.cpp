@@ -23,7 +23,8 @@ DesktopControlsConfig DesktopControlsConfig::load_at(const std::filesystem::path
   auto document = prefs_store::load_at(file);
   if (!document || !document->is_object()) return config;
   auto vim_mode = document->find(std::string(kVimMode));
-  if (vim_mode != document->end() && vim_mode->is_boolean()) config.vim_mode = vim_mode->get<bool>();
+  if (vim_mode != document->end() && vim_mode->is_boolean())
+    config.vim_mode = vim_mode->get<bool>();
   return config;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "text.h"
+
 namespace prefs_store {
 namespace {
 
@@ -17,13 +19,6 @@ bool valid_name(std::string_view name) {
   });
 }
 
-std::string_view trim(std::string_view text) {
-  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (!text.empty() && space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && space(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // The canonical id of a source text, or nothing when it is not a source.
 std::optional<std::string> canonical(std::string_view text) {
   auto source = KeyboardInputSource::parse(text);
@@ -34,7 +29,7 @@ std::optional<std::string> canonical(std::string_view text) {
 }  // namespace
 
 kalu_ui::Result<KeyboardInputSource> KeyboardInputSource::parse(std::string_view text) {
-  const std::string_view id = trim(text);
+  const std::string_view id = detail::trim_ascii_space(text);
   std::string_view layout = id;
   std::optional<std::string_view> variant;
   if (auto colon = id.find(':'); colon != std::string_view::npos) {

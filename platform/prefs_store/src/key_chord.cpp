@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "text.h"
+
 namespace prefs_store {
 namespace {
 
@@ -65,13 +67,6 @@ bool same_name(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string_view trim(std::string_view text) {
-  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (!text.empty() && space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && space(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::optional<KeyChord::Modifier> modifier_named(std::string_view name) {
   for (const auto& [text, modifier] : kModifierNames) {
     if (same_name(name, text)) return modifier;
@@ -106,13 +101,13 @@ kalu_ui::Result<KeyChord> KeyChord::parse(std::string_view text) {
   const auto refuse = [text](std::string_view why) {
     return kalu_ui::fail(fmt::format("\"{}\" is not a key chord: {}", text, why));
   };
-  if (trim(text).empty()) return refuse("it is empty");
+  if (detail::trim_ascii_space(text).empty()) return refuse("it is empty");
 
   std::uint8_t modifiers = 0;
   std::string_view rest = text;
   for (;;) {
     const std::size_t plus = rest.find('+');
-    const std::string_view part = trim(rest.substr(0, plus));
+    const std::string_view part = detail::trim_ascii_space(rest.substr(0, plus));
     if (part.empty()) return refuse("a part between '+' signs is empty");
     if (plus == std::string_view::npos) {
       // The last part is the key.

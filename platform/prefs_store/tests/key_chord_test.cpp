@@ -81,8 +81,8 @@ TEST(KeyChord, RefusesTextsThatAreNoChordWithTheReason) {
   for (const auto& c : cases) {
     auto chord = KeyChord::parse(c.text);
     ASSERT_FALSE(chord) << c.text;
-    EXPECT_EQ(chord.error(), "\"" + std::string(c.text) + "\" is not a key chord: " +
-                                 std::string(c.reason));
+    EXPECT_EQ(chord.error(),
+              "\"" + std::string(c.text) + "\" is not a key chord: " + std::string(c.reason));
   }
 }
 

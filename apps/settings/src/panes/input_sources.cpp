@@ -311,8 +311,7 @@ FolderStamp stamp_of(const fs::path& dir) {
     const auto ns = [](const timespec& t) {
       return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
     };
-    stamp[i] = {true,           info.st_dev,       info.st_ino, info.st_size,
-                ns(info.st_mtim), ns(info.st_ctim)};
+    stamp[i] = {true, info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
   }
   return stamp;
 }

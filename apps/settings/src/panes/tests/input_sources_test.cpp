@@ -27,8 +27,8 @@ struct Variant {
 std::string layout(const std::string& name, const std::string& description,
                    const std::vector<Variant>& variants = {}) {
   std::string xml = "<layout><configItem><name>" + name + "</name>" +
-                    "<shortDescription>short</shortDescription>" + "<description>" +
-                    description + "</description>" +
+                    "<shortDescription>short</shortDescription>" + "<description>" + description +
+                    "</description>" +
                     "<languageList><iso639Id>eng</iso639Id></languageList></configItem>";
   if (!variants.empty()) {
     xml += "<variantList>";
@@ -83,12 +83,12 @@ TEST_F(InputSourcesTest, LayoutsAndVariantsAreSortedByLabelIgnoringCase) {
   // Equal once lower-cased: file order ("german" before "German"); the
   // variant without a description is named after its layout and its name;
   // the variant without a name is left out; no description: the id.
-  EXPECT_THAT(read(), ElementsAre(InputSource{"us", "English (US)"},
-                                  InputSource{"us:dvorak", "English (US) — English (Dvorak)"},
-                                  InputSource{"us:intl", "English (US) — intl"},
-                                  InputSource{"de", "german"}, InputSource{"at", "German"},
-                                  InputSource{"nodesc", "nodesc"},
-                                  InputSource{"ch", "Swiss\n  German"}));
+  EXPECT_THAT(read(),
+              ElementsAre(InputSource{"us", "English (US)"},
+                          InputSource{"us:dvorak", "English (US) — English (Dvorak)"},
+                          InputSource{"us:intl", "English (US) — intl"},
+                          InputSource{"de", "german"}, InputSource{"at", "German"},
+                          InputSource{"nodesc", "nodesc"}, InputSource{"ch", "Swiss\n  German"}));
 }
 
 TEST_F(InputSourcesTest, ManyLabelsEqualButForCaseKeepFileOrder) {
@@ -123,8 +123,8 @@ TEST_F(InputSourcesTest, OnlyNameAndDescriptionTextInsideALayoutCounts) {
             "</countryList></configItem><variantList><variant><configItem><name>bepo</name>"
             "<shortDescription>Bépo</shortDescription></configItem></variant></variantList>"
             "</layout>\n"));
-  EXPECT_THAT(read(), ElementsAre(InputSource{"fr", "French"},
-                                  InputSource{"fr:bepo", "French — bepo"}));
+  EXPECT_THAT(read(),
+              ElementsAre(InputSource{"fr", "French"}, InputSource{"fr:bepo", "French — bepo"}));
 }
 
 TEST_F(InputSourcesTest, ReferencesDecodeAndUnknownEntitiesVanish) {
@@ -133,8 +133,7 @@ TEST_F(InputSourcesTest, ReferencesDecodeAndUnknownEntitiesVanish) {
             layout("fr", "Fran&#231;ais &#x41;&#66;") + layout("xx", "Odd&nbsp;&ent;ity") +
             layout("yy", "<![CDATA[Raw &amp; kept]]>")));
   EXPECT_THAT(read(), ElementsAre(InputSource{"cz", "Czech (with <\\|> key) & \"more\" 'x'"},
-                                  InputSource{"fr", "Français AB"},
-                                  InputSource{"xx", "Oddity"},
+                                  InputSource{"fr", "Français AB"}, InputSource{"xx", "Oddity"},
                                   InputSource{"yy", "Raw &amp; kept"}));
 }
 
@@ -150,11 +149,11 @@ TEST_F(InputSourcesTest, FilesAreTriedInOrderThenTheFixedList) {
   EXPECT_EQ(read(), from_base) << "no evdev.xml";
 
   for (const std::string& evdev : {
-           rules(layout("us", "English")).substr(0, 200),     // cut short
-           rules(layout("us", "AT&T")),                        // bare ampersand
-           rules(layout("us", "&#xD800;")),                    // not a character
-           rules(layout("us", "&#;")),                         // no digits
-           rules(layout("us", "English \xC3(US)")),            // not UTF-8
+           rules(layout("us", "English")).substr(0, 200),              // cut short
+           rules(layout("us", "AT&T")),                                // bare ampersand
+           rules(layout("us", "&#xD800;")),                            // not a character
+           rules(layout("us", "&#;")),                                 // no digits
+           rules(layout("us", "English \xC3(US)")),                    // not UTF-8
            rules(layout("bad id", "Spaces") + layout("", "No name")),  // nothing usable
            rules(""),
            std::string("\xFF\xFE<\0x\0", 6),
@@ -226,10 +225,9 @@ TEST(InputSourcesLookups, FindAddableAndKnownLabels) {
   push_input_source(catalogue, "de", "", "Refused variant");
   push_input_source(catalogue, "gb", std::nullopt, "English (UK)");
   push_input_source(catalogue, "us", std::nullopt, "English (US)");
-  ASSERT_THAT(catalogue, ElementsAre(InputSource{"us", "English (US)"},
-                                     InputSource{"de:neo", "de:neo"},
-                                     InputSource{"gb", "English (UK)"},
-                                     InputSource{"us", "English (US)"}));
+  ASSERT_THAT(catalogue,
+              ElementsAre(InputSource{"us", "English (US)"}, InputSource{"de:neo", "de:neo"},
+                          InputSource{"gb", "English (UK)"}, InputSource{"us", "English (US)"}));
 
   EXPECT_EQ(find_source_by_label(catalogue, "English (UK)"), (InputSource{"gb", "English (UK)"}));
   EXPECT_EQ(find_source_by_label(catalogue, "english (uk)"), std::nullopt);
