@@ -52,20 +52,48 @@ std::optional<std::string> ProgramTable::find(std::string_view program) const {
   return it->second;
 }
 
+const std::vector<std::string>& program_names() {
+  static const std::vector<std::string> names = {
+      // Looked up on PATH, as a user's shell would.
+      "wpctl", "systemctl", "journalctl", "bootc", "findmnt", "lsblk", "firewall-cmd", "nft",
+      "pkexec", "kalu-model-manager",
+      // Named by their absolute paths by their callers.
+      "/usr/bin/kalu-enroll", "/usr/bin/kalu-relay-admin", "/usr/libexec/kalu-home-peer-control"};
+  return names;
+}
+
+ProgramTable simulated_programs(const std::string& simdev) {
+  ProgramTable t;
+  for (const auto& name : program_names()) t.add(name, simdev);
+  return t;
+}
+
+ProgramTable system_programs() {
+  ProgramTable t;
+  for (const auto& name : program_names()) t.add(name, name);
+  return t;
+}
+
+std::string simdev_path() {
+  if (const char* env = std::getenv("KALU_SIMDEV"); env != nullptr && *env == '/') return env;
+  char self[4096];
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    std::string dir(self, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    if (is_executable_file(dir + "simdev")) return dir + "simdev";
+  }
+#ifdef KALU_SIMDEV_BUILD_PATH
+  if (is_executable_file(KALU_SIMDEV_BUILD_PATH)) return KALU_SIMDEV_BUILD_PATH;
+#endif
+  return "simdev";
+}
+
 const ProgramTable& real_programs() {
   static const ProgramTable table = [] {
-    ProgramTable t;
-    // Looked up on PATH, as a user's shell would.
-    for (const char* name : {"wpctl", "systemctl", "journalctl", "bootc", "findmnt", "lsblk",
-                             "firewall-cmd", "nft", "pkexec", "kalu-model-manager"}) {
-      t.add(name, name);
-    }
-    // Named by their absolute paths by their callers.
-    for (const char* path : {"/usr/bin/kalu-enroll", "/usr/bin/kalu-relay-admin",
-                             "/usr/libexec/kalu-home-peer-control"}) {
-      t.add(path, path);
-    }
-    return t;
+    const char* device = std::getenv("KALU_DEVICE");
+    if (device != nullptr && std::string_view(device) == "system") return system_programs();
+    return simulated_programs(simdev_path());
   }();
   return table;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kalu_ui/result.h"
 
@@ -25,7 +26,24 @@ class ProgramTable {
   std::map<std::string, std::string, std::less<>> entries_;
 };
 
-// The programs the Settings application runs on a real device.
+// The names (or absolute paths) of the programs the application runs.
+const std::vector<std::string>& program_names();
+
+// Every program name pointing at `simdev` (an absolute path), which answers
+// as the program it was started as.
+ProgramTable simulated_programs(const std::string& simdev);
+
+// Every program name pointing at the real program: bare names looked up on
+// PATH, absolute paths as they are.
+ProgramTable system_programs();
+
+// Where simdev is: $KALU_SIMDEV, else "simdev" beside the running program,
+// else the one this build made, else "simdev" on PATH.
+std::string simdev_path();
+
+// The table outside tests: the simulated device's programs (simdev) by
+// default, the real ones when KALU_DEVICE is "system". The device services
+// themselves stay simulated either way.
 const ProgramTable& real_programs();
 
 // True when the process is under test: the environment variable KALU_TEST is

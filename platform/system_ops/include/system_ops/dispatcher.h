@@ -4,15 +4,16 @@
 #include <string>
 
 #include "kalu_ui/result.h"
+#include "system_ops/power.h"
 
 // The system operations dispatcher: the changes the panes make to the device
 // (radios, connections, brightness, volume, power profile). One shared,
 // stateless object serves every pane and worker thread, so every operation
 // must be callable from any thread. Each answers success when the system took
-// the change, or an error with a display text.
+// the change, or an error with a display text. The real dispatcher acts on the
+// device through the network, bluez, display, audio and power calls of the
+// same names.
 namespace system_ops {
-
-enum class PowerProfile { PowerSaver = 0, Balanced = 1, Performance = 2 };
 
 class Dispatcher {
  public:
@@ -38,7 +39,8 @@ class Dispatcher {
   virtual kalu_ui::Status set_mute(bool muted);
 };
 
-// The dispatcher of the running device. It carries no data.
+// The dispatcher of the running device (the simulated device). It carries no
+// data.
 class RealDispatcher : public Dispatcher {
  public:
   kalu_ui::Status set_brightness(float percent) override;
@@ -53,8 +55,5 @@ class RealDispatcher : public Dispatcher {
   kalu_ui::Status set_power_profile(PowerProfile profile) override;
   kalu_ui::Status toggle_mute() override;
 };
-
-// What an operation answers while this device offers no service for it.
-inline constexpr const char* kNotAvailable = "not available on this device";
 
 }  // namespace system_ops

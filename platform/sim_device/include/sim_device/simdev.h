@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// simdev: the simulated device's own program, one multi-call binary.
+//
+// For people it shows and edits the device (see `help`):
+//   simdev show [SECTION] | get PATH | set PATH JSON | add PATH JSON |
+//          remove PATH | fault OP [TEXT] | delay OP [MS] | reset | help
+// PATH is dotted, with [n] for list items and ["..."] for names holding dots:
+// network.wifi_networks[0].signal, faults["bluez.pair"]. A change that would
+// leave the device in a shape its services cannot read is refused. Secrets
+// (passphrases, passwords, PINs) are masked unless asked for by their path.
+//
+// Started under another program's name (the runner's program table points
+// those names at simdev), or with that name as its first argument, it answers
+// as that program from the device, in the program's own output format:
+// wpctl (status, get-volume, set-default, set-volume, set-mute), findmnt,
+// lsblk, firewall-cmd, nft. A fault "<program>" or "<program>.<first
+// argument>" makes it exit 1 with the fault's text on standard error.
+//
+// Adding a simulated program: write its answer in programs.cpp as a function
+// from its arguments to an Outcome and add it to the table at the end of that
+// file; the runner's table (limited_exec::program_names) must list its name.
+// Until then simdev exits 127 with "simdev: <name> is not simulated yet".
+namespace sim_device::simdev {
+
+struct Outcome {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+// `argv0` is the name the program was started under; `args` the rest.
+Outcome run(std::string_view argv0, const std::vector<std::string>& args);
+
+// The person's commands (argv0 "simdev").
+Outcome command(const std::vector<std::string>& args);
+
+// Answers as `program` (its name as started) with `args`.
+Outcome program(std::string_view program, const std::vector<std::string>& args);
+
+// Whether simdev answers as `program` already.
+bool simulates(std::string_view program);
+
+}  // namespace sim_device::simdev

@@ -1,0 +1,204 @@
+#include "system_ops/printing.h"
+
+#include <fmt/format.h>
+
+#include <array>
+
+#include "access.h"
+
+namespace system_ops::printing {
+
+namespace {
+
+using detail::find_item;
+using detail::Json;
+using kalu_ui::fail;
+using kalu_ui::Result;
+using kalu_ui::Status;
+
+constexpr std::array<const char*, 4> kQueueStates = {"ready", "printing", "paused", "offline"};
+constexpr std::array<const char*, 7> kJobStates = {"pending",  "held",    "processing", "stopped",
+                                                   "canceled", "aborted", "completed"};
+
+template <typename E, std::size_t N>
+E state_of(const Json& text, const std::array<const char*, N>& names) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (text == names[i]) return static_cast<E>(i);
+  }
+  return static_cast<E>(0);
+}
+
+Result<Json> printing_section(std::string_view op) { return device::section(op, "printing"); }
+
+Status change_queue(std::string_view op, const std::string& name,
+                    const std::function<Status(Json& printing, Json& queue)>& edit) {
+  return device::update(op, [&](Json& state) -> Status {
+    Json& printing = state["printing"];
+    Json* queue = find_item(printing["queues"], "name", name);
+    if (queue == nullptr) return fail(fmt::format("no printer queue is named {}", name));
+    return edit(printing, *queue);
+  });
+}
+
+Status change_job(std::string_view op, std::uint32_t id,
+                  const std::function<Status(Json& job)>& edit) {
+  return device::update(op, [&](Json& state) -> Status {
+    Json* job = find_item(state["printing"]["jobs"], "id", id);
+    if (job == nullptr) return fail(fmt::format("no print job has the id {}", id));
+    return edit(*job);
+  });
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> PrintJob::progress_percent() const {
+  if (pages_expected == 0) return std::nullopt;
+  auto done = std::min(pages_completed, pages_expected);
+  return static_cast<std::uint8_t>(static_cast<std::uint64_t>(done) * 100 / pages_expected);
+}
+
+Result<std::vector<PrintQueue>> queues() {
+  auto printing = printing_section("printing.queues");
+  if (!printing) return fail(printing.error());
+  std::vector<PrintQueue> out;
+  for (const auto& q : (*printing)["queues"]) {
+    PrintQueue queue;
+    queue.name = q["name"].get<std::string>();
+    queue.is_default = q["default"].get<bool>();
+    queue.accepting_jobs = q["accepting_jobs"].get<bool>();
+    queue.state = state_of<QueueState>(q["state"], kQueueStates);
+    queue.detail = q["detail"].get<std::string>();
+    queue.detail2 = detail::opt_text(q["detail2"]);
+    queue.supply_levels_unreported = !q["supply_levels_reported"].get<bool>();
+    if (!q["supplies"].empty()) {
+      LiveDetails live;
+      for (const auto& s : q["supplies"]) {
+        live.supplies.push_back({s["name"].get<std::string>(), s["level"].get<std::uint8_t>()});
+      }
+      queue.live = std::move(live);
+    }
+    out.push_back(std::move(queue));
+  }
+  return out;
+}
+
+Result<std::vector<PrintJob>> jobs() {
+  auto printing = printing_section("printing.jobs");
+  if (!printing) return fail(printing.error());
+  std::vector<PrintJob> out;
+  for (const auto& j : (*printing)["jobs"]) {
+    out.push_back({j["id"].get<std::uint32_t>(), j["destination"].get<std::string>(),
+                   j["title"].get<std::string>(), j["owner"].get<std::string>(),
+                   detail::opt_text(j["extra"]), j["size_bytes"].get<std::uint64_t>(),
+                   state_of<JobState>(j["state"], kJobStates),
+                   j["pages_completed"].get<std::uint32_t>(),
+                   j["pages_expected"].get<std::uint32_t>()});
+  }
+  return out;
+}
+
+Result<std::vector<DriverlessPrinter>> discover_driverless() {
+  device::wait_delay("printing.discover_driverless");
+  auto printing = printing_section("printing.discover_driverless");
+  if (!printing) return fail(printing.error());
+  std::vector<DriverlessPrinter> out;
+  for (const auto& p : (*printing)["nearby"]) {
+    out.push_back({p["name"].get<std::string>(), p["uri"].get<std::string>()});
+  }
+  return out;
+}
+
+Result<std::vector<Scanner>> scanners() {
+  auto printing = printing_section("printing.scanners");
+  if (!printing) return fail(printing.error());
+  std::vector<Scanner> out;
+  for (const auto& s : (*printing)["scanners"]) {
+    out.push_back({s["name"].get<std::string>(), s["detail"].get<std::string>()});
+  }
+  return out;
+}
+
+Status add_driverless(const std::string& name, const std::string& uri) {
+  return device::update("printing.add_driverless", [&](Json& state) -> Status {
+    Json& printing = state["printing"];
+    Json& nearby = printing["nearby"];
+    auto it = std::find_if(nearby.begin(), nearby.end(),
+                           [&](const Json& p) { return p["name"] == name && p["uri"] == uri; });
+    if (it == nearby.end()) return fail(fmt::format("{} is no longer nearby", name));
+    if (find_item(printing["queues"], "name", name) != nullptr) {
+      return fail(fmt::format("a printer queue named {} already exists", name));
+    }
+    printing["queues"].push_back(Json{{"name", name},
+                                      {"default", printing["queues"].empty()},
+                                      {"accepting_jobs", true},
+                                      {"state", "ready"},
+                                      {"detail", "Driverless printer"},
+                                      {"detail2", uri},
+                                      {"supplies", Json::array()},
+                                      {"supply_levels_reported", false}});
+    nearby.erase(it);
+    return {};
+  });
+}
+
+Status set_default(const std::string& queue) {
+  return change_queue("printing.set_default", queue, [&](Json& printing, Json&) -> Status {
+    for (auto& q : printing["queues"]) q["default"] = q["name"] == queue;
+    return {};
+  });
+}
+
+Status set_enabled(const std::string& queue, bool enabled) {
+  return change_queue("printing.set_enabled", queue, [&](Json& printing, Json& q) -> Status {
+    bool busy = false;
+    for (const auto& j : printing["jobs"]) busy |= j["destination"] == queue && j["state"] == "processing";
+    if (enabled) {
+      if (q["state"] == "paused") q["state"] = busy ? "printing" : "ready";
+    } else {
+      q["state"] = "paused";
+    }
+    return {};
+  });
+}
+
+Status remove_queue(const std::string& queue) {
+  return device::update("printing.remove_queue", [&](Json& state) -> Status {
+    Json& printing = state["printing"];
+    Json& list = printing["queues"];
+    auto it = std::find_if(list.begin(), list.end(), [&](const Json& q) { return q["name"] == queue; });
+    if (it == list.end()) return fail(fmt::format("no printer queue is named {}", queue));
+    bool was_default = (*it)["default"] == true;
+    list.erase(it);
+    if (was_default && !list.empty()) list[0]["default"] = true;
+    Json& jobs = printing["jobs"];
+    jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
+                              [&](const Json& j) { return j["destination"] == queue; }),
+               jobs.end());
+    return {};
+  });
+}
+
+Status cancel_job(std::uint32_t id) {
+  return device::update("printing.cancel_job", [&](Json& state) -> Status {
+    Json& jobs = state["printing"]["jobs"];
+    auto it = std::find_if(jobs.begin(), jobs.end(), [&](const Json& j) { return j["id"] == id; });
+    if (it == jobs.end()) return fail(fmt::format("no print job has the id {}", id));
+    jobs.erase(it);
+    return {};
+  });
+}
+
+Status retry_job(std::uint32_t id) {
+  return change_job("printing.retry_job", id, [&](Json& job) -> Status {
+    std::string state = job["state"].get<std::string>();
+    if (state == "processing" || state == "pending") return {};
+    if (state == "completed" || state == "canceled") {
+      return fail(fmt::format("print job {} has ended and cannot be retried", id));
+    }
+    job["state"] = "pending";
+    job["pages_completed"] = 0;
+    return {};
+  });
+}
+
+}  // namespace system_ops::printing
