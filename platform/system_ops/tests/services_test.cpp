@@ -12,10 +12,10 @@
 #include "limited_exec/limited_exec.h"
 #include "limited_exec/programs.h"
 #include "media_kit/audio.h"
-#include "simdev/simdev.h"
+#include "sim_device/simdev.h"
 #include "system_ops/audio.h"
 #include "system_ops/bluez.h"
-#include "system_ops/device_state.h"
+#include "sim_device/state.h"
 #include "system_ops/dispatcher.h"
 #include "system_ops/display.h"
 #include "system_ops/firmware.h"
@@ -28,6 +28,7 @@
 namespace system_ops {
 namespace {
 
+namespace device = ::sim_device;
 using device::Json;
 using ::testing::HasSubstr;
 
@@ -112,7 +113,7 @@ TEST_P(ServiceChange, LandsForAFreshReaderAndSimdevAndAFaultStopsIt) {
     EXPECT_EQ(simdev_get(c.path), c.expected);
   }
   device::ScopedDeviceState scoped;
-  ASSERT_EQ(simdev::run("simdev", {"fault", c.fault, "service is down"}).status, 0);
+  ASSERT_EQ(sim_device::simdev::run("simdev", {"fault", c.fault, "service is down"}).status, 0);
   auto refused = c.apply();
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error(), "service is down");
@@ -301,7 +302,7 @@ TEST(Services, FirmwareInstallReportsProgressAndMovesTheUpdateToHistory) {
 
 TEST(Services, AFailingInstallJobSendsFailed) {
   device::ScopedDeviceState scoped;
-  ASSERT_EQ(simdev::run("simdev", {"fault", "firmware.install_job", "device is on battery"}).status,
+  ASSERT_EQ(sim_device::simdev::run("simdev", {"fault", "firmware.install_job", "device is on battery"}).status,
             0);
   auto receiver = firmware::start_firmware_install(*firmware::get_firmware_updates());
   ASSERT_TRUE(receiver);
