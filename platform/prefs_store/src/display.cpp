@@ -212,7 +212,9 @@ std::optional<std::string> DisplayHardwareSnapshot::card_qualifier(std::size_t c
 }
 
 std::optional<std::filesystem::path> display_snapshot_path() {
-  return device::display_snapshot_file();
+  auto path = device::display_snapshot_file();
+  if (path.empty()) return std::nullopt;
+  return path;
 }
 
 HardwareView hardware_view(const DisplayHardwareSnapshot& snapshot) {

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -51,26 +53,15 @@ std::optional<fs::path> state_dir() {
 
 // The whole file; nothing when it does not exist.
 Result<std::optional<std::string>> read_text(const fs::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
     if (errno == ENOENT) return std::optional<std::string>();
     return fail(fmt::format("{} could not be read: {}", path.string(), os_error(errno)));
   }
-  std::string text;
-  char buffer[16384];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      return fail(fmt::format("{} could not be read: {}", path.string(), os_error(err)));
-    }
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return std::optional<std::string>(std::move(text));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return fail(fmt::format("{} could not be read", path.string()));
+  return std::optional<std::string>(std::move(text).str());
 }
 
 std::mutex aside_mutex;
@@ -332,6 +323,9 @@ fs::path state_path() {
   if (const char* env = std::getenv("KALU_DEVICE_STATE"); env != nullptr && *env != '\0') {
     return fs::absolute(env);
   }
+  // Under test the user's own device is never touched: without a
+  // ScopedDeviceState there is no device at all.
+  if (std::getenv("KALU_TEST") != nullptr) return {};
   auto dir = state_dir();
   // Without any home the file goes to the working directory's state folder
   // rather than nowhere, so the device still works.
@@ -340,12 +334,17 @@ fs::path state_path() {
 
 fs::path display_snapshot_file() {
   fs::path path = state_path();
+  if (path.empty()) return path;
   path.replace_extension(".displays.json");
   return path;
 }
 
+constexpr const char* kNoDevice =
+    "no simulated device is set up for this test (give it a ScopedDeviceState)";
+
 Result<State> read() {
   fs::path path = state_path();
+  if (path.empty()) return fail(kNoDevice);
   if (auto identity = identity_of(path)) {
     if (State hit = cached(path, *identity)) return hit;
   }
@@ -378,6 +377,7 @@ Result<Json> section(std::string_view operation, std::string_view name) {
 
 Status update(std::string_view operation, const std::function<Status(Json& state)>& edit) {
   fs::path path = state_path();
+  if (path.empty()) return fail(kNoDevice);
   auto lock = FileLock::take(path, LOCK_EX);
   if (!lock) return fail(lock.error());
   auto current = usable_locked(path);
@@ -413,6 +413,7 @@ void wait_delay(std::string_view operation, const std::function<bool()>& cancell
 
 Status reset() {
   fs::path path = state_path();
+  if (path.empty()) return fail(kNoDevice);
   auto lock = FileLock::take(path, LOCK_EX);
   if (!lock) return fail(lock.error());
   Json before = Json::object();

@@ -115,6 +115,21 @@ TEST(DeviceState, AFileWithoutANewerSectionGetsItSeeded) {
   EXPECT_EQ((**state)["tools"], seeded_state()["tools"]);
 }
 
+TEST(DeviceState, UnderTestWithoutAScopedDeviceThereIsNone) {
+  const char* had_test = std::getenv("KALU_TEST");
+  std::optional<std::string> had_state;
+  if (const char* env = std::getenv("KALU_DEVICE_STATE")) had_state = env;
+  ::setenv("KALU_TEST", "1", 1);
+  ::unsetenv("KALU_DEVICE_STATE");
+  auto none = read();
+  auto refused = update("", [](Json&) -> kalu_ui::Status { return {}; });
+  if (had_test == nullptr) ::unsetenv("KALU_TEST");
+  if (had_state) ::setenv("KALU_DEVICE_STATE", had_state->c_str(), 1);
+  ASSERT_FALSE(none);
+  EXPECT_THAT(none.error(), HasSubstr("ScopedDeviceState"));
+  EXPECT_FALSE(refused);
+}
+
 struct CorruptCase {
   const char* name;
   std::function<std::string(const std::string& good)> make;

@@ -19,7 +19,9 @@
 //
 // Where it lives: $KALU_DEVICE_STATE when set; else
 // "$XDG_STATE_HOME/kalu/simulated-device.json" (else under ~/.local/state).
-// A ScopedDeviceState points it at a temporary directory for tests. The file
+// A ScopedDeviceState points it at a temporary directory for tests; under
+// test (KALU_TEST set) without one, or without KALU_DEVICE_STATE, there is no
+// device and every operation fails, so no test touches a person's device. The file
 // is 0600 (it holds simulated passphrases and a SIM PIN; no error text or log
 // repeats a value of it) and is always replaced atomically through safe_write.
 //
@@ -59,7 +61,7 @@ namespace sim_device {
 
 using State = std::shared_ptr<const Json>;
 
-// The file in use (see above).
+// The file in use (see above); empty under test when none is set up.
 std::filesystem::path state_path();
 
 // The whole state. Fails only when the file cannot be read, created or

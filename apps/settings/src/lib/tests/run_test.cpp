@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "lib/dispatcher.h"
+#include "sim_device/state.h"
+#include "system_ops/display.h"
 #include "limited_exec/fake_programs.h"
 
 namespace settings::lib {
@@ -64,11 +66,10 @@ TEST(DispatcherOrDefault, KeepsTheGivenOneElseMakesTheRealOne) {
   auto fallback = dispatcher_or_default();
   ASSERT_NE(fallback, nullptr);
   EXPECT_NE(dynamic_cast<system_ops::RealDispatcher*>(fallback.get()), nullptr);
-  // Until a device service exists, changes are refused, never faked.
-  auto refused = fallback->set_brightness(40.0f);
-  ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error(), "not available on this device");
-  EXPECT_THAT(fallback->set_mute(true).error(), HasSubstr("not available"));
+  // It acts on the (simulated) device.
+  sim_device::ScopedDeviceState device;
+  ASSERT_TRUE(fallback->set_brightness(40.0f));
+  EXPECT_FLOAT_EQ(*system_ops::display::get_brightness(), 0.4f);
 }
 
 }  // namespace
