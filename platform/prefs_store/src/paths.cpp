@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,21 @@ std::optional<fs::path> home_dir() {
   return std::nullopt;
 }
 
+// The absolute entries of a ":"-separated list; relative ones are invalid by
+// the XDG rules and ignored.
+std::vector<fs::path> env_path_list(const char* name, std::vector<fs::path> fallback) {
+  const char* value = std::getenv(name);
+  std::vector<fs::path> dirs;
+  std::string_view rest = value == nullptr ? std::string_view() : std::string_view(value);
+  while (!rest.empty()) {
+    const auto colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    if (!entry.empty() && entry.front() == '/') dirs.emplace_back(entry);
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  return dirs.empty() ? fallback : dirs;
+}
+
 }  // namespace
 
 std::optional<fs::path> config_dir() {
@@ -53,6 +69,18 @@ std::optional<fs::path> config_dir() {
 std::optional<fs::path> data_dir() {
   if (auto xdg = env_path("XDG_DATA_HOME"); xdg && xdg->is_absolute()) return xdg;
   if (auto home = home_dir()) return *home / ".local" / "share";
+  return std::nullopt;
+}
+
+std::vector<fs::path> data_dirs() {
+  return env_path_list("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"});
+}
+
+std::vector<fs::path> config_dirs() { return env_path_list("XDG_CONFIG_DIRS", {"/etc/xdg"}); }
+
+std::optional<fs::path> cache_dir() {
+  if (auto xdg = env_path("XDG_CACHE_HOME"); xdg && xdg->is_absolute()) return xdg;
+  if (auto home = home_dir()) return *home / ".cache";
   return std::nullopt;
 }
 

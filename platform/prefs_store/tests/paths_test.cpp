@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +63,27 @@ TEST(PrefsPaths, FollowsXdgRulesWithHomeFallback) {
   if (fallback) {
     EXPECT_EQ(fallback->filename(), ".config");
   }
+}
+
+TEST(PrefsPaths, DirectoryListsKeepAbsoluteEntriesInOrderElseTheDefaults) {
+  using Dirs = std::vector<fs::path>;
+  {
+    ScopedEnv data("XDG_DATA_DIRS", "/opt/share::relative:/usr/share/:");
+    ScopedEnv conf("XDG_CONFIG_DIRS", "/etc/a:/etc/b");
+    EXPECT_EQ(prefs_store::data_dirs(), (Dirs{"/opt/share", "/usr/share/"}));
+    EXPECT_EQ(prefs_store::config_dirs(), (Dirs{"/etc/a", "/etc/b"}));
+  }
+  for (const std::optional<std::string>& unusable :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("relative")}) {
+    ScopedEnv data("XDG_DATA_DIRS", unusable);
+    ScopedEnv conf("XDG_CONFIG_DIRS", unusable);
+    EXPECT_EQ(prefs_store::data_dirs(), (Dirs{"/usr/local/share", "/usr/share"}));
+    EXPECT_EQ(prefs_store::config_dirs(), (Dirs{"/etc/xdg"}));
+  }
+  ScopedEnv cache("XDG_CACHE_HOME", "relative");
+  ScopedEnv home("HOME", "/home/u");
+  EXPECT_EQ(prefs_store::cache_dir(), fs::path("/home/u/.cache"));
 }
 
 TEST(PrefsPaths, OverrideNamesTheDirectoryOrNone) {

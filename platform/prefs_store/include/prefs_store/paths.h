@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 // Where the user's configuration files live. The configuration directory
 // follows the XDG rules: $XDG_CONFIG_HOME when it is set to an absolute path,
@@ -18,6 +19,19 @@ std::optional<std::filesystem::path> config_dir();
 // path, else ".local/share" under the home directory; nothing when neither
 // is known.
 std::optional<std::filesystem::path> data_dir();
+
+// The system's data directories, most important first: the absolute entries
+// of $XDG_DATA_DIRS (":"-separated), or "/usr/local/share" and "/usr/share"
+// when it names none.
+std::vector<std::filesystem::path> data_dirs();
+
+// The system's configuration directories, most important first: the absolute
+// entries of $XDG_CONFIG_DIRS, or "/etc/xdg" when it names none.
+std::vector<std::filesystem::path> config_dirs();
+
+// The user's cache directory: $XDG_CACHE_HOME when it is set to an absolute
+// path, else ".cache" under the home directory; nothing when neither is known.
+std::optional<std::filesystem::path> cache_dir();
 
 // `relative` under the program's folder: "<config dir>/kalu/<relative>".
 std::optional<std::filesystem::path> config_path(const std::filesystem::path& relative);
