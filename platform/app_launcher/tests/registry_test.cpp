@@ -1,3 +1,5 @@
+#include "app_launcher/registry.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -5,7 +7,6 @@
 #include <fstream>
 
 #include "app_launcher/manifest.h"
-#include "app_launcher/registry.h"
 
 namespace {
 
@@ -72,8 +73,7 @@ TEST_F(Registry, ManifestsCarryTheEntrypointTypesSchemesAndKind) {
   EXPECT_EQ(opener.entrypoint.gui_bin, std::nullopt);  // NoDisplay: no graphical program
   EXPECT_EQ(opener.link_schemes, std::vector<std::string>{"mailto"});
   EXPECT_EQ(opener.kind, std::nullopt);
-  EXPECT_EQ(read_manifest(package("org.example.NoExec")).value().entrypoint.gui_bin,
-            std::nullopt);
+  EXPECT_EQ(read_manifest(package("org.example.NoExec")).value().entrypoint.gui_bin, std::nullopt);
 
   // A package whose entry went away after it was listed.
   const InstalledPackage gone = package("org.example.NoExec");

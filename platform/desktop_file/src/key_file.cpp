@@ -87,12 +87,24 @@ std::string unescape_value(std::string_view raw) {
     }
     const char next = raw[++i];
     switch (next) {
-      case 's': out += ' '; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case '\\': out += '\\'; break;
-      case ';': out += ';'; break;
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      case ';':
+        out += ';';
+        break;
       default:
         out += '\\';
         out += next;
@@ -280,8 +292,7 @@ kalu_ui::Result<std::optional<std::string>> read_small_file(const std::filesyste
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
     if (bytes.size() > max_bytes) {
-      return kalu_ui::fail(
-          fmt::format("{} is larger than {} bytes", path.string(), max_bytes));
+      return kalu_ui::fail(fmt::format("{} is larger than {} bytes", path.string(), max_bytes));
     }
   }
   return std::optional<std::string>(std::move(bytes));

@@ -61,8 +61,8 @@ TEST_F(Applications, ListsApplicationEntriesOncePerDesktopIdFirstFolderWinning) 
   fs::create_symlink(root_ / "system/applications/editor.desktop",
                      root_ / "system/applications/alias.desktop");
 
-  EXPECT_EQ(ids(), (std::vector<std::string>{"alias.desktop", "editor.desktop",
-                                             "helper.desktop", "org-Example.desktop"}));
+  EXPECT_EQ(ids(), (std::vector<std::string>{"alias.desktop", "editor.desktop", "helper.desktop",
+                                             "org-Example.desktop"}));
   const auto entries = desktop_file::scan(roots_);
   EXPECT_EQ(entries[1].name, "My Editor");
   EXPECT_EQ(entries[1].path, root_ / "home/applications/editor.desktop");

@@ -35,7 +35,11 @@ TEST(KeyFile, ReadsValuesWithEscapesListsAndBooleans) {
   EXPECT_EQ(file.string("Desktop Entry", "Exec"), std::nullopt);
   EXPECT_TRUE(file.list("Nope", "MimeType").empty());
   // Bytes that are not UTF-8 read as U+FFFD.
-  EXPECT_EQ(KeyFile::parse("[G]\nK=a\xff" "b\n").string("G", "K"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(KeyFile::parse("[G]\nK=a\xff"
+                           "b\n")
+                .string("G", "K"),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 TEST(KeyFile, FindsTheFirstMalformedLine) {
@@ -95,10 +99,10 @@ TEST(KeyFile, EditsOnlyTheKeysItSets) {
   EXPECT_EQ(empty.text(), "[Default Applications]\ntext/plain=a.desktop\n");
   KeyFile other = KeyFile::parse("[Added Associations]\nx/y=z.desktop");
   other.set_raw("Default Applications", "text/plain", "a.desktop");
-  EXPECT_EQ(other.text(),
-            "[Added Associations]\nx/y=z.desktop\n\n[Default Applications]\ntext/plain=a.desktop\n");
-  EXPECT_EQ(KeyFile::parse(other.text()).string("Default Applications", "text/plain"),
-            "a.desktop");
+  EXPECT_EQ(
+      other.text(),
+      "[Added Associations]\nx/y=z.desktop\n\n[Default Applications]\ntext/plain=a.desktop\n");
+  EXPECT_EQ(KeyFile::parse(other.text()).string("Default Applications", "text/plain"), "a.desktop");
 }
 
 TEST(ReadSmallFile, RefusesWhatIsNoSmallRegularFile) {

@@ -84,8 +84,8 @@ const MimeDatabase& MimeDatabase::shared() {
 
 std::optional<std::string> MimeDatabase::read_comment(std::string_view mime_type) const {
   for (const fs::path& dir : dirs_) {
-    auto xml = desktop_file::read_small_file(dir / fmt::format("{}.xml", mime_type),
-                                             kMaxMimeFileBytes);
+    auto xml =
+        desktop_file::read_small_file(dir / fmt::format("{}.xml", mime_type), kMaxMimeFileBytes);
     if (xml && *xml) return comment_in(**xml);
   }
   return std::nullopt;

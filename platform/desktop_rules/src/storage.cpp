@@ -61,8 +61,9 @@ std::optional<std::vector<std::string>> steps_below(const fs::path& root, const 
 kalu_ui::Status remove_item(int root, dev_t device, const CleanupItem& item,
                             const std::vector<std::string>& steps) {
   tree::Fd parent(::fcntl(root, F_DUPFD_CLOEXEC, 0));
-  if (!parent) return kalu_ui::fail(fmt::format("could not remove {}: {}", item.path.string(),
-                                                std::strerror(errno)));
+  if (!parent)
+    return kalu_ui::fail(
+        fmt::format("could not remove {}: {}", item.path.string(), std::strerror(errno)));
   for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
     tree::Fd next = tree::open_dir_at(parent.get(), steps[i].c_str());
     if (!next) {
@@ -71,8 +72,8 @@ kalu_ui::Status remove_item(int root, dev_t device, const CleanupItem& item,
         return kalu_ui::fail(
             fmt::format("{} no longer lies inside the cache folder", item.path.string()));
       }
-      return kalu_ui::fail(fmt::format("could not remove {}: {}", item.path.string(),
-                                       std::strerror(errno)));
+      return kalu_ui::fail(
+          fmt::format("could not remove {}: {}", item.path.string(), std::strerror(errno)));
     }
     parent = std::move(next);
   }
@@ -99,17 +100,22 @@ StorageRoots StorageRoots::discover() {
 
 const std::optional<fs::path>& StorageRoots::root(Category category) const {
   switch (category) {
-    case Category::InstalledApps: return installed_apps;
-    case Category::AppData: return app_data;
-    case Category::Cache: return cache;
-    case Category::SyncedFiles: break;
+    case Category::InstalledApps:
+      return installed_apps;
+    case Category::AppData:
+      return app_data;
+    case Category::Cache:
+      return cache;
+    case Category::SyncedFiles:
+      break;
   }
   return synced;
 }
 
 std::array<std::uint64_t, kCategoryCount> StorageSnapshot::totals() const {
   std::array<std::uint64_t, kCategoryCount> totals{};
-  for (const StorageItem& item : items) totals[static_cast<std::size_t>(item.category)] += item.size;
+  for (const StorageItem& item : items)
+    totals[static_cast<std::size_t>(item.category)] += item.size;
   return totals;
 }
 
@@ -166,7 +172,8 @@ kalu_ui::Status apply_cleanup(const CleanupPreview& preview) {
   }
   if (steps.empty()) return {};
 
-  const tree::Fd root(::open(preview.root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const tree::Fd root(
+      ::open(preview.root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!root) {
     if (errno == ENOENT) return {};  // the whole cache is gone already
     return kalu_ui::fail(fmt::format("cannot open the cache folder {}: {}", preview.root.string(),

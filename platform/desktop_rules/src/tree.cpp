@@ -57,9 +57,8 @@ kalu_ui::Status empty_dir(int dir, const std::string& name, const struct stat& s
   auto names = names_in(child.get());
   if (!names) return kalu_ui::fail(fmt::format("could not remove {}: {}", display, names.error()));
   for (const std::string& inner : *names) {
-    auto removed =
-        remove_entry(child.get(), inner, seen.st_dev, fmt::format("{}/{}", display, inner),
-                     depth + 1);
+    auto removed = remove_entry(child.get(), inner, seen.st_dev,
+                                fmt::format("{}/{}", display, inner), depth + 1);
     if (!removed) return removed;
   }
   return {};

@@ -61,8 +61,12 @@ TEST(ResourceKindTest, KeysHaveOneColonAndOneFormPerKind) {
     EXPECT_EQ(kind ? std::optional(kind->key()) : std::nullopt, key) << text;
   }
   const std::pair<std::string_view, std::optional<std::string>> schemes[] = {
-      {"https", "scheme:https"}, {"Web+Cal", "scheme:web+cal"}, {"svn+ssh.x-y", "scheme:svn+ssh.x-y"},
-      {"1abc", std::nullopt},    {"a:b", std::nullopt},         {"", std::nullopt},
+      {"https", "scheme:https"},
+      {"Web+Cal", "scheme:web+cal"},
+      {"svn+ssh.x-y", "scheme:svn+ssh.x-y"},
+      {"1abc", std::nullopt},
+      {"a:b", std::nullopt},
+      {"", std::nullopt},
   };
   for (const auto& [text, key] : schemes) {
     const auto kind = ResourceKind::from_scheme(text);
@@ -114,8 +118,7 @@ TEST_F(TempDir, DisplayLabelsComeFromTheMimeDatabase) {
 }
 
 TEST(AppCandidateTest, LabelsAndHandledKinds) {
-  const AppCandidate editor{"org.example.Editor", "Editor",
-                            {mime("text/plain"), scheme("ssh")}};
+  const AppCandidate editor{"org.example.Editor", "Editor", {mime("text/plain"), scheme("ssh")}};
   EXPECT_EQ(editor.label(), "Editor — org.example.Editor");
   EXPECT_TRUE(editor.handles(mime("text/plain")));
   EXPECT_TRUE(editor.handles(*ResourceKind::from_mime("x-scheme-handler/ssh")));
@@ -151,8 +154,7 @@ TEST_F(Defaults, SaveChangesOnlyTheChosenKindsAndKeepsTheRestOfTheFile) {
   ASSERT_TRUE(defaults.set(scheme("https"), "org.example.Browser", candidates_));
   EXPECT_EQ(defaults.get(mime("text/plain")), "org.example.Editor");
   // Another program changes the file before the save: its change stays.
-  put("conf/mimeapps.list",
-      read("conf/mimeapps.list") + "[Other]\nadded=meanwhile\n");
+  put("conf/mimeapps.list", read("conf/mimeapps.list") + "[Other]\nadded=meanwhile\n");
   ASSERT_TRUE(defaults.save_at(root_ / "conf/mimeapps.list"));
   EXPECT_EQ(read("conf/mimeapps.list"),
             "# written by hand\n"
@@ -197,8 +199,9 @@ TEST_F(Defaults, ResolverTakesThePersonalChoiceThenTheSystemFilesInOrder) {
       "text/markdown=org.example.Writer.desktop;org.example.Editor.desktop\n");
   const DefaultAppResolver resolver(
       {root_ / "etc/mimeapps.list", root_ / "missing", root_ / "share/applications/mimeapps.list"});
-  put("personal", "[Default Applications]\ntext/plain=org.example.Editor.desktop\n"
-                  "x-scheme-handler/https=uninstalled.desktop\n");
+  put("personal",
+      "[Default Applications]\ntext/plain=org.example.Editor.desktop\n"
+      "x-scheme-handler/https=uninstalled.desktop\n");
   const auto personal = PersonalDefaults::load_at(root_ / "personal").value();
   const auto none = PersonalDefaults::load_at(root_ / "nothing").value();
 

@@ -78,9 +78,8 @@ TEST_F(Storage, ScanSizesEachApplicationFolderWithoutFollowingLinks) {
 
   // Without a data home the three data roots are not measured.
   const auto partial = scan_storage(StorageRoots::discover(std::nullopt, root_ / "cache"));
-  EXPECT_EQ(partial.not_measured, (std::vector<Category>{
-                                      Category::InstalledApps, Category::AppData,
-                                      Category::SyncedFiles}));
+  EXPECT_EQ(partial.not_measured, (std::vector<Category>{Category::InstalledApps, Category::AppData,
+                                                         Category::SyncedFiles}));
 }
 
 TEST_F(Storage, CleanupRemovesExactlyThePreviewedItems) {

@@ -17,8 +17,8 @@
 namespace app_launcher::registry {
 
 struct InstalledPackage {
-  std::string id;          // "org.example.Editor"
-  std::string desktop_id;  // "org.example.Editor.desktop"
+  std::string id;              // "org.example.Editor"
+  std::string desktop_id;      // "org.example.Editor.desktop"
   std::filesystem::path path;  // its desktop entry
 };
 

@@ -43,11 +43,11 @@ struct ApplicationRoots {
 struct DesktopEntry {
   std::string desktop_id;  // "org.example.Editor.desktop"
   std::filesystem::path path;
-  std::string name;                 // Name (not localised)
-  std::optional<std::string> exec;  // Exec, the whole command line, unescaped
-  bool no_display = false;          // NoDisplay=true
-  bool hidden = false;              // Hidden=true
-  std::vector<std::string> mime_types;  // MimeType, as declared
+  std::string name;                      // Name (not localised)
+  std::optional<std::string> exec;       // Exec, the whole command line, unescaped
+  bool no_display = false;               // NoDisplay=true
+  bool hidden = false;                   // Hidden=true
+  std::vector<std::string> mime_types;   // MimeType, as declared
   std::optional<std::string> kalu_kind;  // X-Kalu-Kind
 
   // The application id: the desktop id without ".desktop"; nothing when
@@ -58,8 +58,7 @@ struct DesktopEntry {
 // Reads the desktop entry at `path` under `desktop_id`; an error says why the
 // file is no application entry (unreadable, malformed line N, no "Desktop
 // Entry" group, another Type, no Name).
-kalu_ui::Result<DesktopEntry> read_entry(const std::filesystem::path& path,
-                                         std::string desktop_id);
+kalu_ui::Result<DesktopEntry> read_entry(const std::filesystem::path& path, std::string desktop_id);
 
 // The same, from the file's text.
 kalu_ui::Result<DesktopEntry> parse_entry(std::string_view text, std::filesystem::path path,

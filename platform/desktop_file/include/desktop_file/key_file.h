@@ -19,10 +19,11 @@
 //
 // Blank lines and lines starting with "#" are comments; white space around
 // "=" is ignored. A key is printable text without white space, "=" or
-// brackets, optionally followed by "[locale]". A line that is none of these is malformed: the desktop
-// entry reader refuses such a file, while the mimeapps.list editor keeps the
-// line as it stands. Every line is kept as it was read, so a file that is
-// edited and written back differs only in the keys that were set.
+// brackets, optionally followed by "[locale]". A line that is none of these
+// is malformed: the desktop entry reader refuses such a file, while the
+// mimeapps.list editor keeps the line as it stands. Every line is kept as it
+// was read, so a file that is edited and written back differs only in the
+// keys that were set.
 //
 // Values: `raw` is the text after "=", `string` decodes the escapes "\s",
 // "\n", "\t", "\r" and "\\" (others are kept as written), `list` splits at
@@ -60,10 +61,10 @@ class KeyFile {
   enum class Kind { Other, Group, Entry, Malformed };
   struct Line {
     Kind kind = Kind::Other;
-    std::string text;   // the line as read (without its line break)
+    std::string text;       // the line as read (without its line break)
     std::size_t group = 0;  // index into groups_; entries and group headers
-    std::string key;    // entries
-    std::string value;  // entries: the raw value
+    std::string key;        // entries
+    std::string value;      // entries: the raw value
   };
 
   const Line* find(std::string_view group, std::string_view key) const;
