@@ -40,6 +40,11 @@ WidgetBox setting_row(std::string_view label_text, WidgetBox control) {
   return labelled(label_text, control_column(std::move(control)), kSettingRowGap);
 }
 
+WidgetBox stacked_setting_row(std::string_view label_text, WidgetBox control) {
+  return boxed(
+      w::Column().with_gap(kSettingRowGap).push(label(label_text)).push(std::move(control)));
+}
+
 WidgetBox label_row(std::string_view label_text, WidgetBox control) {
   return labelled(label_text, std::move(control), 0.0f);
 }

@@ -47,6 +47,10 @@ using WidgetList = std::vector<WidgetBox>;
 
 // [label, flexible space, control in the 220-wide control column], 4 apart.
 WidgetBox setting_row(std::string_view label, WidgetBox control);
+// The label above the control, 4 apart: a setting row for narrow pages,
+// where the control column would squeeze the label. The control starts at
+// the row's left edge; one that stretches (a dropdown) takes the row's width.
+WidgetBox stacked_setting_row(std::string_view label, WidgetBox control);
 // [label, flexible space, control at its own width], no gap.
 WidgetBox label_row(std::string_view label, WidgetBox control);
 // label_row with a value text that never wraps.

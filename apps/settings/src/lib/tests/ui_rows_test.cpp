@@ -76,6 +76,25 @@ TEST(UiRowsTest, SettingRowKeepsTheControlColumnWhileTheLabelWraps) {
   EXPECT_LE(label->get_rect().x1, 400.0 - 220.0);
 }
 
+TEST(UiRowsTest, StackedSettingRowPutsTheLabelAboveTheControl) {
+  const std::string long_label = "First day of week in every calendar you open";
+  WidgetList rows;
+  rows.push_back(stacked_setting_row(long_label, control("choice", 120.0f)));
+  Laid laid(rows_column(std::move(rows)), 300.0);
+  const auto* label =
+      dynamic_cast<const w::Text*>(laid.harness.root().children()[0]->children()[0]);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), long_label);
+  EXPECT_EQ(label->size(), 13.0f);
+  const Rect label_rect = label->get_rect();
+  const Rect choice = laid.harness.root().children()[0]->children()[1]->get_rect();
+  // The control starts under the label, 4 below it, at the left edge.
+  EXPECT_DOUBLE_EQ(choice.y0, label_rect.y1 + 4.0);
+  EXPECT_DOUBLE_EQ(choice.x0, 0.0);
+  EXPECT_DOUBLE_EQ(label_rect.x0, 0.0);
+  EXPECT_LE(label_rect.x1, 300.0);
+}
+
 TEST(UiRowsTest, InfoRowNeverWrapsItsValue) {
   const std::string kernel = "6.12.9-200.fc41.x86_64 #1 SMP PREEMPT_DYNAMIC Sat Jan 11 2025";
   auto row = info_row("Kernel", kernel);
