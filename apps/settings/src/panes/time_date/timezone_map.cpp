@@ -160,8 +160,8 @@ void TimeZoneMap::select(std::size_t index) {
   current_zone_ = name;
   focused_zone_ = index;
   request_redraw();
-  // A refused value was already logged by the action layer; the map's own
-  // state follows the user either way.
+  // The bound action takes any text, so a refusal cannot happen with a
+  // zone name; were it to, the map's own choice stands all the same.
   (void)emitter_.emit(kalu_actions::ControlValue(name));
 }
 
