@@ -259,6 +259,22 @@ KALU_SHAPE(tools_shape,
                                                        req("page", S::integer(0, 255).or_null()),
                                                        req("subject", opt_text())})))}))
 
+// Synced folders: each file held here ("local") or not, its copy on other
+// devices missing, not yet verified or verified (host_fs serves it).
+S synced_file_shape() {
+  return S::object({req("id", S::text()), req("name", S::text()),
+                    req("bytes", S::integer(0, kU64)), req("local", S::boolean()),
+                    req("remote", S::one_of({"none", "unverified", "verified"})),
+                    opt("queued", S::boolean())});
+}
+
+KALU_SHAPE(storage_shape,
+           S::object({req("online", S::boolean()),
+                      req("folders", S::list(S::object({req("name", S::text()),
+                                                        req("files", S::list(synced_file_shape(),
+                                                                             "id"))}),
+                                             "name"))}))
+
 #undef KALU_SHAPE
 
 Json seed_version() { return 1; }
@@ -287,6 +303,7 @@ const std::vector<SectionSpec>& section_table() {
       {"security", seed_security, security_shape},
       {"time", seed_time, time_shape},
       {"tools", seed_tools, tools_shape},
+      {"storage", seed_storage, storage_shape},
   };
   return table;
 }

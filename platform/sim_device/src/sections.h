@@ -33,6 +33,7 @@ Json seed_privacy();
 Json seed_security();
 Json seed_time();
 Json seed_tools();
+Json seed_storage();
 
 // The machine's own time zone (/etc/timezone, else the /etc/localtime link),
 // "UTC" when neither tells.

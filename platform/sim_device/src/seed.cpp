@@ -274,6 +274,28 @@ Json seed_time() {
 
 Json seed_tools() { return literal(R"json({"opened": []})json"); }
 
+Json seed_storage() {
+  return literal(R"json({
+    "online": true,
+    "folders": [
+      {"name": "Documents", "files": [
+        {"id": "documents/annual-report.pdf", "name": "annual-report.pdf", "bytes": 2400000,
+         "local": true, "remote": "verified"},
+        {"id": "documents/thesis-draft.odt", "name": "thesis-draft.odt", "bytes": 860000,
+         "local": true, "remote": "unverified"},
+        {"id": "documents/notes.md", "name": "notes.md", "bytes": 12000,
+         "local": true, "remote": "none"}
+      ]},
+      {"name": "Photos", "files": [
+        {"id": "photos/harbour.jpg", "name": "harbour.jpg", "bytes": 4100000,
+         "local": true, "remote": "verified"},
+        {"id": "photos/lighthouse.jpg", "name": "lighthouse.jpg", "bytes": 3900000,
+         "local": false, "remote": "verified"}
+      ]}
+    ]
+  })json");
+}
+
 std::string machine_time_zone() {
   std::ifstream in("/etc/timezone");
   std::stringstream text;

@@ -47,8 +47,8 @@
 //               run on worker threads (bluez.pair, network.connect_wifi,
 //               firmware.install_job ...).
 //   "network", "modem", "bluetooth", "audio", "display", "power", "battery",
-//   "printing", "firmware", "privacy", "security", "time", "tools": one
-//               section per service (their members: sections.cpp).
+//   "printing", "firmware", "privacy", "security", "time", "tools",
+//   "storage"   one section per service (their members: sections.cpp).
 // Sections the file lacks (a file written before a section existed) are
 // seeded when it is read, so adding a section never reshapes the file.
 //
