@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace desktop_rules::tree {
 namespace {
@@ -88,20 +87,6 @@ kalu_ui::Status remove_entry(int dir, const std::string& name, dev_t device,
 }
 
 }  // namespace
-
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.release();
-  }
-  return *this;
-}
-
-Fd::~Fd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int Fd::release() { return std::exchange(fd_, -1); }
 
 Fd open_dir_at(int dir, const char* name) {
   return Fd(::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

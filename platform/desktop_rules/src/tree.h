@@ -7,25 +7,12 @@
 #include <vector>
 
 #include "kalu_ui/result.h"
+#include "kalu_ui/unique_fd.h"
 
 // Folder trees walked through descriptors, never through a symbolic link.
 namespace desktop_rules::tree {
 
-// Owns one file descriptor.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.release()) {}
-  Fd& operator=(Fd&& other) noexcept;
-  ~Fd();
-  int get() const { return fd_; }
-  int release();
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+using Fd = kalu_ui::UniqueFd;
 
 inline constexpr int kMaxDepth = 128;
 

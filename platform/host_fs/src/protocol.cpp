@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 
 namespace host_fs::protocol {
@@ -44,23 +45,28 @@ kalu_ui::Result<const Json*> get_array(const Json& object, const char* key) {
   return &*it;
 }
 
+// Reads each named byte count into its field.
+kalu_ui::Status get_counts(const Json& object,
+                           std::initializer_list<std::pair<const char*, std::uint64_t*>> counts) {
+  for (const auto& [key, field] : counts) {
+    auto value = get_bytes(object, key);
+    if (!value) return std::unexpected(value.error());
+    *field = *value;
+  }
+  return {};
+}
+
 kalu_ui::Result<StorageUsage> read_usage(const Json& item) {
   if (!item.is_object()) return kalu_ui::fail("a usage record is not an object");
   StorageUsage usage;
   auto name = get_text(item, "name");
   if (!name) return std::unexpected(name.error());
   usage.name = std::move(*name);
-  const std::pair<const char*, std::uint64_t*> counts[] = {
-      {"total_bytes", &usage.total_bytes},
-      {"local_bytes", &usage.local_bytes},
-      {"remote_only_bytes", &usage.remote_only_bytes},
-      {"safe_to_free_bytes", &usage.safe_to_free_bytes},
-  };
-  for (const auto& [key, field] : counts) {
-    auto value = get_bytes(item, key);
-    if (!value) return std::unexpected(value.error());
-    *field = *value;
-  }
+  auto counts = get_counts(item, {{"total_bytes", &usage.total_bytes},
+                                  {"local_bytes", &usage.local_bytes},
+                                  {"remote_only_bytes", &usage.remote_only_bytes},
+                                  {"safe_to_free_bytes", &usage.safe_to_free_bytes}});
+  if (!counts) return std::unexpected(counts.error());
   return usage;
 }
 
@@ -103,16 +109,10 @@ kalu_ui::Result<SyncedSnapshot> read_snapshot(const Json& value) {
 kalu_ui::Result<ReclamationReport> read_report(const Json& value) {
   if (!value.is_object()) return kalu_ui::fail("the report is not an object");
   ReclamationReport report;
-  const std::pair<const char*, std::uint64_t*> counts[] = {
-      {"files_freed", &report.files_freed},
-      {"bytes_freed", &report.bytes_freed},
-      {"files_queued", &report.files_queued},
-  };
-  for (const auto& [key, field] : counts) {
-    auto count = get_bytes(value, key);
-    if (!count) return std::unexpected(count.error());
-    *field = *count;
-  }
+  auto counts = get_counts(value, {{"files_freed", &report.files_freed},
+                                   {"bytes_freed", &report.bytes_freed},
+                                   {"files_queued", &report.files_queued}});
+  if (!counts) return std::unexpected(counts.error());
   return report;
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <utility>
 
 namespace host_fs::detail {
 
@@ -21,19 +20,5 @@ kalu_ui::Result<sockaddr_un> unix_address(const std::filesystem::path& path) {
   std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
   return address;
 }
-
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.release();
-  }
-  return *this;
-}
-
-Fd::~Fd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int Fd::release() { return std::exchange(fd_, -1); }
 
 }  // namespace host_fs::detail

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kalu_ui/result.h"
+#include "kalu_ui/unique_fd.h"
 
 namespace host_fs::detail {
 
@@ -15,19 +16,6 @@ std::string errno_text(int error);
 // fit (108 bytes with its terminator).
 kalu_ui::Result<sockaddr_un> unix_address(const std::filesystem::path& path);
 
-// Closes a descriptor it owns.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.release()) {}
-  Fd& operator=(Fd&& other) noexcept;
-  ~Fd();
-  int get() const { return fd_; }
-  int release();
-
- private:
-  int fd_ = -1;
-};
+using Fd = kalu_ui::UniqueFd;
 
 }  // namespace host_fs::detail
