@@ -1,44 +1,52 @@
 #!/usr/bin/env bash
-# Opens the demo on a virtual X server, waits for its first frame, takes a
-# screenshot of the screen with xwd and checks that it shows a sidebar and
-# content. The screenshot is kept as PNG in the output folder.
+# Opens an application of the toolkit on a virtual X server with configuration,
+# data, state and runtime directories of its own, waits for its first frame,
+# takes a screenshot of the screen with xwd and checks that it shows a sidebar
+# and content. The screenshot is kept as <name>.png in the output folder.
 #
-# usage: screenshot_test.sh <demo program> <output folder>
+# usage: screenshot_test.sh <program> <output folder> [<name>, default "demo"]
 set -euo pipefail
-demo="$1"
+program="$1"
 out="$2"
+name="${3:-demo}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 mkdir -p "$out"
 # shellcheck source=xvfb.sh
 source "$here/xvfb.sh"
 
 xvfb_pid=""
-demo_pid=""
-# The demo's automation socket goes to a runtime directory of its own.
-runtime="$(mktemp -d /tmp/kalu-demo-runtime-XXXXXX)"
+program_pid=""
+# Nothing of the user's own directories is read or written; the automation
+# socket goes to a runtime directory of its own.
+home="$(mktemp -d /tmp/kalu-screenshot-XXXXXX)"
+mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
+chmod 700 "$home/runtime"
 cleanup() {
-  [[ -n "$demo_pid" ]] && kill "$demo_pid" 2>/dev/null || true
+  [[ -n "$program_pid" ]] && kill "$program_pid" 2>/dev/null || true
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
-  rm -rf "$runtime"
+  rm -rf "$home"
 }
 trap cleanup EXIT
 
 start_xvfb "$out/xvfb.log"
 
-log="$out/demo-stderr.txt"
-DISPLAY="$display" XDG_RUNTIME_DIR="$runtime" KALU_UI_REPORT_FIRST_FRAME=1 "$demo" 2>"$log" &
-demo_pid=$!
+# An argument the program must ignore.
+log="$out/$name-stderr.txt"
+DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" KALU_UI_REPORT_FIRST_FRAME=1 \
+  "$program" --an-ignored-argument 2>"$log" &
+program_pid=$!
 for _ in $(seq 200); do
   grep -q "first frame presented" "$log" && break
-  kill -0 "$demo_pid" 2>/dev/null || { echo "the demo ended early:" >&2; cat "$log" >&2; exit 1; }
+  kill -0 "$program_pid" 2>/dev/null || { echo "$name ended early:" >&2; cat "$log" >&2; exit 1; }
   sleep 0.05
 done
 grep -q "first frame presented" "$log" || { echo "no first frame within 10 s" >&2; exit 1; }
 sleep 0.3
 
-xwd -root -silent -display "$display" >"$out/demo.xwd"
-python3 "$here/xwd_to_png.py" "$out/demo.xwd" "$out/demo.png"
-rm -f "$out/demo.xwd"
+xwd -root -silent -display "$display" >"$out/$name.xwd"
+python3 "$here/xwd_to_png.py" "$out/$name.xwd" "$out/$name.png"
+rm -f "$out/$name.xwd"
 grep "first frame" "$log"
-echo "screenshot: $out/demo.png"
+echo "screenshot: $out/$name.png"

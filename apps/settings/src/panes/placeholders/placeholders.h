@@ -1,0 +1,385 @@
+#pragma once
+
+// Stand-ins for the panes whose pages are not built yet. Each has the name,
+// the construction calls and the widget answers of the pane it stands for, so
+// the pane table builds it exactly as it will build the real pane. Its page
+// says "This page is not built yet." An operation handed to it is taken from
+// its mailbox (only its own request tag) and completed at once as failed,
+// "<pane title> cannot carry out this operation yet", so nobody waits on a
+// pane that cannot act.
+//
+// Replacing one with the real pane: build panes/<module>/ with the same
+// construction calls, delete the pane's block at the end of this file, and
+// include the new header in the pane table (settings_app/pane_table.cpp).
+// When the last pane is built, this file goes.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "operations/mailbox_cells.h"
+#include "panes/registry.h"
+#include "widget_contract/widget.h"
+
+namespace settings::account_probe {
+// The account server probe the application shares with External Accounts.
+class AccountProbe;
+}  // namespace settings::account_probe
+
+namespace settings::panes {
+
+using operations::AccountRequestCell;
+using operations::DeviceLocalRequestCell;
+using operations::DeviceMeshRequestCell;
+using operations::OperationCompletionCell;
+
+// How the page frame makes the pane.
+enum class Construction : std::uint8_t {
+  kNew,            // Pane(), then its setters
+  kBoxed,          // Pane::boxed()
+  kBoxedWithHint,  // Pane::boxed(width hint)
+  kWithRoot,       // Pane(accounts root), then its setters
+};
+
+// Which mailbox the pane takes operations from.
+enum class Requests : std::uint8_t { kNone, kDeviceLocal, kDeviceMesh, kAccount };
+
+// What a preference pane's permission request names.
+struct PreferenceScope {
+  std::string_view scope;
+  std::string_view title;
+  std::string_view purpose;
+};
+
+// One placeholder: what tells it from the others.
+struct PlaceholderSpec {
+  std::string_view type_name;
+  PaneIndex pane = 0;
+  Construction construction = Construction::kNew;
+  Requests requests = Requests::kNone;
+  // With kDeviceLocal: the tag of the pane's own requests.
+  std::uint8_t request_tag = operations::DeviceLocalRequest::kNone;
+  // With kDeviceLocal and kDeviceMesh: the action the operation key names.
+  std::string_view action_id;
+  // Takes the application's completion cell.
+  bool completion = false;
+  std::optional<PreferenceScope> preference;
+};
+
+inline constexpr std::string_view kPlaceholderLine = "This page is not built yet.";
+
+// The behaviour every placeholder shares; PaneStandIn adds the construction
+// calls of one pane.
+class PlaceholderPane : public kalu_ui::Widget {
+ public:
+  ~PlaceholderPane() override;
+  PlaceholderPane(PlaceholderPane&&) noexcept;
+  PlaceholderPane& operator=(PlaceholderPane&&) noexcept;
+
+  const PlaceholderSpec& spec() const { return *spec_; }
+  // Set by the request and completion setters: the application hosts the pane.
+  bool hosted() const { return hosted_; }
+  bool reports_completions() const { return reports_completions_; }
+  const std::optional<float>& width_hint() const { return width_hint_; }
+  const std::optional<std::filesystem::path>& accounts_root() const { return accounts_root_; }
+  // The cells in use: the pane's own until a setter hands it the application's.
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<DeviceMeshRequestCell>& mesh_request_cell() const { return mesh_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+  const std::shared_ptr<AccountRequestCell>& account_request_cell() const { return accounts_; }
+  const std::shared_ptr<const account_probe::AccountProbe>& account_probe() const { return probe_; }
+
+  std::string_view type_name() const override { return spec_->type_name; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  std::optional<kalu_actions::ActionContext> take_permission_request() override;
+
+ protected:
+  explicit PlaceholderPane(const PlaceholderSpec& spec);
+
+  void use_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell);
+  void use_mesh_requests(const std::shared_ptr<DeviceMeshRequestCell>& cell);
+  void use_completion(const std::shared_ptr<OperationCompletionCell>& cell);
+  void use_account_requests(const std::shared_ptr<AccountRequestCell>& cell);
+  void use_account_probe(std::shared_ptr<const account_probe::AccountProbe> probe) {
+    probe_ = std::move(probe);
+  }
+  void set_width_hint(std::optional<float> hint) { width_hint_ = hint; }
+  void set_accounts_root(std::optional<std::filesystem::path> root) {
+    accounts_root_ = std::move(root);
+  }
+
+ private:
+  void take_request();
+  void fail_operation(std::string key);
+
+  const PlaceholderSpec* spec_;
+  kalu_ui::WidgetBox page_;
+  kalu_ui::Rect rect_;
+  // Whether build_layout made a node of its own around the page's.
+  bool wrapped_ = false;
+  // Set when the page handled an event; taken by the permission request.
+  bool interacted_ = false;
+  bool hosted_ = false;
+  bool reports_completions_ = false;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
+  std::shared_ptr<DeviceMeshRequestCell> mesh_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  std::shared_ptr<AccountRequestCell> accounts_;
+  std::shared_ptr<const account_probe::AccountProbe> probe_;
+  std::optional<float> width_hint_;
+  std::optional<std::filesystem::path> accounts_root_;
+};
+
+// One pane's construction calls, each present only where that pane has it.
+template <const PlaceholderSpec& S>
+class PaneStandIn final : public PlaceholderPane {
+  struct Boxing {};
+
+ public:
+  PaneStandIn() requires(S.construction == Construction::kNew) : PlaceholderPane(S) {}
+  explicit PaneStandIn(std::optional<std::filesystem::path> accounts_root) requires(
+      S.construction == Construction::kWithRoot)
+      : PlaceholderPane(S) {
+    set_accounts_root(std::move(accounts_root));
+  }
+
+  static kalu_ui::WidgetBox boxed() requires(S.construction == Construction::kBoxed) {
+    return kalu_ui::WidgetBox(new PaneStandIn(Boxing{}));
+  }
+  static kalu_ui::WidgetBox boxed(std::optional<float> width_hint) requires(
+      S.construction == Construction::kBoxedWithHint) {
+    auto* pane = new PaneStandIn(Boxing{});
+    pane->set_width_hint(width_hint);
+    return kalu_ui::WidgetBox(pane);
+  }
+
+  PaneStandIn&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&
+      requires(S.requests == Requests::kDeviceLocal) {
+    use_requests(cell);
+    return std::move(*this);
+  }
+  PaneStandIn&& with_mesh_requests(const std::shared_ptr<DeviceMeshRequestCell>& cell) &&
+      requires(S.requests == Requests::kDeviceMesh) {
+    use_mesh_requests(cell);
+    return std::move(*this);
+  }
+  PaneStandIn&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&
+      requires(S.completion) {
+    use_completion(cell);
+    return std::move(*this);
+  }
+  PaneStandIn&& with_account_requests(const std::shared_ptr<AccountRequestCell>& cell) &&
+      requires(S.requests == Requests::kAccount) {
+    use_account_requests(cell);
+    return std::move(*this);
+  }
+  PaneStandIn&& with_account_probe(std::shared_ptr<const account_probe::AccountProbe> probe) &&
+      requires(S.requests == Requests::kAccount) {
+    use_account_probe(std::move(probe));
+    return std::move(*this);
+  }
+
+ private:
+  explicit PaneStandIn(Boxing) : PlaceholderPane(S) {}
+};
+
+// Specs by kind. (Designated initialisers that leave members out trip g++
+// 12's missing-initializer warning, hence these.)
+constexpr PlaceholderSpec spec_of(std::string_view type_name, PaneIndex pane,
+                                  Construction construction) {
+  PlaceholderSpec spec;
+  spec.type_name = type_name;
+  spec.pane = pane;
+  spec.construction = construction;
+  return spec;
+}
+// A pane that carries out the device-local operations of `action_id` under
+// `tag` and reports to the completion cell.
+constexpr PlaceholderSpec device_local_spec(std::string_view type_name, PaneIndex pane,
+                                            std::uint8_t tag, std::string_view action_id) {
+  PlaceholderSpec spec = spec_of(type_name, pane, Construction::kNew);
+  spec.requests = Requests::kDeviceLocal;
+  spec.request_tag = tag;
+  spec.action_id = action_id;
+  spec.completion = true;
+  return spec;
+}
+constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope scope) {
+  spec.preference = scope;
+  return spec;
+}
+
+// ---- The panes not built yet, one block each --------------------------------
+
+namespace network {
+inline constexpr PlaceholderSpec kNetworkPaneSpec =
+    device_local_spec("settings::panes::network::NetworkPane", 0, 2, "settings.network-operation");
+using NetworkPane = PaneStandIn<kNetworkPaneSpec>;
+}  // namespace network
+
+namespace bluetooth {
+inline constexpr PlaceholderSpec kBluetoothPaneSpec = device_local_spec(
+    "settings::panes::bluetooth::BluetoothPane", 1, 3, "settings.bluetooth-operation");
+using BluetoothPane = PaneStandIn<kBluetoothPaneSpec>;
+}  // namespace bluetooth
+
+namespace device_mesh {
+constexpr PlaceholderSpec device_mesh_spec() {
+  PlaceholderSpec spec =
+      spec_of("settings::panes::device_mesh::DeviceMeshPane", 2, Construction::kNew);
+  spec.requests = Requests::kDeviceMesh;
+  spec.action_id = "settings.device-mesh-operation";
+  spec.completion = true;
+  spec.preference =
+      PreferenceScope{"devices-sync", "Devices & Sync", "Change device mesh settings"};
+  return spec;
+}
+inline constexpr PlaceholderSpec kDeviceMeshPaneSpec = device_mesh_spec();
+using DeviceMeshPane = PaneStandIn<kDeviceMeshPaneSpec>;
+}  // namespace device_mesh
+
+namespace audio {
+inline constexpr PlaceholderSpec kAudioPaneSpec =
+    device_local_spec("settings::panes::audio::AudioPane", 3, 4, "settings.audio-operation");
+using AudioPane = PaneStandIn<kAudioPaneSpec>;
+}  // namespace audio
+
+namespace display {
+inline constexpr PlaceholderSpec kDisplayPaneSpec =
+    device_local_spec("settings::panes::display::DisplayPane", 4, 5, "settings.display-operation");
+using DisplayPane = PaneStandIn<kDisplayPaneSpec>;
+}  // namespace display
+
+namespace mouse_keyboard {
+constexpr PlaceholderSpec mouse_keyboard_spec() {
+  PlaceholderSpec spec =
+      spec_of("settings::panes::mouse_keyboard::MouseKeyboardPane", 5, Construction::kNew);
+  spec.completion = true;
+  spec.preference = PreferenceScope{"input", "Mouse & keyboard", "Change input preferences"};
+  return spec;
+}
+inline constexpr PlaceholderSpec kMouseKeyboardPaneSpec = mouse_keyboard_spec();
+using MouseKeyboardPane = PaneStandIn<kMouseKeyboardPaneSpec>;
+}  // namespace mouse_keyboard
+
+namespace keyboard_shortcuts {
+inline constexpr PlaceholderSpec kShortcutPaneSpec = with_preference(
+    spec_of("settings::panes::keyboard_shortcuts::ShortcutPane", 6, Construction::kBoxed),
+    {"keyboard-shortcuts", "Keyboard shortcuts", "Change keyboard shortcuts"});
+using ShortcutPane = PaneStandIn<kShortcutPaneSpec>;
+}  // namespace keyboard_shortcuts
+
+namespace time_date {
+inline constexpr PlaceholderSpec kTimeDatePaneSpec =
+    with_preference(spec_of("settings::panes::time_date::TimeDatePane", 7, Construction::kBoxed),
+                    {"time-date", "Time & date", "Change time and date preferences"});
+using TimeDatePane = PaneStandIn<kTimeDatePaneSpec>;
+}  // namespace time_date
+
+namespace users {
+inline constexpr PlaceholderSpec kUsersPaneSpec =
+    device_local_spec("settings::panes::users::UsersPane", 8, 8, "settings.user-operation");
+using UsersPane = PaneStandIn<kUsersPaneSpec>;
+}  // namespace users
+
+namespace printers {
+inline constexpr PlaceholderSpec kPrintersPaneSpec = device_local_spec(
+    "settings::panes::printers::PrintersPane", 9, 7, "settings.printer-operation");
+using PrintersPane = PaneStandIn<kPrintersPaneSpec>;
+}  // namespace printers
+
+namespace power {
+inline constexpr PlaceholderSpec kPowerPaneSpec = with_preference(
+    device_local_spec("settings::panes::power::PowerPane", 10, 1, "settings.power-operation"),
+    {"power", "Power", "Change power preferences"});
+using PowerPane = PaneStandIn<kPowerPaneSpec>;
+}  // namespace power
+
+namespace appearance {
+inline constexpr PlaceholderSpec kAppearancePaneSpec = with_preference(
+    spec_of("settings::panes::appearance::AppearancePane", 11, Construction::kBoxed),
+    {"appearance", "Appearance", "Change appearance preferences"});
+using AppearancePane = PaneStandIn<kAppearancePaneSpec>;
+}  // namespace appearance
+
+namespace accessibility {
+inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(
+    spec_of("settings::panes::accessibility::AccessibilityPane", 12, Construction::kBoxed),
+    {"accessibility", "Accessibility", "Change accessibility preferences"});
+using AccessibilityPane = PaneStandIn<kAccessibilityPaneSpec>;
+}  // namespace accessibility
+
+namespace notifications {
+inline constexpr PlaceholderSpec kNotificationsPaneSpec =
+    spec_of("settings::panes::notifications::NotificationsPane", 13, Construction::kBoxed);
+using NotificationsPane = PaneStandIn<kNotificationsPaneSpec>;
+}  // namespace notifications
+
+namespace personal_apps {
+inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
+    spec_of("settings::panes::personal_apps::PersonalAppsPane", 14, Construction::kBoxed),
+    {"personal-apps", "Personal app defaults", "Change default apps"});
+using PersonalAppsPane = PaneStandIn<kPersonalAppsPaneSpec>;
+}  // namespace personal_apps
+
+namespace storage {
+inline constexpr PlaceholderSpec kStoragePaneSpec =
+    device_local_spec("settings::panes::storage::StoragePane", 15, 6, "settings.storage-operation");
+using StoragePane = PaneStandIn<kStoragePaneSpec>;
+}  // namespace storage
+
+namespace accounts {
+constexpr PlaceholderSpec accounts_spec() {
+  PlaceholderSpec spec =
+      spec_of("settings::panes::accounts::AccountsPane", 16, Construction::kWithRoot);
+  spec.requests = Requests::kAccount;
+  return spec;
+}
+inline constexpr PlaceholderSpec kAccountsPaneSpec = accounts_spec();
+using AccountsPane = PaneStandIn<kAccountsPaneSpec>;
+}  // namespace accounts
+
+namespace agent_models {
+inline constexpr PlaceholderSpec kAgentModelsPaneSpec = device_local_spec(
+    "settings::panes::agent_models::AgentModelsPane", 17, 9, "settings.agent-model-operation");
+using AgentModelsPane = PaneStandIn<kAgentModelsPaneSpec>;
+}  // namespace agent_models
+
+namespace region {
+inline constexpr PlaceholderSpec kRegionPaneSpec = with_preference(
+    spec_of("settings::panes::region::RegionPane", 18, Construction::kBoxedWithHint),
+    {"region", "Region & formats", "Change region preferences"});
+using RegionPane = PaneStandIn<kRegionPaneSpec>;
+}  // namespace region
+
+namespace privacy {
+// The Device Privacy & Security page (a plain page, no pane object).
+kalu_ui::WidgetBox build_page();
+}  // namespace privacy
+
+namespace updates {
+inline constexpr PlaceholderSpec kUpdatesPaneSpec =
+    device_local_spec("settings::panes::updates::UpdatesPane", 20, 0, "settings.update-operation");
+using UpdatesPane = PaneStandIn<kUpdatesPaneSpec>;
+}  // namespace updates
+
+namespace about {
+// The About page (a plain page, no pane object).
+kalu_ui::WidgetBox build_page();
+}  // namespace about
+
+}  // namespace settings::panes

@@ -1,0 +1,168 @@
+#include "panes/placeholders/placeholders.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+
+#include "actions/preference_context.h"
+#include "kalu_ui/harness.h"
+#include "kalu_ui/widget/text.h"
+
+namespace settings::panes {
+namespace {
+
+using operations::DeviceLocalRequest;
+using operations::OperationCompletion;
+
+// A request whose record is the first case of the record under `tag`.
+template <std::size_t... I>
+DeviceLocalRequest request_with_tag(std::uint8_t tag, std::index_sequence<I...>) {
+  DeviceLocalRequest request;
+  ((tag == I ? (request = DeviceLocalRequest(std::in_place_index<I + 1>), 0) : 0), ...);
+  return request;
+}
+DeviceLocalRequest request_with_tag(std::uint8_t tag) {
+  return request_with_tag(tag, std::make_index_sequence<10>{});
+}
+
+struct Cells {
+  std::shared_ptr<DeviceLocalRequestCell> requests = DeviceLocalRequestCell::create({});
+  std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
+};
+
+// The ten panes that carry out device-local operations, hosted.
+template <typename Pane>
+kalu_ui::WidgetBox hosted(const Cells& cells) {
+  return kalu_ui::widget::boxed(
+      Pane().with_operation_requests(cells.requests).with_operation_completion(cells.completion));
+}
+
+const struct {
+  const char* title;
+  std::uint8_t tag;
+  std::function<kalu_ui::WidgetBox(const Cells&)> make;
+} kDeviceLocalPanes[] = {
+    {"Updates", 0, hosted<updates::UpdatesPane>},
+    {"Power", 1, hosted<power::PowerPane>},
+    {"Network", 2, hosted<network::NetworkPane>},
+    {"Bluetooth", 3, hosted<bluetooth::BluetoothPane>},
+    {"Sound", 4, hosted<audio::AudioPane>},
+    {"Displays", 5, hosted<display::DisplayPane>},
+    {"Storage", 6, hosted<storage::StoragePane>},
+    {"Printers", 7, hosted<printers::PrintersPane>},
+    {"Users", 8, hosted<users::UsersPane>},
+    {"Agent Models", 9, hosted<agent_models::AgentModelsPane>},
+};
+
+TEST(PlaceholderTest, TakesOnlyItsOwnRequestAndFailsItAtOnce) {
+  for (const auto& pane : kDeviceLocalPanes) {
+    SCOPED_TRACE(pane.title);
+    Cells cells;
+    kalu_ui::WidgetBox widget = pane.make(cells);
+    kalu_ui::doc::Document document;
+
+    // Another pane's request stays where it is.
+    cells.requests->publish(request_with_tag((pane.tag + 1) % 10));
+    widget->sync(document);
+    EXPECT_EQ(cells.requests->get().tag(), (pane.tag + 1) % 10);
+    EXPECT_EQ(cells.completion->get(), OperationCompletion(OperationCompletion::Idle{}));
+
+    cells.requests->publish(request_with_tag(pane.tag));
+    widget->sync(document);
+    EXPECT_TRUE(cells.requests->get().empty());
+    const OperationCompletion completion = cells.completion->get();
+    const auto* failed = std::get_if<OperationCompletion::Failed>(&completion);
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(failed->message, std::string(pane.title) + " cannot carry out this operation yet");
+    EXPECT_THAT(failed->key, ::testing::StartsWith("settings."));
+
+    // Taken once: the next frame finds nothing.
+    cells.completion->publish(OperationCompletion::Idle{});
+    widget->sync(document);
+    EXPECT_EQ(cells.completion->get(), OperationCompletion(OperationCompletion::Idle{}));
+  }
+}
+
+TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
+  Cells cells;
+  auto pane = hosted<network::NetworkPane>(cells);
+  cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::NetworkOperation>,
+                                             operations::NetworkOperation::SetWifiEnabled{true}));
+  kalu_ui::doc::Document document;
+  pane->sync(document);
+  EXPECT_EQ(cells.completion->get(),
+            OperationCompletion(OperationCompletion::Failed{
+                R"(settings.network-operation:{"SetWifiEnabled":{"enabled":true}})",
+                "Network cannot carry out this operation yet"}));
+}
+
+TEST(PlaceholderTest, DevicesAndSyncTakesItsOwnCell) {
+  auto mesh = DeviceMeshRequestCell::create(std::nullopt);
+  Cells cells;
+  auto pane = kalu_ui::widget::boxed(
+      device_mesh::DeviceMeshPane().with_mesh_requests(mesh).with_operation_completion(
+          cells.completion));
+  cells.requests->publish(request_with_tag(2));
+  mesh->publish(operations::DeviceMeshOperation::SetRole{"home"});
+  kalu_ui::doc::Document document;
+  pane->sync(document);
+  EXPECT_FALSE(mesh->get().has_value());
+  EXPECT_EQ(cells.requests->get().tag(), 2);  // not its cell
+  EXPECT_EQ(cells.completion->get(),
+            OperationCompletion(OperationCompletion::Failed{
+                R"(settings.device-mesh-operation:{"SetRole":{"role":"home"}})",
+                "Devices & Sync cannot carry out this operation yet"}));
+}
+
+TEST(PlaceholderTest, ExternalAccountsEmptiesItsMailbox) {
+  auto requests = AccountRequestCell::create({});
+  auto pane = accounts::AccountsPane(std::filesystem::path("/nonexistent"))
+                  .with_account_requests(requests)
+                  .with_account_probe(nullptr);
+  EXPECT_EQ(pane.accounts_root(), std::filesystem::path("/nonexistent"));
+  requests->publish(operations::AccountPaneRequest::OpenAddForm{operations::AccountKind::kWebDav});
+  kalu_ui::doc::Document document;
+  pane.sync(document);
+  EXPECT_TRUE(requests->get().empty());
+}
+
+TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
+  kalu_ui::harness::Harness h(region::RegionPane::boxed(528.0f));
+  const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());
+  EXPECT_TRUE(pane.children().empty());
+  EXPECT_EQ(pane.type_name(), "settings::panes::region::RegionPane");
+  EXPECT_EQ(pane.short_type_name(), "RegionPane");
+  EXPECT_EQ(pane.width_hint(), 528.0f);
+  h.frame();
+  ASSERT_EQ(pane.children().size(), 1u);
+  const auto* line =
+      dynamic_cast<const kalu_ui::widget::Text*>(pane.children()[0]->children().at(0));
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->text(), kPlaceholderLine);
+  EXPECT_GT(line->get_rect().width(), 0.0);
+}
+
+TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
+  kalu_ui::WidgetBox panes[] = {appearance::AppearancePane::boxed(),
+                                keyboard_shortcuts::ShortcutPane::boxed(),
+                                notifications::NotificationsPane::boxed()};
+  for (auto& pane : panes) {
+    EXPECT_FALSE(pane->take_permission_request().has_value()) << pane->short_type_name();
+  }
+
+  const auto context = actions::preference_pane_context(true, "appearance", "Appearance",
+                                                        "Change appearance preferences");
+  ASSERT_TRUE(context.has_value());
+  EXPECT_EQ(context->subject.id, "settings.preference:appearance");
+  EXPECT_EQ(context->subject.kind, "settings.preference-pane");
+  EXPECT_EQ(context->title, "Appearance");
+  EXPECT_EQ(context->purpose, "Change appearance preferences");
+  EXPECT_EQ(context->application.app_id, "kalu.Settings");
+  EXPECT_EQ(context->application.title, "Settings");
+  EXPECT_FALSE(actions::preference_pane_context(false, "appearance", "Appearance", "x"));
+}
+
+}  // namespace
+}  // namespace settings::panes

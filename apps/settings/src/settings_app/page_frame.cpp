@@ -1,0 +1,48 @@
+// The page frame: the selected pane under its header, in a scrolling area.
+
+#include <algorithm>
+#include <utility>
+
+#include "kalu_ui/widget/column.h"
+#include "kalu_ui/widget/container.h"
+#include "kalu_ui/widget/scrollable.h"
+#include "lib/ui_rows.h"
+#include "settings_app/settings_app.h"
+
+namespace settings::settings_app {
+
+using kalu_ui::WidgetBox;
+using kalu_ui::widget::boxed;
+using kalu_ui::widget::Column;
+using kalu_ui::widget::Container;
+using kalu_ui::widget::Scrollable;
+
+WidgetBox SettingsApp::build_page() const {
+  const panes::PaneIndex pane = selected_category_;
+  PaneCells cells = cells_;
+  if (pane == kRegionFormats) cells.content_width_hint = content_width_hint();
+
+  WidgetBox page =
+      boxed(Column()
+                .with_gap_y(kPageGapY)
+                .with_gap_x(kPageGapX)
+                .with_padding_xy(kPagePadding, kPagePadding)
+                .push(ui_rows::page_header(panes::pane_title(pane), panes::pane_subtitle(pane)))
+                .push(panes_(pane, cells)));
+  if (pane == kExternalAccounts) {
+    page = boxed(Container().with_max_width(kAccountsMaxWidth).with_child(std::move(page)));
+  } else if (pane == kRegionFormats) {
+    page = boxed(Container().with_max_width(kRegionMaxWidth).with_child(std::move(page)));
+  }
+  return boxed(
+      Container().with_no_limits().with_child(boxed(Scrollable().with_child(std::move(page)))));
+}
+
+std::optional<float> SettingsApp::content_width_hint() const {
+  if (!shell_) return std::nullopt;
+  const kalu_ui::Rect content = shell_->content_rect();
+  if (!(content.x1 > content.x0)) return std::nullopt;
+  return static_cast<float>(std::max(content.width() - kRegionHintInset, 0.0));
+}
+
+}  // namespace settings::settings_app

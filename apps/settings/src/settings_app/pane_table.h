@@ -1,0 +1,46 @@
+#pragma once
+
+// The pane table: how the page frame builds each pane, by pane index, and
+// what it hands the constructors. The only room besides the application
+// object that includes pane headers; a pane issue that builds its pane
+// changes its row here (settings_app/pane_table.cpp).
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "account_probe/account_probe.h"
+#include "operations/mailbox_cells.h"
+#include "panes/registry.h"
+#include "widget_contract/widget.h"
+
+namespace settings::settings_app {
+
+// Shares of the application's cells, the account probe, the accounts-root
+// override and, for Region & Formats, the width hint. A pane keeps a clone of
+// each handle it takes in place of a cell of its own, so a completion it
+// publishes after its page is replaced still lands in the application's cell.
+struct PaneCells {
+  std::shared_ptr<operations::DeviceLocalRequestCell> device_local_request;
+  std::shared_ptr<operations::DeviceMeshRequestCell> device_mesh_request;
+  std::shared_ptr<operations::OperationCompletionCell> operation_completion;
+  std::shared_ptr<operations::AccountRequestCell> account_requests;
+  account_probe::SharedAccountProbe account_probe;
+  // Where the account store, vault and journal live; absent: the platform's place.
+  std::optional<std::filesystem::path> accounts_root;
+  // The width Region & Formats may lay its page out in; absent while unknown.
+  std::optional<float> content_width_hint;
+};
+
+// One row: builds the pane's widget wired to the cells it takes.
+using PaneConstructor = kalu_ui::WidgetBox (*)(const PaneCells& cells);
+
+// The rows, by pane index.
+const std::array<PaneConstructor, panes::kPaneCount>& pane_constructors();
+
+// The pane widget of `pane` (0 to 21) built with its row; an index outside
+// the table gives none.
+kalu_ui::WidgetBox build_pane(panes::PaneIndex pane, const PaneCells& cells);
+
+}  // namespace settings::settings_app

@@ -1,0 +1,201 @@
+#include "settings_app/settings_app.h"
+
+#include <bit>
+#include <utility>
+
+#include "accounts/journal.h"
+#include "accounts/stores.h"
+#include "kalu_ui/layout.h"
+#include "kalu_ui/widget/support.h"
+#include "kalu_ui/widget/text_input.h"
+#include "settings_app/pane_table.h"
+#include "sidebar/nav.h"
+#include "sidebar/search_catalog.h"
+
+namespace settings::settings_app {
+
+using kalu_ui::WidgetBox;
+using kalu_ui::layout::NodeId;
+using kalu_ui::widget::AppShell;
+
+namespace {
+
+std::vector<account_book::Account> account_list(const AccountsRoot& root) {
+  const account_book::AccountStore store = accounts::load_account_store(root);
+  return store.accounts;
+}
+
+}  // namespace
+
+SettingsApp::SettingsApp() : SettingsApp(std::nullopt) {}
+
+SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
+    : search_catalog_(std::string(sidebar::kSearchCatalogName)),
+      panes_(panes ? std::move(panes) : PaneFactory(&build_pane)) {
+  // An account change a previous run left half done is rolled back before
+  // anything reads the account store; a failure is logged there.
+  accounts::recover_interrupted_mutation(accounts_root);
+  synchronized_search_query_.clear();
+  requested_pane_ = SelectionCell::create(kNoPane);
+  local_search_text_ = TextCell::create(std::string());
+  search_catalog_ = sidebar::build_pane_search_catalog();
+  accounts_ = account_list(accounts_root);
+  cells_.account_requests = operations::AccountRequestCell::create({});
+  cells_.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
+  cells_.account_probe = account_probe::new_account_probe();
+  cells_.operation_completion = operations::OperationCompletionCell::create({});
+  cells_.device_local_request = operations::DeviceLocalRequestCell::create({});
+  cells_.accounts_root = accounts_root;
+  accounts_root_ = std::move(accounts_root);
+}
+
+SettingsApp::~SettingsApp() = default;
+
+// ---- Selection and rebuilding ----------------------------------------------
+
+void SettingsApp::select_pane(panes::PaneIndex pane) {
+  // Only the program publishes panes; an index past the table names nothing.
+  if (pane == selected_category_ || pane >= panes::kPaneCount) return;
+  selected_category_ = pane;
+  structure_dirty_ = true;
+  rebuild_shell();
+  if (shell_) shell_->notify_selection();
+}
+
+void SettingsApp::rebuild_shell() {
+  WidgetBox nav = build_nav();
+  WidgetBox page = build_page();
+  if (!shell_) return;
+  shell_->set_nav(std::move(nav));
+  shell_->set_content(std::move(page));
+}
+
+void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); }
+
+bool SettingsApp::is_narrow() const { return shell_ && shell_->is_narrow(); }
+
+WidgetBox SettingsApp::build_nav() const {
+  return sidebar::build_nav(selected_category_, synchronized_search_query_, requested_pane_);
+}
+
+AppShell SettingsApp::build_shell() const {
+  auto search = kalu_ui::widget::TextInput::from_state(local_search_text_)
+                    .with_kind(kalu_ui::widget::TextInput::kKindSearch)
+                    .with_id(std::string(kSearchFieldId))
+                    .with_placeholder(std::string(kSearchPlaceholder))
+                    .with_text_size(kSearchTextSize);
+  return std::move(AppShell(build_nav(), build_page())
+                       .with_search(kalu_ui::widget::boxed(std::move(search)))
+                       .with_metrics(kNavWidth, kNarrowBelow)
+                       .with_narrow_screen(true));
+}
+
+// ---- The frame cycle -------------------------------------------------------
+
+void SettingsApp::sync(kalu_ui::doc::Document& document) {
+  const std::uint8_t requested = requested_pane_->get();
+  if (requested != kNoPane) {
+    // Emptied first: a refused reset leaves the value, which re-applied next
+    // frame equals the selection and does nothing.
+    requested_pane_->publish(kNoPane);
+    select_pane(requested);
+  }
+  std::string query = local_search_text_->get();
+  if (query != synchronized_search_query_) {
+    synchronized_search_query_ = std::move(query);
+    structure_dirty_ = true;
+    // The page and its pane stay; only the navigation follows the query.
+    WidgetBox nav = build_nav();
+    if (shell_) shell_->set_nav(std::move(nav));
+  }
+  if (shell_) shell_->sync(document);
+}
+
+NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                 const kalu_ui::RenderContext& context,
+                                 kalu_ui::layout::NodeRegistry& registry) {
+  const float scale = static_cast<float>(context.scale_factor);
+  if (!shell_ || std::bit_cast<std::uint32_t>(scale) != std::bit_cast<std::uint32_t>(scale_)) {
+    scale_ = scale;
+    // A new scale constructs the selected pane anew, as a selection does.
+    AppShell shell = build_shell();
+    shell_.reset();
+    shell_.emplace(std::move(shell));
+  }
+  const NodeId child = shell_->build_layout(tree, context, registry);
+  kalu_ui::layout::Style style;
+  style.width = kalu_ui::layout::Dimension::full();
+  style.height = kalu_ui::layout::Dimension::full();
+  std::vector<NodeId> children;
+  if (child.is_valid()) children.push_back(child);
+  auto wrapper = tree.new_with_children(style, children);
+  wrapped_ = wrapper.has_value();
+  if (!wrapped_) return child;
+  registry.insert(*wrapper, this);
+  return *wrapper;
+}
+
+void SettingsApp::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
+                               double origin_x, double origin_y) {
+  double lx = 0.0, ly = 0.0, w = 0.0, h = 0.0;
+  if (const auto layout = tree.layout(node)) {
+    lx = layout->location.x;
+    ly = layout->location.y;
+    w = layout->size.width;
+    h = layout->size.height;
+  }
+  rect_ = kalu_ui::Rect{origin_x + lx, origin_y + ly, origin_x + lx + w, origin_y + ly + h};
+  if (!shell_) return;
+  if (!wrapped_) {
+    // The node is the shell's own: the shell places itself from our origin.
+    shell_->apply_layout(tree, node, origin_x, origin_y);
+  } else if (const auto shell_node = tree.child_at(node, 0)) {
+    shell_->apply_layout(tree, *shell_node, rect_.x0, rect_.y0);
+  }
+}
+
+void SettingsApp::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  // The shell routes by the rectangles its last apply_layout stored, which
+  // are its own whether or not the wrapper node exists.
+  if (shell_) shell_->handle_event(event, context);
+}
+
+void SettingsApp::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                       kalu_ui::DrawContext& context) {
+  if (shell_) shell_->draw(scene, transform, renderer, theme, context);
+}
+
+void SettingsApp::draw_with_presence(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                                     kalu_ui::text::TextRenderer& renderer,
+                                     const kalu_ui::Theme& theme, kalu_ui::DrawContext& context) {
+  if (shell_) shell_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+bool SettingsApp::needs_idle_sync() const { return shell_ && shell_->needs_idle_sync(); }
+
+bool SettingsApp::needs_animation_frame() const {
+  return shell_ && shell_->needs_animation_frame();
+}
+
+bool SettingsApp::layout_needs_measure() const { return shell_ && shell_->layout_needs_measure(); }
+
+bool SettingsApp::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool shell = shell_ && shell_->take_structure_dirty();
+  // External Accounts may have changed the store; the resource tree reads the list.
+  if (shell && selected_category_ == kExternalAccounts) reload_accounts();
+  return own || shell;
+}
+
+std::vector<const kalu_ui::Widget*> SettingsApp::children() const {
+  if (!shell_) return {};
+  return {&*shell_};
+}
+
+std::vector<kalu_ui::Widget*> SettingsApp::children_mut() {
+  if (!shell_) return {};
+  return {&*shell_};
+}
+
+}  // namespace settings::settings_app

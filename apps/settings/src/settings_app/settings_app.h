@@ -1,0 +1,206 @@
+#pragma once
+
+// The application object: the root of the widget tree. Its only child is the
+// toolkit's application shell (sidebar, search field, and the page of the
+// selected pane), built at the first layout and rebuilt when the UI scale
+// changes. It keeps what outlives a page: the selected pane, the search text
+// as typed and as applied, the account list, and the shared cells through
+// which sidebar rows, the search field, the panes and the operation entry
+// points hand values to each other.
+//
+// Everything runs on the UI thread, inside the widget operations the frame
+// loop calls. A selection made outside sync (a sidebar row) is published into
+// requested_pane and applied at the next sync; select_pane applies one at
+// once. Each selection builds a new pane object and drops the old one with
+// its state; re-selecting the pane shown does nothing. Nothing is saved.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "account_book/account_store.h"
+#include "kalu_ui/search.h"
+#include "kalu_ui/wake_slot.h"
+#include "kalu_ui/widget/app_shell.h"
+#include "panes/registry.h"
+#include "settings_app/pane_table.h"
+#include "widget_contract/widget.h"
+
+namespace settings::settings_app {
+
+inline constexpr std::string_view kAppId = "kalu.settings";
+inline constexpr std::string_view kSearchFieldId = "settings.search";
+inline constexpr std::string_view kSearchPlaceholder = "Search settings";
+inline constexpr float kSearchTextSize = 13.0f;
+// The navigation side's width and the window width below which the shell
+// shows one side at a time; logical pixels, not scaled.
+inline constexpr double kNavWidth = 264.0;
+inline constexpr double kNarrowBelow = 720.0;
+// The empty value of the pane-selection mailbox.
+inline constexpr std::uint8_t kNoPane = 255;
+
+// Panes the application object treats apart.
+inline constexpr panes::PaneIndex kExternalAccounts = 16;
+inline constexpr panes::PaneIndex kRegionFormats = 18;
+
+// The page frame: the page column, and the width limits of two pages.
+inline constexpr float kPageGapY = 16.0f;
+inline constexpr float kPageGapX = 24.0f;
+inline constexpr float kPagePadding = 24.0f;
+inline constexpr float kAccountsMaxWidth = 1040.0f;
+inline constexpr float kRegionMaxWidth = 720.0f;
+// What Region & Formats' width hint leaves of the content area.
+inline constexpr double kRegionHintInset = 72.0;
+
+using SelectionCell = kalu_ui::WakeSlot<std::uint8_t>;
+using TextCell = kalu_ui::WakeSlot<std::string>;
+using AccountsRoot = std::optional<std::filesystem::path>;
+
+// Builds the widget of a pane; the pane table's by default. Tests hand in
+// their own to watch or replace what the page frame builds.
+using PaneFactory = std::function<kalu_ui::WidgetBox(panes::PaneIndex, const PaneCells&)>;
+
+class SettingsApp : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = "settings::settings_app::SettingsApp";
+
+  // With no accounts-root override: what the application factory builds.
+  SettingsApp();
+  // Rolls back an interrupted account change, loads the account list, makes
+  // the cells and the search catalog, and selects Network. No pane exists
+  // until the first build_layout.
+  explicit SettingsApp(AccountsRoot accounts_root, PaneFactory panes = {});
+  ~SettingsApp() override;
+  SettingsApp(const SettingsApp&) = delete;
+  SettingsApp& operator=(const SettingsApp&) = delete;
+
+  // ---- Selection and rebuilding ----
+
+  // Shows `pane` (0 to 21): nothing when it is shown already; otherwise a new
+  // page and pane, a new sidebar, and the shell told of the selection.
+  void select_pane(panes::PaneIndex pane);
+  // Builds the navigation and the page anew and hands both to the shell
+  // (built and dropped when there is no shell yet).
+  void rebuild_shell();
+  // Replaces the account list from the account store.
+  void reload_accounts();
+  // The shell's narrow state; false before the shell exists.
+  bool is_narrow() const;
+  // The page of the selected pane in its frame (settings_app/page_frame.cpp).
+  kalu_ui::WidgetBox build_page() const;
+
+  // ---- State, read by tests and by the diagnostic snapshot ----
+
+  panes::PaneIndex selected_category() const { return selected_category_; }
+  const std::string& synchronized_search_query() const { return synchronized_search_query_; }
+  const std::shared_ptr<SelectionCell>& requested_pane() const { return requested_pane_; }
+  const std::shared_ptr<TextCell>& local_search_text() const { return local_search_text_; }
+  const std::vector<account_book::Account>& accounts() const { return accounts_; }
+  const AccountsRoot& accounts_root() const { return accounts_root_; }
+  const kalu_ui::search::SearchCatalog& search_catalog() const { return search_catalog_; }
+  const std::shared_ptr<operations::DeviceLocalRequestCell>& device_local_request() const {
+    return cells_.device_local_request;
+  }
+  const std::shared_ptr<operations::DeviceMeshRequestCell>& device_mesh_request() const {
+    return cells_.device_mesh_request;
+  }
+  const std::shared_ptr<operations::OperationCompletionCell>& operation_completion() const {
+    return cells_.operation_completion;
+  }
+  const std::shared_ptr<operations::AccountRequestCell>& account_requests() const {
+    return cells_.account_requests;
+  }
+  const account_probe::SharedAccountProbe& account_probe() const { return cells_.account_probe; }
+  kalu_ui::widget::AppShell* shell() { return shell_ ? &*shell_ : nullptr; }
+  const kalu_ui::widget::AppShell* shell() const { return shell_ ? &*shell_ : nullptr; }
+
+  // ---- The widget contract ----
+
+  std::string_view type_name() const override { return kTypeName; }
+  std::string_view short_type_name() const override { return "SettingsApp"; }
+  kalu_ui::Rect get_rect() const override { return rect_; }
+
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void draw_with_presence(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                          kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                          kalu_ui::DrawContext& context) override;
+  bool needs_idle_sync() const override;
+  bool needs_animation_frame() const override;
+  bool layout_needs_measure() const override;
+  bool take_structure_dirty() override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+
+  // The application as a whole (settings_app/resources.cpp, snapshot.cpp).
+  std::vector<kalu_actions::Resource> resources(
+      const kalu_ui::doc::Document& document) const override;
+  std::optional<kalu_actions::Resource> resource_by_id(const kalu_ui::doc::Document& document,
+                                                       std::string_view id) const override;
+  std::optional<kalu_ui::AccessibilityNode> accessibility() const override;
+  std::optional<kalu_ui::PendingValue> take_pending_value() override;
+  kalu_ui::SearchProviderList search_providers() const override;
+  std::optional<kalu_ui::DebugSnapshot> debug_snapshot(const kalu_ui::doc::Document& document,
+                                                       std::string_view root_object) const override;
+
+  // The search field as the snapshot records it.
+  struct SearchFieldRecord {
+    kalu_ui::Rect rect;
+    bool focused = false;
+    std::optional<std::size_t> caret_byte;
+    std::optional<std::string> text;
+  };
+  // Depth first, each widget before its children: the last widget with the
+  // id "settings.search" gives `search`; each sidebar row appends its pane id
+  // to `ids`.
+  static void record_widget_state(const kalu_ui::Widget& widget,
+                                  std::optional<SearchFieldRecord>& search,
+                                  std::vector<std::string>& ids);
+
+ private:
+  kalu_ui::WidgetBox build_nav() const;
+  kalu_ui::widget::AppShell build_shell() const;
+  // The width hint of Region & Formats: the content area's width less 72,
+  // at least 0, while the shell has a content area.
+  std::optional<float> content_width_hint() const;
+
+  // The shell and, through it, the page and pane shown.
+  std::optional<kalu_ui::widget::AppShell> shell_;
+  // Whether build_layout made the full-size node around the shell's; when
+  // the tree refused it, the node handed back is the shell's own.
+  bool wrapped_ = false;
+  panes::PaneIndex selected_category_ = 0;
+  std::shared_ptr<SelectionCell> requested_pane_;
+  std::shared_ptr<TextCell> local_search_text_;
+  std::string synchronized_search_query_;
+  kalu_ui::search::SearchCatalog search_catalog_;
+  std::vector<account_book::Account> accounts_;
+  AccountsRoot accounts_root_;
+  // The cells the page frame hands the panes, the probe and the root with them.
+  PaneCells cells_;
+  PaneFactory panes_;
+  // The device-local operation in flight (the operation entry points keep it).
+  std::optional<std::string> pending_operation_key_;
+  bool device_local_busy_ = false;
+  kalu_ui::ResourceOperationId device_local_request_id_;
+  kalu_ui::Rect rect_;
+  float scale_ = 1.0f;
+  bool structure_dirty_ = false;
+};
+
+}  // namespace settings::settings_app

@@ -1,0 +1,156 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "kalu_ui/layout.h"
+#include "kalu_ui/widget/container.h"
+#include "kalu_ui/widget/text.h"
+#include "panes/placeholders/placeholders.h"
+
+namespace settings::settings_app {
+namespace {
+
+using kalu_ui::Widget;
+using kalu_ui::layout::Dimension;
+using kalu_ui::widget::Container;
+using kalu_ui::widget::Text;
+using testing::AppFixture;
+
+// The frame as built: container, scrollable, [limit], column [header, pane].
+struct Frame {
+  const Container* outer = nullptr;
+  const Container* limit = nullptr;
+  const Widget* column = nullptr;
+};
+
+Frame frame_of(const Widget& page) {
+  Frame f;
+  f.outer = dynamic_cast<const Container*>(&page);
+  const Widget* scrollable = page.children().at(0);
+  EXPECT_EQ(scrollable->short_type_name(), "Scrollable");
+  const Widget* inside = scrollable->children().at(0);
+  if ((f.limit = dynamic_cast<const Container*>(inside))) inside = inside->children().at(0);
+  f.column = inside;
+  return f;
+}
+
+std::vector<std::string> header_texts(const Widget& column) {
+  std::vector<std::string> texts;
+  for (const Widget* text : column.children().at(0)->children()) {
+    texts.push_back(dynamic_cast<const Text&>(*text).text());
+  }
+  return texts;
+}
+
+TEST(PageFrameTest, HeaderAboveEveryPageAndWidthLimitsOfTwo) {
+  AppFixture t;
+  for (panes::PaneIndex pane = 0; pane < panes::kPaneCount; ++pane) {
+    SCOPED_TRACE(panes::pane_id(pane));
+    t.app->select_pane(pane);
+    const kalu_ui::WidgetBox page = t.app->build_page();
+    const Frame f = frame_of(*page);
+    ASSERT_NE(f.outer, nullptr);
+    EXPECT_EQ(f.outer->style().max_width, Dimension::auto_());
+    EXPECT_THAT(header_texts(*f.column),
+                ::testing::ElementsAre("SETTINGS", std::string(panes::pane_title(pane)),
+                                       std::string(panes::pane_subtitle(pane))));
+    ASSERT_EQ(f.column->children().size(), 2u);
+    const float limit = pane == 16 ? 1040.0f : pane == 18 ? 720.0f : 0.0f;
+    if (limit == 0.0f) {
+      EXPECT_EQ(f.limit, nullptr);
+    } else {
+      ASSERT_NE(f.limit, nullptr);
+      EXPECT_EQ(f.limit->style().max_width, Dimension::points(limit));
+    }
+  }
+}
+
+TEST(PageFrameTest, ThePageColumnGapsAndPadding) {
+  AppFixture t;
+  const kalu_ui::WidgetBox page = t.app->build_page();
+  const auto& style = dynamic_cast<const kalu_ui::widget::Stack&>(*frame_of(*page).column).style();
+  EXPECT_EQ(style.gap.height, 16.0f);
+  EXPECT_EQ(style.gap.width, 24.0f);
+  EXPECT_EQ(style.padding, kalu_ui::layout::Edges::symmetric(24.0f, 24.0f));
+}
+
+// The cells each row hands its pane: the application's, or none. A built pane
+// that is no longer a placeholder checks its own wiring in its tests.
+TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
+  AppFixture t;
+  const auto app_cells = [&](const panes::PlaceholderPane& pane) {
+    return std::tuple(pane.request_cell() == t.app->device_local_request(),
+                      pane.mesh_request_cell() == t.app->device_mesh_request(),
+                      pane.completion_cell() == t.app->operation_completion(),
+                      pane.account_request_cell() == t.app->account_requests());
+  };
+  const struct {
+    panes::PaneIndex pane;
+    std::tuple<bool, bool, bool, bool> uses;  // request, mesh, completion, account
+  } cases[] = {
+      {0, {true, false, true, false}},   {2, {false, true, true, false}},
+      {5, {false, false, true, false}},  {6, {false, false, false, false}},
+      {8, {true, false, true, false}},   {13, {false, false, false, false}},
+      {16, {false, false, false, true}}, {18, {false, false, false, false}},
+      {20, {true, false, true, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(panes::pane_id(c.pane));
+    t.app->select_pane(c.pane);
+    t.harness.frame();
+    const auto* pane = dynamic_cast<const panes::PlaceholderPane*>(t.pane_widget());
+    if (!pane) continue;
+    EXPECT_EQ(app_cells(*pane), c.uses);
+    EXPECT_EQ(pane->hosted(), std::get<0>(c.uses));
+    EXPECT_EQ(pane->reports_completions(), std::get<2>(c.uses));
+  }
+  t.app->select_pane(16);
+  t.harness.frame();
+  if (const auto* accounts = dynamic_cast<const panes::PlaceholderPane*>(t.pane_widget())) {
+    EXPECT_EQ(accounts->accounts_root(), t.root.path());
+    EXPECT_EQ(accounts->account_probe(), t.app->account_probe());
+  }
+  // What the page frame hands every row.
+  const PaneCells& cells = *(*t.handed)[16];
+  EXPECT_EQ(cells.accounts_root, t.root.path());
+  EXPECT_EQ(cells.account_probe, t.app->account_probe());
+  EXPECT_EQ(cells.device_local_request, t.app->device_local_request());
+  EXPECT_EQ(cells.device_mesh_request, t.app->device_mesh_request());
+  EXPECT_EQ(cells.operation_completion, t.app->operation_completion());
+  EXPECT_EQ(cells.account_requests, t.app->account_requests());
+  EXPECT_EQ(cells.content_width_hint, std::nullopt);
+}
+
+// Region & Formats learns the content width less 72, at least 0, once the
+// shell has a content area; built before the shell exists it gets none.
+TEST(PageFrameTest, RegionWidthHint) {
+  const auto hint = [](AppFixture& t) { return (*t.handed)[18]->content_width_hint; };
+  {
+    AppFixture t;
+    t.app->select_pane(18);
+    t.harness.frame();
+    EXPECT_EQ(hint(t), std::nullopt);
+  }
+  {
+    AppFixture t(kalu_ui::harness::Options::sized({864.0, 800.0}));  // 264 + 600
+    t.harness.frame();
+    ASSERT_EQ(t.app->shell()->content_rect().width(), 600.0);
+    t.app->select_pane(18);
+    t.harness.frame();
+    EXPECT_EQ(hint(t), 528.0f);
+  }
+  {
+    // Narrow: a selection shows the content alone, 50 wide.
+    AppFixture t(kalu_ui::harness::Options::sized({50.0, 800.0}));
+    t.harness.frame();
+    t.app->select_pane(3);
+    t.harness.frame();
+    ASSERT_EQ(t.app->shell()->content_rect().width(), 50.0);
+    t.app->select_pane(18);
+    t.harness.frame();
+    EXPECT_EQ(hint(t), 0.0f);
+  }
+}
+
+}  // namespace
+}  // namespace settings::settings_app
