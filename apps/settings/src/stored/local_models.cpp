@@ -1,5 +1,7 @@
 #include "stored/local_models.h"
 
+#include <algorithm>
+
 #include "codec/codec.h"
 
 namespace settings::stored {
@@ -100,6 +102,30 @@ constexpr auto describe(codec::Tag<LocalModelSnapshot>) {
 
 kalu_ui::Result<LocalModelSnapshot> read_local_model_snapshot(std::string_view output) {
   return codec::from_json<LocalModelSnapshot>(output);
+}
+
+bool in_progress(const LocalModelPhase& phase) {
+  return std::holds_alternative<phase::Downloading>(phase) ||
+         std::holds_alternative<phase::Installing>(phase);
+}
+
+bool in_progress(const AcceleratorSetupState& status) {
+  return std::holds_alternative<accelerator::Queued>(status) ||
+         std::holds_alternative<accelerator::Staging>(status);
+}
+
+bool work_in_progress(const LocalModelSnapshot& snapshot) {
+  if (snapshot.accelerator_setup && in_progress(snapshot.accelerator_setup->status)) return true;
+  return std::any_of(snapshot.models.begin(), snapshot.models.end(),
+                     [](const InstalledLocalModel& m) { return in_progress(m.phase); });
+}
+
+bool serves_locally(const InstalledLocalModel& model) {
+  const auto* ready = std::get_if<phase::Ready>(&model.phase);
+  if (ready == nullptr || !ready->running || !ready->endpoint) return false;
+  const LocalModelEndpoint& endpoint = *ready->endpoint;
+  if (endpoint.model_id != model.package.id) return false;
+  return endpoint.url.starts_with("http://127.0.0.1:") || endpoint.url.starts_with("http://[::1]:");
 }
 
 }  // namespace settings::stored

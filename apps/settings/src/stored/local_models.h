@@ -106,4 +106,18 @@ struct LocalModelSnapshot {
 // with the reader's error text.
 kalu_ui::Result<LocalModelSnapshot> read_local_model_snapshot(std::string_view output);
 
+// Derived views. A model is in progress while it downloads or installs;
+// accelerator setup while it is queued or staging. Whoever shows a snapshot
+// asks the manager again while anything is in progress.
+bool in_progress(const LocalModelPhase& phase);
+bool in_progress(const AcceleratorSetupState& status);
+// A model or the accelerator setup of the snapshot is in progress.
+bool work_in_progress(const LocalModelSnapshot& snapshot);
+
+// The model is running and answers for itself on this machine only: an
+// endpoint whose model_id is the package id and whose url is on a loopback
+// address ("http://127.0.0.1:" or "http://[::1]:"), so a provider profile may
+// point at it without sending anything off the device.
+bool serves_locally(const InstalledLocalModel& model);
+
 }  // namespace settings::stored

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,12 +12,18 @@
 
 namespace settings::stored {
 
+kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::string> args,
+                                                        std::chrono::seconds limit) {
+  const auto secs = std::max(limit.count(), std::chrono::seconds::rep{0});
+  auto output = lib::run_limited_command(kModelManager, args, static_cast<std::uint64_t>(secs));
+  if (!output) return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
+  return output;
+}
+
 kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
   static const std::vector<std::string> kArgs = {"snapshot", "--format", "json"};
-  auto output = lib::run_limited_command(kModelManager, kArgs,
-                                         static_cast<std::uint64_t>(kSnapshotTimeLimit.count()));
-  if (!output)
-    return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
+  auto output = run_model_manager(kArgs, kSnapshotTimeLimit);
+  if (!output) return kalu_ui::fail(std::move(output.error()));
   if (!output->success()) {
     std::string message = limited_exec::command_error_text(output->stderr_bytes);
     // An empty message would read as no failure at all.

@@ -157,5 +157,100 @@ TEST(LocalModelSnapshot, AnyBadValueFailsTheWholeSnapshot) {
   EXPECT_THAT(partial.error(), HasSubstr("missing field `license_url`"));
 }
 
+TEST(LocalModelSnapshot, EdgeCasesOfTheRecords) {
+  const std::string hardware = std::string(R"({"hardware": )") + kHardware;
+  // No recommendation and no accelerator setup, or both null: neither.
+  for (const std::string& text :
+       {hardware + R"(, "models": []})",
+        hardware + R"(, "recommendation": null, "models": [], "accelerator_setup": null})"}) {
+    auto snapshot = read_local_model_snapshot(text);
+    ASSERT_TRUE(snapshot) << text << "\n" << snapshot.error();
+    EXPECT_FALSE(snapshot->recommendation) << text;
+    EXPECT_FALSE(snapshot->accelerator_setup) << text;
+  }
+  // Every record with named fields reads from its array form too, the
+  // defaulted fields may be left off its end, and one element short fails
+  // with the record's name and field count.
+  auto arrays = read_local_model_snapshot(
+      R"({"hardware": ["tight", 12, "none", null, 40, "small"],
+          "recommendation": ["m2", "n", "d", "s", "r2", "L", "u", 1, 2],
+          "models": [[["m3", "n", "d", "s", "r", "L", "u", 3, 4, true], ["ready", false]]],
+          "accelerator_setup": ["bp", ["queued"]]})");
+  ASSERT_TRUE(arrays) << arrays.error();
+  EXPECT_EQ(arrays->hardware.free_storage_gib, 40);
+  EXPECT_FALSE(arrays->recommendation->vision);
+  EXPECT_TRUE(arrays->models[0].package.vision);
+  EXPECT_TRUE(std::holds_alternative<accelerator::Queued>(arrays->accelerator_setup->status));
+
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {R"({"hardware": {"fit": "Excellent", "memory_gib": 1, "accelerator": "", "reason": ""}})",
+       "unknown variant `Excellent`"},
+      {R"({"hardware": {"fit": "good", "memory_gib": 65536, "accelerator": "", "reason": ""}})",
+       "expected u16"},
+      {R"({"hardware": ["good", 8]})",
+       "invalid length 2, expected struct HardwareRecommendation with 6 elements"},
+      {R"({"hardware": ["good", 8, "gpu", null, null]})",
+       "invalid length 5, expected struct HardwareRecommendation with 6 elements"},
+      {hardware + R"(, "recommendation": ["m1", "n"]})",
+       "invalid length 2, expected struct LocalModelPackage with 11 elements"},
+      {hardware + R"(, "accelerator_setup": ["bp"]})",
+       "invalid length 1, expected struct AcceleratorSetup with 2 elements"},
+      {with_phase(R"(["downloading", 1])"), "invalid length"},
+  };
+  for (const auto& [text, error] : refused) {
+    auto snapshot = read_local_model_snapshot(text);
+    ASSERT_FALSE(snapshot) << text;
+    EXPECT_THAT(snapshot.error(), HasSubstr(error)) << text;
+  }
+}
+
+TEST(LocalModelSnapshot, WhatIsInProgressAndWhatServesLocally) {
+  struct Case {
+    std::string phase;
+    bool in_progress;
+    bool serves_locally;
+  };
+  const std::vector<Case> cases = {
+      {R"({"state": "downloading", "downloaded_bytes": 0, "total_bytes": 0})", true, false},
+      {R"({"state": "installing", "message": "Verifying"})", true, false},
+      {R"({"state": "error", "message": "checksum"})", false, false},
+      {R"({"state": "ready", "running": false})", false, false},
+      {R"({"state": "ready", "running": true})", false, false},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "http://127.0.0.1:8470/v1", "model_id": "m1"}})", false, true},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "http://[::1]:8470", "model_id": "m1"}})", false, true},
+      // Stopped, serving another model, or reachable beyond this machine.
+      {R"({"state": "ready", "running": false,
+           "endpoint": {"url": "http://127.0.0.1:8470", "model_id": "m1"}})", false, false},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "http://127.0.0.1:8470", "model_id": "m1-large"}})", false, false},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "http://127.0.0.1.example.net:80", "model_id": "m1"}})", false,
+       false},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "https://127.0.0.1:8470", "model_id": "m1"}})", false, false},
+      {R"({"state": "ready", "running": true,
+           "endpoint": {"url": "http://localhost:8470", "model_id": "m1"}})", false, false},
+  };
+  for (const Case& c : cases) {
+    auto snapshot = read_local_model_snapshot(with_phase(c.phase));
+    ASSERT_TRUE(snapshot) << c.phase << "\n" << snapshot.error();
+    EXPECT_EQ(in_progress(snapshot->models[0].phase), c.in_progress) << c.phase;
+    EXPECT_EQ(work_in_progress(*snapshot), c.in_progress) << c.phase;
+    EXPECT_EQ(serves_locally(snapshot->models[0]), c.serves_locally) << c.phase;
+  }
+  const std::vector<std::pair<std::string, bool>> accelerator = {
+      {R"({"state": "available"})", false}, {R"({"state": "queued"})", true},
+      {R"({"state": "staging"})", true},    {R"({"state": "restart_required"})", false},
+      {R"({"state": "active"})", false},    {R"({"state": "error", "message": "m"})", false},
+  };
+  for (const auto& [status, busy] : accelerator) {
+    auto snapshot = read_local_model_snapshot(with_accelerator(status));
+    ASSERT_TRUE(snapshot) << status;
+    EXPECT_EQ(work_in_progress(*snapshot), busy) << status;
+  }
+}
+
 }  // namespace
 }  // namespace settings::stored
