@@ -1,5 +1,7 @@
 #include "sections.h"
 
+#include "model_manager.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -304,6 +306,7 @@ const std::vector<SectionSpec>& section_table() {
       {"time", seed_time, time_shape},
       {"tools", seed_tools, tools_shape},
       {"storage", seed_storage, storage_shape},
+      {"models", seed_models, models_shape},
   };
   return table;
 }

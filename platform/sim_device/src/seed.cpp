@@ -26,7 +26,9 @@ Json seed_delays() {
     "modem.unlock_mobile_sim_on": 500,
     "firmware.refresh_firmware_metadata": 800,
     "firmware.install_job": 600,
-    "printing.discover_driverless": 900
+    "printing.discover_driverless": 900,
+    "kalu-model-manager.install": 6000,
+    "kalu-model-manager.stage-accelerator": 4500
   })json");
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 
+#include "model_manager.h"
 #include "simdev_paths.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
@@ -239,6 +240,7 @@ constexpr Entry kPrograms[] = {
     {"lsblk", lsblk},
     {"firewall-cmd", firewall_cmd},
     {"nft", nft},
+    {"kalu-model-manager", kalu_model_manager},
 };
 
 }  // namespace

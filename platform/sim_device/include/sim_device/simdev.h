@@ -18,7 +18,8 @@
 // those names at simdev), or with that name as its first argument, it answers
 // as that program from the device, in the program's own output format:
 // wpctl (status, get-volume, set-default, set-volume, set-mute), findmnt,
-// lsblk, firewall-cmd, nft. A fault "<program>" or "<program>.<first
+// lsblk, firewall-cmd, nft, kalu-model-manager (snapshot, install, start,
+// stop, remove, stage-accelerator). A fault "<program>" or "<program>.<first
 // argument>" makes it exit 1 with the fault's text on standard error.
 //
 // Adding a simulated program: write its answer in programs.cpp as a function

@@ -45,10 +45,13 @@
 //               "wpctl.set-default") exits 1 with the text on standard error.
 //   "delays"    {"<service>.<operation>": milliseconds}: slows the jobs that
 //               run on worker threads (bluez.pair, network.connect_wifi,
-//               firmware.install_job ...).
+//               firmware.install_job ...), and how long the simulated model
+//               manager's downloads and accelerator staging take
+//               (kalu-model-manager.install, ...stage-accelerator).
 //   "network", "modem", "bluetooth", "audio", "display", "power", "battery",
 //   "printing", "firmware", "privacy", "security", "time", "tools",
 //   "storage"   one section per service (their members: sections.cpp).
+//   "models"    the local model manager's answers (model_manager.h).
 // Sections the file lacks (a file written before a section existed) are
 // seeded when it is read, so adding a section never reshapes the file.
 //
