@@ -23,9 +23,8 @@ constexpr std::int64_t kBytes = std::numeric_limits<std::int64_t>::max();
 
 S package_shape() {
   return S::object({req("id", S::text()), req("name", S::text()), req("description", S::text()),
-                    req("source", S::text()), req("revision", S::text()),
-                    req("license", S::text()), req("license_url", S::text()),
-                    req("download_bytes", S::integer(0, kBytes)),
+                    req("source", S::text()), req("revision", S::text()), req("license", S::text()),
+                    req("license_url", S::text()), req("download_bytes", S::integer(0, kBytes)),
                     req("installed_bytes", S::integer(0, kBytes)), req("vision", S::boolean()),
                     req("face_recognition", S::boolean())});
 }
@@ -137,8 +136,8 @@ Json install_phase(const Json& package, double share) {
   if (share >= 1.0) return {{"state", "ready"}, {"running", false}};
   if (share < kDownloadShare) {
     const auto total = package["download_bytes"].get<std::uint64_t>();
-    const auto downloaded = static_cast<std::uint64_t>(static_cast<double>(total) *
-                                                       (share / kDownloadShare));
+    const auto downloaded =
+        static_cast<std::uint64_t>(static_cast<double>(total) * (share / kDownloadShare));
     return {{"state", "downloading"},
             {"downloaded_bytes", std::min(downloaded, total)},
             {"total_bytes", total}};
@@ -184,7 +183,8 @@ bool any_job(const Json& models) {
 Json new_job(const Json& state, std::string_view delay_name, std::int64_t now) {
   std::int64_t length = 0;
   auto found = state["delays"].find(fmt::format("{}.{}", kName, delay_name));
-  if (found != state["delays"].end() && found->is_number_integer()) length = found->get<std::int64_t>();
+  if (found != state["delays"].end() && found->is_number_integer())
+    length = found->get<std::int64_t>();
   return {{"started_unix_ms", now}, {"duration_ms", length}};
 }
 
@@ -325,8 +325,9 @@ Result<std::string> install(Json& state, std::int64_t now, const CommandLine& li
     return fmt::format("Installing {} again", id);
   }
   Json phase = install_phase(package, 0.0);
-  models["installed"].push_back(
-      {{"package", std::move(package)}, {"phase", std::move(phase)}, {"job", new_job(state, "install", now)}});
+  models["installed"].push_back({{"package", std::move(package)},
+                                 {"phase", std::move(phase)},
+                                 {"job", new_job(state, "install", now)}});
   return fmt::format("Installing {}", id);
 }
 
@@ -339,9 +340,8 @@ Result<std::string> start(Json& state, const std::string& id) {
   if (phase != "ready") return fail(fmt::format("{} is still being installed", id));
   if ((*model)["phase"].value("running", false)) return fmt::format("{} is already running", id);
   const std::string url = fmt::format("http://127.0.0.1:{}/v1", free_port(models));
-  (*model)["phase"] = {{"state", "ready"},
-                       {"running", true},
-                       {"endpoint", {{"url", url}, {"model_id", id}}}};
+  (*model)["phase"] = {
+      {"state", "ready"}, {"running", true}, {"endpoint", {{"url", url}, {"model_id", id}}}};
   return fmt::format("{} serves at {}", id, url);
 }
 
@@ -387,8 +387,10 @@ Outcome kalu_model_manager(const std::vector<std::string>& args, const Json& sta
   if (command == "install") {
     return change([&](Json& next, std::int64_t now) { return install(next, now, *line); });
   }
-  if (command == "start") return change([&](Json& next, std::int64_t) { return start(next, *line->model); });
-  if (command == "stop") return change([&](Json& next, std::int64_t) { return stop(next, *line->model); });
+  if (command == "start")
+    return change([&](Json& next, std::int64_t) { return start(next, *line->model); });
+  if (command == "stop")
+    return change([&](Json& next, std::int64_t) { return stop(next, *line->model); });
   if (command == "remove") {
     return change([&](Json& next, std::int64_t) { return remove(next, *line->model); });
   }

@@ -86,8 +86,8 @@ TEST(SimulatedModelManager, AnInstallDownloadsThenInstallsThenIsReadyAsTimePasse
   ScopedDeviceState scoped;
   constexpr std::int64_t kLength = 600000;
   ASSERT_EQ(simdev::run("simdev", {"delay", "kalu-model-manager.install", "600000"}).status, 0);
-  auto installed = manager({"install", "--model", kRecommended, "--revision", "2025.03.2",
-                            "--accept-license"});
+  auto installed =
+      manager({"install", "--model", kRecommended, "--revision", "2025.03.2", "--accept-license"});
   ASSERT_EQ(installed.status, 0) << installed.err;
   auto second = [](Json& models) -> Json& { return models["installed"][1]; };
 
@@ -143,9 +143,8 @@ TEST(SimulatedModelManager, AFailedInstallIsRetriedWithItsOwnRevision) {
 
 TEST(SimulatedModelManager, AcceleratorSetupIsQueuedThenStagedThenWaitsForARestart) {
   ScopedDeviceState scoped;
-  ASSERT_EQ(simdev::run("simdev", {"delay", "kalu-model-manager.stage-accelerator", "90000"})
-                .status,
-            0);
+  ASSERT_EQ(
+      simdev::run("simdev", {"delay", "kalu-model-manager.stage-accelerator", "90000"}).status, 0);
   ASSERT_EQ(manager({"stage-accelerator"}).status, 0);
   auto setup = [](Json& models) -> Json& { return models["accelerator_setup"]; };
   EXPECT_EQ(snapshot()["accelerator_setup"]["status"]["state"], "queued");
@@ -172,9 +171,11 @@ TEST(SimulatedModelManager, RefusesBadCommandLinesAndAnswersFaults) {
     const char* err;
   } cases[] = {
       {{"install", "--model", kRecommended, "--revision", "2025.03.2"}, 1, "--accept-license"},
-      {{"install", "--model", kRecommended, "--revision", "2024.01.1", "--accept-license"}, 1,
+      {{"install", "--model", kRecommended, "--revision", "2024.01.1", "--accept-license"},
+       1,
        "pinned at revision 2025.03.2, not 2024.01.1"},
-      {{"install", "--model", "other", "--revision", "1", "--accept-license"}, 1,
+      {{"install", "--model", "other", "--revision", "1", "--accept-license"},
+       1,
        "no model \"other\" is offered"},
       {{"snapshot"}, 2, "--format json"},
       {{"start", "--model", kSeeded, "--revision", "x"}, 2, "start takes no option \"--revision\""},
@@ -190,11 +191,12 @@ TEST(SimulatedModelManager, RefusesBadCommandLinesAndAnswersFaults) {
   }
   EXPECT_EQ(models_section(), seeded_state()["models"]);  // nothing refused changed anything
 
-  ASSERT_EQ(simdev::run("simdev", {"fault", "kalu-model-manager.install", "No space left on device"})
-                .status,
-            0);
-  auto faulted = manager({"install", "--model", kRecommended, "--revision", "2025.03.2",
-                          "--accept-license"});
+  ASSERT_EQ(
+      simdev::run("simdev", {"fault", "kalu-model-manager.install", "No space left on device"})
+          .status,
+      0);
+  auto faulted =
+      manager({"install", "--model", kRecommended, "--revision", "2025.03.2", "--accept-license"});
   EXPECT_EQ(faulted.status, 1);
   EXPECT_EQ(faulted.err, "No space left on device\n");
   EXPECT_EQ(snapshot()["models"].size(), 1u);

@@ -16,7 +16,8 @@ kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::str
                                                         std::chrono::seconds limit) {
   const auto secs = std::max(limit.count(), std::chrono::seconds::rep{0});
   auto output = lib::run_limited_command(kModelManager, args, static_cast<std::uint64_t>(secs));
-  if (!output) return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
+  if (!output)
+    return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
   return output;
 }
 
