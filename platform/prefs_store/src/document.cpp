@@ -29,7 +29,7 @@ kalu_ui::Result<fs::path> require_settings_path() {
 
 }  // namespace
 
-Result<std::optional<std::string>> read_text(const fs::path& path) {
+Result<std::optional<std::string>> read_text(const fs::path& path, std::size_t max_bytes) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::optional<std::string>();
@@ -38,7 +38,11 @@ Result<std::optional<std::string>> read_text(const fs::path& path) {
   std::string text;
   char buffer[16384];
   for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // Never more than one byte past the limit, to tell "at the limit" from
+    // "beyond it" without reading a huge file whole.
+    const std::size_t room = max_bytes - text.size();
+    const std::size_t want = room >= sizeof buffer ? sizeof buffer : room + 1;
+    ssize_t n = ::read(fd, buffer, want);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -47,6 +51,10 @@ Result<std::optional<std::string>> read_text(const fs::path& path) {
       return fail(fmt::format("could not read {}: {}", path.string(), error_text(err)));
     }
     text.append(buffer, static_cast<size_t>(n));
+    if (text.size() > max_bytes) {
+      ::close(fd);
+      return fail(fmt::format("could not read {}: larger than {} bytes", path.string(), max_bytes));
+    }
   }
   ::close(fd);
   return std::optional<std::string>(std::move(text));

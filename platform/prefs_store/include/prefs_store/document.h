@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json_fwd.hpp>
@@ -23,8 +24,10 @@ namespace prefs_store {
 using Json = nlohmann::ordered_json;
 
 // The whole file as text; nothing when it does not exist; an error for any
-// other failure to read it.
-kalu_ui::Result<std::optional<std::string>> read_text(const std::filesystem::path& path);
+// other failure to read it, and for a file longer than `max_bytes` (read no
+// further than one byte past the limit).
+kalu_ui::Result<std::optional<std::string>> read_text(
+    const std::filesystem::path& path, std::size_t max_bytes = static_cast<std::size_t>(-1));
 
 // Parses document text; the error says why it is not JSON. Never throws.
 kalu_ui::Result<Json> parse(std::string_view text);
