@@ -138,6 +138,19 @@ TEST_F(PrefsDocumentTest, LoadReadsDocumentsAndSections) {
   EXPECT_EQ(prefs_store::load_section("text_assistance").error(), "no config dir");
 }
 
+TEST_F(PrefsDocumentTest, ReadTextStopsAtItsLimit) {
+  EXPECT_EQ(prefs_store::read_text(path_, 4).value(), std::nullopt);
+  // Small limits, and one past the read buffer, read to the byte.
+  for (std::size_t limit : {std::size_t{0}, std::size_t{5}, std::size_t{16384}, std::size_t{20000}}) {
+    put(std::string(limit, 'x'));
+    EXPECT_EQ(prefs_store::read_text(path_, limit).value()->size(), limit);
+    put(std::string(limit + 1, 'x'));
+    auto over = prefs_store::read_text(path_, limit);
+    ASSERT_FALSE(over) << limit;
+    EXPECT_NE(over.error().find("larger than"), std::string::npos) << over.error();
+  }
+}
+
 TEST(PrefsPretty, PrintsTheSettingsForm) {
   Json value = Json::parse(R"({"a":{},"b":[],"c":[1,{"d":null}],"e":3700,"f":1.0,"g":-0.5})");
   value["h"] = std::numeric_limits<double>::infinity();
