@@ -62,6 +62,9 @@ struct ContinuityPrivacy {
 
   // The switch of one capability.
   bool& capability(ContinuityCapability which);
+  bool capability(ContinuityCapability which) const {
+    return const_cast<ContinuityPrivacy&>(*this).capability(which);
+  }
 
   // Appends an audit entry for a switch the caller has already set, then
   // keeps the last kMaxAuditEntries entries.
