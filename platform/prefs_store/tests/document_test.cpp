@@ -141,7 +141,8 @@ TEST_F(PrefsDocumentTest, LoadReadsDocumentsAndSections) {
 TEST_F(PrefsDocumentTest, ReadTextStopsAtItsLimit) {
   EXPECT_EQ(prefs_store::read_text(path_, 4).value(), std::nullopt);
   // Small limits, and one past the read buffer, read to the byte.
-  for (std::size_t limit : {std::size_t{0}, std::size_t{5}, std::size_t{16384}, std::size_t{20000}}) {
+  for (std::size_t limit :
+       {std::size_t{0}, std::size_t{5}, std::size_t{16384}, std::size_t{20000}}) {
     put(std::string(limit, 'x'));
     EXPECT_EQ(prefs_store::read_text(path_, limit).value()->size(), limit);
     put(std::string(limit + 1, 'x'));

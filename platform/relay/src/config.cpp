@@ -1,6 +1,7 @@
 #include "relay/config.h"
 
 #include <fmt/format.h>
+#include <toml++/toml.h>
 
 #include <array>
 #include <cerrno>
@@ -12,12 +13,12 @@
 #include <span>
 #include <sstream>
 #include <string_view>
-#include <toml++/toml.h>
 #include <utility>
 
 #include "prefs_store/document.h"
 #include "relay_paths.h"
 #include "safe_write/safe_write.h"
+#include "sim_device/state.h"
 
 namespace kalu_relay {
 
@@ -36,7 +37,9 @@ constexpr std::array<std::string_view, 3> kReplicationNames{"workspace-only", "o
 constexpr std::array<std::string_view, 4> kServiceKeys{"inbound_relay", "remote_control_relay",
                                                        "app_serving", "compute"};
 
-Unexpected other(std::string message) { return Unexpected(LoadError{LoadError::Kind::Other, std::move(message)}); }
+Unexpected other(std::string message) {
+  return Unexpected(LoadError{LoadError::Kind::Other, std::move(message)});
+}
 
 std::string where(const toml::node& node) {
   const auto& begin = node.source().begin;
@@ -44,13 +47,15 @@ std::string where(const toml::node& node) {
 }
 
 Unexpected wrong_type(std::string_view key, std::string_view expected, const toml::node& node) {
-  return other(fmt::format("relay configuration: `{}` must be {} ({})", key, expected, where(node)));
+  return other(
+      fmt::format("relay configuration: `{}` must be {} ({})", key, expected, where(node)));
 }
 
 // What is left of `table` once the known keys are taken out of it.
 UnknownKeys leftover(toml::table table) {
   if (table.empty()) return {};
-  return UnknownKeys(std::make_shared<const UnknownKeys::Table>(UnknownKeys::Table{std::move(table)}));
+  return UnknownKeys(
+      std::make_shared<const UnknownKeys::Table>(UnknownKeys::Table{std::move(table)}));
 }
 
 // Takes `key` out of `table` as a boolean into `out`; absent leaves `out`.
@@ -72,7 +77,8 @@ std::expected<void, LoadError> take_path(toml::table& table, std::string_view ke
   return {};
 }
 
-std::optional<std::uint8_t> index_of(std::string_view name, std::span<const std::string_view> names) {
+std::optional<std::uint8_t> index_of(std::string_view name,
+                                     std::span<const std::string_view> names) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (names[i] == name) return static_cast<std::uint8_t>(i);
   }
@@ -85,9 +91,10 @@ std::expected<void, LoadError> take_role(toml::table& table, std::uint8_t& out) 
   if (!node->is_string()) return wrong_type("role", "a text", *node);
   auto index = index_of(node->as_string()->get(), kRoleNames);
   if (!index) {
-    return other(fmt::format("relay configuration: unknown role \"{}\" ({}), expected one of "
-                             "interactive, always-on, hybrid",
-                             node->as_string()->get(), where(*node)));
+    return other(
+        fmt::format("relay configuration: unknown role \"{}\" ({}), expected one of "
+                    "interactive, always-on, hybrid",
+                    node->as_string()->get(), where(*node)));
   }
   out = *index;
   table.erase("role");
@@ -106,9 +113,10 @@ std::expected<void, LoadError> take_replication(toml::table& table, std::uint8_t
   } else if (auto* name = node->as_string()) {
     auto index = index_of(name->get(), kReplicationNames);
     if (!index) {
-      return other(fmt::format("relay configuration: unknown replication \"{}\" ({}), expected "
-                               "one of workspace-only, on-demand, full",
-                               name->get(), where(*node)));
+      return other(
+          fmt::format("relay configuration: unknown replication \"{}\" ({}), expected "
+                      "one of workspace-only, on-demand, full",
+                      name->get(), where(*node)));
     }
     out = *index;
   } else {
@@ -280,8 +288,8 @@ std::expected<RelayConfig, LoadError> from_toml(std::string_view text, std::stri
     return read_config(toml::parse(text, source));
   } catch (const toml::parse_error& error) {
     const auto& begin = error.source().begin;
-    return other(fmt::format("{} (line {}, column {})", error.description(), begin.line,
-                             begin.column));
+    return other(
+        fmt::format("{} (line {}, column {})", error.description(), begin.line, begin.column));
   } catch (const std::exception& error) {
     return other(error.what());
   }
@@ -317,7 +325,8 @@ std::string to_toml(const RelayConfig& config) {
   table.insert_or_assign("services", std::move(services));
 
   toml::array workspaces;
-  for (const WorkspaceBinding& binding : config.workspaces) workspaces.push_back(binding_table(binding));
+  for (const WorkspaceBinding& binding : config.workspaces)
+    workspaces.push_back(binding_table(binding));
   table.insert_or_assign("workspaces", std::move(workspaces));
 
   std::ostringstream out;
@@ -331,14 +340,14 @@ kalu_ui::Status write(const fs::path& path, const RelayConfig& config) {
 
 fs::path relay_config_path() {
   if (detail::system_device()) return "/etc/kalu/relay.toml";
-  return simulated_device_dir() / "relay.toml";
+  const fs::path device = sim_device::state_path();
+  return device.empty() ? fs::path() : device.parent_path() / "relay.toml";
 }
 
 fs::path default_data_dir() {
   if (detail::system_device()) return "/var/lib/kalu/relay";
-  return simulated_device_dir() / "relay";
+  const fs::path device = sim_device::state_path();
+  return device.empty() ? fs::path() : device.parent_path() / "relay";
 }
-
-fs::path simulated_device_dir() { return detail::simulated_device_dir(); }
 
 }  // namespace kalu_relay

@@ -27,7 +27,9 @@ bool valid_utf8(std::string_view text) {
 
 }  // namespace
 
-std::string_view trim_label(std::string_view label) { return limited_exec::trim_white_space(label); }
+std::string_view trim_label(std::string_view label) {
+  return limited_exec::trim_white_space(label);
+}
 
 bool valid_home_peer_label(std::string_view label) {
   if (!valid_utf8(label)) return false;

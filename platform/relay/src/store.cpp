@@ -1,10 +1,11 @@
 #include "relay/store.h"
 
+#include <fmt/format.h>
+
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
-#include <fmt/format.h>
 #include "prefs_store/document.h"
 
 namespace kalu_relay::store {

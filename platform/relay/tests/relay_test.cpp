@@ -10,6 +10,7 @@
 #include "relay/home_peer.h"
 #include "relay/rooms.h"
 #include "relay/store.h"
+#include "sim_device/state.h"
 
 namespace kalu_relay {
 namespace {
@@ -157,21 +158,18 @@ TEST(RelayConfigTest, MissingBrokenAndWrongFilesAreToldApart) {
 }
 
 TEST(RelayConfigTest, LocationFollowsTheDevice) {
-  TempDir dir;
-  ::setenv("KALU_DEVICE_STATE", (dir / "device/state.json").c_str(), 1);
   ::unsetenv("KALU_DEVICE");
-  EXPECT_EQ(relay_config_path(), dir / "device/relay.toml");
-  EXPECT_EQ(RelayConfig::defaults().data_dir, dir / "device/relay");
-  EXPECT_EQ(RelayConfig::defaults().replication_status_path,
-            dir / "device/relay/replication-status.json");
-  ::setenv("KALU_DEVICE", "system", 1);
-  EXPECT_EQ(relay_config_path(), "/etc/kalu/relay.toml");
-  EXPECT_EQ(default_data_dir(), "/var/lib/kalu/relay");
-  ::unsetenv("KALU_DEVICE");
-  ::unsetenv("KALU_DEVICE_STATE");
-  ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-  EXPECT_EQ(simulated_device_dir(), dir / "state/kalu");
-  ::unsetenv("XDG_STATE_HOME");
+  {
+    sim_device::ScopedDeviceState device;
+    EXPECT_EQ(relay_config_path(), device.dir() / "relay.toml");
+    EXPECT_EQ(RelayConfig::defaults().data_dir, device.dir() / "relay");
+    EXPECT_EQ(RelayConfig::defaults().replication_status_path,
+              device.dir() / "relay/replication-status.json");
+    ::setenv("KALU_DEVICE", "system", 1);
+    EXPECT_EQ(relay_config_path(), "/etc/kalu/relay.toml");
+    EXPECT_EQ(default_data_dir(), "/var/lib/kalu/relay");
+    ::unsetenv("KALU_DEVICE");
+  }
 }
 
 TEST(HomePeerLabelTest, AcceptsOnlyShortPrintableLabels) {
@@ -211,9 +209,8 @@ TEST(RoomWorkspaceIdTest, StableIdsForValidRoomsOnly) {
   EXPECT_EQ(room_workspace_id("team-room:42"), id);
   EXPECT_NE(room_workspace_id("team-room:43"), id);
   EXPECT_TRUE(room_workspace_id(std::string(255, 'r')));
-  for (const std::string& bad :
-       {std::string(), std::string(256, 'r'), std::string("has space"), std::string("tab\t"),
-        std::string("caf\xC3\xA9")}) {
+  for (const std::string& bad : {std::string(), std::string(256, 'r'), std::string("has space"),
+                                 std::string("tab\t"), std::string("caf\xC3\xA9")}) {
     EXPECT_FALSE(room_workspace_id(bad)) << bad;
   }
 }

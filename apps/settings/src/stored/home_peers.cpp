@@ -4,7 +4,9 @@
 
 namespace settings::codec {
 
-constexpr auto describe(Tag<kalu_relay::PassThrough>) { return via_tree<kalu_relay::PassThrough>(); }
+constexpr auto describe(Tag<kalu_relay::PassThrough>) {
+  return via_tree<kalu_relay::PassThrough>();
+}
 
 constexpr auto describe(Tag<kalu_relay::HomePeerRegistration>) {
   using T = kalu_relay::HomePeerRegistration;

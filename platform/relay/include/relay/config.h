@@ -139,19 +139,14 @@ std::expected<RelayConfig, LoadError> from_toml(std::string_view text, std::stri
 kalu_ui::Status write(const std::filesystem::path& path, const RelayConfig& config);
 
 // Where this device's configuration lives: "/etc/kalu/relay.toml" when
-// KALU_DEVICE is "system"; otherwise "relay.toml" in the simulated device's
-// folder (simulated_device_dir).
+// KALU_DEVICE is "system"; otherwise "relay.toml" beside the simulated
+// device's state file (empty when there is no simulated device, under test
+// without one).
 std::filesystem::path relay_config_path();
 
 // The relay's data folder of a configuration that names none:
-// "/var/lib/kalu/relay" on the system, "relay" in the simulated device's
-// folder otherwise.
+// "/var/lib/kalu/relay" on the system, "relay" beside the simulated device's
+// state file otherwise (empty without a simulated device).
 std::filesystem::path default_data_dir();
-
-// The folder that holds the simulated device's state file: the folder of
-// $KALU_DEVICE_STATE when it is set, else "kalu" under the user's state
-// directory ($XDG_STATE_HOME when absolute, else ~/.local/state; the
-// relative ".local/state" without a home).
-std::filesystem::path simulated_device_dir();
 
 }  // namespace kalu_relay

@@ -128,8 +128,8 @@ std::string continuity_source_text(const std::vector<FleetDevice>& devices) {
   return "This source is not yet present in the certified-device fleet.";
 }
 
-std::string capability_caption(const ContinuityCapabilityInfo& capability, bool on,
-                               bool master_on, std::string_view target_name) {
+std::string capability_caption(const ContinuityCapabilityInfo& capability, bool on, bool master_on,
+                               std::string_view target_name) {
   if (!on) return fmt::format("{} Off on this device.", capability.description);
   if (!master_on) {
     return fmt::format("{} Prepared, but stopped by the master switch.", capability.description);
@@ -146,7 +146,8 @@ std::string audit_entry_text(const stored::AuditEntry& entry) {
                      entry.recorded_at_secs);
 }
 
-void seed_device_controls(kalu_ui::doc::Document& document, const std::vector<FleetDevice>& devices) {
+void seed_device_controls(kalu_ui::doc::Document& document,
+                          const std::vector<FleetDevice>& devices) {
   for (const FleetDevice& device : devices) {
     const auto& key = device.device_public_key;
     (void)document.put(doc::kRoot, personal_device_control_id(key, "revoke"), doc::Scalar(false));

@@ -88,8 +88,8 @@ std::string continuity_source_text(const std::vector<stored::FleetDevice>& devic
 // The caption of a capability's row: its description followed by "Active
 // for {target}.", "Prepared, but stopped by the master switch." or "Off on
 // this device.".
-std::string capability_caption(const ContinuityCapabilityInfo& capability, bool on,
-                               bool master_on, std::string_view target_name);
+std::string capability_caption(const ContinuityCapabilityInfo& capability, bool on, bool master_on,
+                               std::string_view target_name);
 
 // "{capability label, or All Continuity} {allowed|stopped} · local record {secs}".
 std::string audit_entry_text(const stored::AuditEntry& entry);

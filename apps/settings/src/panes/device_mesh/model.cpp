@@ -34,7 +34,9 @@ std::string revoked_status_text(std::string_view label) {
   return fmt::format("{} can no longer access your workspaces", label);
 }
 
-std::uint64_t unix_time_ms(system_clock::time_point when) { return since_epoch<milliseconds>(when); }
+std::uint64_t unix_time_ms(system_clock::time_point when) {
+  return since_epoch<milliseconds>(when);
+}
 std::uint64_t unix_time_secs(system_clock::time_point when) { return since_epoch<seconds>(when); }
 
 Badge readiness_badge(RelayReadiness readiness) {
@@ -73,9 +75,10 @@ std::string provenance_summary(const prefs_store::ProvenanceEntry& entry) {
   if (conflicts.size() > kListedConflicts) {
     more = fmt::format(" and {} more", conflicts.size() - kListedConflicts);
   }
-  return fmt::format("Resolved to {}; differs from {}{}", revision,
-                     fmt::join(conflicts.begin(), conflicts.begin() + static_cast<std::ptrdiff_t>(listed), ", "),
-                     more);
+  return fmt::format(
+      "Resolved to {}; differs from {}{}", revision,
+      fmt::join(conflicts.begin(), conflicts.begin() + static_cast<std::ptrdiff_t>(listed), ", "),
+      more);
 }
 
 std::string home_peer_control_id(std::string_view device_node_id, std::string_view field) {
@@ -84,7 +87,8 @@ std::string home_peer_control_id(std::string_view device_node_id, std::string_vi
 
 std::string personal_device_control_id(const kalu_user_identity::PublicKey& device_key,
                                        std::string_view field) {
-  return fmt::format("device_mesh.personal_device.{:02x}.{}.edit", fmt::join(device_key, ""), field);
+  return fmt::format("device_mesh.personal_device.{:02x}.{}.edit", fmt::join(device_key, ""),
+                     field);
 }
 
 std::string command_output_text(std::string_view bytes, std::string_view fallback) {

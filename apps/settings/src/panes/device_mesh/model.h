@@ -69,8 +69,8 @@ Badge readiness_badge(RelayReadiness readiness);
 // just now" below a minute (and when the clock reads before the epoch),
 // "... {} min ago" below an hour, "... {} h ago" from an hour on. A time in
 // the future counts as now.
-std::string last_seen_text(std::uint64_t last_seen_ms,
-                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+std::string last_seen_text(std::uint64_t last_seen_ms, std::chrono::system_clock::time_point now =
+                                                           std::chrono::system_clock::now());
 
 // "{source} · revision {revision}".
 std::string revision_text(std::string_view source, std::uint64_t revision);

@@ -117,9 +117,9 @@ WidgetBox continuity_route_card(const ContinuityModel& model) {
   rows.push_back(caption(target.line));
   rows.push_back(ui_rows::info_row("Source", continuity_source_text(model.devices)));
   if (!target.present) {
-    rows.push_back(caption(
-        "No capability can become active until another non-revoked certified device is "
-        "available."));
+    rows.push_back(
+        caption("No capability can become active until another non-revoked certified device is "
+                "available."));
   }
   return ui_rows::section_card("Current Continuity route", ui_rows::rows_column(std::move(rows)));
 }

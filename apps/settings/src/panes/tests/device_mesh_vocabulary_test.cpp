@@ -31,14 +31,17 @@ TEST(DeviceMeshVocabularyTest, NamesTheSurfaceAndThePaneShare) {
   EXPECT_EQ(device_mesh::role_from_label("always-on"), std::nullopt);
   EXPECT_THAT(device_mesh::replication_choice_order(),
               ElementsAre("On demand", "Workspace state", "Full workspace copy"));
-  EXPECT_EQ(device_mesh::replication_from_label("Full workspace copy"), kalu_relay::kReplicationFull);
-  EXPECT_EQ(device_mesh::replication_label(kalu_relay::kReplicationWorkspaceOnly), "Workspace state");
+  EXPECT_EQ(device_mesh::replication_from_label("Full workspace copy"),
+            kalu_relay::kReplicationFull);
+  EXPECT_EQ(device_mesh::replication_label(kalu_relay::kReplicationWorkspaceOnly),
+            "Workspace state");
   EXPECT_EQ(device_mesh::replication_label(7), "On demand");
 }
 
 TEST(DocFlagsTest, TakesOnlyATrueFlagOnce) {
   doc::Document document;
-  EXPECT_EQ(edit_control_id("device_mesh.approve_enrollment"), "device_mesh.approve_enrollment.edit");
+  EXPECT_EQ(edit_control_id("device_mesh.approve_enrollment"),
+            "device_mesh.approve_enrollment.edit");
   EXPECT_FALSE(take_doc_flag(document, "k"));  // absent
   ASSERT_TRUE(document.put(doc::kRoot, "k", doc::Scalar(std::string("true"))));
   EXPECT_FALSE(take_doc_flag(document, "k"));  // not a boolean: left alone

@@ -87,7 +87,8 @@ TEST(ContinuityTextTest, CaptionsTargetAndSource) {
   const std::string described = std::string(clipboard.description);
   EXPECT_EQ(capability_caption(clipboard, true, false, "Laptop"),
             described + " Prepared, but stopped by the master switch.");
-  EXPECT_EQ(capability_caption(clipboard, false, true, "Laptop"), described + " Off on this device.");
+  EXPECT_EQ(capability_caption(clipboard, false, true, "Laptop"),
+            described + " Off on this device.");
 
   // Only this device: no target, and a capability that is on says so.
   const std::vector<FleetDevice> alone{device("Desk", true)};
@@ -172,18 +173,19 @@ class RevokeFlow : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(stored::fleet::write_fleet(
         world_.identity_dir(),
-        world_.fleet({world_.alice().certify(world_.this_device(), "Desk"),
-                      world_.alice().certify(laptop_, "Laptop"),
-                      world_.alice().certify(tablet_, "Tablet"),
-                      world_.alice().certify(phone_, "Phone")},
-                     {world_.alice().revoke(tablet_, 5, RevocationReason::Lost)})));
+        world_.fleet(
+            {world_.alice().certify(world_.this_device(), "Desk"),
+             world_.alice().certify(laptop_, "Laptop"), world_.alice().certify(tablet_, "Tablet"),
+             world_.alice().certify(phone_, "Phone")},
+            {world_.alice().revoke(tablet_, 5, RevocationReason::Lost)})));
     model_.reload_devices();
     ASSERT_EQ(model_.devices.size(), 4u);
     seed_device_controls(document_, model_.devices);
   }
 
   void press(const PublicKey& key, const char* field) {
-    ASSERT_TRUE(document_.put(doc::kRoot, personal_device_control_id(key, field), doc::Scalar(true)));
+    ASSERT_TRUE(
+        document_.put(doc::kRoot, personal_device_control_id(key, field), doc::Scalar(true)));
   }
   DeviceControlsOutcome sync() { return sync_device_controls(document_, model_, now_); }
   std::vector<stored::RevocationEntry> revocations() const {
@@ -200,8 +202,9 @@ class RevokeFlow : public ::testing::Test {
 };
 
 TEST_F(RevokeFlow, DecommissionCancelAndDecommissionAgainAsksAgain) {
-  EXPECT_EQ(actions::read_doc_text(document_, doc::kRoot, personal_device_control_id(laptop_, "reason")),
-            "Retired");
+  EXPECT_EQ(
+      actions::read_doc_text(document_, doc::kRoot, personal_device_control_id(laptop_, "reason")),
+      "Retired");
   EXPECT_FALSE(sync().rebuild);  // nothing pressed
 
   press(laptop_, "revoke");

@@ -1,16 +1,17 @@
+#include "panes/device_mesh/files.h"
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fmt/format.h>
-#include <fmt/ranges.h>
 #include <fstream>
 #include <functional>
 
 #include "identity/testing.h"
-#include "panes/device_mesh/files.h"
 #include "panes/device_mesh/model.h"
 #include "panes/device_mesh_vocabulary.h"
 #include "prefs_store/paths.h"
@@ -63,7 +64,9 @@ class DeviceMeshFiles : public ::testing::Test {
     write_file(path, R"({"running": true})");
     fs::last_write_time(path, std::chrono::file_clock::from_sys(kNow - age));
   }
-  std::string readiness() { return std::string(readiness_badge(relay_readiness(relay_, kNow)).text); }
+  std::string readiness() {
+    return std::string(readiness_badge(relay_readiness(relay_, kNow)).text);
+  }
 
   fs::path temp_;
   ScopedEnv root_env_;
@@ -97,8 +100,8 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
     std::string expected;
   } cases[] = {
       // The identity root.
-      {"a set root is used as it is",
-       [&] { return identity_root().string(); }, (temp_ / "root").string()},
+      {"a set root is used as it is", [&] { return identity_root().string(); },
+       (temp_ / "root").string()},
       {"an empty root counts as unset",
        [&] {
          ScopedEnv empty("KALU_IDENTITY_ROOT", "");
@@ -110,7 +113,8 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
       {"home-peers.json of exactly 1 MiB is read",
        [&] {
          std::string text = std::string("[") + kPeer + "]";
-         write_file(root("home-peers.json"), text + std::string(kMaxHomePeerFileBytes - text.size(), ' '));
+         write_file(root("home-peers.json"),
+                    text + std::string(kMaxHomePeerFileBytes - text.size(), ' '));
          return peers_text(read_home_peers());
        },
        "[node-a=Basement NAS]"},
@@ -189,16 +193,29 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
        "[Workspace 3:3]"},
       // The relay's health.
       {"metrics written exactly 5 s ago still count",
-       [&] { metrics(5000ms); return readiness(); }, "Online"},
+       [&] {
+         metrics(5000ms);
+         return readiness();
+       },
+       "Online"},
       {"metrics written 5.001 s ago do not",
-       [&] { metrics(5001ms); return readiness(); }, "Offline"},
+       [&] {
+         metrics(5001ms);
+         return readiness();
+       },
+       "Offline"},
       {"metrics from the future count",
-       [&] { metrics(-60'000ms); return readiness(); }, "Online"},
+       [&] {
+         metrics(-60'000ms);
+         return readiness();
+       },
+       "Online"},
       {"metrics of a relay that does not run",
        [&] {
          metrics(0ms);
          write_file(relay_.data_dir / "metrics.json", R"({"running": false})");
-         fs::last_write_time(relay_.data_dir / "metrics.json", std::chrono::file_clock::from_sys(kNow));
+         fs::last_write_time(relay_.data_dir / "metrics.json",
+                             std::chrono::file_clock::from_sys(kNow));
          return readiness();
        },
        "Offline"},
@@ -230,11 +247,9 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
        },
        "Online"},
       // The texts.
-      {"last seen 59,999 ms ago",
-       [&] { return last_seen_text(unix_time_ms(kNow) - 59'999, kNow); },
+      {"last seen 59,999 ms ago", [&] { return last_seen_text(unix_time_ms(kNow) - 59'999, kNow); },
        "Offline · Last seen just now"},
-      {"last seen 60,000 ms ago",
-       [&] { return last_seen_text(unix_time_ms(kNow) - 60'000, kNow); },
+      {"last seen 60,000 ms ago", [&] { return last_seen_text(unix_time_ms(kNow) - 60'000, kNow); },
        "Offline · Last seen 1 min ago"},
       {"last seen 3,600,000 ms ago",
        [&] { return last_seen_text(unix_time_ms(kNow) - 3'600'000, kNow); },
@@ -246,10 +261,15 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
        },
        "Offline · Last seen just now | Offline · Last seen just now"},
       {"four conflicting sources",
-       [&] { return provenance_summary({"Laptop", 12, {"Desk", "Tablet", "Phone", "Watch"}}); },
+       [&] {
+         return provenance_summary({"Laptop", 12, {"Desk", "Tablet", "Phone", "Watch"}});
+       },
        "Resolved to Laptop · revision 12; differs from Desk, Tablet, Phone and 1 more"},
       {"no conflicting source",
-       [&] { return provenance_summary({"Laptop", 3, {}}); }, "From Laptop · revision 3"},
+       [&] {
+         return provenance_summary({"Laptop", 3, {}});
+       },
+       "From Laptop · revision 3"},
       {"control ids",
        [&] {
          kalu_user_identity::PublicKey key{};

@@ -49,7 +49,8 @@ FleetDevice device(std::string label, std::uint8_t key, bool this_device, bool r
 ContinuityModel busy_model() {
   ContinuityModel model;
   model.devices = {device("Desk", 0xD0, true, false), device("Tablet", 0x7A, false, true),
-                   device("Laptop", 0x1A, false, false), device("Basement NAS", 0x4A, false, false, true)};
+                   device("Laptop", 0x1A, false, false),
+                   device("Basement NAS", 0x4A, false, false, true)};
   model.revoke_confirm.insert(key_of(0x1A));
   auto& c = model.continuity;
   c.enabled = true;
@@ -74,16 +75,16 @@ ui_rows::WidgetBox page(const ContinuityModel& model, const ToggleBindings& bind
 
 // A stand-in for the Devices & Sync section: one action per toggle name.
 ToggleBindings section_bindings() {
-  auto section = kalu_actions::Resource::create("settings.section:devices_sync",
-                                                "settings.section", "Devices & Sync");
+  auto section = kalu_actions::Resource::create("settings.section:devices_sync", "settings.section",
+                                                "Devices & Sync");
   std::vector<std::string> names{std::string(kContinuityMasterAction)};
   for (const auto& capability : continuity_capabilities()) {
     names.push_back(continuity_action_name(capability.id));
   }
   for (const auto& name : names) {
-    section = std::move(section).with_action(*kalu_actions::ActionSpec::nullary(
-        name, name, kalu_actions::kOperationInterface, "settings.device-mesh-operation",
-        std::string("{}")));
+    section = std::move(section).with_action(
+        *kalu_actions::ActionSpec::nullary(name, name, kalu_actions::kOperationInterface,
+                                           "settings.device-mesh-operation", std::string("{}")));
   }
   return [section](std::string_view name) -> std::optional<kalu_actions::ActionBinding> {
     auto binding = kalu_actions::ActionBinding::unit_for(section, name);
@@ -128,9 +129,10 @@ TEST(ContinuityPageTest, ShowsTheRouteAuditAndDevices) {
   harness.frame();
   const auto& scene = harness.scene();
   for (const char* shown :
-       {"Clipboard", "Share copied text and images with the current certified device. Active for Laptop.",
-        "Offer saved network and compatible personal settings. Off on this device.",
-        "Laptop", "Desk · certified fingerprint D0 11 11 11 11 11",
+       {"Clipboard",
+        "Share copied text and images with the current certified device. Active for Laptop.",
+        "Offer saved network and compatible personal settings. Off on this device.", "Laptop",
+        "Desk · certified fingerprint D0 11 11 11 11 11",
         "Wi-Fi & settings stopped · local record 1700000180",
         "All Continuity allowed · local record 1700000000", "Revoked", "This device", "Home server",
         "Revoke access", "Why is access ending?", "Access ends permanently", "Cancel",
@@ -144,7 +146,8 @@ TEST(ContinuityPageTest, ShowsTheRouteAuditAndDevices) {
       harness.find("device_mesh.personal_device.1a" + std::string(62, '1') + ".reason"));
   ASSERT_NE(reason, nullptr);
   EXPECT_EQ(reason->selected(), "Retired");
-  EXPECT_THAT(reason->options(), ::testing::ElementsAre("Retired", "Lost", "Stolen", "Compromised"));
+  EXPECT_THAT(reason->options(),
+              ::testing::ElementsAre("Retired", "Lost", "Stolen", "Compromised"));
   // Newest audit entry first.
   const auto newest = scene.find_text("Wi-Fi & settings stopped · local record 1700000180");
   const auto oldest = scene.find_text("All Continuity allowed · local record 1700000000");
@@ -152,8 +155,8 @@ TEST(ContinuityPageTest, ShowsTheRouteAuditAndDevices) {
   ASSERT_FALSE(oldest.empty());
   EXPECT_LT(newest[0]->transform.translation().y, oldest[0]->transform.translation().y);
 
-  EXPECT_TRUE(harness.render_png(std::string(SETTINGS_DEVICE_MESH_ARTIFACTS) +
-                                 "/continuity_devices.png"));
+  EXPECT_TRUE(
+      harness.render_png(std::string(SETTINGS_DEVICE_MESH_ARTIFACTS) + "/continuity_devices.png"));
 }
 
 TEST(ContinuityPageTest, EmptyStateAndErrors) {
@@ -176,17 +179,19 @@ TEST(ContinuityPageTest, EmptyStateAndErrors) {
   auto* clipboard = dynamic_cast<w::Toggle*>(harness.find("device_mesh.continuity.clipboard"));
   ASSERT_NE(clipboard, nullptr);
   EXPECT_TRUE(clipboard->value());  // stays on
-  EXPECT_TRUE(harness.render_png(std::string(SETTINGS_DEVICE_MESH_ARTIFACTS) +
-                                 "/continuity_empty.png"));
+  EXPECT_TRUE(
+      harness.render_png(std::string(SETTINGS_DEVICE_MESH_ARTIFACTS) + "/continuity_empty.png"));
 
   model.continuity_error = "Continuity choices were not saved: disk full";
   model.device_list_error = "device fleet identity/schema mismatch";
   kalu_ui::harness::Harness failed(page(model, {}), window());
   failed.frame();
   EXPECT_FALSE(failed.scene().find_text("Continuity choices were not saved: disk full").empty());
-  EXPECT_FALSE(
-      failed.scene().find_text("Device list unavailable: device fleet identity/schema mismatch").empty());
-  EXPECT_TRUE(failed.scene().find_text("This device appears here after identity setup completes.").empty());
+  EXPECT_FALSE(failed.scene()
+                   .find_text("Device list unavailable: device fleet identity/schema mismatch")
+                   .empty());
+  EXPECT_TRUE(
+      failed.scene().find_text("This device appears here after identity setup completes.").empty());
 }
 
 TEST(ContinuityPageTest, DecommissionWritesItsFlagForThePane) {
