@@ -32,6 +32,7 @@ namespace fs = std::filesystem;
 using Unexpected = std::unexpected<LoadError>;
 
 constexpr std::size_t kMaxFileBytes = 1 << 20;
+constexpr std::string_view kReplicationStatusFile = "replication-status.json";
 constexpr std::array<std::string_view, 3> kRoleNames{"interactive", "always-on", "hybrid"};
 constexpr std::array<std::string_view, 3> kReplicationNames{"workspace-only", "on-demand", "full"};
 constexpr std::array<std::string_view, 4> kServiceKeys{"inbound_relay", "remote_control_relay",
@@ -203,7 +204,8 @@ std::expected<void, LoadError> take_workspaces(toml::table& table, RelayConfig& 
 }
 
 std::expected<RelayConfig, LoadError> read_config(toml::table table) {
-  RelayConfig config;
+  RelayConfig config = RelayConfig::defaults();
+  const bool status_given = table.contains("replication_status_path");
   const std::expected<void, LoadError> steps[] = {
       take_role(table, config.role),
       take_bool(table, "relay_enabled", config.relay_enabled),
@@ -216,6 +218,8 @@ std::expected<RelayConfig, LoadError> read_config(toml::table table) {
   for (const auto& step : steps) {
     if (!step) return Unexpected(step.error());
   }
+  // A status file left out lies in the data folder, wherever that is.
+  if (!status_given) config.replication_status_path = config.data_dir / kReplicationStatusFile;
   config.unknown = leftover(std::move(table));
   return config;
 }
@@ -273,7 +277,7 @@ std::string_view replication_name(std::uint8_t replication) {
 RelayConfig RelayConfig::defaults() {
   RelayConfig config;
   config.data_dir = default_data_dir();
-  config.replication_status_path = config.data_dir / "replication-status.json";
+  config.replication_status_path = config.data_dir / kReplicationStatusFile;
   return config;
 }
 

@@ -83,7 +83,8 @@ TEST(RelayConfigTest, LoadEditAndWriteKeepUnknownKeys) {
   EXPECT_FALSE(config->remote_control_relay);
   EXPECT_TRUE(config->compute);
   EXPECT_EQ(config->data_dir, "/srv/relay");
-  EXPECT_EQ(config->replication_status_path, "");  // left out: the default
+  // Left out: in the data folder.
+  EXPECT_EQ(config->replication_status_path, "/srv/relay/replication-status.json");
   ASSERT_EQ(config->workspaces.size(), 2u);
   EXPECT_EQ(config->workspaces[0].workspace_id, 7u);
   EXPECT_EQ(config->workspaces[0].replication, kReplicationFull);
@@ -154,7 +155,7 @@ TEST(RelayConfigTest, MissingBrokenAndWrongFilesAreToldApart) {
 
   // An empty file is a configuration with every default.
   write_file(dir / "relay.toml", "");
-  EXPECT_EQ(load(dir / "relay.toml").value(), RelayConfig{});
+  EXPECT_EQ(load(dir / "relay.toml").value(), RelayConfig::defaults());
 }
 
 TEST(RelayConfigTest, LocationFollowsTheDevice) {

@@ -37,7 +37,8 @@
 //   entries = []                       # the binding's further entries
 //
 // Every key may be left out and then takes its default (the values of
-// `RelayConfig{}`). A known key of the wrong type, an unknown role or
+// `RelayConfig::defaults()`; a status path left out is
+// "replication-status.json" in the data folder). A known key of the wrong type, an unknown role or
 // replication name, or a workspace id that is not an unsigned 64-bit number
 // makes the file unreadable. Keys this library does not know, at the top, in
 // [services] and in each workspace, are kept: a configuration loaded and

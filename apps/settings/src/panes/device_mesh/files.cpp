@@ -85,7 +85,9 @@ std::size_t read_pending_decommissions() {
 
 RelayReadiness relay_readiness(const kalu_relay::RelayConfig& config,
                                std::chrono::system_clock::time_point now) {
-  if (!metrics_fresh(kalu_relay::store::metrics_path(config.data_dir), now)) {
+  // A relative folder would be looked up wherever the program happens to run.
+  if (!config.data_dir.is_absolute() ||
+      !metrics_fresh(kalu_relay::store::metrics_path(config.data_dir), now)) {
     return RelayReadiness::Offline;
   }
   auto metrics = kalu_relay::store::load_metrics(config.data_dir);
@@ -93,6 +95,7 @@ RelayReadiness relay_readiness(const kalu_relay::RelayConfig& config,
   if (config.role != kalu_relay::kRoleAlwaysOn || !config.full_replication) {
     return RelayReadiness::Online;
   }
+  if (!config.replication_status_path.is_absolute()) return RelayReadiness::Online;
   auto text = read_small(config.replication_status_path, kMaxStatusFileBytes);
   if (!text) return RelayReadiness::Online;
   auto status = prefs_store::parse(*text);

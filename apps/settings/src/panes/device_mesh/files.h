@@ -51,7 +51,8 @@ kalu_ui::Status write_home_peer_health(const HomePeerHealth& health);
 // identity root (only how many matters); 0 when missing or not an array.
 std::size_t read_pending_decommissions();
 
-// The relay's health at `now`:
+// The relay's health at `now` (a data folder or status file that is not an
+// absolute path counts as missing):
 // - Offline unless "metrics.json" in the relay's data folder was written at
 //   most 5 s before `now` (a time after `now` counts as fresh) and its
 //   metrics say the relay runs;

@@ -210,6 +210,14 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
          return readiness();
        },
        "Online"},
+      {"a relative data folder is never looked up",
+       [&] {
+         metrics(0ms);
+         kalu_relay::RelayConfig relative = relay_;
+         relative.data_dir = fs::relative(relay_.data_dir);
+         return std::string(readiness_badge(relay_readiness(relative, kNow)).text);
+       },
+       "Offline"},
       {"metrics of a relay that does not run",
        [&] {
          metrics(0ms);
