@@ -277,6 +277,20 @@ KALU_SHAPE(storage_shape,
                                                                              "id"))}),
                                              "name"))}))
 
+S image_shape() {
+  return S::object({req("image", S::text()), req("version", S::text()),
+                    opt("documentation", opt_text())});
+}
+
+KALU_SHAPE(updates_shape,
+           S::object({req("timers", S::map(S::one_of({"enabled", "enabled-runtime", "disabled",
+                                                       "masked", "static"}))),
+                      req("booted", image_shape()), req("staged", image_shape().or_null()),
+                      req("rollback", image_shape().or_null()),
+                      req("available", image_shape().or_null()),
+                      req("policy", S::map(S::text())), req("journal", S::list(S::text())),
+                      req("restarts", S::integer(0, kU32))}))
+
 #undef KALU_SHAPE
 
 Json seed_version() { return 1; }
@@ -307,6 +321,7 @@ const std::vector<SectionSpec>& section_table() {
       {"tools", seed_tools, tools_shape},
       {"storage", seed_storage, storage_shape},
       {"models", seed_models, models_shape},
+      {"updates", seed_updates, updates_shape},
   };
   return table;
 }

@@ -34,6 +34,7 @@ Json seed_security();
 Json seed_time();
 Json seed_tools();
 Json seed_storage();
+Json seed_updates();
 
 // The machine's own time zone (/etc/timezone, else the /etc/localtime link),
 // "UTC" when neither tells.

@@ -28,7 +28,9 @@ Json seed_delays() {
     "firmware.install_job": 600,
     "printing.discover_driverless": 900,
     "kalu-model-manager.install": 6000,
-    "kalu-model-manager.stage-accelerator": 4500
+    "kalu-model-manager.stage-accelerator": 4500,
+    "kalu-deployment-update.service": 1500,
+    "kalu-deployment-rollback.service": 600
   })json");
 }
 
@@ -295,6 +297,32 @@ Json seed_storage() {
          "local": false, "remote": "verified"}
       ]}
     ]
+  })json");
+}
+
+// Running last month's image with the one before it kept as the fallback; a
+// newer image waits in the registry, so the first update check stages it.
+Json seed_updates() {
+  return literal(R"json({
+    "timers": {
+      "bootc-fetch-apply-updates.timer": "enabled",
+      "kalu-rollback-confirm.timer": "enabled"
+    },
+    "booted": {"image": "registry.kalu.example/kalu/desktop:42.20250310",
+               "version": "42.20250310.0",
+               "documentation": "https://kalu.example/releases/42.20250310"},
+    "staged": null,
+    "rollback": {"image": "registry.kalu.example/kalu/desktop:42.20250224",
+                 "version": "42.20250224.0"},
+    "available": {"image": "registry.kalu.example/kalu/desktop:42.20250324",
+                  "version": "42.20250324.0",
+                  "documentation": "https://kalu.example/releases/42.20250324"},
+    "policy": {"schedule": "system", "metered": "avoid"},
+    "journal": [
+      "2025-03-10T04:12:09+0000 kalu-laptop bootc[2214]: Fetching registry.kalu.example/kalu/desktop:42.20250310",
+      "2025-03-10T04:14:51+0000 kalu-laptop bootc[2214]: Queued for next boot: registry.kalu.example/kalu/desktop:42.20250310"
+    ],
+    "restarts": 0
   })json");
 }
 

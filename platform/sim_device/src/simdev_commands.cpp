@@ -38,8 +38,10 @@ PATH is dotted, [n] picks a list item, ["..."] a name with dots in it:
   simdev fault bluez.pair "Authentication rejected"
   simdev set delays[\"bluez.pair\"] 3000
 
-Started as wpctl, findmnt, lsblk, firewall-cmd or nft (or with that name as
-its first argument) it answers as that program from the device.
+Started as wpctl, findmnt, lsblk, firewall-cmd, nft, kalu-model-manager,
+systemctl, bootc or journalctl (or with that name as its first argument) it
+answers as that program from the device. A fault named after a unit fails systemctl on it:
+  simdev fault kalu-deployment-update.service "registry unreachable"
 
 The device lives in $KALU_DEVICE_STATE, else
 $XDG_STATE_HOME/kalu/simulated-device.json (~/.local/state/kalu/...).

@@ -9,6 +9,7 @@
 
 #include "model_manager.h"
 #include "simdev_paths.h"
+#include "simdev_update_programs.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
@@ -241,6 +242,9 @@ constexpr Entry kPrograms[] = {
     {"firewall-cmd", firewall_cmd},
     {"nft", nft},
     {"kalu-model-manager", kalu_model_manager},
+    {"systemctl", systemctl},
+    {"bootc", bootc},
+    {"journalctl", journalctl},
 };
 
 }  // namespace

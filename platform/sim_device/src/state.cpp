@@ -247,6 +247,33 @@ void write_display_snapshot(const Json& before, const Json& after) {
   (void)safe_write::write_with_mode(snapshot, view.dump(2), kPrivate);
 }
 
+// "key=value" lines of the policy; a pair that would break that form (a
+// key holding "=", either side holding a line feed) is left out.
+std::string update_policy_text(const Json& policy) {
+  std::string text;
+  for (const auto& [key, value] : policy.items()) {
+    if (!value.is_string()) continue;
+    const auto& v = value.get_ref<const std::string&>();
+    if (key.find_first_of("=\n") != std::string::npos || v.find('\n') != std::string::npos) {
+      continue;
+    }
+    text += key + "=" + v + "\n";
+  }
+  return text;
+}
+
+void write_update_policy(const Json& before, const Json& after) {
+  const Json* old_updates = before.contains("updates") ? &before["updates"] : nullptr;
+  const Json& policy = after["updates"]["policy"];
+  fs::path file = update_policy_file();
+  std::error_code ec;
+  bool same = old_updates != nullptr && old_updates->is_object() &&
+              old_updates->contains("policy") && (*old_updates)["policy"] == policy;
+  if (same && fs::exists(file, ec)) return;
+  // Best effort, as the display snapshot: a later change writes it again.
+  (void)safe_write::write_with_mode(file, update_policy_text(policy), 0644);
+}
+
 Result<State> write_state(const fs::path& path, const Json& before, Json state) {
   std::string bytes = state.dump(2, ' ', false, Json::error_handler_t::replace);
   bytes.push_back('\n');
@@ -255,6 +282,7 @@ Result<State> write_state(const fs::path& path, const Json& before, Json state) 
                             ok.error()));
   }
   write_display_snapshot(before, state);
+  write_update_policy(before, state);
   auto shared = std::make_shared<const Json>(std::move(state));
   if (auto identity = identity_of(path)) remember(path, *identity, shared);
   return shared;
@@ -336,6 +364,13 @@ fs::path display_snapshot_file() {
   fs::path path = state_path();
   if (path.empty()) return path;
   path.replace_extension(".displays.json");
+  return path;
+}
+
+fs::path update_policy_file() {
+  fs::path path = state_path();
+  if (path.empty()) return path;
+  path.replace_extension(".update-policy");
   return path;
 }
 

@@ -19,8 +19,10 @@
 // as that program from the device, in the program's own output format:
 // wpctl (status, get-volume, set-default, set-volume, set-mute), findmnt,
 // lsblk, firewall-cmd, nft, kalu-model-manager (snapshot, install, start,
-// stop, remove, stage-accelerator). A fault "<program>" or "<program>.<first
-// argument>" makes it exit 1 with the fault's text on standard error.
+// stop, remove, stage-accelerator), and systemctl, bootc and journalctl for
+// the image updates (src/simdev_update_programs.h). A fault "<program>" or
+// "<program>.<first argument>" makes it exit 1 with the fault's text on
+// standard error.
 //
 // Adding a simulated program: write its answer in programs.cpp as a function
 // from its arguments to an Outcome and add it to the table at the end of that

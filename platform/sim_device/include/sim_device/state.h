@@ -47,11 +47,16 @@
 //               run on worker threads (bluez.pair, network.connect_wifi,
 //               firmware.install_job ...), and how long the simulated model
 //               manager's downloads and accelerator staging take
-//               (kalu-model-manager.install, ...stage-accelerator).
+//               (kalu-model-manager.install, ...stage-accelerator), and
+//               how long a unit's start takes (kalu-deployment-update.service).
 //   "network", "modem", "bluetooth", "audio", "display", "power", "battery",
 //   "printing", "firmware", "privacy", "security", "time", "tools",
 //   "storage"   one section per service (their members: sections.cpp).
 //   "models"    the local model manager's answers (model_manager.h).
+//   "updates"   the image-based system: its timers, the booted, staged,
+//               rollback and next available images, the update policy, the
+//               update service's journal and the restarts asked for; simdev
+//               answers as systemctl, bootc and journalctl from it.
 // Sections the file lacks (a file written before a section existed) are
 // seeded when it is read, so adding a section never reshapes the file.
 //
@@ -127,6 +132,12 @@ std::vector<std::string> section_names();
 // their configuration change; its modification time tells the Displays pane
 // to reload (prefs_store's display_snapshot_path).
 std::filesystem::path display_snapshot_file();
+
+// The simulated device's update policy file: "updates.policy" as "key=value"
+// lines, beside the state, rewritten whenever that policy changes (or the
+// file is missing) and mode 0644 like the system's own. Empty under test
+// when no device is set up.
+std::filesystem::path update_policy_file();
 
 // Points the state at "<temporary directory>/simulated-device.json" for the
 // guard's lifetime, seeded afresh without delays (tests must not wait), and

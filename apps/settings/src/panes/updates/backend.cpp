@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "lib/run.h"
+#include "sim_device/state.h"
 
 namespace settings::panes::updates {
 
@@ -77,7 +78,7 @@ std::filesystem::path update_policy_path() {
   if (device != nullptr && std::string_view(device) == "system") {
     return std::filesystem::path(kSystemUpdatePolicyFile);
   }
-  return std::filesystem::path(kSystemUpdatePolicyFile);
+  return sim_device::update_policy_file();
 }
 
 SystemUpdateBackend::SystemUpdateBackend(std::filesystem::path policy_file)
@@ -125,6 +126,18 @@ Status SystemUpdateBackend::set_metered(bool allowed) const {
 Status SystemUpdateBackend::start_update() const {
   return run_change({"start", "--wait", std::string(kDeploymentUpdateUnit)}, kUpdateSecs,
                     "update service failed; see its system journal");
+}
+
+kalu_ui::Result<FirmwareLists> SystemUpdateBackend::refresh_firmware() const {
+  namespace firmware = system_ops::firmware;
+  if (auto refreshed = firmware::refresh_firmware_metadata(); !refreshed) {
+    return fail(refreshed.error());
+  }
+  auto updates = firmware::get_firmware_updates();
+  if (!updates) return fail(updates.error());
+  auto history = firmware::get_firmware_history();
+  if (!history) return fail(history.error());
+  return FirmwareLists{std::move(*updates), std::move(*history)};
 }
 
 UpdatePolicy read_update_policy(const std::filesystem::path& file) {

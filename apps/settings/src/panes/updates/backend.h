@@ -18,7 +18,8 @@
 // "kalu-update-status" and "kalu-update-action" workers) and called from all
 // of them at once. The calls block for as long as their commands take: up to
 // 10 s for a reader, 30 s for the timer, the policy and `reboot`, 300 s for
-// `rollback` and 1800 s for `start_update`, so only workers should make them.
+// `rollback` and 1800 s for `start_update` (and a firmware refresh as long as
+// the firmware service takes), so only workers should make them.
 
 #include <filesystem>
 #include <memory>
@@ -29,6 +30,7 @@
 
 #include "kalu_ui/result.h"
 #include "panes/updates/model.h"
+#include "system_ops/firmware.h"
 
 namespace settings::panes::updates {
 
@@ -48,7 +50,14 @@ inline constexpr std::string_view kSystemUpdatePolicyFile = "/var/lib/kalu/updat
 // simulated device's own, which simdev's policy unit rewrites.
 std::filesystem::path update_policy_path();
 
+// What a firmware refresh brings: the updates on offer and the history.
+struct FirmwareLists {
+  std::vector<system_ops::firmware::FirmwareUpdate> updates;
+  std::vector<system_ops::firmware::FirmwareHistoryEntry> history;
+};
+
 // The image, the timer, the policy and firmware, as the pane changes them.
+// The operations are in the order the pane's table of them lists.
 class UpdateBackend {
  public:
   virtual ~UpdateBackend() = default;
@@ -76,6 +85,10 @@ class UpdateBackend {
   // Starts the update unit, which fetches and stages an image, and waits for
   // it (1800 s).
   virtual kalu_ui::Status start_update() const = 0;
+  // Refreshes the firmware metadata, then reads the updates and the history
+  // (the platform's firmware service, no command); the first failure is the
+  // answer.
+  virtual kalu_ui::Result<FirmwareLists> refresh_firmware() const = 0;
 };
 
 // The backend of the running device.
@@ -94,6 +107,7 @@ class SystemUpdateBackend final : public UpdateBackend {
   MeteredDownloads metered_allowed() const override;
   kalu_ui::Status set_metered(bool allowed) const override;
   kalu_ui::Status start_update() const override;
+  kalu_ui::Result<FirmwareLists> refresh_firmware() const override;
 
  private:
   const std::filesystem::path policy_file_;
