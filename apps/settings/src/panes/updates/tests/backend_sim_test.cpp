@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "limited_exec/programs.h"
 #include "panes/updates/backend.h"
 #include "sim_device/simdev.h"
@@ -31,6 +33,10 @@ class SimulatedUpdatesTest : public ::testing::Test {
 
 TEST_F(SimulatedUpdatesTest, TheBackendReadsTheSeededDevice) {
   EXPECT_EQ(backend_.policy_file(), sim_device::update_policy_file());
+  EXPECT_EQ(backend_.policy_file().parent_path(), device_.dir());
+  ::setenv("KALU_DEVICE", "system", 1);
+  EXPECT_EQ(update_policy_path(), "/var/lib/kalu/update-policy");
+  ::unsetenv("KALU_DEVICE");
   ImageStatus status = read_image_status(backend_);
   EXPECT_EQ(status.os.staged_update, std::nullopt);
   EXPECT_EQ(status.automatic, AutomaticUpdates::Enabled);
