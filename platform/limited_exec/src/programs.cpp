@@ -89,11 +89,14 @@ std::string simdev_path() {
   return "simdev";
 }
 
+bool system_device() {
+  const char* device = std::getenv("KALU_DEVICE");
+  return device != nullptr && std::string_view(device) == "system";
+}
+
 const ProgramTable& real_programs() {
   static const ProgramTable table = [] {
-    const char* device = std::getenv("KALU_DEVICE");
-    if (device != nullptr && std::string_view(device) == "system") return system_programs();
-    return simulated_programs(simdev_path());
+    return system_device() ? system_programs() : simulated_programs(simdev_path());
   }();
   return table;
 }

@@ -250,7 +250,8 @@ KALU_SHAPE(privacy_shape,
 
 KALU_SHAPE(security_shape,
            S::object({req("root_source", S::text()), req("root_stack", S::list(S::text())),
-                      req("firewalld_running", S::boolean()), req("nft_ruleset", S::text())}))
+                      req("firewalld_running", S::boolean()), req("nft_ruleset", S::text()),
+                      opt("secure_boot", S::boolean().or_null())}))
 
 KALU_SHAPE(time_shape,
            S::object({req("timezone", S::text()), req("ntp", S::boolean()),

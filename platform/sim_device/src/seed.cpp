@@ -262,6 +262,7 @@ Json seed_security() {
     "root_source": "/dev/mapper/luks-5e2b7c41-9d3a-4f08-b1c6-2a7e9d0f3b85",
     "root_stack": ["crypt", "part", "disk"],
     "firewalld_running": true,
+    "secure_boot": true,
     "nft_ruleset": "table inet firewalld {\n\tchain filter_INPUT {\n\t\ttype filter hook input priority filter + 10; policy accept;\n\t\tct state established,related accept\n\t\tiifname \"lo\" accept\n\t\treject with icmpx admin-prohibited\n\t}\n}\n"
   })json");
 }

@@ -117,6 +117,7 @@ WidgetBox hero_card(std::uint8_t icon, std::string_view title, std::string_view 
                 .push(text(title, kHeroTitleSize, false, true))
                 .push(text(subtitle, kHeroSubtitleSize, true, true))));
   auto row = w::Row()
+                 .with_gap(kHeroIconGap)
                  .with_alignment(w::Alignment::Center)
                  .push(boxed(w::IconWidget(icon, kHeroIconSize, kHeroIconWeight)))
                  .push(boxed(std::move(texts)));

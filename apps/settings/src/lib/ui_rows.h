@@ -32,6 +32,7 @@ inline constexpr float kGapHeight = 1.0f;
 inline constexpr float kHeroIconSize = 34.0f;
 inline constexpr double kHeroIconWeight = 1.5;
 inline constexpr float kHeroTextGap = 4.0f;
+inline constexpr float kHeroIconGap = 12.0f;  // icon to texts
 
 // Text sizes.
 inline constexpr float kLabelSize = 13.0f;

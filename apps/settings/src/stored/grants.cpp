@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <tuple>
 
 #include "codec/codec.h"
@@ -155,7 +156,10 @@ kalu_ui::Result<TreeView> read_tree_view(std::string_view text) {
   return tree;
 }
 
-kalu_ui::Result<TreeView> load_tree_view(const std::optional<std::filesystem::path>& path) {
+namespace {
+
+// The file's text, refused when it cannot be read or is not UTF-8.
+kalu_ui::Result<std::string> state_file_text(const std::optional<std::filesystem::path>& path) {
   if (!path) return kalu_ui::fail("no config dir");
   std::ifstream in(*path, std::ios::binary);
   if (!in) return kalu_ui::fail(fmt::format("could not read {}", path->string()));
@@ -165,7 +169,28 @@ kalu_ui::Result<TreeView> load_tree_view(const std::optional<std::filesystem::pa
   if (limited_exec::decode_lossy(text) != text) {
     return kalu_ui::fail(fmt::format("{} is not UTF-8 text", path->string()));
   }
-  return read_tree_view(text);
+  return text;
+}
+
+}  // namespace
+
+kalu_ui::Result<TreeView> load_tree_view(const std::optional<std::filesystem::path>& path) {
+  auto text = state_file_text(path);
+  if (!text) return kalu_ui::fail(text.error());
+  return read_tree_view(*text);
+}
+
+kalu_ui::Result<TreeView> load_workspace_access_record(
+    const std::optional<std::filesystem::path>& path) {
+  auto text = state_file_text(path);
+  if (!text) return kalu_ui::fail(text.error());
+  auto tree = read_tree_view(*text);
+  if (!tree) return tree;
+  // The text has just read as a record, so it parses.
+  auto json = nlohmann::ordered_json::parse(*text, nullptr, false);
+  bool holds = json.is_object() ? json.contains("workspaces") : !json.empty();
+  if (!holds) return kalu_ui::fail("the state file holds no workspaces");
+  return tree;
 }
 
 // ---- The overview ------------------------------------------------------------

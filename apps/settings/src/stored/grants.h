@@ -129,6 +129,13 @@ kalu_ui::Result<TreeView> read_tree_view(std::string_view text);
 // directory). Never writes it.
 kalu_ui::Result<TreeView> load_tree_view(const std::optional<std::filesystem::path>& path);
 
+// The privacy page's reading: as load_tree_view, except that a file holding
+// no "workspaces" at all (an empty array form included) is no record rather
+// than a record of no workspaces, since the page cannot tell from it whether
+// anything is granted.
+kalu_ui::Result<TreeView> load_workspace_access_record(
+    const std::optional<std::filesystem::path>& path);
+
 // ---- The privacy page's workspace access overview --------------------------
 
 enum class GrantCategory { Files, Camera, Microphone, ScreenSharing, RemoteControl, Network };

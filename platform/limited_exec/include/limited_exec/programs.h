@@ -46,6 +46,10 @@ std::string simdev_path();
 // themselves stay simulated either way.
 const ProgramTable& real_programs();
 
+// True when KALU_DEVICE is "system": what the application reads of the
+// machine itself (programs, firmware variables) is the real machine's.
+bool system_device();
+
 // True when the process is under test: the environment variable KALU_TEST is
 // set, or a test table has been installed at any time in this process (the
 // mode never switches back). In test mode only the installed test table is

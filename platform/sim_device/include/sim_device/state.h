@@ -139,6 +139,15 @@ std::filesystem::path display_snapshot_file();
 // when no device is set up.
 std::filesystem::path update_policy_file();
 
+// The simulated device's firmware variables: a directory beside the state
+// ("<name>.efivars") laid out as the kernel's efivars, holding the
+// SecureBoot variable that "security.secure_boot" describes (true enabled,
+// false disabled; null: a device without UEFI, so no directory at all). Each
+// call brings the directory in line with the state before answering its
+// path, so call it off the UI thread. Fails without a device, and with the
+// fault "security.secure_boot".
+kalu_ui::Result<std::filesystem::path> efivars_dir();
+
 // Points the state at "<temporary directory>/simulated-device.json" for the
 // guard's lifetime, seeded afresh without delays (tests must not wait), and
 // exports KALU_DEVICE_STATE so the programs a test starts (simdev) use it too.

@@ -187,6 +187,24 @@ TEST_F(LoadTreeView, UnreadableRecordsGiveTheCouldNotLoadState) {
   EXPECT_EQ(loaded->workspaces.at(0).name, "Home");
 }
 
+// The privacy page cannot tell a file without workspaces from one the
+// desktop has not written yet, so only a record that holds them counts.
+TEST_F(LoadTreeView, TheWorkspaceAccessRecordMustHoldWorkspaces) {
+  for (const char* text : {"{}", R"({"version": 3})", "[]"}) {
+    SCOPED_TRACE(text);
+    EXPECT_TRUE(load_tree_view(write(text)));
+    EXPECT_FALSE(load_workspace_access_record(write(text)));
+  }
+  for (const char* text : {R"({"workspaces": []})", "[[]]"}) {
+    SCOPED_TRACE(text);
+    auto record = load_workspace_access_record(write(text));
+    ASSERT_TRUE(record) << record.error();
+    EXPECT_TRUE(record->workspaces.empty());
+  }
+  EXPECT_FALSE(load_workspace_access_record(std::nullopt));
+  EXPECT_FALSE(load_workspace_access_record(write(R"({"workspaces": [1]})")));
+}
+
 std::string app_grant(const std::string& app, const std::string& scope, const std::string& verb,
                       const std::string& expiry = "\"Never\"",
                       const std::string& effect = "Grant") {

@@ -1,0 +1,26 @@
+#include "lib/worker.h"
+
+#include <pthread.h>
+
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace settings::lib {
+
+bool spawn_worker(std::string_view name, std::move_only_function<void()> body) {
+  // The kernel keeps 15 bytes of a thread's name.
+  std::string short_name(name.substr(0, 15));
+  try {
+    std::thread([short_name = std::move(short_name), body = std::move(body)]() mutable {
+      ::pthread_setname_np(::pthread_self(), short_name.c_str());
+      body();
+    }).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+}  // namespace settings::lib
