@@ -1,7 +1,9 @@
 #include "settings_app/pane_table.h"
 
 #include "kalu_ui/widget/support.h"
+#include "panes/about/page.h"
 #include "panes/placeholders/placeholders.h"
+#include "panes/privacy/page.h"
 
 namespace settings::settings_app {
 namespace {

@@ -175,12 +175,4 @@ std::optional<kalu_actions::ActionContext> PlaceholderPane::take_permission_requ
   return actions::preference_pane_context(changed, scope.scope, scope.title, scope.purpose);
 }
 
-namespace privacy {
-WidgetBox build_page() { return placeholder_page(); }
-}  // namespace privacy
-
-namespace about {
-WidgetBox build_page() { return placeholder_page(); }
-}  // namespace about
-
 }  // namespace settings::panes

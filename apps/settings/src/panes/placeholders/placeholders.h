@@ -366,20 +366,10 @@ inline constexpr PlaceholderSpec kRegionPaneSpec = with_preference(
 using RegionPane = PaneStandIn<kRegionPaneSpec>;
 }  // namespace region
 
-namespace privacy {
-// The Device Privacy & Security page (a plain page, no pane object).
-kalu_ui::WidgetBox build_page();
-}  // namespace privacy
-
 namespace updates {
 inline constexpr PlaceholderSpec kUpdatesPaneSpec =
     device_local_spec("settings::panes::updates::UpdatesPane", 20, 0, "settings.update-operation");
 using UpdatesPane = PaneStandIn<kUpdatesPaneSpec>;
 }  // namespace updates
-
-namespace about {
-// The About page (a plain page, no pane object).
-kalu_ui::WidgetBox build_page();
-}  // namespace about
 
 }  // namespace settings::panes

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
+#include "kalu_ui/frame.h"
 #include "kalu_ui/layout.h"
+#include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/text.h"
 #include "panes/placeholders/placeholders.h"
@@ -149,6 +151,35 @@ TEST(PageFrameTest, RegionWidthHint) {
     t.app->select_pane(18);
     t.harness.frame();
     EXPECT_EQ(hint(t), 0.0f);
+  }
+}
+
+// The two plain pages are built by their own folders: selecting them shows
+// them under the header, with no placeholder line. Kept as PNG.
+TEST(PageFrameTest, ThePlainPagesInTheWindow) {
+  AppFixture t;
+  t.harness.frame();
+  const struct {
+    panes::PaneIndex pane;
+    const char* first_card;
+    const char* png;
+  } pages[] = {{19, "This device", "/privacy_page.png"},
+               {21, "Workspace identity", "/about_page.png"}};
+  for (const auto& page : pages) {
+    SCOPED_TRACE(panes::pane_id(page.pane));
+    t.app->select_pane(page.pane);
+    t.harness.frame();
+    std::vector<std::string> texts;
+    kalu_ui::frame::collect(*t.pane_widget(), [&](const Widget& w) {
+      if (const auto* card = dynamic_cast<const kalu_ui::widget::Card*>(&w)) {
+        texts.push_back(card->title());
+      }
+      if (const auto* text = dynamic_cast<const Text*>(&w)) texts.push_back(text->text());
+      return false;
+    });
+    EXPECT_THAT(texts, ::testing::Contains(page.first_card));
+    EXPECT_THAT(texts, ::testing::Not(::testing::Contains(std::string(panes::kPlaceholderLine))));
+    EXPECT_TRUE(t.harness.render_png(std::string(SETTINGS_APP_ARTIFACTS) + page.png).has_value());
   }
 }
 
