@@ -102,4 +102,15 @@ std::string command_error_text(std::string_view stderr_bytes) {
   return std::string(trim_white_space(first_chars(stderr_bytes, kErrorTextChars)));
 }
 
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    lines.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
 }  // namespace limited_exec

@@ -38,5 +38,14 @@ TEST(Text, ErrorTextIsCutInCharactersThenTrimmed) {
   EXPECT_EQ(command_error_text("\u3000bad\xff\u00a0"), "bad\uFFFD");
 }
 
+TEST(Text, SplitLinesKeepsEmptyLinesButNoneAfterTheLastNewline) {
+  using Lines = std::vector<std::string_view>;
+  EXPECT_EQ(split_lines(""), Lines{});
+  EXPECT_EQ(split_lines("a"), Lines{"a"});
+  EXPECT_EQ(split_lines("a\n"), Lines{"a"});
+  EXPECT_EQ(split_lines("a\n\nb\r\n"), (Lines{"a", "", "b\r"}));
+  EXPECT_EQ(split_lines("\n"), Lines{""});
+}
+
 }  // namespace
 }  // namespace limited_exec

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Reading what a command printed: its bytes as UTF-8 text with anything that
 // is not UTF-8 replaced, counted in characters rather than bytes.
@@ -24,6 +25,10 @@ std::string decode_lossy(std::string_view bytes);
 std::string first_chars(std::string_view bytes, std::size_t count);
 // `text` (valid UTF-8) without white space at either end.
 std::string_view trim_white_space(std::string_view text);
+
+// The lines of `text` without their "\n"; a final "\n" ends the last line
+// rather than starting an empty one.
+std::vector<std::string_view> split_lines(std::string_view text);
 
 // A command's error output as a message: decoded, at most 512 characters,
 // trimmed. It may be empty.

@@ -41,17 +41,6 @@ std::optional<std::string> read_text(const std::filesystem::path& path) {
 
 std::string_view trim(std::string_view text) { return limited_exec::trim_white_space(text); }
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    std::size_t end = text.find('\n');
-    lines.push_back(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-  return lines;
-}
-
 // The first white-space separated field.
 std::string_view first_field(std::string_view text) {
   text = trim(text);
@@ -86,7 +75,8 @@ std::optional<double> parse_decimal(std::string_view text) {
   double value = 0.0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (end != text.data() + text.size()) return std::nullopt;
-  if (error == std::errc::result_out_of_range) return std::strtod(std::string(text).c_str(), nullptr);
+  if (error == std::errc::result_out_of_range)
+    return std::strtod(std::string(text).c_str(), nullptr);
   if (error != std::errc{}) return std::nullopt;
   return value;
 }
@@ -110,7 +100,7 @@ std::uint64_t whole_seconds(double seconds) {
 }  // namespace
 
 std::optional<std::string> pretty_name(std::string_view os_release) {
-  for (std::string_view line : lines_of(os_release)) {
+  for (std::string_view line : limited_exec::split_lines(os_release)) {
     line = trim(line);
     if (!line.starts_with("PRETTY_NAME=")) continue;
     std::string_view value = line.substr(12);
@@ -133,7 +123,7 @@ std::string uptime_text(std::string_view uptime_file) {
 }
 
 std::optional<std::string> processor_model(std::string_view cpuinfo) {
-  for (std::string_view line : lines_of(cpuinfo)) {
+  for (std::string_view line : limited_exec::split_lines(cpuinfo)) {
     std::size_t colon = line.find(':');
     if (colon == std::string_view::npos || trim(line.substr(0, colon)) != "model name") continue;
     std::string_view value = trim(line.substr(colon + 1));
@@ -143,7 +133,7 @@ std::optional<std::string> processor_model(std::string_view cpuinfo) {
 }
 
 std::optional<std::uint64_t> memory_total_bytes(std::string_view meminfo) {
-  for (std::string_view line : lines_of(meminfo)) {
+  for (std::string_view line : limited_exec::split_lines(meminfo)) {
     if (!line.starts_with("MemTotal:")) continue;
     auto kib = parse_unsigned(first_field(line.substr(9)));
     if (!kib) return std::nullopt;
@@ -185,8 +175,8 @@ SystemSummary system_summary(const std::filesystem::path& os_release,
   out.host_name = trimmed_or(read_text(host_name), kDefaultHostName);
   out.architecture = machine_architecture();
   auto cpu = read_text(cpuinfo);
-  out.processor_model = cpu ? processor_model(*cpu).value_or(std::string(kUnknown))
-                            : std::string(kUnknown);
+  out.processor_model =
+      cpu ? processor_model(*cpu).value_or(std::string(kUnknown)) : std::string(kUnknown);
   auto mem = read_text(meminfo);
   auto bytes = mem ? memory_total_bytes(*mem) : std::nullopt;
   out.memory_total = bytes ? kalu_ui::format::bytes(*bytes) : std::string(kUnknown);
@@ -194,9 +184,9 @@ SystemSummary system_summary(const std::filesystem::path& os_release,
 }
 
 SystemSummary summary() {
-  SystemSummary out = system_summary("/etc/os-release", "/proc/sys/kernel/osrelease",
-                                     "/proc/uptime", "/proc/sys/kernel/hostname",
-                                     "/proc/cpuinfo", "/proc/meminfo");
+  SystemSummary out =
+      system_summary("/etc/os-release", "/proc/sys/kernel/osrelease", "/proc/uptime",
+                     "/proc/sys/kernel/hostname", "/proc/cpuinfo", "/proc/meminfo");
   if (auto identity = host_identity::load()) {
     std::string_view name = trim(identity->name);
     if (!name.empty()) out.identity_name = std::string(name);

@@ -51,21 +51,11 @@ std::optional<std::string> probe_command(std::string_view program,
                                          std::span<const std::string> args) {
   auto output = lib::run_limited_command(program, args, kProbeTimeoutSecs);
   if (!output || !output->success()) return std::nullopt;
-  return std::string(limited_exec::trim_white_space(limited_exec::decode_lossy(output->stdout_bytes)));
+  return std::string(
+      limited_exec::trim_white_space(limited_exec::decode_lossy(output->stdout_bytes)));
 }
 
 namespace {
-
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    std::size_t end = text.find('\n');
-    lines.push_back(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-  return lines;
-}
 
 bool is_block_device(std::string_view source) { return source.starts_with("/dev/"); }
 
@@ -77,7 +67,7 @@ std::optional<std::string> mount_source(const std::string& target) {
 
 // The first line of a findmnt answer that names a block device.
 std::optional<std::string> block_device_in(std::string_view answer) {
-  for (std::string_view line : lines_of(answer)) {
+  for (std::string_view line : limited_exec::split_lines(answer)) {
     std::string_view source = strip_subvolume(limited_exec::trim_white_space(line));
     if (is_block_device(source)) return std::string(source);
   }
@@ -112,7 +102,7 @@ std::string disk_encryption_state() {
   const std::vector<std::string> args = {"-s", "-n", "-o", "TYPE", *device};
   auto types = probe_command("lsblk", args);
   if (!types) return std::string(kUnavailable);
-  for (std::string_view line : lines_of(*types)) {
+  for (std::string_view line : limited_exec::split_lines(*types)) {
     if (limited_exec::trim_white_space(line) == "crypt") return "Encrypted";
   }
   return "Not encrypted";

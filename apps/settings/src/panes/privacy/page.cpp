@@ -92,13 +92,11 @@ WidgetBox device_security_card(std::shared_ptr<SecurityCell> security) {
 }
 
 WidgetBox workspace_access_card() {
-  auto button = w::Button("Open current workspace access")
-                    .with_id("open-workspace-privacy")
-                    .on_click([] {
-                      // Page 2 of the workspace's settings is its access page.
-                      lib::open_tool_in_background(system_ops::tool_intent::ToolIntent::Workspace,
-                                                   2);
-                    });
+  auto button =
+      w::Button("Open current workspace access").with_id("open-workspace-privacy").on_click([] {
+        // Page 2 of the workspace's settings is its access page.
+        lib::open_tool_in_background(system_ops::tool_intent::ToolIntent::Workspace, 2);
+      });
   return ui_rows::section_card(
       "Workspace access \u00b7 read-only overview",
       list(body_text("App access is scoped to the workspace where the app runs. This page only "
@@ -133,13 +131,13 @@ WidgetBox no_grants_card() {
 // [category badge, detail taking the free space, duration badge].
 WidgetBox grant_row(const stored::GrantItem& item) {
   auto detail = w::Container().with_expand().with_child(body_text(item.detail));
-  return w::boxed(w::Row()
-                      .with_gap(kGrantGap)
-                      .with_alignment(w::Alignment::Center)
-                      .push(ui_rows::badge_with_color(item.category_label,
-                                                      category_color(item.category)))
-                      .push(w::boxed(std::move(detail)))
-                      .push(ui_rows::badge_with_color(item.duration_label, duration_color())));
+  return w::boxed(
+      w::Row()
+          .with_gap(kGrantGap)
+          .with_alignment(w::Alignment::Center)
+          .push(ui_rows::badge_with_color(item.category_label, category_color(item.category)))
+          .push(w::boxed(std::move(detail)))
+          .push(ui_rows::badge_with_color(item.duration_label, duration_color())));
 }
 
 WidgetBox workspace_card(const stored::WorkspaceGrants& workspace) {

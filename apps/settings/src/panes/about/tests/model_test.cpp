@@ -85,9 +85,8 @@ class AboutFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("kalu-about-" + std::string(::testing::UnitTest::GetInstance()
-                                            ->current_test_info()
-                                            ->name()));
+           ("kalu-about-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -51,22 +51,21 @@ TEST(AboutPage, FiveCardsInOrder) {
   std::vector<std::string> texts;
   collect_texts(harness.root(), texts);
   EXPECT_THAT(
-      texts,
-      ElementsAre("studio", "Kalu OS 42 (Workstation)", "Workspace identity", "Person",
-                  "Ada Lovelace", "Identity", "1234\u00b75678\u00b79abc\u00b7def0",
-                  "This is the identity selected for the current workspace. Apps receive its "
-                  "public profile; private signing material stays outside the sandbox.",
-                  "Identity backup",
-                  "Create an encrypted portable copy of your identity. Kalu asks for a "
-                  "passphrase, lets you choose where to save it, and verifies the copy before "
-                  "confirming success.",
-                  "Create encrypted backup\u2026", "System", "OS", "Kalu OS 42 (Workstation)",
-                  "Kernel", "6.12.9-200.fc41.x86_64", "Architecture", "x86_64", "Uptime",
-                  "1d 1h 1m", "Hardware", "Processor", "Example CPU @ 3.00GHz", "Memory",
-                  "15.6 GiB"));
-  EXPECT_TRUE(harness.render_png(std::string(SETTINGS_PANES_ABOUT_ARTIFACTS) +
-                                 "/about_identity.png")
-                  .has_value());
+      texts, ElementsAre(
+                 "studio", "Kalu OS 42 (Workstation)", "Workspace identity", "Person",
+                 "Ada Lovelace", "Identity", "1234\u00b75678\u00b79abc\u00b7def0",
+                 "This is the identity selected for the current workspace. Apps receive its "
+                 "public profile; private signing material stays outside the sandbox.",
+                 "Identity backup",
+                 "Create an encrypted portable copy of your identity. Kalu asks for a "
+                 "passphrase, lets you choose where to save it, and verifies the copy before "
+                 "confirming success.",
+                 "Create encrypted backup\u2026", "System", "OS", "Kalu OS 42 (Workstation)",
+                 "Kernel", "6.12.9-200.fc41.x86_64", "Architecture", "x86_64", "Uptime", "1d 1h 1m",
+                 "Hardware", "Processor", "Example CPU @ 3.00GHz", "Memory", "15.6 GiB"));
+  EXPECT_TRUE(
+      harness.render_png(std::string(SETTINGS_PANES_ABOUT_ARTIFACTS) + "/about_identity.png")
+          .has_value());
 }
 
 TEST(AboutPage, WithoutAnIdentity) {
@@ -78,9 +77,9 @@ TEST(AboutPage, WithoutAnIdentity) {
   ASSERT_NE(person, texts.end());
   EXPECT_EQ(*(person + 1), "Not connected");
   EXPECT_EQ(*(person + 3), identity_code(fixture()));
-  EXPECT_TRUE(harness.render_png(std::string(SETTINGS_PANES_ABOUT_ARTIFACTS) +
-                                 "/about_no_identity.png")
-                  .has_value());
+  EXPECT_TRUE(
+      harness.render_png(std::string(SETTINGS_PANES_ABOUT_ARTIFACTS) + "/about_no_identity.png")
+          .has_value());
 }
 
 TEST(AboutPage, TheBackupButtonIsAFixedControlInvocation) {

@@ -248,8 +248,7 @@ TEST_F(PrivacyPage, Renders) {
       app_grant("org.example.Meet", R"({"Device": "microphone"})", "Read", "\"EndOfSession\"") +
       "," + app_grant("org.example.Meet", R"({"Device": "screencast"})", "Read", "\"AfterUse\"") +
       R"(]}, {"name": "", "capabilities": [)" +
-      app_grant("org.example.Support", R"({"Device": "remote-desktop"})", "Write",
-                "\"AfterUse\"") +
+      app_grant("org.example.Support", R"({"Device": "remote-desktop"})", "Write", "\"AfterUse\"") +
       "," + app_grant("org.example.Support", R"({"NetHost": "help.example.org"})", "Read") +
       "]}]}");
   {

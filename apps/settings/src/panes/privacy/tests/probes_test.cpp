@@ -64,8 +64,8 @@ TEST(DiskEncryption, TheRootDeviceAndItsLayers) {
       {"then /var",
        R"(case "$3" in /) echo composefs;; /sysroot) exit 1;; /var) echo '/dev/nvme0n1p3[/var]';; esac)",
        R"([ "$5" = /dev/nvme0n1p3 ] || exit 32; echo part)", "Not encrypted"},
-      {"no block device anywhere",
-       R"(case "$3" in /) echo overlay;; *) echo tmpfs;; esac)", "echo crypt", "Unavailable"},
+      {"no block device anywhere", R"(case "$3" in /) echo overlay;; *) echo tmpfs;; esac)",
+       "echo crypt", "Unavailable"},
       {"findmnt gives nothing", "exit 1", "echo crypt", "Unavailable"},
       {"lsblk gives nothing", R"(echo /dev/sda1)", "echo crypt; exit 1", "Unavailable"},
       {"crypt only as part of a word", R"(echo /dev/sda1)", "printf 'cryptic\npart\n'",
@@ -161,8 +161,9 @@ TEST_F(SecureBoot, ProbeDeviceSecurityReadsTheGivenDirectory) {
   put(kVariable, std::string("\x06\0\0\0\x01", 5));
   EXPECT_EQ(probe_device_security([this] { return kalu_ui::Result<fs::path>(dir_); }),
             (DeviceSecurity{"Unavailable", "Enabled", "Not active"}));
-  EXPECT_EQ(probe_device_security([] { return kalu_ui::Result<fs::path>(kalu_ui::fail("no")); })
-                .secure_boot,
+  EXPECT_EQ(probe_device_security([] {
+              return kalu_ui::Result<fs::path>(kalu_ui::fail("no"));
+            }).secure_boot,
             "Unavailable");
 }
 
