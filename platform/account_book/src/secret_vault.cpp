@@ -213,10 +213,12 @@ SecretVault SecretVault::open() {
   return SecretVault();
 }
 
-SecretVault SecretVault::open_in(const fs::path& root) {
+SecretVault SecretVault::open_in(const fs::path& root) { return open_file(vault_file_in(root)); }
+
+SecretVault SecretVault::open_file(const fs::path& file) {
   SecretVault vault;
-  vault.file_ = vault_file_in(root);
-  const fs::path key_path = vault_dir_in(root) / kKeyFile;
+  vault.file_ = file;
+  const fs::path key_path = file.parent_path() / kKeyFile;
   auto refuse = [&](std::string why) {
     vault.read_error_ = std::move(why);
     return std::move(vault);

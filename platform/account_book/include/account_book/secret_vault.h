@@ -80,6 +80,10 @@ class SecretVault {
   static SecretVault open();
   // The vault under the accounts root `root`.
   static SecretVault open_in(const std::filesystem::path& root);
+  // A vault of its own in the file `file`, its key in "vault.key" beside it:
+  // for secrets that are no account's, which account changes (and their
+  // roll-backs, which rewrite the accounts' vault file) must never touch.
+  static SecretVault open_file(const std::filesystem::path& file);
 
   SecretVault(SecretVault&&) noexcept = default;
   SecretVault& operator=(SecretVault&&) noexcept = default;
