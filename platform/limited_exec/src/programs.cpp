@@ -58,7 +58,11 @@ const std::vector<std::string>& program_names() {
       "wpctl", "systemctl", "journalctl", "bootc", "findmnt", "lsblk", "firewall-cmd", "nft",
       "pkexec", "kalu-model-manager",
       // Named by their absolute paths by their callers.
-      "/usr/bin/kalu-enroll", "/usr/bin/kalu-relay-admin", "/usr/libexec/kalu-home-peer-control"};
+      "/usr/bin/kalu-enroll", "/usr/bin/kalu-relay-admin", "/usr/libexec/kalu-home-peer-control",
+      // The account programs, run behind pkexec on a real device; a user's
+      // PATH often lacks the sbin folders.
+      "/usr/sbin/useradd", "/usr/sbin/chpasswd", "/usr/sbin/userdel", "/usr/bin/gpasswd",
+      "/usr/libexec/kalu-autologin"};
   return names;
 }
 

@@ -105,6 +105,23 @@ ssize_t write_no_sigpipe(int fd, const char* data, size_t size) {
   return n;
 }
 
+// Standard input may carry a secret (chpasswd reads passwords there): every
+// copy the runner makes is overwritten before its memory is given back,
+// spare capacity and a short string's inline buffer included.
+void wipe(std::string& bytes) {
+  ::explicit_bzero(bytes.data(), bytes.capacity());
+  bytes.clear();
+}
+
+// Takes the standard-input bytes out of a prepared command, wiping what the
+// move leaves behind there.
+std::string take_stdin(PreparedCommand& command) {
+  if (!command.stdin_data) return {};
+  std::string bytes = std::move(*command.stdin_data);
+  wipe(*command.stdin_data);
+  return bytes;
+}
+
 // Puts `fd` at `target` without close-on-exec. Async-signal-safe.
 bool move_fd(int fd, int target) {
   if (fd == target) return ::fcntl(target, F_SETFD, 0) == 0;
@@ -129,16 +146,20 @@ class Child {
     }
   }
 
-  ~Child() { kill_and_reap(); }
+  ~Child() {
+    kill_and_reap();
+    wipe(stdin_data_);
+  }
 
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
-  void attach(Fd out, Fd err, Fd in, std::string stdin_data) {
+  void attach(Fd out, Fd err, Fd in, std::string&& stdin_data) {
     out_ = std::move(out);
     err_ = std::move(err);
     in_ = std::move(in);
     stdin_data_ = std::move(stdin_data);
+    wipe(stdin_data);
     for (const Fd* fd : {&out_, &err_, &in_}) {
       if (fd->open()) set_nonblocking(fd->get());
     }
@@ -264,6 +285,7 @@ class Child {
       break;  // the child closed its standard input; it gets no more
     }
     in_.reset();
+    wipe(stdin_data_);
   }
 
   // Notices that the program ended without reaping it: the zombie keeps its
@@ -312,7 +334,13 @@ class Child {
 
 namespace {
 
-kalu_ui::Result<std::unique_ptr<Child>> start(const PreparedCommand& command) {
+kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
+  const bool feeds_stdin = command.stdin_data.has_value();
+  std::string stdin_data = take_stdin(command);
+  struct WipeOnExit {
+    std::string& bytes;
+    ~WipeOnExit() { wipe(bytes); }
+  } wipe_on_exit{stdin_data};
   auto cannot_start = [&](const std::string& reason) {
     return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, reason));
   };
@@ -336,7 +364,7 @@ kalu_ui::Result<std::unique_ptr<Child>> start(const PreparedCommand& command) {
     if (!*pipe) return cannot_start(pipe->error());
   }
   Fd stdin_read, stdin_write;
-  if (command.stdin_data) {
+  if (feeds_stdin) {
     auto in = make_pipe();
     if (!in) return cannot_start(in.error());
     stdin_read = std::move(in->first);
@@ -392,7 +420,7 @@ kalu_ui::Result<std::unique_ptr<Child>> start(const PreparedCommand& command) {
     return cannot_start(os_error(exec_errno));
   }
   child->attach(std::move(out->first), std::move(err->first), std::move(stdin_write),
-                command.stdin_data.value_or(std::string()));
+                std::move(stdin_data));
   return child;
 }
 
@@ -428,6 +456,8 @@ kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command) {
 kalu_ui::Result<Output> run(std::string_view program, std::span<const std::string> args,
                             std::chrono::nanoseconds timeout, std::size_t output_cap,
                             const Options& options) {
+  // The copy of the caller's standard input is the runner's to wipe; the
+  // caller's own bytes stay the caller's.
   PreparedCommand command{std::string(program), std::vector<std::string>(args.begin(), args.end()),
                           timeout, output_cap, options.stdin_data};
   auto child = start(command);

@@ -292,6 +292,21 @@ KALU_SHAPE(updates_shape,
                       req("policy", S::map(S::text())), req("journal", S::list(S::text())),
                       req("restarts", S::integer(0, kU32))}))
 
+KALU_SHAPE(users_shape,
+           S::object({req("accounts",
+                          S::list(S::object({req("name", S::text()),
+                                             req("uid", S::integer(0, kU32)),
+                                             req("gid", S::integer(0, kU32)),
+                                             req("gecos", S::text()), req("home", S::text()),
+                                             req("shell", S::text()),
+                                             req("password_set", S::boolean())}),
+                                  "name")),
+                      req("groups", S::list(S::object({req("name", S::text()),
+                                                       req("gid", S::integer(0, kU32)),
+                                                       req("members", S::list(S::text()))}),
+                                            "name")),
+                      req("automatic_login", opt_text())}))
+
 #undef KALU_SHAPE
 
 Json seed_version() { return 1; }
@@ -323,6 +338,7 @@ const std::vector<SectionSpec>& section_table() {
       {"storage", seed_storage, storage_shape},
       {"models", seed_models, models_shape},
       {"updates", seed_updates, updates_shape},
+      {"users", seed_users, users_shape},
   };
   return table;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +37,16 @@ Json seed_time();
 Json seed_tools();
 Json seed_storage();
 Json seed_updates();
+Json seed_users();
+
+// The login accounts (users.cpp): a seed from these account and group
+// database texts plus the two sample people; the account and group files
+// rendered from a "users" section; the first free ids from `from` up.
+Json seed_users_from(std::string_view passwd, std::string_view group);
+std::string render_passwd(const Json& users);
+std::string render_group(const Json& users);
+std::uint32_t free_account_id(const Json& users, std::uint32_t from);
+std::uint32_t free_group_id(const Json& users, std::uint32_t from);
 
 // The machine's own time zone (/etc/timezone, else the /etc/localtime link),
 // "UTC" when neither tells.

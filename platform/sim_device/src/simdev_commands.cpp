@@ -42,6 +42,10 @@ Started as wpctl, findmnt, lsblk, firewall-cmd, nft, kalu-model-manager,
 systemctl, bootc or journalctl (or with that name as its first argument) it
 answers as that program from the device. A fault named after a unit fails systemctl on it:
   simdev fault kalu-deployment-update.service "registry unreachable"
+Started as useradd, chpasswd, userdel, gpasswd or kalu-autologin it changes
+the device's login accounts, and its account and group files beside the
+state follow:
+  simdev fault users.set_password "Authentication failure"
 
 The device lives in $KALU_DEVICE_STATE, else
 $XDG_STATE_HOME/kalu/simulated-device.json (~/.local/state/kalu/...).
@@ -199,16 +203,17 @@ Outcome command(const std::vector<std::string>& args) {
   return usage(fmt::format("unknown command \"{}\"", name));
 }
 
-Outcome run(std::string_view argv0, const std::vector<std::string>& args) {
+Outcome run(std::string_view argv0, const std::vector<std::string>& args,
+            std::string_view input) {
   auto slash = argv0.rfind('/');
   std::string_view base = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
-  if (base != "simdev") return program(argv0, args);
+  if (base != "simdev") return program(argv0, args, input);
   static const std::vector<std::string> kCommands = {
       "help", "--help", "-h", "show", "get", "set", "add", "remove", "fault", "delay", "reset"};
   if (!args.empty() && std::find(kCommands.begin(), kCommands.end(), args[0]) == kCommands.end()) {
     // "simdev wpctl status": the leading argument names the program.
     if (simulates(args[0]) || args[0].find('/') != std::string::npos) {
-      return program(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
+      return program(args[0], std::vector<std::string>(args.begin() + 1, args.end()), input);
     }
   }
   return command(args);

@@ -10,6 +10,7 @@
 #include "model_manager.h"
 #include "simdev_paths.h"
 #include "simdev_update_programs.h"
+#include "simdev_users.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
@@ -247,26 +248,42 @@ constexpr Entry kPrograms[] = {
     {"journalctl", journalctl},
 };
 
+std::string_view base_name(std::string_view name) {
+  auto slash = name.rfind('/');
+  return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
+
 }  // namespace
 
 bool simulates(std::string_view name) {
-  return std::any_of(std::begin(kPrograms), std::end(kPrograms),
+  return simdev_detail::account_program(name) != nullptr ||
+         std::any_of(std::begin(kPrograms), std::end(kPrograms),
                      [&](const Entry& e) { return e.name == name; });
 }
 
-Outcome program(std::string_view name, const std::vector<std::string>& args) {
-  auto slash = name.rfind('/');
-  std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
+bool takes_input(std::string_view argv0, const std::vector<std::string>& args) {
+  std::string_view base = base_name(argv0);
+  if (base == "simdev" && !args.empty()) base = base_name(args[0]);
+  return base == "chpasswd";
+}
+
+Outcome program(std::string_view name, const std::vector<std::string>& args,
+                std::string_view input) {
+  std::string_view base = base_name(name);
   const Entry* entry = nullptr;
   for (const auto& e : kPrograms) {
     if (e.name == base) entry = &e;
   }
-  if (entry == nullptr) return err(127, fmt::format("simdev: {} is not simulated yet\n", name));
+  simdev_detail::AccountProgram account = simdev_detail::account_program(base);
+  if (entry == nullptr && account == nullptr) {
+    return err(127, fmt::format("simdev: {} is not simulated yet\n", name));
+  }
   auto state = sim_device::read();
   if (!state) return err(1, fmt::format("{}: {}\n", base, state.error()));
   std::optional<std::string> fault = sim_device::fault(**state, base);
   if (!fault && !args.empty()) fault = sim_device::fault(**state, fmt::format("{}.{}", base, args[0]));
   if (fault) return err(1, *fault + "\n");
+  if (account != nullptr) return account(args, input);
   return entry->run(args, **state);
 }
 

@@ -274,6 +274,30 @@ void write_update_policy(const Json& before, const Json& after) {
   (void)safe_write::write_with_mode(file, update_policy_text(policy), 0644);
 }
 
+AccountFiles account_file_paths(const fs::path& state) {
+  fs::path passwd = state;
+  fs::path group = state;
+  return {passwd.replace_extension(".passwd"), group.replace_extension(".group")};
+}
+
+// Under the state's lock, so the files always follow the last change. They
+// hold no secret (no password reaches the section) and are world-readable,
+// as the real ones are.
+Status write_account_files(const fs::path& state_file, const Json& before, const Json& after) {
+  AccountFiles files = account_file_paths(state_file);
+  std::error_code ec;
+  bool present = fs::exists(files.passwd, ec) && fs::exists(files.group, ec);
+  if (present && before.contains("users") && before["users"] == after["users"]) return {};
+  for (const auto& [path, text] : {std::pair{files.passwd, detail::render_passwd(after["users"])},
+                                   std::pair{files.group, detail::render_group(after["users"])}}) {
+    if (auto ok = safe_write::write_with_mode(path, text, 0644); !ok) {
+      return fail(fmt::format("the simulated account file {} could not be written: {}",
+                              path.string(), ok.error()));
+    }
+  }
+  return {};
+}
+
 Result<State> write_state(const fs::path& path, const Json& before, Json state) {
   std::string bytes = state.dump(2, ' ', false, Json::error_handler_t::replace);
   bytes.push_back('\n');
@@ -283,6 +307,9 @@ Result<State> write_state(const fs::path& path, const Json& before, Json state) 
   }
   write_display_snapshot(before, state);
   write_update_policy(before, state);
+  // The state is the truth; files that could not follow it are written again
+  // by the next change or by account_files().
+  (void)write_account_files(path, before, state);
   auto shared = std::make_shared<const Json>(std::move(state));
   if (auto identity = identity_of(path)) remember(path, *identity, shared);
   return shared;
@@ -477,6 +504,20 @@ std::vector<std::string> section_names() {
   std::vector<std::string> names;
   for (const auto& spec : detail::section_table()) names.emplace_back(spec.name);
   return names;
+}
+
+Result<AccountFiles> account_files() {
+  fs::path path = state_path();
+  if (path.empty()) return fail(kNoDevice);
+  AccountFiles files = account_file_paths(path);
+  std::error_code ec;
+  if (fs::exists(files.passwd, ec) && fs::exists(files.group, ec)) return files;
+  auto lock = FileLock::take(path, LOCK_EX);
+  if (!lock) return fail(lock.error());
+  auto current = usable_locked(path);
+  if (!current) return fail(current.error());
+  if (auto ok = write_account_files(path, Json::object(), **current); !ok) return fail(ok.error());
+  return files;
 }
 
 // ---- tests ----

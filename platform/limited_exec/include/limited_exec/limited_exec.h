@@ -20,7 +20,9 @@ namespace limited_exec {
 
 struct Options {
   // Bytes written to the child's standard input, which is closed afterwards.
-  // Without them standard input is /dev/null.
+  // Without them standard input is /dev/null. They may be a secret (a
+  // password for chpasswd): the runner's own copies are wiped once written
+  // and when the command ends; the caller wipes its own.
   std::optional<std::string> stdin_data;
 };
 

@@ -43,7 +43,8 @@ std::string simdev_path();
 
 // The table outside tests: the simulated device's programs (simdev) by
 // default, the real ones when KALU_DEVICE is "system". The device services
-// themselves stay simulated either way.
+// themselves stay simulated either way, except the login accounts, which
+// are the machine's own on a real device (system_ops/users.h).
 const ProgramTable& real_programs();
 
 // True when KALU_DEVICE is "system": what the application reads of the

@@ -19,10 +19,16 @@
 // as that program from the device, in the program's own output format:
 // wpctl (status, get-volume, set-default, set-volume, set-mute), findmnt,
 // lsblk, firewall-cmd, nft, kalu-model-manager (snapshot, install, start,
-// stop, remove, stage-accelerator), and systemctl, bootc and journalctl for
-// the image updates (src/simdev_update_programs.h). A fault "<program>" or
-// "<program>.<first argument>" makes it exit 1 with the fault's text on
-// standard error.
+// stop, remove, stage-accelerator), systemctl, bootc and journalctl for
+// the image updates (src/simdev_update_programs.h), and the account
+// programs: useradd, chpasswd (the "name:password" lines on standard input),
+// userdel, gpasswd and the automatic-login switch kalu-autologin
+// (enable|disable|status NAME), which change the "users" section and so the
+// device's account and group files (src/simdev_users.h). A fault "<program>"
+// or "<program>.<first argument>" makes it exit 1 with the fault's text on
+// standard error; the account programs also answer the fault of the change
+// they make: "users.create_user", "users.set_password", "users.delete_user",
+// "users.set_role", "users.set_automatic_login".
 //
 // Adding a simulated program: write its answer in programs.cpp as a function
 // from its arguments to an Outcome and add it to the table at the end of that
@@ -36,16 +42,24 @@ struct Outcome {
   std::string err;
 };
 
-// `argv0` is the name the program was started under; `args` the rest.
-Outcome run(std::string_view argv0, const std::vector<std::string>& args);
+// `argv0` is the name the program was started under; `args` the rest;
+// `input` what it read on standard input (see takes_input).
+Outcome run(std::string_view argv0, const std::vector<std::string>& args,
+            std::string_view input = {});
 
 // The person's commands (argv0 "simdev").
 Outcome command(const std::vector<std::string>& args);
 
 // Answers as `program` (its name as started) with `args`.
-Outcome program(std::string_view program, const std::vector<std::string>& args);
+Outcome program(std::string_view program, const std::vector<std::string>& args,
+                std::string_view input = {});
 
 // Whether simdev answers as `program` already.
 bool simulates(std::string_view program);
+
+// Whether the program `argv0` and `args` name reads standard input (only
+// then does simdev read it: a person's `simdev show` must not wait on a
+// terminal).
+bool takes_input(std::string_view argv0, const std::vector<std::string>& args);
 
 }  // namespace sim_device::simdev

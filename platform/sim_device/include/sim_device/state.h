@@ -57,6 +57,9 @@
 //               rollback and next available images, the update policy, the
 //               update service's journal and the restarts asked for; simdev
 //               answers as systemctl, bootc and journalctl from it.
+//   "users"     the login accounts and groups; a fresh device takes this
+//               machine's own plus two sample people, and the device's
+//               account and group files (below) are rendered from it.
 // Sections the file lacks (a file written before a section existed) are
 // seeded when it is read, so adding a section never reshapes the file.
 //
@@ -147,6 +150,17 @@ std::filesystem::path update_policy_file();
 // path, so call it off the UI thread. Fails without a device, and with the
 // fault "security.secure_boot".
 kalu_ui::Result<std::filesystem::path> efivars_dir();
+
+// The simulated device's account and group files, in the formats of
+// /etc/passwd and /etc/group: "<state file>" with the extensions ".passwd"
+// and ".group" in place of ".json". They are rewritten whenever the "users"
+// section changes; `account_files` writes them first when they are missing
+// (a state file from before the section existed). The error is `read`'s.
+struct AccountFiles {
+  std::filesystem::path passwd;
+  std::filesystem::path group;
+};
+kalu_ui::Result<AccountFiles> account_files();
 
 // Points the state at "<temporary directory>/simulated-device.json" for the
 // guard's lifetime, seeded afresh without delays (tests must not wait), and
