@@ -51,24 +51,14 @@ void wipe(std::string& secret) {
   secret.clear();
 }
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> out;
-  while (true) {
-    auto at = text.find(separator);
-    out.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return out;
-    text.remove_prefix(at + 1);
-  }
-}
-
 // The member list of the group line named `group`, nothing when there is none.
 std::optional<std::vector<std::string_view>> group_members(std::string_view text,
                                                            std::string_view group) {
-  for (std::string_view line : split(text, '\n')) {
-    auto fields = split(line, ':');
+  for (std::string_view line : split_fields(text, '\n')) {
+    auto fields = split_fields(line, ':');
     if (fields.size() < 4 || fields[0] != group) continue;
     std::vector<std::string_view> members;
-    for (std::string_view m : split(fields[3], ',')) {
+    for (std::string_view m : split_fields(fields[3], ',')) {
       if (!m.empty()) members.push_back(m);
     }
     return members;
@@ -120,6 +110,16 @@ Result<std::string> administrators_group() {
 }
 
 }  // namespace
+
+std::vector<std::string_view> split_fields(std::string_view line, char separator) {
+  std::vector<std::string_view> out;
+  while (true) {
+    auto at = line.find(separator);
+    out.push_back(line.substr(0, at));
+    if (at == std::string_view::npos) return out;
+    line.remove_prefix(at + 1);
+  }
+}
 
 Result<std::string> read_account_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -215,8 +215,8 @@ Result<std::optional<std::uint64_t>> find_uid(const std::string& username) {
   if (!files) return fail(files.error());
   auto text = read_account_file(files->passwd);
   if (!text) return fail(text.error());
-  for (std::string_view line : split(*text, '\n')) {
-    auto fields = split(line, ':');
+  for (std::string_view line : split_fields(*text, '\n')) {
+    auto fields = split_fields(line, ':');
     if (fields.size() < 7 || fields[0] != username) continue;
     std::string_view digits = fields[2];
     if (digits.starts_with('+')) digits.remove_prefix(1);

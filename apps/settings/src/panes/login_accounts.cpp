@@ -9,18 +9,10 @@ namespace settings::panes::users {
 
 namespace {
 
+using system_ops::users::split_fields;
+
 constexpr std::uint64_t kFirstPersonUid = 1000;
 constexpr std::uint64_t kLastPersonUid = 59999;
-
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> out;
-  while (true) {
-    auto at = text.find(separator);
-    out.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return out;
-    text.remove_prefix(at + 1);
-  }
-}
 
 // The lines of a file, without their "\n" or "\r\n"; no empty last line
 // after a final line break.
@@ -61,9 +53,9 @@ std::optional<std::string> read_text(const std::filesystem::path& path) {
 Administrators read_administrators(std::string_view group_text) {
   Administrators administrators;
   each_line(group_text, [&](std::string_view line) {
-    auto fields = split(line, ':');
+    auto fields = split_fields(line, ':');
     if (fields.size() < 4 || (fields[0] != "wheel" && fields[0] != "sudo")) return;
-    for (std::string_view member : split(fields[3], ',')) administrators.emplace(member);
+    for (std::string_view member : split_fields(fields[3], ',')) administrators.emplace(member);
   });
   return administrators;
 }
@@ -71,7 +63,7 @@ Administrators read_administrators(std::string_view group_text) {
 std::optional<LocalUser> parse_login_account(std::string_view line,
                                              const Administrators& administrators,
                                              const std::optional<std::string>& current_user) {
-  auto fields = split(line, ':');
+  auto fields = split_fields(line, ':');
   if (fields.size() < 7 || fields[0].empty()) return std::nullopt;
   auto uid = parse_uid(fields[2]);
   if (!uid || *uid < kFirstPersonUid || *uid > kLastPersonUid) return std::nullopt;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kalu_ui/result.h"
 
@@ -43,6 +44,10 @@ kalu_ui::Result<AccountFiles> account_files();
 // A whole account or group file as bytes; fails when it cannot be read or
 // is larger than 16 MiB (no account database is).
 kalu_ui::Result<std::string> read_account_file(const std::filesystem::path& path);
+
+// The fields of an account or group line split at every `separator` (':'
+// between fields, ',' in a member list), empty ones kept.
+std::vector<std::string_view> split_fields(std::string_view line, char separator);
 
 // A name for a new account: 1 to 32 characters from a-z, 0-9, '_' and '-',
 // not starting with '-' or a digit.
