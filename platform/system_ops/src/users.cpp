@@ -54,7 +54,7 @@ void wipe(std::string& secret) {
 // The member list of the group line named `group`, nothing when there is none.
 std::optional<std::vector<std::string_view>> group_members(std::string_view text,
                                                            std::string_view group) {
-  for (std::string_view line : split_fields(text, '\n')) {
+  for (std::string_view line : limited_exec::split_lines(text)) {
     auto fields = split_fields(line, ':');
     if (fields.size() < 4 || fields[0] != group) continue;
     std::vector<std::string_view> members;
@@ -215,7 +215,7 @@ Result<std::optional<std::uint64_t>> find_uid(const std::string& username) {
   if (!files) return fail(files.error());
   auto text = read_account_file(files->passwd);
   if (!text) return fail(text.error());
-  for (std::string_view line : split_fields(*text, '\n')) {
+  for (std::string_view line : limited_exec::split_lines(*text)) {
     auto fields = split_fields(line, ':');
     if (fields.size() < 7 || fields[0] != username) continue;
     std::string_view digits = fields[2];

@@ -14,14 +14,10 @@ using system_ops::users::split_fields;
 constexpr std::uint64_t kFirstPersonUid = 1000;
 constexpr std::uint64_t kLastPersonUid = 59999;
 
-// The lines of a file, without their "\n" or "\r\n"; no empty last line
-// after a final line break.
+// The lines of a file, without their "\n" or "\r\n".
 template <typename Fn>
 void each_line(std::string_view text, Fn&& fn) {
-  while (!text.empty()) {
-    auto end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  for (std::string_view line : limited_exec::split_lines(text)) {
     if (line.ends_with('\r')) line.remove_suffix(1);
     fn(line);
   }
