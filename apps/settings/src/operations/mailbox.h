@@ -3,6 +3,23 @@
 // The values that the shared mailbox cells carry between the executor, the
 // application object and the panes. Each has an empty value (the
 // default-constructed one) that stands for an empty mailbox.
+//
+// The contract of a device-local operation, which every pane follows: every
+// operation a pane takes completes exactly once. The pane takes the request
+// out of its mailbox (publishing the empty value) in its next sync, carries
+// it out, and publishes Succeeded or Failed under the operation's key
+// (operations/keys.h) into the completion cell: at once for a quick change,
+// or in a later sync when a worker reports. A no-op succeeds with an
+// "already ..." message ("Wi-Fi is already on"); an operation naming
+// something that is gone fails with "... is no longer available"; nothing is
+// left waiting. A pane completes only the operation it carried out: while
+// the cell holds Pending with exactly its key (complete_operation in
+// operations/mailbox_cells.h), or, for Displays, Printers and Users, any key
+// of its action (complete_operation_of_action); Devices & Sync publishes
+// under its key without looking. Otherwise the message is dropped. If the
+// page is replaced before the pane finishes, the application fails the
+// operation itself ("the Settings pane was closed before the operation
+// finished"), so a pane never needs to finish in its destructor.
 
 #include <cstdint>
 #include <optional>

@@ -6,7 +6,10 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
+#include "kalu_ui/result.h"
 #include "kalu_ui/wake_slot.h"
 #include "operations/mailbox.h"
 #include "operations/records.h"
@@ -18,5 +21,18 @@ using DeviceLocalRequestCell = kalu_ui::WakeSlot<DeviceLocalRequest>;
 using DeviceMeshRequestCell = kalu_ui::WakeSlot<std::optional<DeviceMeshOperation>>;
 using OperationCompletionCell = kalu_ui::WakeSlot<OperationCompletion>;
 using AccountRequestCell = kalu_ui::WakeSlot<AccountPaneRequest>;
+
+// Completes the operation a pane carried out (operations/mailbox.h): while
+// `cell` holds Pending with exactly `key`, publishes Succeeded with the
+// success message or Failed with the failure's. Answers whether it did; a
+// pane whose operation is not the pending one drops its message.
+bool complete_operation(OperationCompletionCell& cell, std::string_view key,
+                        const kalu_ui::Result<std::string>& result);
+
+// The same for the panes that finish whichever operation of their action is
+// pending (Displays, Printers, Users): any Pending key that begins with
+// `action_id` and a colon, completed under that key.
+bool complete_operation_of_action(OperationCompletionCell& cell, std::string_view action_id,
+                                  const kalu_ui::Result<std::string>& result);
 
 }  // namespace settings::operations

@@ -63,6 +63,7 @@ void SettingsApp::select_pane(panes::PaneIndex pane) {
 }
 
 void SettingsApp::rebuild_shell() {
+  fail_operation_of_replaced_page();
   WidgetBox nav = build_nav();
   WidgetBox page = build_page();
   if (!shell_) return;
@@ -109,6 +110,8 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     if (shell_) shell_->set_nav(std::move(nav));
   }
   if (shell_) shell_->sync(document);
+  // A pane completes its operation in its sync; the wait for the poll starts.
+  release_uncollected_operation();
 }
 
 NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
@@ -118,6 +121,7 @@ NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
   if (!shell_ || std::bit_cast<std::uint32_t>(scale) != std::bit_cast<std::uint32_t>(scale_)) {
     scale_ = scale;
     // A new scale constructs the selected pane anew, as a selection does.
+    if (shell_) fail_operation_of_replaced_page();
     AppShell shell = build_shell();
     shell_.reset();
     shell_.emplace(std::move(shell));

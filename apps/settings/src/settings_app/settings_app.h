@@ -30,6 +30,7 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "panes/registry.h"
+#include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
 #include "widget_contract/widget.h"
 
@@ -121,6 +122,40 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::widget::AppShell* shell() { return shell_ ? &*shell_ : nullptr; }
   const kalu_ui::widget::AppShell* shell() const { return shell_ ? &*shell_ : nullptr; }
 
+  // ---- The device-local executor (settings_app/executor.cpp, executor.h) ----
+
+  // Accepts or refuses one effect operation whose action id is one of
+  // kDeviceLocalRows (other ids: not handled). Accepted leaves Pending (a
+  // handed-over operation) or the final state (an applied one) under the
+  // operation key, and the key in pending_operation_key(). It does not mark
+  // the executor busy; start_device_local_operation does.
+  kalu_ui::DeviceLocalOutcome run_device_local_operation(std::string_view action_id,
+                                                         kalu_ui::Payload payload);
+  // Completes an operation the executor applied: Pending, then the final
+  // state (`result`: the success message or the failure's) under the key of
+  // `payload`, the key kept, and the page rebuilt from what is stored.
+  // Accepted, also for a failure; refused when the cell takes neither state.
+  kalu_ui::DeviceLocalOutcome finish_device_local_operation(std::string_view action_id,
+                                                            kalu_ui::Payload payload,
+                                                            const AppliedResult& result);
+  // The device-local step of starting a resource operation: runs the
+  // executor and, when it accepts, marks it busy with `operation_id`.
+  kalu_ui::DeviceLocalOutcome start_device_local_operation(
+      const kalu_ui::ResourceOperationId& operation_id, std::string_view action_id,
+      kalu_ui::Payload payload);
+  // The device-local step of a poll: the final state of the operation in
+  // flight when its key is the pending one (then the executor is idle again
+  // and the cell back to Idle), or an outcome released uncollected.
+  DeviceLocalPoll poll_device_local_operation(const kalu_ui::ResourceOperationId& operation_id);
+
+  bool device_local_busy() const { return device_local_busy_; }
+  const kalu_ui::ResourceOperationId& device_local_request_id() const {
+    return device_local_request_id_;
+  }
+  const std::optional<std::string>& pending_operation_key() const { return pending_operation_key_; }
+  // The clock the release of uncollected outcomes reads.
+  void use_executor_clock(ExecutorClock clock) { executor_clock_ = std::move(clock); }
+
   // ---- The widget contract ----
 
   std::string_view type_name() const override { return kTypeName; }
@@ -179,6 +214,22 @@ class SettingsApp : public kalu_ui::Widget {
   // at least 0, while the shell has a content area.
   std::optional<float> content_width_hint() const;
 
+  // The executor's steps (settings_app/executor.cpp).
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome accept_device_local(std::string_view action_id,
+                                                  kalu_ui::Payload payload, panes::PaneIndex pane);
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome hand_over(std::string_view action_id, const Record& record);
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome apply_here(std::string_view action_id, kalu_ui::Payload payload,
+                                         const Record& record);
+  // Notes when the operation in flight reached its final state and, once it
+  // has waited kUncollectedRelease, frees the executor (kept for its poll).
+  void release_uncollected_operation();
+  // The page is being replaced: an operation still Pending can no longer be
+  // finished by its pane, so it fails and the request cells are emptied.
+  void fail_operation_of_replaced_page();
+
   // The shell and, through it, the page and pane shown.
   std::optional<kalu_ui::widget::AppShell> shell_;
   // Whether build_layout made the full-size node around the shell's; when
@@ -198,6 +249,10 @@ class SettingsApp : public kalu_ui::Widget {
   std::optional<std::string> pending_operation_key_;
   bool device_local_busy_ = false;
   kalu_ui::ResourceOperationId device_local_request_id_;
+  // When the operation in flight was first seen final; its released outcomes.
+  std::optional<kalu_ui::Instant> final_since_;
+  std::vector<ReleasedOperation> released_;
+  ExecutorClock executor_clock_ = &kalu_ui::Instant::now;
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;

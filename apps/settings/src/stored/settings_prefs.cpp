@@ -1,5 +1,7 @@
 #include "stored/settings_prefs.h"
 
+#include <fmt/format.h>
+
 #include <nlohmann/json.hpp>
 
 #include "codec/parser.h"
@@ -16,7 +18,7 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::string_view kModule = "settings::stored";
 
-using Members = std::map<std::string, std::string_view, std::less<>>;
+using Members = DocumentMembers;
 
 // Reads one section; a missing member or one that does not read gives the
 // section default, leaving the other sections alone.
@@ -75,6 +77,35 @@ InputPrefs read_input(const std::optional<Members>& members) {
 }
 
 }  // namespace
+
+kalu_ui::Result<Members> editable_members(std::optional<std::string_view> text) {
+  if (!text || limited_exec::trim_white_space(*text).empty()) return Members{};
+  if (limited_exec::decode_lossy(*text) != *text) {
+    return kalu_ui::fail("the settings document is not UTF-8 text");
+  }
+  // Both readers must take it: the members are read here, and the section
+  // writers of prefs_store parse the document again when they save.
+  auto members = top_level_members(*text);
+  auto parsed = prefs_store::parse(*text);
+  if (!members || !parsed || !parsed->is_object()) {
+    return kalu_ui::fail("the settings document is not a JSON object");
+  }
+  return std::move(*members);
+}
+
+kalu_ui::Result<InputPrefs> read_input_section(const Members& members) {
+  if (auto found = members.find("input"); found != members.end()) {
+    auto parsed = prefs_store::parse(found->second);
+    if (!parsed || !parsed->is_object()) {
+      return kalu_ui::fail("the stored \"input\" section is not an object");
+    }
+    if (auto read = read_section_text<InputPrefs>(found->second); !read) {
+      return kalu_ui::fail(
+          fmt::format("the stored \"input\" section does not read: {}", read.error()));
+    }
+  }
+  return read_input(members);
+}
 
 std::optional<Members> top_level_members(std::string_view text) {
   codec::Parser p(text);

@@ -90,11 +90,25 @@ struct TextAssistance {
   static kalu_ui::Status save(std::string_view key, bool value);
 };
 
+// The raw text of each top-level member of a document, by key.
+using DocumentMembers = std::map<std::string, std::string_view, std::less<>>;
+
 // The raw text of each top-level member when `text` is one valid JSON
 // object (a repeated key: its last value); nothing otherwise. Records are read
 // from these texts so that the strict reader sees them as stored.
-std::optional<std::map<std::string, std::string_view, std::less<>>> top_level_members(
-    std::string_view text);
+std::optional<DocumentMembers> top_level_members(std::string_view text);
+
+// For a writer that changes one section in place and must not replace what
+// it cannot read: the members of the settings document's text, or why the
+// document cannot be edited safely (not UTF-8 text, not one JSON object). No
+// text, or only white space, is an empty document.
+kalu_ui::Result<DocumentMembers> editable_members(std::optional<std::string_view> text);
+
+// The "input" section as SettingsPrefs::from_document reads it from the
+// document's members (legacy keys applied, sources normalised; the default
+// section when there is none), or, when the member exists but does not read
+// as an input section, why; such a section must not be replaced.
+kalu_ui::Result<InputPrefs> read_input_section(const DocumentMembers& members);
 
 // The raw text of the member `key` when `text` is one valid JSON object that
 // has it.

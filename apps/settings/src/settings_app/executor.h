@@ -1,0 +1,110 @@
+#pragma once
+
+// The device-local executor: how an automation client's
+// "settings.<x>-operation" reaches the pane that owns the setting, one
+// operation at a time, and how its outcome gets back to the client.
+//
+// SettingsApp::run_device_local_operation (settings_app/executor.cpp) is
+// given an effect operation with one of the fourteen device-local action ids
+// (the caller has filtered kind and id). It refuses at once, in this order:
+// while another device-local operation is in flight; a payload that does not
+// read as the action's record (the reader's text); then, after selecting the
+// owning pane, a record the device no longer allows (executor_checks.h; the
+// pane stays shown). Otherwise it either hands the record to the pane through
+// the request cell (Devices & Sync: its own cell) and leaves Pending under the
+// operation key in the completion cell, or, for input, keyboard sources and
+// time and date, applies it itself (executor_apply.h) and leaves the final
+// state there at once. The pane publishes the final state under the key in
+// its next syncs (operations/mailbox.h says how); the poll reports it once.
+//
+// Nothing leaves the executor busy for good:
+// - a request or Pending the cells refuse to take is refused
+//   ("the Settings pane could not take the operation") with nothing pending;
+// - replacing the page (another pane, a new UI scale, a rebuild) while the
+//   operation is Pending fails it ("the Settings pane was closed before the
+//   operation finished") and empties both request cells, since the pane that
+//   would have finished it is gone;
+// - a final state nobody polls for kUncollectedRelease frees the executor;
+//   the outcome is kept under the operation's id and the next poll of that
+//   id reports it once.
+//
+// Everything runs on the UI thread inside the toolkit's calls into the
+// application object; there is no worker thread here.
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "kalu_ui/instant.h"
+#include "panes/registry.h"
+#include "settings_app/executor_apply.h"
+#include "widget_contract/records.h"
+
+namespace settings::settings_app {
+
+inline constexpr std::string_view kDeviceLocalBusy =
+    "another device-local Settings operation is still running";
+inline constexpr std::string_view kOperationNotTaken =
+    "the Settings pane could not take the operation";
+inline constexpr std::string_view kPaneClosedBeforeFinish =
+    "the Settings pane was closed before the operation finished";
+// The error code a poll gives a failed device-local operation.
+inline constexpr std::string_view kDeviceLocalFailedCode = "device_local_operation_failed";
+
+// How long a final state may wait for the client's poll before the executor
+// takes the next operation.
+inline constexpr std::chrono::seconds kUncollectedRelease{60};
+// How many released outcomes are kept for late polls, newest last.
+inline constexpr std::size_t kReleasedKept = 16;
+
+// One device-local action and the pane that is shown for it.
+struct DeviceLocalRow {
+  std::string_view action_id;
+  panes::PaneIndex pane;
+};
+
+// Matched in this order, exactly. Rows 0 to 2 are applied by the executor,
+// rows 3 to 12 handed over through the request cell, row 13 through Devices &
+// Sync's own cell.
+inline constexpr std::array<DeviceLocalRow, 14> kDeviceLocalRows = {{
+    {"settings.input-operation", 5},
+    {"settings.keyboard-source-operation", 5},
+    {"settings.time-date-operation", 7},
+    {"settings.update-operation", 20},
+    {"settings.power-operation", 10},
+    {"settings.network-operation", 0},
+    {"settings.bluetooth-operation", 1},
+    {"settings.storage-operation", 15},
+    {"settings.audio-operation", 3},
+    {"settings.display-operation", 4},
+    {"settings.printer-operation", 9},
+    {"settings.user-operation", 8},
+    {"settings.agent-model-operation", 17},
+    {"settings.device-mesh-operation", 2},
+}};
+
+// The row of `action_id`, if it is a device-local action.
+std::optional<std::size_t> device_local_row(std::string_view action_id);
+
+// What the device-local part of a poll answers.
+struct DeviceLocalPoll {
+  // The id is the operation in flight, or one released uncollected; when
+  // false the poll goes on to its other branches.
+  bool owned = false;
+  // The final status, reported once; none while the operation still runs.
+  std::optional<kalu_ui::ResourceOperationStatus> status;
+};
+
+// An outcome released uncollected, kept for the poll of its id.
+struct ReleasedOperation {
+  kalu_ui::ResourceOperationId id;
+  kalu_ui::ResourceOperationStatus status;
+};
+
+// The monotonic clock the release reads; tests hand in their own.
+using ExecutorClock = std::function<kalu_ui::Instant()>;
+
+}  // namespace settings::settings_app

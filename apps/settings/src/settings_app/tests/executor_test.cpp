@@ -1,0 +1,337 @@
+// The executor's road through the application object: handing over, the
+// busy rule, applied operations completed at once, the poll, and the cases
+// that must never leave the executor busy for good.
+
+#include "settings_app/executor.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "executor_fixture.h"
+#include "operations/keys.h"
+#include "operations/mailbox.h"
+#include "settings_app/settings_app.h"
+
+namespace settings::settings_app {
+namespace {
+
+using kalu_ui::DeviceLocalOutcome;
+using kalu_ui::ResourceOperationStatus;
+using testing::bytes;
+using testing::DeviceScope;
+using testing::operation_id;
+using testing::TempDir;
+namespace op = operations;
+using Completion = op::OperationCompletion;
+
+constexpr panes::PaneIndex kNetwork = 0, kSound = 3, kDisplays = 4, kMouseKeyboard = 5,
+                           kStorage = 15;
+
+// The application on a temporary device, without a window.
+struct Executor {
+  explicit Executor(PaneFactory panes = testing::deaf_panes())
+      : app(root.path(), std::move(panes)) {}
+
+  DeviceLocalOutcome run(std::string_view action, std::string_view payload) {
+    return app.run_device_local_operation(action, bytes(payload));
+  }
+  DeviceLocalOutcome start(std::uint8_t id, std::string_view action, std::string_view payload) {
+    return app.start_device_local_operation(operation_id(id), action, bytes(payload));
+  }
+  DeviceLocalPoll poll(std::uint8_t id) {
+    return app.poll_device_local_operation(operation_id(id));
+  }
+
+  DeviceScope scope;
+  TempDir root;
+  SettingsApp app;
+};
+
+std::string key_of(std::string_view action, std::string_view payload) {
+  auto key = op::device_local_operation_key(action, payload);
+  return key ? *key : key.error();
+}
+
+ResourceOperationStatus succeeded(std::uint8_t id, std::string_view message) {
+  kalu_ui::ResourceOperationOutcome outcome;
+  outcome.value_json = fmt::format("\"{}\"", message);
+  return {ResourceOperationStatus::Succeeded{outcome, operation_id(id)}};
+}
+
+ResourceOperationStatus failed(std::uint8_t id, std::string_view message) {
+  return {ResourceOperationStatus::Failed{std::string(kDeviceLocalFailedCode), std::string(message),
+                                          std::nullopt, false, operation_id(id)}};
+}
+
+TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
+  struct Row {
+    std::string_view action;
+    std::string_view payload;
+    panes::PaneIndex pane;
+    std::uint8_t tag;  // kNone: Devices & Sync's own cell
+  };
+  const Row rows[] = {
+      {"settings.update-operation", R"("Check")", 20, 0},
+      {"settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})", 10, 1},
+      {"settings.network-operation", R"("Refresh")", 0, 2},
+      {"settings.bluetooth-operation", R"({"SetPowered":{"enabled":false}})", 1, 3},
+      {"settings.audio-operation", R"({"SetOutputMuted":{"muted":true}})", 3, 4},
+      {"settings.display-operation", R"({"SetBrightness": {"value": 0.50}})", 4, 5},
+      {"settings.storage-operation", R"("CleanupCaches")", 15, 6},
+      {"settings.printer-operation", R"("Refresh")", 9, 7},
+      {"settings.user-operation", R"({"SetAdmin":{"username":"ada","admin":true}})", 8, 8},
+      {"settings.agent-model-operation", R"({"Start":{"id":"m"}})", 17, 9},
+      {"settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})", 2,
+       op::DeviceLocalRequest::kNone},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.action);
+    Executor t;
+    EXPECT_EQ(t.run(row.action, row.payload), DeviceLocalOutcome::accepted());
+    EXPECT_EQ(t.app.selected_category(), row.pane);
+    const std::string key = key_of(row.action, row.payload);
+    EXPECT_EQ(t.app.operation_completion()->get(), Completion(Completion::Pending{key}));
+    EXPECT_EQ(t.app.pending_operation_key(), key);
+    EXPECT_EQ(t.app.device_local_request()->get().tag(), row.tag);
+    EXPECT_EQ(t.app.device_mesh_request()->get().has_value(),
+              row.tag == op::DeviceLocalRequest::kNone);
+    // Accepting does not make it busy; the start does.
+    EXPECT_FALSE(t.app.device_local_busy());
+  }
+  Executor t;
+  t.run("settings.display-operation", R"({"SetBrightness": {"value": 0.50}})");
+  EXPECT_EQ(t.app.pending_operation_key(),
+            R"(settings.display-operation:{"SetBrightness":{"value":0.5}})");
+}
+
+TEST(Executor, RefusesWhileBusyBeforeLookingAtAnything) {
+  Executor t;
+  ASSERT_EQ(t.start(1, "settings.storage-operation", R"("OpenDisks")"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_TRUE(t.app.device_local_busy());
+  EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
+  const auto busy = DeviceLocalOutcome::rejected(std::string(kDeviceLocalBusy));
+  EXPECT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
+            busy);
+  EXPECT_EQ(t.start(2, "settings.display-operation", "{"), busy);
+  EXPECT_EQ(t.app.selected_category(), kStorage);
+  EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
+  // Even once final, until the poll has delivered it.
+  t.app.operation_completion()->publish(
+      Completion::Succeeded{*t.app.pending_operation_key(), "ok"});
+  EXPECT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
+            busy);
+}
+
+TEST(Executor, MalformedPayloadIsRefusedWithTheReadersTextAndShowsNoPane) {
+  Executor t;
+  const auto reader =
+      op::read_record<op::DisplayOperation>(std::string_view(R"({"SetBrightness":1})"));
+  ASSERT_FALSE(reader);
+  EXPECT_EQ(t.run("settings.display-operation", R"({"SetBrightness":1})"),
+            DeviceLocalOutcome::rejected(reader.error()));
+  EXPECT_EQ(t.app.selected_category(), kNetwork);
+  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  EXPECT_EQ(t.run("settings.unknown-operation", "{}"), DeviceLocalOutcome::not_handled());
+}
+
+TEST(Executor, AppliedOperationsAreFinalAtOnceAndThePollDeliversThemOnce) {
+  Executor t;
+  t.app.take_structure_dirty();
+  const std::string_view fast = R"({"SetTouchpadPointerSpeed":{"value":2.0}})";
+  // A failure of an applied operation is still accepted.
+  ASSERT_EQ(t.start(1, "settings.input-operation", fast), DeviceLocalOutcome::accepted());
+  EXPECT_EQ(t.app.selected_category(), kMouseKeyboard);
+  EXPECT_TRUE(t.app.take_structure_dirty());
+  const std::string key = key_of("settings.input-operation", fast);
+  EXPECT_EQ(t.app.operation_completion()->get(),
+            Completion(Completion::Failed{key, "input value must be between 0.0 and 1.0"}));
+  DeviceLocalPoll poll = t.poll(1);
+  EXPECT_TRUE(poll.owned);
+  EXPECT_EQ(poll.status, failed(1, "input value must be between 0.0 and 1.0"));
+  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_FALSE(t.app.pending_operation_key());
+  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  EXPECT_FALSE(t.poll(1).owned);
+
+  ASSERT_EQ(t.start(2, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_EQ(t.poll(2).status, succeeded(2, "tap to click updated"));
+  EXPECT_FALSE(stored::SettingsPrefs::load().input.tap_to_click);
+}
+
+TEST(Executor, ThePollWaitsForAFinalStateUnderThePendingKey) {
+  Executor t;
+  const std::string_view refresh = R"("Refresh")";
+  ASSERT_EQ(t.start(7, "settings.network-operation", refresh), DeviceLocalOutcome::accepted());
+  const std::string key = key_of("settings.network-operation", refresh);
+  EXPECT_EQ(t.poll(7).owned, true);
+  EXPECT_FALSE(t.poll(7).status);
+  // Another operation's final state is not this one's answer.
+  const Completion stale =
+      Completion::Succeeded{"settings.network-operation:\"RunDiagnostics\"", "x"};
+  t.app.operation_completion()->publish(stale);
+  EXPECT_FALSE(t.poll(7).status);
+  EXPECT_EQ(t.app.operation_completion()->get(), stale);
+  EXPECT_FALSE(t.poll(8).owned);
+  t.app.operation_completion()->publish(Completion::Succeeded{key, "Network refreshed."});
+  EXPECT_EQ(t.poll(7).status, succeeded(7, "Network refreshed."));
+  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_FALSE(t.poll(7).owned);
+}
+
+TEST(Executor, AStandInPaneFailsItsOperationAndThePollSaysSo) {
+  DeviceScope scope;
+  testing::AppFixture t;
+  t.harness.frame();
+  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.network-operation",
+                                                bytes(R"("Refresh")")),
+            DeviceLocalOutcome::accepted());
+  t.harness.frame();
+  EXPECT_EQ(t.app->poll_device_local_operation(operation_id(3)).status,
+            failed(3, "Network cannot carry out this operation yet"));
+  EXPECT_TRUE(t.app->device_local_request()->get().empty());
+}
+
+// A harness around an application whose panes hear nothing.
+struct Windowed {
+  Windowed() : harness(make()) { harness.frame(); }
+  kalu_ui::WidgetBox make() {
+    auto made = std::make_unique<SettingsApp>(root.path(), testing::deaf_panes());
+    app = made.get();
+    return made;
+  }
+  DeviceScope scope;
+  TempDir root;
+  SettingsApp* app = nullptr;
+  kalu_ui::harness::Harness harness;
+};
+
+TEST(Executor, ReplacingThePageFailsThePendingOperation) {
+  const std::string_view brightness = R"({"SetBrightness":{"value":0.5}})";
+  const std::string_view role = R"({"SetRole":{"role":"home"}})";
+  const std::string pane_closed(kPaneClosedBeforeFinish);
+  {
+    SCOPED_TRACE("another pane");
+    Windowed w;
+    ASSERT_EQ(w.app->start_device_local_operation(operation_id(1), "settings.display-operation",
+                                                  bytes(brightness)),
+              DeviceLocalOutcome::accepted());
+    w.harness.frame();
+    EXPECT_EQ(w.app->operation_completion()->get().tag(), 1);  // still Pending
+    ASSERT_TRUE(w.harness.click_id("Sound"));
+    EXPECT_EQ(w.app->selected_category(), kSound);
+    EXPECT_EQ(w.app->operation_completion()->get(),
+              Completion(Completion::Failed{key_of("settings.display-operation", brightness),
+                                            pane_closed}));
+    EXPECT_TRUE(w.app->device_local_request()->get().empty());
+    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status, failed(1, pane_closed));
+  }
+  {
+    SCOPED_TRACE("a new scale");
+    Windowed w;
+    ASSERT_EQ(w.app->start_device_local_operation(operation_id(1), "settings.device-mesh-operation",
+                                                  bytes(role)),
+              DeviceLocalOutcome::accepted());
+    w.harness.frame();
+    w.harness.set_scale(2.0);
+    w.harness.frame();
+    EXPECT_FALSE(w.app->device_mesh_request()->get());
+    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status, failed(1, pane_closed));
+  }
+  {
+    SCOPED_TRACE("a final state is left alone");
+    Windowed w;
+    w.app->start_device_local_operation(operation_id(1), "settings.display-operation",
+                                        bytes(brightness));
+    const Completion done = Completion::Succeeded{key_of("settings.display-operation", brightness),
+                                                  "Brightness set to 50%."};
+    w.app->operation_completion()->publish(done);
+    w.harness.frame();
+    ASSERT_TRUE(w.harness.click_id("Sound"));
+    EXPECT_EQ(w.app->operation_completion()->get(), done);
+  }
+}
+
+TEST(Executor, ARefusedPublicationIsRefusedWithNothingPending) {
+  const std::string not_taken(kOperationNotTaken);
+  const std::string_view brightness = R"({"SetBrightness":{"value":0.5}})";
+  {
+    SCOPED_TRACE("request cell");
+    Executor t;
+    t.app.device_local_request()->wake_handle().set_refusing(true);
+    EXPECT_EQ(t.start(1, "settings.display-operation", brightness),
+              DeviceLocalOutcome::rejected(not_taken));
+    EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+    EXPECT_FALSE(t.app.pending_operation_key());
+    EXPECT_FALSE(t.app.device_local_busy());
+  }
+  {
+    SCOPED_TRACE("device-mesh cell");
+    Executor t;
+    t.app.device_mesh_request()->wake_handle().set_refusing(true);
+    EXPECT_EQ(t.start(1, "settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})"),
+              DeviceLocalOutcome::rejected(not_taken));
+    EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  }
+  {
+    SCOPED_TRACE("completion cell, handed over");
+    Executor t;
+    t.app.operation_completion()->wake_handle().set_refusing(true);
+    EXPECT_EQ(t.start(1, "settings.display-operation", brightness),
+              DeviceLocalOutcome::rejected(not_taken));
+    // Taken back before any pane could see it.
+    EXPECT_TRUE(t.app.device_local_request()->get().empty());
+    EXPECT_FALSE(t.app.pending_operation_key());
+    EXPECT_FALSE(t.app.device_local_busy());
+  }
+  {
+    SCOPED_TRACE("completion cell, applied");
+    Executor t;
+    t.app.operation_completion()->wake_handle().set_refusing(true);
+    EXPECT_EQ(t.start(1, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
+              DeviceLocalOutcome::rejected(not_taken));
+    EXPECT_FALSE(t.scope.settings_text());  // nothing was applied
+    EXPECT_FALSE(t.app.device_local_busy());
+  }
+}
+
+TEST(Executor, AnUncollectedFinalStateFreesTheExecutorAfterAMinute) {
+  Executor t;
+  kalu_ui::Instant now = kalu_ui::Instant::from_duration(std::chrono::hours(1));
+  t.app.use_executor_clock([&] { return now; });
+  const auto busy = DeviceLocalOutcome::rejected(std::string(kDeviceLocalBusy));
+  ASSERT_EQ(t.start(1, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
+            DeviceLocalOutcome::accepted());
+  now = now + std::chrono::seconds(59);
+  EXPECT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"), busy);
+  now = now + std::chrono::seconds(1);
+  ASSERT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_EQ(t.app.device_local_request_id(), operation_id(2));
+  // The first one's outcome is kept for its poll, once.
+  EXPECT_EQ(t.poll(1).status, succeeded(1, "tap to click updated"));
+  EXPECT_FALSE(t.poll(1).owned);
+
+  // A pane's late completion: the minute counts from when the frame saw it.
+  EXPECT_FALSE(t.poll(2).status);
+  now = now + std::chrono::seconds(30);
+  t.app.operation_completion()->publish(
+      Completion::Failed{*t.app.pending_operation_key(), "Disks could not be opened."});
+  kalu_ui::doc::Document document;
+  t.app.sync(document);
+  now = now + std::chrono::seconds(59);
+  t.app.sync(document);
+  EXPECT_TRUE(t.app.device_local_busy());
+  now = now + std::chrono::seconds(1);
+  t.app.sync(document);
+  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  EXPECT_EQ(t.poll(2).status, failed(2, "Disks could not be opened."));
+}
+
+}  // namespace
+}  // namespace settings::settings_app
