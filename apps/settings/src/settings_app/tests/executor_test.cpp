@@ -161,6 +161,12 @@ TEST(Executor, AppliedOperationsAreFinalAtOnceAndThePollDeliversThemOnce) {
             DeviceLocalOutcome::accepted());
   EXPECT_EQ(t.poll(2).status, succeeded(2, "tap to click updated"));
   EXPECT_FALSE(stored::SettingsPrefs::load().input.tap_to_click);
+
+  // The largest index a client can send reads, and fails its check.
+  ASSERT_EQ(t.start(3, "settings.keyboard-source-operation",
+                    R"({"MoveDown":{"index":18446744073709551615}})"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_EQ(t.poll(3).status, failed(3, "keyboard input source can no longer move down"));
 }
 
 TEST(Executor, ThePollWaitsForAFinalStateUnderThePendingKey) {
