@@ -343,6 +343,8 @@ Status DisplayTransaction::request_revert(const DisplayTransaction& transaction)
   });
 }
 
+std::int64_t display_clock_unix_ms() { return now_unix_ms(); }
+
 ScopedDisplayClock::ScopedDisplayClock(std::function<std::int64_t()> clock) {
   std::lock_guard lock(clock_mutex);
   previous_ = std::exchange(clock_override, std::move(clock));

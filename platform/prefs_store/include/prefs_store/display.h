@@ -147,6 +147,11 @@ struct DisplayTransaction {
   static kalu_ui::Status request_revert(const DisplayTransaction& transaction);
 };
 
+// The time the transactions read (unix milliseconds): the system clock, or
+// the clock a ScopedDisplayClock installed. A safety test's countdown reads
+// it too, so it agrees with the deadline.
+std::int64_t display_clock_unix_ms();
+
 // Makes the transactions read the time (unix milliseconds) from `clock` for
 // the guard's lifetime. Process-wide.
 class ScopedDisplayClock {

@@ -258,12 +258,6 @@ inline constexpr PlaceholderSpec kAudioPaneSpec =
 using AudioPane = PaneStandIn<kAudioPaneSpec>;
 }  // namespace audio
 
-namespace display {
-inline constexpr PlaceholderSpec kDisplayPaneSpec =
-    device_local_spec("settings::panes::display::DisplayPane", 4, 5, "settings.display-operation");
-using DisplayPane = PaneStandIn<kDisplayPaneSpec>;
-}  // namespace display
-
 namespace mouse_keyboard {
 constexpr PlaceholderSpec mouse_keyboard_spec() {
   PlaceholderSpec spec =

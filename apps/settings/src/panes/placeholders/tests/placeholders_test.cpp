@@ -32,7 +32,7 @@ struct Cells {
   std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
 };
 
-// The ten panes that carry out device-local operations, hosted.
+// The panes not built yet that carry out device-local operations, hosted.
 template <typename Pane>
 kalu_ui::WidgetBox hosted(const Cells& cells) {
   return kalu_ui::widget::boxed(
@@ -49,7 +49,6 @@ const struct {
     {"Network", 2, hosted<network::NetworkPane>},
     {"Bluetooth", 3, hosted<bluetooth::BluetoothPane>},
     {"Sound", 4, hosted<audio::AudioPane>},
-    {"Displays", 5, hosted<display::DisplayPane>},
     {"Storage", 6, hosted<storage::StoragePane>},
     {"Printers", 7, hosted<printers::PrintersPane>},
     {"Users", 8, hosted<users::UsersPane>},
