@@ -88,7 +88,7 @@ struct DisplaysInTheWindow {
 
   sim_device::ScopedDeviceState device;
   prefs_store::ScopedConfigDir config;
-  AppFixture t{kalu_ui::harness::Options::sized({1280.0, 2300.0})};
+  AppFixture t{kalu_ui::harness::Options::sized({1280.0, 1720.0})};
 };
 
 TEST(DisplayPageTest, TwoOutputsWithAStagedChange) {
