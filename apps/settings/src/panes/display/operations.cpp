@@ -104,22 +104,20 @@ std::optional<std::string> DisplayPane::pending_display_key() const {
   return pending->key;
 }
 
+namespace {
+kalu_ui::Result<std::string> outcome_of(bool succeeded, std::string message) {
+  if (succeeded) return message;
+  return kalu_ui::fail(std::move(message));
+}
+}  // namespace
+
 void DisplayPane::complete_operation(bool succeeded, std::string message) {
-  const OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&completion);
-  if (pending == nullptr || !pending->key.starts_with(kDisplayActionId)) return;
-  complete_for(pending->key, succeeded, std::move(message));
+  operations::complete_operation_of_action(*completion_, kDisplayActionId,
+                                           outcome_of(succeeded, std::move(message)));
 }
 
 void DisplayPane::complete_for(const std::string& key, bool succeeded, std::string message) {
-  const OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&completion);
-  if (pending == nullptr || pending->key != key) return;
-  if (succeeded) {
-    completion_->publish(OperationCompletion::Succeeded{key, std::move(message)});
-  } else {
-    completion_->publish(OperationCompletion::Failed{key, std::move(message)});
-  }
+  operations::complete_operation(*completion_, key, outcome_of(succeeded, std::move(message)));
 }
 
 // ---- The document from an operation ------------------------------------------------

@@ -1,5 +1,6 @@
-// The Displays pane in the application frame on a simulated device: the page
-// the person sees with a staged change, during the safety test, and on a
+// The Displays pane in the application frame on a simulated device, its
+// operations started and polled through the executor as a client's are: the
+// page the person sees with a staged change, during the safety test, and on a
 // device with one built-in panel and no light sensor. Kept as PNG (the
 // window is tall enough to show the whole page).
 
@@ -15,7 +16,7 @@
 #include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
-#include "operations/keys.h"
+#include "executor_fixture.h"
 #include "panes/display/display_pane.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
@@ -26,8 +27,6 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using kalu_ui::Widget;
-using operations::DisplayOperation;
-using operations::OperationCompletion;
 using testing::AppFixture;
 
 constexpr panes::PaneIndex kDisplays = 4;
@@ -50,22 +49,30 @@ struct DisplaysInTheWindow {
     return *pane;
   }
 
-  // Hands an operation to the pane as the executor does and runs frames
-  // until it completes; answers the final state and collects it.
-  OperationCompletion run(const DisplayOperation& operation) {
-    const std::string key = operations::operation_key("settings.display-operation", operation);
-    t.app->operation_completion()->publish(OperationCompletion::Pending{key});
-    t.app->device_local_request()->publish(
-        operations::DeviceLocalRequest(std::in_place_type<DisplayOperation>, operation));
-    for (int i = 0; i < 100 && std::holds_alternative<OperationCompletion::Pending>(
-                                   t.app->operation_completion()->get());
-         ++i) {
+  // Starts a display operation through the executor, runs frames until its
+  // poll answers, and answers the poll's final state.
+  kalu_ui::ResourceOperationStatus run(std::string_view payload) {
+    const auto id = testing::operation_id(++operations);
+    const auto started = t.app->start_device_local_operation(id, "settings.display-operation",
+                                                             testing::bytes(payload));
+    EXPECT_TRUE(std::holds_alternative<kalu_ui::DeviceLocalOutcome::Accepted>(started.value));
+    for (int i = 0; i < 200; ++i) {
       t.harness.frame();
+      if (auto polled = t.app->poll_device_local_operation(id).status) return *polled;
     }
-    const OperationCompletion outcome = t.app->operation_completion()->get();
-    t.app->operation_completion()->publish(OperationCompletion::Idle{});
-    t.harness.frame();
-    return outcome;
+    ADD_FAILURE() << "no final state for " << payload;
+    return {};
+  }
+
+  // The success message of a final state, or why it is not one.
+  static std::string message_of(const kalu_ui::ResourceOperationStatus& status) {
+    if (const auto* ok = std::get_if<kalu_ui::ResourceOperationStatus::Succeeded>(&status.value)) {
+      return ok->outcome.value_json.value_or("");
+    }
+    if (const auto* failed = std::get_if<kalu_ui::ResourceOperationStatus::Failed>(&status.value)) {
+      return "failed: " + failed->message;
+    }
+    return "not final";
   }
 
   std::vector<std::string> texts() {
@@ -86,6 +93,7 @@ struct DisplaysInTheWindow {
     return t.harness.render_png(std::string(SETTINGS_APP_ARTIFACTS) + "/" + name).has_value();
   }
 
+  std::uint8_t operations = 0;
   sim_device::ScopedDeviceState device;
   prefs_store::ScopedConfigDir config;
   AppFixture t{kalu_ui::harness::Options::sized({1280.0, 1720.0})};
@@ -94,8 +102,8 @@ struct DisplaysInTheWindow {
 TEST(DisplayPageTest, TwoOutputsWithAStagedChange) {
   DisplaysInTheWindow w;
   w.open();
-  const auto staged = w.run(DisplayOperation::SetOutputScale{"DP-2", "125%"});
-  EXPECT_EQ(staged.tag(), 2);
+  EXPECT_EQ(w.message_of(w.run(R"({"SetOutputScale":{"connector":"DP-2","label":"125%"}})")),
+            "\"Display change staged. Apply it to preview the new configuration.\"");
   const auto texts = w.texts();
   EXPECT_THAT(texts, Contains("Built-in display"));
   EXPECT_THAT(texts, Contains("Studio Monitor 27"));
@@ -108,9 +116,9 @@ TEST(DisplayPageTest, TheSafetyTestWithItsCountdown) {
   prefs_store::ScopedDisplayClock clock([&] { return now_ms; });
   DisplaysInTheWindow w;
   w.open();
-  w.run(DisplayOperation::SetOutputScale{"DP-2", "125%"});
-  const auto applied = w.run(DisplayOperation::Apply{});
-  EXPECT_EQ(applied.tag(), 2);
+  w.run(R"({"SetOutputScale":{"connector":"DP-2","label":"125%"}})");
+  EXPECT_EQ(w.message_of(w.run(R"("Apply")")),
+            "\"Display change is being tested; keep it or it will be reverted.\"");
   now_ms += 800;  // 14.2 seconds left
   w.t.harness.frame();
   const auto texts = w.texts();
