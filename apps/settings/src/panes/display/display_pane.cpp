@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "actions/doc_readers.h"
-#include "kalu_ui/layout.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/dispatcher.h"
@@ -271,27 +270,12 @@ kalu_ui::layout::NodeId DisplayPane::build_layout(kalu_ui::layout::LayoutTree& t
                                                   const kalu_ui::RenderContext& context,
                                                   kalu_ui::layout::NodeRegistry& registry) {
   if (!page_ || page_stale_) make_page();
-  const kalu_ui::layout::NodeId page = page_->build_layout(tree, context, registry);
-  kalu_ui::layout::Style style;
-  style.flex_direction = kalu_ui::layout::FlexDirection::Column;
-  std::vector<kalu_ui::layout::NodeId> children;
-  if (page.is_valid()) children.push_back(page);
-  auto node = tree.new_with_children(style, children);
-  wrapped_ = node.has_value();
-  if (!wrapped_) return page;
-  registry.insert(*node, this);
-  return *node;
+  return page_node_.build(tree, context, registry, *this, page_.get());
 }
 
 void DisplayPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
                                kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
-  if (!page_) return;
-  if (!wrapped_) {
-    page_->apply_layout(tree, node, origin_x, origin_y);
-  } else if (auto page = tree.child_at(node, 0)) {
-    page_->apply_layout(tree, *page, rect_.x0, rect_.y0);
-  }
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
 }
 
 void DisplayPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,

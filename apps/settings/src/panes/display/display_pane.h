@@ -31,6 +31,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
+#include "lib/page_node.h"
 #include "operations/mailbox_cells.h"
 #include "panes/display/backend.h"
 #include "panes/display/model.h"
@@ -184,7 +185,7 @@ class DisplayPane : public kalu_ui::Widget {
   prefs_store::DisplayConfig config_;
   kalu_ui::WidgetBox page_;
   kalu_ui::Rect rect_;
-  bool wrapped_ = false;
+  lib::PageNode page_node_;
 
   float level_ = kUnknownLevel;
   float probed_level_ = kUnknownLevel;

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string_view>
 
+#include "lib/page_node.h"
 #include "operations/mailbox_cells.h"
 #include "panes/registry.h"
 #include "widget_contract/widget.h"
@@ -129,8 +130,7 @@ class PlaceholderPane : public kalu_ui::Widget {
   const PlaceholderSpec* spec_;
   kalu_ui::WidgetBox page_;
   kalu_ui::Rect rect_;
-  // Whether build_layout made a node of its own around the page's.
-  bool wrapped_ = false;
+  lib::PageNode page_node_;
   // Set when the page handled an event; taken by the permission request.
   bool interacted_ = false;
   bool hosted_ = false;
