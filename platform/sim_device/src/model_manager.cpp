@@ -50,7 +50,8 @@ S job_shape() {
 }  // namespace
 
 const Shape& models_shape() {
-  static const Shape shape = S::object({
+  // Never destroyed: detached workers may still check a state at exit.
+  static const Shape& shape = *new Shape(S::object({
       req("hardware",
           S::object({req("fit", S::one_of({"excellent", "good", "tight", "unsupported"})),
                      req("memory_gib", S::integer(0, kU16)), req("accelerator", S::text()),
@@ -68,7 +69,7 @@ const Shape& models_shape() {
                                               opt("message", S::text())})),
                      opt("job", job_shape())})
               .or_null()),
-  });
+  }));
   return shape;
 }
 

@@ -18,10 +18,12 @@ S percent() { return S::integer(0, 100); }
 S level() { return S::number(0.0, 1.0); }
 S opt_text() { return S::text().or_null(); }
 
-#define KALU_SHAPE(fn, ...)          \
-  const Shape& fn() {                \
-    static const Shape shape = __VA_ARGS__; \
-    return shape;                    \
+// Shapes and the table are never destroyed: detached workers may still check
+// a state while the process tears its statics down.
+#define KALU_SHAPE(fn, ...)                                 \
+  const Shape& fn() {                                       \
+    static const Shape& shape = *new Shape(__VA_ARGS__);    \
+    return shape;                                           \
   }
 
 KALU_SHAPE(faults_shape, S::map(S::text()))
@@ -311,14 +313,14 @@ KALU_SHAPE(users_shape,
 
 Json seed_version() { return 1; }
 const Shape& version_shape() {
-  static const Shape shape = S::integer(1, 1);
+  static const Shape& shape = *new Shape(S::integer(1, 1));
   return shape;
 }
 
 }  // namespace
 
 const std::vector<SectionSpec>& section_table() {
-  static const std::vector<SectionSpec> table = {
+  static const std::vector<SectionSpec>& table = *new std::vector<SectionSpec>{
       {"version", seed_version, version_shape},
       {"faults", seed_faults, faults_shape},
       {"delays", seed_delays, delays_shape},

@@ -64,8 +64,12 @@ Result<std::optional<std::string>> read_text(const fs::path& path) {
   return std::optional<std::string>(std::move(text).str());
 }
 
-std::mutex aside_mutex;
-testing::ScopedAsideRename::Rename aside_rename;  // guarded by aside_mutex
+// The process-wide state below is never destroyed: worker threads that
+// outlive main (they are detached) may still read the device while the
+// process tears its statics down.
+std::mutex& aside_mutex = *new std::mutex;
+testing::ScopedAsideRename::Rename& aside_rename =
+    *new testing::ScopedAsideRename::Rename;  // guarded by aside_mutex
 
 int move_aside(const fs::path& from, const fs::path& to) {
   {
@@ -75,8 +79,8 @@ int move_aside(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-std::mutex path_mutex;
-std::optional<fs::path> path_override;  // guarded by path_mutex
+std::mutex& path_mutex = *new std::mutex;
+std::optional<fs::path>& path_override = *new std::optional<fs::path>;  // guarded by path_mutex
 
 // ---- what identifies one version of the file ----
 
@@ -107,7 +111,7 @@ struct Cache {
   Identity identity;
   State state;
 };
-Cache cache;
+Cache& cache = *new Cache;
 
 State cached(const fs::path& path, const Identity& identity) {
   std::lock_guard lock(cache.mutex);

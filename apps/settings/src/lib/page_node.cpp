@@ -23,9 +23,8 @@ kalu_ui::layout::NodeId PageNode::build(kalu_ui::layout::LayoutTree& tree,
   return *node;
 }
 
-kalu_ui::Rect PageNode::apply(const kalu_ui::layout::LayoutTree& tree,
-                              kalu_ui::layout::NodeId node, double origin_x, double origin_y,
-                              kalu_ui::Widget* page) const {
+kalu_ui::Rect PageNode::apply(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                              double origin_x, double origin_y, kalu_ui::Widget* page) const {
   const kalu_ui::Rect rect = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
   if (page == nullptr) return rect;
   if (!wrapped_) {

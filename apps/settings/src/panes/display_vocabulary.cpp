@@ -35,7 +35,8 @@ std::string output_label(const prefs_store::OutputDescriptor& output) {
 OutputLabels output_labels(const prefs_store::DisplayHardwareSnapshot& snapshot) {
   OutputLabels labels;
   for (const auto& card : snapshot.cards) {
-    for (const auto& output : card.outputs) labels.emplace_back(output.connector, output_label(output));
+    for (const auto& output : card.outputs)
+      labels.emplace_back(output.connector, output_label(output));
   }
   return labels;
 }

@@ -39,11 +39,11 @@ inline constexpr std::string_view kExtendWorkspace = "Extend workspace";
 
 // For every other output (connector not `connector`), in list order, "Left of
 // {}", "Right of {}", "Above of {}", "Below of {}" with its label.
-std::vector<std::string> arrangement_labels(std::string_view connector,
-                                            std::span<const std::pair<std::string, std::string>> outputs);
+std::vector<std::string> arrangement_labels(
+    std::string_view connector, std::span<const std::pair<std::string, std::string>> outputs);
 // "Mirror {}" with the label of every other output, in list order.
-std::vector<std::string> mirror_labels(std::string_view connector,
-                                       std::span<const std::pair<std::string, std::string>> outputs);
+std::vector<std::string> mirror_labels(
+    std::string_view connector, std::span<const std::pair<std::string, std::string>> outputs);
 // "Mirror {}" of one label.
 std::string mirror_label_of(std::string_view label);
 

@@ -42,13 +42,15 @@ void Waker::set_hook(std::function<void()> hook) {
 
 namespace {
 
+// Never destroyed: a worker thread may still send (and so wake) while the
+// process tears its statics down after main returns.
 std::mutex& current_mutex() {
-  static std::mutex mutex;
+  static std::mutex& mutex = *new std::mutex;
   return mutex;
 }
 
 std::shared_ptr<Waker>& current_slot() {
-  static std::shared_ptr<Waker> waker;
+  static std::shared_ptr<Waker>& waker = *new std::shared_ptr<Waker>;
   return waker;
 }
 

@@ -107,7 +107,8 @@ void DisplayPane::take_brightness_result(kalu_ui::doc::Document& document) {
                        {{"op", "set_brightness"},
                         {"error", result.error},
                         {"requested", fmt::format("{}", requested_level_)}});
-    if (own) complete_for(*key, false, fmt::format("Brightness could not be changed: {}", result.error));
+    if (own)
+      complete_for(*key, false, fmt::format("Brightness could not be changed: {}", result.error));
     return;
   }
   level_ = *result.level;
@@ -234,7 +235,8 @@ void DisplayPane::follow_countdown() {
   if (seconds > 0) {
     // The moment the number shown drops by one.
     const std::int64_t until = *transaction_->deadline_unix_ms - now_ms - (seconds - 1) * 1000;
-    next_countdown_tick_ = deps_.backend->now() + std::chrono::milliseconds(std::max<std::int64_t>(until, 1));
+    next_countdown_tick_ =
+        deps_.backend->now() + std::chrono::milliseconds(std::max<std::int64_t>(until, 1));
   }
 }
 
@@ -292,7 +294,9 @@ std::vector<const kalu_ui::Widget*> DisplayPane::children() const {
   return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
 }
 
-std::vector<kalu_ui::Widget*> DisplayPane::children_mut() { return kalu_ui::child_list(page_.get()); }
+std::vector<kalu_ui::Widget*> DisplayPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
 
 bool DisplayPane::take_structure_dirty() {
   const bool own = std::exchange(structure_dirty_, false);

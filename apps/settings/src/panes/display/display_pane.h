@@ -104,7 +104,9 @@ class DisplayPane : public kalu_ui::Widget {
   bool apply_in_flight() const { return apply_in_flight_; }
   bool hosted() const { return hosted_; }
   bool reports_completion() const { return reports_completion_; }
-  const std::shared_ptr<operations::DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<operations::DeviceLocalRequestCell>& request_cell() const {
+    return requests_;
+  }
   const std::shared_ptr<operations::OperationCompletionCell>& completion_cell() const {
     return completion_;
   }

@@ -66,7 +66,8 @@ const DisplayOutput* find_output(const std::vector<DisplayOutput>& outputs,
 OutputLabels choice_labels(const std::vector<DisplayOutput>& outputs) {
   OutputLabels labels;
   labels.reserve(outputs.size());
-  for (const DisplayOutput& output : outputs) labels.emplace_back(output.connector, output.choice_label);
+  for (const DisplayOutput& output : outputs)
+    labels.emplace_back(output.connector, output.choice_label);
   return labels;
 }
 
@@ -84,7 +85,8 @@ prefs_store::HardwareView hardware_view_of(const std::vector<DisplayOutput>& out
   prefs_store::HardwareView view;
   view.reserve(outputs.size());
   for (const DisplayOutput& o : outputs) {
-    view.push_back({o.connector, o.name, o.modes, o.color_profiles, o.hdr_supported, o.vrr_supported});
+    view.push_back(
+        {o.connector, o.name, o.modes, o.color_profiles, o.hdr_supported, o.vrr_supported});
   }
   return view;
 }

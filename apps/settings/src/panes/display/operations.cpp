@@ -168,9 +168,9 @@ void DisplayPane::apply_request_to_document(kalu_ui::doc::Document& document,
         } else if constexpr (std::is_same_v<Op, DisplayOperation::SetVrr>) {
           output_field(op.connector, field::kVrr, op.enabled);
         } else if constexpr (std::is_same_v<Op, DisplayOperation::SetColorProfile>) {
-          output_field(op.connector, field::kColorProfile,
-                       profile_label(op.profile, find_output(outputs_, op.connector),
-                                     UnnamedProfile::kId));
+          output_field(
+              op.connector, field::kColorProfile,
+              profile_label(op.profile, find_output(outputs_, op.connector), UnnamedProfile::kId));
         } else if constexpr (std::is_same_v<Op, DisplayOperation::Apply>) {
           put(document, kApplyId, true);
         } else if constexpr (std::is_same_v<Op, DisplayOperation::Confirm>) {
@@ -216,11 +216,14 @@ void DisplayPane::apply_brightness_change(kalu_ui::doc::Document& document) {
 // ---- Preferences ---------------------------------------------------------------------
 
 void DisplayPane::save_pref_failed(const kalu_ui::Status& status) {
-  warn("failed to persist display prefs", {{"op", "display_prefs_save"}, {"error", status.error()}});
-  complete_operation(false, fmt::format("Display preference could not be saved: {}", status.error()));
+  warn("failed to persist display prefs",
+       {{"op", "display_prefs_save"}, {"error", status.error()}});
+  complete_operation(false,
+                     fmt::format("Display preference could not be saved: {}", status.error()));
 }
 
-void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document, bool handle_scale_and_auto) {
+void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
+                                      bool handle_scale_and_auto) {
   if (handle_scale_and_auto) {
     const std::optional<bool> on = read_bool(document, kAutoBrightnessId);
     if (on && *on != applied_prefs_.auto_brightness) {
@@ -232,7 +235,8 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document, bool han
       } else if (auto saved = deps_.backend->save_prefs(
                      [&](stored::DisplayPrefs& p) { p.auto_brightness = *on; })) {
         applied_prefs_.auto_brightness = prefs_.auto_brightness = *on;
-        complete_operation(true, *on ? "Automatic brightness enabled." : "Automatic brightness disabled.");
+        complete_operation(
+            true, *on ? "Automatic brightness enabled." : "Automatic brightness disabled.");
       } else {
         put(document, kAutoBrightnessId, applied_prefs_.auto_brightness);
         save_pref_failed(saved);
@@ -244,7 +248,8 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document, bool han
   if (night && *night != applied_prefs_.night_light) {
     // In effect at once; a failed save is reported and the change stays.
     applied_prefs_.night_light = prefs_.night_light = *night;
-    if (auto saved = deps_.backend->save_prefs([&](stored::DisplayPrefs& p) { p.night_light = *night; })) {
+    if (auto saved =
+            deps_.backend->save_prefs([&](stored::DisplayPrefs& p) { p.night_light = *night; })) {
       complete_operation(true, *night ? "Night light enabled." : "Night light disabled.");
     } else {
       save_pref_failed(saved);
@@ -288,7 +293,9 @@ void DisplayPane::stage_output_changes(kalu_ui::doc::Document& document,
   std::vector<OutputFieldValues> fields;
   fields.reserve(outputs.size());
   for (const DisplayOutput& output : outputs) {
-    const auto id = [&](std::string_view name) { return output_control_id(output.connector, name); };
+    const auto id = [&](std::string_view name) {
+      return output_control_id(output.connector, name);
+    };
     OutputFieldValues f;
     f.enabled = read_bool(document, id(field::kEnabled));
     f.primary = read_bool(document, id(field::kPrimary));
@@ -327,8 +334,8 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       complete_operation(false, "There are no staged display changes to apply.");
     } else if (auto requested = deps_.backend->request_transaction(*staged_); !requested) {
       warn("failed to stage display configuration", {{"error", requested.error()}});
-      complete_operation(false,
-                         fmt::format("Display configuration could not be staged: {}", requested.error()));
+      complete_operation(
+          false, fmt::format("Display configuration could not be staged: {}", requested.error()));
     } else {
       // Reported once the transaction is being tested, or rejected.
       awaiting_apply_ = pending_key_.has_value() || pending_display_key().has_value();
@@ -341,7 +348,8 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       complete_operation(false, "There is no display transaction to keep.");
     } else if (auto kept = deps_.backend->confirm_transaction(*t); !kept) {
       warn("failed to confirm display configuration", {{"error", kept.error()}});
-      complete_operation(false, fmt::format("Display configuration could not be kept: {}", kept.error()));
+      complete_operation(false,
+                         fmt::format("Display configuration could not be kept: {}", kept.error()));
     }
     transaction_dirty_ = true;
   }
@@ -351,8 +359,8 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       complete_operation(false, "There is no display transaction to revert.");
     } else if (auto reverted = deps_.backend->revert_transaction(*t); !reverted) {
       warn("failed to revert display configuration", {{"error", reverted.error()}});
-      complete_operation(false,
-                         fmt::format("Display configuration could not be reverted: {}", reverted.error()));
+      complete_operation(
+          false, fmt::format("Display configuration could not be reverted: {}", reverted.error()));
     }
     transaction_dirty_ = true;
   }
@@ -385,8 +393,9 @@ void DisplayPane::check_transaction(kalu_ui::doc::Document& document) {
   transaction_ = t;
   if (!t) {
     if (std::exchange(awaiting_apply_, false)) {
-      complete_operation(false, "Display configuration could not be staged: the display transaction "
-                                "is no longer available.");
+      complete_operation(false,
+                         "Display configuration could not be staged: the display transaction "
+                         "is no longer available.");
     }
     return;
   }

@@ -55,8 +55,8 @@ WidgetBox output_dropdown(const DisplayBindings& b, const DisplayOutput& output,
                           std::vector<std::string> choices, std::string placeholder) {
   const std::string id = output_control_id(output.connector, field);
   auto binding = binding_of(b.output_choice, action, output.connector, choices);
-  return boxed(bound(w::Dropdown(id, std::move(choices), std::move(placeholder)).with_id(id),
-                     binding));
+  return boxed(
+      bound(w::Dropdown(id, std::move(choices), std::move(placeholder)).with_id(id), binding));
 }
 
 // HDR or variable refresh: a toggle where the compositor controls it, else
@@ -65,10 +65,10 @@ WidgetBox capability_row(const DisplayBindings& b, const DisplayOutput& output,
                          std::string_view label, std::string_view field, bool supported,
                          bool capable, const std::optional<std::string>& note) {
   if (supported) return ui_rows::label_row(label, output_toggle(b, output, field, field));
-  std::string why = note ? *note
-                    : capable
-                        ? std::string("Display support detected; compositor output support unavailable")
-                        : std::string("Not supported by this display");
+  std::string why =
+      note      ? *note
+      : capable ? std::string("Display support detected; compositor output support unavailable")
+                : std::string("Not supported by this display");
   return ui_rows::info_row(label, why);
 }
 
@@ -91,7 +91,8 @@ WidgetBox summary_card(const PageModel& m, const std::vector<DisplayOutput>& con
   return ui_rows::section_card("Displays", ui_rows::rows_column(std::move(rows)));
 }
 
-WidgetBox mode_row(const DisplayBindings& b, const DisplayOutput& output, const OutputConfig& entry) {
+WidgetBox mode_row(const DisplayBindings& b, const DisplayOutput& output,
+                   const OutputConfig& entry) {
   constexpr std::string_view kLabel = "Resolution & refresh rate";
   if (output.modes.empty()) {
     return ui_rows::info_row(kLabel, "Compositor capability data unavailable");
@@ -99,12 +100,11 @@ WidgetBox mode_row(const DisplayBindings& b, const DisplayOutput& output, const 
   std::vector<std::string> choices;
   choices.reserve(output.modes.size());
   for (const auto& mode : output.modes) choices.push_back(mode.label());
-  std::string placeholder = entry.mode           ? entry.mode->label()
+  std::string placeholder = entry.mode            ? entry.mode->label()
                             : output.current_mode ? output.current_mode->label()
                                                   : std::string("Preferred");
-  return ui_rows::setting_row(
-      kLabel, output_dropdown(b, output, field::kMode, "mode", std::move(choices),
-                              std::move(placeholder)));
+  return ui_rows::setting_row(kLabel, output_dropdown(b, output, field::kMode, "mode",
+                                                      std::move(choices), std::move(placeholder)));
 }
 
 WidgetBox profile_row(const DisplayBindings& b, const DisplayOutput& output,
@@ -121,9 +121,9 @@ WidgetBox profile_row(const DisplayBindings& b, const DisplayOutput& output,
     }
   }
   return ui_rows::setting_row(
-      kLabel, output_dropdown(b, output, field::kColorProfile, "color-profile", std::move(choices),
-                              profile_label(entry.color_profile, &output,
-                                            UnnamedProfile::kSystemDefault)));
+      kLabel,
+      output_dropdown(b, output, field::kColorProfile, "color-profile", std::move(choices),
+                      profile_label(entry.color_profile, &output, UnnamedProfile::kSystemDefault)));
 }
 
 WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
@@ -145,10 +145,10 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
   std::vector<std::string> transforms(transform_labels().begin(), transform_labels().end());
 
   WidgetList rows;
-  rows.push_back(ui_rows::label_row("Use this display",
-                                    output_toggle(b, output, field::kEnabled, "enabled")));
-  rows.push_back(ui_rows::label_row("Primary display",
-                                    output_toggle(b, output, field::kPrimary, "primary")));
+  rows.push_back(
+      ui_rows::label_row("Use this display", output_toggle(b, output, field::kEnabled, "enabled")));
+  rows.push_back(
+      ui_rows::label_row("Primary display", output_toggle(b, output, field::kPrimary, "primary")));
   rows.push_back(ui_rows::setting_row(
       "Scale", output_dropdown(b, output, field::kScale, "scale", std::move(scales),
                                std::string(scale_label(entry.scale)))));
@@ -172,9 +172,9 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
 
 WidgetBox command_row(const DisplayBindings& b, std::string_view label, std::string_view name,
                       std::string_view text, std::string_view action) {
-  return ui_rows::label_row(
-      label, boxed(bound(w::Button(std::string(text)).with_id(std::string(name)),
-                         binding_of(b.command, action))));
+  return ui_rows::label_row(label,
+                            boxed(bound(w::Button(std::string(text)).with_id(std::string(name)),
+                                        binding_of(b.command, action))));
 }
 
 WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
@@ -233,15 +233,15 @@ WidgetBox brightness_card(const PageModel& m, const DisplayBindings& b) {
     rows.push_back(ui_rows::info_row("Automatic brightness", "No ambient-light sensor detected"));
   }
   rows.push_back(ui_rows::label_row(
-      "Brightness",
-      boxed(bound(w::Slider(std::string(kBrightnessId), 0.0, 1.0, m.level)
-                      .with_label("settings.display.brightness")
-                      .with_id(std::string(kBrightnessId)),
-                  binding_of(b.brightness, "brightness")))));
+      "Brightness", boxed(bound(w::Slider(std::string(kBrightnessId), 0.0, 1.0, m.level)
+                                    .with_label("settings.display.brightness")
+                                    .with_id(std::string(kBrightnessId)),
+                                binding_of(b.brightness, "brightness")))));
   rows.push_back(ui_rows::label_row(
-      "Night light", boxed(bound(w::Toggle("settings.display.night_light", std::string(kNightLightId))
-                                     .with_id(std::string(kNightLightId)),
-                                 binding_of(b.toggle, "night_light")))));
+      "Night light",
+      boxed(bound(w::Toggle("settings.display.night_light", std::string(kNightLightId))
+                      .with_id(std::string(kNightLightId)),
+                  binding_of(b.toggle, "night_light")))));
   std::vector<std::string> warmths;
   for (const auto& preset : warmth_presets()) warmths.emplace_back(preset.label);
   rows.push_back(ui_rows::setting_row(
@@ -271,7 +271,8 @@ WidgetBox build_page(const PageModel& m, const DisplayBindings& b) {
   }
   WidgetList cards;
   cards.push_back(summary_card(m, connected));
-  for (std::size_t i = 0; i < connected.size(); ++i) cards.push_back(output_card(m, b, connected, i));
+  for (std::size_t i = 0; i < connected.size(); ++i)
+    cards.push_back(output_card(m, b, connected, i));
   cards.push_back(configuration_card(m, b));
   cards.push_back(brightness_card(m, b));
   return ui_rows::sections_column(std::move(cards));

@@ -105,7 +105,8 @@ bool apply_fields(OutputConfig& entry, DisplayConfig& copy, const DisplayOutput&
     changed = true;
   }
   if (f.color_profile) {
-    if (auto profile = profile_from_text(*f.color_profile, output); profile != entry.color_profile) {
+    if (auto profile = profile_from_text(*f.color_profile, output);
+        profile != entry.color_profile) {
       entry.color_profile = std::move(profile);
       changed = true;
     }

@@ -24,8 +24,9 @@ TEST(DisplayVocabularyTest, OutputLabelsAndTheirChoiceLists) {
   ASSERT_EQ(labels.size(), 2u);
 
   // A's positions name B by its connector; B mirrors A by its name.
-  EXPECT_THAT(arrangement_labels("DP-1", labels),
-              ElementsAre("Left of HDMI-1", "Right of HDMI-1", "Above of HDMI-1", "Below of HDMI-1"));
+  EXPECT_THAT(
+      arrangement_labels("DP-1", labels),
+      ElementsAre("Left of HDMI-1", "Right of HDMI-1", "Above of HDMI-1", "Below of HDMI-1"));
   EXPECT_THAT(mirror_labels("HDMI-1", labels), ElementsAre("Mirror Studio 27"));
   // Alone: nothing beside "Automatic" and "Extend workspace".
   const OutputLabels one(labels.begin(), labels.begin() + 1);
@@ -37,8 +38,8 @@ TEST(DisplayVocabularyTest, NearestPresetsAndLabels) {
   const struct {
     double scale;
     std::string_view label;
-  } scales[] = {{1.0, "100%"}, {1.125, "100%"}, {1.13, "125%"}, {0.5, "100%"},
-                {1.875, "175%"}, {9.0, "200%"}};
+  } scales[] = {{1.0, "100%"}, {1.125, "100%"}, {1.13, "125%"},
+                {0.5, "100%"}, {1.875, "175%"}, {9.0, "200%"}};
   for (const auto& c : scales) EXPECT_EQ(scale_label(c.scale), c.label) << c.scale;
   EXPECT_EQ(scale_of("150%"), 1.5);
   EXPECT_EQ(scale_of("150 %"), std::nullopt);
@@ -46,8 +47,11 @@ TEST(DisplayVocabularyTest, NearestPresetsAndLabels) {
   const struct {
     std::uint32_t kelvin;
     std::string_view label;
-  } warmths[] = {{4100, "Subtle · 4500 K"}, {4000, "Warm · 3700 K"}, {3250, "Warm · 3700 K"},
-                 {1000, "Very warm · 2800 K"}, {90000, "Subtle · 4500 K"}};
+  } warmths[] = {{4100, "Subtle · 4500 K"},
+                 {4000, "Warm · 3700 K"},
+                 {3250, "Warm · 3700 K"},
+                 {1000, "Very warm · 2800 K"},
+                 {90000, "Subtle · 4500 K"}};
   for (const auto& c : warmths) EXPECT_EQ(warmth_label(c.kelvin), c.label) << c.kelvin;
   EXPECT_EQ(warmth_of("Warm · 3700 K"), 3700u);
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "executor_fixture.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
-#include "executor_fixture.h"
 #include "panes/display/display_pane.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
@@ -24,10 +24,10 @@
 namespace settings::settings_app {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAre;
 using kalu_ui::Widget;
 using testing::AppFixture;
+using ::testing::Contains;
+using ::testing::ElementsAre;
 
 constexpr panes::PaneIndex kDisplays = 4;
 

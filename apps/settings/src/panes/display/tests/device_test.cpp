@@ -71,8 +71,9 @@ TEST(DisplayPaneDeviceTest, BrightnessReachesTheBacklightOrFailsWithTheDevicesTe
     return {};
   }));
   const DisplayOperation down = DisplayOperation::SetBrightness{0.1};
-  EXPECT_EQ(t.run(down), failed(t.key_of(down),
-                                "Brightness could not be changed: the backlight is not responding"));
+  EXPECT_EQ(
+      t.run(down),
+      failed(t.key_of(down), "Brightness could not be changed: the backlight is not responding"));
   EXPECT_FLOAT_EQ(t.pane->level(), 0.62f);
 }
 
@@ -81,8 +82,9 @@ TEST(DisplayPaneDeviceTest, AScaleAppliedAndKeptIsTheDevicesLayout) {
   EXPECT_EQ(t.pane->outputs().size(), 2u);
   t.run(DisplayOperation::SetOutputScale{"DP-2", "125%"});
   const DisplayOperation apply = DisplayOperation::Apply{};
-  EXPECT_EQ(t.run(apply), succeeded(t.key_of(apply), "Display change is being tested; keep it or "
-                                                     "it will be reverted."));
+  EXPECT_EQ(t.run(apply), succeeded(t.key_of(apply),
+                                    "Display change is being tested; keep it or "
+                                    "it will be reverted."));
   const DisplayOperation keep = DisplayOperation::Confirm{};
   EXPECT_EQ(t.run(keep), succeeded(t.key_of(keep), "Display changes kept."));
   EXPECT_EQ(prefs_store::DisplayConfig::load().outputs.at("DP-2").scale, 1.25);

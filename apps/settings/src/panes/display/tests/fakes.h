@@ -122,14 +122,16 @@ class FakeBackend : public DisplayBackend {
   }
   kalu_ui::Status confirm_transaction(const DisplayTransaction& t) override {
     if (confirm_error) return kalu_ui::fail(*confirm_error);
-    if (!transaction || transaction->id != t.id || transaction->state != DisplayTransaction::kTesting) {
+    if (!transaction || transaction->id != t.id ||
+        transaction->state != DisplayTransaction::kTesting) {
       return kalu_ui::fail("that display change is no longer being tested");
     }
     transaction->state = DisplayTransaction::kKept;
     return {};
   }
   kalu_ui::Status revert_transaction(const DisplayTransaction& t) override {
-    if (!transaction || transaction->id != t.id || transaction->state != DisplayTransaction::kTesting) {
+    if (!transaction || transaction->id != t.id ||
+        transaction->state != DisplayTransaction::kTesting) {
       return kalu_ui::fail("that display change is no longer being tested");
     }
     config = transaction->previous;

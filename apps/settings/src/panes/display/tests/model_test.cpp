@@ -56,7 +56,8 @@ TEST(DisplayModelTest, EntriesOfTheLayout) {
   EXPECT_EQ(values.at("display.output.DP-2.scale"), kalu_ui::doc::Scalar(std::string("100%")));
   EXPECT_EQ(values.at("display.output.DP-2.mirror"),
             kalu_ui::doc::Scalar(std::string("Mirror Laptop panel")));
-  EXPECT_EQ(values.at("display.output.DP-2.position"), kalu_ui::doc::Scalar(std::string("Automatic")));
+  EXPECT_EQ(values.at("display.output.DP-2.position"),
+            kalu_ui::doc::Scalar(std::string("Automatic")));
   EXPECT_EQ(values.at("display.output.DP-2.transform"),
             kalu_ui::doc::Scalar(std::string("Portrait left")));
   // A profile the output does not name reads as the system default.
@@ -181,8 +182,8 @@ TEST(DisplayStagingTest, Cases) {
          auto mirrored = monitor("HDMI-1", "Projector");
          mirrored.modes = {{1920, 1080, 50000}, {1920, 1080, 60000}, {1280, 720, 60000}};
          auto mirroring = monitor("DP-2", "Studio 27");
-         mirroring.modes = {{2560, 1440, 60000}, {1920, 1080, 144000}, {1920, 1080, 60000},
-                            {1280, 720, 60000}};
+         mirroring.modes = {
+             {2560, 1440, 60000}, {1920, 1080, 144000}, {1920, 1080, 60000}, {1280, 720, 60000}};
          return std::vector{mirrored, mirroring};
        }(),
        [](auto& c) {
@@ -193,7 +194,8 @@ TEST(DisplayStagingTest, Cases) {
        [](const StagedOutputs& r) {
          EXPECT_EQ(r.config.outputs.at("DP-2").mirror, "HDMI-1");
          EXPECT_EQ(r.config.outputs.at("DP-2").mode, (prefs_store::OutputMode{1920, 1080, 144000}));
-         EXPECT_EQ(r.config.outputs.at("HDMI-1").mode, (prefs_store::OutputMode{1920, 1080, 60000}));
+         EXPECT_EQ(r.config.outputs.at("HDMI-1").mode,
+                   (prefs_store::OutputMode{1920, 1080, 60000}));
        }},
       {"an unknown mirror text stops mirroring", two(),
        [](auto& c) {
@@ -222,8 +224,7 @@ TEST(DisplayStagingTest, Cases) {
          EXPECT_EQ(r.config.outputs.at("eDP-1").scale, 1.0);
        }},
       {"an output without an entry starts at the origin, not primary", two(),
-       [](auto& c) { c.outputs["eDP-1"] = entry(true, 0); },
-       [](auto& f) { f[1].scale = "200%"; },
+       [](auto& c) { c.outputs["eDP-1"] = entry(true, 0); }, [](auto& f) { f[1].scale = "200%"; },
        [](const StagedOutputs& r) {
          const auto& dp = r.config.outputs.at("DP-2");
          EXPECT_EQ(dp.position, (prefs_store::Position{0, 0}));

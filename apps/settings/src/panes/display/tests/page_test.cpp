@@ -19,13 +19,13 @@ namespace settings::panes::display {
 namespace {
 
 namespace w = kalu_ui::widget;
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using ::testing::Not;
 using kalu_ui::Widget;
 using prefs_store::DisplayTransaction;
+using ::testing::Contains;
+using ::testing::ElementsAre;
 using testing::entry;
 using testing::monitor;
+using ::testing::Not;
 using testing::panel;
 using testing::snapshot_of;
 
@@ -147,15 +147,22 @@ TEST(DisplayPageTest, TheConfigurationCard) {
     std::vector<std::string> present;
     std::vector<std::string> absent;
   } cases[] = {
-      {"14.2 seconds left show 15", testing_until(1'014'200), false,
-       {"Keep this display configuration?", with_seconds(15), "Keep", "Revert now"}, {}},
+      {"14.2 seconds left show 15",
+       testing_until(1'014'200),
+       false,
+       {"Keep this display configuration?", with_seconds(15), "Keep", "Revert now"},
+       {}},
       {"a passed deadline shows 0", testing_until(999'000), false, {with_seconds(0)}, {}},
       {"no deadline shows 0", testing_until(std::nullopt), false, {with_seconds(0)}, {}},
-      {"rejected without a staged layout: no Try again", rejected, false,
+      {"rejected without a staged layout: no Try again",
+       rejected,
+       false,
        {"Display change was not applied", "The compositor rejected this output plan."},
        {"Try again"}},
       {"rejected with a staged layout", rejected, true, {"Try again"}, {}},
-      {"being applied", applying, false,
+      {"being applied",
+       applying,
+       false,
        {"Applying display configuration",
         "The compositor is validating and applying the output plan…"},
        {}},
@@ -201,12 +208,14 @@ TEST(DisplayPageTest, ThePaneRebuildsItsPageAsItsModelChanges) {
   t.start(operations::DisplayOperation::Apply{});
   harness.frame();
   EXPECT_THAT(texts(), Contains("Keep this display configuration?"));
-  EXPECT_THAT(texts(), Contains("Every display should be visible. Restoring the previous layout in 15 "
-                                "seconds unless you keep this one."));
+  EXPECT_THAT(texts(),
+              Contains("Every display should be visible. Restoring the previous layout in 15 "
+                       "seconds unless you keep this one."));
   t.backend->advance(std::chrono::milliseconds(1500));
   harness.frame();
-  EXPECT_THAT(texts(), Contains("Every display should be visible. Restoring the previous layout in 14 "
-                                "seconds unless you keep this one."));
+  EXPECT_THAT(texts(),
+              Contains("Every display should be visible. Restoring the previous layout in 14 "
+                       "seconds unless you keep this one."));
 }
 
 }  // namespace

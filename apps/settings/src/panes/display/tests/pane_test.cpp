@@ -1,25 +1,24 @@
 // The Displays pane on fakes: operations handed over as the executor does,
 // values written into its document as controls do, and what completes.
 
-#include "panes/display/display_pane.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "actions/doc_readers.h"
 #include "fakes.h"
 #include "kalu_ui/log.h"
+#include "panes/display/display_pane.h"
 
 namespace settings::panes::display {
 namespace {
 
 using namespace std::chrono_literals;
-using ::testing::ElementsAre;
-using ::testing::FloatEq;
 using kalu_ui::doc::kRoot;
 using operations::DisplayOperation;
 using operations::OperationCompletion;
+using ::testing::ElementsAre;
 using testing::failed;
+using ::testing::FloatEq;
 using testing::PaneFixture;
 using testing::succeeded;
 
@@ -74,8 +73,8 @@ TEST(DisplayPaneBrightnessTest, AFailureRestoresTheLevelAndIsLogged) {
     ASSERT_TRUE(t.settle());
     t.dispatcher->fail_next("panel asleep");
     (void)t.doc().put(kRoot, kBrightnessId, 1.7);
-    ASSERT_TRUE(t.sync_until([&] { return t.dispatcher->percents().size() == 1 &&
-                                          !t.pane->apply_in_flight(); }));
+    ASSERT_TRUE(t.sync_until(
+        [&] { return t.dispatcher->percents().size() == 1 && !t.pane->apply_in_flight(); }));
     EXPECT_THAT(t.dispatcher->percents(), ElementsAre(100.0f));
     EXPECT_EQ(f64(t.doc(), kBrightnessId), 0.5);
     EXPECT_EQ(t.pane->level(), 0.5f);
@@ -130,8 +129,8 @@ TEST(DisplayPaneBrightnessTest, ASecondChangeWaitsForTheFirstResult) {
   for (int i = 0; i < 5; ++i) t.sync();
   EXPECT_EQ(t.dispatcher->percents().size(), 1u);
   t.dispatcher->release();
-  ASSERT_TRUE(t.sync_until([&] { return t.dispatcher->percents().size() == 2 &&
-                                        !t.pane->apply_in_flight(); }));
+  ASSERT_TRUE(t.sync_until(
+      [&] { return t.dispatcher->percents().size() == 2 && !t.pane->apply_in_flight(); }));
   EXPECT_THAT(t.dispatcher->percents(), ElementsAre(FloatEq(30.0f), FloatEq(80.0f)));
   EXPECT_FLOAT_EQ(t.pane->level(), 0.8f);
 }
@@ -290,22 +289,46 @@ TEST(DisplayPanePrefsTest, SavedAndReported) {
     bool ok;
     std::string message;
   } cases[] = {
-      {"automatic brightness needs a sensor", false, {}, DisplayOperation::SetAutoBrightness{true},
+      {"automatic brightness needs a sensor",
+       false,
+       {},
+       DisplayOperation::SetAutoBrightness{true},
        false,
        "Automatic brightness is unavailable because this device has no ambient-light sensor."},
-      {"automatic brightness on", true, {}, DisplayOperation::SetAutoBrightness{true}, true,
+      {"automatic brightness on",
+       true,
+       {},
+       DisplayOperation::SetAutoBrightness{true},
+       true,
        "Automatic brightness enabled."},
-      {"automatic brightness off as it is", true, {}, DisplayOperation::SetAutoBrightness{false},
-       true, "Display setting is already in place."},
+      {"automatic brightness off as it is",
+       true,
+       {},
+       DisplayOperation::SetAutoBrightness{false},
+       true,
+       "Display setting is already in place."},
       {"a failed save", true, "disk full", DisplayOperation::SetAutoBrightness{true}, false,
        "Display preference could not be saved: disk full"},
-      {"night light", true, {}, DisplayOperation::SetNightLight{true}, true, "Night light enabled."},
+      {"night light",
+       true,
+       {},
+       DisplayOperation::SetNightLight{true},
+       true,
+       "Night light enabled."},
       {"night light failing", true, "disk full", DisplayOperation::SetNightLight{true}, false,
        "Display preference could not be saved: disk full"},
-      {"warmth", true, {}, DisplayOperation::SetNightLightTemperature{"Very warm · 2800 K"}, true,
+      {"warmth",
+       true,
+       {},
+       DisplayOperation::SetNightLightTemperature{"Very warm · 2800 K"},
+       true,
        "Night light warmth set to Very warm · 2800 K."},
       {"scale", true, {}, DisplayOperation::SetScale{"150%"}, true, "Display scale set to 150%."},
-      {"scale as it is", true, {}, DisplayOperation::SetScale{"100%"}, true,
+      {"scale as it is",
+       true,
+       {},
+       DisplayOperation::SetScale{"100%"},
+       true,
        "Display setting is already in place."},
       {"scale failing", true, "disk full", DisplayOperation::SetScale{"150%"}, false,
        "Display preference could not be saved: disk full"},
@@ -356,11 +379,12 @@ TEST(DisplayPaneStagingTest, EditsAccumulateUntilApplied) {
   ASSERT_TRUE(t.settle());
   const DisplayOperation scale = DisplayOperation::SetOutputScale{"DP-2", "125%"};
   EXPECT_EQ(run(t, scale),
-            succeeded(key_of(scale), "Display change staged. Apply it to preview the new configuration."));
+            succeeded(key_of(scale),
+                      "Display change staged. Apply it to preview the new configuration."));
   const DisplayOperation primary = DisplayOperation::SetPrimary{"DP-2", true};
   EXPECT_EQ(run(t, primary), succeeded(key_of(primary),
-                                        "Display change staged. Apply it to preview the new "
-                                        "configuration."));
+                                       "Display change staged. Apply it to preview the new "
+                                       "configuration."));
   ASSERT_TRUE(t.pane->staged());
   EXPECT_EQ(t.pane->staged()->outputs.at("DP-2").scale, 1.25);
   EXPECT_TRUE(t.pane->staged()->outputs.at("DP-2").primary);
@@ -371,16 +395,19 @@ TEST(DisplayPaneStagingTest, EditsAccumulateUntilApplied) {
   EXPECT_EQ(t.backend->config.outputs.at("DP-2").scale, 1.0);
 
   const DisplayOperation automatic = DisplayOperation::SetPosition{"DP-2", "Automatic"};
-  EXPECT_EQ(run(t, automatic), succeeded(key_of(automatic), "Display setting is already in place."));
+  EXPECT_EQ(run(t, automatic),
+            succeeded(key_of(automatic), "Display setting is already in place."));
 }
 
 TEST(DisplayPaneStagingTest, AnInvalidLayoutIsNotStaged) {
   kalu_ui::log::ScopedCapture log;
-  PaneFixture t(true, true, [](testing::FakeBackend& b) { b.config.outputs["DP-2"].enabled = false; });
+  PaneFixture t(true, true,
+                [](testing::FakeBackend& b) { b.config.outputs["DP-2"].enabled = false; });
   ASSERT_TRUE(t.settle());
   const DisplayOperation off = DisplayOperation::SetEnabled{"eDP-1", false};
-  EXPECT_EQ(run(t, off), failed(key_of(off), "Display configuration is not valid: At least one "
-                                             "display must stay enabled."));
+  EXPECT_EQ(run(t, off), failed(key_of(off),
+                                "Display configuration is not valid: At least one "
+                                "display must stay enabled."));
   EXPECT_FALSE(t.pane->staged());
   ASSERT_FALSE(log.events().empty());
   EXPECT_EQ(log.events()[0].message, "rejected invalid display configuration");
@@ -395,8 +422,9 @@ TEST(DisplayPaneTransactionTest, ApplyIsTestedThenKeptEachReportedOnce) {
   EXPECT_EQ(flag(t.doc(), kApplyId), false);
 
   run(t, DisplayOperation::SetOutputScale{"DP-2", "125%"});
-  EXPECT_EQ(run(t, apply), succeeded(key_of(apply), "Display change is being tested; keep it or "
-                                                    "it will be reverted."));
+  EXPECT_EQ(run(t, apply), succeeded(key_of(apply),
+                                     "Display change is being tested; keep it or "
+                                     "it will be reverted."));
   EXPECT_EQ(t.backend->requests, 1);
   // Testing goes on for a while: nothing more to report, nothing requested again.
   for (int i = 0; i < 5; ++i) {
@@ -412,8 +440,9 @@ TEST(DisplayPaneTransactionTest, ApplyIsTestedThenKeptEachReportedOnce) {
   EXPECT_EQ(t.pane->config().outputs.at("DP-2").scale, 1.25);
   EXPECT_EQ(text(t.doc(), output_control_id("DP-2", field::kScale)), "125%");
 
-  EXPECT_EQ(run(t, keep), failed(key_of(keep), "Display configuration could not be kept: that "
-                                               "display change is no longer being tested"));
+  EXPECT_EQ(run(t, keep), failed(key_of(keep),
+                                 "Display configuration could not be kept: that "
+                                 "display change is no longer being tested"));
 }
 
 TEST(DisplayPaneTransactionTest, RevertAndItsRefusals) {
@@ -426,7 +455,8 @@ TEST(DisplayPaneTransactionTest, RevertAndItsRefusals) {
 
   run(t, DisplayOperation::SetTransformLabel{"DP-2", "Portrait left"});
   run(t, DisplayOperation::Apply{});
-  EXPECT_EQ(t.backend->config.outputs.at("DP-2").transform, prefs_store::OutputTransform::Rotate270);
+  EXPECT_EQ(t.backend->config.outputs.at("DP-2").transform,
+            prefs_store::OutputTransform::Rotate270);
   EXPECT_EQ(run(t, revert), succeeded(key_of(revert), "Display changes reverted."));
   EXPECT_EQ(t.pane->config().outputs.at("DP-2").transform, prefs_store::OutputTransform::Normal);
   EXPECT_EQ(text(t.doc(), output_control_id("DP-2", field::kTransform)), "Landscape");
@@ -440,8 +470,9 @@ TEST(DisplayPaneTransactionTest, ATransactionThatCannotStartOrIsRejected) {
   const DisplayOperation apply = DisplayOperation::Apply{};
   run(t, DisplayOperation::SetOutputScale{"DP-2", "150%"});
   t.backend->request_error = "compositor busy";
-  EXPECT_EQ(run(t, apply), failed(key_of(apply), "Display configuration could not be staged: "
-                                                 "compositor busy"));
+  EXPECT_EQ(run(t, apply), failed(key_of(apply),
+                                  "Display configuration could not be staged: "
+                                  "compositor busy"));
   EXPECT_TRUE(t.pane->staged());
   t.backend->request_error.reset();
   t.backend->reject_with = "The plan needs more bandwidth than DP-2 has.";
