@@ -4,7 +4,6 @@
 #include "settings_app/executor.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -13,6 +12,7 @@
 #include "operations/keys.h"
 #include "operations/mailbox.h"
 #include "prefs_store/display.h"
+#include "settings_app/entry_points.h"
 #include "settings_app/executor_checks.h"
 #include "settings_app/settings_app.h"
 
@@ -59,16 +59,11 @@ kalu_ui::Status check_record(const R& record,
 // The poll's answer for a final state.
 std::optional<kalu_ui::ResourceOperationStatus> final_status(
     const Completion& completion, const kalu_ui::ResourceOperationId& id) {
-  using Status = kalu_ui::ResourceOperationStatus;
   if (const auto* done = std::get_if<Completion::Succeeded>(&completion)) {
-    kalu_ui::ResourceOperationOutcome outcome;
-    outcome.value_json = nlohmann::json(done->message)
-                             .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    return Status{Status::Succeeded{std::move(outcome), id}};
+    return succeeded_status(id, done->message);
   }
   if (const auto* failed = std::get_if<Completion::Failed>(&completion)) {
-    return Status{Status::Failed{std::string(kDeviceLocalFailedCode), failed->message, std::nullopt,
-                                 false, id}};
+    return failed_status(id, std::string(kDeviceLocalFailedCode), failed->message, false);
   }
   return std::nullopt;
 }

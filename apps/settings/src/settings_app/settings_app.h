@@ -30,6 +30,7 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "panes/registry.h"
+#include "settings_app/account_check.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
 #include "widget_contract/widget.h"
@@ -119,6 +120,18 @@ class SettingsApp : public kalu_ui::Widget {
     return cells_.account_requests;
   }
   const account_probe::SharedAccountProbe& account_probe() const { return cells_.account_probe; }
+  // The operation id of the account connection check in flight.
+  std::optional<kalu_ui::ResourceOperationId> account_check_id() const {
+    return account_check_ ? std::optional(account_check_->id) : std::nullopt;
+  }
+
+  // The probe behind every connection check, also handed to the External
+  // Accounts pane from the next page build on. Tests put a fake in.
+  void set_account_probe(account_probe::SharedAccountProbe probe);
+  // How a connection check's worker thread is started (tests: a starter that
+  // fails, or drops the thread's body unrun).
+  void set_thread_starter(ThreadStarter start_thread);
+
   kalu_ui::widget::AppShell* shell() { return shell_ ? &*shell_ : nullptr; }
   const kalu_ui::widget::AppShell* shell() const { return shell_ ? &*shell_ : nullptr; }
 
@@ -193,6 +206,21 @@ class SettingsApp : public kalu_ui::Widget {
   std::optional<kalu_ui::DebugSnapshot> debug_snapshot(const kalu_ui::doc::Document& document,
                                                        std::string_view root_object) const override;
 
+  // The operation entry points (settings_app/entry_points.cpp,
+  // account_operations.cpp): the 17 action ids the application handles, the
+  // start of one, its invocation at once, and the poll of a started one.
+  std::vector<std::string_view> resource_operation_kinds() const override;
+  kalu_ui::DeviceLocalOutcome start_resource_operation_with_document(
+      const kalu_ui::ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
+      std::string_view action_id, kalu_ui::Payload payload,
+      kalu_ui::ResourceOperationContext& context) override;
+  kalu_ui::Result<bool> invoke_resource_operation(
+      kalu_ui::OperationKind kind, std::string_view action_id, kalu_ui::Payload payload,
+      kalu_ui::ResourceOperationContext& context) override;
+  std::optional<kalu_ui::ResourceOperationStatus> poll_resource_operation(
+      const kalu_ui::ResourceOperationId& operation_id, bool cancel,
+      kalu_ui::ResourceOperationContext& context) override;
+
   // The search field as the snapshot records it.
   struct SearchFieldRecord {
     kalu_ui::Rect rect;
@@ -230,6 +258,21 @@ class SettingsApp : public kalu_ui::Widget {
   // finished by its pane, so it fails and the request cells are emptied.
   void fail_operation_of_replaced_page();
 
+  // The account branch of the entry points (account_operations.cpp).
+  kalu_ui::DeviceLocalOutcome start_account_operation(
+      const kalu_ui::ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
+      kalu_ui::Payload payload, kalu_ui::ResourceOperationContext& context);
+  kalu_ui::DeviceLocalOutcome start_connection_check(
+      const kalu_ui::ResourceOperationId& operation_id, const std::string& id);
+  kalu_ui::DeviceLocalOutcome remove_account(const std::string& id);
+  kalu_ui::Result<bool> invoke_account_operation(kalu_ui::OperationKind kind,
+                                                 kalu_ui::Payload payload);
+  std::optional<kalu_ui::ResourceOperationStatus> poll_account_check(bool cancel);
+  // A client gave up on the device-local operation `operation_id` (in
+  // flight or released uncollected): it is dropped and the executor is free.
+  std::optional<kalu_ui::ResourceOperationStatus> cancel_device_local_operation(
+      const kalu_ui::ResourceOperationId& operation_id);
+
   // The shell and, through it, the page and pane shown.
   std::optional<kalu_ui::widget::AppShell> shell_;
   // Whether build_layout made the full-size node around the shell's; when
@@ -253,6 +296,9 @@ class SettingsApp : public kalu_ui::Widget {
   std::optional<kalu_ui::Instant> final_since_;
   std::vector<ReleasedOperation> released_;
   ExecutorClock executor_clock_ = &kalu_ui::Instant::now;
+  // The account connection check in flight, and how its thread starts.
+  std::optional<AccountCheck> account_check_;
+  ThreadStarter start_thread_ = &start_detached;
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;

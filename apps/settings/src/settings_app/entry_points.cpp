@@ -1,0 +1,174 @@
+// The operation entry points of the application object: which action ids it
+// handles, starting one (device-local operations to the executor, account
+// operations to the account branch, everything else down the tree), carrying
+// one out at once, and polling a started one.
+
+#include "settings_app/entry_points.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+
+#include "operations/records.h"
+#include "settings_app/provider_operations.h"
+#include "settings_app/settings_app.h"
+
+namespace settings::settings_app {
+
+using kalu_ui::DeviceLocalOutcome;
+using kalu_ui::ResourceOperationId;
+using kalu_ui::ResourceOperationStatus;
+using operations::OperationCompletion;
+
+namespace {
+
+constexpr std::string_view kOpenPane = "settings.open-pane";
+constexpr std::string_view kAccountOperation = "settings.account-operation";
+constexpr std::string_view kUpdateOperation = "settings.update-operation";
+constexpr std::string_view kProviderOperation = "settings.agent-provider-operation";
+
+// In the order resource_operation_kinds answers them.
+constexpr std::array<std::string_view, 17> kOperationKinds = {
+    kOpenPane,
+    kAccountOperation,
+    kUpdateOperation,
+    "settings.keyboard-source-operation",
+    "settings.input-operation",
+    "settings.time-date-operation",
+    "settings.power-operation",
+    "settings.network-operation",
+    "settings.bluetooth-operation",
+    "settings.storage-operation",
+    "settings.audio-operation",
+    "settings.display-operation",
+    "settings.printer-operation",
+    "settings.user-operation",
+    "settings.agent-model-operation",
+    "settings.device-mesh-operation",
+    kProviderOperation,
+};
+
+constexpr panes::PaneIndex kAgentModels = 17;
+constexpr panes::PaneIndex kUpdates = 20;
+
+std::string_view payload_text(kalu_ui::Payload payload) {
+  return {reinterpret_cast<const char*>(payload.data()), payload.size()};
+}
+
+}  // namespace
+
+ResourceOperationStatus succeeded_status(const ResourceOperationId& id,
+                                         const std::string& message) {
+  // Bytes that are not UTF-8 are replaced rather than let the writer throw.
+  kalu_ui::ResourceOperationOutcome outcome;
+  outcome.value_json =
+      nlohmann::json(message).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return {ResourceOperationStatus::Succeeded{std::move(outcome), id}};
+}
+
+ResourceOperationStatus failed_status(const ResourceOperationId& id, std::string code,
+                                      std::string message, bool flag) {
+  return {
+      ResourceOperationStatus::Failed{std::move(code), std::move(message), std::nullopt, flag, id}};
+}
+
+std::vector<std::string_view> SettingsApp::resource_operation_kinds() const {
+  return {kOperationKinds.begin(), kOperationKinds.end()};
+}
+
+DeviceLocalOutcome SettingsApp::start_resource_operation_with_document(
+    const ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
+    std::string_view action_id, kalu_ui::Payload payload,
+    kalu_ui::ResourceOperationContext& context) {
+  if (kind == 1 && device_local_row(action_id)) {
+    return start_device_local_operation(operation_id, action_id, payload);
+  }
+  if (action_id == kAccountOperation) {
+    return start_account_operation(operation_id, kind, payload, context);
+  }
+  // Offered to the shell and its panes first, then to our own invoke.
+  return Widget::start_resource_operation(operation_id, kind, action_id, payload, context);
+}
+
+kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationKind kind,
+                                                             std::string_view action_id,
+                                                             kalu_ui::Payload payload,
+                                                             kalu_ui::ResourceOperationContext&) {
+  if (action_id == kUpdateOperation && kind == 2) {
+    auto operation = operations::read_record<operations::UpdateOperation>(payload);
+    if (!operation) return kalu_ui::fail(std::move(operation.error()));
+    if (!std::holds_alternative<operations::UpdateOperation::ReviewRollback>(*operation)) {
+      return kalu_ui::fail("operation kind does not match update operation");
+    }
+    select_pane(kUpdates);
+    return true;
+  }
+  if (action_id == kProviderOperation) {
+    if (auto done = run_provider_operation(kind, payload); !done) {
+      return kalu_ui::fail(std::move(done.error()));
+    }
+    select_pane(kAgentModels);
+    return true;
+  }
+  if (action_id == kAccountOperation) return invoke_account_operation(kind, payload);
+  if (action_id == kOpenPane && kind == 2) {
+    auto id = operations::read_open_pane_payload(payload_text(payload));
+    if (!id) return kalu_ui::fail(std::move(id.error()));
+    auto pane = panes::pane_by_id(*id);
+    if (!pane) return kalu_ui::fail("Settings pane is no longer available");
+    select_pane(*pane);
+    return true;
+  }
+  return false;
+}
+
+std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(
+    const ResourceOperationId& operation_id, bool cancel,
+    kalu_ui::ResourceOperationContext& context) {
+  if (cancel) {
+    if (auto cancelled = cancel_device_local_operation(operation_id)) return cancelled;
+  } else if (DeviceLocalPoll device_local = poll_device_local_operation(operation_id);
+             device_local.owned) {
+    return std::move(device_local.status);
+  }
+  if (account_check_ && account_check_->id == operation_id) return poll_account_check(cancel);
+  if (shell_) return shell_->poll_resource_operation(operation_id, cancel, context);
+  return std::nullopt;
+}
+
+std::optional<ResourceOperationStatus> SettingsApp::cancel_device_local_operation(
+    const ResourceOperationId& operation_id) {
+  const ResourceOperationStatus cancelled{
+      ResourceOperationStatus::Cancelled{"device-local operation cancelled", operation_id}};
+  if (device_local_busy_ && operation_id == device_local_request_id_) {
+    // A client that gives up must not leave the executor busy for good. A
+    // request no pane has taken yet is withdrawn; a pane that took it may
+    // still finish, but its completion no longer matches a pending key.
+    device_local_busy_ = false;
+    pending_operation_key_.reset();
+    final_since_.reset();
+    if (!cells_.device_local_request->get().empty()) cells_.device_local_request->publish({});
+    if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
+    cells_.operation_completion->publish(OperationCompletion::Idle{});
+    return cancelled;
+  }
+  // An outcome released uncollected is dropped unreported.
+  const auto released = std::ranges::find(released_, operation_id, &ReleasedOperation::id);
+  if (released == released_.end()) return std::nullopt;
+  released_.erase(released);
+  return cancelled;
+}
+
+void SettingsApp::set_account_probe(account_probe::SharedAccountProbe probe) {
+  cells_.account_probe = std::move(probe);
+}
+
+void SettingsApp::set_thread_starter(ThreadStarter start_thread) {
+  start_thread_ = std::move(start_thread);
+}
+
+}  // namespace settings::settings_app

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app_fixture.h"
+#include "kalu_ui/widget/spacer.h"
+#include "operation_fixture.h"
+#include "operations/keys.h"
+
+namespace settings::settings_app {
+namespace {
+
+using kalu_ui::ResourceOperationStatus;
+using operations::OperationCompletion;
+using testing::accepted;
+using testing::op_id;
+using testing::rejected;
+using testing::TempDir;
+
+constexpr std::string_view kStorage = "settings.storage-operation";
+constexpr std::string_view kCleanup = R"("CleanupCaches")";
+constexpr panes::PaneIndex kStoragePane = 15;
+
+// What the test pane does with the Storage request it takes: complete it
+// with this answer, or hold it (none).
+struct Script {
+  std::optional<kalu_ui::Result<std::string>> reply = std::string("Caches cleaned.");
+  int taken = 0;
+};
+
+// Stands in for the Storage pane: takes a Storage request from the
+// application's request cell in its sync and completes it under the
+// operation key while the completion is Pending with that key.
+class TestPane : public kalu_ui::widget::Spacer {
+ public:
+  TestPane(PaneCells cells, std::shared_ptr<Script> script)
+      : cells_(std::move(cells)), script_(std::move(script)) {}
+  std::string_view type_name() const override { return "settings::settings_app::TestPane"; }
+
+  void sync(kalu_ui::doc::Document&) override {
+    const operations::DeviceLocalRequest request = cells_.device_local_request->get();
+    const auto* storage = std::get_if<operations::StorageOperation>(&request);
+    if (storage == nullptr) return;
+    cells_.device_local_request->publish({});
+    ++script_->taken;
+    if (!script_->reply) return;
+    const std::string key = operations::operation_key(kStorage, *storage);
+    const OperationCompletion now = cells_.operation_completion->get();
+    const auto* pending = std::get_if<OperationCompletion::Pending>(&now);
+    if (pending == nullptr || pending->key != key) return;
+    if (*script_->reply) {
+      cells_.operation_completion->publish(OperationCompletion::Succeeded{key, **script_->reply});
+    } else {
+      cells_.operation_completion->publish(
+          OperationCompletion::Failed{key, script_->reply->error()});
+    }
+  }
+
+ private:
+  PaneCells cells_;
+  std::shared_ptr<Script> script_;
+};
+
+// The application with the test pane in Storage's place, and a clock the
+// tests move.
+struct DeviceLocalFixture {
+  DeviceLocalFixture() : harness(make()) {
+    app->use_executor_clock([this] { return now; });
+    harness.frame();
+  }
+
+  kalu_ui::WidgetBox make() {
+    auto made = std::make_unique<SettingsApp>(
+        root.path(), [script = script](panes::PaneIndex pane, const PaneCells& cells) {
+          if (pane == kStoragePane)
+            return kalu_ui::WidgetBox(std::make_unique<TestPane>(cells, script));
+          return build_pane(pane, cells);
+        });
+    app = made.get();
+    return made;
+  }
+
+  kalu_ui::DeviceLocalOutcome cleanup(std::uint8_t id, kalu_ui::OperationKind kind = 1) {
+    return testing::start(*app, op_id(id), kind, kStorage, kCleanup);
+  }
+
+  TempDir root;
+  std::shared_ptr<Script> script = std::make_shared<Script>();
+  kalu_ui::Instant now = kalu_ui::Instant::from_duration(std::chrono::hours(1));
+  SettingsApp* app = nullptr;
+  kalu_ui::harness::Harness harness;
+};
+
+const std::string kKey = std::string(kStorage) + ":" + std::string(kCleanup);
+
+ResourceOperationStatus succeeded(std::uint8_t id, std::string message) {
+  return {ResourceOperationStatus::Succeeded{{"", "\"" + message + "\""}, op_id(id)}};
+}
+ResourceOperationStatus failed(std::uint8_t id, std::string message) {
+  return {ResourceOperationStatus::Failed{"device_local_operation_failed", std::move(message),
+                                          std::nullopt, false, op_id(id)}};
+}
+
+// Accepted, carried out by the pane at the next frame, reported once.
+TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
+  struct Case {
+    kalu_ui::Result<std::string> reply;
+    ResourceOperationStatus status;
+  };
+  const Case cases[] = {
+      {std::string("Caches cleaned."), succeeded(1, "Caches cleaned.")},
+      {kalu_ui::fail("cache folder is busy"), failed(1, "cache folder is busy")},
+  };
+  for (const Case& c : cases) {
+    DeviceLocalFixture f;
+    f.script->reply = c.reply;
+    EXPECT_EQ(f.cleanup(1), accepted());
+    EXPECT_EQ(f.app->selected_category(), kStoragePane);
+    EXPECT_TRUE(f.app->device_local_busy());
+    EXPECT_EQ(f.app->pending_operation_key(), kKey);
+    EXPECT_EQ(f.app->operation_completion()->get(),
+              OperationCompletion(OperationCompletion::Pending{kKey}));
+    // Nothing to report before the pane ran.
+    EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+    f.harness.frame();
+    EXPECT_EQ(f.script->taken, 1);
+    // Final, but not yet polled: a second start is refused.
+    EXPECT_EQ(f.cleanup(2), rejected("another device-local Settings operation is still running"));
+    EXPECT_EQ(testing::poll(*f.app, op_id(1)), c.status);
+    EXPECT_FALSE(f.app->device_local_busy());
+    EXPECT_EQ(f.app->pending_operation_key(), std::nullopt);
+    EXPECT_EQ(f.app->operation_completion()->get(),
+              OperationCompletion(OperationCompletion::Idle{}));
+    EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+    EXPECT_EQ(f.cleanup(3), accepted());
+  }
+}
+
+TEST(DeviceLocalEntry, ACancelFreesTheExecutorAndWithdrawsAnUntakenRequest) {
+  DeviceLocalFixture f;
+  EXPECT_EQ(f.cleanup(1), accepted());
+  EXPECT_FALSE(f.app->device_local_request()->get().empty());
+  EXPECT_EQ(testing::poll(*f.app, op_id(1), true),
+            (ResourceOperationStatus{
+                ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(1)}}));
+  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_EQ(f.app->pending_operation_key(), std::nullopt);
+  EXPECT_TRUE(f.app->device_local_request()->get().empty());
+  EXPECT_EQ(f.app->operation_completion()->get(), OperationCompletion(OperationCompletion::Idle{}));
+  f.harness.frame();
+  EXPECT_EQ(f.script->taken, 0);
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+
+  // Taken but held by the pane: the cancel frees the executor all the same.
+  f.script->reply.reset();
+  EXPECT_EQ(f.cleanup(2), accepted());
+  f.harness.frame();
+  EXPECT_EQ(f.script->taken, 1);
+  EXPECT_EQ(testing::poll(*f.app, op_id(2)), std::nullopt);
+  EXPECT_TRUE(testing::poll(*f.app, op_id(2), true).has_value());
+  EXPECT_EQ(f.cleanup(3), accepted());
+}
+
+TEST(DeviceLocalEntry, AnOutcomeReleasedUncollectedIsReportedOnceToALatePoll) {
+  DeviceLocalFixture f;
+  EXPECT_EQ(f.cleanup(1), accepted());
+  f.harness.frame();
+  f.now = f.now + std::chrono::seconds(61);
+  f.harness.frame();
+  EXPECT_FALSE(f.app->device_local_busy());
+  // The executor takes the next operation; the late poll still gets its answer.
+  EXPECT_EQ(f.cleanup(2), accepted());
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), succeeded(1, "Caches cleaned."));
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+  f.harness.frame();
+  EXPECT_EQ(testing::poll(*f.app, op_id(2)), succeeded(2, "Caches cleaned."));
+
+  // A client that gives up on a released outcome drops it.
+  EXPECT_EQ(f.cleanup(3), accepted());
+  f.harness.frame();
+  f.now = f.now + std::chrono::seconds(61);
+  f.harness.frame();
+  EXPECT_EQ(testing::poll(*f.app, op_id(3), true),
+            (ResourceOperationStatus{
+                ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(3)}}));
+  EXPECT_EQ(testing::poll(*f.app, op_id(3)), std::nullopt);
+}
+
+TEST(DeviceLocalEntry, OnlyEffectOperationsReachTheExecutor) {
+  DeviceLocalFixture f;
+  EXPECT_EQ(f.cleanup(1, 2), testing::not_handled());
+  EXPECT_EQ(f.cleanup(1, 0), testing::not_handled());
+  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_EQ(f.app->selected_category(), 0);
+  // A refusal leaves nothing in flight.
+  EXPECT_EQ(testing::start(*f.app, op_id(2), 1, kStorage, R"("Defragment")").value.index(), 3u);
+  EXPECT_FALSE(f.app->device_local_busy());
+}
+
+}  // namespace
+}  // namespace settings::settings_app

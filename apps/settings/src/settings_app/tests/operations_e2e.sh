@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The application's operation entry points driven end to end: kalu-settings
+# runs on a virtual X server with directories of its own, and settingsctl
+# talks to it over its automation socket.
+# - A provider operation completes at once and the provider file holds the
+#   new profile.
+# - "settings.open-pane" opens a pane by its id and refuses its title.
+# - The account connection check of a CalDAV account runs against a loopback
+#   DAV server over HTTPS: 207 polls to success, 401 to the connection
+#   failure with the probe's message.
+#
+# usage: operations_e2e.sh <kalu-settings> <settingsctl> <kalu-test-dav-account> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+dav_program="$3"
+out="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
+mkdir -p "$out"
+# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
+source "$xvfb_script"
+
+xvfb_pid=""
+app_pid=""
+home="$(mktemp -d /tmp/kalu-operations-XXXXXX)"
+mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime" "$home/no-certs"
+chmod 700 "$home/runtime"
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "${dav_PID:-}" ]] && kill "$dav_PID" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$home"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  for f in "$out"/*.txt; do
+    echo "--- $f" >&2
+    cat "$f" >&2
+  done
+  exit 1
+}
+
+# ctl COMMAND...: settingsctl on the application's socket.
+ctl() {
+  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 10 "$@"
+}
+
+start_xvfb "$out/xvfb.log"
+
+# The DAV server and the account "cal1" that points at it, in the accounts
+# root the application reads.
+coproc dav { "$dav_program" "$home/config/kalu" cal1 's3cret-Pa55' 2>"$out/dav-stderr.txt"; }
+read -r -u "${dav[0]}" _ port || fail "the DAV server did not start"
+read -r -u "${dav[0]}" _ ca_file || fail "the DAV server gave no certificate file"
+dav_command() {
+  echo "$1" >&"${dav[1]}"
+  local answer
+  read -r -u "${dav[0]}" answer
+  echo "$answer"
+}
+
+# The application trusts the test authority and nothing else.
+DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
+  SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs" \
+  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
+app_pid=$!
+serving() {
+  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
+  ctl list >/dev/null 2>&1
+}
+wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+
+# A provider operation completes at once and is saved.
+ctl send '{"method":"start","action_id":"settings.agent-provider-operation","kind":1,"payload":{"Add":{"protocol":"anthropic"}}}' \
+  >"$out/provider-add.txt" || fail "adding a provider was refused"
+grep -q '"state":"completed"' "$out/provider-add.txt" || fail "adding a provider did not complete"
+providers="$home/config/kalu/model-providers.json"
+[[ -f "$providers" ]] || fail "no provider file was written"
+grep -q '"protocol": "anthropic"' "$providers" || fail "the provider file holds no Anthropic profile"
+grep -q '"id": "anthropic-' "$providers" || fail "the new profile has no hosted id"
+
+# A pane opens by its id; its title is no id.
+ctl start settings.open-pane 2 '"sound"' >/dev/null || fail "opening Sound was refused"
+status=0
+ctl start settings.open-pane 2 '"Sound"' >/dev/null 2>"$out/open-title.txt" || status=$?
+[[ $status -eq 3 ]] || fail "opening by title answered status $status, not 3"
+grep -q "rejected: Settings pane is no longer available" "$out/open-title.txt" ||
+  fail "opening by title was not refused with the expected text"
+
+# The connection check of the account: accepted, then polled to success.
+id="$(ctl start settings.account-operation 1 '{"Test":{"id":"cal1"}}')" ||
+  fail "starting the connection check was refused"
+ctl wait "$id" >"$out/check-ok.txt" || fail "the connection check did not succeed"
+grep -q '"state": "succeeded"' "$out/check-ok.txt" || fail "the check did not report success"
+grep -q "Server accepted the signed-in DAV request" "$out/check-ok.txt" ||
+  fail "the check did not report the server's answer"
+[[ "$(dav_command requests)" == 1 ]] || fail "the DAV server did not see one request"
+
+# The server now refuses the credential.
+[[ "$(dav_command 'status 401')" == ok ]] || fail "the DAV server did not take the new status"
+id="$(ctl start settings.account-operation 1 '{"Test":{"id":"cal1"}}')" ||
+  fail "starting the second connection check was refused"
+status=0
+ctl wait "$id" >"$out/check-401.txt" || status=$?
+[[ $status -eq 1 ]] || fail "the refused check answered status $status, not 1"
+grep -q '"code": "account_connection_failed"' "$out/check-401.txt" ||
+  fail "the refused check did not carry account_connection_failed"
+grep -q '"message": "server rejected the saved credential"' "$out/check-401.txt" ||
+  fail "the refused check did not carry the probe's message"
+# The secret never reaches the application's output.
+grep -q 's3cret-Pa55' "$out/app-stdout.txt" "$out/app-stderr.txt" &&
+  fail "the secret appeared in the application's output"
+
+echo "operations end to end: ok"
