@@ -21,6 +21,10 @@ using kalu_ui::Status;
 
 std::string error_text(int err) { return std::error_code(err, std::generic_category()).message(); }
 
+std::string too_deep_text() {
+  return fmt::format("the document nests deeper than {} levels", kMaxNesting);
+}
+
 kalu_ui::Result<fs::path> require_settings_path() {
   auto path = settings_path();
   if (!path) return fail("no config dir");
@@ -60,7 +64,30 @@ Result<std::optional<std::string>> read_text(const fs::path& path, std::size_t m
   return std::optional<std::string>(std::move(text));
 }
 
+bool nests_too_deep(std::string_view text) {
+  std::size_t depth = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) return true;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
+}
+
 Result<Json> parse(std::string_view text) {
+  if (nests_too_deep(text)) return fail(too_deep_text());
   try {
     return Json::parse(text);
   } catch (const Json::exception& e) {
@@ -115,6 +142,9 @@ Status rewrite_at(const fs::path& path,
   }
   auto current = read_text(path);
   if (!current) return fail(current.error());
+  if (*current && nests_too_deep(**current)) {
+    return fail(fmt::format("could not update {}: {}", path.string(), too_deep_text()));
+  }
   return safe_write::write(path, edit(current->value_or(std::string())));
 }
 

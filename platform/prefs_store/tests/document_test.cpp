@@ -152,6 +152,50 @@ TEST_F(PrefsDocumentTest, ReadTextStopsAtItsLimit) {
   }
 }
 
+std::string nested(std::size_t levels) {
+  return std::string(levels, '[') + std::string(levels, ']');
+}
+
+TEST(PrefsNesting, DeeperThanTheLimitIsTooDeep) {
+  const struct {
+    std::string text;
+    bool too_deep;
+  } cases[] = {
+      {nested(128), false},
+      {nested(129), true},
+      {"{\"a\":" + nested(127) + "}", false},
+      {"{\"a\":" + nested(128) + "}", true},
+      // Brackets inside strings, escaped quotes included, are text.
+      {"[\"" + std::string(200, '[') + "\\\"" + std::string(200, '{') + "\"]", false},
+      // Text that is not JSON counts as far as it goes.
+      {std::string(129, '{'), true},
+      {std::string(300, ']') + nested(128), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(prefs_store::nests_too_deep(c.text), c.too_deep) << c.text.substr(0, 40);
+    EXPECT_EQ(!prefs_store::parse(c.text) &&
+                  prefs_store::parse(c.text).error() == "the document nests deeper than 128 levels",
+              c.too_deep);
+  }
+}
+
+// A foreign member nested far past the limit makes the document unreadable:
+// loads refuse it and updates fail without touching the file, where printing
+// it back would exhaust the stack.
+TEST_F(PrefsDocumentTest, DocumentNestedTooDeepIsRefusedAndKept) {
+  put(R"({"text_assistance":{"check_spelling":true},"other":)" + nested(100000) + "}");
+  const std::string before = read();
+  EXPECT_FALSE(prefs_store::load_at(path_));
+  EXPECT_FALSE(prefs_store::load_section("text_assistance"));
+  for (auto update : {prefs_store::update_section("s", Json{{"k", 1}}),
+                      prefs_store::replace_section("s", Json{{"k", 1}})}) {
+    ASSERT_FALSE(update);
+    EXPECT_EQ(update.error(),
+              "could not update " + path_.string() + ": the document nests deeper than 128 levels");
+  }
+  EXPECT_EQ(read(), before);
+}
+
 TEST(PrefsPretty, PrintsTheSettingsForm) {
   Json value = Json::parse(R"({"a":{},"b":[],"c":[1,{"d":null}],"e":3700,"f":1.0,"g":-0.5})");
   value["h"] = std::numeric_limits<double>::infinity();

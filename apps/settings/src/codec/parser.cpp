@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "codec/escape.h"
 #include "codec/writer.h"
 
 namespace settings::codec {
@@ -226,37 +227,12 @@ Outcome<std::uint16_t> Parser::hex4() {
 // After the backslash. Appends the resolved character to `out`.
 Status Parser::parse_escape(std::string& out) {
   if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
-  char c = in_[pos_++];
-  switch (c) {
-    case '"':
-      out.push_back('"');
-      return {};
-    case '\\':
-      out.push_back('\\');
-      return {};
-    case '/':
-      out.push_back('/');
-      return {};
-    case 'b':
-      out.push_back('\b');
-      return {};
-    case 'f':
-      out.push_back('\f');
-      return {};
-    case 'n':
-      out.push_back('\n');
-      return {};
-    case 'r':
-      out.push_back('\r');
-      return {};
-    case 't':
-      out.push_back('\t');
-      return {};
-    case 'u':
-      break;
-    default:
-      return std::unexpected(error(kInvalidEscape));
+  const char c = in_[pos_++];
+  if (auto byte = unescaped_byte(c)) {
+    out.push_back(*byte);
+    return {};
   }
+  if (c != 'u') return std::unexpected(error(kInvalidEscape));
   auto n = hex4();
   if (!n) return std::unexpected(n.error());
   if (*n >= 0xDC00 && *n <= 0xDFFF) {
@@ -321,23 +297,10 @@ Status Parser::skip_string() {
     if (c < 0x20) return std::unexpected(error(kControlCharacter));
     if (c != '\\') continue;
     if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
-    char e = in_[pos_++];
-    switch (e) {
-      case '"':
-      case '\\':
-      case '/':
-      case 'b':
-      case 'f':
-      case 'n':
-      case 'r':
-      case 't':
-        break;
-      case 'u':
-        if (auto h = hex4(); !h) return std::unexpected(h.error());
-        break;
-      default:
-        return std::unexpected(error(kInvalidEscape));
-    }
+    const char e = in_[pos_++];
+    if (unescaped_byte(e)) continue;
+    if (e != 'u') return std::unexpected(error(kInvalidEscape));
+    if (auto h = hex4(); !h) return std::unexpected(h.error());
   }
 }
 

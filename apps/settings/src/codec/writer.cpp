@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "codec/escape.h"
+
 namespace settings::codec {
 
 void append_float(std::string& out, double value) {
@@ -63,32 +65,13 @@ void append_string(std::string& out, std::string_view text) {
     if (c >= 0x20 && c != '"' && c != '\\') continue;
     out.append(text, run, i - run);
     run = i + 1;
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += "\\u00";
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 0xF]);
+    if (auto letter = escape_letter(static_cast<char>(c))) {
+      out.push_back('\\');
+      out.push_back(*letter);
+    } else {
+      out += "\\u00";
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
     }
   }
   out.append(text, run);

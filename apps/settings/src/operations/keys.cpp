@@ -1,7 +1,5 @@
 #include "operations/keys.h"
 
-#include <fmt/format.h>
-
 #include <tuple>
 
 namespace settings::operations {
@@ -18,7 +16,7 @@ template <std::size_t I = 0>
 kalu_ui::Result<std::string> key_for_row(std::size_t row, std::string_view action_id,
                                          std::string_view payload) {
   if constexpr (I == std::tuple_size_v<DeviceLocalRecords>) {
-    return kalu_ui::fail(fmt::format("unknown device-local operation action `{}`", action_id));
+    return kalu_ui::fail("unknown device-local operation type");
   } else {
     if (row != I) return key_for_row<I + 1>(row, action_id, payload);
     using R = std::tuple_element_t<I, DeviceLocalRecords>;

@@ -34,7 +34,8 @@ std::string operation_key(std::string_view action_id, const R& operation);
 
 // The key of a payload for one of kDeviceLocalActionIds: the payload is read
 // as that action's record and written again. Refused with the reader's text
-// when the payload does not read, or when the id is not a device-local one.
+// when the payload does not read, and with "unknown device-local operation
+// type" when the id is not a device-local one.
 kalu_ui::Result<std::string> device_local_operation_key(std::string_view action_id,
                                                         std::span<const std::uint8_t> payload);
 kalu_ui::Result<std::string> device_local_operation_key(std::string_view action_id,

@@ -108,6 +108,9 @@ kalu_ui::Result<InputPrefs> read_input_section(const Members& members) {
 }
 
 std::optional<Members> top_level_members(std::string_view text) {
+  // A document nested past the store's limit is unreadable as a whole, as it
+  // is for the store's own readers and for every save.
+  if (prefs_store::nests_too_deep(text)) return std::nullopt;
   codec::Parser p(text);
   if (p.peek_ws() != '{' || !p.enter()) return std::nullopt;
   p.eat();
@@ -167,6 +170,13 @@ std::optional<std::string> read_settings_text(std::optional<std::filesystem::pat
                        {{"op", "settings_load"}, {"error", "the file is not UTF-8 text"}});
     return std::nullopt;
   }
+  if (*text && prefs_store::nests_too_deep(**text)) {
+    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
+                       {{"op", "settings_load"},
+                        {"error", fmt::format("the document nests deeper than {} levels",
+                                              prefs_store::kMaxNesting)}});
+    return std::nullopt;
+  }
   return std::move(*text);
 }
 
@@ -221,27 +231,11 @@ std::optional<Json> SettingsPrefs::section_value(const Json& document, std::stri
 }
 
 void normalise_input_sources(InputPrefs& input) {
+  // The store's rule reads and writes only the two source fields, so only
+  // they travel; the rest of its record stays at its defaults, unread.
   prefs_store::RichInputConfig config;
-  config.natural_scroll = input.natural_scroll;
-  config.touchpad_natural_scroll = input.touchpad_natural_scroll.value_or(input.natural_scroll);
-  config.mouse_natural_scroll = input.mouse_natural_scroll.value_or(input.natural_scroll);
-  config.tap_to_click = input.tap_to_click;
-  config.tap_drag = input.tap_drag;
-  config.disable_while_typing = input.disable_while_typing;
-  config.middle_emulation = input.middle_emulation;
-  config.left_handed = input.left_handed;
-  config.touchpad_gestures = input.touchpad_gestures;
-  config.pointer_speed = input.pointer_speed;
-  config.touchpad_pointer_speed = input.touchpad_pointer_speed;
-  config.mouse_pointer_speed = input.mouse_pointer_speed;
-  config.key_repeat = input.key_repeat;
-  config.key_repeat_delay_ms = input.key_repeat_delay_ms;
-  config.key_repeat_rate_hz = input.key_repeat_rate_hz;
-  config.adaptive_acceleration = input.accel_profile != "flat";
-  config.keyboard_layout = input.keyboard_layout;
-  config.keyboard_layouts = input.keyboard_layouts;
-  config.compose_key = input.compose_key;
-  config.pen_output = input.pen_output;
+  config.keyboard_layout = std::move(input.keyboard_layout);
+  config.keyboard_layouts = std::move(input.keyboard_layouts);
   config.normalise_sources();
   input.keyboard_layout = std::move(config.keyboard_layout);
   input.keyboard_layouts = std::move(config.keyboard_layouts);

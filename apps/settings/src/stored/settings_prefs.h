@@ -94,7 +94,8 @@ struct TextAssistance {
 using DocumentMembers = std::map<std::string, std::string_view, std::less<>>;
 
 // The raw text of each top-level member when `text` is one valid JSON
-// object (a repeated key: its last value); nothing otherwise. Records are read
+// object (a repeated key: its last value) nesting no deeper than the settings
+// store's limit; nothing otherwise. Records are read
 // from these texts so that the strict reader sees them as stored.
 std::optional<DocumentMembers> top_level_members(std::string_view text);
 
@@ -123,7 +124,7 @@ kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
 
 // The settings document read for loading (at `path`, else at the settings
 // store's path): its text, or nothing when there is no path, no file, or a
-// file that cannot be read or is not UTF-8 text.
+// file that cannot be read, is not UTF-8 text or nests too deep.
 std::optional<std::string> read_settings_text(std::optional<std::filesystem::path> path = {});
 
 }  // namespace settings::stored

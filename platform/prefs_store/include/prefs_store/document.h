@@ -19,6 +19,13 @@
 // nothing, so a passing fault never replaces the user's settings with a
 // near-empty file. Every write is atomic (safe_write): an interrupted update
 // leaves the previous document.
+//
+// A document whose arrays and objects nest deeper than kMaxNesting levels is
+// unreadable in the same way: parse and the loads refuse it, and an update
+// fails and leaves the file as it is. Settings nest a few levels; the limit
+// keeps a foreign member nested thousands deep from exhausting the stack of
+// the reader and printer, or growing the file by hundreds of megabytes on
+// every rewrite.
 namespace prefs_store {
 
 using Json = nlohmann::ordered_json;
@@ -29,7 +36,15 @@ using Json = nlohmann::ordered_json;
 kalu_ui::Result<std::optional<std::string>> read_text(
     const std::filesystem::path& path, std::size_t max_bytes = static_cast<std::size_t>(-1));
 
-// Parses document text; the error says why it is not JSON. Never throws.
+inline constexpr std::size_t kMaxNesting = 128;
+
+// True when arrays and objects in `text` nest deeper than kMaxNesting (the
+// top-level container is level 1). Reads text that is not JSON as far as it
+// goes; brackets inside strings do not count.
+bool nests_too_deep(std::string_view text);
+
+// Parses document text; the error says why it is not JSON, or that it nests
+// too deep. Never throws.
 kalu_ui::Result<Json> parse(std::string_view text);
 
 // The pretty form every settings file is written in: two-space indent, key
@@ -58,7 +73,8 @@ kalu_ui::Result<Json> load_section(std::string_view key);
 // Read-modify-write of one file: creates the missing parent directories
 // (process default permissions), reads the current text ("" when the file
 // does not exist), and atomically writes what `edit` makes of it. A read
-// error fails before anything is written.
+// error, or a current text that nests too deep, fails before anything is
+// written.
 kalu_ui::Status rewrite_at(const std::filesystem::path& path,
                            const std::function<std::string(std::string_view current)>& edit);
 

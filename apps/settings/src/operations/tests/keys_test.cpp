@@ -59,9 +59,12 @@ TEST(OperationKeys, RefusesWhatItCannotKey) {
                                           std::string_view(R"({"Remove":{"name":"q"}})")));
   EXPECT_TRUE(device_local_operation_key("settings.printer-operation",
                                          std::string_view(R"({"Remove":{"name":"q"}})")));
-  EXPECT_EQ(device_local_operation_key("settings.account-operation", std::string_view("\"Test\""))
-                .error(),
-            "unknown device-local operation action `settings.account-operation`");
+  // An id outside the device-local set is refused whatever the payload.
+  for (const std::string_view id : {"settings.account-operation", "", "settings.display"}) {
+    EXPECT_EQ(device_local_operation_key(id, std::string_view("\"Test\"")).error(),
+              "unknown device-local operation type")
+        << id;
+  }
 }
 
 }  // namespace

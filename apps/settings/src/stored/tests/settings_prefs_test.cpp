@@ -6,12 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include "safe_write/safe_write.h"
+#include "stored/locale.h"
 #include "stored_fixture.h"
 
 namespace {
 
 using settings::stored::ColorFilter;
 using settings::stored::InputPrefs;
+using settings::stored::Locale;
 using settings::stored::PowerAction;
 using settings::stored::SettingsPrefs;
 using settings::stored::TextAssistance;
@@ -359,6 +361,37 @@ TEST(SettingsDocument, FailedSaveLeavesTheDocumentAsItWas) {
   prefs_store::ScopedConfigDir none{std::filesystem::path()};
   EXPECT_EQ(SettingsPrefs{}.save().error(), "no config dir");
   EXPECT_EQ(SettingsPrefs::load(), SettingsPrefs{});
+}
+
+// Another program's member nested 100,000 levels deep: the document is
+// unreadable as a whole, and no writer prints it back (which would exhaust
+// the stack) or replaces it.
+TEST(SettingsDocument, DocumentNestedTooDeepLoadsDefaultsAndIsNeverRewritten) {
+  TempConfig config;
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const std::string before =
+      R"({"power":{"auto_suspend":false,"blank_minutes":3},"other":)" + deep + "}";
+  config.put(before);
+  EXPECT_EQ(SettingsPrefs::load(), SettingsPrefs{});
+  EXPECT_EQ(SettingsPrefs::from_document(before), SettingsPrefs{});
+  EXPECT_EQ(Locale::load(), Locale{});
+  EXPECT_EQ(TextAssistance::load(), TextAssistance{});
+
+  SettingsPrefs changed;
+  changed.power.blank_minutes = 4;
+  const std::string why = ": the document nests deeper than 128 levels";
+  EXPECT_EQ(changed.save().error(), "could not update " + config.path().string() + why);
+  EXPECT_FALSE(Locale{}.save());
+  EXPECT_FALSE(TextAssistance::save(TextAssistance::kCheckSpelling, true));
+  EXPECT_EQ(config.read(), before);
+
+  // 128 levels in all still read and save.
+  const std::string deepest = R"({"power":{"auto_suspend":false,"blank_minutes":3},"other":)" +
+                              deep.substr(100000 - 127, 254) + "}";
+  config.put(deepest);
+  EXPECT_EQ(SettingsPrefs::load().power.blank_minutes, 3u);
+  EXPECT_TRUE(changed.save());
+  EXPECT_EQ(SettingsPrefs::load().power.blank_minutes, 4u);
 }
 
 TEST(TextAssistanceSection, ReadsBooleansAndSavesOneKeyAtATime) {
