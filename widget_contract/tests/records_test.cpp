@@ -42,7 +42,6 @@ TEST(Tooltip, AnsweredOnlyInsideTheHalfOpenRectangleAndWhenNotEmpty) {
 
 TEST(TypeNames, ShortNameIsTheTextAfterTheLastSeparator) {
   EXPECT_EQ(short_type_name_of(type_names::kSparkline), "Sparkline");
-  EXPECT_EQ(short_type_name_of(type_names::kShortcutPane), "ShortcutPane");
   EXPECT_EQ(short_type_name_of("Plain"), "Plain");
   for (auto name : type_names::kAll) {
     auto short_name = short_type_name_of(name);

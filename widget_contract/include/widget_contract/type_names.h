@@ -4,7 +4,9 @@
 
 // The full type names that widgets answer from type_name. A type declares
 // its own as `static constexpr std::string_view kTypeName = ...;` and answers
-// it; short_type_name is the text after the last "::".
+// it; short_type_name is the text after the last "::". The table below holds
+// the toolkit's widgets; a program keeps the names of its own types with its
+// own code.
 namespace kalu_ui {
 
 constexpr std::string_view short_type_name_of(std::string_view full_name) {
@@ -13,37 +15,6 @@ constexpr std::string_view short_type_name_of(std::string_view full_name) {
 }
 
 namespace type_names {
-
-// The program's own widgets.
-inline constexpr std::string_view kSettingsApp = "settings::settings_app::SettingsApp";
-inline constexpr std::string_view kSidebarRow = "settings::sidebar::SidebarRow";
-inline constexpr std::string_view kTimeZoneMap = "settings::panes::time_date::TimeZoneMap";
-inline constexpr std::string_view kAccessibilityPane =
-    "settings::panes::accessibility::AccessibilityPane";
-inline constexpr std::string_view kAccountsPane = "settings::panes::accounts::AccountsPane";
-inline constexpr std::string_view kAgentModelsPane =
-    "settings::panes::agent_models::AgentModelsPane";
-inline constexpr std::string_view kAppearancePane = "settings::panes::appearance::AppearancePane";
-inline constexpr std::string_view kAudioPane = "settings::panes::audio::AudioPane";
-inline constexpr std::string_view kBluetoothPane = "settings::panes::bluetooth::BluetoothPane";
-inline constexpr std::string_view kDeviceMeshPane = "settings::panes::device_mesh::DeviceMeshPane";
-inline constexpr std::string_view kDisplayPane = "settings::panes::display::DisplayPane";
-inline constexpr std::string_view kMouseKeyboardPane =
-    "settings::panes::mouse_keyboard::MouseKeyboardPane";
-inline constexpr std::string_view kNetworkPane = "settings::panes::network::NetworkPane";
-inline constexpr std::string_view kNotificationsPane =
-    "settings::panes::notifications::NotificationsPane";
-inline constexpr std::string_view kPersonalAppsPane =
-    "settings::panes::personal_apps::PersonalAppsPane";
-inline constexpr std::string_view kPowerPane = "settings::panes::power::PowerPane";
-inline constexpr std::string_view kPrintersPane = "settings::panes::printers::PrintersPane";
-inline constexpr std::string_view kRegionPane = "settings::panes::region::RegionPane";
-inline constexpr std::string_view kShortcutPane =
-    "settings::panes::keyboard_shortcuts::ShortcutPane";
-inline constexpr std::string_view kStoragePane = "settings::panes::storage::StoragePane";
-inline constexpr std::string_view kTimeDatePane = "settings::panes::time_date::TimeDatePane";
-inline constexpr std::string_view kUpdatesPane = "settings::panes::updates::UpdatesPane";
-inline constexpr std::string_view kUsersPane = "settings::panes::users::UsersPane";
 
 // The toolkit's widgets.
 inline constexpr std::string_view kAppShell = "kalu_ui::widget::app_shell::AppShell";
@@ -69,48 +40,9 @@ inline constexpr std::string_view kToggle = "kalu_ui::widget::toggle::Toggle";
 
 // Every name above, for checks that walk the whole table.
 inline constexpr std::string_view kAll[] = {
-    kSettingsApp,
-    kSidebarRow,
-    kTimeZoneMap,
-    kAccessibilityPane,
-    kAccountsPane,
-    kAgentModelsPane,
-    kAppearancePane,
-    kAudioPane,
-    kBluetoothPane,
-    kDeviceMeshPane,
-    kDisplayPane,
-    kMouseKeyboardPane,
-    kNetworkPane,
-    kNotificationsPane,
-    kPersonalAppsPane,
-    kPowerPane,
-    kPrintersPane,
-    kRegionPane,
-    kShortcutPane,
-    kStoragePane,
-    kTimeDatePane,
-    kUpdatesPane,
-    kUsersPane,
-    kAppShell,
-    kBadge,
-    kButton,
-    kCard,
-    kColumn,
-    kContainer,
-    kDropdown,
-    kIconWidget,
-    kProgressBar,
-    kQrWidget,
-    kRow,
-    kScrollable,
-    kShortcutRecorder,
-    kSlider,
-    kSpacer,
-    kSparkline,
-    kText,
-    kTextInput,
-    kToggle,
+    kAppShell,   kBadge,       kButton,   kCard,      kColumn,     kContainer,        kDropdown,
+    kIconWidget, kProgressBar, kQrWidget, kRow,       kScrollable, kShortcutRecorder, kSlider,
+    kSpacer,     kSparkline,   kText,     kTextInput, kToggle,
 };
 
 }  // namespace type_names

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "kalu_ui/wake_slot.h"
+#include "lib/type_names.h"
 #include "panes/registry.h"
 #include "widget_contract/widget.h"
 
@@ -34,7 +35,7 @@ inline constexpr std::uint8_t kRoleNavigationItem = 20;
 
 class SidebarRow : public kalu_ui::Widget {
  public:
-  static constexpr std::string_view kTypeName = kalu_ui::type_names::kSidebarRow;
+  static constexpr std::string_view kTypeName = type_names::kSidebarRow;
 
   SidebarRow(panes::PaneIndex pane, bool selected, std::shared_ptr<SelectionCell> selection);
 

@@ -9,7 +9,7 @@
 namespace kalu_ui::frame {
 namespace {
 
-constexpr std::string_view kTarget = "kalu::ui";
+constexpr std::string_view kTarget = log::kToolkitTarget;
 constexpr std::string_view kModule = "kalu_ui::frame";
 
 template <typename W, typename Visit>

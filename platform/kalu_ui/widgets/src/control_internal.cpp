@@ -83,7 +83,7 @@ void BoundControl::bind(kalu_actions::ActionBinding binding) {
 void BoundControl::record(const kalu_actions::ControlValue& value) {
   if (!emitter_) return;
   if (Status status = emitter_->emit(value); !status) {
-    log::warn("kalu::settings", "kalu_ui::widget::controls", "control invocation not recorded",
+    log::warn(log::kToolkitTarget, "kalu_ui::widget::controls", "control invocation not recorded",
               {{"op", "emit"}, {"resource", binding_->resource_id}, {"error", status.error()}});
   }
 }

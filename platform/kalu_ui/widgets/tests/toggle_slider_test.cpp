@@ -98,6 +98,27 @@ TEST(ToggleTest, BoundToggleRecordsItsValueAndObeysAvailability) {
   EXPECT_TRUE(cell->get());
 }
 
+TEST(ToggleTest, AnInvocationThatCannotBeRecordedIsTheToolkitsWarning) {
+  // An action left without a handler cannot build the intent to record.
+  auto spec = kalu_actions::ActionSpec::typed(
+      "set_saver", "Value", "", kalu_actions::kOperationSetting, std::nullopt,
+      {kalu_actions::ActionParam::make("value", "Value", kalu_actions::ParamKind::Boolean)},
+      nullptr);
+  const auto resource =
+      kalu_actions::Resource::create("settings.section:power", "settings.section", "Power")
+          .with_action(std::move(spec));
+  auto cell = WakeSlot<bool>::create(false);
+  Toggle toggle = Toggle::from_state(cell).on_action(value_binding(resource, "set_saver"));
+  kalu_ui::log::ScopedCapture capture;
+  toggle.flip();
+  EXPECT_TRUE(cell->get());
+  EXPECT_FALSE(toggle.take_control_invocation());
+  const auto events = capture.events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].target, "kalu::ui");
+  EXPECT_EQ(events[0].message, "control invocation not recorded");
+}
+
 TEST(SliderTest, DragCapturesThePointerAndPublishesClampedValues) {
   auto cell = WakeSlot<double>::create(50.0);
   Slider slider = Slider::from_state(cell, 0.0, 100.0).with_step(1.0);

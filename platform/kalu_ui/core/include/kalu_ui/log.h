@@ -7,11 +7,15 @@
 #include <utility>
 #include <vector>
 
-// The logging facade. The program emits warning events only; each carries a
-// target ("kalu::settings"), the module that failed, a message and named
-// fields (op, error, and where useful requested, profile, device ...).
-// Events go to stderr unless a test installs a capture sink.
+// The logging facade. Warning events only; each carries a target (whose
+// events they are: the toolkit's kToolkitTarget, or a program's own such as
+// "kalu::settings"), the module that failed, a message and named fields (op,
+// error, and where useful requested, profile, device ...). Events go to
+// stderr unless a test installs a capture sink.
 namespace kalu_ui::log {
+
+// The target of every event the toolkit itself emits.
+inline constexpr std::string_view kToolkitTarget = "kalu::ui";
 
 enum class Level { Warn };
 

@@ -1,0 +1,30 @@
+#include "lib/type_names.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "widget_contract/type_names.h"
+
+namespace settings::type_names {
+namespace {
+
+// The program's names sit in the program's namespace, apart from the
+// toolkit's, and each short name is the type alone.
+TEST(ProgramTypeNames, AreTheProgramsOwnAndDistinct) {
+  std::set<std::string_view> shorts;
+  for (const std::string_view name : kAll) {
+    EXPECT_TRUE(name.starts_with("settings::")) << name;
+    const std::string_view short_name = kalu_ui::short_type_name_of(name);
+    EXPECT_EQ(short_name.find(':'), std::string_view::npos) << name;
+    EXPECT_TRUE(shorts.insert(short_name).second) << name;
+  }
+  EXPECT_EQ(shorts.size(), 23u);
+  EXPECT_EQ(kalu_ui::short_type_name_of(kShortcutPane), "ShortcutPane");
+  for (const std::string_view name : kalu_ui::type_names::kAll) {
+    EXPECT_FALSE(shorts.contains(kalu_ui::short_type_name_of(name))) << name;
+  }
+}
+
+}  // namespace
+}  // namespace settings::type_names
