@@ -1,8 +1,11 @@
 #pragma once
 
-// The fixed list of the application's panes: index, id, title, subtitle, icon
-// and search keywords, and the order in which the sidebar lists them. Every
-// part of the program that names a pane goes through here.
+// The pane registry: the fixed, compiled-in table of the application's 22
+// panes, one row per pane in pane-index order (id, title, subtitle, icon,
+// group, place in the sidebar, search keywords). Every part of the program
+// that names a pane goes through here; SIDEBAR_ORDER and the sidebar's group
+// table are read off the rows. Data only: it includes no pane, so any room of
+// the program may include it.
 
 #include <array>
 #include <cstddef>
@@ -11,6 +14,8 @@
 #include <span>
 #include <string_view>
 
+#include "kalu_ui/icon.h"
+
 namespace settings::panes {
 
 // 0 to 21; what the selection cell carries. Not the display order.
@@ -18,19 +23,192 @@ using PaneIndex = std::uint8_t;
 
 inline constexpr std::size_t kPaneCount = 22;
 
+// The sidebar's groups, in the order they are shown.
+namespace group {
+inline constexpr std::uint8_t kConnectivity = 0;
+inline constexpr std::uint8_t kDevices = 1;
+inline constexpr std::uint8_t kSystem = 2;
+inline constexpr std::uint8_t kAccountsPermissions = 3;
+inline constexpr std::uint8_t kMaintenance = 4;
+}  // namespace group
+
+struct PaneRow {
+  std::string_view id;  // "settings.section:" + id names its section resource
+  std::string_view title;
+  std::string_view subtitle;
+  std::uint8_t icon;           // an id of the toolkit's icon set
+  std::uint8_t group;          // one of group::
+  std::uint8_t sidebar_place;  // 1 to 22, the pane's place in the sidebar
+  // Lower-case words and phrases, in stored order, duplicates across panes kept.
+  std::span<const std::string_view> keywords;
+};
+
+namespace keywords {
+using namespace std::string_view_literals;
+inline constexpr std::array kNetwork = {"wifi"sv,     "wi-fi"sv,    "wired"sv,
+                                        "ethernet"sv, "vpn"sv,      "wireguard"sv,
+                                        "proxy"sv,    "internet"sv, "connection"sv};
+inline constexpr std::array kBluetooth = {"pair"sv,     "pairing"sv, "device"sv,  "headphones"sv,
+                                          "keyboard"sv, "mouse"sv,   "wireless"sv};
+inline constexpr std::array kDevicesSync = {"sync"sv,
+                                            "continuity"sv,
+                                            "devices"sv,
+                                            "server"sv,
+                                            "host"sv,
+                                            "remote control"sv,
+                                            "relay"sv,
+                                            "copies"sv,
+                                            "files"sv,
+                                            "clipboard"sv,
+                                            "file transfer"sv,
+                                            "realtime sessions"sv,
+                                            "wi-fi settings"sv,
+                                            "media handoff"sv,
+                                            "display extension"sv,
+                                            "notification mirroring"sv,
+                                            "gamepad"sv,
+                                            "typed gamepad"sv,
+                                            "handoff"sv,
+                                            "privacy"sv};
+inline constexpr std::array kSound = {"audio"sv,  "volume"sv,       "mute"sv,   "microphone"sv,
+                                      "mic"sv,    "speaker"sv,      "output"sv, "input"sv,
+                                      "device"sv, "system sounds"sv};
+inline constexpr std::array kDisplays = {"monitor"sv,    "screen"sv,      "resolution"sv,
+                                         "scale"sv,      "brightness"sv,  "night light"sv,
+                                         "blue light"sv, "arrangement"sv, "external"sv};
+inline constexpr std::array kMouseKeyboard = {
+    "pointer"sv,      "trackpad"sv,    "touchpad"sv,    "scroll"sv, "natural scrolling"sv,
+    "tap to click"sv, "key repeat"sv,  "layout"sv,      "cursor"sv, "spell checker"sv,
+    "spelling"sv,     "autocorrect"sv, "auto-correct"sv};
+inline constexpr std::array kKeyboardShortcuts = {"shortcuts"sv, "hotkeys"sv,      "keybindings"sv,
+                                                  "keys"sv,      "combinations"sv, "accelerators"sv,
+                                                  "workspace"sv};
+inline constexpr std::array kTimeDate = {"clock"sv,   "timezone"sv,       "time zone"sv, "ntp"sv,
+                                         "24-hour"sv, "automatic time"sv, "calendar"sv};
+inline constexpr std::array kUsers = {"accounts"sv, "people"sv, "administrator"sv,
+                                      "admin"sv,    "login"sv,  "roles"sv};
+inline constexpr std::array kPrinters = {"cups"sv, "print"sv, "queue"sv,
+                                         "job"sv,  "paper"sv, "scanner"sv};
+inline constexpr std::array kPower = {"battery"sv,       "charge"sv,      "energy"sv,
+                                      "power profile"sv, "performance"sv, "power saver"sv,
+                                      "suspend"sv,       "sleep"sv,       "screen blank"sv};
+inline constexpr std::array kAppearance = {
+    "theme"sv,         "dark mode"sv, "light mode"sv, "contrast"sv,  "high contrast"sv,
+    "reduce motion"sv, "text size"sv, "font"sv,       "wallpaper"sv, "color"sv};
+inline constexpr std::array kAccessibility = {
+    "a11y"sv,          "accessibility"sv, "universal access"sv,
+    "screen reader"sv, "orca"sv,          "on-screen keyboard"sv,
+    "osk"sv,           "cursor size"sv,   "large cursor"sv,
+    "pointer size"sv,  "sticky keys"sv,   "slow keys"sv,
+    "visual alerts"sv, "high contrast"sv, "reduce motion"sv,
+    "text size"sv,     "zoom"sv};
+inline constexpr std::array kNotifications = {
+    "notification"sv, "notify"sv, "banner"sv, "alert"sv,       "do not disturb"sv, "dnd"sv,
+    "focus"sv,        "quiet"sv,  "sounds"sv, "lock screen"sv, "previews"sv,       "badge"sv};
+inline constexpr std::array kDefaultApps = {"default app"sv, "open with"sv, "file association"sv,
+                                            "handler"sv,     "browser"sv,   "mail"sv,
+                                            "pdf"sv};
+inline constexpr std::array kStorage = {"disk space"sv, "cache"sv,        "cleanup"sv,
+                                        "app data"sv,   "synced files"sv, "backup"sv};
+inline constexpr std::array kExternalAccounts = {
+    "email"sv,  "mail"sv,   "imap"sv,      "smtp"sv, "calendar"sv,
+    "caldav"sv, "webdav"sv, "nextcloud"sv, "sync"sv, "cloud"sv};
+inline constexpr std::array kAgentModels = {
+    "agent"sv,  "ai"sv,        "model"sv,       "models"sv, "provider"sv,
+    "openai"sv, "anthropic"sv, "api key"sv,     "vllm"sv,   "local model"sv,
+    "ollama"sv, "llm"sv,       "tool calling"sv};
+inline constexpr std::array kRegionFormats = {"locale"sv,      "language"sv,    "currency"sv,
+                                              "date format"sv, "time format"sv, "units"sv,
+                                              "measurement"sv, "metric"sv,      "imperial"sv};
+inline constexpr std::array kPermissions = {
+    "roles"sv,         "access"sv,   "sandbox"sv,   "grants"sv,     "file access"sv,
+    "collaboration"sv, "security"sv, "privacy"sv,   "encryption"sv, "secure boot"sv,
+    "firewall"sv,      "camera"sv,   "microphone"sv};
+inline constexpr std::array kUpdates = {"software"sv, "upgrade"sv,  "version"sv, "bootc"sv,
+                                        "firmware"sv, "rollback"sv, "release"sv};
+inline constexpr std::array kAbout = {"device"sv,          "identity"sv,         "os"sv,
+                                      "kernel"sv,          "hostname"sv,         "system"sv,
+                                      "version"sv,         "fingerprint"sv,      "backup"sv,
+                                      "portable backup"sv, "encrypted backup"sv, "recovery"sv};
+}  // namespace keywords
+
+// By pane index. Two pairs share an icon (2 and 16; 11 and 17).
+inline constexpr std::array<PaneRow, kPaneCount> kPaneRows = {{
+    {"network", "Network", "Wi-Fi, wired connections, and VPN", kalu_ui::icon::kNetwork,
+     group::kConnectivity, 1, keywords::kNetwork},
+    {"bluetooth", "Bluetooth", "Pair and manage Bluetooth devices", kalu_ui::icon::kBluetooth,
+     group::kConnectivity, 2, keywords::kBluetooth},
+    {"devices_sync", "Devices & Sync", "Copies, remote access, and server roles",
+     kalu_ui::icon::kSync, group::kDevices, 3, keywords::kDevicesSync},
+    {"sound", "Sound", "Output, input, volume, and system sounds", kalu_ui::icon::kSpeaker,
+     group::kDevices, 4, keywords::kSound},
+    {"displays", "Displays", "Resolution, scale, arrangement, and brightness",
+     kalu_ui::icon::kDisplay, group::kDevices, 5, keywords::kDisplays},
+    {"mouse_keyboard", "Mouse & Keyboard", "Typing, spelling, input sources, and pointer behaviour",
+     kalu_ui::icon::kKeyboard, group::kDevices, 6, keywords::kMouseKeyboard},
+    {"keyboard_shortcuts", "Keyboard Shortcuts", "System and workspace keyboard shortcuts",
+     kalu_ui::icon::kShortcuts, group::kDevices, 7, keywords::kKeyboardShortcuts},
+    {"time_date", "Time & Date", "Clock, time zone, and how dates display", kalu_ui::icon::kClock,
+     group::kSystem, 15, keywords::kTimeDate},
+    {"users", "Users", "Accounts on this device and their roles", kalu_ui::icon::kUsers,
+     group::kSystem, 16, keywords::kUsers},
+    {"printers", "Printers", "Printers, queues, and recent jobs", kalu_ui::icon::kPrinter,
+     group::kDevices, 8, keywords::kPrinters},
+    {"power", "Power", "Battery, power profile, and automatic suspend", kalu_ui::icon::kPower,
+     group::kSystem, 14, keywords::kPower},
+    {"appearance", "Appearance", "Theme, contrast, motion, and text size", kalu_ui::icon::kContrast,
+     group::kSystem, 9, keywords::kAppearance},
+    {"accessibility", "Accessibility", "Vision, pointer, typing, and hearing assists",
+     kalu_ui::icon::kAccessibility, group::kSystem, 10, keywords::kAccessibility},
+    {"notifications", "Notifications", "Banners, previews, sounds, and Do Not Disturb",
+     kalu_ui::icon::kBell, group::kSystem, 11, keywords::kNotifications},
+    {"default-apps", "Apps & Files", "Your preferred apps for links and file types",
+     kalu_ui::icon::kAppsFiles, group::kSystem, 12, keywords::kDefaultApps},
+    {"storage", "Storage", "Apps, data, cache, and synced files", kalu_ui::icon::kStorage,
+     group::kSystem, 13, keywords::kStorage},
+    {"external_accounts", "External Accounts", "Accounts shared with compatible installed apps",
+     kalu_ui::icon::kSync, group::kAccountsPermissions, 18, keywords::kExternalAccounts},
+    {"agent_models", "Agent Models", "Providers, local models, and the model agents use",
+     kalu_ui::icon::kContrast, group::kAccountsPermissions, 19, keywords::kAgentModels},
+    {"region_formats", "Region & Formats", "Currency, date, time, and measurement units",
+     kalu_ui::icon::kGlobe, group::kSystem, 17, keywords::kRegionFormats},
+    {"permissions", "Device Privacy & Security",
+     "This device's privacy and security; workspace access is managed per workspace",
+     kalu_ui::icon::kShield, group::kAccountsPermissions, 20, keywords::kPermissions},
+    {"updates", "Updates", "Operating-system and firmware updates", kalu_ui::icon::kUpdates,
+     group::kMaintenance, 21, keywords::kUpdates},
+    {"about", "About", "Device identity and transfer", kalu_ui::icon::kInfo, group::kMaintenance,
+     22, keywords::kAbout},
+}};
+
+namespace detail {
+constexpr std::array<PaneIndex, kPaneCount> sidebar_order() {
+  std::array<PaneIndex, kPaneCount> order{};
+  for (std::size_t pane = 0; pane < kPaneCount; ++pane) {
+    order[kPaneRows[pane].sidebar_place - 1] = static_cast<PaneIndex>(pane);
+  }
+  return order;
+}
+}  // namespace detail
+
 // The order in which the sidebar, search and resource tree list the panes; it
 // runs group by group.
-inline constexpr std::array<PaneIndex, kPaneCount> SIDEBAR_ORDER = {
-    0, 1, 2, 3, 4, 5, 6, 9, 11, 12, 13, 14, 15, 10, 7, 8, 18, 16, 17, 19, 20, 21};
+inline constexpr std::array<PaneIndex, kPaneCount> SIDEBAR_ORDER = detail::sidebar_order();
+
+// The group of each pane, by pane index.
+constexpr std::array<std::uint8_t, kPaneCount> group_column() {
+  std::array<std::uint8_t, kPaneCount> groups{};
+  for (std::size_t pane = 0; pane < kPaneCount; ++pane) groups[pane] = kPaneRows[pane].group;
+  return groups;
+}
 
 // Texts live for the whole program. An index outside 0 to 21 answers an empty
 // text, an empty keyword list and icon 0, so a stray index shows a blank entry
-// instead of reading outside the tables.
+// instead of reading outside the table.
 std::string_view pane_id(PaneIndex pane);
 std::string_view pane_title(PaneIndex pane);
 std::string_view pane_subtitle(PaneIndex pane);
 std::uint8_t pane_icon(PaneIndex pane);
-// Lower-case words and phrases, in stored order, duplicates across panes kept.
 std::span<const std::string_view> pane_keywords(PaneIndex pane);
 
 // The first pane in sidebar order whose id equals `id` byte for byte.

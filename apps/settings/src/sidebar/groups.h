@@ -12,10 +12,9 @@ namespace settings::sidebar {
 
 inline constexpr std::uint8_t kGroupCount = 5;
 
-// The group of each pane, by pane index. Walking panes::SIDEBAR_ORDER meets
-// the groups one after another.
-inline constexpr std::array<std::uint8_t, panes::kPaneCount> PANE_GROUPS = {
-    0, 0, 1, 1, 1, 1, 1, 2, 2, 1, 2, 2, 2, 2, 2, 2, 3, 3, 2, 3, 4, 4};
+// The group of each pane, by pane index (the registry's group column).
+// Walking panes::SIDEBAR_ORDER meets the groups one after another.
+inline constexpr std::array<std::uint8_t, panes::kPaneCount> PANE_GROUPS = panes::group_column();
 
 // The name a group's header shows (before the sidebar upper-cases it); empty
 // for a group outside 0 to 4.
