@@ -6,6 +6,12 @@ namespace kalu_ui {
 
 namespace {
 
+// Set by the provided needs_redraw and collect_damage to the widget they ran
+// for, so that the tree walks below can tell a widget that keeps the default
+// from one that answers for itself. UI thread only, like every operation.
+thread_local const Widget* g_provided_redraw = nullptr;
+thread_local const Widget* g_provided_damage = nullptr;
+
 // Calls `call` on every entry of the list, first to last.
 template <typename List, typename Call>
 void hand_on(List&& list, Call&& call) {
@@ -350,11 +356,14 @@ bool Widget::any_descendant_b() const {
 }
 
 bool Widget::needs_redraw() const {
-  return any_child_or_leaf(*this, [](const Widget& c) { return c.needs_redraw(); });
+  const bool answer = any_child_or_leaf(*this, [](const Widget& c) { return c.needs_redraw(); });
+  g_provided_redraw = this;
+  return answer;
 }
 
 void Widget::collect_damage(DamageList& damage) const {
   if (needs_redraw()) damage.push_back(get_rect());
+  g_provided_damage = this;
 }
 
 void Widget::mark_drawn() {
@@ -414,6 +423,38 @@ std::optional<PendingValue> find_pending_value(Widget& widget) {
     if (auto value = find_pending_value(*child)) return value;
   }
   return std::nullopt;
+}
+
+void collect_tree_damage(const Widget& root, DamageList& damage) {
+  g_provided_redraw = nullptr;
+  if (!root.needs_redraw()) return;
+  const bool own_redraw = g_provided_redraw != &root;
+  DamageList own;
+  g_provided_damage = nullptr;
+  root.collect_damage(own);
+  const bool own_damage = g_provided_damage != &root;
+  bool has_child = false;
+  if (!own_redraw && !own_damage) {
+    root.for_each_child([&](const Widget& child) {
+      has_child = true;
+      collect_tree_damage(child, damage);
+    });
+  }
+  if (!has_child) damage.insert(damage.end(), own.begin(), own.end());
+}
+
+std::optional<CursorKind> cursor_in_tree(const Widget& root, double x, double y) {
+  const Point at{x, y};
+  std::optional<CursorKind> found;
+  const auto visit = [&](const auto& self, const Widget& widget) -> void {
+    if (widget.get_rect().contains(at)) {
+      if (auto cursor = widget.cursor_icon_at(x, y)) found = cursor;
+    }
+    if (auto clip = widget.child_clip_rect(); clip && !clip->contains(at)) return;
+    widget.for_each_child([&](const Widget& child) { self(self, child); });
+  };
+  visit(visit, root);
+  return found;
 }
 
 namespace widget_draw {

@@ -144,6 +144,51 @@ TEST_F(ThreeChildren, CollectDamageAppendsOnlyTheWidgetsOwnRectangle) {
   EXPECT_TRUE(damage.empty());
 }
 
+// The frame loop's walk: below a container that keeps the defaults the
+// children's damage counts, not the container's whole rectangle; a widget
+// answering needs_redraw itself repaints whole without its children asked.
+TEST_F(ThreeChildren, TreeDamageLooksBelowContainersThatKeepTheDefaults) {
+  root.rect = {0, 0, 100, 100};
+  c1.rect = {0, 0, 10, 10};
+  c2.rect = {10, 10, 20, 20};
+  answer_all(&Probe::redraw, false, true, false);
+  c3.redraw.reset();
+  Probe& g = c3.add("g");  // a leaf keeping the defaults: always redrawn
+  g.rect = {25, 25, 26, 26};
+  DamageList damage;
+  collect_tree_damage(root, damage);
+  EXPECT_THAT(damage, ElementsAre(c2.rect, g.rect));
+
+  root.redraw = true;
+  log.clear();
+  damage.clear();
+  collect_tree_damage(root, damage);
+  EXPECT_THAT(damage, ElementsAre(root.rect));
+  EXPECT_THAT(log, ::testing::Each(::testing::StartsWith("root.")));  // no child asked
+
+  root.redraw = false;
+  damage.clear();
+  collect_tree_damage(root, damage);
+  EXPECT_TRUE(damage.empty());
+}
+
+TEST_F(ThreeChildren, CursorIsTheTopmostAnswerUnderThePointWithinClips) {
+  root.rect = {0, 0, 100, 100};
+  c1.rect = {0, 0, 50, 50};
+  c2.rect = {0, 0, 100, 100};
+  c3.rect = {60, 60, 70, 70};
+  root.cursor = 1;
+  c1.cursor = 3;
+  c3.cursor = 8;
+  EXPECT_EQ(cursor_in_tree(root, 10, 10), 3);  // c2 above it answers none
+  EXPECT_EQ(cursor_in_tree(root, 65, 65), 8);
+  EXPECT_EQ(cursor_in_tree(root, 55, 55), 1);
+  EXPECT_EQ(cursor_in_tree(root, 100, 10), std::nullopt);  // the right edge lies outside
+  root.clip = Rect{0, 0, 50, 100};  // the children show only in the left half
+  EXPECT_EQ(cursor_in_tree(root, 65, 65), 1);
+  EXPECT_EQ(cursor_in_tree(root, 10, 10), 3);
+}
+
 TEST(PresenceClip, DecidesWhetherDrawRuns) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();

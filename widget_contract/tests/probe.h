@@ -51,6 +51,8 @@ class Probe : public Widget {
   std::optional<AccessibilityNode> node;
   std::optional<std::vector<ControlActionBinding>> own_bindings;
   std::optional<std::string> tip;
+  std::optional<CursorKind> cursor;
+  std::optional<Rect> clip;
 
   std::string_view type_name() const override { return kTypeName; }
   layout::NodeId build_layout(layout::LayoutTree&, const RenderContext&,
@@ -62,6 +64,8 @@ class Probe : public Widget {
     record("draw", fmt::format("{},{}", t.m[4], t.m[5]));
   }
   Rect get_rect() const override { return rect; }
+  std::optional<CursorKind> cursor_icon_at(double, double) const override { return cursor; }
+  std::optional<Rect> child_clip_rect() const override { return clip; }
   std::vector<const Widget*> children() const override { return child_list<const Widget*>(kids_); }
   std::vector<Widget*> children_mut() override { return child_list(kids_); }
 

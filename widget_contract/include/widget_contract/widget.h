@@ -345,4 +345,22 @@ bool is_valid_key_action_id(std::string_view id);
 // before its children, and the first value found ends the search.
 std::optional<PendingValue> find_pending_value(Widget& widget);
 
+// ---- Walks over a whole tree, for the frame loop ---------------------------
+// They work from whatever root they are given, whichever operations its type
+// supplies, so a root that answers neither cursor_icon_at nor collect_damage
+// still shows its descendants' cursors and repaints only what changed.
+
+// The rectangles to repaint under `root`, appended to `damage`. A widget that
+// needs no redraw is passed over with everything below it. One that answers
+// needs_redraw or collect_damage itself gives what its collect_damage appends.
+// One that keeps the contract's defaults for both holds nothing to draw of its
+// own: instead of its whole rectangle (the default's answer) its children are
+// walked, and only a leaf among them gives its own rectangle.
+void collect_tree_damage(const Widget& root, DamageList& damage);
+
+// The cursor at a point: the answer of the last widget in tree order (the one
+// drawn on top) whose rectangle holds the point and that answers one. Children
+// outside a widget's child_clip_rect at that point are not asked.
+std::optional<CursorKind> cursor_in_tree(const Widget& root, double x, double y);
+
 }  // namespace kalu_ui

@@ -182,9 +182,6 @@ class DemoApp : public kalu_ui::Widget {
   std::vector<Widget*> children_mut() override { return {&shell_}; }
   kalu_ui::Rect get_rect() const override { return shell_.get_rect(); }
   bool take_structure_dirty() override { return shell_.take_structure_dirty(); }
-  std::optional<kalu_ui::CursorKind> cursor_icon_at(double x, double y) const override {
-    return shell_.cursor_icon_at(x, y);
-  }
   // The automation surface: every control resource of the tree (the
   // buttons), in tree order, under one root.
   std::vector<kalu_actions::Resource> resources(

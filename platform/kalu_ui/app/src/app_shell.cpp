@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "kalu_ui/frame.h"
 #include "kalu_ui/scene.h"
 #include "kalu_ui/theme.h"
 #include "widget_contract/type_names.h"
@@ -98,13 +97,11 @@ AppShell& AppShell::with_narrow_screen(bool enabled) & {
 void AppShell::set_nav(WidgetBox nav) {
   nav_ = std::move(nav);
   structure_dirty_ = true;
-  redraw_ = true;
 }
 
 void AppShell::set_content(WidgetBox content) {
   content_ = std::move(content);
   structure_dirty_ = true;
-  redraw_ = true;
 }
 
 void AppShell::notify_selection() {
@@ -115,14 +112,12 @@ void AppShell::set_sidebar_collapsed(bool collapsed) {
   if (collapsed_ == collapsed) return;
   collapsed_ = collapsed;
   structure_dirty_ = true;
-  redraw_ = true;
 }
 
 void AppShell::set_narrow(bool narrow) {
   if (narrow_ == narrow) return;
   narrow_ = narrow;
   structure_dirty_ = true;
-  redraw_ = true;
 }
 
 Rect AppShell::content_rect() const { return content_shown() ? nodes_->content_rect : Rect{}; }
@@ -272,12 +267,6 @@ void AppShell::sync(doc::Document& document) {
   for (Widget* side : children_mut()) side->sync(document);
 }
 
-bool AppShell::update() {
-  bool any = false;
-  for (Widget* side : children_mut()) any = side->update() || any;
-  return any;
-}
-
 std::vector<const Widget*> AppShell::children() const {
   std::vector<const Widget*> list;
   if (nav_shown()) {
@@ -302,37 +291,6 @@ bool AppShell::take_structure_dirty() {
     if (side) dirty = side->take_structure_dirty() || dirty;
   }
   return dirty;
-}
-
-bool AppShell::needs_redraw() const {
-  if (redraw_) return true;
-  for (const Widget* side : children()) {
-    if (side->needs_redraw()) return true;
-  }
-  return false;
-}
-
-void AppShell::collect_damage(DamageList& damage) const {
-  if (redraw_) {
-    damage.push_back(rect_);
-    return;
-  }
-  for (const Widget* side : children()) side->collect_damage(damage);
-}
-
-void AppShell::mark_drawn() {
-  redraw_ = false;
-  for (Widget* side : children_mut()) side->mark_drawn();
-}
-
-std::optional<CursorKind> AppShell::cursor_icon_at(double x, double y) const {
-  if (auto toggle = toggle_rect(); toggle && toggle->contains({x, y})) {
-    return frame::cursor::kPointer;
-  }
-  for (const Widget* side : children()) {
-    if (side->get_rect().contains({x, y})) return side->cursor_icon_at(x, y);
-  }
-  return std::nullopt;
 }
 
 }  // namespace kalu_ui::widget

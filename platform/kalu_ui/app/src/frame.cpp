@@ -234,7 +234,9 @@ FrameReport FrameDriver::run_frame() {
   if (force_redraw_ || report.layout_built) {
     report.damage.push_back(window);
   } else {
-    root_->collect_damage(report.damage);
+    // Walked through the contract, so a root that gathers no damage itself
+    // still repaints only what changed.
+    collect_tree_damage(*root_, report.damage);
   }
   if (report.damage.empty()) return report;
 
@@ -257,7 +259,7 @@ std::optional<Instant> FrameDriver::next_deadline(Instant now) const {
 }
 
 std::optional<CursorKind> FrameDriver::cursor_at(Point logical) const {
-  return root_->cursor_icon_at(logical.x, logical.y);
+  return cursor_in_tree(*root_, logical.x, logical.y);
 }
 
 }  // namespace kalu_ui::frame

@@ -17,6 +17,8 @@ using widget::AppShell;
 struct Shell {
   std::shared_ptr<BlockLog> log = std::make_shared<BlockLog>();
   AppShell* shell = nullptr;
+  Block* nav = nullptr;
+  Block* page = nullptr;
   Block* search = nullptr;
 
   WidgetBox make(bool narrow_screen = true) {
@@ -24,6 +26,8 @@ struct Shell {
     auto page = std::make_unique<Block>("page", layout::LayoutSize{400, 300}, log);
     auto field = std::make_unique<Block>("search", layout::LayoutSize{240, 32}, log);
     field->focusable = true;
+    this->nav = nav.get();
+    this->page = page.get();
     search = field.get();
     auto s = std::make_unique<AppShell>(AppShell(std::move(nav), std::move(page))
                                             .with_search(std::move(field))
@@ -87,7 +91,8 @@ TEST(AppShell, NarrowWindowShowsOneSideAndTheButtonSwitches) {
 
   const auto toggle = t.shell->toggle_rect();
   ASSERT_TRUE(toggle);
-  EXPECT_EQ(h.driver().cursor_at(toggle->center()), frame::cursor::kPointer);
+  // The shell answers no cursor of its own: the contract's default.
+  EXPECT_EQ(h.driver().cursor_at(toggle->center()), std::nullopt);
   EXPECT_TRUE(h.click(toggle->center()));
   EXPECT_TRUE(t.shell->is_sidebar_collapsed());
   EXPECT_FALSE(t.shell->sidebar_open());
@@ -125,6 +130,58 @@ TEST(AppShell, SetContentAndSetNavReplaceAndDropTheOldSide) {
   EXPECT_EQ(h.rect_of("nav2"), Rect(0, 56, 264, 800));
   // Settled: no further rebuild.
   EXPECT_FALSE(h.frame().layout_built);
+}
+
+// A root like the application object: it supplies neither cursors nor
+// redraws nor damage, only its one child.
+class Bare : public Widget {
+ public:
+  explicit Bare(WidgetBox child) : child_(std::move(child)) {}
+  std::string_view type_name() const override { return "kalu_ui::app_test::Bare"; }
+  layout::NodeId build_layout(layout::LayoutTree& tree, const RenderContext& context,
+                              layout::NodeRegistry& registry) override {
+    return child_->build_layout(tree, context, registry);
+  }
+  void apply_layout(const layout::LayoutTree& tree, layout::NodeId node, double x,
+                    double y) override {
+    child_->apply_layout(tree, node, x, y);
+  }
+  void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
+            DrawContext& context) override {
+    child_->draw_with_presence(scene, transform, renderer, theme, context);
+  }
+  void handle_event(const Event& event, EventContext& context) override {
+    child_->handle_event(event, context);
+  }
+  void sync(doc::Document& document) override { child_->sync(document); }
+  std::vector<const Widget*> children() const override { return {child_.get()}; }
+  std::vector<Widget*> children_mut() override { return {child_.get()}; }
+  Rect get_rect() const override { return child_->get_rect(); }
+  bool take_structure_dirty() override { return child_->take_structure_dirty(); }
+
+ private:
+  WidgetBox child_;
+};
+
+TEST(AppShell, UnderARootThatSuppliesNeitherCursorsShowAndOnlyWhatChangedIsRepainted) {
+  Shell t;
+  Harness h(std::make_unique<Bare>(t.make(false)), Options::sized({800, 500}));
+  t.nav->cursor = frame::cursor::kPointer;
+  t.search->cursor = frame::cursor::kText;
+  h.frame();
+  EXPECT_EQ(h.driver().cursor_at(h.rect_of("nav")->center()), frame::cursor::kPointer);
+  EXPECT_EQ(h.driver().cursor_at(h.rect_of("search")->center()), frame::cursor::kText);
+  EXPECT_EQ(h.driver().cursor_at(h.rect_of("page")->center()), std::nullopt);
+
+  for (Block* block : {t.nav, t.page, t.search}) block->redraw = false;
+  EXPECT_FALSE(h.frame().drawn);
+  t.page->redraw = true;
+  const auto changed = h.frame();
+  EXPECT_TRUE(changed.drawn);
+  EXPECT_EQ(changed.damage, DamageList{*h.rect_of("page")});
+  t.page->redraw = false;
+  t.nav->redraw = true;
+  EXPECT_EQ(h.frame().damage, DamageList{*h.rect_of("nav")});
 }
 
 TEST(AppShell, RendersSidebarAndContent) {

@@ -95,11 +95,13 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   EXPECT_TRUE(idle.damage.empty());
   EXPECT_EQ(t.log->draws, draws);
 
+  // The stack keeps the contract's defaults: only the block that changed is
+  // repainted, not the whole stack.
   t.b->redraw = true;
   auto damaged = h.frame();
   EXPECT_TRUE(damaged.drawn);
   ASSERT_EQ(damaged.damage.size(), 1u);
-  EXPECT_EQ(damaged.damage[0], t.stack->get_rect());
+  EXPECT_EQ(damaged.damage[0], t.b->get_rect());
 
   t.b->redraw = false;
   h.driver().invalidate();

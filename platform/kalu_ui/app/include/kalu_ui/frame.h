@@ -105,6 +105,7 @@ class FrameDriver {
   text::TextRenderer& renderer() { return renderer_; }
   std::uint64_t frame_count() const { return frames_; }
 
+  // The cursor the tree shows at a point (cursor_in_tree from the root).
   std::optional<CursorKind> cursor_at(Point logical) const;
   // The focused widget (the first in tree order whose is_focused is true).
   Widget* focused();

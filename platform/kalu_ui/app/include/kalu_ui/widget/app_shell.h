@@ -15,6 +15,10 @@
 //                    .with_search(std::move(field))
 //                    .with_metrics(264.0, 720.0)
 //                    .with_narrow_screen(true);
+//
+// Redraws, damage, cursors and update keep the contract's defaults: the frame
+// loop's walks reach the sides' own answers. A change of sides or of the
+// narrow state rebuilds the layout, which repaints the whole window.
 namespace kalu_ui::widget {
 
 class AppShell : public Widget {
@@ -73,15 +77,10 @@ class AppShell : public Widget {
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
   void sync(doc::Document& document) override;
-  bool update() override;
   std::vector<const Widget*> children() const override;
   std::vector<Widget*> children_mut() override;
   Rect get_rect() const override { return rect_; }
   bool take_structure_dirty() override;
-  bool needs_redraw() const override;
-  void collect_damage(DamageList& damage) const override;
-  void mark_drawn() override;
-  std::optional<CursorKind> cursor_icon_at(double x, double y) const override;
 
  private:
   struct Nodes;
@@ -98,7 +97,6 @@ class AppShell : public Widget {
   bool narrow_ = false;
   bool collapsed_ = false;
   bool structure_dirty_ = false;
-  bool redraw_ = true;
   Rect rect_;
   std::unique_ptr<Nodes> nodes_;
 };
