@@ -1,5 +1,7 @@
 # Shared build settings and helpers for every target of the project.
 
+# ccache when present: the CI machine keeps its cache between runs, and the
+# engineers' worktrees share one (base_dir), so unchanged sources hit.
 find_program(KALU_CCACHE ccache)
 if(KALU_CCACHE)
   set(CMAKE_C_COMPILER_LAUNCHER ${KALU_CCACHE})
@@ -133,6 +135,20 @@ function(_kalu_link_optional_now target)
   endforeach()
 endfunction()
 
+# Every target defined in the project's folders, folder by folder.
+function(_kalu_project_targets out)
+  set(all "")
+  set(dirs ${CMAKE_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    list(APPEND all ${targets})
+  endwhile()
+  set(${out} ${all} PARENT_SCOPE)
+endfunction()
+
 # kalu_check_build(<folders...>): the walls the build keeps for itself, run
 # once every folder has been read.
 # - Every .cpp and .c under the given folders is compiled by some target: a
@@ -143,33 +159,27 @@ endfunction()
 #   dependency fails here, not as a linker error about "-lname".
 function(kalu_check_build)
   set(built "")
-  set(dirs ${CMAKE_SOURCE_DIR})
-  while(dirs)
-    list(POP_FRONT dirs dir)
-    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-    list(APPEND dirs ${subdirs})
-    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-    foreach(target IN LISTS targets)
-      get_target_property(type ${target} TYPE)
-      if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
-        continue()
-      endif()
-      get_target_property(sources ${target} SOURCES)
-      get_target_property(source_dir ${target} SOURCE_DIR)
-      foreach(source IN LISTS sources)
-        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE)
-        list(APPEND built ${source})
-      endforeach()
-      get_target_property(links ${target} LINK_LIBRARIES)
-      foreach(link IN LISTS links)
-        # Plain names are the project's targets; system libraries come in
-        # through imported targets (Pkg::name, OpenSSL::Crypto, ...).
-        if(link MATCHES "^[A-Za-z0-9_]+$" AND NOT TARGET ${link})
-          list(APPEND missing "${target} links ${link}, which no folder defines")
-        endif()
-      endforeach()
+  _kalu_project_targets(targets)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+      continue()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE)
+      list(APPEND built ${source})
     endforeach()
-  endwhile()
+    get_target_property(links ${target} LINK_LIBRARIES)
+    foreach(link IN LISTS links)
+      # Plain names are the project's targets; system libraries come in
+      # through imported targets (Pkg::name, OpenSSL::Crypto, ...).
+      if(link MATCHES "^[A-Za-z0-9_]+$" AND NOT TARGET ${link})
+        list(APPEND missing "${target} links ${link}, which no folder defines")
+      endif()
+    endforeach()
+  endforeach()
   set(patterns "")
   foreach(folder IN LISTS ARGN)
     list(APPEND patterns ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.c)
