@@ -19,13 +19,14 @@
 #include "kalu_actions/emitter.h"
 #include "kalu_ui/shapes.h"
 #include "kalu_ui/widget/support.h"
+#include "lib/type_names.h"
 #include "panes/time_date/land.h"
 
 namespace settings::panes::time_date {
 
 class TimeZoneMap : public kalu_ui::widget::Leaf {
  public:
-  static constexpr std::string_view kTypeName = kalu_ui::type_names::kTimeZoneMap;
+  static constexpr std::string_view kTypeName = settings::type_names::kTimeZoneMap;
   static constexpr std::string_view kId = "time.timezone-map";
   static constexpr float kHeight = 176.0f;
   // The plot's margin inside the card, and the band under it for the label.
