@@ -100,6 +100,21 @@ WidgetBox section_card_with_description(std::string_view title, std::string_view
   return boxed(w::card::surface(std::string(title), std::string(description), std::move(content)));
 }
 
+WidgetBox section_card_with_control(std::string_view title, WidgetBox control, WidgetBox content) {
+  // The card's own header cannot hold a widget, so the title is a row of the
+  // content, in the card title's size and weight and at its distance.
+  WidgetBox header = boxed(w::Row()
+                               .with_alignment(w::Alignment::Center)
+                               .push(boxed(w::Text(std::string(title))
+                                               .with_size(w::Card::kTitleSize)
+                                               .with_weight(kalu_ui::text::kWeightSemibold)
+                                               .with_wrap()))
+                               .push(boxed(w::Spacer()))
+                               .push(std::move(control)));
+  return boxed(w::Card(boxed(
+      w::Column().with_gap(w::Card::kHeaderGap).push(std::move(header)).push(std::move(content)))));
+}
+
 WidgetBox badge_with_tone(std::string_view content, std::uint8_t tone) {
   return boxed(w::Badge::with_tone(std::string(content), tone));
 }

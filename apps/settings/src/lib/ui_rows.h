@@ -77,6 +77,9 @@ WidgetBox sections_column(WidgetList widgets);
 WidgetBox section_card(std::string_view title, WidgetBox content);
 WidgetBox section_card_with_description(std::string_view title, std::string_view description,
                                         WidgetBox content);
+// A card whose title row also holds `control` (a toggle or a button) at the
+// far end, above the content; it looks like section_card's title.
+WidgetBox section_card_with_control(std::string_view title, WidgetBox control, WidgetBox content);
 WidgetBox badge_with_tone(std::string_view text, std::uint8_t tone);
 WidgetBox badge_with_color(std::string_view text, kalu_ui::Color color);
 // A card with a large icon beside a title and a subtitle.

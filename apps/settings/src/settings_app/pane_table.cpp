@@ -2,6 +2,7 @@
 
 #include "kalu_ui/widget/support.h"
 #include "panes/about/page.h"
+#include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/display/display_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/privacy/page.h"

@@ -231,12 +231,6 @@ inline constexpr PlaceholderSpec kNetworkPaneSpec =
 using NetworkPane = PaneStandIn<kNetworkPaneSpec>;
 }  // namespace network
 
-namespace bluetooth {
-inline constexpr PlaceholderSpec kBluetoothPaneSpec = device_local_spec(
-    "settings::panes::bluetooth::BluetoothPane", 1, 3, "settings.bluetooth-operation");
-using BluetoothPane = PaneStandIn<kBluetoothPaneSpec>;
-}  // namespace bluetooth
-
 namespace device_mesh {
 constexpr PlaceholderSpec device_mesh_spec() {
   PlaceholderSpec spec =

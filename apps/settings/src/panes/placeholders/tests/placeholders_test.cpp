@@ -47,7 +47,6 @@ const struct {
     {"Updates", 0, hosted<updates::UpdatesPane>},
     {"Power", 1, hosted<power::PowerPane>},
     {"Network", 2, hosted<network::NetworkPane>},
-    {"Bluetooth", 3, hosted<bluetooth::BluetoothPane>},
     {"Sound", 4, hosted<audio::AudioPane>},
     {"Storage", 6, hosted<storage::StoragePane>},
     {"Printers", 7, hosted<printers::PrintersPane>},

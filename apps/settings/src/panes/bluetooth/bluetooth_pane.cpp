@@ -1,0 +1,200 @@
+#include "panes/bluetooth/bluetooth_pane.h"
+
+#include <utility>
+#include <variant>
+
+#include "kalu_ui/widget/support.h"
+#include "lib/text_object.h"
+#include "panes/bluetooth/page.h"
+
+namespace settings::panes::bluetooth {
+namespace {
+
+namespace doc = kalu_ui::doc;
+
+template <typename T>
+T value_or(kalu_ui::Result<T> result, T fallback) {
+  return result ? std::move(*result) : std::move(fallback);
+}
+
+}  // namespace
+
+BluetoothPane::BluetoothPane() : BluetoothPane(system_backend(), {}, false, false) {
+  assign_devices(value_or(backend_->devices(), std::vector<BluetoothDevice>{}));
+  powered_ = value_or(backend_->is_powered(), false);
+  scanning_ = value_or(backend_->is_scanning(), false);
+}
+
+BluetoothPane::BluetoothPane(SharedBluetoothBackend backend, std::vector<BluetoothDevice> devices,
+                             bool powered, bool scanning)
+    : backend_(std::move(backend)),
+      start_thread_(&start_detached_thread),
+      completion_(OperationCompletionCell::create({})),
+      requests_(DeviceLocalRequestCell::create({})),
+      powered_(powered),
+      scanning_(scanning) {
+  assign_devices(std::move(devices));
+}
+
+void BluetoothPane::assign_devices(std::vector<BluetoothDevice> devices) {
+  keys_ = device_keys(devices);
+  devices_ = std::move(devices);
+  ids_.clear();
+  ids_.reserve(keys_.size());
+  for (const auto& key : keys_) ids_.push_back(device_control_ids(key));
+}
+
+BluetoothPane::~BluetoothPane() = default;
+BluetoothPane::BluetoothPane(BluetoothPane&&) noexcept = default;
+BluetoothPane& BluetoothPane::operator=(BluetoothPane&&) noexcept = default;
+
+BluetoothPane&& BluetoothPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+BluetoothPane&& BluetoothPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  reporting_ = true;
+  return std::move(*this);
+}
+
+BluetoothPane&& BluetoothPane::with_thread_starter(ThreadStarter starter) && {
+  start_thread_ = std::move(starter);
+  return std::move(*this);
+}
+
+// ---- sync ----
+
+void BluetoothPane::sync(doc::Document& toolkit_document) {
+  doc::Document& document = hosted_ ? document_ : toolkit_document;
+  take_pair_result(document);
+  if (seed_document_) {
+    seed(document);
+    seed_document_ = false;
+  }
+  take_request(document);
+  run_handlers(document);
+  if (page_) {
+    page_->sync(document);
+    page_unsynced_ = false;
+  }
+}
+
+void BluetoothPane::seed(doc::Document& document) {
+  (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
+  (void)document.put(doc::kRoot, kScanKey, doc::Scalar(false));
+  (void)document.put(doc::kRoot, kRefreshKey, doc::Scalar(false));
+  for (std::size_t i = 0; i < devices_.size(); ++i) seed_device(document, devices_[i], ids_[i]);
+}
+
+void BluetoothPane::seed_device(doc::Document& document, const BluetoothDevice& device,
+                                const DeviceControlIds& ids) {
+  const auto id = [&](DeviceKey key) -> const std::string& {
+    return ids[static_cast<std::size_t>(key)];
+  };
+  for (DeviceKey key : kMomentaryKeys) (void)document.put(doc::kRoot, id(key), doc::Scalar(false));
+  (void)document.put(doc::kRoot, id(DeviceKey::kTrusted), doc::Scalar(device.trusted));
+  // A text object the field edits in place; one already there is kept.
+  (void)lib::seed_text_object(document, doc::kRoot, id(DeviceKey::kAlias));
+}
+
+void BluetoothPane::take_request(doc::Document& document) {
+  const operations::DeviceLocalRequest request = requests_->get();
+  // Another pane's request stays in the cell for that pane.
+  if (request.empty() || request.tag() != kRequestTag) return;
+  (void)requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<BluetoothOperation>(request);
+  using Op = BluetoothOperation;
+  if (const auto* power = std::get_if<Op::SetPowered>(&operation)) {
+    take_power_operation(document, power->enabled);
+  } else if (std::holds_alternative<Op::StartScan>(operation)) {
+    (void)document.put(doc::kRoot, kScanKey, doc::Scalar(true));
+  } else if (std::holds_alternative<Op::Refresh>(operation)) {
+    (void)document.put(doc::kRoot, kRefreshKey, doc::Scalar(true));
+  } else if (const auto* pair = std::get_if<Op::Pair>(&operation)) {
+    take_device_operation(document, pair->path, DeviceKey::kPair, operation);
+  } else if (const auto* connect = std::get_if<Op::Connect>(&operation)) {
+    take_device_operation(document, connect->path, DeviceKey::kConnect, operation);
+  } else if (const auto* disconnect = std::get_if<Op::Disconnect>(&operation)) {
+    take_device_operation(document, disconnect->path, DeviceKey::kDisconnect, operation);
+  } else if (const auto* forget = std::get_if<Op::Forget>(&operation)) {
+    take_device_operation(document, forget->path, DeviceKey::kForget, operation);
+  }
+}
+
+void BluetoothPane::run_handlers(doc::Document& document) {
+  apply_power(document);
+  apply_scan(document);
+  apply_refresh(document);
+  device_action(document);
+}
+
+// ---- The widget contract ----
+
+kalu_ui::layout::NodeId BluetoothPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                                    const kalu_ui::RenderContext& context,
+                                                    kalu_ui::layout::NodeRegistry& registry) {
+  // A pane built during layout (a new UI scale) has not synced yet; its own
+  // document can be seeded now so the first page already shows the state.
+  if (hosted_ && seed_document_) {
+    seed(document_);
+    seed_document_ = false;
+  }
+  page_ = build_page(PageState{devices_, keys_, status_, expanded_device_, forget_confirmation_,
+                               pairing_device_, scanning_, power_binding()});
+  // Hosted, the document is at hand: the new controls show its values at
+  // once. Otherwise the next frame's sync brings them (next_wake_deadline).
+  if (hosted_) {
+    page_->sync(document_);
+  } else {
+    page_unsynced_ = true;
+  }
+  return page_->build_layout(tree, context, registry);
+}
+
+void BluetoothPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
+                                 kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
+  rect_ = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
+  if (page_) page_->apply_layout(tree, node, origin_x, origin_y);
+}
+
+void BluetoothPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                         kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                         kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void BluetoothPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> BluetoothPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> BluetoothPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
+
+bool BluetoothPane::take_structure_dirty() {
+  if (std::exchange(structure_dirty_, false)) return true;
+  return page_ && page_->take_structure_dirty();
+}
+
+std::optional<kalu_ui::Instant> BluetoothPane::next_wake_deadline() const {
+  if (page_unsynced_) return kalu_ui::Instant::now();
+  return Widget::next_wake_deadline();
+}
+
+std::optional<kalu_actions::ActionBinding> BluetoothPane::power_binding() const {
+  // The power toggle is bound to the Bluetooth section's "bluetooth" action
+  // once the action surface publishes that section; until then it is unbound
+  // and a flip on the page is written back by the power handler.
+  return std::nullopt;
+}
+
+}  // namespace settings::panes::bluetooth
