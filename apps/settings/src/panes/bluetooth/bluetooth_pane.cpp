@@ -153,13 +153,12 @@ kalu_ui::layout::NodeId BluetoothPane::build_layout(kalu_ui::layout::LayoutTree&
   } else {
     page_unsynced_ = true;
   }
-  return page_->build_layout(tree, context, registry);
+  return page_node_.build(tree, context, registry, *this, page_.get());
 }
 
 void BluetoothPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
                                  kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
-  if (page_) page_->apply_layout(tree, node, origin_x, origin_y);
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
 }
 
 void BluetoothPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
@@ -181,8 +180,10 @@ std::vector<kalu_ui::Widget*> BluetoothPane::children_mut() {
 }
 
 bool BluetoothPane::take_structure_dirty() {
-  if (std::exchange(structure_dirty_, false)) return true;
-  return page_ && page_->take_structure_dirty();
+  // Both flags are taken, so none lingers into the next frame.
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
 }
 
 std::optional<kalu_ui::Instant> BluetoothPane::next_wake_deadline() const {

@@ -33,6 +33,7 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_ui/document.h"
+#include "lib/page_node.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
 #include "panes/bluetooth/backend.h"
@@ -166,6 +167,7 @@ class BluetoothPane final : public kalu_ui::Widget {
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
   kalu_ui::WidgetBox page_;
+  lib::PageNode page_node_;
   kalu_ui::Rect rect_;
   bool powered_ = false;
   bool scanning_ = false;

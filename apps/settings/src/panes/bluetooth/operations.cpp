@@ -51,15 +51,8 @@ bool BluetoothPane::pending_is(const BluetoothOperation& operation) const {
 
 void BluetoothPane::complete_operation(const BluetoothOperation& operation,
                                        const Outcome& outcome) {
-  if (!pending_is(operation)) return;
-  std::string key = operations::operation_key(kOperationActionId, operation);
-  if (outcome) {
-    (void)completion_->publish(
-        operations::OperationCompletion::Succeeded{std::move(key), *outcome});
-  } else {
-    (void)completion_->publish(
-        operations::OperationCompletion::Failed{std::move(key), outcome.error()});
-  }
+  (void)operations::complete_operation(
+      *completion_, operations::operation_key(kOperationActionId, operation), outcome);
 }
 
 // ---- Requests that find nothing to do ----
