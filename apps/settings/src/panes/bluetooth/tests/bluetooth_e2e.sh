@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The Bluetooth pane driven end to end: kalu-settings runs on a virtual X
+# server with a simulated device of its own, settingsctl starts Bluetooth
+# operations over the automation socket and waits for their outcome, and
+# simdev shows what they did to the device.
+# - An unpaired seeded device pairs on the pane's worker (the simulated
+#   pairing takes a while) and ends "<name> is paired and connected.".
+# - Power off, then on again, ends "Bluetooth enabled.".
+# - Discovery asked twice starts, then stops.
+#
+# usage: bluetooth_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+simdev_program="$3"
+out="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+xvfb_script="$here/../../../../../../platform/kalu_ui/app/tests/xvfb.sh"
+mkdir -p "$out"
+# shellcheck source=../../../../../../platform/kalu_ui/app/tests/xvfb.sh
+source "$xvfb_script"
+
+xvfb_pid=""
+app_pid=""
+home="$(mktemp -d /tmp/kalu-bluetooth-XXXXXX)"
+mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
+chmod 700 "$home/runtime"
+export KALU_DEVICE_STATE="$home/state/simulated-device.json"
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$home"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  for f in "$out"/*.txt; do
+    echo "--- $f" >&2
+    cat "$f" >&2
+  done
+  exit 1
+}
+
+ctl() {
+  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 20 "$@"
+}
+simdev() {
+  "$simdev_program" "$@"
+}
+
+# run NAME PAYLOAD: starts a Bluetooth operation and waits for its outcome
+# (in NAME.txt); fails unless it succeeded.
+run() {
+  local id
+  id="$(ctl start settings.bluetooth-operation 1 "$2")" || fail "$1 was refused"
+  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
+}
+# said NAME TEXT: the outcome of NAME carries TEXT as its value.
+said() {
+  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
+}
+
+# The device is seeded before the application starts, pairing made slow.
+simdev reset >/dev/null || fail "simdev could not seed the device"
+simdev delay bluez.pair 400 >/dev/null || fail "simdev could not slow pairing"
+
+start_xvfb "$out/xvfb.log"
+DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
+  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
+app_pid=$!
+serving() {
+  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
+  ctl list >/dev/null 2>&1
+}
+wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+
+# An unpaired device of the seeded list.
+simdev show bluetooth >"$out/device-before.txt" || fail "simdev show failed"
+path="$(python3 -c '
+import json, sys
+devices = json.load(open(sys.argv[1]))["devices"]
+print(next(d["path"] for d in devices if not d["paired"]))' "$out/device-before.txt")" ||
+  fail "the seeded device lists no unpaired Bluetooth device"
+name="$(python3 -c '
+import json, sys
+devices = json.load(open(sys.argv[1]))["devices"]
+print(next(d["name"] for d in devices if d["path"] == sys.argv[2]))' "$out/device-before.txt" "$path")"
+
+run pair "{\"Pair\":{\"path\":\"$path\"}}"
+said pair "$name is paired and connected."
+simdev show bluetooth >"$out/device-after.txt" || fail "simdev show failed"
+python3 -c '
+import json, sys
+devices = json.load(open(sys.argv[1]))["devices"]
+d = next(d for d in devices if d["path"] == sys.argv[2])
+sys.exit(0 if d["paired"] and d["connected"] else 1)' "$out/device-after.txt" "$path" ||
+  fail "simdev does not list $path as paired and connected"
+
+run power-off '{"SetPowered":{"enabled":false}}'
+said power-off "Bluetooth disabled."
+[[ "$(simdev get bluetooth.powered)" == false ]] || fail "the adapter is still on"
+run power-on '{"SetPowered":{"enabled":true}}'
+said power-on "Bluetooth enabled."
+[[ "$(simdev get bluetooth.powered)" == true ]] || fail "the adapter is still off"
+
+run scan-first '"StartScan"'
+said scan-first "Bluetooth discovery started."
+run scan-second '"StartScan"'
+said scan-second "Bluetooth discovery stopped."
+[[ "$(simdev get bluetooth.scanning)" == false ]] || fail "discovery still runs"
+
+echo "bluetooth end to end: ok"
