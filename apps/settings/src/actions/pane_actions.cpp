@@ -18,16 +18,31 @@ kalu_actions::ActionAddress pane_open_address(panes::PaneIndex pane) {
   return {section_resource_id(pane), std::string(kOpenActionName)};
 }
 
-kalu_actions::Resource pane_section_resource(panes::PaneIndex pane) {
-  const std::string_view title = panes::pane_title(pane);
-  auto resource = kalu_actions::Resource::create(
-      section_resource_id(pane), std::string(kSectionResourceKind), std::string(title));
+std::string_view section_kind(panes::PaneIndex pane) {
+  const std::string_view id = panes::pane_id(pane);
+  if (id == "default-apps") return "settings.default-apps";
+  if (id == "external_accounts") return "settings.accounts";
+  if (id == "agent_models") return "settings.agent-models";
+  return kSectionResourceKind;
+}
+
+std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane) {
   // A text payload always writes, so the spec is always made.
   auto open = kalu_actions::ActionSpec::nullary(
-      std::string(kOpenActionName), fmt::format("Open {}", title),
+      std::string(kOpenActionName), fmt::format("Open {}", panes::pane_title(pane)),
       kalu_actions::kOperationInterface, std::string(kOpenPaneActionId),
       kalu_actions::json_string(panes::pane_id(pane)));
-  if (open) resource = std::move(resource).with_action(std::move(*open));
+  if (!open) return std::nullopt;
+  return std::move(*open);
+}
+
+kalu_actions::Resource pane_section_resource(panes::PaneIndex pane) {
+  auto resource = kalu_actions::Resource::create(section_resource_id(pane),
+                                                 std::string(kSectionResourceKind),
+                                                 std::string(panes::pane_title(pane)));
+  if (auto open = open_action_spec(pane)) {
+    resource = std::move(resource).with_action(std::move(*open));
+  }
   return resource;
 }
 

@@ -3,6 +3,7 @@
 // How automation clients and the desktop search reach a pane: its section
 // resource "settings.section:<pane id>" and that resource's "open" action.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,16 @@ inline constexpr std::string_view kOpenPaneActionId = "settings.open-pane";
 
 // "settings.section:" followed by the pane id.
 std::string section_resource_id(panes::PaneIndex pane);
+
+// The kind of a pane's full section: "settings.section", except Apps & Files
+// ("settings.default-apps"), External Accounts ("settings.accounts") and
+// Agent Models ("settings.agent-models").
+std::string_view section_kind(panes::PaneIndex pane);
+
+// The "open" action of a pane's section ("Open <title>", kind 2, no
+// contract): it dispatches "settings.open-pane" with the pane id as a JSON
+// string. None only if that payload could not be written.
+std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane);
 
 // The pane's "open" action on its section resource.
 kalu_actions::ActionAddress pane_open_address(panes::PaneIndex pane);

@@ -209,6 +209,10 @@ void register_action_handler(kalu_actions::ActionRegistry& registry,
                   std::make_shared<SettingsActionHandler>(std::string(namespace_id)));
 }
 
+void register_settings_action_handler(kalu_actions::ActionRegistry& registry) {
+  register_action_handler(registry, kSettingsActionNamespace);
+}
+
 kalu_actions::EncodedAction settings_action_invocation(const SettingsAction& action) {
   return kalu_actions::EncodedAction::from_text(std::string(kSettingsActionNamespace),
                                                 operations::write_record(action));

@@ -88,6 +88,9 @@ class SettingsActionHandler final : public kalu_actions::NamespaceHandler {
 // before under that namespace is dropped.
 void register_action_handler(kalu_actions::ActionRegistry& registry, std::string_view namespace_id);
 
+// The application's registration: the handler of "settings.action".
+void register_settings_action_handler(kalu_actions::ActionRegistry& registry);
+
 // The invocation of a set-setting action: "settings.action" and the action's
 // compact JSON.
 kalu_actions::EncodedAction settings_action_invocation(const operations::SettingsAction& action);

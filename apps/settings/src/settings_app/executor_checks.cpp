@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "panes/power_vocabulary.h"
+#include "panes/update_schedules.h"
 #include "system_ops/network.h"
 #include "system_ops/power.h"
 #include "system_ops/printing.h"
@@ -216,12 +218,6 @@ Status check_audio_graph(const op::AudioOperation& operation, const media_kit::A
   return {};
 }
 
-// ---- Power ------------------------------------------------------------------
-
-constexpr std::array<std::string_view, 6> kIdleLabels = {"1 minute",   "5 minutes",  "10 minutes",
-                                                         "15 minutes", "30 minutes", "Never"};
-constexpr std::array<std::string_view, 3> kPowerActions = {"Suspend", "Lock screen", "Do nothing"};
-
 }  // namespace
 
 kalu_ui::Result<const prefs_store::OutputDescriptor*> find_display_output(
@@ -245,7 +241,7 @@ std::optional<system_ops::bluez::BluetoothDevice> take_entry_by_id(
 
 Status check_operation(const op::UpdateOperation& operation) {
   if (const auto* v = std::get_if<op::UpdateOperation::SetSchedule>(&operation)) {
-    return refuse_unless(one_of(v->schedule, {"System schedule", "Daily", "Weekly"}),
+    return refuse_unless(one_of(v->schedule, panes::updates::kScheduleLabels),
                          "unsupported update schedule");
   }
   return {};
@@ -260,18 +256,17 @@ Status check_operation(const op::PowerOperation& operation) {
                          "battery charge-cap control is unavailable on this device");
   }
   if (const auto* v = std::get_if<P::SetProfile>(&operation)) {
-    return refuse_unless(one_of(v->profile, {"Power Saver", "Balanced", "Performance"}),
+    return refuse_unless(one_of(v->profile, panes::power::kProfileLabels),
                          "unsupported power profile");
   }
   if (const auto* v = std::get_if<P::SetBlankTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, kIdleLabels), "unsupported screen blank timeout");
+    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels), "unsupported screen blank timeout");
   }
   if (const auto* v = std::get_if<P::SetLockTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, kIdleLabels), "unsupported automatic lock timeout");
+    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels), "unsupported automatic lock timeout");
   }
   if (const auto* v = std::get_if<P::SetSuspendTimeout>(&operation)) {
-    if (!one_of(v->label, {"5 minutes", "10 minutes", "15 minutes", "30 minutes", "45 minutes",
-                           "1 hour", "Never"})) {
+    if (!one_of(v->label, panes::power::kSuspendDelayLabels)) {
       return fail("unsupported suspend timeout");
     }
     return refuse_unless(one_of(v->profile, {"default", "saver", "balanced", "performance"}),
@@ -281,7 +276,7 @@ Status check_operation(const op::PowerOperation& operation) {
   if (const auto* v = std::get_if<P::SetLidAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetPowerKeyAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetCriticalAction>(&operation)) action = &v->action;
-  if (action) return refuse_unless(one_of(*action, kPowerActions), "unsupported power action");
+  if (action) return refuse_unless(one_of(*action, panes::power::kPowerActionLabels), "unsupported power action");
   return {};
 }
 

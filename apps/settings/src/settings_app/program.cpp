@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "actions/settings_action.h"
 #include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
@@ -9,8 +10,7 @@ namespace settings::settings_app {
 kalu_ui::WidgetBox make_app(kalu_ui::app::App&) { return std::make_unique<SettingsApp>(); }
 
 void setup_app(kalu_ui::app::App& app) {
-  // The handler of the "settings.action" namespace is registered here once
-  // the action surface provides it.
+  actions::register_settings_action_handler(app.action_registry_mut());
   app.setting_a = true;
   app.setting_b = true;
 }

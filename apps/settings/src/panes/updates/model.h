@@ -17,13 +17,10 @@
 #include <string_view>
 #include <vector>
 
-namespace settings::panes::updates {
+// The three download schedules (kScheduleSystem, kScheduleDaily, kScheduleWeekly).
+#include "panes/update_schedules.h"
 
-// The three download schedules, as the page offers them and operation
-// records carry them.
-inline constexpr std::string_view kScheduleSystem = "System schedule";
-inline constexpr std::string_view kScheduleDaily = "Daily";
-inline constexpr std::string_view kScheduleWeekly = "Weekly";
+namespace settings::panes::updates {
 
 // Whether the automatic-update timer is on, as the system reports it.
 enum class AutomaticUpdates { Enabled, Disabled, Unknown };

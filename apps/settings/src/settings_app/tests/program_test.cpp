@@ -32,13 +32,15 @@ TEST(ProgramTest, SpecIsFilledFieldByField) {
   EXPECT_EQ(spec.flags, (std::array<std::uint8_t, 4>{1, 0, 1, 1}));
 }
 
-TEST(ProgramTest, FactoryBuildsTheApplicationAndSetUpSwitchesOnTheTwoSettings) {
+TEST(ProgramTest, FactoryBuildsTheApplicationAndSetUpRegistersTheSetSettingHandler) {
   const kalu_ui::launch::AppSpec spec = make_spec();
   kalu_ui::app::App app("kalu.settings");
   ASSERT_FALSE(app.setting_a || app.setting_b);
+  ASSERT_FALSE(app.action_registry().contains("settings.action"));
   spec.setup(app);
   EXPECT_TRUE(app.setting_a);
   EXPECT_TRUE(app.setting_b);
+  EXPECT_TRUE(app.action_registry().contains("settings.action"));
   // The factory's account root is the platform's, under the configuration
   // directory: a temporary one here.
   testing::TempDir config;
