@@ -33,13 +33,8 @@ WidgetBox identity_card(const SystemSummary& summary) {
 WidgetBox backup_card() {
   // The backup is made outside Settings: the click hands over to the
   // platform's identity backup.
-  auto button =
-      w::Button("Create encrypted backup\u2026")
-          .with_id(std::string(kBackupButtonId))
-          .with_size(kBackupButtonWidth, kBackupButtonHeight)
-          .on_click([] {
-            lib::open_tool_in_background(system_ops::tool_intent::ToolIntent::IdentityBackup);
-          });
+  auto button = lib::tool_button(lib::ToolButton::IdentityBackup);
+  button.with_size(kBackupButtonWidth, kBackupButtonHeight);
   WidgetList rows;
   rows.push_back(ui_rows::caption(
       "Create an encrypted portable copy of your identity. Kalu asks for a passphrase, lets you "

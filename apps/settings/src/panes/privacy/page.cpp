@@ -92,11 +92,7 @@ WidgetBox device_security_card(std::shared_ptr<SecurityCell> security) {
 }
 
 WidgetBox workspace_access_card() {
-  auto button =
-      w::Button("Open current workspace access").with_id("open-workspace-privacy").on_click([] {
-        // Page 2 of the workspace's settings is its access page.
-        lib::open_tool_in_background(system_ops::tool_intent::ToolIntent::Workspace, 2);
-      });
+  auto button = lib::tool_button(lib::ToolButton::WorkspaceAccess);
   return ui_rows::section_card(
       "Workspace access \u00b7 read-only overview",
       list(body_text("App access is scoped to the workspace where the app runs. This page only "

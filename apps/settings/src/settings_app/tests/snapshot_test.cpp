@@ -126,7 +126,7 @@ TEST(SnapshotTest, OpenTransactionIsCountedAndLeftOpen) {
   EXPECT_EQ(s["effective_document_heads"][0], heads.at(0).to_hex());
 }
 
-TEST(ResourcesTest, RootHoldsThePlainSectionsInSidebarOrder) {
+TEST(ResourcesTest, LookupOfTheRootHoldsThePlainSectionsTheListTheFullOnes) {
   TempDir root;
   SettingsApp app(root.path());
   kalu_ui::doc::Document document;
@@ -141,9 +141,13 @@ TEST(ResourcesTest, RootHoldsThePlainSectionsInSidebarOrder) {
     ASSERT_EQ(section.actions.size(), 1u);
     EXPECT_EQ(section.actions[0].name, "open");
   }
+  // The resource list holds the full sections: Network's actions follow "open".
   const auto all = app.resources(document);
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].id, "settings.root");
+  ASSERT_EQ(all[0].children.size(), 22u);
+  ASSERT_EQ(all[0].children[0].actions.size(), 12u);
+  EXPECT_EQ(all[0].children[0].actions[1].name, "wifi");
 }
 
 TEST(ResourcesTest, LookupBySectionIdAndPrefix) {
