@@ -17,7 +17,7 @@ using operations::BluetoothOperation;
 namespace {
 
 constexpr std::array<std::string_view, 3> kDeviceTags = {"device-local", "bluetooth",
-                                                           "live-device"};
+                                                         "live-device"};
 
 void add(kalu_actions::Resource& resource, std::optional<kalu_actions::ActionSpec> spec) {
   if (spec) resource.actions.push_back(std::move(*spec));
@@ -28,8 +28,8 @@ kalu_actions::Resource device_item(const system_ops::bluez::BluetoothDevice& dev
                                              "settings.bluetooth-device", device.name);
   const std::string& path = device.path;
   if (!device.paired) {
-    add(item, bluetooth_operation_spec("pair", "Pair", BluetoothOperation::Pair{path},
-                                       kDeviceTags));
+    add(item,
+        bluetooth_operation_spec("pair", "Pair", BluetoothOperation::Pair{path}, kDeviceTags));
     return item;
   }
   if (device.connected) {
@@ -56,12 +56,12 @@ kalu_actions::Resource bluetooth_resource(
       "bluetooth", "Set Bluetooth power",
       [](bool on) { return BluetoothOperation{BluetoothOperation::SetPowered{on}}; },
       {"device-local", "bluetooth", "hardware"}));
-  add(section, bluetooth_operation_spec("scan", "Scan for Bluetooth devices",
-                                        BluetoothOperation::StartScan{},
-                                        {"device-local", "bluetooth"}));
-  add(section, bluetooth_operation_spec("refresh", "Refresh Bluetooth devices",
-                                        BluetoothOperation::Refresh{},
-                                        {"device-local", "bluetooth"}));
+  add(section,
+      bluetooth_operation_spec("scan", "Scan for Bluetooth devices",
+                               BluetoothOperation::StartScan{}, {"device-local", "bluetooth"}));
+  add(section,
+      bluetooth_operation_spec("refresh", "Refresh Bluetooth devices",
+                               BluetoothOperation::Refresh{}, {"device-local", "bluetooth"}));
   const std::size_t listed = std::min(devices.size(), kMaxItems);
   section.children.reserve(listed);
   for (const auto& device : devices.first(listed)) section.children.push_back(device_item(device));

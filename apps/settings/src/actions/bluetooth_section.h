@@ -23,7 +23,8 @@ namespace settings::actions {
 // The section with the devices read from the device's Bluetooth service.
 kalu_actions::Resource bluetooth_resource();
 // The section with these devices as its items, in order.
-kalu_actions::Resource bluetooth_resource(std::span<const system_ops::bluez::BluetoothDevice> devices);
+kalu_actions::Resource bluetooth_resource(
+    std::span<const system_ops::bluez::BluetoothDevice> devices);
 
 // A fresh section's action, the control's bool becoming "value"; none when
 // the section has no such action.

@@ -37,9 +37,9 @@ std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane) 
 }
 
 kalu_actions::Resource pane_section_resource(panes::PaneIndex pane) {
-  auto resource = kalu_actions::Resource::create(section_resource_id(pane),
-                                                 std::string(kSectionResourceKind),
-                                                 std::string(panes::pane_title(pane)));
+  auto resource =
+      kalu_actions::Resource::create(section_resource_id(pane), std::string(kSectionResourceKind),
+                                     std::string(panes::pane_title(pane)));
   if (auto open = open_action_spec(pane)) {
     resource = std::move(resource).with_action(std::move(*open));
   }

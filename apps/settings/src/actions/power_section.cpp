@@ -87,9 +87,9 @@ kalu_actions::ActionSpec charge_cap_spec(std::span<const std::uint32_t> supporte
   caps.reserve(supported.size());
   for (const std::uint32_t percent : supported) caps.push_back(fmt::format("{}%", percent));
   std::vector<kalu_actions::ActionParam> params;
-  params.push_back(kalu_actions::ActionParam::make("percent", "Charge percentage",
-                                                   kalu_actions::ParamKind::Text)
-                       .with_choices(std::move(caps)));
+  params.push_back(
+      kalu_actions::ActionParam::make("percent", "Charge percentage", kalu_actions::ParamKind::Text)
+          .with_choices(std::move(caps)));
   return typed_operation_spec<PowerOperation>(
              "set-charge-cap", "Set battery charge cap", "Choose a supported charge percentage",
              std::move(params),
@@ -121,8 +121,8 @@ kalu_actions::Resource power_resource(
         kTags));
   }
   if (capability) {
-    section = std::move(section).with_action(
-        charge_cap_spec(capability->allowed, capability->current));
+    section =
+        std::move(section).with_action(charge_cap_spec(capability->allowed, capability->current));
   }
   return section;
 }

@@ -29,8 +29,8 @@ namespace settings::actions {
 // The section with the capability read from the device.
 kalu_actions::Resource power_resource();
 // The section for a given capability (none: eleven actions, no charge cap).
-kalu_actions::Resource power_resource(const std::optional<system_ops::battery::ChargeCapability>&
-                                          capability);
+kalu_actions::Resource power_resource(
+    const std::optional<system_ops::battery::ChargeCapability>& capability);
 
 // "set-charge-cap": the text "percent" among the supported caps ("80%"); an
 // invocation whose percent is absent or not a number asks for `current`.

@@ -90,8 +90,7 @@ Resource settings_sections(panes::PaneIndex pane, const kalu_ui::doc::Document& 
   return section;
 }
 
-std::vector<Resource> root_resource(const kalu_ui::doc::Document& document,
-                                    AccountList accounts) {
+std::vector<Resource> root_resource(const kalu_ui::doc::Document& document, AccountList accounts) {
   const stored::SettingsPrefs prefs = stored::SettingsPrefs::load();
   Resource root = Resource::create(std::string(kRootResourceId), std::string(kRootResourceKind),
                                    std::string(kRootResourceLabel));
@@ -146,13 +145,13 @@ std::optional<panes::PaneIndex> pane_of_resource(std::string_view id) {
   return std::nullopt;
 }
 
-std::optional<Resource> resource_by_id(const kalu_ui::doc::Document& document,
-                                       AccountList accounts, std::string_view id) {
+std::optional<Resource> resource_by_id(const kalu_ui::doc::Document& document, AccountList accounts,
+                                       std::string_view id) {
   if (id == kRootResourceId) return plain_root();
   const auto pane = pane_of_resource(id);
   if (!pane) return std::nullopt;
-  return find_resource(
-      settings_sections(*pane, document, stored::SettingsPrefs::load(), accounts), id);
+  return find_resource(settings_sections(*pane, document, stored::SettingsPrefs::load(), accounts),
+                       id);
 }
 
 }  // namespace settings::actions

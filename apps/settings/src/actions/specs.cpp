@@ -85,19 +85,17 @@ std::optional<ActionSpec> with_device_local_contract(kalu_ui::Result<ActionSpec>
 std::optional<ActionSpec> audio_operation_spec(std::string name, std::string label,
                                                const operations::AudioOperation& record,
                                                const std::array<std::string_view, 3>& tags) {
-  return with_device_local_contract(
-      nullary_operation_spec(std::move(name), std::move(label), kalu_actions::kOperationEffect,
-                             record),
-      tags);
+  return with_device_local_contract(nullary_operation_spec(std::move(name), std::move(label),
+                                                           kalu_actions::kOperationEffect, record),
+                                    tags);
 }
 
 std::optional<ActionSpec> printer_operation_spec(std::string name, std::string label,
                                                  const operations::PrinterOperation& record,
                                                  ScopeTags tags) {
-  return with_device_local_contract(
-      nullary_operation_spec(std::move(name), std::move(label), kalu_actions::kOperationEffect,
-                             record),
-      tags);
+  return with_device_local_contract(nullary_operation_spec(std::move(name), std::move(label),
+                                                           kalu_actions::kOperationEffect, record),
+                                    tags);
 }
 
 std::optional<ActionSpec> bluetooth_operation_spec(std::string name, std::string label,
@@ -128,16 +126,14 @@ std::optional<ActionSpec> account_operation_spec(std::string name, std::string l
     contract = device_local_contract({"device-local", "accounts", "network-probe"});
   }
   return with_optional_contract(
-      nullary_operation_spec(std::move(name), std::move(label), kind, record),
-      std::move(contract));
+      nullary_operation_spec(std::move(name), std::move(label), kind, record), std::move(contract));
 }
 
 std::optional<ActionSpec> agent_provider_operation_spec(
     std::string name, std::string label, const operations::AgentProviderOperation& record) {
-  return with_optional_contract(
-      nullary_operation_spec(std::move(name), std::move(label), kalu_actions::kOperationEffect,
-                             record),
-      agent_provider_contract());
+  return with_optional_contract(nullary_operation_spec(std::move(name), std::move(label),
+                                                       kalu_actions::kOperationEffect, record),
+                                agent_provider_contract());
 }
 
 ActionSpec setting_choice_spec(std::string name, std::string label, std::string setting_key,
@@ -158,10 +154,9 @@ ActionSpec setting_choice_spec(std::string name, std::string label, std::string 
 ActionSpec setting_choice_spec(std::string name, std::string label, std::string setting_key,
                                std::string description, std::span<const std::string_view> allowed,
                                std::string_view current) {
-  return setting_choice_spec(std::move(name), std::move(label), std::move(setting_key),
-                             std::move(description),
-                             std::vector<std::string>(allowed.begin(), allowed.end()),
-                             std::string(current));
+  return setting_choice_spec(
+      std::move(name), std::move(label), std::move(setting_key), std::move(description),
+      std::vector<std::string>(allowed.begin(), allowed.end()), std::string(current));
 }
 
 ActionSpec setting_toggle_spec(std::string name, std::string label, std::string setting_key) {

@@ -102,8 +102,7 @@ kalu_actions::ActionContract configuration_contract();
 // with the device-local contract of `tags`. The builders below are this one
 // with the parameter of their kind.
 kalu_actions::ActionSpec typed_operation_spec(std::string name, std::string label,
-                                              std::string description,
-                                              std::string_view dispatch_id,
+                                              std::string description, std::string_view dispatch_id,
                                               std::vector<kalu_actions::ActionParam> parameters,
                                               kalu_actions::ActionHandler parser, ScopeTags tags);
 
@@ -166,8 +165,8 @@ kalu_actions::ActionSpec choice_operation_spec(std::string name, std::string lab
   params.push_back(choice_param(std::move(choices)));
   return typed_operation_spec<R>(
       std::move(name), std::move(label), std::string(kChoiceDescription), std::move(params),
-      [make = std::move(make), fallback = std::move(fallback)](
-          const kalu_actions::ActionArgs& args) {
+      [make = std::move(make),
+       fallback = std::move(fallback)](const kalu_actions::ActionArgs& args) {
         return make(arg_text(args, kChoiceParam, fallback));
       },
       tags);
@@ -196,10 +195,9 @@ std::optional<kalu_actions::ActionSpec> with_device_local_contract(
 template <OperationRecord R>
 std::optional<kalu_actions::ActionSpec> operation_spec(std::string name, std::string label,
                                                        const R& record, ScopeTags tags) {
-  return with_device_local_contract(
-      nullary_operation_spec(std::move(name), std::move(label), kalu_actions::kOperationEffect,
-                             record),
-      tags);
+  return with_device_local_contract(nullary_operation_spec(std::move(name), std::move(label),
+                                                           kalu_actions::kOperationEffect, record),
+                                    tags);
 }
 
 // The named builders of the sections' item and command actions.
@@ -233,8 +231,7 @@ std::optional<kalu_actions::ActionSpec> agent_provider_operation_spec(
 // current value again. With the configuration contract.
 kalu_actions::ActionSpec setting_choice_spec(std::string name, std::string label,
                                              std::string setting_key, std::string description,
-                                             std::vector<std::string> allowed,
-                                             std::string current);
+                                             std::vector<std::string> allowed, std::string current);
 kalu_actions::ActionSpec setting_choice_spec(std::string name, std::string label,
                                              std::string setting_key, std::string description,
                                              std::span<const std::string_view> allowed,

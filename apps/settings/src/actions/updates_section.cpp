@@ -56,8 +56,8 @@ kalu_actions::Resource updates_resource() {
       "automatic", "Set automatic updates",
       [](bool on) { return UpdateOperation{UpdateOperation::SetAutomatic{on}}; }, kTags));
   for (const Command& command : commands()) {
-    auto spec =
-        operation_spec(std::string(command.name), std::string(command.label), command.record, kTags);
+    auto spec = operation_spec(std::string(command.name), std::string(command.label),
+                               command.record, kTags);
     if (!spec) continue;
     if (command.destructive) *spec = std::move(*spec).destructive();
     section = std::move(section).with_action(std::move(*spec));

@@ -55,7 +55,8 @@ kalu_ui::widget::Button tool_button(ToolButton button) {
   const ToolButtonRow& tool = row(button);
   return kalu_ui::widget::Button(std::string(tool.label))
       .with_id(std::string(tool.id))
-      .on_click([intent = tool.intent, page = tool.page] { open_tool_in_background(intent, page); });
+      .on_click(
+          [intent = tool.intent, page = tool.page] { open_tool_in_background(intent, page); });
 }
 
 }  // namespace settings::lib

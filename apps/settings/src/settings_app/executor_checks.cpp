@@ -260,10 +260,12 @@ Status check_operation(const op::PowerOperation& operation) {
                          "unsupported power profile");
   }
   if (const auto* v = std::get_if<P::SetBlankTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels), "unsupported screen blank timeout");
+    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels),
+                         "unsupported screen blank timeout");
   }
   if (const auto* v = std::get_if<P::SetLockTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels), "unsupported automatic lock timeout");
+    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels),
+                         "unsupported automatic lock timeout");
   }
   if (const auto* v = std::get_if<P::SetSuspendTimeout>(&operation)) {
     if (!one_of(v->label, panes::power::kSuspendDelayLabels)) {
@@ -276,7 +278,9 @@ Status check_operation(const op::PowerOperation& operation) {
   if (const auto* v = std::get_if<P::SetLidAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetPowerKeyAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetCriticalAction>(&operation)) action = &v->action;
-  if (action) return refuse_unless(one_of(*action, panes::power::kPowerActionLabels), "unsupported power action");
+  if (action)
+    return refuse_unless(one_of(*action, panes::power::kPowerActionLabels),
+                         "unsupported power action");
   return {};
 }
 

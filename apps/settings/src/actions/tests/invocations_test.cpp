@@ -102,12 +102,27 @@ TEST(InvocationsTest, LabelLookupTakesTheFirstExactMatchElseTheIdNothingCarries)
 TEST(InvocationsTest, ChargePercentReadsDigitsAfterTrailingPercentSignsElseKeepsTheCap) {
   constexpr std::uint32_t kKept = 60;
   const std::pair<std::optional<std::string>, std::uint32_t> cases[] = {
-      {"80", 80},          {"80%", 80},           {"80%%%", 80},   {"+80", 80},
-      {"+80%", 80},        {"4294967295", 4294967295u},            {std::nullopt, kKept},
-      {"", kKept},         {"%", kKept},          {"eighty", kKept}, {"8O", kKept},
-      {" 80", kKept},      {"80 ", kKept},        {"80% ", kKept},  {"-80", kKept},
-      {"+", kKept},        {"++80", kKept},       {"%80", kKept},   {"4294967296", kKept},
-      {"0x50", kKept},     {"80.0", kKept},
+      {"80", 80},
+      {"80%", 80},
+      {"80%%%", 80},
+      {"+80", 80},
+      {"+80%", 80},
+      {"4294967295", 4294967295u},
+      {std::nullopt, kKept},
+      {"", kKept},
+      {"%", kKept},
+      {"eighty", kKept},
+      {"8O", kKept},
+      {" 80", kKept},
+      {"80 ", kKept},
+      {"80% ", kKept},
+      {"-80", kKept},
+      {"+", kKept},
+      {"++80", kKept},
+      {"%80", kKept},
+      {"4294967296", kKept},
+      {"0x50", kKept},
+      {"80.0", kKept},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(parse_charge_percent(text, kKept), expected) << text.value_or("(absent)");
@@ -127,7 +142,8 @@ TEST(InvocationsTest, ArgumentBuildersWriteTheParameterTheirHandlerReads) {
   EXPECT_EQ(bool_arguments()(ControlValue(false)).to_json(), R"({"value":false})");
   EXPECT_EQ(number_arguments()(ControlValue(0.5)).to_json(), R"({"value":0.5})");
   // A non-finite level becomes null, which the number parser reads as 0.0.
-  const ActionArgs infinite = number_arguments()(ControlValue(std::numeric_limits<double>::infinity()));
+  const ActionArgs infinite =
+      number_arguments()(ControlValue(std::numeric_limits<double>::infinity()));
   EXPECT_EQ(infinite.to_json(), R"({"value":null})");
   EXPECT_EQ(arg_level(infinite), 0.0);
   EXPECT_EQ(choice_arguments()(ControlValue(std::string("Daily"))).to_json(),

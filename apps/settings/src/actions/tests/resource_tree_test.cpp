@@ -83,13 +83,14 @@ TEST_F(ResourceTreeTest, TwoBuildsOfAnUnchangedDeviceAreEqualAndANewDeviceAppear
   const Resource first = root();
   EXPECT_EQ(root(), first);
 
-  ASSERT_EQ(sim_device::simdev::command(
-                {"add", "bluetooth.devices",
-                 R"({"path": "/org/bluez/hci0/dev_00_11_22_33_44_55", "address": "00:11:22:33:44:55",
+  ASSERT_EQ(
+      sim_device::simdev::command(
+          {"add", "bluetooth.devices",
+           R"({"path": "/org/bluez/hci0/dev_00_11_22_33_44_55", "address": "00:11:22:33:44:55",
                      "name": "Desk Keyboard", "icon": "input-keyboard", "rssi": -40,
                      "battery": null, "paired": false, "trusted": false, "connected": false})"})
-                .status,
-            0);
+          .status,
+      0);
   const Resource second = root();
   EXPECT_NE(second, first);
   const Resource* keyboard =
@@ -121,8 +122,8 @@ TEST_F(ResourceTreeTest, LookupBuildsOnlyWhatTheIdNames) {
   EXPECT_EQ(network->actions.size(), 12u);
   EXPECT_EQ(network->actions.front().name, "open");
 
-  auto headphones =
-      resource_by_id(document_, {}, "settings.bluetooth-device:/org/bluez/hci0/dev_3C_A1_0B_55_21_7E");
+  auto headphones = resource_by_id(
+      document_, {}, "settings.bluetooth-device:/org/bluez/hci0/dev_3C_A1_0B_55_21_7E");
   ASSERT_TRUE(headphones);
   EXPECT_EQ(headphones->label, "Studio Headphones");
 
@@ -164,7 +165,8 @@ TEST_F(ResourceTreeTest, ItemPrefixesNameTheSectionThatHoldsThem) {
 TEST(ResourceSearchTest, FindTakesTheFirstInPreOrderAndChildFindersMatchWholeIds) {
   const Resource tree =
       Resource::create("a", "k", "A")
-          .with_child(Resource::create("b", "k", "B").with_child(Resource::create("x", "k", "deep")))
+          .with_child(
+              Resource::create("b", "k", "B").with_child(Resource::create("x", "k", "deep")))
           .with_child(Resource::create("x", "k", "shallow"));
   EXPECT_EQ(find_resource(tree, "a")->label, "A");
   EXPECT_EQ(find_resource(tree, "x")->label, "deep");
@@ -181,8 +183,8 @@ TEST(ResourceSearchTest, FindTakesTheFirstInPreOrderAndChildFindersMatchWholeIds
   EXPECT_EQ(find_mesh_workspace_child(workspaces, 1)->label, "One");
   EXPECT_FALSE(find_mesh_workspace_child(workspaces, 2));
 
-  const Resource attached =
-      attach_pane_resources(Resource::create("nav", "k", "Nav"), std::vector<panes::PaneIndex>{4, 0});
+  const Resource attached = attach_pane_resources(Resource::create("nav", "k", "Nav"),
+                                                  std::vector<panes::PaneIndex>{4, 0});
   ASSERT_EQ(attached.children.size(), 2u);
   EXPECT_EQ(attached.children[0].id, "settings.section:displays");
   EXPECT_EQ(attached.children[1].id, "settings.section:network");

@@ -1,9 +1,8 @@
 // The fixed sections: Network, Updates, Power, Bluetooth and Time & Date,
 // their actions in order, what invoking them delivers, and their bindings.
 
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -78,7 +77,8 @@ TEST(NetworkSectionTest, ElevenActionsInOrderWithTheirRecords) {
   };
   for (const auto& [name, payload] : delivered) {
     EXPECT_EQ(invoke(network, name, "{}", kId), payload);
-    EXPECT_EQ(tags_of(action(network, name)), (std::vector<std::string>{"device-local", "network"}));
+    EXPECT_EQ(tags_of(action(network, name)),
+              (std::vector<std::string>{"device-local", "network"}));
   }
   EXPECT_EQ(invoke(network, "wifi", "{}", kId), R"({"SetWifiEnabled":{"enabled":false}})");
   EXPECT_EQ(invoke(network, "wifi", R"({"value":true})", kId),
@@ -106,10 +106,9 @@ TEST(UpdatesSectionTest, NineActionsThreeDestructiveAndOnlyTheReviewAnsweredAtOn
   const Resource updates = updates_resource();
   EXPECT_EQ(updates.id, "settings.section:updates");
   EXPECT_EQ(updates.label, "Updates");
-  EXPECT_EQ(names(updates),
-            (std::vector<std::string>{"automatic", "check", "restart", "rollback",
-                                      "refresh-firmware", "install-firmware", "review-rollback",
-                                      "schedule", "metered"}));
+  EXPECT_EQ(names(updates), (std::vector<std::string>{"automatic", "check", "restart", "rollback",
+                                                      "refresh-firmware", "install-firmware",
+                                                      "review-rollback", "schedule", "metered"}));
   std::vector<std::string> destructive;
   for (const ActionSpec& spec : updates.actions) {
     if (spec.is_destructive) destructive.push_back(spec.name);
@@ -180,7 +179,8 @@ TEST(PowerSectionTest, ChoicesBecomeTheirRecordsByKey) {
       {"lid", R"({"choice":"Suspend"})", R"({"SetLidAction":{"action":"Suspend"}})"},
       {"power_key", R"({"choice":"Lock screen"})",
        R"({"SetPowerKeyAction":{"action":"Lock screen"}})"},
-      {"critical", R"({"choice":"Do nothing"})", R"({"SetCriticalAction":{"action":"Do nothing"}})"},
+      {"critical", R"({"choice":"Do nothing"})",
+       R"({"SetCriticalAction":{"action":"Do nothing"}})"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(invoke(power, c.name, c.arguments, kId), c.payload) << c.name;
@@ -189,9 +189,9 @@ TEST(PowerSectionTest, ChoicesBecomeTheirRecordsByKey) {
 
 TEST(PowerSectionTest, ElevenActionsWithoutAChargeCapAndTheCapLastAndPrivilegedWithOne) {
   const std::vector<std::string> fixed = {
-      "auto_suspend",  "profile",          "suspend-after",       "blank-after",
-      "lock-after",    "saver-suspend",    "balanced-suspend",    "performance-suspend",
-      "lid",           "power_key",        "critical"};
+      "auto_suspend", "profile",       "suspend-after",    "blank-after",
+      "lock-after",   "saver-suspend", "balanced-suspend", "performance-suspend",
+      "lid",          "power_key",     "critical"};
   const Resource without = power_resource(std::nullopt);
   EXPECT_EQ(without.id, "settings.section:power");
   EXPECT_EQ(without.label, "Power");
@@ -228,8 +228,8 @@ TEST(PowerSectionTest, ChargeCapReadsThePercentElseAsksForTheCurrentCap) {
   const Resource power = power_resource(system_ops::battery::ChargeCapability{supported, 60});
   constexpr std::string_view kId = "settings.power-operation";
   const std::pair<std::string_view, std::uint32_t> cases[] = {
-      {R"({"percent":"80%"})", 80}, {R"({"percent":"80"})", 80},   {R"({"percent":"+80"})", 80},
-      {R"({"percent":"8O"})", 60},  {R"({"percent":" 80"})", 60},  {"{}", 60},
+      {R"({"percent":"80%"})", 80}, {R"({"percent":"80"})", 80},  {R"({"percent":"+80"})", 80},
+      {R"({"percent":"8O"})", 60},  {R"({"percent":" 80"})", 60}, {"{}", 60},
   };
   for (const auto& [arguments, percent] : cases) {
     EXPECT_EQ(invoke(power, "set-charge-cap", arguments, kId),
@@ -324,11 +324,13 @@ TEST(BluetoothSectionTest, ReadsTheDevicesOfTheBluetoothServiceAndBindsThePowerT
   ASSERT_EQ(sim_device::simdev::command({"set", "bluetooth.powered", "false"}).status, 0);
   EXPECT_TRUE(bluetooth_resource().children.empty());
   ASSERT_EQ(sim_device::simdev::command({"fault", "bluez.devices", "adapter gone"}).status, 0);
-  EXPECT_EQ(names(bluetooth_resource()), (std::vector<std::string>{"bluetooth", "scan", "refresh"}));
+  EXPECT_EQ(names(bluetooth_resource()),
+            (std::vector<std::string>{"bluetooth", "scan", "refresh"}));
 
   auto power = bluetooth_toggle_binding("bluetooth");
   ASSERT_TRUE(power);
-  EXPECT_EQ(power->encode(ControlValue(true))->payload_text(), R"({"SetPowered":{"enabled":true}})");
+  EXPECT_EQ(power->encode(ControlValue(true))->payload_text(),
+            R"({"SetPowered":{"enabled":true}})");
   EXPECT_FALSE(bluetooth_toggle_binding("scan-toggle"));
 }
 

@@ -146,9 +146,8 @@ TEST(SpecsTest, OnlyTheAccountConnectionCheckCarriesAContract) {
     EXPECT_EQ(spec->operation_action_id, "settings.account-operation");
     EXPECT_EQ(spec->contract.has_value(), c.contract);
     if (c.contract) {
-      EXPECT_EQ(*spec->contract,
-                (ActionContract{{"device-local", "accounts", "network-probe"},
-                                R"({"type":"string"})"}));
+      EXPECT_EQ(*spec->contract, (ActionContract{{"device-local", "accounts", "network-probe"},
+                                                 R"({"type":"string"})"}));
     }
   }
 }
@@ -166,8 +165,9 @@ TEST(SpecsTest, NamedOperationBuildersAttachTheirFixedContracts) {
   ASSERT_TRUE(provider && provider->contract);
   EXPECT_EQ(*provider->contract, agent_provider_contract());
 
-  auto audio = audio_operation_spec("test", "Test", op::AudioOperation{op::AudioOperation::TestChannel{}},
-                                    {"device-local", "audio", "live-device"});
+  auto audio =
+      audio_operation_spec("test", "Test", op::AudioOperation{op::AudioOperation::TestChannel{}},
+                           {"device-local", "audio", "live-device"});
   ASSERT_TRUE(audio && audio->contract);
   EXPECT_EQ(audio->contract->scope_tags.size(), 3u);
   EXPECT_EQ(audio->operation_action_id, "settings.audio-operation");
@@ -206,9 +206,8 @@ TEST(SpecsTest, BindToggleTakesTheFirstActionOfTheNameAndNoneForAMissingOne) {
       "wifi", "Second",
       [](bool on) { return op::NetworkOperation{op::NetworkOperation::SetHotspot{on}}; },
       {"device-local"});
-  const Resource resource = Resource::create("r", "k", "R")
-                                .with_action(std::move(first))
-                                .with_action(std::move(second));
+  const Resource resource =
+      Resource::create("r", "k", "R").with_action(std::move(first)).with_action(std::move(second));
   auto binding = bind_toggle(resource, "wifi");
   ASSERT_TRUE(binding);
   EXPECT_EQ(binding->resource_id, "r");

@@ -37,8 +37,8 @@ TEST(ToolButtonsTest, EachButtonOpensItsToolAtItsPage) {
        "Open current workspace app rules", "workspace", 3},
       {ToolButton::WorkspaceAccess, "open-workspace-privacy", "Open current workspace access",
        "workspace", 2},
-      {ToolButton::IdentityBackup, "about.identity-backup.button",
-       "Create encrypted backup\u2026", "identity-backup", nullptr},
+      {ToolButton::IdentityBackup, "about.identity-backup.button", "Create encrypted backup\u2026",
+       "identity-backup", nullptr},
   };
   std::size_t clicked = 0;
   for (const Case& c : cases) {
