@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim_device/audio.h"
 #include "sim_device/state.h"
 
 namespace media_kit {
@@ -159,9 +160,9 @@ Result<VolumeState> input_state() {
 
 Status set_output_volume(float level) {
   if (!std::isfinite(level)) return fail("volume must be a number from 0 to 1");
-  return change_default_node("audio.set_output_volume", "sinks",
-                             "there is no default audio output",
-                             [&](Json& n) { n["volume"] = std::clamp(level, 0.0f, 1.0f); });
+  return change_default_node(
+      "audio.set_output_volume", "sinks", "there is no default audio output",
+      [&](Json& n) { n["volume"] = device::audio::level_of(std::clamp(level, 0.0f, 1.0f)); });
 }
 
 Status set_output_muted(bool muted) {
@@ -171,20 +172,14 @@ Status set_output_muted(bool muted) {
 
 Status set_input_volume(float level) {
   if (!std::isfinite(level)) return fail("volume must be a number from 0 to 1");
-  return change_default_node("audio.set_input_volume", "sources", "there is no default audio input",
-                             [&](Json& n) { n["volume"] = std::clamp(level, 0.0f, 1.0f); });
+  return change_default_node(
+      "audio.set_input_volume", "sources", "there is no default audio input",
+      [&](Json& n) { n["volume"] = device::audio::level_of(std::clamp(level, 0.0f, 1.0f)); });
 }
 
 Status set_default_device(std::uint32_t id) {
   return device::update("audio.set_default_device", [&](Json& state) -> Status {
-    for (const char* list : {"sinks", "sources"}) {
-      Json& nodes = state["audio"][list];
-      bool found = std::any_of(nodes.begin(), nodes.end(), [&](const Json& n) { return n["id"] == id; });
-      if (!found) continue;
-      for (auto& n : nodes) n["default"] = n["id"] == id;
-      return {};
-    }
-    return fail(fmt::format("no audio device has the id {}", id));
+    return device::audio::make_default_device(state["audio"], id);
   });
 }
 

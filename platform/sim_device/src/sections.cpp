@@ -126,6 +126,23 @@ KALU_SHAPE(audio_shape,
                                                          "index"))}),
                                   "id"))}))
 
+KALU_SHAPE(audio_runtime_shape,
+           S::object({req("capabilities",
+                          S::object({req("balance", S::boolean()),
+                                     req("mono_output", S::boolean()),
+                                     req("channel_test", S::boolean()),
+                                     req("microphone_meter", S::boolean())})),
+                      req("input_activity", level()),
+                      req("channel_test",
+                          S::object({req("token", S::text()), req("sink", S::text()),
+                                     req("channel", S::one_of({"left", "right"})),
+                                     req("ends_at_ms", S::integer(0, kU64))})
+                              .or_null()),
+                      req("microphone_meter",
+                          S::object({req("token", S::text()), req("source", S::text()),
+                                     req("ends_at_ms", S::integer(0, kU64))})
+                              .or_null())}))
+
 S mode_shape() {
   return S::object({req("width", S::integer(1, 65535)), req("height", S::integer(1, 65535)),
                     req("refresh_mhz", S::integer(1, kU32))});
@@ -328,6 +345,7 @@ const std::vector<SectionSpec>& section_table() {
       {"modem", seed_modem, modem_shape},
       {"bluetooth", seed_bluetooth, bluetooth_shape},
       {"audio", seed_audio, audio_shape},
+      {"audio_runtime", seed_audio_runtime, audio_runtime_shape},
       {"display", seed_display, display_shape},
       {"power", seed_power, power_shape},
       {"battery", seed_battery, battery_shape},

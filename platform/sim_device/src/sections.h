@@ -26,6 +26,7 @@ Json seed_network();
 Json seed_modem();
 Json seed_bluetooth();
 Json seed_audio();
+Json seed_audio_runtime();
 Json seed_display();
 Json seed_power();
 Json seed_battery();

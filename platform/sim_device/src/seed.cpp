@@ -132,6 +132,19 @@ Json seed_audio() {
   })json");
 }
 
+// What the audio runtime offers beyond the graph, and the tests running on it
+// (media_kit's AudioRuntimeControl); "input_activity" is what the microphone
+// meter hears.
+Json seed_audio_runtime() {
+  return literal(R"json({
+    "capabilities": {"balance": true, "mono_output": true, "channel_test": true,
+                     "microphone_meter": true},
+    "input_activity": 0.42,
+    "channel_test": null,
+    "microphone_meter": null
+  })json");
+}
+
 Json seed_display() {
   return literal(R"json({
     "brightness": 70,

@@ -8,20 +8,20 @@
 #include <functional>
 
 #include "model_manager.h"
+#include "sim_device/audio.h"
+#include "sim_device/simdev.h"
+#include "sim_device/state.h"
 #include "simdev_paths.h"
 #include "simdev_update_programs.h"
 #include "simdev_users.h"
-#include "sim_device/simdev.h"
-#include "sim_device/state.h"
 
 namespace sim_device::simdev {
 
 namespace {
 
-
-using simdev_detail::Json;
 using kalu_ui::fail;
 using kalu_ui::Status;
+using simdev_detail::Json;
 
 using Program = Outcome (*)(const std::vector<std::string>& args, const Json& state);
 
@@ -29,9 +29,11 @@ Outcome out(std::string text) { return {0, std::move(text), {}}; }
 Outcome err(int status, std::string text) { return {status, {}, std::move(text)}; }
 
 // ---- wpctl ----
+// Answers from the same graph media_kit's controls change (sim_device/audio.h).
 
 std::string volume_text(const Json& node) {
-  return fmt::format("{:.2f}{}", node["volume"].get<double>(), node["muted"] == true ? " MUTED" : "");
+  double volume = node["volume"].is_null() ? 1.0 : node["volume"].get<double>();
+  return fmt::format("{:.2f}{}", volume, node["muted"] == true ? " MUTED" : "");
 }
 
 void node_lines(std::string& out, const Json& nodes) {
@@ -39,6 +41,25 @@ void node_lines(std::string& out, const Json& nodes) {
     out += fmt::format(" │  {} {:>4}. {:<35} [vol: {}]\n", n["default"] == true ? "*" : " ",
                        n["id"].get<std::uint32_t>(), n["display_name"].get<std::string>(),
                        volume_text(n));
+  }
+}
+
+// A stream and the links of its two channels to the device it plays into or
+// records from: its pinned target, else the default of its kind.
+void stream_lines(std::string& out, const Json& audio, const Json& stream) {
+  out += fmt::format("        {:>3}. {}\n", stream["id"].get<std::uint32_t>(),
+                     stream["app_name"].get<std::string>());
+  bool playback = stream["playback"] == true;
+  const Json* device =
+      stream["target"].is_null()
+          ? sim_device::audio::default_node(audio, playback ? "sinks" : "sources")
+          : sim_device::audio::find_node(audio, stream["target"].get<std::uint32_t>());
+  if (device == nullptr) return;
+  for (const char* channel : {"FL", "FR"}) {
+    out +=
+        fmt::format("             {}_{:<10} {} {}:{}_{}\t[active]\n", playback ? "output" : "input",
+                    channel, playback ? ">" : "<", (*device)["node_name"].get<std::string>(),
+                    playback ? "playback" : "capture", channel);
   }
 }
 
@@ -60,45 +81,39 @@ Outcome wpctl_status(const Json& state) {
   text += " │  \n ├─ Sink endpoints:\n │  \n ├─ Sources:\n";
   node_lines(text, audio["sources"]);
   text += " │  \n ├─ Source endpoints:\n │  \n ├─ Filters:\n │  \n └─ Streams:\n";
-  for (const auto& s : audio["streams"]) {
-    text += fmt::format("        {:>3}. {}\n", s["id"].get<std::uint32_t>(),
-                        s["app_name"].get<std::string>());
-  }
+  for (const auto& s : audio["streams"]) stream_lines(text, audio, s);
   text +=
       "\nVideo\n ├─ Devices:\n │  \n ├─ Sinks:\n │  \n ├─ Sink endpoints:\n │  \n"
       " ├─ Sources:\n │  \n ├─ Source endpoints:\n │  \n ├─ Filters:\n │  \n └─ Streams:\n"
       "\nSettings\n └─ Default Configured Node Names:\n";
   int n = 0;
   for (const char* list : {"sinks", "sources"}) {
-    for (const auto& node : audio[list]) {
-      if (node["default"] != true) continue;
-      text += fmt::format("       {:>3}. {:<13} {}\n", n++,
-                          std::string(list) == "sinks" ? "Audio/Sink" : "Audio/Source",
-                          node["node_name"].get<std::string>());
-    }
+    const Json* node = sim_device::audio::default_node(audio, list);
+    if (node == nullptr) continue;
+    text += fmt::format("       {:>3}. {:<13} {}\n", n++,
+                        std::string_view(list) == "sinks" ? "Audio/Sink" : "Audio/Source",
+                        (*node)["node_name"].get<std::string>());
   }
   return out(text);
 }
 
-// The node an argument names: an id, @DEFAULT_AUDIO_SINK@ or @DEFAULT_AUDIO_SOURCE@.
-const Json* find_node(const Json& audio, const std::string& name) {
-  auto default_of = [&](const char* list) -> const Json* {
-    for (const auto& n : audio[list]) {
-      if (n["default"] == true) return &n;
-    }
-    return nullptr;
-  };
-  if (name == "@DEFAULT_AUDIO_SINK@" || name == "@DEFAULT_SINK@") return default_of("sinks");
-  if (name == "@DEFAULT_AUDIO_SOURCE@" || name == "@DEFAULT_SOURCE@") return default_of("sources");
+std::optional<std::uint32_t> parse_id(const std::string& text) {
   std::uint32_t id = 0;
-  auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), id);
-  if (ec != std::errc() || end != name.data() + name.size()) return nullptr;
-  for (const char* list : {"sinks", "sources"}) {
-    for (const auto& n : audio[list]) {
-      if (n["id"] == id) return &n;
-    }
-  }
-  return nullptr;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return id;
+}
+
+// The node id an argument names: an id, @DEFAULT_AUDIO_SINK@ or
+// @DEFAULT_AUDIO_SOURCE@ (none when there is no such default).
+std::optional<std::uint32_t> node_id(const Json& audio, const std::string& name) {
+  const char* list = nullptr;
+  if (name == "@DEFAULT_AUDIO_SINK@" || name == "@DEFAULT_SINK@") list = "sinks";
+  if (name == "@DEFAULT_AUDIO_SOURCE@" || name == "@DEFAULT_SOURCE@") list = "sources";
+  if (list == nullptr) return parse_id(name);
+  const Json* node = sim_device::audio::default_node(audio, list);
+  if (node == nullptr) return std::nullopt;
+  return (*node)["id"].get<std::uint32_t>();
 }
 
 // "0.5", "50%", "5%+", "0.1-": a level, or a step up or down.
@@ -118,67 +133,72 @@ std::optional<double> volume_after(const std::string& text, double current) {
   }
   if (percent) value /= 100.0;
   double level = step == 0 ? value : current + step * value;
-  return std::clamp(level, 0.0, 1.5);
+  return std::clamp(level, 0.0, 1.0);
 }
 
-Outcome change_node(const std::string& name, const std::function<Status(Json& node)>& edit) {
+// Changes the audio section with `edit`, given the node the argument names.
+Outcome change_audio(const std::string& name,
+                     const std::function<Status(Json& audio, std::uint32_t id)>& edit) {
   auto status = sim_device::update("", [&](Json& state) -> Status {
-    const Json* node = find_node(state["audio"], name);
-    if (node == nullptr) return fail(fmt::format("Object '{}' not found", name));
-    return edit(const_cast<Json&>(*node));
+    Json& audio = state["audio"];
+    auto id = node_id(audio, name);
+    if (!id || sim_device::audio::list_of(audio, *id) == nullptr) {
+      return fail(fmt::format("Object '{}' not found", name));
+    }
+    return edit(audio, *id);
   });
   if (!status) return err(1, status.error() + "\n");
   return out("");
 }
 
 Outcome wpctl(const std::vector<std::string>& args, const Json& state) {
+  namespace audio = sim_device::audio;
   const std::string command = args.empty() ? "status" : args[0];
   if (command == "status") return wpctl_status(state);
   if (command == "get-volume" && args.size() == 2) {
-    const Json* node = find_node(state["audio"], args[1]);
+    auto id = node_id(state["audio"], args[1]);
+    const Json* node = id ? audio::find_node(state["audio"], *id) : nullptr;
     if (node == nullptr) return err(1, fmt::format("Object '{}' not found\n", args[1]));
+    double volume = (*node)["volume"].is_null() ? 1.0 : (*node)["volume"].get<double>();
     std::string muted = (*node)["muted"] == true ? " [MUTED]" : "";
-    return out(fmt::format("Volume: {:.2f}{}\n", (*node)["volume"].get<double>(), muted));
+    return out(fmt::format("Volume: {:.2f}{}\n", volume, muted));
   }
   if (command == "set-default" && args.size() == 2) {
-    std::uint32_t id = 0;
-    auto [end, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), id);
-    if (ec != std::errc() || end != args[1].data() + args[1].size()) {
-      return err(1, fmt::format("'{}' is not a valid number\n", args[1]));
-    }
-    auto status = sim_device::update("audio.set_default_device", [&](Json& next) -> Status {
-      for (const char* list : {"sinks", "sources"}) {
-        Json& nodes = next["audio"][list];
-        if (std::none_of(nodes.begin(), nodes.end(), [&](const Json& n) { return n["id"] == id; })) {
-          continue;
-        }
-        for (auto& n : nodes) n["default"] = n["id"] == id;
-        return {};
-      }
-      return fail(fmt::format("Object '{}' not found", id));
-    });
-    if (!status) return err(1, status.error() + "\n");
-    return out("");
+    if (!parse_id(args[1])) return err(1, fmt::format("'{}' is not a valid number\n", args[1]));
+    return change_audio(
+        args[1], [](Json& a, std::uint32_t id) { return audio::make_default_device(a, id); });
   }
   if (command == "set-volume" && args.size() == 3) {
-    return change_node(args[1], [&](Json& node) -> Status {
-      auto level = volume_after(args[2], node["volume"].get<double>());
+    return change_audio(args[1], [&](Json& a, std::uint32_t id) -> Status {
+      const Json& node = *audio::find_node(a, id);
+      auto level =
+          volume_after(args[2], node["volume"].is_null() ? 1.0 : node["volume"].get<double>());
       if (!level) return fail(fmt::format("'{}' is not a valid volume", args[2]));
-      node["volume"] = std::min(*level, 1.0);
-      return {};
+      return audio::set_node_volume(a, id, *level);
     });
   }
   if (command == "set-mute" && args.size() == 3) {
-    return change_node(args[1], [&](Json& node) -> Status {
+    return change_audio(args[1], [&](Json& a, std::uint32_t id) -> Status {
+      bool muted = false;
       if (args[2] == "toggle") {
-        node["muted"] = node["muted"] != true;
+        muted = (*audio::find_node(a, id))["muted"] != true;
       } else if (args[2] == "1" || args[2] == "0") {
-        node["muted"] = args[2] == "1";
+        muted = args[2] == "1";
       } else {
         return fail(fmt::format("'{}' is not 0, 1 or toggle", args[2]));
       }
-      return {};
+      return audio::set_node_mute(a, id, muted);
     });
+  }
+  if (command == "set-profile" && args.size() == 3) {
+    auto device = parse_id(args[1]);
+    auto index = parse_id(args[2]);
+    if (!device || !index) return err(1, "set-profile takes a device id and a profile index\n");
+    auto status = sim_device::update("", [&](Json& next) -> Status {
+      return audio::set_device_profile(next["audio"], *device, *index);
+    });
+    if (!status) return err(1, status.error() + "\n");
+    return out("");
   }
   return err(1, fmt::format("wpctl: this device does not answer \"{}\" with these arguments\n",
                             fmt::join(args, " ")));
@@ -281,7 +301,8 @@ Outcome program(std::string_view name, const std::vector<std::string>& args,
   auto state = sim_device::read();
   if (!state) return err(1, fmt::format("{}: {}\n", base, state.error()));
   std::optional<std::string> fault = sim_device::fault(**state, base);
-  if (!fault && !args.empty()) fault = sim_device::fault(**state, fmt::format("{}.{}", base, args[0]));
+  if (!fault && !args.empty())
+    fault = sim_device::fault(**state, fmt::format("{}.{}", base, args[0]));
   if (fault) return err(1, *fault + "\n");
   if (account != nullptr) return account(args, input);
   return entry->run(args, **state);

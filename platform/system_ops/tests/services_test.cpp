@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
         Change{"Ntp", [] { return time::set_ntp(false); }, "time.ntp", false, "time.set_ntp"},
         Change{"Brightness", [] { return display::set_brightness(40.0f); }, "display.brightness",
                40.0, "display.set_brightness"},
-        Change{"Volume", [] { return audio::set_volume(30.0f); }, "audio.sinks[0].volume", 0.3f,
+        Change{"Volume", [] { return audio::set_volume(30.0f); }, "audio.sinks[0].volume", 0.3,
                "audio.set_output_volume"},
         Change{"Mute", [] { return audio::set_mute(true); }, "audio.sinks[0].muted", true,
                "audio.set_output_muted"},

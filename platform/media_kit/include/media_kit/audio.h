@@ -12,7 +12,8 @@
 // sound cards with their profiles; and the volume of the default devices.
 // This stand-in reads and changes the simulated device (section "audio");
 // every call may be made from any thread. A fault injected as
-// "audio.<function>" answers its text.
+// "audio.<function>" answers its text. Changing the graph itself (routes,
+// node volumes, profiles): graph_control.h; the runtime's tests: runtime.h.
 namespace media_kit {
 
 struct AudioDevice {
@@ -49,7 +50,7 @@ struct AudioHardware {
   std::uint32_t id = 0;
   std::string name;
   std::vector<DeviceProfile> profiles;
-  std::optional<std::uint32_t> active_profile;  // an index of `profiles`' entries
+  std::optional<std::uint32_t> active_profile;  // the `index` of the active profile
 };
 
 struct AudioGraph {

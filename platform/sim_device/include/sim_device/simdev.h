@@ -17,7 +17,8 @@
 // Started under another program's name (the runner's program table points
 // those names at simdev), or with that name as its first argument, it answers
 // as that program from the device, in the program's own output format:
-// wpctl (status, get-volume, set-default, set-volume, set-mute), findmnt,
+// wpctl (status, get-volume, set-default, set-volume, set-mute, set-profile),
+// findmnt,
 // lsblk, firewall-cmd, nft, kalu-model-manager (snapshot, install, start,
 // stop, remove, stage-accelerator), systemctl, bootc and journalctl for
 // the image updates (src/simdev_update_programs.h), and the account

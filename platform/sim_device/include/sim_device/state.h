@@ -49,9 +49,10 @@
 //               manager's downloads and accelerator staging take
 //               (kalu-model-manager.install, ...stage-accelerator), and
 //               how long a unit's start takes (kalu-deployment-update.service).
-//   "network", "modem", "bluetooth", "audio", "display", "power", "battery",
-//   "printing", "firmware", "privacy", "security", "time", "tools",
-//   "storage"   one section per service (their members: sections.cpp).
+//   "network", "modem", "bluetooth", "audio", "audio_runtime", "display",
+//   "power", "battery", "printing", "firmware", "privacy", "security",
+//   "time", "tools", "storage"   one section per service (their members:
+//               sections.cpp).
 //   "models"    the local model manager's answers (model_manager.h).
 //   "updates"   the image-based system: its timers, the booted, staged,
 //               rollback and next available images, the update policy, the

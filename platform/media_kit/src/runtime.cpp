@@ -1,0 +1,181 @@
+#include "media_kit/runtime.h"
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "sim_device/state.h"
+
+namespace media_kit {
+
+namespace {
+
+namespace device = ::sim_device;
+using device::Json;
+using kalu_ui::fail;
+using kalu_ui::Result;
+using kalu_ui::Status;
+
+// Wall-clock milliseconds: the end of a test is kept in the device's file,
+// where simdev (another process) reads it too.
+std::int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// Tells this handle's test from any other, in this process or another.
+std::string new_token() {
+  static std::atomic<std::uint64_t> next{0};
+  return fmt::format("{}-{}", ::getpid(), ++next);
+}
+
+const Json* node_named(const Json& nodes, std::string_view node_name) {
+  for (const auto& n : nodes) {
+    if (n["node_name"].get_ref<const std::string&>() == node_name) return &n;
+  }
+  return nullptr;
+}
+
+// A test kept under `slot` of the runtime ("channel_test" or
+// "microphone_meter"), known by its token.
+class DeviceTest {
+ public:
+  DeviceTest(const char* slot, std::string token) : slot_(slot), token_(std::move(token)) {}
+
+  ~DeviceTest() {
+    // Stopping is never faulted (the empty operation name) and its failure has
+    // nowhere to go: a test whose entry stays behind still ends at its time.
+    (void)device::update("", [&](Json& state) -> Status {
+      Json& entry = state["audio_runtime"][slot_];
+      if (is_mine(entry)) entry = nullptr;
+      return {};
+    });
+  }
+  DeviceTest(const DeviceTest&) = delete;
+  DeviceTest& operator=(const DeviceTest&) = delete;
+
+  // The device's entry while this test runs; null when it has ended, another
+  // test took its place or the device cannot be read.
+  const Json* running_entry(const device::State& state) const {
+    const Json& entry = (*state)["audio_runtime"][slot_];
+    return is_mine(entry) && entry["ends_at_ms"].get<std::int64_t>() > now_ms() ? &entry : nullptr;
+  }
+
+ private:
+  bool is_mine(const Json& entry) const { return entry.is_object() && entry["token"] == token_; }
+
+  const char* slot_;
+  std::string token_;
+};
+
+class DeviceChannelTest final : public ChannelTest {
+ public:
+  explicit DeviceChannelTest(std::string token) : test_("channel_test", std::move(token)) {}
+  bool running() const override {
+    auto state = device::read();
+    return state && test_.running_entry(*state) != nullptr;
+  }
+
+ private:
+  DeviceTest test_;
+};
+
+class DeviceMicrophoneMeter final : public MicrophoneMeter {
+ public:
+  explicit DeviceMicrophoneMeter(std::string token) : test_("microphone_meter", std::move(token)) {}
+  bool running() const override {
+    auto state = device::read();
+    return state && test_.running_entry(*state) != nullptr;
+  }
+  float level() const override {
+    auto state = device::read();
+    if (!state) return 0.0f;
+    const Json* entry = test_.running_entry(*state);
+    if (entry == nullptr) return 0.0f;
+    const Json* source =
+        node_named((**state)["audio"]["sources"], (*entry)["source"].get<std::string>());
+    if (source == nullptr || (*source)["muted"] == true) return 0.0f;
+    return (**state)["audio_runtime"]["input_activity"].get<float>();
+  }
+
+ private:
+  DeviceTest test_;
+};
+
+// Starts a test under `slot` after `check` accepted the device; answers the
+// new test's token.
+Result<std::string> start_test(std::string_view op, const char* slot,
+                               const std::function<Status(const Json& state)>& check,
+                               const std::function<void(Json& entry)>& fill,
+                               std::chrono::milliseconds length) {
+  std::string token = new_token();
+  auto status = device::update(op, [&](Json& state) -> Status {
+    if (auto ok = check(state); !ok) return ok;
+    Json entry = Json::object();
+    entry["token"] = token;
+    fill(entry);
+    entry["ends_at_ms"] = now_ms() + std::max<std::int64_t>(length.count(), 0);
+    state["audio_runtime"][slot] = std::move(entry);
+    return {};
+  });
+  if (!status) return fail(status.error());
+  return token;
+}
+
+}  // namespace
+
+RuntimeCapabilities AudioRuntimeControl::capabilities() const {
+  auto state = device::read_for("audio_runtime.capabilities");
+  if (!state) return {};
+  const Json& c = (**state)["audio_runtime"]["capabilities"];
+  return {c["balance"] == true, c["mono_output"] == true, c["channel_test"] == true,
+          c["microphone_meter"] == true};
+}
+
+Result<std::unique_ptr<ChannelTest>> AudioRuntimeControl::start_channel_test(
+    std::string_view sink_node_name, bool left) const {
+  auto token = start_test(
+      "audio_runtime.start_channel_test", "channel_test",
+      [&](const Json& state) -> Status {
+        if (state["audio_runtime"]["capabilities"]["channel_test"] != true) {
+          return fail("this device has no speaker test");
+        }
+        if (node_named(state["audio"]["sinks"], sink_node_name) == nullptr) {
+          return fail(fmt::format("no audio output is named {}", sink_node_name));
+        }
+        return {};
+      },
+      [&](Json& entry) {
+        entry["sink"] = std::string(sink_node_name);
+        entry["channel"] = left ? "left" : "right";
+      },
+      kChannelTestLength);
+  if (!token) return fail(token.error());
+  return std::make_unique<DeviceChannelTest>(std::move(*token));
+}
+
+Result<std::unique_ptr<MicrophoneMeter>> AudioRuntimeControl::start_microphone_meter(
+    std::string_view source_node_name, std::chrono::milliseconds duration) const {
+  auto token = start_test(
+      "audio_runtime.start_microphone_meter", "microphone_meter",
+      [&](const Json& state) -> Status {
+        if (state["audio_runtime"]["capabilities"]["microphone_meter"] != true) {
+          return fail("this device has no microphone meter");
+        }
+        if (node_named(state["audio"]["sources"], source_node_name) == nullptr) {
+          return fail(fmt::format("no audio input is named {}", source_node_name));
+        }
+        return {};
+      },
+      [&](Json& entry) { entry["source"] = std::string(source_node_name); }, duration);
+  if (!token) return fail(token.error());
+  return std::make_unique<DeviceMicrophoneMeter>(std::move(*token));
+}
+
+}  // namespace media_kit
