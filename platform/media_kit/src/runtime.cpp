@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 
 #include "sim_device/state.h"
@@ -60,8 +60,13 @@ class DeviceTest {
   DeviceTest(const DeviceTest&) = delete;
   DeviceTest& operator=(const DeviceTest&) = delete;
 
-  // The device's entry while this test runs; null when it has ended, another
-  // test took its place or the device cannot be read.
+  bool running() const {
+    auto state = device::read();
+    return state && running_entry(*state) != nullptr;
+  }
+
+  // The device's entry while this test runs; null when it has ended or another
+  // test took its place.
   const Json* running_entry(const device::State& state) const {
     const Json& entry = (*state)["audio_runtime"][slot_];
     return is_mine(entry) && entry["ends_at_ms"].get<std::int64_t>() > now_ms() ? &entry : nullptr;
@@ -77,10 +82,7 @@ class DeviceTest {
 class DeviceChannelTest final : public ChannelTest {
  public:
   explicit DeviceChannelTest(std::string token) : test_("channel_test", std::move(token)) {}
-  bool running() const override {
-    auto state = device::read();
-    return state && test_.running_entry(*state) != nullptr;
-  }
+  bool running() const override { return test_.running(); }
 
  private:
   DeviceTest test_;
@@ -89,10 +91,7 @@ class DeviceChannelTest final : public ChannelTest {
 class DeviceMicrophoneMeter final : public MicrophoneMeter {
  public:
   explicit DeviceMicrophoneMeter(std::string token) : test_("microphone_meter", std::move(token)) {}
-  bool running() const override {
-    auto state = device::read();
-    return state && test_.running_entry(*state) != nullptr;
-  }
+  bool running() const override { return test_.running(); }
   float level() const override {
     auto state = device::read();
     if (!state) return 0.0f;
@@ -108,20 +107,52 @@ class DeviceMicrophoneMeter final : public MicrophoneMeter {
   DeviceTest test_;
 };
 
-// Starts a test under `slot` after `check` accepted the device; answers the
-// new test's token.
-Result<std::string> start_test(std::string_view op, const char* slot,
-                               const std::function<Status(const Json& state)>& check,
-                               const std::function<void(Json& entry)>& fill,
-                               std::chrono::milliseconds length) {
+// What tells the two kinds of test apart on the device.
+struct TestKind {
+  std::string_view op;      // the fault name of starting one
+  const char* slot;         // its entry in "audio_runtime", also its capability
+  const char* nodes;        // the list of "audio" its node is found in
+  const char* node_member;  // the entry's member naming the node
+  std::string_view unable;  // the refusal without the capability
+  std::string_view kind;    // "output" or "input"
+};
+
+constexpr TestKind kChannelTestKind{
+    .op = "audio_runtime.start_channel_test",
+    .slot = "channel_test",
+    .nodes = "sinks",
+    .node_member = "sink",
+    .unable = "this device has no speaker test",
+    .kind = "output",
+};
+constexpr TestKind kMeterKind{
+    .op = "audio_runtime.start_microphone_meter",
+    .slot = "microphone_meter",
+    .nodes = "sources",
+    .node_member = "source",
+    .unable = "this device has no microphone meter",
+    .kind = "input",
+};
+
+// Starts a test of `kind` on the node with this name, replacing any test of
+// that kind; answers the new test's token.
+Result<std::string> start_test(const TestKind& kind, std::string_view node_name,
+                               std::chrono::milliseconds length,
+                               std::optional<std::string_view> channel = std::nullopt) {
   std::string token = new_token();
-  auto status = device::update(op, [&](Json& state) -> Status {
-    if (auto ok = check(state); !ok) return ok;
+  auto status = device::update(kind.op, [&](Json& state) -> Status {
+    if (state["audio_runtime"]["capabilities"][kind.slot] != true) {
+      return fail(std::string(kind.unable));
+    }
+    if (node_named(state["audio"][kind.nodes], node_name) == nullptr) {
+      return fail(fmt::format("no audio {} is named {}", kind.kind, node_name));
+    }
     Json entry = Json::object();
     entry["token"] = token;
-    fill(entry);
+    entry[kind.node_member] = std::string(node_name);
+    if (channel) entry["channel"] = std::string(*channel);
     entry["ends_at_ms"] = now_ms() + std::max<std::int64_t>(length.count(), 0);
-    state["audio_runtime"][slot] = std::move(entry);
+    state["audio_runtime"][kind.slot] = std::move(entry);
     return {};
   });
   if (!status) return fail(status.error());
@@ -140,40 +171,15 @@ RuntimeCapabilities AudioRuntimeControl::capabilities() const {
 
 Result<std::unique_ptr<ChannelTest>> AudioRuntimeControl::start_channel_test(
     std::string_view sink_node_name, bool left) const {
-  auto token = start_test(
-      "audio_runtime.start_channel_test", "channel_test",
-      [&](const Json& state) -> Status {
-        if (state["audio_runtime"]["capabilities"]["channel_test"] != true) {
-          return fail("this device has no speaker test");
-        }
-        if (node_named(state["audio"]["sinks"], sink_node_name) == nullptr) {
-          return fail(fmt::format("no audio output is named {}", sink_node_name));
-        }
-        return {};
-      },
-      [&](Json& entry) {
-        entry["sink"] = std::string(sink_node_name);
-        entry["channel"] = left ? "left" : "right";
-      },
-      kChannelTestLength);
+  auto token =
+      start_test(kChannelTestKind, sink_node_name, kChannelTestLength, left ? "left" : "right");
   if (!token) return fail(token.error());
   return std::make_unique<DeviceChannelTest>(std::move(*token));
 }
 
 Result<std::unique_ptr<MicrophoneMeter>> AudioRuntimeControl::start_microphone_meter(
     std::string_view source_node_name, std::chrono::milliseconds duration) const {
-  auto token = start_test(
-      "audio_runtime.start_microphone_meter", "microphone_meter",
-      [&](const Json& state) -> Status {
-        if (state["audio_runtime"]["capabilities"]["microphone_meter"] != true) {
-          return fail("this device has no microphone meter");
-        }
-        if (node_named(state["audio"]["sources"], source_node_name) == nullptr) {
-          return fail(fmt::format("no audio input is named {}", source_node_name));
-        }
-        return {};
-      },
-      [&](Json& entry) { entry["source"] = std::string(source_node_name); }, duration);
+  auto token = start_test(kMeterKind, source_node_name, duration);
   if (!token) return fail(token.error());
   return std::make_unique<DeviceMicrophoneMeter>(std::move(*token));
 }
