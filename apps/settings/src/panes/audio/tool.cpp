@@ -58,14 +58,9 @@ bool starts_with_lead(std::string_view text) {
 
 // Lines split at line feeds, each without a trailing carriage return.
 std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+  auto lines = limited_exec::split_lines(text);
+  for (auto& line : lines) {
     if (line.ends_with('\r')) line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
   }
   return lines;
 }
