@@ -3,6 +3,8 @@
 #include <utility>
 #include <variant>
 
+#include "actions/bluetooth_section.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/text_object.h"
 #include "panes/bluetooth/page.h"
@@ -192,10 +194,17 @@ std::optional<kalu_ui::Instant> BluetoothPane::next_wake_deadline() const {
 }
 
 std::optional<kalu_actions::ActionBinding> BluetoothPane::power_binding() const {
-  // The power toggle is bound to the Bluetooth section's "bluetooth" action
-  // once the action surface publishes that section; until then it is unbound
-  // and a flip on the page is written back by the power handler.
-  return std::nullopt;
+  // A flip of the toggle is recorded as the Bluetooth section's "bluetooth"
+  // action, which comes back as a SetPowered operation.
+  auto binding = actions::bluetooth_toggle_binding("bluetooth");
+  if (!binding) {
+    // The section is built from a fixed table, so this is the program's own
+    // fault; the page still shows, with the toggle unbound.
+    kalu_ui::log::warn("kalu::settings", "settings::panes::bluetooth",
+                       "Bluetooth power action is part of the static resource contract",
+                       {{"op", "bluetooth_toggle_binding"}});
+  }
+  return binding;
 }
 
 }  // namespace settings::panes::bluetooth

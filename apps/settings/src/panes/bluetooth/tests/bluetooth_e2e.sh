@@ -3,8 +3,10 @@
 # server with a simulated device of its own, settingsctl starts Bluetooth
 # operations over the automation socket and waits for their outcome, and
 # simdev shows what they did to the device.
-# - An unpaired seeded device pairs on the pane's worker (the simulated
-#   pairing takes a while) and ends "<name> is paired and connected.".
+# - An unpaired seeded device, found among the "settings.bluetooth-device:"
+#   items of the resource tree, pairs on the pane's worker (the simulated
+#   pairing takes a while) and ends "<name> is paired and connected.", and
+#   simdev lists it paired and connected.
 # - Power off, then on again, ends "Bluetooth enabled.".
 # - Discovery asked twice starts, then stops.
 #
@@ -77,17 +79,21 @@ serving() {
 }
 wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
 
-# An unpaired device of the seeded list.
-simdev show bluetooth >"$out/device-before.txt" || fail "simdev show failed"
-path="$(python3 -c '
+# An unpaired device, from the Bluetooth section's device items: the one
+# whose actions offer "pair".
+ctl list >"$out/list.txt" || fail "settingsctl list failed"
+read -r path name < <(python3 -c '
 import json, sys
-devices = json.load(open(sys.argv[1]))["devices"]
-print(next(d["path"] for d in devices if not d["paired"]))' "$out/device-before.txt")" ||
-  fail "the seeded device lists no unpaired Bluetooth device"
-name="$(python3 -c '
-import json, sys
-devices = json.load(open(sys.argv[1]))["devices"]
-print(next(d["name"] for d in devices if d["path"] == sys.argv[2]))' "$out/device-before.txt" "$path")"
+prefix = "settings.bluetooth-device:"
+def walk(resources):
+    for r in resources:
+        yield r
+        yield from walk(r.get("children", []))
+for r in walk(json.load(open(sys.argv[1]))):
+    if r["id"].startswith(prefix) and any(a["name"] == "pair" for a in r["actions"]):
+        print(r["id"][len(prefix):], r["label"])
+        break' "$out/list.txt") || true
+[[ -n "${path:-}" ]] || fail "no device item offers \"pair\""
 
 run pair "{\"Pair\":{\"path\":\"$path\"}}"
 said pair "$name is paired and connected."
@@ -98,6 +104,14 @@ devices = json.load(open(sys.argv[1]))["devices"]
 d = next(d for d in devices if d["path"] == sys.argv[2])
 sys.exit(0 if d["paired"] and d["connected"] else 1)' "$out/device-after.txt" "$path" ||
   fail "simdev does not list $path as paired and connected"
+# The item now offers what a connected, paired device allows.
+ctl get "settings.bluetooth-device:$path" >"$out/item-after.txt" || fail "the item is gone"
+python3 -c '
+import json, sys
+item = json.load(open(sys.argv[1]))
+item = item.get("resource", item)
+sys.exit(0 if [a["name"] for a in item["actions"]] == ["disconnect", "forget"] else 1)' \
+  "$out/item-after.txt" || fail "the paired item does not offer disconnect and forget"
 
 run power-off '{"SetPowered":{"enabled":false}}'
 said power-off "Bluetooth disabled."

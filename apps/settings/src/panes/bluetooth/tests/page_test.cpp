@@ -87,6 +87,31 @@ TEST(BluetoothPageTest, TheCardAndOneRowPerDevice) {
   EXPECT_THAT(t.texts(), Not(Contains(std::string(kNoDevicesText))));
 }
 
+// The power toggle is bound to the Bluetooth section's "bluetooth" action:
+// a flip is recorded for it, and the document keeps the adapter's state
+// until the operation comes back.
+TEST(BluetoothPageTest, ThePowerToggleIsBoundToItsAction) {
+  Shown t;
+  auto* toggle = dynamic_cast<w::Toggle*>(t.harness.find("bluetooth.toggle"));
+  ASSERT_NE(toggle, nullptr);
+  ASSERT_TRUE(toggle->binding().has_value());
+  EXPECT_EQ(toggle->binding()->resource_id, "settings.section:bluetooth");
+  ASSERT_TRUE(t.harness.click_id("bluetooth.toggle"));
+  const auto invocation = t.harness.root().take_control_invocation();
+  ASSERT_TRUE(invocation.has_value());
+  EXPECT_EQ(invocation->resource_id, "settings.section:bluetooth");
+  EXPECT_EQ(invocation->action, "bluetooth");
+  EXPECT_EQ(invocation->arguments_json, R"({"value":false})");
+  t.harness.frames(2);
+  EXPECT_TRUE(t.pane->powered());
+  EXPECT_THAT(t.backend->calls(), ::testing::IsEmpty());
+  EXPECT_TRUE(dynamic_cast<w::Toggle*>(t.harness.find("bluetooth.toggle"))->value());
+  // The operation the action makes is what switches the adapter.
+  t.request(Op::SetPowered{false});
+  EXPECT_FALSE(t.pane->powered());
+  EXPECT_EQ(t.completion->get(), testing::succeeded(Op::SetPowered{false}, "Bluetooth disabled."));
+}
+
 TEST(BluetoothPageTest, TheTwoEmptyListCaptions) {
   auto fake = std::make_shared<FakeBackend>(std::vector<BluetoothDevice>{});
   Shown t(fake);
