@@ -6,6 +6,7 @@
 #include "panes/display/display_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/privacy/page.h"
+#include "panes/updates/updates_pane.h"
 
 namespace settings::settings_app {
 namespace {

@@ -354,10 +354,4 @@ inline constexpr PlaceholderSpec kRegionPaneSpec = with_preference(
 using RegionPane = PaneStandIn<kRegionPaneSpec>;
 }  // namespace region
 
-namespace updates {
-inline constexpr PlaceholderSpec kUpdatesPaneSpec =
-    device_local_spec("settings::panes::updates::UpdatesPane", 20, 0, "settings.update-operation");
-using UpdatesPane = PaneStandIn<kUpdatesPaneSpec>;
-}  // namespace updates
-
 }  // namespace settings::panes

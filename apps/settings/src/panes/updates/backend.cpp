@@ -184,13 +184,4 @@ Status reboot() {
   return fail(decode_command_output(out->stderr_bytes));
 }
 
-ImageStatus read_image_status(const UpdateBackend& backend) {
-  ImageStatus status;
-  status.os = read_os_and_staged();
-  status.automatic = backend.automatic_updates_enabled();
-  status.rollback_image = backend.rollback_image();
-  status.deployment = deployment_status(status.rollback_image);
-  return status;
-}
-
 }  // namespace settings::panes::updates

@@ -135,15 +135,4 @@ DeploymentStatus deployment_status(const std::optional<std::string>& rollback_im
 // output, even when that is empty.
 kalu_ui::Status reboot();
 
-// Everything the pane shows about the image, read in one go on a worker:
-// the image and what is staged, the timer, the rollback image and the
-// deployment status built from it.
-struct ImageStatus {
-  OsImageInfo os;
-  AutomaticUpdates automatic = AutomaticUpdates::Unknown;
-  std::optional<std::string> rollback_image;
-  DeploymentStatus deployment;
-};
-ImageStatus read_image_status(const UpdateBackend& backend);
-
 }  // namespace settings::panes::updates

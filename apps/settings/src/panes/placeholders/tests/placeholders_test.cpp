@@ -44,7 +44,6 @@ const struct {
   std::uint8_t tag;
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
-    {"Updates", 0, hosted<updates::UpdatesPane>},
     {"Power", 1, hosted<power::PowerPane>},
     {"Network", 2, hosted<network::NetworkPane>},
     {"Sound", 4, hosted<audio::AudioPane>},

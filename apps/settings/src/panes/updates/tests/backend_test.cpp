@@ -1,4 +1,5 @@
 #include "panes/updates/backend.h"
+#include "panes/updates/services.h"
 
 #include <fmt/format.h>
 #include <gmock/gmock.h>
@@ -240,12 +241,13 @@ TEST_F(UpdateBackendTest, OneBackendServesSeveralThreadsAtOnce) {
   fake("journalctl", "echo '-- No entries --'");
   fake("systemctl", "case \"$1\" in is-enabled) echo enabled ;; start) sleep 0.05 ;; esac");
   auto backend = std::make_shared<const SystemUpdateBackend>(write_policy("schedule=daily\n"));
+  auto services = device_update_services(backend);
   std::vector<ImageStatus> statuses(4);
   std::vector<kalu_ui::Status> actions(4);
   {
     std::vector<std::jthread> workers;
     for (std::size_t i = 0; i < statuses.size(); ++i) {
-      workers.emplace_back([&, i] { statuses[i] = read_image_status(*backend); });
+      workers.emplace_back([&, i] { statuses[i] = read_image_status(*services); });
       workers.emplace_back([&, i] { actions[i] = backend->set_metered(i % 2 == 0); });
     }
   }

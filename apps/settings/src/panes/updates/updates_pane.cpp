@@ -1,0 +1,301 @@
+#include "panes/updates/updates_pane.h"
+
+#include <utility>
+
+#include "actions/doc_readers.h"
+#include "kalu_ui/log.h"
+#include "kalu_ui/widget/support.h"
+#include "operations/keys.h"
+
+namespace settings::panes::updates {
+
+namespace {
+
+using kalu_ui::doc::kRoot;
+using operations::OperationCompletion;
+using operations::UpdateOperation;
+
+void put(kalu_ui::doc::Document& document, std::string_view key, kalu_ui::doc::Scalar value) {
+  // A refused write leaves the control showing its last value; nothing to do.
+  (void)document.put(kRoot, key, std::move(value));
+}
+
+void warn(std::string_view message, std::string_view op, std::string_view error) {
+  kalu_ui::log::warn("kalu::settings", "settings::panes::updates", message,
+                     {{"op", std::string(op)}, {"error", std::string(error)}});
+}
+
+}  // namespace
+
+std::string update_operation_key(const UpdateOperation& operation) {
+  return operations::operation_key(kUpdateActionId, operation);
+}
+
+UpdatesPane::UpdatesPane() : UpdatesPane(Dependencies{}) {}
+
+UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependencies)) {
+  if (!deps_.services) deps_.services = device_update_services();
+  // The settings document and the policy file are small files; everything
+  // that runs a command goes to the status worker.
+  stored_ = load_update_prefs();
+  schedule_ = deps_.services->backend->schedule();
+  metered_ = deps_.services->backend->metered_allowed();
+  Started<ImageStatus> status = start_status_read(deps_.services);
+  if (!status.started) warn("update status could not be read", "read_image_status", "no thread");
+  status_answer_.emplace(std::move(status.answer));
+  // The firmware side reads its two lists here.
+  completion_ = operations::OperationCompletionCell::create({});
+  requests_ = operations::DeviceLocalRequestCell::create({});
+  // model_ starts at the section's defaults until the first sync seeds it.
+}
+
+UpdatesPane::~UpdatesPane() = default;
+UpdatesPane::UpdatesPane(UpdatesPane&&) noexcept = default;
+
+UpdatesPane&& UpdatesPane::with_operation_requests(
+    const std::shared_ptr<operations::DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+UpdatesPane&& UpdatesPane::with_operation_completion(
+    const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  reporting_ = true;
+  return std::move(*this);
+}
+
+void UpdatesPane::persist_update_prefs() {
+  if (auto saved = save_update_prefs(stored_); !saved) {
+    warn("failed to persist update prefs", "update_prefs_save", saved.error());
+  }
+}
+
+// ---- sync --------------------------------------------------------------------
+
+void UpdatesPane::sync(kalu_ui::doc::Document& toolkit_document) {
+  // Hosted, the pane works on a document of its own; the controls' values
+  // reach it only through operations.
+  kalu_ui::doc::Document& document = hosted_ ? document_ : toolkit_document;
+  take_status(document);
+  take_check_result();
+  // The firmware side receives its refresh result and install events here.
+  take_action_answer(document);
+  if (seed_pending_) seed(document);
+  take_request(document);
+  take_review_click();
+  if (reporting_) {
+    report_step(document);
+  } else if (!waiting()) {
+    run_handlers(document);
+  }
+  if (page_ && page_stale_) {
+    // Built here rather than at the next layout, so the new page is synced
+    // with the document before it is first drawn.
+    make_page();
+    structure_dirty_ = true;
+  }
+  if (page_) page_->sync(document);
+}
+
+void UpdatesPane::take_status(kalu_ui::doc::Document& document) {
+  if (!status_answer_) return;
+  auto got = status_answer_->try_recv();
+  if (got.is_empty()) return;
+  status_answer_.reset();
+  ImageStatus status;
+  if (got.is_ready()) {
+    status = std::move(got).value();
+  } else {
+    warn("update status could not be read", "read_image_status", "the status worker stopped");
+    status = unreadable_image_status();
+  }
+  automatic_ = status.automatic;
+  apply_image(std::move(status));
+  // The control follows the timer now that its state is known.
+  put(document, kAutoKey, effective_auto());
+  mark_dirty();
+}
+
+void UpdatesPane::take_check_result() {
+  if (!check_answer_) return;
+  auto got = check_answer_->try_recv();
+  if (got.is_empty()) return;
+  check_answer_.reset();
+  if (got.is_disconnected()) {
+    fail_notice("Updates could not be checked: worker stopped");
+    complete(UpdateOperation::Check{}, kalu_ui::fail("update check worker stopped"));
+    mark_dirty();
+    return;
+  }
+  finish_check(got.value());
+}
+
+void UpdatesPane::take_action_answer(kalu_ui::doc::Document& document) {
+  if (!action_answer_) return;
+  auto got = action_answer_->try_recv();
+  if (got.is_empty()) return;
+  action_answer_.reset();
+  action::Job job = std::move(*action_job_);
+  action_job_.reset();
+  action::Answer answer = got.is_ready() ? std::move(got).value()
+                                         : action::failed(job, "update action worker stopped");
+  std::visit([&](auto& done) { finish(document, std::move(done)); }, answer);
+}
+
+void UpdatesPane::seed(kalu_ui::doc::Document& document) {
+  write_model(document);
+  model_ = stored_;
+  seed_pending_ = false;
+}
+
+void UpdatesPane::take_request(kalu_ui::doc::Document& document) {
+  if (waiting()) return;
+  const operations::DeviceLocalRequest request = requests_->get();
+  // Another pane's request stays in the cell for its pane.
+  if (request.empty() || request.tag() != kUpdateRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<UpdateOperation>(request);
+  write_operation(document, operation);
+  taken_key_ = update_operation_key(operation);
+  run_handlers(document);
+}
+
+void UpdatesPane::take_review_click() {
+  if (!std::exchange(*review_clicked_, false)) return;
+  open_review();
+}
+
+void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
+  const OperationCompletion completion = completion_->get();
+  const auto* pending = std::get_if<OperationCompletion::Pending>(&completion);
+  std::optional<UpdateOperation> operation;
+  if (pending && pending->key.size() > kUpdateActionId.size() &&
+      pending->key.starts_with(kUpdateActionId) && pending->key[kUpdateActionId.size()] == ':') {
+    auto read = operations::read_record<UpdateOperation>(
+        std::string_view(pending->key).substr(kUpdateActionId.size() + 1));
+    if (read) operation = std::move(*read);
+  }
+  if (!operation) {
+    taken_key_.reset();
+    write_model(document);
+    return;
+  }
+  // Taken here already: being carried out, or finished and waiting for
+  // the poll. A check in progress answers its own operation.
+  if (pending->key == taken_key_) return;
+  if (std::holds_alternative<UpdateOperation::Check>(*operation) && check_answer_) return;
+  // Still in the cell: the request step takes it when the pane is free.
+  if (waiting() || requests_->get().tag() == kUpdateRequestTag) return;
+  write_operation(document, *operation);
+  taken_key_ = pending->key;
+  run_handlers(document);
+}
+
+void UpdatesPane::write_model(kalu_ui::doc::Document& document) const {
+  for (std::string_view key : kOneShotKeys) put(document, key, false);
+  put(document, kAutoKey, effective_auto());
+  if (schedule_) put(document, kScheduleKey, *schedule_);
+  if (metered_ != MeteredDownloads::Unknown) {
+    put(document, kMeteredKey, metered_ == MeteredDownloads::Allowed);
+  }
+}
+
+void UpdatesPane::write_operation(kalu_ui::doc::Document& document,
+                                  const UpdateOperation& operation) const {
+  write_model(document);
+  std::visit(
+      [&](const auto& op) {
+        using Op = std::decay_t<decltype(op)>;
+        if constexpr (std::is_same_v<Op, UpdateOperation::Check>) {
+          put(document, kCheckKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::Restart>) {
+          put(document, kRestartKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::ReviewRollback>) {
+          put(document, kReviewKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::Rollback>) {
+          put(document, kRollbackKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::RefreshFirmware>) {
+          put(document, kFirmwareRefreshKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::InstallFirmware>) {
+          put(document, kFirmwareInstallKey, true);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::SetAutomatic>) {
+          put(document, kAutoKey, op.enabled);
+        } else if constexpr (std::is_same_v<Op, UpdateOperation::SetSchedule>) {
+          put(document, kScheduleKey, op.schedule);
+        } else {
+          static_assert(std::is_same_v<Op, UpdateOperation::SetMetered>);
+          put(document, kMeteredKey, op.allowed);
+        }
+      },
+      static_cast<const UpdateOperation::variant&>(operation));
+}
+
+bool UpdatesPane::effective_auto() const {
+  if (automatic_ == AutomaticUpdates::Unknown) return stored_.auto_;
+  return automatic_ == AutomaticUpdates::Enabled;
+}
+
+void UpdatesPane::make_page() {
+  PageModel model;
+  model.status_known = status_known();
+  model.os = os_;
+  model.deployment = deployment_;
+  model.rollback_image = rollback_image_;
+  model.review_open = review_open_;
+  model.check_running = check_running();
+  model.last_checked = stored_.last_checked;
+  model.automatic = automatic_;
+  model.schedule = schedule_;
+  model.metered = metered_;
+  model.notice = notice_;
+  page_ = build_page(model, deps_.bindings, [clicked = review_clicked_] { *clicked = true; });
+  page_stale_ = false;
+}
+
+// ---- the widget ----------------------------------------------------------------
+
+kalu_ui::layout::NodeId UpdatesPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                                  const kalu_ui::RenderContext& context,
+                                                  kalu_ui::layout::NodeRegistry& registry) {
+  if (!page_ || page_stale_) make_page();
+  return page_node_.build(tree, context, registry, *this, page_.get());
+}
+
+void UpdatesPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
+                               kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
+}
+
+void UpdatesPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                       kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void UpdatesPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> UpdatesPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> UpdatesPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
+
+bool UpdatesPane::needs_redraw() const {
+  // The firmware side's refresh and install count here too.
+  if (check_answer_) return true;
+  return page_ && page_->needs_redraw();
+}
+
+bool UpdatesPane::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+}  // namespace settings::panes::updates
