@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The Updates pane driven end to end on the simulated device: kalu-settings
+# runs on a virtual X server with directories of its own, settingsctl starts
+# update operations over the automation socket and waits for them, and simdev
+# shows what they changed.
+# - "Check" stages the available image and records when it checked in the
+#   settings file's "updates" section.
+# - SetSchedule Weekly rewrites the simulated policy file.
+# - "Rollback" swaps the booted and the previous image.
+# - With a fault on the update unit, "Check" fails with the unit's text.
+#
+# usage: updates_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+simdev_program="$3"
+out="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
+mkdir -p "$out"
+# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
+source "$xvfb_script"
+
+xvfb_pid=""
+app_pid=""
+home="$(mktemp -d /tmp/kalu-updates-XXXXXX)"
+mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
+chmod 700 "$home/runtime"
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$home"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  for f in "$out"/*.txt; do
+    echo "--- $f" >&2
+    cat "$f" >&2
+  done
+  exit 1
+}
+
+ctl() {
+  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 30 "$@"
+}
+# The program and simdev run as they do for a person, on the simulated device
+# in $home/state: outside test mode (a test table would refuse every
+# program), their programs are this build's simdev and never the machine's
+# (KALU_DEVICE is not "system").
+device_env=(env -u KALU_TEST -u KALU_DEVICE -u KALU_DEVICE_STATE KALU_SIMDEV="$simdev_program"
+  XDG_STATE_HOME="$home/state")
+simdev() {
+  "${device_env[@]}" "$simdev_program" "$@"
+}
+
+# run NAME PAYLOAD: starts an update operation and waits for its end; the
+# answer is in $out/NAME.txt and the status of the wait is answered.
+run() {
+  local id status=0
+  id="$(ctl start settings.update-operation 1 "$2")" || fail "$1 was refused"
+  ctl wait "$id" >"$out/$1.txt" || status=$?
+  return $status
+}
+
+start_xvfb "$out/xvfb.log"
+
+"${device_env[@]}" DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_RUNTIME_DIR="$home/runtime" \
+  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
+app_pid=$!
+serving() {
+  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
+  ctl list >/dev/null 2>&1
+}
+wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+
+previous="$(simdev get updates.rollback.image)"
+booted="$(simdev get updates.booted.image)"
+
+# A check stages the available image and is recorded in the settings file.
+run check '"Check"' || fail "the update check did not succeed"
+grep -q '"update check finished"' "$out/check.txt" || fail "the check did not finish as expected"
+settings="$home/config/kalu/settings.json"
+[[ -f "$settings" ]] || fail "no settings file was written"
+grep -q '"last_checked"' "$settings" || fail "the settings file has no last_checked"
+grep -q '"last_checked": "Never"' "$settings" && fail "last_checked was not recorded"
+simdev get updates.staged >"$out/staged.txt"
+grep -q "image" "$out/staged.txt" || fail "no image was staged"
+
+# The schedule reaches the simulated policy file.
+run schedule '{"SetSchedule":{"schedule":"Weekly"}}' || fail "the schedule change did not succeed"
+grep -q '"update schedule changed"' "$out/schedule.txt" || fail "the schedule did not change"
+policy="$home/state/kalu/simulated-device.update-policy"
+grep -qx "schedule=weekly" "$policy" || fail "the policy file does not say weekly"
+
+# The rollback swaps the images.
+run rollback '"Rollback"' || fail "the rollback did not succeed"
+grep -q '"previous system image selected for next boot"' "$out/rollback.txt" ||
+  fail "the rollback did not report the previous image"
+simdev show updates >"$out/show-updates.txt"
+[[ "$(simdev get updates.booted.image)" == "$previous" ]] ||
+  fail "the previous image is not the one booted next"
+[[ "$(simdev get updates.rollback.image)" == "$booted" ]] ||
+  fail "the image booted before is not kept as the rollback"
+
+# A fault on the update unit fails the check with its text.
+simdev fault kalu-deployment-update.service "registry unreachable" >/dev/null
+status=0
+run check-fault '"Check"' || status=$?
+[[ $status -eq 1 ]] || fail "the failing check answered status $status, not 1"
+grep -q '"message": "Updates could not be checked: registry unreachable"' "$out/check-fault.txt" ||
+  fail "the failing check did not carry the unit's text"
+
+echo "updates end to end: ok"

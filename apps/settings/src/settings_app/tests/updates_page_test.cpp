@@ -1,0 +1,112 @@
+// The Updates pane in the application frame, its operations started and
+// polled through the executor as a client's are, on fake programs: a check
+// completes once with the pane's message, and a check still running when
+// another pane is shown is failed by the application.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app_fixture.h"
+#include "executor_fixture.h"
+#include "limited_exec/fake_programs.h"
+#include "panes/updates/updates_pane.h"
+#include "prefs_store/paths.h"
+#include "sim_device/state.h"
+
+namespace settings::settings_app {
+namespace {
+
+using kalu_ui::ResourceOperationStatus;
+using testing::AppFixture;
+
+constexpr panes::PaneIndex kUpdates = 20;
+constexpr panes::PaneIndex kSound = 3;
+
+struct UpdatesInTheWindow {
+  // `update` is the shell body of `systemctl start`.
+  explicit UpdatesInTheWindow(const std::string& update) : config(device.dir() / "config") {
+    fakes.add("systemctl", "case \"$1\" in is-enabled) echo enabled ;; start) " + update +
+                               " ;; esac");
+    fakes.add("bootc", "echo '{\"status\":{\"staged\":null,\"rollback\":null}}'");
+    fakes.add("journalctl", "echo '-- No entries --'");
+  }
+
+  // Shows Updates and waits until it has read the image.
+  panes::updates::UpdatesPane& open() {
+    t.harness.frame();
+    t.app->select_pane(kUpdates);
+    t.harness.frame();
+    auto* pane = dynamic_cast<panes::updates::UpdatesPane*>(t.pane_widget());
+    EXPECT_NE(pane, nullptr);
+    frames_until([&] { return pane->status_known(); });
+    return *pane;
+  }
+
+  void frames_until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      t.harness.wait_for_frame(std::chrono::milliseconds(20));
+      t.harness.frame();
+    }
+  }
+
+  kalu_ui::DeviceLocalOutcome start(std::uint8_t id, std::string_view payload) {
+    return t.app->start_device_local_operation(testing::operation_id(id),
+                                               "settings.update-operation",
+                                               testing::bytes(payload));
+  }
+
+  // Frames until the poll of `id` answers.
+  std::optional<ResourceOperationStatus> poll(std::uint8_t id) {
+    std::optional<ResourceOperationStatus> status;
+    frames_until([&] {
+      status = t.app->poll_device_local_operation(testing::operation_id(id)).status;
+      return status.has_value();
+    });
+    return status;
+  }
+
+  sim_device::ScopedDeviceState device;
+  prefs_store::ScopedConfigDir config;
+  limited_exec::FakePrograms fakes;
+  AppFixture t;
+};
+
+TEST(UpdatesPageTest, ACheckIsAnsweredOnceThroughTheExecutor) {
+  UpdatesInTheWindow w("true");
+  w.open();
+  ASSERT_EQ(w.start(1, R"("Check")"), kalu_ui::DeviceLocalOutcome::accepted());
+  auto status = w.poll(1);
+  ASSERT_TRUE(status);
+  const auto* ok = std::get_if<ResourceOperationStatus::Succeeded>(&status->value);
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->outcome.value_json, "\"update check finished\"");
+  EXPECT_FALSE(w.t.app->device_local_busy());
+  EXPECT_EQ(w.t.app->poll_device_local_operation(testing::operation_id(1)).status, std::nullopt);
+}
+
+TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
+  UpdatesInTheWindow w("sleep 0.5");
+  auto& pane = w.open();
+  ASSERT_EQ(w.start(2, R"("Check")"), kalu_ui::DeviceLocalOutcome::accepted());
+  w.frames_until([&] { return pane.check_running(); });
+  ASSERT_TRUE(pane.check_running());
+  w.t.app->select_pane(kSound);
+  w.t.harness.frame();
+  auto status = w.poll(2);
+  ASSERT_TRUE(status);
+  const auto* failed = std::get_if<ResourceOperationStatus::Failed>(&status->value);
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(failed->message, "the Settings pane was closed before the operation finished");
+  // The check's worker ends on its own; nothing is reported for it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  w.t.harness.frame();
+  EXPECT_EQ(w.t.app->poll_device_local_operation(testing::operation_id(2)).status, std::nullopt);
+}
+
+}  // namespace
+}  // namespace settings::settings_app
