@@ -26,8 +26,7 @@ inline constexpr std::string_view kScheduleKey = "updates.schedule";
 inline constexpr std::string_view kMeteredKey = "updates.metered";
 
 inline constexpr std::array<std::string_view, 6> kOneShotKeys = {
-    kCheckKey,           kRestartKey,         kReviewKey,
-    kRollbackKey,        kFirmwareRefreshKey, kFirmwareInstallKey,
+    kCheckKey, kRestartKey, kReviewKey, kRollbackKey, kFirmwareRefreshKey, kFirmwareInstallKey,
 };
 
 // The page's controls.

@@ -135,8 +135,8 @@ void UpdatesPane::handle_restart(kalu_ui::doc::Document& document) {
     // This pane asked for its restart already: never a second reboot, but
     // the request is answered as the first one ended.
     if (restart_outcome_) {
-      complete(Op::Restart{}, *restart_outcome_ ? done("restart was already requested")
-                                                : *restart_outcome_);
+      complete(Op::Restart{},
+               *restart_outcome_ ? done("restart was already requested") : *restart_outcome_);
     }
     return;
   }
@@ -199,7 +199,8 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::AutomaticDone
     fail_notice(fmt::format("Automatic updates are still {}. The system did not accept the change.",
                             actual ? "on" : "off"));
     persist_update_prefs();
-    complete(operation, kalu_ui::fail("the system did not accept the automatic-update timer change"));
+    complete(operation,
+             kalu_ui::fail("the system did not accept the automatic-update timer change"));
     return;
   }
   notice_.reset();
@@ -271,8 +272,8 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::MeteredDone a
     return;
   }
   metered_ = answer.read_back != MeteredDownloads::Unknown ? answer.read_back
-             : answer.requested                          ? MeteredDownloads::Allowed
-                                                         : MeteredDownloads::NotAllowed;
+             : answer.requested                            ? MeteredDownloads::Allowed
+                                                           : MeteredDownloads::NotAllowed;
   notice_.reset();
   put(document, kMeteredKey, metered_ == MeteredDownloads::Allowed);
   complete(operation, done("metered-network policy changed"));

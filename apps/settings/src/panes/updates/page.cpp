@@ -50,8 +50,8 @@ WidgetBox button_row(w::Button button) {
 
 WidgetBox command_button(const UpdatesBindings& b, std::string_view id, std::string_view label,
                          std::string_view action) {
-  return button_row(bound(w::Button(std::string(label)).with_id(std::string(id)),
-                          binding_of(b.command, action)));
+  return button_row(
+      bound(w::Button(std::string(label)).with_id(std::string(id)), binding_of(b.command, action)));
 }
 
 WidgetBox toggle(const UpdatesBindings& b, std::string_view name, std::string_view key,
@@ -62,7 +62,7 @@ WidgetBox toggle(const UpdatesBindings& b, std::string_view name, std::string_vi
 
 WidgetBox overview_card(const PageModel& m) {
   WidgetList rows;
-  std::string_view image = !m.status_known        ? kChecking
+  std::string_view image = !m.status_known      ? kChecking
                            : m.os.staged_update ? "Update staged · restart required"
                                                 : "No staged update";
   rows.push_back(ui_rows::info_row("Operating system", image));
@@ -118,8 +118,7 @@ WidgetBox metered_row(const PageModel& m, const UpdatesBindings& b) {
 
 WidgetBox details_card(const PageModel& m, const UpdatesBindings& b) {
   WidgetList rows;
-  rows.push_back(
-      ui_rows::info_row("Current version", m.status_known ? m.os.os_name : kChecking));
+  rows.push_back(ui_rows::info_row("Current version", m.status_known ? m.os.os_name : kChecking));
   rows.push_back(ui_rows::info_row("Last checked", m.last_checked));
   rows.push_back(
       ui_rows::info_row("Release channel", "Managed by the installed bootc image reference"));
@@ -141,14 +140,14 @@ WidgetBox health_card(const PageModel& m) {
                                  ui_rows::rows_column(std::move(rows)));
   }
   const std::string& protection = m.deployment.rollback_protection;
-  rows.push_back(ui_rows::info_row("Rollback health", protection.empty() ? "Not reported"
-                                                                         : protection));
+  rows.push_back(
+      ui_rows::info_row("Rollback health", protection.empty() ? "Not reported" : protection));
   rows.push_back(ui_rows::info_row(
-      "Release notes", m.deployment.release_notes_url.value_or(
-                           "The image does not publish a documentation URL")));
+      "Release notes",
+      m.deployment.release_notes_url.value_or("The image does not publish a documentation URL")));
   if (m.deployment.journal_lines.empty()) {
-    rows.push_back(ui_rows::caption(
-        "No bootc update-service history is available in the system journal."));
+    rows.push_back(
+        ui_rows::caption("No bootc update-service history is available in the system journal."));
   }
   for (const std::string& line : m.deployment.journal_lines) rows.push_back(ui_rows::caption(line));
   return ui_rows::section_card("History & recovery health", ui_rows::rows_column(std::move(rows)));

@@ -1,9 +1,8 @@
 #include "panes/updates/services.h"
 
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <utility>
-
-#include <nlohmann/json.hpp>
 
 #include "prefs_store/document.h"
 #include "stored/locale.h"
@@ -20,8 +19,7 @@ constexpr std::string_view kUpdatesSection = "updates";
 std::shared_ptr<const UpdateServices> device_update_services(
     std::shared_ptr<const UpdateBackend> backend) {
   auto services = std::make_shared<UpdateServices>();
-  services->backend =
-      backend ? std::move(backend) : std::make_shared<const SystemUpdateBackend>();
+  services->backend = backend ? std::move(backend) : std::make_shared<const SystemUpdateBackend>();
   services->read_os = [] { return read_os_and_staged(); };
   services->read_deployment = [](const std::optional<std::string>& rollback_image) {
     return deployment_status(rollback_image);

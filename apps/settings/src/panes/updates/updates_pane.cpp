@@ -139,8 +139,8 @@ void UpdatesPane::take_action_answer(kalu_ui::doc::Document& document) {
   action_answer_.reset();
   action::Job job = std::move(*action_job_);
   action_job_.reset();
-  action::Answer answer = got.is_ready() ? std::move(got).value()
-                                         : action::failed(job, "update action worker stopped");
+  action::Answer answer =
+      got.is_ready() ? std::move(got).value() : action::failed(job, "update action worker stopped");
   std::visit([&](auto& done) { finish(document, std::move(done)); }, answer);
 }
 

@@ -10,8 +10,7 @@ namespace {
 
 // Starts `body(services)` on the named worker; its value is the answer.
 template <typename T, typename Body>
-Started<T> start(std::string_view name, std::shared_ptr<const UpdateServices> services,
-                 Body body) {
+Started<T> start(std::string_view name, std::shared_ptr<const UpdateServices> services, Body body) {
   auto [sender, receiver] = kalu_ui::channel::oneshot<T>();
   const bool started = lib::spawn_worker(
       name, [services = std::move(services), sender = std::move(sender),

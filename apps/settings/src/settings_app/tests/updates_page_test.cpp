@@ -29,8 +29,8 @@ constexpr panes::PaneIndex kSound = 3;
 struct UpdatesInTheWindow {
   // `update` is the shell body of `systemctl start`.
   explicit UpdatesInTheWindow(const std::string& update) : config(device.dir() / "config") {
-    fakes.add("systemctl", "case \"$1\" in is-enabled) echo enabled ;; start) " + update +
-                               " ;; esac");
+    fakes.add("systemctl",
+              "case \"$1\" in is-enabled) echo enabled ;; start) " + update + " ;; esac");
     fakes.add("bootc", "echo '{\"status\":{\"staged\":null,\"rollback\":null}}'");
     fakes.add("journalctl", "echo '-- No entries --'");
   }
@@ -55,9 +55,8 @@ struct UpdatesInTheWindow {
   }
 
   kalu_ui::DeviceLocalOutcome start(std::uint8_t id, std::string_view payload) {
-    return t.app->start_device_local_operation(testing::operation_id(id),
-                                               "settings.update-operation",
-                                               testing::bytes(payload));
+    return t.app->start_device_local_operation(
+        testing::operation_id(id), "settings.update-operation", testing::bytes(payload));
   }
 
   // Frames until the poll of `id` answers.

@@ -1,5 +1,4 @@
 #include "panes/updates/backend.h"
-#include "panes/updates/services.h"
 
 #include <fmt/format.h>
 #include <gmock/gmock.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "limited_exec/fake_programs.h"
+#include "panes/updates/services.h"
 
 namespace settings::panes::updates {
 namespace {

@@ -3,19 +3,16 @@
 // standing in for systemctl, bootc and journalctl), where the operations
 // must change what the device keeps.
 
-#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "fakes.h"
 #include "limited_exec/fake_programs.h"
 #include "limited_exec/programs.h"
-#include "operations/mailbox_cells.h"
-#include "panes/updates/updates_pane.h"
 #include "prefs_store/document.h"
-#include "prefs_store/paths.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
@@ -24,6 +21,9 @@ namespace {
 
 using operations::OperationCompletion;
 using Op = operations::UpdateOperation;
+using testing::failed;
+using testing::PaneFixture;
+using testing::succeeded;
 
 const bool kTestMode = (limited_exec::enter_test_mode(), true);
 
@@ -31,77 +31,28 @@ const char* const kBooted = "registry.kalu.example/kalu/desktop:42.20250310";
 const char* const kPrevious = "registry.kalu.example/kalu/desktop:42.20250224";
 const char* const kAvailable = "registry.kalu.example/kalu/desktop:42.20250324";
 
-// A hosted, reporting pane on the device's own services.
-struct DevicePane {
-  DevicePane() : config(device.dir() / "config") {}
-
-  UpdatesPane& make() {
-    pane = std::make_unique<UpdatesPane>(
-        UpdatesPane().with_operation_requests(requests).with_operation_completion(completion));
-    return *pane;
-  }
-  bool settle() {
-    return sync_until([&] { return pane->status_known(); });
-  }
-  bool sync_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      pane->sync(toolkit);
-    }
-    return true;
-  }
-  OperationCompletion run(const Op& operation) {
-    const std::string key = update_operation_key(operation);
-    completion->publish(OperationCompletion::Pending{key});
-    requests->publish(
-        operations::DeviceLocalRequest(std::in_place_type<operations::UpdateOperation>, operation));
-    sync_until([&] { return !std::holds_alternative<OperationCompletion::Pending>(completion->get()); });
-    OperationCompletion outcome = completion->get();
-    completion->publish(OperationCompletion::Idle{});
-    return outcome;
-  }
-  static OperationCompletion succeeded(const Op& op, std::string message) {
-    return OperationCompletion::Succeeded{update_operation_key(op), std::move(message)};
-  }
-  static OperationCompletion failed(const Op& op, std::string message) {
-    return OperationCompletion::Failed{update_operation_key(op), std::move(message)};
-  }
-
-  sim_device::ScopedDeviceState device;
-  prefs_store::ScopedConfigDir config;
-  std::shared_ptr<operations::DeviceLocalRequestCell> requests =
-      operations::DeviceLocalRequestCell::create({});
-  std::shared_ptr<operations::OperationCompletionCell> completion =
-      operations::OperationCompletionCell::create({});
-  kalu_ui::doc::Document toolkit;
-  std::unique_ptr<UpdatesPane> pane;
-};
-
 TEST(UpdatesPaneProgramsTest, AnUpdateServiceFailingSilently) {
-  DevicePane t;
   limited_exec::FakePrograms fakes;
   fakes.add("systemctl", "case \"$1\" in is-enabled) echo enabled ;; start) exit 1 ;; esac");
   fakes.add("bootc", "echo '{\"status\":{\"staged\":null,\"rollback\":null}}'");
   fakes.add("journalctl", "echo '-- No entries --'");
-  t.make();
+  auto made = PaneFixture::on_device();
+  PaneFixture& t = *made;
   ASSERT_TRUE(t.settle());
   EXPECT_EQ(t.pane->rollback_image(), std::nullopt);
   EXPECT_THAT(t.pane->deployment().journal_lines, ::testing::IsEmpty());
   EXPECT_EQ(t.run(Op::Check{}),
-            t.failed(Op::Check{},
-                     "Updates could not be checked: update service failed; see its system journal"));
+            failed(Op::Check{},
+                   "Updates could not be checked: update service failed; see its system journal"));
 }
 
 class UpdatesPaneSimulatedTest : public ::testing::Test {
  protected:
-  UpdatesPaneSimulatedTest() { t.make(); }
-
   static nlohmann::ordered_json updates() { return (**sim_device::read())["updates"]; }
 
   limited_exec::ScopedTestPrograms programs_{limited_exec::simulated_programs(SIMDEV_PATH)};
-  DevicePane t;
+  std::unique_ptr<PaneFixture> made_ = PaneFixture::on_device();
+  PaneFixture& t = *made_;
 };
 
 TEST_F(UpdatesPaneSimulatedTest, TheOperationsChangeTheDevice) {
@@ -110,28 +61,28 @@ TEST_F(UpdatesPaneSimulatedTest, TheOperationsChangeTheDevice) {
   EXPECT_EQ(t.pane->automatic(), AutomaticUpdates::Enabled);
   EXPECT_EQ(t.pane->schedule(), "System schedule");
 
-  EXPECT_EQ(t.run(Op::Check{}), t.succeeded(Op::Check{}, "update check finished"));
+  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, "update check finished"));
   EXPECT_EQ(t.pane->os().staged_update, kAvailable);
   const auto saved = prefs_store::load_section("updates");
   ASSERT_TRUE(saved);
   EXPECT_NE(saved->value("last_checked", "Never"), "Never");
 
   const Op weekly = Op::SetSchedule{"Weekly"};
-  EXPECT_EQ(t.run(weekly), t.succeeded(weekly, "update schedule changed"));
+  EXPECT_EQ(t.run(weekly), succeeded(weekly, "update schedule changed"));
   std::stringstream policy;
   policy << std::ifstream(sim_device::update_policy_file()).rdbuf();
   EXPECT_THAT(policy.str(), ::testing::HasSubstr("schedule=weekly"));
 
   EXPECT_EQ(t.run(Op::Rollback{}),
-            t.succeeded(Op::Rollback{}, "previous system image selected for next boot"));
+            succeeded(Op::Rollback{}, "previous system image selected for next boot"));
   EXPECT_EQ(updates()["booted"]["image"], kPrevious);
   EXPECT_EQ(updates()["rollback"]["image"], kBooted);
   EXPECT_EQ(t.pane->rollback_image(), kBooted);
   EXPECT_EQ(t.pane->os().staged_update, std::nullopt);
 
   EXPECT_EQ(t.run(Op::Restart{}),
-            t.succeeded(Op::Restart{}, "restart command accepted by the system"));
-  EXPECT_EQ(t.run(Op::Restart{}), t.succeeded(Op::Restart{}, "restart was already requested"));
+            succeeded(Op::Restart{}, "restart command accepted by the system"));
+  EXPECT_EQ(t.run(Op::Restart{}), succeeded(Op::Restart{}, "restart was already requested"));
   EXPECT_EQ(updates()["restarts"], 1);
 }
 
@@ -142,7 +93,7 @@ TEST_F(UpdatesPaneSimulatedTest, AFaultOnTheUpdateUnit) {
             0);
   ASSERT_TRUE(t.settle());
   EXPECT_EQ(t.run(Op::Check{}),
-            t.failed(Op::Check{}, "Updates could not be checked: registry unreachable"));
+            failed(Op::Check{}, "Updates could not be checked: registry unreachable"));
 }
 
 }  // namespace

@@ -191,21 +191,26 @@ class FakeSystem : public UpdateBackend {
   std::vector<std::string> held_;
 };
 
-// A pane on a FakeSystem with a settings file of its own.
+// A pane on a FakeSystem (or, `on_device`, on the device's own services)
+// with a settings file of its own.
 struct PaneFixture {
   enum class Mode { kHostedReporting, kAlone };
 
   explicit PaneFixture(std::function<void(FakeSystem&)> setup = {},
-                       Mode mode = Mode::kHostedReporting)
+                       Mode mode = Mode::kHostedReporting, bool on_device = false)
       : config(device.dir() / "config"), system(std::make_shared<FakeSystem>()) {
     if (setup) setup(*system);
     UpdatesPane::Dependencies deps;
-    deps.services = system->services(system);
-    pane = mode == Mode::kAlone ? std::make_unique<UpdatesPane>(std::move(deps))
-                                : std::make_unique<UpdatesPane>(
-                                      UpdatesPane(std::move(deps))
-                                          .with_operation_requests(requests)
-                                          .with_operation_completion(completion));
+    deps.services = on_device ? device_update_services() : system->services(system);
+    pane = mode == Mode::kAlone
+               ? std::make_unique<UpdatesPane>(std::move(deps))
+               : std::make_unique<UpdatesPane>(UpdatesPane(std::move(deps))
+                                                   .with_operation_requests(requests)
+                                                   .with_operation_completion(completion));
+  }
+  // On the device's own services.
+  static std::unique_ptr<PaneFixture> on_device() {
+    return std::make_unique<PaneFixture>(nullptr, Mode::kHostedReporting, true);
   }
 
   // The document the pane works on.
@@ -214,7 +219,7 @@ struct PaneFixture {
 
   // Runs frames until `done` answers true (or a long while passed).
   bool sync_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -232,8 +237,8 @@ struct PaneFixture {
   std::string start(const operations::UpdateOperation& operation) {
     std::string key = update_operation_key(operation);
     completion->publish(operations::OperationCompletion::Pending{key});
-    requests->publish(operations::DeviceLocalRequest(
-        std::in_place_type<operations::UpdateOperation>, operation));
+    requests->publish(
+        operations::DeviceLocalRequest(std::in_place_type<operations::UpdateOperation>, operation));
     return key;
   }
   operations::OperationCompletion outcome() const { return completion->get(); }

@@ -26,11 +26,11 @@ namespace {
 
 namespace w = kalu_ui::widget;
 using kalu_ui::Widget;
-using testing::FakeSystem;
-using testing::PaneFixture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using testing::FakeSystem;
 using ::testing::Not;
+using testing::PaneFixture;
 
 // Every text a person reads, in tree order: texts, card titles and buttons.
 void collect_texts(const Widget& widget, std::vector<std::string>& out) {
@@ -79,10 +79,9 @@ TEST(UpdatesPageTest, AStagedUpdateWithTheReviewOpen) {
   m.review_open = true;
   auto page = build_page(m, {}, {});
   const auto texts = texts_of(*page);
-  EXPECT_THAT(card_titles(*page),
-              ElementsAre("Update overview", "Software updates", "Details",
-                          "History & recovery health", "Go back to the previous image",
-                          "How updates work"));
+  EXPECT_THAT(card_titles(*page), ElementsAre("Update overview", "Software updates", "Details",
+                                              "History & recovery health",
+                                              "Go back to the previous image", "How updates work"));
   EXPECT_THAT(texts, Contains("Update staged · restart required"));
   EXPECT_THAT(texts, Contains("Update ready: quay.io/kalu/os:43"));
   EXPECT_THAT(texts, Contains("Restart to apply the staged image."));
@@ -96,9 +95,9 @@ TEST(UpdatesPageTest, AStagedUpdateWithTheReviewOpen) {
   EXPECT_FALSE(has(*page, kReviewButton));
   EXPECT_TRUE(has(*page, kAutoKey));
   EXPECT_TRUE(has(*page, kMeteredKey));
-  EXPECT_EQ(dynamic_cast<const w::Dropdown*>(kalu_ui::frame::find_by_id(*page, kScheduleKey))
-                ->options(),
-            (std::vector<std::string>{"System schedule", "Daily", "Weekly"}));
+  EXPECT_EQ(
+      dynamic_cast<const w::Dropdown*>(kalu_ui::frame::find_by_id(*page, kScheduleKey))->options(),
+      (std::vector<std::string>{"System schedule", "Daily", "Weekly"}));
 }
 
 TEST(UpdatesPageTest, UpToDateWithNothingToChangeAndAFailure) {

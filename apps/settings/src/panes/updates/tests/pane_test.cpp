@@ -19,12 +19,12 @@ namespace {
 using kalu_ui::doc::kRoot;
 using operations::OperationCompletion;
 using Op = operations::UpdateOperation;
+using ::testing::ElementsAre;
 using testing::failed;
 using testing::FakeSystem;
+using ::testing::IsEmpty;
 using testing::PaneFixture;
 using testing::succeeded;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 std::optional<bool> flag(kalu_ui::doc::Document& d, std::string_view key) {
   return actions::read_doc_bool(d, kRoot, key);
@@ -86,9 +86,9 @@ TEST(UpdatesPaneTest, OnlyItsOwnRequestsAndParsedKeys) {
   PaneFixture t;
   ASSERT_TRUE(t.settle());
   // Another pane's request stays in the cell.
-  t.requests->publish(operations::DeviceLocalRequest(
-      std::in_place_type<operations::PowerOperation>,
-      operations::PowerOperation::SetAutoSuspend{true}));
+  t.requests->publish(
+      operations::DeviceLocalRequest(std::in_place_type<operations::PowerOperation>,
+                                     operations::PowerOperation::SetAutoSuspend{true}));
   t.sync();
   EXPECT_EQ(t.requests->get().tag(), 1);
   // A pending update key whose JSON does not read is no operation.
@@ -165,10 +165,10 @@ TEST(UpdatesPaneTest, TheTimerAcceptingDisableButStillOn) {
   PaneFixture t([](FakeSystem& s) { s.timer_ignores_changes = true; });
   ASSERT_TRUE(t.settle());
   const Op off = Op::SetAutomatic{false};
-  EXPECT_EQ(t.run(off),
-            failed(off, "the system did not accept the automatic-update timer change"));
-  EXPECT_EQ(t.pane->notice(),
-            (Notice{"Automatic updates are still on. The system did not accept the change.", true}));
+  EXPECT_EQ(t.run(off), failed(off, "the system did not accept the automatic-update timer change"));
+  EXPECT_EQ(
+      t.pane->notice(),
+      (Notice{"Automatic updates are still on. The system did not accept the change.", true}));
   EXPECT_TRUE(t.pane->stored_prefs().auto_);
   EXPECT_EQ(saved_updates().value("auto", false), true);
   EXPECT_EQ(flag(t.doc(), kAutoKey), true);
