@@ -1,8 +1,11 @@
 #include "panes/updates/updates_pane.h"
 
+#include <fmt/format.h>
+
 #include <utility>
 
 #include "actions/doc_readers.h"
+#include "actions/updates_section.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "operations/keys.h"
@@ -25,7 +28,38 @@ void warn(std::string_view message, std::string_view op, std::string_view error)
                      {{"op", std::string(op)}, {"error", std::string(error)}});
 }
 
+// Logged, not fatal: the section is built from a fixed table, so a missing
+// action is the program's own fault, and the page still shows with the
+// control unbound.
+UpdatesBindings::Binding published(UpdatesBindings::Binding binding, std::string_view message,
+                                   std::string_view op) {
+  if (!binding) warn(message, op, "the Updates section does not offer it");
+  return binding;
+}
+
 }  // namespace
+
+UpdatesBindings section_bindings() {
+  UpdatesBindings b;
+  b.command = [](std::string_view action) {
+    return published(actions::updates_command_binding(action),
+                     fmt::format("Updates action {} must be published", action),
+                     "updates_command_binding");
+  };
+  b.toggle = [](std::string_view action) {
+    return published(actions::updates_toggle_binding(action),
+                     action == kAutomaticAction
+                         ? "automatic updates are part of the static resource contract"
+                         : "metered update policy is part of the static resource contract",
+                     "updates_toggle_binding");
+  };
+  b.schedule = [] {
+    return published(actions::updates_choice_binding(),
+                     "update schedule is part of the static resource contract",
+                     "updates_choice_binding");
+  };
+  return b;
+}
 
 std::string update_operation_key(const UpdateOperation& operation) {
   return operations::operation_key(kUpdateActionId, operation);
@@ -35,6 +69,9 @@ UpdatesPane::UpdatesPane() : UpdatesPane(Dependencies{}) {}
 
 UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependencies)) {
   if (!deps_.services) deps_.services = device_update_services();
+  if (!deps_.bindings.command && !deps_.bindings.toggle && !deps_.bindings.schedule) {
+    deps_.bindings = section_bindings();
+  }
   // The settings document and the policy file are small files; everything
   // that runs a command goes to the status worker.
   stored_ = load_update_prefs();

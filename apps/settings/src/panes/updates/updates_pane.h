@@ -43,11 +43,16 @@ namespace settings::panes::updates {
 // "settings.update-operation:" and the operation's JSON.
 std::string update_operation_key(const operations::UpdateOperation& operation);
 
+// The page's controls bound to the Updates section's actions, so using one
+// comes back to the pane as an update operation.
+UpdatesBindings section_bindings();
+
 class UpdatesPane : public kalu_ui::Widget {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::updates::UpdatesPane";
 
-  // What the pane works with; the device's own where left empty.
+  // What the pane works with; the device's own services and the section's
+  // bindings where left empty.
   struct Dependencies {
     std::shared_ptr<const UpdateServices> services;
     UpdatesBindings bindings;

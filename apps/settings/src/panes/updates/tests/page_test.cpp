@@ -257,6 +257,33 @@ TEST(UpdatesPaneWindowTest, RollBackOpensTheReview) {
   EXPECT_EQ(win.harness.find(kReviewButton), nullptr);
 }
 
+// The pane binds its controls to the Updates section: using one records the
+// section's action, which comes back as an update operation.
+TEST(UpdatesPaneWindowTest, TheControlsRecordTheSectionsActions) {
+  Window win({});
+  ASSERT_TRUE(win.frames_until([&] { return win.pane().status_known(); }));
+  for (std::string_view id : {kCheckButton, kAutoKey, kMeteredKey, kScheduleKey}) {
+    const auto* control = dynamic_cast<const w::BoundControl*>(win.harness.find(id));
+    ASSERT_NE(control, nullptr) << id;
+    ASSERT_TRUE(control->binding()) << id;
+    EXPECT_EQ(control->binding()->resource_id, "settings.section:updates") << id;
+  }
+  ASSERT_TRUE(win.harness.click_id(kCheckButton));
+  auto invocation = win.harness.root().take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->resource_id, "settings.section:updates");
+  EXPECT_EQ(invocation->action, "check");
+  ASSERT_TRUE(win.harness.click_id(kAutoKey));
+  invocation = win.harness.root().take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->action, "automatic");
+  EXPECT_EQ(invocation->arguments_json, R"({"value":false})");
+  // Nothing runs until the operation comes back through the executor.
+  win.harness.frames(2);
+  EXPECT_FALSE(win.pane().check_running());
+  EXPECT_EQ(win.t.system->count("disable timer"), 0);
+}
+
 TEST(UpdatesPaneWindowTest, RendersOfThePage) {
   {
     Window win([](FakeSystem& s) { s.staged = testing::kStaged; });
