@@ -77,9 +77,9 @@ UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependenci
   stored_ = load_update_prefs();
   schedule_ = deps_.services->backend->schedule();
   metered_ = deps_.services->backend->metered_allowed();
-  Started<ImageStatus> status = start_status_read(deps_.services);
-  if (!status.started) warn("update status could not be read", "read_image_status", "no thread");
-  status_answer_.emplace(std::move(status.answer));
+  // A worker that cannot start closes the channel: the first sync then shows
+  // what cannot be read, as when the worker stops.
+  status_answer_.emplace(start_status_read(deps_.services).answer);
   // The firmware side reads its two lists here.
   completion_ = operations::OperationCompletionCell::create({});
   requests_ = operations::DeviceLocalRequestCell::create({});
