@@ -1,7 +1,7 @@
 # Shared build settings and helpers for every target of the project.
 
-# ccache when present: the CI machine keeps its cache between runs, and the
-# engineers' worktrees share one (base_dir), so unchanged sources hit.
+# ccache when present: the CI machine keeps its cache between runs, so
+# unchanged sources hit.
 find_program(KALU_CCACHE ccache)
 if(KALU_CCACHE)
   set(CMAKE_C_COMPILER_LAUNCHER ${KALU_CCACHE})
