@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "access.h"
 
@@ -34,7 +35,10 @@ kalu_ui::Status set_brightness(float percent) {
   return device::update("display.set_brightness", [&](Json& state) -> kalu_ui::Status {
     Json& display = state["display"];
     if (!has_internal_output(display)) return fail("this device has no built-in display backlight");
-    display["brightness"] = std::clamp(static_cast<double>(percent), 0.0, 100.0);
+    // A whole percentage is kept as a whole number, as the device reports it.
+    const double level = std::clamp(static_cast<double>(percent), 0.0, 100.0);
+    display["brightness"] =
+        level == std::floor(level) ? Json(static_cast<std::int64_t>(level)) : Json(level);
     return {};
   });
 }

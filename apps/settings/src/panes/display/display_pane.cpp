@@ -77,10 +77,15 @@ void DisplayPane::sync(kalu_ui::doc::Document& toolkit_document) {
   take_probe_result(document);
   check_snapshot(document);
   if (needs_push_) push_model(document);
-  take_request(document);
-  const bool pending = read_pending_operation(document);
-  run_handlers(document, reports_completion_ && !pending);
-  complete_unchanged();
+  // Judged against the stand-in level, a brightness asked for before the
+  // probe answers could pass for "already in place" (or the probe's level
+  // could overwrite it); it is taken once the real level is known.
+  if (!brightness_waits_for_probe()) {
+    take_request(document);
+    const bool pending = read_pending_operation(document);
+    run_handlers(document, reports_completion_ && !pending);
+    complete_unchanged();
+  }
   follow_countdown();
   rebuild_page(document);
   if (page_) page_->sync(document);

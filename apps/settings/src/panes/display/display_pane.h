@@ -161,6 +161,9 @@ class DisplayPane : public kalu_ui::Widget {
   void reset_document(kalu_ui::doc::Document& document);
   // The key of the pending display operation, if the cell holds one.
   std::optional<std::string> pending_display_key() const;
+  // A brightness operation is pending while the probe has not answered: the
+  // level is still a stand-in, so the operation waits for the real one.
+  bool brightness_waits_for_probe() const;
   void complete_for(const std::string& key, bool succeeded, std::string message);
   void save_pref_failed(const kalu_ui::Status& status);
   // apply_keep_revert's outcome step: looks at the transaction when one of

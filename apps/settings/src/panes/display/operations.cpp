@@ -104,6 +104,15 @@ std::optional<std::string> DisplayPane::pending_display_key() const {
   return pending->key;
 }
 
+bool DisplayPane::brightness_waits_for_probe() const {
+  if (!probing()) return false;
+  const std::optional<std::string> key = pending_display_key();
+  if (!key) return false;
+  const auto operation = operations::read_record<DisplayOperation>(
+      std::string_view(*key).substr(kDisplayActionId.size() + 1));
+  return operation && std::holds_alternative<DisplayOperation::SetBrightness>(*operation);
+}
+
 namespace {
 kalu_ui::Result<std::string> outcome_of(bool succeeded, std::string message) {
   if (succeeded) return message;

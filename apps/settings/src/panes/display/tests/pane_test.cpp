@@ -110,6 +110,25 @@ TEST(DisplayPaneBrightnessTest, WithoutAWorkerTheUiThreadAppliesIt) {
   EXPECT_EQ(log.events()[0].message, "display pane dispatch failed");
 }
 
+TEST(DisplayPaneBrightnessTest, AnOperationBeforeTheProbeAnswersWaitsForTheRealLevel) {
+  // The backlight is at 70%; the pane's stand-in level is 50% until the
+  // probe (held here) answers, and 50% is what the client asks for.
+  std::unique_lock<std::mutex> probe_held;
+  PaneFixture t(/*hosted=*/true, /*worker=*/true, [&](testing::FakeBackend& backend) {
+    backend.brightness = 0.7f;
+    probe_held = std::unique_lock(backend.mutex);
+  });
+  const DisplayOperation op = DisplayOperation::SetBrightness{0.5};
+  t.start(op);
+  for (int i = 0; i < 5; ++i) t.sync();
+  EXPECT_TRUE(is_pending(t.outcome()));
+  EXPECT_TRUE(t.dispatcher->percents().empty());
+  probe_held.unlock();
+  EXPECT_EQ(run(t, op), succeeded(key_of(op), "Brightness set to 50%."));
+  EXPECT_THAT(t.dispatcher->percents(), ElementsAre(50.0f));
+  EXPECT_FLOAT_EQ(t.pane->level(), 0.5f);
+}
+
 TEST(DisplayPaneBrightnessTest, ADeadBandOfOneThousandth) {
   PaneFixture t;
   ASSERT_TRUE(t.settle());
