@@ -56,7 +56,7 @@ const std::vector<std::string>& program_names() {
   static const std::vector<std::string> names = {
       // Looked up on PATH, as a user's shell would.
       "wpctl", "systemctl", "journalctl", "bootc", "findmnt", "lsblk", "firewall-cmd", "nft",
-      "pkexec", "kalu-model-manager",
+      "pkexec", "kalu-model-manager", "xdg-open",
       // Named by their absolute paths by their callers.
       "/usr/bin/kalu-enroll", "/usr/bin/kalu-relay-admin", "/usr/libexec/kalu-home-peer-control",
       // The account programs, run behind pkexec on a real device; a user's

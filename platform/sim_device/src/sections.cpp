@@ -326,6 +326,21 @@ KALU_SHAPE(users_shape,
                                             "name")),
                       req("automatic_login", opt_text())}))
 
+// Passwords sealed for the person's certified devices, one per network and
+// security mode.
+KALU_SHAPE(collaboration_shape,
+           S::object({req("available", S::boolean()), req("unavailable_reason", S::text()),
+                      req("sealed_wifi", S::list(S::object({req("ssid", S::text()),
+                                                            req("mode", S::integer(0, 1)),
+                                                            req("passphrase", S::text())})))}))
+
+KALU_SHAPE(portal_shape,
+           S::object({req("file_chooser",
+                          S::object({req("answer", S::one_of({"path", "cancel", "error"})),
+                                     req("path", S::text()), req("error", S::text()),
+                                     req("last_title", opt_text())})),
+                      req("opened_uris", S::list(S::text()))}))
+
 #undef KALU_SHAPE
 
 Json seed_version() { return 1; }
@@ -359,6 +374,8 @@ const std::vector<SectionSpec>& section_table() {
       {"models", seed_models, models_shape},
       {"updates", seed_updates, updates_shape},
       {"users", seed_users, users_shape},
+      {"collaboration", seed_collaboration, collaboration_shape},
+      {"portal", seed_portal, portal_shape},
   };
   return table;
 }

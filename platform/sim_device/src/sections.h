@@ -39,6 +39,8 @@ Json seed_tools();
 Json seed_storage();
 Json seed_updates();
 Json seed_users();
+Json seed_collaboration();
+Json seed_portal();
 
 // The login accounts (users.cpp): a seed from these account and group
 // database texts plus the two sample people; the account and group files

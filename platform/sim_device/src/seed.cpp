@@ -340,6 +340,29 @@ Json seed_updates() {
   })json");
 }
 
+// The collaboration broker of a person with other certified devices: one of
+// them already sealed the home network's password (mode 0, as the network in
+// use reports), so Connect there joins without typing it.
+Json seed_collaboration() {
+  return literal(R"json({
+    "available": true,
+    "unavailable_reason": "none of your certified devices is reachable",
+    "sealed_wifi": [
+      {"ssid": "Lindenhof", "mode": 0, "passphrase": "amber-lantern-42"}
+    ]
+  })json");
+}
+
+// The desktop portal: the file chooser's next answer (a path, a cancellation
+// or an error) and the addresses opened in the browser.
+Json seed_portal() {
+  return literal(R"json({
+    "file_chooser": {"answer": "path", "path": "/etc/ssl/certs/kalu-office-ca.pem",
+                     "error": "the file chooser is not available", "last_title": null},
+    "opened_uris": []
+  })json");
+}
+
 std::string machine_time_zone() {
   std::ifstream in("/etc/timezone");
   std::stringstream text;

@@ -11,6 +11,7 @@
 
 #include "kalu_ui/qr_modules.h"
 #include "kalu_ui/scene.h"
+#include "kalu_ui/secret.h"
 #include "kalu_ui/text.h"
 #include "kalu_ui/theme.h"
 
@@ -132,6 +133,46 @@ constexpr Color kLight = Color::white();
 
 QrWidget::QrWidget(std::string payload) { set_payload(std::move(payload)); }
 
+QrWidget::~QrWidget() { forget_payload(); }
+
+QrWidget::QrWidget(QrWidget&& other) noexcept
+    : Leaf(other),
+      id_(std::move(other.id_)),
+      label_(std::move(other.label_)),
+      payload_(std::move(other.payload_)),
+      modules_(std::move(other.modules_)),
+      error_(std::move(other.error_)),
+      width_(other.width_),
+      level_(other.level_),
+      size_(other.size_) {
+  other.forget_payload();
+}
+
+QrWidget& QrWidget::operator=(QrWidget&& other) noexcept {
+  if (this != &other) {
+    forget_payload();
+    Leaf::operator=(other);
+    id_ = std::move(other.id_);
+    label_ = std::move(other.label_);
+    payload_ = std::move(other.payload_);
+    modules_ = std::move(other.modules_);
+    error_ = std::move(other.error_);
+    width_ = other.width_;
+    level_ = other.level_;
+    size_ = other.size_;
+    other.forget_payload();
+  }
+  return *this;
+}
+
+void QrWidget::forget_payload() {
+  // The payload (and the modules that spell it) may be a password.
+  secret::wipe(payload_);
+  secret::wipe(modules_.data(), modules_.capacity());
+  modules_.clear();
+  width_ = 0;
+}
+
 QrWidget& QrWidget::with_id(std::string id) & {
   id_ = std::move(id);
   return *this;
@@ -143,6 +184,7 @@ QrWidget& QrWidget::with_size(float size) & {
 }
 
 void QrWidget::set_payload(std::string payload) {
+  forget_payload();
   payload_ = std::move(payload);
   try {
     const auto code = encode_smallest(payload_, to_ecc(level_));
@@ -152,7 +194,7 @@ void QrWidget::set_payload(std::string payload) {
     for (int y = 0; y < size; ++y) {
       for (int x = 0; x < size; ++x) modules.push_back(code.getModule(x, y) ? 1 : 0);
     }
-    modules_ = std::move(modules);
+    modules_.swap(modules);
     width_ = size;
     error_.reset();
   } catch (const std::exception& failure) {

@@ -88,7 +88,28 @@ TextInput TextInput::from_state(std::shared_ptr<WakeSlot<std::string>> cell) {
   return input;
 }
 
+TextInput TextInput::from_secret(std::shared_ptr<secret::SecretBuffer> buffer) {
+  TextInput input;
+  input.secret_ = std::move(buffer);
+  input.masked_ = true;
+  input.kind_ = kKindPassword;
+  input.caret_ = input.anchor_ = input.content().size();
+  return input;
+}
+
+std::string_view TextInput::content() const {
+  if (!secret_) return text_;
+  return secret_->lock().view();
+}
+
+bool TextInput::replace_range(std::size_t start, std::size_t length, std::string_view text) {
+  if (secret_) return secret_->lock().replace(start, length, text);
+  text_.replace(start, length, text);
+  return true;
+}
+
 TextInput& TextInput::with_kind(TextInputKind kind) & {
+  if (secret_) return *this;
   kind_ = kind;
   return *this;
 }
@@ -97,7 +118,7 @@ TextInput& TextInput::with_placeholder(std::string placeholder) & {
   return *this;
 }
 TextInput& TextInput::with_masked(bool masked) & {
-  masked_ = masked;
+  masked_ = masked || secret_ != nullptr;
   return *this;
 }
 TextInput& TextInput::with_text_size(float size) & {
@@ -117,6 +138,7 @@ std::pair<std::size_t, std::size_t> TextInput::selection() const {
 void TextInput::edited() {
   anchor_ = caret_;
   blink_epoch_ = Instant::now();
+  if (secret_) return;
   if (cell_) cell_->publish(text_);
   pending_doc_write_ = value_key_.has_value();
   record(text_);
@@ -130,34 +152,43 @@ void TextInput::moved(std::size_t caret, bool extend) {
 
 void TextInput::erase_selection() {
   const auto [start, end] = selection();
-  text_.erase(start, end - start);
+  if (!replace_range(start, end - start, {})) return;
   caret_ = anchor_ = start;
 }
 
 void TextInput::insert(std::string_view typed) {
   if (!is_valid_utf8(typed)) return;
   std::string clean;
+  clean.reserve(typed.size());  // one allocation: no partial copy of a secret is left behind
   for (char c : typed) {
     if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) clean.push_back(c);
   }
-  if (clean.empty() && selection().first == selection().second) return;
-  erase_selection();
-  text_.insert(caret_, clean);
-  caret_ += clean.size();
-  edited();
+  const auto [start, end] = selection();
+  const bool fits = !(clean.empty() && start == end) && replace_range(start, end - start, clean);
+  if (fits) {
+    caret_ = start + clean.size();
+    edited();
+  }
+  if (secret_) secret::wipe(clean);
 }
 
 void TextInput::set_text(std::string text) {
   if (!is_valid_utf8(text)) return;
-  text_ = std::move(text);
-  caret_ = text_.size();
+  if (secret_) {
+    const bool fits = secret_->lock().assign(text);
+    secret::wipe(text);
+    if (!fits) return;
+  } else {
+    text_ = std::move(text);
+  }
+  caret_ = content().size();
   edited();
 }
 
 std::string TextInput::display_text() const {
   if (!masked_) return text_;
   std::string dots;
-  const std::size_t n = char_count(text_);
+  const std::size_t n = char_count(content());
   dots.reserve(n * kMaskDot.size());
   for (std::size_t i = 0; i < n; ++i) dots.append(kMaskDot);
   return dots;
@@ -165,7 +196,7 @@ std::string TextInput::display_text() const {
 
 std::size_t TextInput::display_offset(std::size_t byte) const {
   if (!masked_) return byte;
-  return char_count(std::string_view(text_).substr(0, byte)) * kMaskDot.size();
+  return char_count(content().substr(0, byte)) * kMaskDot.size();
 }
 
 void TextInput::set_interaction_environment(InteractionEnvironment environment) {
@@ -174,6 +205,12 @@ void TextInput::set_interaction_environment(InteractionEnvironment environment) 
 }
 
 void TextInput::sync(doc::Document& document) {
+  if (secret_) {
+    // The owner may have taken or cleared the text.
+    const std::size_t size = content().size();
+    if (caret_ > size || anchor_ > size) caret_ = anchor_ = size;
+    return;
+  }
   if (cell_) {
     // Another writer may have published into the cell.
     std::string current = cell_->get();
@@ -264,11 +301,12 @@ void TextInput::draw(Scene& scene, const Affine& transform, text::TextRenderer& 
   scene.push_clip(rect_.inset(2.0), transform);
   // Boundaries for pointer hits, in drawn coordinates.
   boundaries_.clear();
-  for (std::size_t b = 0;; b = next_boundary(text_, b)) {
+  const std::string_view real = content();
+  for (std::size_t b = 0;; b = next_boundary(real, b)) {
     const Rect c = renderer.caret_rect(shown, s, std::nullopt, text::LayoutOption::SingleLine,
                                        display_offset(b));
     boundaries_.emplace_back(b, x + c.x0);
-    if (b >= text_.size()) break;
+    if (b >= real.size()) break;
   }
   const auto [start, end] = selection();
   if (focused_ && start != end) {
@@ -309,7 +347,7 @@ void TextInput::draw_overlay(Scene&, const Affine&, text::TextRenderer&, const T
                              DrawContext&) {}
 
 std::size_t TextInput::offset_at_x(double x) const {
-  std::size_t best = text_.size();
+  std::size_t best = content().size();
   double best_distance = -1.0;
   for (const auto& [byte, bx] : boundaries_) {
     const double d = std::abs(bx - x);
@@ -325,28 +363,29 @@ bool TextInput::handle_key(const KeyDown& key, EventContext& context) {
   const bool shift = key.modifiers.shift;
   const bool ctrl = key.modifiers.ctrl;
   const auto [start, end] = selection();
+  const std::string_view text = content();
   switch (key.key) {
     case Key::Left:
       if (!shift && !ctrl && start != end) return moved(start, false), true;
-      moved(ctrl ? word_left(text_, caret_) : prev_boundary(text_, caret_), shift);
+      moved(ctrl ? word_left(text, caret_) : prev_boundary(text, caret_), shift);
       return true;
     case Key::Right:
       if (!shift && !ctrl && start != end) return moved(end, false), true;
-      moved(ctrl ? word_right(text_, caret_) : next_boundary(text_, caret_), shift);
+      moved(ctrl ? word_right(text, caret_) : next_boundary(text, caret_), shift);
       return true;
     case Key::Home:
       moved(0, shift);
       return true;
     case Key::End:
-      moved(text_.size(), shift);
+      moved(text.size(), shift);
       return true;
     case Key::Backspace:
     case Key::Delete:
       if (start == end) {
         const bool back = key.key == Key::Backspace;
         const std::size_t to =
-            back ? (ctrl ? word_left(text_, caret_) : prev_boundary(text_, caret_))
-                 : (ctrl ? word_right(text_, caret_) : next_boundary(text_, caret_));
+            back ? (ctrl ? word_left(text, caret_) : prev_boundary(text, caret_))
+                 : (ctrl ? word_right(text, caret_) : next_boundary(text, caret_));
         if (to == caret_) return true;
         anchor_ = to;
       }
@@ -365,7 +404,7 @@ bool TextInput::handle_key(const KeyDown& key, EventContext& context) {
   switch (key.key) {
     case Key::A:
       anchor_ = 0;
-      caret_ = text_.size();
+      caret_ = text.size();
       return true;
     case Key::C:
     case Key::X:
@@ -379,7 +418,10 @@ bool TextInput::handle_key(const KeyDown& key, EventContext& context) {
       return true;
     case Key::V:
       if (context.clipboard) {
-        if (std::optional<std::string> pasted = context.clipboard->read_text()) insert(*pasted);
+        if (std::optional<std::string> pasted = context.clipboard->read_text()) {
+          insert(*pasted);
+          if (secret_) secret::wipe(*pasted);
+        }
       }
       return true;
     default:
@@ -396,8 +438,8 @@ void TextInput::handle_event(const Event& event, EventContext& context) {
     dragging_ = true;
     const std::size_t at = offset_at_x(down->position.x);
     if (down->click_count >= 2) {
-      anchor_ = word_left(text_, at);
-      caret_ = word_right(text_, at);
+      anchor_ = word_left(content(), at);
+      caret_ = word_right(content(), at);
     } else {
       moved(at, down->modifiers.shift);
     }
@@ -420,7 +462,8 @@ void TextInput::handle_event(const Event& event, EventContext& context) {
     insert(typed->text);
     context.set_handled();
   } else if (const auto* preedit = event.as<ImePreedit>()) {
-    preedit_ = is_valid_utf8(preedit->text) ? preedit->text : std::string();
+    // A composition is drawn in the clear, so a secret field shows none.
+    preedit_ = !secret_ && is_valid_utf8(preedit->text) ? preedit->text : std::string();
     context.set_handled();
   }
 }
@@ -498,6 +541,8 @@ std::optional<std::string> TextInput::get_state() const {
 void TextInput::set_state(std::string_view state) { set_text(std::string(state)); }
 
 std::optional<TextReview> TextInput::text_review() const {
+  // Not even the length of a secret is offered for review.
+  if (secret_) return std::nullopt;
   return TextReview{display_text(), display_offset(caret_)};
 }
 

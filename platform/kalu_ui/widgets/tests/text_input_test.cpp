@@ -90,6 +90,54 @@ TEST(TextInputTest, MaskedFieldKeepsItsSecret) {
   EXPECT_EQ(cell->get(), "pä55");
 }
 
+TEST(TextInputTest, SecretFieldEditsItsBufferInPlaceAndLetsNothingOut) {
+  auto buffer = secret::SecretBuffer::create();
+  doc::Document document;
+  TextInput input = TextInput::from_secret(buffer).with_kind(TextInput::kKindPlain);
+  input.with_id("network.mobile.pin").with_placeholder("SIM PIN").with_masked(false);
+  input.set_focus(true);
+  Harness h(input);
+  h.type("24");
+  ImePreedit composing;
+  composing.text = "68";
+  h.send(composing);
+  h.type("6é8");
+  h.key(Key::Left);
+  h.key(Key::Backspace);  // the two-byte character
+  input.sync(document);
+  EXPECT_EQ(buffer->lock().view(), "2468");
+  // Masked and a password field whatever the builders said; the widget
+  // holds no copy and hands none out.
+  EXPECT_EQ(input.text(), "");
+  EXPECT_EQ(input.text_size(), 4u);
+  EXPECT_EQ(input.text_input_kind(), TextInput::kKindPassword);
+  EXPECT_EQ(input.accessibility()->role, controls::kRolePasswordField);
+  EXPECT_EQ(input.accessibility()->value, "");
+  EXPECT_EQ(input.get_state(), std::nullopt);
+  EXPECT_EQ(input.text_review(), std::nullopt);
+  h.key(Key::A, testing::ctrl());
+  h.key(Key::C, testing::ctrl());
+  EXPECT_FALSE(h.clipboard.text);
+  EXPECT_TRUE(document.keys(doc::kRoot).empty());
+  EXPECT_FALSE(input.take_control_invocation());
+
+  // The owner takes the text; the field follows at its next sync and keeps
+  // editing the same buffer.
+  EXPECT_EQ(buffer->take().view(), "2468");
+  EXPECT_TRUE(buffer->empty());
+  input.sync(document);
+  EXPECT_EQ(input.caret(), 0u);
+  h.clipboard.text = "1357";
+  h.key(Key::V, testing::ctrl());
+  EXPECT_EQ(buffer->lock().view(), "1357");
+
+  // Past the buffer's capacity an edit is refused whole.
+  input.set_text(std::string(secret::SecretBuffer::kCapacity, 'x'));
+  EXPECT_EQ(buffer->lock().size(), secret::SecretBuffer::kCapacity);
+  h.type("y");
+  EXPECT_EQ(buffer->lock().size(), secret::SecretBuffer::kCapacity);
+}
+
 TEST(TextInputTest, DocumentTextObjectFollowsTheEditsAtSync) {
   doc::Document document;
   TextInput input("network.hotspot.name");

@@ -54,6 +54,11 @@
 //   "time", "tools", "storage"   one section per service (their members:
 //               sections.cpp).
 //   "models"    the local model manager's answers (model_manager.h).
+//   "collaboration"  the collaboration broker's Wi-Fi continuity: whether it
+//               is available (else it answers unavailable with the reason)
+//               and the passwords sealed for the person's certified devices.
+//   "portal"    the desktop portal: the file chooser's next answer and the
+//               addresses its URI opener was given.
 //   "updates"   the image-based system: its timers, the booted, staged,
 //               rollback and next available images, the update policy, the
 //               update service's journal and the restarts asked for; simdev

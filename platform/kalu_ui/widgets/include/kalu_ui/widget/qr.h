@@ -13,6 +13,9 @@ namespace kalu_ui::widget {
 // smallest symbol that holds it, drawn dark on light with its quiet zone in
 // a square of a fixed size. A payload too long for any symbol leaves no
 // modules, a width of 0 and the encoder's message, which is drawn instead.
+// The payload may be a secret (a hotspot's join code holds its password): it
+// is reported to nobody (accessibility says only "QR code"), and it and its
+// modules are overwritten when replaced, moved away or destroyed.
 //   boxed(QrWidget(hotspot_join_text))
 class QrWidget : public Leaf {
  public:
@@ -25,6 +28,9 @@ class QrWidget : public Leaf {
   enum class ErrorCorrection : std::uint8_t { Low, Medium, Quartile, High };
 
   explicit QrWidget(std::string payload);
+  ~QrWidget() override;
+  QrWidget(QrWidget&& other) noexcept;
+  QrWidget& operator=(QrWidget&& other) noexcept;
 
   QrWidget& with_id(std::string id) &;
   QrWidget& with_size(float size) &;
@@ -51,6 +57,8 @@ class QrWidget : public Leaf {
   layout::Style leaf_style() const override;
 
  private:
+  void forget_payload();
+
   std::string id_{kDefaultId};
   std::string label_{kLabel};
   std::string payload_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kalu_ui/instant.h"
+#include "kalu_ui/secret.h"
 #include "kalu_ui/text.h"
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/controls.h"
@@ -14,11 +15,18 @@
 namespace kalu_ui::widget {
 
 // A one-line text field. Its text lives in a text cell (from_state), which
-// receives every edit, or in a text object of the state document, which it
-// brings up to date at sync. Caret and selection are byte offsets on UTF-8
-// character boundaries. Enter marks a pending commit (needs_commit) that
-// on_commit clears. A masked field draws dots and never lets its text out
-// through copy, accessibility or text_review.
+// receives every edit, in a text object of the state document, which it
+// brings up to date at sync, or in a secret buffer (from_secret), which it
+// edits in place. Caret and selection are byte offsets on UTF-8 character
+// boundaries. Enter marks a pending commit (needs_commit) that on_commit
+// clears. A masked field draws dots and never lets its text out through copy,
+// accessibility or text_review.
+//
+// A field over a secret buffer is masked and of the password kind for good:
+// its text is never copied into the widget (text() stays empty), the state
+// document, a control invocation, the clipboard, an input-method composition,
+// accessibility, text_review or get_state. The buffer's owner may take or
+// clear the text at any time on the UI thread; the field follows at sync.
 class TextInput : public ControlBase<TextInput> {
  public:
   static constexpr std::string_view kTypeName = type_names::kTextInput;
@@ -41,6 +49,8 @@ class TextInput : public ControlBase<TextInput> {
   // Bound to the text object under `value_key` of the state document.
   explicit TextInput(std::string value_key);
   static TextInput from_state(std::shared_ptr<WakeSlot<std::string>> cell);
+  // Edits `buffer` in place (see above).
+  static TextInput from_secret(std::shared_ptr<secret::SecretBuffer> buffer);
 
   TextInput(TextInput&&) noexcept = default;
   TextInput& operator=(TextInput&&) noexcept = default;
@@ -56,7 +66,9 @@ class TextInput : public ControlBase<TextInput> {
   KALU_UI_RVALUE_BUILDER(TextInput, with_text_size)
   KALU_UI_RVALUE_BUILDER(TextInput, with_enabled)
 
+  // The text; empty for a field over a secret buffer.
   const std::string& text() const { return text_; }
+  bool is_secret() const { return secret_ != nullptr; }
   std::size_t caret() const { return caret_; }
   // The selected byte range (start, end); empty when start == end.
   std::pair<std::size_t, std::size_t> selection() const;
@@ -64,6 +76,8 @@ class TextInput : public ControlBase<TextInput> {
   // dropped, invalid UTF-8 refused).
   void insert(std::string_view typed);
   void set_text(std::string text);
+  // The bytes of the text, wherever it lives.
+  std::size_t text_size() const { return content().size(); }
 
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
@@ -103,6 +117,12 @@ class TextInput : public ControlBase<TextInput> {
 
  private:
   TextInput() = default;
+  // The text wherever it lives. A secret buffer's view is read on the UI
+  // thread, the only one that changes it.
+  std::string_view content() const;
+  // Replaces `length` bytes at `start` with `text`; false when the secret
+  // buffer cannot hold the result.
+  bool replace_range(std::size_t start, std::size_t length, std::string_view text);
   // The text as drawn: dots for a masked field.
   std::string display_text() const;
   std::size_t display_offset(std::size_t byte) const;
@@ -114,6 +134,7 @@ class TextInput : public ControlBase<TextInput> {
   text::TextStyle style(text::TextRenderer& renderer) const;
 
   std::shared_ptr<WakeSlot<std::string>> cell_;
+  std::shared_ptr<secret::SecretBuffer> secret_;
   std::optional<std::string> value_key_;
   bool pending_doc_write_ = false;
   std::string text_;
