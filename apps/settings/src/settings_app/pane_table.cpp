@@ -4,6 +4,7 @@
 #include "panes/about/page.h"
 #include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/display/display_pane.h"
+#include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/privacy/page.h"
 #include "panes/updates/updates_pane.h"

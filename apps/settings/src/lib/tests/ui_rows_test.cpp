@@ -196,5 +196,21 @@ TEST(UiRowsTest, HeroCardPutsTheIconBesideAnExpandingTextColumn) {
   EXPECT_TRUE(text_at(lines, 1).muted());
 }
 
+TEST(UiRowsTest, CardWithControlPutsItAtTheEndOfTheTitleLine) {
+  Laid t(section_card_with_control("Wi-Fi", control("toggle", 44.0f), control("rows", 100.0f)));
+  const Rect card = t.harness.root().get_rect();
+  const Rect toggle = t.rect("toggle");
+  const Rect rows = t.rect("rows");
+  const Widget& header = *t.harness.root().children().at(0)->children().at(0);
+  // The control ends at the card's padding on the title line; the content
+  // starts one header gap under that line.
+  EXPECT_EQ(toggle.x1, card.x1 - w::Card::kPadding);
+  EXPECT_LT(toggle.y1, header.get_rect().y1 + 0.5);
+  EXPECT_EQ(rows.y0, header.get_rect().y1 + w::Card::kHeaderGap);
+  const auto& title = text_at(header, 0);
+  EXPECT_EQ(title.text(), "Wi-Fi");
+  EXPECT_EQ(title.size(), w::Card::kTitleSize);
+}
+
 }  // namespace
 }  // namespace settings::ui_rows

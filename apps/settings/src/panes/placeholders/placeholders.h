@@ -225,12 +225,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-namespace network {
-inline constexpr PlaceholderSpec kNetworkPaneSpec =
-    device_local_spec("settings::panes::network::NetworkPane", 0, 2, "settings.network-operation");
-using NetworkPane = PaneStandIn<kNetworkPaneSpec>;
-}  // namespace network
-
 namespace device_mesh {
 constexpr PlaceholderSpec device_mesh_spec() {
   PlaceholderSpec spec =

@@ -45,7 +45,6 @@ const struct {
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
     {"Power", 1, hosted<power::PowerPane>},
-    {"Network", 2, hosted<network::NetworkPane>},
     {"Sound", 4, hosted<audio::AudioPane>},
     {"Storage", 6, hosted<storage::StoragePane>},
     {"Printers", 7, hosted<printers::PrintersPane>},
@@ -84,15 +83,15 @@ TEST(PlaceholderTest, TakesOnlyItsOwnRequestAndFailsItAtOnce) {
 
 TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
   Cells cells;
-  auto pane = hosted<network::NetworkPane>(cells);
-  cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::NetworkOperation>,
-                                             operations::NetworkOperation::SetWifiEnabled{true}));
+  auto pane = hosted<storage::StoragePane>(cells);
+  cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::StorageOperation>,
+                                             operations::StorageOperation::CleanupCaches{}));
   kalu_ui::doc::Document document;
   pane->sync(document);
   EXPECT_EQ(cells.completion->get(),
             OperationCompletion(OperationCompletion::Failed{
-                R"(settings.network-operation:{"SetWifiEnabled":{"enabled":true}})",
-                "Network cannot carry out this operation yet"}));
+                R"(settings.storage-operation:"CleanupCaches")",
+                "Storage cannot carry out this operation yet"}));
 }
 
 TEST(PlaceholderTest, DevicesAndSyncTakesItsOwnCell) {

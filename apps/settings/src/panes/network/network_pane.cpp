@@ -1,0 +1,210 @@
+#include "panes/network/network_pane.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "kalu_ui/layout.h"
+#include "kalu_ui/log.h"
+#include "kalu_ui/widget/support.h"
+#include "lib/dispatcher.h"
+#include "operations/keys.h"
+#include "panes/network/page.h"
+#include "panes/registry.h"
+
+namespace settings::panes::network {
+namespace {
+
+namespace doc = kalu_ui::doc;
+using kalu_ui::layout::NodeId;
+using operations::OperationCompletion;
+
+constexpr std::string_view kTarget = "kalu::settings";
+constexpr std::string_view kModule = "settings::panes::network";
+constexpr std::string_view kActionId = "settings.network-operation";
+// The request tag of the Network pane's operations, and its pane index.
+constexpr std::uint8_t kNetworkRequestTag = 2;
+constexpr PaneIndex kNetworkPaneIndex = 0;
+
+}  // namespace
+
+NetworkPane::Services NetworkPane::Services::system() {
+  return Services{system_network_backend(), lib::dispatcher_or_default(),
+                  std::make_shared<const WifiContinuityBackend>(), detached_threads()};
+}
+
+NetworkPane::NetworkPane() : NetworkPane(Services::system()) {}
+
+NetworkPane::NetworkPane(Services services)
+    : NetworkPane(std::move(services), kalu_ui::channel::queue<NetworkJobOutcome>()) {}
+
+NetworkPane::NetworkPane(Services services, std::pair<OutcomeSender, OutcomeReceiver> outcomes)
+    : services_(std::move(services)),
+      outcome_sender_(std::move(outcomes.first)),
+      outcomes_(std::move(outcomes.second)),
+      requests_(DeviceLocalRequestCell::create({})),
+      completion_(OperationCompletionCell::create({})) {
+  if (!services_.backend) services_.backend = system_network_backend();
+  if (!services_.dispatcher) services_.dispatcher = lib::dispatcher_or_default();
+  if (!services_.continuity) services_.continuity = std::make_shared<const WifiContinuityBackend>();
+  if (!services_.threads) services_.threads = detached_threads();
+  snapshot_ = read_snapshot(*services_.backend);
+  applied_wifi_ = snapshot_.wifi_enabled;
+}
+
+NetworkPane::~NetworkPane() = default;
+NetworkPane::NetworkPane(NetworkPane&&) noexcept = default;
+NetworkPane& NetworkPane::operator=(NetworkPane&&) noexcept = default;
+
+NetworkPane&& NetworkPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+NetworkPane&& NetworkPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  reporting_ = true;
+  return std::move(*this);
+}
+
+void NetworkPane::sync(doc::Document& document) {
+  // A hosted pane works on its own document: the toolkit's may be replicated,
+  // and the application's road reaches the pane through its request cell.
+  doc::Document& working = hosted_ ? own_document_ : document;
+  poll_chooser(working);
+  take_outcomes(working);
+  if (!seeded_) {
+    seed_document(working);
+    seeded_ = true;
+  }
+  take_request();
+  apply_qr_press(working);
+  apply_wifi_rows(working);
+  if (page_) page_->sync(working);
+  page_fresh_ = false;
+}
+
+void NetworkPane::take_request() {
+  const operations::DeviceLocalRequest request = requests_->get();
+  // Another pane's request stays where it is.
+  if (request.empty() || request.tag() != kNetworkRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  // The device-changing handlers are not wired yet: the operation ends at once.
+  const auto& operation = std::get<NetworkOperation>(request);
+  report_operation(operation,
+                   kalu_ui::fail(fmt::format("{} cannot carry out this operation yet",
+                                             pane_title(kNetworkPaneIndex))),
+                   {});
+}
+
+void NetworkPane::report_operation(const NetworkOperation& operation, const kalu_ui::Status& result,
+                                   std::string_view message) {
+  std::string key = operations::operation_key(kActionId, operation);
+  const OperationCompletion current = completion_->get();
+  const auto* pending = std::get_if<OperationCompletion::Pending>(&current);
+  if (pending == nullptr || pending->key != key) return;
+  if (result) {
+    completion_->publish(OperationCompletion::Succeeded{std::move(key), std::string(message)});
+  } else {
+    completion_->publish(OperationCompletion::Failed{std::move(key), result.error()});
+  }
+}
+
+bool NetworkPane::operation_is_pending(const NetworkOperation& operation) const {
+  if (!reporting_) return true;
+  const OperationCompletion current = completion_->get();
+  const auto* pending = std::get_if<OperationCompletion::Pending>(&current);
+  return pending != nullptr && pending->key == operations::operation_key(kActionId, operation);
+}
+
+std::optional<kalu_actions::ActionBinding> NetworkPane::wifi_binding() const {
+  // The Network section's "wifi" action comes with the action surface.
+  return std::nullopt;
+}
+
+kalu_ui::WidgetBox NetworkPane::page() {
+  std::optional<std::string> qr_payload;
+  if (view_.qr_shown) {
+    if (auto config = hotspot_configuration(view_.hotspot.ssid, view_.hotspot.band)) {
+      if (auto payload = config->qr_payload()) qr_payload = std::move(*payload);
+      kalu_ui::secret::wipe(config->password);
+    }
+  }
+  PageInput input{snapshot_, view_, secrets_, std::move(qr_payload), wifi_binding()};
+  kalu_ui::WidgetBox built = network_page(input);
+  if (input.qr_payload) kalu_ui::secret::wipe(*input.qr_payload);
+  return built;
+}
+
+NodeId NetworkPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                 const kalu_ui::RenderContext& context,
+                                 kalu_ui::layout::NodeRegistry& registry) {
+  page_ = page();
+  page_fresh_ = true;
+  // The new controls show the document's values before they are first drawn.
+  if (hosted_) page_->sync(own_document_);
+  const NodeId page_node = page_->build_layout(tree, context, registry);
+  kalu_ui::layout::Style style;
+  style.flex_direction = kalu_ui::layout::FlexDirection::Column;
+  std::vector<NodeId> children;
+  if (page_node.is_valid()) children.push_back(page_node);
+  auto node = tree.new_with_children(style, children);
+  wrapped_ = node.has_value();
+  if (!wrapped_) {
+    kalu_ui::log::warn(kTarget, kModule, "network page layout refused",
+                       {{"op", "build_layout"}, {"error", node.error()}});
+    // Shown empty; its widgets stay alive until the next build, because
+    // the registry may still name them.
+    retired_page_ = std::move(page_);
+    return NodeId{};
+  }
+  retired_page_.reset();
+  registry.insert(*node, this);
+  return *node;
+}
+
+void NetworkPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
+                               double origin_x, double origin_y) {
+  rect_ = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
+  if (!page_ || !wrapped_) return;
+  if (auto page_node = tree.child_at(node, 0))
+    page_->apply_layout(tree, *page_node, rect_.x0, rect_.y0);
+}
+
+void NetworkPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                       kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void NetworkPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> NetworkPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> NetworkPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
+
+bool NetworkPane::take_structure_dirty() {
+  const bool own = std::exchange(rebuild_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+std::optional<kalu_ui::Instant> NetworkPane::next_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
+  if (page_fresh_) {
+    const kalu_ui::Instant now = kalu_ui::Instant::now();
+    if (!due || now < *due) due = now;
+  }
+  return due;
+}
+
+}  // namespace settings::panes::network

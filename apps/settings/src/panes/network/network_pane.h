@@ -1,0 +1,174 @@
+#pragma once
+
+// The Network pane (pane 0, the first page the application shows): Wi-Fi,
+// wired, enterprise Wi-Fi, saved profiles, diagnostics, VPN, airplane mode,
+// the hotspot with its QR code, and mobile broadband with SIM unlock.
+//
+// It is built afresh whenever the page is selected: the constructor reads the
+// whole network state in one pass on the UI thread and never fails (a read
+// that fails leaves its part empty). It keeps that snapshot, the drafts of the
+// forms, the secret text typed into its password fields (secrets.h), its
+// worker channels (workers.h) and its links to the device-local operation
+// road. Built with the constructor alone it is a standalone page that takes no
+// requests and reports nothing; the page frame hands it the application's
+// request and completion cells, and once hosted it works on a state document
+// of its own.
+//
+// Each frame `sync`, on the UI thread: polls the certificate chooser, takes
+// the workers' outcomes, seeds the document on the first frame with the state
+// just read (a stale document value never overrides the device), takes its
+// device-local requests, handles the Wi-Fi rows and the hotspot's QR code,
+// and forwards the frame to the page.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kalu_actions/binding.h"
+#include "kalu_ui/channel.h"
+#include "kalu_ui/document.h"
+#include "kalu_ui/result.h"
+#include "operations/mailbox_cells.h"
+#include "panes/network/backend.h"
+#include "panes/network/model.h"
+#include "panes/network/secrets.h"
+#include "panes/network/workers.h"
+#include "system_ops/dispatcher.h"
+#include "widget_contract/widget.h"
+
+namespace settings::panes::network {
+
+using operations::DeviceLocalRequestCell;
+using operations::NetworkOperation;
+using operations::OperationCompletionCell;
+
+class NetworkPane : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = kalu_ui::type_names::kNetworkPane;
+
+  // What the pane talks to; tests hand in fakes.
+  struct Services {
+    std::shared_ptr<const NetworkBackend> backend;
+    std::shared_ptr<system_ops::Dispatcher> dispatcher;
+    std::shared_ptr<const WifiContinuityBackend> continuity;
+    ThreadStarter threads;
+
+    // The device's services, its real dispatcher, the collaboration broker
+    // and detached threads.
+    static Services system();
+  };
+
+  NetworkPane();
+  explicit NetworkPane(Services services);
+  ~NetworkPane() override;
+  NetworkPane(NetworkPane&&) noexcept;
+  NetworkPane& operator=(NetworkPane&&) noexcept;
+
+  // Takes device-local requests from the application's cell (and works on a
+  // document of its own from then on).
+  NetworkPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
+  // Reports completions into the application's cell.
+  NetworkPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
+
+  static std::string_view connectivity_label(std::uint8_t state) {
+    return network::connectivity_label(state);
+  }
+
+  const NetworkSnapshot& snapshot() const { return snapshot_; }
+  const NetworkView& view() const { return view_; }
+  SecretFields& secrets() { return secrets_; }
+  bool hosted() const { return hosted_; }
+  bool reporting() const { return reporting_; }
+  bool applied_wifi() const { return applied_wifi_; }
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+  // The working document of a hosted pane.
+  kalu_ui::doc::Document& own_document() { return own_document_; }
+  bool chooser_open() const { return chooser_.has_value(); }
+
+  // The platform's hotspot configuration from the SSID, the hotspot password
+  // and the band label, validated; its error is the validation's text.
+  kalu_ui::Result<net::HotspotConfiguration> hotspot_configuration(std::string_view ssid,
+                                                                   std::string_view band);
+  // Opens the password row of `ssid` (none: closes the open one), writing
+  // "network.expanded"; the row that closes has its password cleared.
+  void set_expanded(kalu_ui::doc::Document& document, std::optional<std::string> ssid);
+  // Starts the connect worker for a network unless one runs for it already.
+  void start_wifi_connect(const std::string& ssid, std::uint8_t mode_byte,
+                          std::optional<SecretText> password, bool lookup);
+  // Starts the certificate chooser unless one is open.
+  void open_certificate_chooser();
+  // Completes the pending operation when it is `operation`, with the
+  // message or the error; otherwise the text is dropped.
+  void report_operation(const NetworkOperation& operation, const kalu_ui::Status& result,
+                        std::string_view message);
+  // Whether a change for `operation` may go ahead: always without reporting,
+  // else only while it is the pending operation.
+  bool operation_is_pending(const NetworkOperation& operation) const;
+
+  // The Widget contract.
+  std::string_view type_name() const override { return kTypeName; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  bool take_structure_dirty() override;
+  // A page built since the last sync asks for a frame at once, so its
+  // controls show the document's values without waiting for an event.
+  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+
+ private:
+  NetworkPane(Services services, std::pair<OutcomeSender, OutcomeReceiver> outcomes);
+
+  // sync's steps (operations.cpp).
+  void poll_chooser(kalu_ui::doc::Document& document);
+  void take_outcomes(kalu_ui::doc::Document& document);
+  void apply_outcome(kalu_ui::doc::Document& document, NetworkJobOutcome outcome);
+  void seed_document(kalu_ui::doc::Document& document);
+  void seed_profiles(kalu_ui::doc::Document& document);
+  void take_request();
+  void apply_qr_press(kalu_ui::doc::Document& document);
+  void apply_wifi_rows(kalu_ui::doc::Document& document);
+  void read_hotspot_draft(const kalu_ui::doc::Document& document);
+  void reread_after_connect();
+
+  kalu_ui::WidgetBox page();
+  std::optional<kalu_actions::ActionBinding> wifi_binding() const;
+
+  Services services_;
+  NetworkSnapshot snapshot_;
+  NetworkView view_;
+  SecretFields secrets_;
+  // The Wi-Fi power the handlers compare the document against.
+  bool applied_wifi_ = true;
+  OutcomeSender outcome_sender_;
+  OutcomeReceiver outcomes_;
+  std::optional<kalu_ui::channel::Receiver<ChooserAnswer>> chooser_;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  bool hosted_ = false;
+  bool reporting_ = false;
+  kalu_ui::doc::Document own_document_;
+  bool seeded_ = false;
+
+  kalu_ui::WidgetBox page_;
+  // A page whose node the layout tree refused, kept until the next build.
+  kalu_ui::WidgetBox retired_page_;
+  kalu_ui::Rect rect_;
+  bool wrapped_ = false;
+  bool rebuild_ = false;     // the page must be built again
+  bool page_fresh_ = false;  // built since the last sync
+};
+
+}  // namespace settings::panes::network
