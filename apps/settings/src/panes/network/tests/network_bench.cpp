@@ -29,8 +29,8 @@ class Host : public kalu_ui::Widget {
                                        kalu_ui::layout::NodeRegistry& registry) override {
     return pane_->build_layout(tree, context, registry);
   }
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double x, double y) override {
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node, double x,
+                    double y) override {
     pane_->apply_layout(tree, node, x, y);
   }
   void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,

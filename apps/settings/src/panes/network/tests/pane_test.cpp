@@ -9,6 +9,7 @@
 #include "operations/keys.h"
 #include "pane_fixture.h"
 #include "panes/network/network_pane.h"
+#include "sim_device/state.h"
 
 namespace settings::panes::network {
 namespace {
@@ -64,6 +65,30 @@ TEST(NetworkPaneTest, LookupThenTypedPasswordJoinsAndSealsIt) {
   EXPECT_EQ(testing::document_dump(t.harness.document()).find(kTyped), std::string::npos);
   EXPECT_EQ(testing::outward_texts(t.harness.root(), t.harness.document()).find(kTyped),
             std::string::npos);
+}
+
+// The whole road on the simulated device: the home network's password was
+// sealed (mode 0, which its state byte 1 selects) by another of the person's
+// devices, so Connect joins with it.
+TEST(NetworkPaneTest, OnTheSimulatedDeviceConnectUsesTheSealedPassword) {
+  sim_device::ScopedDeviceState device;
+  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+    // The device forgot the network, so only the sealed password can join it.
+    state["network"]["profiles"].erase(0);
+    return {};
+  }));
+  NetworkPane::Services services = NetworkPane::Services::system();
+  services.threads = testing::inline_threads();
+  kalu_ui::harness::Harness h(kalu_ui::widget::boxed(NetworkPane(services)), testing::tall());
+  auto* pane = static_cast<NetworkPane*>(&h.root());
+  h.frames(2);
+  ASSERT_TRUE(h.click_id("settings.network.connect.Lindenhof"));
+  h.frames(3);
+  EXPECT_EQ(pane->view().status,
+            "Connected to Lindenhof. Used the sealed password from your certified devices.");
+  // The join saved a profile for the network again.
+  ASSERT_EQ(pane->snapshot().profiles_of(kWifiProfileType).size(), 1u);
+  EXPECT_EQ(pane->snapshot().profiles_of(kWifiProfileType)[0]->name, "Lindenhof");
 }
 
 TEST(NetworkPaneTest, SecuredConnectPressesWhileTheRowIsOpenCloseItAndDuplicatesStartNothing) {
