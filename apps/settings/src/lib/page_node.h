@@ -22,6 +22,8 @@ class PageNode {
   // Places the page inside the pane's node; answers the pane's rectangle.
   kalu_ui::Rect apply(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
                       double origin_x, double origin_y, kalu_ui::Widget* page) const;
+  // Whether the last build got the pane's own node.
+  bool wrapped() const { return wrapped_; }
 
  private:
   bool wrapped_ = false;

@@ -94,23 +94,14 @@ void NetworkPane::take_request() {
   requests_->publish(operations::DeviceLocalRequest{});
   // The device-changing handlers are not wired yet: the operation ends at once.
   const auto& operation = std::get<NetworkOperation>(request);
-  report_operation(operation,
-                   kalu_ui::fail(fmt::format("{} cannot carry out this operation yet",
-                                             pane_title(kNetworkPaneIndex))),
-                   {});
+  report_operation(operation, kalu_ui::fail(fmt::format("{} cannot carry out this operation yet",
+                                                        pane_title(kNetworkPaneIndex))));
 }
 
-void NetworkPane::report_operation(const NetworkOperation& operation, const kalu_ui::Status& result,
-                                   std::string_view message) {
-  std::string key = operations::operation_key(kActionId, operation);
-  const OperationCompletion current = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&current);
-  if (pending == nullptr || pending->key != key) return;
-  if (result) {
-    completion_->publish(OperationCompletion::Succeeded{std::move(key), std::string(message)});
-  } else {
-    completion_->publish(OperationCompletion::Failed{std::move(key), result.error()});
-  }
+void NetworkPane::report_operation(const NetworkOperation& operation,
+                                   const kalu_ui::Result<std::string>& result) {
+  operations::complete_operation(*completion_, operations::operation_key(kActionId, operation),
+                                 result);
 }
 
 bool NetworkPane::operation_is_pending(const NetworkOperation& operation) const {
@@ -146,32 +137,23 @@ NodeId NetworkPane::build_layout(kalu_ui::layout::LayoutTree& tree,
   page_fresh_ = true;
   // The new controls show the document's values before they are first drawn.
   if (hosted_) page_->sync(own_document_);
-  const NodeId page_node = page_->build_layout(tree, context, registry);
-  kalu_ui::layout::Style style;
-  style.flex_direction = kalu_ui::layout::FlexDirection::Column;
-  std::vector<NodeId> children;
-  if (page_node.is_valid()) children.push_back(page_node);
-  auto node = tree.new_with_children(style, children);
-  wrapped_ = node.has_value();
-  if (!wrapped_) {
-    kalu_ui::log::warn(kTarget, kModule, "network page layout refused",
-                       {{"op", "build_layout"}, {"error", node.error()}});
-    // Shown empty; its widgets stay alive until the next build, because
-    // the registry may still name them.
+  const NodeId node = page_node_.build(tree, context, registry, *this, page_.get());
+  if (!page_node_.wrapped()) {
+    kalu_ui::log::warn(
+        kTarget, kModule, "network page layout refused",
+        {{"op", "build_layout"}, {"error", "the layout tree refused the pane's node"}});
+    // Shown empty; its widgets stay alive until the next build, because the
+    // registry may still name them.
     retired_page_ = std::move(page_);
     return NodeId{};
   }
   retired_page_.reset();
-  registry.insert(*node, this);
-  return *node;
+  return node;
 }
 
 void NetworkPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
                                double origin_x, double origin_y) {
-  rect_ = kalu_ui::widget::layout_rect(tree, node, origin_x, origin_y);
-  if (!page_ || !wrapped_) return;
-  if (auto page_node = tree.child_at(node, 0))
-    page_->apply_layout(tree, *page_node, rect_.x0, rect_.y0);
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
 }
 
 void NetworkPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,

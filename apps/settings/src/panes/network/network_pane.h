@@ -30,6 +30,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
+#include "lib/page_node.h"
 #include "operations/mailbox_cells.h"
 #include "panes/network/backend.h"
 #include "panes/network/model.h"
@@ -101,9 +102,9 @@ class NetworkPane : public kalu_ui::Widget {
   // Starts the certificate chooser unless one is open.
   void open_certificate_chooser();
   // Completes the pending operation when it is `operation`, with the
-  // message or the error; otherwise the text is dropped.
-  void report_operation(const NetworkOperation& operation, const kalu_ui::Status& result,
-                        std::string_view message);
+  // success message or the error; otherwise the text is dropped.
+  void report_operation(const NetworkOperation& operation,
+                        const kalu_ui::Result<std::string>& result);
   // Whether a change for `operation` may go ahead: always without reporting,
   // else only while it is the pending operation.
   bool operation_is_pending(const NetworkOperation& operation) const;
@@ -166,7 +167,7 @@ class NetworkPane : public kalu_ui::Widget {
   // A page whose node the layout tree refused, kept until the next build.
   kalu_ui::WidgetBox retired_page_;
   kalu_ui::Rect rect_;
-  bool wrapped_ = false;
+  lib::PageNode page_node_;
   bool rebuild_ = false;     // the page must be built again
   bool page_fresh_ = false;  // built since the last sync
 };

@@ -190,9 +190,9 @@ TEST(NetworkPaneTest, ReportingGatesOnThePendingKey) {
       OperationCompletion::Pending{operations::operation_key("settings.network-operation", on)});
   EXPECT_TRUE(hosted.pane->operation_is_pending(on));
   EXPECT_FALSE(hosted.pane->operation_is_pending(off));
-  hosted.pane->report_operation(off, {}, "Wi-Fi disabled.");  // not pending: dropped
+  hosted.pane->report_operation(off, std::string("Wi-Fi disabled."));  // not pending: dropped
   EXPECT_EQ(hosted.completion->get().tag(), 1);
-  hosted.pane->report_operation(on, {}, "Wi-Fi enabled.");
+  hosted.pane->report_operation(on, std::string("Wi-Fi enabled."));
   EXPECT_EQ(hosted.completion->get(),
             OperationCompletion(OperationCompletion::Succeeded{
                 operations::operation_key("settings.network-operation", on), "Wi-Fi enabled."}));
