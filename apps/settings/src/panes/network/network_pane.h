@@ -31,6 +31,7 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
 #include "lib/page_node.h"
+#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/network/backend.h"
 #include "panes/network/model.h"
@@ -47,7 +48,7 @@ using operations::OperationCompletionCell;
 
 class NetworkPane : public kalu_ui::Widget {
  public:
-  static constexpr std::string_view kTypeName = kalu_ui::type_names::kNetworkPane;
+  static constexpr std::string_view kTypeName = type_names::kNetworkPane;
 
   // What the pane talks to; tests hand in fakes.
   struct Services {
