@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "actions/network_section.h"
 #include "kalu_ui/layout.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
@@ -112,8 +113,9 @@ bool NetworkPane::operation_is_pending(const NetworkOperation& operation) const 
 }
 
 std::optional<kalu_actions::ActionBinding> NetworkPane::wifi_binding() const {
-  // The Network section's "wifi" action comes with the action surface.
-  return std::nullopt;
+  // A flip arrives as the Network section's "wifi" operation, so it takes
+  // the same road as an automation client's.
+  return actions::network_toggle_binding("wifi");
 }
 
 kalu_ui::WidgetBox NetworkPane::page() {

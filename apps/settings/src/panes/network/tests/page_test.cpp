@@ -42,6 +42,21 @@ TEST(NetworkPageTest, TenCardsInOrderOnTheSeededDevice) {
   EXPECT_NE(t.harness.find("settings.network.ipv4.apply"), nullptr);
 }
 
+TEST(NetworkPageTest, WifiToggleFlipsThroughTheNetworkSectionsAction) {
+  PaneFixture t;
+  t.harness.frames(2);
+  auto* wifi = dynamic_cast<kalu_ui::widget::Toggle*>(t.harness.find("settings.network.wifi"));
+  ASSERT_NE(wifi, nullptr);
+  ASSERT_TRUE(wifi->binding().has_value());
+  EXPECT_EQ(wifi->binding()->resource_id, "settings.section:network");
+  EXPECT_EQ(wifi->binding()->action, "wifi");
+  wifi->flip();
+  const auto invocation = wifi->take_control_invocation();
+  ASSERT_TRUE(invocation.has_value());
+  EXPECT_EQ(invocation->action, "wifi");
+  EXPECT_EQ(invocation->arguments_json, R"({"value":false})");
+}
+
 TEST(NetworkPageTest, WifiOffShowsNoNetworkRows) {
   Fakes f;
   f.backend->wifi_on = false;
