@@ -1,25 +1,28 @@
 # Sourced by the tests that run the demo on a virtual X server.
 #
-# start_xvfb LOG: starts Xvfb on the first free display number, sets
-# `display` and `xvfb_pid`, and returns once the server's socket exists
-# (at most 5 s). The caller kills $xvfb_pid in its EXIT trap.
+# start_xvfb LOG: starts Xvfb on a free display number, sets `display` and
+# `xvfb_pid`, and returns once the server accepts connections (at most 5 s).
+# The caller kills $xvfb_pid in its EXIT trap. The server picks the number
+# itself (it takes the number's lock file atomically), so tests started at
+# the same moment never end up sharing, and killing, one server.
 start_xvfb() {
-  local log="$1" n
+  local log="$1" number_file number=""
   display=""
-  for n in $(seq 90 189); do
-    if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
-      display=":$n"
-      break
-    fi
-  done
-  [[ -n "$display" ]] || { echo "no free X display number" >&2; return 1; }
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$log" 2>&1 &
+  number_file="$(mktemp /tmp/kalu-xvfb-XXXXXX)"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
-    [[ -e /tmp/.X11-unix/X${display#:} ]] && return 0
+    number="$(<"$number_file")"
+    [[ "$number" =~ ^[0-9]+$ ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.05
   done
-  echo "Xvfb did not start on $display:" >&2
+  rm -f "$number_file"
+  if [[ "$number" =~ ^[0-9]+$ ]]; then
+    display=":$number"
+    return 0
+  fi
+  echo "Xvfb did not start:" >&2
   cat "$log" >&2
   return 1
 }
