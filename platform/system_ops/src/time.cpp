@@ -24,11 +24,6 @@ using kalu_ui::Status;
 std::mutex zoneinfo_mutex;
 std::optional<fs::path> zoneinfo_override;
 
-fs::path zoneinfo_dir() {
-  std::lock_guard lock(zoneinfo_mutex);
-  return zoneinfo_override ? *zoneinfo_override : fs::path("/usr/share/zoneinfo");
-}
-
 std::optional<std::string> read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -62,6 +57,11 @@ std::optional<std::tm> local_now() {
 }
 
 }  // namespace
+
+fs::path zoneinfo_dir() {
+  std::lock_guard lock(zoneinfo_mutex);
+  return zoneinfo_override ? *zoneinfo_override : fs::path("/usr/share/zoneinfo");
+}
 
 Result<TimeSyncStatus> get_time_sync_status() {
   auto time = device::section("time.get_time_sync_status", "time");

@@ -32,6 +32,10 @@ kalu_ui::Status set_timezone(const std::string& zone);
 kalu_ui::Result<std::string> now_clock(bool h24);
 kalu_ui::Result<std::string> now_date();
 
+// The folder the zone tables are read from: /usr/share/zoneinfo, or the
+// folder a ScopedZoneInfoDir set.
+std::filesystem::path zoneinfo_dir();
+
 // Points the zone tables at `dir` (in place of /usr/share/zoneinfo) for the
 // guard's lifetime. Process-wide.
 class ScopedZoneInfoDir {

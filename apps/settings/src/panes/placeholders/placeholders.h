@@ -265,13 +265,6 @@ inline constexpr PlaceholderSpec kShortcutPaneSpec = with_preference(
 using ShortcutPane = PaneStandIn<kShortcutPaneSpec>;
 }  // namespace keyboard_shortcuts
 
-namespace time_date {
-inline constexpr PlaceholderSpec kTimeDatePaneSpec =
-    with_preference(spec_of("settings::panes::time_date::TimeDatePane", 7, Construction::kBoxed),
-                    {"time-date", "Time & date", "Change time and date preferences"});
-using TimeDatePane = PaneStandIn<kTimeDatePaneSpec>;
-}  // namespace time_date
-
 namespace users {
 inline constexpr PlaceholderSpec kUsersPaneSpec =
     device_local_spec("settings::panes::users::UsersPane", 8, 8, "settings.user-operation");

@@ -75,14 +75,16 @@ std::optional<double> direction_score(const TimeZoneEntry& from, const TimeZoneE
 }  // namespace
 
 TimeZoneMap::TimeZoneMap(std::shared_ptr<const ZoneCatalogue> catalogue, std::string current_zone,
-                         kalu_actions::ActionBinding binding)
+                         std::optional<kalu_actions::ActionBinding> binding)
     : catalogue_(catalogue ? std::move(catalogue) : ZoneCatalogue::make({})),
-      current_zone_(std::move(current_zone)),
-      emitter_(binding.resource_id, binding.action, binding.spec,
-               [arguments = binding.arguments](const kalu_actions::ControlValue& value) {
-                 return arguments ? (*arguments)(value) : kalu_actions::ActionArgs();
-               }) {
-  emitter_.set_recording(true);
+      current_zone_(std::move(current_zone)) {
+  if (binding) {
+    emitter_.emplace(binding->resource_id, binding->action, binding->spec,
+                     [arguments = binding->arguments](const kalu_actions::ControlValue& value) {
+                       return arguments ? (*arguments)(value) : kalu_actions::ActionArgs();
+                     });
+    emitter_->set_recording(true);
+  }
   focused_zone_ = current_index();
 }
 
@@ -162,7 +164,7 @@ void TimeZoneMap::select(std::size_t index) {
   request_redraw();
   // The bound action takes any text, so a refusal cannot happen with a
   // zone name; were it to, the map's own choice stands all the same.
-  (void)emitter_.emit(kalu_actions::ControlValue(name));
+  if (emitter_) (void)emitter_->emit(kalu_actions::ControlValue(name));
 }
 
 void TimeZoneMap::set_hovered(std::optional<std::size_t> hovered, kalu_ui::EventContext& context) {

@@ -43,9 +43,10 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
 
   // A map of `catalogue` with `current_zone` selected and focused (when the
   // catalogue has it), recording its choices as invocations of `binding`,
-  // whose argument builder receives the chosen zone's name as text.
+  // whose argument builder receives the chosen zone's name as text. Without
+  // a binding a choice still moves the highlight but records nothing.
   TimeZoneMap(std::shared_ptr<const ZoneCatalogue> catalogue, std::string current_zone,
-              kalu_actions::ActionBinding binding);
+              std::optional<kalu_actions::ActionBinding> binding);
 
   // The plot inside the card, above the label band (at least one pixel).
   kalu_ui::Rect plot_rect() const;
@@ -67,7 +68,7 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
   std::optional<std::size_t> focused_zone() const { return focused_zone_; }
   std::optional<std::size_t> hovered_zone() const { return hovered_zone_; }
   const ZoneCatalogue& catalogue() const { return *catalogue_; }
-  std::size_t queued_invocations() const { return emitter_.backlog(); }
+  std::size_t queued_invocations() const { return emitter_ ? emitter_->backlog() : 0; }
 
   std::string_view type_name() const override { return kTypeName; }
   std::optional<std::string> id() const override { return std::string(kId); }
@@ -87,7 +88,7 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
   bool perform_action(const kalu_ui::SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
   std::optional<kalu_actions::ControlInvocation> take_control_invocation() override {
-    return emitter_.take();
+    return emitter_ ? emitter_->take() : std::nullopt;
   }
 
  protected:
@@ -112,7 +113,7 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
   std::optional<std::size_t> hovered_zone_;
   std::shared_ptr<const ZoneCatalogue> catalogue_;
   std::string current_zone_;
-  kalu_actions::ActionEmitter emitter_;
+  std::optional<kalu_actions::ActionEmitter> emitter_;
   kalu_ui::Point pointer_{0.0, 0.0};
   bool has_focus_ = false;
   kalu_ui::BezPath land_path_;

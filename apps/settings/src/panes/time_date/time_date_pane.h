@@ -1,0 +1,46 @@
+#pragma once
+
+// The Time & Date pane (pane 7): automatic time, the 12- or 24-hour clock
+// and the time zone, chosen in a selector or on the map. It reads the device
+// once, when it is built (page.h, TimeDateModel), and changes nothing itself:
+// its controls are bound to the Time & Date section's actions, which reach
+// the executor as "settings.time-date-operation"s that it applies and
+// completes at once. So the page does not follow such a change while shown;
+// the page frame builds the pane afresh each time the page is selected. It
+// keeps no mailbox and asks for no wake-up; the clock and date texts are
+// read again at each layout.
+
+#include <optional>
+#include <string_view>
+
+#include "lib/page_pane.h"
+#include "panes/time_date/page.h"
+
+namespace settings::panes::time_date {
+
+class TimeDatePane final : public lib::PagePane {
+ public:
+  static constexpr std::string_view kTypeName = "settings::panes::time_date::TimeDatePane";
+
+  // Reads the device (TimeDateModel::read).
+  TimeDatePane();
+  explicit TimeDatePane(TimeDateModel model);
+  // The pane as the page frame takes it.
+  static kalu_ui::WidgetBox boxed();
+
+  const TimeDateModel& model() const { return model_; }
+
+  std::string_view type_name() const override { return kTypeName; }
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  std::optional<kalu_actions::ActionContext> take_permission_request() override;
+
+ private:
+  TimeDateModel model_;
+};
+
+// The section's three bindings, each logged when the section lacks it.
+PageBindings section_bindings();
+
+}  // namespace settings::panes::time_date
