@@ -5,9 +5,13 @@
 #include <utility>
 
 #include "actions/bluetooth_section.h"
+#include "actions/devices_sync_section.h"
+#include "actions/displays_section.h"
+#include "actions/mouse_keyboard_section.h"
 #include "actions/network_section.h"
 #include "actions/pane_actions.h"
 #include "actions/power_section.h"
+#include "actions/sound_section.h"
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
 
@@ -48,11 +52,15 @@ constexpr std::array<ItemPrefix, 18> kItemPrefixes = {{
 
 // What the pane's section builder makes, before "open" is put in front.
 // Panes whose sections are not built yet answer their bare section.
-Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document&,
-                      const stored::SettingsPrefs&, AccountList) {
+Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& document,
+                      const stored::SettingsPrefs& prefs, AccountList) {
   const std::string_view id = panes::pane_id(pane);
   if (id == "network") return network_resource();
   if (id == "bluetooth") return bluetooth_resource();
+  if (id == "devices_sync") return devices_sync_resource();
+  if (id == "sound") return sound_resource();
+  if (id == "displays") return displays_resource();
+  if (id == "mouse_keyboard") return mouse_keyboard_resource(document, prefs);
   if (id == "time_date") return time_date_resource();
   if (id == "power") return power_resource();
   if (id == "updates") return updates_resource();

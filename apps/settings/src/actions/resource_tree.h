@@ -31,6 +31,8 @@ inline constexpr std::string_view kRootResourceKind = "settings.root";
 inline constexpr std::string_view kRootResourceLabel = "Settings";
 // The most item resources one list of a section publishes.
 inline constexpr std::size_t kMaxItems = 256;
+// The most choices one choice parameter of a section offers.
+inline constexpr std::size_t kMaxChoices = 128;
 
 // The account list the External Accounts section is built from.
 using AccountList = std::span<const account_book::Account>;

@@ -126,11 +126,18 @@ TEST_F(ResourceTreeTest, LookupBuildsOnlyWhatTheIdNames) {
       document_, {}, "settings.bluetooth-device:/org/bluez/hci0/dev_3C_A1_0B_55_21_7E");
   ASSERT_TRUE(headphones);
   EXPECT_EQ(headphones->label, "Studio Headphones");
+  // The device sections' items, the Sound section's sound devices too.
+  for (const std::string_view id : {"settings.display-output:DP-2", "settings.audio-device:42",
+                                    "settings.input-source:us"}) {
+    auto item = resource_by_id(document_, {}, id);
+    ASSERT_TRUE(item) << id;
+    EXPECT_EQ(item->id, id);
+  }
 
   for (const std::string_view id :
        {"settings.section:Network", "settings.section:", "settings.section:networks",
         "settings.bluetooth-device:/org/bluez/hci0/dev_gone", "settings.printer:Office",
-        "settings.audio-device:42", "settings.sectionnetwork", "", "kalu.control:x"}) {
+        "settings.audio-device:999", "settings.sectionnetwork", "", "kalu.control:x"}) {
     EXPECT_FALSE(resource_by_id(document_, {}, id)) << id;
   }
 }

@@ -12,6 +12,7 @@
 #include "actions/power_section.h"
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
+#include "actions/tests/section_support.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
@@ -23,33 +24,10 @@ using kalu_actions::ActionSpec;
 using kalu_actions::ControlValue;
 using kalu_actions::Resource;
 
-std::vector<std::string> names(const Resource& resource) {
-  std::vector<std::string> out;
-  for (const ActionSpec& spec : resource.actions) out.push_back(spec.name);
-  return out;
-}
-
-const ActionSpec& action(const Resource& resource, std::string_view name) {
-  const ActionSpec* spec = resource.action(name);
-  EXPECT_NE(spec, nullptr) << name;
-  static const ActionSpec missing;
-  return spec ? *spec : missing;
-}
-
-// The payload `name` delivers for `arguments`, after checking the action id.
-std::string invoke(const Resource& resource, std::string_view name, std::string_view arguments,
-                   std::string_view action_id) {
-  auto args = ActionArgs::parse(arguments);
-  EXPECT_TRUE(args);
-  auto built = action(resource, name).build_json(args ? *args : ActionArgs());
-  if (!built) return "(failed: " + built.error() + ")";
-  EXPECT_EQ(built->action_id, action_id) << name;
-  return std::string(built->payload_text());
-}
-
-std::vector<std::string> tags_of(const ActionSpec& spec) {
-  return spec.contract ? spec.contract->scope_tags : std::vector<std::string>{};
-}
+using testing::action;
+using testing::invoke;
+using testing::names;
+using testing::tags_of;
 
 TEST(NetworkSectionTest, ElevenActionsInOrderWithTheirRecords) {
   const Resource network = network_resource();

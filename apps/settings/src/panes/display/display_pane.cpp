@@ -22,6 +22,19 @@ using operations::OperationCompletion;
 
 constexpr auto kSnapshotCheckInterval = 1s;
 
+// A builder left empty is the Displays section's own.
+void fill_bindings(DisplayBindings& bindings) {
+  DisplayBindings section = section_bindings();
+  if (!bindings.brightness) bindings.brightness = std::move(section.brightness);
+  if (!bindings.toggle) bindings.toggle = std::move(section.toggle);
+  if (!bindings.night_light_warmth) {
+    bindings.night_light_warmth = std::move(section.night_light_warmth);
+  }
+  if (!bindings.command) bindings.command = std::move(section.command);
+  if (!bindings.output_toggle) bindings.output_toggle = std::move(section.output_toggle);
+  if (!bindings.output_choice) bindings.output_choice = std::move(section.output_choice);
+}
+
 void put(kalu_ui::doc::Document& document, std::string_view key, kalu_ui::doc::Scalar value) {
   // A refused write leaves the control showing its last value; nothing to do.
   (void)document.put(kRoot, key, std::move(value));
@@ -33,6 +46,7 @@ DisplayPane::DisplayPane() : DisplayPane(Dependencies{}) {}
 
 DisplayPane::DisplayPane(Dependencies dependencies) : deps_(std::move(dependencies)) {
   if (!deps_.backend) deps_.backend = device_display_backend();
+  fill_bindings(deps_.bindings);
   probe_results_ = start_probe(deps_.backend);
   deps_.dispatcher = lib::dispatcher_or_default(std::move(deps_.dispatcher));
   if (deps_.brightness_worker) {

@@ -57,6 +57,7 @@ class DisplayPane : public kalu_ui::Widget {
     std::shared_ptr<system_ops::Dispatcher> dispatcher;
     // False: brightness changes are applied on the UI thread (no worker).
     bool brightness_worker = true;
+    // A builder left empty is the Displays section's (section_bindings).
     DisplayBindings bindings;
   };
 

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "actions/displays_section.h"
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/slider.h"
@@ -257,6 +258,17 @@ WidgetBox brightness_card(const PageModel& m, const DisplayBindings& b) {
 }
 
 }  // namespace
+
+DisplayBindings section_bindings() {
+  DisplayBindings b;
+  b.brightness = actions::brightness_binding;
+  b.toggle = actions::display_toggle_binding;
+  b.night_light_warmth = actions::night_light_warmth_binding;
+  b.command = actions::display_command_binding;
+  b.output_toggle = actions::display_output_toggle_binding;
+  b.output_choice = actions::display_output_choice_binding;
+  return b;
+}
 
 std::int64_t countdown_seconds(const DisplayTransaction& transaction, std::int64_t now_unix_ms) {
   if (!transaction.deadline_unix_ms || *transaction.deadline_unix_ms <= now_unix_ms) return 0;

@@ -43,6 +43,11 @@ struct DisplayBindings {
       output_choice;
 };
 
+// The builders of the Displays section of the automation surface
+// (actions/displays_section.h): what the pane binds its page with unless it
+// is given others.
+DisplayBindings section_bindings();
+
 // What the page shows.
 struct PageModel {
   const std::vector<DisplayOutput>* outputs = nullptr;

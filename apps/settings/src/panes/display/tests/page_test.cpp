@@ -44,6 +44,7 @@ struct Page {
   bool staged = false;
   bool light_sensor = true;
   std::int64_t now = 1'000'000;
+  DisplayBindings bindings;
   kalu_ui::WidgetBox widget;
 
   Page& build() {
@@ -55,7 +56,7 @@ struct Page {
     m.transaction = &transaction;
     m.now_unix_ms = now;
     m.night_light_temperature = 2900;
-    widget = build_page(m, DisplayBindings{});
+    widget = build_page(m, bindings);
     return *this;
   }
   std::vector<std::string> texts() const {
@@ -179,6 +180,58 @@ TEST(DisplayPageTest, TheConfigurationCard) {
     for (const auto& t : c.present) EXPECT_THAT(texts, Contains(t));
     for (const auto& t : c.absent) EXPECT_THAT(texts, Not(Contains(t)));
   }
+}
+
+// With the Displays section's builders every control is tied to its action,
+// and a change the user makes is recorded as an invocation of it.
+TEST(DisplayPageTest, ControlsAreBoundToTheDisplaysSection) {
+  Page p;
+  p.outputs = outputs_of(snapshot_of({panel(), monitor()}));
+  p.staged = true;
+  p.bindings = section_bindings();
+  p.build();
+  const auto bound_to = [&](std::string_view id) {
+    const auto* control =
+        dynamic_cast<const w::BoundControl*>(kalu_ui::frame::find_by_id(*p.widget, id));
+    if (control == nullptr || !control->binding()) return std::string("(unbound)");
+    return control->binding()->resource_id + " " + control->binding()->action;
+  };
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {kBrightnessId, "settings.section:displays brightness"},
+      {kAutoBrightnessId, "settings.section:displays auto_brightness"},
+      {kNightLightId, "settings.section:displays night_light"},
+      {kNightLightTemperatureId, "settings.section:displays night_light_temperature"},
+      {"display.output.eDP-1.enabled", "settings.display-output:eDP-1 enabled"},
+      {"display.output.eDP-1.primary", "settings.display-output:eDP-1 primary"},
+      {"display.output.DP-2.hdr", "settings.display-output:DP-2 hdr"},
+      {"display.output.DP-2.scale", "settings.display-output:DP-2 scale"},
+      {"display.output.DP-2.position", "settings.display-output:DP-2 position"},
+      {"display.output.DP-2.mirror", "settings.display-output:DP-2 mirror"},
+      {"display.output.DP-2.mode", "settings.display-output:DP-2 mode"},
+      {"display.output.DP-2.transform", "settings.display-output:DP-2 transform"},
+      {"display.output.DP-2.color_profile", "settings.display-output:DP-2 color-profile"},
+  };
+  for (const auto& [id, expected] : cases) EXPECT_EQ(bound_to(id), expected) << id;
+  const auto* apply =
+      dynamic_cast<const w::Button*>(kalu_ui::frame::find_by_id(*p.widget, "settings.display.apply"));
+  ASSERT_NE(apply, nullptr);
+  ASSERT_TRUE(apply->binding());
+  EXPECT_EQ(apply->binding()->action, "apply");
+
+  // Tall enough that every card is on screen.
+  kalu_ui::harness::Harness harness(std::move(p.widget),
+                                    kalu_ui::harness::Options::sized({1280.0, 3000.0}));
+  harness.frame();
+  ASSERT_TRUE(harness.click_id("display.output.eDP-1.enabled"));
+  auto invocation = harness.root().take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->resource_id, "settings.display-output:eDP-1");
+  EXPECT_EQ(invocation->action, "enabled");
+  ASSERT_TRUE(harness.click_id("settings.display.apply"));
+  invocation = harness.root().take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->resource_id, "settings.section:displays");
+  EXPECT_EQ(invocation->action, "apply");
 }
 
 // The pane builds its page from its model and rebuilds it when the model
