@@ -23,12 +23,7 @@ namespace {
 using kalu_actions::ControlValue;
 using kalu_actions::Resource;
 using panes::device_mesh::KnownWorkspace;
-using testing::action;
-using testing::child_ids;
-using testing::choices_of;
-using testing::invoke;
-using testing::names;
-using testing::tags_of;
+using namespace section_testing;
 
 constexpr std::string_view kMeshId = "settings.device-mesh-operation";
 

@@ -19,12 +19,7 @@ namespace {
 
 using kalu_actions::ControlValue;
 using kalu_actions::Resource;
-using testing::action;
-using testing::child_ids;
-using testing::choices_of;
-using testing::invoke;
-using testing::names;
-using testing::tags_of;
+using namespace section_testing;
 
 constexpr std::string_view kDisplayId = "settings.display-operation";
 

@@ -23,11 +23,7 @@ namespace {
 using kalu_actions::ControlValue;
 using kalu_actions::Resource;
 using panes::mouse_keyboard::InputSource;
-using testing::action;
-using testing::choices_of;
-using testing::invoke;
-using testing::names;
-using testing::tags_of;
+using namespace section_testing;
 
 constexpr std::string_view kInputId = "settings.input-operation";
 constexpr std::string_view kSourceId = "settings.keyboard-source-operation";

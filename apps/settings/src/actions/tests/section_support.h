@@ -13,7 +13,7 @@
 #include "kalu_actions/args.h"
 #include "kalu_actions/resource.h"
 
-namespace settings::actions::testing {
+namespace settings::actions::section_testing {
 
 inline std::vector<std::string> names(const kalu_actions::Resource& resource) {
   std::vector<std::string> out;
@@ -59,4 +59,4 @@ inline std::vector<std::string> choices_of(const kalu_actions::ActionSpec& spec)
                                  : spec.parameters.front().allowed_values;
 }
 
-}  // namespace settings::actions::testing
+}  // namespace settings::actions::section_testing

@@ -24,10 +24,7 @@ using kalu_actions::ActionSpec;
 using kalu_actions::ControlValue;
 using kalu_actions::Resource;
 
-using testing::action;
-using testing::invoke;
-using testing::names;
-using testing::tags_of;
+using namespace section_testing;
 
 TEST(NetworkSectionTest, ElevenActionsInOrderWithTheirRecords) {
   const Resource network = network_resource();
