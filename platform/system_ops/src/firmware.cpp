@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "access.h"
+#include "kalu_ui/wake.h"
 
 namespace system_ops::firmware {
 
@@ -25,12 +26,19 @@ struct FirmwareInstallReceiver::Channel {
   std::jthread job;
 
   void send(FirmwareInstallEvent event) {
-    std::lock_guard lock(mutex);
-    events.push_back(std::move(event));
+    {
+      std::lock_guard lock(mutex);
+      if (closed) return;
+      events.push_back(std::move(event));
+    }
+    kalu_ui::wake::wake_current();
   }
   void close() {
-    std::lock_guard lock(mutex);
-    closed = true;
+    {
+      std::lock_guard lock(mutex);
+      if (std::exchange(closed, true)) return;
+    }
+    kalu_ui::wake::wake_current();
   }
 };
 
@@ -76,31 +84,31 @@ Result<bool> apply_install(const std::vector<std::string>& ids) {
   });
 }
 
-void run_install(std::stop_token stop, FirmwareInstallReceiver::Channel& channel,
-                 std::vector<FirmwareUpdate> updates) {
+void run_install(std::stop_token stop, FirmwareInstallSender& events,
+                 const std::vector<FirmwareUpdate>& updates) {
   auto stopped = [&] { return stop.stop_requested(); };
-  channel.send(Preparing{updates.size()});
+  events.send(Preparing{updates.size()});
   std::vector<std::string> ids;
   for (std::size_t i = 0; i < updates.size(); ++i) {
     const auto& u = updates[i];
     ids.push_back(u.device_id);
     auto base = static_cast<unsigned>(i * 100 / updates.size());
     auto span = static_cast<unsigned>(100 / updates.size());
-    channel.send(Progress{fmt::format("Writing {}…", u.device_name),
-                          static_cast<std::uint8_t>(base + span / 4)});
+    events.send(Progress{fmt::format("Writing {}…", u.device_name),
+                         static_cast<std::uint8_t>(base + span / 4)});
     device::wait_delay("firmware.install_job", stopped);
-    channel.send(Progress{fmt::format("Verifying {}…", u.device_name),
-                          static_cast<std::uint8_t>(base + span * 3 / 4)});
+    events.send(Progress{fmt::format("Verifying {}…", u.device_name),
+                         static_cast<std::uint8_t>(base + span * 3 / 4)});
     device::wait_delay("firmware.install_job", stopped);
   }
   auto restart = apply_install(ids);
   if (restart) {
-    channel.send(Progress{"Installed", 100});
-    channel.send(Finished{*restart});
+    events.send(Progress{"Installed", 100});
+    events.send(Finished{*restart});
   } else {
-    channel.send(Failed{restart.error()});
+    events.send(Failed{restart.error()});
   }
-  channel.close();
+  events.close();
 }
 
 }  // namespace
@@ -114,6 +122,32 @@ FirmwareInstallReceiver::~FirmwareInstallReceiver() {
   // The job is joined (its waits end at once on the stop request), so no
   // thread outlives the receiver.
   if (channel_) channel_->job = std::jthread();
+}
+
+FirmwareInstallSender::FirmwareInstallSender(
+    std::shared_ptr<FirmwareInstallReceiver::Channel> channel)
+    : channel_(std::move(channel)) {}
+FirmwareInstallSender::FirmwareInstallSender(FirmwareInstallSender&&) noexcept = default;
+FirmwareInstallSender& FirmwareInstallSender::operator=(FirmwareInstallSender&& other) noexcept {
+  if (this != &other) {
+    close();
+    channel_ = std::move(other.channel_);
+  }
+  return *this;
+}
+FirmwareInstallSender::~FirmwareInstallSender() { close(); }
+
+void FirmwareInstallSender::send(FirmwareInstallEvent event) {
+  if (channel_) channel_->send(std::move(event));
+}
+
+void FirmwareInstallSender::close() {
+  if (channel_) channel_->close();
+}
+
+std::pair<FirmwareInstallSender, FirmwareInstallReceiver> install_channel() {
+  auto channel = std::make_shared<FirmwareInstallReceiver::Channel>();
+  return {FirmwareInstallSender(channel), FirmwareInstallReceiver(channel)};
 }
 
 FirmwareInstallReceiver::Poll FirmwareInstallReceiver::try_receive(FirmwareInstallEvent& out) {
@@ -171,10 +205,12 @@ Result<FirmwareInstallReceiver> start_firmware_install(const std::vector<Firmwar
   }
   auto channel = std::make_shared<FirmwareInstallReceiver::Channel>();
   try {
-    channel->job = std::jthread(
-        [channel_ref = channel.get(), updates](std::stop_token stop) {
-          run_install(stop, *channel_ref, updates);
-        });
+    // The job's sender closes the channel however the job ends. The receiver
+    // joins the job before it lets the channel go, so the job's share never
+    // outlives it.
+    channel->job =
+        std::jthread([sender = FirmwareInstallSender(channel), updates](
+                         std::stop_token stop) mutable { run_install(stop, sender, updates); });
   } catch (const std::system_error& e) {
     return fail(fmt::format("the installation could not start: {}", e.what()));
   }

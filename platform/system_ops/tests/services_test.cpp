@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "kalu_power_mgmt/history.h"
+#include "kalu_ui/wake.h"
 #include "limited_exec/limited_exec.h"
 #include "limited_exec/programs.h"
 #include "media_kit/audio.h"
@@ -311,6 +312,25 @@ TEST(Services, AFailingInstallJobSendsFailed) {
   ASSERT_TRUE(std::holds_alternative<firmware::Failed>(last));
   EXPECT_EQ(std::get<firmware::Failed>(last).message, "device is on battery");
   EXPECT_EQ(firmware::get_firmware_updates()->size(), 1u);
+}
+
+// A channel with no job behind it: its events and its end wake the UI loop,
+// and a sender dropped without a last event still ends it.
+TEST(Services, AnInstallChannelEndsWhenItsSenderGoes) {
+  using Poll = firmware::FirmwareInstallReceiver::Poll;
+  auto waker = std::make_shared<kalu_ui::wake::Waker>();
+  auto previous = kalu_ui::wake::install_waker(waker);
+  auto [sender, receiver] = firmware::install_channel();
+  firmware::FirmwareInstallEvent event;
+  EXPECT_EQ(receiver.try_receive(event), Poll::Empty);
+  sender.send(firmware::Progress{"Writing", 40});
+  EXPECT_TRUE(waker->take()) << "an event wakes the loop";
+  { firmware::FirmwareInstallSender gone = std::move(sender); }
+  EXPECT_TRUE(waker->take()) << "so does the end";
+  ASSERT_EQ(receiver.try_receive(event), Poll::Event);
+  EXPECT_EQ(std::get<firmware::Progress>(event).percent, 40);
+  EXPECT_EQ(receiver.try_receive(event), Poll::Closed);
+  kalu_ui::wake::install_waker(previous);
 }
 
 }  // namespace

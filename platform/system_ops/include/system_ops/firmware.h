@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -69,6 +70,29 @@ class FirmwareInstallReceiver {
  private:
   std::shared_ptr<Channel> channel_;
 };
+
+// The sending end: the installation job's, from its own thread. Every event
+// sent, and the end, wake the process's current UI loop, so a receiver
+// polled in a frame hears of it promptly. Dropping the sender ends the
+// channel: once the events sent are taken, the receiver answers Closed.
+class FirmwareInstallSender {
+ public:
+  explicit FirmwareInstallSender(std::shared_ptr<FirmwareInstallReceiver::Channel> channel);
+  FirmwareInstallSender(FirmwareInstallSender&&) noexcept;
+  FirmwareInstallSender& operator=(FirmwareInstallSender&&) noexcept;
+  ~FirmwareInstallSender();
+
+  void send(FirmwareInstallEvent event);
+  // No event after this one; the destructor closes too.
+  void close();
+
+ private:
+  std::shared_ptr<FirmwareInstallReceiver::Channel> channel_;
+};
+
+// A channel of installation events with no job behind it: whoever holds the
+// sender stands in for an installation (a caller's tests).
+std::pair<FirmwareInstallSender, FirmwareInstallReceiver> install_channel();
 
 // Downloads fresh metadata: updates published since the last refresh appear.
 kalu_ui::Status refresh_firmware_metadata();

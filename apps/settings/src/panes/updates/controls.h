@@ -36,6 +36,9 @@ inline constexpr std::string_view kReviewButton = "settings.updates.rollback";
 inline constexpr std::string_view kRollbackButton = "settings.updates.rollback.confirm";
 inline constexpr std::string_view kAutoToggleName = "settings.updates.auto";
 inline constexpr std::string_view kMeteredToggleName = "settings.updates.metered";
+inline constexpr std::string_view kFirmwareRefreshButton = "settings.updates.firmware.refresh";
+inline constexpr std::string_view kFirmwareInstallButton = "settings.updates.firmware.install";
+inline constexpr std::string_view kFirmwareRestartButton = "settings.updates.firmware.restart";
 
 // The Updates section's actions the page binds.
 inline constexpr std::string_view kCheckAction = "check";
@@ -43,5 +46,7 @@ inline constexpr std::string_view kRestartAction = "restart";
 inline constexpr std::string_view kRollbackAction = "rollback";
 inline constexpr std::string_view kAutomaticAction = "automatic";
 inline constexpr std::string_view kMeteredAction = "metered";
+inline constexpr std::string_view kRefreshFirmwareAction = "refresh-firmware";
+inline constexpr std::string_view kInstallFirmwareAction = "install-firmware";
 
 }  // namespace settings::panes::updates

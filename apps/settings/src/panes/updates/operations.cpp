@@ -1,10 +1,11 @@
 // The Updates pane's handlers, in the order they run, and the answers of the
-// work they start. A handler reads its key of the working document, acts
-// only when the value differs from the model or a one-shot key is set, and
-// reports the outcome of its update operation under that operation's exact
-// key. The handlers that change the system start the change on the action
-// worker and finish when it answers; while one runs the others leave their
-// keys as they are, so they act once it has answered.
+// work they start; the firmware handlers are in firmware_operations.cpp. A
+// handler reads its key of the working document, acts only when the value
+// differs from the model or a one-shot key is set, and reports the outcome
+// of its update operation under that operation's exact key. The handlers
+// that change the system start the change on the action worker and finish
+// when it answers; while one runs the others leave their keys as they are,
+// so they act once it has answered.
 
 #include <fmt/format.h>
 
@@ -42,7 +43,8 @@ constexpr std::string_view kRolledBack =
 
 void UpdatesPane::run_handlers(kalu_ui::doc::Document& document) {
   handle_check(document);
-  handle_firmware(document);
+  handle_firmware_refresh(document);
+  handle_firmware_install(document);
   handle_restart(document);
   handle_automatic(document);
   handle_schedule(document);
@@ -98,19 +100,6 @@ void UpdatesPane::finish_check(const CheckResult& result) {
   notice_.reset();
   persist_update_prefs();
   complete(Op::Check{}, done("update check finished"));
-}
-
-// ---- Firmware -----------------------------------------------------------------
-
-void UpdatesPane::handle_firmware(kalu_ui::doc::Document& document) {
-  // The firmware side's refresh and install handlers take these keys. Until
-  // then their operations end here, so none is left waiting.
-  if (take_doc_flag(document, kFirmwareRefreshKey)) {
-    complete(Op::RefreshFirmware{}, kalu_ui::fail("firmware updates are not available yet"));
-  }
-  if (take_doc_flag(document, kFirmwareInstallKey)) {
-    complete(Op::InstallFirmware{}, kalu_ui::fail("firmware updates are not available yet"));
-  }
 }
 
 // ---- The action worker ------------------------------------------------------------

@@ -1,12 +1,15 @@
 #include "panes/updates/page.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/dropdown.h"
+#include "kalu_ui/widget/progress_bar.h"
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/spacer.h"
 #include "kalu_ui/widget/support.h"
@@ -66,7 +69,10 @@ WidgetBox overview_card(const PageModel& m) {
                            : m.os.staged_update ? "Update staged · restart required"
                                                 : "No staged update";
   rows.push_back(ui_rows::info_row("Operating system", image));
-  // The firmware side adds "Device firmware" here once its list was read.
+  if (m.firmware_updates) {
+    rows.push_back(ui_rows::info_row(
+        "Device firmware", m.firmware_updates->empty() ? "Up to date" : "Updates available"));
+  }
   return ui_rows::section_card("Update overview", ui_rows::rows_column(std::move(rows)));
 }
 
@@ -84,6 +90,81 @@ WidgetBox software_card(const PageModel& m, const UpdatesBindings& b) {
     content = text("Your system is up to date.");
   }
   return ui_rows::section_card("Software updates", std::move(content));
+}
+
+WidgetBox firmware_refresh_button(const PageModel& m, const UpdatesBindings& b,
+                                  std::string_view running, std::string_view idle) {
+  return command_button(b, kFirmwareRefreshButton, m.firmware_refresh_running ? running : idle,
+                        kRefreshFirmwareAction);
+}
+
+WidgetBox firmware_restart_button(const UpdatesBindings& b) {
+  return command_button(b, kFirmwareRestartButton, "Restart now", kRestartAction);
+}
+
+// The offers' rows, their notes and conditions, then what the installation
+// is doing.
+void firmware_offers(const PageModel& m, const UpdatesBindings& b,
+                     const std::vector<FirmwareUpdate>& updates, WidgetList& rows) {
+  for (const FirmwareUpdate& update : updates) {
+    rows.push_back(ui_rows::info_row(update.device_name, firmware_update_value(update)));
+  }
+  for (const FirmwareUpdate& update : updates) {
+    if (update.note) rows.push_back(ui_rows::caption(*update.note));
+    if (!update.requirements.empty()) {
+      rows.push_back(ui_rows::caption(
+          fmt::format("Before installing: {}", fmt::join(update.requirements, ", "))));
+    }
+  }
+  rows.push_back(ui_rows::caption(
+      "Firmware is verified and installed by fwupd. Keep the device connected and do not suspend "
+      "it while installation is active."));
+  if (const auto* installing = std::get_if<install::Installing>(&m.install)) {
+    rows.push_back(w::boxed(w::ProgressBar(installing->percent / 100.0)));
+    rows.push_back(ui_rows::info_row("Installing", installing->text));
+  } else if (const auto* finished = std::get_if<install::Finished>(&m.install)) {
+    rows.push_back(ui_rows::info_row("Installation", finished->restart_required
+                                                         ? "Installed · restart required"
+                                                         : "Installed successfully"));
+    if (finished->restart_required) rows.push_back(firmware_restart_button(b));
+  } else {
+    rows.push_back(command_button(b, kFirmwareInstallButton, "Install firmware upgrades",
+                                  kInstallFirmwareAction));
+  }
+}
+
+WidgetBox firmware_card(const PageModel& m, const UpdatesBindings& b) {
+  WidgetList rows;
+  if (!m.firmware_updates) {
+    rows.push_back(ui_rows::info_row("Status", "Firmware inventory could not be queried"));
+    rows.push_back(ui_rows::caption(fmt::format("fwupd reported: {}", m.firmware_updates.error())));
+    rows.push_back(firmware_refresh_button(m, b, "Refreshing…", "Try again"));
+  } else if (m.firmware_updates->empty()) {
+    rows.push_back(ui_rows::info_row("Status", "Device firmware is up to date"));
+    const auto* finished = std::get_if<install::Finished>(&m.install);
+    if (finished && finished->restart_required) {
+      rows.push_back(ui_rows::info_row("Activation", "Restart required"));
+      rows.push_back(firmware_restart_button(b));
+    } else {
+      rows.push_back(firmware_refresh_button(m, b, "Checking firmware…", "Check firmware"));
+    }
+  } else {
+    firmware_offers(m, b, *m.firmware_updates, rows);
+  }
+  return ui_rows::section_card("Device firmware", ui_rows::rows_column(std::move(rows)));
+}
+
+// Only when the history was read and holds something.
+std::optional<WidgetBox> firmware_history_card(const PageModel& m) {
+  if (!m.firmware_history || m.firmware_history->empty()) return std::nullopt;
+  WidgetList rows;
+  const std::size_t shown = std::min(m.firmware_history->size(), kFirmwareHistoryShown);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const FirmwareHistoryEntry& entry = (*m.firmware_history)[i];
+    rows.push_back(ui_rows::info_row(entry.device_name, firmware_history_value(entry)));
+    if (entry.error) rows.push_back(ui_rows::caption(fmt::format("fwupd error: {}", *entry.error)));
+  }
+  return ui_rows::section_card("Firmware history", ui_rows::rows_column(std::move(rows)));
 }
 
 WidgetBox automatic_row(const PageModel& m, const UpdatesBindings& b) {
@@ -230,12 +311,12 @@ WidgetBox build_page(const PageModel& model, const UpdatesBindings& bindings,
   WidgetList cards;
   cards.push_back(overview_card(model));
   cards.push_back(software_card(model, bindings));
-  // The firmware side's "Device firmware" card goes here.
+  cards.push_back(firmware_card(model, bindings));
   cards.push_back(details_card(model, bindings));
   cards.push_back(health_card(model));
   cards.push_back(rollback_card(model, bindings, std::move(open_review)));
   cards.push_back(how_card());
-  // The firmware side's "Firmware history" card goes here.
+  if (auto history = firmware_history_card(model)) cards.push_back(std::move(*history));
   if (model.notice) cards.push_back(notice_card(*model.notice));
   return ui_rows::sections_column(std::move(cards));
 }

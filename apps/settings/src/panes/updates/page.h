@@ -2,18 +2,17 @@
 
 // The Updates page: whether an image update is staged, the update controls
 // (restart, check, automatic updates, schedule, metered downloads), the
-// rollback health and the update service's journal, going back to the
-// previous image, and the last notice. It is built from the pane's model
+// device firmware with its installation and history, the rollback health
+// and the update service's journal, going back to the previous image, and
+// the last notice. It is built from the pane's model
 // each time the model changes; it only reads. Every control is bound to its
 // action of the Updates section, so using it reaches the pane as an update
 // operation; the one exception is "Roll back…", which only opens the review
 // on the page and calls back into the pane.
 //
 // Until the pane's first reading of the image has answered, the rows that
-// reading feeds say "Checking…".
-//
-// The firmware cards ("Device firmware" third, "Firmware history" eighth)
-// are placed by the firmware side of the pane; see build_page.
+// reading feeds say "Checking…". The firmware rows are read when the pane
+// is built and never wait.
 
 #include <functional>
 #include <optional>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "kalu_actions/binding.h"
+#include "panes/updates/firmware.h"
 #include "panes/updates/model.h"
 #include "widget_contract/widget.h"
 
@@ -32,8 +32,7 @@ namespace settings::panes::updates {
 // changes nothing.
 struct UpdatesBindings {
   using Binding = std::optional<kalu_actions::ActionBinding>;
-  // "check", "restart", "rollback" (and the firmware side's
-  // "refresh-firmware", "install-firmware").
+  // "check", "restart", "rollback", "refresh-firmware", "install-firmware".
   std::function<Binding(std::string_view action)> command;
   // "automatic", "metered".
   std::function<Binding(std::string_view action)> toggle;
@@ -67,6 +66,11 @@ struct PageModel {
   std::optional<std::string> schedule;
   MeteredDownloads metered = MeteredDownloads::Unknown;
   std::optional<Notice> notice;
+  // The firmware service's offers and history, or why they could not be read.
+  FirmwareUpdateList firmware_updates;
+  FirmwareHistoryList firmware_history;
+  FirmwareInstallState install;
+  bool firmware_refresh_running = false;
 };
 
 // The texts of the rollback card in order: its title, the first line, the

@@ -6,6 +6,7 @@
 
 #include "prefs_store/document.h"
 #include "stored/locale.h"
+#include "system_ops/firmware.h"
 #include "system_ops/time.h"
 
 namespace settings::panes::updates {
@@ -26,6 +27,11 @@ std::shared_ptr<const UpdateServices> device_update_services(
   };
   services->clock_text = [] { return clock_text(); };
   services->reboot = [] { return reboot(); };
+  services->firmware_updates = [] { return system_ops::firmware::get_firmware_updates(); };
+  services->firmware_history = [] { return system_ops::firmware::get_firmware_history(); };
+  services->start_firmware_install = [](const std::vector<FirmwareUpdate>& updates) {
+    return system_ops::firmware::start_firmware_install(updates);
+  };
   return services;
 }
 

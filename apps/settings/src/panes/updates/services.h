@@ -7,17 +7,23 @@
 // share, so a worker that outlives its pane still has everything it calls.
 // Tests put fakes in the fields; the device's own are device_update_services.
 //
-// Every function here may be called from any thread; all but clock_text and
-// the policy-file readers of the backend run a command and block for as long
-// as it takes, so the pane calls them only on its workers (workers.h).
+// Every function here may be called from any thread; all but clock_text,
+// the policy-file readers of the backend and the firmware service's lists and
+// install start run a command and block for as long as it takes, so the pane
+// calls them only on its workers (workers.h). The firmware service answers
+// its lists and starts an installation at once (the installation itself runs
+// on the service's own job thread), so the pane calls those directly; its
+// metadata refresh waits for the service and runs on a worker.
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "kalu_ui/result.h"
 #include "panes/updates/backend.h"
+#include "panes/updates/firmware.h"
 #include "panes/updates/model.h"
 #include "stored/sections.h"
 
@@ -34,10 +40,20 @@ struct UpdateServices {
   std::function<std::string()> clock_text;
   // `systemctl reboot` (reboot).
   std::function<kalu_ui::Status()> reboot;
+  // The firmware offers and history as the service knows them now, without
+  // refreshing (get_firmware_updates, get_firmware_history).
+  std::function<FirmwareUpdateList()> firmware_updates;
+  std::function<FirmwareHistoryList()> firmware_history;
+  // Starts installing `updates`; the job sends its events from its own
+  // thread (start_firmware_install).
+  std::function<kalu_ui::Result<system_ops::firmware::FirmwareInstallReceiver>(
+      const std::vector<FirmwareUpdate>& updates)>
+      start_firmware_install;
 };
 
 // The running device's: `backend` (SystemUpdateBackend over the policy file
-// in use when none is given) and the readers of backend.h.
+// in use when none is given), the readers of backend.h and the firmware
+// service of system_ops.
 std::shared_ptr<const UpdateServices> device_update_services(
     std::shared_ptr<const UpdateBackend> backend = nullptr);
 

@@ -80,7 +80,9 @@ UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependenci
   // A worker that cannot start closes the channel: the first sync then shows
   // what cannot be read, as when the worker stops.
   status_answer_.emplace(start_status_read(deps_.services).answer);
-  // The firmware side reads its two lists here.
+  // The firmware service answers from what it knows; only a refresh waits.
+  firmware_updates_ = deps_.services->firmware_updates();
+  firmware_history_ = deps_.services->firmware_history();
   completion_ = operations::OperationCompletionCell::create({});
   requests_ = operations::DeviceLocalRequestCell::create({});
   // model_ starts at the section's defaults until the first sync seeds it.
@@ -117,7 +119,8 @@ void UpdatesPane::sync(kalu_ui::doc::Document& toolkit_document) {
   kalu_ui::doc::Document& document = hosted_ ? document_ : toolkit_document;
   take_status(document);
   take_check_result();
-  // The firmware side receives its refresh result and install events here.
+  take_firmware_refresh();
+  take_install_events();
   take_action_answer(document);
   if (seed_pending_) seed(document);
   take_request(document);
@@ -220,9 +223,16 @@ void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
     return;
   }
   // Taken here already: being carried out, or finished and waiting for
-  // the poll. A check in progress answers its own operation.
+  // the poll.
   if (pending->key == taken_key_) return;
+  // A job of this pane in progress answers its own operation.
   if (std::holds_alternative<UpdateOperation::Check>(*operation) && check_answer_) return;
+  if (std::holds_alternative<UpdateOperation::RefreshFirmware>(*operation) && refresh_answer_) {
+    return;
+  }
+  if (std::holds_alternative<UpdateOperation::InstallFirmware>(*operation) && install_events_) {
+    return;
+  }
   // Still in the cell: the request step takes it when the pane is free.
   if (waiting() || requests_->get().tag() == kUpdateRequestTag) return;
   write_operation(document, *operation);
@@ -287,6 +297,10 @@ void UpdatesPane::make_page() {
   model.schedule = schedule_;
   model.metered = metered_;
   model.notice = notice_;
+  model.firmware_updates = firmware_updates_;
+  model.firmware_history = firmware_history_;
+  model.install = install_;
+  model.firmware_refresh_running = firmware_refresh_running();
   page_ = build_page(model, deps_.bindings, [clicked = review_clicked_] { *clicked = true; });
   page_stale_ = false;
 }
@@ -324,8 +338,7 @@ std::vector<kalu_ui::Widget*> UpdatesPane::children_mut() {
 }
 
 bool UpdatesPane::needs_redraw() const {
-  // The firmware side's refresh and install count here too.
-  if (check_answer_) return true;
+  if (check_answer_ || refresh_answer_ || install_events_) return true;
   return page_ && page_->needs_redraw();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The Updates pane (pane 20, "updates"): the system image, the update timer
-// and policy, restart and rollback. Built afresh each time the pane is
+// and policy, device firmware, restart and rollback. Built afresh each time the pane is
 // selected; every change reaches it as a value under a key of its state
 // document (controls.h), written by a page control or by the pane itself from
 // an update operation the executor handed over (request tag 0), and its
@@ -15,6 +15,16 @@
 // check runs on "kalu-update-check"; the timer, the policy actions, the
 // rollback and the restart run one at a time on "kalu-update-action", and a
 // request that arrives meanwhile stays in its cell until the answer is in.
+//
+// Firmware: construction reads the offers and the history from the firmware
+// service (in-process, at once). A metadata refresh runs on
+// "kalu-firmware-refresh"; an installation runs in the service's own job,
+// whose events the pane takes at every sync. Firmware work is single-flight:
+// while a refresh runs or an installation's channel is held, another
+// refresh or installation is refused ("firmware work is already in
+// progress"). A channel that ends without Finished or Failed counts as
+// Failed "firmware installation stopped unexpectedly", so firmware work is
+// never left busy.
 //
 // Every update operation the pane takes completes exactly once, under its
 // exact key: at once when nothing has to run ("... was already selected"),
@@ -90,6 +100,12 @@ class UpdatesPane : public kalu_ui::Widget {
   const stored::UpdatePrefs& stored_prefs() const { return stored_; }
   const std::optional<Notice>& notice() const { return notice_; }
   bool check_running() const { return check_answer_.has_value(); }
+  const FirmwareUpdateList& firmware_updates() const { return firmware_updates_; }
+  const FirmwareHistoryList& firmware_history() const { return firmware_history_; }
+  const FirmwareInstallState& install_state() const { return install_; }
+  bool firmware_refresh_running() const { return refresh_answer_.has_value(); }
+  // An installation's channel is held: its job has not ended yet.
+  bool firmware_installing() const { return install_events_.has_value(); }
   bool action_running() const { return action_answer_.has_value(); }
   bool review_open() const { return review_open_; }
   bool restart_requested() const { return restart_requested_; }
@@ -123,6 +139,8 @@ class UpdatesPane : public kalu_ui::Widget {
   // ---- sync's steps (updates_pane.cpp) ----
   void take_status(kalu_ui::doc::Document& document);
   void take_check_result();
+  void take_firmware_refresh();
+  void take_install_events();
   void take_action_answer(kalu_ui::doc::Document& document);
   void seed(kalu_ui::doc::Document& document);
   void take_request(kalu_ui::doc::Document& document);
@@ -139,7 +157,8 @@ class UpdatesPane : public kalu_ui::Widget {
   // ---- The handlers, in the order they run (operations.cpp) ----
   void run_handlers(kalu_ui::doc::Document& document);
   void handle_check(kalu_ui::doc::Document& document);
-  void handle_firmware(kalu_ui::doc::Document& document);
+  void handle_firmware_refresh(kalu_ui::doc::Document& document);
+  void handle_firmware_install(kalu_ui::doc::Document& document);
   void handle_restart(kalu_ui::doc::Document& document);
   void handle_automatic(kalu_ui::doc::Document& document);
   void handle_schedule(kalu_ui::doc::Document& document);
@@ -155,6 +174,10 @@ class UpdatesPane : public kalu_ui::Widget {
   void finish(kalu_ui::doc::Document& document, action::RollbackDone done);
   void finish(kalu_ui::doc::Document& document, action::RebootDone done);
   void finish_check(const CheckResult& result);
+  void finish_firmware_refresh(FirmwareRefreshResult result);
+  void apply_install_event(const FirmwareInstallEvent& event);
+  // Whether a refresh or an installation holds the firmware side.
+  bool firmware_busy() const { return refresh_answer_ || install_events_; }
   void apply_image(ImageStatus image);
 
   // The timer's state as the system reported it when known, else the stored
@@ -178,6 +201,10 @@ class UpdatesPane : public kalu_ui::Widget {
   // Present while a change runs on the action worker.
   std::optional<kalu_ui::channel::Receiver<action::Answer>> action_answer_;
   std::optional<action::Job> action_job_;
+  // Present while a firmware refresh runs.
+  std::optional<kalu_ui::channel::Receiver<FirmwareRefreshResult>> refresh_answer_;
+  // Present from an installation's start until its last event was taken.
+  std::optional<system_ops::firmware::FirmwareInstallReceiver> install_events_;
 
   OsImageInfo os_;
   DeploymentStatus deployment_;
@@ -185,6 +212,9 @@ class UpdatesPane : public kalu_ui::Widget {
   std::optional<std::string> schedule_;
   AutomaticUpdates automatic_ = AutomaticUpdates::Unknown;
   MeteredDownloads metered_ = MeteredDownloads::Unknown;
+  FirmwareUpdateList firmware_updates_;
+  FirmwareHistoryList firmware_history_;
+  FirmwareInstallState install_;
   // As read from the settings document and saved back; and what the pane
   // last wrote into its document.
   stored::UpdatePrefs stored_;

@@ -68,6 +68,13 @@ Started<CheckResult> start_update_check(std::shared_ptr<const UpdateServices> se
                             });
 }
 
+Started<FirmwareRefreshResult> start_firmware_refresh(
+    std::shared_ptr<const UpdateServices> services) {
+  return start<FirmwareRefreshResult>(
+      kFirmwareRefreshWorker, std::move(services),
+      [](const UpdateServices& s) { return s.backend->refresh_firmware(); });
+}
+
 Started<action::Answer> start_action(std::shared_ptr<const UpdateServices> services,
                                      action::Job job) {
   return start<action::Answer>(kActionWorker, std::move(services),

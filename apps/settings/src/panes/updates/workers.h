@@ -12,6 +12,8 @@
 // - "kalu-update-action" carries out one change that blocks: the timer, a
 //   policy action, the rollback or the restart, and reads back what the
 //   change affects. The pane runs one at a time.
+// - "kalu-firmware-refresh" refreshes the firmware metadata and reads the
+//   offers and the history again.
 //
 // A thread that cannot start drops its body with the sender: the receiver
 // then reports the channel closed, and the start answers false.
@@ -30,6 +32,7 @@ namespace settings::panes::updates {
 inline constexpr std::string_view kStatusWorker = "kalu-update-status";
 inline constexpr std::string_view kCheckWorker = "kalu-update-check";
 inline constexpr std::string_view kActionWorker = "kalu-update-action";
+inline constexpr std::string_view kFirmwareRefreshWorker = "kalu-firmware-refresh";
 
 // A started worker's answer, or false when its thread could not start.
 template <typename T>
@@ -43,6 +46,11 @@ Started<ImageStatus> start_status_read(std::shared_ptr<const UpdateServices> ser
 // The update check's answer: the image read again, or why the update failed.
 using CheckResult = kalu_ui::Result<ImageStatus>;
 Started<CheckResult> start_update_check(std::shared_ptr<const UpdateServices> services);
+
+// The firmware refresh's answer: both lists, or the first failure.
+using FirmwareRefreshResult = kalu_ui::Result<FirmwareLists>;
+Started<FirmwareRefreshResult> start_firmware_refresh(
+    std::shared_ptr<const UpdateServices> services);
 
 // The changes the action worker makes, and what it answers for each.
 namespace action {

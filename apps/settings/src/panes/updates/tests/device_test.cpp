@@ -86,6 +86,48 @@ TEST_F(UpdatesPaneSimulatedTest, TheOperationsChangeTheDevice) {
   EXPECT_EQ(updates()["restarts"], 1);
 }
 
+int simdev(std::vector<std::string> args) {
+  return sim_device::simdev::run("simdev", std::move(args)).status;
+}
+
+// The install job runs on the device's own thread and sends its events from
+// there; the pane takes them frame by frame until the job's last one.
+TEST_F(UpdatesPaneSimulatedTest, FirmwareIsRefreshedAndInstalledOnTheDevice) {
+  ASSERT_EQ(simdev({"delay", "firmware.install_job", "50"}), 0);
+  ASSERT_EQ(simdev({"add", "firmware.pending_metadata",
+                    R"({"device_id": "dock", "device_name": "USB-C Dock", "current_version": null,
+                        "new_version": "3.1", "note": null, "requirements": [],
+                        "restart_required": false})"}),
+            0);
+  ASSERT_TRUE(t.settle());
+  ASSERT_TRUE(t.pane->firmware_updates());
+  EXPECT_EQ(t.pane->firmware_updates()->size(), 1u);
+  EXPECT_EQ(t.run(Op::RefreshFirmware{}),
+            succeeded(Op::RefreshFirmware{}, "firmware metadata refreshed"));
+  ASSERT_EQ(t.pane->firmware_updates()->size(), 2u);
+
+  EXPECT_EQ(t.run(Op::InstallFirmware{}),
+            succeeded(Op::InstallFirmware{}, "firmware installation finished"));
+  EXPECT_EQ(t.pane->install_state(), FirmwareInstallState(install::Finished{true}));
+  EXPECT_TRUE(t.pane->firmware_updates()->empty());
+  const auto firmware = (**sim_device::read())["firmware"];
+  EXPECT_TRUE(firmware["updates"].empty());
+  EXPECT_EQ(firmware["history"].size(), 3u);
+  ASSERT_EQ(t.pane->firmware_history()->size(), 3u);
+  EXPECT_EQ(firmware_history_value(t.pane->firmware_history()->front()),
+            "1.14.0 → 1.15.2 · success");
+}
+
+TEST_F(UpdatesPaneSimulatedTest, AFaultInTheFirmwareInstallJob) {
+  ASSERT_EQ(simdev({"delay", "firmware.install_job"}), 0);
+  ASSERT_EQ(simdev({"fault", "firmware.install_job", "device is on battery"}), 0);
+  ASSERT_TRUE(t.settle());
+  EXPECT_EQ(t.run(Op::InstallFirmware{}),
+            failed(Op::InstallFirmware{}, "Firmware installation failed: device is on battery"));
+  EXPECT_EQ(t.pane->install_state(), FirmwareInstallState(install::Idle{}));
+  EXPECT_EQ((**sim_device::read())["firmware"]["updates"].size(), 1u);
+}
+
 TEST_F(UpdatesPaneSimulatedTest, AFaultOnTheUpdateUnit) {
   ASSERT_EQ(sim_device::simdev::run(
                 "simdev", {"fault", "kalu-deployment-update.service", "registry unreachable"})

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "kalu_ui/result.h"
@@ -97,8 +98,47 @@ class FakeSystem : public UpdateBackend {
   }
   kalu_ui::Result<FirmwareLists> refresh_firmware() const override {
     auto lock = call("refresh_firmware");
-    return FirmwareLists{};
+    if (refresh_error) return kalu_ui::fail(*refresh_error);
+    if (published) firmware_offers = std::move(*std::exchange(published, std::nullopt));
+    FirmwareLists lists;
+    if (firmware_offers) lists.updates = *firmware_offers;
+    if (history_list) lists.history = *history_list;
+    return lists;
   }
+
+  // ---- Firmware (set before the pane uses it, or under lock()) ----
+  mutable FirmwareUpdateList firmware_offers = std::vector<FirmwareUpdate>{};
+  FirmwareHistoryList history_list = std::vector<FirmwareHistoryEntry>{};
+  std::optional<std::string> refresh_error;
+  // Offers a refresh brings, in place of the current ones.
+  mutable std::optional<std::vector<FirmwareUpdate>> published;
+  std::optional<std::string> install_error;
+
+  FirmwareUpdateList firmware_updates() const {
+    auto lock = call("firmware_updates");
+    return firmware_offers;
+  }
+  FirmwareHistoryList firmware_history() const {
+    auto lock = call("firmware_history");
+    return history_list;
+  }
+  // The test plays the installation's job with the sender (take_install_job).
+  kalu_ui::Result<system_ops::firmware::FirmwareInstallReceiver> start_firmware_install(
+      const std::vector<FirmwareUpdate>& updates) const {
+    auto lock = call("start_firmware_install");
+    if (install_error) return kalu_ui::fail(*install_error);
+    installing = updates;
+    auto [sender, receiver] = system_ops::firmware::install_channel();
+    install_job_.emplace(std::move(sender));
+    return std::move(receiver);
+  }
+  // The job of the installation started last, once.
+  std::optional<system_ops::firmware::FirmwareInstallSender> take_install_job() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(install_job_, std::nullopt);
+  }
+  // What the last installation was given.
+  mutable std::vector<FirmwareUpdate> installing;
 
   OsImageInfo read_os() const {
     auto lock = call("read_os");
@@ -128,6 +168,11 @@ class FakeSystem : public UpdateBackend {
     };
     s->clock_text = [] { return std::string(kNow); };
     s->reboot = [self] { return self->reboot(); };
+    s->firmware_updates = [self] { return self->firmware_updates(); };
+    s->firmware_history = [self] { return self->firmware_history(); };
+    s->start_firmware_install = [self](const std::vector<FirmwareUpdate>& updates) {
+      return self->start_firmware_install(updates);
+    };
     return s;
   }
 
@@ -189,7 +234,19 @@ class FakeSystem : public UpdateBackend {
   mutable std::condition_variable changed_;
   mutable std::vector<std::string> calls_;
   std::vector<std::string> held_;
+  mutable std::optional<system_ops::firmware::FirmwareInstallSender> install_job_;
 };
+
+// A firmware offer as the service reports one.
+inline FirmwareUpdate firmware_offer(std::string name, std::optional<std::string> from,
+                                     std::optional<std::string> to) {
+  FirmwareUpdate update;
+  update.device_id = name;
+  update.device_name = std::move(name);
+  update.current_version = std::move(from);
+  update.new_version = std::move(to);
+  return update;
+}
 
 // A pane on a FakeSystem (or, `on_device`, on the device's own services)
 // with a settings file of its own.

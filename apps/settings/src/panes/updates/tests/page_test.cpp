@@ -79,9 +79,10 @@ TEST(UpdatesPageTest, AStagedUpdateWithTheReviewOpen) {
   m.review_open = true;
   auto page = build_page(m, {}, {});
   const auto texts = texts_of(*page);
-  EXPECT_THAT(card_titles(*page), ElementsAre("Update overview", "Software updates", "Details",
-                                              "History & recovery health",
-                                              "Go back to the previous image", "How updates work"));
+  EXPECT_THAT(card_titles(*page),
+              ElementsAre("Update overview", "Software updates", "Device firmware", "Details",
+                          "History & recovery health", "Go back to the previous image",
+                          "How updates work"));
   EXPECT_THAT(texts, Contains("Update staged · restart required"));
   EXPECT_THAT(texts, Contains("Update ready: quay.io/kalu/os:43"));
   EXPECT_THAT(texts, Contains("Restart to apply the staged image."));

@@ -327,17 +327,6 @@ TEST(UpdatesPaneTest, AFailedRollbackKeepsTheReviewOpen) {
             "Protected · fallback available: quay.io/kalu/os:42");
 }
 
-// ---- Firmware, until its handlers join --------------------------------------------
-
-TEST(UpdatesPaneTest, FirmwareOperationsAreAnsweredOnce) {
-  PaneFixture t;
-  ASSERT_TRUE(t.settle());
-  for (const Op& op : {Op(Op::RefreshFirmware{}), Op(Op::InstallFirmware{})}) {
-    EXPECT_EQ(t.run(op), failed(op, "firmware updates are not available yet"));
-  }
-  EXPECT_EQ(t.system->count("refresh_firmware"), 0);
-}
-
 // ---- Saving ---------------------------------------------------------------------
 
 TEST(UpdatesPaneTest, APreferencesFileThatDoesNotReadIsLeftAndTheFailureLogged) {
