@@ -7,6 +7,9 @@
 #   settings file's "updates" section.
 # - SetSchedule Weekly rewrites the simulated policy file.
 # - "Rollback" swaps the booted and the previous image.
+# - "RefreshFirmware" reads the firmware metadata again; "InstallFirmware"
+#   installs what is offered (the device's job sends its events from its own
+#   thread), so the simulated firmware list empties and its history grows.
 # - With a fault on the update unit, "Check" fails with the unit's text.
 #
 # usage: updates_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
@@ -105,6 +108,24 @@ simdev show updates >"$out/show-updates.txt"
   fail "the previous image is not the one booted next"
 [[ "$(simdev get updates.rollback.image)" == "$booted" ]] ||
   fail "the image booted before is not kept as the rollback"
+
+# Firmware: the metadata refreshed, then what it offers installed.
+simdev add firmware.pending_metadata '{"device_id": "dock", "device_name": "USB-C Dock",
+  "current_version": "3.0", "new_version": "3.1", "note": null, "requirements": [],
+  "restart_required": false}' >/dev/null
+run firmware-refresh '"RefreshFirmware"' || fail "the firmware refresh did not succeed"
+grep -q '"firmware metadata refreshed"' "$out/firmware-refresh.txt" ||
+  fail "the firmware refresh did not report the metadata refreshed"
+[[ "$(simdev get firmware.updates | grep -c '"device_id"')" == 2 ]] ||
+  fail "the refresh did not bring the published update"
+history_before="$(simdev get firmware.history | grep -c '"device_name"')"
+run firmware-install '"InstallFirmware"' || fail "the firmware installation did not succeed"
+grep -q '"firmware installation finished"' "$out/firmware-install.txt" ||
+  fail "the firmware installation did not finish"
+simdev show firmware >"$out/show-firmware.txt"
+simdev get firmware.updates | grep -q '"device_id"' && fail "firmware updates are still offered"
+[[ "$(simdev get firmware.history | grep -c '"device_name"')" == $((history_before + 2)) ]] ||
+  fail "the firmware history did not grow by the two updates installed"
 
 # A fault on the update unit fails the check with its text.
 simdev fault kalu-deployment-update.service "registry unreachable" >/dev/null

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/dropdown.h"
+#include "kalu_ui/widget/progress_bar.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
 #include "panes/updates/controls.h"
@@ -197,8 +199,147 @@ TEST(UpdatesPageTest, ControlsAreBoundToTheirActions) {
   m.review_open = true;
   page = build_page(m, b, {});
   EXPECT_EQ(action_of(kRollbackButton), fmt::format("{}rollback", kSection));
+  EXPECT_EQ(action_of(kFirmwareRefreshButton), fmt::format("{}refresh-firmware", kSection));
+  m.firmware_updates = std::vector<FirmwareUpdate>{testing::firmware_offer("Dock", "1", "2")};
+  page = build_page(m, b, {});
+  EXPECT_EQ(action_of(kFirmwareInstallButton), fmt::format("{}install-firmware", kSection));
+  m.install = install::Finished{true};
+  page = build_page(m, b, {});
+  EXPECT_EQ(action_of(kFirmwareRestartButton), fmt::format("{}restart", kSection));
   EXPECT_THAT(asked, Contains("automatic"));
   EXPECT_THAT(asked, Contains("metered"));
+}
+
+// ---- Device firmware ------------------------------------------------------------
+
+const w::ProgressBar* progress_bar(const Widget& widget) {
+  if (const auto* bar = dynamic_cast<const w::ProgressBar*>(&widget)) return bar;
+  for (const Widget* child : widget.children()) {
+    if (const auto* bar = progress_bar(*child)) return bar;
+  }
+  return nullptr;
+}
+
+// The label of the firmware button with `id`, or "none".
+std::string button_label(const Widget& page, std::string_view id) {
+  const auto* button = dynamic_cast<const w::Button*>(kalu_ui::frame::find_by_id(page, id));
+  return button ? button->label() : "none";
+}
+
+std::vector<FirmwareUpdate> two_offers() {
+  FirmwareUpdate system = testing::firmware_offer("System Firmware", "1.14.0", "1.15.2");
+  system.note = "Fixes a wake-from-sleep hang.";
+  system.requirements = {"AC power connected", "Battery above 30%"};
+  return {system, testing::firmware_offer("USB-C Dock", std::nullopt, "3.1")};
+}
+
+TEST(UpdatesPageTest, TheFirmwareCardWhenTheOffersCannotBeRead) {
+  PageModel m = known();
+  m.firmware_updates = kalu_ui::fail("fwupd is not running");
+  auto page = build_page(m, {}, {});
+  auto texts = texts_of(*page);
+  // The overview says nothing about firmware it could not read: the card's
+  // title is the only "Device firmware".
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Device firmware"), 1);
+  EXPECT_THAT(texts, Contains("Firmware inventory could not be queried"));
+  EXPECT_THAT(texts, Contains("fwupd reported: fwupd is not running"));
+  EXPECT_EQ(button_label(*page, kFirmwareRefreshButton), "Try again");
+  EXPECT_FALSE(has(*page, kFirmwareInstallButton));
+  m.firmware_refresh_running = true;
+  page = build_page(m, {}, {});
+  EXPECT_EQ(button_label(*page, kFirmwareRefreshButton), "Refreshing…");
+}
+
+TEST(UpdatesPageTest, UpToDateFirmwareAndARestartToActivateIt) {
+  PageModel m = known();
+  auto page = build_page(m, {}, {});
+  auto texts = texts_of(*page);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Device firmware"), 2);
+  EXPECT_THAT(texts, Contains("Up to date"));
+  EXPECT_THAT(texts, Contains("Device firmware is up to date"));
+  EXPECT_EQ(button_label(*page, kFirmwareRefreshButton), "Check firmware");
+  m.firmware_refresh_running = true;
+  EXPECT_EQ(button_label(*build_page(m, {}, {}), kFirmwareRefreshButton), "Checking firmware…");
+
+  // Finished with a restart on a list that is empty now.
+  m.firmware_refresh_running = false;
+  m.install = install::Finished{true};
+  page = build_page(m, {}, {});
+  texts = texts_of(*page);
+  EXPECT_THAT(texts, Contains("Restart required"));
+  EXPECT_EQ(button_label(*page, kFirmwareRestartButton), "Restart now");
+  EXPECT_FALSE(has(*page, kFirmwareRefreshButton));
+  EXPECT_THAT(texts, Not(Contains("Check firmware")));
+  // Without a restart to wait for, checking comes back.
+  m.install = install::Finished{false};
+  page = build_page(m, {}, {});
+  EXPECT_FALSE(has(*page, kFirmwareRestartButton));
+  EXPECT_EQ(button_label(*page, kFirmwareRefreshButton), "Check firmware");
+}
+
+TEST(UpdatesPageTest, FirmwareOffersAndTheirInstallation) {
+  PageModel m = known();
+  m.firmware_updates = two_offers();
+  auto page = build_page(m, {}, {});
+  auto texts = texts_of(*page);
+  EXPECT_THAT(texts, Contains("Updates available"));
+  EXPECT_THAT(texts, Contains("1.14.0 → 1.15.2"));
+  EXPECT_THAT(texts, Contains("Update to 3.1"));
+  EXPECT_THAT(texts, Contains("Fixes a wake-from-sleep hang."));
+  EXPECT_THAT(texts, Contains("Before installing: AC power connected, Battery above 30%"));
+  EXPECT_THAT(texts, Contains(::testing::StartsWith("Firmware is verified and installed by fwupd.")));
+  EXPECT_EQ(button_label(*page, kFirmwareInstallButton), "Install firmware upgrades");
+  EXPECT_EQ(progress_bar(*page), nullptr);
+
+  m.install = install::Installing{"Writing System Firmware…", 40};
+  page = build_page(m, {}, {});
+  texts = texts_of(*page);
+  EXPECT_FALSE(has(*page, kFirmwareInstallButton));
+  ASSERT_NE(progress_bar(*page), nullptr);
+  EXPECT_DOUBLE_EQ(progress_bar(*page)->fraction().value_or(-1), 0.4);
+  EXPECT_THAT(texts, Contains("Installing"));
+  EXPECT_THAT(texts, Contains("Writing System Firmware…"));
+
+  m.install = install::Finished{true};
+  page = build_page(m, {}, {});
+  EXPECT_THAT(texts_of(*page), Contains("Installed · restart required"));
+  EXPECT_EQ(button_label(*page, kFirmwareRestartButton), "Restart now");
+  m.install = install::Finished{false};
+  page = build_page(m, {}, {});
+  EXPECT_THAT(texts_of(*page), Contains("Installed successfully"));
+  EXPECT_FALSE(has(*page, kFirmwareRestartButton));
+}
+
+TEST(UpdatesPageTest, TheFirmwareHistoryShowsItsFirstEightEntries) {
+  PageModel m = known();
+  std::vector<FirmwareHistoryEntry> history;
+  for (int i = 0; i < 10; ++i) {
+    history.push_back({fmt::format("Device {}", i), "success", "1.0", fmt::format("1.{}", i + 1),
+                       std::nullopt});
+  }
+  history[1].state = "failed";
+  history[1].error = "device went away";
+  m.firmware_history = history;
+  auto page = build_page(m, {}, {});
+  auto texts = texts_of(*page);
+  EXPECT_EQ(card_titles(*page).back(), "Firmware history");
+  EXPECT_THAT(texts, Contains("Device 7"));
+  EXPECT_THAT(texts, Not(Contains("Device 8")));
+  EXPECT_THAT(texts, Not(Contains("Device 9")));
+  EXPECT_THAT(texts, Contains("1.0 → 1.2 · failed"));
+  EXPECT_THAT(texts, Contains("fwupd error: device went away"));
+  // Before the notice card.
+  m.notice = Notice{"Firmware installation finished successfully.", false};
+  auto titles = card_titles(*build_page(m, {}, {}));
+  ASSERT_GE(titles.size(), 2u);
+  EXPECT_EQ(titles[titles.size() - 2], "Firmware history");
+  EXPECT_EQ(titles.back(), "Done");
+
+  // A history that could not be read, or holds nothing, has no card.
+  m.firmware_history = kalu_ui::fail("fwupd is not running");
+  EXPECT_THAT(card_titles(*build_page(m, {}, {})), Not(Contains("Firmware history")));
+  m.firmware_history = std::vector<FirmwareHistoryEntry>{};
+  EXPECT_THAT(card_titles(*build_page(m, {}, {})), Not(Contains("Firmware history")));
 }
 
 // ---- The pane in a window --------------------------------------------------------
@@ -305,6 +446,33 @@ TEST(UpdatesPaneWindowTest, RendersOfThePage) {
     EXPECT_THAT(texts, Contains("That did not work"));
     EXPECT_THAT(texts, Contains("unavailable on this machine"));
     EXPECT_TRUE(win.png("updates_up_to_date_failure.png"));
+  }
+  {
+    // Firmware offers, one installing, and what was installed before.
+    Window win([](FakeSystem& s) {
+      s.firmware_offers = two_offers();
+      s.history_list = std::vector<FirmwareHistoryEntry>{
+          {"Touchpad", "success", "2.3", "2.4", std::nullopt},
+          {"Thunderbolt Controller", "failed", std::nullopt, "41.1", "the device went away"}};
+    });
+    ASSERT_TRUE(win.frames_until([&] { return win.pane().status_known(); }));
+    win.t.start(operations::UpdateOperation::InstallFirmware{});
+    ASSERT_TRUE(win.frames_until([&] { return win.pane().firmware_installing(); }));
+    auto job = win.t.system->take_install_job();
+    ASSERT_TRUE(job);
+    job->send(system_ops::firmware::Preparing{2});
+    job->send(system_ops::firmware::Progress{"Writing System Firmware…", 40});
+    ASSERT_TRUE(win.frames_until([&] {
+      const auto* state = std::get_if<install::Installing>(&win.pane().install_state());
+      return state && state->percent == 40;
+    }));
+    const auto texts = texts_of(win.pane());
+    EXPECT_THAT(texts, Contains("Writing System Firmware…"));
+    EXPECT_THAT(texts, Contains("Firmware history"));
+    EXPECT_TRUE(win.png("updates_firmware_installing.png"));
+    job->send(system_ops::firmware::Failed{"the test is over"});
+    ASSERT_TRUE(win.frames_until([&] { return !win.pane().firmware_installing(); }));
+    win.t.collect();
   }
 }
 
