@@ -1,9 +1,10 @@
 // The Updates pane at 1280x800: what the UI thread pays when the pane is
-// selected (construction with its settings and policy reads and the status
-// worker's start, the page built and its first frame drawn), building the
-// page alone, and one frame's sync when nothing is pending. The idle sync is
-// measured on the device's own services with fake programs that log every
-// start: it must start none.
+// selected (construction with its settings, policy and firmware reads and the
+// status worker's start, the page built and its first frame drawn), building
+// the page alone (with firmware offers installing and a full history), and
+// one frame's sync when nothing is pending. The idle sync is measured on the
+// device's own services with fake programs that log every start: it must
+// start none.
 
 #include <benchmark/benchmark.h>
 
@@ -37,6 +38,17 @@ updates::PageModel full_model() {
   for (int i = 0; i < 6; ++i) {
     m.deployment.journal_lines.push_back("2026-03-03T04:00:00+0000 kalu bootc[1]: journal line");
   }
+  // Two firmware offers, one of them installing, and a full history card.
+  std::vector<updates::FirmwareUpdate> offers{
+      updates::testing::firmware_offer("System Firmware", "1.14.0", "1.15.2"),
+      updates::testing::firmware_offer("USB-C Dock", std::nullopt, "3.1")};
+  offers[0].note = "Improves battery charging reliability.";
+  offers[0].requirements = {"Connect the power adapter"};
+  m.firmware_updates = offers;
+  m.install = updates::install::Installing{"Writing System Firmware…", 40};
+  std::vector<updates::FirmwareHistoryEntry> history;
+  for (int i = 0; i < 10; ++i) history.push_back({"Touchpad", "success", "2.3", "2.4", {}});
+  m.firmware_history = history;
   m.notice = updates::Notice{"Updates could not be checked: registry unreachable", true};
   return m;
 }
