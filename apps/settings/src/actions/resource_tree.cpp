@@ -4,13 +4,19 @@
 #include <string>
 #include <utility>
 
+#include "actions/accessibility_section.h"
+#include "actions/appearance_section.h"
 #include "actions/bluetooth_section.h"
+#include "actions/default_apps_section.h"
 #include "actions/devices_sync_section.h"
 #include "actions/displays_section.h"
+#include "actions/keyboard_shortcuts_section.h"
 #include "actions/mouse_keyboard_section.h"
 #include "actions/network_section.h"
+#include "actions/notifications_section.h"
 #include "actions/pane_actions.h"
 #include "actions/power_section.h"
+#include "actions/region_section.h"
 #include "actions/sound_section.h"
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
@@ -64,6 +70,12 @@ Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& docum
   if (id == "time_date") return time_date_resource();
   if (id == "power") return power_resource();
   if (id == "updates") return updates_resource();
+  if (id == "region_formats") return region_resource(document);
+  if (id == "notifications") return notifications_resource(document, prefs.notifications);
+  if (id == "appearance") return appearance_resource(document, prefs.appearance);
+  if (id == "keyboard_shortcuts") return keyboard_shortcuts_resource(document);
+  if (id == "default-apps") return default_apps_resource(document);
+  if (id == "accessibility") return accessibility_resource(document, prefs);
   return Resource::create(section_resource_id(pane), std::string(section_kind(pane)),
                           std::string(panes::pane_title(pane)));
 }

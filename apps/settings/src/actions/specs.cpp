@@ -185,6 +185,18 @@ std::optional<kalu_actions::ActionBinding> bind_toggle(const kalu_actions::Resou
   return bind_action(resource, action_name, bool_arguments());
 }
 
+std::optional<kalu_actions::ActionBinding> bind_setting_toggle(kalu_actions::Resource section,
+                                                               std::string name,
+                                                               std::string label,
+                                                               std::string setting_key) {
+  section.actions.clear();
+  section.children.clear();
+  const std::string action_name = name;
+  section.actions.push_back(
+      setting_toggle_spec(std::move(name), std::move(label), std::move(setting_key)));
+  return bind_toggle(section, action_name);
+}
+
 std::optional<kalu_actions::ActionBinding> bind_unit(const kalu_actions::Resource& resource,
                                                      std::string_view action_name) {
   auto binding = kalu_actions::ActionBinding::unit_for(resource, action_name);

@@ -250,6 +250,15 @@ std::optional<kalu_actions::ActionBinding> bind_action(const kalu_actions::Resou
 // The same for a toggle: the control's bool becomes the argument "value".
 std::optional<kalu_actions::ActionBinding> bind_toggle(const kalu_actions::Resource& resource,
                                                        std::string_view action_name);
+// A page switch of a preference: `section` (a bare section or item) with
+// only the set-setting toggle of `setting_key`, the control's bool becoming
+// "value". The published toggles flip the value they were built with, so a
+// page built from an empty document would always set one side; this sets
+// what the control says.
+std::optional<kalu_actions::ActionBinding> bind_setting_toggle(kalu_actions::Resource section,
+                                                               std::string name,
+                                                               std::string label,
+                                                               std::string setting_key);
 // A button: every invocation carries no arguments.
 std::optional<kalu_actions::ActionBinding> bind_unit(const kalu_actions::Resource& resource,
                                                      std::string_view action_name);

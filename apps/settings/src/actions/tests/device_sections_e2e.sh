@@ -7,6 +7,8 @@
 #   from the other output.
 # - A stream added to the device with simdev is an item of the next Sound
 #   section.
+# - A preference switch invoked through the Appearance section is in the
+#   state document the next build of the section reads.
 # - The brightness reaches the backlight; a failing backlight fails the
 #   operation with its text and leaves the level.
 # - A scale staged, applied and kept is the saved layout; one applied and
@@ -122,6 +124,23 @@ simdev add audio.streams '{"id": 90, "playback": true, "app_name": "Music Player
   fail "simdev could not add the stream"
 ctl get settings.section:sound >"$out/sound-after.txt" || fail "no Sound section"
 has_stream "$out/sound-after.txt" || fail "the added stream is not an item of the Sound section"
+
+# A set-setting switch: invoking it flips the value the next section reads.
+contrast_label() {
+  python3 - "$1" <<'PY'
+import json, sys
+section = json.load(open(sys.argv[1]))
+print({a["name"]: a["label"] for a in section["actions"]}["high_contrast"])
+PY
+}
+ctl get settings.section:appearance >"$out/appearance-before.txt" || fail "no Appearance section"
+[[ "$(contrast_label "$out/appearance-before.txt")" == "Turn on high contrast" ]] ||
+  fail "high contrast is not offered as off at first"
+ctl invoke settings.section:appearance high_contrast >"$out/contrast.txt" ||
+  fail "invoking high_contrast did not complete"
+ctl get settings.section:appearance >"$out/appearance-after.txt" || fail "no Appearance section"
+[[ "$(contrast_label "$out/appearance-after.txt")" == "Turn off high contrast" ]] ||
+  fail "the next Appearance section does not offer to turn high contrast off"
 
 # The Displays pane, shown and probed before its first operation.
 ctl invoke settings.section:displays open >"$out/open.txt" || fail "the Displays pane did not open"

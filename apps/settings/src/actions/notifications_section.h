@@ -1,0 +1,54 @@
+#pragma once
+
+// The Notifications section of the automation surface,
+// "settings.section:notifications": seven set-setting switches of the global
+// notification preferences (each flips the current value: "Turn on Do Not
+// Disturb" while it is off), three choices of the quiet-hours schedule, and
+// one item "settings.notification-app:<application id>" per application of
+// the Notifications pane's list (panes/notification_apps.h), at most
+// kMaxItems, with six switches of its own rule and "mute". Current values
+// come from the state document, else from the stored notification
+// preferences (an application's switches fall back to the global ones).
+//
+// The Notifications page binds its global switches with
+// notifications_toggle_binding and its schedule dropdowns with
+// notifications_choice_binding; each application row's switches with
+// notification_app_toggle_binding and its mute dropdown with
+// notification_app_choice_binding. The switches set what the control says.
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "kalu_actions/binding.h"
+#include "kalu_actions/resource.h"
+#include "kalu_ui/document.h"
+#include "panes/notification_apps.h"
+#include "stored/sections.h"
+
+namespace settings::actions {
+
+// The section with the applications of the pane's list.
+kalu_actions::Resource notifications_resource(const kalu_ui::doc::Document& document,
+                                              const stored::NotificationPrefs& prefs);
+// The same with the applications given.
+kalu_actions::Resource notifications_resource(
+    const kalu_ui::doc::Document& document, const stored::NotificationPrefs& prefs,
+    std::span<const panes::notifications::NotificationApp> apps);
+
+// "dnd", "banners", "previews", "sounds", "lock_screen", "badges",
+// "focus-enabled".
+std::optional<kalu_actions::ActionBinding> notifications_toggle_binding(
+    std::string_view action_name);
+// "focus-start", "focus-end", "focus-days": the control's text is "choice".
+std::optional<kalu_actions::ActionBinding> notifications_choice_binding(
+    std::string_view action_name);
+// "banners", "previews", "sounds", "badges", "priority", "priority-contacts"
+// of the application's item.
+std::optional<kalu_actions::ActionBinding> notification_app_toggle_binding(
+    std::string_view app_id, std::string_view action_name);
+// "mute" of the application's item.
+std::optional<kalu_actions::ActionBinding> notification_app_choice_binding(
+    std::string_view app_id, std::string_view action_name);
+
+}  // namespace settings::actions

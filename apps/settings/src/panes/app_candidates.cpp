@@ -1,0 +1,49 @@
+#include "panes/app_candidates.h"
+
+#include <algorithm>
+
+#include "app_launcher/manifest.h"
+#include "app_launcher/registry.h"
+
+namespace settings::panes::personal_apps {
+
+using desktop_rules::AppCandidate;
+using desktop_rules::ResourceKind;
+
+std::vector<AppCandidate> app_candidates() {
+  std::vector<AppCandidate> candidates;
+  auto installed = app_launcher::registry::list_installed();
+  if (!installed) return candidates;
+  for (const auto& package : *installed) {
+    auto manifest = app_launcher::manifest::read_manifest(package);
+    if (!manifest || !manifest->entrypoint.gui_bin) continue;
+    AppCandidate candidate;
+    candidate.id = package.id;
+    candidate.name = manifest->display_name.empty()
+                         ? app_launcher::registry::display_name_for_package_id(package.id)
+                         : manifest->display_name;
+    for (const std::string& mime : manifest->mime_types) {
+      if (auto kind = ResourceKind::from_mime(mime)) candidate.kinds.push_back(std::move(*kind));
+    }
+    for (const std::string& scheme : manifest->link_schemes) {
+      if (auto kind = ResourceKind::from_scheme(scheme)) {
+        candidate.kinds.push_back(std::move(*kind));
+      }
+    }
+    candidates.push_back(std::move(candidate));
+  }
+  return candidates;
+}
+
+std::vector<ResourceKind> resource_kinds(std::span<const AppCandidate> candidates) {
+  std::vector<ResourceKind> kinds;
+  for (const AppCandidate& candidate : candidates) {
+    kinds.insert(kinds.end(), candidate.kinds.begin(), candidate.kinds.end());
+  }
+  std::ranges::sort(kinds);
+  const auto repeated = std::ranges::unique(kinds);
+  kinds.erase(repeated.begin(), repeated.end());
+  return kinds;
+}
+
+}  // namespace settings::panes::personal_apps
