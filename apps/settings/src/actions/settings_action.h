@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "actions/preference_context.h"
 #include "kalu_actions/context.h"
 #include "kalu_actions/dispatch.h"
 #include "kalu_actions/encoded_action.h"
@@ -32,8 +33,8 @@ namespace settings::actions {
 
 inline constexpr std::string_view kSettingsActionNamespace = "settings.action";
 // The identity every set-setting dispatch of the application carries.
-inline constexpr std::string_view kSettingsAppId = "kalu.Settings";
-inline constexpr std::string_view kSettingsAppTitle = "Settings";
+// (kSettingsAppTitle is preference_context.h's: both name the one application.)
+inline constexpr std::string_view kSettingsAppId = kSettingsAppIdentity;
 
 // Longest text a setting takes, in bytes; the empty text is refused too.
 inline constexpr std::size_t kMaxSettingTextBytes = 1024;

@@ -7,6 +7,7 @@
 #include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/privacy/page.h"
+#include "panes/region/region_pane.h"
 #include "panes/time_date/time_date_pane.h"
 #include "panes/updates/updates_pane.h"
 

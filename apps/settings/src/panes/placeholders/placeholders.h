@@ -334,11 +334,4 @@ inline constexpr PlaceholderSpec kAgentModelsPaneSpec = device_local_spec(
 using AgentModelsPane = PaneStandIn<kAgentModelsPaneSpec>;
 }  // namespace agent_models
 
-namespace region {
-inline constexpr PlaceholderSpec kRegionPaneSpec = with_preference(
-    spec_of("settings::panes::region::RegionPane", 18, Construction::kBoxedWithHint),
-    {"region", "Region & formats", "Change region preferences"});
-using RegionPane = PaneStandIn<kRegionPaneSpec>;
-}  // namespace region
-
 }  // namespace settings::panes

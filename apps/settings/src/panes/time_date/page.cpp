@@ -32,9 +32,8 @@ WidgetBox toggle(bool on, std::string_view id, std::optional<kalu_actions::Actio
 
 WidgetBox zone_selector(const TimeDateModel& model,
                         std::optional<kalu_actions::ActionBinding> binding) {
-  w::Dropdown control =
-      w::Dropdown::from_state(kalu_ui::WakeSlot<std::string>::create(model.current_zone),
-                              model.zones);
+  w::Dropdown control = w::Dropdown::from_state(
+      kalu_ui::WakeSlot<std::string>::create(model.current_zone), model.zones);
   control.with_id(std::string(kZoneSelectorId));
   if (binding) control.on_action(std::move(*binding));
   return w::boxed(std::move(control));
@@ -42,11 +41,11 @@ WidgetBox zone_selector(const TimeDateModel& model,
 
 WidgetBox clock_card(const TimeDateModel& model, const PageClock& clock, PageBindings& bindings) {
   WidgetList rows;
+  rows.push_back(
+      ui_rows::label_row("Set time automatically",
+                         toggle(model.ntp, kAutomaticTimeId, std::move(bindings.automatic_time))));
   rows.push_back(ui_rows::label_row(
-      "Set time automatically",
-      toggle(model.ntp, kAutomaticTimeId, std::move(bindings.automatic_time))));
-  rows.push_back(ui_rows::label_row("24-hour clock",
-                                    toggle(model.h24, kHourCycleId, std::move(bindings.hour_cycle))));
+      "24-hour clock", toggle(model.h24, kHourCycleId, std::move(bindings.hour_cycle))));
   // The map records the same action, so the selector gets a copy.
   rows.push_back(ui_rows::setting_row("Time zone", zone_selector(model, bindings.zone)));
   rows.push_back(ui_rows::info_row("Current time", clock.time));
@@ -56,8 +55,8 @@ WidgetBox clock_card(const TimeDateModel& model, const PageClock& clock, PageBin
 
 WidgetBox map_card(const TimeDateModel& model, PageBindings& bindings) {
   WidgetList rows;
-  rows.push_back(w::boxed(
-      TimeZoneMap(model.catalogue, model.current_zone, std::move(bindings.zone))));
+  rows.push_back(
+      w::boxed(TimeZoneMap(model.catalogue, model.current_zone, std::move(bindings.zone))));
   rows.push_back(ui_rows::caption(map_caption(model.catalogue->zones.size())));
   return ui_rows::section_card("Time-zone map", ui_rows::rows_column(std::move(rows)));
 }

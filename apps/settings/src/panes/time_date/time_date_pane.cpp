@@ -40,8 +40,8 @@ TimeDateModel TimeDateModel::read(const std::filesystem::path& root) {
   model.h24 = stored::Locale::load().time_format != stored::TimeFormat::H12;
   model.current_zone = resolve_current_zone(model.status.timezone, root);
   auto listed = time::list_timezones();
-  model.zones = zone_choices(listed ? std::move(*listed) : std::vector<std::string>{},
-                             model.current_zone);
+  model.zones =
+      zone_choices(listed ? std::move(*listed) : std::vector<std::string>{}, model.current_zone);
   // The tables the service lists from, so the map and the selector agree.
   model.catalogue = ZoneCatalogue::make(load_zone_catalogue(model.zones, time::zoneinfo_dir()));
   model.ntp = model.status.ntp.value_or(true);
@@ -52,8 +52,8 @@ PageBindings section_bindings() {
   PageBindings bindings;
   bindings.automatic_time = published(actions::time_date_toggle_binding("automatic-time"),
                                       "automatic-time", "time_date_toggle_binding");
-  bindings.hour_cycle =
-      published(actions::time_date_toggle_binding("24-hour"), "24-hour", "time_date_toggle_binding");
+  bindings.hour_cycle = published(actions::time_date_toggle_binding("24-hour"), "24-hour",
+                                  "time_date_toggle_binding");
   bindings.zone = published(actions::time_date_choice_binding("timezone"), "timezone",
                             "time_date_choice_binding");
   return bindings;

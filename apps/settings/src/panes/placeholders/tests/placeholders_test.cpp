@@ -125,12 +125,11 @@ TEST(PlaceholderTest, ExternalAccountsEmptiesItsMailbox) {
 }
 
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
-  kalu_ui::harness::Harness h(region::RegionPane::boxed(528.0f));
+  kalu_ui::harness::Harness h(appearance::AppearancePane::boxed());
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());
   EXPECT_TRUE(pane.children().empty());
-  EXPECT_EQ(pane.type_name(), "settings::panes::region::RegionPane");
-  EXPECT_EQ(pane.short_type_name(), "RegionPane");
-  EXPECT_EQ(pane.width_hint(), 528.0f);
+  EXPECT_EQ(pane.type_name(), "settings::panes::appearance::AppearancePane");
+  EXPECT_EQ(pane.short_type_name(), "AppearancePane");
   h.frame();
   ASSERT_EQ(pane.children().size(), 1u);
   const auto* line =

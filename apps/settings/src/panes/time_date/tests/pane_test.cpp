@@ -3,8 +3,6 @@
 // reads, the controls and the actions they record, and its permission
 // request.
 
-#include "panes/time_date/time_date_pane.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +17,7 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
+#include "panes/time_date/time_date_pane.h"
 #include "panes/time_date/timezone_map.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
@@ -181,8 +180,7 @@ TEST(TimeDatePaneTest, ControlsAreBoundToTheSectionsActions) {
   ASSERT_TRUE(invocation);
   EXPECT_EQ(invocation->resource_id, "settings.section:time_date");
   EXPECT_EQ(invocation->action, "timezone");
-  EXPECT_EQ(invocation->arguments_json,
-            R"({"choice":")" + map.catalogue().zones[0].name + R"("})");
+  EXPECT_EQ(invocation->arguments_json, R"({"choice":")" + map.catalogue().zones[0].name + R"("})");
   // The device is untouched.
   EXPECT_EQ(system_ops::time::get_time_sync_status()->timezone, "Asia/Tokyo");
 }

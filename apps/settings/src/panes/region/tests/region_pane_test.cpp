@@ -1,0 +1,271 @@
+// The Region & Formats pane in the headless harness with a settings folder
+// of its own: the road of a choice (dropdown, set-setting action, adoption,
+// one save), a value an automation client set, the rows at a narrow width,
+// the preview, a failing save, and the two ways a document used to undo or
+// churn the locale: texts that are no label, and edit keys left from an
+// earlier visit.
+
+#include "panes/region/region_pane.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "actions/doc_readers.h"
+#include "actions/settings_action.h"
+#include "kalu_ui/harness.h"
+#include "kalu_ui/log.h"
+#include "kalu_ui/widget/dropdown.h"
+#include "kalu_ui/widget/text.h"
+#include "panes/region/page.h"
+#include "panes/region_formats.h"
+#include "prefs_store/paths.h"
+#include "stored/locale.h"
+
+namespace settings::panes::region {
+namespace {
+
+namespace w = kalu_ui::widget;
+namespace doc = kalu_ui::doc;
+using operations::SettingsAction;
+using stored::Locale;
+
+class ConfigFolder {
+ public:
+  ConfigFolder() {
+    char pattern[] = "/tmp/region_pane_test.XXXXXX";
+    if (const char* made = ::mkdtemp(pattern)) dir_ = made;
+    scope_.emplace(dir_);
+  }
+  ~ConfigFolder() {
+    scope_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  // The settings document, once something saved it.
+  std::filesystem::path settings_file() const { return *prefs_store::settings_path(); }
+  bool saved() const { return std::filesystem::exists(settings_file()); }
+  // Forgets what was saved, so the next save shows.
+  void forget() const { std::filesystem::remove(settings_file()); }
+
+ private:
+  std::filesystem::path dir_;
+  std::optional<prefs_store::ScopedConfigDir> scope_;
+};
+
+std::optional<std::string> text_at(doc::Document& document, std::string_view key) {
+  return actions::read_doc_text(document, doc::kRoot, key);
+}
+
+struct PaneHarness {
+  explicit PaneHarness(Locale locale, std::optional<float> hint = std::nullopt,
+                       doc::Document document = {})
+      : harness(std::make_unique<RegionPane>(locale, hint), std::move(document),
+                kalu_ui::harness::Options::sized({720.0, 900.0})),
+        pane(dynamic_cast<RegionPane&>(harness.root())) {
+    harness.frame();
+  }
+  std::optional<std::string> text(std::string_view key) { return text_at(harness.document(), key); }
+  w::Dropdown& dropdown(std::string_view id) {
+    auto* found = dynamic_cast<w::Dropdown*>(harness.find(id));
+    EXPECT_NE(found, nullptr) << id;
+    return *found;
+  }
+  // The value beside an info row's label.
+  std::string value_of(std::string_view label) {
+    std::vector<std::string> texts;
+    collect(pane, texts);
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+      if (texts[i] == label) return texts[i + 1];
+    }
+    ADD_FAILURE() << "no row " << label;
+    return {};
+  }
+  static void collect(const kalu_ui::Widget& widget, std::vector<std::string>& out) {
+    if (const auto* t = dynamic_cast<const w::Text*>(&widget)) out.push_back(t->text());
+    for (const kalu_ui::Widget* child : widget.children()) collect(*child, out);
+  }
+
+  kalu_ui::harness::Harness harness;
+  RegionPane& pane;
+};
+
+TEST(RegionPaneTest, TheFirstSyncPublishesEveryLabelAndSavesNothing) {
+  ConfigFolder config;
+  Locale locale;
+  locale.currency = stored::Currency::GBP;
+  PaneHarness h(locale);
+  for (const SettingInfo& setting : settings()) {
+    const std::string label(label_of(locale, setting.setting));
+    EXPECT_EQ(h.text(setting.key), label) << setting.key;
+    EXPECT_EQ(h.text(setting.edit_key), label) << setting.edit_key;
+    EXPECT_EQ(h.dropdown(setting.widget_id).selected(), label);
+    EXPECT_THAT(h.dropdown(setting.widget_id).options(),
+                ::testing::ElementsAreArray(setting.labels));
+  }
+  h.harness.frames(3);
+  EXPECT_FALSE(config.saved());
+  EXPECT_EQ(h.pane.short_type_name(), "RegionPane");
+}
+
+TEST(RegionPaneTest, ChoosingEuroDispatchesAdoptsAndSavesOnce) {
+  ConfigFolder config;
+  PaneHarness h(Locale{});
+  ASSERT_TRUE(h.harness.click_id("region.currency"));
+  h.dropdown("region.currency").choose(1);
+  h.harness.frame();  // the dropdown writes the edit key
+  EXPECT_EQ(h.text("region.currency.edit"), "EUR");
+  h.harness.frame();  // the pane dispatches and adopts
+  EXPECT_EQ(h.text("region.currency"), "EUR");
+  EXPECT_EQ(h.pane.locale().currency, stored::Currency::EUR);
+  ASSERT_TRUE(config.saved());
+  EXPECT_EQ(Locale::load().currency, stored::Currency::EUR);
+  config.forget();
+  h.harness.frames(3);
+  EXPECT_FALSE(config.saved());
+  // The page was built anew: its preview shows the euro.
+  EXPECT_EQ(h.value_of("Amount"), "\u20ac1,234,567.89");
+  EXPECT_EQ(h.dropdown("region.currency").selected(), "EUR");
+  // The click asks for the preference permission, once.
+  const auto context = h.pane.take_permission_request();
+  ASSERT_TRUE(context);
+  EXPECT_EQ(context->subject.id, "settings.preference:region");
+  EXPECT_EQ(h.pane.take_permission_request(), std::nullopt);
+}
+
+TEST(RegionPaneTest, AnAutomationClientsValueShowsInTheDropdownAndIsSaved) {
+  ConfigFolder config;
+  PaneHarness h(Locale{});
+  ASSERT_TRUE(
+      actions::apply_setting(SettingsAction::set_setting("region.time_format", "12-hour (2:05 PM)"),
+                             h.harness.document()));
+  h.harness.frame();
+  EXPECT_EQ(h.text("region.time_format.edit"), "12-hour (2:05 PM)");
+  EXPECT_EQ(h.pane.locale().time_format, stored::TimeFormat::H12);
+  EXPECT_EQ(Locale::load().time_format, stored::TimeFormat::H12);
+  h.harness.frame();
+  EXPECT_EQ(h.dropdown("region.time").selected(), "12-hour (2:05 PM)");
+  EXPECT_EQ(h.value_of("Time"), "2:05 PM");
+  config.forget();
+  h.harness.frames(2);
+  EXPECT_FALSE(config.saved());
+}
+
+// A text that is no label of its setting, under the key or the edit key,
+// goes back to the current label and is no change: nothing is saved.
+TEST(RegionPaneTest, ATextThatIsNoLabelIsPutBackAndSavesNothing) {
+  ConfigFolder config;
+  PaneHarness h(Locale{});
+  auto& document = h.harness.document();
+  ASSERT_TRUE(document.put(doc::kRoot, "region.currency", doc::Scalar(std::string("DOGE"))));
+  ASSERT_TRUE(
+      document.put(doc::kRoot, "region.first_day.edit", doc::Scalar(std::string("Funday"))));
+  h.harness.frames(3);
+  EXPECT_EQ(h.text("region.currency"), "USD");
+  EXPECT_EQ(h.text("region.currency.edit"), "USD");
+  EXPECT_EQ(h.text("region.first_day"), "Monday");
+  EXPECT_EQ(h.text("region.first_day.edit"), "Monday");
+  EXPECT_EQ(h.pane.locale(), Locale{});
+  EXPECT_FALSE(config.saved());
+}
+
+// A clock format applied through the executor while Region was closed is
+// what the next pane loads; the edit key left from the earlier visit must
+// not undo it.
+TEST(RegionPaneTest, AnEditKeyFromAnEarlierVisitDoesNotUndoTheStoredLocale) {
+  ConfigFolder config;
+  doc::Document document;
+  ASSERT_TRUE(
+      document.put(doc::kRoot, "region.time_format", doc::Scalar(std::string("24-hour (14:05)"))));
+  ASSERT_TRUE(document.put(doc::kRoot, "region.time_format.edit",
+                           doc::Scalar(std::string("24-hour (14:05)"))));
+  Locale applied;
+  applied.time_format = stored::TimeFormat::H12;
+  ASSERT_TRUE(applied.save());
+  config.forget();
+  PaneHarness h(applied, std::nullopt, std::move(document));
+  h.harness.frames(2);
+  EXPECT_EQ(h.pane.locale().time_format, stored::TimeFormat::H12);
+  EXPECT_EQ(h.text("region.time_format"), "12-hour (2:05 PM)");
+  EXPECT_EQ(h.text("region.time_format.edit"), "12-hour (2:05 PM)");
+  EXPECT_FALSE(config.saved());
+}
+
+TEST(RegionPaneTest, ANarrowPaneStacksEachLabelAboveItsDropdown) {
+  ConfigFolder config;
+  struct Case {
+    std::optional<float> hint;
+    bool stacked;
+  };
+  for (const Case& c : {Case{300.0f, true}, Case{355.0f, true}, Case{356.0f, false},
+                        Case{std::nullopt, false}, Case{0.0f, false}}) {
+    SCOPED_TRACE(c.hint ? std::to_string(*c.hint) : "no hint");
+    PaneHarness h(Locale{}, c.hint);
+    const auto control = h.harness.rect_of("region.currency");
+    ASSERT_TRUE(control);
+    // The label "Currency" is the first text of the Formats card's first row.
+    std::optional<kalu_ui::Rect> label;
+    std::vector<const kalu_ui::Widget*> stack{&h.pane};
+    while (!stack.empty() && !label) {
+      const kalu_ui::Widget* widget = stack.back();
+      stack.pop_back();
+      if (const auto* t = dynamic_cast<const w::Text*>(widget); t && t->text() == "Currency") {
+        label = t->get_rect();
+      }
+      for (const kalu_ui::Widget* child : widget->children()) stack.push_back(child);
+    }
+    ASSERT_TRUE(label);
+    EXPECT_EQ(control->y0 >= label->y1, c.stacked);
+  }
+}
+
+TEST(RegionPaneTest, TheAmountIsTheSymbolDirectlyBeforeTheNumber) {
+  ConfigFolder config;
+  Locale locale;
+  locale.currency = stored::Currency::JPY;
+  locale.number_style = stored::NumberStyle::DecimalComma;
+  locale.date_format = stored::DateFormat::Long;
+  locale.measurement = stored::Measurement::Imperial;
+  locale.first_day_of_week = stored::FirstDayOfWeek::Saturday;
+  PaneHarness h(locale);
+  EXPECT_EQ(h.value_of("Amount"), "\u00a51.234.567,89");
+  EXPECT_EQ(h.value_of("Date"), "15 Mar 2023");
+  EXPECT_EQ(h.value_of("Time"), "14:05");
+  EXPECT_EQ(h.value_of("Temperature"), "70 \u00b0F");
+  EXPECT_EQ(h.value_of("Calendar week starts"), "Saturday");
+}
+
+// The save fails (the settings path is a folder): a warning, the value stays
+// in effect, and the next change tries again.
+TEST(RegionPaneTest, AFailedSaveIsLoggedAndTheValueStays) {
+  ConfigFolder config;
+  std::filesystem::create_directories(config.settings_file());
+  kalu_ui::log::ScopedCapture log;
+  PaneHarness h(Locale{});
+  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("region.currency", "CHF"),
+                                     h.harness.document()));
+  h.harness.frames(2);
+  EXPECT_EQ(h.pane.locale().currency, stored::Currency::CHF);
+  auto warnings = [&] {
+    int count = 0;
+    for (const auto& event : log.events()) {
+      if (event.message == "failed to persist region settings") ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(warnings(), 1);
+  std::filesystem::remove(config.settings_file());
+  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("region.currency", "INR"),
+                                     h.harness.document()));
+  h.harness.frame();
+  EXPECT_EQ(warnings(), 1);
+  EXPECT_EQ(Locale::load().currency, stored::Currency::INR);
+}
+
+}  // namespace
+}  // namespace settings::panes::region
