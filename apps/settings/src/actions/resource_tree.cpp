@@ -18,8 +18,10 @@
 #include "actions/power_section.h"
 #include "actions/region_section.h"
 #include "actions/sound_section.h"
+#include "actions/storage_printers_section.h"
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
+#include "actions/users_accounts_section.h"
 
 namespace settings::actions {
 
@@ -59,7 +61,7 @@ constexpr std::array<ItemPrefix, 18> kItemPrefixes = {{
 // What the pane's section builder makes, before "open" is put in front.
 // Panes whose sections are not built yet answer their bare section.
 Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& document,
-                      const stored::SettingsPrefs& prefs, AccountList) {
+                      const stored::SettingsPrefs& prefs, AccountList accounts) {
   const std::string_view id = panes::pane_id(pane);
   if (id == "network") return network_resource();
   if (id == "bluetooth") return bluetooth_resource();
@@ -76,6 +78,10 @@ Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& docum
   if (id == "keyboard_shortcuts") return keyboard_shortcuts_resource(document);
   if (id == "default-apps") return default_apps_resource(document);
   if (id == "accessibility") return accessibility_resource(document, prefs);
+  if (id == "storage") return storage_resource();
+  if (id == "printers") return printers_resource();
+  if (id == "users") return users_resource();
+  if (id == "external_accounts") return external_accounts_resource(accounts);
   return Resource::create(section_resource_id(pane), std::string(section_kind(pane)),
                           std::string(panes::pane_title(pane)));
 }
