@@ -10,6 +10,10 @@
 namespace settings::lib {
 
 bool spawn_worker(std::string_view name, std::move_only_function<void()> body) {
+  return try_spawn_worker(name, std::move(body)).has_value();
+}
+
+kalu_ui::Status try_spawn_worker(std::string_view name, std::move_only_function<void()> body) {
   // The kernel keeps 15 bytes of a thread's name.
   std::string short_name(name.substr(0, 15));
   try {
@@ -17,9 +21,9 @@ bool spawn_worker(std::string_view name, std::move_only_function<void()> body) {
       ::pthread_setname_np(::pthread_self(), short_name.c_str());
       body();
     }).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
+    return {};
+  } catch (const std::system_error& error) {
+    return kalu_ui::fail(error.what());
   }
 }
 

@@ -14,8 +14,8 @@
 // something that is gone fails with "... is no longer available"; nothing is
 // left waiting. A pane completes only the operation it carried out: while
 // the cell holds Pending with exactly its key (complete_operation in
-// operations/mailbox_cells.h), or, for Displays, Printers and Users, any key
-// of its action (complete_operation_of_action); Devices & Sync publishes
+// operations/mailbox_cells.h), or, for Displays and Users, any key of its
+// action (complete_operation_of_action); Devices & Sync publishes
 // under its key without looking. Otherwise the message is dropped. If the
 // page is replaced before the pane finishes, the application fails the
 // operation itself ("the Settings pane was closed before the operation

@@ -30,7 +30,7 @@ bool complete_operation(OperationCompletionCell& cell, std::string_view key,
                         const kalu_ui::Result<std::string>& result);
 
 // The same for the panes that finish whichever operation of their action is
-// pending (Displays, Printers, Users): any Pending key that begins with
+// pending (Displays, Users): any Pending key that begins with
 // `action_id` and a colon, completed under that key.
 bool complete_operation_of_action(OperationCompletionCell& cell, std::string_view action_id,
                                   const kalu_ui::Result<std::string>& result);

@@ -6,6 +6,8 @@
 #include "panes/display/display_pane.h"
 #include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"
+#include "panes/power/power_pane.h"
+#include "panes/printers/printers_pane.h"
 #include "panes/privacy/page.h"
 #include "panes/region/region_pane.h"
 #include "panes/time_date/time_date_pane.h"

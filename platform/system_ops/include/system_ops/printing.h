@@ -20,10 +20,14 @@ enum class QueueState : std::uint8_t { Ready = 0, Printing = 1, Paused = 2, Offl
 struct Supply {
   std::string name;
   std::uint8_t level = 0;  // percent
+
+  bool operator==(const Supply&) const = default;
 };
 
 struct LiveDetails {
   std::vector<Supply> supplies;
+
+  bool operator==(const LiveDetails&) const = default;
 };
 
 struct PrintQueue {
@@ -35,6 +39,8 @@ struct PrintQueue {
   std::optional<std::string> detail2;
   std::optional<LiveDetails> live;
   bool supply_levels_unreported = false;
+
+  bool operator==(const PrintQueue&) const = default;
 };
 
 enum class JobState : std::uint8_t {
@@ -60,16 +66,22 @@ struct PrintJob {
 
   // Pages done out of pages expected, 0 to 100; nothing when unknown.
   std::optional<std::uint8_t> progress_percent() const;
+
+  bool operator==(const PrintJob&) const = default;
 };
 
 struct DriverlessPrinter {
   std::string name;
   std::string uri;
+
+  bool operator==(const DriverlessPrinter&) const = default;
 };
 
 struct Scanner {
   std::string name;
   std::string detail;
+
+  bool operator==(const Scanner&) const = default;
 };
 
 kalu_ui::Result<std::vector<PrintQueue>> queues();

@@ -271,19 +271,6 @@ inline constexpr PlaceholderSpec kUsersPaneSpec =
 using UsersPane = PaneStandIn<kUsersPaneSpec>;
 }  // namespace users
 
-namespace printers {
-inline constexpr PlaceholderSpec kPrintersPaneSpec = device_local_spec(
-    "settings::panes::printers::PrintersPane", 9, 7, "settings.printer-operation");
-using PrintersPane = PaneStandIn<kPrintersPaneSpec>;
-}  // namespace printers
-
-namespace power {
-inline constexpr PlaceholderSpec kPowerPaneSpec = with_preference(
-    device_local_spec("settings::panes::power::PowerPane", 10, 1, "settings.power-operation"),
-    {"power", "Power", "Change power preferences"});
-using PowerPane = PaneStandIn<kPowerPaneSpec>;
-}  // namespace power
-
 namespace appearance {
 inline constexpr PlaceholderSpec kAppearancePaneSpec = with_preference(
     spec_of("settings::panes::appearance::AppearancePane", 11, Construction::kBoxed),

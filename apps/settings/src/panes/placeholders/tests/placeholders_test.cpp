@@ -44,10 +44,8 @@ const struct {
   std::uint8_t tag;
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
-    {"Power", 1, hosted<power::PowerPane>},
     {"Sound", 4, hosted<audio::AudioPane>},
     {"Storage", 6, hosted<storage::StoragePane>},
-    {"Printers", 7, hosted<printers::PrintersPane>},
     {"Users", 8, hosted<users::UsersPane>},
     {"Agent Models", 9, hosted<agent_models::AgentModelsPane>},
 };

@@ -1,0 +1,158 @@
+#pragma once
+
+// The Power pane (pane 10, "power"): the battery, its charge cap, the power
+// profile, the idle timers and what the lid, the power key and a critically
+// low battery do.
+//
+// What the pane promises:
+// - It reads the device once, when it is built (model.h: read_power_readings),
+//   and the settings document's "power" section; its page shows that model.
+// - Its controls keep their values in a state document under the control ids
+//   of model.h (the pane's own document once the application hosts it).
+// - A change is applied only while the power operation asking for it is
+//   pending in the completion cell (when the pane reports completions at
+//   all); any other edit is written back to the applied value at the next
+//   sync, so the page always shows what is in effect.
+// - Every power operation the pane takes from its mailbox completes exactly
+//   once in the same sync: applied, already in effect ("... is already
+//   active.", "Already set to ..."), or failed with the reason.
+// - A preference is saved the moment it is applied, by merging the "power"
+//   section into the settings document; a failed save fails the operation
+//   but leaves the change in effect.
+// Everything runs on the UI thread; the pane has no workers.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kalu_ui/document.h"
+#include "lib/page_node.h"
+#include "lib/type_names.h"
+#include "operations/mailbox_cells.h"
+#include "panes/power/model.h"
+#include "stored/sections.h"
+#include "system_ops/dispatcher.h"
+#include "widget_contract/widget.h"
+
+namespace settings::panes::power {
+
+using operations::DeviceLocalRequestCell;
+using operations::OperationCompletionCell;
+using operations::PowerOperation;
+
+inline constexpr std::string_view kPowerOperationAction = "settings.power-operation";
+// The request tag of power operations.
+inline constexpr std::uint8_t kPowerRequestTag = 1;
+
+class PowerPane : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = type_names::kPowerPane;
+
+  // Reads the device and the settings document.
+  PowerPane();
+  // With what was read and the dispatcher given (tests); the settings
+  // document is still loaded.
+  PowerPane(PowerReadings readings, std::shared_ptr<system_ops::Dispatcher> dispatcher);
+  ~PowerPane() override;
+  PowerPane(PowerPane&&) noexcept;
+  PowerPane& operator=(PowerPane&&) noexcept;
+
+  // Takes the application's request cell; the pane then keeps its controls'
+  // values in a document of its own.
+  PowerPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
+  // Takes the application's completion cell; edits are then applied only
+  // while their operation is pending.
+  PowerPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
+
+  // The four handlers, run in this order on the working document.
+  void apply_profile(kalu_ui::doc::Document& document);
+  void apply_charge_limit(kalu_ui::doc::Document& document);
+  void apply_idle_timers(kalu_ui::doc::Document& document);
+  void apply_power_actions(kalu_ui::doc::Document& document);
+
+  // Whether an edit asking for `operation` may be applied now.
+  bool operation_may_apply(const PowerOperation& operation) const;
+  // Publishes the outcome while `operation` is the pending one; otherwise
+  // the message is dropped.
+  void complete_operation(const PowerOperation& operation,
+                          const kalu_ui::Result<std::string>& outcome);
+  // Merges the "power" section into the settings document.
+  kalu_ui::Status save_prefs();
+
+  // The model, as the page shows it.
+  const PowerReadings& readings() const { return readings_; }
+  PowerProfile current_profile() const { return current_profile_; }
+  const stored::PowerPrefs& prefs() const { return prefs_; }
+  const stored::PowerPrefs& applied() const { return applied_; }
+  const std::optional<std::string>& charge_message() const { return charge_message_; }
+  const std::optional<std::string>& profile_message() const { return profile_message_; }
+  bool hosted() const { return hosted_; }
+  bool reporting() const { return reporting_; }
+  // The pane's own document (used while hosted).
+  kalu_ui::doc::Document& own_document() { return document_; }
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+
+  std::string_view type_name() const override { return kTypeName; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  std::optional<kalu_actions::ActionContext> take_permission_request() override;
+  // A message or the charge cap's choices changed: the page is rebuilt.
+  bool take_structure_dirty() override;
+
+ private:
+  // sync's steps.
+  void publish_all(kalu_ui::doc::Document& document);
+  void take_request(kalu_ui::doc::Document& document);
+  void republish_applied(kalu_ui::doc::Document& document);
+  void run_handlers(kalu_ui::doc::Document& document);
+  bool completion_pending() const;
+  bool pending_under(const PowerOperation& operation) const;
+  // The success text of an operation whose value is already in effect.
+  std::optional<std::string> already_applied(const PowerOperation& operation) const;
+  // Why the handlers left a pending operation unapplied.
+  std::string unapplied(const PowerOperation& operation) const;
+
+  // One timer or action step of the preference handlers.
+  template <typename T>
+  void apply_preference(kalu_ui::doc::Document& document, std::string_view key,
+                        std::optional<T> (*parse)(std::string_view), T stored::PowerPrefs::*field,
+                        PowerOperation (*make)(std::string label), const std::string& success);
+
+  PowerReadings readings_;
+  kalu_ui::doc::Document document_;
+  std::optional<std::string> charge_message_;
+  std::optional<std::string> profile_message_;
+  std::shared_ptr<system_ops::Dispatcher> dispatcher_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
+  kalu_ui::WidgetBox content_;
+  kalu_ui::Rect rect_;
+  lib::PageNode page_node_;
+  stored::PowerPrefs prefs_;
+  stored::PowerPrefs applied_;
+  PowerProfile current_profile_ = PowerProfile::Balanced;
+  PowerProfile applied_profile_ = PowerProfile::Balanced;
+  bool hosted_ = false;
+  bool reporting_ = false;
+  bool needs_publish_ = true;
+  bool interacted_ = false;
+  bool structure_dirty_ = false;
+};
+
+// Writes `text` under `key` unless the key already holds that text.
+void put_text_if_changed(kalu_ui::doc::Document& document, std::string_view key,
+                         std::string_view text);
+
+}  // namespace settings::panes::power

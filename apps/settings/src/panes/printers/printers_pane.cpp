@@ -1,0 +1,349 @@
+#include "panes/printers/printers_pane.h"
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include <utility>
+#include <variant>
+
+#include "kalu_ui/layout.h"
+#include "kalu_ui/widget/support.h"
+#include "operations/keys.h"
+#include "panes/doc_flags.h"
+#include "panes/printers/page.h"
+
+namespace settings::panes::printers {
+namespace {
+
+namespace doc = kalu_ui::doc;
+using kalu_ui::layout::NodeId;
+using C = operations::PrinterOperationCases;
+
+constexpr std::string_view kCompleted = "Printer operation completed.";
+constexpr std::string_view kRefreshed = "Printer status refreshed.";
+
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+kalu_ui::Result<std::string> outcome_of(const kalu_ui::Status& status) {
+  if (!status) return kalu_ui::fail(status.error());
+  return std::string(kCompleted);
+}
+
+std::string found_text(std::size_t count) {
+  if (count == 1) return "Found 1 nearby printer.";
+  return fmt::format("Found {} nearby printers.", count);
+}
+
+}  // namespace
+
+PrintersPane::PrintersPane() : PrintersPane(system_printing_backend()) {}
+
+PrintersPane::PrintersPane(std::shared_ptr<PrintingBackend> backend, Clock clock)
+    : backend_(std::move(backend)),
+      clock_(std::move(clock)),
+      last_status_(now()),
+      completion_(OperationCompletionCell::create({})),
+      requests_(DeviceLocalRequestCell::create({})) {
+  refresh();
+}
+
+PrintersPane::~PrintersPane() = default;
+PrintersPane::PrintersPane(PrintersPane&&) noexcept = default;
+PrintersPane& PrintersPane::operator=(PrintersPane&&) noexcept = default;
+
+PrintersPane&& PrintersPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+PrintersPane&& PrintersPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  return std::move(*this);
+}
+
+// ---- sync ---------------------------------------------------------------------
+
+void PrintersPane::sync(doc::Document& toolkit_document) {
+  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  take_request();
+  poll_status();
+  poll_discovery();
+  if (!refreshing() && now() - last_status_ >= kStatusInterval) refresh();
+  run_page_triggers(work);
+  if (buttons_.refresh && buttons_.refresh->label() != refresh_label(refreshing())) {
+    buttons_.refresh->set_label(std::string(refresh_label(refreshing())));
+  }
+  if (page_) page_->sync(work);
+}
+
+void PrintersPane::take_request() {
+  const operations::DeviceLocalRequest request = requests_->get();
+  if (request.empty() || request.tag() != kPrinterRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<PrinterOperation>(request);
+  std::string key = operations::operation_key(kPrinterOperationAction, operation);
+  auto on_job = [&](const std::string& id,
+                    kalu_ui::Status (PrintingBackend::*call)(std::uint32_t)) {
+    const std::optional<std::uint32_t> job = parse_job_id(id);
+    if (!job) {
+      complete(key, kalu_ui::fail("print job is no longer available"));
+      return;
+    }
+    finish_operation(((*backend_).*call)(*job), key);
+  };
+  std::visit(
+      Overloaded{
+          [&](const C::Refresh&) { request_refresh(key); },
+          [&](const C::Discover&) { start_discovery(key); },
+          [&](const C::SetDefault& op) { finish_operation(backend_->set_default(op.name), key); },
+          // The requested state, not a toggle of what the page last read.
+          [&](const C::SetEnabled& op) {
+            finish_operation(backend_->set_enabled(op.name, op.enabled), key);
+          },
+          // An automation client has already confirmed a destructive action.
+          [&](const C::Remove& op) {
+            if (pending_removal_ == op.name) {
+              pending_removal_.reset();
+              structure_dirty_ = true;
+            }
+            finish_operation(backend_->remove_queue(op.name), key);
+          },
+          [&](const C::CancelJob& op) { on_job(op.id, &PrintingBackend::cancel_job); },
+          [&](const C::RetryJob& op) { on_job(op.id, &PrintingBackend::retry_job); },
+      },
+      static_cast<const PrinterOperation::variant&>(operation));
+}
+
+void PrintersPane::run_page_triggers(doc::Document& document) {
+  if (take_doc_flag(document, kRefreshId)) refresh();
+  if (take_doc_flag(document, kDiscoverId)) start_discovery(std::nullopt);
+  // Handlers may change the lists; the triggers are matched against them as shown.
+  const std::vector<DriverlessPrinter> candidates = candidates_;
+  const std::vector<std::string> ids = candidate_ids_;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (!take_doc_flag(document, add_id(ids[i]))) continue;
+    const kalu_ui::Status added = backend_->add_driverless(candidates[i].name, candidates[i].uri);
+    // The printer became a queue: it is no longer offered.
+    if (added) std::erase(candidates_, candidates[i]);
+    finish_operation(added, std::nullopt);
+  }
+  if (candidates_.size() != candidates.size()) {
+    candidate_ids_ = candidate_ids(candidates_);
+    structure_dirty_ = true;
+  }
+  for (std::size_t i = 0; i < queues_.size(); ++i) {
+    const std::string& id = queue_ids_[i];
+    const std::string name = queues_[i].name;
+    if (take_doc_flag(document, default_id(id))) {
+      finish_operation(backend_->set_default(name), std::nullopt);
+    }
+    if (take_doc_flag(document, enabled_id(id))) {
+      finish_operation(backend_->set_enabled(name, queues_[i].state == QueueState::Paused),
+                       std::nullopt);
+    }
+    if (take_doc_flag(document, remove_id(id))) {
+      pending_removal_ = name;
+      structure_dirty_ = true;
+    }
+    if (take_doc_flag(document, confirm_remove_id(id))) {
+      pending_removal_.reset();
+      structure_dirty_ = true;
+      finish_operation(backend_->remove_queue(name), std::nullopt);
+    }
+  }
+  for (const PrintJob& job : jobs_) {
+    if (take_doc_flag(document, job_cancel_id(job))) {
+      finish_operation(backend_->cancel_job(job.id), std::nullopt);
+    }
+    if (take_doc_flag(document, job_retry_id(job))) {
+      finish_operation(backend_->retry_job(job.id), std::nullopt);
+    }
+  }
+}
+
+// ---- the workers ------------------------------------------------------------------
+
+void PrintersPane::refresh() {
+  if (status_receiver_) {
+    // A read that started before now may miss the change that asked for
+    // this one: another read follows it.
+    refresh_again_ = true;
+    return;
+  }
+  refresh_again_ = false;
+  auto started = start_status_worker(backend_);
+  if (!started) {
+    read_notice_ = fmt::format("Could not start printer status worker: {}", started.error());
+    // Tried again when the next read is due, not at every frame.
+    last_status_ = now();
+    update_notice();
+    complete(std::exchange(refresh_key_waiting_, std::nullopt), kalu_ui::fail(*read_notice_));
+    return;
+  }
+  status_receiver_ = std::move(*started);
+  refresh_key_running_ = std::exchange(refresh_key_waiting_, std::nullopt);
+}
+
+void PrintersPane::request_refresh(std::string key) {
+  refresh_key_waiting_ = std::move(key);
+  refresh();
+}
+
+void PrintersPane::poll_status() {
+  if (!status_receiver_) return;
+  auto received = status_receiver_->try_recv();
+  if (received.is_empty()) return;
+  status_receiver_.reset();
+  if (received.is_ready()) {
+    apply_status(std::move(received).value());
+  } else {
+    last_status_ = now();
+    read_notice_ = "Printers: the status read ended without an answer";
+    update_notice();
+  }
+  complete(std::exchange(refresh_key_running_, std::nullopt),
+           read_notice_ ? kalu_ui::Result<std::string>(kalu_ui::fail(*read_notice_))
+                        : kalu_ui::Result<std::string>(std::string(kRefreshed)));
+  if (refresh_again_ || refresh_key_waiting_) refresh();
+}
+
+void PrintersPane::apply_status(StatusResult result) {
+  last_status_ = now();
+  read_notice_ = status_notice(result);
+  if (result.queues && *result.queues != queues_) {
+    queues_ = std::move(*result.queues);
+    queue_ids_ = queue_ids(queues_);
+    structure_dirty_ = true;
+  }
+  if (result.jobs && *result.jobs != jobs_) {
+    jobs_ = std::move(*result.jobs);
+    structure_dirty_ = true;
+  }
+  if (result.scanners && *result.scanners != scanners_) {
+    scanners_ = std::move(*result.scanners);
+    structure_dirty_ = true;
+  }
+  update_notice();
+}
+
+void PrintersPane::start_discovery(std::optional<std::string> key) {
+  if (discovery_receiver_) {
+    // One discovery at a time; an operation waits for the one that runs.
+    if (key) discovery_key_ = std::move(key);
+    return;
+  }
+  auto started = start_discovery_worker(backend_);
+  if (!started) {
+    discovery_error_ = fmt::format("Could not start printer discovery: {}", started.error());
+    update_notice();
+    complete(key, kalu_ui::fail(*discovery_error_));
+    return;
+  }
+  discovery_receiver_ = std::move(*started);
+  discovery_key_ = std::move(key);
+  structure_dirty_ = true;
+}
+
+void PrintersPane::poll_discovery() {
+  if (!discovery_receiver_) return;
+  auto received = discovery_receiver_->try_recv();
+  if (received.is_empty()) return;
+  discovery_receiver_.reset();
+  structure_dirty_ = true;
+  DiscoveryResult result =
+      received.is_ready() ? std::move(received).value()
+                          : DiscoveryResult(kalu_ui::fail("discovery ended without an answer"));
+  const std::optional<std::string> key = std::exchange(discovery_key_, std::nullopt);
+  if (!result) {
+    discovery_error_ = result.error();
+    update_notice();
+    complete(key, kalu_ui::fail(result.error()));
+    return;
+  }
+  candidates_ = std::move(*result);
+  candidate_ids_ = candidate_ids(candidates_);
+  discovery_error_.reset();
+  update_notice();
+  complete(key, found_text(candidates_.size()));
+}
+
+// ---- completing ---------------------------------------------------------------
+
+void PrintersPane::finish_operation(const kalu_ui::Status& outcome,
+                                    const std::optional<std::string>& key) {
+  complete(key, outcome_of(outcome));
+  change_error_ = outcome ? std::nullopt : std::optional<std::string>(outcome.error());
+  update_notice();
+  refresh();
+}
+
+void PrintersPane::complete(const std::optional<std::string>& key,
+                            const kalu_ui::Result<std::string>& outcome) {
+  if (key) (void)operations::complete_operation(*completion_, *key, outcome);
+}
+
+void PrintersPane::update_notice() {
+  std::vector<std::string_view> parts;
+  for (const auto* part : {&change_error_, &discovery_error_, &read_notice_}) {
+    if (*part) parts.push_back(**part);
+  }
+  std::optional<std::string> notice;
+  if (!parts.empty()) notice = fmt::format("{}", fmt::join(parts, " · "));
+  if (notice != notice_) {
+    notice_ = std::move(notice);
+    structure_dirty_ = true;
+  }
+}
+
+// ---- the widget -------------------------------------------------------------------
+
+NodeId PrintersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                  const kalu_ui::RenderContext& context,
+                                  kalu_ui::layout::NodeRegistry& registry) {
+  page_ = build_page(*this, buttons_);
+  return page_node_.build(tree, context, registry, *this, page_.get());
+}
+
+void PrintersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
+                                double origin_x, double origin_y) {
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
+}
+
+void PrintersPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                        kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                        kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void PrintersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> PrintersPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> PrintersPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
+
+bool PrintersPane::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+std::optional<kalu_ui::Instant> PrintersPane::next_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due = Widget::next_wake_deadline();
+  // While a read runs, its answer wakes the loop.
+  if (!refreshing()) due = kalu_ui::earliest(due, last_status_ + kStatusInterval);
+  return due;
+}
+
+}  // namespace settings::panes::printers

@@ -1,0 +1,188 @@
+// The built device-local panes in the application's frame: their wiring to
+// the application's cells, and headless renders kept as PNG, on a
+// simulated device of their own.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app_fixture.h"
+#include "kalu_ui/frame.h"
+#include "kalu_ui/widget/card.h"
+#include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/toggle.h"
+#include "panes/power/power_pane.h"
+#include "panes/printers/printers_pane.h"
+#include "prefs_store/paths.h"
+#include "sim_device/state.h"
+
+namespace settings::settings_app {
+namespace {
+
+using testing::AppFixture;
+using ::testing::Contains;
+
+std::vector<std::string> texts_of(kalu_ui::Widget& root) {
+  std::vector<std::string> texts;
+  kalu_ui::frame::collect(root, [&](const kalu_ui::Widget& w) {
+    if (const auto* card = dynamic_cast<const kalu_ui::widget::Card*>(&w)) {
+      texts.push_back(card->title());
+    }
+    if (const auto* text = dynamic_cast<const kalu_ui::widget::Text*>(&w)) {
+      texts.push_back(text->text());
+    }
+    return false;
+  });
+  return texts;
+}
+
+std::string artifact(const char* name) { return std::string(SETTINGS_APP_ARTIFACTS) + "/" + name; }
+
+void set_device(const std::function<void(sim_device::Json&)>& edit) {
+  ASSERT_TRUE(sim_device::update("", [&](sim_device::Json& state) -> kalu_ui::Status {
+    edit(state);
+    return {};
+  }));
+}
+
+// A tall window, so that a whole page shows in one render.
+class DevicePanes : public ::testing::Test {
+ protected:
+  DevicePanes() : config_(device_.dir() / "config") {}
+
+  AppFixture& app() {
+    if (!app_) app_.emplace(kalu_ui::harness::Options::sized({1280.0, 1500.0}));
+    return *app_;
+  }
+
+  panes::printers::PrintersPane* show_printers() {
+    app().app->select_pane(9);
+    app().harness.frame();
+    auto* pane = dynamic_cast<panes::printers::PrintersPane*>(app().pane_widget());
+    if (pane) settle(*pane);
+    return pane;
+  }
+
+  // Frames until the pane's workers answered, then one more.
+  void settle(panes::printers::PrintersPane& pane) {
+    for (int i = 0; i < 4000 && (pane.refreshing() || pane.discovering()); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      app().harness.frame();
+    }
+    app().harness.frame();
+  }
+
+  sim_device::ScopedDeviceState device_;
+  prefs_store::ScopedConfigDir config_;
+  std::optional<AppFixture> app_;
+};
+
+TEST_F(DevicePanes, PowerAndPrintersTakeTheApplicationsCells) {
+  app().app->select_pane(10);
+  app().harness.frame();
+  const auto* power = dynamic_cast<const panes::power::PowerPane*>(app().pane_widget());
+  ASSERT_NE(power, nullptr);
+  EXPECT_TRUE(power->hosted());
+  EXPECT_TRUE(power->reporting());
+  EXPECT_EQ(power->request_cell(), app().app->device_local_request());
+  EXPECT_EQ(power->completion_cell(), app().app->operation_completion());
+
+  const auto* printers = show_printers();
+  ASSERT_NE(printers, nullptr);
+  EXPECT_TRUE(printers->hosted());
+  EXPECT_EQ(printers->request_cell(), app().app->device_local_request());
+  EXPECT_EQ(printers->completion_cell(), app().app->operation_completion());
+}
+
+TEST_F(DevicePanes, PowerOnALaptop) {
+  app().app->select_pane(10);
+  app().harness.frame();
+  const auto texts = texts_of(*app().pane_widget());
+  EXPECT_THAT(texts, Contains("Battery"));
+  EXPECT_THAT(texts, Contains("Power devices"));
+  EXPECT_THAT(texts, Contains("Charge history · last 30 days · sampled at most every 15 minutes. "
+                              "Device names and serial numbers are never stored."));
+  // The first frame of a new pane already shows the document's values.
+  const auto toggles = kalu_ui::frame::collect(*app().pane_widget(), [](const kalu_ui::Widget& w) {
+    return dynamic_cast<const kalu_ui::widget::Toggle*>(&w) != nullptr;
+  });
+  ASSERT_EQ(toggles.size(), 1u);
+  EXPECT_TRUE(dynamic_cast<const kalu_ui::widget::Toggle*>(toggles[0])->value());
+  EXPECT_TRUE(app().harness.render_png(artifact("power_laptop.png")).has_value());
+}
+
+TEST_F(DevicePanes, PowerOnADesktopWithoutItsProfileService) {
+  set_device([](sim_device::Json& state) {
+    auto& battery = state["battery"];
+    battery["present"] = false;
+    battery["charge_capability"] = nullptr;
+    battery["devices"] = sim_device::Json::array();
+    battery["history"] = sim_device::Json::array();
+    state["faults"]["power.get_power_profile"] = "power-profiles-daemon is not running";
+    state["faults"]["power.available_power_profiles"] = "no reply on the system bus";
+  });
+  app().app->select_pane(10);
+  app().harness.frame();
+  const auto texts = texts_of(*app().pane_widget());
+  EXPECT_THAT(texts, Contains("Power source"));
+  EXPECT_THAT(texts, Contains("Power-profile service unavailable"));
+  EXPECT_THAT(texts, Contains("Power-profile service is unavailable: power-profiles-daemon is not "
+                              "running; capabilities: no reply on the system bus."));
+  EXPECT_TRUE(app().harness.render_png(artifact("power_desktop.png")).has_value());
+}
+
+TEST_F(DevicePanes, PrintersWithQueuesJobsANearbyPrinterAndAScanner) {
+  set_device([](sim_device::Json& state) {
+    auto& printing = state["printing"];
+    printing["queues"].push_back({{"name", "Studio Inkjet (2nd)"},
+                                  {"default", false},
+                                  {"accepting_jobs", true},
+                                  {"state", "paused"},
+                                  {"detail", ""},
+                                  {"detail2", nullptr},
+                                  {"supplies", sim_device::Json::array()},
+                                  {"supply_levels_reported", false}});
+    printing["jobs"].push_back({{"id", 18},
+                                {"destination", "Office Laser"},
+                                {"title", "Boarding pass.pdf"},
+                                {"owner", "Submitted by you"},
+                                {"extra", nullptr},
+                                {"size_bytes", 1843200},
+                                {"state", "stopped"},
+                                {"pages_completed", 0},
+                                {"pages_expected", 1}});
+  });
+  auto* pane = show_printers();
+  ASSERT_NE(pane, nullptr);
+  ASSERT_TRUE(app().harness.click_id(panes::printers::kDiscoverId));
+  app().harness.frame();
+  settle(*pane);
+  const auto texts = texts_of(*app().pane_widget());
+  EXPECT_THAT(texts, Contains("Studio Inkjet (2nd)"));
+  EXPECT_THAT(texts, Contains("Printing · 3 of 12 impressions · 25% · Duplex · A4"));
+  EXPECT_THAT(texts, Contains("Studio Inkjet"));
+  EXPECT_THAT(texts, Contains("Office Laser Scanner"));
+  EXPECT_TRUE(app().harness.render_png(artifact("printers.png")).has_value());
+}
+
+TEST_F(DevicePanes, PrintersWithNothingConfiguredAndAFailingRead) {
+  set_device([](sim_device::Json& state) {
+    auto& printing = state["printing"];
+    printing["queues"] = sim_device::Json::array();
+    printing["jobs"] = sim_device::Json::array();
+    printing["scanners"] = sim_device::Json::array();
+    state["faults"]["printing.jobs"] = "the print scheduler is not running";
+  });
+  ASSERT_NE(show_printers(), nullptr);
+  const auto texts = texts_of(*app().pane_widget());
+  EXPECT_THAT(texts, Contains("Printer needs attention"));
+  EXPECT_THAT(texts, Contains("Jobs: the print scheduler is not running"));
+  EXPECT_TRUE(app().harness.render_png(artifact("printers_attention.png")).has_value());
+}
+
+}  // namespace
+}  // namespace settings::settings_app
