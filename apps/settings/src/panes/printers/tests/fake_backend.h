@@ -32,6 +32,7 @@ class FakeBackend : public PrintingBackend {
   }
   kalu_ui::Result<std::vector<Scanner>> scanners() override {
     std::lock_guard lock(mutex_);
+    ++scanner_reads_;
     return scanners_;
   }
   kalu_ui::Result<std::vector<DriverlessPrinter>> discover_driverless() override {
@@ -88,6 +89,11 @@ class FakeBackend : public PrintingBackend {
     std::lock_guard lock(mutex_);
     return status_reads_;
   }
+  // Status reads that got as far as their last call.
+  int finished_status_reads() const {
+    std::lock_guard lock(mutex_);
+    return scanner_reads_;
+  }
   // Whether a status read or a discovery ran on `thread`.
   bool read_on(std::thread::id thread) const {
     std::lock_guard lock(mutex_);
@@ -118,6 +124,7 @@ class FakeBackend : public PrintingBackend {
   bool status_open_ = true;
   bool discovery_open_ = true;
   int status_reads_ = 0;
+  int scanner_reads_ = 0;
   int discoveries_ = 0;
   std::vector<std::string> changes_;
   std::vector<std::thread::id> readers_;
