@@ -1,35 +1,19 @@
 #pragma once
 
 // The account connection check the application runs for an automation
-// client ("settings.account-operation" Test): one worker thread, unnamed and
-// detached, that owns copies of the account record and its secret (wiped
-// when dropped) and a handle to the probe, sends the probe's answer once
-// over a one-place channel, and ends. The application keeps the receiving
-// end and only ever tries to receive; it never waits for the worker.
-//
-// Whatever the probe does, the worker sends an answer: an exception that
-// escapes the probe is caught and sent as a failure, so a check can never
-// end silently through the probe. A channel that closes empty all the same
-// (a thread body dropped unrun) is reported by the poll, not waited for.
+// client ("settings.account-operation" Test), on the worker of
+// account_probe/check.h, polled by its operation id.
 
-#include <functional>
-#include <string>
-
-#include "account_book/account_store.h"
-#include "account_book/secret_vault.h"
-#include "account_probe/account_probe.h"
+#include "account_probe/check.h"
 #include "kalu_ui/channel.h"
-#include "kalu_ui/result.h"
 #include "widget_contract/records.h"
 
 namespace settings::settings_app {
 
-// The probe's answer: a success text or a failure text.
-using CheckAnswer = kalu_ui::Result<std::string>;
-
-// Starts `body` on a new detached thread; the system's reason when it cannot.
-using ThreadStarter = std::function<kalu_ui::Status(std::move_only_function<void()> body)>;
-kalu_ui::Status start_detached(std::move_only_function<void()> body);
+using account_probe::CheckAnswer;
+using account_probe::start_account_check;
+using account_probe::start_detached;
+using account_probe::ThreadStarter;
 
 // The check in flight: the operation id it was started under and the
 // receiving end of its answer.
@@ -37,11 +21,5 @@ struct AccountCheck {
   kalu_ui::ResourceOperationId id;
   kalu_ui::channel::Receiver<CheckAnswer> answer;
 };
-
-// Starts the worker for `account` with `secret`; the receiver of its
-// answer, or the starter's reason when no thread could be started.
-kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
-    account_probe::SharedAccountProbe probe, account_book::Account account,
-    account_book::Secret secret, const ThreadStarter& start_thread);
 
 }  // namespace settings::settings_app

@@ -67,6 +67,12 @@ Button& Button::with_size(float width, float height) & {
   return *this;
 }
 
+Button& Button::with_min_height(float height) & {
+  min_height_ = height;
+  layout_dirty_ = true;
+  return *this;
+}
+
 Button& Button::on_click(ClickHandler handler) & {
   return bind_control_invoke(true, std::move(handler));
 }
@@ -155,7 +161,7 @@ layout::LayoutSize Button::measure(layout::KnownDimensions known, layout::Availa
       fixed_size_ ? fixed_size_->width : static_cast<float>(m.width) + 2.0f * kPaddingX;
   const float natural_height =
       fixed_size_ ? fixed_size_->height
-                  : std::max(static_cast<float>(m.height + 2.0 * kVerticalPadding), kMinHeight);
+                  : std::max(static_cast<float>(m.height + 2.0 * kVerticalPadding), min_height_);
   return {known.width.value_or(natural_width), known.height.value_or(natural_height)};
 }
 

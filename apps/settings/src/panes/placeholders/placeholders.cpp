@@ -48,9 +48,6 @@ PlaceholderPane::PlaceholderPane(const PlaceholderSpec& spec) : spec_(&spec) {
     case Requests::kDeviceMesh:
       mesh_ = DeviceMeshRequestCell::create(std::nullopt);
       break;
-    case Requests::kAccount:
-      accounts_ = AccountRequestCell::create({});
-      break;
     case Requests::kNone:
       break;
   }
@@ -75,10 +72,6 @@ void PlaceholderPane::use_completion(const std::shared_ptr<OperationCompletionCe
   reports_completions_ = true;
 }
 
-void PlaceholderPane::use_account_requests(const std::shared_ptr<AccountRequestCell>& cell) {
-  accounts_ = cell;
-}
-
 void PlaceholderPane::sync(kalu_ui::doc::Document& document) {
   take_request();
   if (page_) page_->sync(document);
@@ -101,11 +94,6 @@ void PlaceholderPane::take_request() {
       if (!request) return;
       mesh_->publish(std::nullopt);
       fail_operation(operations::operation_key(spec_->action_id, *request));
-      return;
-    }
-    case Requests::kAccount: {
-      // Form requests complete nothing; the mailbox is only emptied.
-      if (accounts_ && !accounts_->get().empty()) accounts_->publish({});
       return;
     }
     case Requests::kNone:

@@ -14,7 +14,6 @@
 // When the last pane is built, this file goes.
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -24,14 +23,8 @@
 #include "panes/registry.h"
 #include "widget_contract/widget.h"
 
-namespace settings::account_probe {
-// The account server probe the application shares with External Accounts.
-class AccountProbe;
-}  // namespace settings::account_probe
-
 namespace settings::panes {
 
-using operations::AccountRequestCell;
 using operations::DeviceLocalRequestCell;
 using operations::DeviceMeshRequestCell;
 using operations::OperationCompletionCell;
@@ -41,11 +34,10 @@ enum class Construction : std::uint8_t {
   kNew,            // Pane(), then its setters
   kBoxed,          // Pane::boxed()
   kBoxedWithHint,  // Pane::boxed(width hint)
-  kWithRoot,       // Pane(accounts root), then its setters
 };
 
 // Which mailbox the pane takes operations from.
-enum class Requests : std::uint8_t { kNone, kDeviceLocal, kDeviceMesh, kAccount };
+enum class Requests : std::uint8_t { kNone, kDeviceLocal, kDeviceMesh };
 
 // What a preference pane's permission request names.
 struct PreferenceScope {
@@ -84,13 +76,10 @@ class PlaceholderPane : public kalu_ui::Widget {
   bool hosted() const { return hosted_; }
   bool reports_completions() const { return reports_completions_; }
   const std::optional<float>& width_hint() const { return width_hint_; }
-  const std::optional<std::filesystem::path>& accounts_root() const { return accounts_root_; }
   // The cells in use: the pane's own until a setter hands it the application's.
   const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
   const std::shared_ptr<DeviceMeshRequestCell>& mesh_request_cell() const { return mesh_; }
   const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
-  const std::shared_ptr<AccountRequestCell>& account_request_cell() const { return accounts_; }
-  const std::shared_ptr<const account_probe::AccountProbe>& account_probe() const { return probe_; }
 
   std::string_view type_name() const override { return spec_->type_name; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -114,14 +103,7 @@ class PlaceholderPane : public kalu_ui::Widget {
   void use_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell);
   void use_mesh_requests(const std::shared_ptr<DeviceMeshRequestCell>& cell);
   void use_completion(const std::shared_ptr<OperationCompletionCell>& cell);
-  void use_account_requests(const std::shared_ptr<AccountRequestCell>& cell);
-  void use_account_probe(std::shared_ptr<const account_probe::AccountProbe> probe) {
-    probe_ = std::move(probe);
-  }
   void set_width_hint(std::optional<float> hint) { width_hint_ = hint; }
-  void set_accounts_root(std::optional<std::filesystem::path> root) {
-    accounts_root_ = std::move(root);
-  }
 
  private:
   void take_request();
@@ -138,10 +120,7 @@ class PlaceholderPane : public kalu_ui::Widget {
   std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::shared_ptr<DeviceMeshRequestCell> mesh_;
   std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<AccountRequestCell> accounts_;
-  std::shared_ptr<const account_probe::AccountProbe> probe_;
   std::optional<float> width_hint_;
-  std::optional<std::filesystem::path> accounts_root_;
 };
 
 // One pane's construction calls, each present only where that pane has it.
@@ -151,11 +130,6 @@ class PaneStandIn final : public PlaceholderPane {
 
  public:
   PaneStandIn() requires(S.construction == Construction::kNew) : PlaceholderPane(S) {}
-  explicit PaneStandIn(std::optional<std::filesystem::path> accounts_root) requires(
-      S.construction == Construction::kWithRoot)
-      : PlaceholderPane(S) {
-    set_accounts_root(std::move(accounts_root));
-  }
 
   static kalu_ui::WidgetBox boxed() requires(S.construction == Construction::kBoxed) {
     return kalu_ui::WidgetBox(new PaneStandIn(Boxing{}));
@@ -180,16 +154,6 @@ class PaneStandIn final : public PlaceholderPane {
   PaneStandIn&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&
       requires(S.completion) {
     use_completion(cell);
-    return std::move(*this);
-  }
-  PaneStandIn&& with_account_requests(const std::shared_ptr<AccountRequestCell>& cell) &&
-      requires(S.requests == Requests::kAccount) {
-    use_account_requests(cell);
-    return std::move(*this);
-  }
-  PaneStandIn&& with_account_probe(std::shared_ptr<const account_probe::AccountProbe> probe) &&
-      requires(S.requests == Requests::kAccount) {
-    use_account_probe(std::move(probe));
     return std::move(*this);
   }
 
@@ -303,17 +267,6 @@ inline constexpr PlaceholderSpec kStoragePaneSpec =
     device_local_spec("settings::panes::storage::StoragePane", 15, 6, "settings.storage-operation");
 using StoragePane = PaneStandIn<kStoragePaneSpec>;
 }  // namespace storage
-
-namespace accounts {
-constexpr PlaceholderSpec accounts_spec() {
-  PlaceholderSpec spec =
-      spec_of("settings::panes::accounts::AccountsPane", 16, Construction::kWithRoot);
-  spec.requests = Requests::kAccount;
-  return spec;
-}
-inline constexpr PlaceholderSpec kAccountsPaneSpec = accounts_spec();
-using AccountsPane = PaneStandIn<kAccountsPaneSpec>;
-}  // namespace accounts
 
 namespace agent_models {
 inline constexpr PlaceholderSpec kAgentModelsPaneSpec = device_local_spec(

@@ -7,6 +7,7 @@
 #include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/text.h"
+#include "panes/accounts/accounts_pane.h"
 #include "panes/placeholders/placeholders.h"
 
 namespace settings::settings_app {
@@ -83,18 +84,15 @@ TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
   const auto app_cells = [&](const panes::PlaceholderPane& pane) {
     return std::tuple(pane.request_cell() == t.app->device_local_request(),
                       pane.mesh_request_cell() == t.app->device_mesh_request(),
-                      pane.completion_cell() == t.app->operation_completion(),
-                      pane.account_request_cell() == t.app->account_requests());
+                      pane.completion_cell() == t.app->operation_completion());
   };
   const struct {
     panes::PaneIndex pane;
-    std::tuple<bool, bool, bool, bool> uses;  // request, mesh, completion, account
+    std::tuple<bool, bool, bool> uses;  // request, mesh, completion
   } cases[] = {
-      {0, {true, false, true, false}},   {2, {false, true, true, false}},
-      {5, {false, false, true, false}},  {6, {false, false, false, false}},
-      {8, {true, false, true, false}},   {13, {false, false, false, false}},
-      {16, {false, false, false, true}}, {18, {false, false, false, false}},
-      {20, {true, false, true, false}},
+      {0, {true, false, true}},   {2, {false, true, true}},   {5, {false, false, true}},
+      {6, {false, false, false}}, {8, {true, false, true}},   {13, {false, false, false}},
+      {18, {false, false, false}}, {20, {true, false, true}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(panes::pane_id(c.pane));
@@ -108,10 +106,11 @@ TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
   }
   t.app->select_pane(16);
   t.harness.frame();
-  if (const auto* accounts = dynamic_cast<const panes::PlaceholderPane*>(t.pane_widget())) {
-    EXPECT_EQ(accounts->accounts_root(), t.root.path());
-    EXPECT_EQ(accounts->account_probe(), t.app->account_probe());
-  }
+  const auto* accounts = dynamic_cast<const panes::accounts::AccountsPane*>(t.pane_widget());
+  ASSERT_NE(accounts, nullptr);
+  EXPECT_EQ(accounts->accounts_root(), t.root.path());
+  EXPECT_EQ(accounts->account_probe(), t.app->account_probe());
+  EXPECT_EQ(accounts->account_request_cell(), t.app->account_requests());
   // What the page frame hands every row.
   const PaneCells& cells = *(*t.handed)[16];
   EXPECT_EQ(cells.accounts_root, t.root.path());

@@ -110,18 +110,6 @@ TEST(PlaceholderTest, DevicesAndSyncTakesItsOwnCell) {
                 "Devices & Sync cannot carry out this operation yet"}));
 }
 
-TEST(PlaceholderTest, ExternalAccountsEmptiesItsMailbox) {
-  auto requests = AccountRequestCell::create({});
-  auto pane = accounts::AccountsPane(std::filesystem::path("/nonexistent"))
-                  .with_account_requests(requests)
-                  .with_account_probe(nullptr);
-  EXPECT_EQ(pane.accounts_root(), std::filesystem::path("/nonexistent"));
-  requests->publish(operations::AccountPaneRequest::OpenAddForm{operations::AccountKind::kWebDav});
-  kalu_ui::doc::Document document;
-  pane.sync(document);
-  EXPECT_TRUE(requests->get().empty());
-}
-
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
   kalu_ui::harness::Harness h(appearance::AppearancePane::boxed());
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());

@@ -36,6 +36,8 @@ class Button : public BoundControl {
   Button& with_danger(bool danger = true) &;
   // A fixed size instead of the label's.
   Button& with_size(float width, float height) &;
+  // At least this tall (kMinHeight otherwise).
+  Button& with_min_height(float height) &;
   // bind_control_invoke with availability true.
   Button& on_click(ClickHandler handler) &;
   // A handler that receives a value captured now, on every click.
@@ -54,6 +56,7 @@ class Button : public BoundControl {
   KALU_UI_RVALUE_BUILDER(Button, with_enabled)
   KALU_UI_RVALUE_BUILDER(Button, with_danger)
   KALU_UI_RVALUE_BUILDER(Button, with_size)
+  KALU_UI_RVALUE_BUILDER(Button, with_min_height)
   KALU_UI_RVALUE_BUILDER(Button, on_click)
   KALU_UI_RVALUE_BUILDER(Button, bind_control_invoke)
   KALU_UI_RVALUE_BUILDER(Button, on_action)
@@ -108,6 +111,7 @@ class Button : public BoundControl {
   std::optional<std::string> tooltip_;
   bool danger_ = false;
   std::optional<layout::LayoutSize> fixed_size_;
+  float min_height_ = kMinHeight;
   std::optional<ClickHandler> handler_;
   // The binding is the control resource of bind_control_invoke, rebuilt
   // when the id or label changes.

@@ -1,11 +1,13 @@
-#include "settings_app/account_check.h"
+#include "account_probe/check.h"
 
 #include <exception>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-namespace settings::settings_app {
+#include "kalu_ui/wake.h"
+
+namespace settings::account_probe {
 
 kalu_ui::Status start_detached(std::move_only_function<void()> body) {
   try {
@@ -17,8 +19,8 @@ kalu_ui::Status start_detached(std::move_only_function<void()> body) {
 }
 
 kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
-    account_probe::SharedAccountProbe probe, account_book::Account account,
-    account_book::Secret secret, const ThreadStarter& start_thread) {
+    SharedAccountProbe probe, account_book::Account account, account_book::Secret secret,
+    const ThreadStarter& start_thread) {
   auto [sender, receiver] = kalu_ui::channel::oneshot<CheckAnswer>();
   auto body = [probe = std::move(probe), account = std::move(account), secret = std::move(secret),
                sender = std::move(sender)]() mutable {
@@ -32,6 +34,9 @@ kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
     // A receiver that gave up (a cancelled check) is gone; the answer is
     // then dropped here.
     sender.send(std::move(answer));
+    // The UI polls checks at its frames; one runs now rather than at the
+    // next unrelated event.
+    kalu_ui::wake::wake_current();
   };
   if (auto started = start_thread(std::move(body)); !started) {
     return kalu_ui::fail(std::move(started.error()));
@@ -39,4 +44,4 @@ kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
   return std::move(receiver);
 }
 
-}  // namespace settings::settings_app
+}  // namespace settings::account_probe
