@@ -64,8 +64,8 @@ WidgetBox text_input(const std::shared_ptr<kalu_ui::WakeSlot<std::string>>& cell
                       .with_text_size(kInputTextSize));
 }
 
-WidgetBox secret_input(const std::shared_ptr<kalu_ui::secret::SecretBuffer>& buffer,
-                       std::string id, std::string label, std::string placeholder) {
+WidgetBox secret_input(const std::shared_ptr<kalu_ui::secret::SecretBuffer>& buffer, std::string id,
+                       std::string label, std::string placeholder) {
   return w::boxed(w::TextInput::from_secret(buffer)
                       .with_kind(w::TextInput::kKindPassword)
                       .with_masked()
@@ -88,11 +88,11 @@ std::string_view server_placeholder(AccountKind kind) {
 
 WidgetBox introduction(const PageModel& m) {
   WidgetList parts;
-  parts.push_back(text(
-      "Connect email, calendars and files once, then use them in compatible apps. Account "
-      "details and credentials stay on this device; they are never shared with a workspace or "
-      "collaborators.",
-      ui_rows::kCaptionSize, false));
+  parts.push_back(
+      text("Connect email, calendars and files once, then use them in compatible apps. Account "
+           "details and credentials stay on this device; they are never shared with a workspace or "
+           "collaborators.",
+           ui_rows::kCaptionSize, false));
   if (m.local_vault_key) {
     parts.push_back(ui_rows::caption(
         "The desktop Secret Service is unavailable, so this session uses an owner-only local "
@@ -127,9 +127,8 @@ WidgetBox form_card(const PageModel& m, const AccountBindings& b) {
         "Email address", text_input(c.email, w::TextInput::kKindEmail, "accounts.form.identity",
                                     "Email address", "you@example.com")));
     rows.push_back(ui_rows::label_row(
-        "Login name",
-        text_input(c.username, w::TextInput::kKindUsername, "accounts.form.username", "Login name",
-                   "Username (defaults to your address)")));
+        "Login name", text_input(c.username, w::TextInput::kKindUsername, "accounts.form.username",
+                                 "Login name", "Username (defaults to your address)")));
   } else {
     rows.push_back(ui_rows::label_row(
         "Username", text_input(c.username, w::TextInput::kKindUsername, "accounts.form.identity",
@@ -139,8 +138,8 @@ WidgetBox form_card(const PageModel& m, const AccountBindings& b) {
                              "Server URL", std::string(server_placeholder(kind)))));
   }
   rows.push_back(ui_rows::label_row(
-      "Password or app password", secret_input(c.password, "accounts.form.password",
-                                               "Password or app password", "Password")));
+      "Password or app password",
+      secret_input(c.password, "accounts.form.password", "Password or app password", "Password")));
   if (m.form_status) {
     rows.push_back(ui_rows::caption(fmt::format("Could not save: {}", *m.form_status)));
   }
@@ -169,13 +168,13 @@ WidgetBox replacement_card(const PageModel& m, const AccountBindings& b) {
       "This replaces an existing password or app password in the OS account vault. OAuth "
       "authorization remains with the owning application."));
   if (m.reauth_message) {
-    rows.push_back(ui_rows::caption(fmt::format("Could not update credential: {}",
-                                                *m.reauth_message)));
+    rows.push_back(
+        ui_rows::caption(fmt::format("Could not update credential: {}", *m.reauth_message)));
   }
   WidgetList buttons;
   buttons.push_back(section_button(std::string(control::kReauthSave), "Update credential",
-                                   "save-reauthentication", kEffect,
-                                   Op::SubmitReauthentication{}, b));
+                                   "save-reauthentication", kEffect, Op::SubmitReauthentication{},
+                                   b));
   buttons.push_back(section_button(std::string(control::kReauthCancel), "Cancel",
                                    "cancel-reauthentication", kOpenOrClose,
                                    Op::CancelReauthentication{}, b));
@@ -192,9 +191,9 @@ WidgetBox removal_card(const AccountRow& row) {
       "record are removed.",
       row.title)));
   WidgetList buttons;
-  buttons.push_back(w::boxed(lib::FlagButton("Remove from this device",
-                                             std::string(control::kRemoveConfirm),
-                                             std::string(control::kRemoveConfirm))));
+  buttons.push_back(
+      w::boxed(lib::FlagButton("Remove from this device", std::string(control::kRemoveConfirm),
+                               std::string(control::kRemoveConfirm))));
   buttons.push_back(w::boxed(lib::FlagButton("Cancel", std::string(control::kRemoveCancel),
                                              std::string(control::kRemoveCancel))));
   rows.push_back(button_row(std::move(buttons)));
@@ -214,22 +213,23 @@ WidgetBox row_button(std::string control_id, std::string label, const AccountRow
 WidgetBox account_row(const PageModel& m, const AccountRow& row, const AccountBindings& b) {
   const account_book::AccountSyncStatus* status = m.statuses->get(row.id);
   const HealthBadge badge = health_badge(row.enabled, status);
-  auto title_line = w::Row()
-                        .with_alignment(w::Alignment::Center)
-                        .push(w::boxed(w::Container().with_expand().with_child(
-                            text(row.title, kTitleSize, false))))
-                        .push(w::boxed(w::Spacer()))
-                        .push(ui_rows::badge_with_tone(badge.text, badge.tone));
+  auto title_line =
+      w::Row()
+          .with_alignment(w::Alignment::Center)
+          .push(
+              w::boxed(w::Container().with_expand().with_child(text(row.title, kTitleSize, false))))
+          .push(w::boxed(w::Spacer()))
+          .push(ui_rows::badge_with_tone(badge.text, badge.tone));
   WidgetList edit_buttons;
   edit_buttons.push_back(
       row_button(control::edit(row.id), "Edit", row, "edit", kOpenOrClose, Op::Edit{row.id}, b));
-  edit_buttons.push_back(row_button(control::reauth(row.id), "Sign in again", row,
-                                    "reauthenticate", kOpenOrClose, Op::Reauthenticate{row.id}, b));
+  edit_buttons.push_back(row_button(control::reauth(row.id), "Sign in again", row, "reauthenticate",
+                                    kOpenOrClose, Op::Reauthenticate{row.id}, b));
   // The check of a saved account runs only through its action; the pane
   // reads no flag of it.
-  WidgetBox check = row_button(
-      control::test(row.id), row.kind == AccountKind::kMail ? "Check server" : "Verify sign-in",
-      row, "test", kEffect, Op::Test{row.id}, b);
+  WidgetBox check = row_button(control::test(row.id),
+                               row.kind == AccountKind::kMail ? "Check server" : "Verify sign-in",
+                               row, "test", kEffect, Op::Test{row.id}, b);
   // Removal asks first: the row's button only opens the confirmation card,
   // so it is never bound to the action that removes at once.
   auto remove = lib::FlagButton("Remove", control::remove(row.id), control::remove(row.id));
@@ -291,8 +291,8 @@ WidgetBox action_button(std::string control_id, std::string label, std::string_v
                         const AccountBindings& bindings) {
   std::optional<kalu_actions::ActionBinding> binding;
   if (bindings) {
-    binding = bindings(resource_id, resource_label, action_name, label, kind, operation,
-                       destructive);
+    binding =
+        bindings(resource_id, resource_label, action_name, label, kind, operation, destructive);
   }
   lib::FlagButton button(std::move(label), control_id, control_id);
   if (binding) button.on_action(std::move(*binding));

@@ -198,8 +198,7 @@ void AccountsPane::finish_reauth_check(CheckAnswer answer) {
 }
 
 void AccountsPane::reset_form_cells() {
-  for (const auto& cell :
-       {cells_.display_name, cells_.email, cells_.username, cells_.server_url}) {
+  for (const auto& cell : {cells_.display_name, cells_.email, cells_.username, cells_.server_url}) {
     cell->publish(std::string());
   }
   cells_.password->clear();

@@ -10,9 +10,8 @@ kalu_ui::Result<RunningCheck> start_check(const account_probe::SharedAccountProb
                                           account_book::Secret credential,
                                           const account_probe::ThreadStarter& start_thread,
                                           kalu_ui::Instant now) {
-  auto answer =
-      account_probe::start_account_check(probe, std::move(account), std::move(credential),
-                                         start_thread);
+  auto answer = account_probe::start_account_check(probe, std::move(account), std::move(credential),
+                                                   start_thread);
   if (!answer) return kalu_ui::fail(std::move(answer.error()));
   return RunningCheck{std::move(*answer), now + kCheckTimeLimit};
 }

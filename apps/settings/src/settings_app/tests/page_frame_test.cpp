@@ -90,8 +90,8 @@ TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
     panes::PaneIndex pane;
     std::tuple<bool, bool, bool> uses;  // request, mesh, completion
   } cases[] = {
-      {0, {true, false, true}},   {2, {false, true, true}},   {5, {false, false, true}},
-      {6, {false, false, false}}, {8, {true, false, true}},   {13, {false, false, false}},
+      {0, {true, false, true}},    {2, {false, true, true}},  {5, {false, false, true}},
+      {6, {false, false, false}},  {8, {true, false, true}},  {13, {false, false, false}},
       {18, {false, false, false}}, {20, {true, false, true}},
   };
   for (const auto& c : cases) {

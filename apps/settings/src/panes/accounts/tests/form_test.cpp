@@ -34,18 +34,20 @@ FormValues values(std::string name, std::string identity, std::string server = "
 void seed(const AccountsRoot& dir) {
   account_book::AccountStore store;
   auto mail = make_account("ann@example.com", "email", "Ann");
-  mail.config = Json{{"display_name", "Ann"},    {"email", "ann@example.com"},
-                     {"imap_host", "imap.x"},    {"imap_port", 993},
-                     {"imap_tls", true},         {"smtp_host", "smtp.x"},
-                     {"smtp_port", 465},         {"smtp_tls", true},
-                     {"username", "ann@example.com"}};
+  mail.config =
+      Json{{"display_name", "Ann"}, {"email", "ann@example.com"}, {"imap_host", "imap.x"},
+           {"imap_port", 993},      {"imap_tls", true},           {"smtp_host", "smtp.x"},
+           {"smtp_port", 465},      {"smtp_tls", true},           {"username", "ann@example.com"}};
   store.upsert(mail);
   auto cal = make_account("caldav-1", "caldav", "Cal");
   cal.config = Json{{"server_url", "https://cal.example.org"}, {"username", "ann"}};
   store.upsert(cal);
   auto files = make_account("webdav-1", "webdav", "Files");
-  files.config = Json{{"id", "webdav-1"}, {"label", "Files"}, {"base_url", "https://f.example.org"},
-                      {"username", "ann"}, {"sync_root", "/home/ann/Files"}};
+  files.config = Json{{"id", "webdav-1"},
+                      {"label", "Files"},
+                      {"base_url", "https://f.example.org"},
+                      {"username", "ann"},
+                      {"sync_root", "/home/ann/Files"}};
   store.upsert(files);
   ASSERT_TRUE(store.save_in(dir.path()).has_value());
   auto vault = account_book::SecretVault::open_in(dir.path());
@@ -80,18 +82,18 @@ TEST(AccountFormTest, RefusalsInTheirOrder) {
        "enter a valid email address"},
       {"not a URL", AccountKind::kCalDav, none, values("A", "ann", "not a url"),
        "enter a valid server URL"},
-      {"no URL", AccountKind::kNextcloud, none, values("A", "ann", ""),
-       "enter a valid server URL"},
+      {"no URL", AccountKind::kNextcloud, none, values("A", "ann", ""), "enter a valid server URL"},
       {"plain http, even on loopback", AccountKind::kWebDav, none,
        values("A", "ann", "http://localhost:8080/dav"), "use an HTTPS server URL"},
       {"another scheme", AccountKind::kCalDav, none, values("A", "ann", "ftp://example.org"),
        "use an HTTPS server URL"},
       {"user in the URL", AccountKind::kCalDav, none,
-       values("A", "ann", "https://ann@cal.example.org/"), "remove credentials from the server URL"},
+       values("A", "ann", "https://ann@cal.example.org/"),
+       "remove credentials from the server URL"},
       {"no password while adding", AccountKind::kWebDav, none,
        values("A", "ann", "https://f.example.org", "  "), "enter a password or app password"},
-      {"address differing only in case", AccountKind::kMail, none,
-       values("Ann", "ANN@Example.COM"), "this account is already configured"},
+      {"address differing only in case", AccountKind::kMail, none, values("Ann", "ANN@Example.COM"),
+       "this account is already configured"},
       {"edited account gone", AccountKind::kCalDav, "caldav-9",
        values("A", "ann", "https://cal.example.org"), "account no longer exists"},
       {"edited account of another kind", AccountKind::kWebDav, editing_cal,
@@ -147,8 +149,9 @@ TEST(AccountFormTest, NewDavAccountsGetAUuidOnceAndTheirConfiguration) {
     auto first = submit_account_form(dir.root(), k.kind, std::nullopt, std::nullopt, typed);
     ASSERT_TRUE(first.has_value()) << first.error();
     EXPECT_TRUE(std::regex_match(
-        first->id, std::regex(std::string(k.prefix) +
-                              "-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        first->id,
+        std::regex(std::string(k.prefix) +
+                   "-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
         << first->id;
     // The preparation after the check keeps the id it was given.
     auto second = submit_account_form(dir.root(), k.kind, std::nullopt, first->id, typed);
@@ -233,11 +236,12 @@ TEST(AccountFormTest, ApplyMailPreset) {
   } cases[] = {
       {"Ann@Example.NET", "", "", true, "imap.mail.example.com", "smtp.mail.example.com", "Ann",
        "Ann@Example.NET"},
-      {"a@staff.example.org", "Me", "login", true, "imap.post.example.org",
-       "smtp.post.example.org", "Me", "login"},
+      {"a@staff.example.org", "Me", "login", true, "imap.post.example.org", "smtp.post.example.org",
+       "Me", "login"},
       {"a@sub.example.com", "", "", false, "imap.sub.example.com", "smtp.sub.example.com", "a",
        "a@sub.example.com"},
-      {"a@b@post.test", "", "", false, "imap.b@post.test", "smtp.b@post.test", "a", "a@b@post.test"},
+      {"a@b@post.test", "", "", false, "imap.b@post.test", "smtp.b@post.test", "a",
+       "a@b@post.test"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.email);

@@ -40,9 +40,9 @@ TEST(AccountRowsTest, TitlesAndDetailsByKind) {
 
   const AccountRows rows = account_rows(lists);
   ASSERT_EQ(rows[0].size(), 2u);
-  EXPECT_EQ(rows[0][0], (AccountRow{"a@example.com", "a@example.com",
-                                    "a@example.com · imap.example.com:993", true,
-                                    AccountKind::kMail}));
+  EXPECT_EQ(rows[0][0],
+            (AccountRow{"a@example.com", "a@example.com", "a@example.com · imap.example.com:993",
+                        true, AccountKind::kMail}));
   EXPECT_EQ(rows[0][1].title, "New account");
   EXPECT_EQ(rows[0][1].detail, " · :0");
   EXPECT_EQ(rows[1][0], (AccountRow{"c1", "Team calendar", "CalDAV · cal.example.org", false,
@@ -76,8 +76,7 @@ TEST(AccountRowsTest, HealthBadges) {
     SCOPED_TRACE(c.text);
     std::optional<AccountSyncStatus> status;
     if (c.health) status = AccountSyncStatus{*c.health, {}, {}, {}};
-    EXPECT_EQ(health_badge(c.enabled, status ? &*status : nullptr),
-              (HealthBadge{c.text, c.tone}));
+    EXPECT_EQ(health_badge(c.enabled, status ? &*status : nullptr), (HealthBadge{c.text, c.tone}));
   }
 }
 

@@ -47,12 +47,10 @@ struct Page {
   AccountRows rows;
   account_book::AccountSyncStatusStore statuses;
   PageModel model;
-  FormCells cells{kalu_ui::WakeSlot<std::string>::create({}),
-                  kalu_ui::WakeSlot<std::string>::create({}),
-                  kalu_ui::WakeSlot<std::string>::create({}),
-                  kalu_ui::WakeSlot<std::string>::create({}),
-                  kalu_ui::secret::SecretBuffer::create(),
-                  kalu_ui::secret::SecretBuffer::create()};
+  FormCells cells{
+      kalu_ui::WakeSlot<std::string>::create({}), kalu_ui::WakeSlot<std::string>::create({}),
+      kalu_ui::WakeSlot<std::string>::create({}), kalu_ui::WakeSlot<std::string>::create({}),
+      kalu_ui::secret::SecretBuffer::create(),    kalu_ui::secret::SecretBuffer::create()};
   kalu_ui::WidgetBox widget;
 
   Page() {
@@ -79,13 +77,11 @@ TEST(AccountsPageTest, NoAccountsAtAll) {
   Page p;
   p.build();
   const auto texts = p.texts();
-  EXPECT_THAT(texts,
-              Contains("You have no accounts yet. Use \u201cAdd\u201d to connect your first "
-                       "account."));
+  EXPECT_THAT(texts, Contains("You have no accounts yet. Use \u201cAdd\u201d to connect your first "
+                              "account."));
   EXPECT_THAT(texts, Contains(::testing::StartsWith("The desktop Secret Service is unavailable")));
-  for (const char* caption :
-       {"No email accounts yet.", "No calendar (caldav) accounts yet.",
-        "No files (webdav) accounts yet.", "No nextcloud accounts yet."}) {
+  for (const char* caption : {"No email accounts yet.", "No calendar (caldav) accounts yet.",
+                              "No files (webdav) accounts yet.", "No nextcloud accounts yet."}) {
     EXPECT_THAT(texts, Contains(caption));
   }
   for (const char* title : {"Email", "Calendar (CalDAV)", "Files (WebDAV)", "Nextcloud"}) {
@@ -131,8 +127,8 @@ TEST(AccountsPageTest, FormAndReplacementCards) {
   EXPECT_THAT(texts, Contains("Could not update credential: server rejected the saved credential"));
   EXPECT_NE(kalu_ui::frame::find_by_id(*p.widget, "accounts.form.username"), nullptr);
   EXPECT_EQ(kalu_ui::frame::find_by_id(*p.widget, "accounts.form.server"), nullptr);
-  const auto* password =
-      dynamic_cast<const w::TextInput*>(kalu_ui::frame::find_by_id(*p.widget, "accounts.form.password"));
+  const auto* password = dynamic_cast<const w::TextInput*>(
+      kalu_ui::frame::find_by_id(*p.widget, "accounts.form.password"));
   ASSERT_NE(password, nullptr);
   EXPECT_TRUE(password->is_secret());
   EXPECT_EQ(password->text_input_kind(), w::TextInput::kKindPassword);
@@ -147,8 +143,8 @@ TEST(AccountsPageTest, FormAndReplacementCards) {
   p.build();
   EXPECT_THAT(p.texts(), Contains("Edit Files (WebDAV) account"));
   EXPECT_THAT(p.texts(), Not(Contains(::testing::StartsWith("Could not save"))));
-  const auto* server =
-      dynamic_cast<const w::TextInput*>(kalu_ui::frame::find_by_id(*p.widget, "accounts.form.server"));
+  const auto* server = dynamic_cast<const w::TextInput*>(
+      kalu_ui::frame::find_by_id(*p.widget, "accounts.form.server"));
   ASSERT_NE(server, nullptr);
   EXPECT_EQ(server->text_input_kind(), w::TextInput::kKindUrl);
 }
@@ -158,7 +154,8 @@ TEST(AccountsPageTest, ARemovalCardOnlyWhileItsRowIsListed) {
   p.rows[3].push_back(row("nextcloud-1", "Cloud", AccountKind::kNextcloud));
   p.model.removal = PendingRemoval{AccountKind::kNextcloud, "nextcloud-1"};
   p.build();
-  EXPECT_THAT(p.texts(), Contains(::testing::StartsWith("Cloud will be removed from this device.")));
+  EXPECT_THAT(p.texts(),
+              Contains(::testing::StartsWith("Cloud will be removed from this device.")));
   EXPECT_EQ(p.button("settings.accounts.remove.confirm")->label(), "Remove from this device");
   // A plain button: the control a client presses, no account action.
   EXPECT_EQ(p.button("settings.accounts.remove.confirm")->binding()->resource_id,
@@ -191,15 +188,19 @@ TEST(AccountsPageTest, ButtonsAskForTheirActions) {
           std::string_view action_label, std::uint8_t kind, const Op& operation,
           bool destructive) -> std::optional<kalu_actions::ActionBinding> {
     const std::string json = operations::write_record(operation);
-    asked[std::string(action) + "@" + std::string(resource_id)] =
-        Asked{std::string(resource_id), std::string(resource_label), std::string(action),
-              std::string(action_label), kind, json, destructive};
+    asked[std::string(action) + "@" + std::string(resource_id)] = Asked{std::string(resource_id),
+                                                                        std::string(resource_label),
+                                                                        std::string(action),
+                                                                        std::string(action_label),
+                                                                        kind,
+                                                                        json,
+                                                                        destructive};
     auto spec = kalu_actions::ActionSpec::nullary(std::string(action), std::string(action_label),
                                                   kind, "settings.account-operation", json);
-    auto resource = kalu_actions::Resource::create(std::string(resource_id),
-                                                   "settings.external-account",
-                                                   std::string(resource_label))
-                        .with_action(std::move(*spec));
+    auto resource =
+        kalu_actions::Resource::create(std::string(resource_id), "settings.external-account",
+                                       std::string(resource_label))
+            .with_action(std::move(*spec));
     return kalu_actions::ActionBinding::unit_for(resource, action).value();
   };
   p.build(bindings);

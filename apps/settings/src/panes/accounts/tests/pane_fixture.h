@@ -53,8 +53,7 @@ class FakeProbe : public account_probe::AccountProbe {
   // Waits (a few seconds at most) until `count` probes have started.
   bool started(std::size_t count) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10),
-                             [&] { return seen_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return seen_.size() >= count; });
   }
   // (account id, credential) of each probe, in order.
   std::vector<std::pair<std::string, std::string>> seen() const {

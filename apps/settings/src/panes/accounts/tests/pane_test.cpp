@@ -26,9 +26,9 @@ namespace {
 using kalu_ui::Widget;
 using kalu_ui::doc::kRoot;
 using operations::AccountPaneRequest;
-using testing::PaneFixture;
 using ::testing::Contains;
 using ::testing::Not;
+using testing::PaneFixture;
 
 using Seen = std::pair<std::string, std::string>;  // account id, credential
 
@@ -195,9 +195,11 @@ TEST(AccountsPaneTest, ARefusedCheckKeepsTheFormAsTyped) {
 }
 
 TEST(AccountsPaneTest, ACheckThreadThatCannotStartLeavesNothingInFlight) {
-  PaneFixture t([](std::move_only_function<void()>) -> kalu_ui::Status {
-    return kalu_ui::fail("Resource temporarily unavailable");
-  }, testing::seed_accounts);
+  PaneFixture t(
+      [](std::move_only_function<void()>) -> kalu_ui::Status {
+        return kalu_ui::fail("Resource temporarily unavailable");
+      },
+      testing::seed_accounts);
   fill_webdav_form(t);
   ASSERT_TRUE(t.press("settings.accounts.form.save"));
   EXPECT_EQ(t.pane().form_status(), "account check stopped unexpectedly");
