@@ -115,13 +115,9 @@ void AccountsPane::submit_form_if_asked(kalu_ui::doc::Document& document) {
 }
 
 void AccountsPane::poll_form_check() {
-  if (!form_check_) return;
-  std::optional<CheckAnswer> answer =
-      poll_check(*form_check_, deps_.now(), "account check stopped unexpectedly");
-  if (!answer) return;
-  form_check_.reset();
-  changed();
-  finish_form_check(std::move(*answer));
+  if (auto answer = take_answer(form_check_, "account check stopped unexpectedly")) {
+    finish_form_check(std::move(*answer));
+  }
 }
 
 void AccountsPane::read_reauth_buttons(kalu_ui::doc::Document& document) {
@@ -172,13 +168,20 @@ void AccountsPane::submit_reauth_if_asked(kalu_ui::doc::Document& document) {
 }
 
 void AccountsPane::poll_reauth_check() {
-  if (!reauth_check_) return;
-  std::optional<CheckAnswer> answer =
-      poll_check(*reauth_check_, deps_.now(), "credential check stopped unexpectedly");
-  if (!answer) return;
-  reauth_check_.reset();
+  if (auto answer = take_answer(reauth_check_, "credential check stopped unexpectedly")) {
+    finish_reauth_check(std::move(*answer));
+  }
+}
+
+std::optional<CheckAnswer> AccountsPane::take_answer(std::optional<RunningCheck>& check,
+                                                     std::string_view lost) {
+  if (!check) return std::nullopt;
+  std::optional<CheckAnswer> answer = poll_check(*check, deps_.now(), lost);
+  if (!answer) return std::nullopt;
+  // Answered, lost or out of time: the check is over either way.
+  check.reset();
   changed();
-  finish_reauth_check(std::move(*answer));
+  return answer;
 }
 
 void AccountsPane::read_removal(kalu_ui::doc::Document& document) {

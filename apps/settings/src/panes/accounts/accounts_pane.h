@@ -159,6 +159,8 @@ class AccountsPane : public kalu_ui::Widget {
   void cancel_reauth_if_asked(kalu_ui::doc::Document& document);
   void submit_reauth_if_asked(kalu_ui::doc::Document& document);
   void poll_reauth_check();
+  // The answer of a running check once there is one; the check is then dropped.
+  std::optional<CheckAnswer> take_answer(std::optional<RunningCheck>& check, std::string_view lost);
   void read_removal(kalu_ui::doc::Document& document);
   void read_remove_buttons(kalu_ui::doc::Document& document);
   void sync_page(kalu_ui::doc::Document& document);

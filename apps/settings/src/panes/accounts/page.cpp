@@ -270,7 +270,7 @@ WidgetBox kind_section(const PageModel& m, AccountKind kind, const AccountBindin
       section_button(control::add(kind), "Add account", fmt::format("add-{}", short_name),
                      kOpenOrClose, Op::Add{short_name}, b);
   return ui_rows::section_card_with_control(services::title(kind), std::move(add),
-                                           ui_rows::rows_column(std::move(content)));
+                                            ui_rows::rows_column(std::move(content)));
 }
 
 }  // namespace

@@ -16,44 +16,14 @@ ctl_program="$2"
 dav_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
-mkdir -p "$out"
-# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$xvfb_script"
-
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-operations-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime" "$home/no-certs"
-chmod 700 "$home/runtime"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "${dav_PID:-}" ]] && kill "$dav_PID" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    cat "$f" >&2
-  done
-  exit 1
-}
-
-# ctl COMMAND...: settingsctl on the application's socket.
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 10 "$@"
-}
-
-start_xvfb "$out/xvfb.log"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin operations
 
 # The DAV server and the account "cal1" that points at it, in the accounts
 # root the application reads.
 coproc dav { "$dav_program" "$home/config/kalu" cal1 's3cret-Pa55' 2>"$out/dav-stderr.txt"; }
+stop_at_exit+=("$dav_PID")
 read -r -u "${dav[0]}" _ port || fail "the DAV server did not start"
 read -r -u "${dav[0]}" _ ca_file || fail "the DAV server gave no certificate file"
 dav_command() {
@@ -64,16 +34,7 @@ dav_command() {
 }
 
 # The application trusts the test authority and nothing else.
-DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
-  SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs" \
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+start_settings "$program" SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
 
 # A provider operation completes at once and is saved.
 ctl send '{"method":"start","action_id":"settings.agent-provider-operation","kind":1,"payload":{"Add":{"protocol":"anthropic"}}}' \

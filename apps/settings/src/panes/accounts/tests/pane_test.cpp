@@ -96,6 +96,14 @@ void fill_webdav_form(PaneFixture& t) {
   t.type("accounts.form.password", kTyped);
 }
 
+// The form filled and saved with the probe holding its answer back.
+void start_held_check(PaneFixture& t) {
+  t.probe->hold();
+  fill_webdav_form(t);
+  ASSERT_TRUE(t.press("settings.accounts.form.save"));
+  ASSERT_TRUE(t.probe->started(1));
+}
+
 TEST(AccountsPaneTest, AddCheckSaveThenTheRowIsNotCheckedYet) {
   kalu_ui::log::ScopedCapture log;
   PaneFixture t;
@@ -142,10 +150,7 @@ TEST(AccountsPaneTest, AddCheckSaveThenTheRowIsNotCheckedYet) {
 
 TEST(AccountsPaneTest, ACheckPastTenSecondsTimesOutAndItsLateAnswerSavesNothing) {
   PaneFixture t;
-  t.probe->hold();
-  fill_webdav_form(t);
-  ASSERT_TRUE(t.press("settings.accounts.form.save"));
-  ASSERT_TRUE(t.probe->started(1));
+  start_held_check(t);
   t.advance(std::chrono::milliseconds(9999));
   t.h->frame();
   EXPECT_TRUE(t.pane().form_check_running());
@@ -162,10 +167,7 @@ TEST(AccountsPaneTest, ACheckPastTenSecondsTimesOutAndItsLateAnswerSavesNothing)
 
 TEST(AccountsPaneTest, CancellingDuringTheCheckClosesAtOnceAndDropsTheAnswer) {
   PaneFixture t;
-  t.probe->hold();
-  fill_webdav_form(t);
-  ASSERT_TRUE(t.press("settings.accounts.form.save"));
-  ASSERT_TRUE(t.probe->started(1));
+  start_held_check(t);
   ASSERT_TRUE(t.press("settings.accounts.form.cancel"));
   EXPECT_EQ(t.pane().form_kind(), std::nullopt);
   EXPECT_FALSE(t.pane().form_check_running());
@@ -368,10 +370,7 @@ TEST(AccountsPaneTest, PaneRequests) {
 
 TEST(AccountsPaneTest, ReplacingAFormDropsTheCheckOfTheOldOne) {
   PaneFixture t;
-  t.probe->hold();
-  fill_webdav_form(t);
-  ASSERT_TRUE(t.press("settings.accounts.form.save"));
-  ASSERT_TRUE(t.probe->started(1));
+  start_held_check(t);
   t.requests->publish(AccountPaneRequest::OpenAddForm{AccountKind::kMail});
   t.h->frame();
   EXPECT_FALSE(t.pane().form_check_running());

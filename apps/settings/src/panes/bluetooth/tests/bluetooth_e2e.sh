@@ -17,37 +17,12 @@ ctl_program="$2"
 simdev_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-xvfb_script="$here/../../../../../../platform/kalu_ui/app/tests/xvfb.sh"
-mkdir -p "$out"
-# shellcheck source=../../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$xvfb_script"
-
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-bluetooth-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
+ctl_timeout=20
+# shellcheck source=../../../settings_app/tests/settings_e2e.sh
+source "$here/../../../settings_app/tests/settings_e2e.sh"
+e2e_begin bluetooth
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
 
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    cat "$f" >&2
-  done
-  exit 1
-}
-
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 20 "$@"
-}
 simdev() {
   "$simdev_program" "$@"
 }
@@ -68,16 +43,7 @@ said() {
 simdev reset >/dev/null || fail "simdev could not seed the device"
 simdev delay bluez.pair 400 >/dev/null || fail "simdev could not slow pairing"
 
-start_xvfb "$out/xvfb.log"
-DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+start_settings "$program"
 
 # An unpaired device, from the Bluetooth section's device items: the one
 # whose actions offer "pair".
