@@ -22,16 +22,7 @@ e2e_begin operations
 
 # The DAV server and the account "cal1" that points at it, in the accounts
 # root the application reads.
-coproc dav { "$dav_program" "$home/config/kalu" cal1 's3cret-Pa55' 2>"$out/dav-stderr.txt"; }
-stop_at_exit+=("$dav_PID")
-read -r -u "${dav[0]}" _ port || fail "the DAV server did not start"
-read -r -u "${dav[0]}" _ ca_file || fail "the DAV server gave no certificate file"
-dav_command() {
-  echo "$1" >&"${dav[1]}"
-  local answer
-  read -r -u "${dav[0]}" answer
-  echo "$answer"
-}
+start_dav_account "$dav_program" "$home/config/kalu" cal1 's3cret-Pa55'
 
 # The application trusts the test authority and nothing else.
 start_settings "$program" SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"

@@ -11,6 +11,10 @@
 #   folders, the display and the extra environment, its output in
 #   $out/app-stdout.txt and $out/app-stderr.txt; returns once it serves its
 #   socket, and fails after 30 s or when it ends first.
+# start_dav_account PROGRAM ROOT ID SECRET [TYPE]: runs kalu-test-dav-account
+#   (PROGRAM) with an account ID of TYPE in the accounts root ROOT, stopped at
+#   exit; sets `port` and `ca_file` (the test authority, for SSL_CERT_FILE).
+# dav_command LINE: one command to the DAV tool; prints its answer.
 # fail TEXT: says what failed with every $out/*.txt, and exits 1.
 # ctl ARGS...: settingsctl on the program's socket.
 
@@ -51,6 +55,22 @@ fail() {
 
 ctl() {
   XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout "${ctl_timeout:-10}" "$@"
+}
+
+start_dav_account() {
+  local program="$1"
+  shift
+  coproc dav { "$program" "$@" 2>"$out/dav-stderr.txt"; }
+  stop_at_exit+=("$dav_PID")
+  read -r -u "${dav[0]}" _ port || fail "the DAV server did not start"
+  read -r -u "${dav[0]}" _ ca_file || fail "the DAV server gave no certificate file"
+}
+
+dav_command() {
+  echo "$1" >&"${dav[1]}"
+  local answer
+  read -r -u "${dav[0]}" answer
+  echo "$answer"
 }
 
 e2e_serving() {

@@ -19,16 +19,7 @@ source "$here/../../../settings_app/tests/settings_e2e.sh"
 e2e_begin accounts
 
 root="$home/config/kalu"
-coproc dav { "$dav_program" "$root" files1 'Fi1es-Secret' webdav 2>"$out/dav-stderr.txt"; }
-stop_at_exit+=("$dav_PID")
-read -r -u "${dav[0]}" _ port || fail "the DAV server did not start"
-read -r -u "${dav[0]}" _ ca_file || fail "the DAV server gave no certificate file"
-dav_command() {
-  echo "$1" >&"${dav[1]}"
-  local answer
-  read -r -u "${dav[0]}" answer
-  echo "$answer"
-}
+start_dav_account "$dav_program" "$root" files1 'Fi1es-Secret' webdav
 [[ "$(dav_command 'secret files1')" == yes ]] || fail "the account's secret was not saved"
 
 start_settings "$program" SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
