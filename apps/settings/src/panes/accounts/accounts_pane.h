@@ -61,7 +61,7 @@ class AccountsPane : public kalu_ui::Widget {
   // What the pane works with besides the stores; the program's own where
   // left empty.
   struct Dependencies {
-    // The bindings of the page's buttons; none leaves every button plain.
+    // The bindings of the page's buttons (the section's when left empty).
     AccountBindings bindings;
     // Starts a check's thread.
     account_probe::ThreadStarter start_thread;

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "actions/pane_actions.h"
+#include "actions/users_accounts_section.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/row.h"
@@ -297,6 +299,24 @@ WidgetBox action_button(std::string control_id, std::string label, std::string_v
   lib::FlagButton button(std::move(label), control_id, control_id);
   if (binding) button.on_action(std::move(*binding));
   return w::boxed(std::move(button));
+}
+
+AccountBindings section_bindings() {
+  return [](std::string_view resource_id, std::string_view resource_label,
+            std::string_view action_name, std::string_view action_label, std::uint8_t kind,
+            const Op& operation, bool destructive) {
+    auto binding = actions::external_account_command_binding(
+        resource_id, resource_label, action_name, action_label, kind, operation, destructive);
+    if (!binding) {
+      // The records are the program's own, so this is its own fault; the
+      // page still shows, with the button plain.
+      kalu_ui::log::warn("kalu::settings", "settings::panes::accounts",
+                         "account action could not be bound",
+                         {{"op", "external_account_command_binding"},
+                          {"action", std::string(action_name)}});
+    }
+    return binding;
+  };
 }
 
 WidgetBox build_page(const PageModel& m, const AccountBindings& b) {

@@ -10,8 +10,9 @@
 // fields edit the pane's secret buffers in place, so a typed password never
 // enters the page, the state document or the accessibility tree), and every
 // button writes true under its control id for the pane's next `sync`. The
-// buttons are also bound, where the action surface offers it, to the
-// account action that carries the same operation.
+// buttons are also bound to the account action that carries the same
+// operation, so a client finds it under the button and a click records it;
+// the row's Remove only opens the confirmation and stays plain.
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,11 @@ using AccountBindings = std::function<std::optional<kalu_actions::ActionBinding>
     std::string_view resource_id, std::string_view resource_label, std::string_view action_name,
     std::string_view action_label, std::uint8_t kind, const operations::AccountOperation& operation,
     bool destructive)>;
+
+// The External Accounts section's bindings
+// (actions::external_account_command_binding); a button it cannot bind is
+// logged and stays plain.
+AccountBindings section_bindings();
 
 // The cells the page's inputs edit.
 struct FormCells {

@@ -34,6 +34,7 @@ AccountsPane::AccountsPane(RootOverride root, Dependencies dependencies, Loaded)
   if (!deps_.start_thread) deps_.start_thread = &account_probe::start_detached;
   if (!deps_.now) deps_.now = &kalu_ui::Instant::now;
   if (!deps_.unix_now) deps_.unix_now = &lib::unix_now_secs;
+  if (!deps_.bindings) deps_.bindings = section_bindings();
   cells_ = FormCells{Cell::create({}),
                      Cell::create({}),
                      Cell::create({}),

@@ -4,8 +4,8 @@
 # settingsctl talks to it over its automation socket.
 # - Pressing the account row's "Remove" button only asks for a confirmation:
 #   the confirmation card's buttons appear and the account stays.
-# - The account's removal operation removes it from the account list, the
-#   sync statuses and the credential vault at once.
+# - The destructive "remove" action of the account's item removes it from the
+#   account list, the sync statuses and the credential vault at once.
 #
 # usage: accounts_e2e.sh <kalu-settings> <settingsctl> <kalu-test-dav-account> <output folder>
 set -euo pipefail
@@ -40,9 +40,17 @@ grep -q '"files1"' "$root/accounts/accounts.json" ||
   fail "the row's Remove button removed the account without a confirmation"
 [[ "$(dav_command 'secret files1')" == yes ]] || fail "the row's Remove button removed the secret"
 
-# The account's removal operation, polled to its end.
-id="$(ctl start settings.account-operation 1 '{"Remove":{"id":"files1"}}')" ||
-  fail "the removal was refused"
+# The account item's destructive "remove" action, polled to its end.
+ctl get settings.account:files1 >"$out/item.txt" || fail "the account has no item"
+python3 - "$out/item.txt" <<'PY' || fail "the item's remove action is not marked destructive"
+import json, sys
+item = json.load(open(sys.argv[1]))
+remove = {a["name"]: a for a in item["actions"]}["remove"]
+sys.exit(0 if remove.get("destructive") else 1)
+PY
+ctl invoke settings.account:files1 remove >"$out/invoke.txt" || fail "the removal was refused"
+id="$(python3 -c 'import json, sys; print(json.load(sys.stdin)["operation_id"])' <"$out/invoke.txt")" ||
+  fail "the removal gave no operation to poll"
 ctl wait "$id" >"$out/remove.txt" || fail "the removal did not succeed"
 grep -q '"state": "succeeded"' "$out/remove.txt" || fail "the removal did not report success"
 grep -q '"files1"' "$root/accounts/accounts.json" && fail "the account is still listed"

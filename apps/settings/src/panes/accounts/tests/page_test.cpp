@@ -256,6 +256,48 @@ TEST(AccountsPageTest, ButtonsAskForTheirActions) {
   EXPECT_EQ(remove->resources(document).size(), 1u);
 }
 
+TEST(AccountsPageTest, ThePaneBindsItsButtonsToTheSectionsActions) {
+  testing::PaneFixture t({}, testing::seed_accounts);
+  t.requests->publish(operations::AccountPaneRequest::OpenAddForm{AccountKind::kWebDav});
+  t.h->frame();
+  const struct {
+    const char* control;
+    const char* resource;
+    const char* action;
+    const char* payload;
+  } cases[] = {
+      {"settings.accounts.add.caldav", "settings.section:external_accounts", "add-caldav",
+       R"({"Add":{"kind":"caldav"}})"},
+      {"settings.accounts.form.save", "settings.section:external_accounts", "save-form",
+       R"("SubmitForm")"},
+      {"settings.accounts.test.ann@example.com", "settings.account:ann@example.com", "test",
+       R"({"Test":{"id":"ann@example.com"}})"},
+      {"settings.accounts.edit.webdav-1", "settings.account:webdav-1", "edit",
+       R"({"Edit":{"id":"webdav-1"}})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control);
+    const auto* button =
+        dynamic_cast<const w::Button*>(kalu_ui::frame::find_by_id(t.h->root(), c.control));
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->binding().has_value());
+    EXPECT_EQ(button->binding()->resource_id, c.resource);
+    EXPECT_EQ(button->binding()->action, c.action);
+    auto encoded = button->binding()->encode(kalu_actions::ControlValue());
+    ASSERT_TRUE(encoded.has_value());
+    EXPECT_EQ(encoded->action_id, "settings.account-operation");
+    EXPECT_EQ(encoded->payload_text(), c.payload);
+  }
+  // The row's Remove stays the control a client presses: it only asks.
+  const auto* remove = dynamic_cast<const w::Button*>(
+      kalu_ui::frame::find_by_id(t.h->root(), "settings.accounts.remove.webdav-1"));
+  ASSERT_NE(remove, nullptr);
+  EXPECT_EQ(remove->binding()->resource_id, "kalu.control:settings.accounts.remove.webdav-1");
+  // A click still writes the press the pane reads.
+  ASSERT_TRUE(t.press("settings.accounts.edit.webdav-1"));
+  EXPECT_EQ(t.pane().editing_id(), "webdav-1");
+}
+
 TEST(AccountsPageTest, RowButtonsAreAtLeastFortyHigh) {
   testing::PaneFixture t({}, testing::seed_accounts);
   for (const char* id : {"settings.accounts.edit.webdav-1", "settings.accounts.test.webdav-1",
