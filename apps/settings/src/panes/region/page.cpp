@@ -13,19 +13,21 @@ namespace w = kalu_ui::widget;
 using ui_rows::WidgetBox;
 using ui_rows::WidgetList;
 
-WidgetBox dropdown(const SettingInfo& info, std::string_view current) {
+WidgetBox dropdown(const SettingInfo& info, std::string_view current,
+                   std::optional<kalu_actions::ActionBinding> binding) {
   std::vector<std::string> options(info.labels.begin(), info.labels.end());
   w::Dropdown control(std::string(info.edit_key), std::move(options), std::string(current));
   control.with_id(std::string(info.widget_id));
+  if (binding) control.on_action(std::move(*binding));
   return w::boxed(std::move(control));
 }
 
-WidgetBox formats_card(const stored::Locale& locale, bool stacked) {
+WidgetBox formats_card(const stored::Locale& locale, bool stacked, PageBindings& bindings) {
   const auto labels = labels_of(locale);
   WidgetList rows;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     const SettingInfo& setting = settings()[i];
-    WidgetBox control = dropdown(setting, labels[i]);
+    WidgetBox control = dropdown(setting, labels[i], std::move(bindings[i]));
     rows.push_back(stacked ? ui_rows::stacked_setting_row(setting.title, std::move(control))
                            : ui_rows::setting_row(setting.title, std::move(control)));
   }
@@ -47,9 +49,9 @@ WidgetBox preview_card(const stored::Locale& locale) {
 
 bool stacks_rows(double width) { return width > 0.0 && width < kStackedBelow; }
 
-WidgetBox build_page(const stored::Locale& locale, bool stacked) {
+WidgetBox build_page(const stored::Locale& locale, bool stacked, PageBindings bindings) {
   WidgetList cards;
-  cards.push_back(formats_card(locale, stacked));
+  cards.push_back(formats_card(locale, stacked, bindings));
   cards.push_back(preview_card(locale));
   cards.push_back(ui_rows::section_card("Shared with your apps", ui_rows::caption(kSharedCaption)));
   return ui_rows::sections_column(std::move(cards));

@@ -2,11 +2,17 @@
 
 // The Region & Formats page, built from the pane's locale at each layout:
 // "Formats" (one dropdown a setting, writing its chosen label under the
-// setting's edit key), "Preview" (samples of the current formats) and
+// setting's edit key and recording the Region section's action for it),
+// "Preview" (samples of the current formats) and
 // "Shared with your apps". Narrower than kStackedBelow, each label stands
 // above its dropdown.
 
+#include <array>
+#include <optional>
+
+#include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
+#include "panes/region_formats.h"
 #include "stored/locale.h"
 
 namespace settings::panes::region {
@@ -21,7 +27,11 @@ inline constexpr std::string_view kSharedCaption =
 // Whether a pane `width` wide (0: not known yet) stacks its rows.
 bool stacks_rows(double width);
 
+// The Region section's action each dropdown also records, in the settings'
+// order; a dropdown without one still writes its edit key.
+using PageBindings = std::array<std::optional<kalu_actions::ActionBinding>, kSettingCount>;
+
 // The page for `locale`, its rows stacked or not.
-ui_rows::WidgetBox build_page(const stored::Locale& locale, bool stacked);
+ui_rows::WidgetBox build_page(const stored::Locale& locale, bool stacked, PageBindings bindings);
 
 }  // namespace settings::panes::region

@@ -1,10 +1,12 @@
 #include "panes/region/region_pane.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "actions/doc_readers.h"
 #include "actions/preference_context.h"
+#include "actions/region_section.h"
 #include "actions/settings_action.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
@@ -37,6 +39,26 @@ void write_text(doc::Document& document, std::string_view key, std::string_view 
 }
 
 std::string edit_key_of(std::string_view key) { return std::string(key) + ".edit"; }
+
+// The Region section's action of each setting, in the settings' order.
+constexpr std::array<std::string_view, kSettingCount> kSectionActions = {
+    "currency", "date", "time", "measurement", "number", "first-day"};
+
+// Logged, not fatal: the section is built from a fixed table, so a missing
+// action is the program's own fault, and the dropdown still writes its edit
+// key.
+PageBindings section_bindings() {
+  PageBindings bindings;
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    bindings[i] = actions::region_choice_binding(kSectionActions[i]);
+    if (!bindings[i]) {
+      kalu_ui::log::warn(
+          "kalu::settings", "settings::panes::region", "Region action must be published",
+          {{"op", "region_choice_binding"}, {"requested", std::string(kSectionActions[i])}});
+    }
+  }
+  return bindings;
+}
 
 }  // namespace
 
@@ -130,7 +152,7 @@ kalu_ui::layout::NodeId RegionPane::build_layout(kalu_ui::layout::LayoutTree& tr
                                                  kalu_ui::layout::NodeRegistry& registry) {
   const double width = width_hint_ ? static_cast<double>(*width_hint_) : get_rect().width();
   stacked_ = stacks_rows(width);
-  return lay_out_page(tree, context, registry, build_page(locale_, stacked_));
+  return lay_out_page(tree, context, registry, build_page(locale_, stacked_, section_bindings()));
 }
 
 void RegionPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,

@@ -113,11 +113,40 @@ TEST(RegionPaneTest, TheFirstSyncPublishesEveryLabelAndSavesNothing) {
   EXPECT_EQ(h.pane.short_type_name(), "RegionPane");
 }
 
+// Each dropdown also records its setting's action of the Region section,
+// which sets the setting's key: the road an automation client takes.
+TEST(RegionPaneTest, EachDropdownRecordsItsSettingsActionOfTheSection) {
+  ConfigFolder config;
+  PaneHarness h(Locale{});
+  const std::string_view actions[] = {"currency",    "date",   "time",
+                                      "measurement", "number", "first-day"};
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const SettingInfo& setting = settings()[i];
+    SCOPED_TRACE(setting.key);
+    const auto& binding = h.dropdown(setting.widget_id).binding();
+    ASSERT_TRUE(binding);
+    EXPECT_EQ(binding->resource_id, "settings.section:region_formats");
+    EXPECT_EQ(binding->action, actions[i]);
+    const std::string last(setting.labels.back());
+    const auto encoded = binding->encode(kalu_actions::ControlValue(last));
+    ASSERT_TRUE(encoded);
+    EXPECT_EQ(encoded->action_id, "settings.action");
+    doc::Document document;
+    ASSERT_TRUE(actions::apply_setting(
+        *operations::read_record<SettingsAction>(encoded->payload_text()), document));
+    EXPECT_EQ(text_at(document, setting.key), last);
+  }
+}
+
 TEST(RegionPaneTest, ChoosingEuroDispatchesAdoptsAndSavesOnce) {
   ConfigFolder config;
   PaneHarness h(Locale{});
   ASSERT_TRUE(h.harness.click_id("region.currency"));
   h.dropdown("region.currency").choose(1);
+  const auto invocation = h.dropdown("region.currency").take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->action, "currency");
+  EXPECT_EQ(invocation->arguments_json, R"({"choice":"EUR"})");
   h.harness.frame();  // the dropdown writes the edit key
   EXPECT_EQ(h.text("region.currency.edit"), "EUR");
   h.harness.frame();  // the pane dispatches and adopts
