@@ -3,6 +3,7 @@
 #include "kalu_ui/widget/support.h"
 #include "panes/about/page.h"
 #include "panes/accounts/accounts_pane.h"
+#include "panes/audio/audio_pane.h"
 #include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/display/display_pane.h"
 #include "panes/network/network_pane.h"

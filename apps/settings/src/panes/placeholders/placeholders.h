@@ -204,12 +204,6 @@ inline constexpr PlaceholderSpec kDeviceMeshPaneSpec = device_mesh_spec();
 using DeviceMeshPane = PaneStandIn<kDeviceMeshPaneSpec>;
 }  // namespace device_mesh
 
-namespace audio {
-inline constexpr PlaceholderSpec kAudioPaneSpec =
-    device_local_spec("settings::panes::audio::AudioPane", 3, 4, "settings.audio-operation");
-using AudioPane = PaneStandIn<kAudioPaneSpec>;
-}  // namespace audio
-
 namespace mouse_keyboard {
 constexpr PlaceholderSpec mouse_keyboard_spec() {
   PlaceholderSpec spec =

@@ -1,0 +1,322 @@
+#include "panes/audio/audio_pane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <variant>
+
+#include "kalu_ui/widget/support.h"
+#include "panes/audio/page.h"
+
+namespace settings::panes::audio {
+
+namespace {
+
+namespace doc = kalu_ui::doc;
+using media_kit::AudioDevice;
+using media_kit::AudioGraph;
+
+// The meter's level moves the page only by this much or more.
+constexpr float kMeterStep = 0.02f;
+// How soon to look again while a test runs or the worker is busy.
+constexpr auto kBusyPoll = std::chrono::milliseconds(50);
+
+void put(doc::Document& document, std::string_view key, doc::Scalar value) {
+  // A refused write leaves the control showing its last value; nothing to do.
+  (void)document.put(doc::kRoot, key, std::move(value));
+}
+
+// Marks `id` the default of `devices` when it is there; answers whether it is.
+bool make_default(std::vector<AudioDevice>& devices, std::uint32_t id) {
+  const bool present = std::ranges::any_of(devices, [&](const auto& d) { return d.id == id; });
+  if (!present) return false;
+  for (AudioDevice& device : devices) device.is_default = device.id == id;
+  return true;
+}
+
+}  // namespace
+
+AudioPane::AudioPane() : AudioPane(AudioDependencies{}) {}
+
+AudioPane::AudioPane(AudioDependencies dependencies) : deps_(std::move(dependencies)) {
+  deps_.fill_defaults();
+  // The tool may take seconds: its reading and listing arrive through the
+  // worker, and the pane starts from 0.75 and the graph's listing.
+  worker_ = std::make_unique<AudioToolWorker>(deps_.tool);
+  (void)worker_->read_input_level();
+  (void)worker_->load_status();
+  if (auto state = deps_.services->volume_state()) {
+    output_volume_ = state->volume;
+    muted_ = state->muted;
+  }
+  applied_output_volume_ = output_volume_;
+  prefs_ = deps_.services->load_prefs();
+  if (auto graph = deps_.enumerator->enumerate()) graph_ = std::move(*graph);
+  capabilities_ = deps_.runtime->capabilities();
+  apply_preferred_devices();
+  listing_from_tool_ = graph_.sinks.empty() && graph_.sources.empty();
+  if (!listing_from_tool_) status_ = WpctlStatus::from_graph(graph_);
+  set_default_names(nullptr);
+  completion_ = OperationCompletionCell::create({});
+  requests_ = DeviceLocalRequestCell::create({});
+  last_refresh_ = deps_.services->now();
+  balance_ = std::clamp(prefs_.balance, 0.0f, 1.0f);
+  mono_ = prefs_.mono_output;
+}
+
+AudioPane::~AudioPane() = default;
+AudioPane::AudioPane(AudioPane&&) noexcept = default;
+AudioPane& AudioPane::operator=(AudioPane&&) noexcept = default;
+
+AudioPane&& AudioPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+AudioPane&& AudioPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  reports_completion_ = true;
+  return std::move(*this);
+}
+
+void AudioPane::apply_preferred_devices() {
+  // A saved device that is gone leaves the default as it is; a failure to
+  // switch is not worth more than that.
+  if (prefs_.output_device) {
+    auto sink = std::ranges::find(graph_.sinks, *prefs_.output_device, &AudioDevice::display_name);
+    if (sink != graph_.sinks.end() && deps_.graph_control->set_default_sink(sink->id)) {
+      make_default(graph_.sinks, sink->id);
+    }
+  }
+  if (prefs_.input_device) {
+    auto source =
+        std::ranges::find(graph_.sources, *prefs_.input_device, &AudioDevice::display_name);
+    if (source != graph_.sources.end() && deps_.graph_control->set_default_source(source->id)) {
+      make_default(graph_.sources, source->id);
+    }
+  }
+}
+
+void AudioPane::set_default_names(doc::Document* document) {
+  auto sink = status_.default_sink_name();
+  auto source = status_.default_source_name();
+  // Written only where the device changed under the document, so a default
+  // switched elsewhere never meets a stale value.
+  if (document != nullptr && !default_in_flight_) {
+    if (sink && sink != default_sink_name_) put(*document, kOutputDeviceKey, *sink);
+    if (source && source != default_source_name_) put(*document, kInputDeviceKey, *source);
+  }
+  default_sink_name_ = std::move(sink);
+  default_source_name_ = std::move(source);
+}
+
+// ---- sync ----------------------------------------------------------------------
+
+void AudioPane::sync(doc::Document& toolkit_document) {
+  doc::Document& document = hosted_ ? document_ : toolkit_document;
+  take_tool_answers(document);
+  poll_tests();
+  refresh_topology(document);
+  if (needs_push_) push_model(document);
+  take_request(document);
+  run_handlers(document);
+  if (page_) {
+    page_->sync(document);
+    page_unsynced_ = false;
+  }
+}
+
+void AudioPane::take_tool_answers(doc::Document& document) {
+  while (std::optional<ToolReply> reply = worker_->try_take()) {
+    std::visit(
+        [&](const auto& answer) {
+          using T = std::decay_t<decltype(answer)>;
+          if constexpr (std::is_same_v<T, InputLevelRead>) {
+            --readings_outstanding_;
+            // A level being set answers for itself.
+            if (level_in_flight_) return;
+            input_level_ = applied_input_level_ = answer.level;
+            if (!needs_push_) put(document, kInputVolumeKey, static_cast<double>(answer.level));
+          } else if constexpr (std::is_same_v<T, StatusLoaded>) {
+            --readings_outstanding_;
+            // The graph's listing wins; the tool's serves only a graph that
+            // could not be read.
+            if (!listing_from_tool_) return;
+            status_ = answer.status;
+            set_default_names(needs_push_ ? nullptr : &document);
+            structure_dirty_ = true;
+          } else if constexpr (std::is_same_v<T, DefaultSet>) {
+            if (default_in_flight_ && default_in_flight_->ticket == reply->ticket) {
+              finish_default(document, answer);
+            }
+          } else if constexpr (std::is_same_v<T, SourceVolumeSet>) {
+            if (level_in_flight_ && level_in_flight_->ticket == reply->ticket) {
+              finish_level(document, answer);
+            }
+          }
+        },
+        reply->answer);
+  }
+}
+
+void AudioPane::poll_tests() {
+  if (speaker_test_ && !speaker_test_->running()) {
+    speaker_test_.reset();
+    set_status_text("Speaker test finished.");
+  }
+  if (!microphone_meter_) return;
+  const float level = microphone_meter_->level();
+  if (std::fabs(level - meter_level_) >= kMeterStep) {
+    meter_level_ = level;
+    structure_dirty_ = true;
+  }
+  if (!microphone_meter_->running()) {
+    microphone_meter_.reset();
+    set_status_text("Microphone test finished; no audio was saved.");
+  }
+}
+
+void AudioPane::refresh_topology(doc::Document& document) {
+  const kalu_ui::Instant now = deps_.services->now();
+  if (!refresh_due_ && now - last_refresh_ < kRefreshInterval) return;
+  last_refresh_ = now;
+  refresh_due_ = false;
+  auto fresh = deps_.enumerator->enumerate();
+  if (!fresh || fresh->topology_signature() == graph_.topology_signature()) return;
+  streams_.keep_only(*fresh);
+  // Tests on a device that may be gone stop without a word.
+  speaker_test_.reset();
+  microphone_meter_.reset();
+  graph_ = std::move(*fresh);
+  listing_from_tool_ = graph_.sinks.empty() && graph_.sources.empty();
+  if (!listing_from_tool_) status_ = WpctlStatus::from_graph(graph_);
+  set_default_names(needs_push_ ? nullptr : &document);
+  if (!needs_push_) follow_graph(document);
+  page_.reset();
+  structure_dirty_ = true;
+}
+
+void AudioPane::push_model(doc::Document& document) {
+  put(document, kVolumeKey, static_cast<double>(output_volume_));
+  put(document, kMutedKey, muted_);
+  put(document, kBalanceKey, static_cast<double>(balance_));
+  put(document, kMonoKey, mono_);
+  for (std::string_view trigger : {kAdvancedKey, kTestLeftKey, kTestRightKey, kMicTestKey}) {
+    put(document, trigger, false);
+  }
+  put(document, kInputVolumeKey, static_cast<double>(input_level_));
+  if (default_sink_name_) put(document, kOutputDeviceKey, *default_sink_name_);
+  if (default_source_name_) put(document, kInputDeviceKey, *default_source_name_);
+  for (const media_kit::AudioHardware& hardware : graph_.devices) {
+    if (auto name = active_profile_name(hardware)) {
+      put(document, device_profile_key(hardware.id), *name);
+      profile_labels_[hardware.id] = *name;
+    }
+  }
+  needs_push_ = false;
+}
+
+void AudioPane::take_request(doc::Document& document) {
+  const operations::DeviceLocalRequest request = requests_->get();
+  // Another pane's request stays in the cell for its pane.
+  if (request.empty() || request.tag() != kAudioRequestTag) return;
+  (void)requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<AudioOperation>(request);
+  // A stream met for the first time takes its values from the graph before
+  // the request is written, or the first sight would overwrite it.
+  see_new_streams(document);
+  auto write = document_write(operation, graph_);
+  if (!write) {
+    complete_operation(operation, kalu_ui::fail(write.error()));
+    return;
+  }
+  if (already_in_place(*write, applied_values(), streams_, profile_labels_)) {
+    complete_operation(operation, std::string(kAlreadyInPlace));
+    return;
+  }
+  std::visit([&](const auto& value) { put(document, write->key, value); }, write->value);
+  run_handlers(document);
+  // A handler that found nothing to do (the listing and the graph disagree
+  // on a name) must not leave the operation waiting.
+  if (!tool_busy()) {
+    complete_operation(operation, kalu_ui::fail("Audio setting could not be applied."));
+  }
+}
+
+AppliedValues AudioPane::applied_values() const {
+  return AppliedValues{applied_output_volume_, muted_,          applied_input_level_,
+                       balance_,               mono_,           default_sink_name_,
+                       default_source_name_};
+}
+
+// ---- the widget ------------------------------------------------------------------
+
+kalu_ui::layout::NodeId AudioPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                                const kalu_ui::RenderContext& context,
+                                                kalu_ui::layout::NodeRegistry& registry) {
+  // A pane laid out before its first sync (a new UI scale) publishes its
+  // model now, so the first page already shows it.
+  if (hosted_ && needs_push_) push_model(document_);
+  PageModel model;
+  model.status = &status_;
+  model.graph = &graph_;
+  model.capabilities = capabilities_;
+  model.status_text = status_text_;
+  model.diagnostics_shown = diagnostics_shown_;
+  model.meter_running = microphone_meter_ != nullptr;
+  model.meter_level = meter_level_;
+  model.output_volume = applied_output_volume_;
+  model.balance = balance_;
+  model.input_level = applied_input_level_;
+  page_ = build_page(model);
+  if (hosted_) {
+    page_->sync(document_);
+  } else {
+    page_unsynced_ = true;
+  }
+  return page_node_.build(tree, context, registry, *this, page_.get());
+}
+
+void AudioPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                             double origin_x, double origin_y) {
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
+}
+
+void AudioPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                     kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                     kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void AudioPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> AudioPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> AudioPane::children_mut() { return kalu_ui::child_list(page_.get()); }
+
+bool AudioPane::take_structure_dirty() {
+  // Both flags are taken, so none lingers into the next frame.
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+std::optional<kalu_ui::Instant> AudioPane::next_wake_deadline() const {
+  const kalu_ui::Instant now = deps_.services->now();
+  if (page_unsynced_) return now;
+  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
+  due = kalu_ui::earliest(due, last_refresh_ + kRefreshInterval);
+  if (refresh_due_ || speaker_test_ || microphone_meter_ || tool_busy() || readings_outstanding_ > 0) {
+    due = kalu_ui::earliest(due, now + kBusyPoll);
+  }
+  return due;
+}
+
+}  // namespace settings::panes::audio

@@ -1,0 +1,238 @@
+#pragma once
+
+// The Sound pane (pane 3, "sound"): the output and input devices and levels,
+// balance and mono output, the speaker and microphone tests, the hardware
+// profiles and every application's stream with its route, volume and mute.
+// It is also the pane that carries out every "settings.audio-operation" the
+// executor hands over (request tag 4).
+//
+// Built afresh each time the pane is selected, it reads the output volume,
+// the saved audio preferences, the audio graph and the runtime's
+// capabilities, applies the preferred devices, and asks its wpctl worker
+// (workers.h) for the input level and the listing; until they answer it
+// holds 0.75 and the graph's listing. On every frame `sync`, in order:
+//   1. takes the worker's answers (a device switch or an input level is
+//      finished when its answer comes back);
+//   2. polls the running speaker test and microphone meter;
+//   3. reads the graph again when 1.5 s have passed, and takes it when its
+//      topology changed (streams that went are forgotten, tests stopped, the
+//      page rebuilt, routes and profiles that changed elsewhere written);
+//   4. publishes the model into its document once;
+//   5. takes an audio request: one naming what the graph no longer holds
+//      fails at once, one already in place succeeds at once ("Audio setting
+//      is already in place."), any other is written under its control id;
+//   6. runs the handlers (operations.cpp): each compares its control id with
+//      the model, checks the change is the pending operation (while the pane
+//      reports to the application), applies it and completes it once; a
+//      value that is not the pending operation's is written back;
+//   7. syncs the page.
+//
+// Hosted by the application (given its request cell), the pane works on a
+// document of its own; alone (in tests) on the document it is given.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kalu_ui/document.h"
+#include "kalu_ui/instant.h"
+#include "lib/page_node.h"
+#include "media_kit/audio.h"
+#include "media_kit/runtime.h"
+#include "operations/mailbox_cells.h"
+#include "operations/records.h"
+#include "panes/audio/model.h"
+#include "panes/audio/services.h"
+#include "panes/audio/tool.h"
+#include "panes/audio/workers.h"
+#include "stored/sections.h"
+#include "widget_contract/widget.h"
+
+namespace settings::panes::audio {
+
+using operations::DeviceLocalRequestCell;
+using operations::OperationCompletionCell;
+
+inline constexpr std::uint8_t kAudioRequestTag = 4;
+// How often the graph is read again.
+inline constexpr std::chrono::milliseconds kRefreshInterval{1500};
+// How long the microphone meter listens.
+inline constexpr std::chrono::seconds kMeterLength{8};
+
+// What an operation came to: its success message, or its failure's.
+using Outcome = kalu_ui::Result<std::string>;
+
+class AudioPane final : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = "settings::panes::audio::AudioPane";
+
+  // On the device's own services.
+  AudioPane();
+  explicit AudioPane(AudioDependencies dependencies);
+  ~AudioPane() override;
+  AudioPane(AudioPane&&) noexcept;
+  AudioPane& operator=(AudioPane&&) noexcept;
+
+  // Take the application's cells in place of the pane's own: hosted and
+  // reporting respectively.
+  AudioPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
+  AudioPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
+
+  // Whether a change to `record` may go ahead: always for a pane that does
+  // not report; otherwise only when the completion cell holds Pending with
+  // that operation's key (numbers compared as 32-bit floats, a playback or
+  // recording route as the stream's route).
+  bool operation_allowed(const AudioOperation& record) const;
+  // Publishes the outcome under the pending key when it is `record`'s;
+  // otherwise the message is dropped.
+  void complete_operation(const AudioOperation& record, const Outcome& outcome);
+
+  // ---- State, for the page and the tests ----
+  const WpctlStatus& status() const { return status_; }
+  const media_kit::AudioGraph& graph() const { return graph_; }
+  const std::optional<std::string>& status_text() const { return status_text_; }
+  const std::optional<std::string>& default_sink_name() const { return default_sink_name_; }
+  const std::optional<std::string>& default_source_name() const { return default_source_name_; }
+  const StreamMemory& streams() const { return streams_; }
+  const std::map<std::uint32_t, std::string>& profile_labels() const { return profile_labels_; }
+  const media_kit::RuntimeCapabilities& capabilities() const { return capabilities_; }
+  float output_volume() const { return applied_output_volume_; }
+  float input_level() const { return applied_input_level_; }
+  bool muted() const { return muted_; }
+  float balance() const { return balance_; }
+  bool mono() const { return mono_; }
+  float meter_level() const { return meter_level_; }
+  bool diagnostics_shown() const { return diagnostics_shown_; }
+  bool speaker_test_running() const { return speaker_test_ != nullptr; }
+  bool meter_running() const { return microphone_meter_ != nullptr; }
+  // A device switch or an input level is out with the worker.
+  bool tool_busy() const { return default_in_flight_ || level_in_flight_; }
+  bool hosted() const { return hosted_; }
+  bool reports_completion() const { return reports_completion_; }
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+  // The pane's own document (used while hosted).
+  kalu_ui::doc::Document& own_document() { return document_; }
+  kalu_ui::Widget* page() { return page_.get(); }
+
+  // ---- The widget contract ----
+  std::string_view type_name() const override { return kTypeName; }
+  std::string_view short_type_name() const override { return "AudioPane"; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  bool take_structure_dirty() override;
+  // The next graph read; sooner while a test runs or the worker is busy.
+  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+
+ private:
+  // A device switch out with the worker.
+  struct DefaultInFlight {
+    std::uint64_t ticket = 0;
+    AudioOperation record;
+    bool output = true;
+    std::string name;
+  };
+  // An input level out with the worker.
+  struct LevelInFlight {
+    std::uint64_t ticket = 0;
+    AudioOperation record;
+    float value = 0.0f;
+  };
+
+  // ---- sync's steps (audio_pane.cpp) ----
+  void take_tool_answers(kalu_ui::doc::Document& document);
+  void poll_tests();
+  void refresh_topology(kalu_ui::doc::Document& document);
+  void push_model(kalu_ui::doc::Document& document);
+  void take_request(kalu_ui::doc::Document& document);
+  void apply_preferred_devices();
+  void set_default_names(kalu_ui::doc::Document* document);
+
+  // ---- The handlers (operations.cpp) ----
+  void run_handlers(kalu_ui::doc::Document& document);
+  void apply_output_volume(kalu_ui::doc::Document& document);
+  void apply_input_level(kalu_ui::doc::Document& document);
+  void apply_mute(kalu_ui::doc::Document& document);
+  void apply_balance(kalu_ui::doc::Document& document);
+  void apply_mono(kalu_ui::doc::Document& document);
+  void apply_diagnostics(kalu_ui::doc::Document& document);
+  void apply_channel_test(kalu_ui::doc::Document& document, bool left);
+  void apply_microphone_test(kalu_ui::doc::Document& document);
+  void apply_default_device(kalu_ui::doc::Document& document, bool output);
+  void apply_streams(kalu_ui::doc::Document& document);
+  void apply_profiles(kalu_ui::doc::Document& document);
+  // Streams seen for the first time: their three control ids written, nothing
+  // sent to the graph.
+  void see_new_streams(kalu_ui::doc::Document& document);
+  void apply_stream(kalu_ui::doc::Document& document, const media_kit::AudioStream& stream);
+  // After a topology change: routes and profiles changed elsewhere.
+  void follow_graph(kalu_ui::doc::Document& document);
+  void finish_default(kalu_ui::doc::Document& document, const DefaultSet& answer);
+  void finish_level(kalu_ui::doc::Document& document, const SourceVolumeSet& answer);
+  kalu_ui::Status save_pref(const std::function<void(stored::AudioPrefs&)>& edit);
+  void set_status_text(std::string text);
+  AppliedValues applied_values() const;
+  // The key of the audio operation pending in the completion cell, if any.
+  std::optional<std::string> pending_audio_key() const;
+
+  AudioDependencies deps_;
+  std::unique_ptr<AudioToolWorker> worker_;
+  kalu_ui::doc::Document document_;
+  WpctlStatus status_;
+  media_kit::AudioGraph graph_;
+  std::optional<std::string> status_text_;
+  stored::AudioPrefs prefs_;
+  std::optional<std::string> default_sink_name_;
+  std::optional<std::string> default_source_name_;
+  kalu_ui::Instant last_refresh_;
+  StreamMemory streams_;
+  std::map<std::uint32_t, std::string> profile_labels_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
+  std::unique_ptr<media_kit::ChannelTest> speaker_test_;
+  std::unique_ptr<media_kit::MicrophoneMeter> microphone_meter_;
+  std::optional<DefaultInFlight> default_in_flight_;
+  std::optional<LevelInFlight> level_in_flight_;
+  kalu_ui::WidgetBox page_;
+  lib::PageNode page_node_;
+  kalu_ui::Rect rect_;
+  media_kit::RuntimeCapabilities capabilities_;
+  float balance_ = 0.5f;
+  bool mono_ = false;
+  float meter_level_ = 0.0f;
+  float output_volume_ = 0.5f;
+  float input_level_ = kFallbackInputLevel;
+  float applied_output_volume_ = 0.5f;
+  float applied_input_level_ = kFallbackInputLevel;
+  bool muted_ = false;
+  // The listing is the tool's until the graph has a sink or a source.
+  bool listing_from_tool_ = false;
+  // The constructor's two readings not answered yet.
+  int readings_outstanding_ = 2;
+  // Read the graph at the next frame (a default device was switched).
+  bool refresh_due_ = false;
+  bool diagnostics_shown_ = false;
+  bool structure_dirty_ = false;
+  bool hosted_ = false;
+  bool reports_completion_ = false;
+  bool needs_push_ = true;
+  // A page built without a document to sync it against waits for the next
+  // frame's sync to show the document's values; it asks for that frame.
+  bool page_unsynced_ = false;
+};
+
+}  // namespace settings::panes::audio
