@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "actions/accessibility_section.h"
+#include "actions/agent_models_section.h"
 #include "actions/appearance_section.h"
 #include "actions/bluetooth_section.h"
 #include "actions/default_apps_section.h"
@@ -82,6 +83,7 @@ Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& docum
   if (id == "printers") return printers_resource();
   if (id == "users") return users_resource();
   if (id == "external_accounts") return external_accounts_resource(accounts);
+  if (id == "agent_models") return agent_models_resource();
   return Resource::create(section_resource_id(pane), std::string(section_kind(pane)),
                           std::string(panes::pane_title(pane)));
 }

@@ -21,6 +21,9 @@ using DeviceLocalRequestCell = kalu_ui::WakeSlot<DeviceLocalRequest>;
 using DeviceMeshRequestCell = kalu_ui::WakeSlot<std::optional<DeviceMeshOperation>>;
 using OperationCompletionCell = kalu_ui::WakeSlot<OperationCompletion>;
 using AccountRequestCell = kalu_ui::WakeSlot<AccountPaneRequest>;
+// The Agent Models status line: nothing, or the sentence of the last
+// provider job, which the pane shows in its next sync.
+using AgentModelsStatusCell = kalu_ui::WakeSlot<std::optional<std::string>>;
 
 // Completes the operation a pane carried out (operations/mailbox.h): while
 // `cell` holds Pending with exactly `key`, publishes Succeeded with the

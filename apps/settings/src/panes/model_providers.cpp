@@ -1,6 +1,9 @@
 #include "panes/model_providers.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "limited_exec/text.h"
 
 namespace settings::panes::agent_models {
 
@@ -18,6 +21,15 @@ model_provider::ProviderModel provider_model_entry(std::string name) {
   entry.id = std::move(name);
   entry.enabled = true;
   return entry;
+}
+
+void choose_default_model(model_provider::ProviderProfile& profile, std::string_view typed) {
+  const std::string_view model = limited_exec::trim_white_space(typed);
+  if (model.empty()) return;
+  const bool listed = std::ranges::any_of(
+      profile.models, [&](const model_provider::ProviderModel& m) { return m.id == model; });
+  if (!listed) profile.models.push_back(provider_model_entry(std::string(model)));
+  profile.model = std::string(model);
 }
 
 std::string_view protocol_label(ProviderProtocol protocol) {

@@ -23,6 +23,12 @@ kalu_ui::Result<model_provider::ProviderProtocol> parse_provider_protocol(std::s
 // nothing else known, enabled.
 model_provider::ProviderModel provider_model_entry(std::string name);
 
+// Makes the typed model the profile's default. The text is taken without
+// the white space around it (a model id with spaces names nothing a service
+// knows); a new name is appended to the profile's models once. A blank text
+// leaves the models and the default as they were.
+void choose_default_model(model_provider::ProviderProfile& profile, std::string_view typed);
+
 // "OpenAI-compatible", "Anthropic".
 std::string_view protocol_label(model_provider::ProviderProtocol protocol);
 // "Hosted provider", "This device (local)", "Private network".

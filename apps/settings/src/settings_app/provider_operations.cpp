@@ -86,17 +86,8 @@ class ProviderChange {
     if (profile == nullptr) return fail(std::string(kGone));
     profile->label = op.label;
     profile->endpoint = op.endpoint;
-    // A model id with spaces around it names no model a service knows; the
-    // label and endpoint are kept exactly as the client sent them.
-    const std::string_view model =
-        op.model ? limited_exec::trim_white_space(*op.model) : std::string_view();
-    if (!model.empty()) {
-      const bool listed = std::ranges::any_of(
-          profile->models, [&](const model_provider::ProviderModel& m) { return m.id == model; });
-      if (!listed)
-        profile->models.push_back(panes::agent_models::provider_model_entry(std::string(model)));
-      profile->model = std::string(model);
-    }
+    // The label and endpoint are kept exactly as the client sent them.
+    if (op.model) panes::agent_models::choose_default_model(*profile, *op.model);
     return {};
   }
 
