@@ -14,7 +14,6 @@
 #include "kalu_ui/widget/slider.h"
 #include "kalu_ui/widget/spacer.h"
 #include "kalu_ui/widget/support.h"
-#include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
 #include "lib/ui_rows.h"
 #include "panes/audio/model.h"
@@ -174,14 +173,10 @@ WidgetBox input_card(const PageModel& m, const kalu_actions::Resource& section) 
              std::string(kInputVolumeKey), m.input_level,
              actions::audio_level_binding("input-volume"))));
   if (m.capabilities.microphone_meter && m.graph->default_source() != nullptr) {
-    WidgetList meter;
-    meter.push_back(w::boxed(w::Text(meter_text(m.meter_running, m.meter_level))
-                                 .with_size(ui_rows::kLabelSize)
-                                 .with_wrap()));
-    meter.push_back(button(m.meter_running ? "Stop test" : "Test microphone",
-                           "settings.audio.mic_test",
-                           actions::bind_unit(section, "microphone-meter")));
-    rows.push_back(button_row(std::move(meter)));
+    rows.push_back(ui_rows::label_row(
+        meter_text(m.meter_running, m.meter_level),
+        button(m.meter_running ? "Stop test" : "Test microphone", "settings.audio.mic_test",
+               actions::bind_unit(section, "microphone-meter"))));
     rows.push_back(ui_rows::caption(kMeterCaption));
   }
   return ui_rows::section_card("Input", ui_rows::rows_column(std::move(rows)));

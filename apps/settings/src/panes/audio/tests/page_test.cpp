@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fakes.h"
+#include "pane_fixture.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/button.h"

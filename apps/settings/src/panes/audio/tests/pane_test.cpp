@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "actions/doc_readers.h"
-#include "fakes.h"
+#include "pane_fixture.h"
 #include "kalu_ui/log.h"
 
 namespace settings::panes::audio {
