@@ -161,6 +161,8 @@ bool on_screen_keyboard_installed() {
   auto installed = app_launcher::registry::list_installed();
   if (!installed) return false;
   for (const auto& package : *installed) {
+    // A manifest's id is its package's, so only that entry is read.
+    if (package.id != "kalu.osk") continue;
     auto manifest = app_launcher::manifest::read_manifest(package);
     if (!manifest) continue;
     if (manifest->app_id == "kalu.osk" && manifest->kind == "service" &&
