@@ -191,6 +191,9 @@ FrameReport FrameDriver::run_frame() {
   ++frames_;
   for (auto& hook : hooks_) hook(*root_, document_);
   root_->sync(document_);
+  // After sync, so a control's own write has landed in the document before
+  // its action runs; what the action changes is synced by the next frame.
+  replay_follow_up_ = replay_.run(*root_, document_) > 0 || replay_.more_waiting();
 
   const Size size = logical_size();
   const RenderContext render_context{scale(), kBaseTextSize};
@@ -252,9 +255,11 @@ FrameReport FrameDriver::run_frame() {
 }
 
 std::optional<Instant> FrameDriver::next_deadline(Instant now) const {
+  if (replay_follow_up_) return now;
   std::optional<Instant> due = root_->next_wake_deadline();
   if (root_->needs_animation_frame()) due = earliest(due, now + kAnimationFrameInterval);
   if (root_->needs_idle_sync()) due = earliest(due, now + kIdleSyncInterval);
+  if (replay_.in_flight() > 0) due = earliest(due, now + kReplayPollInterval);
   return due;
 }
 

@@ -1,6 +1,7 @@
 #include "kalu_ui/harness.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace kalu_ui::harness {
 Harness::Harness(WidgetBox root, Options options)
@@ -10,8 +11,14 @@ Harness::Harness(WidgetBox root, doc::Document document, Options options)
     : waker_(std::make_shared<wake::Waker>()),
       previous_waker_(wake::install_waker(waker_)),
       driver_(std::move(root), std::move(document), options.theme ? *options.theme : Theme::dark()),
+      replayed_(std::make_shared<std::deque<host::ReplayedControl>>()),
       size_(options.size),
       scale_(options.scale) {
+  driver_.set_action_registry(std::move(options.action_registry));
+  driver_.control_replay().set_observer([kept = replayed_](const host::ReplayedControl& replayed) {
+    kept->push_back(replayed);
+    if (kept->size() > kReplayedKept) kept->pop_front();
+  });
   apply_surface();
 }
 
@@ -91,6 +98,13 @@ std::optional<Rect> Harness::rect_of(std::string_view id) {
   const Widget* widget = find(id);
   if (!widget) return std::nullopt;
   return widget->get_rect();
+}
+
+std::vector<host::ReplayedControl> Harness::take_replayed() {
+  std::vector<host::ReplayedControl> taken(std::make_move_iterator(replayed_->begin()),
+                                           std::make_move_iterator(replayed_->end()));
+  replayed_->clear();
+  return taken;
 }
 
 std::optional<std::string> Harness::debug_snapshot(std::string_view root_object) const {

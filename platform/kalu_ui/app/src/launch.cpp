@@ -608,6 +608,8 @@ Result<int> run(AppSpec spec) {
   window.set_title(window_title(*root, spec.app_id));
 
   frame::FrameDriver driver(std::move(root), std::move(document));
+  // Bound controls' settings go through the same namespaces as clients' do.
+  driver.set_action_registry(app.shared_action_registry());
   driver.add_frame_hook(automation.pump_hook());
   for (auto& hook : app.take_frame_hooks()) driver.add_frame_hook(std::move(hook));
   automation.start(wake::WakeHandle::bound_to(waker));

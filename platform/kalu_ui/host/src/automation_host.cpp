@@ -1,14 +1,13 @@
 #include <fmt/format.h>
-#include <sys/random.h>
 
 #include <deque>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <unordered_set>
 #include <utility>
 
 #include "kalu_actions/args.h"
 #include "kalu_actions/json.h"
+#include "kalu_ui/action_invoke.h"
 #include "kalu_ui/host.h"
 #include "request_line.h"
 #include "transport.h"
@@ -54,15 +53,6 @@ std::optional<ResourceOperationId> parse_operation_id(std::string_view text) {
         return std::nullopt;
     }
     id.bytes[i] = static_cast<std::uint8_t>(value);
-  }
-  return id;
-}
-
-ResourceOperationId new_operation_id() {
-  ResourceOperationId id;
-  if (::getrandom(id.bytes.data(), id.bytes.size(), 0) != static_cast<ssize_t>(id.bytes.size())) {
-    std::random_device device;
-    for (auto& b : id.bytes) b = static_cast<std::uint8_t>(device());
   }
   return id;
 }
@@ -196,6 +186,8 @@ struct AutomationHost::Operations {
   Answer handle(const Json& request, Widget& root, doc::Document& document);
   Answer start(const ResourceOperationId& id, OperationKind kind, const std::string& action_id,
                const std::string& payload, Widget& root, doc::Document& document);
+  // Keeps what a client may poll of an operation just started.
+  void remember(const ResourceOperationId& id, const DeviceLocalOutcome& outcome);
   Answer invoke(const Json& request, Widget& root, doc::Document& document);
   Answer poll(const Json& request, Widget& root, doc::Document& document);
 
@@ -208,13 +200,14 @@ struct AutomationHost::Operations {
 Answer AutomationHost::Operations::start(const ResourceOperationId& id, OperationKind kind,
                                          const std::string& action_id, const std::string& payload,
                                          Widget& root, doc::Document& document) {
-  ResourceOperationContext context{&document};
-  DeviceLocalOutcome outcome = root.start_resource_operation_with_document(
-      id, kind, action_id, kalu_actions::bytes_of(payload), context);
-  // An operation id is only handed out for something that will answer a poll.
-  if (outcome.is_not_handled()) {
-    return refuse("not_found", fmt::format("no handler for {}", echo(action_id)));
-  }
+  auto outcome = start_operation(root, document, id, kind, action_id, payload);
+  if (!outcome) return refuse(outcome.error().code, outcome.error().message);
+  remember(id, *outcome);
+  return Json{{"operation_id", hex_of(id)}, {"outcome", to_json(*outcome)}};
+}
+
+void AutomationHost::Operations::remember(const ResourceOperationId& id,
+                                          const DeviceLocalOutcome& outcome) {
   const std::string hex = hex_of(id);
   if (std::holds_alternative<DeviceLocalOutcome::Accepted>(outcome.value)) started(hex);
   if (auto* done = std::get_if<DeviceLocalOutcome::Completed>(&outcome.value)) {
@@ -223,7 +216,6 @@ Answer AutomationHost::Operations::start(const ResourceOperationId& id, Operatio
         hex,
         to_json(ResourceOperationStatus{ResourceOperationStatus::Succeeded{done->outcome, id}}));
   }
-  return Json{{"operation_id", hex}, {"outcome", to_json(outcome)}};
 }
 
 Answer AutomationHost::Operations::invoke(const Json& request, Widget& root,
@@ -232,52 +224,21 @@ Answer AutomationHost::Operations::invoke(const Json& request, Widget& root,
   if (!resource_id) return refuse("invalid_request", resource_id.error());
   auto action_name = string_field(request, "action");
   if (!action_name) return refuse("invalid_request", action_name.error());
-  auto resource = root.resource_by_id(document, *resource_id);
-  if (!resource) return refuse("not_found", fmt::format("unknown resource {}", echo(*resource_id)));
-  const kalu_actions::ActionSpec* spec = resource->action(*action_name);
-  if (spec == nullptr) {
-    return refuse("not_found", fmt::format("resource {} has no action {}", echo(*resource_id),
-                                           echo(*action_name)));
-  }
-  if (!spec->available) {
-    return refuse("unavailable", fmt::format("action {} is not available", echo(*action_name)));
-  }
   auto it = request.find("arguments");
-  auto args = kalu_actions::ActionArgs::from_json(it == request.end() ? Json(nullptr) : *it);
-  if (!args) return refuse("invalid_arguments", args.error());
-  auto encoded = spec->build_json(*args);
-  if (!encoded) return refuse("invalid_arguments", encoded.error());
-  const std::string payload(encoded->payload_text());
+  const auto args =
+      kalu_actions::ActionArgs::from_json(it == request.end() ? Json(nullptr) : *it);
+  auto invoked = invoke_resource_action(actions, root, document, *resource_id, *action_name, args);
+  if (!invoked) return refuse(invoked.error().code, invoked.error().message);
 
   Json result = {{"resource", *resource_id},
                  {"action", *action_name},
-                 {"kind", spec->operation_kind},
-                 {"action_id", encoded->action_id}};
-  ResourceOperationContext context{&document};
-  if (spec->operation_kind == kalu_actions::kOperationSetting) {
-    // Local preferences go through the namespace handler into the document.
-    if (!actions.handles(encoded->action_id)) {
-      result["outcome"] = Json{{"state", "not_handled"}};
-      return result;
-    }
-    kalu_actions::ActionContext action_context;
-    action_context.label = spec->label;
-    action_context.subject = {resource->kind, resource->id};
-    auto sent = actions.dispatch(document, encoded->action_id, payload, action_context);
-    result["outcome"] =
-        sent ? completed_json({})
-             : Json{{"state", "rejected"}, {"message", bounded_message(sent.error().to_string())}};
-    return result;
+                 {"kind", invoked->kind},
+                 {"action_id", invoked->action_id}};
+  if (invoked->operation_id) {
+    remember(*invoked->operation_id, invoked->outcome);
+    result["operation_id"] = hex_of(*invoked->operation_id);
   }
-  if (spec->operation_kind == kalu_actions::kOperationEffect) {
-    auto started_answer = start(new_operation_id(), spec->operation_kind, encoded->action_id,
-                                payload, root, document);
-    if (!started_answer) return started_answer;
-    result.update(*started_answer);
-    return result;
-  }
-  result["outcome"] = to_json(root.invoke_resource_operation_v2(
-      spec->operation_kind, encoded->action_id, kalu_actions::bytes_of(payload), context));
+  result["outcome"] = to_json(invoked->outcome);
   return result;
 }
 

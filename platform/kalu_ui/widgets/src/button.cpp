@@ -27,7 +27,7 @@ kalu_actions::Resource control_resource(const std::string& id, const std::string
   // A JSON string of the id: the library escapes what needs escaping.
   invoke.fixed_input = kalu_actions::EncodedAction::from_text(
       std::string(controls::kControlInvokeAction), detail::json_string(id));
-  return kalu_actions::Resource{fmt::format("kalu.control:{}", id),
+  return kalu_actions::Resource{fmt::format("{}{}", kalu_actions::kControlResourcePrefix, id),
                                 std::string(controls::kControlResourceKind),
                                 label,
                                 {},

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "actions/settings_action.h"
 #include "kalu_ui/harness.h"
 #include "settings_app/pane_table.h"
 #include "settings_app/settings_app.h"
@@ -54,12 +55,23 @@ inline int total(const BuildCounts& counts) {
   return sum;
 }
 
-// The application in the harness, at 1280 by 800 unless told otherwise.
+// The application in the harness, at 1280 by 800 unless told otherwise, with
+// the namespaces the program's set-up hook registers, so bound controls'
+// settings reach the document as they do in the window.
 struct AppFixture {
   explicit AppFixture(kalu_ui::harness::Options options = {})
       : counts(std::make_shared<BuildCounts>()),
         handed(std::make_shared<HandedCells>()),
-        harness(make(), options) {}
+        harness(make(), with_registry(std::move(options))) {}
+
+  static kalu_ui::harness::Options with_registry(kalu_ui::harness::Options options) {
+    if (!options.action_registry) {
+      auto registry = std::make_shared<kalu_actions::ActionRegistry>();
+      actions::register_settings_action_handler(*registry);
+      options.action_registry = std::move(registry);
+    }
+    return options;
+  }
 
   kalu_ui::WidgetBox make() {
     auto made = std::make_unique<SettingsApp>(root.path(), counting_panes(counts, handed));

@@ -1,7 +1,7 @@
 // The Bluetooth page in the application's frame on a simulated device of
-// its own: a press acts without an operation, and renders kept as PNG for
-// people to look at (the devices with one device's details open; the
-// adapter off).
+// its own: a press acts without an operation, the power switch acts through
+// its action, and renders kept as PNG for people to look at (the devices
+// with one device's details open; the adapter off).
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 
 #include "app_fixture.h"
 #include "kalu_ui/frame.h"
+#include "kalu_ui/log.h"
+#include "kalu_ui/widget/toggle.h"
 #include "kalu_ui/widget/text.h"
 #include "operations/keys.h"
 #include "sim_device/state.h"
@@ -47,6 +49,31 @@ TEST(BluetoothFrameTest, FindDevicesStartsDiscoveryWithNoOperationPending) {
   s.t.harness.frame();
   EXPECT_EQ(system_ops::bluez::is_scanning(), true);
   EXPECT_TRUE(shows_text(s.t.harness.root(), "Discovery started. Use Refresh as devices wake up."));
+}
+
+// The switch is bound to the Bluetooth section's "bluetooth" action: the
+// frame loop carries a flip out as that action, a SetPowered operation the
+// executor hands to the pane, and polls it to its end, so the executor is
+// free for the next flip at once.
+TEST(BluetoothFrameTest, ThePowerSwitchTurnsTheAdapterOffAndOn) {
+  BluetoothShown s;
+  auto& h = s.t.harness;
+  ASSERT_EQ(system_ops::bluez::is_powered(), true);
+  kalu_ui::log::ScopedCapture capture;
+  for (const bool on : {false, true}) {
+    SCOPED_TRACE(on ? "on" : "off");
+    ASSERT_TRUE(h.click_id("bluetooth.toggle"));
+    h.frames(2);
+    EXPECT_EQ(system_ops::bluez::is_powered(), on);
+    EXPECT_FALSE(s.t.app->device_local_busy());
+    EXPECT_EQ(s.t.app->operation_completion()->get(),
+              OperationCompletion(OperationCompletion::Idle{}));
+    const auto* toggle = dynamic_cast<kalu_ui::widget::Toggle*>(h.find("bluetooth.toggle"));
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_EQ(toggle->value(), on);
+  }
+  EXPECT_TRUE(shows_text(h.root(), "Bluetooth is on."));
+  EXPECT_TRUE(capture.events().empty());
 }
 
 TEST(BluetoothFrameTest, RendersOfThePage) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kalu_actions/dispatch.h"
+#include "kalu_ui/control_replay.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "kalu_ui/layout.h"
@@ -45,6 +47,9 @@ inline constexpr CursorKind kText = 8;  // editable text
 inline constexpr std::chrono::milliseconds kIdleSyncInterval{100};
 // The pace of frames while a widget animates.
 inline constexpr std::chrono::milliseconds kAnimationFrameInterval{16};
+// How often operations started by bound controls are polled while they run
+// (their owners usually wake the loop sooner when they end).
+inline constexpr std::chrono::milliseconds kReplayPollInterval{100};
 // The base text size handed to build_layout, in logical pixels.
 inline constexpr float kBaseTextSize = 14.0f;
 
@@ -82,18 +87,28 @@ class FrameDriver {
   // capture requests afterwards. Answers whether a widget handled it.
   bool dispatch(const Event& event, Clipboard* clipboard = nullptr);
 
-  // Runs one frame: hooks, sync, take_structure_dirty, build_layout when
-  // needed, layout, apply_layout, damage, draw and draw_overlay.
+  // Runs one frame: hooks, sync, the control replay (what bound controls
+  // recorded is carried out as their actions, host/control_replay.h),
+  // take_structure_dirty, build_layout when needed, layout, apply_layout,
+  // damage, draw and draw_overlay.
   FrameReport run_frame();
   // Redraws everything on the next frame (a new or exposed window surface).
   void invalidate() { force_redraw_ = true; }
 
-  // When the next frame is due with no event and no wake: the earliest widget
-  // deadline, the next animation frame, the next idle sync; none: sleep until
+  // When the next frame is due with no event and no wake: at once after a
+  // frame whose replay carried something out (so the tree syncs what it
+  // changed), the earliest widget deadline, the next animation frame, the
+  // next idle sync, the next poll of a replayed operation; none: sleep until
   // an event or a wake.
   std::optional<Instant> next_deadline(Instant now = Instant::now()) const;
 
   void add_frame_hook(FrameHook hook) { hooks_.push_back(std::move(hook)); }
+  // The namespaces the replay dispatches settings through (the App's); none
+  // until set, and settings are then refused.
+  void set_action_registry(std::shared_ptr<const kalu_actions::ActionRegistry> registry) {
+    replay_.set_action_registry(std::move(registry));
+  }
+  host::ControlReplay& control_replay() { return replay_; }
 
   Widget& root() { return *root_; }
   const Widget& root() const { return *root_; }
@@ -125,6 +140,9 @@ class FrameDriver {
   layout::NodeId root_node_;
   Scene scene_;
   std::vector<FrameHook> hooks_;
+  host::ControlReplay replay_;
+  // The last replay carried something out: the tree syncs it at once.
+  bool replay_follow_up_ = false;
   Widget* capture_ = nullptr;  // checked against the tree before every use
   int physical_width_ = 0;
   int physical_height_ = 0;

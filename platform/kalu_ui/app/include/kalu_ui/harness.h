@@ -1,12 +1,17 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "kalu_actions/dispatch.h"
 #include "kalu_ui/cairo_backend.h"
+#include "kalu_ui/control_replay.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/result.h"
 #include "kalu_ui/wake.h"
@@ -14,7 +19,10 @@
 // The headless harness: the frame loop without a window, for UI tests. It
 // runs frames on a root widget with a state document at a chosen size and
 // scale, takes input in logical pixels, finds widgets by id, reads the
-// diagnostic snapshot and renders the current frame to pixels or PNG.
+// diagnostic snapshot and renders the current frame to pixels or PNG. Like
+// the window, every frame replays what bound controls recorded as their
+// actions (a click on a bound toggle starts its operation on the root), and
+// the harness keeps what the replay took for the test to read.
 //
 //   kalu_ui::harness::Harness h(std::make_unique<MyPage>());
 //   h.frame();
@@ -27,6 +35,9 @@ struct Options {
   Size size{1280.0, 800.0};    // logical pixels
   double scale = 1.0;          // physical pixels per logical pixel
   std::optional<Theme> theme;  // absent: the dark theme (whatever the environment says)
+  // The namespaces the replay dispatches bound controls' settings through
+  // (what an App's set-up hook registers); absent: settings are refused.
+  std::shared_ptr<const kalu_actions::ActionRegistry> action_registry;
 
   static Options sized(Size size, double scale = 1.0) {
     Options options;
@@ -73,6 +84,12 @@ class Harness {
   std::optional<Rect> rect_of(std::string_view id);
   Widget* focused() { return driver_.focused(); }
 
+  // The control invocations the frames' replay took from the tree since the
+  // last call, oldest first, with what became of each (the newest
+  // kReplayedKept are kept).
+  std::vector<host::ReplayedControl> take_replayed();
+  static constexpr std::size_t kReplayedKept = 256;
+
   // The root's diagnostic snapshot (compact JSON), for the document root by default.
   std::optional<std::string> debug_snapshot(std::string_view root_object = "Root") const;
 
@@ -101,6 +118,8 @@ class Harness {
   std::shared_ptr<wake::Waker> waker_;
   std::shared_ptr<wake::Waker> previous_waker_;
   frame::FrameDriver driver_;
+  // Shared with the replay's observer.
+  std::shared_ptr<std::deque<host::ReplayedControl>> replayed_;
   Size size_;
   double scale_;
 };

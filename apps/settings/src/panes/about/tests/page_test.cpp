@@ -90,10 +90,10 @@ TEST(AboutPage, TheBackupButtonIsAFixedControlInvocation) {
   EXPECT_DOUBLE_EQ(rect->width(), 236.0);
   EXPECT_DOUBLE_EQ(rect->height(), 40.0);
   ASSERT_TRUE(harness.click_id(kBackupButtonId));
-  auto invocation = harness.root().take_control_invocation();
-  ASSERT_TRUE(invocation);
-  EXPECT_EQ(invocation->resource_id, "kalu.control:about.identity-backup.button");
-  EXPECT_EQ(invocation->action, "invoke");
+  const auto replayed = harness.take_replayed();
+  ASSERT_EQ(replayed.size(), 1u);
+  EXPECT_EQ(replayed[0].invocation.resource_id, "kalu.control:about.identity-backup.button");
+  EXPECT_EQ(replayed[0].invocation.action, "invoke");
   EXPECT_FALSE(harness.root().take_control_invocation());
 }
 

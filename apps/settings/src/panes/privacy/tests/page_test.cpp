@@ -199,10 +199,12 @@ TEST_F(PrivacyPage, TheWorkspaceButtonIsAControlInvocation) {
   kalu_ui::harness::Harness harness(page(), tall_window());
   harness.frame();
   ASSERT_TRUE(harness.click_id("open-workspace-privacy"));
-  auto invocation = harness.root().take_control_invocation();
-  ASSERT_TRUE(invocation);
-  EXPECT_EQ(invocation->resource_id, "kalu.control:open-workspace-privacy");
-  EXPECT_EQ(invocation->action, "invoke");
+  const auto replayed = harness.take_replayed();
+  ASSERT_EQ(replayed.size(), 1u);
+  EXPECT_EQ(replayed[0].invocation.resource_id, "kalu.control:open-workspace-privacy");
+  EXPECT_EQ(replayed[0].invocation.action, "invoke");
+  // The button ran its own handler: the replay only reports it.
+  EXPECT_EQ(replayed[0].fate, kalu_ui::host::ReplayedControl::Fate::Reported);
   // The hand-over to the workspace's access page reaches the device.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   sim_device::Json opened;
