@@ -99,8 +99,13 @@ class OwnerRoot final : public app_test::Stack {
     if (owner_->running && owner_->finish) owner_->ended = true;
   }
   std::optional<ResourceOperationStatus> poll_resource_operation(
-      const ResourceOperationId& id, bool, ResourceOperationContext&) override {
-    if (!owner_->running || *owner_->running != id || !owner_->ended) return std::nullopt;
+      const ResourceOperationId& id, bool cancel, ResourceOperationContext&) override {
+    if (!owner_->running || *owner_->running != id) return std::nullopt;
+    if (cancel) {
+      owner_->running.reset();
+      return ResourceOperationStatus{ResourceOperationStatus::Cancelled{"cancelled", id}};
+    }
+    if (!owner_->ended) return std::nullopt;
     owner_->running.reset();
     owner_->finish = false;
     if (!owner_->failure.empty()) {
@@ -161,13 +166,12 @@ struct Rig {
   WidgetBox make(const RigSetup& setup) {
     auto root = std::make_unique<OwnerRoot>(owner);
     const kalu_actions::Resource bound = section(*owner, setup.bound_resource);
-    root->push(w::boxed(w::Toggle("Power", "test.power").with_id("power").on_action(
-        bind(bound, "power"))));
+    root->push(w::boxed(
+        w::Toggle("Power", "test.power").with_id("power").on_action(bind(bound, "power"))));
     root->push(
         w::boxed(w::Toggle("Dark", "test.dark").with_id("dark").on_action(bind(bound, "dark"))));
-    root->push(w::boxed(w::Button("Press").with_id("press").on_click([clicks = clicks] {
-      ++*clicks;
-    })));
+    root->push(
+        w::boxed(w::Button("Press").with_id("press").on_click([clicks = clicks] { ++*clicks; })));
     return root;
   }
   static harness::Options options(const RigSetup& setup) {
@@ -238,6 +242,66 @@ TEST(ControlReplay, AFlipStartsTheBoundEffectWhichIsPolledUntilItEnds) {
   }
 }
 
+// The newest intent of a control wins: flips within one frame leave only the
+// last, and flips made while the switch's operation runs wait for it, the
+// newest replacing the older, without a busy owner refusing them.
+TEST(ControlReplay, TheNewestFlipWinsAndWaitsForTheRunningOne) {
+  Rig rig;
+  log::ScopedCapture capture;
+  auto* toggle = dynamic_cast<w::Toggle*>(rig.harness.find("power"));
+  ASSERT_NE(toggle, nullptr);
+  toggle->flip();
+  toggle->flip();
+  toggle->flip();
+  rig.harness.frame();
+  EXPECT_EQ(rig.owner->payloads, std::vector<std::string>{R"({"enabled":true})"});
+
+  toggle->flip();
+  rig.harness.frame();
+  toggle->flip();
+  rig.harness.frame();
+  toggle->flip();
+  rig.harness.frame();
+  EXPECT_EQ(rig.owner->payloads.size(), 1u);
+  EXPECT_EQ(rig.replay().deferred(), 1u);
+  rig.owner->finish = true;
+  rig.harness.frame();
+  EXPECT_EQ(rig.owner->payloads,
+            (std::vector<std::string>{R"({"enabled":true})", R"({"enabled":false})"}));
+  EXPECT_EQ(rig.replay().deferred(), 0u);
+  EXPECT_EQ(rig.replay().in_flight(), 1u);
+
+  std::vector<Fate> fates;
+  for (const auto& replayed : rig.harness.take_replayed()) fates.push_back(replayed.fate);
+  EXPECT_EQ(fates, (std::vector<Fate>{Fate::Superseded, Fate::Superseded, Fate::Started,
+                                      Fate::Superseded, Fate::Superseded, Fate::Started}));
+  EXPECT_TRUE(capture.events().empty());
+}
+
+// An operation that never ends is given up after a while: polled once with
+// the cancel flag, which frees its owner, and logged.
+TEST(ControlReplay, AnOperationThatNeverEndsIsGivenUp) {
+  Rig rig;
+  host::ReplayOptions options;
+  options.give_up_after = std::chrono::seconds(30);
+  host::ControlReplay replay(nullptr, options);
+  dynamic_cast<w::Toggle*>(rig.harness.find("power"))->flip();
+  const Instant start = Instant::now();
+  doc::Document& document = rig.harness.document();
+  replay.run(rig.harness.root(), document, start);
+  ASSERT_TRUE(rig.owner->running);
+  replay.run(rig.harness.root(), document, start + std::chrono::seconds(29));
+  EXPECT_TRUE(rig.owner->running);
+  log::ScopedCapture capture;
+  replay.run(rig.harness.root(), document, start + std::chrono::seconds(30));
+  EXPECT_FALSE(rig.owner->running);
+  EXPECT_EQ(replay.in_flight(), 0u);
+  const auto events = capture.events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].message, "control action given up");
+  EXPECT_EQ(*events[0].field("action"), "power");
+}
+
 TEST(ControlReplay, ASettingLandsInTheDocument) {
   Rig rig;
   log::ScopedCapture capture;
@@ -262,13 +326,25 @@ TEST(ControlReplay, ARefusedInvocationIsLoggedOnceAndDropped) {
     std::string error;
   };
   const Case cases[] = {
-      {"unknown resource", {true, "test.elsewhere"}, "power", nullptr,
+      {"unknown resource",
+       {true, "test.elsewhere"},
+       "power",
+       nullptr,
        "unknown resource test.elsewhere"},
-      {"action no longer available", {}, "power", [](Owner& o) { o.available = false; },
+      {"action no longer available",
+       {},
+       "power",
+       [](Owner& o) { o.available = false; },
        "action power is not available"},
-      {"busy owner", {}, "power", [](Owner& o) { o.running = ResourceOperationId{}; },
+      {"busy owner",
+       {},
+       "power",
+       [](Owner& o) { o.running = ResourceOperationId{}; },
        "another operation is still running"},
-      {"setting without its namespace", {false, "test.section"}, "dark", nullptr,
+      {"setting without its namespace",
+       {false, "test.section"},
+       "dark",
+       nullptr,
        "no handler for test.ns"},
   };
   for (const Case& c : cases) {

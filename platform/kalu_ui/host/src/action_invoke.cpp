@@ -60,8 +60,8 @@ ResourceOperationId new_operation_id() {
 }
 
 InvokeResult<DeviceLocalOutcome> start_operation(Widget& root, doc::Document& document,
-                                                 const ResourceOperationId& id,
-                                                 OperationKind kind, std::string_view action_id,
+                                                 const ResourceOperationId& id, OperationKind kind,
+                                                 std::string_view action_id,
                                                  std::string_view payload) {
   ResourceOperationContext context{&document};
   DeviceLocalOutcome outcome = root.start_resource_operation_with_document(
@@ -72,19 +72,17 @@ InvokeResult<DeviceLocalOutcome> start_operation(Widget& root, doc::Document& do
   return outcome;
 }
 
-InvokeResult<InvokedAction> invoke_resource_action(ActionHost& actions, Widget& root,
-                                                   doc::Document& document,
-                                                   std::string_view resource_id,
-                                                   std::string_view action,
-                                                   const Result<kalu_actions::ActionArgs>& arguments) {
+InvokeResult<InvokedAction> invoke_resource_action(
+    ActionHost& actions, Widget& root, doc::Document& document, std::string_view resource_id,
+    std::string_view action, const Result<kalu_actions::ActionArgs>& arguments) {
   // Looked up afresh: what the tree offers now, not what it offered when a
   // control was bound.
   auto resource = root.resource_by_id(document, resource_id);
   if (!resource) return refuse("not_found", fmt::format("unknown resource {}", echo(resource_id)));
   const kalu_actions::ActionSpec* spec = resource->action(action);
   if (spec == nullptr) {
-    return refuse("not_found", fmt::format("resource {} has no action {}", echo(resource_id),
-                                           echo(action)));
+    return refuse("not_found",
+                  fmt::format("resource {} has no action {}", echo(resource_id), echo(action)));
   }
   if (!spec->available) {
     return refuse("unavailable", fmt::format("action {} is not available", echo(action)));

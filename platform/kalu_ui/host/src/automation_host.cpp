@@ -225,8 +225,7 @@ Answer AutomationHost::Operations::invoke(const Json& request, Widget& root,
   auto action_name = string_field(request, "action");
   if (!action_name) return refuse("invalid_request", action_name.error());
   auto it = request.find("arguments");
-  const auto args =
-      kalu_actions::ActionArgs::from_json(it == request.end() ? Json(nullptr) : *it);
+  const auto args = kalu_actions::ActionArgs::from_json(it == request.end() ? Json(nullptr) : *it);
   auto invoked = invoke_resource_action(actions, root, document, *resource_id, *action_name, args);
   if (!invoked) return refuse(invoked.error().code, invoked.error().message);
 

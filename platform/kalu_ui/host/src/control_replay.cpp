@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <utility>
 #include <variant>
 
@@ -59,32 +60,69 @@ void ControlReplay::set_action_registry(
 std::size_t ControlReplay::run(Widget& root, doc::Document& document, Instant now) {
   // Ended operations first, so that an owner they kept busy takes the next.
   poll(root, document, now);
-  std::size_t carried_out = 0;
+  take(root);
+  return carry_out_waiting(root, document, now);
+}
+
+void ControlReplay::notify(const ReplayedControl& replayed) const {
+  if (observer_) observer_(replayed);
+}
+
+bool ControlReplay::runs(const kalu_actions::ControlInvocation& invocation) const {
+  return std::ranges::any_of(in_flight_, [&](const InFlight& operation) {
+    return operation.resource_id == invocation.resource_id && operation.action == invocation.action;
+  });
+}
+
+void ControlReplay::take(Widget& root) {
   std::size_t taken = 0;
   more_waiting_ = false;
   while (auto invocation = root.take_control_invocation()) {
-    ++taken;
-    ReplayedControl replayed = carry_out(root, document, std::move(*invocation), now);
+    if (invocation->names_own_control()) {
+      notify({std::move(*invocation), ReplayedControl::Fate::Reported, {}});
+    } else {
+      // The newest intent of a control replaces an older one still waiting.
+      auto older = std::ranges::find_if(waiting_, [&](const auto& waiting) {
+        return waiting.resource_id == invocation->resource_id &&
+               waiting.action == invocation->action;
+      });
+      if (older != waiting_.end()) {
+        notify({std::move(*older), ReplayedControl::Fate::Superseded, {}});
+        waiting_.erase(older);
+      }
+      waiting_.push_back(std::move(*invocation));
+    }
+    // A tree that keeps recording never holds the frame for long.
+    if (++taken == options_.max_per_run) {
+      more_waiting_ = true;
+      break;
+    }
+  }
+}
+
+std::size_t ControlReplay::carry_out_waiting(Widget& root, doc::Document& document, Instant now) {
+  std::size_t carried_out = 0;
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    if (runs(*it)) {
+      ++it;
+      continue;
+    }
+    kalu_actions::ControlInvocation invocation = std::move(*it);
+    it = waiting_.erase(it);
+    ReplayedControl replayed = carry_out(root, document, std::move(invocation), now);
     if (replayed.fate == ReplayedControl::Fate::Completed ||
         replayed.fate == ReplayedControl::Fate::Started) {
       ++carried_out;
     }
-    if (observer_) observer_(replayed);
-    // A tree that keeps recording never holds the frame for long.
-    if (taken == options_.max_per_run) {
-      more_waiting_ = true;
-      break;
-    }
+    notify(replayed);
   }
   return carried_out;
 }
 
 ReplayedControl ControlReplay::carry_out(Widget& root, doc::Document& document,
-                                         kalu_actions::ControlInvocation invocation,
-                                         Instant now) {
-  ReplayedControl replayed{std::move(invocation), ReplayedControl::Fate::Reported, {}};
+                                         kalu_actions::ControlInvocation invocation, Instant now) {
+  ReplayedControl replayed{std::move(invocation), ReplayedControl::Fate::Refused, {}};
   const kalu_actions::ControlInvocation& call = replayed.invocation;
-  if (call.names_own_control()) return replayed;
 
   auto invoked = invoke_resource_action(actions_, root, document, call.resource_id, call.action,
                                         kalu_actions::ActionArgs::parse(call.arguments_json));

@@ -52,8 +52,8 @@ ResourceOperationId new_operation_id();
 // as "not_found" ("no handler for ..."), so an id is only handed out for
 // something that will answer a poll.
 InvokeResult<DeviceLocalOutcome> start_operation(Widget& root, doc::Document& document,
-                                                 const ResourceOperationId& id,
-                                                 OperationKind kind, std::string_view action_id,
+                                                 const ResourceOperationId& id, OperationKind kind,
+                                                 std::string_view action_id,
                                                  std::string_view payload);
 
 // Carries out action `action` of the resource `resource_id` of `root`'s tree
@@ -61,12 +61,10 @@ InvokeResult<DeviceLocalOutcome> start_operation(Widget& root, doc::Document& do
 // nothing carried out, in this order: an unknown resource or action
 // ("not_found"), an unavailable action ("unavailable"), arguments that could
 // not be read (their error) or that the handler cannot build an operation
-// from ("invalid_arguments"), an effect nobody handles ("not_found"). A setting nobody registered a namespace for answers
-// `NotHandled`; one the namespace refuses answers `Rejected`.
-InvokeResult<InvokedAction> invoke_resource_action(ActionHost& actions, Widget& root,
-                                                   doc::Document& document,
-                                                   std::string_view resource_id,
-                                                   std::string_view action,
-                                                   const Result<kalu_actions::ActionArgs>& arguments);
+// from ("invalid_arguments"), an effect nobody handles ("not_found"). A setting nobody registered a
+// namespace for answers `NotHandled`; one the namespace refuses answers `Rejected`.
+InvokeResult<InvokedAction> invoke_resource_action(
+    ActionHost& actions, Widget& root, doc::Document& document, std::string_view resource_id,
+    std::string_view action, const Result<kalu_actions::ActionArgs>& arguments);
 
 }  // namespace kalu_ui::host

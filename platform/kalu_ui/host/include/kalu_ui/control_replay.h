@@ -11,11 +11,17 @@
 // (action_invoke.h): a setting is dispatched into the state document, an
 // effect is started on the tree, an interface move is invoked at once.
 // Operations started so are polled on later frames until they end, so their
-// owner is freed as soon as they finish; a failure is logged. An invocation
-// that cannot be carried out (unknown resource, unavailable action, a busy
-// owner ...) is logged once and dropped. Invocations that name the control's
-// own resource ("kalu.control:<id>") report what the control already did
-// itself (a button's click runs its handler) and are not carried out again.
+// owner is freed as soon as they finish; a failure is logged.
+//
+// The newest intent of a control wins: of several invocations of one action
+// of one resource only the newest is carried out (a slider dragged across a
+// frame, a switch flipped twice), and one whose action still runs an
+// operation the replay started waits until that operation ends instead of
+// being refused by a busy owner. An invocation that cannot be carried out
+// (unknown resource, unavailable action, an owner busy with something else
+// ...) is logged once and dropped. Invocations that name the control's own
+// resource ("kalu.control:<id>") report what the control already did itself
+// (a button's click runs its handler) and are not carried out again.
 //
 // Warnings go to the toolkit's target "kalu::ui" and hold the resource, the
 // action and the error, never the arguments or the payload. UI thread only;
@@ -42,10 +48,11 @@ namespace kalu_ui::host {
 // What became of one invocation the replay took.
 struct ReplayedControl {
   enum class Fate : std::uint8_t {
-    Reported,   // the control carried it out itself
-    Completed,  // carried out at once (a setting, an interface move)
-    Started,    // an effect started, polled until it ends
-    Refused,    // not carried out; logged and dropped
+    Reported,    // the control carried it out itself
+    Completed,   // carried out at once (a setting, an interface move)
+    Started,     // an effect started, polled until it ends
+    Refused,     // not carried out; logged and dropped
+    Superseded,  // a newer invocation of the same action came first
   };
   kalu_actions::ControlInvocation invocation;
   Fate fate = Fate::Refused;
@@ -76,13 +83,16 @@ class ControlReplay {
   // Hears of every invocation taken, once it was carried out or refused.
   void set_observer(Observer observer) { observer_ = std::move(observer); }
 
-  // One frame's replay: polls the operations started earlier, then takes
-  // every waiting invocation from `root` and carries it out. Answers how
-  // many were carried out (completed or started).
+  // One frame's replay: polls the operations started earlier, takes every
+  // waiting invocation from `root`, and carries out those whose action runs
+  // nothing the replay started. Answers how many were carried out
+  // (completed or started).
   std::size_t run(Widget& root, doc::Document& document, Instant now = Instant::now());
 
   // Operations started and not yet ended.
   std::size_t in_flight() const { return in_flight_.size(); }
+  // Invocations waiting for their action's operation to end.
+  std::size_t deferred() const { return waiting_.size(); }
   // True when the last run stopped at max_per_run with invocations left.
   bool more_waiting() const { return more_waiting_; }
 
@@ -96,6 +106,10 @@ class ControlReplay {
   };
 
   void poll(Widget& root, doc::Document& document, Instant now);
+  void take(Widget& root);
+  std::size_t carry_out_waiting(Widget& root, doc::Document& document, Instant now);
+  bool runs(const kalu_actions::ControlInvocation& invocation) const;
+  void notify(const ReplayedControl& replayed) const;
   void give_up(Widget& root, doc::Document& document, const InFlight& operation);
   static void warn_operation(const InFlight& operation, std::string_view message,
                              std::string_view code, std::string_view error);
@@ -106,6 +120,8 @@ class ControlReplay {
   ReplayOptions options_;
   Observer observer_;
   std::deque<InFlight> in_flight_;
+  // Taken, not yet carried out: at most one per action, oldest first.
+  std::deque<kalu_actions::ControlInvocation> waiting_;
   bool more_waiting_ = false;
 };
 
