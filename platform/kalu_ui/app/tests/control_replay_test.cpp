@@ -242,10 +242,11 @@ TEST(ControlReplay, AFlipStartsTheBoundEffectWhichIsPolledUntilItEnds) {
   }
 }
 
-// The newest intent of a control wins: flips within one frame leave only the
-// last, and flips made while the switch's operation runs wait for it, the
-// newest replacing the older, without a busy owner refusing them.
-TEST(ControlReplay, TheNewestFlipWinsAndWaitsForTheRunningOne) {
+// The newest intent of a control wins and nothing runs twice: flips within
+// one frame leave only the last; a flip made while the switch's operation
+// runs waits for it, without a busy owner refusing it; a flip back to what
+// runs joins the running operation, and replaces the one that waited.
+TEST(ControlReplay, TheNewestFlipWinsWaitsForTheRunningOneOrJoinsIt) {
   Rig rig;
   log::ScopedCapture capture;
   auto* toggle = dynamic_cast<w::Toggle*>(rig.harness.find("power"));
@@ -256,25 +257,41 @@ TEST(ControlReplay, TheNewestFlipWinsAndWaitsForTheRunningOne) {
   rig.harness.frame();
   EXPECT_EQ(rig.owner->payloads, std::vector<std::string>{R"({"enabled":true})"});
 
-  toggle->flip();
+  toggle->flip();  // off: waits for "on" to end
   rig.harness.frame();
-  toggle->flip();
+  EXPECT_EQ(rig.replay().deferred(), 1u);
+  toggle->flip();  // on again: what runs already
   rig.harness.frame();
-  toggle->flip();
+  EXPECT_EQ(rig.replay().deferred(), 0u);
+  rig.owner->finish = true;
+  rig.harness.frames(2);
+  EXPECT_EQ(rig.owner->payloads, std::vector<std::string>{R"({"enabled":true})"});
+  EXPECT_EQ(rig.replay().in_flight(), 0u);
+
+  toggle->flip();  // off
   rig.harness.frame();
-  EXPECT_EQ(rig.owner->payloads.size(), 1u);
+  toggle->flip();  // on: waits
+  rig.harness.frame();
+  toggle->flip();  // off: joins
+  rig.harness.frame();
+  toggle->flip();  // on: waits again
+  rig.harness.frame();
+  EXPECT_EQ(rig.owner->payloads.size(), 2u);
   EXPECT_EQ(rig.replay().deferred(), 1u);
   rig.owner->finish = true;
   rig.harness.frame();
   EXPECT_EQ(rig.owner->payloads,
-            (std::vector<std::string>{R"({"enabled":true})", R"({"enabled":false})"}));
+            (std::vector<std::string>{R"({"enabled":true})", R"({"enabled":false})",
+                                      R"({"enabled":true})"}));
   EXPECT_EQ(rig.replay().deferred(), 0u);
   EXPECT_EQ(rig.replay().in_flight(), 1u);
 
   std::vector<Fate> fates;
   for (const auto& replayed : rig.harness.take_replayed()) fates.push_back(replayed.fate);
-  EXPECT_EQ(fates, (std::vector<Fate>{Fate::Superseded, Fate::Superseded, Fate::Started,
-                                      Fate::Superseded, Fate::Superseded, Fate::Started}));
+  EXPECT_EQ(fates,
+            (std::vector<Fate>{Fate::Superseded, Fate::Superseded, Fate::Started,
+                               Fate::Superseded, Fate::Joined, Fate::Started, Fate::Superseded,
+                               Fate::Joined, Fate::Started}));
   EXPECT_TRUE(capture.events().empty());
 }
 

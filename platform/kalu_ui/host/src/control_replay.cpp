@@ -68,10 +68,12 @@ void ControlReplay::notify(const ReplayedControl& replayed) const {
   if (observer_) observer_(replayed);
 }
 
-bool ControlReplay::runs(const kalu_actions::ControlInvocation& invocation) const {
-  return std::ranges::any_of(in_flight_, [&](const InFlight& operation) {
+const ControlReplay::InFlight* ControlReplay::running(
+    const kalu_actions::ControlInvocation& invocation) const {
+  auto it = std::ranges::find_if(in_flight_, [&](const InFlight& operation) {
     return operation.resource_id == invocation.resource_id && operation.action == invocation.action;
   });
+  return it == in_flight_.end() ? nullptr : &*it;
 }
 
 void ControlReplay::take(Widget& root) {
@@ -90,7 +92,13 @@ void ControlReplay::take(Widget& root) {
         notify({std::move(*older), ReplayedControl::Fate::Superseded, {}});
         waiting_.erase(older);
       }
-      waiting_.push_back(std::move(*invocation));
+      // Asking again for what already runs is not a second request.
+      const InFlight* operation = running(*invocation);
+      if (operation != nullptr && operation->arguments_json == invocation->arguments_json) {
+        notify({std::move(*invocation), ReplayedControl::Fate::Joined, {}});
+      } else {
+        waiting_.push_back(std::move(*invocation));
+      }
     }
     // A tree that keeps recording never holds the frame for long.
     if (++taken == options_.max_per_run) {
@@ -103,7 +111,7 @@ void ControlReplay::take(Widget& root) {
 std::size_t ControlReplay::carry_out_waiting(Widget& root, doc::Document& document, Instant now) {
   std::size_t carried_out = 0;
   for (auto it = waiting_.begin(); it != waiting_.end();) {
-    if (runs(*it)) {
+    if (running(*it) != nullptr) {
       ++it;
       continue;
     }
@@ -145,7 +153,8 @@ ReplayedControl ControlReplay::carry_out(Widget& root, doc::Document& document,
   }
   replayed.fate = ReplayedControl::Fate::Started;
   in_flight_.push_back(
-      {*invoked->operation_id, call.resource_id, call.action, invoked->action_id, now});
+      {*invoked->operation_id, call.resource_id, call.action, call.arguments_json,
+       invoked->action_id, now});
   while (in_flight_.size() > options_.max_in_flight) {
     const InFlight oldest = std::move(in_flight_.front());
     in_flight_.pop_front();

@@ -13,13 +13,16 @@
 // Operations started so are polled on later frames until they end, so their
 // owner is freed as soon as they finish; a failure is logged.
 //
-// The newest intent of a control wins: of several invocations of one action
-// of one resource only the newest is carried out (a slider dragged across a
-// frame, a switch flipped twice), and one whose action still runs an
-// operation the replay started waits until that operation ends instead of
-// being refused by a busy owner. An invocation that cannot be carried out
-// (unknown resource, unavailable action, an owner busy with something else
-// ...) is logged once and dropped. Invocations that name the control's own
+// The newest intent of a control wins, and nothing is carried out twice: of
+// several invocations of one action of one resource that wait, only the
+// newest is carried out (a slider dragged across a frame, a switch flipped
+// twice); one whose action still runs an operation the replay started waits
+// until that operation ends instead of being refused by a busy owner, and
+// one that asks for just what that operation carries out (the same
+// arguments; a button pressed twice, a switch flipped back) joins it. An
+// invocation that cannot be carried out (unknown resource, unavailable
+// action, an owner busy with something else ...) is logged once and
+// dropped. Invocations that name the control's own
 // resource ("kalu.control:<id>") report what the control already did itself
 // (a button's click runs its handler) and are not carried out again.
 //
@@ -53,6 +56,7 @@ struct ReplayedControl {
     Started,     // an effect started, polled until it ends
     Refused,     // not carried out; logged and dropped
     Superseded,  // a newer invocation of the same action came first
+    Joined,      // the same action with the same arguments was running already
   };
   kalu_actions::ControlInvocation invocation;
   Fate fate = Fate::Refused;
@@ -101,6 +105,7 @@ class ControlReplay {
     ResourceOperationId id;
     std::string resource_id;
     std::string action;
+    std::string arguments_json;
     std::string action_id;
     Instant started;
   };
@@ -108,7 +113,8 @@ class ControlReplay {
   void poll(Widget& root, doc::Document& document, Instant now);
   void take(Widget& root);
   std::size_t carry_out_waiting(Widget& root, doc::Document& document, Instant now);
-  bool runs(const kalu_actions::ControlInvocation& invocation) const;
+  // The operation the replay runs for the invocation's action, if any.
+  const InFlight* running(const kalu_actions::ControlInvocation& invocation) const;
   void notify(const ReplayedControl& replayed) const;
   void give_up(Widget& root, doc::Document& document, const InFlight& operation);
   static void warn_operation(const InFlight& operation, std::string_view message,
