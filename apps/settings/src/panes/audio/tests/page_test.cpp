@@ -187,17 +187,18 @@ TEST(AudioPageTest, ControlsAreBoundToTheSoundSection) {
       {"audio.stream.74.muted.tg", "settings.audio-recording:74 muted"},
   };
   for (const auto& [id, expected] : cases) EXPECT_EQ(s.bound_to(id), expected) << id;
-  // A press is recorded as the action's invocation.
+  // A press is recorded as the action's invocation, which the frame's replay
+  // takes.
   ASSERT_TRUE(s.harness.click_id("settings.audio.advanced"));
-  auto invocation = s.harness.root().take_control_invocation();
-  ASSERT_TRUE(invocation);
-  EXPECT_EQ(invocation->resource_id, "settings.section:sound");
-  EXPECT_EQ(invocation->action, "diagnostics");
+  auto replayed = s.harness.take_replayed();
+  ASSERT_EQ(replayed.size(), 1u);
+  EXPECT_EQ(replayed[0].invocation.resource_id, "settings.section:sound");
+  EXPECT_EQ(replayed[0].invocation.action, "diagnostics");
   ASSERT_TRUE(s.harness.click_id("audio.stream.74.muted.tg"));
-  invocation = s.harness.root().take_control_invocation();
-  ASSERT_TRUE(invocation);
-  EXPECT_EQ(invocation->resource_id, "settings.audio-recording:74");
-  EXPECT_EQ(invocation->action, "muted");
+  replayed = s.harness.take_replayed();
+  ASSERT_EQ(replayed.size(), 1u);
+  EXPECT_EQ(replayed[0].invocation.resource_id, "settings.audio-recording:74");
+  EXPECT_EQ(replayed[0].invocation.action, "muted");
 }
 
 TEST(AudioPageTest, ControlsShowTheDocumentsValues) {
