@@ -15,49 +15,15 @@ ctl_program="$2"
 simdev_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
-mkdir -p "$out"
-# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$xvfb_script"
-
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-road-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    head -c 4000 "$f" >&2
-  done
-  exit 1
-}
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin road
 
 # The program, the client and simdev all find the same device through these.
-export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_STATE_HOME="$home/state" \
-  XDG_RUNTIME_DIR="$home/runtime"
+export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_STATE_HOME="$home/state"
 unset KALU_TEST KALU_DEVICE KALU_DEVICE_STATE
-ctl() {
-  "$ctl_program" --timeout 10 "$@"
-}
-
-start_xvfb "$out/xvfb.log"
-DISPLAY="$display" "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >"$out/list.txt" 2>/dev/null
-}
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+start_settings "$program"
+ctl list >"$out/list.txt" || fail "the tree could not be listed"
 
 # The root and its sections in sidebar order.
 grep -q '"id": "settings.root"' "$out/list.txt" || fail "the list has no settings.root"

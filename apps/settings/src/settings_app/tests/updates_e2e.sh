@@ -19,44 +19,19 @@ ctl_program="$2"
 simdev_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
-mkdir -p "$out"
-# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$xvfb_script"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin updates
+ctl_timeout=30
 
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-updates-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    cat "$f" >&2
-  done
-  exit 1
-}
-
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 30 "$@"
-}
 # The program and simdev run as they do for a person, on the simulated device
 # in $home/state: outside test mode (a test table would refuse every
 # program), their programs are this build's simdev and never the machine's
 # (KALU_DEVICE is not "system").
-device_env=(env -u KALU_TEST -u KALU_DEVICE -u KALU_DEVICE_STATE KALU_SIMDEV="$simdev_program"
-  XDG_STATE_HOME="$home/state")
+unset KALU_TEST KALU_DEVICE KALU_DEVICE_STATE
+export KALU_SIMDEV="$simdev_program" XDG_STATE_HOME="$home/state"
 simdev() {
-  "${device_env[@]}" "$simdev_program" "$@"
+  "$simdev_program" "$@"
 }
 
 # run NAME PAYLOAD: starts an update operation and waits for its end; the
@@ -68,17 +43,7 @@ run() {
   return $status
 }
 
-start_xvfb "$out/xvfb.log"
-
-"${device_env[@]}" DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_RUNTIME_DIR="$home/runtime" \
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+start_settings "$program"
 
 previous="$(simdev get updates.rollback.image)"
 booted="$(simdev get updates.booted.image)"
