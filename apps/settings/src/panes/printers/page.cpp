@@ -1,7 +1,10 @@
 #include "panes/printers/page.h"
 
+#include <optional>
 #include <string>
 
+#include "actions/storage_printers_section.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/spacer.h"
@@ -25,6 +28,24 @@ constexpr float kLinesGap = 4.0f;
 WidgetBox trigger_button(std::string_view label, std::string id, bool danger = false) {
   lib::FlagButton button(std::string(label), id, id);
   button.with_danger(danger);
+  return boxed(std::move(button));
+}
+
+// A button bound to one action of the Printers section: a press records the
+// action, which the application carries out as it does a client's request,
+// so the pane takes it once, under its own key. The section offers every
+// action the page binds, so a missing one is a fault of the program: it is
+// logged and the button sets its trigger `id` instead, which the pane acts on
+// itself.
+WidgetBox action_button(std::string_view label, std::string id,
+                        std::optional<kalu_actions::ActionBinding> binding, bool danger = false) {
+  if (!binding) {
+    kalu_ui::log::warn("kalu::settings", "settings::panes::printers", "printer action is missing",
+                       {{"op", "build_page"}, {"error", id}});
+    return trigger_button(label, std::move(id), danger);
+  }
+  w::Button button{std::string(label)};
+  button.with_id(std::move(id)).with_danger(danger).on_action(std::move(*binding));
   return boxed(std::move(button));
 }
 
@@ -53,10 +74,22 @@ WidgetBox queue_row(const PrintQueue& queue, const std::string& id, bool pending
       .push(
           ui_rows::badge_with_tone(queue_state_label(queue.state), queue_state_tone(queue.state)));
   WidgetList buttons;
-  if (!queue.is_default) buttons.push_back(trigger_button("Make default", default_id(id)));
-  buttons.push_back(trigger_button(enabled_button_label(queue), enabled_id(id)));
-  buttons.push_back(pending_removal ? trigger_button("Remove printer", confirm_remove_id(id), true)
-                                    : trigger_button("Remove…", remove_id(id)));
+  if (!queue.is_default) {
+    buttons.push_back(
+        action_button("Make default", default_id(id),
+                      actions::printer_queue_command_binding(queue.name, "set-default")));
+  }
+  // The section's name for the state the button asks for: a paused queue is
+  // enabled again, any other is paused.
+  const std::string_view toggle = queue.state == QueueState::Paused ? "enable" : "pause";
+  buttons.push_back(action_button(enabled_button_label(queue), enabled_id(id),
+                                  actions::printer_queue_command_binding(queue.name, toggle)));
+  // "Remove…" only asks the page for a confirmation; the confirmation removes.
+  buttons.push_back(
+      pending_removal
+          ? action_button("Remove printer", confirm_remove_id(id),
+                          actions::printer_queue_command_binding(queue.name, "remove"), true)
+          : trigger_button("Remove…", remove_id(id)));
   WidgetList rows;
   rows.push_back(line(boxed(std::move(title)), std::move(buttons)));
   rows.push_back(ui_rows::caption(queue_status_line(queue)));
@@ -75,9 +108,13 @@ WidgetBox candidate_row(const DriverlessPrinter& printer, const std::string& id)
 
 WidgetBox job_row(const PrintJob& job) {
   WidgetList buttons;
-  if (job_offers_retry(job.state)) buttons.push_back(trigger_button("Retry", job_retry_id(job)));
+  if (job_offers_retry(job.state)) {
+    buttons.push_back(action_button("Retry", job_retry_id(job),
+                                    actions::print_job_command_binding(job.id, "retry")));
+  }
   if (job_offers_cancel(job.state)) {
-    buttons.push_back(trigger_button("Cancel", job_cancel_id(job)));
+    buttons.push_back(action_button("Cancel", job_cancel_id(job),
+                                    actions::print_job_command_binding(job.id, "cancel")));
   }
   WidgetList rows;
   rows.push_back(line(name_text(job_title(job)), std::move(buttons)));
@@ -93,9 +130,12 @@ WidgetBox scanner_row(const Scanner& scanner) {
   return lines(std::move(rows));
 }
 
-// A header button; `slot` learns where it lives.
-WidgetBox header_button(std::string_view label, std::string_view id, w::Button*& slot) {
-  WidgetBox button = trigger_button(label, std::string(id));
+// A header button bound to the section's `action`; `slot` learns where it
+// lives.
+WidgetBox header_button(std::string_view label, std::string_view id, std::string_view action,
+                        w::Button*& slot) {
+  WidgetBox button =
+      action_button(label, std::string(id), actions::printer_command_binding(action));
   slot = static_cast<w::Button*>(button.get());
   return button;
 }
@@ -113,7 +153,7 @@ WidgetBox printers_card(const PrintersPane& pane, PageButtons& buttons) {
                          "driverless IPP devices on this network."));
   }
   return ui_rows::section_card_with_control(
-      "Printers", header_button(refresh_label(pane.refreshing()), kRefreshId, buttons.refresh),
+      "Printers", header_button(refresh_label(pane.refreshing()), kRefreshId, "refresh", buttons.refresh),
       ui_rows::rows_column(std::move(rows)));
 }
 
@@ -130,7 +170,8 @@ WidgetBox nearby_card(const PrintersPane& pane, PageButtons& buttons) {
                              "drivers are never downloaded silently."));
   }
   return ui_rows::section_card_with_control(
-      "Nearby", header_button(discover_label(pane.discovering()), kDiscoverId, buttons.discover),
+      "Nearby", header_button(discover_label(pane.discovering()), kDiscoverId, "discover",
+                    buttons.discover),
       ui_rows::rows_column(std::move(rows)));
 }
 

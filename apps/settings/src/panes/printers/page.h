@@ -2,8 +2,12 @@
 
 // The Printers page: a column of cards built from the pane's model whenever
 // the toolkit asks for a layout. Each button carries a control id of
-// model.h as its id and, when pressed, writes true under it in the state
-// document; the pane's next sync acts on it.
+// model.h as its id. The buttons that change the device are bound to the
+// Printers section's actions (actions/storage_printers_section.h): a press
+// records the action, which the application carries out like a client's
+// request. "Remove…" (it only asks for a confirmation) and a nearby
+// printer's "Add" (the section has no such action) write true under their
+// id in the state document instead, where the pane's next sync acts on it.
 
 #include <string_view>
 

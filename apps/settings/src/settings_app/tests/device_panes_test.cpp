@@ -158,9 +158,14 @@ TEST_F(DevicePanes, PrintersWithQueuesJobsANearbyPrinterAndAScanner) {
   });
   auto* pane = show_printers();
   ASSERT_NE(pane, nullptr);
+  // "Find printers" records the Printers section's "discover", which the
+  // frame's replay carries out through the application.
   ASSERT_TRUE(app().harness.click_id(panes::printers::kDiscoverId));
   app().harness.frame();
   settle(*pane);
+  const auto replayed = app().harness.take_replayed();
+  ASSERT_FALSE(replayed.empty());
+  EXPECT_EQ(replayed[0].invocation.action, "discover");
   const auto texts = texts_of(*app().pane_widget());
   EXPECT_THAT(texts, Contains("Studio Inkjet (2nd)"));
   EXPECT_THAT(texts, Contains("Printing · 3 of 12 impressions · 25% · Duplex · A4"));
