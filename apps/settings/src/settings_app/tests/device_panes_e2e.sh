@@ -6,40 +6,18 @@
 #
 # usage: device_panes_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
 set -euo pipefail
-app="$1"
-ctl_bin="$2"
+program="$1"
+ctl_program="$2"
 simdev_bin="$3"
 out="$4"
-toolkit_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../../../platform/kalu_ui/app/tests" && pwd)"
-mkdir -p "$out"
-# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$toolkit_tests/xvfb.sh"
-
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-device-panes-XXXXXX)"
-mkdir -p "$home/config/kalu" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+toolkit_tests="$here/../../../../../platform/kalu_ui/app/tests"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin device-panes
+mkdir -p "$home/config/kalu"
 export KALU_DEVICE_STATE="$home/device.json"
 settings="$home/config/kalu/settings.json"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill -KILL "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  echo "--- application's standard error" >&2
-  cat "$out/app-stderr.txt" >&2 || true
-  exit 1
-}
-
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_bin" --app kalu.settings --timeout 10 "$@"
-}
 simdev() { "$simdev_bin" "$@"; }
 
 # run_operation ACTION PAYLOAD EXPECTED: starts the operation, waits for its
@@ -64,17 +42,7 @@ cat >"$settings" <<'EOF'
 }
 EOF
 simdev reset >/dev/null
-
-start_xvfb "$out/xvfb.log"
-DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
-  "$app" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "the application ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 30 serving || fail "the application did not serve its socket within 30 s"
+start_settings "$program"
 
 # Power: a profile, then a timer whose save touches only the "power" section.
 run_operation settings.power-operation '{"SetProfile":{"profile":"Power Saver"}}' \
