@@ -1,5 +1,6 @@
 #include "relay/home_peer.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "limited_exec/text.h"
@@ -41,6 +42,12 @@ bool valid_home_peer_label(std::string_view label) {
     if (++count > kMaxLabelChars) return false;
   }
   return true;
+}
+
+bool valid_node_id(std::string_view id) {
+  return id.size() == kNodeIdLength && std::ranges::all_of(id, [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
 }  // namespace kalu_relay::home_peer

@@ -204,6 +204,25 @@ TEST(HomePeerLabelTest, AcceptsOnlyShortPrintableLabels) {
   EXPECT_EQ(home_peer::trim_label("  NAS \n"), "NAS");
 }
 
+TEST(HomePeerTest, NodeIdsAreSixtyFourLowerCaseHexDigits) {
+  const std::string good(64, 'a');
+  struct Case {
+    std::string id;
+    bool valid;
+  } cases[] = {
+      {good, true},
+      {"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef", true},
+      {std::string(63, 'a'), false},
+      {std::string(65, 'a'), false},
+      {std::string(64, 'A'), false},
+      {"-" + std::string(63, 'a'), false},
+      {std::string(63, 'a') + "g", false},
+      {std::string(62, 'a') + " a", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(home_peer::valid_node_id(c.id), c.valid) << c.id;
+}
+
 TEST(RoomWorkspaceIdTest, StableIdsForValidRoomsOnly) {
   auto id = room_workspace_id("team-room:42");
   ASSERT_TRUE(id);

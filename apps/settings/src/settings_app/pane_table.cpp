@@ -5,6 +5,7 @@
 #include "panes/accounts/accounts_pane.h"
 #include "panes/audio/audio_pane.h"
 #include "panes/bluetooth/bluetooth_pane.h"
+#include "panes/device_mesh/device_mesh_pane.h"
 #include "panes/display/display_pane.h"
 #include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"

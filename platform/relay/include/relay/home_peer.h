@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -52,6 +53,15 @@ bool valid_home_peer_label(std::string_view label);
 
 // `label` without white space at either end (valid UTF-8 assumed).
 std::string_view trim_label(std::string_view label);
+
+// An endpoint id is the endpoint's Ed25519 public key written as 64
+// lower-case hexadecimal digits.
+inline constexpr std::size_t kNodeIdLength = 64;
+
+// Whether `id` has the endpoint id form above. Ids that come from another
+// device (nearby discovery) are checked before they become arguments of a
+// privileged program: the form can never start with '-' or hold a space.
+bool valid_node_id(std::string_view id);
 
 }  // namespace home_peer
 }  // namespace kalu_relay

@@ -25,12 +25,7 @@ constexpr std::string_view kStaysOnDevice =
 
 WidgetBox toggle(const std::string& id, std::string_view label, bool on, std::string_view action,
                  const ToggleBindings& bindings) {
-  w::Toggle control = w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on));
-  control.with_id(id).with_label(std::string(label));
-  if (bindings) {
-    if (auto binding = bindings(action)) control.on_action(std::move(*binding));
-  }
-  return w::boxed(std::move(control));
+  return bound_toggle(id, label, on, bindings ? bindings(action) : std::nullopt);
 }
 
 // The id of a device's control: its document key without ".edit".
@@ -84,6 +79,14 @@ void device_rows(WidgetList& rows, const stored::FleetDevice& device, bool confi
 }
 
 }  // namespace
+
+WidgetBox bound_toggle(std::string id, std::string_view label, bool on,
+                       std::optional<kalu_actions::ActionBinding> binding) {
+  w::Toggle control = w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on));
+  control.with_id(std::move(id)).with_label(std::string(label));
+  if (binding) control.on_action(std::move(*binding));
+  return w::boxed(std::move(control));
+}
 
 WidgetBox continuity_privacy_card(const ContinuityModel& model, const ToggleBindings& bindings) {
   const auto& continuity = model.continuity;

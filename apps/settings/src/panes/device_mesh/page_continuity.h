@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "kalu_actions/binding.h"
@@ -20,6 +21,11 @@ namespace settings::panes::device_mesh {
 // function or a none leaves the toggle without an action.
 using ToggleBindings =
     std::function<std::optional<kalu_actions::ActionBinding>(std::string_view action_name)>;
+
+// A toggle (by its control id and label) showing `on`, carrying `binding`
+// when there is one. Shared by every switch of the page.
+ui_rows::WidgetBox bound_toggle(std::string id, std::string_view label, bool on,
+                                std::optional<kalu_actions::ActionBinding> binding);
 
 // "Continuity privacy": the master toggle ("device_mesh.continuity.enabled")
 // and one toggle per capability ("device_mesh.continuity.{id}"), each bound

@@ -189,21 +189,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-namespace device_mesh {
-constexpr PlaceholderSpec device_mesh_spec() {
-  PlaceholderSpec spec =
-      spec_of("settings::panes::device_mesh::DeviceMeshPane", 2, Construction::kNew);
-  spec.requests = Requests::kDeviceMesh;
-  spec.action_id = "settings.device-mesh-operation";
-  spec.completion = true;
-  spec.preference =
-      PreferenceScope{"devices-sync", "Devices & Sync", "Change device mesh settings"};
-  return spec;
-}
-inline constexpr PlaceholderSpec kDeviceMeshPaneSpec = device_mesh_spec();
-using DeviceMeshPane = PaneStandIn<kDeviceMeshPaneSpec>;
-}  // namespace device_mesh
-
 namespace mouse_keyboard {
 constexpr PlaceholderSpec mouse_keyboard_spec() {
   PlaceholderSpec spec =

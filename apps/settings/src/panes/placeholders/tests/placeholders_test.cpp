@@ -91,24 +91,6 @@ TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
                 "Storage cannot carry out this operation yet"}));
 }
 
-TEST(PlaceholderTest, DevicesAndSyncTakesItsOwnCell) {
-  auto mesh = DeviceMeshRequestCell::create(std::nullopt);
-  Cells cells;
-  auto pane = kalu_ui::widget::boxed(
-      device_mesh::DeviceMeshPane().with_mesh_requests(mesh).with_operation_completion(
-          cells.completion));
-  cells.requests->publish(request_with_tag(2));
-  mesh->publish(operations::DeviceMeshOperation::SetRole{"home"});
-  kalu_ui::doc::Document document;
-  pane->sync(document);
-  EXPECT_FALSE(mesh->get().has_value());
-  EXPECT_EQ(cells.requests->get().tag(), 2);  // not its cell
-  EXPECT_EQ(cells.completion->get(),
-            OperationCompletion(OperationCompletion::Failed{
-                R"(settings.device-mesh-operation:{"SetRole":{"role":"home"}})",
-                "Devices & Sync cannot carry out this operation yet"}));
-}
-
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
   kalu_ui::harness::Harness h(appearance::AppearancePane::boxed());
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());

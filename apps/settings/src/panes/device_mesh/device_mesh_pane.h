@@ -1,0 +1,238 @@
+#pragma once
+
+// The Devices & Sync pane (pane 2, "devices_sync"): this device's role for
+// the person's other devices, how much of each workspace it keeps, the relay
+// services it offers, the workspaces it keeps available, the device-local
+// Continuity choices, pairing of home servers and personal devices, the
+// paired home servers (rename, remove, their health) and the certified
+// devices (revocation).
+//
+// How it runs, on the UI thread inside its widget calls:
+// - Settings controls (role, replication, services, workspaces, Continuity)
+//   are bound to the Devices & Sync section's actions, so a change arrives
+//   as a DeviceMeshOperation in the device-mesh request cell, from the page
+//   or from an automation client alike. Buttons that start work (pair,
+//   approve, rename, remove, revoke) write one-shot flags into the state
+//   document.
+// - The relay configuration is never written here: the pane edits its copy
+//   and hands it to the privileged system setup (commands.h), one run at a
+//   time. An operation completes exactly once, when the run that carries its
+//   change ends: Succeeded "Device & Sync settings saved on this device" on
+//   exit 0, Failed "Not saved: {}" otherwise. A change that arrives while a
+//   run is going is carried by one more run with the latest configuration
+//   after it, whatever the first run's outcome. A change the pane refuses
+//   (an unknown role, a workspace that is gone, a Continuity choice that
+//   could not be saved, a configuration that could not be read) fails at
+//   once and runs nothing.
+// - Commands run as bounded child processes in three slots (setup, pairing,
+//   home-server administration), polled without blocking in sync; while one
+//   runs the pane asks for a frame every 100 ms. Every 2 s a refresh
+//   recomputes the relay's health and probes the next home server (or
+//   retries pending removals).
+// - Leaving the page drops the pane and with it its commands; the
+//   application fails an operation still pending.
+//
+// Hosted by the application (given its request cell), the pane works on a
+// state document of its own; alone (in tests) on the document it is given.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kalu_ui/document.h"
+#include "kalu_ui/instant.h"
+#include "lib/page_node.h"
+#include "limited_exec/limited_exec.h"
+#include "operations/mailbox_cells.h"
+#include "operations/records.h"
+#include "panes/device_mesh/commands.h"
+#include "panes/device_mesh/continuity.h"
+#include "panes/device_mesh/files.h"
+#include "panes/device_mesh/model.h"
+#include "panes/device_mesh_vocabulary.h"
+#include "relay/config.h"
+#include "relay/home_peer.h"
+#include "widget_contract/widget.h"
+
+namespace settings::panes::device_mesh {
+
+using operations::DeviceMeshOperation;
+using operations::DeviceMeshRequestCell;
+using operations::OperationCompletionCell;
+
+inline constexpr std::string_view kDeviceMeshActionId = "settings.device-mesh-operation";
+inline constexpr std::string_view kSavedMessage = "Device & Sync settings saved on this device";
+inline constexpr std::string_view kUnreadableConfig = "relay configuration could not be read";
+inline constexpr std::string_view kApproveEnrollmentFlag = "device_mesh.approve_enrollment.edit";
+inline constexpr std::string_view kApprovePersonalDeviceFlag =
+    "device_mesh.approve_personal_device.edit";
+
+// "settings.device-mesh-operation:" and the operation's JSON.
+std::string device_mesh_operation_key(const DeviceMeshOperation& operation);
+
+// A found candidate and what it was looked for as.
+struct HeldCandidate {
+  PairCandidate candidate;
+  PairingKind kind = PairingKind::HomeServer;
+};
+
+class DeviceMeshPane final : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = "settings::panes::device_mesh::DeviceMeshPane";
+
+  // Reads the relay configuration, the relay's health, the known
+  // workspaces, the paired home servers and their health, the certified
+  // devices, the Continuity choices and the roaming provenance: small
+  // files, no command.
+  DeviceMeshPane();
+  ~DeviceMeshPane() override;
+  DeviceMeshPane(DeviceMeshPane&&) noexcept;
+  DeviceMeshPane& operator=(DeviceMeshPane&&) = delete;
+
+  // The application's cells in place of the pane's own: hosted and
+  // reporting respectively.
+  DeviceMeshPane&& with_mesh_requests(const std::shared_ptr<DeviceMeshRequestCell>& cell) &&;
+  DeviceMeshPane&& with_operation_completion(
+      const std::shared_ptr<OperationCompletionCell>& cell) &&;
+
+  // ---- State, for the page and the tests ----
+  const kalu_relay::RelayConfig& relay_config() const { return relay_config_; }
+  // Why the configuration could not be read, while it cannot.
+  const std::optional<std::string>& config_error() const { return config_error_; }
+  const std::string& status() const { return status_; }
+  const std::vector<KnownWorkspace>& known() const { return known_workspaces_; }
+  const std::vector<kalu_relay::HomePeerRegistration>& home_peers() const { return home_peers_; }
+  const ContinuityModel& continuity() const { return continuity_; }
+  const std::optional<LoadedProvenance>& roaming() const { return roaming_; }
+  const std::map<std::string, std::string>& peer_status_texts() const { return peer_status_; }
+  const HomePeerHealth& last_seen() const { return last_seen_; }
+  const std::set<std::string>& remove_confirm() const { return remove_confirm_; }
+  const std::optional<HeldCandidate>& candidate() const { return candidate_; }
+  PairingKind pairing_kind() const { return pairing_kind_; }
+  RelayReadiness readiness() const { return readiness_; }
+  bool applying() const { return apply_job_.has_value(); }
+  bool pairing() const { return pairing_job_.has_value(); }
+  bool discovering() const { return discovering_; }
+  bool probing() const { return status_job_.has_value(); }
+  bool reapply_pending() const { return reapply_pending_; }
+  bool hosted() const { return hosted_; }
+  const std::shared_ptr<DeviceMeshRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+  kalu_ui::doc::Document& own_document() { return document_; }
+  // A home server's "Availability" text: its status text, else when it was
+  // last seen, else "Checking…".
+  std::string server_status_text(const std::string& device_node_id) const;
+  // Makes the periodic refresh due at the next sync.
+  void make_refresh_due() { next_refresh_ = kalu_ui::Instant::now(); }
+
+  // ---- The widget contract ----
+  std::string_view type_name() const override { return kTypeName; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  bool take_structure_dirty() override;
+  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_actions::ActionContext> take_permission_request() override;
+
+ private:
+  // The steps of sync (pane_jobs.cpp for the three jobs).
+  void take_apply_job();
+  void take_pairing_job();
+  void take_status_job();
+  void take_request();
+  void seed(kalu_ui::doc::Document& document);
+  void seed_home_peers(kalu_ui::doc::Document& document);
+  void take_pairing_buttons(kalu_ui::doc::Document& document);
+  void take_device_controls(kalu_ui::doc::Document& document);
+  void take_home_server_controls(kalu_ui::doc::Document& document);
+  void periodic_refresh();
+
+  // Operations (pane_operations.cpp).
+  // Applies the change to the pane's model; an error is the failure text.
+  kalu_ui::Status apply_operation(const DeviceMeshOperation& operation);
+  // Makes sure the configuration reads (a missing file is the defaults);
+  // kUnreadableConfig while it does not.
+  kalu_ui::Status ensure_config();
+  void save_and_complete(std::string key);
+  // Publishes the outcome under `key` while the completion cell holds
+  // Pending with exactly that key.
+  void complete(std::string_view key, const kalu_ui::Result<std::string>& outcome);
+
+  // Commands (pane_jobs.cpp).
+  // Starts a setup run for the keys in apply_waiting_; when it cannot start,
+  // fails them.
+  void run_system_setup();
+  // Ends a setup run: completes its keys, then starts the re-run a change
+  // asked for meanwhile.
+  void finish_setup(const kalu_ui::Result<std::string>& outcome);
+  void approve_device(PairingKind kind);
+  void start_discovery(PairingKind kind);
+  void start_approval(const HeldCandidate& held);
+  void run_relay_admin(RelayAdmin subcommand, const kalu_relay::HomePeerRegistration& server,
+                       std::string_view label = {});
+  void reload_home_peers();
+  // The first half of the periodic refresh: the relay's health and the
+  // roaming provenance.
+  void refresh_health();
+
+  kalu_ui::doc::Document document_;
+  kalu_relay::RelayConfig relay_config_;
+  std::optional<std::string> config_error_;
+  std::filesystem::path relay_config_path_;
+  std::string status_;
+  std::vector<KnownWorkspace> known_workspaces_;
+  std::vector<kalu_relay::HomePeerRegistration> home_peers_;
+  // Home servers whose controls the document holds.
+  std::set<std::string> seeded_peers_;
+  ContinuityModel continuity_;
+  std::optional<std::filesystem::path> settings_path_;
+  std::optional<LoadedProvenance> roaming_;
+  std::map<std::string, std::string> peer_status_;
+  HomePeerHealth last_seen_;
+  std::set<std::string> remove_confirm_;
+  std::optional<HeldCandidate> candidate_;
+  PairingKind pairing_kind_ = PairingKind::HomeServer;
+  RelayReadiness readiness_ = RelayReadiness::Offline;
+
+  std::optional<limited_exec::AsyncCommand> apply_job_;
+  std::optional<limited_exec::AsyncCommand> pairing_job_;
+  std::optional<limited_exec::AsyncCommand> status_job_;
+  // Operations the running setup carries, and those waiting for the re-run.
+  std::vector<std::string> apply_waiting_;
+  std::vector<std::string> reapply_waiting_;
+  bool reapply_pending_ = false;
+  bool discovering_ = false;
+  std::optional<std::string> status_job_key_;
+  kalu_ui::Instant next_refresh_;
+  std::uint64_t probe_cursor_ = 0;
+
+  std::shared_ptr<DeviceMeshRequestCell> requests_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  kalu_ui::WidgetBox page_;
+  lib::PageNode page_node_;
+  kalu_ui::Rect rect_;
+  bool hosted_ = false;
+  bool seed_document_ = true;
+  bool permission_pending_ = false;
+  bool structure_dirty_ = false;
+};
+
+}  // namespace settings::panes::device_mesh
