@@ -3,11 +3,11 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "limited_exec/limited_exec.h"
+#include "limited_exec/programs.h"
 #include "sim_device/state.h"
 
 namespace host_portal_xdg {
@@ -20,11 +20,6 @@ using sim_device::Json;
 constexpr std::size_t kOpenedUrisKept = 32;
 constexpr auto kOpenerTimeout = std::chrono::seconds(10);
 constexpr std::size_t kOpenerOutputCap = 16 * 1024;
-
-bool on_system() {
-  const char* device = std::getenv("KALU_DEVICE");
-  return device != nullptr && std::string_view(device) == "system";
-}
 
 // The first line of a program's complaint, or its exit status.
 std::string complaint(const limited_exec::Output& output) {
@@ -69,7 +64,7 @@ kalu_ui::Status open_uri(std::string_view uri) {
   if (uri.empty()) return fail("there is no address to open");
   // Never something xdg-open would read as an option.
   if (uri.front() == '-') return fail("the address to open is not valid");
-  if (on_system()) return open_with_xdg_open(uri);
+  if (limited_exec::system_device()) return open_with_xdg_open(uri);
   return sim_device::update("portal.open_uri", [&](Json& state) -> kalu_ui::Status {
     Json& opened = state["portal"]["opened_uris"];
     opened.push_back(std::string(uri));

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "prefs_store/document.h"
-#include "relay_paths.h"
+#include "limited_exec/programs.h"
 #include "safe_write/safe_write.h"
 #include "sim_device/state.h"
 
@@ -343,13 +343,13 @@ kalu_ui::Status write(const fs::path& path, const RelayConfig& config) {
 }
 
 fs::path relay_config_path() {
-  if (detail::system_device()) return "/etc/kalu/relay.toml";
+  if (limited_exec::system_device()) return "/etc/kalu/relay.toml";
   const fs::path device = sim_device::state_path();
   return device.empty() ? fs::path() : device.parent_path() / "relay.toml";
 }
 
 fs::path default_data_dir() {
-  if (detail::system_device()) return "/var/lib/kalu/relay";
+  if (limited_exec::system_device()) return "/var/lib/kalu/relay";
   const fs::path device = sim_device::state_path();
   return device.empty() ? fs::path() : device.parent_path() / "relay";
 }

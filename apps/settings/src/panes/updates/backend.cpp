@@ -2,11 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <utility>
 
 #include "lib/run.h"
+#include "limited_exec/programs.h"
 #include "sim_device/state.h"
 
 namespace settings::panes::updates {
@@ -74,8 +74,7 @@ std::string policy_unit(std::string_view action) {
 }
 
 std::filesystem::path update_policy_path() {
-  const char* device = std::getenv("KALU_DEVICE");
-  if (device != nullptr && std::string_view(device) == "system") {
+  if (limited_exec::system_device()) {
     return std::filesystem::path(kSystemUpdatePolicyFile);
   }
   return sim_device::update_policy_file();
