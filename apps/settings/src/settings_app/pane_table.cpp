@@ -13,6 +13,7 @@
 #include "panes/printers/printers_pane.h"
 #include "panes/privacy/page.h"
 #include "panes/region/region_pane.h"
+#include "panes/storage/storage_pane.h"
 #include "panes/time_date/time_date_pane.h"
 #include "panes/updates/updates_pane.h"
 

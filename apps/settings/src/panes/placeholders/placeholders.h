@@ -241,12 +241,6 @@ inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
 using PersonalAppsPane = PaneStandIn<kPersonalAppsPaneSpec>;
 }  // namespace personal_apps
 
-namespace storage {
-inline constexpr PlaceholderSpec kStoragePaneSpec =
-    device_local_spec("settings::panes::storage::StoragePane", 15, 6, "settings.storage-operation");
-using StoragePane = PaneStandIn<kStoragePaneSpec>;
-}  // namespace storage
-
 namespace agent_models {
 inline constexpr PlaceholderSpec kAgentModelsPaneSpec = device_local_spec(
     "settings::panes::agent_models::AgentModelsPane", 17, 9, "settings.agent-model-operation");

@@ -44,7 +44,6 @@ const struct {
   std::uint8_t tag;
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
-    {"Storage", 6, hosted<storage::StoragePane>},
     {"Users", 8, hosted<users::UsersPane>},
     {"Agent Models", 9, hosted<agent_models::AgentModelsPane>},
 };
@@ -80,15 +79,14 @@ TEST(PlaceholderTest, TakesOnlyItsOwnRequestAndFailsItAtOnce) {
 
 TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
   Cells cells;
-  auto pane = hosted<storage::StoragePane>(cells);
-  cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::StorageOperation>,
-                                             operations::StorageOperation::CleanupCaches{}));
+  auto pane = hosted<agent_models::AgentModelsPane>(cells);
+  cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::AgentModelOperation>,
+                                             operations::AgentModelOperation::StageAccelerator{}));
   kalu_ui::doc::Document document;
   pane->sync(document);
-  EXPECT_EQ(cells.completion->get(),
-            OperationCompletion(OperationCompletion::Failed{
-                R"(settings.storage-operation:"CleanupCaches")",
-                "Storage cannot carry out this operation yet"}));
+  EXPECT_EQ(cells.completion->get(), OperationCompletion(OperationCompletion::Failed{
+                                         R"(settings.agent-model-operation:"StageAccelerator")",
+                                         "Agent Models cannot carry out this operation yet"}));
 }
 
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {

@@ -1,0 +1,279 @@
+#include "panes/storage/storage_pane.h"
+
+#include <utility>
+#include <variant>
+
+#include "operations/keys.h"
+#include "panes/doc_flags.h"
+#include "panes/storage/page.h"
+
+namespace settings::panes::storage {
+namespace {
+
+namespace doc = kalu_ui::doc;
+using C = operations::StorageOperationCases;
+
+const StorageOperation kCleanup{C::CleanupCaches{}};
+const StorageOperation kFree{C::FreeSyncedFiles{}};
+const StorageOperation kDisks{C::OpenDisks{}};
+const StorageOperation kBackups{C::OpenBackups{}};
+
+}  // namespace
+
+StoragePane::StoragePane() : StoragePane(StorageServices{}) {}
+
+StoragePane::StoragePane(StorageServices services)
+    : services_(std::move(services).completed()),
+      roots_(*services_.roots),
+      completion_(OperationCompletionCell::create({})),
+      requests_(DeviceLocalRequestCell::create({})) {
+  start_scan();
+  request_snapshot();
+}
+
+StoragePane::~StoragePane() = default;
+StoragePane::StoragePane(StoragePane&&) noexcept = default;
+StoragePane& StoragePane::operator=(StoragePane&&) noexcept = default;
+
+StoragePane&& StoragePane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+StoragePane&& StoragePane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  return std::move(*this);
+}
+
+void StoragePane::finish_operation(const StorageOperation& operation,
+                                   const kalu_ui::Result<std::string>& result) {
+  const std::string key = operations::operation_key(kStorageOperationAction, operation);
+  (void)operations::complete_operation(*completion_, key, result);
+}
+
+// ---- sync -----------------------------------------------------------------------
+
+void StoragePane::sync(doc::Document& toolkit_document) {
+  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  take_request(work);
+  poll_snapshot();
+  poll_eviction();
+  poll_scan();
+  poll_cleanup();
+  poll_tools();
+  run_triggers(work);
+  PagePane::sync(work);
+}
+
+void StoragePane::take_request(doc::Document& work) {
+  const operations::DeviceLocalRequest request = requests_->get();
+  if (request.empty() || request.tag() != kStorageRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<StorageOperation>(request);
+  // Writing under a key of the root cannot fail.
+  (void)work.put(doc::kRoot, flag_of(operation), doc::Scalar(true));
+}
+
+void StoragePane::poll_snapshot() {
+  if (!snapshot_receiver_) return;
+  auto received = snapshot_receiver_->try_recv();
+  if (received.is_empty()) return;
+  snapshot_receiver_.reset();
+  structure_dirty_ = true;
+  if (received.is_disconnected()) {
+    synced_.reset();
+    set_status(std::string(text::kServiceEnded));
+    return;
+  }
+  auto answer = std::move(received).value();
+  if (!answer) {
+    synced_.reset();
+    set_status(text::service_unavailable(answer.error()));
+    return;
+  }
+  synced_ = std::move(*answer);
+  if (status_ == text::kLoadingSynced) set_status(std::nullopt);
+}
+
+void StoragePane::poll_eviction() {
+  if (!eviction_receiver_) return;
+  auto received = eviction_receiver_->try_recv();
+  if (received.is_empty()) return;
+  eviction_receiver_.reset();
+  structure_dirty_ = true;
+  if (received.is_disconnected()) {
+    set_status(std::string(text::kEvictionEnded));
+    finish_operation(kFree, kalu_ui::fail(std::string(text::kServiceEnded)));
+    return;
+  }
+  auto answer = std::move(received).value();
+  if (!answer) {
+    set_status(text::nothing_removed(answer.error()));
+    finish_operation(kFree, kalu_ui::fail(text::nothing_removed(answer.error())));
+    return;
+  }
+  request_snapshot();
+  set_status(reclamation_status(*answer));
+  finish_operation(kFree, std::string(text::kReclaimed));
+}
+
+void StoragePane::poll_scan() {
+  if (!scan_receiver_) return;
+  auto received = scan_receiver_->try_recv();
+  if (received.is_empty()) return;
+  scan_receiver_.reset();
+  structure_dirty_ = true;
+  if (received.is_disconnected()) {
+    // Nothing to show: the rows say so rather than measuring for ever.
+    if (!scan_) scan_failed_ = true;
+    return;
+  }
+  LocalScan local = std::move(received).value();
+  scan_ = std::move(local.scan);
+  scan_failed_ = false;
+  preview_ = std::move(local.preview);
+}
+
+void StoragePane::poll_cleanup() {
+  if (!cleanup_receiver_) return;
+  auto received = cleanup_receiver_->try_recv();
+  if (received.is_empty()) return;
+  cleanup_receiver_.reset();
+  structure_dirty_ = true;
+  if (received.is_disconnected()) {
+    finish_operation(kCleanup,
+                     kalu_ui::fail(text::cleanup_failed("the clean-up stopped unexpectedly")));
+    start_scan();
+    return;
+  }
+  CleanupAnswer answer = std::move(received).value();
+  if (answer.after) {
+    scan_ = std::move(answer.after->scan);
+    scan_failed_ = false;
+    preview_ = std::move(answer.after->preview);
+  }
+  if (answer.outcome) {
+    finish_operation(kCleanup, std::string(text::kCachesCleaned));
+  } else {
+    finish_operation(kCleanup, kalu_ui::fail(text::cleanup_failed(answer.outcome.error())));
+  }
+}
+
+void StoragePane::poll_tools() {
+  std::erase_if(tool_jobs_, [&](ToolJob& job) {
+    auto received = job.receiver.try_recv();
+    if (received.is_empty()) return false;
+    const bool disks = std::holds_alternative<C::OpenDisks>(job.operation);
+    if (received.is_disconnected()) {
+      finish_operation(job.operation, kalu_ui::fail(disks ? "Disks could not be opened"
+                                                          : "Backups could not be opened"));
+    } else if (const kalu_ui::Status& opened = received.value(); !opened) {
+      finish_operation(job.operation, kalu_ui::fail(opened.error()));
+    } else {
+      finish_operation(job.operation,
+                       std::string(disks ? text::kOpenedDisks : text::kOpenedBackups));
+    }
+    return true;
+  });
+}
+
+void StoragePane::run_triggers(doc::Document& work) {
+  if (take_doc_flag(work, control::kCleanFlag)) cleanup_waiting_ = true;
+  // A clean-up runs on the preview of the latest scan, so it waits for a
+  // scan or clean-up that is still walking.
+  if (cleanup_waiting_ && !scanning()) {
+    cleanup_waiting_ = false;
+    clean_caches();
+  }
+  if (take_doc_flag(work, control::kFreeFlag)) free_synced_files();
+  if (take_doc_flag(work, control::kDisksFlag)) open_tool(kDisks, ToolIntent::Disks);
+  if (take_doc_flag(work, control::kBackupsFlag)) open_tool(kBackups, ToolIntent::Backups);
+}
+
+// ---- handlers ---------------------------------------------------------------------
+
+void StoragePane::start_scan() {
+  auto started = start_scan_worker(services_, roots_);
+  if (!started) {
+    if (!scan_) scan_failed_ = true;
+    structure_dirty_ = true;
+    return;
+  }
+  scan_receiver_ = std::move(*started);
+}
+
+void StoragePane::request_snapshot() {
+  auto started = start_snapshot_worker(services_);
+  if (!started) {
+    // An older request's answer would only be replaced by this one's.
+    snapshot_receiver_.reset();
+    if (!synced_) set_status(text::service_unavailable(started.error()));
+    structure_dirty_ = true;
+    return;
+  }
+  snapshot_receiver_ = std::move(*started);
+  if (!synced_) set_status(std::string(text::kLoadingSynced));
+}
+
+void StoragePane::clean_caches() {
+  if (!preview_) {
+    finish_operation(kCleanup, kalu_ui::fail(std::string(text::kNoCache)));
+    return;
+  }
+  auto started = start_cleanup_worker(services_, roots_, *preview_);
+  if (!started) {
+    finish_operation(kCleanup, kalu_ui::fail(text::cleanup_failed(started.error())));
+    return;
+  }
+  cleanup_receiver_ = std::move(*started);
+  structure_dirty_ = true;
+}
+
+void StoragePane::free_synced_files() {
+  if (evicting() || !synced_) {
+    finish_operation(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
+    return;
+  }
+  auto started = start_eviction_worker(services_, eviction_selection(*synced_));
+  if (!started) {
+    set_status(text::nothing_removed(started.error()));
+    finish_operation(kFree, kalu_ui::fail(text::nothing_removed(started.error())));
+    return;
+  }
+  eviction_receiver_ = std::move(*started);
+  structure_dirty_ = true;
+}
+
+void StoragePane::open_tool(const StorageOperation& operation, ToolIntent intent) {
+  auto started = start_tool_worker(services_, intent);
+  if (!started) {
+    finish_operation(operation, kalu_ui::fail(started.error()));
+    return;
+  }
+  tool_jobs_.push_back(ToolJob{operation, std::move(*started)});
+}
+
+void StoragePane::set_status(std::optional<std::string> status) {
+  if (status == status_) return;
+  status_ = std::move(status);
+  structure_dirty_ = true;
+}
+
+// ---- the widget -------------------------------------------------------------------
+
+kalu_ui::layout::NodeId StoragePane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                                  const kalu_ui::RenderContext& context,
+                                                  kalu_ui::layout::NodeRegistry& registry) {
+  return lay_out_page(tree, context, registry, build_page(*this));
+}
+
+bool StoragePane::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = PagePane::take_structure_dirty();
+  return own || page;
+}
+
+}  // namespace settings::panes::storage

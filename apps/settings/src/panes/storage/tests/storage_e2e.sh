@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The Storage pane end to end: kalu-settings runs on a virtual X server with a
+# simulated device and a small application cache of its own, settingsctl
+# starts storage operations over the automation socket and waits for their
+# outcome.
+# - CleanupCaches ends "Application caches cleaned." and the cached files are
+#   gone, while the application's data stays.
+# - FreeSyncedFiles ends "Synced-file reclamation completed." and simdev shows
+#   the verified local copies moved to other devices.
+# - OpenDisks ends "Opened Disks." and the device records the tool.
+#
+# usage: storage_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+simdev_program="$3"
+out="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=../../../settings_app/tests/settings_e2e.sh
+source "$here/../../../settings_app/tests/settings_e2e.sh"
+e2e_begin storage
+export KALU_DEVICE_STATE="$home/state/simulated-device.json"
+
+simdev() {
+  "$simdev_program" "$@"
+}
+# run NAME PAYLOAD: starts a storage operation and waits for its outcome (in
+# NAME.txt); fails unless it succeeded.
+run() {
+  local id
+  id="$(ctl start settings.storage-operation 1 "$2")" || fail "$1 was refused"
+  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
+}
+# said NAME TEXT: the outcome of NAME carries TEXT as its value.
+said() {
+  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
+}
+# holds NAME SECTION CHECK: `simdev show SECTION` (kept in NAME.txt) passes
+# the Python assertion CHECK on its JSON, `state`.
+holds() {
+  simdev show "$2" >"$out/$1.txt" || fail "simdev could not show $2"
+  python3 -c "import json, sys; state = json.load(open(sys.argv[1])); assert $3, state" \
+    "$out/$1.txt" || fail "the device does not hold $3"
+}
+
+simdev reset >/dev/null || fail "simdev could not seed the device"
+# A small cache of two applications, and one application's data.
+cache="$home/cache/kalu/app-cache"
+mkdir -p "$cache/org.example.Viewer/thumbs" "$cache/org.example.Editor" \
+  "$home/data/kalu/app-data/org.example.Editor"
+head -c 4096 /dev/zero >"$cache/org.example.Viewer/thumbs/a.png"
+head -c 2048 /dev/zero >"$cache/org.example.Editor/index.db"
+echo kept >"$home/data/kalu/app-data/org.example.Editor/notes.txt"
+
+start_settings "$program" XDG_CACHE_HOME="$home/cache"
+
+run cleanup '"CleanupCaches"'
+said cleanup "Application caches cleaned."
+[[ -z "$(ls -A "$cache")" ]] || fail "the cache still holds: $(ls -A "$cache")"
+[[ -f "$home/data/kalu/app-data/org.example.Editor/notes.txt" ]] ||
+  fail "the application's data was removed"
+
+# The pane asked the storage service for its snapshot at start; wait until it
+# holds one, which the tree shows no sign of, by retrying while it is loading.
+free_synced() {
+  local id
+  id="$(ctl start settings.storage-operation 1 '"FreeSyncedFiles"')" || return 1
+  ctl wait "$id" >"$out/free.txt"
+}
+wait_until 20 free_synced || fail "FreeSyncedFiles did not succeed"
+said free "Synced-file reclamation completed."
+holds after-free storage \
+  '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'
+
+run disks '"OpenDisks"'
+said disks "Opened Disks."
+holds after-disks tools '[t["intent"] for t in state["opened"]] == ["disks"]'
+
+echo "storage end to end: ok"
