@@ -1,6 +1,5 @@
 #include "panes/printers/workers.h"
 
-#include <exception>
 #include <utility>
 
 #include "lib/worker.h"
@@ -8,17 +7,9 @@
 namespace settings::panes::printers {
 namespace {
 
-// A backend that throws still answers: the pane never waits for a result
-// that cannot come.
 template <typename T, typename Call>
 kalu_ui::Result<T> guarded(Call call) {
-  try {
-    return call();
-  } catch (const std::exception& error) {
-    return kalu_ui::fail(error.what());
-  } catch (...) {
-    return kalu_ui::fail("the printing service failed");
-  }
+  return lib::guarded<T>(std::move(call), "the printing service failed");
 }
 
 }  // namespace

@@ -8,17 +8,9 @@
 namespace settings::panes::storage {
 namespace {
 
-// A call that throws still answers: the pane never waits for a result that
-// cannot come.
 template <typename T, typename Call>
 kalu_ui::Result<T> guarded(Call call) {
-  try {
-    return call();
-  } catch (const std::exception& error) {
-    return kalu_ui::fail(error.what());
-  } catch (...) {
-    return kalu_ui::fail("the storage worker failed");
-  }
+  return lib::guarded<T>(std::move(call), "the storage worker failed");
 }
 
 // A service answer as the pane takes it: the value, the error's text, or
@@ -28,6 +20,25 @@ std::optional<kalu_ui::Result<T>> message_of(host_fs::ServiceResult<T> answer) {
   if (answer) return kalu_ui::Result<T>(std::move(*answer));
   if (answer.error().kind == host_fs::ServiceError::Kind::Closed) return std::nullopt;
   return kalu_ui::Result<T>(kalu_ui::fail(std::move(answer.error().message)));
+}
+
+// Connects, asks, and sends what the pane takes: the answer or the error's
+// text; nothing when the service closed the connection without answering.
+template <typename T, typename Ask>
+void ask_service(const StorageServices::Connect& connect, Ask ask,
+                 kalu_ui::channel::OneshotSender<kalu_ui::Result<T>>& sender) {
+  auto message = lib::guarded<std::optional<kalu_ui::Result<T>>>(
+      [&]() -> kalu_ui::Result<std::optional<kalu_ui::Result<T>>> {
+        auto client = connect();
+        if (!client) return message_of<T>(std::unexpected(std::move(client.error())));
+        return message_of(ask(*client));
+      },
+      "the storage service request failed");
+  if (!message) {
+    (void)sender.send(kalu_ui::fail(std::move(message.error())));
+  } else if (*message) {
+    (void)sender.send(std::move(**message));
+  }
 }
 
 template <typename T, typename Job>
@@ -60,15 +71,8 @@ kalu_ui::Result<SnapshotReceiver> start_snapshot_worker(const StorageServices& s
   return start<Message>(
       services, kSyncWorkerName,
       [connect = services.connect](kalu_ui::channel::OneshotSender<Message>& sender) {
-        std::optional<Message> message;
-        try {
-          auto client = connect();
-          message = client ? message_of(client->snapshot())
-                           : message_of<host_fs::SyncedSnapshot>(std::unexpected(client.error()));
-        } catch (const std::exception& error) {
-          message = Message(kalu_ui::fail(error.what()));
-        }
-        if (message) (void)sender.send(std::move(*message));
+        ask_service<host_fs::SyncedSnapshot>(
+            connect, [](host_fs::StorageClient& client) { return client.snapshot(); }, sender);
       });
 }
 
@@ -79,16 +83,9 @@ kalu_ui::Result<EvictionReceiver> start_eviction_worker(
       services, kSyncWorkerName,
       [connect = services.connect,
        selection = std::move(selection)](kalu_ui::channel::OneshotSender<Message>& sender) {
-        std::optional<Message> message;
-        try {
-          auto client = connect();
-          message = client
-                        ? message_of(client->evict(selection))
-                        : message_of<host_fs::ReclamationReport>(std::unexpected(client.error()));
-        } catch (const std::exception& error) {
-          message = Message(kalu_ui::fail(error.what()));
-        }
-        if (message) (void)sender.send(std::move(*message));
+        ask_service<host_fs::ReclamationReport>(
+            connect, [&](host_fs::StorageClient& client) { return client.evict(selection); },
+            sender);
       });
 }
 
