@@ -20,18 +20,22 @@ using ui_rows::WidgetList;
 
 std::string size_text(std::uint64_t bytes) { return kalu_ui::format::bytes_si(bytes); }
 
-// A button that writes `flag` and is bound to the Storage section's
-// `action`. The section carries every action the page names, so a missing
-// one is the program's own fault: logged, and the button stays plain.
+// A button bound to one action of the Storage section: a press records the
+// action, which the application carries out as it does a client's request,
+// so the pane takes it once, under its own key. The section offers every
+// action the page binds, so a missing one is a fault of the program: it is
+// logged and the button writes its `flag` instead, which the pane acts on
+// itself.
 WidgetBox storage_button(std::string label, std::string_view id, std::string_view flag,
                          std::string_view action) {
-  lib::FlagButton button(std::move(label), std::string(id), std::string(flag));
-  if (auto binding = actions::storage_command_binding(action)) {
-    button.on_action(std::move(*binding));
-  } else {
+  auto binding = actions::storage_command_binding(action);
+  if (!binding) {
     kalu_ui::log::warn("kalu::settings", "settings::panes::storage", "storage action is missing",
                        {{"op", "build_page"}, {"action", std::string(action)}});
+    return w::boxed(lib::FlagButton(std::move(label), std::string(id), std::string(flag)));
   }
+  w::Button button(std::move(label));
+  button.with_id(std::string(id)).on_action(std::move(*binding));
   return w::boxed(std::move(button));
 }
 

@@ -12,10 +12,11 @@
 //   synced-file snapshot and evictions go through the storage service on
 //   "kalu-storage-sync"; opening a tool updates the device on
 //   "kalu-storage-tool". `sync` polls the answers without blocking.
-// - The page's buttons write one-shot flags in the state document
-//   (model.h, control); `sync` takes each once. A storage operation from the
-//   executor (request tag 6) writes its button's flag and is handled by the
-//   same step in the same `sync`.
+// - The one-shot flags in the state document (model.h, control) start the
+//   work; `sync` takes each once. A storage operation from the executor
+//   (request tag 6) writes its button's flag and is handled by the same step
+//   in the same `sync`. The page's buttons record the Storage section's
+//   actions, which reach the pane that way.
 // - Every storage operation completes exactly once, under the key of its own
 //   variant only: CleanupCaches when the clean-up worker answers (a clean-up
 //   asked while a scan runs waits for it), FreeSyncedFiles when the eviction
