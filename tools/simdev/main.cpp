@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "relay/simulated_programs.h"
 #include "sim_device/simdev.h"
 
 int main(int argc, char** argv) {
+  // The device mesh's programs write the relay configuration, a library
+  // above the device.
+  sim_device::simdev::add_programs(kalu_relay::simulated::programs());
   std::vector<std::string> args(argv + 1, argv + argc);
   const char* argv0 = argc > 0 ? argv[0] : "simdev";
   // Only a program that reads standard input gets it read: a person's

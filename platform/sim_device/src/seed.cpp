@@ -30,7 +30,9 @@ Json seed_delays() {
     "kalu-model-manager.install": 6000,
     "kalu-model-manager.stage-accelerator": 4500,
     "kalu-deployment-update.service": 1500,
-    "kalu-deployment-rollback.service": 600
+    "kalu-deployment-rollback.service": 600,
+    "kalu-enroll.discover": 1500,
+    "kalu-enroll.discover-device": 1500
   })json");
 }
 

@@ -273,18 +273,46 @@ std::string_view base_name(std::string_view name) {
   return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
+// The programs added from outside; never destroyed, as a detached thread
+// may still look one up while the process exits.
+std::vector<ExternalProgram>& external_programs() {
+  static auto* programs = new std::vector<ExternalProgram>();
+  return *programs;
+}
+
+const ExternalProgram* external_program(std::string_view base) {
+  for (const auto& program : external_programs()) {
+    if (program.name == base) return &program;
+  }
+  return nullptr;
+}
+
+constexpr std::string_view kPkexec = "pkexec";
+
 }  // namespace
 
+void add_programs(std::span<const ExternalProgram> programs) {
+  external_programs().insert(external_programs().end(), programs.begin(), programs.end());
+}
+
 bool simulates(std::string_view name) {
-  return simdev_detail::account_program(name) != nullptr ||
+  return name == kPkexec || simdev_detail::account_program(name) != nullptr ||
+         external_program(name) != nullptr ||
          std::any_of(std::begin(kPrograms), std::end(kPrograms),
                      [&](const Entry& e) { return e.name == name; });
 }
 
 bool takes_input(std::string_view argv0, const std::vector<std::string>& args) {
   std::string_view base = base_name(argv0);
-  if (base == "simdev" && !args.empty()) base = base_name(args[0]);
-  return base == "chpasswd";
+  std::size_t first = 0;
+  // "simdev PROGRAM ..." and "pkexec PROGRAM ...": the program named next.
+  while ((base == "simdev" || base == kPkexec) && first < args.size()) {
+    base = base_name(args[first++]);
+  }
+  if (base == "chpasswd") return true;
+  const ExternalProgram* external = external_program(base);
+  return external != nullptr && !external->input_command.empty() && first < args.size() &&
+         args[first] == external->input_command;
 }
 
 Outcome program(std::string_view name, const std::vector<std::string>& args,
@@ -295,7 +323,8 @@ Outcome program(std::string_view name, const std::vector<std::string>& args,
     if (e.name == base) entry = &e;
   }
   simdev_detail::AccountProgram account = simdev_detail::account_program(base);
-  if (entry == nullptr && account == nullptr) {
+  const ExternalProgram* external = external_program(base);
+  if (entry == nullptr && account == nullptr && external == nullptr && base != kPkexec) {
     return err(127, fmt::format("simdev: {} is not simulated yet\n", name));
   }
   auto state = sim_device::read();
@@ -303,7 +332,13 @@ Outcome program(std::string_view name, const std::vector<std::string>& args,
   std::optional<std::string> fault = sim_device::fault(**state, base);
   if (!fault && !args.empty())
     fault = sim_device::fault(**state, fmt::format("{}.{}", base, args[0]));
-  if (fault) return err(1, *fault + "\n");
+  // pkexec's own fault is the approval refused (its exit status 126).
+  if (fault) return err(base == kPkexec ? 126 : 1, *fault + "\n");
+  if (base == kPkexec) {
+    if (args.empty()) return err(127, "pkexec: no program given\n");
+    return program(args[0], std::vector<std::string>(args.begin() + 1, args.end()), input);
+  }
+  if (external != nullptr) return external->run(args, input);
   if (account != nullptr) return account(args, input);
   return entry->run(args, **state);
 }

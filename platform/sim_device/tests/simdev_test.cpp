@@ -128,10 +128,11 @@ TEST(Simdev, ThroughTheSimulatedTableSetDefaultMovesTheSinkStatusMarks) {
   wpctl({"set-volume", "@DEFAULT_AUDIO_SOURCE@", "0.4"});
   EXPECT_EQ(wpctl({"get-volume", "@DEFAULT_AUDIO_SOURCE@"}), "Volume: 0.40\n");
   // A program no pane has simulated yet says so.
-  auto enroll = limited_exec::run("/usr/bin/kalu-enroll", {}, std::chrono::seconds(10), 4096);
-  ASSERT_TRUE(enroll);
-  EXPECT_EQ(enroll->status, 127);
-  EXPECT_THAT(enroll->stderr_bytes, HasSubstr("is not simulated yet"));
+  const std::vector<std::string> address = {"https://example.org"};
+  auto opener = limited_exec::run("xdg-open", address, std::chrono::seconds(10), 4096);
+  ASSERT_TRUE(opener);
+  EXPECT_EQ(opener->status, 127);
+  EXPECT_THAT(opener->stderr_bytes, HasSubstr("is not simulated yet"));
 }
 
 }  // namespace

@@ -146,8 +146,11 @@ Resource devices_sync_resource(std::span<const panes::device_mesh::KnownWorkspac
 }
 
 Resource devices_sync_resource() {
-  return devices_sync_resource(
-      panes::device_mesh::known_workspaces(kalu_relay::RelayConfig::defaults()));
+  // Workspaces bound in this device's relay configuration count too; one
+  // that is missing or unreadable binds none.
+  const auto config = kalu_relay::load(kalu_relay::relay_config_path());
+  return devices_sync_resource(panes::device_mesh::known_workspaces(
+      config ? *config : kalu_relay::RelayConfig::defaults()));
 }
 
 std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(std::string_view action_name) {

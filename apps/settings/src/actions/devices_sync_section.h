@@ -10,7 +10,7 @@
 // carries out.
 //
 // The section reads only the known workspaces (panes/device_mesh_vocabulary.h,
-// with the relay configuration's defaults); no document, no current value.
+// with this device's relay configuration); no document, no current value.
 //
 // The Devices & Sync page binds its switches with device_mesh_toggle_binding
 // ("inbound-relay", "remote-control", "app-serving", "compute",

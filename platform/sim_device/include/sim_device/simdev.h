@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,17 @@
 // they make: "users.create_user", "users.set_password", "users.delete_user",
 // "users.set_role", "users.set_automatic_login".
 //
+// pkexec answers as the program it is given (with the rest of the
+// arguments): on the simulated device every administrator approval is
+// granted, unless the fault "pkexec" says otherwise.
+//
 // Adding a simulated program: write its answer in programs.cpp as a function
 // from its arguments to an Outcome and add it to the table at the end of that
 // file; the runner's table (limited_exec::program_names) must list its name.
-// Until then simdev exits 127 with "simdev: <name> is not simulated yet".
+// A program that needs a library above the device (the relay configuration's
+// writer) is written beside that library and added by simdev's main with
+// add_programs. Until then simdev exits 127 with "simdev: <name> is not
+// simulated yet".
 namespace sim_device::simdev {
 
 struct Outcome {
@@ -42,6 +50,20 @@ struct Outcome {
   std::string out;
   std::string err;
 };
+
+// A program answered outside this library: from its arguments and what it
+// read on standard input.
+struct ExternalProgram {
+  std::string_view name;  // its base name ("kalu-enroll")
+  Outcome (*run)(const std::vector<std::string>& args, std::string_view input);
+  // Whether it reads standard input when its first argument is this ("" for
+  // none).
+  std::string_view input_command;
+};
+
+// Adds programs for the rest of the process (simdev's main, before it runs
+// anything; tests). They answer after the faults, like the others.
+void add_programs(std::span<const ExternalProgram> programs);
 
 // `argv0` is the name the program was started under; `args` the rest;
 // `input` what it read on standard input (see takes_input).

@@ -15,6 +15,7 @@
 #include "actions/resource_tree.h"
 #include "actions/tests/section_support.h"
 #include "prefs_store/paths.h"
+#include "relay/config.h"
 #include "sim_device/state.h"
 
 namespace settings::actions {
@@ -137,6 +138,20 @@ TEST_F(DevicesSyncBindingTest, WorkspacesOfOneLabelComeInIdOrderAndBindByTheirId
   auto found = resource_by_id(document, {}, "settings.device-mesh-workspace:9");
   ASSERT_TRUE(found);
   EXPECT_EQ(found->label, "Shared");
+}
+
+TEST_F(DevicesSyncBindingTest, AWorkspaceBoundOnlyInTheRelayConfigurationIsAnItem) {
+  write_state(R"({"workspaces":[{"id":5,"name":"Archive"}]})");
+  std::filesystem::create_directories(kalu_relay::relay_config_path().parent_path());
+  std::ofstream(kalu_relay::relay_config_path()) << "[[workspaces]]\nworkspace_id = 42\n";
+  const Resource mesh = devices_sync_resource();
+  EXPECT_EQ(child_ids(mesh), (std::vector<std::string>{"settings.device-mesh-workspace:5",
+                                                       "settings.device-mesh-workspace:42"}));
+  EXPECT_EQ(mesh.children.at(1).label, "Workspace 42");
+  EXPECT_TRUE(device_mesh_workspace_binding(42));
+  // An unreadable configuration binds none.
+  std::ofstream(kalu_relay::relay_config_path()) << "role = [\n";
+  EXPECT_EQ(devices_sync_resource().children.size(), 1u);
 }
 
 TEST_F(DevicesSyncBindingTest, EverySwitchThePageNamesIsBound) {
