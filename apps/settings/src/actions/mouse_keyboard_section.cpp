@@ -78,9 +78,6 @@ constexpr std::array<LevelRow, 3> kLevelRows = {{
      [](double v) { return InputOperation{InputOperation::SetKeyRepeat{v}}; }},
 }};
 
-constexpr std::array<std::string_view, 2> kAccelerationProfiles = {"Adaptive", "Flat"};
-constexpr std::array<std::string_view, 6> kComposeKeys = {
-    "Disabled", "Right Alt", "Menu", "Caps Lock", "Right Super", "Left Super"};
 
 // The two text-assistance switches: action, setting key, what they turn on.
 struct AssistRow {
@@ -104,6 +101,12 @@ Resource bare_section() {
 
 std::vector<std::string> texts(std::span<const std::string_view> labels) {
   return {labels.begin(), labels.end()};
+}
+
+std::vector<std::string> compose_labels() {
+  std::vector<std::string> labels;
+  for (const auto& key : panes::mouse_keyboard::compose_keys()) labels.emplace_back(key.label);
+  return labels;
 }
 
 ActionSpec toggle_spec(const ToggleRow& row) {
@@ -200,13 +203,6 @@ void add_sources(Resource& section, const stored::InputPrefs& input,
   }
 }
 
-// The section the page's bindings are made from: no text-assistance values
-// yet, the input section as stored.
-Resource binding_section() {
-  const kalu_ui::doc::Document empty;
-  return mouse_keyboard_resource(empty, stored::SettingsPrefs::load());
-}
-
 }  // namespace
 
 ActionSpec input_choice_spec(std::string name, std::string label, std::vector<std::string> choices,
@@ -247,12 +243,12 @@ Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
   for (const ToggleRow& row : kToggleRows) section.actions.push_back(toggle_spec(row));
   for (const LevelRow& row : kLevelRows) section.actions.push_back(level_spec(row));
   section.actions.push_back(input_choice_spec(
-      "acceleration-profile", "Set pointer acceleration profile", texts(kAccelerationProfiles),
+      "acceleration-profile", "Set pointer acceleration profile", texts(panes::mouse_keyboard::acceleration_labels()),
       [](std::string chosen) {
         return InputOperation{InputOperation::SetAccelerationProfile{std::move(chosen)}};
       }));
   section.actions.push_back(input_choice_spec(
-      "compose-key", "Set compose key", texts(kComposeKeys), [](std::string chosen) {
+      "compose-key", "Set compose key", compose_labels(), [](std::string chosen) {
         return InputOperation{InputOperation::SetComposeKey{std::move(chosen)}};
       }));
   for (const AssistRow& row : kAssistRows) {
@@ -269,22 +265,30 @@ Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
                                  panes::mouse_keyboard::available_input_sources());
 }
 
-std::optional<kalu_actions::ActionBinding> input_toggle_binding(std::string_view action_name) {
+// No text-assistance values yet, the input section as stored.
+Resource input_binding_section() {
+  const kalu_ui::doc::Document empty;
+  return mouse_keyboard_resource(empty, stored::SettingsPrefs::load());
+}
+
+std::optional<kalu_actions::ActionBinding> input_toggle_binding(const Resource& section,
+                                                                std::string_view action_name) {
   for (const AssistRow& row : kAssistRows) {
     if (row.name != action_name) continue;
-    Resource section = bare_section().with_action(setting_toggle_spec(
+    Resource assist = bare_section().with_action(setting_toggle_spec(
         std::string(row.name), std::string(row.toggle_label), std::string(row.key)));
-    return bind_toggle(section, action_name);
+    return bind_toggle(assist, action_name);
   }
-  return bind_toggle(binding_section(), action_name);
+  return bind_toggle(section, action_name);
 }
 
-std::optional<kalu_actions::ActionBinding> input_level_binding(std::string_view action_name) {
-  return bind_action(binding_section(), action_name, number_arguments());
+std::optional<kalu_actions::ActionBinding> input_level_binding(const Resource& section,
+                                                               std::string_view action_name) {
+  return bind_action(section, action_name, number_arguments());
 }
 
-std::optional<kalu_actions::ActionBinding> input_text_binding(std::string_view action_name) {
-  const Resource section = binding_section();
+std::optional<kalu_actions::ActionBinding> input_text_binding(const Resource& section,
+                                                              std::string_view action_name) {
   const ActionSpec* spec = section.action(action_name);
   if (spec == nullptr) return std::nullopt;
   std::string parameter = "value";
@@ -298,10 +302,30 @@ std::optional<kalu_actions::ActionBinding> input_text_binding(std::string_view a
 }
 
 std::optional<kalu_actions::ActionBinding> input_source_command_binding(
-    std::string_view source_id, std::string_view action_name) {
-  auto item = find_input_source_child(binding_section().children, source_id);
+    const Resource& section, std::string_view source_id, std::string_view action_name) {
+  auto item = find_input_source_child(section.children, source_id);
   if (!item) return std::nullopt;
   return bind_unit(*item, action_name);
+}
+
+std::optional<kalu_actions::ActionBinding> input_toggle_binding(std::string_view action_name) {
+  for (const AssistRow& row : kAssistRows) {
+    if (row.name == action_name) return input_toggle_binding(bare_section(), action_name);
+  }
+  return input_toggle_binding(input_binding_section(), action_name);
+}
+
+std::optional<kalu_actions::ActionBinding> input_level_binding(std::string_view action_name) {
+  return input_level_binding(input_binding_section(), action_name);
+}
+
+std::optional<kalu_actions::ActionBinding> input_text_binding(std::string_view action_name) {
+  return input_text_binding(input_binding_section(), action_name);
+}
+
+std::optional<kalu_actions::ActionBinding> input_source_command_binding(
+    std::string_view source_id, std::string_view action_name) {
+  return input_source_command_binding(input_binding_section(), source_id, action_name);
 }
 
 }  // namespace settings::actions

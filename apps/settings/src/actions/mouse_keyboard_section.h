@@ -62,9 +62,16 @@ kalu_actions::ActionSpec input_choice_spec(
 kalu_actions::ActionSpec text_assistance_spec(std::string name, std::string_view setting_key,
                                               std::string_view wording, bool current);
 
+// The section the page's bindings are made from: an empty state document,
+// the settings document's input section on disk and the catalogue. A page
+// builds it once and hands it to the overloads below that take it, instead
+// of a section read afresh for every control.
+kalu_actions::Resource input_binding_section();
+
 // The page's bindings. Each builds the section from an empty state document
-// and the settings document on disk and binds its first action of that name;
-// none when the section has no such action.
+// and the settings document on disk (or takes `section`, made by
+// input_binding_section) and binds its first action of that name; none when
+// the section has no such action.
 //
 // "spell-checking" and "auto-correct" are bound to a set-setting toggle of
 // their key instead (a one-action section): the published actions flip the
@@ -80,5 +87,15 @@ std::optional<kalu_actions::ActionBinding> input_text_binding(std::string_view a
 // "remove"; none when the source or the action is absent.
 std::optional<kalu_actions::ActionBinding> input_source_command_binding(
     std::string_view source_id, std::string_view action_name);
+
+std::optional<kalu_actions::ActionBinding> input_toggle_binding(
+    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> input_level_binding(
+    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> input_text_binding(
+    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> input_source_command_binding(
+    const kalu_actions::Resource& section, std::string_view source_id,
+    std::string_view action_name);
 
 }  // namespace settings::actions

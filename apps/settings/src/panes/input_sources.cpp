@@ -429,4 +429,33 @@ std::optional<std::string> known_source_label(std::span<const InputSource> catal
   return found->label;
 }
 
+namespace {
+constexpr std::array<ComposeKey, 6> kComposeKeys = {{
+    {"Disabled", ""},
+    {"Right Alt", "ralt"},
+    {"Menu", "menu"},
+    {"Caps Lock", "caps"},
+    {"Right Super", "rwin"},
+    {"Left Super", "lwin"},
+}};
+constexpr std::array<std::string_view, 2> kAccelerationLabels = {"Adaptive", "Flat"};
+}  // namespace
+
+std::span<const ComposeKey> compose_keys() { return kComposeKeys; }
+
+std::string_view compose_key_label(const std::optional<std::string>& stored) {
+  if (stored && !stored->empty()) {
+    for (const ComposeKey& key : kComposeKeys) {
+      if (key.stored == *stored) return key.label;
+    }
+  }
+  return kComposeKeys.front().label;
+}
+
+std::span<const std::string_view> acceleration_labels() { return kAccelerationLabels; }
+
+std::string_view acceleration_label(std::string_view profile) {
+  return profile == "flat" ? kAccelerationLabels[1] : kAccelerationLabels[0];
+}
+
 }  // namespace settings::panes::mouse_keyboard

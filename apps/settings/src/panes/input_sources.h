@@ -93,4 +93,22 @@ std::optional<std::string> known_source_label(std::span<const InputSource> catal
 // document's own.
 using settings::stored::normalise_input_sources;
 
+// ---- The pointer and typing choices the page, the section and the executor share ----
+
+// A compose key: the label shown and offered, and what the input section
+// stores for it ("Disabled" stores none).
+struct ComposeKey {
+  std::string_view label;
+  std::string_view stored;
+};
+// "Disabled", "Right Alt" ("ralt"), "Menu" ("menu"), "Caps Lock" ("caps"),
+// "Right Super" ("rwin"), "Left Super" ("lwin"), in this order.
+std::span<const ComposeKey> compose_keys();
+// The label of a stored compose key; none or an unknown one is "Disabled".
+std::string_view compose_key_label(const std::optional<std::string>& stored);
+// "Adaptive", "Flat".
+std::span<const std::string_view> acceleration_labels();
+// "Flat" for the stored profile "flat", anything else "Adaptive".
+std::string_view acceleration_label(std::string_view profile);
+
 }  // namespace settings::panes::mouse_keyboard

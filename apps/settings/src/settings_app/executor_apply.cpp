@@ -263,16 +263,8 @@ kalu_ui::Result<double> unit_interval_value(double value) {
 }
 
 kalu_ui::Result<std::optional<std::string>> compose_key_value(std::string_view key) {
-  // Compared in this order, exactly.
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kTable = {{
-      {"Disabled", ""},
-      {"Right Alt", "ralt"},
-      {"Menu", "menu"},
-      {"Caps Lock", "caps"},
-      {"Right Super", "rwin"},
-      {"Left Super", "lwin"},
-  }};
-  for (const auto& [label, stored] : kTable) {
+  // Compared in the table's order, exactly.
+  for (const auto& [label, stored] : panes::mouse_keyboard::compose_keys()) {
     if (label != key) continue;
     if (stored.empty()) return std::optional<std::string>();
     return std::optional<std::string>(std::string(stored));

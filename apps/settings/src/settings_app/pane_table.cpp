@@ -7,6 +7,7 @@
 #include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/device_mesh/device_mesh_pane.h"
 #include "panes/display/display_pane.h"
+#include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/power/power_pane.h"

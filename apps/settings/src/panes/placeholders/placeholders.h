@@ -189,17 +189,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-namespace mouse_keyboard {
-constexpr PlaceholderSpec mouse_keyboard_spec() {
-  PlaceholderSpec spec =
-      spec_of("settings::panes::mouse_keyboard::MouseKeyboardPane", 5, Construction::kNew);
-  spec.completion = true;
-  spec.preference = PreferenceScope{"input", "Mouse & keyboard", "Change input preferences"};
-  return spec;
-}
-inline constexpr PlaceholderSpec kMouseKeyboardPaneSpec = mouse_keyboard_spec();
-using MouseKeyboardPane = PaneStandIn<kMouseKeyboardPaneSpec>;
-}  // namespace mouse_keyboard
 
 namespace keyboard_shortcuts {
 inline constexpr PlaceholderSpec kShortcutPaneSpec = with_preference(

@@ -1,0 +1,76 @@
+#pragma once
+
+// The Mouse & Keyboard pane (pane 5): the input section as stored, the
+// keyboard layout catalogue and the two text-assistance switches, on a page
+// of six cards (page.h). Every control but the two switches is bound to the
+// Mouse & Keyboard section; the executor applies what they invoke, and the
+// page frame builds a new pane afterwards, which reads everything again. So
+// the pane has no mailbox, no worker and never publishes a completion.
+//
+// The two switches are the pane's own: their actions set "text.check_spelling"
+// and "text.auto_correct" in the state document (first written by the pane's
+// first sync), and sync saves each value that differs from the one last
+// loaded or saved into the settings file's "text_assistance" section, one
+// member at a time, so the other member and the rest of the file stay. A
+// failed save is logged and not retried.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/page_pane.h"
+#include "lib/type_names.h"
+#include "operations/mailbox_cells.h"
+#include "panes/input_sources.h"
+#include "stored/sections.h"
+
+namespace settings::panes::mouse_keyboard {
+
+class MouseKeyboardPane final : public lib::PagePane {
+ public:
+  static constexpr std::string_view kTypeName = type_names::kMouseKeyboardPane;
+
+  // Reads the settings document's input section (the defaults when it
+  // cannot), the text-assistance section (true for what is missing or not a
+  // boolean) and the catalogue.
+  MouseKeyboardPane();
+
+  MouseKeyboardPane&& with_operation_completion(
+      const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
+
+  // The label of the catalogue entry with this id, else the id.
+  std::string source_label(std::string_view id) const;
+
+  const stored::InputPrefs& input() const { return input_; }
+  const std::vector<InputSource>& sources() const { return sources_; }
+  bool applied_check_spelling() const { return applied_check_spelling_; }
+  bool applied_auto_correct() const { return applied_auto_correct_; }
+  const std::shared_ptr<operations::OperationCompletionCell>& completion() const {
+    return completion_;
+  }
+
+  // Saves one switch (`key` "check_spelling" or "auto_correct") into the
+  // "text_assistance" section; a failure is logged.
+  static void persist_text_assistance(std::string_view key, bool value);
+
+  std::string_view type_name() const override { return kTypeName; }
+  void sync(kalu_ui::doc::Document& document) override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  std::optional<kalu_actions::ActionContext> take_permission_request() override;
+
+ private:
+  stored::InputPrefs input_;
+  std::vector<InputSource> sources_;
+  bool check_spelling_ = true;
+  bool auto_correct_ = true;
+  bool applied_check_spelling_ = true;
+  bool applied_auto_correct_ = true;
+  std::shared_ptr<operations::OperationCompletionCell> completion_;
+  bool needs_push_ = true;
+};
+
+}  // namespace settings::panes::mouse_keyboard
