@@ -155,15 +155,30 @@ Resource devices_sync_resource() {
 
 std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(std::string_view action_name) {
   // The switches need the section's actions, not its workspaces.
-  return bind_toggle(devices_sync_resource({}), action_name);
+  return device_mesh_toggle_binding(devices_sync_resource({}), action_name);
 }
 
 std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(std::string_view action_name) {
-  return bind_action(devices_sync_resource({}), action_name, choice_arguments());
+  return device_mesh_choice_binding(devices_sync_resource({}), action_name);
 }
 
 std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(std::uint64_t workspace_id) {
-  auto item = find_mesh_workspace_child(devices_sync_resource().children, workspace_id);
+  return device_mesh_workspace_binding(devices_sync_resource(), workspace_id);
+}
+
+std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(const Resource& section,
+                                                                      std::string_view action_name) {
+  return bind_toggle(section, action_name);
+}
+
+std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(const Resource& section,
+                                                                      std::string_view action_name) {
+  return bind_action(section, action_name, choice_arguments());
+}
+
+std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(const Resource& section,
+                                                                         std::uint64_t workspace_id) {
+  auto item = find_mesh_workspace_child(section.children, workspace_id);
   if (!item) return std::nullopt;
   return bind_toggle(*item, "set-available");
 }

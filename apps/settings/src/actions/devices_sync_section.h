@@ -58,4 +58,13 @@ std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(std::strin
 // workspace.
 std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(std::uint64_t workspace_id);
 
+// The same three from a section built already, so a page that binds many
+// controls builds (and reads) it once.
+std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(
+    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(
+    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(
+    const kalu_actions::Resource& section, std::uint64_t workspace_id);
+
 }  // namespace settings::actions

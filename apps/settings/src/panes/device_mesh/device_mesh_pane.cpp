@@ -243,7 +243,7 @@ kalu_ui::layout::NodeId DeviceMeshPane::build_layout(kalu_ui::layout::LayoutTree
     seed_document_ = false;
   }
   if (hosted_) seed_home_peers(document_);
-  page_ = build_page(*this, section_bindings());
+  page_ = build_page(*this, section_bindings(known_workspaces_));
   if (hosted_) page_->sync(document_);
   return page_node_.build(tree, context, registry, *this, page_.get());
 }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -309,15 +310,19 @@ WidgetBox services_card(const DeviceMeshPane& pane, const PageBindings& bindings
 
 }  // namespace
 
-PageBindings section_bindings() {
+PageBindings section_bindings(std::span<const KnownWorkspace> workspaces) {
+  auto section =
+      std::make_shared<const kalu_actions::Resource>(actions::devices_sync_resource(workspaces));
   PageBindings bindings;
-  bindings.toggles = [](std::string_view action) {
-    return actions::device_mesh_toggle_binding(action);
+  bindings.toggles = [section](std::string_view action) {
+    return actions::device_mesh_toggle_binding(*section, action);
   };
-  bindings.choices = [](std::string_view action) {
-    return actions::device_mesh_choice_binding(action);
+  bindings.choices = [section](std::string_view action) {
+    return actions::device_mesh_choice_binding(*section, action);
   };
-  bindings.workspaces = [](std::uint64_t id) { return actions::device_mesh_workspace_binding(id); };
+  bindings.workspaces = [section](std::uint64_t id) {
+    return actions::device_mesh_workspace_binding(*section, id);
+  };
   return bindings;
 }
 

@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
 #include "panes/device_mesh/page_continuity.h"
+#include "panes/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 
@@ -32,8 +34,10 @@ struct PageBindings {
   std::function<std::optional<kalu_actions::ActionBinding>(std::uint64_t)> workspaces;
 };
 
-// The Devices & Sync section's builders.
-PageBindings section_bindings();
+// The Devices & Sync section's builders, over one section built with these
+// workspaces as its items (the pane's own list, so building the page reads
+// no file for its bindings).
+PageBindings section_bindings(std::span<const KnownWorkspace> workspaces);
 
 // The status line's place: under "Continue across devices" for a saving
 // status ("Configuration could not ...", "Not saved ...", "Saving ...",

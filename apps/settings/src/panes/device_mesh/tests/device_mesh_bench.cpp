@@ -1,8 +1,8 @@
 // What the Devices & Sync pane costs: building the page with its first
 // frame at 1280 by 800 (a serving device with workspaces, a paired home
-// server and the Continuity cards), and a sync with no command running, no
-// request and no refresh due, which every frame pays and which must read no
-// file.
+// server and the Continuity cards), the pane's construction alone, and a
+// sync with no command running, no request and no refresh due, which every
+// frame pays and which must read no file.
 
 #include <benchmark/benchmark.h>
 
@@ -86,6 +86,17 @@ void BM_PageBuildAndFirstFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PageBuildAndFirstFrame)->Unit(benchmark::kMillisecond);
+
+// Of which the pane's construction: the files it reads.
+void BM_PaneConstruction(benchmark::State& state) {
+  MeshWorld world;
+  serving_world(world);
+  for (auto _ : state) {
+    auto pane = hosted_pane(nullptr);
+    benchmark::DoNotOptimize(pane);
+  }
+}
+BENCHMARK(BM_PaneConstruction)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace settings::panes::device_mesh
