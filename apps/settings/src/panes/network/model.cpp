@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "limited_exec/text.h"
+
 namespace settings::panes::network {
 namespace {
 
@@ -91,6 +93,13 @@ void reread_profiles(NetworkSnapshot& snapshot, const NetworkBackend& backend) {
   snapshot.ipv4_profile = keep_or_first(snapshot, snapshot.ipv4_profile, kWiredProfileType);
 }
 
+void drop_profile(NetworkSnapshot& snapshot, std::string_view id) {
+  std::erase_if(snapshot.profiles, [&](const net::NetworkProfile& p) { return p.id == id; });
+  snapshot.profile_settings.erase(std::string(id));
+  snapshot.policy_profile = keep_or_first(snapshot, snapshot.policy_profile, kWifiProfileType);
+  snapshot.ipv4_profile = keep_or_first(snapshot, snapshot.ipv4_profile, kWiredProfileType);
+}
+
 std::vector<VpnPair> vpn_connection_pairs() {
   return vpn_connection_pairs(net::list_vpn_connections());
 }
@@ -133,6 +142,20 @@ std::optional<std::string_view> mac_policy_label(std::uint8_t policy) {
   return kMacPolicyLabels[policy];
 }
 
+std::optional<std::uint8_t> metered_value(std::string_view label) {
+  for (std::size_t i = 0; i < kMeteredLabels.size(); ++i) {
+    if (kMeteredLabels[i] == label) return static_cast<std::uint8_t>(i);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint8_t> mac_policy_value(std::string_view label) {
+  for (std::size_t i = 0; i < kMacPolicyLabels.size(); ++i) {
+    if (kMacPolicyLabels[i] == label) return static_cast<std::uint8_t>(i);
+  }
+  return std::nullopt;
+}
+
 const std::vector<std::string>& metered_choices() {
   static const std::vector<std::string> choices(kMeteredLabels.begin(), kMeteredLabels.end());
   return choices;
@@ -165,6 +188,18 @@ net::HotspotBand hotspot_band(std::string_view label) {
   if (label == "2.4 GHz") return net::HotspotBand::Band2_4GHz;
   if (label == "5 GHz") return net::HotspotBand::Band5GHz;
   return net::HotspotBand::Automatic;
+}
+
+std::vector<std::string> split_list(std::string_view text) {
+  std::vector<std::string> out;
+  while (true) {
+    const auto comma = text.find(',');
+    const std::string_view piece = limited_exec::trim_white_space(text.substr(0, comma));
+    if (!piece.empty()) out.emplace_back(piece);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  return out;
 }
 
 }  // namespace settings::panes::network

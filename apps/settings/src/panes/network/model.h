@@ -88,6 +88,10 @@ NetworkSnapshot read_snapshot(const NetworkBackend& backend);
 // that still exist. A failed list keeps the previous profiles.
 void reread_profiles(NetworkSnapshot& snapshot, const NetworkBackend& backend);
 
+// Drops a profile that was forgotten, with its settings; a selection that
+// named it moves to the first profile of its type.
+void drop_profile(NetworkSnapshot& snapshot, std::string_view id);
+
 // The device's VPN connections as (name, active) pairs, in the platform's
 // order; an error gives an empty list and is not reported.
 std::vector<VpnPair> vpn_connection_pairs();
@@ -105,6 +109,9 @@ std::string profile_label(const net::NetworkProfile& profile);
 // The labels of the policy choices; none for values outside 0 to 2.
 std::optional<std::string_view> metered_label(std::uint8_t metered);
 std::optional<std::string_view> mac_policy_label(std::uint8_t policy);
+// The policy values of those labels; none for any other text.
+std::optional<std::uint8_t> metered_value(std::string_view label);
+std::optional<std::uint8_t> mac_policy_value(std::string_view label);
 // The labels in the order the page's dropdowns offer them.
 const std::vector<std::string>& metered_choices();
 const std::vector<std::string>& mac_policy_choices();
@@ -117,5 +124,8 @@ std::string_view connect_label(const net::WifiNetwork& network,
                                const std::optional<std::string>& expanded);
 // The hotspot band of a label; anything unknown is automatic.
 net::HotspotBand hotspot_band(std::string_view label);
+
+// A comma-separated list as typed: every piece trimmed, empty pieces dropped.
+std::vector<std::string> split_list(std::string_view text);
 
 }  // namespace settings::panes::network

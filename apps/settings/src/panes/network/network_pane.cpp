@@ -5,13 +5,13 @@
 #include <utility>
 
 #include "actions/network_section.h"
+#include "actions/specs.h"
 #include "kalu_ui/layout.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
 #include "panes/network/page.h"
-#include "panes/registry.h"
 
 namespace settings::panes::network {
 namespace {
@@ -23,9 +23,6 @@ using operations::OperationCompletion;
 constexpr std::string_view kTarget = "kalu::settings";
 constexpr std::string_view kModule = "settings::panes::network";
 constexpr std::string_view kActionId = "settings.network-operation";
-// The request tag of the Network pane's operations, and its pane index.
-constexpr std::uint8_t kNetworkRequestTag = 2;
-constexpr PaneIndex kNetworkPaneIndex = 0;
 
 }  // namespace
 
@@ -81,22 +78,24 @@ void NetworkPane::sync(doc::Document& document) {
     seed_document(working);
     seeded_ = true;
   }
-  take_request();
+  take_request(working);
+  apply_wifi_wired(working);
+  apply_radios(working);
+  apply_vpn_toggles(working);
+  apply_saved_profiles(working);
+  apply_hotspot(working);
   apply_qr_press(working);
+  apply_profile_pickers(working);
+  apply_ipv4(working);
+  apply_editors(working);
+  apply_policy(working);
+  apply_sim_unlock(working);
+  apply_enterprise(working);
+  apply_portal_and_tools(working);
+  refresh(working);
   apply_wifi_rows(working);
   if (page_) page_->sync(working);
   page_fresh_ = false;
-}
-
-void NetworkPane::take_request() {
-  const operations::DeviceLocalRequest request = requests_->get();
-  // Another pane's request stays where it is.
-  if (request.empty() || request.tag() != kNetworkRequestTag) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  // The device-changing handlers are not wired yet: the operation ends at once.
-  const auto& operation = std::get<NetworkOperation>(request);
-  report_operation(operation, kalu_ui::fail(fmt::format("{} cannot carry out this operation yet",
-                                                        pane_title(kNetworkPaneIndex))));
 }
 
 void NetworkPane::report_operation(const NetworkOperation& operation,
@@ -118,6 +117,12 @@ std::optional<kalu_actions::ActionBinding> NetworkPane::wifi_binding() const {
   return actions::network_toggle_binding("wifi");
 }
 
+std::optional<kalu_actions::ActionBinding> NetworkPane::wired_binding() const {
+  // The flip asks for the other direction, as the section's command.
+  return actions::bind_unit(actions::network_resource(),
+                            snapshot_.wired.enabled ? "disable-wired" : "enable-wired");
+}
+
 kalu_ui::WidgetBox NetworkPane::page() {
   std::optional<std::string> qr_payload;
   if (view_.qr_shown) {
@@ -126,7 +131,8 @@ kalu_ui::WidgetBox NetworkPane::page() {
       kalu_ui::secret::wipe(config->password);
     }
   }
-  PageInput input{snapshot_, view_, secrets_, std::move(qr_payload), wifi_binding()};
+  PageInput input{snapshot_, view_,         secrets_,
+                  std::move(qr_payload), wifi_binding(), wired_binding()};
   kalu_ui::WidgetBox built = network_page(input);
   if (input.qr_payload) kalu_ui::secret::wipe(*input.qr_payload);
   return built;

@@ -17,8 +17,15 @@
 // Each frame `sync`, on the UI thread: polls the certificate chooser, takes
 // the workers' outcomes, seeds the document on the first frame with the state
 // just read (a stale document value never overrides the device), takes its
-// device-local requests, handles the Wi-Fi rows and the hotspot's QR code,
-// and forwards the frame to the page.
+// device-local request, applies every control the person or an operation
+// changed (the switches, VPNs, saved profiles, hotspot, profile pickers,
+// IPv4, policy, SIM, enterprise, sign-in page, VPN tool, refresh and the
+// Wi-Fi rows), completes the pending operation, and forwards the frame to
+// the page. A request only writes the key a control would have written, so
+// both take one road. Every operation it takes ends exactly once: one that
+// finds its value already in place succeeds at once ("... is already
+// enabled."). It is the only place the page changes the system; a failed
+// change writes the previous value back, so controls show the device.
 
 #include <cstdint>
 #include <memory>
@@ -110,6 +117,18 @@ class NetworkPane : public kalu_ui::Widget {
   // else only while it is the pending operation.
   bool operation_is_pending(const NetworkOperation& operation) const;
 
+  // sync's device handlers; each reads its control ids from `document` and
+  // writes back what it needs. Wi-Fi and wired power, behind the
+  // pending-operation gate.
+  void apply_wifi_wired(kalu_ui::doc::Document& document);
+  // Airplane mode, hotspot and mobile broadband, without a gate.
+  void apply_radios(kalu_ui::doc::Document& document);
+  // On "network.refresh": rescans Wi-Fi and reads the rest of the state
+  // again, writing the fresh switches into the document.
+  void refresh(kalu_ui::doc::Document& document);
+  // On "network.diagnostics.run".
+  void run_diagnostics(kalu_ui::doc::Document& document);
+
   // The Widget contract.
   std::string_view type_name() const override { return kTypeName; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -139,7 +158,21 @@ class NetworkPane : public kalu_ui::Widget {
   void apply_outcome(kalu_ui::doc::Document& document, NetworkJobOutcome outcome);
   void seed_document(kalu_ui::doc::Document& document);
   void seed_profiles(kalu_ui::doc::Document& document);
-  void take_request();
+  void take_request(kalu_ui::doc::Document& document);
+  bool answer_in_place(kalu_ui::doc::Document& document, const NetworkOperation& operation);
+  void read_switches(kalu_ui::doc::Document& document);
+  bool apply_radio(kalu_ui::doc::Document& document, std::size_t index);
+  void apply_vpn_toggles(kalu_ui::doc::Document& document);
+  void apply_saved_profiles(kalu_ui::doc::Document& document);
+  void apply_hotspot(kalu_ui::doc::Document& document);
+  void apply_profile_pickers(kalu_ui::doc::Document& document);
+  void apply_ipv4(kalu_ui::doc::Document& document);
+  void apply_editors(kalu_ui::doc::Document& document);
+  void apply_policy(kalu_ui::doc::Document& document);
+  void apply_sim_unlock(kalu_ui::doc::Document& document);
+  void apply_enterprise(kalu_ui::doc::Document& document);
+  void apply_portal_and_tools(kalu_ui::doc::Document& document);
+  void write_profile_flags(kalu_ui::doc::Document& document);
   void apply_qr_press(kalu_ui::doc::Document& document);
   void apply_wifi_rows(kalu_ui::doc::Document& document);
   void read_hotspot_draft(const kalu_ui::doc::Document& document);
@@ -147,6 +180,7 @@ class NetworkPane : public kalu_ui::Widget {
 
   kalu_ui::WidgetBox page();
   std::optional<kalu_actions::ActionBinding> wifi_binding() const;
+  std::optional<kalu_actions::ActionBinding> wired_binding() const;
 
   Services services_;
   NetworkSnapshot snapshot_;

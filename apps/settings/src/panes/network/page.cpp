@@ -231,11 +231,13 @@ WidgetBox wired_section(const NetworkSnapshot& s) {
   return ui_rows::rows_column(std::move(rows));
 }
 
-WidgetBox wired_card(const NetworkSnapshot& s) {
+WidgetBox wired_card(PageInput& in) {
+  const NetworkSnapshot& s = in.snapshot;
   if (!s.has_wired_device()) return ui_rows::section_card("Wired", wired_section(s));
-  return ui_rows::section_card_with_control(
-      "Wired", toggle("settings.network.wired", "network.wired_enabled", "Wired"),
-      wired_section(s));
+  w::Toggle power("Wired", "network.wired_enabled");
+  power.with_id("settings.network.wired");
+  if (in.wired_binding) power.on_action(std::move(*in.wired_binding));
+  return ui_rows::section_card_with_control("Wired", boxed(std::move(power)), wired_section(s));
 }
 
 void policy_editor(WidgetList& rows, const NetworkSnapshot& s,
@@ -441,7 +443,7 @@ WidgetBox network_page(PageInput& in) {
   cards.push_back(internet_card(in.snapshot));
   cards.push_back(wifi_card(in));
   cards.push_back(enterprise_card(in));
-  cards.push_back(wired_card(in.snapshot));
+  cards.push_back(wired_card(in));
   cards.push_back(profiles_card(in));
   cards.push_back(diagnostics_card(in.snapshot));
   cards.push_back(vpn_card(in.snapshot));

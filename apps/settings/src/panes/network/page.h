@@ -28,6 +28,9 @@ struct PageInput {
   std::optional<std::string> qr_payload;
   // The Wi-Fi toggle's action, when the Network section publishes it.
   std::optional<kalu_actions::ActionBinding> wifi_binding;
+  // The Wired toggle's action: the section's "disable-wired" while wired
+  // networking is on, "enable-wired" while it is off.
+  std::optional<kalu_actions::ActionBinding> wired_binding;
 };
 
 // The whole page. Moves the QR payload into the page's QR code.

@@ -109,9 +109,11 @@ std::string NetworkJob::name() const {
     case FixedJob::Sim:
       return "SIM";
     case FixedJob::EnterpriseWifi:
+      return "enterprise Wi-Fi";
+    case FixedJob::SignInPage:
       break;
   }
-  return "enterprise Wi-Fi";
+  return "network sign-in";
 }
 
 ThreadStarter detached_threads() {
@@ -212,6 +214,26 @@ void start_enterprise_worker(const ThreadStarter& threads, EnterpriseJob job,
               if (!joined) return job::Failed{joined.error()};
               return job::Done{"Enterprise Wi-Fi connected."};
             });
+}
+
+void start_sign_in_opener(const ThreadStarter& threads, std::string uri,
+                          std::shared_ptr<const NetworkBackend> backend, OutcomeSender sender) {
+  auto report = [](const std::string& error) {
+    return job::Done{fmt::format("Could not open network sign-in: {}", error)};
+  };
+  auto shared = std::make_shared<OutcomeSender>(std::move(sender));
+  auto started = threads([shared, report, uri = std::move(uri), backend = std::move(backend)] {
+    auto opened = backend->open_uri(uri);
+    if (opened) return;
+    shared->send(NetworkJobOutcome{
+        NetworkJob::fixed(FixedJob::SignInPage),
+        report(fmt::format("could not open browser through the desktop portal: {}",
+                           opened.error()))});
+  });
+  if (!started) {
+    shared->send(NetworkJobOutcome{NetworkJob::fixed(FixedJob::SignInPage),
+                                   report(start_failure(started.error()))});
+  }
 }
 
 void start_certificate_chooser(const ThreadStarter& threads,

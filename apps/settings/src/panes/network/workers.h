@@ -5,8 +5,9 @@
 // looked up from, or sealed for, the person's certified devices), sealing a
 // saved Wi-Fi profile, creating a mobile profile, unlocking a SIM, joining an
 // enterprise network, and the file chooser for the organisation's CA
-// certificate. Every job but the chooser reports one NetworkJobOutcome on the
-// pane's outcome channel; the chooser answers on a one-shot channel of its
+// certificate, and opening a network's sign-in page. Every job but the
+// chooser and the sign-in page reports one NetworkJobOutcome on the pane's
+// outcome channel (the sign-in page only when it fails); the chooser answers on a one-shot channel of its
 // own. `sync` polls both without blocking; a result that arrives after the
 // pane is gone is dropped.
 //
@@ -33,7 +34,13 @@ namespace settings::panes::network {
 using kalu_ui::secret::SecretText;
 
 // The jobs that are not about one network.
-enum class FixedJob : std::uint8_t { SavedWifiProfile, MobileProfile, Sim, EnterpriseWifi };
+enum class FixedJob : std::uint8_t {
+  SavedWifiProfile,
+  MobileProfile,
+  Sim,
+  EnterpriseWifi,
+  SignInPage
+};
 
 // Which job an outcome is about: a network by its SSID, or a fixed job.
 struct NetworkJob {
@@ -42,7 +49,8 @@ struct NetworkJob {
   static NetworkJob network(std::string ssid) { return {std::move(ssid)}; }
   static NetworkJob fixed(FixedJob job) { return {job}; }
   const std::string* ssid() const { return std::get_if<std::string>(&subject); }
-  // The SSID, or "saved Wi-Fi profile", "mobile profile", "SIM", "enterprise Wi-Fi".
+  // The SSID, or "saved Wi-Fi profile", "mobile profile", "SIM", "enterprise
+  // Wi-Fi", "network sign-in".
   std::string name() const;
 };
 
@@ -137,6 +145,12 @@ void start_sim_unlock_worker(const ThreadStarter& threads, std::optional<std::st
                              OutcomeSender sender);
 void start_enterprise_worker(const ThreadStarter& threads, EnterpriseJob job,
                              std::shared_ptr<const NetworkBackend> backend, OutcomeSender sender);
+// Opens a network's sign-in page in the browser through the desktop portal
+// (with the system's programs this runs a process, so never on the UI
+// thread). It reports only a failure, as Done with the status line's text
+// "Could not open network sign-in: ..."; an opened page changes nothing.
+void start_sign_in_opener(const ThreadStarter& threads, std::string uri,
+                          std::shared_ptr<const NetworkBackend> backend, OutcomeSender sender);
 // The chooser answers on its own channel; a thread that cannot start answers
 // an error there.
 void start_certificate_chooser(const ThreadStarter& threads,

@@ -6,6 +6,8 @@
 // they were asked; threads either run the job at once on the calling thread
 // or refuse to start.
 
+#include <fmt/format.h>
+
 #include <atomic>
 #include <map>
 #include <memory>
@@ -62,7 +64,16 @@ class FakeBackend : public NetworkBackend {
   Status job_status;
   Result<std::optional<std::filesystem::path>> chosen = std::optional<std::filesystem::path>();
 
+  Result<net::ConnectionDiagnostics> diagnostics = kalu_ui::fail("not scripted");
+  Result<std::string> portal_uri = kalu_ui::fail("not scripted");
+  // What the changers answer (job_status answers the jobs).
+  Status change_status;
+
   mutable std::atomic<int> reads{0};
+  mutable std::atomic<int> changes{0};
+  mutable std::string hotspot_ssid;
+  mutable std::optional<net::Ipv4Settings> last_ipv4;
+  mutable std::optional<net::ConnectionPolicyPatch> last_patch;
   mutable std::atomic<int> sim_unlocks{0};
   mutable std::atomic<int> choosers{0};
   mutable std::mutex mutex;
@@ -92,18 +103,26 @@ class FakeBackend : public NetworkBackend {
     return read(clients);
   }
   Result<net::ConnectionDiagnostics> connection_diagnostics() const override {
-    return kalu_ui::fail("not scripted");
+    return read(diagnostics);
   }
-  Result<std::string> captive_portal_uri() const override { return kalu_ui::fail("not scripted"); }
-  Status set_network_autoconnect(const std::string&, bool) const override { return job_status; }
-  Status forget_network_profile(const std::string&) const override { return job_status; }
-  Status configure_hotspot(const net::HotspotConfiguration&) const override { return job_status; }
-  Status configure_ipv4(const std::string&, const net::Ipv4Settings&) const override {
-    return job_status;
+  Result<std::string> captive_portal_uri() const override { return read(portal_uri); }
+  Status set_network_autoconnect(const std::string&, bool) const override { return change(); }
+  Status forget_network_profile(const std::string&) const override { return change(); }
+  Status configure_hotspot(const net::HotspotConfiguration& config) const override {
+    std::lock_guard lock(mutex);
+    hotspot_ssid = config.ssid;
+    return change();
+  }
+  Status configure_ipv4(const std::string&, const net::Ipv4Settings& s) const override {
+    std::lock_guard lock(mutex);
+    last_ipv4 = s;
+    return change();
   }
   Status configure_connection_policy_patch(const std::string&,
-                                           const net::ConnectionPolicyPatch&) const override {
-    return job_status;
+                                           const net::ConnectionPolicyPatch& patch) const override {
+    std::lock_guard lock(mutex);
+    last_patch = patch;
+    return change();
   }
   Status create_mobile_profile(const std::string&, const std::string&) const override {
     return job_status;
@@ -131,9 +150,15 @@ class FakeBackend : public NetworkBackend {
     ++reads;
     return value;
   }
+  Status change() const {
+    ++changes;
+    return change_status;
+  }
 };
 
-// Records connects; answers `result`.
+// Records every call as "name(argument)"; a change fails with the text
+// given under its name in `faults`, and otherwise lands on `device` (when
+// set), so the backend then reads the new state.
 class FakeDispatcher : public system_ops::Dispatcher {
  public:
   struct Connect {
@@ -141,16 +166,49 @@ class FakeDispatcher : public system_ops::Dispatcher {
     std::optional<std::string> password;
   };
   Status result;
+  std::map<std::string, std::string, std::less<>> faults;
+  std::shared_ptr<FakeBackend> device;
   mutable std::mutex mutex;
   std::vector<Connect> connects;
+  std::vector<std::string> calls;
 
   Status set_brightness(float) override { return {}; }
   Status set_volume(float) override { return {}; }
-  Status set_wifi(bool) override { return {}; }
+  Status set_wifi(bool on) override {
+    return record("set_wifi", on, [&] { device->wifi_on = on; });
+  }
   Status set_bluetooth(bool) override { return {}; }
   Status connect_bluetooth(const std::string&) override { return {}; }
   Status disconnect_bluetooth(const std::string&) override { return {}; }
-  Status set_wired(bool) override { return {}; }
+  Status set_wired(bool on) override {
+    return record("set_wired", on, [&] {
+      if (device->wired && *device->wired) (*device->wired)->enabled = on;
+    });
+  }
+  Status set_airplane_mode(bool on) override {
+    return record("set_airplane_mode", on, [&] {
+      if (!device->radios) return;
+      device->radios->airplane_mode = on;
+      if (!on) return;
+      device->wifi_on = false;
+      device->radios->hotspot_enabled = false;
+      device->radios->mobile_broadband_enabled = false;
+    });
+  }
+  Status set_hotspot(bool on) override {
+    return record("set_hotspot", on, [&] {
+      if (device->radios) device->radios->hotspot_enabled = on;
+    });
+  }
+  Status set_mobile_broadband(bool on) override {
+    return record("set_mobile_broadband", on,
+                  [&] {
+      if (device->radios) device->radios->mobile_broadband_enabled = on;
+    });
+  }
+  Status set_vpn_connection(const std::string& name, bool on) override {
+    return record(fmt::format("set_vpn_connection({})", name), on, [] {});
+  }
   Status connect_wifi(const std::string& ssid,
                       const std::optional<std::string>& password) override {
     std::lock_guard lock(mutex);
@@ -159,6 +217,21 @@ class FakeDispatcher : public system_ops::Dispatcher {
   }
   Status set_power_profile(system_ops::PowerProfile) override { return {}; }
   Status toggle_mute() override { return {}; }
+
+  std::size_t call_count() const {
+    std::lock_guard lock(mutex);
+    return calls.size() + connects.size();
+  }
+
+ private:
+  template <typename Land>
+  Status record(const std::string& name, bool on, Land land) {
+    std::lock_guard lock(mutex);
+    calls.push_back(fmt::format("{}({})", name, on));
+    if (auto fault = faults.find(name); fault != faults.end()) return kalu_ui::fail(fault->second);
+    if (device) land();
+    return {};
+  }
 };
 
 // Answers each request kind with a scripted reply and records the requests
@@ -228,9 +301,15 @@ inline ThreadStarter no_threads() {
   };
 }
 
+inline std::shared_ptr<FakeDispatcher> linked_dispatcher(std::shared_ptr<FakeBackend> device) {
+  auto dispatcher = std::make_shared<FakeDispatcher>();
+  dispatcher->device = std::move(device);
+  return dispatcher;
+}
+
 struct Fakes {
   std::shared_ptr<FakeBackend> backend = std::make_shared<FakeBackend>();
-  std::shared_ptr<FakeDispatcher> dispatcher = std::make_shared<FakeDispatcher>();
+  std::shared_ptr<FakeDispatcher> dispatcher = linked_dispatcher(backend);
   std::shared_ptr<FakeContinuity> continuity = std::make_shared<FakeContinuity>();
   ThreadStarter threads = inline_threads();
 

@@ -1,0 +1,319 @@
+// The Network pane's switches and the operations that reach them: the
+// device-local request, Wi-Fi and wired power (behind the pending-operation
+// gate), airplane mode, hotspot and mobile broadband, the refresh of the
+// whole state and the connection diagnostics. Each handler completes the
+// pending operation it carries out; one that finds its value already in
+// place is completed when the request is taken, so none stays pending.
+
+#include <fmt/format.h>
+
+#include <array>
+#include <string>
+#include <utility>
+
+#include "kalu_ui/log.h"
+#include "panes/doc_flags.h"
+#include "panes/network/network_pane.h"
+
+namespace settings::panes::network {
+namespace {
+
+namespace doc = kalu_ui::doc;
+using doc::kRoot;
+using Op = NetworkOperation;
+
+constexpr std::string_view kTarget = "kalu::settings";
+constexpr std::string_view kModule = "settings::panes::network";
+// The request tag of the Network pane's operations.
+constexpr std::uint8_t kNetworkRequestTag = 2;
+
+constexpr std::string_view kWifiKey = "network.wifi_enabled";
+constexpr std::string_view kWiredKey = "network.wired_enabled";
+constexpr std::string_view kRefreshKey = "network.refresh";
+constexpr std::string_view kDiagnosticsKey = "network.diagnostics.run";
+constexpr std::string_view kNoWiredDevice = "wired networking is unavailable on this device";
+
+// One of the radios apply_radios switches, in its order.
+struct Radio {
+  std::string_view key;
+  std::string_view word;   // in the report texts
+  std::string_view title;  // of the "already" texts
+  bool net::RadioState::*state;
+  kalu_ui::Status (system_ops::Dispatcher::*set)(bool);
+  Op (*operation)(bool);
+};
+
+constexpr std::array<Radio, 3> kRadios = {{
+    {"network.airplane_mode", "airplane", "Airplane mode", &net::RadioState::airplane_mode,
+     &system_ops::Dispatcher::set_airplane_mode, [](bool on) { return Op{Op::SetAirplaneMode{on}}; }},
+    {"network.hotspot", "hotspot", "Hotspot", &net::RadioState::hotspot_enabled,
+     &system_ops::Dispatcher::set_hotspot, [](bool on) { return Op{Op::SetHotspot{on}}; }},
+    {"network.mobile_broadband", "mobile", "Mobile broadband",
+     &net::RadioState::mobile_broadband_enabled, &system_ops::Dispatcher::set_mobile_broadband,
+     [](bool on) { return Op{Op::SetMobileBroadband{on}}; }},
+}};
+
+// Writes under keys of the root cannot fail; an unchanged value is not
+// written again, so a quiet frame changes nothing in the document.
+void put_bool(doc::Document& document, std::string_view key, bool value) {
+  if (document.read_bool(kRoot, key) == value) return;
+  (void)document.put(kRoot, key, doc::Scalar(value));
+}
+
+void warn(std::string_view message, std::string_view op, const std::string& error) {
+  kalu_ui::log::warn(kTarget, kModule, message, {{"op", std::string(op)}, {"error", error}});
+}
+
+std::string_view on_off(bool on) { return on ? "enabled" : "disabled"; }
+
+kalu_ui::Result<std::string> already(std::string_view title, bool on) {
+  return fmt::format("{} is already {}.", title, on_off(on));
+}
+
+}  // namespace
+
+// ---- The request ----
+
+void NetworkPane::take_request(doc::Document& document) {
+  const operations::DeviceLocalRequest request = requests_->get();
+  // Another pane's request stays where it is.
+  if (request.empty() || request.tag() != kNetworkRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<NetworkOperation>(request);
+  if (answer_in_place(document, operation)) return;
+  // The request writes what the control would have, so one handler serves both.
+  std::visit(
+      [&](const auto& op) {
+        using T = std::decay_t<decltype(op)>;
+        if constexpr (std::is_same_v<T, Op::Refresh>) {
+          put_bool(document, kRefreshKey, true);
+        } else if constexpr (std::is_same_v<T, Op::RunDiagnostics>) {
+          put_bool(document, kDiagnosticsKey, true);
+        } else if constexpr (std::is_same_v<T, Op::SetWifiEnabled>) {
+          put_bool(document, kWifiKey, op.enabled);
+        } else if constexpr (std::is_same_v<T, Op::SetWiredEnabled>) {
+          put_bool(document, kWiredKey, op.enabled);
+        } else if constexpr (std::is_same_v<T, Op::SetAirplaneMode>) {
+          put_bool(document, kRadios[0].key, op.enabled);
+        } else if constexpr (std::is_same_v<T, Op::SetHotspot>) {
+          put_bool(document, kRadios[1].key, op.enabled);
+        } else {
+          static_assert(std::is_same_v<T, Op::SetMobileBroadband>);
+          put_bool(document, kRadios[2].key, op.enabled);
+        }
+      },
+      operation);
+  apply_wifi_wired(document);
+  apply_radios(document);
+  refresh(document);
+  run_diagnostics(document);
+}
+
+bool NetworkPane::answer_in_place(doc::Document& document, const NetworkOperation& operation) {
+  if (std::holds_alternative<Op::Refresh>(operation) ||
+      std::holds_alternative<Op::RunDiagnostics>(operation)) {
+    return false;
+  }
+  // The device may have been switched elsewhere since the pane last looked.
+  read_switches(document);
+  if (const auto* wifi = std::get_if<Op::SetWifiEnabled>(&operation)) {
+    if (wifi->enabled != applied_wifi_) return false;
+    report_operation(operation, already("Wi-Fi", wifi->enabled));
+    return true;
+  }
+  if (const auto* wired = std::get_if<Op::SetWiredEnabled>(&operation)) {
+    // The executor saw a wired device; it may have gone since.
+    if (!snapshot_.has_wired_device()) {
+      report_operation(operation, kalu_ui::fail(std::string(kNoWiredDevice)));
+      return true;
+    }
+    if (wired->enabled != snapshot_.wired.enabled) return false;
+    report_operation(operation, already("Wired networking", wired->enabled));
+    return true;
+  }
+  for (const Radio& radio : kRadios) {
+    for (bool on : {false, true}) {
+      if (operation != radio.operation(on)) continue;
+      if (snapshot_.radios.*radio.state != on) return false;
+      report_operation(operation, already(radio.title, on));
+      return true;
+    }
+  }
+  return false;
+}
+
+void NetworkPane::read_switches(doc::Document& document) {
+  const bool wifi_before = applied_wifi_;
+  const net::WiredState wired_before = snapshot_.wired;
+  const net::RadioState radios_before = snapshot_.radios;
+  if (auto wifi = services_.backend->get_wifi()) applied_wifi_ = snapshot_.wifi_enabled = *wifi;
+  if (auto wired = services_.backend->get_wired()) {
+    snapshot_.wired = wired->value_or(net::WiredState{});
+  }
+  if (auto radios = services_.backend->get_radio_state()) snapshot_.radios = *radios;
+  put_bool(document, kWifiKey, applied_wifi_);
+  put_bool(document, kWiredKey, snapshot_.wired.enabled);
+  for (const Radio& radio : kRadios) put_bool(document, radio.key, snapshot_.radios.*radio.state);
+  if (wifi_before != applied_wifi_) {
+    // Switched off, Wi-Fi lists no networks; switched on, it lists them again.
+    if (auto listed = services_.backend->list_wifi_networks()) {
+      snapshot_.wifi_networks = std::move(*listed);
+    }
+  }
+  // The page shows the switches, and the Wired toggle's action follows its state.
+  const auto same_radios = [](const net::RadioState& a, const net::RadioState& b) {
+    return a.airplane_mode == b.airplane_mode && a.hotspot_enabled == b.hotspot_enabled &&
+           a.mobile_broadband_enabled == b.mobile_broadband_enabled &&
+           a.mobile_broadband_present == b.mobile_broadband_present;
+  };
+  if (wifi_before != applied_wifi_ || wired_before.enabled != snapshot_.wired.enabled ||
+      wired_before.interface != snapshot_.wired.interface ||
+      wired_before.connection != snapshot_.wired.connection ||
+      wired_before.ipv4 != snapshot_.wired.ipv4 || !same_radios(radios_before, snapshot_.radios)) {
+    rebuild_ = true;
+  }
+}
+
+// ---- Wi-Fi and wired power ----
+
+void NetworkPane::apply_wifi_wired(doc::Document& document) {
+  if (auto wanted = document.read_bool(kRoot, kWifiKey); wanted && *wanted != applied_wifi_) {
+    const NetworkOperation operation = Op::SetWifiEnabled{*wanted};
+    if (!operation_is_pending(operation)) {
+      // An edit that is not the pending operation is undone without a call.
+      put_bool(document, kWifiKey, applied_wifi_);
+    } else if (auto done = services_.dispatcher->set_wifi(*wanted); !done) {
+      put_bool(document, kWifiKey, applied_wifi_);
+      warn("network pane dispatch failed", "set_wifi", done.error());
+      report_operation(operation,
+                       kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
+    } else {
+      applied_wifi_ = snapshot_.wifi_enabled = *wanted;
+      // Switched off, Wi-Fi lists no networks; switched on, it lists them again.
+      if (auto listed = services_.backend->list_wifi_networks()) {
+        snapshot_.wifi_networks = std::move(*listed);
+      }
+      rebuild_ = true;
+      report_operation(operation, fmt::format("Wi-Fi {}.", on_off(*wanted)));
+    }
+  }
+  if (!snapshot_.has_wired_device()) return;
+  const bool current = snapshot_.wired.enabled;
+  auto wanted = document.read_bool(kRoot, kWiredKey);
+  if (!wanted || *wanted == current) return;
+  const NetworkOperation operation = Op::SetWiredEnabled{*wanted};
+  if (!operation_is_pending(operation)) {
+    put_bool(document, kWiredKey, current);
+  } else if (auto done = services_.dispatcher->set_wired(*wanted); !done) {
+    put_bool(document, kWiredKey, current);
+    warn("network pane dispatch failed", "set_wired", done.error());
+    report_operation(operation, kalu_ui::fail(fmt::format("Could not change wired networking: {}",
+                                                          done.error())));
+  } else {
+    snapshot_.wired.enabled = *wanted;
+    // The link's connection and address follow the switch.
+    if (auto wired = services_.backend->get_wired(); wired && *wired) snapshot_.wired = **wired;
+    snapshot_.wired.enabled = *wanted;
+    // The page shows the link, and the toggle's action turns around.
+    rebuild_ = true;
+    report_operation(operation, fmt::format("Wired networking {}.", on_off(*wanted)));
+  }
+}
+
+// ---- Radios ----
+
+void NetworkPane::apply_radios(doc::Document& document) {
+  for (std::size_t i = 0; i < kRadios.size(); ++i) {
+    if (apply_radio(document, i)) {
+      // Airplane mode switches the other radios and Wi-Fi with it; the
+      // document follows what the device now says.
+      read_switches(document);
+    }
+  }
+}
+
+bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
+  const Radio& radio = kRadios[index];
+  bool& current = snapshot_.radios.*radio.state;
+  auto wanted = document.read_bool(kRoot, radio.key);
+  if (!wanted || *wanted == current) return false;
+  const NetworkOperation operation = radio.operation(*wanted);
+  auto done = (services_.dispatcher.get()->*radio.set)(*wanted);
+  if (!done) {
+    warn("radio action failed", radio.word, done.error());
+    put_bool(document, radio.key, current);
+    report_operation(operation, kalu_ui::fail(fmt::format("Could not change {} state: {}",
+                                                          radio.word, done.error())));
+    return false;
+  }
+  current = *wanted;
+  if (radio.state == &net::RadioState::hotspot_enabled) {
+    if (auto clients = services_.backend->list_hotspot_clients()) {
+      snapshot_.hotspot_clients = std::move(*clients);
+    }
+  }
+  rebuild_ = true;
+  report_operation(operation, fmt::format("{} {}.", radio.word, on_off(*wanted)));
+  return true;
+}
+
+// ---- Refresh and diagnostics ----
+
+void NetworkPane::refresh(doc::Document& document) {
+  if (!take_doc_flag(document, kRefreshKey)) return;
+  kalu_ui::Result<std::string> report = std::string("Network list refreshed.");
+  if (auto listed = services_.backend->list_wifi_networks()) {
+    snapshot_.wifi_networks = std::move(*listed);
+  } else {
+    warn("rescan failed", "list_wifi_networks", listed.error());
+    report = kalu_ui::fail(fmt::format("Could not refresh network list: {}", listed.error()));
+  }
+  // Every switch is written from the device, so the next frame does not
+  // switch back what changed outside the application.
+  read_switches(document);
+  if (auto clients = services_.backend->list_hotspot_clients()) {
+    snapshot_.hotspot_clients = std::move(*clients);
+  }
+  if (auto connectivity = services_.backend->get_connectivity()) {
+    snapshot_.connectivity = *connectivity;
+  }
+  reread_profiles(snapshot_, *services_.backend);
+  if (auto vpns = services_.backend->list_vpn_connections()) {
+    snapshot_.vpns = vpn_connection_pairs(vpns);
+  }
+  write_profile_flags(document);
+  rebuild_ = true;
+  report_operation(Op::Refresh{}, report);
+}
+
+void NetworkPane::write_profile_flags(doc::Document& document) {
+  for (const auto& vpn : snapshot_.vpns) {
+    put_bool(document, fmt::format("network.vpn.{}", vpn.name), vpn.active);
+    const std::string tool = fmt::format("network.vpn.morlit.{}", vpn.name);
+    if (!document.read_bool(kRoot, tool)) put_bool(document, tool, false);
+  }
+  for (const auto& profile : snapshot_.profiles) {
+    put_bool(document, fmt::format("network.profile.autoconnect.{}", profile.id),
+             profile.autoconnect);
+    for (std::string_view button : {"forget", "share", "policy"}) {
+      const std::string key = fmt::format("network.profile.{}.{}", button, profile.id);
+      if (!document.read_bool(kRoot, key)) put_bool(document, key, false);
+    }
+  }
+}
+
+void NetworkPane::run_diagnostics(doc::Document& document) {
+  if (!take_doc_flag(document, kDiagnosticsKey)) return;
+  rebuild_ = true;
+  auto result = services_.backend->connection_diagnostics();
+  if (!result) {
+    std::string text = fmt::format("Diagnostics unavailable: {}", result.error());
+    view_.status = text;
+    report_operation(Op::RunDiagnostics{}, kalu_ui::fail(std::move(text)));
+    return;
+  }
+  snapshot_.diagnostics = std::move(*result);
+  report_operation(Op::RunDiagnostics{}, std::string("Network diagnostics completed."));
+}
+
+}  // namespace settings::panes::network
