@@ -291,8 +291,7 @@ void NetworkPane::apply_portal_and_tools(doc::Document& document) {
       view_.status = fmt::format("Could not open network sign-in: {}", uri.error());
       rebuild_ = true;
     } else {
-      start_sign_in_opener(services_.threads, std::move(*uri), services_.backend,
-                           outcome_sender_);
+      start_sign_in_opener(services_.threads, std::move(*uri), services_.backend, outcome_sender_);
     }
   }
   auto open_tool = [&](const std::optional<std::string>& connection) {
@@ -302,7 +301,8 @@ void NetworkPane::apply_portal_and_tools(doc::Document& document) {
     }
   };
   for (const auto& vpn : snapshot_.vpns) {
-    if (take_doc_flag(document, fmt::format("network.vpn.morlit.{}", vpn.name))) open_tool(vpn.name);
+    if (take_doc_flag(document, fmt::format("network.vpn.morlit.{}", vpn.name)))
+      open_tool(vpn.name);
   }
   if (take_doc_flag(document, "network.vpn.morlit.open")) open_tool(std::nullopt);
 }

@@ -131,8 +131,8 @@ kalu_ui::WidgetBox NetworkPane::page() {
       kalu_ui::secret::wipe(config->password);
     }
   }
-  PageInput input{snapshot_, view_,         secrets_,
-                  std::move(qr_payload), wifi_binding(), wired_binding()};
+  PageInput input{snapshot_,      view_,          secrets_, std::move(qr_payload),
+                  wifi_binding(), wired_binding()};
   kalu_ui::WidgetBox built = network_page(input);
   if (input.qr_payload) kalu_ui::secret::wipe(*input.qr_payload);
   return built;

@@ -38,17 +38,19 @@ struct Radio {
   std::string_view key;
   std::string_view word;   // in the report texts
   std::string_view title;  // of the "already" texts
+  std::string_view op;     // of the warning
   bool net::RadioState::*state;
   kalu_ui::Status (system_ops::Dispatcher::*set)(bool);
   Op (*operation)(bool);
 };
 
 constexpr std::array<Radio, 3> kRadios = {{
-    {"network.airplane_mode", "airplane", "Airplane mode", &net::RadioState::airplane_mode,
-     &system_ops::Dispatcher::set_airplane_mode, [](bool on) { return Op{Op::SetAirplaneMode{on}}; }},
-    {"network.hotspot", "hotspot", "Hotspot", &net::RadioState::hotspot_enabled,
+    {"network.airplane_mode", "airplane", "Airplane mode", "set_airplane_mode",
+     &net::RadioState::airplane_mode, &system_ops::Dispatcher::set_airplane_mode,
+     [](bool on) { return Op{Op::SetAirplaneMode{on}}; }},
+    {"network.hotspot", "hotspot", "Hotspot", "set_hotspot", &net::RadioState::hotspot_enabled,
      &system_ops::Dispatcher::set_hotspot, [](bool on) { return Op{Op::SetHotspot{on}}; }},
-    {"network.mobile_broadband", "mobile", "Mobile broadband",
+    {"network.mobile_broadband", "mobile", "Mobile broadband", "set_mobile_broadband",
      &net::RadioState::mobile_broadband_enabled, &system_ops::Dispatcher::set_mobile_broadband,
      [](bool on) { return Op{Op::SetMobileBroadband{on}}; }},
 }};
@@ -185,8 +187,8 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
     } else if (auto done = services_.dispatcher->set_wifi(*wanted); !done) {
       put_bool(document, kWifiKey, applied_wifi_);
       warn("network pane dispatch failed", "set_wifi", done.error());
-      report_operation(operation,
-                       kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
+      report_operation(
+          operation, kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
     } else {
       applied_wifi_ = snapshot_.wifi_enabled = *wanted;
       // Switched off, Wi-Fi lists no networks; switched on, it lists them again.
@@ -240,7 +242,7 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
   const NetworkOperation operation = radio.operation(*wanted);
   auto done = (services_.dispatcher.get()->*radio.set)(*wanted);
   if (!done) {
-    warn("radio action failed", radio.word, done.error());
+    warn("radio action failed", radio.op, done.error());
     put_bool(document, radio.key, current);
     report_operation(operation, kalu_ui::fail(fmt::format("Could not change {} state: {}",
                                                           radio.word, done.error())));

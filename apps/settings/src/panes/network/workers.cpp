@@ -227,8 +227,8 @@ void start_sign_in_opener(const ThreadStarter& threads, std::string uri,
     if (opened) return;
     shared->send(NetworkJobOutcome{
         NetworkJob::fixed(FixedJob::SignInPage),
-        report(fmt::format("could not open browser through the desktop portal: {}",
-                           opened.error()))});
+        report(
+            fmt::format("could not open browser through the desktop portal: {}", opened.error()))});
   });
   if (!started) {
     shared->send(NetworkJobOutcome{NetworkJob::fixed(FixedJob::SignInPage),

@@ -7,9 +7,9 @@
 // enterprise network, and the file chooser for the organisation's CA
 // certificate, and opening a network's sign-in page. Every job but the
 // chooser and the sign-in page reports one NetworkJobOutcome on the pane's
-// outcome channel (the sign-in page only when it fails); the chooser answers on a one-shot channel of its
-// own. `sync` polls both without blocking; a result that arrives after the
-// pane is gone is dropped.
+// outcome channel (the sign-in page only when it fails); the chooser answers on a one-shot channel
+// of its own. `sync` polls both without blocking; a result that arrives after the pane is gone is
+// dropped.
 //
 // Workers share nothing with the UI thread but the sending end and the
 // shared, read-only services they are given. A password or PIN travels as a

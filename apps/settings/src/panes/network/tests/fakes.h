@@ -201,8 +201,7 @@ class FakeDispatcher : public system_ops::Dispatcher {
     });
   }
   Status set_mobile_broadband(bool on) override {
-    return record("set_mobile_broadband", on,
-                  [&] {
+    return record("set_mobile_broadband", on, [&] {
       if (device->radios) device->radios->mobile_broadband_enabled = on;
     });
   }
