@@ -16,6 +16,7 @@
 #include "lib/text_object.h"
 #include "limited_exec/text.h"
 #include "panes/doc_flags.h"
+#include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 
 namespace settings::panes::network {
@@ -24,13 +25,7 @@ namespace {
 namespace doc = kalu_ui::doc;
 using doc::kRoot;
 
-constexpr std::string_view kTarget = "kalu::settings";
-constexpr std::string_view kModule = "settings::panes::network";
-
-void put_bool(doc::Document& document, std::string_view key, bool value) {
-  if (document.read_bool(kRoot, key) == value) return;
-  (void)document.put(kRoot, key, doc::Scalar(value));
-}
+using doc_writes::put_bool;
 
 // A text control's text; absent counts as empty.
 std::string text_of(const doc::Document& document, std::string_view key) {
@@ -67,8 +62,7 @@ void NetworkPane::apply_vpn_toggles(doc::Document& document) {
     auto wanted = document.read_bool(kRoot, key);
     if (!wanted || *wanted == vpn.active) continue;
     if (auto done = services_.dispatcher->set_vpn_connection(vpn.name, *wanted); !done) {
-      kalu_ui::log::warn(kTarget, kModule, "VPN action failed",
-                         {{"op", "set_vpn_connection"}, {"error", done.error()}});
+      doc_writes::warn("VPN action failed", "set_vpn_connection", done.error());
       put_bool(document, key, vpn.active);
       continue;
     }
@@ -296,8 +290,7 @@ void NetworkPane::apply_portal_and_tools(doc::Document& document) {
   }
   auto open_tool = [&](const std::optional<std::string>& connection) {
     if (auto done = services_.backend->open_vpn_tool(connection); !done) {
-      kalu_ui::log::warn(kTarget, kModule, "could not open VPN Morlit",
-                         {{"op", "open_tool"}, {"error", done.error()}});
+      doc_writes::warn("could not open VPN Morlit", "open_tool", done.error());
     }
   };
   for (const auto& vpn : snapshot_.vpns) {

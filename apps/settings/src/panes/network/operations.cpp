@@ -12,6 +12,7 @@
 #include "kalu_ui/log.h"
 #include "lib/text_object.h"
 #include "panes/doc_flags.h"
+#include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 
 namespace settings::panes::network {
@@ -20,13 +21,9 @@ namespace {
 namespace doc = kalu_ui::doc;
 using doc::kRoot;
 
-constexpr std::string_view kTarget = "kalu::settings";
-constexpr std::string_view kModule = "settings::panes::network";
-
-// Writes under keys of the root cannot fail.
-void put_bool(doc::Document& document, std::string_view key, bool value) {
-  (void)document.put(kRoot, key, doc::Scalar(value));
-}
+using doc_writes::kModule;
+using doc_writes::kTarget;
+using doc_writes::put_bool;
 
 void put_str(doc::Document& document, std::string_view key, std::string value) {
   (void)document.put(kRoot, key, doc::Scalar(std::move(value)));

@@ -13,6 +13,7 @@
 
 #include "kalu_ui/log.h"
 #include "panes/doc_flags.h"
+#include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 
 namespace settings::panes::network {
@@ -22,8 +23,8 @@ namespace doc = kalu_ui::doc;
 using doc::kRoot;
 using Op = NetworkOperation;
 
-constexpr std::string_view kTarget = "kalu::settings";
-constexpr std::string_view kModule = "settings::panes::network";
+using doc_writes::put_bool;
+using doc_writes::warn;
 // The request tag of the Network pane's operations.
 constexpr std::uint8_t kNetworkRequestTag = 2;
 
@@ -57,15 +58,6 @@ constexpr std::array<Radio, 3> kRadios = {{
 
 // Writes under keys of the root cannot fail; an unchanged value is not
 // written again, so a quiet frame changes nothing in the document.
-void put_bool(doc::Document& document, std::string_view key, bool value) {
-  if (document.read_bool(kRoot, key) == value) return;
-  (void)document.put(kRoot, key, doc::Scalar(value));
-}
-
-void warn(std::string_view message, std::string_view op, const std::string& error) {
-  kalu_ui::log::warn(kTarget, kModule, message, {{"op", std::string(op)}, {"error", error}});
-}
-
 std::string_view on_off(bool on) { return on ? "enabled" : "disabled"; }
 
 kalu_ui::Result<std::string> already(std::string_view title, bool on) {
