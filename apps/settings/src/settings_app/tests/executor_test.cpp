@@ -193,12 +193,12 @@ TEST(Executor, AStandInPaneFailsItsOperationAndThePollSaysSo) {
   DeviceScope scope;
   testing::AppFixture t;
   t.harness.frame();
-  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.network-operation",
-                                                bytes(R"("Refresh")")),
+  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.audio-operation",
+                                                bytes(R"({"SetOutputMuted":{"muted":true}})")),
             DeviceLocalOutcome::accepted());
   t.harness.frame();
   EXPECT_EQ(t.app->poll_device_local_operation(operation_id(3)).status,
-            failed(3, "Network cannot carry out this operation yet"));
+            failed(3, "Sound cannot carry out this operation yet"));
   EXPECT_TRUE(t.app->device_local_request()->get().empty());
 }
 

@@ -74,6 +74,10 @@ class FakeBackend : public NetworkBackend {
   mutable std::string hotspot_ssid;
   mutable std::optional<net::Ipv4Settings> last_ipv4;
   mutable std::optional<net::ConnectionPolicyPatch> last_patch;
+  // What the SIM unlock and the enterprise join were given, so a test can
+  // see the secrets arrived.
+  mutable std::string last_pin;
+  mutable std::string last_enterprise_password;
   mutable std::atomic<int> sim_unlocks{0};
   mutable std::atomic<int> choosers{0};
   mutable std::mutex mutex;
@@ -127,11 +131,15 @@ class FakeBackend : public NetworkBackend {
   Status create_mobile_profile(const std::string&, const std::string&) const override {
     return job_status;
   }
-  Status unlock_mobile_sim_on(const std::string&, const std::string&) const override {
+  Status unlock_mobile_sim_on(const std::string&, const std::string& pin) const override {
     ++sim_unlocks;
+    std::lock_guard lock(mutex);
+    last_pin = pin;
     return job_status;
   }
-  Status connect_enterprise_wifi(const net::EnterpriseWifiConfig&) const override {
+  Status connect_enterprise_wifi(const net::EnterpriseWifiConfig& config) const override {
+    std::lock_guard lock(mutex);
+    last_enterprise_password = config.password;
     return job_status;
   }
   Result<std::optional<std::filesystem::path>> choose_file(

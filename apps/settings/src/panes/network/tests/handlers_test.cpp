@@ -510,5 +510,25 @@ TEST(NetworkHandlersTest, JoinWithAnEmptyPasswordSendsNone) {
   EXPECT_EQ(t.pane->view().expanded, std::nullopt);
 }
 
+// A frame in which nothing changed asks nothing of the platform: 100 of
+// them on a seeded pane, alone and hosted, make no read, change, dispatcher
+// call or worker.
+TEST(NetworkHandlersTest, QuietFramesMakeNoPlatformCall) {
+  for (bool hosted : {false, true}) {
+    SCOPED_TRACE(hosted ? "hosted" : "alone");
+    PaneFixture t(Fakes{}, hosted);
+    t.harness.frames(2);
+    const auto& backend = *t.fakes.backend;
+    const int reads = backend.reads;
+    t.harness.frames(100);
+    EXPECT_EQ(backend.reads, reads);
+    EXPECT_EQ(backend.changes, 0);
+    EXPECT_EQ(backend.sim_unlocks, 0);
+    EXPECT_EQ(backend.choosers, 0);
+    EXPECT_EQ(t.fakes.dispatcher->call_count(), 0u);
+    EXPECT_TRUE(t.fakes.continuity->seen.empty());
+  }
+}
+
 }  // namespace
 }  // namespace settings::panes::network

@@ -6,7 +6,9 @@
 
 #include <memory>
 
+#include "fakes.h"
 #include "kalu_ui/harness.h"
+#include "kalu_ui/widget/support.h"
 #include "panes/network/network_pane.h"
 #include "sim_device/state.h"
 
@@ -81,6 +83,31 @@ void BM_OpenNetworkPageRasterised(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenNetworkPageRasterised)->Unit(benchmark::kMillisecond);
+
+// One sync of a seeded pane in which nothing changed, as every frame without
+// input runs it: the page built, the first frames run. It fails itself when
+// such a frame asks anything of the platform.
+void BM_QuietSync(benchmark::State& state) {
+  testing::Fakes fakes;
+  auto requests = DeviceLocalRequestCell::create({});
+  auto completion = OperationCompletionCell::create({});
+  auto box = kalu_ui::widget::boxed(
+      fakes.pane().with_operation_requests(requests).with_operation_completion(completion));
+  auto* pane = static_cast<NetworkPane*>(box.get());
+  kalu_ui::harness::Harness harness(std::move(box));
+  harness.frames(2);
+  const int reads = fakes.backend->reads;
+  kalu_ui::doc::Document& document = pane->own_document();
+  for (auto _ : state) {
+    pane->sync(document);
+    benchmark::ClobberMemory();
+  }
+  if (fakes.backend->reads != reads || fakes.backend->changes != 0 ||
+      fakes.dispatcher->call_count() != 0) {
+    state.SkipWithError("a quiet sync called the platform");
+  }
+}
+BENCHMARK(BM_QuietSync)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace settings::panes::network

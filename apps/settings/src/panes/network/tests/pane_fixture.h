@@ -28,11 +28,12 @@ struct PaneFixture {
       : fakes(std::move(fakes_in)), harness(make(hosted), tall()) {}
 
   kalu_ui::WidgetBox make(bool hosted) {
-    NetworkPane built = fakes.pane();
-    if (hosted) {
-      built =
-          std::move(built).with_operation_requests(requests).with_operation_completion(completion);
-    }
+    // Made in one expression: assigning the setters' answer back to the pane
+    // they were called on would move it into itself and lose its lists.
+    NetworkPane built =
+        hosted
+            ? fakes.pane().with_operation_requests(requests).with_operation_completion(completion)
+            : fakes.pane();
     auto box = kalu_ui::widget::boxed(std::move(built));
     pane = static_cast<NetworkPane*>(box.get());
     return box;
