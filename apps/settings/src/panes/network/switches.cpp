@@ -56,8 +56,6 @@ constexpr std::array<Radio, 3> kRadios = {{
      [](bool on) { return Op{Op::SetMobileBroadband{on}}; }},
 }};
 
-// Writes under keys of the root cannot fail; an unchanged value is not
-// written again, so a quiet frame changes nothing in the document.
 std::string_view on_off(bool on) { return on ? "enabled" : "disabled"; }
 
 kalu_ui::Result<std::string> already(std::string_view title, bool on) {

@@ -18,37 +18,12 @@ ctl_program="$2"
 simdev_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-app_tests="$here/../../../../../../platform/kalu_ui/app/tests"
-mkdir -p "$out"
-# shellcheck source=../../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$app_tests/xvfb.sh"
-
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-network-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
+ctl_timeout=20
+# shellcheck source=../../../settings_app/tests/settings_e2e.sh
+source "$here/../../../settings_app/tests/settings_e2e.sh"
+e2e_begin network
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
 
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    cat "$f" >&2
-  done
-  exit 1
-}
-
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 20 "$@"
-}
 simdev() {
   "$simdev_program" "$@"
 }
@@ -69,16 +44,7 @@ said() {
 simdev reset >/dev/null || fail "simdev could not seed the device"
 [[ "$(simdev get network.wifi_enabled)" == true ]] || fail "the seeded device has Wi-Fi off"
 
-start_xvfb "$out/xvfb.log"
-DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+start_settings "$program"
 
 run wifi-off '{"SetWifiEnabled":{"enabled":false}}' || fail "switching Wi-Fi off did not succeed"
 said wifi-off "Wi-Fi disabled."
@@ -105,7 +71,7 @@ said wifi-on-again "Wi-Fi is already enabled."
 
 sleep 0.3
 xwd -root -silent -display "$display" >"$out/network-e2e.xwd"
-python3 "$app_tests/xwd_to_png.py" "$out/network-e2e.xwd" "$out/network-e2e.png"
+python3 "$here/../../../../../../platform/kalu_ui/app/tests/xwd_to_png.py" "$out/network-e2e.xwd" "$out/network-e2e.png"
 rm -f "$out/network-e2e.xwd"
 
 echo "network end to end: ok (screenshot: $out/network-e2e.png)"
