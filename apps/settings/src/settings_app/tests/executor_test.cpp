@@ -193,13 +193,13 @@ TEST(Executor, AStandInPaneFailsItsOperationAndThePollSaysSo) {
   DeviceScope scope;
   testing::AppFixture t;
   t.harness.frame();
-  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.audio-operation",
-                                                bytes(R"({"SetOutputMuted":{"muted":true}})")),
+  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.device-mesh-operation",
+                                                bytes(R"({"SetRole":{"role":"home"}})")),
             DeviceLocalOutcome::accepted());
   t.harness.frame();
   EXPECT_EQ(t.app->poll_device_local_operation(operation_id(3)).status,
-            failed(3, "Sound cannot carry out this operation yet"));
-  EXPECT_TRUE(t.app->device_local_request()->get().empty());
+            failed(3, "Devices & Sync cannot carry out this operation yet"));
+  EXPECT_FALSE(t.app->device_mesh_request()->get().has_value());
 }
 
 // A harness around an application whose panes hear nothing.
