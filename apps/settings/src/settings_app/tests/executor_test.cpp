@@ -189,17 +189,20 @@ TEST(Executor, ThePollWaitsForAFinalStateUnderThePendingKey) {
   EXPECT_FALSE(t.poll(7).owned);
 }
 
-TEST(Executor, AStandInPaneFailsItsOperationAndThePollSaysSo) {
+// Every pane that takes device-local operations is built: the Network pane
+// behind the real page frame completes its operation and the poll says so.
+TEST(Executor, APaneCompletesItsOperationAndThePollSaysSo) {
   DeviceScope scope;
   testing::AppFixture t;
   t.harness.frame();
-  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.device-mesh-operation",
-                                                bytes(R"({"SetRole":{"role":"home"}})")),
+  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.network-operation",
+                                                bytes(R"("Refresh")")),
             DeviceLocalOutcome::accepted());
   t.harness.frame();
   EXPECT_EQ(t.app->poll_device_local_operation(operation_id(3)).status,
-            failed(3, "Devices & Sync cannot carry out this operation yet"));
-  EXPECT_FALSE(t.app->device_mesh_request()->get().has_value());
+            succeeded(3, "Network list refreshed."));
+  EXPECT_TRUE(t.app->device_local_request()->get().empty());
+  EXPECT_FALSE(t.app->device_local_busy());
 }
 
 // A harness around an application whose panes hear nothing.
