@@ -28,9 +28,19 @@ std::span<const TextSize> text_sizes();
 std::span<const std::string_view> text_size_labels();
 
 // The label whose scale is nearest to `scale` (a tie goes to the earlier
-// entry); a scale that is not a finite number reads as "Default".
+// entry: distances within 1e-9 count as equal, so 1.05 lies between 1.0 and
+// 1.1 although its binary form is a little nearer to 1.1); a scale that is
+// not a finite number reads as the 1.0 entry.
 std::string_view text_size_label(double scale);
 // The scale of exactly `label`; none for any other text.
 std::optional<double> text_scale_for_label(std::string_view label);
+
+// The same two over the UI scales: "90%" 0.9, "100%" 1.0, "110%" 1.1,
+// "125%" 1.25, "150%" 1.5.
+std::string_view ui_scale_label(double scale);
+std::optional<double> ui_scale_for_label(std::string_view label);
+
+// Whether `name` is one of theme_labels().
+bool is_theme_label(std::string_view name);
 
 }  // namespace settings::panes::appearance

@@ -3,6 +3,7 @@
 #include "kalu_ui/widget/support.h"
 #include "panes/about/page.h"
 #include "panes/accounts/accounts_pane.h"
+#include "panes/appearance/appearance_pane.h"
 #include "panes/audio/audio_pane.h"
 #include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/device_mesh/device_mesh_pane.h"

@@ -203,13 +203,6 @@ inline constexpr PlaceholderSpec kUsersPaneSpec =
 using UsersPane = PaneStandIn<kUsersPaneSpec>;
 }  // namespace users
 
-namespace appearance {
-inline constexpr PlaceholderSpec kAppearancePaneSpec = with_preference(
-    spec_of("settings::panes::appearance::AppearancePane", 11, Construction::kBoxed),
-    {"appearance", "Appearance", "Change appearance preferences"});
-using AppearancePane = PaneStandIn<kAppearancePaneSpec>;
-}  // namespace appearance
-
 namespace accessibility {
 inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(
     spec_of("settings::panes::accessibility::AccessibilityPane", 12, Construction::kBoxed),

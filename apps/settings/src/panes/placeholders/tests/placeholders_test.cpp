@@ -90,11 +90,11 @@ TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
 }
 
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
-  kalu_ui::harness::Harness h(appearance::AppearancePane::boxed());
+  kalu_ui::harness::Harness h(personal_apps::PersonalAppsPane::boxed());
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());
   EXPECT_TRUE(pane.children().empty());
-  EXPECT_EQ(pane.type_name(), "settings::panes::appearance::AppearancePane");
-  EXPECT_EQ(pane.short_type_name(), "AppearancePane");
+  EXPECT_EQ(pane.type_name(), "settings::panes::personal_apps::PersonalAppsPane");
+  EXPECT_EQ(pane.short_type_name(), "PersonalAppsPane");
   h.frame();
   ASSERT_EQ(pane.children().size(), 1u);
   const auto* line =
@@ -105,7 +105,7 @@ TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
 }
 
 TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
-  kalu_ui::WidgetBox panes[] = {appearance::AppearancePane::boxed(),
+  kalu_ui::WidgetBox panes[] = {personal_apps::PersonalAppsPane::boxed(),
                                 keyboard_shortcuts::ShortcutPane::boxed(),
                                 notifications::NotificationsPane::boxed()};
   for (auto& pane : panes) {
