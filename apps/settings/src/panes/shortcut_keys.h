@@ -8,6 +8,7 @@
 // pane and the rooms below the panes all read it from here. Texts live for
 // the whole program; reading the list never allocates.
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -16,7 +17,13 @@ namespace settings::panes::keyboard_shortcuts {
 struct ShortcutKey {
   std::string_view id;     // "shortcuts.search": the control id of the chord
   std::string_view label;  // "Open search": what the pane and the surface show
+  // The desktop's shortcut action it configures (prefs_store::ShortcutAction;
+  // 13 to 16 are not offered here).
+  std::uint8_t action = 0;
 };
+
+// Rows whose action is below this form the "System" card.
+inline constexpr std::uint8_t kFirstNavigationAction = 5;
 
 // The catalogue in display order, "shortcuts.search" to "shortcuts.resize_wider".
 std::span<const ShortcutKey> shortcut_keys();

@@ -8,6 +8,7 @@
 #include "panes/bluetooth/bluetooth_pane.h"
 #include "panes/device_mesh/device_mesh_pane.h"
 #include "panes/display/display_pane.h"
+#include "panes/keyboard_shortcuts/keyboard_shortcuts_pane.h"
 #include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/network/network_pane.h"
 #include "panes/placeholders/placeholders.h"

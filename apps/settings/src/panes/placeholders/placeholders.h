@@ -190,13 +190,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 // ---- The panes not built yet, one block each --------------------------------
 
 
-namespace keyboard_shortcuts {
-inline constexpr PlaceholderSpec kShortcutPaneSpec = with_preference(
-    spec_of("settings::panes::keyboard_shortcuts::ShortcutPane", 6, Construction::kBoxed),
-    {"keyboard-shortcuts", "Keyboard shortcuts", "Change keyboard shortcuts"});
-using ShortcutPane = PaneStandIn<kShortcutPaneSpec>;
-}  // namespace keyboard_shortcuts
-
 namespace users {
 inline constexpr PlaceholderSpec kUsersPaneSpec =
     device_local_spec("settings::panes::users::UsersPane", 8, 8, "settings.user-operation");

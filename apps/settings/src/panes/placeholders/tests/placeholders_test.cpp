@@ -106,7 +106,6 @@ TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
 
 TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
   kalu_ui::WidgetBox panes[] = {personal_apps::PersonalAppsPane::boxed(),
-                                keyboard_shortcuts::ShortcutPane::boxed(),
                                 notifications::NotificationsPane::boxed()};
   for (auto& pane : panes) {
     EXPECT_FALSE(pane->take_permission_request().has_value()) << pane->short_type_name();
