@@ -51,16 +51,7 @@ kalu_ui::WidgetBox ShortcutPane::boxed() {
                                              prefs_store::DesktopControlsConfig::load().vim_mode));
 }
 
-void ShortcutPane::dispatch(doc::Document& document, std::string key, std::string text) {
-  const auto action = SettingsAction::set_setting(std::move(key), std::move(text));
-  host_.dispatch_with_context(document, actions::kSettingsActionNamespace,
-                              actions::TypedSettingsAction(action),
-                              actions::settings_action_context(
-                                  actions::kSettingsAppId, actions::kSettingsAppTitle, action));
-}
-
-void ShortcutPane::dispatch(doc::Document& document, std::string key, bool value) {
-  const auto action = SettingsAction::set_setting(std::move(key), value);
+void ShortcutPane::dispatch(doc::Document& document, const SettingsAction& action) {
   host_.dispatch_with_context(document, actions::kSettingsActionNamespace,
                               actions::TypedSettingsAction(action),
                               actions::settings_action_context(
@@ -88,7 +79,7 @@ void ShortcutPane::sync_vim(doc::Document& document) {
     // The switch moved.
     if (save_vim(edited)) {
       vim_mode_ = vim_saved_ = edited;
-      dispatch(document, std::string(kVimModeKey), edited);
+      dispatch(document, SettingsAction::set_setting(std::string(kVimModeKey), edited));
     } else {
       vim_mode_ = action_value;
       put(document, edit_key, doc::Scalar(action_value));
@@ -104,7 +95,7 @@ void ShortcutPane::sync_vim(doc::Document& document) {
   } else {
     vim_mode_ = previous;
     put(document, edit_key, doc::Scalar(previous));
-    dispatch(document, std::string(kVimModeKey), previous);
+    dispatch(document, SettingsAction::set_setting(std::string(kVimModeKey), previous));
   }
 }
 
@@ -135,7 +126,7 @@ void ShortcutPane::sync_shortcut(doc::Document& document, std::string_view id,
     // A new recording.
     if (apply_chord(action, candidate)) {
       applied_[action] = candidate;
-      dispatch(document, std::string(id), candidate);
+      dispatch(document, SettingsAction::set_setting(std::string(id), candidate));
       put(document, error_key(id), doc::Scalar(false));
     } else {
       put_text(document, edit_key, *value);
@@ -157,7 +148,7 @@ void ShortcutPane::sync_shortcut(doc::Document& document, std::string_view id,
     // a shortcut without a chord is put back directly, as seeding wrote it.
     put_text(document, id, known);
   } else {
-    dispatch(document, std::string(id), known);
+    dispatch(document, SettingsAction::set_setting(std::string(id), known));
   }
   put_text(document, edit_key, known);
   put(document, error_key(id), doc::Scalar(true));

@@ -25,6 +25,7 @@
 #include "kalu_ui/host.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
+#include "operations/records.h"
 #include "prefs_store/shortcuts.h"
 
 namespace settings::panes::keyboard_shortcuts {
@@ -58,8 +59,8 @@ class ShortcutPane final : public lib::PagePane {
   // Parses `text`, gives `action` the chord and saves; on any failure the
   // configuration stays as it was.
   bool apply_chord(std::uint8_t action, std::string_view text);
-  void dispatch(kalu_ui::doc::Document& document, std::string key, std::string text);
-  void dispatch(kalu_ui::doc::Document& document, std::string key, bool value);
+  // In the "settings.action" namespace, with the application's context.
+  void dispatch(kalu_ui::doc::Document& document, const operations::SettingsAction& action);
 
   prefs_store::ShortcutConfig shortcuts_;
   std::array<std::optional<std::string>, prefs_store::kShortcutActionCount> applied_;
