@@ -57,11 +57,11 @@ ActionSpec details_spec(std::string id) {
              kalu_actions::kOperationEffect,
              std::string(kOperationActionId<AgentProviderOperation>), std::move(params),
              [id = std::move(id)](const ActionArgs& args) {
-               return operation_invocation(AgentProviderOperation{AgentProviderOperation::SetDetails{
-                   .id = id,
-                   .label = arg_text(args, "label"),
-                   .endpoint = arg_text(args, "endpoint"),
-                   .model = args.text("model")}});
+               return operation_invocation(AgentProviderOperation{
+                   AgentProviderOperation::SetDetails{.id = id,
+                                                      .label = arg_text(args, "label"),
+                                                      .endpoint = arg_text(args, "endpoint"),
+                                                      .model = args.text("model")}});
              })
       .with_contract(agent_provider_contract());
 }
@@ -108,8 +108,8 @@ bool install_offered(const LocalModelSnapshot& snapshot) {
 
 Resource model_item(const stored::InstalledLocalModel& model) {
   const stored::LocalModelPackage& package = model.package;
-  Resource item = Resource::create("settings.agent-model:" + package.id, "settings.agent-model",
-                                   package.name);
+  Resource item =
+      Resource::create("settings.agent-model:" + package.id, "settings.agent-model", package.name);
   const auto* ready = std::get_if<stored::phase::Ready>(&model.phase);
   if (ready != nullptr && ready->running) {
     add(item, agent_model_operation_spec("stop", "Stop local model",
@@ -118,10 +118,9 @@ Resource model_item(const stored::InstalledLocalModel& model) {
     add(item, agent_model_operation_spec("start", "Start local model",
                                          AgentModelOperation::Start{package.id}, kModelTags));
   } else if (std::holds_alternative<stored::phase::Error>(model.phase)) {
-    add(item,
-        agent_model_operation_spec("retry", "Retry model installation",
-                                   AgentModelOperation::Retry{package.id, package.revision},
-                                   kModelTags));
+    add(item, agent_model_operation_spec("retry", "Retry model installation",
+                                         AgentModelOperation::Retry{package.id, package.revision},
+                                         kModelTags));
   } else {
     return item;  // downloading or installing: nothing to do until it is done
   }
@@ -134,25 +133,24 @@ Resource model_item(const stored::InstalledLocalModel& model) {
 
 void add_local_part(Resource& section, const LocalModelSnapshot& snapshot) {
   if (snapshot.accelerator_setup && accelerator_offered(snapshot.accelerator_setup->status)) {
-    add(section, agent_model_operation_spec("stage-accelerator", "Set up accelerator support",
-                                            AgentModelOperation::StageAccelerator{},
-                                            kAcceleratorTags));
+    add(section,
+        agent_model_operation_spec("stage-accelerator", "Set up accelerator support",
+                                   AgentModelOperation::StageAccelerator{}, kAcceleratorTags));
   }
   if (snapshot.recommendation) {
     const stored::LocalModelPackage& package = *snapshot.recommendation;
-    Resource item =
-        Resource::create("settings.agent-model-recommendation:" + package.id,
-                         "settings.agent-model-package", package.name);
+    Resource item = Resource::create("settings.agent-model-recommendation:" + package.id,
+                                     "settings.agent-model-package", package.name);
     if (install_offered(snapshot)) {
-      add(item, agent_model_operation_spec("install", "Accept license and install on this device",
-                                           AgentModelOperation::Install{package.id,
-                                                                        package.revision},
-                                           kPackageTags));
+      add(item, agent_model_operation_spec(
+                    "install", "Accept license and install on this device",
+                    AgentModelOperation::Install{package.id, package.revision}, kPackageTags));
     }
     section.children.push_back(std::move(item));
   }
   const auto count = std::min(snapshot.models.size(), kMaxItems);
-  for (std::size_t i = 0; i < count; ++i) section.children.push_back(model_item(snapshot.models[i]));
+  for (std::size_t i = 0; i < count; ++i)
+    section.children.push_back(model_item(snapshot.models[i]));
 }
 
 }  // namespace
@@ -182,7 +180,11 @@ Resource agent_models_resource(const model_provider::ProviderConfig& config,
 
 Resource agent_models_resource() {
   const auto config = model_provider::ProviderConfig::load();
-  return agent_models_resource(config, stored::model_service_snapshot());
+  // Built on the UI thread: what the manager said last, never a run of it.
+  auto recent = stored::recent_model_snapshot().get();
+  if (!recent)
+    return agent_models_resource(config, kalu_ui::fail("the model service has not answered yet"));
+  return agent_models_resource(config, std::move(*recent));
 }
 
 std::optional<kalu_actions::ActionBinding> agent_provider_command_binding(

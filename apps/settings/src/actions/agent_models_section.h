@@ -29,8 +29,8 @@
 
 namespace settings::actions {
 
-// The stored configuration and the model service's snapshot, read now (the
-// snapshot runs the model manager, up to its time limit).
+// The stored configuration, read now, and what the model manager said last
+// (stored::recent_model_snapshot: no local part before its first answer).
 kalu_actions::Resource agent_models_resource();
 kalu_actions::Resource agent_models_resource(
     const model_provider::ProviderConfig& config,

@@ -3,11 +3,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "kalu_ui/log.h"
 #include "lib/run.h"
+#include "lib/worker.h"
 #include "limited_exec/text.h"
 
 namespace settings::stored {
@@ -38,6 +43,61 @@ kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
         fmt::format("model service returned invalid status: {}", snapshot.error()));
   }
   return snapshot;
+}
+
+struct RecentModelSnapshot::State {
+  explicit State(std::chrono::milliseconds age) : max_age(age) {}
+
+  const std::chrono::milliseconds max_age;
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::optional<LocalModelSnapshot> last;
+  std::optional<std::chrono::steady_clock::time_point> read_at;
+  bool reading = false;
+
+  bool stale(std::chrono::steady_clock::time_point now) const {
+    return !read_at || now - *read_at >= max_age;
+  }
+};
+
+RecentModelSnapshot::RecentModelSnapshot(std::chrono::milliseconds max_age)
+    : state_(std::make_shared<State>(max_age)) {}
+
+std::optional<LocalModelSnapshot> RecentModelSnapshot::get() {
+  std::lock_guard lock(state_->mutex);
+  if (state_->reading || !state_->stale(std::chrono::steady_clock::now())) return state_->last;
+  state_->reading = true;
+  // The worker keeps the state alive, so a reader dropped mid-read is safe.
+  const bool started = lib::spawn_worker("kalu-model-snap", [state = state_] {
+    auto snapshot = model_service_snapshot();
+    std::lock_guard done(state->mutex);
+    state->last = snapshot ? std::optional(std::move(*snapshot)) : std::nullopt;
+    state->read_at = std::chrono::steady_clock::now();
+    state->reading = false;
+    state->idle.notify_all();
+  });
+  if (!started) {
+    state_->reading = false;
+    kalu_ui::log::warn("kalu::settings", "settings::stored::model_service",
+                       "the local model snapshot could not be read: no worker could start");
+  }
+  return state_->last;
+}
+
+void RecentModelSnapshot::expire() {
+  std::lock_guard lock(state_->mutex);
+  state_->read_at.reset();
+}
+
+void RecentModelSnapshot::wait_idle() {
+  std::unique_lock lock(state_->mutex);
+  state_->idle.wait(lock, [&] { return !state_->reading; });
+}
+
+RecentModelSnapshot& recent_model_snapshot() {
+  // Never destroyed: a read may still run while the process exits.
+  static auto* const reader = new RecentModelSnapshot(std::chrono::seconds(2));
+  return *reader;
 }
 
 }  // namespace settings::stored

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,5 +34,31 @@ kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::str
 // unsuccessfully, and with "model service returned invalid status: {}" when
 // its output does not read.
 kalu_ui::Result<LocalModelSnapshot> model_service_snapshot();
+
+// What the model manager said last, for callers on the UI thread (the
+// resource tree is built there for every automation request, and a run of
+// the manager may take kSnapshotTimeLimit). `get` never waits: it answers the
+// last snapshot read, or nothing before the first read answers and after a
+// read failed, and starts a read on a worker when the last one is older than
+// the age given at construction and none runs. So the first request after
+// start shows no local models, and a later one what that read found.
+class RecentModelSnapshot {
+ public:
+  explicit RecentModelSnapshot(std::chrono::milliseconds max_age);
+
+  std::optional<LocalModelSnapshot> get();
+  // Marks what was read as old, so the next `get` starts a new read (it still
+  // answers the old snapshot until that read ends).
+  void expire();
+  // Blocks until no read runs: for tests, and for callers already on a worker.
+  void wait_idle();
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+// The process's reader, refreshed at most every two seconds.
+RecentModelSnapshot& recent_model_snapshot();
 
 }  // namespace settings::stored

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "limited_exec/programs.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
+#include "stored/model_service.h"
 
 namespace settings::actions {
 namespace {
@@ -58,11 +60,11 @@ stored::InstalledLocalModel installed(std::string id, stored::LocalModelPhase ph
 
 TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndTheirDefault) {
   model_provider::ProviderConfig config;
-  config.providers.push_back(profile("local", ProviderProtocol::kOpenAiCompatible, true,
-                                     ProviderLocation::kThisDevice));
+  config.providers.push_back(
+      profile("local", ProviderProtocol::kOpenAiCompatible, true, ProviderLocation::kThisDevice));
   config.providers.push_back(profile("a1", ProviderProtocol::kAnthropic));
-  ProviderProfile compatible = profile("c1", ProviderProtocol::kOpenAiCompatible, false,
-                                       ProviderLocation::kPrivateNetwork);
+  ProviderProfile compatible =
+      profile("c1", ProviderProtocol::kOpenAiCompatible, false, ProviderLocation::kPrivateNetwork);
   compatible.model = "m1";
   config.providers.push_back(compatible);
 
@@ -70,11 +72,12 @@ TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndThe
   EXPECT_EQ(section.id, "settings.section:agent_models");
   EXPECT_EQ(section.kind, "settings.agent-models");
   EXPECT_EQ(names(section), (std::vector<std::string>{"add-anthropic", "add-openai-compatible"}));
-  EXPECT_EQ(invoke(section, "add-anthropic", "{}", kProviderId), R"({"Add":{"protocol":"anthropic"}})");
+  EXPECT_EQ(invoke(section, "add-anthropic", "{}", kProviderId),
+            R"({"Add":{"protocol":"anthropic"}})");
   EXPECT_EQ(tags_of(action(section, "add-openai-compatible")),
             (std::vector<std::string>{"device-local", "agent-provider"}));
-  EXPECT_EQ(child_ids(section), (std::vector<std::string>{"settings.agent-provider:a1",
-                                                          "settings.agent-provider:c1"}));
+  EXPECT_EQ(child_ids(section),
+            (std::vector<std::string>{"settings.agent-provider:a1", "settings.agent-provider:c1"}));
 
   const Resource& anthropic = section.children[0];
   EXPECT_EQ(anthropic.kind, "settings.agent-provider");
@@ -99,8 +102,8 @@ TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndThe
   EXPECT_EQ(details.parameters[1].label, "HTTPS API endpoint");
   EXPECT_TRUE(details.parameters[1].required);
   EXPECT_FALSE(details.parameters[2].required);
-  EXPECT_EQ(invoke(anthropic, "set-details", R"({"label":"Work","endpoint":"https://e","model":"m2"})",
-                   kProviderId),
+  EXPECT_EQ(invoke(anthropic, "set-details",
+                   R"({"label":"Work","endpoint":"https://e","model":"m2"})", kProviderId),
             R"({"SetDetails":{"id":"a1","label":"Work","endpoint":"https://e","model":"m2"}})");
   EXPECT_EQ(invoke(anthropic, "set-details", "{}", kProviderId),
             R"({"SetDetails":{"id":"a1","label":"","endpoint":"","model":null}})");
@@ -114,8 +117,8 @@ TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndThe
 
   // Profiles on this device do not count toward the limit.
   model_provider::ProviderConfig many;
-  many.providers.push_back(profile("here", ProviderProtocol::kAnthropic, true,
-                                   ProviderLocation::kThisDevice));
+  many.providers.push_back(
+      profile("here", ProviderProtocol::kAnthropic, true, ProviderLocation::kThisDevice));
   for (int i = 0; i < 300; ++i) {
     many.providers.push_back(profile(fmt::format("p{}", i), ProviderProtocol::kAnthropic));
   }
@@ -125,7 +128,8 @@ TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndThe
 
   auto add = agent_provider_command_binding(section, std::nullopt, "add-openai-compatible");
   ASSERT_TRUE(add);
-  EXPECT_EQ(add->encode(ControlValue())->payload_text(), R"({"Add":{"protocol":"openai-compatible"}})");
+  EXPECT_EQ(add->encode(ControlValue())->payload_text(),
+            R"({"Add":{"protocol":"openai-compatible"}})");
   auto remove = agent_provider_command_binding(section, "c1", "remove");
   ASSERT_TRUE(remove);
   EXPECT_EQ(remove->resource_id, "settings.agent-provider:c1");
@@ -169,7 +173,8 @@ TEST(AgentModelsSectionTest, TheLocalPartFollowsFitAcceleratorAndPhases) {
   EXPECT_EQ(names(fits.children[3]), (std::vector<std::string>{"stop", "remove"}));
   EXPECT_EQ(names(fits.children[4]), (std::vector<std::string>{"start", "remove"}));
   EXPECT_EQ(names(fits.children[5]), (std::vector<std::string>{"retry", "remove"}));
-  EXPECT_EQ(invoke(fits.children[5], "retry", "{}", kModelId), R"({"Retry":{"id":"bad","revision":"r1"}})");
+  EXPECT_EQ(invoke(fits.children[5], "retry", "{}", kModelId),
+            R"({"Retry":{"id":"bad","revision":"r1"}})");
   const auto& remove = action(fits.children[3], "remove");
   EXPECT_TRUE(remove.is_destructive);
   EXPECT_EQ(tags_of(remove), (std::vector<std::string>{"device-local", "agent-models", "live-model",
@@ -183,8 +188,8 @@ TEST(AgentModelsSectionTest, TheLocalPartFollowsFitAcceleratorAndPhases) {
     bool stage;
     bool install;
   } accelerator_cases[] = {
-      {acc::Available{}, true, false},      {acc::Error{"no stack"}, true, false},
-      {acc::Queued{}, false, false},        {acc::Staging{}, false, false},
+      {acc::Available{}, true, false},        {acc::Error{"no stack"}, true, false},
+      {acc::Queued{}, false, false},          {acc::Staging{}, false, false},
       {acc::RestartRequired{}, false, false}, {acc::Active{}, false, true},
   };
   for (const auto& c : accelerator_cases) {
@@ -217,11 +222,22 @@ class AgentModelsDeviceTest : public ::testing::Test {
   prefs_store::ScopedConfigDir config_{device_.dir() / "config"};
 };
 
+// The section as a second request finds it: the first starts the read of the
+// manager on a worker and answers what was read before.
+Resource section_after_a_read() {
+  stored::RecentModelSnapshot& recent = stored::recent_model_snapshot();
+  recent.wait_idle();
+  recent.expire();
+  (void)agent_models_resource();
+  recent.wait_idle();
+  return agent_models_resource();
+}
+
 TEST_F(AgentModelsDeviceTest, ReadsTheSimulatedManagerAndAFailingOneLeavesOnlyTheProviders) {
   {
     limited_exec::ScopedTestPrograms programs(
         limited_exec::simulated_programs(limited_exec::simdev_path()));
-    const Resource section = agent_models_resource();
+    const Resource section = section_after_a_read();
     EXPECT_EQ(names(section), (std::vector<std::string>{"add-anthropic", "add-openai-compatible",
                                                         "stage-accelerator"}));
     EXPECT_EQ(child_ids(section),
@@ -231,9 +247,19 @@ TEST_F(AgentModelsDeviceTest, ReadsTheSimulatedManagerAndAFailingOneLeavesOnlyTh
   }
   limited_exec::FakePrograms fakes;
   fakes.add("kalu-model-manager", "echo 'service down' >&2; exit 1");
-  const Resource section = agent_models_resource();
+  const Resource section = section_after_a_read();
   EXPECT_EQ(names(section), (std::vector<std::string>{"add-anthropic", "add-openai-compatible"}));
   EXPECT_EQ(child_ids(section), (std::vector<std::string>{"settings.agent-provider:a1"}));
+}
+
+// The tree is built on the UI thread: a manager that hangs holds up no request.
+TEST_F(AgentModelsDeviceTest, AHangingManagerHoldsUpNoRequest) {
+  limited_exec::FakePrograms fakes;
+  fakes.add("kalu-model-manager", "exec sleep 5");
+  stored::RecentModelSnapshot recent(std::chrono::milliseconds(0));
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(recent.get());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
 }
 
 }  // namespace
