@@ -252,6 +252,64 @@ ProviderProfile ProviderProfile::hosted(ProviderProtocol protocol) {
 
 std::string ProviderProfile::display_label() const { return blank(label) ? id : label; }
 
+bool ProviderProfile::is_local_vllm_candidate() const {
+  return location == ProviderLocation::kThisDevice &&
+         protocol == ProviderProtocol::kOpenAiCompatible;
+}
+
+ProviderProfile ProviderProfile::local_vllm() {
+  ProviderProfile profile;
+  profile.id = "local-vllm";
+  profile.label = "This device";
+  profile.protocol = ProviderProtocol::kOpenAiCompatible;
+  profile.location = ProviderLocation::kThisDevice;
+  profile.enabled = false;
+  return profile;
+}
+
+namespace {
+
+bool http_url(std::string_view endpoint) {
+  for (std::string_view scheme : {"https://", "http://"}) {
+    if (endpoint.size() > scheme.size() && endpoint.starts_with(scheme)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<ProviderValidationError> ProviderConfig::validation_errors() const {
+  std::vector<ProviderValidationError> errors;
+  for (std::size_t i = 0; i < providers.size(); ++i) {
+    const ProviderProfile& profile = providers[i];
+    const std::string name = profile.display_label();
+    for (std::size_t j = 0; j < i; ++j) {
+      if (providers[j].id == profile.id) {
+        errors.push_back({profile.id, fmt::format("provider id \"{}\" is used more than once",
+                                                  profile.id)});
+        break;
+      }
+    }
+    if (blank(profile.endpoint)) {
+      if (profile.enabled) errors.push_back({profile.id, fmt::format("{} has no endpoint", name)});
+    } else if (!http_url(profile.endpoint)) {
+      errors.push_back(
+          {profile.id, fmt::format("{}: the endpoint is not an http or https URL", name)});
+    }
+  }
+  if (default_provider) {
+    const ProviderProfile* chosen = find(*default_provider);
+    if (chosen == nullptr) {
+      errors.push_back(
+          {{}, fmt::format("the default provider \"{}\" is not configured", *default_provider)});
+    } else if (!chosen->enabled) {
+      errors.push_back({chosen->id, fmt::format("the default provider {} is disabled",
+                                                chosen->display_label())});
+    }
+  }
+  return errors;
+}
+
 std::optional<fs::path> config_file() { return prefs_store::config_path(kFileName); }
 
 ProviderConfig ProviderConfig::load() {

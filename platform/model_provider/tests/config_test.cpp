@@ -207,6 +207,51 @@ TEST(ProviderProfile, HostedProfilesGetFreshIdsAndTheirProtocolsDefaults) {
   EXPECT_EQ(a.display_label(), a.id);
 }
 
+TEST(ProviderProfile, TheLocalProfileIsAnOpenAiCompatibleServiceOnThisDevice) {
+  const ProviderProfile local = ProviderProfile::local_vllm();
+  EXPECT_TRUE(local.is_local_vllm_candidate());
+  EXPECT_FALSE(local.enabled);
+  EXPECT_FALSE(local.is_hosted());
+  ProviderProfile anthropic_here = local;
+  anthropic_here.protocol = ProviderProtocol::kAnthropic;
+  EXPECT_FALSE(anthropic_here.is_local_vllm_candidate());
+  ProviderProfile private_network = local;
+  private_network.location = ProviderLocation::kPrivateNetwork;
+  EXPECT_FALSE(private_network.is_local_vllm_candidate());
+  EXPECT_FALSE(ProviderProfile::hosted(ProviderProtocol::kOpenAiCompatible).is_local_vllm_candidate());
+}
+
+TEST(ProviderConfig, ValidationNamesWhatKeepsAgentsFromAProvider) {
+  ProviderConfig config;
+  EXPECT_TRUE(config.validation_errors().empty());
+  ProviderProfile good = anthropic_profile();
+  good.enabled = true;
+  ProviderProfile no_endpoint = ProviderProfile::hosted(ProviderProtocol::kOpenAiCompatible);
+  no_endpoint.id = "compat";
+  ProviderProfile disabled_without_endpoint = no_endpoint;
+  disabled_without_endpoint.id = "off";
+  disabled_without_endpoint.label = "Off";
+  disabled_without_endpoint.enabled = false;
+  ProviderProfile not_a_url = good;
+  not_a_url.id = "ftp";
+  not_a_url.label = "";
+  not_a_url.endpoint = "ftp://models.example.org";
+  ProviderProfile twice = good;
+  config.providers = {good, no_endpoint, disabled_without_endpoint, not_a_url, twice};
+  config.default_provider = "off";
+  std::vector<std::string> texts;
+  for (const auto& error : config.validation_errors()) texts.push_back(error.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "OpenAI-compatible API has no endpoint",
+                       "ftp: the endpoint is not an http or https URL",
+                       "provider id \"anthropic-1\" is used more than once",
+                       "the default provider Off is disabled"}));
+  config.default_provider = "gone";
+  EXPECT_EQ(config.validation_errors().back().text,
+            "the default provider \"gone\" is not configured");
+  EXPECT_EQ(config.validation_errors().back().provider_id, "");
+}
+
 TEST(ProviderProtocol, IdsAreExact) {
   EXPECT_EQ(protocol_from_id("anthropic"), ProviderProtocol::kAnthropic);
   EXPECT_EQ(protocol_from_id("openai-compatible"), ProviderProtocol::kOpenAiCompatible);

@@ -76,6 +76,17 @@ WidgetBox fixed_width(WidgetBox child, float width) {
 
 WidgetBox gap(float width) { return boxed(w::Container().with_size(width, kGapHeight)); }
 
+WidgetBox button_row(WidgetList buttons, float spacing) {
+  w::Row row;
+  row.with_alignment(w::Alignment::Center);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (i > 0) row.push(gap(spacing));
+    row.push(std::move(buttons[i]));
+  }
+  row.push(boxed(w::Spacer()));
+  return boxed(std::move(row));
+}
+
 WidgetBox spacer(std::uint8_t step) { return boxed(w::Spacer::step(step)); }
 
 WidgetBox caption(std::string_view content) { return text(content, kCaptionSize, true, true); }

@@ -78,6 +78,22 @@ struct ProviderProfile {
   bool is_hosted() const { return location == ProviderLocation::kHosted; }
   // The label when it holds more than white space, else the id.
   std::string display_label() const;
+
+  // The profile that stands for the models served on this device: located
+  // on this device and spoken to as an OpenAI-compatible service (what the
+  // local model service offers). The program keeps it in step with the
+  // running models; people do not edit it.
+  bool is_local_vllm_candidate() const;
+  // A new such profile, "local-vllm" labelled "This device", disabled, with
+  // no endpoint and no models until a running model gives them.
+  static ProviderProfile local_vllm();
+};
+
+// One thing wrong with a configuration, for people to read.
+struct ProviderValidationError {
+  // The profile it is about; empty when it is about the whole configuration.
+  std::string provider_id;
+  std::string text;
 };
 
 class ProviderConfig {
@@ -105,6 +121,12 @@ class ProviderConfig {
   // Removes every profile with `id` and clears the default provider when it
   // names `id`; answers whether a profile was removed.
   bool remove(std::string_view id);
+
+  // What would keep agents from using the configuration as it stands: a
+  // profile id used twice, an enabled provider without an endpoint, an
+  // endpoint that is no http(s) URL, a default provider that is missing or
+  // disabled. In configuration order; empty when nothing is wrong.
+  std::vector<ProviderValidationError> validation_errors() const;
 
   // Why the file could not be read; none when it could or did not exist.
   const std::optional<std::string>& read_error() const { return read_error_; }

@@ -1,0 +1,156 @@
+#include "panes/agent_models/providers.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+#include <vector>
+
+#include "actions/agent_models_section.h"
+#include "kalu_ui/widget/button.h"
+#include "kalu_ui/widget/support.h"
+#include "kalu_ui/widget/text_input.h"
+#include "kalu_ui/wake_slot.h"
+#include "lib/ui_rows.h"
+#include "model_provider/gateway.h"
+#include "panes/model_providers.h"
+
+namespace settings::panes::agent_models {
+
+namespace {
+
+namespace w = kalu_ui::widget;
+using kalu_ui::WidgetBox;
+using model_provider::ProviderProfile;
+using model_provider::ProviderProtocol;
+using ui_rows::WidgetList;
+
+// Wide enough for the placeholder and a pasted key's first characters.
+constexpr float kKeyFieldWidth = 360.0f;
+constexpr std::string_view kEndpointPlaceholder = "https://api.example.com/v1";
+
+WidgetBox job_button(std::string id, std::string label, std::function<void()> job) {
+  return w::boxed(w::Button(std::move(label)).with_id(std::move(id)).on_click(std::move(job)));
+}
+
+WidgetBox text_field(const actions::ProviderTextCell& cell, std::string id,
+                     std::string_view placeholder, kalu_ui::TextInputKind kind) {
+  return w::boxed(w::TextInput::from_state(cell)
+                      .with_kind(kind)
+                      .with_id(std::move(id))
+                      .with_placeholder(std::string(placeholder)));
+}
+
+WidgetBox key_field(const std::shared_ptr<kalu_ui::secret::SecretBuffer>& key, std::string id) {
+  return w::boxed(w::TextInput::from_secret(key)
+                      .with_id(std::move(id))
+                      .with_placeholder("API key (stored in Kalu vault)"));
+}
+
+ProviderProtocol other_protocol(ProviderProtocol protocol) {
+  return protocol == ProviderProtocol::kAnthropic ? ProviderProtocol::kOpenAiCompatible
+                                                  : ProviderProtocol::kAnthropic;
+}
+
+void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderProfile& profile,
+                   bool key_stored) {
+  const std::string& id = profile.id;
+  const auto& section = card.section;
+  const ProviderDrafts::Fields fields = card.drafts.fields(profile);
+  rows.push_back(ui_rows::info_row(profile.display_label(), location_label(profile.location)));
+  rows.push_back(text_field(fields.details.name, fmt::format("agent-models-label-{}", id),
+                            "Provider name", w::TextInput::kKindName));
+  rows.push_back(text_field(fields.details.endpoint, fmt::format("agent-models-url-{}", id),
+                            kEndpointPlaceholder, w::TextInput::kKindUrl));
+  rows.push_back(text_field(fields.details.model, fmt::format("agent-models-model-{}", id),
+                            "Model ID", w::TextInput::kKindPlain));
+  WidgetList details;
+  details.push_back(job_button(fmt::format("agent-models-save-provider-{}", id), "Save details",
+                               actions::save_details_job(id, fields.details, card.status)));
+  details.push_back(provider_action_button(
+      section, fmt::format("agent-models-protocol-{}", id),
+      fmt::format("Use {} protocol", protocol_label(other_protocol(profile.protocol))), id,
+      "set-protocol"));
+  details.push_back(provider_action_button(section, fmt::format("agent-models-enabled-{}", id),
+                                           profile.enabled ? "Disable" : "Enable", id,
+                                           profile.enabled ? "disable" : "enable"));
+  details.push_back(provider_action_button(section,
+                                           fmt::format("agent-models-remove-provider-{}", id),
+                                           "Remove provider", id, "remove"));
+  rows.push_back(ui_rows::button_row(std::move(details)));
+  rows.push_back(ui_rows::info_row("Protocol", protocol_label(profile.protocol)));
+  WidgetList key;
+  key.push_back(ui_rows::fixed_width(
+      key_field(fields.key, fmt::format("agent-models-api-key-{}", id)), kKeyFieldWidth));
+  key.push_back(job_button(fmt::format("agent-models-set-api-key-{}", id),
+                           key_stored ? "Replace key" : "Save key",
+                           actions::store_key_job(id, fields.key, card.status)));
+  key.push_back(job_button(fmt::format("agent-models-remove-api-key-{}", id), "Remove key",
+                           actions::remove_key_job(id, card.status)));
+  rows.push_back(ui_rows::button_row(std::move(key)));
+  rows.push_back(ui_rows::caption(key_stored ? "API key is stored in the Kalu vault."
+                                             : "No API key stored."));
+  if (profile.model) {
+    const bool is_default = card.config.default_provider == id;
+    WidgetList choose;
+    choose.push_back(provider_action_button(
+        section, fmt::format("agent-models-default-{}", id),
+        is_default ? "Default for new tasks" : "Use by default", id, "set-default"));
+    rows.push_back(ui_rows::button_row(std::move(choose)));
+  }
+}
+
+}  // namespace
+
+ProviderDrafts::Fields ProviderDrafts::fields(const ProviderProfile& profile) {
+  std::lock_guard lock(mutex_);
+  auto found = fields_.find(profile.id);
+  if (found == fields_.end()) {
+    using Cell = kalu_ui::WakeSlot<std::string>;
+    Fields made{{Cell::create(profile.label), Cell::create(profile.endpoint),
+                 Cell::create(profile.model.value_or(std::string()))},
+                kalu_ui::secret::SecretBuffer::create()};
+    found = fields_.emplace(profile.id, std::move(made)).first;
+  }
+  return found->second;
+}
+
+WidgetBox provider_action_button(const kalu_actions::Resource& section, std::string button_id,
+                                 std::string label, std::optional<std::string_view> provider_id,
+                                 std::string_view action) {
+  w::Button button(std::move(label));
+  button.with_id(std::move(button_id));
+  if (auto binding = actions::agent_provider_command_binding(section, provider_id, action)) {
+    button.on_action(*std::move(binding));
+  } else {
+    button.with_enabled(false);
+  }
+  return w::boxed(std::move(button));
+}
+
+WidgetBox hosted_providers_section(const ProvidersCard& card) {
+  WidgetList rows;
+  rows.push_back(
+      ui_rows::caption("Hosted and compatible endpoints are personal to this device. Credentials "
+                       "remain references in the system vault."));
+  WidgetList add;
+  add.push_back(provider_action_button(card.section, "agent-models-add-anthropic",
+                                       "Add Anthropic", std::nullopt, "add-anthropic"));
+  add.push_back(provider_action_button(card.section, "agent-models-add-openai",
+                                       "Add compatible API", std::nullopt,
+                                       "add-openai-compatible"));
+  rows.push_back(ui_rows::button_row(std::move(add)));
+  for (const ProviderProfile& profile : card.config.providers) {
+    if (profile.location == model_provider::ProviderLocation::kThisDevice) continue;
+    const kalu_ui::Result<bool> stored = card.key_probe
+                                             ? card.key_probe(profile.id)
+                                             : kalu_model_gateway::secret_configured(profile.id);
+    provider_rows(rows, card, profile, stored.value_or(false));
+  }
+  for (const auto& error : card.config.validation_errors()) {
+    rows.push_back(ui_rows::caption(fmt::format("Provider configuration: {}", error.text)));
+  }
+  return ui_rows::section_card("Hosted and compatible providers",
+                               ui_rows::rows_column(std::move(rows)));
+}
+
+}  // namespace settings::panes::agent_models
