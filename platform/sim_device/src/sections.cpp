@@ -141,7 +141,8 @@ KALU_SHAPE(audio_runtime_shape,
                       req("microphone_meter",
                           S::object({req("token", S::text()), req("source", S::text()),
                                      req("ends_at_ms", S::integer(0, kU64))})
-                              .or_null())}))
+                              .or_null()),
+                      opt("notification_sound", S::one_of({"sound-theme", "pipewire", "none"}))}))
 
 S mode_shape() {
   return S::object({req("width", S::integer(1, 65535)), req("height", S::integer(1, 65535)),

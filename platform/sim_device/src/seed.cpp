@@ -143,7 +143,8 @@ Json seed_audio_runtime() {
                      "microphone_meter": true},
     "input_activity": 0.42,
     "channel_test": null,
-    "microphone_meter": null
+    "microphone_meter": null,
+    "notification_sound": "sound-theme"
   })json");
 }
 

@@ -47,9 +47,17 @@ constexpr std::array<GlobalRow, 7> kGlobalRows = {{
      [](const NotificationPrefs& p) { return p.focus.enabled; }},
 }};
 
-constexpr std::array<std::string_view, 9> kFocusTimes = {
-    "18:00", "20:00", "22:00", "23:00", "00:00", "06:00", "07:00", "08:00", "09:00"};
-constexpr std::array<std::string_view, 3> kFocusDays = {"Every day", "Weekdays", "Weekends"};
+// The labels of one of the pane's tables, in its order.
+template <typename Row, std::size_t N>
+constexpr std::array<std::string_view, N> labels_of(const std::array<Row, N>& table) {
+  std::array<std::string_view, N> labels{};
+  for (std::size_t i = 0; i < N; ++i) labels[i] = table[i].label;
+  return labels;
+}
+
+constexpr auto kFocusTimeLabels = labels_of(panes::notifications::kFocusTimes);
+constexpr auto kFocusDayLabels = labels_of(panes::notifications::kFocusDays);
+constexpr auto kMuteLabels = labels_of(panes::notifications::kMuteDurations);
 
 struct ScheduleRow {
   std::string_view name;
@@ -60,9 +68,9 @@ struct ScheduleRow {
 };
 
 constexpr std::array<ScheduleRow, 3> kScheduleRows = {{
-    {"focus-start", "Set focus start time", "notifications.focus.start", kFocusTimes, "22:00"},
-    {"focus-end", "Set focus end time", "notifications.focus.end", kFocusTimes, "07:00"},
-    {"focus-days", "Set focus days", "notifications.focus.days", kFocusDays, "Every day"},
+    {"focus-start", "Set focus start time", "notifications.focus.start", kFocusTimeLabels, "22:00"},
+    {"focus-end", "Set focus end time", "notifications.focus.end", kFocusTimeLabels, "07:00"},
+    {"focus-days", "Set focus days", "notifications.focus.days", kFocusDayLabels, "Every day"},
 }};
 
 // An application's switch: action, key suffix, what it turns on, the
@@ -88,8 +96,6 @@ constexpr std::array<AppRow, 6> kAppRows = {{
      [](const NotificationPrefs&) { return false; }},
 }};
 
-constexpr std::array<std::string_view, 4> kMuteLabels = {"Not muted", "For 1 hour", "For 8 hours",
-                                                         "For 24 hours"};
 
 Resource bare_section() {
   return Resource::create("settings.section:notifications", std::string(kSectionResourceKind),

@@ -10,9 +10,9 @@ namespace settings::panes::personal_apps {
 using desktop_rules::AppCandidate;
 using desktop_rules::ResourceKind;
 
-std::vector<AppCandidate> app_candidates() {
+std::vector<AppCandidate> installed_gui_apps(const desktop_file::ApplicationRoots& roots) {
   std::vector<AppCandidate> candidates;
-  auto installed = app_launcher::registry::list_installed();
+  auto installed = app_launcher::registry::list_installed(roots);
   if (!installed) return candidates;
   for (const auto& package : *installed) {
     auto manifest = app_launcher::manifest::read_manifest(package);
@@ -20,7 +20,7 @@ std::vector<AppCandidate> app_candidates() {
     AppCandidate candidate;
     candidate.id = package.id;
     candidate.name = manifest->display_name.empty()
-                         ? app_launcher::registry::display_name_for_package_id(package.id)
+                         ? app_launcher::registry::display_name_for_package_id(package.id, roots)
                          : manifest->display_name;
     for (const std::string& mime : manifest->mime_types) {
       if (auto kind = ResourceKind::from_mime(mime)) candidate.kinds.push_back(std::move(*kind));
@@ -32,7 +32,28 @@ std::vector<AppCandidate> app_candidates() {
     }
     candidates.push_back(std::move(candidate));
   }
+  std::ranges::stable_sort(candidates, [](const AppCandidate& a, const AppCandidate& b) {
+    return a.name != b.name ? a.name < b.name : a.id < b.id;
+  });
   return candidates;
+}
+
+std::vector<AppCandidate> installed_gui_apps() {
+  return installed_gui_apps(desktop_file::ApplicationRoots::from_environment());
+}
+
+std::vector<AppCandidate> app_candidates() { return installed_gui_apps(); }
+
+std::vector<AppCandidate> candidates_for(std::span<const AppCandidate> candidates,
+                                         const ResourceKind& kind) {
+  std::vector<AppCandidate> handling;
+  for (const AppCandidate& candidate : candidates) {
+    if (candidate.handles(kind)) handling.push_back(candidate);
+  }
+  std::ranges::stable_sort(handling, [](const AppCandidate& a, const AppCandidate& b) {
+    return a.label() < b.label();
+  });
+  return handling;
 }
 
 std::vector<ResourceKind> resource_kinds(std::span<const AppCandidate> candidates) {

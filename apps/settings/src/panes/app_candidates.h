@@ -9,15 +9,25 @@
 #include <span>
 #include <vector>
 
+#include "desktop_file/applications.h"
 #include "desktop_rules/default_apps.h"
 
 namespace settings::panes::personal_apps {
 
-// In the registry's order (by desktop id). An application whose entry
-// cannot be read, or that has no graphical program, is left out; so are the
-// declared types and schemes that are not valid kinds. Reads the desktop
-// folders through the application cache; nothing when none is known.
+// Sorted by name, then id. An application whose entry cannot be read, or
+// that has no graphical program, is left out; so are the declared types and
+// schemes that are not valid kinds. Reads the desktop folders of the
+// environment (or `roots`) through the application cache; nothing when none
+// is known.
+std::vector<desktop_rules::AppCandidate> installed_gui_apps();
+std::vector<desktop_rules::AppCandidate> installed_gui_apps(
+    const desktop_file::ApplicationRoots& roots);
+// What the action surface offers: installed_gui_apps().
 std::vector<desktop_rules::AppCandidate> app_candidates();
+
+// The candidates that declare `kind`, sorted by label.
+std::vector<desktop_rules::AppCandidate> candidates_for(
+    std::span<const desktop_rules::AppCandidate> candidates, const desktop_rules::ResourceKind& kind);
 
 // Every kind some candidate declares, sorted, each once.
 std::vector<desktop_rules::ResourceKind> resource_kinds(

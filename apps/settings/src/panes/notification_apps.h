@@ -1,18 +1,25 @@
 #pragma once
 
-// The applications the Notifications pane keeps per-application rules for,
-// as the pane lists them; the action surface's Notifications section gives
-// each one an item. It lives beside the registry so the section can read it
-// without including the pane.
+// The Notifications pane's words that the action surface's Notifications
+// section shares: the applications the pane keeps per-application rules
+// for (the section gives each one an item), the quiet-hours tables and the
+// temporary mute labels. They live beside the registry so the section can
+// read them without including the pane.
 //
-// Until the Notifications pane is built the list is empty: the section then
-// publishes its global actions only. The pane fills `app_list` in (installed
-// graphical applications, desktop entries, stored rules) and keeps reading
-// it from here.
+// The application list joins three sources, the first name of an id
+// winning: the installed applications with a graphical program, the desktop
+// entries of the application cache that are not NoDisplay, and the ids of the stored rules (an
+// application since removed keeps its rule and its row). Ids that could not
+// be a control id's part are never listed.
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "desktop_file/applications.h"
 #include "stored/sections.h"
 
 namespace settings::panes::notifications {
@@ -24,7 +31,57 @@ struct NotificationApp {
   bool operator==(const NotificationApp&) const = default;
 };
 
-// The listed applications in the pane's order (by name, then id).
+// The listed applications in the pane's order (by name, then id, bytewise),
+// from the application folders of the environment or of `roots`.
 std::vector<NotificationApp> app_list(const stored::NotificationPrefs& prefs);
+std::vector<NotificationApp> app_list(const stored::NotificationPrefs& prefs,
+                                      const desktop_file::ApplicationRoots& roots);
+
+// 1 to 160 bytes of ASCII letters, digits, ".", "-" and "_".
+bool valid_app_id(std::string_view id);
+
+// Quiet hours: the start and end times offered, in table order, with their
+// minute of the day, and the day sets with their weekday masks.
+struct FocusTime {
+  std::string_view label;
+  std::uint16_t minute;
+};
+inline constexpr std::array<FocusTime, 9> kFocusTimes = {{{"18:00", 1080},
+                                                           {"20:00", 1200},
+                                                           {"22:00", 1320},
+                                                           {"23:00", 1380},
+                                                           {"00:00", 0},
+                                                           {"06:00", 360},
+                                                           {"07:00", 420},
+                                                           {"08:00", 480},
+                                                           {"09:00", 540}}};
+struct FocusDays {
+  std::string_view label;
+  std::uint8_t mask;
+};
+inline constexpr std::array<FocusDays, 3> kFocusDays = {
+    {{"Every day", 0}, {"Weekdays", 31}, {"Weekends", 96}}};
+
+// The label of the nearest time (the minute capped at 1439; the distance
+// does not wrap around midnight; the earlier table entry wins a tie).
+std::string_view focus_time_label(std::uint32_t minute);
+// The label whose mask equals `mask`; "Every day" for any other.
+std::string_view focus_days_label(std::uint8_t mask);
+std::optional<std::uint16_t> parse_focus_time(std::string_view label);
+std::optional<std::uint8_t> parse_focus_days(std::string_view label);
+
+// Temporary mutes, in table order, with their length in seconds.
+struct MuteDuration {
+  std::string_view label;
+  std::int64_t seconds;
+};
+inline constexpr std::array<MuteDuration, 4> kMuteDurations = {
+    {{"Not muted", 0}, {"For 1 hour", 3600}, {"For 8 hours", 28800}, {"For 24 hours", 86400}}};
+
+// "Not muted" unless `muted_until` is after `now`; else the shortest
+// duration that covers what remains.
+std::string_view mute_label(std::optional<std::int64_t> muted_until, std::int64_t now);
+// The seconds of a mute label; nothing for another text.
+std::optional<std::int64_t> parse_mute(std::string_view label);
 
 }  // namespace settings::panes::notifications

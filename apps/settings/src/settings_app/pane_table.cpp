@@ -11,6 +11,7 @@
 #include "panes/keyboard_shortcuts/keyboard_shortcuts_pane.h"
 #include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/network/network_pane.h"
+#include "panes/notifications/notifications_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/power/power_pane.h"
 #include "panes/printers/printers_pane.h"

@@ -203,12 +203,6 @@ inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(
 using AccessibilityPane = PaneStandIn<kAccessibilityPaneSpec>;
 }  // namespace accessibility
 
-namespace notifications {
-inline constexpr PlaceholderSpec kNotificationsPaneSpec =
-    spec_of("settings::panes::notifications::NotificationsPane", 13, Construction::kBoxed);
-using NotificationsPane = PaneStandIn<kNotificationsPaneSpec>;
-}  // namespace notifications
-
 namespace personal_apps {
 inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
     spec_of("settings::panes::personal_apps::PersonalAppsPane", 14, Construction::kBoxed),

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Notifications and Apps & Files end to end: kalu-settings runs on a virtual
+# X server with configuration, data and runtime folders of its own, and
+# settingsctl talks to it over its automation socket.
+# - With Notifications open, the section's "dnd" action with {"value":true}
+#   sets "do_not_disturb" in the settings file; every other line of the file
+#   stays byte for byte.
+#
+# usage: notifications_apps_e2e.sh <kalu-settings> <settingsctl> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+out="$3"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin notifications-apps
+export KALU_DEVICE_STATE="$home/state/simulated-device.json"
+unset KALU_TEST KALU_DEVICE
+# Only the fixture's applications: none of this machine's.
+mkdir -p "$home/system/applications" "$home/data/applications"
+
+settings_file="$home/config/kalu/settings.json"
+mkdir -p "$(dirname "$settings_file")"
+cat >"$settings_file" <<'JSON'
+{
+  "version": 1,
+  "audio": {
+    "balance": 0.25,
+    "mono_output": true
+  },
+  "notifications": {
+    "do_not_disturb": false,
+    "show_banners": true
+  },
+  "someone_else": {
+    "kept": [
+      1,
+      2
+    ]
+  },
+  "appearance": {
+    "theme": "Nord"
+  }
+}
+JSON
+cp "$settings_file" "$out/settings-before.json.txt"
+start_settings "$program" XDG_DATA_DIRS="$home/system"
+
+# Every line of the file but the notifications section.
+other_sections() {
+  awk '/^  "notifications": \{/ {skip = 1} !skip {print} skip && /^  \},?$/ {skip = 0}' "$1"
+}
+
+ctl start settings.open-pane 2 '"notifications"' >/dev/null || fail "opening Notifications was refused"
+ctl get settings.section:notifications >"$out/notifications-section.txt" ||
+  fail "no Notifications section"
+grep -q '"name": "dnd"' "$out/notifications-section.txt" || fail "the section has no dnd action"
+ctl invoke settings.section:notifications dnd '{"value":true}' >"$out/dnd.txt" ||
+  fail "the dnd action was refused"
+holds_dnd() {
+  grep -q '"do_not_disturb": true' "$settings_file"
+}
+wait_until 10 holds_dnd || fail "the settings file does not hold do_not_disturb"
+cp "$settings_file" "$out/settings-after.json.txt"
+diff <(other_sections "$out/settings-before.json.txt") <(other_sections "$settings_file") \
+  >"$out/other-sections-diff.txt" || fail "the other sections of the settings file changed"
+
+echo "notifications and apps end to end: ok"
