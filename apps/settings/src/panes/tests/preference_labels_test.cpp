@@ -161,8 +161,9 @@ TEST_F(DeviceFactsTest, OnScreenKeyboardAndCandidatesFromTheInstalledEntries) {
 
   const auto candidates = personal_apps::app_candidates();
   ASSERT_EQ(candidates.size(), 2u);  // the helper has no graphical program
-  EXPECT_EQ(candidates[1].id, "org.example.Editor");
-  EXPECT_EQ(candidates[1].name, "Editor");
+  // By name: Editor before Keyboard.
+  EXPECT_EQ(candidates[0].id, "org.example.Editor");
+  EXPECT_EQ(candidates[0].name, "Editor");
   std::vector<std::string> keys;
   for (const auto& kind : personal_apps::resource_kinds(candidates)) keys.push_back(kind.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"mime:text/plain", "scheme:https"}));
