@@ -6,8 +6,9 @@
 #   new profile.
 # - "settings.open-pane" opens a pane by its id and refuses its title.
 # - The account connection check of a CalDAV account runs against a loopback
-#   DAV server over HTTPS: 207 polls to success, 401 to the connection
-#   failure with the probe's message.
+#   DAV server over HTTPS: started by the account item's "test" action, 207
+#   polls to success; started through the entry point, 401 polls to the
+#   connection failure with the probe's message.
 #
 # usage: operations_e2e.sh <kalu-settings> <settingsctl> <kalu-test-dav-account> <output folder>
 set -euo pipefail
@@ -44,9 +45,12 @@ ctl start settings.open-pane 2 '"Sound"' >/dev/null 2>"$out/open-title.txt" || s
 grep -q "rejected: Settings pane is no longer available" "$out/open-title.txt" ||
   fail "opening by title was not refused with the expected text"
 
-# The connection check of the account: accepted, then polled to success.
-id="$(ctl start settings.account-operation 1 '{"Test":{"id":"cal1"}}')" ||
-  fail "starting the connection check was refused"
+# The connection check of the account, through the account item's "test"
+# action: accepted, then polled to success.
+ctl invoke settings.account:cal1 test >"$out/invoke-test.txt" ||
+  fail "the account item's test action was refused"
+id="$(python3 -c 'import json, sys; print(json.load(sys.stdin)["operation_id"])' <"$out/invoke-test.txt")" ||
+  fail "the test action gave no operation to poll"
 ctl wait "$id" >"$out/check-ok.txt" || fail "the connection check did not succeed"
 grep -q '"state": "succeeded"' "$out/check-ok.txt" || fail "the check did not report success"
 grep -q "Server accepted the signed-in DAV request" "$out/check-ok.txt" ||
