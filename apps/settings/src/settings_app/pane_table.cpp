@@ -20,6 +20,7 @@
 #include "panes/storage/storage_pane.h"
 #include "panes/time_date/time_date_pane.h"
 #include "panes/updates/updates_pane.h"
+#include "panes/users/users_pane.h"
 
 namespace settings::settings_app {
 namespace {

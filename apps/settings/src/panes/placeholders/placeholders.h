@@ -190,11 +190,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 // ---- The panes not built yet, one block each --------------------------------
 
 
-namespace users {
-inline constexpr PlaceholderSpec kUsersPaneSpec =
-    device_local_spec("settings::panes::users::UsersPane", 8, 8, "settings.user-operation");
-using UsersPane = PaneStandIn<kUsersPaneSpec>;
-}  // namespace users
 
 namespace accessibility {
 inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(

@@ -44,7 +44,6 @@ const struct {
   std::uint8_t tag;
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
-    {"Users", 8, hosted<users::UsersPane>},
     {"Agent Models", 9, hosted<agent_models::AgentModelsPane>},
 };
 

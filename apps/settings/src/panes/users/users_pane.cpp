@@ -1,0 +1,324 @@
+#include "panes/users/users_pane.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+#include <variant>
+
+#include "actions/doc_readers.h"
+#include "kalu_ui/layout.h"
+#include "kalu_ui/widget/support.h"
+#include "lib/text_object.h"
+#include "operations/keys.h"
+#include "panes/doc_flags.h"
+
+namespace settings::panes::users {
+namespace {
+
+namespace doc = kalu_ui::doc;
+using kalu_ui::layout::NodeId;
+using C = operations::UserOperationCases;
+
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+constexpr std::string_view kNoAnswer = "the account change ended without an answer";
+
+std::string trimmed(std::string_view text) {
+  constexpr std::string_view kBlank = " \t\r\n\v\f";
+  const auto first = text.find_first_not_of(kBlank);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(kBlank);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+kalu_ui::Result<std::string> outcome_of(const kalu_ui::Status& status) {
+  if (!status) return kalu_ui::fail(status.error());
+  return std::string(kAccountUpdated);
+}
+
+}  // namespace
+
+UsersPane::UsersPane() : UsersPane(system_users_backend(), identity_backend_from_env()) {}
+
+UsersPane::UsersPane(std::shared_ptr<UsersBackend> users,
+                     std::shared_ptr<IdentityBackend> identities, UserBindings bindings)
+    : backend_(std::move(users)),
+      identity_backend_(std::move(identities)),
+      bindings_(bindings ? std::move(bindings) : section_bindings()),
+      password_(kalu_ui::secret::SecretBuffer::create()),
+      completion_(OperationCompletionCell::create({})),
+      requests_(DeviceLocalRequestCell::create({})) {
+  // The first reading runs on the worker too: on a real device it asks the
+  // automatic-login switch once per account.
+  start(std::nullopt, std::nullopt);
+}
+
+UsersPane::~UsersPane() = default;
+UsersPane::UsersPane(UsersPane&&) noexcept = default;
+UsersPane& UsersPane::operator=(UsersPane&&) noexcept = default;
+
+UsersPane&& UsersPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+UsersPane&& UsersPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  return std::move(*this);
+}
+
+// ---- sync ---------------------------------------------------------------------
+
+void UsersPane::sync(doc::Document& toolkit_document) {
+  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  poll_change();
+  take_request();
+  run_form_triggers(work);
+  run_account_triggers(work);
+  run_identity_triggers(work);
+  if (page_) page_->sync(work);
+}
+
+void UsersPane::poll_change() {
+  if (!change_) return;
+  auto received = change_->try_recv();
+  if (received.is_empty()) return;
+  change_.reset();
+  ChangeOutcome outcome =
+      received.is_ready()
+          ? std::move(received).value()
+          : ChangeOutcome{kalu_ui::fail(std::string(kNoAnswer)), users_, std::nullopt};
+  finish_operation(std::move(outcome), std::exchange(change_key_, std::nullopt));
+}
+
+void UsersPane::take_request() {
+  // While a change runs the request waits in its cell, still pending.
+  if (busy()) return;
+  const operations::DeviceLocalRequest request = requests_->get();
+  if (request.empty() || request.tag() != kUserRequestTag) return;
+  requests_->publish(operations::DeviceLocalRequest{});
+  const auto& operation = std::get<UserOperation>(request);
+  std::string key = operations::operation_key(kUserOperationAction, operation);
+
+  const auto pending = completion_->get();
+  const auto* waiting = std::get_if<operations::OperationCompletion::Pending>(&pending);
+  if (waiting == nullptr || waiting->key != key) {
+    last_error_ = std::string(kStaleCommand);
+    structure_dirty_ = true;
+    return;
+  }
+  const std::string& username = std::visit(
+      [](const auto& op) -> const std::string& { return op.username; },
+      static_cast<const UserOperation::variant&>(operation));
+  const LocalUser* target = nullptr;
+  for (const LocalUser& user : users_) {
+    if (user.username == username && !user.signed_in) {
+      target = &user;
+      break;
+    }
+  }
+  if (target == nullptr) {
+    finish_at_once(kalu_ui::fail(std::string(kAccountGone)), key);
+    return;
+  }
+  std::visit(
+      Overloaded{
+          [&](const C::SetAdmin& op) {
+            if (op.admin == target->administrator) return finish_at_once({}, key);
+            start(Change(SetRole{op.username, op.admin}), std::move(key));
+          },
+          [&](const C::SetAutologin& op) {
+            if (op.enabled == target->automatic_login) return finish_at_once({}, key);
+            start(Change(SetAutomaticLogin{op.username, op.enabled}), std::move(key));
+          },
+          [&](const C::Remove& op) {
+            if (pending_user_removal_ == op.username) pending_user_removal_.reset();
+            start(Change(DeleteUser{*target, op.remove_files}), std::move(key));
+          },
+      },
+      static_cast<const UserOperation::variant&>(operation));
+}
+
+void UsersPane::run_form_triggers(doc::Document& document) {
+  if (take_doc_flag(document, control::kAdd)) {
+    form_open_ = true;
+    for (std::string_view key : {control::kFullName, control::kUsername}) {
+      (void)lib::seed_text_object(document, doc::kRoot, key);
+    }
+    structure_dirty_ = true;
+  }
+  if (take_doc_flag(document, control::kFormCancel)) {
+    form_open_ = false;
+    clear_form(document);
+    structure_dirty_ = true;
+  }
+  if (!take_doc_flag(document, control::kFormSave)) return;
+  // Create is disabled while a change runs; a press that still came is
+  // dropped and the form keeps what was typed.
+  if (busy()) return;
+  const std::string full_name =
+      trimmed(actions::read_doc_text(document, doc::kRoot, control::kFullName).value_or(""));
+  const std::string username =
+      trimmed(actions::read_doc_text(document, doc::kRoot, control::kUsername).value_or(""));
+  // The typed bytes go straight from the locked buffer into the wiping
+  // holder; the buffer is emptied (and overwritten) at once.
+  Password password;
+  {
+    auto access = password_->lock();
+    password = Password(access.view());
+    access.clear();
+  }
+  clear_form(document);
+  change_is_create_ = true;
+  start(Change(CreateUser{username, full_name, std::move(password)}), std::nullopt);
+}
+
+void UsersPane::clear_form(doc::Document& document) {
+  for (std::string_view key : {control::kFullName, control::kUsername}) {
+    auto text = lib::seed_text_object(document, doc::kRoot, key);
+    if (!text) continue;
+    const auto length = document.text_length(*text);
+    if (length && *length > 0) (void)document.delete_text(*text, 0, *length);
+  }
+  password_->clear();
+}
+
+void UsersPane::run_account_triggers(doc::Document& document) {
+  // Handlers may change the list; the flags are matched against it as shown.
+  const std::vector<LocalUser> users = users_;
+  for (const LocalUser& user : users) {
+    const std::string& name = user.username;
+    // A change started by an earlier flag of this sync makes the others
+    // wait for nothing: they are dropped, as their buttons are disabled.
+    if (take_doc_flag(document, control::role(name)) && !busy()) {
+      start(Change(SetRole{name, !user.administrator}), std::nullopt);
+    }
+    if (take_doc_flag(document, control::autologin(name)) && !busy()) {
+      start(Change(SetAutomaticLogin{name, !user.automatic_login}), std::nullopt);
+    }
+    if (take_doc_flag(document, control::remove(name))) {
+      pending_user_removal_ = name;
+      structure_dirty_ = true;
+    }
+    for (const bool remove_files : {true, false}) {
+      const std::string id =
+          remove_files ? control::confirm_remove(name) : control::confirm_remove_keep(name);
+      if (!take_doc_flag(document, id) || busy()) continue;
+      pending_user_removal_.reset();
+      start(Change(DeleteUser{user, remove_files}), std::nullopt);
+    }
+  }
+}
+
+void UsersPane::run_identity_triggers(doc::Document& document) {
+  const std::vector<LocalIdentity> identities = identities_;
+  for (const LocalIdentity& identity : identities) {
+    const std::string& id = identity.id;
+    if (take_doc_flag(document, control::identity_activate(id)) && !busy()) {
+      start(Change(ActivateIdentity{id}), std::nullopt);
+    }
+    if (take_doc_flag(document, control::identity_remove(id))) {
+      pending_identity_removal_ = id;
+      structure_dirty_ = true;
+    }
+    if (take_doc_flag(document, control::identity_confirm_remove(id)) && !busy()) {
+      pending_identity_removal_.reset();
+      start(Change(RemoveIdentity{id}), std::nullopt);
+    }
+    if (take_doc_flag(document, control::identity_protect(id)) && !busy()) {
+      start(Change(SecureIdentity{id}), std::nullopt);
+    }
+  }
+}
+
+// ---- changes ------------------------------------------------------------------
+
+void UsersPane::start(std::optional<Change> change, std::optional<std::string> key) {
+  // Identity changes without an identity directory fail on the worker as
+  // well, so they too end in one place with the lists read again.
+  auto started = start_change_worker(std::move(change), backend_, identity_backend_);
+  structure_dirty_ = true;
+  if (!started) {
+    ChangeOutcome outcome{
+        kalu_ui::fail(fmt::format("Could not start the account change: {}", started.error())),
+        users_, std::nullopt};
+    finish_operation(std::move(outcome), key);
+    return;
+  }
+  change_ = std::move(*started);
+  change_key_ = std::move(key);
+}
+
+void UsersPane::finish_operation(ChangeOutcome outcome, const std::optional<std::string>& key) {
+  if (key) (void)operations::complete_operation(*completion_, *key, outcome_of(outcome.result));
+  if (!loaded_) {
+    // The first reading: no change, nothing to report unless it failed.
+    loaded_ = true;
+  }
+  const bool created = std::exchange(change_is_create_, false) && outcome.result.has_value();
+  if (created) form_open_ = false;
+  last_error_ = outcome.result ? std::nullopt : std::optional<std::string>(outcome.result.error());
+  users_ = std::move(outcome.users);
+  if (outcome.identities) identities_ = std::move(*outcome.identities);
+  structure_dirty_ = true;
+}
+
+void UsersPane::finish_at_once(const kalu_ui::Status& result, const std::string& key) {
+  (void)operations::complete_operation(*completion_, key, outcome_of(result));
+  last_error_ = result ? std::nullopt : std::optional<std::string>(result.error());
+  structure_dirty_ = true;
+}
+
+// ---- the widget -------------------------------------------------------------------
+
+NodeId UsersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                               const kalu_ui::RenderContext& context,
+                               kalu_ui::layout::NodeRegistry& registry) {
+  PageModel model;
+  model.users = &users_;
+  model.identities = &identities_;
+  model.pending_user_removal = &pending_user_removal_;
+  model.pending_identity_removal = &pending_identity_removal_;
+  model.last_error = &last_error_;
+  model.form_open = form_open_;
+  model.loading = !loaded_;
+  model.busy = busy();
+  model.password = password_;
+  page_ = build_page(model, bindings_);
+  return page_node_.build(tree, context, registry, *this, page_.get());
+}
+
+void UsersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
+                             double origin_x, double origin_y) {
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
+}
+
+void UsersPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                     kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                     kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void UsersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> UsersPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> UsersPane::children_mut() { return kalu_ui::child_list(page_.get()); }
+
+bool UsersPane::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+}  // namespace settings::panes::users
