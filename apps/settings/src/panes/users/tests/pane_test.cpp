@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "kalu_actions/json.h"
 #include "kalu_ui/frame.h"
@@ -328,6 +329,54 @@ TEST(UsersPaneTest, WithoutAnIdentityStoreNoIdentityIsListed) {
   EXPECT_THAT(texts_of(t.h->root()),
               Contains("No signing identity is available. Identity setup runs in your personal "
                        "session; it never runs as root."));
+}
+
+// A backend that throws: the worker still answers, so the operation ends
+// and the pane is free again.
+struct ThrowingUsers final : UsersBackend {
+  kalu_ui::Status create_user(const std::string&, const std::string&, const Password&) override {
+    throw std::runtime_error("create broke");
+  }
+  kalu_ui::Status delete_user(const LocalUser&, bool) override {
+    throw std::runtime_error("delete broke");
+  }
+  kalu_ui::Status set_role(const std::string&, bool) override { throw 42; }
+  kalu_ui::Status set_automatic_login(const std::string&, bool) override {
+    throw std::runtime_error("autologin broke");
+  }
+  std::vector<LocalUser> load_users() override { return testing::three_accounts(); }
+};
+
+TEST(UsersPaneTest, ABackendThatThrowsStillEndsTheOperation) {
+  auto requests = operations::DeviceLocalRequestCell::create({});
+  auto completion = operations::OperationCompletionCell::create({});
+  kalu_ui::harness::Harness h(kalu_ui::widget::boxed(
+      UsersPane(std::make_shared<ThrowingUsers>(), nullptr)
+          .with_operation_requests(requests)
+          .with_operation_completion(completion)));
+  auto& pane = dynamic_cast<UsersPane&>(h.root());
+  const auto settle = [&] {
+    h.frame();
+    for (int i = 0; i < 4000 && pane.busy(); ++i) {
+      h.wait_for_frame(std::chrono::milliseconds(5));
+      h.frame();
+    }
+  };
+  settle();
+  for (const UserOperation& op : {UserOperation{C::SetAdmin{"grace", true}},
+                                  UserOperation{C::SetAutologin{"ada", true}}}) {
+    completion->publish(Completion::Pending{key_of(op)});
+    requests->publish(operations::DeviceLocalRequest(std::in_place_type<UserOperation>, op));
+    settle();
+    ASSERT_FALSE(pane.busy());
+    const Completion state = completion->get();
+    const auto* failed_state = std::get_if<Completion::Failed>(&state);
+    ASSERT_NE(failed_state, nullptr) << key_of(op);
+    EXPECT_FALSE(failed_state->message.empty());
+    // The list was read again after the failure.
+    EXPECT_EQ(pane.users().size(), 3u);
+  }
+  EXPECT_EQ(pane.last_error(), "autologin broke");
 }
 
 }  // namespace
