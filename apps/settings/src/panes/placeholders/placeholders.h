@@ -189,8 +189,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-
-
 namespace accessibility {
 inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(
     spec_of("settings::panes::accessibility::AccessibilityPane", 12, Construction::kBoxed),

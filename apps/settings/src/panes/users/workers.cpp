@@ -1,6 +1,5 @@
 #include "panes/users/workers.h"
 
-#include <exception>
 #include <utility>
 
 #include "lib/worker.h"
@@ -20,20 +19,20 @@ ChangeOutcome read_lists(UsersBackend& users, IdentityBackend* identities) {
 // lists are then read again on their own.
 ChangeOutcome guarded(std::optional<Change> change, UsersBackend& users,
                       IdentityBackend* identities) {
-  ChangeOutcome outcome;
-  try {
-    if (change) return run_change(std::move(*change), users, identities);
-  } catch (const std::exception& error) {
-    outcome.result = kalu_ui::fail(std::string(error.what()));
-  } catch (...) {
-    outcome.result = kalu_ui::fail(std::string("the account change failed"));
-  }
-  try {
-    ChangeOutcome lists = read_lists(users, identities);
-    outcome.users = std::move(lists.users);
-    outcome.identities = std::move(lists.identities);
-  } catch (...) {
-    // Nothing to show then; the pane keeps going with empty lists.
+  constexpr std::string_view kUnknown = "the account change failed";
+  auto done = lib::guarded<ChangeOutcome>(
+      [&]() -> kalu_ui::Result<ChangeOutcome> {
+        if (!change) return read_lists(users, identities);
+        return run_change(std::move(*change), users, identities);
+      },
+      kUnknown);
+  if (done) return std::move(*done);
+  ChangeOutcome outcome{kalu_ui::fail(done.error()), {}, std::nullopt};
+  auto lists = lib::guarded<ChangeOutcome>(
+      [&]() -> kalu_ui::Result<ChangeOutcome> { return read_lists(users, identities); }, kUnknown);
+  if (lists) {
+    outcome.users = std::move(lists->users);
+    outcome.identities = std::move(lists->identities);
   }
   return outcome;
 }
