@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,8 @@ struct ConfigHome {
     auto config = model_provider::ProviderConfig::load();
     config.providers = std::move(providers);
     config.default_provider = std::move(default_provider);
-    ASSERT_TRUE(config.save());
+    // A test (or benchmark) cannot go on without it; gtest reports the throw.
+    if (auto saved = config.save(); !saved) throw std::runtime_error(saved.error());
   }
   sim_device::ScopedDeviceState device;
   prefs_store::ScopedConfigDir config{device.dir() / "config"};
