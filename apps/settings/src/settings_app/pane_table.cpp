@@ -2,6 +2,7 @@
 
 #include "kalu_ui/widget/support.h"
 #include "panes/about/page.h"
+#include "panes/accessibility/accessibility_pane.h"
 #include "panes/accounts/accounts_pane.h"
 #include "panes/appearance/appearance_pane.h"
 #include "panes/audio/audio_pane.h"

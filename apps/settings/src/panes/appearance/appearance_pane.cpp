@@ -1,10 +1,9 @@
 #include "panes/appearance/appearance_pane.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "actions/appearance_section.h"
@@ -31,12 +30,15 @@ constexpr std::string_view kSection = "appearance";
 template <typename T>
 void write(doc::Document& document, std::string_view key, T value) {
   if (auto written = document.put(doc::kRoot, key, doc::Scalar(std::move(value))); !written) {
-    kalu_ui::log::warn("kalu::settings", kModule, "failed to write appearance setting",
-                       {{"op", "appearance_write"}, {"key", std::string(key)}, {"error", written.error()}});
+    kalu_ui::log::warn(
+        "kalu::settings", kModule, "failed to write appearance setting",
+        {{"op", "appearance_write"}, {"key", std::string(key)}, {"error", written.error()}});
   }
 }
 
-bool differs(double a, double b) { return std::abs(a - b) > std::numeric_limits<double>::epsilon(); }
+bool differs(double a, double b) {
+  return std::abs(a - b) > std::numeric_limits<double>::epsilon();
+}
 
 // Logged, not fatal: the section is built from a fixed table, so a missing
 // action is the program's own fault, and the control still writes its edit
@@ -131,8 +133,10 @@ AppearancePane::Synced<bool> AppearancePane::sync_bool_setting(kalu_ui::host::Ac
 void AppearancePane::seed(doc::Document& document) {
   const std::string text_size(text_size_label(prefs_.text_scale));
   const std::string ui_scale(ui_scale_label(prefs_.ui_scale));
-  dispatch_setting(host_, document, SettingsAction::set_setting(std::string(kThemeId), prefs_.theme));
-  dispatch_setting(host_, document, SettingsAction::set_setting(std::string(kTextSizeId), text_size));
+  dispatch_setting(host_, document,
+                   SettingsAction::set_setting(std::string(kThemeId), prefs_.theme));
+  dispatch_setting(host_, document,
+                   SettingsAction::set_setting(std::string(kTextSizeId), text_size));
   dispatch_setting(host_, document, SettingsAction::set_setting(std::string(kUiScaleId), ui_scale));
   dispatch_setting(host_, document,
                    SettingsAction::set_setting(std::string(kHighContrastId), prefs_.high_contrast));
@@ -154,7 +158,8 @@ bool AppearancePane::read_back(doc::Document& document) {
   changed = changed || theme.changed;
   if (is_theme_label(theme.value) && theme.value != prefs_.theme) prefs_.theme = theme.value;
 
-  auto text_size = sync_text_setting(host_, document, kTextSizeId, text_size_label(prefs_.text_scale));
+  auto text_size =
+      sync_text_setting(host_, document, kTextSizeId, text_size_label(prefs_.text_scale));
   changed = changed || text_size.changed;
   // Only a change is taken: the label of a stored 1.075 is "Default", whose
   // 1.0 must not replace the stored scale.

@@ -55,7 +55,8 @@ class AppearancePane final : public lib::PagePane {
   // adopt, under either key, is put back to `current` and is no change.
   static Synced<std::string> sync_text_setting(kalu_ui::host::ActionHost& host,
                                                kalu_ui::doc::Document& document,
-                                               std::string_view control_id, std::string_view current);
+                                               std::string_view control_id,
+                                               std::string_view current);
   static Synced<bool> sync_bool_setting(kalu_ui::host::ActionHost& host,
                                         kalu_ui::doc::Document& document,
                                         std::string_view control_id, bool current);

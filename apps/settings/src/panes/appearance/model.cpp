@@ -22,7 +22,9 @@ kalu_ui::Theme applied_theme(const stored::AppearancePrefs& prefs) {
       .with_reduce_motion(prefs.reduce_motion);
 }
 
-std::string percent(float scale) { return fmt::format("{:.0f}%", static_cast<double>(scale) * 100.0); }
+std::string percent(float scale) {
+  return fmt::format("{:.0f}%", static_cast<double>(scale) * 100.0);
+}
 
 bool adoptable(std::string_view control_id, std::string_view text) {
   if (control_id == kThemeId) return is_theme_label(text);

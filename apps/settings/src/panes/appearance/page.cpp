@@ -19,7 +19,8 @@ using ui_rows::WidgetBox;
 using ui_rows::WidgetList;
 
 WidgetBox dropdown(std::string_view id, std::span<const std::string_view> labels,
-                   std::string_view placeholder, std::optional<kalu_actions::ActionBinding> binding) {
+                   std::string_view placeholder,
+                   std::optional<kalu_actions::ActionBinding> binding) {
   w::Dropdown control(edit_key(id), std::vector<std::string>(labels.begin(), labels.end()),
                       std::string(placeholder));
   control.with_id(std::string(id));
@@ -50,10 +51,12 @@ WidgetBox theme_card(const stored::AppearancePrefs& prefs, const kalu_ui::Theme&
 
 WidgetBox comfort_card(PageBindings& bindings) {
   WidgetList rows;
-  rows.push_back(ui_rows::described_row("High contrast", "Maximise contrast for low-vision comfort",
-                                        toggle(kHighContrastId, std::move(bindings.high_contrast))));
-  rows.push_back(ui_rows::described_row("Reduce motion", "Skip animations and transitions",
-                                        toggle(kReduceMotionId, std::move(bindings.reduce_motion))));
+  rows.push_back(
+      ui_rows::described_row("High contrast", "Maximise contrast for low-vision comfort",
+                             toggle(kHighContrastId, std::move(bindings.high_contrast))));
+  rows.push_back(
+      ui_rows::described_row("Reduce motion", "Skip animations and transitions",
+                             toggle(kReduceMotionId, std::move(bindings.reduce_motion))));
   return ui_rows::section_card("Accessibility", ui_rows::rows_column(std::move(rows)));
 }
 

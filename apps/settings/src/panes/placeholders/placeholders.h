@@ -189,13 +189,6 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-namespace accessibility {
-inline constexpr PlaceholderSpec kAccessibilityPaneSpec = with_preference(
-    spec_of("settings::panes::accessibility::AccessibilityPane", 12, Construction::kBoxed),
-    {"accessibility", "Accessibility", "Change accessibility preferences"});
-using AccessibilityPane = PaneStandIn<kAccessibilityPaneSpec>;
-}  // namespace accessibility
-
 namespace personal_apps {
 inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
     spec_of("settings::panes::personal_apps::PersonalAppsPane", 14, Construction::kBoxed),

@@ -9,6 +9,7 @@
 #include "panes/appearance/appearance_pane.h"
 
 #include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -101,9 +102,9 @@ TEST(AppearanceLabelsTest, NearestLabelsTieToTheEarlierEntry) {
     std::string_view text_size;
     std::string_view ui_scale;
   };
-  for (const Case& c : {Case{1.075, "Default", "110%"}, Case{1.2, "Large", "125%"},
-                        Case{1.05, "Default", "100%"}, Case{1.375, "Larger", "125%"},
-                        Case{0.0, "Small", "90%"}, Case{1.5, "Larger", "150%"}}) {
+  for (const Case& c :
+       {Case{1.075, "Default", "110%"}, Case{1.2, "Large", "125%"}, Case{1.05, "Default", "100%"},
+        Case{1.375, "Larger", "125%"}, Case{0.0, "Small", "90%"}, Case{1.5, "Larger", "150%"}}) {
     SCOPED_TRACE(c.scale);
     EXPECT_EQ(text_size_label(c.scale), c.text_size);
     EXPECT_EQ(ui_scale_label(c.scale), c.ui_scale);
@@ -165,7 +166,8 @@ TEST(AppearancePageTest, PlaceholdersAndAppliedThemeShowTheModel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.prefs.theme);
-    kalu_ui::harness::Harness h(build_page(c.prefs, {}), kalu_ui::harness::Options::sized({720, 1000}));
+    kalu_ui::harness::Harness h(build_page(c.prefs, {}),
+                                kalu_ui::harness::Options::sized({720, 1000}));
     auto selected = [&](std::string_view id) {
       return dynamic_cast<w::Dropdown*>(h.find(id))->selected();
     };
@@ -211,7 +213,8 @@ TEST(AppearancePaneTest, EditsOfSizeAndSwitchesAreDispatchedAndStored) {
   ConfigFolder config;
   PaneHarness h(prefs_with("Dark", 1.075));
   h.put("appearance.text_size.edit", "Large");
-  ASSERT_TRUE(h.harness.document().put(doc::kRoot, "appearance.reduce_motion.edit", doc::Scalar(true)));
+  ASSERT_TRUE(
+      h.harness.document().put(doc::kRoot, "appearance.reduce_motion.edit", doc::Scalar(true)));
   h.harness.frames(2);
   EXPECT_EQ(h.text("appearance.text_size"), "Large");
   EXPECT_EQ(h.flag("appearance.reduce_motion"), true);
@@ -242,12 +245,10 @@ TEST(AppearancePaneTest, TextsThePaneDoesNotAdoptArePutBackAndSaveNothing) {
     std::string text;
     std::string_view restored;
   };
-  const Case cases[] = {{"appearance.theme", "Neon", "Dark"},
-                        {"appearance.theme", "custom:mine", "Dark"},
-                        {"appearance.text_size", "Huge", "Default"},
-                        {"appearance.ui_scale", "200%", "100%"},
-                        {"appearance.theme.edit", "Neon", "Dark"},
-                        {"appearance.ui_scale.edit", "1.1", "100%"}};
+  const Case cases[] = {
+      {"appearance.theme", "Neon", "Dark"},        {"appearance.theme", "custom:mine", "Dark"},
+      {"appearance.text_size", "Huge", "Default"}, {"appearance.ui_scale", "200%", "100%"},
+      {"appearance.theme.edit", "Neon", "Dark"},   {"appearance.ui_scale.edit", "1.1", "100%"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
     ConfigFolder config;
@@ -316,20 +317,22 @@ TEST(AppearancePaneTest, AdoptsEveryValueTheSectionOffers) {
   ConfigFolder config;
   PaneHarness h(AppearancePrefs{});
   for (std::string_view theme : theme_labels()) {
-    ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("appearance.theme", std::string(theme)),
-                                       h.harness.document()));
+    ASSERT_TRUE(actions::apply_setting(
+        SettingsAction::set_setting("appearance.theme", std::string(theme)), h.harness.document()));
     h.harness.frame();
     EXPECT_EQ(h.pane.prefs().theme, theme);
   }
   for (const TextSize& size : text_sizes()) {
     ASSERT_TRUE(actions::apply_setting(
-        SettingsAction::set_setting("appearance.text_size", std::string(size.label)), h.harness.document()));
+        SettingsAction::set_setting("appearance.text_size", std::string(size.label)),
+        h.harness.document()));
     h.harness.frame();
     EXPECT_EQ(h.pane.prefs().text_scale, size.scale) << size.label;
   }
   for (std::string_view scale : ui_scale_labels()) {
-    ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("appearance.ui_scale", std::string(scale)),
-                                       h.harness.document()));
+    ASSERT_TRUE(actions::apply_setting(
+        SettingsAction::set_setting("appearance.ui_scale", std::string(scale)),
+        h.harness.document()));
     h.harness.frame();
     EXPECT_EQ(ui_scale_label(h.pane.prefs().ui_scale), scale);
   }

@@ -104,8 +104,7 @@ TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
 }
 
 TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
-  kalu_ui::WidgetBox panes[] = {accessibility::AccessibilityPane::boxed(),
-                                personal_apps::PersonalAppsPane::boxed()};
+  kalu_ui::WidgetBox panes[] = {personal_apps::PersonalAppsPane::boxed()};
   for (auto& pane : panes) {
     EXPECT_FALSE(pane->take_permission_request().has_value()) << pane->short_type_name();
   }
