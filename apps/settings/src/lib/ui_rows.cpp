@@ -67,7 +67,9 @@ WidgetBox described_control_row(std::string_view label_text, std::string_view de
 }
 
 WidgetBox control_column(WidgetBox control) {
-  return fixed_width(std::move(control), kControlColumnWidth);
+  // A least width rather than a fixed one: a control whose content is wider
+  // (a dropdown's longest option) would otherwise be cut to the column.
+  return boxed(w::Container().with_min_width(kControlColumnWidth).with_child(std::move(control)));
 }
 
 WidgetBox fixed_width(WidgetBox child, float width) {

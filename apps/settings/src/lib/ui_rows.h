@@ -1,7 +1,7 @@
 #pragma once
 
 // The builders every page is assembled from, so that all panes share one
-// look: a label on the left and its control in a fixed column on the right,
+// look: a label on the left and its control in a column on the right,
 // captions under rows, cards of rows and fixed gaps. Each builder takes texts
 // (copied) and already built widgets (taken over) and answers a new boxed
 // widget; none keeps state, reads the system or fails.
@@ -46,7 +46,9 @@ inline constexpr float kHeaderSubtitleSize = 13.0f;
 using kalu_ui::WidgetBox;
 using WidgetList = std::vector<WidgetBox>;
 
-// [label, flexible space, control in the 220-wide control column], 4 apart.
+// [label, flexible space, control in the control column], 4 apart. The
+// column is 220 wide, wider for a control that needs more (a dropdown with a
+// long option) while the row has room.
 WidgetBox setting_row(std::string_view label, WidgetBox control);
 // The label above the control, 4 apart: a setting row for narrow pages,
 // where the control column would squeeze the label. The control starts at
@@ -61,6 +63,7 @@ WidgetBox described_row(std::string_view label, std::string_view description, Wi
 // described_row with the control in the control column.
 WidgetBox described_control_row(std::string_view label, std::string_view description,
                                 WidgetBox control);
+// The control at least 220 wide, stretched to the column.
 WidgetBox control_column(WidgetBox control);
 // A container of exactly `width` holding `child`.
 WidgetBox fixed_width(WidgetBox child, float width);

@@ -30,8 +30,16 @@ Container& Container::with_max_width(float max_width) & {
   return *this;
 }
 
+Container& Container::with_min_width(float min_width) & {
+  style_.width = Dimension::auto_();
+  style_.min_width = Dimension::points(min_width);
+  style_.flex_shrink = 1.0f;
+  return *this;
+}
+
 Container& Container::with_no_limits() & {
   style_.width = style_.height = Dimension::auto_();
+  style_.min_width = Dimension::auto_();
   style_.max_width = style_.max_height = Dimension::auto_();
   style_.flex_shrink = 1.0f;
   return *this;

@@ -1,6 +1,7 @@
 #include "kalu_ui/widget/dropdown.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "control_internal.h"
 #include "kalu_ui/document.h"
@@ -11,7 +12,6 @@ namespace kalu_ui::widget {
 namespace {
 
 constexpr float kTextSize = 14.0f;
-constexpr double kTextInset = 12.0;
 
 }  // namespace
 
@@ -86,9 +86,53 @@ void Dropdown::move_highlight(std::ptrdiff_t delta) {
   request_redraw();
 }
 
+void Dropdown::set_options(std::vector<std::string> options) {
+  if (options == options_) return;
+  close();
+  options_ = std::move(options);
+  widest_option_.reset();
+  request_redraw();
+}
+
+double Dropdown::widest_option(text::TextRenderer& renderer) {
+  const text::TextStyle style = detail::label_style(renderer, kTextSize);
+  if (widest_option_ && measured_text_size_ == style.size) return *widest_option_;
+  double widest = 0.0;
+  for (const std::string& option : options_) {
+    widest = std::max(
+        widest,
+        renderer.measure(option, style, std::nullopt, text::LayoutOption::SingleLine).width);
+  }
+  // Rounded up so that the width handed back to the text is never a hair
+  // short of it (which would ellipsise the widest option).
+  widest_option_ = std::ceil(widest);
+  measured_text_size_ = style.size;
+  return *widest_option_;
+}
+
+layout::LayoutSize Dropdown::measure(layout::KnownDimensions known, layout::AvailableSize,
+                                     text::TextRenderer& renderer) {
+  const double natural =
+      std::max(static_cast<double>(kMinWidth), widest_option(renderer) + kChrome);
+  return {known.width.value_or(static_cast<float>(natural)), known.height.value_or(kHeight)};
+}
+
+std::pair<double, double> Dropdown::list_span() const {
+  // The closed dropdown may have been shrunk below its options; the list
+  // still shows them whole.
+  const double natural = widest_option_.value_or(0.0) + 2.0 * kTextInset;
+  const double width = std::max(rect_.width(), natural);
+  double x0 = rect_.x0;
+  if (overlay_clip_ && x0 + width > overlay_clip_->x1) {
+    x0 = std::max(overlay_clip_->x0, overlay_clip_->x1 - width);
+  }
+  return {x0, x0 + width};
+}
+
 Rect Dropdown::item_rect(std::size_t index) const {
   const double top = rect_.y1 + kListGap + static_cast<double>(index) * kItemHeight;
-  return Rect(rect_.x0, top, rect_.x1, top + kItemHeight);
+  const auto [x0, x1] = list_span();
+  return Rect(x0, top, x1, top + kItemHeight);
 }
 
 void Dropdown::sync(doc::Document& document) {
@@ -119,13 +163,13 @@ void Dropdown::draw(Scene& scene, const Affine& transform, text::TextRenderer& r
   scene.fill(RoundedRect{rect_, theme.control_radius}, theme.control, transform);
   const text::TextStyle style = detail::label_style(renderer, kTextSize);
   const std::string text = selected();
-  const double width = std::max(0.0, rect_.width() - 3.0 * kTextInset - 10.0);
+  const double width = std::max(0.0, rect_.width() - kChrome);
   const text::TextMetrics m = renderer.measure(text, style, width, text::LayoutOption::Ellipsize);
   renderer.draw_text(scene, text, style.with_color(enabled ? theme.foreground : theme.disabled),
                      {rect_.x0 + kTextInset, rect_.center().y - m.height / 2.0}, width,
                      text::LayoutOption::Ellipsize, transform);
   // A chevron pointing down at the right end.
-  const double cx = rect_.x1 - kTextInset - 5.0;
+  const double cx = rect_.x1 - kTextInset - kChevronWidth / 2.0;
   const double cy = rect_.center().y;
   scene.stroke(
       BezPath().move_to({cx - 5.0, cy - 2.5}).line_to({cx, cy + 2.5}).line_to({cx + 5.0, cy - 2.5}),
@@ -134,8 +178,11 @@ void Dropdown::draw(Scene& scene, const Affine& transform, text::TextRenderer& r
 }
 
 void Dropdown::draw_overlay(Scene& scene, const Affine& transform, text::TextRenderer& renderer,
-                            const Theme& theme, DrawContext&) {
+                            const Theme& theme, DrawContext& context) {
   if (!open_ || options_.empty()) return;
+  // Kept so that the list and the clicks on it agree on where it lies.
+  overlay_clip_ = context.clip;
+  (void)widest_option(renderer);
   const Rect list = item_rect(0).union_with(item_rect(options_.size() - 1));
   scene.fill(RoundedRect{list, theme.control_radius}, theme.card, transform);
   scene.stroke(surface::edge_outline(list, theme.control_radius), theme.card_edge, StrokeStyle(1.0),

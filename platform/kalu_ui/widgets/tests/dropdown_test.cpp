@@ -4,6 +4,9 @@
 
 #include "control_harness.h"
 #include "kalu_ui/document.h"
+#include "kalu_ui/widget/row.h"
+#include "kalu_ui/widget/spacer.h"
+#include "kalu_ui/widget/text.h"
 
 namespace kalu_ui::widget {
 namespace {
@@ -86,6 +89,84 @@ TEST(DropdownTest, DocumentBoundDropdownWritesItsChoiceAtSync) {
   EXPECT_FALSE(dropdown.perform_action({SemanticAction::Kind::SetValue, "300%"}, {}));
   EXPECT_EQ(dropdown.text_input_kind(), TextInputKind{0});
   EXPECT_EQ(dropdown.id(), "dropdown");
+}
+
+// The drawn command of `text` is whole when it is as wide as the text
+// shaped without a limit (an ellipsised one is narrower).
+bool drawn_whole(const Scene& scene, const std::string& text, testing::Frame& frame) {
+  const auto found = scene.find_text(text);
+  if (found.size() != 1) return false;
+  const text::TextStyle style =
+      frame.renderer().renderer_input_style(text::TextStyle::sized(14.0f));
+  const double full =
+      frame.renderer().measure(text, style, std::nullopt, text::LayoutOption::SingleLine).width;
+  return found[0]->layout->metrics().width >= full - 0.01;
+}
+
+TEST(DropdownTest, WidthFollowsTheWidestOptionWhileTheRowHasRoom) {
+  const std::vector<std::string> kRoles = {"Interactive", "Always-on server for every workspace"};
+  struct Case {
+    std::string name;
+    std::vector<std::string> options;
+    double row_width;
+    bool old_width;  // the minimum width, as before
+    bool whole;      // the chosen text is drawn without an ellipsis
+  };
+  const std::vector<Case> cases = {
+      {"short options keep the minimum width", kModes, 600.0, true, true},
+      {"a long option widens it", kRoles, 600.0, false, true},
+      {"a narrow row still ellipsises", kRoles, 300.0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string chosen = c.options.back();
+    Row row;
+    row.push(boxed(Text("Role")))
+        .push(boxed(Spacer()))
+        .push(boxed(Dropdown::from_state(WakeSlot<std::string>::create(chosen), c.options)));
+    Harness h(row, c.row_width);
+    auto& dropdown = testing::child<Dropdown>(row, 2);
+    const double width = dropdown.get_rect().width();
+    if (c.old_width) {
+      EXPECT_DOUBLE_EQ(width, Dropdown::kMinWidth);
+    } else {
+      EXPECT_GT(width, Dropdown::kMinWidth);
+    }
+    EXPECT_LE(dropdown.get_rect().x1, c.row_width);
+    Scene closed;
+    DrawContext context;
+    dropdown.draw(closed, Affine::identity(), h.frame().renderer(), h.frame().theme(), context);
+    EXPECT_EQ(drawn_whole(closed, chosen, h.frame()), c.whole);
+
+    // The open list shows every option whole, however narrow the row.
+    h.click(dropdown);
+    ASSERT_TRUE(dropdown.is_open());
+    Scene list;
+    DrawContext window{Rect(0.0, 0.0, c.row_width, 400.0), 1.0};
+    dropdown.draw_overlay(list, Affine::identity(), h.frame().renderer(), h.frame().theme(),
+                          window);
+    for (const std::string& option : c.options) {
+      EXPECT_TRUE(drawn_whole(list, option, h.frame())) << option;
+    }
+    EXPECT_GE(dropdown.item_rect(0).x0, 0.0);
+    EXPECT_LE(dropdown.item_rect(0).x1, c.row_width);
+  }
+}
+
+TEST(DropdownTest, OptionsAreMeasuredOncePerChangeNotPerLayout) {
+  Row row;
+  row.push(boxed(Dropdown::from_state(WakeSlot<std::string>::create("Balanced"), kModes)));
+  Harness h(row, 600.0);
+  auto& dropdown = testing::child<Dropdown>(row, 0);
+  const text::CacheStats before = h.frame().renderer().cache_stats();
+  h.layout();
+  h.layout();
+  const text::CacheStats after = h.frame().renderer().cache_stats();
+  EXPECT_EQ(after.hits + after.misses, before.hits + before.misses);
+
+  dropdown.set_options({"Balanced", "A much longer choice than any before"});
+  h.layout();
+  EXPECT_GT(dropdown.get_rect().width(), Dropdown::kMinWidth);
 }
 
 }  // namespace

@@ -76,6 +76,15 @@ TEST(UiRowsTest, SettingRowKeepsTheControlColumnWhileTheLabelWraps) {
   EXPECT_LE(label->get_rect().x1, 400.0 - 220.0);
 }
 
+TEST(UiRowsTest, TheControlColumnWidensForAControlThatNeedsMore) {
+  WidgetList rows;
+  rows.push_back(setting_row("Position", control("broad", 280.0f)));
+  rows.push_back(setting_row("Scale", control("narrow", 60.0f)));
+  Laid laid(rows_column(std::move(rows)), 600.0);
+  EXPECT_DOUBLE_EQ(laid.rect("broad").x0, 600.0 - 280.0);
+  EXPECT_DOUBLE_EQ(laid.rect("narrow").x0, 600.0 - 220.0);
+}
+
 TEST(UiRowsTest, StackedSettingRowPutsTheLabelAboveTheControl) {
   const std::string long_label = "First day of week in every calendar you open";
   WidgetList rows;

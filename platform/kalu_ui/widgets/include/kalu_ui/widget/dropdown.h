@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kalu_ui/wake_slot.h"
@@ -16,6 +17,13 @@ namespace kalu_ui::widget {
 // under a key of the state document. Activating it opens a list drawn over
 // the page (draw_overlay); arrows move the highlight, Enter or Space or a
 // click picks, Escape or a click elsewhere closes without picking.
+//
+// Its natural width holds its widest option whole beside the chevron (never
+// less than kMinWidth), so a row with room shows every choice unclipped; a
+// row narrower than that shrinks it towards kMinWidth and the chosen text
+// ends in an ellipsis. The open list is at least that natural width, so its
+// entries stay whole even then. The options' texts are measured once per
+// options (and text scale), not on every layout.
 class Dropdown : public ControlBase<Dropdown> {
  public:
   static constexpr std::string_view kTypeName = type_names::kDropdown;
@@ -23,6 +31,11 @@ class Dropdown : public ControlBase<Dropdown> {
   static constexpr float kMinWidth = 160.0f;
   static constexpr double kItemHeight = 32.0;
   static constexpr double kListGap = 4.0;
+  // Space beside the text: the inset before it, and the inset, chevron and
+  // inset after it.
+  static constexpr double kTextInset = 12.0;
+  static constexpr double kChevronWidth = 10.0;
+  static constexpr double kChrome = 3.0 * kTextInset + kChevronWidth;
 
   using ChangeHandler = std::move_only_function<void(const std::string&)>;
 
@@ -51,6 +64,12 @@ class Dropdown : public ControlBase<Dropdown> {
   void close();
   // The rectangle of the index-th entry of the open list.
   Rect item_rect(std::size_t index) const;
+  // Replaces the choices (closing the list); the width follows them at the
+  // next layout.
+  void set_options(std::vector<std::string> options);
+
+  layout::LayoutSize measure(layout::KnownDimensions known, layout::AvailableSize available,
+                             text::TextRenderer& renderer) override;
 
   void sync(doc::Document& document) override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
@@ -77,6 +96,11 @@ class Dropdown : public ControlBase<Dropdown> {
   explicit Dropdown(std::vector<std::string> options);
   std::optional<std::size_t> index_of(const std::string& text) const;
   void move_highlight(std::ptrdiff_t delta);
+  // The widest option's text width, measured once per options and text size.
+  double widest_option(text::TextRenderer& renderer);
+  // Where the open list starts and ends across: at least the natural width,
+  // moved left to stay within the last drawn clip when it can.
+  std::pair<double, double> list_span() const;
 
   std::shared_ptr<WakeSlot<std::string>> cell_;
   std::optional<std::string> value_key_;
@@ -86,6 +110,10 @@ class Dropdown : public ControlBase<Dropdown> {
   std::optional<ChangeHandler> on_change_;
   bool open_ = false;
   std::size_t highlighted_ = 0;
+  // The cached widest option width and the text size it was measured at.
+  std::optional<double> widest_option_;
+  float measured_text_size_ = 0.0f;
+  std::optional<Rect> overlay_clip_;
 };
 
 }  // namespace kalu_ui::widget
