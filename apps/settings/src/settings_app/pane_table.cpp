@@ -4,6 +4,7 @@
 #include "panes/about/page.h"
 #include "panes/accessibility/accessibility_pane.h"
 #include "panes/accounts/accounts_pane.h"
+#include "panes/agent_models/agent_models_pane.h"
 #include "panes/appearance/appearance_pane.h"
 #include "panes/audio/audio_pane.h"
 #include "panes/bluetooth/bluetooth_pane.h"
@@ -73,8 +74,13 @@ constexpr std::array<PaneConstructor, panes::kPaneCount> kConstructors = {
                        .with_account_requests(c.account_requests)
                        .with_account_probe(c.account_probe));
     },
-    &device_local<panes::agent_models::AgentModelsPane>,  // 17 Agent Models
-    [](const PaneCells& c) -> WidgetBox {                 // 18 Region & Formats
+    [](const PaneCells& c) -> WidgetBox {  // 17 Agent Models
+      return boxed(panes::agent_models::AgentModelsPane()
+                       .with_operation_requests(c.device_local_request)
+                       .with_operation_completion(c.operation_completion)
+                       .with_status_cell(c.agent_models_status));
+    },
+    [](const PaneCells& c) -> WidgetBox {  // 18 Region & Formats
       return panes::region::RegionPane::boxed(c.content_width_hint);
     },
     [](const PaneCells&) { return panes::privacy::build_page(); },  // 19 Device Privacy & Security

@@ -27,6 +27,8 @@ struct PaneCells {
   std::shared_ptr<operations::OperationCompletionCell> operation_completion;
   std::shared_ptr<operations::AccountRequestCell> account_requests;
   account_probe::SharedAccountProbe account_probe;
+  // The Agent Models status line the provider jobs publish into.
+  std::shared_ptr<operations::AgentModelsStatusCell> agent_models_status;
   // Where the account store, vault and journal live; absent: the platform's place.
   std::optional<std::filesystem::path> accounts_root;
   // The width Region & Formats may lay its page out in; absent while unknown.

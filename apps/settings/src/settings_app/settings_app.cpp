@@ -45,6 +45,7 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   cells_.account_probe = account_probe::new_account_probe();
   cells_.operation_completion = operations::OperationCompletionCell::create({});
   cells_.device_local_request = operations::DeviceLocalRequestCell::create({});
+  cells_.agent_models_status = operations::AgentModelsStatusCell::create(std::nullopt);
   cells_.accounts_root = accounts_root;
   accounts_root_ = std::move(accounts_root);
 }

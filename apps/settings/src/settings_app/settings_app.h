@@ -120,6 +120,10 @@ class SettingsApp : public kalu_ui::Widget {
     return cells_.account_requests;
   }
   const account_probe::SharedAccountProbe& account_probe() const { return cells_.account_probe; }
+  // The Agent Models status line the provider jobs publish into.
+  const std::shared_ptr<operations::AgentModelsStatusCell>& agent_models_status() const {
+    return cells_.agent_models_status;
+  }
   // The operation id of the account connection check in flight.
   std::optional<kalu_ui::ResourceOperationId> account_check_id() const {
     return account_check_ ? std::optional(account_check_->id) : std::nullopt;

@@ -196,10 +196,4 @@ inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
 using PersonalAppsPane = PaneStandIn<kPersonalAppsPaneSpec>;
 }  // namespace personal_apps
 
-namespace agent_models {
-inline constexpr PlaceholderSpec kAgentModelsPaneSpec = device_local_spec(
-    "settings::panes::agent_models::AgentModelsPane", 17, 9, "settings.agent-model-operation");
-using AgentModelsPane = PaneStandIn<kAgentModelsPaneSpec>;
-}  // namespace agent_models
-
 }  // namespace settings::panes

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app_fixture.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/layout.h"
@@ -8,7 +11,9 @@
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/text.h"
 #include "panes/accounts/accounts_pane.h"
+#include "panes/agent_models/agent_models_pane.h"
 #include "panes/placeholders/placeholders.h"
+#include "sim_device/state.h"
 
 namespace settings::settings_app {
 namespace {
@@ -120,6 +125,23 @@ TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
   EXPECT_EQ(cells.operation_completion, t.app->operation_completion());
   EXPECT_EQ(cells.account_requests, t.app->account_requests());
   EXPECT_EQ(cells.content_width_hint, std::nullopt);
+  EXPECT_EQ(cells.agent_models_status, t.app->agent_models_status());
+
+  sim_device::ScopedDeviceState device;
+  t.app->select_pane(17);
+  t.harness.frame();
+  const auto* models = dynamic_cast<const panes::agent_models::AgentModelsPane*>(t.pane_widget());
+  ASSERT_NE(models, nullptr);
+  // Its first read runs on the simulated device, not after it.
+  for (int i = 0; i < 5000 && models->busy(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    t.harness.frame();
+  }
+  EXPECT_TRUE(models->service_available());
+  EXPECT_TRUE(models->hosted());
+  EXPECT_EQ(models->request_cell(), t.app->device_local_request());
+  EXPECT_EQ(models->completion_cell(), t.app->operation_completion());
+  EXPECT_EQ(models->status_cell(), t.app->agent_models_status());
 }
 
 // Region & Formats learns the content width less 72, at least 0, once the

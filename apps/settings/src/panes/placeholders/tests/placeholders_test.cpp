@@ -32,7 +32,13 @@ struct Cells {
   std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
 };
 
-// The panes not built yet that carry out device-local operations, hosted.
+// Every pane that carries out device-local operations is built; a stand-in
+// for one would still behave as this one does.
+constexpr PlaceholderSpec kDeviceLocalSpec = device_local_spec(
+    "settings::panes::agent_models::AgentModelsPane", 17, 9, "settings.agent-model-operation");
+using DeviceLocalStandIn = PaneStandIn<kDeviceLocalSpec>;
+
+// A stand-in that carries out device-local operations, hosted.
 template <typename Pane>
 kalu_ui::WidgetBox hosted(const Cells& cells) {
   return kalu_ui::widget::boxed(
@@ -44,7 +50,7 @@ const struct {
   std::uint8_t tag;
   std::function<kalu_ui::WidgetBox(const Cells&)> make;
 } kDeviceLocalPanes[] = {
-    {"Agent Models", 9, hosted<agent_models::AgentModelsPane>},
+    {"Agent Models", 9, hosted<DeviceLocalStandIn>},
 };
 
 TEST(PlaceholderTest, TakesOnlyItsOwnRequestAndFailsItAtOnce) {
@@ -78,7 +84,7 @@ TEST(PlaceholderTest, TakesOnlyItsOwnRequestAndFailsItAtOnce) {
 
 TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
   Cells cells;
-  auto pane = hosted<agent_models::AgentModelsPane>(cells);
+  auto pane = hosted<DeviceLocalStandIn>(cells);
   cells.requests->publish(DeviceLocalRequest(std::in_place_type<operations::AgentModelOperation>,
                                              operations::AgentModelOperation::StageAccelerator{}));
   kalu_ui::doc::Document document;

@@ -1,0 +1,264 @@
+#include "panes/agent_models/agent_models_pane.h"
+
+#include <fmt/format.h>
+
+#include <utility>
+
+#include "kalu_ui/layout.h"
+#include "kalu_ui/widget/support.h"
+#include "lib/ui_rows.h"
+#include "operations/keys.h"
+
+namespace settings::panes::agent_models {
+namespace {
+
+using kalu_ui::layout::NodeId;
+
+constexpr std::string_view kNotBuiltLine = "This page is not built yet.";
+
+// The answer of a job that never ran or never answered: the call it was
+// for fails with `error`.
+ServiceAnswer failed_answer(bool had_command, const std::optional<std::filesystem::path>& meminfo,
+                            const std::string& error) {
+  ServiceAnswer answer;
+  if (had_command) {
+    answer.command = kalu_ui::fail(error);
+    return answer;
+  }
+  answer.snapshot = kalu_ui::fail(error);
+  if (meminfo) answer.fallback = fallback_snapshot(*meminfo);
+  return answer;
+}
+
+}  // namespace
+
+kalu_ui::WidgetBox interim_page(const AgentModelsPane& pane) {
+  ui_rows::WidgetList lines;
+  lines.push_back(ui_rows::caption(kNotBuiltLine));
+  if (pane.reading()) lines.push_back(ui_rows::caption(kReadingCaption));
+  return ui_rows::rows_column(std::move(lines));
+}
+
+AgentModelsPane::AgentModelsPane()
+    : AgentModelsPane(Dependencies{model_manager_backend(), kMeminfoPath, {}, {}}) {}
+
+AgentModelsPane::AgentModelsPane(Dependencies dependencies)
+    : backend_(std::move(dependencies.backend)),
+      meminfo_(std::move(dependencies.meminfo)),
+      clock_(std::move(dependencies.clock)),
+      page_builder_(dependencies.page ? std::move(dependencies.page) : PageBuilder(&interim_page)),
+      last_refresh_(now()),
+      completion_(OperationCompletionCell::create({})),
+      requests_(DeviceLocalRequestCell::create({})),
+      status_(AgentModelsStatusCell::create(std::nullopt)) {
+  ServiceJob first;
+  first.fallback_meminfo = meminfo_;
+  start_call(Call{}, std::move(first));
+}
+
+AgentModelsPane::~AgentModelsPane() = default;
+AgentModelsPane::AgentModelsPane(AgentModelsPane&&) noexcept = default;
+AgentModelsPane& AgentModelsPane::operator=(AgentModelsPane&&) noexcept = default;
+
+AgentModelsPane&& AgentModelsPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
+  requests_ = cell;
+  hosted_ = true;
+  return std::move(*this);
+}
+
+AgentModelsPane&& AgentModelsPane::with_operation_completion(
+    const std::shared_ptr<OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  return std::move(*this);
+}
+
+AgentModelsPane&& AgentModelsPane::with_status_cell(
+    const std::shared_ptr<AgentModelsStatusCell>& cell) && {
+  status_ = cell;
+  return std::move(*this);
+}
+
+// ---- The model service ------------------------------------------------------------
+
+bool AgentModelsPane::work_in_progress() const { return stored::work_in_progress(snapshot_); }
+
+bool AgentModelsPane::refresh() {
+  if (busy()) return false;
+  start_call(Call{}, ServiceJob{});
+  return true;
+}
+
+bool AgentModelsPane::update() {
+  const bool working = work_in_progress();
+  if (working && !busy() && now() - last_refresh_ >= kPollInterval) {
+    (void)refresh();
+    return true;
+  }
+  return working;
+}
+
+void AgentModelsPane::start_call(Call call, ServiceJob job) {
+  const bool had_command = static_cast<bool>(job.command);
+  const std::optional<std::filesystem::path> meminfo = job.fallback_meminfo;
+  auto started = start_service_job(backend_, std::move(job));
+  if (!started) {
+    finish_call(call, failed_answer(had_command, meminfo,
+                                    fmt::format("the model service worker could not start: {}",
+                                                started.error())));
+    return;
+  }
+  receiver_ = std::move(*started);
+  call_ = std::move(call);
+}
+
+void AgentModelsPane::poll_call() {
+  if (!receiver_) return;
+  auto received = receiver_->try_recv();
+  if (received.is_empty()) return;
+  receiver_.reset();
+  Call call = std::exchange(call_, Call{});
+  if (received.is_ready()) {
+    finish_call(call, std::move(received).value());
+    return;
+  }
+  finish_call(call, failed_answer(call.kind != CallKind::Refresh,
+                                  reading_ ? std::optional(meminfo_) : std::nullopt,
+                                  "the model service worker stopped without an answer"));
+}
+
+void AgentModelsPane::finish_call(Call call, ServiceAnswer answer) {
+  if (call.kind == CallKind::Refresh) {
+    const kalu_ui::Result<LocalModelSnapshot> read =
+        answer.snapshot ? std::move(*answer.snapshot)
+                        : kalu_ui::Result<LocalModelSnapshot>(kalu_ui::fail("no snapshot"));
+    if (!std::exchange(reading_, false)) {
+      apply_snapshot(read);
+      return;
+    }
+    // The first read: the triggers of the models it lists are reset too.
+    controls_need_reset_ = true;
+    if (read) {
+      apply_snapshot(read);
+      return;
+    }
+    snapshot_ = answer.fallback ? std::move(*answer.fallback) : fallback_snapshot(meminfo_);
+    service_available_ = false;
+    last_refresh_ = now();
+    set_notice(unavailable_notice(read.error()));
+    return;
+  }
+  const AgentModelOperation& operation = *call.operation;
+  const kalu_ui::Status& outcome = *answer.command;
+  if (!outcome) {
+    std::string message;
+    switch (call.kind) {
+      case CallKind::Accelerator:
+        message = fmt::format("Accelerator setup could not start: {}", outcome.error());
+        break;
+      case CallKind::Install:
+        message = fmt::format("Installation could not start: {}", outcome.error());
+        break;
+      default:
+        message = fmt::format("{} failed: {}", call.label, outcome.error());
+        break;
+    }
+    complete_operation(operation, kalu_ui::fail(message));
+    set_notice(std::move(message));
+    return;
+  }
+  if (answer.snapshot) apply_snapshot(*answer.snapshot);
+  switch (call.kind) {
+    case CallKind::Accelerator:
+      complete_operation(
+          operation, std::string("Accelerator setup request accepted by the local model manager"));
+      break;
+    case CallKind::Install:
+      complete_operation(
+          operation, std::string("Model installation request accepted by the local model manager"));
+      break;
+    default:
+      complete_operation(operation,
+                         fmt::format("{} request accepted by the local model manager", call.label));
+      break;
+  }
+}
+
+void AgentModelsPane::apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& read) {
+  if (read) {
+    snapshot_ = *read;
+    service_available_ = true;
+    notice_.reset();
+  } else {
+    service_available_ = false;
+    notice_ = fmt::format("Could not refresh local models: {}", read.error());
+  }
+  last_refresh_ = now();
+  structure_dirty_ = true;
+}
+
+void AgentModelsPane::set_notice(std::optional<std::string> notice) {
+  notice_ = std::move(notice);
+  structure_dirty_ = true;
+}
+
+// ---- Completing ---------------------------------------------------------------------
+
+void AgentModelsPane::complete_operation(const AgentModelOperation& operation,
+                                         const kalu_ui::Result<std::string>& result) {
+  (void)operations::complete_operation(
+      *completion_, operations::operation_key(kAgentModelOperationAction, operation), result);
+}
+
+bool AgentModelsPane::operation_pending(const AgentModelOperation& operation) const {
+  const operations::OperationCompletion completion = completion_->get();
+  const auto* pending = std::get_if<operations::OperationCompletion::Pending>(&completion);
+  return pending &&
+         pending->key == operations::operation_key(kAgentModelOperationAction, operation);
+}
+
+// ---- The widget -----------------------------------------------------------------------
+
+NodeId AgentModelsPane::build_layout(kalu_ui::layout::LayoutTree& tree,
+                                     const kalu_ui::RenderContext& context,
+                                     kalu_ui::layout::NodeRegistry& registry) {
+  page_ = page_builder_(*this);
+  return page_node_.build(tree, context, registry, *this, page_.get());
+}
+
+void AgentModelsPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
+                                   double origin_x, double origin_y) {
+  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
+}
+
+void AgentModelsPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+                           kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+                           kalu_ui::DrawContext& context) {
+  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+}
+
+void AgentModelsPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (page_) page_->handle_event(event, context);
+}
+
+std::vector<const kalu_ui::Widget*> AgentModelsPane::children() const {
+  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
+}
+
+std::vector<kalu_ui::Widget*> AgentModelsPane::children_mut() {
+  return kalu_ui::child_list(page_.get());
+}
+
+bool AgentModelsPane::take_structure_dirty() {
+  const bool own = std::exchange(structure_dirty_, false);
+  const bool page = page_ && page_->take_structure_dirty();
+  return own || page;
+}
+
+std::optional<kalu_ui::Instant> AgentModelsPane::next_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due = Widget::next_wake_deadline();
+  if (!busy() && work_in_progress()) due = kalu_ui::earliest(due, last_refresh_ + kPollInterval);
+  return due;
+}
+
+}  // namespace settings::panes::agent_models

@@ -1,0 +1,222 @@
+#pragma once
+
+// The Agent Models pane (pane 17, "agent_models"): local models through the
+// local model service, and accelerator support staged into the next system
+// image.
+//
+// What the pane promises:
+// - No call of the model service runs on the UI thread. Every call runs on
+//   the worker "kalu-model-service" (workers.h), one at a time: the first
+//   snapshot at construction (the page says "Reading the local model
+//   service…" until it answers; when it fails, the hardware is judged from
+//   the memory the meminfo file reports), each operation with the snapshot
+//   that follows its success, and the polling read.
+// - `sync` runs its steps in a fixed order: the worker's answer; the status
+//   cell (the provider jobs' last sentence becomes the notice); the first
+//   reset of every trigger; the request of the executor (tag 9), turned into
+//   the trigger its button sets; the accelerator, setup, cancel and confirm
+//   triggers; the model triggers in list and action order; the page. While a
+//   call runs, a new request stays in its cell and the triggers that call the
+//   service stay in the document until the worker is free.
+// - Every operation the pane takes completes exactly once, under the key of
+//   the record the pane rebuilds from the snapshot, when the service answers:
+//   accepted after a success, "... could not start: ..." or "... failed: ..."
+//   after a refusal. Start of a running model and Stop of a stopped one
+//   succeed at once ("... is already running" / "... is already stopped"); a
+//   model that is gone or an action its phase does not offer fails ("local
+//   model is no longer available"), and so does an Install or a Retry for a
+//   release that is not the current one. A page click completes nothing; its
+//   outcome shows as the notice.
+// - While a download, an install or accelerator staging is in progress the
+//   service is read again at most every 750 ms (an injectable clock); the
+//   reading stops after the read that sees the work finished. A failed read
+//   keeps the last list but marks the service unavailable.
+//
+// The page is built by a PageBuilder from a const view of the pane (its
+// accessors below); until the page is built in full, the interim page says
+// so.
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kalu_ui/document.h"
+#include "kalu_ui/instant.h"
+#include "lib/page_node.h"
+#include "lib/type_names.h"
+#include "operations/mailbox_cells.h"
+#include "panes/agent_models/backend.h"
+#include "panes/agent_models/model.h"
+#include "panes/agent_models/workers.h"
+#include "widget_contract/widget.h"
+
+namespace settings::panes::agent_models {
+
+using operations::AgentModelOperation;
+using operations::AgentModelsStatusCell;
+using operations::DeviceLocalRequestCell;
+using operations::OperationCompletionCell;
+
+inline constexpr std::string_view kAgentModelOperationAction = "settings.agent-model-operation";
+// The request tag of agent model operations.
+inline constexpr std::uint8_t kAgentModelRequestTag = 9;
+// The least time between two polling reads while work is in progress.
+inline constexpr std::chrono::milliseconds kPollInterval{750};
+inline constexpr std::string_view kReadingCaption = "Reading the local model service…";
+
+class AgentModelsPane;
+
+// Builds the page from what the pane shows; called by build_layout each time
+// the pane's structure changed.
+using PageBuilder = std::function<kalu_ui::WidgetBox(const AgentModelsPane&)>;
+
+// The page until the full one is built: the line every unbuilt page shows,
+// and the reading caption while the first snapshot is read.
+kalu_ui::WidgetBox interim_page(const AgentModelsPane& pane);
+
+class AgentModelsPane : public kalu_ui::Widget {
+ public:
+  static constexpr std::string_view kTypeName = type_names::kAgentModelsPane;
+  using Clock = std::function<kalu_ui::Instant()>;
+
+  struct Dependencies {
+    std::shared_ptr<ModelServiceBackend> backend;
+    std::filesystem::path meminfo{kMeminfoPath};
+    // Empty: the monotonic clock.
+    Clock clock;
+    // Empty: interim_page.
+    PageBuilder page;
+  };
+
+  // On the device's model service; starts the first snapshot read.
+  AgentModelsPane();
+  explicit AgentModelsPane(Dependencies dependencies);
+  ~AgentModelsPane() override;
+  AgentModelsPane(AgentModelsPane&&) noexcept;
+  AgentModelsPane& operator=(AgentModelsPane&&) noexcept;
+
+  AgentModelsPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
+  AgentModelsPane&& with_operation_completion(
+      const std::shared_ptr<OperationCompletionCell>& cell) &&;
+  // The application's status cell, into which the provider jobs publish.
+  AgentModelsPane&& with_status_cell(const std::shared_ptr<AgentModelsStatusCell>& cell) &&;
+
+  // Starts a snapshot read unless a call runs; answers whether one started.
+  bool refresh();
+  // A model downloads or installs, or accelerator setup is queued or staging.
+  bool work_in_progress() const;
+  // Completes `operation` while the completion cell holds Pending with
+  // exactly its key; otherwise the message is dropped.
+  void complete_operation(const AgentModelOperation& operation,
+                          const kalu_ui::Result<std::string>& result);
+  // The completion cell holds Pending with exactly this operation's key.
+  bool operation_pending(const AgentModelOperation& operation) const;
+
+  // ---- What the page shows ----
+  const LocalModelSnapshot& snapshot() const { return snapshot_; }
+  const std::optional<std::string>& notice() const { return notice_; }
+  // The recommended model whose licence step is shown.
+  const std::optional<std::string>& pending_install() const { return pending_install_; }
+  // The model whose removal waits for the second click ("Confirm remove").
+  const std::optional<std::string>& pending_remove() const { return pending_remove_; }
+  // The last snapshot read answered.
+  bool service_available() const { return service_available_; }
+  // The first snapshot has not answered yet.
+  bool reading() const { return reading_; }
+  // A call of the model service runs on the worker.
+  bool busy() const { return receiver_.has_value(); }
+  const std::shared_ptr<AgentModelsStatusCell>& status_cell() const { return status_; }
+
+  bool hosted() const { return hosted_; }
+  kalu_ui::doc::Document& own_document() { return document_; }
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
+
+  std::string_view type_name() const override { return kTypeName; }
+  void sync(kalu_ui::doc::Document& document) override;
+  // Polling: starts a read when work is in progress and the last read is
+  // kPollInterval old; answers whether work is in progress.
+  bool update() override;
+  kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry) override;
+  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
+                    double origin_x, double origin_y) override;
+  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
+            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
+            kalu_ui::DrawContext& context) override;
+  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
+  std::vector<const kalu_ui::Widget*> children() const override;
+  std::vector<kalu_ui::Widget*> children_mut() override;
+  kalu_ui::Rect get_rect() const override { return rect_; }
+  bool take_structure_dirty() override;
+  // The next polling read, while work is in progress and no call runs (a
+  // call's answer wakes the loop itself).
+  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+
+ private:
+  // What the call on the worker was for, so its answer can be finished.
+  enum class CallKind : std::uint8_t { Refresh, Accelerator, Install, ModelAction };
+  struct Call {
+    CallKind kind = CallKind::Refresh;
+    std::optional<AgentModelOperation> operation;
+    // The model action's label, for its messages.
+    std::string_view label;
+  };
+  // The request taken in this sync and whether a handler carried it out.
+  struct TakenRequest {
+    AgentModelOperation operation;
+    std::string control;
+    bool handled = false;
+  };
+
+  kalu_ui::Instant now() const { return clock_ ? clock_() : kalu_ui::Instant::now(); }
+  // sync's steps (pane_steps.cpp).
+  void poll_call();
+  void take_status();
+  void reset_controls(kalu_ui::doc::Document& document);
+  std::optional<TakenRequest> take_request(kalu_ui::doc::Document& document);
+  void run_accelerator_trigger(kalu_ui::doc::Document& document,
+                               std::optional<TakenRequest>& taken);
+  void run_setup_triggers(kalu_ui::doc::Document& document);
+  void run_confirm_trigger(kalu_ui::doc::Document& document, std::optional<TakenRequest>& taken);
+  void run_model_triggers(kalu_ui::doc::Document& document, std::optional<TakenRequest>& taken);
+  void run_model_action(const stored::InstalledLocalModel& model, ModelAction action,
+                        const AgentModelOperation& operation);
+  void settle_request(kalu_ui::doc::Document& document, std::optional<TakenRequest> taken);
+  // The calls.
+  void start_call(Call call, ServiceJob job);
+  void finish_call(Call call, ServiceAnswer answer);
+  void apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& read);
+  void set_notice(std::optional<std::string> notice);
+
+  std::shared_ptr<ModelServiceBackend> backend_;
+  std::filesystem::path meminfo_;
+  Clock clock_;
+  PageBuilder page_builder_;
+  kalu_ui::doc::Document document_;
+  LocalModelSnapshot snapshot_;
+  std::optional<std::string> pending_install_;
+  std::optional<std::string> pending_remove_;
+  std::optional<std::string> notice_;
+  kalu_ui::Instant last_refresh_;
+  std::optional<ServiceReceiver> receiver_;
+  Call call_;
+  std::shared_ptr<OperationCompletionCell> completion_;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
+  std::shared_ptr<AgentModelsStatusCell> status_;
+  kalu_ui::WidgetBox page_;
+  kalu_ui::Rect rect_;
+  lib::PageNode page_node_;
+  bool service_available_ = false;
+  bool reading_ = true;
+  bool controls_need_reset_ = true;
+  bool structure_dirty_ = false;
+  bool hosted_ = false;
+};
+
+}  // namespace settings::panes::agent_models
