@@ -99,9 +99,10 @@ bool system_device() {
 }
 
 const ProgramTable& real_programs() {
-  static const ProgramTable table = [] {
-    return system_device() ? system_programs() : simulated_programs(simdev_path());
-  }();
+  // Never destroyed: a detached worker may still start a program while the
+  // process exits, after static destructors have run.
+  static const ProgramTable& table =
+      *new ProgramTable(system_device() ? system_programs() : simulated_programs(simdev_path()));
   return table;
 }
 
