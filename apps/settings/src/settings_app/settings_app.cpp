@@ -5,7 +5,9 @@
 
 #include "accounts/journal.h"
 #include "accounts/stores.h"
+#include "kalu_ui/frame.h"
 #include "kalu_ui/layout.h"
+#include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text_input.h"
 #include "settings_app/pane_table.h"
@@ -68,8 +70,24 @@ void SettingsApp::rebuild_shell() {
   WidgetBox nav = build_nav();
   WidgetBox page = build_page();
   if (!shell_) return;
-  shell_->set_nav(std::move(nav));
+  replace_nav(std::move(nav));
   shell_->set_content(std::move(page));
+}
+
+void SettingsApp::replace_nav(WidgetBox nav) {
+  // The new sidebar opens where the old one was scrolled to: a row picked
+  // below the fold stays under the pointer instead of jumping out of view.
+  auto viewport = [](kalu_ui::Widget* root) -> kalu_ui::widget::Scrollable* {
+    if (root == nullptr) return nullptr;
+    auto found = kalu_ui::frame::collect(*root, [](const kalu_ui::Widget& w) {
+      return dynamic_cast<const kalu_ui::widget::Scrollable*>(&w) != nullptr;
+    });
+    return found.empty() ? nullptr : dynamic_cast<kalu_ui::widget::Scrollable*>(found.front());
+  };
+  auto* before = viewport(shell_->nav());
+  auto* after = viewport(nav.get());
+  if (before != nullptr && after != nullptr) after->keep_offset_of(*before);
+  shell_->set_nav(std::move(nav));
 }
 
 void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); }
@@ -108,7 +126,7 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     structure_dirty_ = true;
     // The page and its pane stay; only the navigation follows the query.
     WidgetBox nav = build_nav();
-    if (shell_) shell_->set_nav(std::move(nav));
+    if (shell_) replace_nav(std::move(nav));
   }
   if (shell_) shell_->sync(document);
   // A pane completes its operation in its sync; the wait for the poll starts.

@@ -91,6 +91,8 @@ class SettingsApp : public kalu_ui::Widget {
   // Builds the navigation and the page anew and hands both to the shell
   // (built and dropped when there is no shell yet).
   void rebuild_shell();
+  // Hands the shell (which must exist) a new navigation, scrolled as the old one.
+  void replace_nav(kalu_ui::WidgetBox nav);
   // Replaces the account list from the account store.
   void reload_accounts();
   // The shell's narrow state; false before the shell exists.

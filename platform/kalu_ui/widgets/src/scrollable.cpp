@@ -54,6 +54,12 @@ void Scrollable::set_offset(double offset) {
   scrolled_ = true;
 }
 
+void Scrollable::keep_offset_of(const Scrollable& previous) {
+  // Not laid out yet, so there is nothing to clamp against: apply_layout does.
+  offset_ = previous.offset_;
+  applied_offset_ = offset_;
+}
+
 bool Scrollable::scroll_by(double delta) {
   const double before = offset_;
   set_offset(offset_ + delta);

@@ -6,6 +6,7 @@
 #include "accounts/journal.h"
 #include "accounts/stores.h"
 #include "app_fixture.h"
+#include "kalu_ui/frame.h"
 #include "kalu_ui/widget/text_input.h"
 
 namespace settings::settings_app {
@@ -77,6 +78,21 @@ TEST(SettingsAppTest, SelectionThroughTheCellBuildsOnePaneAndReselectingBuildsNo
   EXPECT_EQ(t.app->requested_pane()->get(), kNoPane);
   EXPECT_EQ(testing::total(*t.counts), 2);
   EXPECT_EQ(t.pane_widget(), shown);
+}
+
+TEST(SettingsAppTest, PickingARowBelowTheFoldKeepsTheSidebarWhereItWasScrolled) {
+  AppFixture t;
+  t.harness.frame();
+  ASSERT_TRUE(t.harness.wheel({130, 500}, {0, 2000}));
+  t.harness.frame();
+  const kalu_ui::Rect before = kalu_ui::frame::find_by_id(t.harness.root(), "About")->get_rect();
+  ASSERT_LE(before.y1, 800.0);
+
+  ASSERT_TRUE(t.harness.click_id("About"));
+  t.harness.frame();
+  EXPECT_EQ(panes::pane_title(t.app->selected_category()), "About");
+  // The rebuilt sidebar still shows the row just picked, where it was.
+  EXPECT_EQ(kalu_ui::frame::find_by_id(t.harness.root(), "About")->get_rect(), before);
 }
 
 TEST(SettingsAppTest, OnlyTheLastOfTwoSelectionsBetweenFramesApplies) {

@@ -29,6 +29,9 @@ class Scrollable : public Stack {
   double offset() const { return offset_; }
   // Clamped to 0 .. max_offset (a non-finite offset is ignored).
   void set_offset(double offset);
+  // Takes over where `previous` was scrolled to, for a viewport built to
+  // replace it; the next layout clamps it to this content.
+  void keep_offset_of(const Scrollable& previous);
   // How far the content can scroll: its height beyond the viewport's.
   double max_offset() const;
   double content_height() const { return content_height_; }
