@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "actions/invocations.h"
+#include "actions/specs.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/toggle.h"
@@ -25,18 +27,20 @@ constexpr std::string_view kSharedCaption =
     "input-method socket and keeps its surface out of workspace tiles. Unsupported capabilities "
     "are identified explicitly instead of being stored as inert toggles.";
 
-// Builds the controls of one page; the section's actions are asked on the
-// device the page shows.
+// Builds the controls of one page, bound to the actions of one section
+// built for the device the page shows (not one section per control).
 class Controls {
  public:
   Controls(const Model& model, const Device& device)
-      : model_(model), device_(device.section_device()) {}
+      : model_(model),
+        section_(actions::accessibility_resource(kalu_ui::doc::Document{}, stored::SettingsPrefs{},
+                                                 device.section_device())) {}
 
   WidgetBox toggle(std::string_view label, std::string_view description, std::string_view id,
                    std::string_view action) const {
     w::Toggle control{std::string(id), std::string(id)};
     control.with_id(std::string(id));
-    if (auto binding = actions::accessibility_toggle_binding(action, device_)) {
+    if (auto binding = actions::bind_toggle(section_, action)) {
       control.on_action(std::move(*binding));
     } else {
       missing(action);
@@ -49,7 +53,7 @@ class Controls {
     w::Dropdown control(std::string(id),
                         std::vector<std::string>(row->labels.begin(), row->labels.end()),
                         std::string(row->label(model_)));
-    if (auto binding = actions::accessibility_choice_binding(action, device_)) {
+    if (auto binding = actions::bind_action(section_, action, actions::choice_arguments())) {
       control.on_action(std::move(*binding));
     } else {
       missing(action);
@@ -68,7 +72,7 @@ class Controls {
   }
 
   const Model& model_;
-  actions::AccessibilityDevice device_;
+  kalu_actions::Resource section_;
 };
 
 WidgetBox card(std::string_view title, WidgetList rows) {
