@@ -8,13 +8,12 @@
 #include "kalu_ui/widget/support.h"
 #include "lib/ui_rows.h"
 #include "operations/keys.h"
+#include "panes/agent_models/local_profile.h"
 
 namespace settings::panes::agent_models {
 namespace {
 
 using kalu_ui::layout::NodeId;
-
-constexpr std::string_view kNotBuiltLine = "This page is not built yet.";
 
 // The answer of a job that never ran or never answered: the call it was
 // for fails with `error`.
@@ -32,21 +31,25 @@ ServiceAnswer failed_answer(bool had_command, const std::optional<std::filesyste
 
 }  // namespace
 
-kalu_ui::WidgetBox interim_page(const AgentModelsPane& pane) {
-  ui_rows::WidgetList lines;
-  lines.push_back(ui_rows::caption(kNotBuiltLine));
-  if (pane.reading()) lines.push_back(ui_rows::caption(kReadingCaption));
-  return ui_rows::rows_column(std::move(lines));
+PageBuilder agent_models_page(AgentModelsPage::Options options) {
+  auto page = std::make_shared<AgentModelsPage>(std::move(options));
+  return [page](const AgentModelsPane& pane) {
+    return page->build(pane.page_view(), pane.status_cell());
+  };
 }
 
 AgentModelsPane::AgentModelsPane()
-    : AgentModelsPane(Dependencies{model_manager_backend(), kMeminfoPath, {}, {}}) {}
+    : AgentModelsPane(Dependencies{model_manager_backend(), kMeminfoPath, {}, {},
+                                   [](std::span<const stored::InstalledLocalModel> models) {
+                                     (void)sync_local_profile(models);
+                                   }}) {}
 
 AgentModelsPane::AgentModelsPane(Dependencies dependencies)
     : backend_(std::move(dependencies.backend)),
       meminfo_(std::move(dependencies.meminfo)),
       clock_(std::move(dependencies.clock)),
-      page_builder_(dependencies.page ? std::move(dependencies.page) : PageBuilder(&interim_page)),
+      page_builder_(dependencies.page ? std::move(dependencies.page) : agent_models_page()),
+      local_profile_(std::move(dependencies.local_profile)),
       last_refresh_(now()),
       completion_(OperationCompletionCell::create({})),
       requests_(DeviceLocalRequestCell::create({})),
@@ -99,6 +102,8 @@ bool AgentModelsPane::update() {
 }
 
 void AgentModelsPane::start_call(Call call, ServiceJob job) {
+  // A failed save of the local profile is left for the next snapshot.
+  job.after_snapshot = local_profile_;
   const bool had_command = static_cast<bool>(job.command);
   const std::optional<std::filesystem::path> meminfo = job.fallback_meminfo;
   auto started = start_service_job(backend_, std::move(job));

@@ -41,6 +41,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,7 @@
 #include "operations/mailbox_cells.h"
 #include "panes/agent_models/backend.h"
 #include "panes/agent_models/model.h"
+#include "panes/agent_models/page.h"
 #include "panes/agent_models/workers.h"
 #include "widget_contract/widget.h"
 
@@ -66,7 +68,6 @@ inline constexpr std::string_view kAgentModelOperationAction = "settings.agent-m
 inline constexpr std::uint8_t kAgentModelRequestTag = 9;
 // The least time between two polling reads while work is in progress.
 inline constexpr std::chrono::milliseconds kPollInterval{750};
-inline constexpr std::string_view kReadingCaption = "Reading the local model service…";
 
 class AgentModelsPane;
 
@@ -74,9 +75,14 @@ class AgentModelsPane;
 // the pane's structure changed.
 using PageBuilder = std::function<kalu_ui::WidgetBox(const AgentModelsPane&)>;
 
-// The page until the full one is built: the line every unbuilt page shows,
-// and the reading caption while the first snapshot is read.
-kalu_ui::WidgetBox interim_page(const AgentModelsPane& pane);
+// Keeps the local provider profile in step with a snapshot's models; runs
+// on the worker after each snapshot it read.
+using ProfileSync = std::function<void(std::span<const stored::InstalledLocalModel>)>;
+
+// The Agent Models page (page.h) of the pane: one AgentModelsPage kept across
+// rebuilds (the provider drafts live as long as the pane), its provider jobs
+// publishing into the pane's status cell.
+PageBuilder agent_models_page(AgentModelsPage::Options options = {});
 
 class AgentModelsPane : public kalu_ui::Widget {
  public:
@@ -88,8 +94,11 @@ class AgentModelsPane : public kalu_ui::Widget {
     std::filesystem::path meminfo{kMeminfoPath};
     // Empty: the monotonic clock.
     Clock clock;
-    // Empty: interim_page.
+    // Empty: agent_models_page() on the stored provider configuration.
     PageBuilder page;
+    // Empty: the local provider profile is left alone. The pane made on the
+    // device keeps it in step (sync_local_profile).
+    ProfileSync local_profile;
   };
 
   // On the device's model service; starts the first snapshot read.
@@ -117,6 +126,9 @@ class AgentModelsPane : public kalu_ui::Widget {
   bool operation_pending(const AgentModelOperation& operation) const;
 
   // ---- What the page shows ----
+  PageView page_view() const {
+    return {snapshot_, notice_, pending_install_, pending_remove_, service_available_, reading_};
+  }
   const LocalModelSnapshot& snapshot() const { return snapshot_; }
   const std::optional<std::string>& notice() const { return notice_; }
   // The recommended model whose licence step is shown.
@@ -198,6 +210,7 @@ class AgentModelsPane : public kalu_ui::Widget {
   std::filesystem::path meminfo_;
   Clock clock_;
   PageBuilder page_builder_;
+  ProfileSync local_profile_;
   kalu_ui::doc::Document document_;
   LocalModelSnapshot snapshot_;
   std::optional<std::string> pending_install_;

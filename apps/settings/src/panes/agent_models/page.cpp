@@ -23,7 +23,6 @@ using kalu_ui::WidgetBox;
 using stored::LocalModelSnapshot;
 using ui_rows::WidgetList;
 
-constexpr std::string_view kReadingServiceCaption = "Reading the local model service…";
 
 template <class... F>
 struct Overloaded : F... {
@@ -319,7 +318,7 @@ WidgetBox build_page(const PageView& view, const ProvidersCard& providers) {
   WidgetList cards;
   cards.push_back(intro_card());
   if (view.reading) {
-    cards.push_back(ui_rows::caption(kReadingServiceCaption));
+    cards.push_back(ui_rows::caption(kReadingCaption));
   } else if (!view.service_available) {
     cards.push_back(unavailable_card());
   } else {
@@ -337,7 +336,7 @@ AgentModelsPage::AgentModelsPage(Options options)
       load_config_(std::move(options.load_config)),
       key_probe_(std::move(options.key_probe)) {}
 
-WidgetBox AgentModelsPage::build(const PageView& view) {
+WidgetBox AgentModelsPage::build(const PageView& view, const actions::ProviderStatusCell& status) {
   const model_provider::ProviderConfig config =
       load_config_ ? load_config_() : model_provider::ProviderConfig::load();
   // The section's local part follows the snapshot only while the service
@@ -347,7 +346,7 @@ WidgetBox AgentModelsPage::build(const PageView& view) {
           ? kalu_ui::Result<stored::LocalModelSnapshot>(view.snapshot)
           : std::unexpected(std::string("model service is unavailable"));
   const kalu_actions::Resource section = actions::agent_models_resource(config, snapshot);
-  return build_page(view, ProvidersCard{config, section, *drafts_, status_, key_probe_});
+  return build_page(view, ProvidersCard{config, section, *drafts_, status ? status : status_, key_probe_});
 }
 
 }  // namespace settings::panes::agent_models

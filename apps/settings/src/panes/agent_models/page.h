@@ -30,6 +30,9 @@
 
 namespace settings::panes::agent_models {
 
+// Shown while the first snapshot is read.
+inline constexpr std::string_view kReadingCaption = "Reading the local model service…";
+
 // What the page shows of the pane.
 struct PageView {
   const stored::LocalModelSnapshot& snapshot;
@@ -72,8 +75,7 @@ kalu_ui::WidgetBox build_page(const PageView& view, const ProvidersCard& provide
 class AgentModelsPage {
  public:
   struct Options {
-    // Empty: a cell of the page's own (the notice then never shows a job's
-    // sentence; the pane hands the application's cell).
+    // Empty: a cell of the page's own, for builds that name none.
     actions::ProviderStatusCell status;
     // Empty: ProviderConfig::load.
     std::function<model_provider::ProviderConfig()> load_config;
@@ -85,8 +87,11 @@ class AgentModelsPage {
   explicit AgentModelsPage(Options options);
 
   // Loads the configuration, builds the Agent Models section from it and
-  // the view's snapshot (no program runs) and builds the page.
-  kalu_ui::WidgetBox build(const PageView& view);
+  // the view's snapshot (no program runs) and builds the page. The provider
+  // jobs publish into `status` (the pane's cell, which it shows as its
+  // notice), or into the page's own cell when none is given.
+  kalu_ui::WidgetBox build(const PageView& view,
+                           const actions::ProviderStatusCell& status = nullptr);
 
   const std::shared_ptr<ProviderDrafts>& drafts() const { return drafts_; }
   const actions::ProviderStatusCell& status() const { return status_; }

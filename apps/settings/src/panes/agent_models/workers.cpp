@@ -19,6 +19,14 @@ ServiceAnswer run_service_job(ModelServiceBackend& backend, const ServiceJob& jo
     if (!*answer.command) return answer;
   }
   answer.snapshot = lib::guarded<LocalModelSnapshot>([&] { return backend.snapshot(); }, kFailed);
+  if (*answer.snapshot && job.after_snapshot) {
+    (void)lib::guarded<void>(
+        [&] {
+          job.after_snapshot((*answer.snapshot)->models);
+          return kalu_ui::Status{};
+        },
+        kFailed);
+  }
   if (!*answer.snapshot && job.fallback_meminfo) {
     answer.fallback = fallback_snapshot(*job.fallback_meminfo);
   }

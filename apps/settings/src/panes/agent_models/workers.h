@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "kalu_ui/channel.h"
@@ -33,6 +34,9 @@ struct ServiceJob {
   // When the snapshot cannot be read: the fallback judged from this meminfo
   // file comes with the error (the pane's first read).
   std::optional<std::filesystem::path> fallback_meminfo;
+  // Run here after a snapshot was read (the local provider profile sync,
+  // which writes a file); empty: nothing.
+  std::function<void(std::span<const stored::InstalledLocalModel>)> after_snapshot;
 };
 
 struct ServiceAnswer {

@@ -13,6 +13,7 @@
 #include "panes/accounts/accounts_pane.h"
 #include "panes/agent_models/agent_models_pane.h"
 #include "panes/placeholders/placeholders.h"
+#include "prefs_store/paths.h"
 #include "sim_device/state.h"
 
 namespace settings::settings_app {
@@ -128,6 +129,8 @@ TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
   EXPECT_EQ(cells.agent_models_status, t.app->agent_models_status());
 
   sim_device::ScopedDeviceState device;
+  // The pane keeps the local provider profile in step: in a folder of the test's.
+  prefs_store::ScopedConfigDir config{device.dir() / "config"};
   t.app->select_pane(17);
   t.harness.frame();
   const auto* models = dynamic_cast<const panes::agent_models::AgentModelsPane*>(t.pane_widget());
