@@ -14,6 +14,7 @@
 #include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/network/network_pane.h"
 #include "panes/notifications/notifications_pane.h"
+#include "panes/personal_apps/personal_apps_pane.h"
 #include "panes/placeholders/placeholders.h"
 #include "panes/power/power_pane.h"
 #include "panes/printers/printers_pane.h"

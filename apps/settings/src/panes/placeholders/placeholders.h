@@ -189,11 +189,5 @@ constexpr PlaceholderSpec with_preference(PlaceholderSpec spec, PreferenceScope 
 
 // ---- The panes not built yet, one block each --------------------------------
 
-namespace personal_apps {
-inline constexpr PlaceholderSpec kPersonalAppsPaneSpec = with_preference(
-    spec_of("settings::panes::personal_apps::PersonalAppsPane", 14, Construction::kBoxed),
-    {"personal-apps", "Personal app defaults", "Change default apps"});
-using PersonalAppsPane = PaneStandIn<kPersonalAppsPaneSpec>;
-}  // namespace personal_apps
 
 }  // namespace settings::panes

@@ -5,6 +5,9 @@
 # - With Notifications open, the section's "dnd" action with {"value":true}
 #   sets "do_not_disturb" in the settings file; every other line of the file
 #   stays byte for byte.
+# - With Apps & Files open over a data folder of two text editors, the
+#   text-file kind's "set-handler" action with one editor's name makes it the
+#   default in the temporary mimeapps.list.
 #
 # usage: notifications_apps_e2e.sh <kalu-settings> <settingsctl> <output folder>
 set -euo pipefail
@@ -17,8 +20,12 @@ source "$here/settings_e2e.sh"
 e2e_begin notifications-apps
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 unset KALU_TEST KALU_DEVICE
-# Only the fixture's applications: none of this machine's.
-mkdir -p "$home/system/applications" "$home/data/applications"
+# Only the fixture's applications and defaults: none of this machine's.
+mkdir -p "$home/system/applications" "$home/data/applications" "$home/system-config"
+for editor in Writer Notes; do
+  printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s %%f\nMimeType=text/plain;\n' \
+    "$editor" "$editor" >"$home/data/applications/org.example.$editor.desktop"
+done
 
 settings_file="$home/config/kalu/settings.json"
 mkdir -p "$(dirname "$settings_file")"
@@ -45,7 +52,7 @@ cat >"$settings_file" <<'JSON'
 }
 JSON
 cp "$settings_file" "$out/settings-before.json.txt"
-start_settings "$program" XDG_DATA_DIRS="$home/system"
+start_settings "$program" XDG_DATA_DIRS="$home/system" XDG_CONFIG_DIRS="$home/system-config"
 
 # Every line of the file but the notifications section.
 other_sections() {
@@ -65,5 +72,20 @@ wait_until 10 holds_dnd || fail "the settings file does not hold do_not_disturb"
 cp "$settings_file" "$out/settings-after.json.txt"
 diff <(other_sections "$out/settings-before.json.txt") <(other_sections "$settings_file") \
   >"$out/other-sections-diff.txt" || fail "the other sections of the settings file changed"
+
+# The text-file kind's default, from the client by an editor's name, through
+# the open pane into the temporary mimeapps.list.
+ctl start settings.open-pane 2 '"default-apps"' >/dev/null || fail "opening Apps & Files was refused"
+ctl get settings.default-app:mime:text/plain >"$out/text-kind.txt" ||
+  fail "no item for the text-file kind"
+grep -q '"Notes"' "$out/text-kind.txt" || fail "the text-file kind does not offer Notes"
+ctl invoke settings.default-app:mime:text/plain set-handler '{"choice":"Notes"}' \
+  >"$out/set-handler.txt" || fail "the set-handler action was refused"
+mimeapps="$home/config/mimeapps.list"
+holds_notes() {
+  [[ -f "$mimeapps" ]] && grep -q '^text/plain=org.example.Notes.desktop' "$mimeapps"
+}
+wait_until 10 holds_notes || fail "the mimeapps.list does not make Notes the text-file default"
+cp "$mimeapps" "$out/mimeapps.list.txt"
 
 echo "notifications and apps end to end: ok"

@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
@@ -15,25 +14,15 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/harness.h"
 #include "panes/notifications/notifications_pane.h"
-#include "prefs_store/paths.h"
+#include "prefs_store/testing.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::panes::notifications {
 namespace {
 
-class TempConfig {
- public:
-  TempConfig() : dir_(make()), scope_(dir_) {}
-  ~TempConfig() { std::filesystem::remove_all(dir_); }
-  bool untouched() const { return std::filesystem::is_empty(dir_); }
-
- private:
-  static std::filesystem::path make() {
-    char pattern[] = "/tmp/notifications_bench.XXXXXX";
-    return ::mkdtemp(pattern);
-  }
-  std::filesystem::path dir_;
-  prefs_store::ScopedConfigDir scope_;
+// A configuration folder of the benchmark's own.
+struct TempConfig : prefs_store::testing::TempConfigDir {
+  TempConfig() : TempConfigDir("notifications_bench") {}
 };
 
 std::vector<NotificationApp> ten_apps() {

@@ -7,7 +7,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,6 +26,7 @@
 #include "kalu_ui/widget/toggle.h"
 #include "panes/notifications/page.h"
 #include "prefs_store/paths.h"
+#include "prefs_store/testing.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::panes::notifications {
@@ -41,26 +41,13 @@ using ::testing::Not;
 
 constexpr std::int64_t kT = 1'700'000'000;
 
-class ConfigFolder {
+class ConfigFolder : public prefs_store::testing::TempConfigDir {
  public:
-  ConfigFolder() {
-    char pattern[] = "/tmp/notifications_pane_test.XXXXXX";
-    if (const char* made = ::mkdtemp(pattern)) dir_ = made;
-    scope_.emplace(dir_);
-  }
-  ~ConfigFolder() {
-    scope_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  ConfigFolder() : TempConfigDir("notifications_pane_test") {}
   std::filesystem::path settings_file() const { return *prefs_store::settings_path(); }
   bool saved() const { return std::filesystem::exists(settings_file()); }
   void forget() const { std::filesystem::remove(settings_file()); }
   NotificationPrefs stored() const { return stored::SettingsPrefs::load().notifications; }
-
- private:
-  std::filesystem::path dir_;
-  std::optional<prefs_store::ScopedConfigDir> scope_;
 };
 
 const std::vector<NotificationApp> kTwoApps = {{"org.example.Chat", "Chat"},

@@ -95,11 +95,12 @@ TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
 }
 
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
-  kalu_ui::harness::Harness h(personal_apps::PersonalAppsPane::boxed());
+  Cells cells;
+  kalu_ui::harness::Harness h(hosted<agent_models::AgentModelsPane>(cells));
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());
   EXPECT_TRUE(pane.children().empty());
-  EXPECT_EQ(pane.type_name(), "settings::panes::personal_apps::PersonalAppsPane");
-  EXPECT_EQ(pane.short_type_name(), "PersonalAppsPane");
+  EXPECT_EQ(pane.type_name(), "settings::panes::agent_models::AgentModelsPane");
+  EXPECT_EQ(pane.short_type_name(), "AgentModelsPane");
   h.frame();
   ASSERT_EQ(pane.children().size(), 1u);
   const auto* line =
@@ -110,7 +111,9 @@ TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
 }
 
 TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
-  kalu_ui::WidgetBox panes[] = {personal_apps::PersonalAppsPane::boxed()};
+  // No preference pane is a stand-in any more; one that is not asks for nothing.
+  Cells cells;
+  kalu_ui::WidgetBox panes[] = {hosted<agent_models::AgentModelsPane>(cells)};
   for (auto& pane : panes) {
     EXPECT_FALSE(pane->take_permission_request().has_value()) << pane->short_type_name();
   }
