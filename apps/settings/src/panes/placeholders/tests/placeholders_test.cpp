@@ -38,6 +38,13 @@ constexpr PlaceholderSpec kDeviceLocalSpec = device_local_spec(
     "settings::panes::agent_models::AgentModelsPane", 17, 9, "settings.agent-model-operation");
 using DeviceLocalStandIn = PaneStandIn<kDeviceLocalSpec>;
 
+// Every preference pane is built too; a stand-in for one is built boxed and
+// names its permission scope.
+constexpr PlaceholderSpec kPreferenceSpec = with_preference(
+    spec_of("settings::panes::personal_apps::PersonalAppsPane", 14, Construction::kBoxed),
+    {"personal-apps", "Personal app defaults", "Change default apps"});
+using PreferenceStandIn = PaneStandIn<kPreferenceSpec>;
+
 // A stand-in that carries out device-local operations, hosted.
 template <typename Pane>
 kalu_ui::WidgetBox hosted(const Cells& cells) {
@@ -95,12 +102,11 @@ TEST(PlaceholderTest, CompletionCarriesTheOperationKey) {
 }
 
 TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
-  Cells cells;
-  kalu_ui::harness::Harness h(hosted<agent_models::AgentModelsPane>(cells));
+  kalu_ui::harness::Harness h(PreferenceStandIn::boxed());
   const auto& pane = dynamic_cast<const PlaceholderPane&>(h.root());
   EXPECT_TRUE(pane.children().empty());
-  EXPECT_EQ(pane.type_name(), "settings::panes::agent_models::AgentModelsPane");
-  EXPECT_EQ(pane.short_type_name(), "AgentModelsPane");
+  EXPECT_EQ(pane.type_name(), "settings::panes::personal_apps::PersonalAppsPane");
+  EXPECT_EQ(pane.short_type_name(), "PersonalAppsPane");
   h.frame();
   ASSERT_EQ(pane.children().size(), 1u);
   const auto* line =
@@ -111,9 +117,7 @@ TEST(PlaceholderTest, ShowsTheLineOnceLaidOutAndAnswersItsPaneNames) {
 }
 
 TEST(PlaceholderTest, PermissionRequestOnlyAfterAChange) {
-  // No preference pane is a stand-in any more; one that is not asks for nothing.
-  Cells cells;
-  kalu_ui::WidgetBox panes[] = {hosted<agent_models::AgentModelsPane>(cells)};
+  kalu_ui::WidgetBox panes[] = {PreferenceStandIn::boxed()};
   for (auto& pane : panes) {
     EXPECT_FALSE(pane->take_permission_request().has_value()) << pane->short_type_name();
   }
