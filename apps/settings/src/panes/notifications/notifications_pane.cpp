@@ -282,7 +282,10 @@ void NotificationsPane::sync(doc::Document& document) {
   prefs_.focus.enabled = focus.value;
   changed = focus.changed || changed;
   changed = read_times(document) || changed;
-  if (changed) save();
+  if (changed) {
+    save();
+    rebuild_ = true;
+  }
   PagePane::sync(document);
 }
 
@@ -294,6 +297,11 @@ void NotificationsPane::save() const {
     kalu_ui::log::warn("kalu::settings", kModule, "failed to persist notification prefs",
                        {{"op", "notifications_save"}, {"error", saved.error()}});
   }
+}
+
+bool NotificationsPane::take_structure_dirty() {
+  const bool page = PagePane::take_structure_dirty();
+  return std::exchange(rebuild_, false) || page;
 }
 
 kalu_ui::layout::NodeId NotificationsPane::build_layout(kalu_ui::layout::LayoutTree& tree,

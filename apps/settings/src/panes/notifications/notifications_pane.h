@@ -85,6 +85,9 @@ class NotificationsPane final : public lib::PagePane {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
+  // Also true after a change of the model: the delivery badge and the
+  // applications' captions follow it.
+  bool take_structure_dirty() override;
 
  private:
   // The first sync: every control's value under its key (and mirror).
@@ -108,6 +111,7 @@ class NotificationsPane final : public lib::PagePane {
   std::map<std::string, bool, std::less<>> published_;
   kalu_ui::host::ActionHost host_{nullptr};
   bool needs_publish_ = true;
+  bool rebuild_ = false;
 };
 
 }  // namespace settings::panes::notifications

@@ -281,6 +281,20 @@ TEST(NotificationsPaneTest, ThePageShowsTheModel) {
   EXPECT_EQ(from->options().size(), 9u);
 }
 
+// The badge and the captions follow a change at once.
+TEST(NotificationsPaneTest, ThePageFollowsAChange) {
+  ConfigFolder config;
+  PaneHarness h(NotificationPrefs{});
+  EXPECT_THAT(h.texts(), Contains("Active"));
+  h.put("notifications.do_not_disturb.edit", true);
+  h.put("notifications.app.org.example.Chat.banners", false);
+  h.harness.frames(2);
+  const auto texts = h.texts();
+  EXPECT_THAT(texts, Contains("Silenced"));
+  EXPECT_THAT(texts, Contains("Notifications go to history without a banner."));
+  EXPECT_EQ(h.flag("notifications.do_not_disturb.edit"), true);
+}
+
 TEST(NotificationsPaneTest, WithoutApplicationsThePageSaysWhenTheyAppear) {
   ConfigFolder config;
   PaneHarness h(NotificationPrefs{}, {});
