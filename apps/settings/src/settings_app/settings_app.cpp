@@ -13,6 +13,7 @@
 #include "settings_app/pane_table.h"
 #include "sidebar/nav.h"
 #include "sidebar/search_catalog.h"
+#include "sidebar/sidebar_row.h"
 
 namespace settings::settings_app {
 
@@ -25,6 +26,15 @@ namespace {
 std::vector<account_book::Account> account_list(const AccountsRoot& root) {
   const account_book::AccountStore store = accounts::load_account_store(root);
   return store.accounts;
+}
+
+// The sidebar's scrolling viewport: the first one in the navigation.
+kalu_ui::widget::Scrollable* nav_viewport(kalu_ui::Widget* nav) {
+  if (nav == nullptr) return nullptr;
+  auto found = kalu_ui::frame::collect(*nav, [](const kalu_ui::Widget& w) {
+    return dynamic_cast<const kalu_ui::widget::Scrollable*>(&w) != nullptr;
+  });
+  return found.empty() ? nullptr : dynamic_cast<kalu_ui::widget::Scrollable*>(found.front());
 }
 
 }  // namespace
@@ -57,12 +67,22 @@ SettingsApp::~SettingsApp() = default;
 // ---- Selection and rebuilding ----------------------------------------------
 
 void SettingsApp::select_pane(panes::PaneIndex pane) {
+  if (pane >= panes::kPaneCount) return;
+  // Chosen away from its row (automation, the desktop search): the row may
+  // lie below the fold, so the sidebar scrolls to it once it is laid out. A
+  // pane already shown has its row laid out and is revealed at once.
+  reveal_selected_row_ = true;
+  if (!change_selection(pane) && reveal_selected_row()) reveal_selected_row_ = false;
+}
+
+bool SettingsApp::change_selection(panes::PaneIndex pane) {
   // Only the program publishes panes; an index past the table names nothing.
-  if (pane == selected_category_ || pane >= panes::kPaneCount) return;
+  if (pane == selected_category_ || pane >= panes::kPaneCount) return false;
   selected_category_ = pane;
   structure_dirty_ = true;
   rebuild_shell();
   if (shell_) shell_->notify_selection();
+  return true;
 }
 
 void SettingsApp::rebuild_shell() {
@@ -77,17 +97,27 @@ void SettingsApp::rebuild_shell() {
 void SettingsApp::replace_nav(WidgetBox nav) {
   // The new sidebar opens where the old one was scrolled to: a row picked
   // below the fold stays under the pointer instead of jumping out of view.
-  auto viewport = [](kalu_ui::Widget* root) -> kalu_ui::widget::Scrollable* {
-    if (root == nullptr) return nullptr;
-    auto found = kalu_ui::frame::collect(*root, [](const kalu_ui::Widget& w) {
-      return dynamic_cast<const kalu_ui::widget::Scrollable*>(&w) != nullptr;
-    });
-    return found.empty() ? nullptr : dynamic_cast<kalu_ui::widget::Scrollable*>(found.front());
-  };
-  auto* before = viewport(shell_->nav());
-  auto* after = viewport(nav.get());
+  auto* before = nav_viewport(shell_->nav());
+  auto* after = nav_viewport(nav.get());
   if (before != nullptr && after != nullptr) after->keep_offset_of(*before);
   shell_->set_nav(std::move(nav));
+}
+
+bool SettingsApp::reveal_selected_row() {
+  kalu_ui::Widget* nav = shell_ ? shell_->nav() : nullptr;
+  kalu_ui::widget::Scrollable* viewport = nav_viewport(nav);
+  if (viewport == nullptr) return true;
+  const auto rows = kalu_ui::frame::collect(*viewport, [](const kalu_ui::Widget& w) {
+    const auto* row = dynamic_cast<const sidebar::SidebarRow*>(&w);
+    return row != nullptr && row->selected();
+  });
+  // A search may have left the selected pane out: there is nothing to show.
+  if (rows.empty()) return true;
+  // A sidebar not on screen (the narrow window's closed overlay) has no
+  // height to scroll within yet.
+  if (viewport->get_rect().height() <= 0.0) return false;
+  viewport->reveal_descendant(*rows.front());
+  return true;
 }
 
 void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); }
@@ -118,7 +148,8 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     // Emptied first: a refused reset leaves the value, which re-applied next
     // frame equals the selection and does nothing.
     requested_pane_->publish(kNoPane);
-    select_pane(requested);
+    // Picked on its row: the sidebar stays where the user scrolled it.
+    if (change_selection(requested)) reveal_selected_row_ = false;
   }
   std::string query = local_search_text_->get();
   if (query != synchronized_search_query_) {
@@ -175,6 +206,8 @@ void SettingsApp::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId n
   } else if (const auto shell_node = tree.child_at(node, 0)) {
     shell_->apply_layout(tree, *shell_node, rect_.x0, rect_.y0);
   }
+  // The scroll lands between layouts; the viewport draws it shifted until the next.
+  if (reveal_selected_row_ && reveal_selected_row()) reveal_selected_row_ = false;
 }
 
 void SettingsApp::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {

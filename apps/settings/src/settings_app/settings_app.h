@@ -86,13 +86,23 @@ class SettingsApp : public kalu_ui::Widget {
   // ---- Selection and rebuilding ----
 
   // Shows `pane` (0 to 21): nothing when it is shown already; otherwise a new
-  // page and pane, a new sidebar, and the shell told of the selection.
+  // page and pane, a new sidebar, and the shell told of the selection. Made
+  // away from the row (automation, the desktop search), so the sidebar
+  // scrolls the selected row into view; a click on a row goes through
+  // requested_pane and keeps the sidebar's scroll position.
   void select_pane(panes::PaneIndex pane);
   // Builds the navigation and the page anew and hands both to the shell
   // (built and dropped when there is no shell yet).
   void rebuild_shell();
   // Hands the shell (which must exist) a new navigation, scrolled as the old one.
   void replace_nav(kalu_ui::WidgetBox nav);
+  // Shows `pane` (an index past the table is ignored) without deciding how
+  // the sidebar scrolls; false when it was shown already.
+  bool change_selection(panes::PaneIndex pane);
+  // Scrolls the laid-out sidebar the least that shows the selected row;
+  // false while the sidebar has no height to show it in (tried again at the
+  // next layout).
+  bool reveal_selected_row();
   // Replaces the account list from the account store.
   void reload_accounts();
   // The shell's narrow state; false before the shell exists.
@@ -285,6 +295,9 @@ class SettingsApp : public kalu_ui::Widget {
   // the tree refused it, the node handed back is the shell's own.
   bool wrapped_ = false;
   panes::PaneIndex selected_category_ = 0;
+  // A selection made away from its sidebar row waits for the layout of the
+  // new sidebar to scroll that row into view.
+  bool reveal_selected_row_ = false;
   std::shared_ptr<SelectionCell> requested_pane_;
   std::shared_ptr<TextCell> local_search_text_;
   std::string synchronized_search_query_;

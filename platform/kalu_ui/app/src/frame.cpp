@@ -139,6 +139,9 @@ void FrameDriver::move_focus(bool backwards) {
     next = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
   }
   set_focus(order[next]);
+  // A row of a long sidebar or page that the keyboard reaches below the fold
+  // is scrolled into view, so the focus never moves where it cannot be seen.
+  if (order[next]->is_focused()) root_->reveal_descendant(*order[next]);
 }
 
 bool FrameDriver::dispatch(const Event& event, Clipboard* clipboard) {

@@ -6,6 +6,8 @@
 
 #include "kalu_ui/harness.h"
 #include "kalu_ui/wake_slot.h"
+#include "kalu_ui/widget/column.h"
+#include "kalu_ui/widget/scrollable.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -146,6 +148,41 @@ TEST(FrameDriver, PointerFocusKeysTextAndTab) {
   t.log->events.clear();
   EXPECT_FALSE(h.key(Key::A));
   EXPECT_TRUE(t.log->events.empty());
+}
+
+TEST(FrameDriver, TabScrollsTheFocusedWidgetIntoView) {
+  // Ten focusable 60-high blocks in a 200-high scrolling viewport.
+  auto log = std::make_shared<BlockLog>();
+  auto column = std::make_unique<widget::Column>();
+  std::vector<Block*> blocks;
+  for (int i = 0; i < 10; ++i) {
+    auto block =
+        std::make_unique<Block>("row" + std::to_string(i), layout::LayoutSize{100, 60}, log);
+    block->focusable = true;
+    blocks.push_back(block.get());
+    column->push(std::move(block));
+  }
+  auto scroll = std::make_unique<widget::Scrollable>();
+  widget::Scrollable* viewport = scroll.get();
+  scroll->with_child(std::move(column));
+  Harness h(std::move(scroll), harness::Options::sized({300, 200}));
+  h.frame();
+
+  // Row 0 takes the first Tab (the viewport holds rows, so it is no stop of
+  // its own), then row 1, ... in turn.
+  for (int i = 0; i < 7; ++i) h.key(Key::Tab);
+  h.frame();
+  ASSERT_EQ(h.focused(), blocks[6]);
+  const Rect shown = blocks[6]->get_rect();
+  EXPECT_GT(viewport->offset(), 0.0);
+  EXPECT_GE(shown.y0, viewport->get_rect().y0);
+  EXPECT_LE(shown.y1, viewport->get_rect().y1);
+
+  // Shift+Tab back to the top row scrolls back up.
+  for (int i = 0; i < 6; ++i) h.key(Key::Tab, {.shift = true});
+  h.frame();
+  ASSERT_EQ(h.focused(), blocks[0]);
+  EXPECT_EQ(viewport->offset(), 0.0);
 }
 
 TEST(FrameDriver, CapturedPointerFollowsTheWidgetUntilRelease) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "control_internal.h"
 #include "kalu_ui/scene.h"
 #include "kalu_ui/theme.h"
 
@@ -23,6 +24,16 @@ Event shifted(const Event& event, double shift) {
       },
       moved.kind);
   return moved;
+}
+
+// Whether `widget` or a widget below it answers `pick`.
+template <typename Pick>
+bool any_in_subtree(const Widget& widget, const Pick& pick) {
+  if (pick(widget)) return true;
+  for (const Widget* child : widget.children()) {
+    if (child != nullptr && any_in_subtree(*child, pick)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -90,6 +101,10 @@ void Scrollable::draw(Scene& scene, const Affine& transform, text::TextRenderer&
   DrawContext inner{visible, context.scale_factor};
   children_.draw(scene, offset_transform(transform, shift), renderer, theme, inner);
   scene.pop_clip();
+  // Inside the viewport: a viewport that fills a side of the window would
+  // clip a ring drawn around it.
+  if (focused_)
+    detail::draw_focus_ring(scene, rect_.inset(theme.focus_width + 1.0), theme, transform);
 
   if (max_offset() > 0.0 && rect_.height() > 0.0) {
     const double track = rect_.height() - 2 * kBarInset;
@@ -143,7 +158,9 @@ void Scrollable::handle_event(const Event& event, EventContext& context) {
     drag_from_y_.reset();
     return;
   }
-  if (const auto* key = event.as<KeyDown>(); key && focused_ && !context.handled) {
+  // Keys the focused widget left alone scroll its viewport, innermost first
+  // (an inner viewport that moves marks the key handled).
+  if (const auto* key = event.as<KeyDown>(); key && !context.handled && focus_is_within()) {
     const double page = std::max(rect_.height() - kPageOverlap, rect_.height() / 2);
     bool moved = false;
     switch (key->key) {
@@ -179,6 +196,20 @@ bool Scrollable::reveal_descendant(const Widget& target) {
     scroll_by(shown.y1 - view_bottom);
   }
   return true;
+}
+
+bool Scrollable::is_focusable() const {
+  // A stop of its own in front of the rows would take a Tab that shows
+  // nothing; the keys still scroll while a row inside has the focus.
+  const auto focusable = [](const Widget& w) { return w.is_focusable() && w.is_enabled(); };
+  for (const Widget* child : children()) {
+    if (child != nullptr && any_in_subtree(*child, focusable)) return false;
+  }
+  return true;
+}
+
+bool Scrollable::focus_is_within() const {
+  return any_in_subtree(*this, [](const Widget& w) { return w.is_focused(); });
 }
 
 std::optional<AccessibilityNode> Scrollable::accessibility() const {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "frame.h"
+#include "kalu_ui/wake_slot.h"
+#include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/text_input.h"
 
 namespace kalu_ui::widget {
 namespace {
@@ -145,6 +148,64 @@ TEST_F(ScrollFixture, ContractAnswers) {
   EXPECT_DOUBLE_EQ(scroll.offset(), 700.0);
   EXPECT_TRUE(send(KeyDown{Key::PageUp, {}, false}));
   EXPECT_DOUBLE_EQ(scroll.offset(), 700.0 - (300.0 - Scrollable::kPageOverlap));
+}
+
+TEST_F(ScrollFixture, FocusedTheViewportDrawsARing) {
+  const auto ring_drawn = [&] {
+    for (const SceneCmd& cmd : frame.draw(scroll).commands()) {
+      const auto* stroke = std::get_if<StrokeCmd>(&cmd);
+      if (stroke && stroke->color == frame.theme().focus) return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(ring_drawn());
+  scroll.set_focus(true);
+  EXPECT_TRUE(ring_drawn());
+}
+
+TEST(ScrollableTest, AViewportHoldingFocusableWidgetsIsNoTabStopAndScrollsForThem) {
+  Frame frame;
+  Scrollable scroll;
+  Column rows;
+  auto first = boxed(Button("row 0"));
+  Widget* row = first.get();
+  rows.push(boxed(Container().with_size(200.0f, 50.0f).with_child(std::move(first))));
+  for (int i = 1; i < 10; ++i) {
+    rows.push(boxed(Container()
+                        .with_size(200.0f, 50.0f)
+                        .with_child(boxed(Button("row " + std::to_string(i))))));
+  }
+  auto text_field = boxed(TextInput::from_state(WakeSlot<std::string>::create("text")));
+  Widget* field = text_field.get();
+  rows.push(std::move(text_field));
+  scroll.with_child(boxed(std::move(rows)));
+  ASSERT_TRUE(frame.layout(scroll, 400, 200));
+  EXPECT_FALSE(scroll.is_focusable());
+
+  const auto send = [&](Key key) {
+    EventContext context;
+    scroll.handle_event(KeyDown{key, {}, false}, context);
+    return context.handled;
+  };
+  // Nothing inside focused: the keys are not the viewport's.
+  EXPECT_FALSE(send(Key::PageDown));
+  EXPECT_DOUBLE_EQ(scroll.offset(), 0.0);
+  // A focused button leaves the page keys to the viewport.
+  row->set_focus(true);
+  EXPECT_TRUE(send(Key::PageDown));
+  EXPECT_GT(scroll.offset(), 0.0);
+  EXPECT_TRUE(send(Key::Home));
+  EXPECT_DOUBLE_EQ(scroll.offset(), 0.0);
+  // A focused text field keeps Home and End for its caret.
+  row->set_focus(false);
+  field->set_focus(true);
+  send(Key::End);
+  EXPECT_DOUBLE_EQ(scroll.offset(), 0.0);
+
+  // Disabled widgets take no focus: the viewport is the stop again.
+  Scrollable plain;
+  plain.with_child(boxed(Button("off").with_enabled(false)));
+  EXPECT_TRUE(plain.is_focusable());
 }
 
 TEST_F(ScrollFixture, ShrinkingContentPullsTheOffsetBack) {

@@ -7,7 +7,9 @@
 #include "accounts/stores.h"
 #include "app_fixture.h"
 #include "kalu_ui/frame.h"
+#include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/text_input.h"
+#include "operation_fixture.h"
 
 namespace settings::settings_app {
 namespace {
@@ -93,6 +95,86 @@ TEST(SettingsAppTest, PickingARowBelowTheFoldKeepsTheSidebarWhereItWasScrolled) 
   EXPECT_EQ(panes::pane_title(t.app->selected_category()), "About");
   // The rebuilt sidebar still shows the row just picked, where it was.
   EXPECT_EQ(kalu_ui::frame::find_by_id(t.harness.root(), "About")->get_rect(), before);
+}
+
+// The scrolling viewport that holds the sidebar row with this id.
+kalu_ui::widget::Scrollable* viewport_of(kalu_ui::Widget& root, std::string_view row_id) {
+  const kalu_ui::Widget* row = kalu_ui::frame::find_by_id(root, row_id);
+  kalu_ui::widget::Scrollable* found = nullptr;
+  for (kalu_ui::Widget* w : kalu_ui::frame::collect(root, [](const kalu_ui::Widget& w) {
+         return dynamic_cast<const kalu_ui::widget::Scrollable*>(&w) != nullptr;
+       })) {
+    if (kalu_ui::frame::contains(*w, row)) found = dynamic_cast<kalu_ui::widget::Scrollable*>(w);
+  }
+  return found;
+}
+
+// Whether the row is wholly inside its viewport as drawn now (a scroll since
+// the last layout shifts it until the next).
+bool row_in_view(kalu_ui::Widget& root, std::string_view row_id) {
+  auto* viewport = viewport_of(root, row_id);
+  if (viewport == nullptr) return false;
+  const kalu_ui::Rect row = kalu_ui::frame::find_by_id(root, row_id)->get_rect();
+  const kalu_ui::Rect view = viewport->get_rect();
+  return row.y0 >= view.y0 && row.y1 <= view.y1;
+}
+
+TEST(SettingsAppTest, OpeningAPaneAwayFromItsRowScrollsTheSidebarToTheRow) {
+  AppFixture t;
+  t.harness.frame();
+  kalu_ui::Widget& root = t.harness.root();
+  ASSERT_FALSE(row_in_view(root, "About"));  // below the fold at 1280 by 800
+
+  ASSERT_TRUE(testing::invoke(*t.app, 2, "settings.open-pane", R"("about")").value_or(false));
+  t.harness.frames(2);
+  EXPECT_EQ(panes::pane_title(t.app->selected_category()), "About");
+  EXPECT_TRUE(row_in_view(root, "About"));
+
+  // Scrolled away, the pane already shown is opened again: its row comes back.
+  ASSERT_TRUE(t.harness.wheel({130, 300}, {0, -2000}));
+  t.harness.frame();
+  ASSERT_FALSE(row_in_view(root, "About"));
+  ASSERT_TRUE(testing::invoke(*t.app, 2, "settings.open-pane", R"("about")").value_or(false));
+  t.harness.frames(2);
+  EXPECT_TRUE(row_in_view(root, "About"));
+
+  // A row already in view moves nothing.
+  ASSERT_TRUE(t.harness.wheel({130, 300}, {0, -2000}));
+  t.harness.frame();
+  ASSERT_TRUE(testing::invoke(*t.app, 2, "settings.open-pane", R"("sound")").value_or(false));
+  t.harness.frames(2);
+  EXPECT_EQ(viewport_of(root, "Sound")->offset(), 0.0);
+}
+
+TEST(SettingsAppTest, TabNeverStopsOnAScrollViewportAndPageKeysStillScrollTheSidebar) {
+  AppFixture t;
+  t.harness.frame();
+  ASSERT_TRUE(t.harness.click_id(kSearchFieldId));
+  ASSERT_EQ(t.harness.focused(), t.harness.find(kSearchFieldId));
+
+  // From the search field straight to the first row.
+  t.harness.key(kalu_ui::Key::Tab);
+  ASSERT_NE(t.harness.focused(), nullptr);
+  EXPECT_EQ(t.harness.focused()->id(), "Network");
+
+  // With a row focused, PageDown scrolls the sidebar holding it.
+  auto* sidebar = viewport_of(t.harness.root(), "Network");
+  ASSERT_NE(sidebar, nullptr);
+  EXPECT_TRUE(t.harness.key(kalu_ui::Key::PageDown));
+  EXPECT_GT(sidebar->offset(), 0.0);
+  t.harness.key(kalu_ui::Key::Home);
+  EXPECT_EQ(sidebar->offset(), 0.0);
+
+  // Round the whole cycle back to the search field: no stop is a viewport
+  // (the sidebar's nor the page's).
+  int stops = 0;
+  do {
+    t.harness.key(kalu_ui::Key::Tab);
+    ASSERT_NE(t.harness.focused(), nullptr);
+    EXPECT_EQ(dynamic_cast<kalu_ui::widget::Scrollable*>(t.harness.focused()), nullptr)
+        << "stop " << stops;
+  } while (t.harness.focused() != t.harness.find(kSearchFieldId) && ++stops < 500);
+  EXPECT_LT(stops, 500);
 }
 
 TEST(SettingsAppTest, OnlyTheLastOfTwoSelectionsBetweenFramesApplies) {

@@ -6,8 +6,11 @@ namespace kalu_ui::widget {
 
 // A vertically scrolling viewport around one child. The child keeps its full
 // height; the wheel, dragging the content, and the page and Home/End keys
-// (while focused) move a clamped offset, and drawing is clipped to the
-// viewport.
+// (while the viewport or a widget inside it has the focus, and that widget
+// leaves the key alone) move a clamped offset, and drawing is clipped to the
+// viewport. The viewport takes Tab focus itself, drawn with a focus ring,
+// only while nothing inside it can: otherwise Tab goes straight to the
+// content.
 //
 // The children's rectangles are window coordinates at the offset of the last
 // apply_layout. A scroll between layouts makes the scrollable layout-dirty
@@ -49,7 +52,7 @@ class Scrollable : public Stack {
   // taller than the viewport.
   bool reveal_descendant(const Widget& target) override;
   std::optional<Rect> child_clip_rect() const override { return rect_; }
-  bool is_focusable() const override { return true; }
+  bool is_focusable() const override;
   void set_focus(bool focused) override { focused_ = focused; }
   bool is_focused() const override { return focused_; }
   std::optional<AccessibilityNode> accessibility() const override;
@@ -66,6 +69,8 @@ class Scrollable : public Stack {
   // What the children were placed at minus where they are shown.
   double pending_shift() const { return applied_offset_ - offset_; }
   bool scroll_by(double delta);
+  // Whether the focus is on this viewport or on a widget inside it.
+  bool focus_is_within() const;
   void route_to_child(const Event& event, EventContext& context);
 
   double offset_ = 0.0;
