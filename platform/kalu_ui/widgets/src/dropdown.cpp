@@ -12,6 +12,8 @@ namespace kalu_ui::widget {
 namespace {
 
 constexpr float kTextSize = 14.0f;
+constexpr double kBarWidth = 4.0;
+constexpr double kBarInset = 2.0;
 
 }  // namespace
 
@@ -54,6 +56,12 @@ void Dropdown::open() {
   if (!is_enabled() || options_.empty() || open_) return;
   open_ = true;
   highlighted_ = index_of(selected()).value_or(0);
+  // Where the list goes is known for sure only when it is drawn (the clip
+  // may have changed since), so the current choice is brought into view
+  // there too.
+  first_shown_ = 0;
+  reveal(highlighted_);
+  reveal_pending_ = true;
   request_redraw();
 }
 
@@ -83,6 +91,7 @@ void Dropdown::move_highlight(std::ptrdiff_t delta) {
   const auto last = static_cast<std::ptrdiff_t>(options_.size()) - 1;
   highlighted_ = static_cast<std::size_t>(
       std::clamp(static_cast<std::ptrdiff_t>(highlighted_) + delta, std::ptrdiff_t{0}, last));
+  reveal(highlighted_);
   request_redraw();
 }
 
@@ -129,10 +138,79 @@ std::pair<double, double> Dropdown::list_span() const {
   return {x0, x0 + width};
 }
 
+Dropdown::Placement Dropdown::placement() const {
+  const std::size_t count = options_.size();
+  const double below_top = rect_.y1 + kListGap;
+  if (!overlay_clip_) return {below_top, count};
+  const double need = static_cast<double>(count) * kItemHeight;
+  const double below = overlay_clip_->y1 - below_top;
+  const double above = rect_.y0 - kListGap - overlay_clip_->y0;
+  const bool upward = need > below && above > below;
+  if (need <= (upward ? above : below)) {
+    return {upward ? rect_.y0 - kListGap - need : below_top, count};
+  }
+  // Neither side holds it whole: as many entries as the larger side takes,
+  // never fewer than one (a window too short for one still shows the choice).
+  const double room = std::max(above, below);
+  const auto fit = static_cast<std::size_t>(std::max(0.0, std::floor(room / kItemHeight)));
+  const std::size_t shown = std::clamp<std::size_t>(fit, 1, count);
+  const double height = static_cast<double>(shown) * kItemHeight;
+  return {upward ? rect_.y0 - kListGap - height : below_top, shown};
+}
+
+std::size_t Dropdown::shown_count() const { return placement().shown; }
+
+void Dropdown::scroll_to(std::size_t first) {
+  const std::size_t shown = shown_count();
+  const std::size_t last_first = options_.size() > shown ? options_.size() - shown : 0;
+  first = std::min(first, last_first);
+  if (first == first_shown_) return;
+  first_shown_ = first;
+  request_redraw();
+}
+
+void Dropdown::reveal(std::size_t index) {
+  const std::size_t shown = shown_count();
+  if (index < first_shown_) {
+    scroll_to(index);
+  } else if (shown > 0 && index >= first_shown_ + shown) {
+    scroll_to(index + 1 - shown);
+  } else {
+    scroll_to(first_shown_);
+  }
+}
+
 Rect Dropdown::item_rect(std::size_t index) const {
-  const double top = rect_.y1 + kListGap + static_cast<double>(index) * kItemHeight;
+  const Placement where = placement();
+  const double top = where.top + (static_cast<double>(index) - static_cast<double>(first_shown_)) *
+                                     kItemHeight;
   const auto [x0, x1] = list_span();
   return Rect(x0, top, x1, top + kItemHeight);
+}
+
+Rect Dropdown::list_rect() const {
+  const Placement where = placement();
+  const auto [x0, x1] = list_span();
+  return Rect(x0, where.top, x1, where.top + static_cast<double>(where.shown) * kItemHeight);
+}
+
+std::optional<std::size_t> Dropdown::shown_item_at(Point position) const {
+  if (!open_ || !list_rect().contains(position)) return std::nullopt;
+  const std::size_t end = std::min(options_.size(), first_shown_ + shown_count());
+  for (std::size_t i = first_shown_; i < end; ++i) {
+    if (item_rect(i).contains(position)) return i;
+  }
+  return std::nullopt;
+}
+
+void Dropdown::collect_damage(DamageList& damage) const {
+  if (!needs_redraw()) return;
+  damage.push_back(rect_);
+  if (drawn_list_) damage.push_back(*drawn_list_);
+  if (open_ && !options_.empty()) {
+    const Rect list = list_rect();
+    if (!drawn_list_ || !(*drawn_list_ == list)) damage.push_back(list);
+  }
 }
 
 void Dropdown::sync(doc::Document& document) {
@@ -179,17 +257,30 @@ void Dropdown::draw(Scene& scene, const Affine& transform, text::TextRenderer& r
 
 void Dropdown::draw_overlay(Scene& scene, const Affine& transform, text::TextRenderer& renderer,
                             const Theme& theme, DrawContext& context) {
-  if (!open_ || options_.empty()) return;
+  if (!open_ || options_.empty()) {
+    drawn_list_.reset();
+    return;
+  }
   // Kept so that the list and the clicks on it agree on where it lies.
   overlay_clip_ = context.clip;
   (void)widest_option(renderer);
-  const Rect list = item_rect(0).union_with(item_rect(options_.size() - 1));
+  // The clip may differ from the one the scroll was last fitted to.
+  if (reveal_pending_) {
+    reveal_pending_ = false;
+    reveal(highlighted_);
+  } else {
+    scroll_to(first_shown_);
+  }
+  const Rect list = list_rect();
+  drawn_list_ = list;
   scene.fill(RoundedRect{list, theme.control_radius}, theme.card, transform);
   scene.stroke(surface::edge_outline(list, theme.control_radius), theme.card_edge, StrokeStyle(1.0),
                transform);
   const text::TextStyle style = detail::label_style(renderer, kTextSize);
   const std::string current = selected();
-  for (std::size_t i = 0; i < options_.size(); ++i) {
+  const std::size_t shown = shown_count();
+  const std::size_t end = std::min(options_.size(), first_shown_ + shown);
+  for (std::size_t i = first_shown_; i < end; ++i) {
     const Rect item = item_rect(i);
     if (i == highlighted_) {
       scene.fill(RoundedRect{item.inset(2.0), theme.control_radius}, theme.control_hover,
@@ -203,6 +294,18 @@ void Dropdown::draw_overlay(Scene& scene, const Affine& transform, text::TextRen
                        {item.x0 + kTextInset, item.center().y - m.height / 2.0}, width,
                        text::LayoutOption::Ellipsize, transform);
   }
+  if (shown < options_.size()) {
+    // A scroll bar tells that there is more than is shown, and where.
+    const double track = list.height() - 2.0 * kBarInset;
+    const double ratio = static_cast<double>(shown) / static_cast<double>(options_.size());
+    const double thumb = std::max(kBarWidth * 2.0, track * ratio);
+    const double max_first = static_cast<double>(options_.size() - shown);
+    const double top =
+        list.y0 + kBarInset + (track - thumb) * (static_cast<double>(first_shown_) / max_first);
+    const double x1 = list.x1 - kBarInset;
+    scene.fill(RoundedRect{Rect{x1 - kBarWidth, top, x1, top + thumb}, kBarWidth / 2.0},
+               theme.secondary.with_alpha_factor(0.5), transform);
+  }
 }
 
 void Dropdown::handle_event(const Event& event, EventContext& context) {
@@ -210,13 +313,11 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
   if (const auto* down = event.as<PointerDown>()) {
     if (down->button != PointerButton::Primary) return;
     if (open_) {
-      // Any press ends the open list: on an entry it picks it.
-      for (std::size_t i = 0; i < options_.size(); ++i) {
-        if (item_rect(i).contains(down->position)) {
-          choose(i);
-          context.set_handled();
-          return;
-        }
+      // Any press ends the open list: on a shown entry it picks it.
+      if (const auto index = shown_item_at(down->position)) {
+        choose(*index);
+        context.set_handled();
+        return;
       }
       close();
       context.release_pointer_capture = true;
@@ -230,12 +331,22 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
     context.set_handled();
   } else if (const auto* move = event.as<PointerMove>()) {
     if (!open_) return;
-    for (std::size_t i = 0; i < options_.size(); ++i) {
-      if (item_rect(i).contains(move->position) && i != highlighted_) {
-        highlighted_ = i;
-        request_redraw();
-      }
+    const auto index = shown_item_at(move->position);
+    if (index && *index != highlighted_) {
+      highlighted_ = *index;
+      request_redraw();
     }
+  } else if (const auto* wheel = event.as<Wheel>()) {
+    // The wheel over the open list scrolls it, not the page below it.
+    if (!open_ || !list_rect().contains(wheel->position)) return;
+    if (wheel->delta.y != 0.0) {
+      const auto steps = static_cast<std::ptrdiff_t>(
+          std::max(1.0, std::round(std::abs(wheel->delta.y) / kItemHeight)));
+      const auto first = static_cast<std::ptrdiff_t>(first_shown_) +
+                         (wheel->delta.y > 0.0 ? steps : -steps);
+      scroll_to(static_cast<std::size_t>(std::max(std::ptrdiff_t{0}, first)));
+    }
+    context.set_handled();
   } else if (const auto* key = event.as<KeyDown>()) {
     if (!focused_ || key->modifiers.ctrl || key->modifiers.alt || key->modifiers.super) return;
     if (!open_) {
@@ -251,6 +362,12 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
         break;
       case Key::Down:
         move_highlight(1);
+        break;
+      case Key::PageUp:
+        move_highlight(-static_cast<std::ptrdiff_t>(std::max<std::size_t>(1, shown_count() - 1)));
+        break;
+      case Key::PageDown:
+        move_highlight(static_cast<std::ptrdiff_t>(std::max<std::size_t>(1, shown_count() - 1)));
         break;
       case Key::Home:
         move_highlight(-static_cast<std::ptrdiff_t>(options_.size()));

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "control_harness.h"
 #include "kalu_ui/document.h"
+#include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/spacer.h"
 #include "kalu_ui/widget/text.h"
@@ -167,6 +170,131 @@ TEST(DropdownTest, OptionsAreMeasuredOncePerChangeNotPerLayout) {
   dropdown.set_options({"Balanced", "A much longer choice than any before"});
   h.layout();
   EXPECT_GT(dropdown.get_rect().width(), Dropdown::kMinWidth);
+}
+
+// Draws the open list as the frame does, over a window of `width` x `height`.
+Scene draw_list(Dropdown& dropdown, Harness& h, double width, double height) {
+  Scene scene;
+  DrawContext window{Rect(0.0, 0.0, width, height), 1.0};
+  dropdown.draw_overlay(scene, Affine::identity(), h.frame().renderer(), h.frame().theme(),
+                        window);
+  return scene;
+}
+
+std::vector<std::string> numbered(std::size_t count) {
+  std::vector<std::string> options;
+  for (std::size_t i = 0; i < count; ++i) options.push_back("Layout " + std::to_string(i + 1));
+  return options;
+}
+
+TEST(DropdownTest, OpenListStaysInTheWindowAndEveryOptionIsReachable) {
+  enum class Side { Below, Above };
+  struct Case {
+    std::string name;
+    float top;      // where the dropdown sits
+    double height;  // of the window
+    std::vector<std::string> options;
+    Side side;
+    std::size_t shown;
+  };
+  const std::vector<Case> cases = {
+      {"room below opens down", 20.0f, 400.0, kModes, Side::Below, 3},
+      {"at the bottom opens up", 340.0f, 400.0, kModes, Side::Above, 3},
+      {"neither side holds it: the larger below scrolls", 130.0f, 300.0, numbered(20),
+       Side::Below, 4},
+      {"neither side holds it: the larger above scrolls", 150.0f, 300.0, numbered(20),
+       Side::Above, 4},
+  };
+  constexpr double kWidth = 400.0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto cell = WakeSlot<std::string>::create(c.options.back());
+    Column column;
+    column.push(boxed(Spacer::fixed(c.top))).push(boxed(Dropdown::from_state(cell, c.options)));
+    Harness h(column, kWidth, c.height);
+    auto& dropdown = testing::child<Dropdown>(column, 1);
+    const Rect closed = dropdown.get_rect();
+    const Rect window(0.0, 0.0, kWidth, c.height);
+
+    // Opened on the last option: the list is placed, within the window, and
+    // shows the current choice.
+    h.click(dropdown);
+    ASSERT_TRUE(dropdown.is_open());
+    Scene scene = draw_list(dropdown, h, kWidth, c.height);
+    const Rect list = dropdown.list_rect();
+    EXPECT_EQ(dropdown.shown_count(), c.shown);
+    EXPECT_GE(list.y0, window.y0);
+    EXPECT_LE(list.y1, window.y1);
+    if (c.side == Side::Below) {
+      EXPECT_GE(list.y0, closed.y1);
+    } else {
+      EXPECT_LE(list.y1, closed.y0);
+    }
+    const std::size_t last = c.options.size() - 1;
+    EXPECT_TRUE(list.contains(dropdown.item_rect(last).center()));
+    EXPECT_EQ(scene.find_text(c.options.back()).size(), 1u);
+    // Only the shown entries are drawn.
+    for (std::size_t i = 0; i < c.options.size(); ++i) {
+      const bool shown = i >= dropdown.first_shown() && i < dropdown.first_shown() + c.shown;
+      EXPECT_EQ(scene.find_text(c.options[i]).size(), shown ? 1u : 0u) << c.options[i];
+    }
+    if (c.side == Side::Above && c.shown < c.options.size()) {
+      // Kept for a look: the page with the scrolled list above the dropdown.
+      Scene page = h.frame().draw(column);
+      DrawContext overlay{window, 1.0};
+      dropdown.draw_overlay(page, Affine::identity(), h.frame().renderer(), h.frame().theme(),
+                            overlay);
+      auto image = cairo_backend::render(page, static_cast<int>(kWidth),
+                                         static_cast<int>(c.height), 1.0,
+                                         h.frame().theme().background);
+      ASSERT_TRUE(image);
+      std::filesystem::create_directories(KALU_UI_WIDGETS_ARTIFACTS);
+      EXPECT_TRUE(image->write_png(testing::Frame::artifact("dropdown_upward_scrolled.png")));
+    }
+    // The damage covers the list as drawn, and where it was once closed.
+    DamageList open_damage;
+    dropdown.collect_damage(open_damage);
+    EXPECT_NE(std::ranges::find(open_damage, list), open_damage.end());
+    h.key(Key::Escape);
+    DamageList closing_damage;
+    dropdown.collect_damage(closing_damage);
+    EXPECT_NE(std::ranges::find(closing_damage, list), closing_damage.end());
+    draw_list(dropdown, h, kWidth, c.height);
+
+    // Every option by keyboard: the highlight is kept in view and drawn.
+    for (std::size_t i = 0; i < c.options.size(); ++i) {
+      h.key(Key::Enter);
+      h.key(Key::Home);
+      for (std::size_t step = 0; step < i; ++step) h.key(Key::Down);
+      scene = draw_list(dropdown, h, kWidth, c.height);
+      EXPECT_TRUE(dropdown.list_rect().contains(dropdown.item_rect(i).center())) << i;
+      EXPECT_EQ(scene.find_text(c.options[i]).size(), 1u) << i;
+      h.key(Key::Enter);
+      EXPECT_EQ(cell->get(), c.options[i]);
+    }
+
+    // Every option by pointer: the wheel over the list brings it into view,
+    // hover highlights it and a click picks it.
+    for (std::size_t i = c.options.size(); i-- > 0;) {
+      h.click(dropdown);
+      ASSERT_TRUE(dropdown.is_open());
+      draw_list(dropdown, h, kWidth, c.height);
+      for (std::size_t turn = 0; turn < c.options.size(); ++turn) {
+        if (dropdown.list_rect().contains(dropdown.item_rect(i).center())) break;
+        const double towards = i < dropdown.first_shown() ? -48.0 : 48.0;
+        const EventContext wheel =
+            h.send(Wheel{dropdown.list_rect().center(), Vec2{0.0, towards}, {}});
+        EXPECT_TRUE(wheel.handled);
+      }
+      const Point at = dropdown.item_rect(i).center();
+      ASSERT_TRUE(dropdown.list_rect().contains(at)) << i;
+      h.send(testing::move(at));
+      EXPECT_EQ(dropdown.highlighted(), i);
+      h.click(at);
+      EXPECT_FALSE(dropdown.is_open());
+      EXPECT_EQ(cell->get(), c.options[i]);
+    }
+  }
 }
 
 }  // namespace

@@ -15,8 +15,9 @@ namespace kalu_ui::widget {
 
 // A choice among texts. The chosen text lives in a text cell (from_state) or
 // under a key of the state document. Activating it opens a list drawn over
-// the page (draw_overlay); arrows move the highlight, Enter or Space or a
-// click picks, Escape or a click elsewhere closes without picking.
+// the page (draw_overlay); arrows, Page Up/Down, Home and End move the
+// highlight, Enter or Space or a click picks, Escape or a click elsewhere
+// closes without picking.
 //
 // Its natural width holds its widest option whole beside the chevron (never
 // less than kMinWidth), so a row with room shows every choice unclipped; a
@@ -24,6 +25,13 @@ namespace kalu_ui::widget {
 // ends in an ellipsis. The open list is at least that natural width, so its
 // entries stay whole even then. The options' texts are measured once per
 // options (and text scale), not on every layout.
+//
+// The list opens below the dropdown when it fits there within the last drawn
+// overlay clip (the window), above it when it does not and there is more room
+// above; when neither side holds it whole it takes the larger side, shows as
+// many entries as fit and scrolls: the highlighted entry is kept in view, the
+// wheel over the list scrolls it. Clicks, hover and the damage area follow
+// the list where it was drawn.
 class Dropdown : public ControlBase<Dropdown> {
  public:
   static constexpr std::string_view kTypeName = type_names::kDropdown;
@@ -62,8 +70,13 @@ class Dropdown : public ControlBase<Dropdown> {
   void choose(std::size_t index);
   void open();
   void close();
-  // The rectangle of the index-th entry of the open list.
+  // The rectangle of the index-th entry of the open list, where it lies in
+  // the scrolled list (entries scrolled out of view lie outside list_rect).
   Rect item_rect(std::size_t index) const;
+  // The open list's shown part: its rectangle and the entries in it.
+  Rect list_rect() const;
+  std::size_t first_shown() const { return first_shown_; }
+  std::size_t shown_count() const;
   // Replaces the choices (closing the list); the width follows them at the
   // next layout.
   void set_options(std::vector<std::string> options);
@@ -86,6 +99,8 @@ class Dropdown : public ControlBase<Dropdown> {
                       const kalu_actions::ActionContext& context) override;
   std::optional<TextInputKind> text_input_kind() const override { return TextInputKind{0}; }
   bool wants_pointer_capture() const override { return open_; }
+  // The closed rect, and while open or just closed the list too.
+  void collect_damage(DamageList& damage) const override;
 
  protected:
   layout::Style leaf_style() const override;
@@ -101,6 +116,17 @@ class Dropdown : public ControlBase<Dropdown> {
   // Where the open list starts and ends across: at least the natural width,
   // moved left to stay within the last drawn clip when it can.
   std::pair<double, double> list_span() const;
+  // Where the list goes: its top edge and how many entries it shows.
+  struct Placement {
+    double top = 0.0;
+    std::size_t shown = 0;
+  };
+  Placement placement() const;
+  // Scrolls the list so that `index` is shown, and keeps the scroll within
+  // the options.
+  void reveal(std::size_t index);
+  void scroll_to(std::size_t first);
+  std::optional<std::size_t> shown_item_at(Point position) const;
 
   std::shared_ptr<WakeSlot<std::string>> cell_;
   std::optional<std::string> value_key_;
@@ -114,6 +140,11 @@ class Dropdown : public ControlBase<Dropdown> {
   std::optional<double> widest_option_;
   float measured_text_size_ = 0.0f;
   std::optional<Rect> overlay_clip_;
+  // The first entry shown in the list, and the list as last drawn (so that
+  // closing or moving it damages where it was).
+  std::size_t first_shown_ = 0;
+  bool reveal_pending_ = false;
+  std::optional<Rect> drawn_list_;
 };
 
 }  // namespace kalu_ui::widget
