@@ -95,6 +95,11 @@ void Dropdown::move_highlight(std::ptrdiff_t delta) {
   request_redraw();
 }
 
+std::ptrdiff_t Dropdown::page_step() const {
+  // A page keeps one entry of the last in view, and moves at least one.
+  return static_cast<std::ptrdiff_t>(std::max<std::size_t>(shown_count(), 2) - 1);
+}
+
 void Dropdown::set_options(std::vector<std::string> options) {
   if (options == options_) return;
   close();
@@ -141,7 +146,7 @@ std::pair<double, double> Dropdown::list_span() const {
 Dropdown::Placement Dropdown::placement() const {
   const std::size_t count = options_.size();
   const double below_top = rect_.y1 + kListGap;
-  if (!overlay_clip_) return {below_top, count};
+  if (!overlay_clip_ || count == 0) return {below_top, count};
   const double need = static_cast<double>(count) * kItemHeight;
   const double below = overlay_clip_->y1 - below_top;
   const double above = rect_.y0 - kListGap - overlay_clip_->y0;
@@ -364,10 +369,10 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
         move_highlight(1);
         break;
       case Key::PageUp:
-        move_highlight(-static_cast<std::ptrdiff_t>(std::max<std::size_t>(1, shown_count() - 1)));
+        move_highlight(-page_step());
         break;
       case Key::PageDown:
-        move_highlight(static_cast<std::ptrdiff_t>(std::max<std::size_t>(1, shown_count() - 1)));
+        move_highlight(page_step());
         break;
       case Key::Home:
         move_highlight(-static_cast<std::ptrdiff_t>(options_.size()));

@@ -273,6 +273,16 @@ TEST(DropdownTest, OpenListStaysInTheWindowAndEveryOptionIsReachable) {
       EXPECT_EQ(cell->get(), c.options[i]);
     }
 
+    // A page moves by what is shown less one; End reaches the last in view.
+    h.key(Key::Enter);
+    h.key(Key::Home);
+    h.key(Key::PageDown);
+    EXPECT_EQ(dropdown.highlighted(), std::min(last, std::max<std::size_t>(c.shown, 2) - 1));
+    h.key(Key::End);
+    EXPECT_EQ(dropdown.highlighted(), last);
+    EXPECT_TRUE(dropdown.list_rect().contains(dropdown.item_rect(last).center()));
+    h.key(Key::Escape);
+
     // Every option by pointer: the wheel over the list brings it into view,
     // hover highlights it and a click picks it.
     for (std::size_t i = c.options.size(); i-- > 0;) {

@@ -111,6 +111,8 @@ class Dropdown : public ControlBase<Dropdown> {
   explicit Dropdown(std::vector<std::string> options);
   std::optional<std::size_t> index_of(const std::string& text) const;
   void move_highlight(std::ptrdiff_t delta);
+  // How far Page Up and Page Down move the highlight.
+  std::ptrdiff_t page_step() const;
   // The widest option's text width, measured once per options and text size.
   double widest_option(text::TextRenderer& renderer);
   // Where the open list starts and ends across: at least the natural width,
