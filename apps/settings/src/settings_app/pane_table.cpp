@@ -15,7 +15,6 @@
 #include "panes/network/network_pane.h"
 #include "panes/notifications/notifications_pane.h"
 #include "panes/personal_apps/personal_apps_pane.h"
-#include "panes/placeholders/placeholders.h"
 #include "panes/power/power_pane.h"
 #include "panes/printers/printers_pane.h"
 #include "panes/privacy/page.h"

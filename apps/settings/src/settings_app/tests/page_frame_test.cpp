@@ -12,7 +12,6 @@
 #include "kalu_ui/widget/text.h"
 #include "panes/accounts/accounts_pane.h"
 #include "panes/agent_models/agent_models_pane.h"
-#include "panes/placeholders/placeholders.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
 
@@ -83,33 +82,10 @@ TEST(PageFrameTest, ThePageColumnGapsAndPadding) {
   EXPECT_EQ(style.padding, kalu_ui::layout::Edges::symmetric(24.0f, 24.0f));
 }
 
-// The cells each row hands its pane: the application's, or none. A built pane
-// that is no longer a placeholder checks its own wiring in its tests.
-TEST(PageFrameTest, EachPaneTakesOnlyItsCells) {
+// The cells the page frame hands the External Accounts row, and what the pane
+// keeps of them; every other pane checks its own wiring in its tests.
+TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
   AppFixture t;
-  const auto app_cells = [&](const panes::PlaceholderPane& pane) {
-    return std::tuple(pane.request_cell() == t.app->device_local_request(),
-                      pane.mesh_request_cell() == t.app->device_mesh_request(),
-                      pane.completion_cell() == t.app->operation_completion());
-  };
-  const struct {
-    panes::PaneIndex pane;
-    std::tuple<bool, bool, bool> uses;  // request, mesh, completion
-  } cases[] = {
-      {0, {true, false, true}},    {2, {false, true, true}},  {5, {false, false, true}},
-      {6, {false, false, false}},  {8, {true, false, true}},  {13, {false, false, false}},
-      {18, {false, false, false}}, {20, {true, false, true}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(panes::pane_id(c.pane));
-    t.app->select_pane(c.pane);
-    t.harness.frame();
-    const auto* pane = dynamic_cast<const panes::PlaceholderPane*>(t.pane_widget());
-    if (!pane) continue;
-    EXPECT_EQ(app_cells(*pane), c.uses);
-    EXPECT_EQ(pane->hosted(), std::get<0>(c.uses));
-    EXPECT_EQ(pane->reports_completions(), std::get<2>(c.uses));
-  }
   t.app->select_pane(16);
   t.harness.frame();
   const auto* accounts = dynamic_cast<const panes::accounts::AccountsPane*>(t.pane_widget());
@@ -202,7 +178,7 @@ TEST(PageFrameTest, ThePlainPagesInTheWindow) {
       return false;
     });
     EXPECT_THAT(texts, ::testing::Contains(page.first_card));
-    EXPECT_THAT(texts, ::testing::Not(::testing::Contains(std::string(panes::kPlaceholderLine))));
+    EXPECT_THAT(texts, ::testing::Not(::testing::Contains(std::string("This page is not built yet."))));
     EXPECT_TRUE(t.harness.render_png(std::string(SETTINGS_APP_ARTIFACTS) + page.png).has_value());
   }
 }
