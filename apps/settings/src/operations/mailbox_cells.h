@@ -24,6 +24,9 @@ using AccountRequestCell = kalu_ui::WakeSlot<AccountPaneRequest>;
 // The Agent Models status line: nothing, or the sentence of the last
 // provider job, which the pane shows in its next sync.
 using AgentModelsStatusCell = kalu_ui::WakeSlot<std::optional<std::string>>;
+// Raised by the application after it changed the provider configuration; the
+// pane shown takes it in its next sync and rebuilds its page from the file.
+using AgentModelsProvidersChangedCell = kalu_ui::WakeSlot<bool>;
 
 // Completes the operation a pane carried out (operations/mailbox.h): while
 // `cell` holds Pending with exactly `key`, publishes Succeeded with the

@@ -111,6 +111,9 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
     if (auto done = run_provider_operation(kind, payload); !done) {
       return kalu_ui::fail(std::move(done.error()));
     }
+    // Agent Models may be shown already, which selecting does not rebuild:
+    // the pane rebuilds its page itself, keeping its drafts and operations.
+    (void)cells_.agent_models_providers_changed->publish(true);
     select_pane(kAgentModels);
     return true;
   }

@@ -78,7 +78,8 @@ constexpr std::array<PaneConstructor, panes::kPaneCount> kConstructors = {
       return boxed(panes::agent_models::AgentModelsPane()
                        .with_operation_requests(c.device_local_request)
                        .with_operation_completion(c.operation_completion)
-                       .with_status_cell(c.agent_models_status));
+                       .with_status_cell(c.agent_models_status)
+                       .with_providers_changed_cell(c.agent_models_providers_changed));
     },
     [](const PaneCells& c) -> WidgetBox {  // 18 Region & Formats
       return panes::region::RegionPane::boxed(c.content_width_hint);

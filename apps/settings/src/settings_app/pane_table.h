@@ -29,6 +29,8 @@ struct PaneCells {
   account_probe::SharedAccountProbe account_probe;
   // The Agent Models status line the provider jobs publish into.
   std::shared_ptr<operations::AgentModelsStatusCell> agent_models_status;
+  // Raised after the application's own provider operations.
+  std::shared_ptr<operations::AgentModelsProvidersChangedCell> agent_models_providers_changed;
   // Where the account store, vault and journal live; absent: the platform's place.
   std::optional<std::filesystem::path> accounts_root;
   // The width Region & Formats may lay its page out in; absent while unknown.

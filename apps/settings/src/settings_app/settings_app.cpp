@@ -58,6 +58,8 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   cells_.operation_completion = operations::OperationCompletionCell::create({});
   cells_.device_local_request = operations::DeviceLocalRequestCell::create({});
   cells_.agent_models_status = operations::AgentModelsStatusCell::create(std::nullopt);
+  cells_.agent_models_providers_changed =
+      operations::AgentModelsProvidersChangedCell::create(false);
   cells_.accounts_root = accounts_root;
   accounts_root_ = std::move(accounts_root);
 }

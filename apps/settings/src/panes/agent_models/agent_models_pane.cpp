@@ -53,7 +53,8 @@ AgentModelsPane::AgentModelsPane(Dependencies dependencies)
       last_refresh_(now()),
       completion_(OperationCompletionCell::create({})),
       requests_(DeviceLocalRequestCell::create({})),
-      status_(AgentModelsStatusCell::create(std::nullopt)) {
+      status_(AgentModelsStatusCell::create(std::nullopt)),
+      providers_changed_(operations::AgentModelsProvidersChangedCell::create(false)) {
   ServiceJob first;
   first.fallback_meminfo = meminfo_;
   start_call(Call{}, std::move(first));
@@ -79,6 +80,12 @@ AgentModelsPane&& AgentModelsPane::with_operation_completion(
 AgentModelsPane&& AgentModelsPane::with_status_cell(
     const std::shared_ptr<AgentModelsStatusCell>& cell) && {
   status_ = cell;
+  return std::move(*this);
+}
+
+AgentModelsPane&& AgentModelsPane::with_providers_changed_cell(
+    const std::shared_ptr<operations::AgentModelsProvidersChangedCell>& cell) && {
+  providers_changed_ = cell;
   return std::move(*this);
 }
 

@@ -12,7 +12,8 @@
 //   the memory the meminfo file reports), each operation with the snapshot
 //   that follows its success, and the polling read.
 // - `sync` runs its steps in a fixed order: the worker's answer; the status
-//   cell (the provider jobs' last sentence becomes the notice); the first
+//   cell (the provider jobs' last sentence becomes the notice); the
+//   providers-changed flag (raised: the page is rebuilt); the first
 //   reset of every trigger; the request of the executor (tag 9), turned into
 //   the trigger its button sets; the accelerator, setup, cancel and confirm
 //   triggers; the model triggers in list and action order; the page. While a
@@ -113,6 +114,9 @@ class AgentModelsPane : public kalu_ui::Widget {
       const std::shared_ptr<OperationCompletionCell>& cell) &&;
   // The application's status cell, into which the provider jobs publish.
   AgentModelsPane&& with_status_cell(const std::shared_ptr<AgentModelsStatusCell>& cell) &&;
+  // The application's flag, raised after it changed the provider configuration.
+  AgentModelsPane&& with_providers_changed_cell(
+      const std::shared_ptr<operations::AgentModelsProvidersChangedCell>& cell) &&;
 
   // Starts a snapshot read unless a call runs; answers whether one started.
   bool refresh();
@@ -190,6 +194,7 @@ class AgentModelsPane : public kalu_ui::Widget {
   // sync's steps (pane_steps.cpp).
   void poll_call();
   void take_status();
+  void take_providers_changed();
   void reset_controls(kalu_ui::doc::Document& document);
   std::optional<TakenRequest> take_request(kalu_ui::doc::Document& document);
   void run_accelerator_trigger(kalu_ui::doc::Document& document,
@@ -222,6 +227,7 @@ class AgentModelsPane : public kalu_ui::Widget {
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::shared_ptr<AgentModelsStatusCell> status_;
+  std::shared_ptr<operations::AgentModelsProvidersChangedCell> providers_changed_;
   kalu_ui::WidgetBox page_;
   kalu_ui::Rect rect_;
   lib::PageNode page_node_;

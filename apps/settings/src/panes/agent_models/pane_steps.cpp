@@ -93,6 +93,7 @@ void AgentModelsPane::sync(doc::Document& toolkit_document) {
   doc::Document& work = hosted_ ? document_ : toolkit_document;
   poll_call();
   take_status();
+  take_providers_changed();
   reset_controls(work);
   // Steps that would call the service wait while a call runs: the request
   // stays in its cell, the triggers in the document.
@@ -113,6 +114,13 @@ void AgentModelsPane::take_status() {
   if (!message) return;
   (void)status_->publish(std::nullopt);
   set_notice(std::move(message));
+}
+
+void AgentModelsPane::take_providers_changed() {
+  if (!providers_changed_->get()) return;
+  (void)providers_changed_->publish(false);
+  // The page reads the provider configuration when it is built.
+  structure_dirty_ = true;
 }
 
 void AgentModelsPane::reset_controls(doc::Document& document) {

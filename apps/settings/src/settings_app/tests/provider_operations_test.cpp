@@ -8,6 +8,7 @@
 
 #include "accounts/journal.h"
 #include "app_fixture.h"
+#include "kalu_ui/widget/button.h"
 #include "model_provider/config.h"
 #include "model_provider/gateway.h"
 #include "operation_fixture.h"
@@ -143,6 +144,28 @@ TEST(ProviderOperations, EachVariantChangesTheFileAndShowsAgentModels) {
   // A provider without a key goes as well.
   ASSERT_EQ(f.run(R"({"Remove":{"id":"off"}})"), true);
   EXPECT_EQ(ProviderConfig::load().providers.size(), 3u);
+}
+
+// With Agent Models already shown, the page follows the file at the next
+// frame; the pane is not built again, so its drafts and operations stay.
+TEST(ProviderOperations, TheShownPageFollowsTheApplicationsChange) {
+  ProviderFixture f;
+  f.t.app->select_pane(kAgentModels);
+  f.t.harness.frame();
+  const int builds = (*f.t.counts)[kAgentModels];
+  const auto label = [&] {
+    const auto* button =
+        dynamic_cast<const kalu_ui::widget::Button*>(f.t.harness.find("agent-models-enabled-on"));
+    return button ? button->label() : std::string("(none)");
+  };
+  ASSERT_EQ(label(), "Disable");
+  ASSERT_EQ(f.run(R"({"SetEnabled":{"id":"on","enabled":false}})"), true);
+  f.t.harness.frame();
+  EXPECT_EQ(label(), "Enable");
+  ASSERT_EQ(f.run(R"({"Remove":{"id":"on"}})"), true);
+  f.t.harness.frame();
+  EXPECT_EQ(label(), "(none)");
+  EXPECT_EQ((*f.t.counts)[kAgentModels], builds);
 }
 
 TEST(ProviderOperations, DetailsKeepNameAndEndpointAsSentAndTrimTheModel) {
