@@ -27,7 +27,8 @@ kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::str
 }
 
 kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
-  static const std::vector<std::string> kArgs = {"snapshot", "--format", "json"};
+  // Built per call: a read on a detached worker may still run while statics are destroyed at exit.
+  const std::vector<std::string> kArgs = {"snapshot", "--format", "json"};
   auto output = run_model_manager(kArgs, kSnapshotTimeLimit);
   if (!output) return kalu_ui::fail(std::move(output.error()));
   if (!output->success()) {
