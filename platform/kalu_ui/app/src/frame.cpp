@@ -71,7 +71,8 @@ std::vector<Widget*> collect(Widget& root, const std::function<bool(const Widget
 }
 
 FrameDriver::FrameDriver(WidgetBox root, doc::Document document, Theme theme)
-    : root_(std::move(root)), document_(std::move(document)), theme_(std::move(theme)) {
+    : root_(std::move(root)), document_(std::move(document)), base_theme_(theme),
+      theme_(std::move(theme)) {
   renderer_.set_text_scale(theme_.text_scale);
 }
 
@@ -101,11 +102,32 @@ Size FrameDriver::logical_size() const {
 }
 
 void FrameDriver::set_theme(Theme theme) {
+  base_theme_ = std::move(theme);
+  const std::optional<ThemeOverride> look = root_->theme_override();
+  apply_theme(look ? theme_for(*look, base_theme_) : base_theme_);
+}
+
+Theme FrameDriver::theme_for(const ThemeOverride& look, const Theme& base) {
+  Theme theme = look.high_contrast ? Theme::high_contrast() : look.theme ? *look.theme : base;
+  return theme.with_ui_scale(look.ui_scale)
+      .with_text_scale(look.text_scale)
+      .with_reduce_motion(look.reduce_motion);
+}
+
+void FrameDriver::apply_theme(Theme theme) {
+  if (theme == theme_) return;
   const bool rescaled = theme.ui_scale != theme_.ui_scale || theme.text_scale != theme_.text_scale;
   theme_ = std::move(theme);
   renderer_.set_text_scale(theme_.text_scale);
+  // The tree is built for the physical pixels of a logical one: a new UI
+  // scale builds it anew, and a new text scale measures every text again.
   if (rescaled) layout_stale_ = true;
   force_redraw_ = true;
+}
+
+void FrameDriver::follow_theme_override() {
+  const std::optional<ThemeOverride> look = root_->theme_override();
+  apply_theme(look ? theme_for(*look, base_theme_) : base_theme_);
 }
 
 Widget* FrameDriver::focused() {
@@ -197,6 +219,8 @@ FrameReport FrameDriver::run_frame() {
   // After sync, so a control's own write has landed in the document before
   // its action runs; what the action changes is synced by the next frame.
   replay_follow_up_ = replay_.run(*root_, document_) > 0 || replay_.more_waiting();
+  // After the replay: a look a control just chose is drawn in this frame.
+  follow_theme_override();
 
   const Size size = logical_size();
   const RenderContext render_context{scale(), kBaseTextSize};

@@ -122,6 +122,59 @@ TEST(FrameDriver, FrameHooksRunBeforeSync) {
   EXPECT_EQ(seen, (std::vector<int>{0, 2}));
 }
 
+// A column whose look the test chooses, as an application root answers
+// the one its person picked.
+class LookedStack : public Stack {
+ public:
+  std::optional<ThemeOverride> theme_override() const override { return look; }
+  std::optional<ThemeOverride> look;
+};
+
+TEST(FrameDriver, DrawsWithTheRootsThemeOverrideFromTheFrameItChanges) {
+  auto log = std::make_shared<BlockLog>();
+  auto root = std::make_unique<LookedStack>();
+  LookedStack* stack = root.get();
+  auto block = std::make_unique<Block>("a", layout::LayoutSize{100, 40}, log);
+  Block* a = block.get();
+  root->push(std::move(block));
+  Harness h(std::move(root), harness::Options::sized({640, 480}, 1.0));
+  h.frame();
+  EXPECT_EQ(h.driver().theme(), Theme::dark());
+
+  // A named theme at 125 %: drawn and laid out with it in the same frame.
+  stack->look = ThemeOverride{.theme = std::make_shared<const Theme>(*Theme::named("Light")),
+                              .text_scale = 1.3f,
+                              .ui_scale = 1.25f};
+  auto changed = h.frame();
+  EXPECT_TRUE(changed.layout_built);
+  EXPECT_TRUE(changed.drawn);
+  EXPECT_EQ(h.driver().theme().name, "Light");
+  EXPECT_FALSE(h.driver().theme().is_dark);
+  EXPECT_FLOAT_EQ(h.driver().theme().ui_scale, 1.25f);
+  EXPECT_FLOAT_EQ(h.driver().theme().text_scale, 1.3f);
+  EXPECT_DOUBLE_EQ(a->built_scale, 1.25);
+  // Answered again unchanged: nothing is rebuilt or redrawn for it.
+  auto same = h.frame();
+  EXPECT_FALSE(same.layout_built);
+
+  // High contrast wins over the named theme; reduced motion is carried.
+  stack->look->high_contrast = true;
+  stack->look->reduce_motion = true;
+  auto contrast = h.frame();
+  EXPECT_TRUE(contrast.drawn);
+  EXPECT_FALSE(contrast.layout_built);
+  EXPECT_TRUE(h.driver().theme().is_high_contrast);
+  EXPECT_TRUE(h.driver().theme().reduce_motion);
+
+  // set_theme changes what is drawn without an override only.
+  h.driver().set_theme(Theme::light());
+  EXPECT_TRUE(h.driver().theme().is_high_contrast);
+  stack->look.reset();
+  h.frame();
+  EXPECT_EQ(h.driver().theme(), Theme::light());
+  EXPECT_DOUBLE_EQ(a->built_scale, 1.0);
+}
+
 TEST(FrameDriver, PointerFocusKeysTextAndTab) {
   TwoBlocks t;
   Harness h(t.make());

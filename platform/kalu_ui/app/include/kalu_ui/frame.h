@@ -88,9 +88,9 @@ class FrameDriver {
   bool dispatch(const Event& event, Clipboard* clipboard = nullptr);
 
   // Runs one frame: hooks, sync, the control replay (what bound controls
-  // recorded is carried out as their actions, host/control_replay.h),
-  // take_structure_dirty, build_layout when needed, layout, apply_layout,
-  // damage, draw and draw_overlay.
+  // recorded is carried out as their actions, host/control_replay.h), the
+  // root's theme override, take_structure_dirty, build_layout when needed,
+  // layout, apply_layout, damage, draw and draw_overlay.
   FrameReport run_frame();
   // Redraws everything on the next frame (a new or exposed window surface).
   void invalidate() { force_redraw_ = true; }
@@ -115,8 +115,16 @@ class FrameDriver {
   doc::Document& document() { return document_; }
   const doc::Document& document() const { return document_; }
   const Scene& scene() const { return scene_; }
+  // The theme the frame draws with: the root's theme override when it
+  // answers one (asked every frame, after the replay, so a look changed by
+  // a client, a control or a pane is drawn in that very frame), else the
+  // theme given at construction or to set_theme.
   const Theme& theme() const { return theme_; }
   void set_theme(Theme theme);
+  // The theme an override stands for: the high-contrast theme when it asks
+  // for high contrast, else its theme (`base` when it names none), with its
+  // UI scale, text scale and reduced motion.
+  static Theme theme_for(const ThemeOverride& look, const Theme& base);
   text::TextRenderer& renderer() { return renderer_; }
   std::uint64_t frame_count() const { return frames_; }
 
@@ -130,9 +138,14 @@ class FrameDriver {
 
  private:
   void move_focus(bool backwards);
+  // Draws with `theme` from this frame on; a new scale rebuilds the layout.
+  void apply_theme(Theme theme);
+  void follow_theme_override();
 
   WidgetBox root_;
   doc::Document document_;
+  // What set_theme (or construction) gave, and what the frame draws with.
+  Theme base_theme_;
   Theme theme_;
   text::TextRenderer renderer_;
   layout::LayoutTree tree_;

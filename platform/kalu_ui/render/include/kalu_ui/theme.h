@@ -89,6 +89,8 @@ struct Theme {
   BadgeColors badge_tone(std::uint8_t tone) const;
   // An animation's length under this theme: 0 when motion is reduced.
   double motion_ms(double ms) const { return reduce_motion ? 0.0 : ms; }
+
+  friend bool operator==(const Theme&, const Theme&) = default;
 };
 
 namespace chrome::shell {
