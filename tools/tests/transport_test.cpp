@@ -198,6 +198,10 @@ TEST_F(TransportTest, BadRequestsGetClearErrorsAndExitCodes) {
       {{"--timeout", "3000000", "list"}, 2, "--timeout must be"},
       {{"--timeout", "5s", "list"}, 2, "--timeout must be"},
       {{"start", "test.refused", "1", "{}"}, 3, "no, thanks"},
+      // A refused start hands out no operation id: the outcome is the answer.
+      {{"send", R"({"method":"start","action_id":"test.refused","kind":1,"payload":{}})"},
+       0,
+       R"("result":{"outcome":{"state":"rejected","message":"no, thanks"}}})"},
       {{"start", "test.nobody", "1", "{}"}, 3, "no handler for test.nobody"},
       {{"start", "test.slow-operation", "one", "{}"}, 2, "KIND"},
       {{"invoke", "test.lamp:1", "dim"}, 3, "has no action dim"},

@@ -229,6 +229,8 @@ kalu_ui::Result<Response> Client::send(const Request& request) const {
   }
 
   CURLcode code = curl_easy_perform(handle);
+  if (code == CURLE_PEER_FAILED_VERIFICATION)
+    return kalu_ui::fail(std::string(kUntrustedCertificate));
   if (code != CURLE_OK) {
     return kalu_ui::fail(error_text[0] != '\0' ? std::string(error_text)
                                                : std::string(curl_easy_strerror(code)));

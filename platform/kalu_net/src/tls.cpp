@@ -227,6 +227,10 @@ std::string failure_text(SSL* ssl, int result, int saved_errno) {
       ERR_clear_error();
       return "timed out";
     default:
+      if (SSL_get_verify_result(ssl) != X509_V_OK) {
+        ERR_clear_error();
+        return std::string(kUntrustedCertificate);
+      }
       return openssl_error_text("secure connection failed");
   }
 }

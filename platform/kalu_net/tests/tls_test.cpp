@@ -83,11 +83,11 @@ TEST_F(TlsTest, TalksToATrustedServerBothWays) {
 TEST_F(TlsTest, RefusesUntrustedAndMisnamedServersDuringTheFirstRead) {
   ScriptedTlsServer stranger(testing::test_pki().untrusted_localhost, {ScriptStep::send("x\r\n")});
   TlsStream untrusted = open(stranger.port());
-  EXPECT_TRUE(read_text(untrusted).starts_with("error: ")) << "untrusted";
+  EXPECT_EQ(read_text(untrusted), "error: the server's certificate is not trusted");
 
   ScriptedTlsServer trusted(testing::test_pki().localhost, {ScriptStep::send("x\r\n")});
   TlsStream misnamed = open(trusted.port(), "imap.example.com");
-  EXPECT_TRUE(read_text(misnamed).starts_with("error: ")) << "misnamed";
+  EXPECT_EQ(read_text(misnamed), "error: the server's certificate is not trusted");
 }
 
 TEST_F(TlsTest, AClosedConnectionReadsAsZeroAndASilentOneTimesOut) {

@@ -1,15 +1,16 @@
 #include "prefs_store/document.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <ctime>
 #include <nlohmann/json.hpp>
-#include <system_error>
 
+#include "files.h"
+#include "kalu_ui/log.h"
+#include "limited_exec/text.h"
 #include "prefs_store/paths.h"
 #include "safe_write/safe_write.h"
+#include "text.h"
 
 namespace prefs_store {
 namespace {
@@ -19,11 +20,14 @@ using kalu_ui::fail;
 using kalu_ui::Result;
 using kalu_ui::Status;
 
-std::string error_text(int err) { return std::error_code(err, std::generic_category()).message(); }
+constexpr std::string_view kModule = "prefs_store::document";
 
 std::string too_deep_text() {
   return fmt::format("the document nests deeper than {} levels", kMaxNesting);
 }
+
+using detail::read_error;
+using detail::read_file;
 
 kalu_ui::Result<fs::path> require_settings_path() {
   auto path = settings_path();
@@ -31,37 +35,34 @@ kalu_ui::Result<fs::path> require_settings_path() {
   return *path;
 }
 
+// A JSON reader that builds nothing and keeps where the text went wrong.
+struct FirstError final : nlohmann::json_sax<Json> {
+  std::size_t byte = 0;
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return true; }
+  bool key(string_t&) override { return true; }
+  bool end_object() override { return true; }
+  bool start_array(std::size_t) override { return true; }
+  bool end_array() override { return true; }
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception&) override {
+    byte = position;
+    return false;
+  }
+};
+
 }  // namespace
 
 Result<std::optional<std::string>> read_text(const fs::path& path, std::size_t max_bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::optional<std::string>();
-    return fail(fmt::format("could not read {}: {}", path.string(), error_text(errno)));
-  }
-  std::string text;
-  char buffer[16384];
-  for (;;) {
-    // Never more than one byte past the limit, to tell "at the limit" from
-    // "beyond it" without reading a huge file whole.
-    const std::size_t room = max_bytes - text.size();
-    const std::size_t want = room >= sizeof buffer ? sizeof buffer : room + 1;
-    ssize_t n = ::read(fd, buffer, want);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;  // EISDIR for a directory in the file's place
-      ::close(fd);
-      return fail(fmt::format("could not read {}: {}", path.string(), error_text(err)));
-    }
-    text.append(buffer, static_cast<size_t>(n));
-    if (text.size() > max_bytes) {
-      ::close(fd);
-      return fail(fmt::format("could not read {}: larger than {} bytes", path.string(), max_bytes));
-    }
-  }
-  ::close(fd);
-  return std::optional<std::string>(std::move(text));
+  auto text = read_file(path, max_bytes);
+  if (!text) return fail(fmt::format("could not read {}: {}", path.string(), text.error()));
+  return text;
 }
 
 bool nests_too_deep(std::string_view text) {
@@ -95,6 +96,23 @@ Result<Json> parse(std::string_view text) {
   }
 }
 
+std::optional<std::string> unreadable_reason(std::string_view text) {
+  std::string_view content = detail::trim_ascii_space(text);
+  if (content.empty()) return std::nullopt;
+  if (limited_exec::decode_lossy(text) != text) return "the document is not UTF-8 text";
+  if (nests_too_deep(text)) return too_deep_text();
+  // Checked without building the tree: the document may take megabytes.
+  FirstError sax;
+  if (!Json::sax_parse(text, &sax, Json::input_format_t::json, true)) {
+    return fmt::format("the document is not JSON (it goes wrong at byte {})", sax.byte);
+  }
+  if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);  // a byte order mark
+  if (!detail::trim_ascii_space(content).starts_with('{')) {
+    return "the document is not a JSON object";
+  }
+  return std::nullopt;
+}
+
 std::string pretty(const Json& value) {
   return value.dump(2, ' ', false, Json::error_handler_t::replace);
 }
@@ -108,52 +126,99 @@ void merge_section(Json& document, std::string_view key, const Json& members) {
 }
 
 Result<Json> load_at(const fs::path& path) {
-  auto text = read_text(path);
-  if (!text) return fail(text.error());
+  auto text = read_file(path, kMaxDocumentBytes);
+  if (!text) return fail(read_error(path, text.error()));
   if (!*text) return Json::object();
   auto document = parse(**text);
-  if (!document) {
-    return fail(fmt::format("could not read {}: {}", path.string(), document.error()));
-  }
+  if (!document) return fail(read_error(path, document.error()));
   return document;
 }
 
 Result<Json> load_section(std::string_view key) {
-  auto path = require_settings_path();
-  if (!path) return fail(path.error());
-  auto document = load_at(*path);
-  if (!document) return document;
-  if (document->is_object()) {
-    auto found = document->find(std::string(key));
-    if (found != document->end() && found->is_object()) return *found;
+  auto document = read_settings_document();
+  if (!document) return fail(document.error());
+  // A document that does not read holds no section; a warning said so.
+  if (!document->text || document->unreadable) return Json::object();
+  auto parsed = parse(*document->text);
+  if (parsed && parsed->is_object()) {
+    auto found = parsed->find(std::string(key));
+    if (found != parsed->end() && found->is_object()) return *found;
   }
   return Json::object();
 }
 
+namespace {
+
+Status create_parent(const fs::path& path) {
+  if (!path.has_parent_path()) return {};
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  if (ec) {
+    return fail(fmt::format("could not create {}: {}", path.parent_path().string(), ec.message()));
+  }
+  return {};
+}
+
+// Copies `text` into a new file "<name>.unreadable-<unix time>" beside the
+// file `path` leads to (a link's target: the bytes are that file's), mode
+// 0600; "-2", "-3" ... follow when the name is taken, so an earlier copy is
+// never overwritten. Answers the copy's path.
+Result<fs::path> keep_aside(const fs::path& path, std::string_view text) {
+  std::error_code ec;
+  fs::path file = fs::canonical(path, ec);
+  if (ec) file = path;
+  const std::string base =
+      (file.parent_path() / fmt::format("{}.unreadable-{}", file.filename().string(),
+                                        static_cast<long long>(std::time(nullptr))))
+          .string();
+  for (int n = 1; n <= 1000; ++n) {
+    const fs::path copy = n == 1 ? fs::path(base) : fs::path(fmt::format("{}-{}", base, n));
+    auto written = safe_write::write_new_with_mode(copy, text, 0600);
+    if (!written) return fail(written.error());
+    if (*written) return copy;
+  }
+  return fail(fmt::format("every name for a copy beside {} is taken", file.string()));
+}
+
+}  // namespace
+
 Status rewrite_at(const fs::path& path,
                   const std::function<std::string(std::string_view current)>& edit) {
-  if (path.has_parent_path()) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec) {
-      return fail(
-          fmt::format("could not create {}: {}", path.parent_path().string(), ec.message()));
-    }
-  }
+  if (auto made = create_parent(path); !made) return made;
   auto current = read_text(path);
   if (!current) return fail(current.error());
-  if (*current && nests_too_deep(**current)) {
-    return fail(fmt::format("could not update {}: {}", path.string(), too_deep_text()));
-  }
   return safe_write::write(path, edit(current->value_or(std::string())));
+}
+
+Status rewrite_document_at(const fs::path& path,
+                           const std::function<std::string(std::string_view current)>& edit) {
+  if (auto made = create_parent(path); !made) return made;
+  auto current = read_file(path, kMaxDocumentBytes);
+  if (!current) return fail(read_error(path, current.error()));
+  std::string_view text = current->has_value() ? std::string_view(**current) : std::string_view();
+  if (auto why = unreadable_reason(text)) {
+    auto copy = keep_aside(path, text);
+    if (!copy) {
+      return fail(fmt::format("{} does not read ({}) and could not be kept aside: {}",
+                              path.string(), *why, copy.error()));
+    }
+    kalu_ui::log::warn(detail::kLogTarget, kModule,
+                       "unreadable document kept aside; writing a fresh one",
+                       {{"op", "document_update"},
+                        {"path", path.string()},
+                        {"copy", copy->string()},
+                        {"error", *why}});
+    text = {};
+  }
+  return safe_write::write(path, edit(text));
 }
 
 namespace {
 
 // Rewrites the document at `path` with `change` applied to its top-level
-// object (a fresh object when the text is not one).
+// object (a fresh object when there is none yet).
 Status edit_document_at(const fs::path& path, const std::function<void(Json&)>& change) {
-  return rewrite_at(path, [&](std::string_view current) {
+  return rewrite_document_at(path, [&](std::string_view current) {
     Json document = Json::object();
     if (auto parsed = parse(current); parsed && parsed->is_object()) document = std::move(*parsed);
     change(document);

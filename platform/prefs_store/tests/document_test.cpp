@@ -1,14 +1,18 @@
 #include "prefs_store/document.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "kalu_ui/log.h"
 #include "prefs_store/paths.h"
 #include "safe_write/safe_write.h"
 
@@ -69,8 +73,9 @@ TEST_F(PrefsDocumentTest, UpdateMergesOneSectionAndKeepsEverythingElseInPlace) {
 }
 
 TEST_F(PrefsDocumentTest, UpdateStartsFreshWhenNothingUsableIsStored) {
-  // A missing file and its directories are created; content that is not a
-  // JSON object is replaced.
+  // A missing file and its directories are created; an empty file, or
+  // content that is not a JSON object (kept aside: below), gives way to a
+  // fresh object.
   for (const char* stored : {static_cast<const char*>(nullptr), "[1,2]", "not json", ""}) {
     fs::remove_all(root_ / "kalu");
     if (stored != nullptr) put(stored);
@@ -99,7 +104,7 @@ TEST_F(PrefsDocumentTest, UpdateRefusesWhatItCannotStoreSafely) {
     auto unreadable = prefs_store::update_section("s", Json{{"k", 1}});
     ::chmod(path_.c_str(), 0644);
     ASSERT_FALSE(unreadable);
-    EXPECT_NE(unreadable.error().find("could not read"), std::string::npos);
+    EXPECT_EQ(unreadable.error(), "settings document could not be read: Permission denied");
     EXPECT_EQ(read(), before);
   }
 
@@ -113,7 +118,8 @@ TEST_F(PrefsDocumentTest, DirectoryInPlaceOfTheFileIsAnErrorNotAnEmptyDocument) 
   fs::create_directories(path_ / "inner");
   auto update = prefs_store::update_section("s", Json{{"k", 1}});
   ASSERT_FALSE(update);
-  EXPECT_NE(update.error().find("could not read"), std::string::npos) << update.error();
+  EXPECT_EQ(update.error(),
+            "settings document could not be read: not a regular file (a directory)");
   EXPECT_TRUE(fs::is_directory(path_ / "inner"));
   EXPECT_FALSE(prefs_store::load_at(path_));
   EXPECT_FALSE(prefs_store::load_section("s"));
@@ -129,10 +135,18 @@ TEST_F(PrefsDocumentTest, LoadReadsDocumentsAndSections) {
   EXPECT_EQ(prefs_store::load_section("odd"), Json::object());
   EXPECT_EQ(prefs_store::load_section("absent"), Json::object());
 
+  // A document that does not read holds no section; load_at says why.
   put("{broken");
   auto broken = prefs_store::load_at(path_);
   ASSERT_FALSE(broken);
-  EXPECT_NE(broken.error().find("could not read"), std::string::npos);
+  EXPECT_TRUE(broken.error().starts_with("settings document could not be read: "))
+      << broken.error();
+  EXPECT_EQ(prefs_store::load_section("text_assistance"), Json::object());
+  EXPECT_FALSE(prefs_store::load_at(root_ / "other.json").value().contains("x"));
+  std::ofstream(root_ / "other.json") << "[";
+  EXPECT_TRUE(prefs_store::load_at(root_ / "other.json")
+                  .error()
+                  .starts_with("could not read " + (root_ / "other.json").string() + ": "));
 
   prefs_store::ScopedConfigDir none{fs::path()};
   EXPECT_EQ(prefs_store::load_section("text_assistance").error(), "no config dir");
@@ -179,21 +193,177 @@ TEST(PrefsNesting, DeeperThanTheLimitIsTooDeep) {
   }
 }
 
-// A foreign member nested far past the limit makes the document unreadable:
-// loads refuse it and updates fail without touching the file, where printing
-// it back would exhaust the stack.
-TEST_F(PrefsDocumentTest, DocumentNestedTooDeepIsRefusedAndKept) {
-  put(R"({"text_assistance":{"check_spelling":true},"other":)" + nested(100000) + "}");
-  const std::string before = read();
-  EXPECT_FALSE(prefs_store::load_at(path_));
-  EXPECT_FALSE(prefs_store::load_section("text_assistance"));
-  for (auto update : {prefs_store::update_section("s", Json{{"k", 1}}),
-                      prefs_store::replace_section("s", Json{{"k", 1}})}) {
-    ASSERT_FALSE(update);
-    EXPECT_EQ(update.error(),
-              "could not update " + path_.string() + ": the document nests deeper than 128 levels");
+// The copies kept aside beside `file`, with their bytes, oldest name first.
+std::vector<std::pair<fs::path, std::string>> copies_beside(const fs::path& file) {
+  std::vector<std::pair<fs::path, std::string>> found;
+  for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+    if (!entry.path().filename().string().starts_with(file.filename().string() + ".unreadable-")) {
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    found.emplace_back(entry.path(), text.str());
   }
-  EXPECT_EQ(read(), before);
+  std::ranges::sort(found);
+  return found;
+}
+
+mode_t mode_of(const fs::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+// A document that reads as no document is never lost to a change: its bytes
+// go aside into a private copy that a warning names, and the change is saved
+// into a fresh document.
+TEST_F(PrefsDocumentTest, UnreadableDocumentIsKeptAsideAndTheChangeSaved) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* reason;
+  } cases[] = {
+      {"cut off", R"({"version":1,"appearance":{"theme":"Nor)", "the document is not JSON"},
+      {"not UTF-8", "{\"a\":\"caf\xe9\"}", "the document is not UTF-8 text"},
+      {"too deep", R"({"other":)" + nested(100000) + "}",
+       "the document nests deeper than 128 levels"},
+      {"not an object", "[1,2]", "the document is not a JSON object"},
+  };
+  const struct {
+    const char* name;
+    std::function<kalu_ui::Status()> write;
+    const char* saved;
+  } writers[] = {
+      {"update",
+       [] {
+         return prefs_store::update_section("s", Json{{"k", 1}});
+       },
+       "{\n  \"s\": {\n    \"k\": 1\n  }\n}"},
+      {"replace", [] { return prefs_store::replace_section("s", Json::array({2})); },
+       "{\n  \"s\": [\n    2\n  ]\n}"},
+  };
+  for (const auto& c : cases) {
+    for (const auto& writer : writers) {
+      SCOPED_TRACE(std::string(c.name) + ", " + writer.name);
+      fs::remove_all(path_.parent_path());
+      put(c.text);
+      kalu_ui::log::ScopedCapture capture;
+      auto written = writer.write();
+      ASSERT_TRUE(written) << written.error();
+      EXPECT_EQ(read(), writer.saved);
+      const auto copies = copies_beside(path_);
+      ASSERT_EQ(copies.size(), 1u);
+      EXPECT_EQ(copies[0].second, c.text);
+      EXPECT_EQ(mode_of(copies[0].first), 0600u);
+      const auto events = capture.events();
+      const auto told = std::ranges::find_if(
+          events, [](const kalu_ui::log::Event& e) { return e.field("copy") != nullptr; });
+      ASSERT_NE(told, events.end());
+      EXPECT_EQ(*told->field("copy"), copies[0].first.string());
+      EXPECT_TRUE(told->field("error")->starts_with(c.reason)) << *told->field("error");
+    }
+  }
+
+  // A later copy never replaces an earlier one.
+  fs::remove_all(path_.parent_path());
+  put("{first");
+  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 1}}));
+  put("{second");
+  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 2}}));
+  const auto both = copies_beside(path_);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_TRUE((both[0].second == "{first" && both[1].second == "{second") ||
+              (both[0].second == "{second" && both[1].second == "{first"));
+}
+
+// A settings document linked in from elsewhere (dotfiles) stays a link: the
+// change goes to the file it leads to, and so does a copy kept aside.
+TEST_F(PrefsDocumentTest, ALinkedDocumentStaysALink) {
+  const fs::path target = root_ / "dotfiles" / "settings.json";
+  fs::create_directories(target.parent_path());
+  fs::create_directories(path_.parent_path());
+  std::ofstream(target) << R"({"keep":1})";
+  fs::create_symlink("../dotfiles/settings.json", path_);
+
+  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 1}}));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(read(), "{\n  \"keep\": 1,\n  \"s\": {\n    \"k\": 1\n  }\n}");
+  EXPECT_EQ(prefs_store::load_section("s"), Json({{"k", 1}}));
+
+  std::ofstream(target, std::ios::trunc) << "{cut";
+  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 2}}));
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(read(), "{\n  \"s\": {\n    \"k\": 2\n  }\n}");
+  const auto copies = copies_beside(target);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].second, "{cut");
+  EXPECT_TRUE(copies_beside(path_).empty());
+}
+
+// A FIFO in the document's place would hold a reader for good, and a huge
+// file would be read and parsed for every request: both are refused before
+// a byte is read, and a change leaves them as they are.
+TEST_F(PrefsDocumentTest, OnlyARegularFileIsReadAndOnlyUpToItsBound) {
+  fs::create_directories(path_.parent_path());
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  const std::string fifo = "settings document could not be read: not a regular file (a FIFO)";
+  EXPECT_EQ(prefs_store::read_settings_document().error(), fifo);
+  EXPECT_EQ(prefs_store::load_section("s").error(), fifo);
+  EXPECT_EQ(prefs_store::update_section("s", Json{{"k", 1}}).error(), fifo);
+  struct stat st {};
+  ASSERT_EQ(::lstat(path_.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  fs::remove(path_);
+  std::ofstream(path_) << "{}";
+  fs::resize_file(path_, 64u << 20);  // sparse: no 64 MiB written
+  const std::string huge = "settings document could not be read: larger than 16777216 bytes";
+  EXPECT_EQ(prefs_store::read_settings_document().error(), huge);
+  EXPECT_EQ(prefs_store::update_section("s", Json{{"k", 1}}).error(), huge);
+  EXPECT_EQ(fs::file_size(path_), 64u << 20);
+}
+
+// Readers share one text while the file stays as it is; a file just written
+// is read again, so a change within the clock's tick is never missed.
+TEST_F(PrefsDocumentTest, TheCacheAnswersOneTextUntilTheFileChanges) {
+  put(R"({"a":1})");
+  EXPECT_EQ(*prefs_store::read_settings_document()->text, R"({"a":1})");
+  put(R"({"a":2})");  // same size, same inode, the same second
+  EXPECT_EQ(*prefs_store::read_settings_document()->text, R"({"a":2})");
+
+  const timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path_.c_str(), long_ago, 0), 0);
+  auto first = prefs_store::read_settings_document();
+  auto second = prefs_store::read_settings_document();
+  EXPECT_EQ(first->text.get(), second->text.get());
+
+  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 1}}));
+  auto written = prefs_store::read_settings_document();
+  EXPECT_NE(written->text.get(), first->text.get());
+  EXPECT_NE(written->text->find("\"s\""), std::string::npos);
+  EXPECT_EQ(prefs_store::read_settings_document()->unreadable, std::nullopt);
+}
+
+TEST(PrefsUnreadable, SaysWhyATextIsNoDocument) {
+  const struct {
+    std::string text;
+    std::optional<std::string> reason;
+  } cases[] = {
+      {"", std::nullopt},
+      {" \n\t", std::nullopt},
+      {R"( {"a":[1,{"b":null}]} )", std::nullopt},
+      {"\xEF\xBB\xBF{}", std::nullopt},
+      {"{\"a\":", "the document is not JSON (it goes wrong at byte 6)"},
+      {"{} {}", "the document is not JSON (it goes wrong at byte 4)"},
+      {"\"text\"", "the document is not a JSON object"},
+      {"null", "the document is not a JSON object"},
+      {"{\"a\":\"\xC3\"}", "the document is not UTF-8 text"},
+      {nested(129), "the document nests deeper than 128 levels"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(prefs_store::unreadable_reason(c.text), c.reason) << c.text;
+  }
 }
 
 TEST(PrefsPretty, PrintsTheSettingsForm) {

@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using kalu_ui::fail;
+using kalu_ui::Result;
 using kalu_ui::Status;
 
 std::mutex hook_mutex;
@@ -103,9 +104,26 @@ Status sync_directory(const fs::path& dir) {
   return {};
 }
 
+// Moves the finished temporary file to `path` only when nothing is there yet:
+// 0, EEXIST, or another errno value.
+int move_into_place_new(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without the flag: a second name, which is never made over
+  // an existing file either, and the temporary one removed.
+  if (::link(from.c_str(), to.c_str()) != 0) return errno;
+  ::unlink(from.c_str());
+  return 0;
+}
+
+enum class Existing { kReplace, kKeep };
+
 // `mode`: the exact permission bits to give the file, or nothing to keep
-// those of an existing file (process defaults for a new one).
-Status replace(const fs::path& requested, std::string_view bytes, std::optional<mode_t> mode) {
+// those of an existing file (process defaults for a new one). With
+// Existing::kKeep a file already at the path is left alone and the answer is
+// false.
+Result<bool> put(const fs::path& requested, std::string_view bytes, std::optional<mode_t> mode,
+                 Existing existing_file) {
   if (requested.empty() || !requested.has_filename()) {
     return fail(fmt::format("could not write \"{}\": not a file path", requested.string()));
   }
@@ -146,18 +164,30 @@ Status replace(const fs::path& requested, std::string_view bytes, std::optional<
     // Keep a user's file owned by that user when an administrator rewrites it.
     (void)::fchown(file.fd(), existing.st_uid, existing.st_gid);
   }
-  if (auto written = write_all(file.fd(), bytes, path); !written) return written;
+  if (auto written = write_all(file.fd(), bytes, path); !written) return fail(written.error());
   if (::fsync(file.fd()) != 0) {
     return fail(fmt::format("could not flush {} to disk: {}", path.string(), error_text(errno)));
   }
   if (int err = file.close(); err != 0) {
     return fail(fmt::format("could not write {}: {}", path.string(), error_text(err)));
   }
-  if (int err = do_rename(file.path(), path); err != 0) {
+  if (existing_file == Existing::kKeep) {
+    if (int err = move_into_place_new(file.path(), path); err != 0) {
+      if (err == EEXIST) return false;
+      return fail(fmt::format("could not write {}: {}", path.string(), error_text(err)));
+    }
+  } else if (int err = do_rename(file.path(), path); err != 0) {
     return fail(fmt::format("could not replace {}: {}", path.string(), error_text(err)));
   }
   file.release();
-  return sync_directory(dir);
+  if (auto synced = sync_directory(dir); !synced) return fail(synced.error());
+  return true;
+}
+
+Status replace(const fs::path& path, std::string_view bytes, std::optional<mode_t> mode) {
+  auto written = put(path, bytes, mode, Existing::kReplace);
+  if (!written) return fail(written.error());
+  return {};
 }
 
 }  // namespace
@@ -168,6 +198,10 @@ Status write(const fs::path& path, std::string_view bytes) {
 
 Status write_with_mode(const fs::path& path, std::string_view bytes, mode_t mode) {
   return replace(path, bytes, mode);
+}
+
+Result<bool> write_new_with_mode(const fs::path& path, std::string_view bytes, mode_t mode) {
+  return put(path, bytes, mode, Existing::kKeep);
 }
 
 Status write_creating_parent_with_mode(const fs::path& path, std::string_view bytes, mode_t mode) {

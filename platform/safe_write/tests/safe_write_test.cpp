@@ -152,4 +152,16 @@ TEST_F(SafeWriteTest, SymbolicLinkStaysALink) {
   EXPECT_EQ(read(real), "new");
 }
 
+TEST_F(SafeWriteTest, ANewFileNeverReplacesOneThatIsThere) {
+  const fs::path path = dir_ / "copy";
+  auto first = safe_write::write_new_with_mode(path, "first", 0600);
+  ASSERT_TRUE(first && *first) << (first ? "" : first.error());
+  EXPECT_EQ(mode_of(path), 0600u);
+  auto second = safe_write::write_new_with_mode(path, "second", 0600);
+  ASSERT_TRUE(second);
+  EXPECT_FALSE(*second);
+  EXPECT_EQ(read(path), "first");
+  EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
+}
+
 }  // namespace

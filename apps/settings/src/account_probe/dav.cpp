@@ -4,6 +4,7 @@
 
 #include "account_probe/config.h"
 #include "kalu_net/http.h"
+#include "kalu_net/tls.h"
 
 namespace settings::account_probe {
 
@@ -28,7 +29,10 @@ kalu_ui::Result<std::string> check_dav(std::string_view type_id, const Json& con
   request.basic_auth(*username, credential).header("Depth", "0").body(std::string(kPropfindBody));
 
   auto response = client->send(request);
-  if (!response) return kalu_ui::fail(fmt::format("connection failed: {}", response.error()));
+  if (!response) {
+    if (response.error() == kalu_net::kUntrustedCertificate) return kalu_ui::fail(response.error());
+    return kalu_ui::fail(fmt::format("connection failed: {}", response.error()));
+  }
   if (response->status >= 200 && response->status <= 299) {
     return std::string("Server accepted the signed-in DAV request");
   }

@@ -61,7 +61,12 @@ kalu_ui::Result<std::string> read_response(kalu_net::TlsStream& stream,
   for (;;) {
     if (Clock::now() >= deadline) return kalu_ui::fail("IMAP server response timed out");
     auto got = stream.read(chunk);
-    if (!got) return kalu_ui::fail("IMAP server did not answer before the timeout");
+    if (!got) {
+      // A certificate that did not verify ends the handshake at the first
+      // read; the server did answer, and the person must hear why it failed.
+      if (got.error() == kalu_net::kUntrustedCertificate) return kalu_ui::fail(got.error());
+      return kalu_ui::fail("IMAP server did not answer before the timeout");
+    }
     if (*got == 0) return kalu_ui::fail("IMAP server closed the connection unexpectedly");
     if (*got > chunk.size())
       return kalu_ui::fail("IMAP server reported an invalid response length");

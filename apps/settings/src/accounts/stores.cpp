@@ -1,6 +1,9 @@
 #include "accounts/stores.h"
 
+#include <fmt/format.h>
+
 #include "account_book/paths.h"
+#include "kalu_ui/log.h"
 #include "prefs_store/paths.h"
 
 namespace settings::accounts {
@@ -64,6 +67,17 @@ account_book::Account new_account_record(std::string id, std::string_view type_n
 account_book::SecretVault open_vault(const RootOverride& root) {
   if (root) return account_book::SecretVault::open_in(*root);
   return account_book::SecretVault::open();
+}
+
+Result<std::optional<account_book::Secret>> saved_secret(const RootOverride& root,
+                                                         std::string_view id) {
+  const account_book::SecretVault vault = open_vault(root);
+  if (const auto& why = vault.read_error()) {
+    kalu_ui::log::warn("kalu::settings", "settings::accounts", "credential vault could not be read",
+                       {{"op", "vault_read"}, {"error", *why}});
+    return fail(fmt::format("the credential vault could not be read: {}", *why));
+  }
+  return vault.get(id);
 }
 
 Status update_vault_entry(const RootOverride& root, std::string_view id,

@@ -62,6 +62,14 @@ account_book::Account new_account_record(std::string id, std::string_view type_n
 // The credential vault under the override, else the library's default one.
 account_book::SecretVault open_vault(const RootOverride& root);
 
+// The secret saved for `id` (none when there is none); an error, "the
+// credential vault could not be read: <reason>", with a warning in the log,
+// when the vault exists but does not read (its key missing, authentication
+// failed): the credential may well be there, and a person must not be told
+// to sign in again for a vault that needs repair.
+kalu_ui::Result<std::optional<account_book::Secret>> saved_secret(const RootOverride& root,
+                                                                  std::string_view id);
+
 // Opens the vault, sets the secret of `id` (or removes it when none is
 // given) and saves; the save's result.
 kalu_ui::Status update_vault_entry(const RootOverride& root, std::string_view id,

@@ -18,8 +18,8 @@
 // action (complete_operation_of_action); Devices & Sync publishes
 // under its key without looking. Otherwise the message is dropped. If the
 // page is replaced before the pane finishes, the application fails the
-// operation itself ("the Settings pane was closed before the operation
-// finished"), so a pane never needs to finish in its destructor.
+// operation itself ("the Settings pane was closed; the operation may still
+// complete ..."), so a pane never needs to finish in its destructor.
 
 #include <cstdint>
 #include <optional>

@@ -105,12 +105,13 @@ DeviceLocalOutcome SettingsApp::start_connection_check(const ResourceOperationId
     if (const account_book::Account* found = store.get(id)) account = *found;
   }
   if (!account) return DeviceLocalOutcome::rejected(std::string(kGone));
-  std::optional<account_book::Secret> secret = accounts::open_vault(accounts_root_).get(id);
-  if (!secret) {
+  auto secret = accounts::saved_secret(accounts_root_, id);
+  if (!secret) return DeviceLocalOutcome::rejected(std::move(secret.error()));
+  if (!*secret) {
     return DeviceLocalOutcome::rejected(
         "this account has no saved credential; sign in again first");
   }
-  auto answer = start_account_check(cells_.account_probe, std::move(*account), std::move(*secret),
+  auto answer = start_account_check(cells_.account_probe, std::move(*account), std::move(**secret),
                                     start_thread_);
   if (!answer) {
     return DeviceLocalOutcome::rejected(

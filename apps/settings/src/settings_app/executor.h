@@ -49,8 +49,11 @@ inline constexpr std::string_view kDeviceLocalBusy =
     "another device-local Settings operation is still running";
 inline constexpr std::string_view kOperationNotTaken =
     "the Settings pane could not take the operation";
+// A pane replaced before it finished: its worker may still carry the change
+// out, so the message says that the outcome is unknown, not that it failed.
 inline constexpr std::string_view kPaneClosedBeforeFinish =
-    "the Settings pane was closed before the operation finished";
+    "the Settings pane was closed; the operation may still complete — refresh to see the "
+    "device's state";
 // The error code a poll gives a failed device-local operation.
 inline constexpr std::string_view kDeviceLocalFailedCode = "device_local_operation_failed";
 

@@ -12,7 +12,6 @@
 #include "panes/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
-#include "prefs_store/paths.h"
 #include "stored/locale.h"
 #include "stored/settings_prefs.h"
 #include "system_ops/time.h"
@@ -29,26 +28,25 @@ using Change = kalu_ui::Result<std::string_view>;
 
 // ---- The settings document, edited in place ---------------------------------
 
-// The document's text as it stands: nothing when there is no file (or no
-// configuration directory, which the save then reports); an error when the
-// file exists but cannot be read.
-kalu_ui::Result<std::optional<std::string>> current_settings_text() {
-  const auto path = prefs_store::settings_path();
-  if (!path) return std::optional<std::string>();
-  return prefs_store::read_text(*path);
-}
-
-std::optional<std::string_view> view(const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
-  return std::string_view(*text);
+// The document's text as a change sees it: nothing when there is no file
+// (or no configuration directory, which the save then reports) or when it
+// does not read (the save keeps it aside and starts afresh); an error when
+// the file cannot be read at all.
+kalu_ui::Result<std::optional<std::string_view>> current_settings_text(stored::SettingsText& held) {
+  auto text = stored::settings_text_for_edit();
+  if (!text) return fail(text.error());
+  held = std::move(*text);
+  if (!held) return std::optional<std::string_view>();
+  return std::optional<std::string_view>(*held);
 }
 
 // The stored input section, for changing and saving back; an error when
 // saving over it would lose what is stored.
 kalu_ui::Result<InputPrefs> load_input() {
-  const auto text = current_settings_text();
+  stored::SettingsText held;
+  const auto text = current_settings_text(held);
   if (!text) return fail(text.error());
-  const auto members = stored::editable_members(view(*text));
+  const auto members = stored::editable_members(*text);
   if (!members) return fail(members.error());
   return stored::read_input_section(*members);
 }
@@ -229,9 +227,10 @@ AppliedResult set_timezone(const std::string& zone) {
 // new format; with none stored, the default record is; a stored one that does
 // not read keeps every value but the format, which is written into it.
 kalu_ui::Status save_clock_format(stored::TimeFormat format) {
-  const auto text = current_settings_text();
+  stored::SettingsText held;
+  const auto text = current_settings_text(held);
   if (!text) return fail(text.error());
-  const auto members = stored::editable_members(view(*text));
+  const auto members = stored::editable_members(*text);
   if (!members) return fail(members.error());
   const auto found = members->find("locale");
   stored::Locale locale;

@@ -38,8 +38,9 @@ struct Locale {
   static Locale load();
   // Sets "version" and "locale" in the document at the settings path, keeping
   // every other key, and writes it atomically; answers the path. "no config
-  // dir" without a path; a file that exists but cannot be read fails the save
-  // and is left as it was.
+  // dir" without a path; a file that cannot be read fails the save and is
+  // left as it was; a document that does not read is kept aside and the
+  // locale saved into a fresh one.
   kalu_ui::Result<std::filesystem::path> save() const;
 
   // The "locale" member of document text, or the default.

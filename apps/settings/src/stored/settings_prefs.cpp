@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "codec/parser.h"
 #include "kalu_ui/log.h"
@@ -148,41 +150,68 @@ kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
     const std::function<std::string(std::string_view current)>& edit) {
   auto path = prefs_store::settings_path();
   if (!path) return kalu_ui::fail("no config dir");
-  if (auto written = prefs_store::rewrite_at(*path, edit); !written) {
+  if (auto written = prefs_store::rewrite_document_at(*path, edit); !written) {
     return kalu_ui::fail(written.error());
   }
   return *path;
 }
 
-std::optional<std::string> read_settings_text(std::optional<std::filesystem::path> path) {
+namespace {
+
+// Says that the document could not be read, once for each new reason, so a
+// file that stays unreadable does not repeat it on every request.
+void warn_unreadable(const std::string& error) {
+  static std::mutex mutex;
+  static std::string last;
+  {
+    std::lock_guard lock(mutex);
+    if (std::exchange(last, error) == error) return;
+  }
+  kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
+                     {{"op", "settings_load"}, {"error", error}});
+}
+
+}  // namespace
+
+SettingsText read_settings_text(std::optional<std::filesystem::path> path) {
   if (!path) path = prefs_store::settings_path();
-  if (!path) return std::nullopt;
-  auto text = prefs_store::read_text(*path);
-  if (!text) {
-    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
-                       {{"op", "settings_load"}, {"error", text.error()}});
-    return std::nullopt;
+  if (!path) return nullptr;
+  auto document = prefs_store::read_document(*path);
+  if (!document) {
+    warn_unreadable(document.error());
+    return nullptr;
   }
-  // A file that is not UTF-8 text is not a settings document at all, even
-  // when the broken bytes sit in a member no reader looks at.
-  if (*text && limited_exec::decode_lossy(**text) != **text) {
-    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
-                       {{"op", "settings_load"}, {"error", "the file is not UTF-8 text"}});
-    return std::nullopt;
+  // A text that does not read was reported by the store when it was read.
+  return document->unreadable ? nullptr : std::move(document->text);
+}
+
+kalu_ui::Result<SettingsText> settings_text_for_edit() {
+  auto document = prefs_store::read_settings_document();
+  if (!document) {
+    if (!prefs_store::settings_path()) return SettingsText();  // the save says why
+    return kalu_ui::fail(document.error());
   }
-  if (*text && prefs_store::nests_too_deep(**text)) {
-    kalu_ui::log::warn("kalu::settings", kModule, "settings document could not be read",
-                       {{"op", "settings_load"},
-                        {"error", fmt::format("the document nests deeper than {} levels",
-                                              prefs_store::kMaxNesting)}});
-    return std::nullopt;
-  }
-  return std::move(*text);
+  return document->unreadable ? nullptr : std::move(document->text);
 }
 
 SettingsPrefs SettingsPrefs::load() {
-  auto text = read_settings_text();
-  return text ? from_document(*text) : SettingsPrefs{};
+  // Parsed once for each text the document cache answers: the resource tree
+  // loads the preferences for every request.
+  static std::mutex mutex;
+  static SettingsText parsed_text;
+  static SettingsPrefs parsed;
+  SettingsText text = read_settings_text();
+  {
+    std::lock_guard lock(mutex);
+    if (text && text == parsed_text) return parsed;
+  }
+  SettingsPrefs prefs = text ? from_document(*text) : SettingsPrefs{};
+  if (text) {
+    std::lock_guard lock(mutex);
+    parsed_text = std::move(text);
+    parsed = prefs;
+  }
+  return prefs;
 }
 
 SettingsPrefs SettingsPrefs::from_document(std::string_view text) {

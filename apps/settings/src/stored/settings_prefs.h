@@ -5,13 +5,19 @@
 // writers (the locale, continuity and text-assistance sections, other
 // programs' keys), all of which a save keeps with their positions.
 //
-// There is no cache: every change loads the document afresh, replaces its own
-// section and saves at once. Saves are atomic, and a file that exists but
-// cannot be read fails the save instead of being replaced.
+// Every change loads the document afresh, replaces its own section and saves
+// at once. Reads go through the settings store's document cache, so a load
+// costs a stat while the file is unchanged. Saves are atomic. A file that
+// cannot be read at all (not a regular file, too large, no permission) fails
+// the save and stays as it is; one that reads but holds no document (cut off,
+// not UTF-8, not a JSON object, nested too deep) loads as the defaults and is
+// kept aside by the next save, which writes a fresh document (prefs_store's
+// rule).
 
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -43,7 +49,7 @@ struct SettingsPrefs {
   // atomically in the pretty form; answers the path written. Fails with
   // "no config dir" without a settings path, and with the reason when the
   // existing file cannot be read or the write fails; the file is then left as
-  // it was.
+  // it was. A document that does not read is kept aside first.
   kalu_ui::Result<std::filesystem::path> save() const;
 
   // Parses document text. Text that is not a JSON object gives the defaults;
@@ -116,15 +122,25 @@ kalu_ui::Result<InputPrefs> read_input_section(const DocumentMembers& members);
 std::optional<std::string_view> member_text(std::string_view text, std::string_view key);
 
 // Shared by the document's writers: at the settings path ("no config dir"
-// without one), reads the current text (empty when there is no file; a file
-// that cannot be read fails), and atomically writes what `edit` makes of it;
-// answers the path written.
+// without one), reads the current text (empty when there is no file, or when
+// it does not read: it is kept aside; a file that cannot be read fails), and
+// atomically writes what `edit` makes of it; answers the path written.
 kalu_ui::Result<std::filesystem::path> rewrite_settings_document(
     const std::function<std::string(std::string_view current)>& edit);
 
+// The settings document's text as the document cache holds it.
+using SettingsText = std::shared_ptr<const std::string>;
+
 // The settings document read for loading (at `path`, else at the settings
-// store's path): its text, or nothing when there is no path, no file, or a
-// file that cannot be read, is not UTF-8 text or nests too deep.
-std::optional<std::string> read_settings_text(std::optional<std::filesystem::path> path = {});
+// store's path): its text, or null when there is no path, no file, or a file
+// that cannot be read or does not read (a warning says so).
+SettingsText read_settings_text(std::optional<std::filesystem::path> path = {});
+
+// The settings document as a writer that changes one section sees it before
+// its save: the text, or null when there is none (no path, no file) or it
+// does not read (the save keeps it aside and starts a fresh document); an
+// error ("settings document could not be read: ...") when the file cannot be
+// read at all.
+kalu_ui::Result<SettingsText> settings_text_for_edit();
 
 }  // namespace settings::stored

@@ -92,8 +92,9 @@ struct Response {
 class Client {
  public:
   // Sends `request` and waits for the answer's status line and headers
-  // (the body is read and dropped). The error is curl's text for a failure
-  // to connect, to verify the server, to send or to receive in time.
+  // (the body is read and dropped). The error is kUntrustedCertificate
+  // (tls.h) when the server's certificate did not verify, else curl's text
+  // for a failure to connect, to send or to receive in time.
   kalu_ui::Result<Response> send(const Request& request) const;
 
  private:

@@ -22,6 +22,12 @@
 // use, and shared read-only by every thread.
 namespace kalu_net {
 
+// The failure of a connection whose server's certificate did not verify
+// (an authority not among the roots, expired, made out for another name):
+// TLS streams and the HTTP client report exactly this text, so a caller can
+// tell it from a server that did not answer.
+inline constexpr std::string_view kUntrustedCertificate = "the server's certificate is not trusted";
+
 // A shared, read-only set of trusted root certificates.
 class RootStore {
  public:
@@ -79,8 +85,9 @@ class TlsStream {
   void attach(TcpStream socket);
 
   // Reads at most buffer.size() bytes. Answers 0 when the server closed the
-  // connection after the handshake; an error for a failed handshake, a
-  // timeout or any other failure.
+  // connection after the handshake; an error for a failed handshake
+  // (kUntrustedCertificate when the certificate did not verify), a timeout
+  // or any other failure.
   kalu_ui::Result<std::size_t> read(std::span<char> buffer);
   // Writes all of `bytes` or fails.
   kalu_ui::Status write_all(std::string_view bytes);

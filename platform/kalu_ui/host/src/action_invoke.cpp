@@ -103,7 +103,10 @@ InvokeResult<InvokedAction> invoke_resource_action(
                                    encoded->payload_text());
     if (!started) return std::unexpected(std::move(started.error()));
     done.outcome = std::move(*started);
-    done.operation_id = id;
+    // A refused start runs nothing, so it leaves no id to poll.
+    if (!std::holds_alternative<DeviceLocalOutcome::Rejected>(done.outcome.value)) {
+      done.operation_id = id;
+    }
     return done;
   }
   ResourceOperationContext context{&document};

@@ -202,6 +202,11 @@ Answer AutomationHost::Operations::start(const ResourceOperationId& id, Operatio
                                          Widget& root, doc::Document& document) {
   auto outcome = start_operation(root, document, id, kind, action_id, payload);
   if (!outcome) return refuse(outcome.error().code, outcome.error().message);
+  // A refused start runs nothing: its answer is the whole story, and no id
+  // is handed out that a poll would not know.
+  if (std::holds_alternative<DeviceLocalOutcome::Rejected>(outcome->value)) {
+    return Json{{"outcome", to_json(*outcome)}};
+  }
   remember(id, *outcome);
   return Json{{"operation_id", hex_of(id)}, {"outcome", to_json(*outcome)}};
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
@@ -13,25 +14,40 @@
 // Reading and updating JSON documents of the configuration directory, above
 // all the settings document, which several writers share section by section.
 //
-// Reads distinguish a missing file (an empty document: nothing stored yet)
-// from a file that exists but cannot be read (no permission, a directory in
-// its place, an I/O error). The latter is an error and an update then writes
-// nothing, so a passing fault never replaces the user's settings with a
-// near-empty file. Every write is atomic (safe_write): an interrupted update
-// leaves the previous document.
+// Only a regular file is read: it is opened without blocking and checked
+// before a byte is read, so a FIFO or a device in its place is an error at
+// once instead of a read that never ends, and a document larger than
+// kMaxDocumentBytes is refused from its size alone. Reads distinguish a
+// missing file (an empty document: nothing stored yet) from a file that
+// exists but cannot be read (not a regular file, too large, no permission, an
+// I/O error); the latter is an error and an update then writes nothing.
 //
-// A document whose arrays and objects nest deeper than kMaxNesting levels is
-// unreadable in the same way: parse and the loads refuse it, and an update
-// fails and leaves the file as it is. Settings nest a few levels; the limit
-// keeps a foreign member nested thousands deep from exhausting the stack of
-// the reader and printer, or growing the file by hundreds of megabytes on
-// every rewrite.
+// A file that reads but holds no editable document (not UTF-8 text, not
+// JSON, nested deeper than kMaxNesting, a top level that is not an object) is
+// never lost either: an update keeps its bytes aside in a new file beside it,
+// "<name>.unreadable-<unix time>" (mode 0600, an earlier copy never
+// overwritten), logs a warning naming the copy and the reason, and writes the
+// change into a fresh document. Readers take such a document as empty.
+// Every write is atomic (safe_write), and a symbolic link in the document's
+// place stays a link: the file it leads to is replaced.
+//
+// The nesting limit keeps a foreign member nested thousands deep from
+// exhausting the stack of the reader and printer. Settings nest a few levels.
+//
+// Readers of a shared document go through one process-wide cache
+// (read_document): the file is stat'ed on every read, but read and judged
+// again only when its device, inode, size or times changed, so a request that
+// reads the settings costs one stat while the file stays as it is.
 namespace prefs_store {
 
 using Json = nlohmann::ordered_json;
 
-// The whole file as text; nothing when it does not exist; an error for any
-// other failure to read it, and for a file longer than `max_bytes` (read no
+// The largest document read. Settings take a few kilobytes.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{16} << 20;
+
+// The whole file as text; nothing when it does not exist; an error ("could
+// not read <path>: <reason>") when it is not a regular file, for any other
+// failure to read it, and for a file longer than `max_bytes` (read no
 // further than one byte past the limit).
 kalu_ui::Result<std::optional<std::string>> read_text(
     const std::filesystem::path& path, std::size_t max_bytes = static_cast<std::size_t>(-1));
@@ -61,33 +77,69 @@ std::string pretty(const Json& value);
 // is every other key of the document.
 void merge_section(Json& document, std::string_view key, const Json& members);
 
-// The document at `path`: an empty object when the file does not exist; an
-// error when it cannot be read or is not JSON.
+// Why `text` is no document a writer can edit in place: it is not UTF-8
+// text, not JSON, nests too deep, or its top level is not an object. Nothing
+// for an object, and for a text that is empty or only white space (nothing
+// stored yet).
+std::optional<std::string> unreadable_reason(std::string_view text);
+
+// A document file as read: its text (null when there is no file), shared by
+// every reader while the file stays the same, and unreadable_reason of it.
+struct DocumentText {
+  std::shared_ptr<const std::string> text;
+  std::optional<std::string> unreadable;
+};
+
+// The document at `path` through the process's document cache: the same
+// text object while the file's device, inode, size, modification and change
+// times stay the same (a file changed less than a second before it was read
+// is read again, since a change within the file system's clock tick would
+// not show in its times). An error when the file is not a regular file, is
+// larger than kMaxDocumentBytes or cannot be read: "settings document could
+// not be read: <reason>" for the settings document, "could not read <path>:
+// <reason>" for any other. A warning is logged once for each version of a
+// file whose text is unreadable. Any thread.
+kalu_ui::Result<DocumentText> read_document(const std::filesystem::path& path);
+
+// read_document at the settings path ("no config dir" without one).
+kalu_ui::Result<DocumentText> read_settings_document();
+
+// The document at `path` (at most kMaxDocumentBytes): an empty object when
+// the file does not exist; an error when it cannot be read or is not JSON.
 kalu_ui::Result<Json> load_at(const std::filesystem::path& path);
 
 // The object under `key` of the settings document: an empty object when the
-// file, the key or an object value is missing; an error when there is no
-// configuration directory or the file cannot be read or parsed.
+// file, the key or an object value is missing, and when the document does not
+// read (the next update keeps it aside and starts afresh); an error when
+// there is no configuration directory or the file cannot be read.
 kalu_ui::Result<Json> load_section(std::string_view key);
 
-// Read-modify-write of one file: creates the missing parent directories
+// Read-modify-write of one text file: creates the missing parent directories
 // (process default permissions), reads the current text ("" when the file
 // does not exist), and atomically writes what `edit` makes of it. A read
-// error, or a current text that nests too deep, fails before anything is
-// written.
+// error fails before anything is written.
 kalu_ui::Status rewrite_at(const std::filesystem::path& path,
                            const std::function<std::string(std::string_view current)>& edit);
 
+// rewrite_at for a JSON document: a current text that does not read
+// (unreadable_reason) is kept aside first, as the header says, and `edit`
+// then gets "" so the change goes into a fresh document. A file that cannot be
+// read at all, or a copy that cannot be made, fails before anything is
+// written.
+kalu_ui::Status rewrite_document_at(
+    const std::filesystem::path& path,
+    const std::function<std::string(std::string_view current)>& edit);
+
 // Merges `members` (an object) into the section `key` of the document at
-// `path` with `merge_section`, and writes it back in the pretty form. A
-// current text that is not a JSON object starts a fresh object.
+// `path` with `merge_section`, and writes it back in the pretty form
+// (rewrite_document_at).
 kalu_ui::Status update_section_at(const std::filesystem::path& path, std::string_view key,
                                   const Json& members);
 
 // Sets each member of `members` (an object) at the top level of the document
 // at `path` (replaced in place, or appended), keeping every other key, and
-// writes it back in the pretty form; for small files of loose switches. A
-// current text that is not a JSON object starts a fresh object.
+// writes it back in the pretty form (rewrite_document_at); for small files of
+// loose switches.
 kalu_ui::Status update_members_at(const std::filesystem::path& path, const Json& members);
 
 // `update_section_at` on the settings document ("no config dir" when the

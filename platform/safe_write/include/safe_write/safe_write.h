@@ -29,6 +29,12 @@ kalu_ui::Status write(const std::filesystem::path& path, std::string_view bytes)
 kalu_ui::Status write_with_mode(const std::filesystem::path& path, std::string_view bytes,
                                 mode_t mode);
 
+// As `write_with_mode` for a file that must not exist yet: a file already at
+// `path` is never replaced, and the answer is then false. A copy that must
+// not overwrite an earlier one (a document kept aside) is written this way.
+kalu_ui::Result<bool> write_new_with_mode(const std::filesystem::path& path, std::string_view bytes,
+                                          mode_t mode);
+
 // As `write_with_mode`, creating the missing parent directories first. The
 // directories it creates are private (0700) when `mode` gives nothing to group
 // or others, else they get the process defaults.

@@ -117,7 +117,7 @@ TEST_F(ProbeTest, ImapExchangesOverLoopbackTls) {
        {kGreeting, kLogin},
        {},
        std::string(kCredential),
-       "error: IMAP server did not answer before the timeout",
+       "error: the server's certificate is not trusted",
        std::nullopt,
        true},
       {"quote and backslash escaped on the wire",

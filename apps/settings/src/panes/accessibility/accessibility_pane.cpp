@@ -54,8 +54,8 @@ bool is_label(const Control& control, std::string_view text) {
 
 // The appearance section as stored, with this pane's three comforts from
 // `model`: the theme and UI scale stay Appearance's. A section that does not
-// read starts from the defaults; a document that does not read is refused
-// rather than replaced with a fresh one.
+// read starts from the defaults; a file that cannot be read is refused (a
+// document that does not read is kept aside by the update).
 kalu_ui::Result<stored::AppearancePrefs> appearance_with_comforts(const Model& model) {
   auto section = prefs_store::load_section("appearance");
   if (!section) return kalu_ui::fail(section.error());

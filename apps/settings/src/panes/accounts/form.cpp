@@ -161,7 +161,9 @@ kalu_ui::Result<Secret> credential_for(const RootOverride& root, const std::stri
   if (std::string_view typed = trim_white_space(password.view()); !typed.empty()) {
     return Secret(typed);
   }
-  if (std::optional<Secret> saved = services::open_vault(root).get(id)) return std::move(*saved);
+  auto saved = services::saved_secret(root, id);
+  if (!saved) return fail(std::move(saved.error()));
+  if (*saved) return std::move(**saved);
   return fail("this account has no saved credential; enter one");
 }
 

@@ -191,8 +191,8 @@ void AppearancePane::sync(doc::Document& document) {
 }
 
 void AppearancePane::save() const {
-  // A settings document that does not read is refused rather than replaced
-  // by a fresh one holding only this section.
+  // A file that cannot be read is refused; a document that does not read is
+  // kept aside by the update, which starts a fresh one.
   kalu_ui::Status saved;
   if (auto current = prefs_store::load_section(kSection); !current) {
     saved = kalu_ui::fail(current.error());

@@ -19,9 +19,9 @@ kalu_ui::Result<system_ops::audio::VolumeState> AudioServices::volume_state() {
 stored::AudioPrefs AudioServices::load_prefs() { return stored::SettingsPrefs::load().audio; }
 
 kalu_ui::Status AudioServices::save_prefs(const std::function<void(stored::AudioPrefs&)>& edit) {
-  // Merging into a document that does not read would start a fresh one and
-  // lose every other section: refuse instead. A section that does not read
-  // is written afresh from the defaults.
+  // A file that cannot be read is refused; a document that does not read is
+  // kept aside by the update, which starts a fresh one. A section that does
+  // not read is written afresh from the defaults.
   auto section = prefs_store::load_section(kAudioSection);
   if (!section) return kalu_ui::fail(section.error());
   stored::AudioPrefs prefs;

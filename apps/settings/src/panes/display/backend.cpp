@@ -52,8 +52,9 @@ class DeviceDisplayBackend final : public DisplayBackend {
   stored::DisplayPrefs load_prefs() override { return stored::SettingsPrefs::load().display; }
 
   kalu_ui::Status save_prefs(const std::function<void(stored::DisplayPrefs&)>& edit) override {
-    // A file that cannot be read is never replaced; a section that does not
-    // read is written afresh from the defaults (its other keys stay).
+    // A file that cannot be read is never replaced (a document that does not
+    // read is kept aside by the update); a section that does not read is
+    // written afresh from the defaults (its other keys stay).
     auto section = prefs_store::load_section(kDisplaySection);
     if (!section) return kalu_ui::fail(section.error());
     stored::DisplayPrefs prefs;

@@ -71,8 +71,8 @@ stored::UpdatePrefs load_update_prefs() {
 }
 
 kalu_ui::Status save_update_prefs(const stored::UpdatePrefs& prefs) {
-  // Merging into a document that does not read would start a fresh one and
-  // lose every other section: refuse instead.
+  // A file that cannot be read is refused; a document that does not read is
+  // kept aside by the update, which starts a fresh one.
   if (auto current = prefs_store::load_section(kUpdatesSection); !current) {
     return kalu_ui::fail(current.error());
   }

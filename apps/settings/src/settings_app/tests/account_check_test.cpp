@@ -1,18 +1,23 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "account_book/account_store.h"
+#include "account_book/paths.h"
 #include "account_book/secret_vault.h"
 #include "account_book/sync_status.h"
 #include "app_fixture.h"
+#include "kalu_ui/log.h"
 #include "operation_fixture.h"
 
 namespace settings::settings_app {
@@ -243,6 +248,46 @@ TEST(AccountCheck, RefusalsStartNoThreadAndKeepNoCheck) {
     EXPECT_EQ(probe->calls(), 0);
     EXPECT_EQ(f.t.app->account_check_id(), std::nullopt);
     EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
+  }
+}
+
+// A vault that does not read says so, and says why: the credential may be
+// there, behind a lost key or damaged file, and signing in again is no cure.
+TEST(AccountCheck, AVaultThatDoesNotReadIsNamedNotTakenForAMissingCredential) {
+  struct Case {
+    std::string name;
+    std::function<void(const std::filesystem::path& dir)> damage;
+    std::string reason;  // in the message after "the credential vault could not be read: "
+  };
+  const Case cases[] = {
+      {"the key is missing",
+       [](const std::filesystem::path& dir) { std::filesystem::remove(dir / "vault.key"); },
+       "is missing"},
+      {"the key is another vault's",
+       [](const std::filesystem::path& dir) {
+         std::ofstream(dir / "vault.key", std::ios::binary | std::ios::trunc)
+             << std::string(32, 'k');
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CheckFixture f;
+    Starter starter;
+    auto probe = f.use(std::make_shared<FakeProbe>("ok"), starter);
+    c.damage(account_book::vault_dir_in(f.t.root.path()));
+    kalu_ui::log::ScopedCapture capture;
+    const auto outcome = f.test(1);
+    const auto* refused = std::get_if<kalu_ui::DeviceLocalOutcome::Rejected>(&outcome.value);
+    ASSERT_NE(refused, nullptr);
+    EXPECT_TRUE(refused->message.starts_with("the credential vault could not be read: "))
+        << refused->message;
+    EXPECT_NE(refused->message.find(c.reason), std::string::npos) << refused->message;
+    EXPECT_EQ(probe->calls(), 0);
+    const auto events = capture.events();
+    EXPECT_TRUE(std::ranges::any_of(events, [](const kalu_ui::log::Event& e) {
+      return e.message == "credential vault could not be read";
+    }));
   }
 }
 

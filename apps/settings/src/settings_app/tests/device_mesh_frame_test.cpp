@@ -54,8 +54,8 @@ TEST(DeviceMeshFrameTest, AContinuitySwitchIsSavedThroughItsOperation) {
   s.until_free();
   EXPECT_EQ(s.world.runs("pkexec"), 1);
   const auto stored = nlohmann::json::parse(
-      panes::device_mesh::testing::read_file(s.world.config_dir() / "kalu/settings.json"),
-      nullptr, false);
+      panes::device_mesh::testing::read_file(s.world.config_dir() / "kalu/settings.json"), nullptr,
+      false);
   EXPECT_EQ(stored["continuity"]["clipboard"], true);
   const auto* toggle =
       dynamic_cast<kalu_ui::widget::Toggle*>(s.t.harness.find("device_mesh.continuity.clipboard"));
@@ -82,7 +82,10 @@ TEST(DeviceMeshFrameTest, AnOperationWaitingForItsSetupFailsWhenThePageIsReplace
   const auto events = capture.events();
   const bool told = std::ranges::any_of(events, [](const kalu_ui::log::Event& event) {
     const std::string* error = event.field("error");
-    return error && *error == "the Settings pane was closed before the operation finished";
+    return error && *error ==
+                        "the Settings pane was closed; the operation may still complete — refresh "
+                        "to see the "
+                        "device's state";
   });
   EXPECT_TRUE(told);
   s.world.release("pkexec");

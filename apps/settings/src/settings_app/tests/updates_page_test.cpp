@@ -100,7 +100,9 @@ TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
   ASSERT_TRUE(status);
   const auto* failed = std::get_if<ResourceOperationStatus::Failed>(&status->value);
   ASSERT_NE(failed, nullptr);
-  EXPECT_EQ(failed->message, "the Settings pane was closed before the operation finished");
+  EXPECT_EQ(failed->message,
+            "the Settings pane was closed; the operation may still complete — refresh to see the "
+            "device's state");
   // The check's worker ends on its own; nothing is reported for it.
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   w.t.harness.frame();
