@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The settings file under faults, end to end: kalu-settings on a virtual X
+# server with folders of its own, driven with settingsctl.
+# - A FIFO at settings.json: the program starts and `list` answers; a file
+#   of 64 MiB in its place: `list` answers.
+# - Every writer of the settings file (each pane's save, the executor's, the
+#   set-setting road, the locale, the continuity record) meets a document
+#   that is cut off, one that is not UTF-8 and one nested too deep: after the
+#   change, the change is saved in a fresh document and the document's bytes
+#   are still on disk, in the one copy kept aside beside it.
+# Every wait has a generous bound against a hang; none is a measure of speed.
+#
+# usage: settings_file_e2e.sh <kalu-settings> <settingsctl> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+out="$3"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin settings-file
+export KALU_DEVICE_STATE="$home/state/simulated-device.json"
+unset KALU_TEST KALU_DEVICE
+settings="$home/config/kalu/settings.json"
+mkdir -p "$(dirname "$settings")"
+ctl_timeout=60
+
+# Start-up and `list` with a FIFO, then a 64 MiB file, in the file's place.
+mkfifo "$settings"
+start_settings "$program"
+ctl list >"$out/list-fifo.txt" || fail "list did not answer with a FIFO at settings.json"
+rm "$settings"
+truncate -s 64M "$settings"
+ctl list >"$out/list-huge.txt" || fail "list did not answer with a 64 MiB settings.json"
+[[ "$(stat -c %s "$settings")" == $((64 << 20)) ]] || fail "the 64 MiB file was changed"
+rm "$settings"
+
+# The documents no writer can edit in place.
+deep="$(printf '[%.0s' {1..200})$(printf ']%.0s' {1..200})"
+documents=(
+  '{"version":1,"appearance":{"theme":"Nor'
+  $'{"version":1,"foreign":"caf\xe9"}'
+  "{\"version\":1,\"other\":$deep}"
+)
+document_names=("cut off" "not UTF-8" "nested too deep")
+
+# holds SECTION KEY JSON: the settings file is a JSON object whose SECTION
+# holds JSON under KEY.
+holds() {
+  python3 - "$settings" "$1" "$2" "$3" <<'EOF' 2>/dev/null
+import json, sys
+path, section, key, value = sys.argv[1:]
+document = json.load(open(path, encoding="utf-8"))
+sys.exit(0 if document.get(section, {}).get(key) == json.loads(value) else 1)
+EOF
+}
+
+# change RESOURCE ACTION ARGS: invokes the action and, when it started an
+# operation, waits for it to succeed.
+change() {
+  ctl invoke "$@" >"$out/invoke.txt" || fail "$* was refused: $(cat "$out/invoke.txt")"
+  local id
+  id="$(python3 -c 'import json, sys; print(json.load(sys.stdin).get("operation_id", ""))' \
+    <"$out/invoke.txt")"
+  if [[ -n "$id" ]]; then
+    ctl wait "$id" >"$out/wait.txt" || fail "$* did not succeed: $(cat "$out/wait.txt")"
+  fi
+}
+
+# One row per writer: the pane to show first ("-": none), the section's
+# resource and action, the argument's name and its two values (taken in turn,
+# so each change differs from the one before), and where the file holds it
+# (section, key, and the two stored values).
+writers=(
+  "- power lid choice Lock_screen Do_nothing power lid_close_action lock ignore"
+  "- sound mono value true false audio mono_output true false"
+  "- displays night_light value true false display night_light true false"
+  "- mouse_keyboard tap-to-click value false true input tap_to_click false true"
+  "- mouse_keyboard spell-checking value false true text_assistance check_spelling false true"
+  "- updates automatic value false true updates auto false true"
+  "- time_date 24-hour value false true locale time_format H12 H24"
+  "- devices_sync continuity-enabled value true false continuity enabled true false"
+  "appearance appearance theme choice Light Nord appearance theme Light Nord"
+  "accessibility accessibility large-cursor value true false accessibility large_cursor true false"
+  "notifications notifications dnd value true false notifications do_not_disturb true false"
+  "region_formats region_formats currency choice EUR GBP locale currency EUR GBP"
+)
+
+for row in "${writers[@]}"; do
+  read -r pane resource action name first second section key stored_first stored_second <<<"$row"
+  if [[ "$pane" != "-" ]]; then
+    ctl start settings.open-pane 2 "\"$pane\"" >/dev/null || fail "opening $pane was refused"
+  fi
+  for i in "${!documents[@]}"; do
+    label="$resource $action, ${document_names[$i]}"
+    value="$first" stored="$stored_first"
+    if ((i % 2 == 1)); then value="$second" stored="$stored_second"; fi
+    value="${value//_/ }"
+    [[ "$name" == "choice" ]] && value="\"$value\""
+    [[ "$stored" =~ ^(true|false)$ ]] || stored="\"$stored\""
+    rm -f "$settings".unreadable-*
+    printf '%s' "${documents[$i]}" >"$settings"
+    change "settings.section:$resource" "$action" "{\"$name\":$value}"
+    saved() { holds "$section" "$key" "$stored"; }
+    wait_until 30 saved || fail "$label: the file does not hold $section.$key = $stored"
+    copies=("$settings".unreadable-*)
+    [[ ${#copies[@]} == 1 && -f "${copies[0]}" ]] || fail "$label: kept aside ${copies[*]}"
+    cmp -s "${copies[0]}" <(printf '%s' "${documents[$i]}") ||
+      fail "$label: the copy kept aside does not hold the document's bytes"
+    [[ "$(stat -c %a "${copies[0]}")" == 600 ]] || fail "$label: the copy is not private"
+  done
+done
+grep -q "unreadable document kept aside" "$out/app-stderr.txt" ||
+  fail "no warning named the copies kept aside"
+
+echo "settings file under faults end to end: ok"
