@@ -7,10 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <string>
 
+#include "account_book/paths.h"
 #include "accounts/tests/accounts_fixture.h"
 
 namespace settings::panes::accounts {
@@ -200,6 +202,19 @@ TEST(AccountFormTest, EditingKeepsWhatTheFormDoesNotOwn) {
   EXPECT_EQ(files->account.config["username"], "bob");
   EXPECT_EQ(files->credential.view(), "new");
   EXPECT_EQ(files->editing_id, "webdav-1");
+}
+
+// Without its key the vault holds the saved password out of reach: the form
+// says so instead of asking for a password the account has.
+TEST(AccountFormTest, AVaultThatDoesNotReadIsNamed) {
+  AccountsRoot dir;
+  seed(dir);
+  std::filesystem::remove(account_book::vault_dir_in(dir.path()) / "vault.key");
+  auto mail = submit_account_form(dir.root(), AccountKind::kMail, "ann@example.com", std::nullopt,
+                                  values("Ann", "ann@example.com", "", ""));
+  ASSERT_FALSE(mail.has_value());
+  EXPECT_TRUE(mail.error().starts_with("the credential vault could not be read: the vault key "))
+      << mail.error();
 }
 
 TEST(AccountFormTest, PresetsAreReservedNamesInTheirShape) {
