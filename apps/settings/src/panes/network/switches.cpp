@@ -37,8 +37,8 @@ constexpr std::string_view kNoWiredDevice = "wired networking is unavailable on 
 // One of the radios apply_radios switches, in its order.
 struct Radio {
   std::string_view key;
-  std::string_view word;   // in the report texts
-  std::string_view title;  // of the "already" texts
+  std::string_view word;   // in the failure texts
+  std::string_view title;  // of the success and "already" texts
   std::string_view op;     // of the warning
   bool net::RadioState::*state;
   kalu_ui::Status (system_ops::Dispatcher::*set)(bool);
@@ -245,7 +245,8 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
     }
   }
   rebuild_ = true;
-  report_operation(operation, fmt::format("{} {}.", radio.word, on_off(*wanted)));
+  // Reads as the Wi-Fi and wired reports do ("Wi-Fi disabled.").
+  report_operation(operation, fmt::format("{} {}.", radio.title, on_off(*wanted)));
   return true;
 }
 

@@ -124,7 +124,7 @@ TEST(NetworkHandlersTest, EveryOperationEndsInTheFrameThatTakesIt) {
       {"airplane on",
        none,
        Op::SetAirplaneMode{true},
-       succeeded(Op::SetAirplaneMode{true}, "airplane enabled."),
+       succeeded(Op::SetAirplaneMode{true}, "Airplane mode enabled."),
        {"set_airplane_mode(true)"},
        [](Hosted& h) {
          // The device switched Wi-Fi off with it; nothing switches it back.
@@ -133,6 +133,12 @@ TEST(NetworkHandlersTest, EveryOperationEndsInTheFrameThatTakesIt) {
          h.t.harness.frames(2);
          EXPECT_EQ(h.calls().size(), 1u);
        }},
+      {"airplane off",
+       [](Fakes& f) { f.backend->radios->airplane_mode = true; },
+       Op::SetAirplaneMode{false},
+       succeeded(Op::SetAirplaneMode{false}, "Airplane mode disabled."),
+       {"set_airplane_mode(false)"},
+       [](Hosted& h) { EXPECT_EQ(h.flag("network.airplane_mode"), false); }},
       {"airplane already off",
        none,
        Op::SetAirplaneMode{false},
@@ -151,7 +157,7 @@ TEST(NetworkHandlersTest, EveryOperationEndsInTheFrameThatTakesIt) {
       {"hotspot on",
        none,
        Op::SetHotspot{true},
-       succeeded(Op::SetHotspot{true}, "hotspot enabled."),
+       succeeded(Op::SetHotspot{true}, "Hotspot enabled."),
        {"set_hotspot(true)"},
        nullptr},
       {"hotspot already off",
@@ -163,7 +169,7 @@ TEST(NetworkHandlersTest, EveryOperationEndsInTheFrameThatTakesIt) {
       {"mobile on",
        none,
        Op::SetMobileBroadband{true},
-       succeeded(Op::SetMobileBroadband{true}, "mobile enabled."),
+       succeeded(Op::SetMobileBroadband{true}, "Mobile broadband enabled."),
        {"set_mobile_broadband(true)"},
        nullptr},
       {"mobile already off",
