@@ -78,7 +78,12 @@ kalu_ui::Result<SyncedFileState> read_file(const Json& item) {
   if (!id) return std::unexpected(id.error());
   if (!name) return std::unexpected(name.error());
   if (!bytes) return std::unexpected(bytes.error());
-  return SyncedFileState{std::move(*id), std::move(*name), *bytes};
+  bool awaits = false;
+  if (const auto it = item.find("awaits_verification"); it != item.end()) {
+    if (!it->is_boolean()) return kalu_ui::fail("\"awaits_verification\" is not a boolean");
+    awaits = it->get<bool>();
+  }
+  return SyncedFileState{std::move(*id), std::move(*name), *bytes, awaits};
 }
 
 kalu_ui::Result<SyncedSnapshot> read_snapshot(const Json& value) {
@@ -195,7 +200,10 @@ std::string encode_answer(const kalu_ui::Result<SyncedSnapshot>& answer) {
   Json files = Json::array();
   for (const SyncedFileState& file : answer->files) {
     files.push_back(
-        {{"id", file.id}, {"name", file.name}, {"reclaimable_bytes", file.reclaimable_bytes}});
+        {{"id", file.id},
+         {"name", file.name},
+         {"reclaimable_bytes", file.reclaimable_bytes},
+         {"awaits_verification", file.awaits_verification}});
   }
   return dump(Json{
       {"ok",

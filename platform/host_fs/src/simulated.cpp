@@ -45,8 +45,9 @@ SyncedSnapshot snapshot_of(const Json& storage) {
         usage.safe_to_free_bytes = add(usage.safe_to_free_bytes, bytes);
       }
       const bool reclaimable = snapshot.online && remote != "none" && !queued;
-      snapshot.files.push_back(SyncedFileState{
-          file["id"].get<std::string>(), file["name"].get<std::string>(), reclaimable ? bytes : 0});
+      snapshot.files.push_back(SyncedFileState{file["id"].get<std::string>(),
+                                               file["name"].get<std::string>(),
+                                               reclaimable ? bytes : 0, remote == "unverified"});
     }
     snapshot.usage.push_back(std::move(usage));
   }

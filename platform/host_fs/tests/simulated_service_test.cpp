@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "host_fs/client.h"
 #include "identity/testing.h"
@@ -52,17 +53,18 @@ TEST_F(SimulatedService, StartsOnFirstUseAndEvictionsPersistInTheDevice) {
   EXPECT_EQ(snapshot->usage[0], (host_fs::StorageUsage{"Documents", 3272000, 3272000, 0, 2400000}));
   EXPECT_EQ(snapshot->usage[1],
             (host_fs::StorageUsage{"Photos", 8000000, 4100000, 3900000, 4100000}));
-  std::vector<std::pair<std::string, std::uint64_t>> reclaimable;
+  std::vector<std::tuple<std::string, std::uint64_t, bool>> reclaimable;
   std::vector<EvictionSelection> selection;
   for (const auto& file : snapshot->files) {
-    reclaimable.emplace_back(file.name, file.reclaimable_bytes);
+    reclaimable.emplace_back(file.name, file.reclaimable_bytes, file.awaits_verification);
     if (file.reclaimable_bytes > 0) selection.push_back(EvictionSelection::from(file));
   }
-  EXPECT_EQ(reclaimable,
-            (std::vector<std::pair<std::string, std::uint64_t>>{{"annual-report.pdf", 2400000},
-                                                                {"thesis-draft.odt", 860000},
-                                                                {"notes.md", 0},
-                                                                {"harbour.jpg", 4100000}}));
+  // The draft's copy elsewhere is unverified: reclaimable, but only queued.
+  EXPECT_EQ(reclaimable, (std::vector<std::tuple<std::string, std::uint64_t, bool>>{
+                             {"annual-report.pdf", 2400000, false},
+                             {"thesis-draft.odt", 860000, true},
+                             {"notes.md", 0, false},
+                             {"harbour.jpg", 4100000, false}}));
 
   // Verified copies leave at once, the unverified one is queued.
   auto report = StorageClient::connect_device().value().evict(selection);

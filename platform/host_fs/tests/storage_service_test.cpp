@@ -30,7 +30,7 @@ using host_fs::SyncedSnapshot;
 
 const SyncedSnapshot kSnapshot{
     {{"Documents", 3000, 2000, 1000, 1500}, {"Ph\"otos ✓", 0, 0, 0, 0}},
-    {{"d/a.pdf", "a.pdf", 1500}, {"d/b.txt", "b.txt", 0}},
+    {{"d/a.pdf", "a.pdf", 1500}, {"d/b.txt", "b.txt", 0}, {"d/c.odt", "c.odt", 700, true}},
     true,
 };
 
@@ -125,6 +125,16 @@ TEST_F(StorageService, SnapshotAnswersFromTheScriptedService) {
        std::nullopt, ServiceError::Kind::Failed,
        "the storage service sent an unreadable answer: \"reclaimable_bytes\" is not an unsigned "
        "integer"},
+      {"a service that does not tell which files await verification",
+       raw(R"({"ok":{"online":true,"usage":[],"files":[{"id":"a","name":"a",)"
+           R"("reclaimable_bytes":5}]}})"),
+       SyncedSnapshot{{}, {{"a", "a", 5, false}}, true}, ServiceError::Kind::Failed, ""},
+      {"mistyped verification flag",
+       raw(R"({"ok":{"online":true,"usage":[],"files":[{"id":"a","name":"a",)"
+           R"("reclaimable_bytes":5,"awaits_verification":"yes"}]}})"),
+       std::nullopt, ServiceError::Kind::Failed,
+       "the storage service sent an unreadable answer: \"awaits_verification\" is not a "
+       "boolean"},
       {"closing without an answer", raw(std::nullopt), std::nullopt, ServiceError::Kind::Closed,
        "the storage service closed the connection without answering"},
   };

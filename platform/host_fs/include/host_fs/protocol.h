@@ -26,13 +26,15 @@
 //   {"online": true,
 //    "usage": [{"name": "Documents", "total_bytes": 0, "local_bytes": 0,
 //               "remote_only_bytes": 0, "safe_to_free_bytes": 0}, ...],
-//    "files": [{"id": "f1", "name": "photo.jpg", "reclaimable_bytes": 0}, ...]}
+//    "files": [{"id": "f1", "name": "photo.jpg", "reclaimable_bytes": 0,
+//               "awaits_verification": false}, ...]}
 // and that of an eviction
 //   {"files_freed": 0, "bytes_freed": 0, "files_queued": 0}
 //
 // Byte counts are unsigned 64-bit integers. Members not named here are
 // ignored, so either side may add some; a missing or mistyped member makes
-// the line unreadable. A service that receives an unreadable request or a
+// the line unreadable, except "awaits_verification", which a service that
+// does not tell may leave out (false). A service that receives an unreadable request or a
 // version it does not speak answers with an error.
 namespace host_fs::protocol {
 

@@ -22,10 +22,13 @@ struct StorageUsage {
 };
 
 // One synced file and the bytes a reclamation would free on this device.
+// A file whose copy elsewhere is not verified yet is only queued by an
+// eviction: its bytes are reclaimable later, but not safe to free now.
 struct SyncedFileState {
   std::string id;    // the service's own id, handed back in an eviction
   std::string name;  // for people
   std::uint64_t reclaimable_bytes = 0;
+  bool awaits_verification = false;
 
   bool operator==(const SyncedFileState&) const = default;
 };

@@ -111,6 +111,20 @@ SyncedTotals synced_totals(const host_fs::SyncedSnapshot& snapshot) {
   return totals;
 }
 
+ListedFiles listed_files(const host_fs::SyncedSnapshot& snapshot, std::size_t limit) {
+  ListedFiles listed;
+  for (const bool awaiting : {false, true}) {
+    auto& rows = awaiting ? listed.queued : listed.freed_at_once;
+    for (const host_fs::SyncedFileState& file : snapshot.files) {
+      if (listed.freed_at_once.size() + listed.queued.size() == limit) return listed;
+      if (file.reclaimable_bytes > 0 && file.awaits_verification == awaiting) {
+        rows.push_back(&file);
+      }
+    }
+  }
+  return listed;
+}
+
 std::vector<host_fs::EvictionSelection> eviction_selection(
     const host_fs::SyncedSnapshot& snapshot) {
   std::vector<host_fs::EvictionSelection> selection;

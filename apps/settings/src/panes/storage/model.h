@@ -62,6 +62,8 @@ inline constexpr std::string_view kReclaimed = "Synced-file reclamation complete
 inline constexpr std::string_view kCachesCleaned = "Application caches cleaned.";
 inline constexpr std::string_view kOpenedDisks = "Opened Disks.";
 inline constexpr std::string_view kOpenedBackups = "Opened Backups.";
+inline constexpr std::string_view kQueuedFiles =
+    "Queued for verified background reclamation; not counted as safe to free:";
 std::string service_unavailable(std::string_view reason);  // "Sync storage service unavailable: {}"
 std::string nothing_removed(std::string_view reason);      // "Nothing was removed: {}"
 std::string cleanup_failed(std::string_view reason);  // "Could not clean application caches: {}"
@@ -87,6 +89,16 @@ struct SyncedTotals {
   std::uint64_t safe_to_free = 0;
 };
 SyncedTotals synced_totals(const host_fs::SyncedSnapshot& snapshot);
+
+// The files with reclaimable bytes the page lists, at most `limit` in all,
+// each in snapshot order: first those a press frees at once (their bytes are
+// what "Safe to free" adds up), then those it only queues until their copy
+// elsewhere is verified.
+struct ListedFiles {
+  std::vector<const host_fs::SyncedFileState*> freed_at_once;
+  std::vector<const host_fs::SyncedFileState*> queued;
+};
+ListedFiles listed_files(const host_fs::SyncedSnapshot& snapshot, std::size_t limit);
 
 // Every file with reclaimable bytes, in snapshot order.
 std::vector<host_fs::EvictionSelection> eviction_selection(const host_fs::SyncedSnapshot& snapshot);

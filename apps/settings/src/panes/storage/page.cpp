@@ -81,11 +81,16 @@ WidgetBox synced_card(const StoragePane& pane) {
   rows.push_back(ui_rows::info_row("On other devices only", size_text(totals.remote_only)));
   rows.push_back(ui_rows::info_row("Safe to free", size_text(totals.safe_to_free)));
   if (pane.status()) rows.push_back(ui_rows::caption(*pane.status()));
-  std::size_t listed = 0;
-  for (const host_fs::SyncedFileState& file : synced.files) {
-    if (file.reclaimable_bytes == 0) continue;
-    if (listed++ == kListedRows) break;
-    rows.push_back(ui_rows::info_row(file.name, size_text(file.reclaimable_bytes)));
+  const ListedFiles listed = listed_files(synced, kListedRows);
+  for (const host_fs::SyncedFileState* file : listed.freed_at_once) {
+    rows.push_back(ui_rows::info_row(file->name, size_text(file->reclaimable_bytes)));
+  }
+  // Listed apart, so the rows above add up to what is safe to free.
+  if (!listed.queued.empty()) {
+    rows.push_back(ui_rows::caption(text::kQueuedFiles));
+    for (const host_fs::SyncedFileState* file : listed.queued) {
+      rows.push_back(ui_rows::info_row(file->name, size_text(file->reclaimable_bytes)));
+    }
   }
   if (totals.safe_to_free == 0 || pane.evicting()) {
     rows.push_back(ui_rows::caption(nothing_to_free(pane)));

@@ -117,6 +117,12 @@ void StoragePane::poll_eviction() {
   }
   request_snapshot();
   set_status(reclamation_status(*answer));
+  // The files were gone or already queued by the time the service looked:
+  // nothing was reclaimed, and the answer must not say it was.
+  if (answer->files_freed == 0 && answer->files_queued == 0) {
+    finish_operation(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
+    return;
+  }
   finish_operation(kFree, std::string(text::kReclaimed));
 }
 
@@ -219,7 +225,7 @@ void StoragePane::request_snapshot() {
 }
 
 void StoragePane::clean_caches() {
-  if (!preview_) {
+  if (!preview_ || preview_->items.empty()) {
     finish_operation(kCleanup, kalu_ui::fail(std::string(text::kNoCache)));
     return;
   }
@@ -233,11 +239,13 @@ void StoragePane::clean_caches() {
 }
 
 void StoragePane::free_synced_files() {
-  if (evicting() || !synced_) {
+  auto selection = synced_ && !evicting() ? eviction_selection(*synced_)
+                                          : std::vector<host_fs::EvictionSelection>{};
+  if (selection.empty()) {
     finish_operation(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
     return;
   }
-  auto started = start_eviction_worker(services_, eviction_selection(*synced_));
+  auto started = start_eviction_worker(services_, std::move(selection));
   if (!started) {
     set_status(text::nothing_removed(started.error()));
     finish_operation(kFree, kalu_ui::fail(text::nothing_removed(started.error())));

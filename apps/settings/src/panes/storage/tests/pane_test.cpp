@@ -120,19 +120,24 @@ TEST_F(StoragePaneTest, NoServiceAtAllIsUnavailable) {
 }
 
 TEST_F(StoragePaneTest, EvictionReportsCompleteOnceAndAskForAFreshSnapshot) {
+  const StorageOperation free{C::FreeSyncedFiles{}};
   struct Case {
     ReclamationReport report;
     std::string status;
+    Completion completion;
   } cases[] = {
       {{2, 1000000, 1},
-       "Freed 1.0 MB from 2 synced file(s); 1 more queued for verified background reclamation."},
+       "Freed 1.0 MB from 2 synced file(s); 1 more queued for verified background reclamation.",
+       succeeded(free, "Synced-file reclamation completed.")},
       {{0, 0, 3},
        "3 synced file(s) queued for verified background reclamation; nothing is counted as free "
-       "until GC confirms it."},
-      {{0, 0, 0}, "Freed 0 B from 0 synced files."},
+       "until GC confirms it.",
+       succeeded(free, "Synced-file reclamation completed.")},
+      // The files went before the service looked: nothing was reclaimed.
+      {{0, 0, 0}, "Freed 0 B from 0 synced files.",
+       failed(free, "No reclaimable synced files are available.")},
   };
   ASSERT_TRUE(settle());
-  const StorageOperation free{C::FreeSyncedFiles{}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
     const int snapshots = service_.snapshots();
@@ -143,7 +148,7 @@ TEST_F(StoragePaneTest, EvictionReportsCompleteOnceAndAskForAFreshSnapshot) {
     EXPECT_EQ(completion(), Completion(Completion::Pending{key_of(free)}));
     ASSERT_TRUE(settle());
     EXPECT_EQ(pane().status(), c.status);
-    EXPECT_EQ(completion(), succeeded(free, "Synced-file reclamation completed."));
+    EXPECT_EQ(completion(), c.completion);
     EXPECT_EQ(service_.snapshots(), snapshots + 1);
   }
   // Exactly the files with reclaimable bytes, in snapshot order.
@@ -199,6 +204,21 @@ TEST_F(StoragePaneTest, FreeingIsRefusedBeforeAnySnapshotAndWhileEvicting) {
   EXPECT_TRUE(pane().evicting());
 }
 
+// Once everything reclaimable is gone, a press asks the service for nothing
+// and says there is nothing to free.
+TEST_F(StoragePaneTest, FreeingWithNothingReclaimableFailsWithoutAsking) {
+  service_.edit([](auto& s) {
+    for (auto& file : s.snapshot->files) file.reclaimable_bytes = 0;
+  });
+  ASSERT_TRUE(settle());
+  const StorageOperation free{C::FreeSyncedFiles{}};
+  request(free);
+  pane().sync(document());
+  EXPECT_EQ(completion(), failed(free, "No reclaimable synced files are available."));
+  EXPECT_FALSE(pane().evicting());
+  EXPECT_TRUE(service_.evictions().empty());
+}
+
 TEST_F(StoragePaneTest, CleanupRemovesThePreviewOnTheWorkerAndScansAgain) {
   StorageHome::write(home_.cache_root() / "org.example.Viewer" / "thumbs" / "a.png", 4000);
   StorageHome::write(home_.cache_root() / "org.example.Editor" / "index.db", 2000);
@@ -223,6 +243,11 @@ TEST_F(StoragePaneTest, CleanupRemovesThePreviewOnTheWorkerAndScansAgain) {
   // The fresh scan and preview.
   EXPECT_EQ(pane().scan()->totals()[static_cast<std::size_t>(Category::Cache)], 0u);
   EXPECT_TRUE(pane().cleanup_preview()->items.empty());
+
+  // A second clean-up finds an empty cache, and says so.
+  request(cleanup);
+  pane().sync(document());
+  EXPECT_EQ(completion(), failed(cleanup, "No reclaimable application cache is available."));
 }
 
 TEST_F(StoragePaneTest, CleanupAskedWhileTheFirstScanRunsWaitsForIt) {

@@ -7,6 +7,7 @@
 #   gone, while the application's data stays.
 # - FreeSyncedFiles ends "Synced-file reclamation completed." and simdev shows
 #   the verified local copies moved to other devices.
+# - Asked again with nothing left, each fails with the text that says so.
 # - OpenDisks ends "Opened Disks." and the device records the tool.
 #
 # usage: storage_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
@@ -30,6 +31,14 @@ run() {
   local id
   id="$(ctl start settings.storage-operation 1 "$2")" || fail "$1 was refused"
   ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
+}
+# refused NAME PAYLOAD TEXT: the operation fails with TEXT (in NAME.txt).
+refused() {
+  local id status=0
+  id="$(ctl start settings.storage-operation 1 "$2")" || fail "$1 was refused at the start"
+  ctl wait "$id" >"$out/$1.txt" || status=$?
+  [[ $status -eq 1 ]] || fail "$1 answered status $status, not a failure"
+  grep -qF "\"message\": \"$3\"" "$out/$1.txt" || fail "$1 did not fail with \"$3\""
 }
 # said NAME TEXT: the outcome of NAME carries TEXT as its value.
 said() {
@@ -59,6 +68,7 @@ said cleanup "Application caches cleaned."
 [[ -z "$(ls -A "$cache")" ]] || fail "the cache still holds: $(ls -A "$cache")"
 [[ -f "$home/data/kalu/app-data/org.example.Editor/notes.txt" ]] ||
   fail "the application's data was removed"
+refused cleanup-again '"CleanupCaches"' "No reclaimable application cache is available."
 
 # The pane asked the storage service for its snapshot at start; wait until it
 # holds one, which the tree shows no sign of, by retrying while it is loading.
@@ -71,6 +81,8 @@ wait_until 20 free_synced || fail "FreeSyncedFiles did not succeed"
 said free "Synced-file reclamation completed."
 holds after-free storage \
   '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'
+# The verified copies went and the unverified one is queued: nothing is left.
+refused free-again '"FreeSyncedFiles"' "No reclaimable synced files are available."
 
 run disks '"OpenDisks"'
 said disks "Opened Disks."
