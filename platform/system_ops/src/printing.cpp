@@ -28,6 +28,22 @@ E state_of(const Json& text, const std::array<const char*, N>& names) {
   return static_cast<E>(0);
 }
 
+// A job may report no state (absent or null), or one this list does not know.
+std::optional<JobState> job_state_of(const Json& job) {
+  const auto state = job.find("state");
+  if (state == job.end() || state->is_null()) return std::nullopt;
+  for (std::size_t i = 0; i < kJobStates.size(); ++i) {
+    if (*state == kJobStates[i]) return static_cast<JobState>(i);
+  }
+  return JobState::Unrecognized;
+}
+
+std::optional<std::uint8_t> supply_level_of(const Json& supply) {
+  const auto level = supply.find("level");
+  if (level == supply.end() || level->is_null()) return std::nullopt;
+  return level->get<std::uint8_t>();
+}
+
 Result<Json> printing_section(std::string_view op) { return device::section(op, "printing"); }
 
 Status change_queue(std::string_view op, const std::string& name,
@@ -73,7 +89,7 @@ Result<std::vector<PrintQueue>> queues() {
     if (!q["supplies"].empty()) {
       LiveDetails live;
       for (const auto& s : q["supplies"]) {
-        live.supplies.push_back({s["name"].get<std::string>(), s["level"].get<std::uint8_t>()});
+        live.supplies.push_back({s["name"].get<std::string>(), supply_level_of(s)});
       }
       queue.live = std::move(live);
     }
@@ -90,7 +106,7 @@ Result<std::vector<PrintJob>> jobs() {
     out.push_back({j["id"].get<std::uint32_t>(), j["destination"].get<std::string>(),
                    j["title"].get<std::string>(), j["owner"].get<std::string>(),
                    detail::opt_text(j["extra"]), j["size_bytes"].get<std::uint64_t>(),
-                   state_of<JobState>(j["state"], kJobStates),
+                   job_state_of(j),
                    j["pages_completed"].get<std::uint32_t>(),
                    j["pages_expected"].get<std::uint32_t>()});
   }
@@ -151,7 +167,9 @@ Status set_default(const std::string& queue) {
 Status set_enabled(const std::string& queue, bool enabled) {
   return change_queue("printing.set_enabled", queue, [&](Json& printing, Json& q) -> Status {
     bool busy = false;
-    for (const auto& j : printing["jobs"]) busy |= j["destination"] == queue && j["state"] == "processing";
+    for (const auto& j : printing["jobs"]) {
+      busy |= j["destination"] == queue && job_state_of(j) == JobState::Processing;
+    }
     if (enabled) {
       if (q["state"] == "paused") q["state"] = busy ? "printing" : "ready";
     } else {
@@ -190,10 +208,14 @@ Status cancel_job(std::uint32_t id) {
 
 Status retry_job(std::uint32_t id) {
   return change_job("printing.retry_job", id, [&](Json& job) -> Status {
-    std::string state = job["state"].get<std::string>();
-    if (state == "processing" || state == "pending") return {};
-    if (state == "completed" || state == "canceled") {
+    const std::optional<JobState> state = job_state_of(job);
+    if (state == JobState::Processing || state == JobState::Pending) return {};
+    if (state == JobState::Completed || state == JobState::Canceled) {
       return fail(fmt::format("print job {} has ended and cannot be retried", id));
+    }
+    // Without a known state nothing tells whether the job ended.
+    if (!state || state == JobState::Unrecognized) {
+      return fail(fmt::format("print job {} reports no state it can be retried from", id));
     }
     job["state"] = "pending";
     job["pages_completed"] = 0;

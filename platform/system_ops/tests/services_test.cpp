@@ -257,6 +257,50 @@ INSTANTIATE_TEST_SUITE_P(
                 "55%"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A supply without a level and jobs without a known state read as such; a
+// job whose state is not known is never restarted on a guess, and a queue
+// with such jobs still pauses and resumes.
+TEST(Services, PrintingReadsWhatThePrinterLeavesUnsaid) {
+  device::ScopedDeviceState scoped;
+  ASSERT_TRUE(device::update("", [](Json& state) -> kalu_ui::Status {
+    auto& printing = state["printing"];
+    printing["queues"][0]["supplies"].push_back({{"name", "Drum"}, {"level", nullptr}});
+    printing["queues"][0]["supplies"].push_back({{"name", "Waste toner"}});
+    Json job = printing["jobs"][0];
+    job.erase("state");
+    for (int id : {30, 31, 32}) {
+      job["id"] = id;
+      printing["jobs"].push_back(job);
+    }
+    printing["jobs"][2]["state"] = nullptr;
+    printing["jobs"][3]["state"] = "resting";
+    return {};
+  }));
+  auto queues = printing::queues();
+  ASSERT_TRUE(queues);
+  ASSERT_TRUE(queues->front().live);
+  EXPECT_EQ(queues->front().live->supplies,
+            (std::vector<printing::Supply>{{"Black toner", 64}, {"Drum", std::nullopt},
+                                           {"Waste toner", std::nullopt}}));
+  auto jobs = printing::jobs();
+  ASSERT_TRUE(jobs);
+  ASSERT_EQ(jobs->size(), 4u);
+  EXPECT_EQ((*jobs)[0].state, printing::JobState::Processing);
+  EXPECT_EQ((*jobs)[1].state, std::nullopt);
+  EXPECT_EQ((*jobs)[2].state, std::nullopt);
+  EXPECT_EQ((*jobs)[3].state, printing::JobState::Unrecognized);
+  for (std::uint32_t id : {30u, 31u, 32u}) {
+    auto retried = printing::retry_job(id);
+    ASSERT_FALSE(retried) << id;
+    EXPECT_EQ(retried.error(),
+              "print job " + std::to_string(id) + " reports no state it can be retried from");
+  }
+  EXPECT_TRUE(printing::set_enabled("Office Laser", false));
+  EXPECT_TRUE(printing::set_enabled("Office Laser", true));
+  EXPECT_EQ(simdev_get("printing.queues[0].state"), "printing");
+  EXPECT_TRUE(printing::cancel_job(30));
+}
+
 TEST(Services, TheDispatcherActsOnTheDeviceAndProvidesItsFiveOperations) {
   device::ScopedDeviceState scoped;
   RealDispatcher dispatcher;

@@ -19,7 +19,7 @@ enum class QueueState : std::uint8_t { Ready = 0, Printing = 1, Paused = 2, Offl
 
 struct Supply {
   std::string name;
-  std::uint8_t level = 0;  // percent
+  std::optional<std::uint8_t> level;  // percent; nothing when the printer does not say
 
   bool operator==(const Supply&) const = default;
 };
@@ -50,7 +50,8 @@ enum class JobState : std::uint8_t {
   Stopped,
   Canceled,
   Aborted,
-  Completed
+  Completed,
+  Unrecognized  // a state the service names that none of the above is
 };
 
 struct PrintJob {
@@ -60,7 +61,7 @@ struct PrintJob {
   std::string owner;
   std::optional<std::string> extra;
   std::uint64_t size_bytes = 0;
-  JobState state = JobState::Pending;
+  std::optional<JobState> state;  // nothing when the service does not say
   std::uint32_t pages_completed = 0;
   std::uint32_t pages_expected = 0;
 
@@ -95,7 +96,9 @@ kalu_ui::Status set_default(const std::string& queue);
 kalu_ui::Status set_enabled(const std::string& queue, bool enabled);
 kalu_ui::Status remove_queue(const std::string& queue);  // its jobs go with it
 kalu_ui::Status cancel_job(std::uint32_t id);
-// Starts a stopped, aborted or held job again.
+// Starts a stopped, aborted or held job again; a pending or printing one is
+// already going. A job that ended, or whose state is not reported or not
+// recognized, is refused.
 kalu_ui::Status retry_job(std::uint32_t id);
 
 }  // namespace system_ops::printing

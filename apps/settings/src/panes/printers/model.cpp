@@ -160,7 +160,8 @@ std::string supplies_line(const PrintQueue& queue) {
   if (queue.live->supplies.empty()) return "Supplies: none installed";
   std::vector<std::string> supplies;
   for (const auto& supply : queue.live->supplies) {
-    supplies.push_back(fmt::format("{} {}%", supply.name, supply.level));
+    supplies.push_back(supply.level ? fmt::format("{} {}%", supply.name, *supply.level)
+                                    : fmt::format("{} — level not reported", supply.name));
   }
   return fmt::format("Supplies: {}", fmt::join(supplies, " · "));
 }
@@ -186,6 +187,8 @@ std::string_view job_state_label(std::optional<JobState> state) {
       return "Failed";
     case JobState::Completed:
       return "Completed";
+    case JobState::Unrecognized:
+      break;
   }
   return "Unknown state";
 }

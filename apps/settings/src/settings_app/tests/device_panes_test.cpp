@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -172,6 +173,49 @@ TEST_F(DevicePanes, PrintersWithQueuesJobsANearbyPrinterAndAScanner) {
   EXPECT_THAT(texts, Contains("Studio Inkjet"));
   EXPECT_THAT(texts, Contains("Office Laser Scanner"));
   EXPECT_TRUE(app().harness.render_png(artifact("printers.png")).has_value());
+}
+
+// What a printer leaves unsaid reaches the page as such: a supply without a
+// level, a job without a state (it can still be cancelled) and a job in a
+// state nothing here knows (no button guesses what it may do).
+TEST_F(DevicePanes, PrintersSayWhatTheDeviceDoesNotReport) {
+  set_device([](sim_device::Json& state) {
+    auto& printing = state["printing"];
+    auto& supplies = printing["queues"][0]["supplies"];
+    supplies.push_back({{"name", "Waste toner"}});
+    supplies.push_back({{"name", "Drum"}, {"level", nullptr}});
+    // No state at all, a null one, and one nothing here knows.
+    auto& jobs = printing["jobs"];
+    jobs = sim_device::Json::array();
+    for (int id : {20, 21, 22}) {
+      jobs.push_back({{"id", id},
+                      {"destination", "Office Laser"},
+                      {"title", "Map.pdf"},
+                      {"owner", "Submitted by you"},
+                      {"extra", nullptr},
+                      {"size_bytes", 1000},
+                      {"pages_completed", 0},
+                      {"pages_expected", 0}});
+    }
+    jobs[1]["state"] = nullptr;
+    jobs[2]["state"] = "resting";
+  });
+  auto* pane = show_printers();
+  ASSERT_NE(pane, nullptr);
+  const auto texts = texts_of(*app().pane_widget());
+  EXPECT_THAT(texts, Contains("Supplies: Black toner 64% · Waste toner — level not reported · "
+                              "Drum — level not reported"));
+  EXPECT_EQ(std::ranges::count(texts, "State not reported · Page progress not reported"), 2);
+  EXPECT_THAT(texts, Contains("Unknown state · Page progress not reported"));
+  const auto button = [&](const std::string& id) {
+    return kalu_ui::frame::find_by_id(*app().pane_widget(), id) != nullptr;
+  };
+  EXPECT_TRUE(button("settings.printers.job.cancel.20"));
+  EXPECT_TRUE(button("settings.printers.job.cancel.21"));
+  EXPECT_FALSE(button("settings.printers.job.retry.21"));
+  EXPECT_FALSE(button("settings.printers.job.cancel.22"));
+  EXPECT_FALSE(button("settings.printers.job.retry.22"));
+  EXPECT_TRUE(app().harness.render_png(artifact("printers_unreported.png")).has_value());
 }
 
 TEST_F(DevicePanes, PrintersWithNothingConfiguredAndAFailingRead) {

@@ -77,6 +77,8 @@ TEST(PrinterTexts, SupplyLines) {
   EXPECT_EQ(supplies_line(q), "Supplies: none installed");
   q.live->supplies = {{"Black toner", 64}, {"Cyan", 5}};
   EXPECT_EQ(supplies_line(q), "Supplies: Black toner 64% · Cyan 5%");
+  q.live->supplies = {{"Waste toner", std::nullopt}, {"Cyan", 0}};
+  EXPECT_EQ(supplies_line(q), "Supplies: Waste toner — level not reported · Cyan 0%");
 }
 
 TEST(PrinterTexts, Jobs) {
@@ -113,7 +115,7 @@ TEST(PrinterTexts, Jobs) {
       {JobState::Canceled, "Canceled", true, false},
       {JobState::Aborted, "Failed", true, false},
       {JobState::Completed, "Completed", false, false},
-      {static_cast<JobState>(40), "Unknown state", false, false},
+      {JobState::Unrecognized, "Unknown state", false, false},
   };
   for (const auto& s : states) {
     SCOPED_TRACE(s.label);
