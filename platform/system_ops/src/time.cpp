@@ -3,13 +3,14 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <ctime>
+#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
 
 #include "access.h"
+#include "zone_rules.h"
 
 namespace system_ops::time {
 
@@ -49,11 +50,40 @@ std::vector<std::string> zone_names(const std::string& table) {
   return {names.begin(), names.end()};
 }
 
-std::optional<std::tm> local_now() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  if (::localtime_r(&now, &tm) == nullptr) return std::nullopt;
-  return tm;
+struct LocalNow {
+  CivilDate date;
+  unsigned hour = 0;
+  unsigned minute = 0;
+};
+
+// A zone name the tables could list: a relative path that stays below the
+// zone folder.
+bool is_zone_name(const std::string& zone) {
+  const fs::path path(zone);
+  if (zone.empty() || path.is_absolute()) return false;
+  return std::ranges::none_of(path, [](const fs::path& part) { return part == ".."; });
+}
+
+// Now on the wall clock of the device's time zone.
+Result<LocalNow> device_now(std::string_view op) {
+  auto time = device::section(op, "time");
+  if (!time) return fail(time.error());
+  const std::string zone = (*time)["timezone"].get<std::string>();
+  if (!is_zone_name(zone)) return fail(fmt::format("{} is not a time zone name", zone));
+  const fs::path file = zoneinfo_dir() / zone;
+  auto tzif = read_file(file);
+  if (!tzif) return fail(fmt::format("the time zone {} cannot be read in {}", zone,
+                                     zoneinfo_dir().string()));
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  auto offset = tzif_utc_offset(*tzif, now);
+  if (!offset) return fail(fmt::format("the time zone {}: {}", zone, offset.error()));
+  const std::int64_t local = now + *offset;
+  const std::int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+  const std::int64_t second_of_day = local - days * 86400;
+  return LocalNow{civil_date(days), static_cast<unsigned>(second_of_day / 3600),
+                  static_cast<unsigned>(second_of_day % 3600 / 60)};
 }
 
 }  // namespace
@@ -106,25 +136,24 @@ Status set_timezone(const std::string& zone) {
 }
 
 Result<std::string> now_clock(bool h24) {
-  if (auto state = device::read_for("time.now_clock"); !state) return fail(state.error());
-  auto tm = local_now();
-  if (!tm) return fail("the clock cannot be read");
-  if (h24) return fmt::format("{:02}:{:02}", tm->tm_hour, tm->tm_min);
-  int hour = tm->tm_hour % 12 == 0 ? 12 : tm->tm_hour % 12;
-  return fmt::format("{}:{:02} {}", hour, tm->tm_min, tm->tm_hour < 12 ? "AM" : "PM");
+  auto now = device_now("time.now_clock");
+  if (!now) return fail(now.error());
+  if (h24) return fmt::format("{:02}:{:02}", now->hour, now->minute);
+  const unsigned hour = now->hour % 12 == 0 ? 12 : now->hour % 12;
+  return fmt::format("{}:{:02} {}", hour, now->minute, now->hour < 12 ? "AM" : "PM");
 }
 
 Result<std::string> now_date() {
-  if (auto state = device::read_for("time.now_date"); !state) return fail(state.error());
-  auto tm = local_now();
-  if (!tm) return fail("the clock cannot be read");
+  auto now = device_now("time.now_date");
+  if (!now) return fail(now.error());
   static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
   static constexpr const char* kMonths[] = {"January", "February", "March",     "April",
                                             "May",     "June",     "July",      "August",
                                             "September", "October", "November", "December"};
-  return fmt::format("{}, {} {} {}", kDays[tm->tm_wday], tm->tm_mday, kMonths[tm->tm_mon],
-                     tm->tm_year + 1900);
+  const CivilDate& date = now->date;
+  return fmt::format("{}, {} {} {}", kDays[date.weekday], date.day, kMonths[date.month - 1],
+                     date.year);
 }
 
 ScopedZoneInfoDir::ScopedZoneInfoDir(fs::path dir) {

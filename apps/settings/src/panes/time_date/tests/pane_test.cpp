@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@
 #include "sim_device/state.h"
 #include "stored/locale.h"
 #include "system_ops/time.h"
+#include "system_ops/time_testing.h"
 #include "zone_fixture.h"
 
 namespace settings::panes::time_date {
@@ -45,6 +47,11 @@ const std::string kTable =
 struct Device {
   Device() : tables(zoneinfo.path()), config(device.dir() / "config") {
     zoneinfo.write("zone1970.tab", kTable);
+    // Their rules as compiled files, so the clock reads each zone.
+    namespace tz = system_ops::time::testing;
+    zoneinfo.write("Asia/Tokyo", tz::compiled_zone({}, {0}, "JST-9"));
+    zoneinfo.write("Europe/Berlin", tz::compiled_zone({}, {0}, "CET-1CEST,M3.5.0,M10.5.0/3"));
+    zoneinfo.write("America/Argentina/Buenos_Aires", tz::compiled_zone({}, {0}, "<-03>3"));
     edit([](Json& state) {
       state["time"] = {{"timezone", "Asia/Tokyo"},
                        {"ntp", true},
@@ -284,6 +291,31 @@ TEST(TimeDatePaneTest, AZoneTheServiceDoesNotListIsAppended) {
   auto& map = h.find<TimeZoneMap>(TimeZoneMap::kId);
   ASSERT_TRUE(map.current_index());
   EXPECT_EQ(map.catalogue().zones[*map.current_index()].place, "Troll");
+}
+
+// UTC's wall clock moved by `offset` seconds, as strftime writes `format`.
+std::string shifted_utc(std::int32_t offset, const char* format) {
+  const std::time_t shifted = std::time(nullptr) + offset;
+  std::tm tm{};
+  ::gmtime_r(&shifted, &tm);
+  char text[64];
+  std::strftime(text, sizeof text, format, &tm);
+  return text;
+}
+
+// The clock shows the device's zone, and a zone chosen since shows on the
+// next page; a minute may turn while the page is built.
+TEST(TimeDatePaneTest, TheCurrentTimeIsTheDevicesZones) {
+  Device d;
+  for (const auto& [zone, offset] : {std::pair{"Asia/Tokyo", 9 * 3600},
+                                     std::pair{"America/Argentina/Buenos_Aires", -3 * 3600}}) {
+    SCOPED_TRACE(zone);
+    ASSERT_TRUE(system_ops::time::set_timezone(zone));
+    const std::string before = shifted_utc(offset, "%H:%M");
+    auto h = PaneHarness::of_device();
+    const std::string after = shifted_utc(offset, "%H:%M");
+    EXPECT_THAT(h.value_of("Current time"), ::testing::AnyOf(before, after));
+  }
 }
 
 TEST(TimeDatePaneTest, ATwelveHourLocaleShowsTheTwelveHourClock) {
