@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -50,6 +51,7 @@ class FakeApp final : public kalu_ui::Widget {
 
   std::vector<Resource> resources(const kalu_ui::doc::Document&) const override {
     ++listings;
+    wait_if_held();
     if (const int cost = cost_us; cost > 0) {
       std::this_thread::sleep_for(std::chrono::microseconds(cost));
     }
@@ -118,6 +120,24 @@ class FakeApp final : public kalu_ui::Widget {
     for (auto& op : running_) op.frames_left -= op.frames_left > 0 ? 1 : 0;
   }
 
+  // The next listing holds the UI thread inside it until `release`, so the
+  // test can act while the application is busy.
+  void hold_next() {
+    std::lock_guard lock(hold_mutex_);
+    hold_ = Hold::kNext;
+  }
+  // Waits until the held listing has begun (a minute at most).
+  bool wait_held() {
+    std::unique_lock lock(hold_mutex_);
+    return hold_changed_.wait_for(lock, std::chrono::seconds(60),
+                                  [&] { return hold_ == Hold::kHolding; });
+  }
+  void release() {
+    std::lock_guard lock(hold_mutex_);
+    hold_ = Hold::kNone;
+    hold_changed_.notify_all();
+  }
+
   int opened = 0;
   mutable std::atomic<int> listings{0};
   // Time each listing takes, so that a backlog of requests lasts a while.
@@ -128,6 +148,19 @@ class FakeApp final : public kalu_ui::Widget {
   mutable std::vector<std::string> asked;
 
  private:
+  enum class Hold { kNone, kNext, kHolding };
+  void wait_if_held() const {
+    std::unique_lock lock(hold_mutex_);
+    if (hold_ != Hold::kNext) return;
+    hold_ = Hold::kHolding;
+    hold_changed_.notify_all();
+    hold_changed_.wait(lock, [&] { return hold_ != Hold::kHolding; });
+  }
+
+  mutable std::mutex hold_mutex_;
+  mutable std::condition_variable hold_changed_;
+  mutable Hold hold_ = Hold::kNone;
+
   struct Running {
     kalu_ui::ResourceOperationId id;
     int frames_left;
@@ -187,6 +220,7 @@ class ServedApp {
   }
   ~ServedApp() {
     stop_ = true;
+    app.release();
     if (loop_.joinable()) loop_.join();
   }
   ServedApp(const ServedApp&) = delete;

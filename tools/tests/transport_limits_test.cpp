@@ -2,10 +2,13 @@
 // requests, storms of connections, clients that never read and clients that
 // sit idle. Each client here is small and written for the abuse it commits.
 //
-// Time and memory bounds are generous, and looser in sanitizer and debug
-// builds; the figures measured are printed as "[ figures ]" lines.
+// Each test waits for the abuse to be under way before it looks, with a
+// generous bound only against a hang. How fast the others are served is
+// printed as "[ figures ]" lines and never judged: a loaded machine decides
+// it. Memory bounds are generous.
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -45,7 +49,8 @@ constexpr bool kSlowBuild = true;
 constexpr bool kSlowBuild = false;
 #endif
 
-constexpr double bound_ms(double fast, double slow) { return kSlowBuild ? slow : fast; }
+// Longest wait for something the test needs to happen: only a hang takes it.
+constexpr auto kPatience = 120s;
 
 double ms_since(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -195,7 +200,7 @@ TEST(TransportTurnsTest, ClientsAreServedInTurnWithAtMost32RequestsWaitingEach) 
 
   // Nothing is pumped yet: the flooder has 32 requests waiting, the rest of
   // its lines stay unread in the socket.
-  const auto deadline = Clock::now() + 10s;
+  const auto deadline = Clock::now() + kPatience;
   while (host.waiting_requests() < 34 && Clock::now() < deadline) std::this_thread::sleep_for(5ms);
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(host.waiting_requests(), 34u);
@@ -219,115 +224,158 @@ TEST(TransportTurnsTest, ClientsAreServedInTurnWithAtMost32RequestsWaitingEach) 
   }
 }
 
+// What the churning processes share with the test: their count of
+// connections, and the flag that ends them.
+struct Churn {
+  std::atomic<std::int64_t> connections{0};
+  std::atomic<bool> stop{false};
+};
+
 TEST_F(TransportLimitsTest, ConnectionChurnLocksNobodyOut) {
   auto connected = served_.connect();
   ASSERT_TRUE(answered_ok(ask(connected, R"({"method":"list"})")));
   const std::string path = served_.host.socket_path();
-  const auto end = Clock::now() + 3s;
-  int counts[2];
-  ASSERT_EQ(::pipe(counts), 0);
+  void* shared =
+      ::mmap(nullptr, sizeof(Churn), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  Churn& churn = *new (shared) Churn;
   std::vector<pid_t> churners;
   for (int i = 0; i < 4; ++i) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      std::int64_t n = 0;
-      while (Clock::now() < end) {
+      while (!churn.stop) {
         const int fd = connect_raw(path);
         if (fd >= 0) {
           ::close(fd);
-          ++n;
+          ++churn.connections;
         }
       }
-      [[maybe_unused]] ssize_t w = ::write(counts[1], &n, sizeof(n));
       ::_exit(0);
     }
     churners.push_back(pid);
   }
-  ::close(counts[1]);
+  const auto give_up = Clock::now() + kPatience;
+  while (churn.connections == 0 && Clock::now() < give_up) std::this_thread::sleep_for(1ms);
 
+  // While the churn goes on, the connected client keeps asking and a fresh
+  // client comes every fourth answer, until both have been served a while.
+  constexpr int kFreshClients = 20;
+  constexpr std::int64_t kChurned = 300;
+  const std::int64_t churned_before = churn.connections;
   std::vector<double> latencies;
-  int fresh_tried = 0, fresh_served = 0;
+  int refused = 0, fresh_tried = 0, fresh_served = 0;
   double fresh_worst = 0;
-  auto next_fresh = Clock::now() + 100ms;
-  while (Clock::now() < end) {
+  while ((fresh_tried < kFreshClients || churn.connections - churned_before < kChurned) &&
+         Clock::now() < give_up) {
     const auto start = Clock::now();
-    EXPECT_TRUE(answered_ok(ask(connected, R"({"method":"get","resource":"test.fan:2"})")));
+    if (!answered_ok(ask(connected, R"({"method":"get","resource":"test.fan:2"})"))) ++refused;
     latencies.push_back(ms_since(start));
-    if (Clock::now() >= next_fresh) {
-      next_fresh = Clock::now() + 100ms;
-      const auto fresh_start = Clock::now();
-      auto fresh = kalu_ui::host::Connection::open(path);
-      ++fresh_tried;
-      if (fresh && answered_ok(ask(*fresh, R"({"method":"list"})"))) ++fresh_served;
-      fresh_worst = std::max(fresh_worst, ms_since(fresh_start));
-    }
+    if (latencies.size() % 4 != 0) continue;
+    const auto fresh_start = Clock::now();
+    auto fresh = kalu_ui::host::Connection::open(path);
+    ++fresh_tried;
+    if (fresh && answered_ok(ask(*fresh, R"({"method":"list"})"))) ++fresh_served;
+    fresh_worst = std::max(fresh_worst, ms_since(fresh_start));
   }
-  std::int64_t churned = 0;
+  churn.stop = true;
   for (pid_t pid : churners) {
     int status = 0;
     ::waitpid(pid, &status, 0);
-    std::int64_t n = 0;
-    if (::read(counts[0], &n, sizeof(n)) == sizeof(n)) churned += n;
   }
-  ::close(counts[0]);
+  const std::int64_t churned = churn.connections - churned_before;
+  ::munmap(shared, sizeof(Churn));
 
-  const double p99 = percentile(latencies, 0.99);
-  const double worst = percentile(latencies, 1.0);
-  figure("churn: " + std::to_string(churned) + " connections in 3 s; connected client " +
+  figure("churn: " + std::to_string(churned) + " connections; connected client " +
          std::to_string(latencies.size()) + " answers, median " +
-         std::to_string(percentile(latencies, 0.5)) + " ms, p99 " + std::to_string(p99) +
-         " ms, max " + std::to_string(worst) + " ms; fresh clients " +
+         std::to_string(percentile(latencies, 0.5)) + " ms, p99 " +
+         std::to_string(percentile(latencies, 0.99)) + " ms, max " +
+         std::to_string(percentile(latencies, 1.0)) + " ms; fresh clients " +
          std::to_string(fresh_served) + "/" + std::to_string(fresh_tried) + ", slowest " +
          std::to_string(fresh_worst) + " ms");
-  EXPECT_GT(churned, 100);
-  EXPECT_GT(fresh_tried, 0);
+  EXPECT_GE(churned, kChurned);
+  EXPECT_GE(fresh_tried, kFreshClients);
   EXPECT_EQ(fresh_served, fresh_tried);
-  EXPECT_LT(fresh_worst, bound_ms(2000, 10000));
-  EXPECT_LT(p99, bound_ms(50, 500));
-  EXPECT_LT(worst, bound_ms(1000, 3000));
+  EXPECT_EQ(refused, 0);
 }
 
 TEST_F(TransportLimitsTest, AFloodCostsOthersOneTurnAndIsDroppedWhenItsSenderLeaves) {
   // Each listing takes a while, so that a backlog lasts.
   served_.app.cost_us = 200;
   auto other = served_.connect();
-  // The mean of 20 requests in a row: a first request kept waiting behind
-  // the whole flood shows in it, a scheduling hiccup hardly does.
+  const std::string get_fan = R"({"method":"get","resource":"test.fan:2"})";
+  // The mean of 20 requests in a row, a figure only. Each request is marked
+  // in the application's record of lookups as it is sent.
   auto measure = [&] {
     double total = 0;
     for (int i = 0; i < 20; ++i) {
+      if (served_.app.recording) {
+        std::lock_guard lock(served_.app.asked_mutex);
+        served_.app.asked.emplace_back("sent");
+      }
       const auto start = Clock::now();
-      EXPECT_TRUE(answered_ok(ask(other, R"({"method":"get","resource":"test.fan:2"})")));
+      EXPECT_TRUE(answered_ok(ask(other, get_fan)));
       total += ms_since(start);
     }
     return total / 20;
   };
   const double baseline = measure();
 
-  // One client writes 3,000 requests in one write and reads nothing.
-  std::string flood;
-  for (int i = 0; i < 3000; ++i) flood += "{\"method\":\"list\"}\n";
+  // One client writes lookups of the lamp for as long as its socket takes
+  // them and reads nothing: a flood with no end.
+  served_.app.recording = true;
+  std::string batch;
+  for (int i = 0; i < 100; ++i)
+    batch += R"({"method":"get","resource":"test.lamp:1"})"
+             "\n";
   const int flooder = connect_raw(served_.host.socket_path());
   ASSERT_GE(flooder, 0);
+  std::atomic<bool> flooding{true};
+  std::thread writer([&] {
+    while (flooding && ::send(flooder, batch.data(), batch.size(), MSG_NOSIGNAL) > 0) {
+    }
+  });
   const int listed_before = served_.app.listings;
-  std::thread writer(
-      [&] { [[maybe_unused]] ssize_t n = ::send(flooder, flood.data(), flood.size(), 0); });
-  std::this_thread::sleep_for(20ms);
+  const auto give_up = Clock::now() + kPatience;
+  while (served_.app.listings == listed_before && Clock::now() < give_up) {
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_GT(served_.app.listings, listed_before) << "the flood was never carried out";
   const double flooded = measure();
-  const int listed = served_.app.listings - listed_before;
+  flooding = false;
   ::shutdown(flooder, SHUT_RDWR);
   writer.join();
   ::close(flooder);
+  served_.app.recording = false;
+  // Between sending a request and its being carried out, the flooder had
+  // its turns only: at most what it may have waiting when the request is
+  // read, what the socket thread hands on in that same turn, and the turn before
+  // it.
+  std::size_t most_ahead = 0;
+  {
+    std::lock_guard lock(served_.app.asked_mutex);
+    const auto& asked = served_.app.asked;
+    for (auto sent = std::find(asked.begin(), asked.end(), "sent"); sent != asked.end();
+         sent = std::find(sent + 1, asked.end(), "sent")) {
+      const auto served = std::find(sent, asked.end(), "test.fan:2");
+      most_ahead = std::max<std::size_t>(most_ahead, std::count(sent, served, "test.lamp:1"));
+    }
+  }
   figure("flood: another client's request takes " + std::to_string(baseline) + " ms alone and " +
-         std::to_string(flooded) + " ms behind 3,000 requests (mean of 20)");
-  EXPECT_LT(flooded - baseline, bound_ms(10, 100));
-  EXPECT_LT(listed, 3000) << "the flood was carried out before the other client's turn";
+         std::to_string(flooded) + " ms beside an endless flood (mean of 20); at most " +
+         std::to_string(most_ahead) + " of the flood's requests went before one of it");
+  const std::size_t outstanding = kalu_ui::host::TransportOptions{}.max_outstanding_per_client;
+  EXPECT_LE(most_ahead, 2 * outstanding + 2);
 
-  // Eight clients write what their sockets take of ~190 KB each and leave:
-  // what they have not had carried out is dropped.
+  // Eight clients write what their sockets take of ~190 KB each and leave
+  // while the application is busy: what they have not had carried out is
+  // dropped. Holding the UI thread meanwhile keeps a loaded machine from
+  // carrying their requests out before they leave.
   std::string burst;
   while (burst.size() < 190000) burst += "{\"method\":\"list\"}\n";
+  served_.app.hold_next();
+  ASSERT_TRUE(other.send(get_fan + "\n").has_value());
+  ASSERT_TRUE(served_.app.wait_held());
   const int listed_before_burst = served_.app.listings;
   for (int i = 0; i < 8; ++i) {
     const int fd = connect_raw(served_.host.socket_path());
@@ -337,13 +385,21 @@ TEST_F(TransportLimitsTest, AFloodCostsOthersOneTurnAndIsDroppedWhenItsSenderLea
     ::close(fd);
   }
   const auto start = Clock::now();
-  EXPECT_TRUE(answered_ok(ask(other, R"({"method":"get","resource":"test.fan:2"})")));
+  served_.app.release();
+  auto held_answer = other.read_line(20000);
+  ASSERT_TRUE(held_answer.has_value()) << held_answer.error();
   const double after_burst = ms_since(start);
-  std::this_thread::sleep_for(300ms);
-  const int burst_listed = served_.app.listings - listed_before_burst;
+  // Requests of the other client, until one is carried out alone: nothing
+  // of the burst is left to take turns with it.
+  int rounds = 0;
+  for (bool alone = false; !alone && Clock::now() < give_up; ++rounds) {
+    const int before = served_.app.listings;
+    EXPECT_TRUE(answered_ok(ask(other, get_fan)));
+    alone = served_.app.listings - before == 1;
+  }
+  const int burst_listed = served_.app.listings - listed_before_burst - rounds;
   figure("burst: 8 clients wrote and left; the next request took " + std::to_string(after_burst) +
          " ms; " + std::to_string(burst_listed) + " of their requests were carried out");
-  EXPECT_LT(after_burst, bound_ms(50, 500));
   EXPECT_LT(burst_listed, 8 * 64);
 }
 
@@ -383,12 +439,16 @@ TEST(TransportMemoryTest, ClientsThatNeverReadHoldBoundedMemoryAndGiveItBack) {
       }
     });
   }
+  // Measured while the clients are served, until each could have had two
+  // requests carried out.
+  constexpr int kServed = 62;
   std::int64_t peak = baseline;
-  const auto end = Clock::now() + 3s;
-  while (Clock::now() < end) {
+  const auto give_up = Clock::now() + kPatience;
+  while (served.app.listings - listed_before < kServed && Clock::now() < give_up) {
     peak = std::max(peak, memory_in_use());
     std::this_thread::sleep_for(2ms);
   }
+  peak = std::max(peak, memory_in_use());
   const int served_requests = served.app.listings - listed_before;
   stop = true;
   for (int fd : fds) ::shutdown(fd, SHUT_RDWR);
@@ -398,7 +458,7 @@ TEST(TransportMemoryTest, ClientsThatNeverReadHoldBoundedMemoryAndGiveItBack) {
   // Memory is given back a moment after the last client left.
   const auto left = Clock::now();
   std::int64_t after = memory_in_use();
-  while (Clock::now() < left + 5s && (Clock::now() < left + 1s || after - baseline >= 16 * kMiB)) {
+  while (after - baseline >= 16 * kMiB && Clock::now() < left + kPatience) {
     std::this_thread::sleep_for(50ms);
     after = memory_in_use();
   }
@@ -407,7 +467,7 @@ TEST(TransportMemoryTest, ClientsThatNeverReadHoldBoundedMemoryAndGiveItBack) {
          " carried out; peak +" + std::to_string((peak - baseline) / 1024) +
          " KiB, after they left " + std::to_string((after - baseline) / 1024) +
          " KiB over the start");
-  EXPECT_GT(served_requests, 0);
+  EXPECT_GE(served_requests, kServed);
   EXPECT_LT(peak - baseline, 64 * kMiB);
   EXPECT_LT(after - baseline, 16 * kMiB);
 }

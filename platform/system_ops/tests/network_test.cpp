@@ -1,3 +1,5 @@
+#include "system_ops/network.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -6,7 +8,6 @@
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 #include "system_ops/bluez.h"
-#include "system_ops/network.h"
 
 namespace system_ops {
 namespace {
@@ -102,13 +103,15 @@ TEST(Network, Ipv4AndPolicyRefuseWhatTheLinkCannotUse) {
   EXPECT_THAT(network::configure_ipv4(wired, {false, {"192.168.1.300/24"}, {}, {}}).error(),
               HasSubstr("192.168.1.300/24"));
   EXPECT_THAT(network::configure_ipv4(wired, {false, {}, {}, {}}).error(), HasSubstr("address"));
-  EXPECT_THAT(network::configure_ipv4(wired, {true, {}, "gateway", {}}).error(), HasSubstr("gateway"));
+  EXPECT_THAT(network::configure_ipv4(wired, {true, {}, "gateway", {}}).error(),
+              HasSubstr("gateway"));
   network::ConnectionPolicyPatch patch;
   patch.proxy_url = std::optional<std::string>("ftp://proxy");
   EXPECT_FALSE(network::configure_connection_policy_patch(wired, patch));
   patch.proxy_url = std::optional<std::string>("http://proxy.example/wpad.dat");
   ASSERT_TRUE(network::configure_connection_policy_patch(wired, patch));
-  EXPECT_EQ(*network::connection_profile_settings(wired)->proxy_url, "http://proxy.example/wpad.dat");
+  EXPECT_EQ(*network::connection_profile_settings(wired)->proxy_url,
+            "http://proxy.example/wpad.dat");
   EXPECT_FALSE(network::connection_profile_settings(wired)->ipv4->automatic);
 }
 
@@ -121,8 +124,8 @@ TEST(Bluetooth, PairingConnectsOrReportsTheConnectionThatFailed) {
   EXPECT_THAT(bluez::pair(speaker).error(), HasSubstr("already paired"));
 
   sim_device::ScopedDeviceState fresh;  // the speaker unpaired again
-  ASSERT_EQ(sim_device::simdev::run(
-                "simdev", {"set", "bluetooth.devices[2].connect_error", "Page timeout"})
+  ASSERT_EQ(sim_device::simdev::run("simdev",
+                                    {"set", "bluetooth.devices[2].connect_error", "Page timeout"})
                 .status,
             0);
   auto half = bluez::pair(speaker);
@@ -133,11 +136,14 @@ TEST(Bluetooth, PairingConnectsOrReportsTheConnectionThatFailed) {
 TEST(Bluetooth, CancellingEndsAPairingInFlight) {
   sim_device::ScopedDeviceState scoped;
   const std::string speaker = "/org/bluez/hci0/dev_58_2F_40_9B_E7_16";
-  ASSERT_EQ(sim_device::simdev::run("simdev", {"delay", "bluez.pair", "5000"}).status, 0);
+  // The pairing lasts longer than any patience, so only the cancel ends it.
+  ASSERT_EQ(sim_device::simdev::run("simdev", {"delay", "bluez.pair", "600000"}).status, 0);
   bluez::PairResult result = std::optional<std::string>();
   std::thread worker([&] { result = bluez::pair(speaker); });
+  // Until the worker's pairing is under way there is nothing to cancel.
   kalu_ui::Status cancelled = kalu_ui::fail("not yet");
-  for (int i = 0; i < 200 && !cancelled; ++i) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!cancelled && std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     cancelled = bluez::cancel_pairing(speaker);
   }

@@ -46,14 +46,14 @@ start_demo() {
   demo_pid=$!
   serving() {
     kill -0 "$demo_pid" 2>/dev/null || fail "the demo ended early"
-    [[ -S "$socket" ]] && ctl --timeout 1 list >/dev/null 2>&1
+    [[ -S "$socket" ]] && ctl --timeout 10 list >/dev/null 2>&1
   }
-  wait_until 20 serving || fail "the demo did not serve $socket within 20 s"
+  wait_until 60 serving || fail "the demo did not serve $socket within a minute"
 }
 
-# ctl [--timeout SECONDS] COMMAND...: settingsctl on the demo's socket (5 s by default).
+# ctl [--timeout SECONDS] COMMAND...: settingsctl on the demo's socket (60 s by default).
 ctl() {
-  local timeout=5
+  local timeout=60
   if [[ "$1" == --timeout ]]; then
     timeout="$2"
     shift 2
@@ -74,12 +74,12 @@ done
 # Pressing "Sound" through automation selects its page, as a click does.
 ctl invoke kalu.control:demo.nav.Sound invoke >"$out/invoke-nav.json" ||
   fail "invoking the Sound button failed: $(cat "$out/invoke-nav.json")"
-wait_until 5 listed kalu.control:demo.Sound.check || fail "the Sound page did not open"
+wait_until 60 listed kalu.control:demo.Sound.check || fail "the Sound page did not open"
 listed kalu.control:demo.Network.check && fail "the Network page is still shown"
 
 # The check button's handler runs and reports on standard output.
 ctl invoke kalu.control:demo.Sound.check invoke >/dev/null || fail "invoking the check failed"
-wait_until 5 printed "demo: check ran on Sound" || fail "the check handler did not run"
+wait_until 60 printed "demo: check ran on Sound" || fail "the check handler did not run"
 
 # An unknown resource is refused with status 3, and the demo serves on.
 status=0

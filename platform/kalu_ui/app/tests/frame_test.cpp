@@ -305,9 +305,8 @@ TEST(HeadlessLoop, PublicationFromAnotherThreadRunsAFrame) {
     std::this_thread::sleep_for(20ms);
     cell->publish(7);
   });
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(h.wait_for_frame(5s));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  // Only the publication can end the wait with a frame.
+  EXPECT_TRUE(h.wait_for_frame(60s));
   publisher.join();
   EXPECT_EQ(cell->get(), 7);
   // The wake-up was consumed: nothing more is due.
@@ -320,7 +319,7 @@ TEST(HeadlessLoop, WidgetDeadlineRunsAFrameWhenItComes) {
   h.frame();
   t.a->deadline = Instant::now() + 40ms;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(h.wait_for_frame(5s));
+  EXPECT_TRUE(h.wait_for_frame(60s));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 35ms);
 }
 

@@ -37,12 +37,12 @@ DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
   XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" KALU_UI_REPORT_FIRST_FRAME=1 \
   "$program" --an-ignored-argument 2>"$log" &
 program_pid=$!
-for _ in $(seq 200); do
-  grep -q "first frame presented" "$log" && break
+first_frame() {
+  grep -q "first frame presented" "$log" && return 0
   kill -0 "$program_pid" 2>/dev/null || { echo "$name ended early:" >&2; cat "$log" >&2; exit 1; }
-  sleep 0.05
-done
-grep -q "first frame presented" "$log" || { echo "no first frame within 10 s" >&2; exit 1; }
+  return 1
+}
+wait_until 60 first_frame || { echo "no first frame within a minute" >&2; exit 1; }
 sleep 0.3
 
 xwd -root -silent -display "$display" >"$out/$name.xwd"

@@ -1,7 +1,8 @@
 # Sourced by the tests that run the demo on a virtual X server.
 #
 # start_xvfb LOG: starts Xvfb on a free display number, sets `display` and
-# `xvfb_pid`, and returns once the server accepts connections (at most 5 s).
+# `xvfb_pid`, and returns once the server accepts connections (it writes the
+# number then); fails when it ends first or after a minute.
 # The caller kills $xvfb_pid in its EXIT trap. The server picks the number
 # itself (it takes the number's lock file atomically), so tests started at
 # the same moment never end up sharing, and killing, one server.
@@ -11,12 +12,11 @@ start_xvfb() {
   number_file="$(mktemp /tmp/kalu-xvfb-XXXXXX)"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 100); do
+  xvfb_numbered() {
     number="$(<"$number_file")"
-    [[ "$number" =~ ^[0-9]+$ ]] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
-  done
+    [[ "$number" =~ ^[0-9]+$ ]] || ! kill -0 "$xvfb_pid" 2>/dev/null
+  }
+  wait_until 60 xvfb_numbered || true
   rm -f "$number_file"
   if [[ "$number" =~ ^[0-9]+$ ]]; then
     display=":$number"

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -255,11 +257,18 @@ TEST_F(AgentModelsDeviceTest, ReadsTheSimulatedManagerAndAFailingOneLeavesOnlyTh
 // The tree is built on the UI thread: a manager that hangs holds up no request.
 TEST_F(AgentModelsDeviceTest, AHangingManagerHoldsUpNoRequest) {
   limited_exec::FakePrograms fakes;
-  fakes.add("kalu-model-manager", "exec sleep 5");
+  const auto gate = fakes.dir() / "gate";
+  const auto finished = fakes.dir() / "finished";
+  // The manager hangs until the test lets it go. A request that waited for
+  // it would have it killed at its time limit, so it would never finish.
+  fakes.add("kalu-model-manager", "while [ ! -e '" + gate.string() +
+                                      "' ]; do sleep 0.01; done; touch '" + finished.string() +
+                                      "'; exit 1");
   stored::RecentModelSnapshot recent(std::chrono::milliseconds(0));
-  const auto started = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(recent.get());
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  std::ofstream{gate};
+  recent.wait_idle();
+  EXPECT_TRUE(std::filesystem::exists(finished));
 }
 
 }  // namespace

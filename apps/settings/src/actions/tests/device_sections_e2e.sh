@@ -52,7 +52,7 @@ fail() {
 }
 
 ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 20 "$@"
+  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 60 "$@"
 }
 simdev() {
   "$simdev_program" "$@"
@@ -86,7 +86,7 @@ serving() {
   kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
   ctl list >/dev/null 2>&1
 }
-wait_until 30 serving || fail "kalu-settings did not serve its socket within 30 s"
+wait_until 60 serving || fail "kalu-settings did not serve its socket within a minute"
 
 # One output's item, with the choices built from the other output.
 ctl get settings.display-output:DP-2 >"$out/output.txt" || fail "the output DP-2 was not found"
@@ -173,7 +173,7 @@ display apply-again '"Apply"' || fail "applying failed"
 is 1.75 display.config.DP-2.scale || fail "the applied scale is not on test"
 simdev set display.transaction.deadline_unix_ms 1 >/dev/null
 reverted() { is 5 display.transaction.state; }
-wait_until 5 reverted || fail "the pane did not restore the layout after its test ran out"
+wait_until 60 reverted || fail "the pane did not restore the layout after its test ran out"
 is 1.25 display.config.DP-2.scale || fail "the previous scale is not back"
 ! display keep-late '"Confirm"' || fail "keeping a restored layout succeeded"
 grep -qF "Display configuration could not be kept" "$out/keep-late.txt" ||

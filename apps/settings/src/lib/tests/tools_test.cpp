@@ -12,7 +12,7 @@ namespace {
 
 // The tools the device was asked to open, oldest first, once `count` are there.
 sim_device::Json opened_tools(std::size_t count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   sim_device::Json opened = sim_device::Json::array();
   while (std::chrono::steady_clock::now() < deadline) {
     auto state = sim_device::read();

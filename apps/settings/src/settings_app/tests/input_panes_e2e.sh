@@ -45,7 +45,7 @@ ctl invoke settings.section:keyboard_shortcuts search '{"choice":"Super+K"}' >"$
 holds_super_k() {
   [[ -f "$shortcuts_file" ]] && grep -q '"open_search": "Super+K"' "$shortcuts_file"
 }
-wait_until 10 holds_super_k || fail "the shortcut file does not hold Super+K for search"
+wait_until 60 holds_super_k || fail "the shortcut file does not hold Super+K for search"
 cp "$shortcuts_file" "$out/shortcuts-before.json.txt"
 
 # An unparsable chord: undone by the pane, the file keeps Super+K.

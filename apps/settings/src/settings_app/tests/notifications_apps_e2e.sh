@@ -68,7 +68,7 @@ ctl invoke settings.section:notifications dnd '{"value":true}' >"$out/dnd.txt" |
 holds_dnd() {
   grep -q '"do_not_disturb": true' "$settings_file"
 }
-wait_until 10 holds_dnd || fail "the settings file does not hold do_not_disturb"
+wait_until 60 holds_dnd || fail "the settings file does not hold do_not_disturb"
 cp "$settings_file" "$out/settings-after.json.txt"
 diff <(other_sections "$out/settings-before.json.txt") <(other_sections "$settings_file") \
   >"$out/other-sections-diff.txt" || fail "the other sections of the settings file changed"
@@ -85,7 +85,7 @@ mimeapps="$home/config/mimeapps.list"
 holds_notes() {
   [[ -f "$mimeapps" ]] && grep -q '^text/plain=org.example.Notes.desktop' "$mimeapps"
 }
-wait_until 10 holds_notes || fail "the mimeapps.list does not make Notes the text-file default"
+wait_until 60 holds_notes || fail "the mimeapps.list does not make Notes the text-file default"
 cp "$mimeapps" "$out/mimeapps.list.txt"
 
 echo "notifications and apps end to end: ok"

@@ -61,14 +61,15 @@ inline std::optional<kalu_ui::ResourceOperationStatus> poll(SettingsApp& app,
   return app.poll_resource_operation(id, cancel, context);
 }
 
-// Polls until the status is final, for at most five seconds.
+// Polls until the status is final, for a minute at most.
 inline std::optional<kalu_ui::ResourceOperationStatus> poll_until_final(
     SettingsApp& app, const kalu_ui::ResourceOperationId& id) {
-  for (int i = 0; i < 500; ++i) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < give_up) {
     if (auto status = poll(app, id)) return status;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return std::nullopt;
+  return poll(app, id);
 }
 
 inline kalu_ui::DeviceLocalOutcome rejected(std::string message) {

@@ -1,7 +1,7 @@
 # Sourced by the end-to-end tests that run kalu-settings on a virtual X
 # server, with folders of their own, and talk to it with settingsctl. The
-# sourcing script sets `out` (its output folder) and `ctl_program`, may set
-# `ctl_timeout` (seconds, 10 by default), and then calls:
+# sourcing script sets `out` (its output folder) and `ctl_program`, and then
+# calls:
 #
 # e2e_begin NAME: makes the temporary home $home (config, data, state, an
 #   owner-only runtime folder and an empty no-certs folder), sets the EXIT
@@ -10,13 +10,14 @@
 # start_settings PROGRAM [NAME=VALUE...]: runs PROGRAM with the home's
 #   folders, the display and the extra environment, its output in
 #   $out/app-stdout.txt and $out/app-stderr.txt; returns once it serves its
-#   socket, and fails after 30 s or when it ends first.
+#   socket, and fails after a minute or when it ends first.
 # start_dav_account PROGRAM ROOT ID SECRET [TYPE]: runs kalu-test-dav-account
 #   (PROGRAM) with an account ID of TYPE in the accounts root ROOT, stopped at
 #   exit; sets `port` and `ca_file` (the test authority, for SSL_CERT_FILE).
 # dav_command LINE: one command to the DAV tool; prints its answer.
 # fail TEXT: says what failed with every $out/*.txt, and exits 1.
-# ctl ARGS...: settingsctl on the program's socket.
+# ctl ARGS...: settingsctl on the program's socket, waiting a minute at most
+#   for an answer (only a hang takes that long).
 
 # shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
@@ -54,7 +55,7 @@ fail() {
 }
 
 ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout "${ctl_timeout:-10}" "$@"
+  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 60 "$@"
 }
 
 start_dav_account() {
@@ -85,5 +86,5 @@ start_settings() {
     XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" "$@" \
     "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
   app_pid=$!
-  wait_until 30 e2e_serving || fail "kalu-settings did not serve its socket within 30 s"
+  wait_until 60 e2e_serving || fail "kalu-settings did not serve its socket within a minute"
 }

@@ -47,7 +47,7 @@ ctl invoke settings.section:region_formats currency '{"choice":"EUR"}' >"$out/cu
 holds_euro() {
   [[ -f "$settings_file" ]] && grep -q '"currency": "EUR"' "$settings_file"
 }
-wait_until 10 holds_euro || fail "the settings file's locale does not hold EUR"
+wait_until 60 holds_euro || fail "the settings file's locale does not hold EUR"
 cp "$settings_file" "$out/settings.json.txt"
 
 echo "time and region end to end: ok"

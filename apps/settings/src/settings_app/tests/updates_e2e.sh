@@ -22,7 +22,6 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
 source "$here/settings_e2e.sh"
 e2e_begin updates
-ctl_timeout=30
 
 # The program and simdev run as they do for a person, on the simulated device
 # in $home/state: outside test mode (a test table would refuse every

@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
-#include <thread>
 
 #include "app_fixture.h"
 #include "executor_fixture.h"
@@ -47,7 +48,7 @@ struct UpdatesInTheWindow {
   }
 
   void frames_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
       t.harness.wait_for_frame(std::chrono::milliseconds(20));
       t.harness.frame();
@@ -89,7 +90,10 @@ TEST(UpdatesPageTest, ACheckIsAnsweredOnceThroughTheExecutor) {
 }
 
 TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
-  UpdatesInTheWindow w("sleep 0.5");
+  // The check runs until the test lets it end.
+  UpdatesInTheWindow w(
+      R"sh(dir="$(dirname "$0")"; while [ ! -e "$dir/gate" ]; do sleep 0.01; done; )sh"
+      R"sh(touch "$dir/ended")sh");
   auto& pane = w.open();
   ASSERT_EQ(w.start(2, R"("Check")"), kalu_ui::DeviceLocalOutcome::accepted());
   w.frames_until([&] { return pane.check_running(); });
@@ -104,8 +108,11 @@ TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
             "the Settings pane was closed; the operation may still complete — refresh to see the "
             "device's state");
   // The check's worker ends on its own; nothing is reported for it.
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  w.t.harness.frame();
+  std::ofstream{w.fakes.dir() / "gate"};
+  const auto ended = w.fakes.dir() / "ended";
+  w.frames_until([&] { return std::filesystem::exists(ended); });
+  ASSERT_TRUE(std::filesystem::exists(ended));
+  w.t.harness.run_for(std::chrono::milliseconds(100));
   EXPECT_EQ(w.t.app->poll_device_local_operation(testing::operation_id(2)).status, std::nullopt);
 }
 

@@ -58,7 +58,7 @@ holds() {
 ctl start settings.open-pane 2 '"appearance"' >/dev/null || fail "opening Appearance was refused"
 ctl invoke settings.section:appearance theme '{"choice":"Nord"}' >"$out/theme.txt" ||
   fail "the theme action was refused"
-wait_until 10 holds '"theme": "Nord"' || fail "the settings file's appearance section does not hold Nord"
+wait_until 60 holds '"theme": "Nord"' || fail "the settings file's appearance section does not hold Nord"
 cp "$settings_file" "$out/settings-nord.txt"
 diff <(outside_appearance "$out/settings-before.txt") <(outside_appearance "$out/settings-nord.txt") \
   >"$out/outside-diff.txt" || fail "a section other than appearance changed"
@@ -69,7 +69,7 @@ grep -q 'Turn on high contrast' "$out/appearance-before.txt" ||
 ctl start settings.open-pane 2 '"accessibility"' >/dev/null || fail "opening Accessibility was refused"
 ctl invoke settings.section:accessibility high-contrast '{"value":true}' >"$out/high-contrast.txt" ||
   fail "the high-contrast action was refused"
-wait_until 10 holds '"high_contrast": true' || fail "the appearance section's high_contrast is not set"
+wait_until 60 holds '"high_contrast": true' || fail "the appearance section's high_contrast is not set"
 holds '"theme": "Nord"' || fail "saving high contrast lost the theme"
 cp "$settings_file" "$out/settings-contrast.txt"
 
@@ -78,7 +78,7 @@ shows_contrast() {
   ctl get settings.section:appearance >"$out/appearance-after.txt" &&
     grep -q 'Turn off high contrast' "$out/appearance-after.txt"
 }
-wait_until 10 shows_contrast || fail "Appearance did not load high contrast"
+wait_until 60 shows_contrast || fail "Appearance did not load high contrast"
 holds '"high_contrast": true' || fail "Appearance switched high contrast off again"
 outside_appearance "$settings_file" | diff <(outside_appearance "$out/settings-before.txt") - \
   >"$out/outside-diff.txt" || fail "a section other than appearance changed"

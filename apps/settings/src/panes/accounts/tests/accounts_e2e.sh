@@ -32,10 +32,10 @@ press() {
   ctl start kalu.ui.control.invoke 1 "\"$1\"" >/dev/null 2>&1
 }
 row_remove_pressed() { press settings.accounts.remove.files1; }
-wait_until 10 row_remove_pressed || fail "the row's Remove button could not be pressed"
+wait_until 60 row_remove_pressed || fail "the row's Remove button could not be pressed"
 # The confirmation card shows up; pressing its Cancel proves it is there.
 cancel_pressed() { press settings.accounts.remove.cancel; }
-wait_until 10 cancel_pressed || fail "no confirmation card after the row's Remove"
+wait_until 60 cancel_pressed || fail "no confirmation card after the row's Remove"
 grep -q '"files1"' "$root/accounts/accounts.json" ||
   fail "the row's Remove button removed the account without a confirmation"
 [[ "$(dav_command 'secret files1')" == yes ]] || fail "the row's Remove button removed the secret"

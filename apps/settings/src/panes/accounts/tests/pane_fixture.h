@@ -4,6 +4,7 @@
 // root, with a probe that answers what it is told (when the test lets it)
 // and a monotonic clock the test moves by hand.
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -50,10 +51,10 @@ class FakeProbe : public account_probe::AccountProbe {
     std::lock_guard lock(mutex_);
     answer_ = std::move(answer);
   }
-  // Waits (a few seconds at most) until `count` probes have started.
+  // Waits (a minute at most) until `count` probes have started.
   bool started(std::size_t count) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return seen_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::seconds(60), [&] { return seen_.size() >= count; });
   }
   // (account id, credential) of each probe, in order.
   std::vector<std::pair<std::string, std::string>> seen() const {
@@ -108,15 +109,49 @@ inline void seed_accounts(const AccountsRoot& dir) {
   (void)vault.try_save();
 }
 
+// The check threads started and not yet ended, so that a test can wait
+// until every answer has been handed over (or dropped) before it looks.
+class CheckThreads {
+ public:
+  account_probe::ThreadStarter starter(std::shared_ptr<CheckThreads> self) {
+    return [self](std::move_only_function<void()> body) -> kalu_ui::Status {
+      self->change(+1);
+      auto started = account_probe::start_detached([self, body = std::move(body)]() mutable {
+        body();
+        body = nullptr;  // the answer's sender goes with it
+        self->change(-1);
+      });
+      if (!started) self->change(-1);
+      return started;
+    };
+  }
+  // Waits (a minute at most) until none runs.
+  bool ended() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(60), [&] { return running_ == 0; });
+  }
+
+ private:
+  void change(int by) {
+    std::lock_guard lock(mutex_);
+    running_ += by;
+    changed_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int running_ = 0;
+};
+
 struct PaneFixture {
-  // `seed` fills the accounts root before the pane reads it.
+  // `seed` fills the accounts root before the pane reads it. Without
+  // `starter`, checks run on threads that `checks_ended` waits for.
   explicit PaneFixture(account_probe::ThreadStarter starter = {},
                        const std::function<void(const AccountsRoot&)>& seed = {}) {
     if (seed) seed(dir);
     AccountsPane::Dependencies deps;
     deps.now = [clock = clock] { return *clock; };
     deps.unix_now = [] { return kUnixNow; };
-    deps.start_thread = std::move(starter);
+    deps.start_thread = starter ? std::move(starter) : threads->starter(threads);
     deps.bindings = bindings;
     auto pane = kalu_ui::widget::boxed(AccountsPane(dir.root(), std::move(deps))
                                            .with_account_requests(requests)
@@ -140,19 +175,28 @@ struct PaneFixture {
     h->type_text(text);
   }
   void advance(std::chrono::milliseconds by) { *clock = *clock + by; }
-  // Runs frames until `done` holds (a few seconds at most).
+  // Waits until every check thread has ended, then runs a frame: whatever a
+  // check answered has been seen by then.
+  bool checks_ended() {
+    if (!threads->ended()) return false;
+    h->frame();
+    return true;
+  }
+  // Runs frames until `done` holds (a minute at most).
   template <typename F>
   bool frames_until(F done) {
-    for (int i = 0; i < 400; ++i) {
-      if (done()) return true;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > give_up) return false;
       h->wait_for_frame(std::chrono::milliseconds(25));
       h->frame();
     }
-    return done();
+    return true;
   }
 
   AccountsRoot dir;
   std::shared_ptr<FakeProbe> probe = std::make_shared<FakeProbe>();
+  std::shared_ptr<CheckThreads> threads = std::make_shared<CheckThreads>();
   std::shared_ptr<kalu_ui::Instant> clock = std::make_shared<kalu_ui::Instant>(1000, 0);
   std::shared_ptr<operations::AccountRequestCell> requests =
       operations::AccountRequestCell::create({});

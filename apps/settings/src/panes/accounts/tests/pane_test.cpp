@@ -160,7 +160,7 @@ TEST(AccountsPaneTest, ACheckPastTenSecondsTimesOutAndItsLateAnswerSavesNothing)
   EXPECT_EQ(t.pane().form_status(), "connection check timed out");
   EXPECT_EQ(t.pane().form_kind(), AccountKind::kWebDav);
   t.probe->release();
-  t.h->run_for(std::chrono::milliseconds(200));
+  ASSERT_TRUE(t.checks_ended());
   EXPECT_TRUE(services::load_account_store(t.dir.root()).accounts.empty());
   EXPECT_EQ(t.pane().form_status(), "connection check timed out");
 }
@@ -173,7 +173,7 @@ TEST(AccountsPaneTest, CancellingDuringTheCheckClosesAtOnceAndDropsTheAnswer) {
   EXPECT_FALSE(t.pane().form_check_running());
   EXPECT_TRUE(t.pane().cells().password->empty());
   t.probe->release();
-  t.h->run_for(std::chrono::milliseconds(200));
+  ASSERT_TRUE(t.checks_ended());
   EXPECT_TRUE(services::load_account_store(t.dir.root()).accounts.empty());
   EXPECT_EQ(t.pane().form_status(), std::nullopt);
 }
@@ -269,9 +269,12 @@ TEST(AccountsPaneTest, ReplacingASavedPassword) {
   EXPECT_THAT(texts_of(t.h->root()),
               Contains("Could not update credential: server rejected the saved credential"));
 
+  // Held, so that the check is still running when the message is read.
   t.probe->answer(std::string("Server accepted the signed-in DAV request"));
+  t.probe->hold();
   ASSERT_TRUE(t.press("settings.accounts.reauth.save"));
   EXPECT_EQ(t.pane().reauth_message(), "Checking the replacement credential\u2026");
+  t.probe->release();
   ASSERT_TRUE(t.frames_until([&] { return !t.pane().reauth_check_running(); }));
   EXPECT_EQ(t.probe->seen().back(), Seen("webdav-1", "wrong-one"));
   EXPECT_EQ(secret_of(t, "webdav-1"), "wrong-one");
@@ -376,7 +379,7 @@ TEST(AccountsPaneTest, ReplacingAFormDropsTheCheckOfTheOldOne) {
   EXPECT_FALSE(t.pane().form_check_running());
   EXPECT_EQ(t.pane().form_status(), std::nullopt);
   t.probe->release();
-  t.h->run_for(std::chrono::milliseconds(200));
+  ASSERT_TRUE(t.checks_ended());
   EXPECT_EQ(t.pane().form_kind(), AccountKind::kMail);
   EXPECT_TRUE(services::load_account_store(t.dir.root()).accounts.empty());
 }

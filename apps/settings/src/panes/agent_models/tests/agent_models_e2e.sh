@@ -23,7 +23,6 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/../../../settings_app/tests/settings_e2e.sh"
 e2e_begin agent-models
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-ctl_timeout=30
 
 simdev() {
   "$simdev_program" "$@"

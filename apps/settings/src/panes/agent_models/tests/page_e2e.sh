@@ -21,8 +21,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/../../../settings_app/tests/settings_e2e.sh"
 e2e_begin agent-models-page
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-ctl_timeout=30
 providers="$home/config/kalu/model-providers.json"
+toolkit_tests="$here/../../../../../../platform/kalu_ui/app/tests"
 
 simdev() {
   "$simdev_program" "$@"
@@ -47,17 +47,14 @@ config() {
 }
 # scroll STEPS: turns the mouse wheel over the page, down for positive steps.
 scroll() {
-  local button=5 steps="$1"
-  if ((steps < 0)); then button=4 steps=$((-steps)); fi
-  DISPLAY="$display" xdotool mousemove 770 500 click --repeat "$steps" --delay 20 "$button" ||
-    fail "xdotool could not scroll the page"
+  python3 "$toolkit_tests/x11_wheel.py" "$display" 770 500 "$1" ||
+    fail "the wheel could not be turned over the page"
   sleep 0.3
 }
 # screenshot NAME: the screen as NAME.png.
 screenshot() {
   xwd -root -silent -display "$display" >"$out/$1.xwd"
-  python3 "$here/../../../../../../platform/kalu_ui/app/tests/xwd_to_png.py" \
-    "$out/$1.xwd" "$out/$1.png"
+  python3 "$toolkit_tests/xwd_to_png.py" "$out/$1.xwd" "$out/$1.png"
   rm -f "$out/$1.xwd"
 }
 

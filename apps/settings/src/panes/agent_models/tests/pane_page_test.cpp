@@ -50,8 +50,7 @@ class AgentModelsPanePageTest : public ::testing::Test {
     deps.local_profile = [calls = calls_](std::span<const stored::InstalledLocalModel> models) {
       calls->record(models);
     };
-    auto pane = kalu_ui::widget::boxed(
-        AgentModelsPane(std::move(deps)).with_status_cell(status_));
+    auto pane = kalu_ui::widget::boxed(AgentModelsPane(std::move(deps)).with_status_cell(status_));
     pane_ = static_cast<AgentModelsPane*>(pane.get());
     harness_.emplace(std::move(pane), kalu_ui::harness::Options::sized({1280, 6000}));
   }
@@ -62,7 +61,7 @@ class AgentModelsPanePageTest : public ::testing::Test {
   }
 
   bool settle() {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     do {
       harness_->frame();
       if (!pane_->busy()) {
@@ -86,8 +85,7 @@ class AgentModelsPanePageTest : public ::testing::Test {
 TEST_F(AgentModelsPanePageTest, EverySnapshotReadUpdatesTheLocalProfileOnTheWorker) {
   ASSERT_TRUE(settle());
   EXPECT_THAT(calls_->counts(), ElementsAre(4u));
-  EXPECT_THAT(testing::card_titles(harness_->root()),
-              Contains("Hosted and compatible providers"));
+  EXPECT_THAT(testing::card_titles(harness_->root()), Contains("Hosted and compatible providers"));
   EXPECT_TRUE(testing::has_text(harness_->root(), "Lumen 3B Instruct"));
 
   ASSERT_TRUE(pane_->refresh());

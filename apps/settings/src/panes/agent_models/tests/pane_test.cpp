@@ -20,9 +20,9 @@ using C = operations::AgentModelOperationCases;
 using Completion = operations::OperationCompletion;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::Not;
 using testing::FakeBackend;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using namespace std::chrono_literals;
 
 stored::LocalModelPackage package(std::string id, std::string name, std::string revision = "r1") {
@@ -125,7 +125,7 @@ class AgentModelsPaneTest : public ::testing::Test {
 
   // Syncs until no call runs (or a long while passed).
   bool settle() {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     do {
       pane().sync(toolkit_);
       if (!pane().busy()) return true;

@@ -16,9 +16,9 @@ struct PaneFixture {
   explicit PaneFixture(bool hosted = true, const std::function<void(Fakes&)>& setup = {}) {
     if (setup) setup(fakes);
     AudioPane made(fakes.dependencies());
-    pane = hosted ? std::make_unique<AudioPane>(std::move(made)
-                                                    .with_operation_requests(requests)
-                                                    .with_operation_completion(completion))
+    pane = hosted ? std::make_unique<AudioPane>(
+                        std::move(made).with_operation_requests(requests).with_operation_completion(
+                            completion))
                   : std::make_unique<AudioPane>(std::move(made));
   }
 
@@ -27,7 +27,7 @@ struct PaneFixture {
 
   // Runs frames until `done` answers true (or a long while passed).
   bool sync_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     sync();
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;

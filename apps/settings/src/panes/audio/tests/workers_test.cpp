@@ -52,7 +52,7 @@ class FakeTool final : public AudioTool {
   // Waits (bounded) until `n` commands have started.
   bool wait_started(std::size_t n) {
     std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, 10s, [&] { return calls_.size() >= n; });
+    return cv_.wait_for(lock, 60s, [&] { return calls_.size() >= n; });
   }
   std::vector<std::string> calls() {
     std::lock_guard lock(mutex_);
@@ -84,7 +84,7 @@ class FakeTool final : public AudioTool {
 };
 
 ToolReply take(AudioToolWorker& worker) {
-  auto reply = worker.take_until(kalu_ui::Instant::now() + 10s);
+  auto reply = worker.take_until(kalu_ui::Instant::now() + 60s);
   EXPECT_TRUE(reply.has_value());
   return reply ? std::move(*reply) : ToolReply{};
 }
@@ -137,11 +137,14 @@ TEST(AudioToolWorker, DroppingItNeverWaitsAndDropsWhatHasNotStarted) {
     // The worker goes while its first command is still running.
   }
   tool->release();
-  // The running command ends on its own; the queued one never starts.
-  for (int i = 0; i < 1000 && tool->finished.load() < 1; ++i) std::this_thread::sleep_for(1ms);
+  // The running command ends on its own, and the thread with it: it lets go
+  // of the tool then, so nothing queued can start after that.
+  const auto give_up = std::chrono::steady_clock::now() + 60s;
+  while (tool.use_count() > 1 && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_EQ(tool.use_count(), 1) << "the worker's thread never ended";
   EXPECT_EQ(tool->finished.load(), 1);
-  // Let the detached thread see it is closed before the tool is checked again.
-  std::this_thread::sleep_for(20ms);
   EXPECT_EQ(tool->calls(), std::vector<std::string>{"set_default 58"});
 }
 

@@ -22,7 +22,7 @@ using testing::OperationCompletion;
 using testing::Rig;
 using testing::succeeded;
 
-constexpr auto kPatience = std::chrono::seconds(10);
+constexpr auto kPatience = std::chrono::seconds(60);
 
 // Syncs until the pairing's result has been taken.
 void sync_until_paired(Rig& t) {

@@ -19,7 +19,6 @@ ctl_program="$2"
 simdev_program="$3"
 out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ctl_timeout=20
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
 source "$here/../../../settings_app/tests/settings_e2e.sh"
 e2e_begin device-mesh

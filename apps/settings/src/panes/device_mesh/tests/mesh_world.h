@@ -178,19 +178,19 @@ struct HostedPane {
     sync();
     return key;
   }
-  // Syncs until no command runs (at most 10 s).
+  // Syncs until no command runs (at most a minute).
   void settle() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     do {
       sync();
       if (!pane->applying() && !pane->pairing() && !pane->probing()) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < end);
-    ADD_FAILURE() << "a command was still running after 10 s";
+    ADD_FAILURE() << "a command was still running after a minute";
   }
   // Syncs until the fake `name` has started run `n`.
   void wait_for_run(const MeshWorld& world, const std::string& name, int n) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (world.runs(name) < n && std::chrono::steady_clock::now() < end) {
       sync();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

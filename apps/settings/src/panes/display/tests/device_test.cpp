@@ -35,7 +35,7 @@ struct DeviceFixture {
     completion->publish(OperationCompletion::Pending{key});
     requests->publish(
         operations::DeviceLocalRequest(std::in_place_type<DisplayOperation>, operation));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::holds_alternative<OperationCompletion::Pending>(completion->get()) &&
            std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -100,7 +100,7 @@ TEST(DisplayPaneDeviceTest, AnUnconfirmedLayoutIsRestoredAtTheDeadline) {
             prefs_store::OutputTransform::Rotate90);
   now_ms += prefs_store::DisplayTransaction::kTestMillis;
   // The pane looks at the running test at least once a second.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (t.pane->staged() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     t.pane->sync(t.toolkit);

@@ -239,7 +239,7 @@ class FakeDispatcher : public system_ops::Dispatcher {
   // Waits (a while at most) until `count` calls have arrived.
   bool wait_for_calls(std::size_t count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10),
+    return changed_.wait_for(lock, std::chrono::seconds(60),
                              [&] { return percents_.size() >= count; });
   }
 
@@ -274,7 +274,7 @@ struct PaneFixture {
 
   // Runs frames until `done` answers true (or a long while passed).
   bool sync_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

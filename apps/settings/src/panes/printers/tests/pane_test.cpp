@@ -77,7 +77,7 @@ class PrintersPaneTest : public ::testing::Test {
 
   // Syncs until no worker runs (or a long while passed).
   bool settle() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     do {
       pane().sync(toolkit_);
       if (!pane().refreshing() && !pane().discovering()) return true;

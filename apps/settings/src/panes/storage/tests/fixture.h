@@ -242,7 +242,7 @@ inline StorageServices services_for(const StorageHome& home, const Spawner& spaw
 // Syncs `pane` on `document` until no worker's answer is awaited (or a long
 // while passed); answers whether it settled.
 inline bool settle(StoragePane& pane, kalu_ui::doc::Document& document) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   pane.sync(document);
   while (pane.busy() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -77,7 +77,7 @@ free_synced() {
   id="$(ctl start settings.storage-operation 1 '"FreeSyncedFiles"')" || return 1
   ctl wait "$id" >"$out/free.txt"
 }
-wait_until 20 free_synced || fail "FreeSyncedFiles did not succeed"
+wait_until 60 free_synced || fail "FreeSyncedFiles did not succeed"
 said free "Synced-file reclamation completed."
 holds after-free storage \
   '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'

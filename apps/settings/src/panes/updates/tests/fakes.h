@@ -206,7 +206,7 @@ class FakeSystem : public UpdateBackend {
   // Waits (a while at most) until a call named `name` has arrived.
   bool wait_for_call(std::string_view name) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+    return changed_.wait_for(lock, std::chrono::seconds(60), [&] {
       for (const auto& c : calls_) {
         if (c == name) return true;
       }

@@ -56,10 +56,10 @@ struct PaneFixture {
   UsersPane& pane() { return dynamic_cast<UsersPane&>(h->root()); }
   kalu_ui::doc::Document& doc() { return pane().own_document(); }
 
-  // Frames until no change runs (a few seconds at most), then one more so
+  // Frames until no change runs (a minute at most), then one more so
   // the page shows the answer.
   bool settle() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     h->frame();
     while (pane().busy()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -82,8 +82,7 @@ struct PaneFixture {
   // Hands the operation over as the executor does and runs one frame.
   void start(const UserOperation& operation) {
     completion->publish(Completion::Pending{key_of(operation)});
-    requests->publish(
-        operations::DeviceLocalRequest(std::in_place_type<UserOperation>, operation));
+    requests->publish(operations::DeviceLocalRequest(std::in_place_type<UserOperation>, operation));
     h->frame();
   }
 
