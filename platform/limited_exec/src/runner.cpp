@@ -2,6 +2,7 @@
 #include <fmt/format.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -113,6 +118,11 @@ void wipe(std::string& bytes) {
   bytes.clear();
 }
 
+// Wipes a prepared command's standard-input bytes where it still holds them.
+void wipe_stdin(PreparedCommand& command) {
+  if (command.stdin_data) wipe(*command.stdin_data);
+}
+
 // Takes the standard-input bytes out of a prepared command, wiping what the
 // move leaves behind there.
 std::string take_stdin(PreparedCommand& command) {
@@ -120,12 +130,6 @@ std::string take_stdin(PreparedCommand& command) {
   std::string bytes = std::move(*command.stdin_data);
   wipe(*command.stdin_data);
   return bytes;
-}
-
-// Puts `fd` at `target` without close-on-exec. Async-signal-safe.
-bool move_fd(int fd, int target) {
-  if (fd == target) return ::fcntl(target, F_SETFD, 0) == 0;
-  return ::dup2(fd, target) == target;
 }
 
 }  // namespace
@@ -334,7 +338,70 @@ class Child {
 
 namespace {
 
-kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
+thread_local std::uint64_t programs_started_here = 0;
+
+// A descriptor the child is to find at 0, 1 or 2 must not already sit at one
+// of them (the application may have closed its own standard streams), or one
+// dup2 would overwrite what another still needs: such a one is moved up first.
+kalu_ui::Result<Fd> above_standard_streams(Fd fd) {
+  if (fd.get() > 2) return fd;
+  int moved = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, 3);
+  if (moved < 0) return kalu_ui::fail(os_error(errno));
+  return Fd(moved);
+}
+
+// The child's descriptors and signal state, prepared for posix_spawn: its
+// own process group, no blocked signals, SIGPIPE at its default (the
+// application may ignore it), the three streams in place and every other
+// descriptor closed.
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    ::posix_spawn_file_actions_init(&actions_);
+    ::posix_spawnattr_init(&attr_);
+  }
+  ~SpawnSetup() {
+    ::posix_spawn_file_actions_destroy(&actions_);
+    ::posix_spawnattr_destroy(&attr_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  int prepare(int in_fd, int out_fd, int err_fd) {
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    for (int rc : {::posix_spawnattr_setflags(&attr_, flags), ::posix_spawnattr_setpgroup(&attr_, 0),
+                   ::posix_spawnattr_setsigmask(&attr_, &none),
+                   ::posix_spawnattr_setsigdefault(&attr_, &defaults),
+                   ::posix_spawn_file_actions_adddup2(&actions_, in_fd, 0),
+                   ::posix_spawn_file_actions_adddup2(&actions_, out_fd, 1),
+                   ::posix_spawn_file_actions_adddup2(&actions_, err_fd, 2),
+                   // Descriptors the application opened without close-on-exec
+                   // stay here.
+                   ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3)}) {
+      if (rc != 0) return rc;
+    }
+    return 0;
+  }
+
+  const posix_spawn_file_actions_t* actions() const { return &actions_; }
+  const posix_spawnattr_t* attr() const { return &attr_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+  posix_spawnattr_t attr_;
+};
+
+// Starts `command` as `executable` (already resolved through the program
+// table). posix_spawn shares the application's memory with the child until
+// it executes the program (no copy of the page tables, no copy-on-write
+// faults afterwards), so starting costs the same however large the
+// application is; an exec failure comes back as its error number.
+kalu_ui::Result<std::unique_ptr<Child>> start_resolved(PreparedCommand& command,
+                                                       const std::string& executable) {
   const bool feeds_stdin = command.stdin_data.has_value();
   std::string stdin_data = take_stdin(command);
   struct WipeOnExit {
@@ -344,23 +411,17 @@ kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
   auto cannot_start = [&](const std::string& reason) {
     return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, reason));
   };
-  auto executable = resolve_program(command.program);
-  if (!executable) return cannot_start(executable.error());
 
-  // Everything the child needs is built before fork: between fork and exec it
-  // may only make async-signal-safe calls.
   std::vector<char*> argv;
   argv.reserve(command.args.size() + 2);
   std::string argv0 = command.program;
   argv.push_back(argv0.data());
-  std::vector<std::string> args = command.args;
-  for (std::string& arg : args) argv.push_back(arg.data());
+  for (std::string& arg : command.args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
   auto out = make_pipe();
   auto err = make_pipe();
-  auto report = make_pipe();
-  for (const auto* pipe : {&out, &err, &report}) {
+  for (const auto* pipe : {&out, &err}) {
     if (!*pipe) return cannot_start(pipe->error());
   }
   Fd stdin_read, stdin_write;
@@ -373,65 +434,116 @@ kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
     stdin_read = Fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     if (!stdin_read.open()) return cannot_start(os_error(errno));
   }
-
-  const char* path = executable->c_str();
-  int in_fd = stdin_read.get();
-  int out_fd = out->second.get();
-  int err_fd = err->second.get();
-  int report_fd = report->second.get();
-
-  pid_t pid = ::fork();
-  if (pid < 0) return cannot_start(os_error(errno));
-  if (pid == 0) {
-    ::setpgid(0, 0);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &dfl, nullptr);
-    if (!move_fd(in_fd, 0) || !move_fd(out_fd, 1) || !move_fd(err_fd, 2)) {
-      int e = errno;
-      (void)!::write(report_fd, &e, sizeof e);
-      ::_exit(127);
-    }
-    // Descriptors the application opened without close-on-exec stay here.
-    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-    ::execve(path, argv.data(), environ);
-    int e = errno;
-    (void)!::write(report_fd, &e, sizeof e);
-    ::_exit(127);
+  auto child_in = above_standard_streams(std::move(stdin_read));
+  auto child_out = above_standard_streams(std::move(out->second));
+  auto child_err = above_standard_streams(std::move(err->second));
+  for (const auto* fd : {&child_in, &child_out, &child_err}) {
+    if (!*fd) return cannot_start(fd->error());
   }
-  // Set here too so the group exists before anyone signals it.
-  ::setpgid(pid, pid);
+
+  SpawnSetup setup;
+  if (int rc = setup.prepare(child_in->get(), child_out->get(), child_err->get()); rc != 0) {
+    return cannot_start(os_error(rc));
+  }
+  pid_t pid = 0;
+  int rc = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argv.data(),
+                         environ);
+  if (rc != 0) return cannot_start(os_error(rc));
+  ++programs_started_here;
   auto child = std::make_unique<Child>(command.program, pid, command.timeout, command.output_cap);
-
-  report->second.reset();
-  out->second.reset();
-  err->second.reset();
-  stdin_read.reset();
-  int exec_errno = 0;
-  ssize_t got;
-  while ((got = ::read(report->first.get(), &exec_errno, sizeof exec_errno)) < 0 &&
-         errno == EINTR) {
-  }
-  if (got == static_cast<ssize_t>(sizeof exec_errno)) {
-    child->kill_and_reap();
-    return cannot_start(os_error(exec_errno));
-  }
+  child_in->reset();
+  child_out->reset();
+  child_err->reset();
   child->attach(std::move(out->first), std::move(err->first), std::move(stdin_write),
                 std::move(stdin_data));
   return child;
 }
 
+kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
+  auto executable = resolve_program(command.program);
+  if (!executable) {
+    wipe_stdin(command);
+    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, executable.error()));
+  }
+  return start_resolved(command, *executable);
+}
+
 }  // namespace
 
+// A command being started on a launcher thread: the handle takes the child
+// from here once it is there. A handle dropped before that leaves the child
+// to the launcher, which kills it as soon as it exists.
+struct Launch {
+  std::mutex mutex;
+  std::condition_variable done_signal;
+  bool done = false;
+  bool abandoned = false;
+  std::unique_ptr<Child> child;
+  std::string error;
+
+  void finish(kalu_ui::Result<std::unique_ptr<Child>> started) {
+    std::unique_ptr<Child> unwanted;
+    {
+      std::lock_guard lock(mutex);
+      if (!started) {
+        error = std::move(started.error());
+      } else if (abandoned) {
+        unwanted = std::move(*started);
+      } else {
+        child = std::move(*started);
+      }
+      done = true;
+    }
+    done_signal.notify_all();
+    // Killed and reaped here, outside the lock.
+    unwanted.reset();
+  }
+};
+
 AsyncCommand::AsyncCommand(std::unique_ptr<Child> child) : child_(std::move(child)) {}
+AsyncCommand::AsyncCommand(std::shared_ptr<Launch> launch) : launch_(std::move(launch)) {}
 AsyncCommand::AsyncCommand(AsyncCommand&&) noexcept = default;
-AsyncCommand& AsyncCommand::operator=(AsyncCommand&&) noexcept = default;
-AsyncCommand::~AsyncCommand() = default;
+AsyncCommand& AsyncCommand::operator=(AsyncCommand&& other) noexcept {
+  if (this != &other) {
+    abandon_launch();
+    launch_ = std::move(other.launch_);
+    child_ = std::move(other.child_);
+  }
+  return *this;
+}
+AsyncCommand::~AsyncCommand() { abandon_launch(); }
+
+void AsyncCommand::abandon_launch() {
+  if (!launch_) return;
+  std::unique_ptr<Child> child;
+  {
+    std::lock_guard lock(launch_->mutex);
+    if (launch_->done) {
+      child = std::move(launch_->child);
+    } else {
+      launch_->abandoned = true;
+    }
+  }
+  launch_.reset();
+}
+
+kalu_ui::Status AsyncCommand::take_launch(bool block) {
+  if (!launch_) return {};
+  std::unique_lock lock(launch_->mutex);
+  if (block) launch_->done_signal.wait(lock, [&] { return launch_->done; });
+  if (!launch_->done) return {};
+  child_ = std::move(launch_->child);
+  std::string error = std::move(launch_->error);
+  lock.unlock();
+  launch_.reset();
+  if (!child_) return kalu_ui::fail(std::move(error));
+  return {};
+}
 
 kalu_ui::Result<std::optional<Output>> AsyncCommand::try_wait() {
+  if (auto taken = take_launch(false); !taken) return std::unexpected(taken.error());
+  // Still being started: running, as far as the caller can tell.
+  if (launch_) return std::optional<Output>();
   if (!child_) return kalu_ui::fail("the command has already been waited for");
   auto state = child_->step(std::chrono::milliseconds(0));
   if (!state || *state) child_.reset();
@@ -439,18 +551,42 @@ kalu_ui::Result<std::optional<Output>> AsyncCommand::try_wait() {
 }
 
 kalu_ui::Result<Output> AsyncCommand::wait() {
+  if (auto taken = take_launch(true); !taken) return std::unexpected(taken.error());
   if (!child_) return kalu_ui::fail("the command has already been waited for");
   auto result = child_->wait();
   child_.reset();
   return result;
 }
 
-int AsyncCommand::pid() const { return child_ ? child_->pid() : 0; }
+int AsyncCommand::pid() {
+  if (auto taken = take_launch(true); !taken) return 0;
+  return child_ ? child_->pid() : 0;
+}
 
 kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command) {
-  auto child = start(command);
-  if (!child) return std::unexpected(child.error());
-  return AsyncCommand(std::move(*child));
+  // The table is asked here, and the file looked at, so a program that may
+  // not or cannot run is refused at once, in the caller's words; only a
+  // failure of the start itself comes later, through the poll.
+  auto executable = resolve_program(command.program);
+  if (executable && ::access(executable->c_str(), X_OK) != 0) {
+    executable = kalu_ui::fail(os_error(errno));
+  }
+  if (!executable) {
+    wipe_stdin(command);
+    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, executable.error()));
+  }
+  auto launch = std::make_shared<Launch>();
+  auto body = [launch, command = std::move(command), path = std::move(*executable)]() mutable {
+    launch->finish(start_resolved(command, path));
+    wipe_stdin(command);
+  };
+  try {
+    std::thread(std::move(body)).detach();
+  } catch (const std::system_error&) {
+    // No thread to be had: the caller's thread starts it after all.
+    body();
+  }
+  return AsyncCommand(std::move(launch));
 }
 
 kalu_ui::Result<Output> run(std::string_view program, std::span<const std::string> args,
@@ -464,5 +600,7 @@ kalu_ui::Result<Output> run(std::string_view program, std::span<const std::strin
   if (!child) return std::unexpected(child.error());
   return (*child)->wait();
 }
+
+std::uint64_t programs_started_on_this_thread() { return programs_started_here; }
 
 }  // namespace limited_exec

@@ -248,5 +248,42 @@ TEST(AsyncCommand, DroppingTheHandleKillsTheCommandAndItsChildren) {
   EXPECT_TRUE(ended(read_pid(pid_file)));
 }
 
+TEST(AsyncCommand, StartsOnALauncherAndReportsAStartFailureThroughThePoll) {
+  FakePrograms fakes;
+  fakes.add("wpctl", "echo listed");
+  fakes.add_missing("kalu-model-manager");
+  const std::uint64_t before = programs_started_on_this_thread();
+  auto command = spawn_prepared({"wpctl", {}, 10s, kMiB});
+  ASSERT_TRUE(command) << command.error();
+  auto out = wait_polling(*command);
+  ASSERT_TRUE(out) << out.error();
+  EXPECT_EQ(out->stdout_bytes, "listed\n");
+
+  // A file that is not there is refused at once.
+  auto missing = spawn_prepared({"kalu-model-manager", {}, 10s, kMiB});
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error(), "cannot start kalu-model-manager: No such file or directory");
+
+  // One the kernel will not execute fails on the launcher, through the poll.
+  const auto garbage = fakes.dir() / "garbage";
+  std::ofstream(garbage) << "no interpreter line\n";
+  std::filesystem::permissions(garbage, std::filesystem::perms::owner_all);
+  ProgramTable table;
+  table.add("kalu-model-manager", garbage.string());
+  {
+    ScopedTestPrograms guard(table);
+    auto command = spawn_prepared({"kalu-model-manager", {}, 10s, kMiB});
+    ASSERT_TRUE(command) << command.error();
+    auto failed = wait_polling(*command);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error(), "cannot start kalu-model-manager: Exec format error");
+  }
+  EXPECT_EQ(programs_started_on_this_thread(), before);
+
+  // run() starts on the caller's own thread, and says so.
+  ASSERT_TRUE(run("wpctl", {}, 10s, kMiB));
+  EXPECT_EQ(programs_started_on_this_thread(), before + 1);
+}
+
 }  // namespace
 }  // namespace limited_exec

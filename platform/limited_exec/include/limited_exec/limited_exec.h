@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -16,6 +17,8 @@
 // started from an argument vector (never through a shell) in a process group of
 // its own, both output streams are captured up to a cap, and the whole group is
 // killed when the time limit passes or the caller drops an asynchronous handle.
+// Programs are started with posix_spawn, which never copies the application's
+// memory map, so a start costs the same however large the application is.
 namespace limited_exec {
 
 struct Options {
@@ -65,6 +68,7 @@ struct PreparedCommand {
 };
 
 class Child;
+struct Launch;
 
 // A running command. try_wait never blocks: it moves the pipes along and
 // answers the output once the command has ended. The time limit is enforced
@@ -73,25 +77,43 @@ class Child;
 class AsyncCommand {
  public:
   explicit AsyncCommand(std::unique_ptr<Child> child);
+  explicit AsyncCommand(std::shared_ptr<Launch> launch);
   AsyncCommand(AsyncCommand&&) noexcept;
   AsyncCommand& operator=(AsyncCommand&&) noexcept;
   ~AsyncCommand();
 
-  // Empty while the command runs; the output once it has ended; an error when
-  // it timed out, was killed by a signal or could not be waited for. After an
-  // answer other than "still running" the handle is spent.
+  // Empty while the command is being started or runs; the output once it has
+  // ended; an error when it could not start, timed out, was killed by a signal
+  // or could not be waited for. After an answer other than "still running"
+  // the handle is spent.
   kalu_ui::Result<std::optional<Output>> try_wait();
 
   // Blocks until the command ends or its time limit passes.
   kalu_ui::Result<Output> wait();
 
-  // The child's process id (also its process group id); 0 once spent.
-  int pid() const;
+  // The child's process id (also its process group id); 0 once spent or
+  // when it could not start. Waits for the start (tests ask it).
+  int pid();
 
  private:
+  // Takes the child from the launcher once it is there (waiting for it when
+  // `block`); the start's failure is the error.
+  kalu_ui::Status take_launch(bool block);
+  void abandon_launch();
+
+  std::shared_ptr<Launch> launch_;
   std::unique_ptr<Child> child_;
 };
 
+// Checks `command` against the program table and its file for being
+// executable at once (a refusal is the error) and starts it on a short-lived
+// launcher thread of its own, so the calling thread (the UI thread) never
+// starts a program; the handle reads as running until then, and a start that
+// fails there is the poll's error.
 kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command);
+
+// How many programs the calling thread has started itself, for checks that
+// one (the UI thread) never does.
+std::uint64_t programs_started_on_this_thread();
 
 }  // namespace limited_exec

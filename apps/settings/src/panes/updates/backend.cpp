@@ -60,14 +60,26 @@ AutomaticUpdates unit_enabled(std::string_view unit) {
   return out ? timer_state(out->stdout_bytes) : AutomaticUpdates::Unknown;
 }
 
-// What `bootc status --format json` printed, when it succeeded.
-std::optional<std::string> bootc_status_document() {
+thread_local StatusSnapshot* current_snapshot = nullptr;
+
+std::optional<std::string> run_bootc_status() {
   auto out = run("bootc", {"status", "--format", "json"}, kReadSecs);
   if (!out || !out->success()) return std::nullopt;
   return std::move(out->stdout_bytes);
 }
 
 }  // namespace
+
+StatusSnapshot::StatusSnapshot() : previous_(std::exchange(current_snapshot, this)) {}
+
+StatusSnapshot::~StatusSnapshot() { current_snapshot = previous_; }
+
+std::optional<std::string> bootc_status_document() {
+  StatusSnapshot* snapshot = current_snapshot;
+  if (snapshot == nullptr) return run_bootc_status();
+  if (!snapshot->document_) snapshot->document_ = run_bootc_status();
+  return *snapshot->document_;
+}
 
 std::string policy_unit(std::string_view action) {
   return fmt::format("kalu-update-policy@{}.service", action);

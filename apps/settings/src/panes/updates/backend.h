@@ -131,6 +131,27 @@ OsImageInfo read_os_and_staged(const std::filesystem::path& os_release = "/etc/o
 // Each probe is 10 s and falls back on its own.
 DeploymentStatus deployment_status(const std::optional<std::string>& rollback_image);
 
+// While one lives on a thread, that thread runs `bootc status` at most once:
+// the first call's answer serves every later reader of the status document
+// (the staged update, the rollback image, the release notes), so one
+// reading of the image costs one run and sees one snapshot of it.
+class StatusSnapshot {
+ public:
+  StatusSnapshot();
+  ~StatusSnapshot();
+  StatusSnapshot(const StatusSnapshot&) = delete;
+  StatusSnapshot& operator=(const StatusSnapshot&) = delete;
+
+ private:
+  friend std::optional<std::string> bootc_status_document();
+  std::optional<std::optional<std::string>> document_;
+  StatusSnapshot* previous_;
+};
+
+// What `bootc status --format json` printed, when it succeeded (10 s); the
+// thread's StatusSnapshot's answer while one lives.
+std::optional<std::string> bootc_status_document();
+
 // `systemctl reboot` (30 s). A non-zero exit fails with the decoded error
 // output, even when that is empty.
 kalu_ui::Status reboot();

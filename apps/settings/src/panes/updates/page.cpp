@@ -69,7 +69,9 @@ WidgetBox overview_card(const PageModel& m) {
                            : m.os.staged_update ? "Update staged · restart required"
                                                 : "No staged update";
   rows.push_back(ui_rows::info_row("Operating system", image));
-  if (m.firmware_updates) {
+  if (!m.status_known) {
+    rows.push_back(ui_rows::info_row("Device firmware", kChecking));
+  } else if (m.firmware_updates) {
     rows.push_back(ui_rows::info_row(
         "Device firmware", m.firmware_updates->empty() ? "Up to date" : "Updates available"));
   }
@@ -135,7 +137,9 @@ void firmware_offers(const PageModel& m, const UpdatesBindings& b,
 
 WidgetBox firmware_card(const PageModel& m, const UpdatesBindings& b) {
   WidgetList rows;
-  if (!m.firmware_updates) {
+  if (!m.status_known) {
+    rows.push_back(ui_rows::info_row("Status", kChecking));
+  } else if (!m.firmware_updates) {
     rows.push_back(ui_rows::info_row("Status", "Firmware inventory could not be queried"));
     rows.push_back(ui_rows::caption(fmt::format("fwupd reported: {}", m.firmware_updates.error())));
     rows.push_back(firmware_refresh_button(m, b, "Refreshing…", "Try again"));
@@ -156,7 +160,7 @@ WidgetBox firmware_card(const PageModel& m, const UpdatesBindings& b) {
 
 // Only when the history was read and holds something.
 std::optional<WidgetBox> firmware_history_card(const PageModel& m) {
-  if (!m.firmware_history || m.firmware_history->empty()) return std::nullopt;
+  if (!m.status_known || !m.firmware_history || m.firmware_history->empty()) return std::nullopt;
   WidgetList rows;
   const std::size_t shown = std::min(m.firmware_history->size(), kFirmwareHistoryShown);
   for (std::size_t i = 0; i < shown; ++i) {

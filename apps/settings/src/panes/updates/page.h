@@ -10,9 +10,8 @@
 // operation; the one exception is "Roll back…", which only opens the review
 // on the page and calls back into the pane.
 //
-// Until the pane's first reading of the image has answered, the rows that
-// reading feeds say "Checking…". The firmware rows are read when the pane
-// is built and never wait.
+// Until the pane's first reading (the image and the firmware lists) has
+// answered, the rows that reading feeds say "Checking…".
 
 #include <functional>
 #include <optional>

@@ -48,12 +48,21 @@ std::string clock_text() {
 }
 
 ImageStatus read_image_status(const UpdateServices& services, bool with_timer) {
+  const StatusSnapshot one_bootc_status;
   ImageStatus status;
   status.os = services.read_os();
   if (with_timer) status.automatic = services.backend->automatic_updates_enabled();
   status.rollback_image = services.backend->rollback_image();
   status.deployment = services.read_deployment(status.rollback_image);
   return status;
+}
+
+FirstReading read_first(const UpdateServices& services) {
+  FirstReading reading;
+  reading.image = read_image_status(services);
+  reading.firmware_updates = services.firmware_updates();
+  reading.firmware_history = services.firmware_history();
+  return reading;
 }
 
 ImageStatus unreadable_image_status() {

@@ -10,10 +10,11 @@
 // Every function here may be called from any thread; all but clock_text,
 // the policy-file readers of the backend and the firmware service's lists and
 // install start run a command and block for as long as it takes, so the pane
-// calls them only on its workers (workers.h). The firmware service answers
-// its lists and starts an installation at once (the installation itself runs
-// on the service's own job thread), so the pane calls those directly; its
-// metadata refresh waits for the service and runs on a worker.
+// calls them only on its workers (workers.h). The firmware service starts an
+// installation at once (the installation itself runs on the service's own
+// job thread), so the pane calls that directly; its lists are read with the
+// pane's first reading on the status worker, and its metadata refresh waits
+// for the service and runs on a worker.
 
 #include <functional>
 #include <memory>
@@ -72,6 +73,15 @@ struct ImageStatus {
   DeploymentStatus deployment;
 };
 ImageStatus read_image_status(const UpdateServices& services, bool with_timer = true);
+
+// A newly built pane's reading, on its status worker: the image as above,
+// and the firmware offers and history as the service knows them.
+struct FirstReading {
+  ImageStatus image;
+  FirmwareUpdateList firmware_updates;
+  FirmwareHistoryList firmware_history;
+};
+FirstReading read_first(const UpdateServices& services);
 
 // What the page shows when the image cannot be read at all: the default
 // operating-system name, nothing staged, the timer unknown, no rollback image

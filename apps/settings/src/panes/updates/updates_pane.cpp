@@ -80,9 +80,6 @@ UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependenci
   // A worker that cannot start closes the channel: the first sync then shows
   // what cannot be read, as when the worker stops.
   status_answer_.emplace(start_status_read(deps_.services).answer);
-  // The firmware service answers from what it knows; only a refresh waits.
-  firmware_updates_ = deps_.services->firmware_updates();
-  firmware_history_ = deps_.services->firmware_history();
   completion_ = operations::OperationCompletionCell::create({});
   requests_ = operations::DeviceLocalRequestCell::create({});
   // model_ starts at the section's defaults until the first sync seeds it.
@@ -146,10 +143,15 @@ void UpdatesPane::take_status(kalu_ui::doc::Document& document) {
   status_answer_.reset();
   ImageStatus status;
   if (got.is_ready()) {
-    status = std::move(got).value();
+    FirstReading reading = std::move(got).value();
+    status = std::move(reading.image);
+    firmware_updates_ = std::move(reading.firmware_updates);
+    firmware_history_ = std::move(reading.firmware_history);
   } else {
     warn("update status could not be read", "read_image_status", "the status worker stopped");
     status = unreadable_image_status();
+    firmware_updates_ = kalu_ui::fail("the status worker stopped");
+    firmware_history_ = kalu_ui::fail("the status worker stopped");
   }
   automatic_ = status.automatic;
   apply_image(std::move(status));

@@ -10,14 +10,15 @@
 //
 // Nothing that runs a command runs on the UI thread. Construction reads only
 // the settings document and the policy file, then a "kalu-update-status"
-// worker reads the image, the timer and the journal; until it answers the
-// rows it feeds say "Checking…" and requests wait in their cell. The update
+// worker reads the image, the timer, the journal and the firmware lists;
+// until it answers the rows it feeds say "Checking…" and requests wait in
+// their cell. The update
 // check runs on "kalu-update-check"; the timer, the policy actions, the
 // rollback and the restart run one at a time on "kalu-update-action", and a
 // request that arrives meanwhile stays in its cell until the answer is in.
 //
-// Firmware: construction reads the offers and the history from the firmware
-// service (in-process, at once). A metadata refresh runs on
+// Firmware: the status worker reads the offers and the history from the
+// firmware service with the image. A metadata refresh runs on
 // "kalu-firmware-refresh"; an installation runs in the service's own job,
 // whose events the pane takes at every sync. Firmware work is single-flight:
 // while a refresh runs or an installation's channel is held, another
@@ -195,7 +196,7 @@ class UpdatesPane : public kalu_ui::Widget {
   std::shared_ptr<operations::OperationCompletionCell> completion_;
 
   // Present until the first reading of the image answers.
-  std::optional<kalu_ui::channel::Receiver<ImageStatus>> status_answer_;
+  std::optional<kalu_ui::channel::Receiver<FirstReading>> status_answer_;
   // Present while an update check runs.
   std::optional<kalu_ui::channel::Receiver<CheckResult>> check_answer_;
   // Present while a change runs on the action worker.

@@ -53,9 +53,9 @@ struct CarryOut {
 }  // namespace
 }  // namespace action
 
-Started<ImageStatus> start_status_read(std::shared_ptr<const UpdateServices> services) {
-  return start<ImageStatus>(kStatusWorker, std::move(services),
-                            [](const UpdateServices& s) { return read_image_status(s); });
+Started<FirstReading> start_status_read(std::shared_ptr<const UpdateServices> services) {
+  return start<FirstReading>(kStatusWorker, std::move(services),
+                             [](const UpdateServices& s) { return read_first(s); });
 }
 
 Started<CheckResult> start_update_check(std::shared_ptr<const UpdateServices> services) {

@@ -5,8 +5,8 @@
 // joined, and each owns only a share of the services and its sender. A pane
 // dropped before the answer only means nobody receives it.
 //
-// - "kalu-update-status" reads the image, the timer, the rollback image and
-//   the deployment status once, for a newly built pane.
+// - "kalu-update-status" reads the image, the timer, the rollback image, the
+//   deployment status and the firmware lists once, for a newly built pane.
 // - "kalu-update-check" starts the update service, waits for it (up to 30
 //   minutes) and reads the image again.
 // - "kalu-update-action" carries out one change that blocks: the timer, a
@@ -41,7 +41,7 @@ struct Started {
   bool started = false;
 };
 
-Started<ImageStatus> start_status_read(std::shared_ptr<const UpdateServices> services);
+Started<FirstReading> start_status_read(std::shared_ptr<const UpdateServices> services);
 
 // The update check's answer: the image read again, or why the update failed.
 using CheckResult = kalu_ui::Result<ImageStatus>;

@@ -6,11 +6,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "kalu_ui/harness.h"
-#include "panes/device_mesh/tests/mesh_world.h"
+#include "panes/device_mesh/tests/mesh_fixture.h"
 
 namespace settings::panes::device_mesh {
 namespace {
@@ -33,7 +34,7 @@ void serving_world(MeshWorld& world) {
     binding.active = true;
     config.workspaces.push_back(binding);
   }
-  world.relay(config);
+  if (!world.relay(config)) std::abort();
 }
 
 kalu_ui::WidgetBox hosted_pane(DeviceMeshPane** out) {

@@ -94,7 +94,7 @@ TEST(DeviceMeshPaneTest, AChangeDuringARunIsAppliedOnceMoreAfterIt) {
     SCOPED_TRACE(first_fails ? "first run fails" : "first run succeeds");
     MeshWorld world;
     world.workspaces({{"Alpha", kAlpha}});
-    world.relay(always_on_with({kAlpha}));
+    ASSERT_TRUE(world.relay(always_on_with({kAlpha})));
     HostedPane hosted;
     world.hold("pkexec");
     if (first_fails) world.fail_run("pkexec", 1, "Request dismissed\n");
@@ -184,7 +184,7 @@ TEST(DeviceMeshPaneTest, AMendedConfigurationIsReadAgainByTheNextChange) {
   write_file(kalu_relay::relay_config_path(), "role = 5\n");
   HostedPane hosted;
   EXPECT_TRUE(hosted.pane->config_error().has_value());
-  ASSERT_NO_FATAL_FAILURE(world.relay(always_on_with({})));
+  ASSERT_TRUE(world.relay(always_on_with({})));
   const std::string key = hosted.start(Op::SetService{"compute", true});
   hosted.settle();
   EXPECT_EQ(hosted.outcome(), succeeded(key));
@@ -253,7 +253,9 @@ TEST(DeviceMeshPaneTest, PairingDiscoversThenApprovesWithTheWorkspaces) {
     SCOPED_TRACE(c.name);
     MeshWorld world;
     world.workspaces(c.workspaces);
-    if (!c.bound.empty()) world.relay(always_on_with(c.bound));
+    if (!c.bound.empty()) {
+      ASSERT_TRUE(world.relay(always_on_with(c.bound)));
+    }
     world.output("enroll", kCandidate);
     HostedPane hosted;
     hosted.sync();

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -234,6 +235,27 @@ TEST_F(UpdateBackendTest, RebootFailsWithTheErrorOutputEvenWhenItIsEmpty) {
   EXPECT_EQ(silent.error(), "");
   fakes_.add_missing("systemctl");
   EXPECT_THAT(reboot().error(), StartsWith("systemctl command failed: "));
+}
+
+TEST_F(UpdateBackendTest, OneReadingOfTheImageRunsEachProgramOnce) {
+  fake("bootc", fmt::format("cat <<'EOF'\n{}\nEOF", kStatusDocument));
+  fake("journalctl", "echo '-- No entries --'");
+  fake("systemctl", "echo enabled");
+  auto services = device_update_services(
+      std::make_shared<const SystemUpdateBackend>(write_policy("schedule=daily\n")));
+  const ImageStatus status = read_image_status(*services);
+  EXPECT_EQ(status.os.staged_update, "quay.io/kalu/os:43");
+  EXPECT_EQ(status.rollback_image, "41.3");
+  EXPECT_EQ(status.deployment.release_notes_url, "https://kalu.example/notes/42");
+  EXPECT_THAT(calls(), ElementsAre("bootc status --format json",
+                                   "systemctl is-enabled bootc-fetch-apply-updates.timer",
+                                   "journalctl -u bootc-fetch-apply-updates.service -n 6 "
+                                   "--output=short-iso --no-pager",
+                                   "systemctl is-enabled kalu-rollback-confirm.timer"));
+  // The snapshot lasts one reading: the next one asks again.
+  (void)read_image_status(*services, /*with_timer=*/false);
+  const auto all = calls();
+  EXPECT_EQ(std::count(all.begin(), all.end(), "bootc status --format json"), 2);
 }
 
 TEST_F(UpdateBackendTest, OneBackendServesSeveralThreadsAtOnce) {

@@ -51,8 +51,16 @@ const install::Installing* installing(const UpdatesPane& pane) {
   return std::get_if<install::Installing>(&pane.install_state());
 }
 
-TEST(UpdatesFirmwareTest, TheConstructorReadsBothListsWithoutRefreshing) {
-  PaneFixture t(offer_system_firmware);
+TEST(UpdatesFirmwareTest, TheFirstReadingBringsBothListsWithoutRefreshing) {
+  // Held: the lists are read on the status worker, never by the constructor.
+  PaneFixture t([](FakeSystem& s) {
+    offer_system_firmware(s);
+    s.hold("firmware_updates");
+  });
+  t.sync();
+  EXPECT_FALSE(t.pane->status_known());
+  t.system->release();
+  ASSERT_TRUE(t.settle());
   ASSERT_TRUE(t.pane->firmware_updates());
   EXPECT_EQ(t.pane->firmware_updates()->size(), 1u);
   EXPECT_TRUE(t.pane->firmware_history());

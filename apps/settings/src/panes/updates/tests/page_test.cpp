@@ -151,7 +151,9 @@ TEST(UpdatesPageTest, UntilTheImageIsReadItsRowsAreChecking) {
   m.last_checked = "Never";
   auto page = build_page(m, {}, {});
   const auto texts = texts_of(*page);
-  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Checking…"), 7);
+  // The image's rows, and the firmware's overview and status rows.
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Checking…"), 9);
+  EXPECT_THAT(texts, Not(Contains("Up to date")));
   // The policy is read already; the timer is not.
   EXPECT_TRUE(has(*page, kScheduleKey));
   EXPECT_TRUE(has(*page, kMeteredKey));
