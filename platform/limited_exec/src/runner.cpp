@@ -338,7 +338,7 @@ class Child {
 
 namespace {
 
-thread_local std::uint64_t programs_started_here = 0;
+thread_local std::uint64_t programs_run_here = 0;
 
 // A descriptor the child is to find at 0, 1 or 2 must not already sit at one
 // of them (the application may have closed its own standard streams), or one
@@ -449,7 +449,6 @@ kalu_ui::Result<std::unique_ptr<Child>> start_resolved(PreparedCommand& command,
   int rc = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argv.data(),
                          environ);
   if (rc != 0) return cannot_start(os_error(rc));
-  ++programs_started_here;
   auto child = std::make_unique<Child>(command.program, pid, command.timeout, command.output_cap);
   child_in->reset();
   child_out->reset();
@@ -592,6 +591,7 @@ kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command) {
 kalu_ui::Result<Output> run(std::string_view program, std::span<const std::string> args,
                             std::chrono::nanoseconds timeout, std::size_t output_cap,
                             const Options& options) {
+  ++programs_run_here;
   // The copy of the caller's standard input is the runner's to wipe; the
   // caller's own bytes stay the caller's.
   PreparedCommand command{std::string(program), std::vector<std::string>(args.begin(), args.end()),
@@ -601,6 +601,6 @@ kalu_ui::Result<Output> run(std::string_view program, std::span<const std::strin
   return (*child)->wait();
 }
 
-std::uint64_t programs_started_on_this_thread() { return programs_started_here; }
+std::uint64_t programs_run_on_this_thread() { return programs_run_here; }
 
 }  // namespace limited_exec

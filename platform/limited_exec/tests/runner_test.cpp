@@ -252,7 +252,7 @@ TEST(AsyncCommand, StartsOnALauncherAndReportsAStartFailureThroughThePoll) {
   FakePrograms fakes;
   fakes.add("wpctl", "echo listed");
   fakes.add_missing("kalu-model-manager");
-  const std::uint64_t before = programs_started_on_this_thread();
+  const std::uint64_t before = programs_run_on_this_thread();
   auto command = spawn_prepared({"wpctl", {}, 10s, kMiB});
   ASSERT_TRUE(command) << command.error();
   auto out = wait_polling(*command);
@@ -278,11 +278,12 @@ TEST(AsyncCommand, StartsOnALauncherAndReportsAStartFailureThroughThePoll) {
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error(), "cannot start kalu-model-manager: Exec format error");
   }
-  EXPECT_EQ(programs_started_on_this_thread(), before);
+  EXPECT_EQ(programs_run_on_this_thread(), before);
 
-  // run() starts on the caller's own thread, and says so.
+  // run() waits on the caller's own thread, and counts even when refused.
   ASSERT_TRUE(run("wpctl", {}, 10s, kMiB));
-  EXPECT_EQ(programs_started_on_this_thread(), before + 1);
+  EXPECT_FALSE(run("systemctl", {}, 10s, kMiB));
+  EXPECT_EQ(programs_run_on_this_thread(), before + 2);
 }
 
 }  // namespace

@@ -112,8 +112,9 @@ class AsyncCommand {
 // fails there is the poll's error.
 kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command);
 
-// How many programs the calling thread has started itself, for checks that
-// one (the UI thread) never does.
-std::uint64_t programs_started_on_this_thread();
+// How many times the calling thread has asked run() for a program, whether
+// it started or was refused: for checks that a thread (the UI thread) never
+// runs one and waits for it. spawn_prepared does not count.
+std::uint64_t programs_run_on_this_thread();
 
 }  // namespace limited_exec
