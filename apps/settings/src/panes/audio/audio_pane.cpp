@@ -59,7 +59,8 @@ AudioPane::AudioPane(AudioDependencies dependencies) : deps_(std::move(dependenc
   set_default_names(nullptr);
   completion_ = OperationCompletionCell::create({});
   requests_ = DeviceLocalRequestCell::create({});
-  last_refresh_ = deps_.services->now();
+  graph_watcher_ = std::make_unique<GraphWatcher>(deps_.enumerator, deps_.graph_changes,
+                                                  graph_.topology_signature());
   balance_ = std::clamp(prefs_.balance, 0.0f, 1.0f);
   mono_ = prefs_.mono_output;
 }
@@ -180,11 +181,8 @@ void AudioPane::poll_tests() {
 }
 
 void AudioPane::refresh_topology(doc::Document& document) {
-  const kalu_ui::Instant now = deps_.services->now();
-  if (!refresh_due_ && now - last_refresh_ < kRefreshInterval) return;
-  last_refresh_ = now;
-  refresh_due_ = false;
-  auto fresh = deps_.enumerator->enumerate();
+  if (std::exchange(refresh_due_, false)) graph_watcher_->read_now();
+  auto fresh = graph_watcher_->try_take();
   if (!fresh || fresh->topology_signature() == graph_.topology_signature()) return;
   streams_.keep_only(*fresh);
   // Tests on a device that may be gone stop without a word.
@@ -312,7 +310,6 @@ std::optional<kalu_ui::Instant> AudioPane::next_wake_deadline() const {
   const kalu_ui::Instant now = deps_.services->now();
   if (page_unsynced_) return now;
   std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
-  due = kalu_ui::earliest(due, last_refresh_ + kRefreshInterval);
   if (refresh_due_ || speaker_test_ || microphone_meter_ || tool_busy() || readings_outstanding_ > 0) {
     due = kalu_ui::earliest(due, now + kBusyPoll);
   }

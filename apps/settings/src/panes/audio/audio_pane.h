@@ -14,9 +14,10 @@
 //   1. takes the worker's answers (a device switch or an input level is
 //      finished when its answer comes back);
 //   2. polls the running speaker test and microphone meter;
-//   3. reads the graph again when 1.5 s have passed, and takes it when its
-//      topology changed (streams that went are forgotten, tests stopped, the
-//      page rebuilt, routes and profiles that changed elsewhere written);
+//   3. takes the graph its watcher (graph_watcher.h) sent when the graph's
+//      topology changed on the device (streams that went are forgotten,
+//      tests stopped, the page rebuilt, routes and profiles that changed
+//      elsewhere written); a quiet device sends nothing and costs no frame;
 //   4. publishes the model into its document once;
 //   5. takes an audio request: one naming what the graph no longer holds
 //      fails at once, one already in place succeeds at once ("Audio setting
@@ -44,6 +45,7 @@
 #include "media_kit/runtime.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
+#include "panes/audio/graph_watcher.h"
 #include "panes/audio/model.h"
 #include "panes/audio/services.h"
 #include "panes/audio/tool.h"
@@ -57,8 +59,6 @@ using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 
 inline constexpr std::uint8_t kAudioRequestTag = 4;
-// How often the graph is read again.
-inline constexpr std::chrono::milliseconds kRefreshInterval{1500};
 // How long the microphone meter listens.
 inline constexpr std::chrono::seconds kMeterLength{8};
 
@@ -135,7 +135,8 @@ class AudioPane final : public kalu_ui::Widget {
   std::vector<kalu_ui::Widget*> children_mut() override;
   kalu_ui::Rect get_rect() const override { return rect_; }
   bool take_structure_dirty() override;
-  // The next graph read; sooner while a test runs or the worker is busy.
+  // Soon while a test runs or the tool worker is busy; none otherwise (the
+  // workers' answers wake the loop).
   std::optional<kalu_ui::Instant> next_wake_deadline() const override;
 
  private:
@@ -191,6 +192,7 @@ class AudioPane final : public kalu_ui::Widget {
 
   AudioDependencies deps_;
   std::unique_ptr<AudioToolWorker> worker_;
+  std::unique_ptr<GraphWatcher> graph_watcher_;
   kalu_ui::doc::Document document_;
   WpctlStatus status_;
   media_kit::AudioGraph graph_;
@@ -198,7 +200,6 @@ class AudioPane final : public kalu_ui::Widget {
   stored::AudioPrefs prefs_;
   std::optional<std::string> default_sink_name_;
   std::optional<std::string> default_source_name_;
-  kalu_ui::Instant last_refresh_;
   StreamMemory streams_;
   std::map<std::uint32_t, std::string> profile_labels_;
   std::shared_ptr<OperationCompletionCell> completion_;
@@ -223,7 +224,8 @@ class AudioPane final : public kalu_ui::Widget {
   bool listing_from_tool_ = false;
   // The constructor's two readings not answered yet.
   int readings_outstanding_ = 2;
-  // Read the graph at the next frame (a default device was switched).
+  // Ask the watcher for the graph at the next frame (a default device was
+  // switched).
   bool refresh_due_ = false;
   bool diagnostics_shown_ = false;
   bool structure_dirty_ = false;

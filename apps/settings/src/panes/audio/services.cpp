@@ -41,6 +41,7 @@ void AudioDependencies::fill_defaults() {
   if (!enumerator) enumerator = std::make_shared<media_kit::AudioEnumerator>();
   if (!graph_control) graph_control = std::make_shared<media_kit::GraphControl>();
   if (!runtime) runtime = std::make_shared<media_kit::AudioRuntimeControl>();
+  if (!graph_changes) graph_changes = device_graph_changes();
 }
 
 }  // namespace settings::panes::audio

@@ -17,6 +17,7 @@
 #include "media_kit/audio.h"
 #include "media_kit/graph_control.h"
 #include "media_kit/runtime.h"
+#include "panes/audio/graph_watcher.h"
 #include "panes/audio/tool.h"
 #include "stored/sections.h"
 #include "system_ops/audio.h"
@@ -38,7 +39,8 @@ class AudioServices {
   virtual kalu_ui::Instant now();
 };
 
-// Everything the pane is built on; an empty member is the device's own.
+// Everything the pane is built on; an empty member is the device's own. The
+// enumerator is also used on the graph watcher's thread.
 struct AudioDependencies {
   std::shared_ptr<AudioServices> services;
   std::shared_ptr<system_ops::Dispatcher> dispatcher;
@@ -46,6 +48,8 @@ struct AudioDependencies {
   std::shared_ptr<media_kit::AudioEnumerator> enumerator;
   std::shared_ptr<media_kit::GraphControl> graph_control;
   std::shared_ptr<media_kit::AudioRuntimeControl> runtime;
+  // What tells the graph watcher to read the graph again.
+  std::shared_ptr<GraphChanges> graph_changes;
 
   // Fills every empty member with the device's object.
   void fill_defaults();

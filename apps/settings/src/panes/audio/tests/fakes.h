@@ -8,6 +8,10 @@
 
 #include <fmt/format.h>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -90,7 +94,27 @@ class FakeEnumerator : public media_kit::AudioEnumerator {
   }
   AudioGraph graph = two_sinks();
   std::optional<std::string> error;
-  mutable int reads = 0;
+  // Read on the graph watcher's thread too.
+  mutable std::atomic<int> reads = 0;
+};
+
+// Notice of graph changes that the test gives by hand.
+class FakeGraphChanges : public GraphChanges {
+ public:
+  FakeGraphChanges() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~FakeGraphChanges() override { ::close(fd_); }
+  int fd() const override { return fd_; }
+  bool take() override {
+    std::uint64_t count = 0;
+    return ::read(fd_, &count, sizeof count) == sizeof count;
+  }
+  void changed() {
+    const std::uint64_t one = 1;
+    (void)!::write(fd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_;
 };
 
 class FakeGraphControl : public media_kit::GraphControl {
@@ -295,9 +319,11 @@ struct Fakes {
   std::shared_ptr<FakeEnumerator> enumerator = std::make_shared<FakeEnumerator>();
   std::shared_ptr<FakeGraphControl> graph_control = std::make_shared<FakeGraphControl>();
   std::shared_ptr<FakeRuntime> runtime = std::make_shared<FakeRuntime>();
+  std::shared_ptr<FakeGraphChanges> changes = std::make_shared<FakeGraphChanges>();
 
   AudioDependencies dependencies() const {
-    return AudioDependencies{services, dispatcher, tool, enumerator, graph_control, runtime};
+    return AudioDependencies{services,      dispatcher, tool, enumerator,
+                             graph_control, runtime,    changes};
   }
 };
 

@@ -36,6 +36,12 @@ struct PaneFixture {
     }
     return true;
   }
+  // Tells the graph watcher the device changed and runs frames until `done`.
+  bool graph_changed(const std::function<bool()>& done) {
+    fakes.changes->changed();
+    return sync_until(done);
+  }
+
   // Until the worker has answered the constructor's readings.
   bool settle() {
     return sync_until([&] { return pane->input_level() == fakes.tool->level; });
