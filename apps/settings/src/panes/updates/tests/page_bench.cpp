@@ -1,10 +1,10 @@
 // The Updates pane at 1280x800: what the UI thread pays when the pane is
-// selected (construction with its settings, policy and firmware reads and the
-// status worker's start, the page built and its first frame drawn), building
-// the page alone (with firmware offers installing and a full history), and
-// one frame's sync when nothing is pending. The idle sync is measured on the
-// device's own services with fake programs that log every start: it must
-// start none.
+// selected (construction with its settings and policy reads and the status
+// worker's start, the page built and its first frame drawn), on fake
+// services and on the device's own with fake programs, where opening fails
+// itself when a program ran on the calling thread; building the page alone
+// (with firmware offers installing and a full history), and one frame's sync
+// when nothing is pending, which must start no program.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +16,7 @@
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/container.h"
 #include "limited_exec/fake_programs.h"
+#include "limited_exec/limited_exec.h"
 #include "panes/updates/page.h"
 #include "panes/updates/updates_pane.h"
 
@@ -79,6 +80,43 @@ void BM_UpdatesPaneFirstFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UpdatesPaneFirstFrame)->Unit(benchmark::kMillisecond);
+
+// Opening the pane on the device's own services: construction, the page and
+// its first frame, with every program the pane runs a fake that answers at
+// once. The programs belong on the status worker; one run on this thread
+// fails the benchmark. Between openings (untimed) the worker's reading is
+// waited for, so readings never pile up.
+void BM_UpdatesPaneOpening(benchmark::State& state) {
+  updates::testing::PaneFixture world;
+  limited_exec::FakePrograms fakes;
+  fakes.add("systemctl", "echo enabled");
+  fakes.add("bootc", "echo '{}'");
+  fakes.add("journalctl", "echo '-- No entries --'");
+  kalu_ui::harness::Harness window(kalu_ui::widget::boxed(kalu_ui::widget::Container()),
+                                   kalu_ui::harness::Options::sized({1280.0, 800.0}));
+  window.frame();
+  auto& frame = dynamic_cast<kalu_ui::widget::Container&>(window.root());
+  const std::uint64_t programs = limited_exec::programs_run_on_this_thread();
+  for (auto _ : state) {
+    auto pane = std::make_unique<UpdatesPane>();
+    UpdatesPane* opened = pane.get();
+    frame.with_child(std::move(pane));
+    const auto report = window.frame();
+    if (!report.layout_built || !report.drawn) state.SkipWithError("the pane was not drawn");
+    state.PauseTiming();
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!opened->status_known() && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      window.frame();
+    }
+    if (!opened->status_known()) state.SkipWithError("the status worker never answered");
+    state.ResumeTiming();
+  }
+  if (limited_exec::programs_run_on_this_thread() != programs) {
+    state.SkipWithError("a program ran on the calling thread");
+  }
+}
+BENCHMARK(BM_UpdatesPaneOpening)->Unit(benchmark::kMillisecond);
 
 // One sync of a hosted, reporting pane that has read the image, with no
 // operation pending.
