@@ -1,6 +1,7 @@
 #include "kalu_net/http.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fmt/format.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
@@ -30,19 +31,86 @@ bool has_line_break(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-// curl_global_init is not safe to race with itself or with other curl calls
-// on older libraries; every client is built after this ran once.
-kalu_ui::Status initialise_library() {
-  static CURLcode code = [] { return curl_global_init(CURL_GLOBAL_DEFAULT); }();
-  if (code != CURLE_OK) return kalu_ui::fail(curl_easy_strerror(code));
-  return {};
+// libcurl, and the two dozen libraries it brings along (HTTP/2, IDN, LDAP,
+// SSH, Kerberos ...), are loaded the first time a URL is parsed or a client
+// built, not when the program starts: most runs make neither, and every
+// start is spared the loader's work and the pages those libraries take.
+// The functions are the library's own, reached through its symbols.
+struct Curl {
+  decltype(&::curl_global_init) global_init = nullptr;
+  decltype(&::curl_easy_strerror) easy_strerror = nullptr;
+  decltype(&::curl_easy_init) easy_init = nullptr;
+  decltype(&::curl_easy_setopt) easy_setopt = nullptr;
+  decltype(&::curl_easy_perform) easy_perform = nullptr;
+  decltype(&::curl_easy_getinfo) easy_getinfo = nullptr;
+  decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&::curl_slist_append) slist_append = nullptr;
+  decltype(&::curl_slist_free_all) slist_free_all = nullptr;
+  decltype(&::curl_url) url = nullptr;
+  decltype(&::curl_url_set) url_set = nullptr;
+  decltype(&::curl_url_get) url_get = nullptr;
+  decltype(&::curl_url_strerror) url_strerror = nullptr;
+  decltype(&::curl_url_cleanup) url_cleanup = nullptr;
+  decltype(&::curl_free) free = nullptr;
+};
+
+// The soname of libcurl's ABI, unchanged since 2006.
+constexpr const char* kCurlLibrary = "libcurl.so.4";
+
+template <typename F>
+bool find_symbol(void* library, const char* name, F& into) {
+  into = reinterpret_cast<F>(::dlsym(library, name));
+  return into != nullptr;
 }
 
+kalu_ui::Result<Curl> load_curl() {
+  // Kept for the life of the process: its functions stay in use.
+  void* library = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* why = ::dlerror();
+    return kalu_ui::fail(fmt::format("cannot load {}: {}", kCurlLibrary, why ? why : "unknown"));
+  }
+  Curl c;
+  const bool complete = find_symbol(library, "curl_global_init", c.global_init) &&
+                        find_symbol(library, "curl_easy_strerror", c.easy_strerror) &&
+                        find_symbol(library, "curl_easy_init", c.easy_init) &&
+                        find_symbol(library, "curl_easy_setopt", c.easy_setopt) &&
+                        find_symbol(library, "curl_easy_perform", c.easy_perform) &&
+                        find_symbol(library, "curl_easy_getinfo", c.easy_getinfo) &&
+                        find_symbol(library, "curl_easy_cleanup", c.easy_cleanup) &&
+                        find_symbol(library, "curl_slist_append", c.slist_append) &&
+                        find_symbol(library, "curl_slist_free_all", c.slist_free_all) &&
+                        find_symbol(library, "curl_url", c.url) &&
+                        find_symbol(library, "curl_url_set", c.url_set) &&
+                        find_symbol(library, "curl_url_get", c.url_get) &&
+                        find_symbol(library, "curl_url_strerror", c.url_strerror) &&
+                        find_symbol(library, "curl_url_cleanup", c.url_cleanup) &&
+                        find_symbol(library, "curl_free", c.free);
+  if (!complete)
+    return kalu_ui::fail(fmt::format("{} lacks a function this client uses", kCurlLibrary));
+  // curl_global_init is not safe to race with itself or with other curl
+  // calls on older libraries: it runs here, once, before any other call.
+  if (CURLcode code = c.global_init(CURL_GLOBAL_DEFAULT); code != CURLE_OK) {
+    return kalu_ui::fail(c.easy_strerror(code));
+  }
+  return c;
+}
+
+// The library, loaded on first use (once, whichever thread asks first).
+kalu_ui::Result<const Curl*> curl() {
+  static const kalu_ui::Result<Curl> loaded = load_curl();
+  if (!loaded) return kalu_ui::fail(loaded.error());
+  return &*loaded;
+}
+
+// Only called with handles that exist, so the library is loaded already.
+const Curl& loaded_curl() { return **curl(); }
+
 struct CurlUrlFree {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+  void operator()(CURLU* url) const { loaded_curl().url_cleanup(url); }
 };
 struct CurlEasyFree {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+  void operator()(CURL* handle) const { loaded_curl().easy_cleanup(handle); }
 };
 // Header lines may carry the authorization: wipe every line before freeing.
 struct HeaderListFree {
@@ -50,7 +118,7 @@ struct HeaderListFree {
     for (curl_slist* line = list; line != nullptr; line = line->next) {
       if (line->data != nullptr) wipe(line->data, std::strlen(line->data));
     }
-    curl_slist_free_all(list);
+    if (list != nullptr) loaded_curl().slist_free_all(list);
   }
 };
 using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
@@ -59,10 +127,11 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 // is wiped before it is freed: it may be a password.
 std::optional<std::string> url_part(CURLU* url, CURLUPart part) {
   char* value = nullptr;
-  if (curl_url_get(url, part, &value, 0) != CURLUE_OK || value == nullptr) return std::nullopt;
+  const Curl& c = loaded_curl();
+  if (c.url_get(url, part, &value, 0) != CURLUE_OK || value == nullptr) return std::nullopt;
   std::string text(value);
   wipe(value, text.size());
-  curl_free(value);
+  c.free(value);
   return text;
 }
 
@@ -85,7 +154,7 @@ bool names_header(const Request& request, std::string_view name) {
 kalu_ui::Result<HeaderList> header_list(const Request& request) {
   HeaderList list;
   auto add = [&](const char* line) {
-    curl_slist* grown = curl_slist_append(list.get(), line);
+    curl_slist* grown = loaded_curl().slist_append(list.get(), line);
     if (grown == nullptr) return false;
     (void)list.release();
     list.reset(grown);
@@ -115,12 +184,14 @@ kalu_ui::Result<Method> Method::parse(std::string_view text) {
 
 kalu_ui::Result<Url> Url::parse(std::string_view text) {
   if (text.find('\0') != std::string_view::npos) return kalu_ui::fail("invalid URL");
-  std::unique_ptr<CURLU, CurlUrlFree> parsed(curl_url());
+  auto c = curl();
+  if (!c) return std::unexpected(c.error());
+  std::unique_ptr<CURLU, CurlUrlFree> parsed((*c)->url());
   if (!parsed) return kalu_ui::fail("out of memory");
   std::string owned(text);
   CURLUcode code =
-      curl_url_set(parsed.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME);
-  if (code != CURLUE_OK) return kalu_ui::fail(curl_url_strerror(code));
+      (*c)->url_set(parsed.get(), CURLUPART_URL, owned.c_str(), CURLU_NON_SUPPORT_SCHEME);
+  if (code != CURLUE_OK) return kalu_ui::fail((*c)->url_strerror(code));
   Url url;
   url.text_ = url_part(parsed.get(), CURLUPART_URL).value_or("");
   url.scheme_ = url_part(parsed.get(), CURLUPART_SCHEME).value_or("");
@@ -175,7 +246,7 @@ kalu_ui::Result<Client> ClientBuilder::build() const {
   if (timeout_.count() < 0 || connect_timeout_.count() < 0) {
     return kalu_ui::fail("a time limit is negative");
   }
-  if (auto ready = initialise_library(); !ready) return std::unexpected(ready.error());
+  if (auto ready = curl(); !ready) return std::unexpected(ready.error());
   Client client;
   client.timeout_ = timeout_;
   client.connect_timeout_ = connect_timeout_;
@@ -190,53 +261,55 @@ kalu_ui::Result<Response> Client::send(const Request& request) const {
       return kalu_ui::fail(fmt::format("invalid header \"{}\"", name));
     }
   }
-  std::unique_ptr<CURL, CurlEasyFree> curl(curl_easy_init());
+  // A client exists only once the library was loaded (build()).
+  const Curl& c = loaded_curl();
+  std::unique_ptr<CURL, CurlEasyFree> curl(c.easy_init());
   if (!curl) return kalu_ui::fail("could not start an HTTP transfer");
   auto headers = header_list(request);
   if (!headers) return std::unexpected(headers.error());
   char error_text[CURL_ERROR_SIZE] = {};
   CURL* handle = curl.get();
 
-  curl_easy_setopt(handle, CURLOPT_URL, request.url().text().c_str());
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_.count()));
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect_timeout_.count()));
-  curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
-  curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-  curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
-  curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, install_roots);
-  curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, system_roots().native());
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error_text);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, discard_body);
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers->get());
+  c.easy_setopt(handle, CURLOPT_URL, request.url().text().c_str());
+  c.easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  c.easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  c.easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+  c.easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  c.easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_.count()));
+  c.easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connect_timeout_.count()));
+  c.easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  c.easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  c.easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  c.easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+  c.easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  c.easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
+  c.easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, install_roots);
+  c.easy_setopt(handle, CURLOPT_SSL_CTX_DATA, system_roots().native());
+  c.easy_setopt(handle, CURLOPT_ERRORBUFFER, error_text);
+  c.easy_setopt(handle, CURLOPT_WRITEFUNCTION, discard_body);
+  c.easy_setopt(handle, CURLOPT_HTTPHEADER, headers->get());
 
   const std::string& method = request.method().text();
   if (method == "HEAD") {
-    curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+    c.easy_setopt(handle, CURLOPT_NOBODY, 1L);
   } else if (method != "GET" || !request.body_bytes().empty()) {
     if (!request.body_bytes().empty() || method == "POST") {
-      curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body_bytes().data());
-      curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                       static_cast<curl_off_t>(request.body_bytes().size()));
+      c.easy_setopt(handle, CURLOPT_POSTFIELDS, request.body_bytes().data());
+      c.easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                    static_cast<curl_off_t>(request.body_bytes().size()));
     }
-    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, method.c_str());
+    c.easy_setopt(handle, CURLOPT_CUSTOMREQUEST, method.c_str());
   }
 
-  CURLcode code = curl_easy_perform(handle);
+  CURLcode code = c.easy_perform(handle);
   if (code == CURLE_PEER_FAILED_VERIFICATION)
     return kalu_ui::fail(std::string(kUntrustedCertificate));
   if (code != CURLE_OK) {
     return kalu_ui::fail(error_text[0] != '\0' ? std::string(error_text)
-                                               : std::string(curl_easy_strerror(code)));
+                                               : std::string(c.easy_strerror(code)));
   }
   Response response;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
+  c.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
   return response;
 }
 

@@ -11,11 +11,11 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
+#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <cstring>
-#include <limits>
 #include <utility>
 
 #include "limited_exec/limited_exec.h"
@@ -373,15 +373,16 @@ class SpawnSetup {
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    for (int rc : {::posix_spawnattr_setflags(&attr_, flags), ::posix_spawnattr_setpgroup(&attr_, 0),
-                   ::posix_spawnattr_setsigmask(&attr_, &none),
-                   ::posix_spawnattr_setsigdefault(&attr_, &defaults),
-                   ::posix_spawn_file_actions_adddup2(&actions_, in_fd, 0),
-                   ::posix_spawn_file_actions_adddup2(&actions_, out_fd, 1),
-                   ::posix_spawn_file_actions_adddup2(&actions_, err_fd, 2),
-                   // Descriptors the application opened without close-on-exec
-                   // stay here.
-                   ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3)}) {
+    for (int rc :
+         {::posix_spawnattr_setflags(&attr_, flags), ::posix_spawnattr_setpgroup(&attr_, 0),
+          ::posix_spawnattr_setsigmask(&attr_, &none),
+          ::posix_spawnattr_setsigdefault(&attr_, &defaults),
+          ::posix_spawn_file_actions_adddup2(&actions_, in_fd, 0),
+          ::posix_spawn_file_actions_adddup2(&actions_, out_fd, 1),
+          ::posix_spawn_file_actions_adddup2(&actions_, err_fd, 2),
+          // Descriptors the application opened without close-on-exec
+          // stay here.
+          ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3)}) {
       if (rc != 0) return rc;
     }
     return 0;
@@ -446,8 +447,8 @@ kalu_ui::Result<std::unique_ptr<Child>> start_resolved(PreparedCommand& command,
     return cannot_start(os_error(rc));
   }
   pid_t pid = 0;
-  int rc = ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argv.data(),
-                         environ);
+  int rc =
+      ::posix_spawn(&pid, executable.c_str(), setup.actions(), setup.attr(), argv.data(), environ);
   if (rc != 0) return cannot_start(os_error(rc));
   auto child = std::make_unique<Child>(command.program, pid, command.timeout, command.output_cap);
   child_in->reset();

@@ -82,7 +82,8 @@ GraphWatcher::GraphWatcher(std::shared_ptr<media_kit::AudioEnumerator> enumerato
       std::uint64_t count = 0;
       if (fds[0].revents != 0) (void)!::read(shared->wake, &count, sizeof count);
       const bool forced = shared->read_now.exchange(false);
-      const bool changed = ready == 0 || (watched == 2 && fds[1].revents != 0 && watch.changes->take());
+      const bool changed =
+          ready == 0 || (watched == 2 && fds[1].revents != 0 && watch.changes->take());
       if (!forced && !changed) continue;
       auto graph = watch.enumerator->enumerate();
       if (!graph) continue;
