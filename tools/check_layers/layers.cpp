@@ -194,29 +194,59 @@ class Resolver {
       }
     }
     roots_.insert("apps/settings/src/");
+    // What a plain name finds under the roots, the first root in order
+    // winning, as the walk over the roots would answer it.
+    for (const std::string& root : roots_) {
+      for (auto it = tree.lower_bound(root); it != tree.end() && it->first.starts_with(root);
+           ++it) {
+        under_roots_.emplace(it->first.substr(root.size()), it->first);
+      }
+    }
   }
 
   std::optional<std::string> resolve(const std::string& file, const Room& room,
                                      const Include& include) const {
+    const bool plain = is_plain(include.name);
     if (include.quoted) {
-      if (auto found = find(fs::path(file).parent_path() / include.name)) return found;
+      const std::size_t slash = file.rfind('/');
+      const std::string folder = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+      if (auto found = find(folder, include.name, plain)) return found;
     }
-    if (auto found = find(fs::path(room.name) / "src" / include.name)) return found;
+    if (auto found = find(room.name + "/src/", include.name, plain)) return found;
+    if (plain) {
+      const auto found = under_roots_.find(include.name);
+      if (found == under_roots_.end()) return std::nullopt;
+      return found->second;
+    }
     for (const std::string& root : roots_) {
-      if (auto found = find(fs::path(root) / include.name)) return found;
+      if (auto found = find(root, include.name, plain)) return found;
     }
     return std::nullopt;
   }
 
  private:
-  std::optional<std::string> find(const fs::path& candidate) const {
-    std::string path = normalise(candidate);
+  // No empty, "." or ".." segment, and relative: such a name joins a folder
+  // by text. The path's normal form, needed for the others, would cost the
+  // whole tree's check several times over if every name took it.
+  static bool is_plain(std::string_view name) {
+    if (name.empty() || name.front() == '/') return false;
+    for (std::string_view segment : split(name)) {
+      if (segment.empty() || segment == "." || segment == "..") return false;
+    }
+    return true;
+  }
+
+  // `folder` is empty or ends with a slash.
+  std::optional<std::string> find(const std::string& folder, const std::string& name,
+                                  bool plain) const {
+    std::string path = plain ? folder + name : normalise(fs::path(folder) / name);
     if (tree_.contains(path)) return path;
     return std::nullopt;
   }
 
   const SourceTree& tree_;
   std::set<std::string> roots_;
+  std::map<std::string, std::string, std::less<>> under_roots_;
 };
 
 // Rooms that include one another, each cycle once (Tarjan's components).
