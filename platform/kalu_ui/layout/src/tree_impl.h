@@ -135,6 +135,7 @@ struct LayoutTree::Impl {
                      std::optional<float> parent_height, AvailableSize available, bool perform);
   LayoutSize measure_leaf(std::uint32_t n, const ResolvedBox& box, AvailableSize available);
   LayoutSize flex(std::uint32_t n, const ResolvedBox& box, AvailableSize available, bool perform);
+  class FlexPass;  // one container's pass (flex_pass.cpp)
   void hide(std::uint32_t n);
   const CacheEntry* find_cached(const Node& node, const KnownDimensions& known,
                                 std::optional<float> pw, std::optional<float> ph,
