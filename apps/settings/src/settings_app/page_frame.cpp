@@ -1,6 +1,10 @@
 // The page frame: the selected pane under its header, in a scrolling area.
+// The area is known by the pane's id, so a page of the same pane built anew
+// (after an applied change, at a new scale) opens where the person had
+// scrolled it, and another pane's opens at the top.
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "kalu_ui/widget/column.h"
@@ -34,8 +38,10 @@ WidgetBox SettingsApp::build_page() const {
   } else if (pane == kRegionFormats) {
     page = boxed(Container().with_max_width(kRegionMaxWidth).with_child(std::move(page)));
   }
-  return boxed(
-      Container().with_no_limits().with_child(boxed(Scrollable().with_child(std::move(page)))));
+  return boxed(Container().with_no_limits().with_child(
+      boxed(Scrollable()
+                .with_place_key(std::string(kPageAreaKey) + std::string(panes::pane_id(pane)))
+                .with_child(std::move(page)))));
 }
 
 std::optional<float> SettingsApp::content_width_hint() const {

@@ -56,6 +56,8 @@ inline constexpr panes::PaneIndex kRegionFormats = 18;
 inline constexpr float kPageGapY = 16.0f;
 inline constexpr float kPageGapX = 24.0f;
 inline constexpr float kPagePadding = 24.0f;
+// The page's scrolling area is kept under this and the pane's id.
+inline constexpr std::string_view kPageAreaKey = "settings.page.";
 inline constexpr float kAccountsMaxWidth = 1040.0f;
 inline constexpr float kRegionMaxWidth = 720.0f;
 // What Region & Formats' width hint leaves of the content area.

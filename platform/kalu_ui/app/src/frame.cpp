@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kalu_ui/log.h"
+#include "kalu_ui/widget/place.h"
 
 namespace kalu_ui::frame {
 namespace {
@@ -214,6 +215,9 @@ bool FrameDriver::dispatch(const Event& event, Clipboard* clipboard) {
 FrameReport FrameDriver::run_frame() {
   FrameReport report;
   ++frames_;
+  // Taken before anything of this frame may replace a page, so the page
+  // built in its place gets it back.
+  const widget::TreePlace place = widget::TreePlace::capture(*root_);
   for (auto& hook : hooks_) hook(*root_, document_);
   root_->sync(document_);
   // After sync, so a control's own write has landed in the document before
@@ -244,6 +248,10 @@ FrameReport FrameDriver::run_frame() {
       root_node_ = root_->build_layout(tree_, render_context, registry_);
       layout_stale_ = false;
       report.layout_built = true;
+      place.restore(*root_);
+      // Widgets built by this layout show the document's values, and what
+      // the panes' first sync wrote, in the frame that first draws them.
+      root_->sync(document_);
     }
     const bool measure_again = root_->layout_needs_measure();
     if (rebuild || measure_again || tree_.needs_layout(root_node_, available)) {

@@ -38,6 +38,13 @@ std::optional<std::string> json_string_payload(Payload payload) {
   return parsed.get<std::string>();
 }
 
+std::optional<WidgetPlace> PressTracker::place() const {
+  if (!pressed) return std::nullopt;
+  WidgetPlace held;
+  held.pressed = true;
+  return held;
+}
+
 PressTracker::Outcome PressTracker::handle(const Event& event, const Rect& rect) {
   if (const auto* move = event.as<PointerMove>()) {
     const bool inside = rect.contains(move->position);
@@ -102,6 +109,11 @@ std::vector<ControlActionBinding> BoundControl::control_action_bindings() const 
 void BoundControl::refresh_control_action_availability(std::uint64_t value) {
   if (binding_) binding_->spec.available = value != 0;
   availability_changed();
+}
+
+std::optional<std::string_view> BoundControl::place_key() const {
+  if (!id_) return std::nullopt;
+  return std::string_view(*id_);
 }
 
 bool BoundControl::perform_focus_action(const SemanticAction& action) {

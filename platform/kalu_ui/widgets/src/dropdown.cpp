@@ -65,6 +65,21 @@ void Dropdown::open() {
   request_redraw();
 }
 
+std::optional<WidgetPlace> Dropdown::place() const {
+  if (!open_) return std::nullopt;
+  WidgetPlace held;
+  held.open_at = highlighted_;
+  return held;
+}
+
+void Dropdown::take_place(const WidgetPlace& place) {
+  if (!place.open_at) return;
+  open();
+  if (!open_) return;
+  highlighted_ = std::min(*place.open_at, options_.size() - 1);
+  reveal(highlighted_);
+}
+
 void Dropdown::close() {
   if (!open_) return;
   open_ = false;

@@ -71,6 +71,31 @@ void Scrollable::keep_offset_of(const Scrollable& previous) {
   applied_offset_ = offset_;
 }
 
+Scrollable& Scrollable::with_place_key(std::string key) & {
+  place_key_ = std::move(key);
+  return *this;
+}
+
+std::optional<std::string_view> Scrollable::place_key() const {
+  if (!place_key_) return std::nullopt;
+  return std::string_view(*place_key_);
+}
+
+std::optional<WidgetPlace> Scrollable::place() const {
+  if (offset_ <= 0.0) return std::nullopt;
+  WidgetPlace held;
+  held.scroll_offset = offset_;
+  return held;
+}
+
+void Scrollable::take_place(const WidgetPlace& place) {
+  if (!place.scroll_offset || !std::isfinite(*place.scroll_offset)) return;
+  // As keep_offset_of: the next layout clamps it to this content.
+  offset_ = std::max(*place.scroll_offset, 0.0);
+  applied_offset_ = offset_;
+  scrolled_ = true;
+}
+
 bool Scrollable::scroll_by(double delta) {
   const double before = offset_;
   set_offset(offset_ + delta);

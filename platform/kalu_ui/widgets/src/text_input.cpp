@@ -138,6 +138,7 @@ std::pair<std::size_t, std::size_t> TextInput::selection() const {
 void TextInput::edited() {
   anchor_ = caret_;
   blink_epoch_ = Instant::now();
+  editing_ = editing_ || focused_;
   if (secret_) return;
   if (cell_) cell_->publish(text_);
   pending_doc_write_ = value_key_.has_value();
@@ -205,6 +206,23 @@ void TextInput::set_interaction_environment(InteractionEnvironment environment) 
 }
 
 void TextInput::sync(doc::Document& document) {
+  sync_text(document);
+  if (const auto placed = std::exchange(placed_caret_, std::nullopt)) {
+    caret_ = boundary_at_or_before(placed->first);
+    anchor_ = boundary_at_or_before(placed->second);
+  }
+}
+
+std::size_t TextInput::boundary_at_or_before(std::size_t byte) const {
+  const std::string_view text = content();
+  byte = std::min(byte, text.size());
+  while (byte > 0 && byte < text.size() && is_continuation(static_cast<unsigned char>(text[byte]))) {
+    --byte;
+  }
+  return byte;
+}
+
+void TextInput::sync_text(doc::Document& document) {
   if (secret_) {
     // The owner may have taken or cleared the text.
     const std::size_t size = content().size();
@@ -212,9 +230,12 @@ void TextInput::sync(doc::Document& document) {
     return;
   }
   if (cell_) {
-    // Another writer may have published into the cell.
+    // Another writer may have published into the cell; while the person
+    // types, their text stands.
     std::string current = cell_->get();
-    if (current != text_) {
+    if (current != text_ && editing_) {
+      cell_->publish(text_);
+    } else if (current != text_) {
       text_ = std::move(current);
       caret_ = anchor_ = text_.size();
       measure_dirty_ = true;
@@ -224,16 +245,12 @@ void TextInput::sync(doc::Document& document) {
   if (!value_key_) return;
   if (!pending_doc_write_) {
     std::optional<std::string> stored = document.read_text(doc::kRoot, *value_key_);
-    if (stored && *stored != text_) {
+    if (!stored || *stored == text_) return;
+    if (!editing_) {
       text_ = std::move(*stored);
-      caret_ = anchor_ = std::min(caret_, text_.size());
-      while (caret_ > 0 && caret_ < text_.size() &&
-             is_continuation(static_cast<unsigned char>(text_[caret_]))) {
-        --caret_;
-      }
-      anchor_ = caret_;
+      caret_ = anchor_ = boundary_at_or_before(caret_);
+      return;
     }
-    return;
   }
   pending_doc_write_ = false;
   std::optional<doc::Value> held = document.get(doc::kRoot, *value_key_);
@@ -394,6 +411,7 @@ bool TextInput::handle_key(const KeyDown& key, EventContext& context) {
       return true;
     case Key::Enter:
       pending_commit_ = true;
+      editing_ = false;
       return true;
     case Key::Escape:
       return false;
@@ -479,7 +497,9 @@ void TextInput::set_focus(bool focused) {
     was_focused_ = true;
     blink_epoch_ = Instant::now();
   } else {
-    // Leaving the field drops the selection and any unfinished composition.
+    // Leaving the field drops the selection and any unfinished composition,
+    // and ends the edit.
+    editing_ = false;
     anchor_ = caret_;
     preedit_.clear();
     dragging_ = false;
@@ -539,6 +559,31 @@ std::optional<std::string> TextInput::get_state() const {
 }
 
 void TextInput::set_state(std::string_view state) { set_text(std::string(state)); }
+
+std::optional<WidgetPlace> TextInput::place() const {
+  if (!focused_) return std::nullopt;
+  WidgetPlace held;
+  // A secret stays in its buffer, which the field replacing this one edits
+  // too: only where the caret was travels.
+  held.edit = TextEdit{secret_ ? std::nullopt : std::optional<std::string>(text_), caret_, anchor_,
+                       editing_};
+  return held;
+}
+
+void TextInput::take_place(const WidgetPlace& place) {
+  if (!place.edit) return;
+  const TextEdit& edit = *place.edit;
+  if (edit.editing && edit.text && !secret_ && *edit.text != text_) {
+    text_ = *edit.text;
+    measure_dirty_ = true;
+    if (cell_) cell_->publish(text_);
+    pending_doc_write_ = value_key_.has_value();
+  }
+  editing_ = edit.editing;
+  placed_caret_ = {edit.caret, edit.anchor};
+  caret_ = boundary_at_or_before(edit.caret);
+  anchor_ = boundary_at_or_before(edit.anchor);
+}
 
 std::optional<TextReview> TextInput::text_review() const {
   // Not even the length of a secret is offered for review.

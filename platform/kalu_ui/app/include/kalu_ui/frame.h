@@ -87,10 +87,13 @@ class FrameDriver {
   // capture requests afterwards. Answers whether a widget handled it.
   bool dispatch(const Event& event, Clipboard* clipboard = nullptr);
 
-  // Runs one frame: hooks, sync, the control replay (what bound controls
-  // recorded is carried out as their actions, host/control_replay.h), the
-  // root's theme override, take_structure_dirty, build_layout when needed,
-  // layout, apply_layout, damage, draw and draw_overlay.
+  // Runs one frame: the person's place is taken (widget/place.h), hooks,
+  // sync, the control replay (what bound controls recorded is carried out as
+  // their actions, host/control_replay.h), the root's theme override,
+  // take_structure_dirty, and when needed build_layout, after which the
+  // widgets built anew get the place back and the tree syncs once more, so
+  // they draw the document's values in this very frame; then layout,
+  // apply_layout, damage, draw and draw_overlay.
   FrameReport run_frame();
   // Redraws everything on the next frame (a new or exposed window surface).
   void invalidate() { force_redraw_ = true; }

@@ -82,6 +82,8 @@ class Button : public BoundControl {
   std::optional<CursorKind> cursor_icon_at(double x, double y) const override;
   std::optional<std::string> tooltip() const override { return tooltip_; }
   void set_focus(bool focused) override;
+  std::optional<WidgetPlace> place() const override { return press_.place(); }
+  void take_place(const WidgetPlace& place) override { press_.take_place(place); }
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;

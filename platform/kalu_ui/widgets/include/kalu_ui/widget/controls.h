@@ -11,6 +11,7 @@
 #include "kalu_actions/control_invocation.h"
 #include "kalu_actions/emitter.h"
 #include "kalu_ui/geometry.h"
+#include "kalu_ui/widget/place.h"
 #include "kalu_ui/widget/support.h"
 #include "widget_contract/event.h"
 #include "widget_contract/records.h"
@@ -54,6 +55,10 @@ struct PressTracker {
   enum class Outcome { None, Changed, Pressed, Clicked };
   Outcome handle(const Event& event, const Rect& rect);
   void reset() { hovered = pressed = false; }
+  // A press still held is the person's place: the release over the control
+  // that replaces this one clicks it.
+  std::optional<WidgetPlace> place() const;
+  void take_place(const WidgetPlace& place) { pressed = pressed || place.pressed; }
 };
 
 }  // namespace kalu_ui::widget::detail
@@ -64,8 +69,9 @@ namespace kalu_ui::widget {
 // focus flags, and an optional tie to one action of the resource tree. While
 // bound, each change the user makes is recorded as an invocation of that
 // action for the toolkit to take, oldest first; the control is usable only
-// while the action is available.
-class BoundControl : public Leaf {
+// while the action is available. Its place across rebuilds is kept under its
+// id (place.h); a control holds none unless it says otherwise.
+class BoundControl : public Leaf, public KeepsPlace {
  public:
   const std::optional<kalu_actions::ActionBinding>& binding() const { return binding_; }
   // True without a binding, else the bound action's availability.
@@ -79,6 +85,10 @@ class BoundControl : public Leaf {
   std::vector<ControlActionBinding> control_action_bindings() const override;
   // The value is the binding's availability (non-zero: available).
   void refresh_control_action_availability(std::uint64_t value) override;
+
+  std::optional<std::string_view> place_key() const override;
+  std::optional<WidgetPlace> place() const override { return std::nullopt; }
+  void take_place(const WidgetPlace&) override {}
 
  protected:
   BoundControl() = default;

@@ -101,6 +101,10 @@ class Dropdown : public ControlBase<Dropdown> {
   bool wants_pointer_capture() const override { return open_; }
   // The closed rect, and while open or just closed the list too.
   void collect_damage(DamageList& damage) const override;
+  // An open list stays open, at the same entry, on the dropdown that
+  // replaces this one.
+  std::optional<WidgetPlace> place() const override;
+  void take_place(const WidgetPlace& place) override;
 
  protected:
   layout::Style leaf_style() const override;

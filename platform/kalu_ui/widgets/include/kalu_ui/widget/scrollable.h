@@ -1,5 +1,10 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kalu_ui/widget/place.h"
 #include "kalu_ui/widget/support.h"
 
 namespace kalu_ui::widget {
@@ -16,8 +21,12 @@ namespace kalu_ui::widget {
 // apply_layout. A scroll between layouts makes the scrollable layout-dirty
 // (but asks no new measurement) and is drawn and hit-tested shifted by the
 // difference until the next apply_layout places the children again.
+//
+// A viewport built to replace another takes over its offset (place.h) when
+// both have the same place key, or, without one, the same order among the
+// keyless viewports of the tree.
 //   boxed(Scrollable().with_child(std::move(page)))
-class Scrollable : public Stack {
+class Scrollable : public Stack, public KeepsPlace {
  public:
   static constexpr std::string_view kTypeName = type_names::kScrollable;
   // Logical pixels a PageUp/PageDown leaves of the previous view.
@@ -27,7 +36,10 @@ class Scrollable : public Stack {
 
   // Replaces the child.
   Scrollable& with_child(WidgetBox child) &;
+  // The key its offset is kept under across rebuilds.
+  Scrollable& with_place_key(std::string key) &;
   KALU_UI_RVALUE_BUILDER(Scrollable, with_child)
+  KALU_UI_RVALUE_BUILDER(Scrollable, with_place_key)
 
   double offset() const { return offset_; }
   // Clamped to 0 .. max_offset (a non-finite offset is ignored).
@@ -64,6 +76,9 @@ class Scrollable : public Stack {
   // Scrolling moves the children but changes no size: only the children's
   // own answers count.
   bool layout_needs_measure() const override;
+  std::optional<std::string_view> place_key() const override;
+  std::optional<WidgetPlace> place() const override;
+  void take_place(const WidgetPlace& place) override;
 
  private:
   // What the children were placed at minus where they are shown.
@@ -73,6 +88,7 @@ class Scrollable : public Stack {
   bool focus_is_within() const;
   void route_to_child(const Event& event, EventContext& context);
 
+  std::optional<std::string> place_key_;
   double offset_ = 0.0;
   double applied_offset_ = 0.0;
   double content_height_ = 0.0;

@@ -102,6 +102,10 @@ class TextInput : public ControlBase<TextInput> {
   void on_commit() override { pending_commit_ = false; }
   std::optional<std::string> get_state() const override;
   void set_state(std::string_view state) override;
+  std::optional<WidgetPlace> place() const override;
+  void take_place(const WidgetPlace& place) override;
+  // Typed into since it took the focus, with no Enter since.
+  bool editing() const { return editing_; }
   std::optional<TextReview> text_review() const override;
   std::optional<PresenceKey> presence_key() const override { return PresenceKey{*id()}; }
   bool wants_pointer_capture() const override { return dragging_; }
@@ -117,6 +121,11 @@ class TextInput : public ControlBase<TextInput> {
 
  private:
   TextInput() = default;
+  // Brings the text in from the cell or the document, or writes the
+  // person's edit out.
+  void sync_text(doc::Document& document);
+  // The nearest character boundary of the text at or before `byte`.
+  std::size_t boundary_at_or_before(std::size_t byte) const;
   // The text wherever it lives. A secret buffer's view is read on the UI
   // thread, the only one that changes it.
   std::string_view content() const;
@@ -149,6 +158,10 @@ class TextInput : public ControlBase<TextInput> {
   bool was_focused_ = false;
   bool dragging_ = false;
   bool pending_commit_ = false;
+  bool editing_ = false;
+  // A caret and anchor taken over from the field this one replaces, placed
+  // once the first sync has brought the text in.
+  std::optional<std::pair<std::size_t, std::size_t>> placed_caret_;
   bool measure_dirty_ = true;
   Instant blink_epoch_;
   // Caret x (relative to the text origin) at each character boundary of the

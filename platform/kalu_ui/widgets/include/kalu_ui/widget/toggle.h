@@ -48,6 +48,8 @@ class Toggle : public ControlBase<Toggle> {
   void handle_event(const Event& event, EventContext& context) override;
   std::optional<std::string> id() const override { return id_.value_or("toggle"); }
   void set_focus(bool focused) override;
+  std::optional<WidgetPlace> place() const override { return press_.place(); }
+  void take_place(const WidgetPlace& place) override { press_.take_place(place); }
   bool is_enabled() const override { return control_enabled(); }
   std::optional<AccessibilityNode> accessibility() const override;
   bool perform_action(const SemanticAction& action,
