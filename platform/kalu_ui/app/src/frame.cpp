@@ -240,18 +240,27 @@ FrameReport FrameDriver::run_frame() {
   // A widget whose structure follows its laid-out size (a shell that turns
   // narrow) reports the change from apply_layout: one more pass settles it
   // within the same frame.
+  const auto build = [&] {
+    // Node ids and registry entries from the old build name widgets that may be gone.
+    registry_.clear();
+    tree_.clear();
+    root_node_ = root_->build_layout(tree_, render_context, registry_);
+    layout_stale_ = false;
+    report.layout_built = true;
+  };
   for (int pass = 0; pass < 2; ++pass) {
     if (rebuild) {
-      // Node ids and registry entries from the old build name widgets that may be gone.
-      registry_.clear();
-      tree_.clear();
-      root_node_ = root_->build_layout(tree_, render_context, registry_);
-      layout_stale_ = false;
-      report.layout_built = true;
-      place.restore(*root_);
-      // Widgets built by this layout show the document's values, and what
-      // the panes' first sync wrote, in the frame that first draws them.
-      root_->sync(document_);
+      build();
+      // Widgets built by this layout get the person's place back and show
+      // the document's values, and what the panes' first sync wrote, in the
+      // frame that first draws them. A sync that replaces widgets in turn
+      // is built again, so the layout never names a widget that is gone.
+      for (int settle = 0; settle < 2; ++settle) {
+        place.restore(*root_);
+        root_->sync(document_);
+        if (!root_->take_structure_dirty()) break;
+        build();
+      }
     }
     const bool measure_again = root_->layout_needs_measure();
     if (rebuild || measure_again || tree_.needs_layout(root_node_, available)) {

@@ -33,7 +33,8 @@ class Rebuilt : public Widget {
   std::string_view type_name() const override { return "kalu_ui::app_test::Rebuilt"; }
   layout::NodeId build_layout(layout::LayoutTree& tree, const RenderContext& context,
                               layout::NodeRegistry& registry) override {
-    page_ = make_();
+    if (std::exchange(replace_once_built, false)) replace_at_sync = true;
+    if (!std::exchange(keep_page, false)) page_ = make_();
     ++builds;
     return page_->build_layout(tree, context, registry);
   }
@@ -49,6 +50,12 @@ class Rebuilt : public Widget {
     if (page_) page_->handle_event(event, context);
   }
   void sync(doc::Document& document) override {
+    if (std::exchange(replace_at_sync, false)) {
+      // As a pane that builds its page anew when its sync learns something
+      // and asks for the layout of it.
+      page_ = make_();
+      keep_page = rebuild = true;
+    }
     if (page_) page_->sync(document);
   }
   std::vector<const Widget*> children() const override {
@@ -59,11 +66,15 @@ class Rebuilt : public Widget {
   bool take_structure_dirty() override { return std::exchange(rebuild, false); }
 
   bool rebuild = false;
+  // The sync after the next build replaces the page.
+  bool replace_once_built = false;
   int builds = 0;
 
  private:
   std::function<WidgetBox()> make_;
   WidgetBox page_;
+  bool replace_at_sync = false;
+  bool keep_page = false;
 };
 
 // A page taller than the window: a name field, a button, a switch and a
@@ -121,6 +132,19 @@ TEST(FirstFrame, AWidgetBuiltByTheLayoutDrawsTheDocumentsValue) {
   // No input since the frame that built it, and no further frame.
   EXPECT_TRUE(p.find<w::Toggle>("flag").value());
   EXPECT_EQ(p.rebuilt->builds, 2);
+}
+
+// The sync after a build may itself replace the page: the layout is built
+// again before anything measures the widgets that went.
+TEST(FirstFrame, APageReplacedByTheSyncAfterTheBuildIsBuiltAgain) {
+  PageInHarness p;
+  auto& h = *p.harness;
+  ASSERT_TRUE(h.document().put(doc::kRoot, "flag", doc::Scalar(true)));
+  p.rebuilt->replace_once_built = true;
+  p.rebuild();
+  EXPECT_EQ(p.rebuilt->builds, 3);  // the first, the rebuild, the page its sync made
+  EXPECT_TRUE(p.find<w::Toggle>("flag").value());
+  EXPECT_EQ(h.rect_of("flag")->width(), w::Toggle::kWidth);
 }
 
 TEST(KeepPlace, ScrollFocusTextAndCaretOutliveARebuild) {
