@@ -2,6 +2,7 @@
 
 #include "control_internal.h"
 #include "kalu_ui/document.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/scene.h"
 #include "kalu_ui/theme.h"
 
@@ -84,6 +85,19 @@ ShortcutRecorder& ShortcutRecorder::with_unavailable(bool unavailable) & {
   unavailable_ = unavailable;
   if (unavailable) armed_ = false;
   return *this;
+}
+
+ShortcutRecorder& ShortcutRecorder::on_action(kalu_actions::ActionBinding binding) & {
+  emitter_.emplace(binding.resource_id, binding.action, binding.spec,
+                   [arguments = binding.arguments](const kalu_actions::ControlValue& value) {
+                     return arguments ? (*arguments)(value) : kalu_actions::ActionArgs();
+                   });
+  emitter_->set_recording(true);
+  return *this;
+}
+
+std::optional<kalu_actions::ControlInvocation> ShortcutRecorder::take_control_invocation() {
+  return emitter_ ? emitter_->take() : std::nullopt;
 }
 
 std::optional<std::string> ShortcutRecorder::chord_text(Key key, Modifiers modifiers) {
@@ -171,6 +185,13 @@ void ShortcutRecorder::handle_event(const Event& event, EventContext& context) {
     chord_ = std::move(*chord);
     pending_write_ = true;
     armed_ = false;
+    if (emitter_) {
+      if (Status status = emitter_->emit(chord_); !status) {
+        log::warn(log::kToolkitTarget, "kalu_ui::widget::shortcut_recorder",
+                  "control invocation not recorded",
+                  {{"op", "emit"}, {"resource", id_}, {"error", status.error()}});
+      }
+    }
   }
   // While armed every key belongs to the recording.
   context.set_handled();

@@ -11,7 +11,9 @@ namespace kalu_ui::widget {
 // Shows a key chord and records a new one: activation arms it, the next key
 // pressed with at least one modifier (or a function key) becomes the chord,
 // written as text ("Ctrl+Alt+T") under the value key of the state document at
-// sync. Escape and losing focus disarm it without recording.
+// sync and, when bound to an action, recorded as an invocation of it (its
+// text as the binding's arguments make it). Escape and losing focus disarm it
+// without recording.
 class ShortcutRecorder : public Leaf {
  public:
   static constexpr std::string_view kTypeName = type_names::kShortcutRecorder;
@@ -23,7 +25,9 @@ class ShortcutRecorder : public Leaf {
                    std::string default_chord);
 
   ShortcutRecorder& with_unavailable(bool unavailable = true) &;
+  ShortcutRecorder& on_action(kalu_actions::ActionBinding binding) &;
   KALU_UI_RVALUE_BUILDER(ShortcutRecorder, with_unavailable)
+  KALU_UI_RVALUE_BUILDER(ShortcutRecorder, on_action)
 
   bool is_armed() const { return armed_; }
   const std::string& chord() const { return chord_; }
@@ -51,6 +55,7 @@ class ShortcutRecorder : public Leaf {
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
   bool needs_redraw() const override { return true; }
+  std::optional<kalu_actions::ControlInvocation> take_control_invocation() override;
 
  protected:
   layout::Style leaf_style() const override;
@@ -60,6 +65,7 @@ class ShortcutRecorder : public Leaf {
   std::string value_key_;
   std::string chord_;
   std::string default_;
+  std::optional<kalu_actions::ActionEmitter> emitter_;
   bool pending_write_ = false;
   bool unavailable_ = false;
   bool armed_ = false;
