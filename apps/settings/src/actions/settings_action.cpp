@@ -154,11 +154,21 @@ std::string debug_float(double value) {
 
 }  // namespace
 
-kalu_ui::Status apply_setting(const SettingsAction& action, doc::Document& document) {
+kalu_ui::Status apply_setting(const SettingsAction& action, doc::Document& document,
+                              const SettingKeeper& keeper) {
   const auto& set = std::get<SettingsAction::SetSetting>(action);
   if (!setting_accepts(set.key, set.value)) {
     return kalu_ui::fail(
         fmt::format("settings target is stale, unknown, or has an invalid value: {}", set.key));
+  }
+  if (keeper) {
+    auto kept = keeper(action);
+    if (!kept) return kalu_ui::fail(std::move(kept.error()));
+    if (kept->text) {
+      const SettingValue as_kept = SettingValue::Text{*kept->text};
+      if (already_holds(document, set.key, as_kept)) return {};
+      return document.put(doc::kRoot, set.key, doc::Scalar(std::move(*kept->text)));
+    }
   }
   if (already_holds(document, set.key, set.value)) return {};
   if (const auto* flag = std::get_if<SettingValue::Bool>(&set.value)) {
@@ -188,7 +198,7 @@ std::string TypedSettingsAction::debug_text() const {
 }
 
 kalu_ui::Status TypedSettingsAction::apply(doc::Document& document) const {
-  return apply_setting(action_, document);
+  return apply_setting(action_, document, keeper_);
 }
 
 std::string TypedSettingsAction::payload_json() const { return operations::write_record(action_); }
@@ -200,17 +210,17 @@ SettingsActionHandler::decode(std::span<const std::uint8_t> payload) const {
     return std::unexpected(
         kalu_actions::ActionError::invalid_payload(namespace_id_, std::move(action.error())));
   }
-  return std::make_unique<TypedSettingsAction>(std::move(*action));
+  return std::make_unique<TypedSettingsAction>(std::move(*action), keeper_);
 }
 
-void register_action_handler(kalu_actions::ActionRegistry& registry,
-                             std::string_view namespace_id) {
-  registry.insert(std::string(namespace_id),
-                  std::make_shared<SettingsActionHandler>(std::string(namespace_id)));
+void register_action_handler(kalu_actions::ActionRegistry& registry, std::string_view namespace_id,
+                             SettingKeeper keeper) {
+  registry.insert(std::string(namespace_id), std::make_shared<SettingsActionHandler>(
+                                                 std::string(namespace_id), std::move(keeper)));
 }
 
 void register_settings_action_handler(kalu_actions::ActionRegistry& registry) {
-  register_action_handler(registry, kSettingsActionNamespace);
+  register_action_handler(registry, kSettingsActionNamespace, &store_setting);
 }
 
 kalu_actions::EncodedAction settings_action_invocation(const SettingsAction& action) {

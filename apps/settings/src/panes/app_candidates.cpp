@@ -56,6 +56,21 @@ std::vector<AppCandidate> candidates_for(std::span<const AppCandidate> candidate
   return handling;
 }
 
+const AppCandidate* candidate_named(std::span<const AppCandidate> candidates,
+                                    const ResourceKind& kind, std::string_view text) {
+  const AppCandidate* by_name = nullptr;
+  int named = 0;
+  for (const AppCandidate& candidate : candidates) {
+    if (!candidate.handles(kind)) continue;
+    if (candidate.label() == text) return &candidate;
+    if (candidate.name == text) {
+      by_name = &candidate;
+      ++named;
+    }
+  }
+  return named == 1 ? by_name : nullptr;
+}
+
 std::vector<ResourceKind> resource_kinds(std::span<const AppCandidate> candidates) {
   std::vector<ResourceKind> kinds;
   for (const AppCandidate& candidate : candidates) {

@@ -7,6 +7,7 @@
 // so the list lives beside the registry.
 
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "desktop_file/applications.h"
@@ -28,6 +29,13 @@ std::vector<desktop_rules::AppCandidate> app_candidates();
 // The candidates that declare `kind`, sorted by label.
 std::vector<desktop_rules::AppCandidate> candidates_for(
     std::span<const desktop_rules::AppCandidate> candidates, const desktop_rules::ResourceKind& kind);
+
+// The candidate declaring `kind` that `text` names: by its label ("Name —
+// id"), or by its display name when no other candidate of the kind has it;
+// none otherwise.
+const desktop_rules::AppCandidate* candidate_named(
+    std::span<const desktop_rules::AppCandidate> candidates,
+    const desktop_rules::ResourceKind& kind, std::string_view text);
 
 // Every kind some candidate declares, sorted, each once.
 std::vector<desktop_rules::ResourceKind> resource_kinds(

@@ -2,12 +2,6 @@
 
 namespace settings::panes {
 
-std::string edit_control_id(std::string_view control_id) {
-  std::string key(control_id);
-  key += ".edit";
-  return key;
-}
-
 bool take_doc_flag(kalu_ui::doc::Document& document, std::string_view key) {
   if (document.read_bool(kalu_ui::doc::kRoot, key) != true) return false;
   // Writing under a key of the root cannot fail.

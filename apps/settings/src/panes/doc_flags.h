@@ -13,9 +13,6 @@
 
 namespace settings::panes {
 
-// "{id}.edit": the key of an editable control's edited value or a button's flag.
-std::string edit_control_id(std::string_view control_id);
-
 // When `key` holds the boolean true: writes false there and answers true.
 // Otherwise answers false and writes nothing.
 bool take_doc_flag(kalu_ui::doc::Document& document, std::string_view key);

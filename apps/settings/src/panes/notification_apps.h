@@ -1,10 +1,12 @@
 #pragma once
 
 // The Notifications pane's words that the action surface's Notifications
-// section shares: the applications the pane keeps per-application rules
-// for (the section gives each one an item), the quiet-hours tables and the
-// temporary mute labels. They live beside the registry so the section can
-// read them without including the pane.
+// section and the set-setting store share: the applications the pane keeps
+// per-application rules for (the section gives each one an item), the
+// quiet-hours tables, the temporary mute labels, and what an application's
+// controls show (its rule's override, else the global switch). They live
+// beside the registry so the section and the store can read them without
+// including the pane.
 //
 // The application list joins three sources, the first name of an id
 // winning: the installed applications with a graphical program, the desktop
@@ -83,5 +85,62 @@ inline constexpr std::array<MuteDuration, 4> kMuteDurations = {
 std::string_view mute_label(std::optional<std::int64_t> muted_until, std::int64_t now);
 // The seconds of a mute label; nothing for another text.
 std::optional<std::int64_t> parse_mute(std::string_view label);
+
+// The global switches, by their setting's key, in page order.
+struct GlobalSwitch {
+  std::string_view key;
+  bool stored::NotificationPrefs::*field;
+};
+inline constexpr std::array<GlobalSwitch, 6> kGlobalSwitches = {{
+    {"notifications.do_not_disturb", &stored::NotificationPrefs::do_not_disturb},
+    {"notifications.show_banners", &stored::NotificationPrefs::show_banners},
+    {"notifications.show_previews", &stored::NotificationPrefs::show_previews},
+    {"notifications.play_sounds", &stored::NotificationPrefs::play_sounds},
+    {"notifications.show_on_lock_screen", &stored::NotificationPrefs::show_on_lock_screen},
+    {"notifications.show_badges", &stored::NotificationPrefs::show_badges},
+}};
+
+// The quiet hours' two times, by their setting's key.
+struct FocusTimeKey {
+  std::string_view key;
+  std::uint16_t stored::FocusSchedule::*minute;
+};
+inline constexpr std::array<FocusTimeKey, 2> kFocusTimeKeys = {{
+    {"notifications.focus.start", &stored::FocusSchedule::start_minute},
+    {"notifications.focus.end", &stored::FocusSchedule::end_minute},
+}};
+
+// An application's switches that follow a global one until overridden, and
+// its two priority flags, by their control id's field.
+struct AppSwitch {
+  std::string_view field;
+  std::optional<bool> stored::AppNotificationRule::*rule;
+  bool stored::NotificationPrefs::*global;
+};
+inline constexpr std::array<AppSwitch, 4> kAppSwitches = {{
+    {"banners", &stored::AppNotificationRule::banners, &stored::NotificationPrefs::show_banners},
+    {"previews", &stored::AppNotificationRule::previews, &stored::NotificationPrefs::show_previews},
+    {"sounds", &stored::AppNotificationRule::sounds, &stored::NotificationPrefs::play_sounds},
+    {"badges", &stored::AppNotificationRule::badges, &stored::NotificationPrefs::show_badges},
+}};
+struct AppFlag {
+  std::string_view field;
+  bool stored::AppNotificationRule::*rule;
+};
+inline constexpr std::array<AppFlag, 2> kAppFlags = {{
+    {"priority", &stored::AppNotificationRule::priority},
+    {"priority_contacts", &stored::AppNotificationRule::priority_contacts},
+}};
+
+// "notifications.app.<id>.<field>".
+std::string app_control_id(std::string_view app_id, std::string_view field);
+// The value of one of the fields above for the application: its rule's
+// override, else the global switch (the priority flags: the rule's, else
+// off). False for another field.
+bool effective(const stored::NotificationPrefs& prefs, std::string_view app_id,
+               std::string_view field);
+// The mute label of the application's rule at `now`.
+std::string_view rule_mute_label(const stored::NotificationPrefs& prefs, std::string_view app_id,
+                                 std::int64_t now);
 
 }  // namespace settings::panes::notifications

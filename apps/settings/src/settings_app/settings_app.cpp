@@ -89,6 +89,7 @@ bool SettingsApp::change_selection(panes::PaneIndex pane) {
 
 void SettingsApp::rebuild_shell() {
   fail_operation_of_replaced_page();
+  look_source_known_ = false;
   WidgetBox nav = build_nav();
   WidgetBox page = build_page();
   if (!shell_) return;
@@ -174,6 +175,7 @@ NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
     scale_ = scale;
     // A new scale constructs the selected pane anew, as a selection does.
     if (shell_) fail_operation_of_replaced_page();
+    look_source_known_ = false;
     AppShell shell = build_shell();
     shell_.reset();
     shell_.emplace(std::move(shell));

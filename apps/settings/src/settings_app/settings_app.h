@@ -4,9 +4,9 @@
 // toolkit's application shell (sidebar, search field, and the page of the
 // selected pane), built at the first layout and rebuilt when the UI scale
 // changes. It keeps what outlives a page: the selected pane, the search text
-// as typed and as applied, the account list, and the shared cells through
-// which sidebar rows, the search field, the panes and the operation entry
-// points hand values to each other.
+// as typed and as applied, the account list, the look the window draws with,
+// and the shared cells through which sidebar rows, the search field, the
+// panes and the operation entry points hand values to each other.
 //
 // Everything runs on the UI thread, inside the widget operations the frame
 // loop calls. A selection made outside sync (a sidebar row) is published into
@@ -210,6 +210,11 @@ class SettingsApp : public kalu_ui::Widget {
   bool needs_animation_frame() const override;
   bool layout_needs_measure() const override;
   bool take_structure_dirty() override;
+  // The look the window draws with (settings_app/look.cpp): the theme
+  // override of the shown page when a widget of it answers one (the
+  // Appearance pane's), else the stored appearance section's, read again
+  // whenever a set-setting saved it. Asked by the frame loop every frame.
+  std::optional<kalu_ui::ThemeOverride> theme_override() const override;
   std::vector<const kalu_ui::Widget*> children() const override;
   std::vector<kalu_ui::Widget*> children_mut() override;
 
@@ -323,6 +328,13 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;
+  // The stored look and the count of look saves it was read at; the first
+  // widget of the shown page answering a theme override, looked for once a
+  // page (the page is replaced only through rebuild_shell and build_layout).
+  mutable std::optional<kalu_ui::ThemeOverride> stored_look_;
+  mutable std::uint64_t stored_look_saves_ = 0;
+  mutable const kalu_ui::Widget* look_source_ = nullptr;
+  mutable bool look_source_known_ = false;
 };
 
 }  // namespace settings::settings_app

@@ -21,6 +21,8 @@
 #include "actions/tests/section_support.h"
 #include "kalu_ui/host.h"
 #include "panes/shortcut_keys.h"
+#include "stored/settings_prefs.h"
+#include "stored/tests/stored_fixture.h"
 
 namespace settings::actions {
 namespace {
@@ -65,12 +67,14 @@ TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
   EXPECT_EQ(action(fresh, "banners").label, "Turn off notification banners");
   EXPECT_EQ(action(fresh, "lock_screen").label, "Turn on lock-screen notifications");
 
+  stored::testing::TempConfig config;
   auto registry = std::make_shared<kalu_actions::ActionRegistry>();
   register_settings_action_handler(*registry);
   kalu_ui::host::ActionHost host(registry);
   const std::string payload = invoke(fresh, "dnd", "{}", kSet);
   ASSERT_TRUE(host.dispatch(document, kSettingsActionNamespace, payload, std::nullopt));
   EXPECT_EQ(read_doc_bool(document, kalu_ui::doc::kRoot, "notifications.do_not_disturb"), true);
+  EXPECT_TRUE(stored::SettingsPrefs::load().notifications.do_not_disturb);
   EXPECT_EQ(action(notifications_resource(document, defaults, {}), "dnd").label,
             "Turn off Do Not Disturb");
 

@@ -2,29 +2,27 @@
 
 // The Accessibility pane (pane 12): the accessibility preferences and the
 // three vision comforts shared with the Appearance pane (high contrast,
-// reduced motion, text size). Its controls keep their values in the state
-// document under "a11y." ids, where the Accessibility section's actions
-// write too; each sync reads them back in a fixed order and, when something
-// changed, merges the "accessibility" section and the three comforts of the
-// "appearance" section into the settings document.
-//
-// The pane records under "{id}.synced" the value it last synced for each
-// control. Opening again, it takes a value the document already holds only
-// when it differs from that record (it was changed through the section
-// while the pane was closed); a value equal to the record is left from an
-// earlier visit and gives way to the settings just loaded, so high contrast
-// switched on in Appearance meanwhile stays on.
+// reduced motion, text size). It shows them as stored
+// (lib/preference_pane.h): each control's value under its "a11y." id, where
+// the page's switches and dropdowns keep their values. Each control records
+// the Accessibility section's action of its meaning, and that set-setting
+// keeps the "accessibility" section, or the comfort in the "appearance"
+// section (actions/setting_store.h), whoever sets it; the pane saves
+// nothing. Opened again it shows what is stored, whatever an earlier visit
+// left in the document: high contrast switched on in Appearance meanwhile
+// shows on.
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
-#include "lib/page_pane.h"
-#include "panes/accessibility/model.h"
+#include "lib/preference_pane.h"
 #include "panes/accessibility/page.h"
+#include "panes/accessibility_controls.h"
 
 namespace settings::panes::accessibility {
 
-class AccessibilityPane final : public lib::PagePane {
+class AccessibilityPane final : public lib::PreferencePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::accessibility::AccessibilityPane";
 
@@ -32,28 +30,25 @@ class AccessibilityPane final : public lib::PagePane {
   // Loads the settings document's two sections and asks the device, as the
   // page frame does.
   static kalu_ui::WidgetBox boxed();
+  // The two sections as stored.
+  static Model stored_model();
 
   const Model& model() const { return model_; }
 
   std::string_view type_name() const override { return kTypeName; }
-  void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
- private:
-  // The first sync: every control the document does not hold, or holds as
-  // left from an earlier visit, gets the model's value.
-  void push(kalu_ui::doc::Document& document) const;
-  // Reads every control back into the model; whether anything changed.
-  bool read_back(kalu_ui::doc::Document& document);
-  void record_synced(kalu_ui::doc::Document& document) const;
-  void save() const;
+ protected:
+  // The controls follow the document: the page stays.
+  bool reload() override;
+  std::vector<lib::ShownSetting> shown() const override;
 
+ private:
   Model model_;
   Device device_;
-  bool needs_push_ = true;
 };
 
 }  // namespace settings::panes::accessibility

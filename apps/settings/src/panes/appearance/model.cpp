@@ -2,11 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <memory>
+
 #include "panes/appearance_labels.h"
 
 namespace settings::panes::appearance {
-
-std::string edit_key(std::string_view control_id) { return fmt::format("{}.edit", control_id); }
 
 kalu_ui::Theme resolve_theme(std::string_view name) {
   if (name.starts_with("custom:")) return kalu_ui::Theme::configured();
@@ -26,11 +26,14 @@ std::string percent(float scale) {
   return fmt::format("{:.0f}%", static_cast<double>(scale) * 100.0);
 }
 
-bool adoptable(std::string_view control_id, std::string_view text) {
-  if (control_id == kThemeId) return is_theme_label(text);
-  if (control_id == kTextSizeId) return text_scale_for_label(text).has_value();
-  if (control_id == kUiScaleId) return ui_scale_for_label(text).has_value();
-  return false;
+kalu_ui::ThemeOverride theme_override_of(const stored::AppearancePrefs& prefs) {
+  return kalu_ui::ThemeOverride{
+      .theme = std::make_shared<const kalu_ui::Theme>(resolve_theme(prefs.theme)),
+      .text_scale = static_cast<float>(prefs.text_scale),
+      .ui_scale = static_cast<float>(prefs.ui_scale),
+      .high_contrast = prefs.high_contrast,
+      .reduce_motion = prefs.reduce_motion,
+  };
 }
 
 }  // namespace settings::panes::appearance

@@ -1,9 +1,10 @@
 #pragma once
 
 // The Appearance pane's model words beyond the shared labels
-// (panes/appearance_labels.h): the state document's control ids and their
-// edit keys, the toolkit theme a stored name stands for, the look as the
-// toolkit applies it, and the percentages the page prints. Pure functions.
+// (panes/appearance_labels.h): the state document's control ids, the toolkit
+// theme a stored name stands for, the look as the toolkit applies it (which
+// the application draws with too), and the percentages the page prints.
+// Pure functions.
 
 #include <array>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "kalu_ui/theme.h"
 #include "stored/sections.h"
+#include "widget_contract/records.h"
 
 namespace settings::panes::appearance {
 
@@ -19,9 +21,6 @@ inline constexpr std::string_view kTextSizeId = "appearance.text_size";
 inline constexpr std::string_view kUiScaleId = "appearance.ui_scale";
 inline constexpr std::string_view kHighContrastId = "appearance.high_contrast";
 inline constexpr std::string_view kReduceMotionId = "appearance.reduce_motion";
-
-// "{id}.edit": what the page's control writes when the person changes it.
-std::string edit_key(std::string_view control_id);
 
 // A name beginning "custom:" is the configured theme; else the named theme,
 // and Dark for a name no theme has.
@@ -33,8 +32,9 @@ kalu_ui::Theme applied_theme(const stored::AppearancePrefs& prefs);
 // A scale as a whole percentage: 0.9 "90%", 1.075f "108%".
 std::string percent(float scale);
 
-// Whether `text` is a value the pane adopts for `control_id` (a listed
-// theme, a text-size or UI-scale label).
-bool adoptable(std::string_view control_id, std::string_view text);
+// The look as the widget contract's theme override records it: the theme
+// the name resolves to (not the high-contrast one, which the flag asks for),
+// the scales narrowed to float, high contrast and reduced motion.
+kalu_ui::ThemeOverride theme_override_of(const stored::AppearancePrefs& prefs);
 
 }  // namespace settings::panes::appearance

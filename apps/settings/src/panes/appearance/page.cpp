@@ -8,6 +8,7 @@
 
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/toggle.h"
+#include "lib/preference_pane.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance_labels.h"
 
@@ -21,7 +22,7 @@ using ui_rows::WidgetList;
 WidgetBox dropdown(std::string_view id, std::span<const std::string_view> labels,
                    std::string_view placeholder,
                    std::optional<kalu_actions::ActionBinding> binding) {
-  w::Dropdown control(edit_key(id), std::vector<std::string>(labels.begin(), labels.end()),
+  w::Dropdown control(lib::edit_key(id), std::vector<std::string>(labels.begin(), labels.end()),
                       std::string(placeholder));
   control.with_id(std::string(id));
   if (binding) control.on_action(std::move(*binding));
@@ -29,7 +30,7 @@ WidgetBox dropdown(std::string_view id, std::span<const std::string_view> labels
 }
 
 WidgetBox toggle(std::string_view id, std::optional<kalu_actions::ActionBinding> binding) {
-  w::Toggle control(fmt::format("settings.{}", id), edit_key(id));
+  w::Toggle control(fmt::format("settings.{}", id), lib::edit_key(id));
   control.with_id(std::string(id));
   if (binding) control.on_action(std::move(*binding));
   return w::boxed(std::move(control));

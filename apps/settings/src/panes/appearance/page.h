@@ -3,9 +3,9 @@
 // The Appearance page, built from the pane's model at each layout: "Theme"
 // (theme, UI scale and text size dropdowns), "Accessibility" (high contrast
 // and reduced motion), "Applied theme" (the look as the toolkit applies it)
-// and "Shared with your apps". Every control writes the person's choice
-// under its control id's edit key, which the pane reads back, and records
-// the Appearance section's action of the same meaning where one is given.
+// and "Shared with your apps". Every control shows its control id's edit
+// key (lib/preference_pane.h) and records the person's choice as the
+// Appearance section's action of the same meaning where one is given.
 
 #include <optional>
 

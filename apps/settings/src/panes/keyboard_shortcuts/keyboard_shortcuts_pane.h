@@ -4,33 +4,26 @@
 // shortcuts of the catalogue (panes/shortcut_keys.h) and the Vim navigation
 // switch, kept in the shortcut and desktop-controls files of prefs_store.
 //
-// Each shortcut has three keys in the state document: its id ("the action
-// value", which set-setting actions of "settings.action" write), its edit key
-// (what the recorder recorded) and its error key (true after a failed
-// change). The first sync seeds the id and edit keys with the configured
-// chords. After that, a new recording is parsed, set and saved, then
-// dispatched as a set-setting action so the action value follows; a new
-// action value is parsed, set and saved, and the recorder is given it. A
-// change that fails (a chord that does not parse, one that another shortcut
-// holds, a file that cannot be written) leaves the configuration, the file
-// and both keys as they were, and sets the error key. The Vim switch goes the
-// same two ways. Nothing runs in the background and nothing is logged for a
-// refused chord.
+// It shows both as stored (lib/preference_pane.h): each shortcut's chord
+// under its id ("shortcuts.search") and edit key, the switch under
+// "shortcuts.vim_mode" and its edit key, which the recorders and the switch
+// show. A recording is the shortcut's action of the Keyboard Shortcuts
+// section, the switch its "vim-mode"; that set-setting keeps the file
+// (actions/setting_store.h), whoever sets it, and refuses a chord that does
+// not parse or that another shortcut holds, whose recorder then shows the
+// stored chord again. The pane saves nothing.
 
-#include <array>
 #include <optional>
-#include <string>
 #include <string_view>
+#include <vector>
 
-#include "kalu_ui/host.h"
-#include "lib/page_pane.h"
+#include "lib/preference_pane.h"
 #include "lib/type_names.h"
-#include "operations/records.h"
 #include "prefs_store/shortcuts.h"
 
 namespace settings::panes::keyboard_shortcuts {
 
-class ShortcutPane final : public lib::PagePane {
+class ShortcutPane final : public lib::PreferencePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kShortcutPane;
 
@@ -40,34 +33,21 @@ class ShortcutPane final : public lib::PagePane {
 
   const prefs_store::ShortcutConfig& shortcuts() const { return shortcuts_; }
   bool vim_mode() const { return vim_mode_; }
-  // The chord text last applied for an action; none before the first sync.
-  const std::optional<std::string>& applied(std::uint8_t action) const {
-    return applied_.at(action);
-  }
 
   std::string_view type_name() const override { return kTypeName; }
-  void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
- private:
-  void seed(kalu_ui::doc::Document& document);
-  void sync_vim(kalu_ui::doc::Document& document);
-  void sync_shortcut(kalu_ui::doc::Document& document, std::string_view id, std::uint8_t action);
-  // Parses `text`, gives `action` the chord and saves; on any failure the
-  // configuration stays as it was.
-  bool apply_chord(std::uint8_t action, std::string_view text);
-  // In the "settings.action" namespace, with the application's context.
-  void dispatch(kalu_ui::doc::Document& document, const operations::SettingsAction& action);
+ protected:
+  // The recorders and the switch follow the document: the page stays.
+  bool reload() override;
+  std::vector<lib::ShownSetting> shown() const override;
 
+ private:
   prefs_store::ShortcutConfig shortcuts_;
-  std::array<std::optional<std::string>, prefs_store::kShortcutActionCount> applied_;
   bool vim_mode_ = false;
-  bool vim_saved_ = false;
-  bool seed_document_ = true;
-  kalu_ui::host::ActionHost host_{nullptr};
 };
 
 }  // namespace settings::panes::keyboard_shortcuts

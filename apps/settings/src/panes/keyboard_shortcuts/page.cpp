@@ -1,11 +1,12 @@
 #include "panes/keyboard_shortcuts/page.h"
 
+#include <span>
 #include <string>
 #include <utility>
 
 #include "kalu_ui/widget/shortcut_recorder.h"
 #include "kalu_ui/widget/toggle.h"
-#include "panes/doc_flags.h"
+#include "lib/preference_pane.h"
 #include "panes/shortcut_keys.h"
 
 namespace settings::panes::keyboard_shortcuts {
@@ -16,18 +17,19 @@ using ui_rows::WidgetBox;
 using ui_rows::WidgetList;
 
 WidgetBox vim_row(std::optional<kalu_actions::ActionBinding> binding) {
-  w::Toggle toggle(std::string(kVimToggleName), edit_control_id(kVimModeKey));
+  w::Toggle toggle(std::string(kVimToggleName), lib::edit_key(kVimModeKey));
   toggle.with_id(std::string(kVimModeKey));
   if (binding) toggle.on_action(std::move(*binding));
   return ui_rows::label_row("Vim navigation (H J K L)", w::boxed(std::move(toggle)));
 }
 
 WidgetBox shortcut_row(const ShortcutKey& row, const prefs_store::ShortcutConfig& config,
-                       const prefs_store::ShortcutConfig& defaults) {
-  return ui_rows::label_row(
-      row.label, w::boxed(w::ShortcutRecorder(std::string(row.id), edit_control_id(row.id),
-                                              chord_text(config, row.action),
-                                              chord_text(defaults, row.action))));
+                       const prefs_store::ShortcutConfig& defaults,
+                       std::optional<kalu_actions::ActionBinding> binding) {
+  w::ShortcutRecorder recorder(std::string(row.id), lib::edit_key(row.id),
+                               chord_text(config, row.action), chord_text(defaults, row.action));
+  if (binding) recorder.on_action(std::move(*binding));
+  return ui_rows::label_row(row.label, w::boxed(std::move(recorder)));
 }
 
 }  // namespace
@@ -37,15 +39,17 @@ std::string chord_text(const prefs_store::ShortcutConfig& config, std::uint8_t a
   return chord ? chord->display() : std::string();
 }
 
-WidgetBox build_page(const prefs_store::ShortcutConfig& config,
-                     std::optional<kalu_actions::ActionBinding> vim_binding) {
+WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings) {
   const prefs_store::ShortcutConfig defaults;
   WidgetList system;
   WidgetList navigation;
-  navigation.push_back(vim_row(std::move(vim_binding)));
-  for (const ShortcutKey& row : shortcut_keys()) {
-    (row.action < kFirstNavigationAction ? system : navigation)
-        .push_back(shortcut_row(row, config, defaults));
+  navigation.push_back(vim_row(std::move(bindings.vim)));
+  const std::span<const ShortcutKey> rows = shortcut_keys();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::optional<kalu_actions::ActionBinding> binding;
+    if (i < bindings.chords.size()) binding = std::move(bindings.chords[i]);
+    (rows[i].action < kFirstNavigationAction ? system : navigation)
+        .push_back(shortcut_row(rows[i], config, defaults, std::move(binding)));
   }
   WidgetList cards;
   cards.push_back(ui_rows::section_card("System", ui_rows::rows_column(std::move(system))));

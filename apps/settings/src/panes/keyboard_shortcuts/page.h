@@ -3,11 +3,12 @@
 // The Keyboard Shortcuts page: "System" (the shortcuts of actions 0 to 4)
 // and "Desktop navigation" (the Vim switch, then the others), one recorder
 // per shortcut showing the configured chord, with the default beside it.
-// Each recorder writes what it records under its shortcut's edit key, the
-// switch its value under the edit key of "shortcuts.vim_mode"; the switch
-// also records the section's "vim-mode" action when the section offers it.
+// Each recorder shows its shortcut's edit key and records a new chord as the
+// shortcut's action of the Keyboard Shortcuts section; the switch shows the
+// edit key of "shortcuts.vim_mode" and records "vim-mode".
 
 #include <optional>
+#include <vector>
 
 #include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
@@ -21,7 +22,13 @@ inline constexpr std::string_view kVimToggleName = "settings.shortcuts.vim_mode"
 // The text of an action's chord: its canonical display, or the empty text.
 std::string chord_text(const prefs_store::ShortcutConfig& config, std::uint8_t action);
 
-ui_rows::WidgetBox build_page(const prefs_store::ShortcutConfig& config,
-                              std::optional<kalu_actions::ActionBinding> vim_binding);
+// The section's actions the controls record, none where absent: the
+// switch's, and one a shortcut in catalogue order.
+struct PageBindings {
+  std::optional<kalu_actions::ActionBinding> vim;
+  std::vector<std::optional<kalu_actions::ActionBinding>> chords;
+};
+
+ui_rows::WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings);
 
 }  // namespace settings::panes::keyboard_shortcuts

@@ -7,12 +7,11 @@
 // page frame builds a new pane afterwards, which reads everything again. So
 // the pane has no mailbox, no worker and never publishes a completion.
 //
-// The two switches are the pane's own: their actions set "text.check_spelling"
-// and "text.auto_correct" in the state document (first written by the pane's
-// first sync), and sync saves each value that differs from the one last
-// loaded or saved into the settings file's "text_assistance" section, one
-// member at a time, so the other member and the rest of the file stay. A
-// failed save is logged and not retried.
+// The two switches set "text.check_spelling" and "text.auto_correct", which
+// the pane shows as stored in the settings file's "text_assistance" section
+// (lib/preference_pane.h); their set-setting actions keep the section
+// (actions/setting_store.h), whoever sets them. A section read anew that
+// differs builds the page again, so the switches follow a client's change.
 
 #include <memory>
 #include <optional>
@@ -20,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/page_pane.h"
+#include "lib/preference_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/input_sources.h"
@@ -28,7 +27,7 @@
 
 namespace settings::panes::mouse_keyboard {
 
-class MouseKeyboardPane final : public lib::PagePane {
+class MouseKeyboardPane final : public lib::PreferencePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kMouseKeyboardPane;
 
@@ -51,26 +50,22 @@ class MouseKeyboardPane final : public lib::PagePane {
     return completion_;
   }
 
-  // Saves one switch (`key` "check_spelling" or "auto_correct") into the
-  // "text_assistance" section; a failure is logged.
-  static void persist_text_assistance(std::string_view key, bool value);
-
   std::string_view type_name() const override { return kTypeName; }
-  void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
+ protected:
+  bool reload() override;
+  std::vector<lib::ShownSetting> shown() const override;
+
  private:
   stored::InputPrefs input_;
   std::vector<InputSource> sources_;
-  bool check_spelling_ = true;
-  bool auto_correct_ = true;
   bool applied_check_spelling_ = true;
   bool applied_auto_correct_ = true;
   std::shared_ptr<operations::OperationCompletionCell> completion_;
-  bool needs_push_ = true;
 };
 
 }  // namespace settings::panes::mouse_keyboard

@@ -1,7 +1,5 @@
 #include "panes/notifications/page.h"
 
-#include <fmt/format.h>
-
 #include <string>
 #include <vector>
 
@@ -13,7 +11,8 @@
 #include "kalu_ui/widget/spacer.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
-#include "panes/notifications/model.h"
+#include "lib/preference_pane.h"
+#include "panes/notification_apps.h"
 
 namespace settings::panes::notifications {
 namespace {
@@ -28,7 +27,7 @@ constexpr float kDeliverySize = 13.0f;
 
 // The Notifications section publishes an action for every control of the
 // page, so a missing one is the program's own fault: logged, and the control
-// still writes its key.
+// then changes nothing.
 template <typename Control>
 void bind_control(Control& control, std::optional<kalu_actions::ActionBinding> binding,
           std::string_view control_id) {
@@ -41,18 +40,18 @@ void bind_control(Control& control, std::optional<kalu_actions::ActionBinding> b
                      {{"op", "build_page"}, {"requested", std::string(control_id)}});
 }
 
-// A global switch on the edit mirror of its key, named `name`.
+// A global switch on the edit key of its setting, named `name`.
 WidgetBox mirror_toggle(std::string_view name, std::string_view key, std::string_view action) {
-  w::Toggle toggle(std::string(name), fmt::format("{}.edit", key));
+  w::Toggle toggle(std::string(name), lib::edit_key(key));
   toggle.with_id(std::string(name));
   bind_control(toggle, actions::notifications_toggle_binding(action), key);
   return w::boxed(std::move(toggle));
 }
 
-// A schedule dropdown on the edit mirror of its key.
+// A schedule dropdown on the edit key of its setting.
 WidgetBox mirror_choice(std::string_view key, std::vector<std::string> options,
                         std::string_view current, std::string_view action) {
-  w::Dropdown dropdown(fmt::format("{}.edit", key), std::move(options), std::string(current));
+  w::Dropdown dropdown(lib::edit_key(key), std::move(options), std::string(current));
   dropdown.with_id(std::string(key));
   bind_control(dropdown, actions::notifications_choice_binding(action), key);
   return w::boxed(std::move(dropdown));
@@ -136,10 +135,11 @@ WidgetBox lock_screen_card(SoundBackend sound) {
                                ui_rows::rows_column(std::move(rows)));
 }
 
-// A per-application switch on its key, bound to the item's action.
+// A per-application switch on the edit key of its setting, bound to the
+// item's action (which flips the setting: the switch cannot write it).
 WidgetBox app_toggle(std::string_view app_id, std::string_view field, std::string_view action) {
   const std::string key = app_control_id(app_id, field);
-  w::Toggle toggle(key, key);
+  w::Toggle toggle(key, lib::edit_key(key));
   toggle.with_id(key);
   bind_control(toggle, actions::notification_app_toggle_binding(app_id, action), key);
   return w::boxed(std::move(toggle));
@@ -171,7 +171,7 @@ WidgetBox app_card(const PageModel& model, const NotificationApp& app) {
                                           app_toggle(app.id, row.field, row.action)));
   }
   const std::string mute_key = app_control_id(app.id, "mute");
-  w::Dropdown mute(mute_key, options_of(kMuteDurations),
+  w::Dropdown mute(lib::edit_key(mute_key), options_of(kMuteDurations),
                    std::string(rule_mute_label(model.prefs, app.id, model.now)));
   mute.with_id(mute_key);
   bind_control(mute, actions::notification_app_choice_binding(app.id, "mute"), mute_key);

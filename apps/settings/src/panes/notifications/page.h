@@ -4,9 +4,9 @@
 // Not Disturb" (with the delivery badge), "Focus schedule", "Banners", "Lock
 // screen & shell integration" (with the notification sound backend),
 // "Applications", "How this applies", one card per listed application and
-// "Priority contacts". Global controls write their keys' edit mirrors;
-// per-application controls write their keys. Each control also records its
-// action of the Notifications section.
+// "Priority contacts". Every control shows its setting's edit key
+// (lib/preference_pane.h) and records the person's change as its action of
+// the Notifications section.
 
 #include <cstdint>
 #include <span>

@@ -7,6 +7,7 @@
 #include "actions/default_apps_section.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/dropdown.h"
+#include "lib/preference_pane.h"
 #include "lib/tools.h"
 #include "panes/app_candidates.h"
 
@@ -47,7 +48,7 @@ WidgetBox kind_dropdown(const PageModel& model, const ResourceKind& kind,
     dropdown.on_action(std::move(*binding));
   } else {
     // The section offers every kind a candidate declares: a missing action
-    // is the program's own fault; the dropdown still writes its edit key.
+    // is the program's own fault; the dropdown then changes nothing.
     kalu_ui::log::warn("kalu::settings", "settings::panes::personal_apps",
                        "Apps & Files action must be published",
                        {{"op", "build_page"}, {"requested", kind.key()}});
@@ -73,7 +74,7 @@ WidgetBox kinds_card(const PageModel& model) {
 
 std::string control_key(const ResourceKind& kind) { return actions::default_app_key(kind.key()); }
 
-std::string edit_key(const ResourceKind& kind) { return control_key(kind) + ".edit"; }
+std::string edit_key(const ResourceKind& kind) { return lib::edit_key(control_key(kind)); }
 
 std::string dropdown_id(const ResourceKind& kind) {
   return fmt::format("personal-default.{}", kind.key());

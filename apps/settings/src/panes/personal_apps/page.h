@@ -3,8 +3,8 @@
 // The Apps & Files page, built at each layout: "Personal" (where the choices
 // apply, and the hand-over to the workspace's own app rules,
 // "open-workspace-app-defaults") and "Open files and links with" (one
-// dropdown a kind, writing the chosen label under the kind's edit key and
-// recording the kind's "set-handler" action of the Apps & Files section).
+// dropdown a kind, showing the kind's edit key and recording the person's
+// choice as the kind's "set-handler" action of the Apps & Files section).
 
 #include <span>
 #include <string>

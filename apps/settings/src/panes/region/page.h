@@ -1,8 +1,8 @@
 #pragma once
 
 // The Region & Formats page, built from the pane's locale at each layout:
-// "Formats" (one dropdown a setting, writing its chosen label under the
-// setting's edit key and recording the Region section's action for it),
+// "Formats" (one dropdown a setting, showing the setting's edit key and
+// recording the person's choice as the Region section's action for it),
 // "Preview" (samples of the current formats) and
 // "Shared with your apps". Narrower than kStackedBelow, each label stands
 // above its dropdown.
@@ -27,8 +27,8 @@ inline constexpr std::string_view kSharedCaption =
 // Whether a pane `width` wide (0: not known yet) stacks its rows.
 bool stacks_rows(double width);
 
-// The Region section's action each dropdown also records, in the settings'
-// order; a dropdown without one still writes its edit key.
+// The Region section's action each dropdown records, in the settings'
+// order.
 using PageBindings = std::array<std::optional<kalu_actions::ActionBinding>, kSettingCount>;
 
 // The page for `locale`, its rows stacked or not.

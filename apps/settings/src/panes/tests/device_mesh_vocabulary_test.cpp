@@ -40,8 +40,6 @@ TEST(DeviceMeshVocabularyTest, NamesTheSurfaceAndThePaneShare) {
 
 TEST(DocFlagsTest, TakesOnlyATrueFlagOnce) {
   doc::Document document;
-  EXPECT_EQ(edit_control_id("device_mesh.approve_enrollment"),
-            "device_mesh.approve_enrollment.edit");
   EXPECT_FALSE(take_doc_flag(document, "k"));  // absent
   ASSERT_TRUE(document.put(doc::kRoot, "k", doc::Scalar(std::string("true"))));
   EXPECT_FALSE(take_doc_flag(document, "k"));  // not a boolean: left alone

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "actions/settings_action.h"
+#include "kalu_ui/action_invoke.h"
 #include "kalu_ui/harness.h"
 #include "settings_app/pane_table.h"
 #include "settings_app/settings_app.h"
@@ -64,13 +65,23 @@ struct AppFixture {
         handed(std::make_shared<HandedCells>()),
         harness(make(), with_registry(std::move(options))) {}
 
-  static kalu_ui::harness::Options with_registry(kalu_ui::harness::Options options) {
+  kalu_ui::harness::Options with_registry(kalu_ui::harness::Options options) {
     if (!options.action_registry) {
-      auto registry = std::make_shared<kalu_actions::ActionRegistry>();
-      actions::register_settings_action_handler(*registry);
-      options.action_registry = std::move(registry);
+      auto made = std::make_shared<kalu_actions::ActionRegistry>();
+      actions::register_settings_action_handler(*made);
+      options.action_registry = std::move(made);
     }
+    registry = options.action_registry;
     return options;
+  }
+
+  // An automation client's invoke of an action of the application's tree.
+  kalu_ui::host::InvokeResult<kalu_ui::host::InvokedAction> invoke(
+      std::string_view resource, std::string_view action, std::string_view arguments = "{}") {
+    kalu_ui::host::ActionHost host(registry);
+    return kalu_ui::host::invoke_resource_action(host, harness.root(), harness.document(), resource,
+                                                 action,
+                                                 kalu_actions::ActionArgs::parse(arguments));
   }
 
   kalu_ui::WidgetBox make() {
@@ -93,6 +104,7 @@ struct AppFixture {
   std::shared_ptr<BuildCounts> counts;
   std::shared_ptr<HandedCells> handed;
   SettingsApp* app = nullptr;
+  std::shared_ptr<const kalu_actions::ActionRegistry> registry;
   kalu_ui::harness::Harness harness;
 };
 

@@ -1,6 +1,6 @@
 // The Keyboard Shortcuts pane in the application frame, kept as PNG for
-// people to look at; a chord set through the application's "settings.action"
-// handler reaches the shortcut file.
+// people to look at; a chord set through the section's action, as a client
+// invokes it, reaches the shortcut file and the recorder.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -38,9 +38,7 @@ TEST(KeyboardShortcutsPageTest, ShowsTheChordsAndSavesAnActionsChord) {
   EXPECT_TRUE(
       t.harness.render_png(std::string(SETTINGS_APP_ARTIFACTS) + "/keyboard_shortcuts.png"));
 
-  // As an automation client's set-setting writes it.
-  ASSERT_TRUE(t.harness.document().put(kalu_ui::doc::kRoot, "shortcuts.search",
-                                       kalu_ui::doc::Scalar(std::string("Super+K"))));
+  ASSERT_TRUE(t.invoke("settings.section:keyboard_shortcuts", "search", R"({"choice":"Super+K"})"));
   t.harness.frames(2);
   const auto chord = prefs_store::ShortcutConfig::load().chord(prefs_store::ShortcutAction::OpenSearch);
   ASSERT_TRUE(chord);

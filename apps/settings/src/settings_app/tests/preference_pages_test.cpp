@@ -17,6 +17,7 @@
 #include "panes/appearance/appearance_pane.h"
 #include "prefs_store/paths.h"
 #include "stored/settings_prefs.h"
+#include "stored/tests/stored_fixture.h"
 
 namespace settings::settings_app {
 namespace {
@@ -26,19 +27,6 @@ using testing::AppFixture;
 
 constexpr panes::PaneIndex kAppearance = 11;
 constexpr panes::PaneIndex kAccessibility = 12;
-
-class ScopedVar {
- public:
-  ScopedVar(const char* name, std::string value) : name_(name) {
-    if (const char* old = ::getenv(name)) previous_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedVar() { previous_ ? ::setenv(name_, previous_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
 
 struct InTheWindow {
   InTheWindow()
@@ -79,9 +67,9 @@ struct InTheWindow {
 
   testing::TempDir t_root;
   prefs_store::ScopedConfigDir config;
-  ScopedVar path;
-  ScopedVar data;
-  ScopedVar data_dirs;
+  stored::testing::ScopedEnv path;
+  stored::testing::ScopedEnv data;
+  stored::testing::ScopedEnv data_dirs;
   AppFixture t;
 };
 

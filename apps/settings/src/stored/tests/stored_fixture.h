@@ -45,4 +45,22 @@ class TempConfig {
   std::optional<prefs_store::ScopedConfigDir> guard_;
 };
 
+// Sets (or, given nothing, unsets) an environment variable for the guard's
+// lifetime and puts back what it was afterwards: the folders of the
+// environment (XDG_DATA_HOME, PATH ...) a test wants its own. Process-wide.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = ::getenv(name)) previous_ = old;
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  }
+  ~ScopedEnv() { previous_ ? ::setenv(name_, previous_->c_str(), 1) : ::unsetenv(name_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> previous_;
+};
+
 }  // namespace settings::stored::testing

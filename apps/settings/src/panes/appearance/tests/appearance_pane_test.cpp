@@ -1,10 +1,9 @@
 // The Appearance pane in the headless harness with a settings folder of its
-// own: the labels and themes, the first sync, the road of a choice (edit
-// key, set-setting action, adoption, one save of the section), a value an
-// automation client set, high contrast in the applied theme, the page's
-// values, a failing save, and the two ways a document used to undo or churn
-// the section: texts the pane does not adopt, and edit keys left from an
-// earlier visit.
+// own: the labels and themes, high contrast in the applied theme, the page's
+// values, and the pane on the road of a preference: the first sync shows
+// the stored section over what an earlier visit left, a choice kept by its
+// set-setting is followed (page and theme override), an edit no set-setting
+// took goes back, and the pane saves nothing.
 
 #include "panes/appearance/appearance_pane.h"
 
@@ -16,9 +15,9 @@
 #include <vector>
 
 #include "actions/doc_readers.h"
+#include "actions/setting_store.h"
 #include "actions/settings_action.h"
 #include "kalu_ui/harness.h"
-#include "kalu_ui/log.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
@@ -59,6 +58,10 @@ struct PaneHarness {
   }
   void put(std::string_view key, std::string value) {
     ASSERT_TRUE(harness.document().put(doc::kRoot, key, doc::Scalar(std::move(value))));
+  }
+  // A set-setting as the application's handler carries it out.
+  kalu_ui::Status set(const SettingsAction& action) {
+    return actions::apply_setting(action, harness.document(), &actions::store_setting);
   }
   w::Dropdown& dropdown(std::string_view id) {
     auto* found = dynamic_cast<w::Dropdown*>(harness.find(id));
@@ -134,20 +137,35 @@ TEST(AppearanceLabelsTest, ThemesResolveAndHighContrastWinsOnlyInTheAppliedTheme
   EXPECT_TRUE(AppearancePane(AppearancePrefs{}).theme_override().has_value());
 }
 
-TEST(AppearancePaneTest, TheFirstSyncSeedsEveryControlAndSavesNothing) {
+TEST(AppearancePaneTest, TheFirstSyncShowsTheStoredSectionOverAnEarlierVisit) {
   ConfigFolder config;
-  PaneHarness h(prefs_with("Dracula", 1.075, 1.2, true));
-  EXPECT_EQ(h.text("appearance.theme"), "Dracula");
+  const std::string stored_text =
+      R"({"appearance": {"theme": "Dracula", "high_contrast": true, "reduce_motion": false,
+      "text_scale": 1.075, "ui_scale": 1.2}})";
+  config.put(stored_text);
+  // What a visit before the section was saved left in the document.
+  doc::Document document;
+  for (const char* key : {"appearance.theme", "appearance.theme.edit"}) {
+    ASSERT_TRUE(document.put(doc::kRoot, key, doc::Scalar(std::string("Light"))));
+  }
+  for (const char* key : {"appearance.high_contrast", "appearance.high_contrast.edit"}) {
+    ASSERT_TRUE(document.put(doc::kRoot, key, doc::Scalar(false)));
+  }
+  // Built before the save, as a pane laid out before its first sync is.
+  PaneHarness h(AppearancePrefs{}, std::move(document));
+  EXPECT_EQ(h.pane.prefs(), AppearancePane::state_from_prefs());
+  for (std::string_view key : {"appearance.theme", "appearance.theme.edit"}) {
+    EXPECT_EQ(h.text(key), "Dracula") << key;
+  }
   EXPECT_EQ(h.text("appearance.text_size"), "Default");
-  EXPECT_EQ(h.text("appearance.ui_scale"), "125%");
+  EXPECT_EQ(h.text("appearance.ui_scale.edit"), "125%");
   EXPECT_EQ(h.flag("appearance.high_contrast"), true);
-  EXPECT_EQ(h.flag("appearance.reduce_motion"), false);
-  EXPECT_EQ(h.text("appearance.theme.edit"), "Dracula");
-  EXPECT_EQ(h.text("appearance.text_size.edit"), "Default");
   EXPECT_EQ(h.flag("appearance.high_contrast.edit"), true);
+  EXPECT_EQ(h.flag("appearance.reduce_motion"), false);
   h.harness.frames(3);
-  EXPECT_FALSE(config.saved());
+  EXPECT_EQ(config.read(), stored_text);
   EXPECT_EQ(h.pane.prefs().text_scale, 1.075);  // the label's value is not taken
+  EXPECT_EQ(h.dropdown("appearance.theme").selected(), "Dracula");
   EXPECT_EQ(h.pane.short_type_name(), "AppearancePane");
 }
 
@@ -182,24 +200,43 @@ TEST(AppearancePageTest, PlaceholdersAndAppliedThemeShowTheModel) {
   }
 }
 
-TEST(AppearancePaneTest, ChoosingNordDispatchesAdoptsAndSavesTheSectionOnce) {
+// The person picks Nord: the dropdown writes its edit key and records the
+// section's "theme", whose set-setting (here carried out as the control
+// replay would) keeps the section; the pane follows.
+TEST(AppearancePaneTest, AChoiceKeptByItsSetSettingIsFollowedByPageAndLook) {
   ConfigFolder config;
-  config.put(R"({"zeta": [1, 2], "appearance": {"theme": "Dark", "extra": true}})");
+  config.put(R"({"zeta": [1, 2], "appearance": {"theme": "Dark", "high_contrast": false,
+      "reduce_motion": false, "text_scale": 1.0, "ui_scale": 1.0, "extra": true}})");
   PaneHarness h(AppearancePane::state_from_prefs());
   ASSERT_TRUE(h.harness.click_id("appearance.theme"));
   h.dropdown("appearance.theme").choose(6);
-  h.harness.frame();  // the dropdown writes the edit key
+  const auto recorded = h.harness.root().take_control_invocation();
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(recorded->resource_id, "settings.section:appearance");
+  EXPECT_EQ(recorded->action, "theme");
+  h.harness.frame();
   EXPECT_EQ(h.text("appearance.theme.edit"), "Nord");
-  h.harness.frame();  // the pane dispatches and adopts
-  EXPECT_EQ(h.text("appearance.theme"), "Nord");
-  EXPECT_EQ(h.pane.prefs().theme, "Nord");
-  EXPECT_EQ(stored::SettingsPrefs::load().appearance.theme, "Nord");
+  ASSERT_TRUE(h.set(SettingsAction::set_setting("appearance.theme", "Nord")));
   const std::string text = config.read();
+  EXPECT_NE(text.find("\"theme\": \"Nord\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"extra\": true"), std::string::npos) << text;  // merged, not replaced
   EXPECT_LT(text.find("\"zeta\""), text.find("\"appearance\"")) << text;
-  config.forget();
-  h.harness.frames(3);
-  EXPECT_FALSE(config.saved());
+  h.harness.frame();
+  EXPECT_EQ(h.pane.prefs().theme, "Nord");
+  EXPECT_EQ(h.value_of("Active theme"), "Nord");  // the page was built anew
+  ASSERT_TRUE(h.pane.theme_override());
+  EXPECT_EQ(h.pane.theme_override()->theme->name, "Nord");
+
+  // A client's size and switch, while the page is shown.
+  ASSERT_TRUE(h.set(SettingsAction::set_setting("appearance.text_size", "Large")));
+  ASSERT_TRUE(h.set(SettingsAction::set_setting("appearance.reduce_motion", true)));
+  h.harness.frame();
+  EXPECT_EQ(h.text("appearance.text_size.edit"), "Large");
+  EXPECT_EQ(h.flag("appearance.reduce_motion.edit"), true);
+  EXPECT_EQ(h.pane.prefs().text_scale, 1.15);
+  EXPECT_EQ(h.value_of("Text scale"), "115%");
+  EXPECT_EQ(h.value_of("Reduced motion"), "On");
+
   const auto context = h.pane.take_permission_request();
   ASSERT_TRUE(context);
   EXPECT_EQ(context->subject.id, "settings.preference:appearance");
@@ -207,135 +244,22 @@ TEST(AppearancePaneTest, ChoosingNordDispatchesAdoptsAndSavesTheSectionOnce) {
   EXPECT_EQ(h.pane.take_permission_request(), std::nullopt);
 }
 
-// The edit keys as the controls write them: "Large" stores 1.15, a switch
-// stores its bool.
-TEST(AppearancePaneTest, EditsOfSizeAndSwitchesAreDispatchedAndStored) {
+// An edit no set-setting took (its save failed, or it named nothing the
+// section holds) goes back to the stored value; the pane writes no file.
+TEST(AppearancePaneTest, AnEditNoSetSettingTookGoesBack) {
   ConfigFolder config;
-  PaneHarness h(prefs_with("Dark", 1.075));
-  h.put("appearance.text_size.edit", "Large");
+  PaneHarness h(AppearancePrefs{});
+  std::filesystem::create_directories(config.settings_file());  // unwritable
+  h.put("appearance.theme.edit", "Nord");
+  EXPECT_FALSE(h.set(SettingsAction::set_setting("appearance.theme", "Nord")));
   ASSERT_TRUE(
-      h.harness.document().put(doc::kRoot, "appearance.reduce_motion.edit", doc::Scalar(true)));
-  h.harness.frames(2);
-  EXPECT_EQ(h.text("appearance.text_size"), "Large");
-  EXPECT_EQ(h.flag("appearance.reduce_motion"), true);
-  const AppearancePrefs stored = stored::SettingsPrefs::load().appearance;
-  EXPECT_EQ(stored.text_scale, 1.15);
-  EXPECT_TRUE(stored.reduce_motion);
-}
-
-TEST(AppearancePaneTest, AnAutomationClientsScaleIsMirroredAndSavedOnce) {
-  ConfigFolder config;
-  PaneHarness h(AppearancePrefs{});
-  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("appearance.ui_scale", "110%"),
-                                     h.harness.document()));
+      h.harness.document().put(doc::kRoot, "appearance.high_contrast.edit", doc::Scalar(true)));
   h.harness.frame();
-  EXPECT_EQ(h.text("appearance.ui_scale.edit"), "110%");
-  EXPECT_EQ(h.pane.prefs().ui_scale, 1.1);
-  EXPECT_EQ(stored::SettingsPrefs::load().appearance.ui_scale, 1.1);
-  config.forget();
-  h.harness.frames(2);
-  EXPECT_FALSE(config.saved());
-}
-
-// A text the pane does not adopt goes back to the model's under the key and
-// its edit key and is no change: nothing is saved, the stored theme stays.
-TEST(AppearancePaneTest, TextsThePaneDoesNotAdoptArePutBackAndSaveNothing) {
-  struct Case {
-    std::string_view key;
-    std::string text;
-    std::string_view restored;
-  };
-  const Case cases[] = {
-      {"appearance.theme", "Neon", "Dark"},        {"appearance.theme", "custom:mine", "Dark"},
-      {"appearance.text_size", "Huge", "Default"}, {"appearance.ui_scale", "200%", "100%"},
-      {"appearance.theme.edit", "Neon", "Dark"},   {"appearance.ui_scale.edit", "1.1", "100%"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
-    ConfigFolder config;
-    PaneHarness h(AppearancePrefs{});
-    h.put(c.key, c.text);
-    h.harness.frames(3);
-    EXPECT_EQ(h.text(c.key), c.restored);
-    EXPECT_EQ(h.pane.prefs(), AppearancePrefs{});
-    EXPECT_FALSE(config.saved());
-  }
-  // A custom theme stored in the settings document is seeded as it is and
-  // stays.
-  ConfigFolder config;
-  PaneHarness h(prefs_with("custom:mine"));
-  h.harness.frames(3);
-  EXPECT_EQ(h.text("appearance.theme"), "custom:mine");
-  EXPECT_EQ(h.pane.prefs().theme, "custom:mine");
-  EXPECT_FALSE(config.saved());
-}
-
-// High contrast switched on elsewhere (Accessibility) after a visit here:
-// the edit key from that visit must not switch it off again.
-TEST(AppearancePaneTest, AnEditKeyFromAnEarlierVisitDoesNotUndoTheStoredSection) {
-  ConfigFolder config;
-  doc::Document document;
-  for (const char* key : {"appearance.high_contrast", "appearance.high_contrast.edit"}) {
-    ASSERT_TRUE(document.put(doc::kRoot, key, doc::Scalar(false)));
-  }
-  ASSERT_TRUE(document.put(doc::kRoot, "appearance.theme.edit", doc::Scalar(std::string("Light"))));
-  PaneHarness h(prefs_with("Nord", 1.0, 1.0, true), std::move(document));
-  h.harness.frames(2);
-  EXPECT_TRUE(h.pane.prefs().high_contrast);
-  EXPECT_EQ(h.pane.prefs().theme, "Nord");
-  EXPECT_EQ(h.flag("appearance.high_contrast.edit"), true);
-  EXPECT_FALSE(config.saved());
-}
-
-// The save fails (the settings path is a folder): one warning per sync in
-// which something changed, the value stays in the model.
-TEST(AppearancePaneTest, AFailedSaveIsLoggedOncePerChangeAndTheValueStays) {
-  ConfigFolder config;
-  std::filesystem::create_directories(config.settings_file());
-  kalu_ui::log::ScopedCapture log;
-  PaneHarness h(AppearancePrefs{});
-  auto warnings = [&] {
-    int count = 0;
-    for (const auto& event : log.events()) {
-      if (event.message == "failed to persist appearance prefs") ++count;
-    }
-    return count;
-  };
-  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("appearance.theme", "OLED"),
-                                     h.harness.document()));
-  h.harness.frames(3);
-  EXPECT_EQ(h.pane.prefs().theme, "OLED");
-  EXPECT_EQ(warnings(), 1);
-  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("appearance.high_contrast", true),
-                                     h.harness.document()));
-  h.harness.frames(2);
-  EXPECT_EQ(warnings(), 2);
-  EXPECT_TRUE(h.pane.prefs().high_contrast);
-}
-
-// Every value the Appearance section offers is one the pane adopts.
-TEST(AppearancePaneTest, AdoptsEveryValueTheSectionOffers) {
-  ConfigFolder config;
-  PaneHarness h(AppearancePrefs{});
-  for (std::string_view theme : theme_labels()) {
-    ASSERT_TRUE(actions::apply_setting(
-        SettingsAction::set_setting("appearance.theme", std::string(theme)), h.harness.document()));
-    h.harness.frame();
-    EXPECT_EQ(h.pane.prefs().theme, theme);
-  }
-  for (const TextSize& size : text_sizes()) {
-    ASSERT_TRUE(actions::apply_setting(
-        SettingsAction::set_setting("appearance.text_size", std::string(size.label)),
-        h.harness.document()));
-    h.harness.frame();
-    EXPECT_EQ(h.pane.prefs().text_scale, size.scale) << size.label;
-  }
-  for (std::string_view scale : ui_scale_labels()) {
-    ASSERT_TRUE(actions::apply_setting(
-        SettingsAction::set_setting("appearance.ui_scale", std::string(scale)),
-        h.harness.document()));
-    h.harness.frame();
-    EXPECT_EQ(ui_scale_label(h.pane.prefs().ui_scale), scale);
-  }
+  EXPECT_EQ(h.text("appearance.theme"), "Dark");
+  EXPECT_EQ(h.text("appearance.theme.edit"), "Dark");
+  EXPECT_EQ(h.flag("appearance.high_contrast.edit"), false);
+  EXPECT_EQ(h.pane.prefs(), AppearancePrefs{});
+  EXPECT_TRUE(std::filesystem::is_empty(config.settings_file()));
 }
 
 }  // namespace

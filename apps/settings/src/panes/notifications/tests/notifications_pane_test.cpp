@@ -1,7 +1,8 @@
 // The Notifications pane in the headless harness with a settings folder of
-// its own and an injected clock: the edit-mirror road both ways, the focus
-// schedule, the per-application rules and mutes, one save per change and
-// none without, the mend of texts that are no label, and the page's cards.
+// its own and an injected clock: the first sync shows the stored section
+// over what an earlier visit left, a change kept by its set-setting is
+// followed by the controls and the page, an edit no set-setting took goes
+// back, the pane saves nothing, and the page's cards and bindings.
 
 #include "panes/notifications/notifications_pane.h"
 
@@ -17,14 +18,15 @@
 #include <vector>
 
 #include "actions/doc_readers.h"
+#include "actions/setting_store.h"
 #include "actions/settings_action.h"
 #include "kalu_ui/harness.h"
-#include "kalu_ui/log.h"
 #include "kalu_ui/widget/badge.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
 #include "panes/notifications/page.h"
+#include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 #include "prefs_store/testing.h"
 #include "stored/settings_prefs.h"
@@ -48,17 +50,22 @@ class ConfigFolder : public prefs_store::testing::TempConfigDir {
   bool saved() const { return std::filesystem::exists(settings_file()); }
   void forget() const { std::filesystem::remove(settings_file()); }
   NotificationPrefs stored() const { return stored::SettingsPrefs::load().notifications; }
+  void store(const NotificationPrefs& prefs) const {
+    ASSERT_TRUE(prefs_store::update_section("notifications", stored::write_section(prefs)));
+  }
 };
 
 const std::vector<NotificationApp> kTwoApps = {{"org.example.Chat", "Chat"},
                                                {"org.example.Mail", "Mail"}};
 
+// The pane is built with `prefs` and its first sync reads what is stored.
 struct PaneHarness {
-  explicit PaneHarness(NotificationPrefs prefs, std::vector<NotificationApp> apps = kTwoApps)
+  explicit PaneHarness(NotificationPrefs prefs, std::vector<NotificationApp> apps = kTwoApps,
+                       doc::Document document = {})
       : harness(std::make_unique<NotificationsPane>(
                     std::move(prefs), std::move(apps), [this] { return now; },
                     media_kit::notification_sound::SoundBackend::PipeWireRoute),
-                kalu_ui::harness::Options::sized({720.0, 3000.0})),
+                std::move(document), kalu_ui::harness::Options::sized({720.0, 3000.0})),
         pane(dynamic_cast<NotificationsPane&>(harness.root())) {
     harness.frame();
   }
@@ -75,10 +82,12 @@ struct PaneHarness {
   void put_text(std::string_view key, std::string value) {
     ASSERT_TRUE(document().put(doc::kRoot, key, doc::Scalar(std::move(value))));
   }
-  // What an automation client's set-setting action does.
-  void client_sets(std::string key, std::string value) {
+  // A set-setting as the application's handler carries it out (a client's,
+  // or a control's through the control replay).
+  template <typename Value>
+  void set(std::string key, Value value) {
     ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting(std::move(key), value),
-                                       document()));
+                                       document(), &actions::store_setting));
   }
   std::vector<std::string> texts() {
     std::vector<std::string> out;
@@ -96,7 +105,7 @@ struct PaneHarness {
   NotificationsPane& pane;
 };
 
-TEST(NotificationsPaneTest, TheFirstSyncPublishesEveryControlAndSavesNothing) {
+TEST(NotificationsPaneTest, TheFirstSyncShowsTheStoredSectionOverAnEarlierVisit) {
   ConfigFolder config;
   NotificationPrefs prefs;
   prefs.show_banners = false;
@@ -105,7 +114,17 @@ TEST(NotificationsPaneTest, TheFirstSyncPublishesEveryControlAndSavesNothing) {
   prefs.per_app["org.example.Mail"].previews = false;
   prefs.per_app["org.example.Mail"].priority = true;
   prefs.per_app["org.example.Mail"].muted_until = kT + 3600;
-  PaneHarness h(prefs);
+  config.store(prefs);
+  const auto written = std::filesystem::last_write_time(config.settings_file());
+  // What a visit before the section was saved left in the document.
+  doc::Document document;
+  for (const char* key : {"notifications.show_banners", "notifications.show_banners.edit"}) {
+    ASSERT_TRUE(document.put(doc::kRoot, key, doc::Scalar(true)));
+  }
+  ASSERT_TRUE(document.put(doc::kRoot, "notifications.focus.days.edit",
+                           doc::Scalar(std::string("Weekends"))));
+  PaneHarness h(NotificationPrefs{}, kTwoApps, std::move(document));
+  EXPECT_EQ(h.pane.prefs(), prefs);
   for (std::string_view key : {"notifications.show_banners", "notifications.show_banners.edit"}) {
     EXPECT_EQ(h.flag(key), false) << key;
   }
@@ -116,131 +135,67 @@ TEST(NotificationsPaneTest, TheFirstSyncPublishesEveryControlAndSavesNothing) {
   EXPECT_EQ(h.text("notifications.focus.days.edit"), "Every day");
   // Effective values: overrides, else the global switches.
   EXPECT_EQ(h.flag("notifications.app.org.example.Mail.previews"), false);
-  EXPECT_EQ(h.flag("notifications.app.org.example.Mail.banners"), false);
+  EXPECT_EQ(h.flag("notifications.app.org.example.Mail.banners.edit"), false);
   EXPECT_EQ(h.flag("notifications.app.org.example.Chat.previews"), true);
   EXPECT_EQ(h.flag("notifications.app.org.example.Mail.priority"), true);
   EXPECT_EQ(h.flag("notifications.app.org.example.Mail.priority.edit"), true);
   EXPECT_EQ(h.text("notifications.app.org.example.Mail.mute"), "For 1 hour");
-  EXPECT_EQ(h.text("notifications.app.org.example.Chat.mute"), "Not muted");
+  EXPECT_EQ(h.text("notifications.app.org.example.Chat.mute.edit"), "Not muted");
   h.harness.frames(3);
-  EXPECT_FALSE(config.saved());
+  EXPECT_EQ(std::filesystem::last_write_time(config.settings_file()), written);
   // What was shown stands for the stored values, which stay as they were.
   EXPECT_EQ(h.pane.prefs().focus.start_minute, 1260);
   EXPECT_EQ(h.pane.prefs().focus.weekdays, 127);
+  EXPECT_THAT(h.texts(), Contains("Banners off"));  // the page built anew
   EXPECT_EQ(h.pane.short_type_name(), "NotificationsPane");
 }
 
-TEST(NotificationsPaneTest, AnEditIsDispatchedAdoptedAndSavedOnce) {
+// Changes kept by their set-settings (a client's, or a control's through
+// the control replay) while the page is shown: the controls and the page
+// follow, and an application's override outlives the global switch.
+TEST(NotificationsPaneTest, AChangeKeptByItsSetSettingIsFollowed) {
+  ConfigFolder config;
+  PaneHarness h(NotificationPrefs{});
+  EXPECT_THAT(h.texts(), Contains("Active"));
+  h.set("notifications.do_not_disturb", true);
+  h.set("notifications.app.org.example.Chat.banners", false);
+  h.set("notifications.focus.start", "07:00");
+  h.harness.frames(2);
+  EXPECT_TRUE(h.pane.prefs().do_not_disturb);
+  EXPECT_EQ(h.flag("notifications.do_not_disturb.edit"), true);
+  EXPECT_EQ(h.flag("notifications.app.org.example.Chat.banners.edit"), false);
+  EXPECT_EQ(h.text("notifications.focus.start.edit"), "07:00");
+  EXPECT_EQ(dynamic_cast<w::Dropdown*>(h.harness.find("notifications.focus.start"))->selected(),
+            "07:00");
+  const auto texts = h.texts();
+  EXPECT_THAT(texts, Contains("Silenced"));
+  EXPECT_THAT(texts, Contains("Notifications go to history without a banner."));
+
+  h.set("notifications.show_banners", false);
+  h.set("notifications.show_banners", true);
+  h.harness.frame();
+  const NotificationPrefs stored = config.stored();
+  EXPECT_TRUE(stored.show_banners);
+  EXPECT_EQ(stored.per_app.at("org.example.Chat").banners, false);
+  EXPECT_EQ(stored.per_app.count("org.example.Mail"), 0u);
+  EXPECT_EQ(h.flag("notifications.app.org.example.Chat.banners"), false);
+  EXPECT_EQ(h.flag("notifications.app.org.example.Mail.banners"), true);
+}
+
+// An edit no set-setting took (its save failed, or it named no value) goes
+// back to the stored value; the pane writes no file.
+TEST(NotificationsPaneTest, AnEditNoSetSettingTookGoesBack) {
   ConfigFolder config;
   PaneHarness h(NotificationPrefs{});
   h.put("notifications.do_not_disturb.edit", true);
-  h.harness.frame();
-  // The set-setting action wrote the key; the model took the edit.
-  EXPECT_EQ(h.flag("notifications.do_not_disturb"), true);
-  EXPECT_TRUE(h.pane.prefs().do_not_disturb);
-  ASSERT_TRUE(config.saved());
-  EXPECT_TRUE(config.stored().do_not_disturb);
-  config.forget();
-  h.harness.frames(3);  // the key now agrees: mirrored only
-  EXPECT_FALSE(config.saved());
-
-  // The other way: the switch off again.
-  h.put("notifications.do_not_disturb.edit", false);
-  h.harness.frame();
-  EXPECT_FALSE(config.stored().do_not_disturb);
-}
-
-TEST(NotificationsPaneTest, AClientsSettingIsMirroredAndSaved) {
-  ConfigFolder config;
-  PaneHarness h(NotificationPrefs{});
-  h.client_sets("notifications.focus.start", "07:00");
-  h.harness.frame();
-  EXPECT_EQ(h.pane.prefs().focus.start_minute, 420);
-  EXPECT_EQ(h.text("notifications.focus.start.edit"), "07:00");
-  EXPECT_EQ(config.stored().focus.start_minute, 420);
-
-  h.client_sets("notifications.focus.days", "Weekends");
-  ASSERT_TRUE(actions::apply_setting(SettingsAction::set_setting("notifications.show_badges", false),
-                                     h.document()));
-  h.harness.frame();
-  const NotificationPrefs stored = config.stored();
-  EXPECT_EQ(stored.focus.weekdays, 96);
-  EXPECT_FALSE(stored.show_badges);
-  EXPECT_EQ(h.flag("notifications.show_badges.edit"), false);
-}
-
-// A text that is no label, under a key or its mirror, is put back and saves
-// nothing (it used to count as a change on every frame).
-TEST(NotificationsPaneTest, TextsThatAreNoLabelArePutBack) {
-  ConfigFolder config;
-  PaneHarness h(NotificationPrefs{});
-  h.client_sets("notifications.focus.end", "7 o'clock");
   h.put_text("notifications.focus.start.edit", "25:00");
-  h.harness.frames(2);
-  EXPECT_EQ(h.text("notifications.focus.end"), "07:00");
-  EXPECT_EQ(h.text("notifications.focus.end.edit"), "07:00");
+  h.put("notifications.app.org.example.Mail.priority.edit", true);
+  h.harness.frame();
+  EXPECT_EQ(h.flag("notifications.do_not_disturb.edit"), false);
   EXPECT_EQ(h.text("notifications.focus.start.edit"), "22:00");
-  EXPECT_EQ(h.text("notifications.focus.start"), "22:00");
+  EXPECT_EQ(h.flag("notifications.app.org.example.Mail.priority.edit"), false);
+  EXPECT_EQ(h.pane.prefs(), NotificationPrefs{});
   EXPECT_FALSE(config.saved());
-}
-
-TEST(NotificationsPaneTest, AnApplicationsOverrideStaysWhenTheGlobalSwitchChanges) {
-  ConfigFolder config;
-  PaneHarness h(NotificationPrefs{});
-  h.put("notifications.app.org.example.Mail.banners", false);
-  h.harness.frame();
-  NotificationPrefs stored = config.stored();
-  EXPECT_EQ(stored.per_app.at("org.example.Mail").banners, false);
-  // Every listed application has a rule now; only Mail's overrides.
-  EXPECT_EQ(stored.per_app.at("org.example.Chat"), stored::AppNotificationRule{});
-
-  h.put("notifications.show_banners.edit", false);
-  h.harness.frame();
-  h.put("notifications.show_banners.edit", true);
-  h.harness.frame();
-  stored = config.stored();
-  EXPECT_TRUE(stored.show_banners);
-  EXPECT_EQ(stored.per_app.at("org.example.Mail").banners, false);
-  EXPECT_EQ(stored.per_app.at("org.example.Chat").banners, std::nullopt);
-
-  h.put("notifications.app.org.example.Chat.priority_contacts", true);
-  h.harness.frame();
-  EXPECT_TRUE(config.stored().per_app.at("org.example.Chat").priority_contacts);
-}
-
-TEST(NotificationsPaneTest, MutesStoreTheirEndAndAnUnchangedLabelSavesNothing) {
-  ConfigFolder config;
-  PaneHarness h(NotificationPrefs{});
-  const std::string key = "notifications.app.org.example.Chat.mute";
-  h.put_text(key, "For 8 hours");
-  h.harness.frame();
-  EXPECT_EQ(config.stored().per_app.at("org.example.Chat").muted_until, kT + 28800);
-  config.forget();
-  h.now = kT + 25300;
-  h.harness.frames(2);  // the label stays what was chosen
-  EXPECT_FALSE(config.saved());
-
-  h.put_text(key, "Not muted");
-  h.harness.frame();
-  EXPECT_EQ(config.stored().per_app.at("org.example.Chat").muted_until, std::nullopt);
-  config.forget();
-  h.put_text(key, "for a while");  // no label: ignored
-  h.harness.frame();
-  EXPECT_FALSE(config.saved());
-}
-
-TEST(NotificationsPaneTest, AFailingSaveIsLoggedAndTheModelKeepsTheChange) {
-  prefs_store::ScopedConfigDir none("");
-  kalu_ui::log::ScopedCapture capture;
-  PaneHarness h(NotificationPrefs{});
-  h.put("notifications.play_sounds.edit", false);
-  h.harness.frame();
-  EXPECT_FALSE(h.pane.prefs().play_sounds);
-  int warnings = 0;
-  for (const auto& event : capture.events()) {
-    if (event.message == "failed to persist notification prefs") ++warnings;
-  }
-  EXPECT_EQ(warnings, 1);
 }
 
 TEST(NotificationsPaneTest, TheSaveKeepsTheOtherSectionsAndKeys) {
@@ -249,7 +204,7 @@ TEST(NotificationsPaneTest, TheSaveKeepsTheOtherSectionsAndKeys) {
   std::ofstream(config.settings_file())
       << R"({"mine": [1, 2], "audio": {"balance": 0.25}, "notifications": {"show_badges": false}})";
   PaneHarness h(stored::SettingsPrefs::load().notifications);
-  h.put("notifications.do_not_disturb.edit", true);
+  h.set("notifications.do_not_disturb", true);
   h.harness.frame();
   std::ifstream in(config.settings_file());
   const auto saved = nlohmann::json::parse(in);
@@ -266,6 +221,7 @@ TEST(NotificationsPaneTest, ThePageShowsTheModel) {
   prefs.show_banners = false;
   prefs.per_app["org.example.Mail"].banners = true;
   prefs.per_app["org.example.Mail"].previews = false;
+  config.store(prefs);
   PaneHarness h(prefs);
   const auto texts = h.texts();
   EXPECT_THAT(texts, Contains("Silenced"));
@@ -279,20 +235,6 @@ TEST(NotificationsPaneTest, ThePageShowsTheModel) {
   ASSERT_NE(from, nullptr);
   EXPECT_EQ(from->selected(), "22:00");
   EXPECT_EQ(from->options().size(), 9u);
-}
-
-// The badge and the captions follow a change at once.
-TEST(NotificationsPaneTest, ThePageFollowsAChange) {
-  ConfigFolder config;
-  PaneHarness h(NotificationPrefs{});
-  EXPECT_THAT(h.texts(), Contains("Active"));
-  h.put("notifications.do_not_disturb.edit", true);
-  h.put("notifications.app.org.example.Chat.banners", false);
-  h.harness.frames(2);
-  const auto texts = h.texts();
-  EXPECT_THAT(texts, Contains("Silenced"));
-  EXPECT_THAT(texts, Contains("Notifications go to history without a banner."));
-  EXPECT_EQ(h.flag("notifications.do_not_disturb.edit"), true);
 }
 
 TEST(NotificationsPaneTest, WithoutApplicationsThePageSaysWhenTheyAppear) {

@@ -52,8 +52,10 @@ std::unique_ptr<PersonalAppsPane> fixture_pane(const TempConfig& config) {
       if (app.handles(kind) && defaults.set(kind, app.id, apps)) break;
     }
   }
+  // Stored too: the first sync reads the defaults as stored.
+  (void)defaults.save_at(config.list());
   return std::make_unique<PersonalAppsPane>(std::move(apps), std::move(defaults),
-                                            desktop_rules::DefaultAppResolver({}), config.list());
+                                            desktop_rules::DefaultAppResolver({}));
 }
 
 void BM_ConstructionOverThisMachinesApplications(benchmark::State& state) {

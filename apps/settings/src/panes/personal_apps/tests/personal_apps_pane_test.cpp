@@ -1,9 +1,9 @@
 // The Apps & Files pane in the headless harness over fixture application
 // folders, a personal mimeapps.list and a system one: what the first sync
-// publishes, a choice from the dropdown and from a client (by label or by
-// name), choosing what is already the default, edit keys left from an
-// earlier visit, a kind nobody chose yet, texts that name no candidate, and
-// the page.
+// shows (over an edit key an earlier visit left), a choice kept by its
+// set-setting (the dropdown's or a client's, by label or by name) and
+// followed, choosing what is already the default, a kind nobody chose yet,
+// texts that name no candidate, and the page.
 
 #include "panes/personal_apps/personal_apps_pane.h"
 
@@ -21,13 +21,16 @@
 #include <vector>
 
 #include "actions/doc_readers.h"
+#include "actions/setting_store.h"
 #include "actions/settings_action.h"
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "panes/app_candidates.h"
 #include "panes/personal_apps/page.h"
+#include "prefs_store/paths.h"
 #include "sim_device/state.h"
+#include "stored/tests/stored_fixture.h"
 
 namespace settings::panes::personal_apps {
 namespace {
@@ -47,12 +50,24 @@ constexpr std::string_view kPersonalList =
     "# mine\n[Added Associations]\ntext/plain=org.example.Notes.desktop;\n\n"
     "[Default Applications]\ntext/plain=org.example.Writer.desktop\n";
 
+std::filesystem::path temp_root() {
+  char pattern[] = "/tmp/personal_apps_test.XXXXXX";
+  const char* made = ::mkdtemp(pattern);
+  return made != nullptr ? made : "";
+}
+
+// Application folders of their own (what the pane lists and the
+// set-setting store chooses from), and a configuration folder holding the
+// person's mimeapps.list.
 class Fixture {
  public:
-  Fixture() {
-    char pattern[] = "/tmp/personal_apps_test.XXXXXX";
-    if (const char* made = ::mkdtemp(pattern)) root_ = made;
+  Fixture()
+      : root_(temp_root()),
+        config_(root_ / "config"),
+        data_("XDG_DATA_HOME", (root_ / "data").string()),
+        data_dirs_("XDG_DATA_DIRS", (root_ / "none").string()) {
     std::filesystem::create_directories(root_ / "data" / "applications");
+    std::filesystem::create_directories(root_ / "config");
     app("org.example.Writer", "Writer", "text/plain;text/markdown;");
     app("org.example.Notes", "Notes", "text/plain;");
     app("org.example.Browser", "Browser", "x-scheme-handler/https;text/html;");
@@ -70,7 +85,8 @@ class Fixture {
   static void write(const std::filesystem::path& path, std::string_view text) {
     std::ofstream(path) << text;
   }
-  std::filesystem::path personal_list() const { return root_ / "mimeapps.list"; }
+  std::filesystem::path personal_list() const { return root_ / "config" / "mimeapps.list"; }
+  std::filesystem::path data() const { return root_ / "data"; }
   std::filesystem::path system_list() const { return root_ / "system-mimeapps.list"; }
   std::string personal_text() const {
     std::ifstream in(personal_list());
@@ -83,12 +99,14 @@ class Fixture {
     EXPECT_TRUE(defaults);
     return std::make_unique<PersonalAppsPane>(
         installed_gui_apps(desktop_file::ApplicationRoots::under({root_ / "data"})),
-        std::move(*defaults), desktop_rules::DefaultAppResolver({system_list()}), personal_list(),
-        mime_);
+        std::move(*defaults), desktop_rules::DefaultAppResolver({system_list()}), mime_);
   }
 
  private:
   std::filesystem::path root_;
+  prefs_store::ScopedConfigDir config_;
+  stored::testing::ScopedEnv data_;
+  stored::testing::ScopedEnv data_dirs_;
   desktop_rules::MimeDatabase mime_{{}};
 };
 
@@ -105,9 +123,12 @@ struct PaneHarness {
   void put_text(std::string_view key, std::string_view value) {
     ASSERT_TRUE(harness.document().put(doc::kRoot, key, doc::Scalar(std::string(value))));
   }
-  void client_sets(std::string_view key, std::string_view value) {
-    ASSERT_TRUE(actions::apply_setting(
-        SettingsAction::set_setting(std::string(key), std::string(value)), harness.document()));
+  // A set-setting as the application's handler carries it out (a client's,
+  // or the dropdown's through the control replay); whether it was kept.
+  bool set(std::string_view key, std::string_view value) {
+    return actions::apply_setting(SettingsAction::set_setting(std::string(key), value),
+                                  harness.document(), &actions::store_setting)
+        .has_value();
   }
   w::Dropdown& dropdown(std::string_view id) {
     auto* found = dynamic_cast<w::Dropdown*>(harness.find(id));
@@ -128,10 +149,14 @@ struct PaneHarness {
   PersonalAppsPane& pane;
 };
 
-TEST(PersonalAppsPaneTest, TheFirstSyncPublishesWhatResolvesAndSavesNothing) {
+TEST(PersonalAppsPaneTest, TheFirstSyncShowsWhatResolvesOverAnEarlierVisit) {
   Fixture f;
   Fixture::write(f.personal_list(), kPersonalList);
-  PaneHarness h(f);
+  // An edit key a visit before the choice left.
+  doc::Document document;
+  ASSERT_TRUE(
+      document.put(doc::kRoot, std::string(kTextKey) + ".edit", doc::Scalar(std::string(kNotes))));
+  PaneHarness h(f, std::move(document));
   // The personal default, and the system's choice for a kind without one.
   EXPECT_EQ(h.text(kTextKey), kWriter);
   EXPECT_EQ(h.text(std::string(kTextKey) + ".edit"), kWriter);
@@ -139,17 +164,20 @@ TEST(PersonalAppsPaneTest, TheFirstSyncPublishesWhatResolvesAndSavesNothing) {
   // Nobody chose one for markdown: nothing under its keys.
   EXPECT_EQ(h.text("default_apps.mime.text/markdown"), std::nullopt);
   h.harness.frames(3);
+  EXPECT_EQ(h.dropdown("personal-default.mime:text/plain").selected(), kWriter);
   EXPECT_EQ(f.personal_text(), kPersonalList);
   EXPECT_EQ(h.pane.short_type_name(), "PersonalAppsPane");
 }
 
-TEST(PersonalAppsPaneTest, ADropdownChoiceBecomesThePersonalDefault) {
+TEST(PersonalAppsPaneTest, ADropdownChoiceKeptByItsSetSettingIsFollowed) {
   Fixture f;
   Fixture::write(f.personal_list(), kPersonalList);
   PaneHarness h(f);
   h.put_text(std::string(kTextKey) + ".edit", kNotes);
+  ASSERT_TRUE(h.set(kTextKey, kNotes));
   h.harness.frames(2);
   EXPECT_EQ(h.text(kTextKey), kNotes);
+  EXPECT_EQ(h.text(std::string(kTextKey) + ".edit"), kNotes);
   EXPECT_EQ(h.pane.defaults().get(*ResourceKind::from_mime("text/plain")), "org.example.Notes");
   // Only that line changed; the other group and the comment stay.
   EXPECT_EQ(f.personal_text(),
@@ -161,8 +189,7 @@ TEST(PersonalAppsPaneTest, ChoosingTheCurrentDefaultSavesNothing) {
   Fixture f;
   Fixture::write(f.personal_list(), kPersonalList);
   PaneHarness h(f);
-  h.put_text(std::string(kTextKey) + ".edit", kWriter);
-  h.client_sets(kTextKey, kWriter);
+  ASSERT_TRUE(h.set(kTextKey, kWriter));
   h.harness.frames(3);
   EXPECT_EQ(f.personal_text(), kPersonalList);
 }
@@ -172,63 +199,45 @@ TEST(PersonalAppsPaneTest, ChoosingTheCurrentDefaultSavesNothing) {
 TEST(PersonalAppsPaneTest, KindsWithoutAPersonalDefaultTakeAChoice) {
   Fixture f;
   PaneHarness h(f);
-  h.put_text("default_apps.mime.text/markdown.edit", "Writer \u2014 org.example.Writer");
-  h.put_text("default_apps.mime.text/plain.edit", std::string(kNotes));
+  ASSERT_TRUE(h.set("default_apps.mime.text/markdown", kWriter));
+  ASSERT_TRUE(h.set("default_apps.mime.text/plain", kNotes));
   h.harness.frames(2);
   EXPECT_EQ(h.text("default_apps.mime.text/markdown"), kWriter);
+  EXPECT_EQ(h.text("default_apps.mime.text/markdown.edit"), kWriter);
   EXPECT_THAT(f.personal_text(), ::testing::HasSubstr("text/markdown=org.example.Writer.desktop"));
   EXPECT_THAT(f.personal_text(), ::testing::HasSubstr("text/plain=org.example.Notes.desktop"));
 }
 
 // What an automation client names: a display name only one candidate of the
-// kind has counts as its label; a text naming none is put back.
-TEST(PersonalAppsPaneTest, AClientMayNameTheApplication) {
+// kind has counts as its label; a text naming none is refused, and so is a
+// name two candidates share.
+TEST(PersonalAppsPaneTest, AClientMayNameTheApplicationOnlyWhenOneHasTheName) {
   Fixture f;
   f.app("org.other.Notes", "Notes", "text/markdown;");  // the same name, another kind
-  Fixture::write(f.personal_list(), kPersonalList);
-  PaneHarness h(f);
-  h.client_sets(kTextKey, "Notes");
-  h.harness.frames(2);
-  EXPECT_EQ(h.pane.defaults().get(*ResourceKind::from_mime("text/plain")), "org.example.Notes");
-  EXPECT_EQ(h.text(std::string(kTextKey) + ".edit"), kNotes);
-
-  h.client_sets(kTextKey, "Nobody");
-  h.harness.frames(2);
-  EXPECT_EQ(h.text(kTextKey), kNotes);
-  EXPECT_EQ(h.pane.defaults().get(*ResourceKind::from_mime("text/plain")), "org.example.Notes");
-}
-
-TEST(PersonalAppsPaneTest, ANameTwoCandidatesShareChoosesNeither) {
-  Fixture f;
   f.app("org.other.Writer", "Writer", "text/plain;");
   Fixture::write(f.personal_list(), kPersonalList);
   PaneHarness h(f);
   EXPECT_THAT(h.dropdown("personal-default.mime:text/plain").options(),
               ElementsAre(std::string(kNotes), "Writer \u2014 org.example.Writer",
                           "Writer \u2014 org.other.Writer"));
-  h.client_sets(kTextKey, "Writer");
+  ASSERT_TRUE(h.set(kTextKey, "Notes"));
   h.harness.frames(2);
-  EXPECT_EQ(h.text(kTextKey), kWriter);
-  EXPECT_EQ(f.personal_text(), kPersonalList);
-}
+  EXPECT_EQ(h.pane.defaults().get(*ResourceKind::from_mime("text/plain")), "org.example.Notes");
+  EXPECT_EQ(h.text(kTextKey), kNotes);
+  EXPECT_EQ(h.text(std::string(kTextKey) + ".edit"), kNotes);
+  const std::string chosen = f.personal_text();
 
-// An edit key from an earlier visit must not undo what was chosen since.
-TEST(PersonalAppsPaneTest, AnEditLeftFromAnEarlierVisitIsReplaced) {
-  Fixture f;
-  Fixture::write(f.personal_list(), kPersonalList);
-  doc::Document document;
-  ASSERT_TRUE(
-      document.put(doc::kRoot, std::string(kTextKey) + ".edit", doc::Scalar(std::string(kNotes))));
-  PaneHarness h(f, std::move(document));
+  EXPECT_FALSE(h.set(kTextKey, "Nobody"));
+  EXPECT_FALSE(h.set(kTextKey, "Writer"));
   h.harness.frames(2);
-  EXPECT_EQ(h.text(kTextKey), kWriter);
-  EXPECT_EQ(f.personal_text(), kPersonalList);
+  EXPECT_EQ(h.text(kTextKey), kNotes);
+  EXPECT_EQ(f.personal_text(), chosen);
 }
 
 TEST(PersonalAppsPaneTest, ThePageListsEachKindWithItsCandidates) {
   sim_device::ScopedDeviceState device;  // where the hand-over lands
   Fixture f;
-  Fixture::write(f.personal_list().parent_path() / "data" / "applications" / "helper.desktop",
+  Fixture::write(f.data() / "applications" / "helper.desktop",
                  "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n"
                  "Exec=helper\nMimeType=text/plain;\n");
   PaneHarness h(f);
@@ -262,7 +271,7 @@ TEST(PersonalAppsPaneTest, ThePageListsEachKindWithItsCandidates) {
 
 TEST(PersonalAppsPaneTest, WithoutKindsOnlyTheCaption) {
   Fixture f;
-  std::filesystem::remove_all(f.personal_list().parent_path() / "data" / "applications");
+  std::filesystem::remove_all(f.data() / "applications");
   PaneHarness h(f);
   EXPECT_TRUE(h.pane.kinds().empty());
   EXPECT_THAT(h.texts(), Contains(std::string(kNoKindsCaption)));

@@ -1,6 +1,4 @@
-#include "panes/accessibility/model.h"
-
-#include <fmt/format.h>
+#include "panes/accessibility_controls.h"
 
 #include <array>
 #include <cmath>
@@ -128,6 +126,11 @@ const Control* control(std::string_view id) {
   return nullptr;
 }
 
-std::string synced_key(std::string_view id) { return fmt::format("{}.synced", id); }
+bool is_label(const Control& control, std::string_view text) {
+  for (std::string_view label : control.labels) {
+    if (label == text) return true;
+  }
+  return false;
+}
 
 }  // namespace settings::panes::accessibility

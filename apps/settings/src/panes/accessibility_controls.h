@@ -6,7 +6,9 @@
 // beginning "a11y." holding a bool or one of its dropdown's labels
 // (panes/accessibility_labels.h, panes/appearance_labels.h for the text
 // size), with what the model shows for it and how a value from the document
-// is taken. Pure functions over plain data.
+// is taken. The pane shows the table and the set-setting store keeps what a
+// control sets with it, so it lives beside the registry. Pure functions over
+// plain data.
 
 #include <optional>
 #include <span>
@@ -44,7 +46,7 @@ std::span<const Control> controls();
 // The control of `id`; none for another key.
 const Control* control(std::string_view id);
 
-// Where the pane records the value it last synced for a control.
-std::string synced_key(std::string_view id);
+// Whether `text` is one of the choice's labels.
+bool is_label(const Control& control, std::string_view text);
 
 }  // namespace settings::panes::accessibility

@@ -1,0 +1,77 @@
+#pragma once
+
+// A pane that shows preferences kept elsewhere: it reads them from where they
+// are stored and shows each setting's value in the state document, under the
+// setting's key and, for a control that edits a key of its own, under
+// "<key>.edit" as well. It never saves: a change (a control bound to its
+// setting's action, through the control replay; an automation client; any
+// other pane) is a set-setting action, which keeps the preference where it
+// is stored before it writes the key (actions/setting_store.h).
+//
+// So at its first sync the pane reads the stored preferences again (a change
+// may have been made since it was built) and writes them over whatever an
+// earlier visit left in the document. Afterwards, each sync compares the
+// document with what it showed: a key that holds another value was set, so
+// the preferences are read again and shown; an edit key that alone holds
+// another value is an edit no set-setting took (its save failed), and goes
+// back to the stored value. When the preferences read differ from those the
+// page was built with, the page is built anew. Everything else is PagePane's.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kalu_ui/document.h"
+#include "lib/page_pane.h"
+
+namespace settings::lib {
+
+// One setting as the pane shows it: a bool, a text, or null for a setting
+// that has no value (the document then holds none, or null).
+struct ShownSetting {
+  std::string key;
+  kalu_ui::doc::Scalar value;
+};
+
+// "<key>.edit": what a control that edits a key of its own writes.
+std::string edit_key(std::string_view key);
+
+class PreferencePane : public PagePane {
+ public:
+  void sync(kalu_ui::doc::Document& document) override;
+  // The page's own answer, or true after the preferences read changed.
+  bool take_structure_dirty() override;
+
+  // What a sync finds in the document against what it shows.
+  enum class Drift : std::uint8_t {
+    kNone,
+    kEdit,     // only an edit key differs: an edit no set-setting took
+    kSetting,  // a key differs: a set-setting changed the stored preference
+  };
+  static Drift drift(const kalu_ui::doc::Document& document, const std::vector<ShownSetting>& shown,
+                     bool with_edit_keys);
+  // Writes every value under its key (and edit key) where the document
+  // holds another; a failed write is logged.
+  static void show(kalu_ui::doc::Document& document, const std::vector<ShownSetting>& shown,
+                   bool with_edit_keys);
+
+ protected:
+  // `with_edit_keys`: the page's controls edit "<key>.edit" (a switch whose
+  // action flips the setting cannot write the key itself).
+  explicit PreferencePane(bool with_edit_keys) : with_edit_keys_(with_edit_keys) {}
+
+  // Reads the stored preferences into the model; true when they differ from
+  // what it held.
+  virtual bool reload() = 0;
+  // The model's settings, as the document shows them.
+  virtual std::vector<ShownSetting> shown() const = 0;
+
+ private:
+  std::vector<ShownSetting> shown_;
+  bool with_edit_keys_;
+  bool first_sync_ = true;
+  bool rebuild_ = false;
+};
+
+}  // namespace settings::lib
