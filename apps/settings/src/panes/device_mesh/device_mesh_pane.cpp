@@ -99,6 +99,7 @@ void DeviceMeshPane::sync(doc::Document& toolkit_document) {
   take_apply_job();
   take_pairing_job();
   take_status_job();
+  run_waiting_admin();
   take_request();
   if (seed_document_) {
     seed(document);
@@ -108,6 +109,7 @@ void DeviceMeshPane::sync(doc::Document& toolkit_document) {
   take_pairing_buttons(document);
   take_device_controls(document);
   take_home_server_controls(document);
+  run_waiting_admin();
   periodic_refresh();
   if (page_) page_->sync(document);
 }
@@ -220,7 +222,7 @@ void DeviceMeshPane::refresh_health() {
 void DeviceMeshPane::periodic_refresh() {
   if (kalu_ui::Instant::now() < next_refresh_) return;
   refresh_health();
-  if (status_job_) return;
+  if (status_job_ || !admin_waiting_.empty()) return;
   if (read_pending_decommissions() > 0) {
     if (auto started = limited_exec::spawn_prepared(retry_removals_command(identity_root()))) {
       status_job_ = std::move(*started);

@@ -28,7 +28,9 @@
 //   home-server administration), polled without blocking in sync; while one
 //   runs the pane asks for a frame every 100 ms. Every 2 s a refresh
 //   recomputes the relay's health and probes the next home server (or
-//   retries pending removals).
+//   retries pending removals). A rename or removal the person asks for
+//   while the administration slot is busy waits for it and runs next,
+//   before any further probe.
 // - Leaving the page drops the pane and with it its commands; the
 //   application fails an operation still pending.
 //
@@ -186,8 +188,13 @@ class DeviceMeshPane final : public kalu_ui::Widget {
   void approve_device(PairingKind kind);
   void start_discovery(PairingKind kind);
   void start_approval(const HeldCandidate& held);
+  // Runs a home-server command in the administration slot. A probe finding
+  // the slot busy is dropped (the next refresh probes again); a rename or
+  // removal waits for the slot.
   void run_relay_admin(RelayAdmin subcommand, const kalu_relay::HomePeerRegistration& server,
                        std::string_view label = {});
+  // Starts the first waiting rename or removal once the slot is free.
+  void run_waiting_admin();
   void reload_home_peers();
   // The first half of the periodic refresh: the relay's health and the
   // roaming provenance.
@@ -221,6 +228,13 @@ class DeviceMeshPane final : public kalu_ui::Widget {
   bool reapply_pending_ = false;
   bool discovering_ = false;
   std::optional<std::string> status_job_key_;
+  // Renames and removals waiting for the administration slot, oldest first.
+  struct WaitingAdmin {
+    RelayAdmin subcommand = RelayAdmin::Status;
+    std::string server;  // its device node id
+    std::string label;
+  };
+  std::vector<WaitingAdmin> admin_waiting_;
   kalu_ui::Instant next_refresh_;
   std::uint64_t probe_cursor_ = 0;
 

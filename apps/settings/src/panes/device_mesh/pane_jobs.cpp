@@ -4,6 +4,7 @@
 // started only into an empty slot and polled without blocking in sync.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "identity/host_identity.h"
@@ -166,9 +167,24 @@ void DeviceMeshPane::take_pairing_job() {
 void DeviceMeshPane::run_relay_admin(RelayAdmin subcommand,
                                      const kalu_relay::HomePeerRegistration& server,
                                      std::string_view label) {
-  if (status_job_) return;
-  structure_dirty_ = true;
   const std::string& key = server.device_node_id;
+  if (status_job_) {
+    if (subcommand == RelayAdmin::Status) return;
+    // The person's press is kept, not lost to a probe that happens to run:
+    // the latest one of its kind for this server runs when the slot frees.
+    const auto same = std::ranges::find_if(admin_waiting_, [&](const WaitingAdmin& waiting) {
+      return waiting.server == key && waiting.subcommand == subcommand;
+    });
+    if (same != admin_waiting_.end()) {
+      same->label = std::string(label);
+    } else {
+      admin_waiting_.push_back({subcommand, key, std::string(label)});
+    }
+    peer_status_[key] = "Connecting…";
+    structure_dirty_ = true;
+    return;
+  }
+  structure_dirty_ = true;
   auto command = relay_admin_command(subcommand, identity_root(), server, label);
   if (!command) {
     peer_status_[key] = fmt::format("Offline · {}", command.error());
@@ -182,6 +198,18 @@ void DeviceMeshPane::run_relay_admin(RelayAdmin subcommand,
   status_job_ = std::move(*started);
   status_job_key_ = key;
   peer_status_[key] = "Connecting…";
+}
+
+void DeviceMeshPane::run_waiting_admin() {
+  while (!status_job_ && !admin_waiting_.empty()) {
+    WaitingAdmin next = std::move(admin_waiting_.front());
+    admin_waiting_.erase(admin_waiting_.begin());
+    // A server that went meanwhile has nothing left to rename or remove.
+    const auto server = std::ranges::find_if(home_peers_, [&](const auto& peer) {
+      return peer.device_node_id == next.server;
+    });
+    if (server != home_peers_.end()) run_relay_admin(next.subcommand, *server, next.label);
+  }
 }
 
 void DeviceMeshPane::take_status_job() {

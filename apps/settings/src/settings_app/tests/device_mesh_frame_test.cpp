@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
 
 #include "app_fixture.h"
 #include "kalu_ui/log.h"
+#include "kalu_ui/widget/text_input.h"
 #include "kalu_ui/widget/toggle.h"
 #include "panes/device_mesh/device_mesh_pane.h"
 #include "panes/device_mesh/tests/mesh_world.h"
@@ -89,6 +93,115 @@ TEST(DeviceMeshFrameTest, AnOperationWaitingForItsSetupFailsWhenThePageIsReplace
   });
   EXPECT_TRUE(told);
   s.world.release("pkexec");
+}
+
+// ---- A paired home server, probed every 2 s ----
+
+// The widget id of a home server's control: its control id without ".edit".
+std::string server_control(std::string_view field) {
+  std::string id = panes::device_mesh::home_peer_control_id(
+      panes::device_mesh::testing::node_id('c'), field);
+  id.resize(id.size() - std::string_view(".edit").size());
+  return id;
+}
+
+struct ServerShown {
+  ServerShown() {
+    world.home_peers({panes::device_mesh::testing::peer_json('c', 'd', "Basement NAS")});
+    world.output("admin", R"({"files_ready": true})");
+    t.app->select_pane(kDevicesSync);
+    t.harness.frame();
+    pane = dynamic_cast<DeviceMeshPane*>(t.pane_widget());
+    EXPECT_NE(pane, nullptr);
+  }
+  // Scrolls the page to the server's control `field` and clicks it.
+  bool click(std::string_view field) {
+    const std::string id = server_control(field);
+    kalu_ui::Widget* target = t.harness.find(id);
+    if (target == nullptr) return false;
+    t.harness.root().reveal_descendant(*target);
+    t.harness.frame();
+    return t.harness.click_id(id);
+  }
+  // Frames until `done` (at most 10 s).
+  bool frames_until(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      t.harness.frame();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+  // Starts a probe of the server and keeps it running until release().
+  void probe_held() {
+    const int before = world.runs("admin");
+    world.hold("admin");
+    pane->make_refresh_due();
+    ASSERT_TRUE(frames_until([&] { return world.runs("admin") > before; }));
+  }
+  // Lets the probe answer; its answer rebuilds the page.
+  void release() {
+    world.release("admin");
+    ASSERT_TRUE(frames_until([&] { return !pane->probing(); }));
+    t.harness.frame();
+  }
+  panes::device_mesh::testing::MeshWorld world;
+  AppFixture t;
+  DeviceMeshPane* pane = nullptr;
+};
+
+// A click in the Name field, a probe answering while the person types, and
+// Rename pressed while the next probe runs: the field keeps the text and the
+// caret, and the rename runs with the name typed once the probe is done.
+TEST(DeviceMeshFrameTest, AHomeServerIsRenamedFromTheWindowWhileProbesRun) {
+  ServerShown s;
+  auto& h = s.t.harness;
+  s.probe_held();
+  ASSERT_TRUE(s.click("name"));
+  h.key(kalu_ui::Key::A, kalu_ui::Modifiers{.ctrl = true});
+  h.type_text("Loft");
+  s.release();
+  ASSERT_EQ(s.world.args("admin", 1).at(0), "home-peer-status");
+  auto* field = dynamic_cast<kalu_ui::widget::TextInput*>(h.find(server_control("name")));
+  ASSERT_NE(field, nullptr);
+  EXPECT_EQ(h.focused(), field);
+  h.type_text(" NAS");
+  EXPECT_EQ(dynamic_cast<kalu_ui::widget::TextInput*>(h.find(server_control("name")))->text(),
+            "Loft NAS");
+
+  s.probe_held();
+  ASSERT_TRUE(s.click("rename"));
+  h.frame();
+  EXPECT_EQ(s.world.runs("admin"), 2);
+  s.release();
+  ASSERT_TRUE(s.frames_until([&] { return s.world.runs("admin") >= 3 && !s.pane->probing(); }));
+  const auto args = s.world.args("admin", 3);
+  EXPECT_EQ(args.at(0), "home-peer-rename");
+  EXPECT_EQ(args.back(), "Loft NAS");
+}
+
+// "Revoke & remove" held down while a probe answers and rebuilds the page,
+// and released while the next probe runs: the removal runs after that probe.
+TEST(DeviceMeshFrameTest, RevokeConfirmedDuringAProbeRemovesTheServer) {
+  ServerShown s;
+  auto& h = s.t.harness;
+  ASSERT_TRUE(s.click("remove"));
+  h.frame();
+  ASSERT_TRUE(s.pane->remove_confirm().contains(panes::device_mesh::testing::node_id('c')));
+  s.probe_held();
+  const kalu_ui::Point at = h.rect_of(server_control("remove"))->center();
+  h.pointer_down(at);
+  s.release();
+  s.probe_held();
+  s.world.output("admin", R"({"decommissioned": true})");
+  h.pointer_up(at);
+  h.frame();
+  EXPECT_EQ(s.world.runs("admin"), 2);
+  s.release();
+  ASSERT_TRUE(s.frames_until([&] { return s.world.runs("admin") >= 3 && !s.pane->probing(); }));
+  EXPECT_EQ(s.world.args("admin", 3).at(0), "home-peer-remove");
+  EXPECT_EQ(s.pane->server_status_text(panes::device_mesh::testing::node_id('c')), "Removed");
 }
 
 }  // namespace

@@ -471,6 +471,39 @@ TEST(DeviceMeshPaneTest, RenameSendsAValidTrimmedLabelOnly) {
                           node_id('c'), "--service", node_id('d'), "--label", "Loft NAS"));
 }
 
+// A probe holds the administration slot: a rename and a confirmed removal
+// pressed meanwhile wait for it, in the order pressed, and no probe goes
+// before them.
+TEST(DeviceMeshPaneTest, ARenameAndARemovalPressedDuringAProbeRunAfterIt) {
+  MeshWorld world;
+  world.home_peers({peer_json('c', 'd', "Basement NAS")});
+  world.hold("admin");
+  HostedPane hosted;
+  hosted.pane->make_refresh_due();
+  hosted.wait_for_run(world, "admin", 1);
+  ASSERT_TRUE(hosted.pane->probing());
+
+  (void)hosted.document().put(kalu_ui::doc::kRoot, home_peer_control_id(node_id('c'), "name"),
+                              kalu_ui::doc::Scalar("Loft NAS"));
+  hosted.press(home_peer_control_id(node_id('c'), "rename"));
+  const std::string remove = home_peer_control_id(node_id('c'), "remove");
+  hosted.press(remove);
+  hosted.press(remove);
+  EXPECT_FALSE(hosted.pane->remove_confirm().contains(node_id('c')));
+  hosted.pane->make_refresh_due();
+  hosted.sync();
+  EXPECT_EQ(world.runs("admin"), 1);
+  EXPECT_EQ(hosted.pane->server_status_text(node_id('c')), "Connecting…");
+
+  world.release("admin");
+  hosted.wait_for_run(world, "admin", 3);
+  hosted.settle();
+  EXPECT_EQ(world.runs("admin"), 3);
+  EXPECT_EQ(world.args("admin", 2).at(0), "home-peer-rename");
+  EXPECT_EQ(world.args("admin", 2).back(), "Loft NAS");
+  EXPECT_EQ(world.args("admin", 3).at(0), "home-peer-remove");
+}
+
 TEST(DeviceMeshPaneTest, AServerWithAMalformedIdIsNeverHandedToTheTool) {
   MeshWorld world;
   world.home_peers({R"({"schema_version": 1, "device_node_id": "-x", "relay_service_node_id": ")" +
