@@ -85,13 +85,13 @@ struct TallPage {
   int clicks = 0;
 
   WidgetBox make() {
-    auto column = w::Column()
-                      .push(w::boxed(w::TextInput("name").with_id("name")))
-                      .push(w::boxed(w::Button("Go").with_id("go").on_click([this] { ++clicks; })))
-                      .push(w::boxed(w::Toggle("Flag", "flag").with_id("flag")))
-                      .push(w::boxed(w::Dropdown("pick", {"One", "Two", "Three"}, "One")
-                                         .with_id("pick")))
-                      .push(std::make_unique<Block>("tall", layout::LayoutSize{100, 3000}));
+    auto column =
+        w::Column()
+            .push(w::boxed(w::TextInput("name").with_id("name")))
+            .push(w::boxed(w::Button("Go").with_id("go").on_click([this] { ++clicks; })))
+            .push(w::boxed(w::Toggle("Flag", "flag").with_id("flag")))
+            .push(w::boxed(w::Dropdown("pick", {"One", "Two", "Three"}, "One").with_id("pick")))
+            .push(std::make_unique<Block>("tall", layout::LayoutSize{100, 3000}));
     auto viewport = w::Scrollable().with_child(w::boxed(std::move(column)));
     if (!place_key.empty()) viewport.with_place_key(place_key);
     return w::boxed(std::move(viewport));

@@ -205,9 +205,8 @@ void DeviceMeshPane::run_waiting_admin() {
     WaitingAdmin next = std::move(admin_waiting_.front());
     admin_waiting_.erase(admin_waiting_.begin());
     // A server that went meanwhile has nothing left to rename or remove.
-    const auto server = std::ranges::find_if(home_peers_, [&](const auto& peer) {
-      return peer.device_node_id == next.server;
-    });
+    const auto server = std::ranges::find_if(
+        home_peers_, [&](const auto& peer) { return peer.device_node_id == next.server; });
     if (server != home_peers_.end()) run_relay_admin(next.subcommand, *server, next.label);
   }
 }

@@ -99,8 +99,8 @@ TEST(DeviceMeshFrameTest, AnOperationWaitingForItsSetupFailsWhenThePageIsReplace
 
 // The widget id of a home server's control: its control id without ".edit".
 std::string server_control(std::string_view field) {
-  std::string id = panes::device_mesh::home_peer_control_id(
-      panes::device_mesh::testing::node_id('c'), field);
+  std::string id =
+      panes::device_mesh::home_peer_control_id(panes::device_mesh::testing::node_id('c'), field);
   id.resize(id.size() - std::string_view(".edit").size());
   return id;
 }

@@ -115,8 +115,8 @@ TEST(KeepPlaceTest, TextTypedIntoBluetoothsRenameFieldOutlivesARebuild) {
   h.frame();
   const auto renamed = system_ops::bluez::devices();
   ASSERT_TRUE(renamed);
-  const auto found = std::ranges::find_if(
-      *renamed, [&](const auto& d) { return d.path == paired->path; });
+  const auto found =
+      std::ranges::find_if(*renamed, [&](const auto& d) { return d.path == paired->path; });
   ASSERT_NE(found, renamed->end());
   EXPECT_EQ(found->name, "Desktop");
 }
