@@ -2,10 +2,15 @@
 
 #include <fmt/format.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
+#include "sim_device/display.h"
 #include "sim_device/state.h"
 
 namespace prefs_store {
@@ -20,18 +25,7 @@ using kalu_ui::Status;
 
 constexpr const char* kTransforms[] = {"normal", "rotate90", "rotate180", "rotate270"};
 
-std::mutex clock_mutex;
-std::function<std::int64_t()> clock_override;  // guarded by clock_mutex
-
-std::int64_t now_unix_ms() {
-  {
-    std::lock_guard lock(clock_mutex);
-    if (clock_override) return clock_override();
-  }
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
+std::int64_t now_unix_ms() { return device::display::clock_unix_ms(); }
 
 std::optional<std::string> opt_text(const Json& v) {
   return v.is_string() ? std::optional<std::string>(v.get<std::string>()) : std::nullopt;
@@ -134,13 +128,7 @@ const HardwareOutput* find_output(const HardwareView& hardware, const std::strin
 
 // Makes `config` the device's configuration: the outputs show its modes.
 void apply_config(Json& display, const DisplayConfig& config) {
-  display["config"] = display_config_json(config);
-  for (auto& o : display["outputs"]) {
-    auto it = config.outputs.find(o["connector"].get<std::string>());
-    if (it != config.outputs.end() && it->second.enabled && it->second.mode) {
-      o["current_mode"] = mode_json(*it->second.mode);
-    }
-  }
+  device::display::apply_config(display, display_config_json(config));
 }
 
 DisplayTransaction transaction_of(const Json& t) {
@@ -154,29 +142,18 @@ DisplayTransaction transaction_of(const Json& t) {
   return out;
 }
 
-// A test whose deadline has passed ends reverted. Answers whether it did.
-bool expire(Json& display, std::int64_t now) {
-  Json& t = display["transaction"];
-  if (t.is_null() || t["state"] != DisplayTransaction::kTesting) return false;
-  if (t["deadline_unix_ms"].is_null() || now < t["deadline_unix_ms"].get<std::int64_t>()) {
-    return false;
-  }
-  apply_config(display, display_config_of(t["previous"]));
-  t["state"] = DisplayTransaction::kReverted;
-  t["message"] = "The new layout was not kept in time, so the previous one is back.";
-  return true;
-}
-
-// Runs `edit` on the testing transaction `id` after expiring an overdue one.
+// Runs `edit` on the testing transaction `id`. The device has ended an
+// overdue test before the edit runs (sim_device/display.h).
 Status change_test(std::string_view op, std::uint64_t id,
                    const std::function<void(Json& display, Json& transaction)>& edit) {
-  std::int64_t now = now_unix_ms();
   auto ended = device::update_with<bool>(op, [&](Json& state) -> Result<bool> {
     Json& display = state["display"];
-    bool expired = expire(display, now);
     Json& t = display["transaction"];
     if (t.is_null() || t["id"] != id) return fail("that display change is no longer current");
-    if (expired) return true;
+    if (t["state"] == DisplayTransaction::kReverted &&
+        t["message"] == device::display::kExpiredMessage) {
+      return true;
+    }
     if (t["state"] != DisplayTransaction::kTesting) {
       return fail("that display change is no longer being tested");
     }
@@ -188,7 +165,73 @@ Status change_test(std::string_view op, std::uint64_t id,
   return {};
 }
 
+// The thread that restores the layout at a safety test's deadline. It reads
+// the device when asked to look and at each deadline (reading ends an
+// overdue test), and otherwise sleeps.
+class SafetyWatch {
+ public:
+  ~SafetyWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void look() {
+    {
+      std::lock_guard lock(mutex_);
+      look_ = true;
+      if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  // A restore that could not be written is tried again this much later.
+  static constexpr std::chrono::milliseconds kRetry{250};
+
+  void run() {
+    ::pthread_setname_np(::pthread_self(), "display-safety");
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      look_ = false;
+      lock.unlock();
+      const std::optional<std::chrono::milliseconds> wait = until_deadline();
+      lock.lock();
+      if (stop_ || look_) continue;
+      const auto woken = [this] { return stop_ || look_; };
+      if (wait) {
+        wake_.wait_for(lock, *wait, woken);
+      } else {
+        wake_.wait(lock, woken);
+      }
+    }
+  }
+
+  // How long until the deadline of the test the device still runs; none
+  // when it runs none. Reading the device ends a test that is overdue.
+  static std::optional<std::chrono::milliseconds> until_deadline() {
+    const std::optional<DisplayTransaction> t = DisplayTransaction::load();
+    if (!t || t->state != DisplayTransaction::kTesting || !t->deadline_unix_ms) return std::nullopt;
+    const std::int64_t left = *t->deadline_unix_ms - now_unix_ms();
+    return left > 0 ? std::chrono::milliseconds(left) : kRetry;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  bool look_ = false;
+  std::thread thread_;
+};
+
 }  // namespace
+
+void watch_display_safety_test() {
+  static SafetyWatch watch;
+  watch.look();
+}
 
 std::string OutputMode::label() const {
   std::string hz = refresh_mhz % 1000 == 0
@@ -276,31 +319,17 @@ Status DisplayConfig::validate_for(const HardwareView& hardware) const {
 }
 
 std::optional<DisplayTransaction> DisplayTransaction::load() {
-  std::int64_t now = now_unix_ms();
+  // The device has ended an overdue test before answering (state.h).
   auto display = device::section("display.load_transaction", "display");
-  if (!display) return std::nullopt;
-  const Json& t = (*display)["transaction"];
-  if (t.is_null()) return std::nullopt;
-  if (t["state"] == kTesting && !t["deadline_unix_ms"].is_null() &&
-      now >= t["deadline_unix_ms"].get<std::int64_t>()) {
-    // The deadline passed: restore the previous layout once, for everyone.
-    (void)device::update("", [&](Json& state) -> Status {
-      expire(state["display"], now);
-      return {};
-    });
-    display = device::section("display.load_transaction", "display");
-    if (!display || (*display)["transaction"].is_null()) return std::nullopt;
-    return transaction_of((*display)["transaction"]);
-  }
-  return transaction_of(t);
+  if (!display || (*display)["transaction"].is_null()) return std::nullopt;
+  return transaction_of((*display)["transaction"]);
 }
 
 Result<DisplayTransaction> DisplayTransaction::request(const DisplayConfig& config) {
-  std::int64_t now = now_unix_ms();
-  return device::update_with<DisplayTransaction>(
+  const std::int64_t now = now_unix_ms();
+  auto requested = device::update_with<DisplayTransaction>(
       "display.request", [&](Json& state) -> Result<DisplayTransaction> {
         Json& display = state["display"];
-        expire(display, now);
         if (!display["transaction"].is_null() && display["transaction"]["state"] == kTesting) {
           return fail("A display change is still being tested; keep or revert it first.");
         }
@@ -315,7 +344,7 @@ Result<DisplayTransaction> DisplayTransaction::request(const DisplayConfig& conf
         } else {
           apply_config(display, config);
           t.state = kTesting;
-          t.deadline_unix_ms = now + kTestMillis;
+          t.deadline_unix_ms = now + device::display::safety_test_millis(state);
         }
         display["transaction"] =
             Json{{"id", t.id},
@@ -326,6 +355,8 @@ Result<DisplayTransaction> DisplayTransaction::request(const DisplayConfig& conf
                  {"requested", display_config_json(t.requested)}};
         return t;
       });
+  if (requested && requested->state == kTesting) watch_display_safety_test();
+  return requested;
 }
 
 Status DisplayTransaction::request_confirmation(const DisplayTransaction& transaction) {
@@ -345,14 +376,7 @@ Status DisplayTransaction::request_revert(const DisplayTransaction& transaction)
 
 std::int64_t display_clock_unix_ms() { return now_unix_ms(); }
 
-ScopedDisplayClock::ScopedDisplayClock(std::function<std::int64_t()> clock) {
-  std::lock_guard lock(clock_mutex);
-  previous_ = std::exchange(clock_override, std::move(clock));
-}
-
-ScopedDisplayClock::~ScopedDisplayClock() {
-  std::lock_guard lock(clock_mutex);
-  clock_override = std::move(previous_);
-}
+ScopedDisplayClock::ScopedDisplayClock(std::function<std::int64_t()> clock)
+    : clock_(std::move(clock)) {}
 
 }  // namespace prefs_store

@@ -3,12 +3,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "sim_device/display.h"
+#include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
 namespace prefs_store {
 namespace {
 
 using ::testing::HasSubstr;
+
+// The device's file as it is on disk, read past sim_device (whose reads
+// would end an overdue test themselves).
+sim_device::Json file_of(const sim_device::ScopedDeviceState& scoped) {
+  std::ifstream in(scoped.path());
+  return sim_device::Json::parse(in, nullptr, false);
+}
 
 TEST(DisplaySnapshot, ReadsTheBuiltInPanelAndTheExternalMonitor) {
   sim_device::ScopedDeviceState scoped;
@@ -147,6 +161,81 @@ TEST(DisplayTransaction, RevertRestoresThePreviousLayout) {
   EXPECT_EQ(DisplayTransaction::load()->state, DisplayTransaction::kReverted);
   EXPECT_EQ(DisplayConfig::load(), original);
   EXPECT_FALSE(DisplayTransaction::request_revert(*t));
+}
+
+// The restore at the deadline is the device's: whatever reaches the device
+// first after it (a read, simdev, a change of something else) finds the
+// previous layout back, restored once.
+TEST(DisplayTransaction, AnOverdueTestIsRestoredForWhoeverComesFirst) {
+  const struct {
+    const char* name;
+    std::function<void()> access;
+  } cases[] = {
+      {"a read", [] { (void)sim_device::read(); }},
+      {"simdev get",
+       [] {
+         (void)sim_device::simdev::command({"get", "display.config"});
+       }},
+      {"another change",
+       [] {
+         ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+           state["display"]["brightness"] = 40;
+           return {};
+         }));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_device::ScopedDeviceState scoped;
+    std::int64_t now = 1'000'000;
+    ScopedDisplayClock clock([&] { return now; });
+    const DisplayConfig original = DisplayConfig::load();
+    DisplayConfig wanted = original;
+    wanted.outputs["DP-2"].scale = 1.25;
+    ASSERT_TRUE(DisplayTransaction::request(wanted));
+    now += DisplayTransaction::kTestMillis;
+    ASSERT_EQ(file_of(scoped)["display"]["transaction"]["state"], DisplayTransaction::kTesting);
+
+    c.access();
+    const sim_device::Json file = file_of(scoped);
+    EXPECT_EQ(file["display"]["transaction"]["state"], DisplayTransaction::kReverted);
+    EXPECT_EQ(file["display"]["transaction"]["message"], sim_device::display::kExpiredMessage);
+    EXPECT_EQ(file["display"]["config"]["DP-2"]["scale"], 1.5);
+    EXPECT_EQ(DisplayConfig::load(), original);
+
+    // Once: a layout set after the restore stays.
+    ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+      state["display"]["config"]["DP-2"]["scale"] = 2.0;
+      return {};
+    }));
+    now += 60'000;
+    c.access();
+    EXPECT_EQ(file_of(scoped)["display"]["config"]["DP-2"]["scale"], 2.0);
+  }
+}
+
+// A process that started a test restores the layout at the deadline with
+// nobody reading: the device's delays shorten the test, as tests do.
+TEST(DisplayTransaction, TheProcessThatStartedATestRestoresItAtTheDeadline) {
+  sim_device::ScopedDeviceState scoped;
+  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+    state["delays"]["display.safety_test"] = 200;
+    return {};
+  }));
+  DisplayConfig wanted = DisplayConfig::load();
+  wanted.outputs["DP-2"].scale = 1.25;
+  const auto started = DisplayTransaction::request(wanted);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(*started->deadline_unix_ms - display_clock_unix_ms() <= 200, true);
+
+  const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (file_of(scoped)["display"]["transaction"]["state"] != DisplayTransaction::kReverted &&
+         std::chrono::steady_clock::now() < bound) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const sim_device::Json file = file_of(scoped);
+  EXPECT_EQ(file["display"]["transaction"]["state"], DisplayTransaction::kReverted);
+  EXPECT_EQ(file["display"]["config"]["DP-2"]["scale"], 1.5);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "safe_write/safe_write.h"
 #include "sections.h"
+#include "sim_device/display.h"
 
 namespace sim_device {
 
@@ -408,13 +409,30 @@ fs::path update_policy_file() {
 constexpr const char* kNoDevice =
     "no simulated device is set up for this test (give it a ScopedDeviceState)";
 
-Result<State> read() {
-  fs::path path = state_path();
-  if (path.empty()) return fail(kNoDevice);
+namespace {
+
+Result<State> read_at(const fs::path& path) {
   if (auto identity = identity_of(path)) {
     if (State hit = cached(path, *identity)) return hit;
   }
   return read_slow(path);
+}
+
+}  // namespace
+
+Result<State> read() {
+  fs::path path = state_path();
+  if (path.empty()) return fail(kNoDevice);
+  Result<State> state = read_at(path);
+  // A display safety test past its deadline ends before anyone sees the
+  // state (the clock is read only while a test runs).
+  if (!state || !display::test_running(**state) ||
+      !display::test_overdue(**state, display::clock_unix_ms())) {
+    return state;
+  }
+  // update() ends it under the lock; when it cannot, the next reader tries.
+  if (!update("", [](Json&) -> Status { return {}; })) return state;
+  return read_at(path);
 }
 
 std::optional<std::string> fault(const Json& state, std::string_view operation) {
@@ -450,6 +468,10 @@ Status update(std::string_view operation, const std::function<Status(Json& state
   if (!current) return fail(current.error());
   if (auto text = fault(**current, operation)) return fail(*text);
   Json next = **current;
+  // The device ends an overdue display safety test before any change.
+  if (display::test_running(next)) {
+    (void)display::expire_overdue_test(next, display::clock_unix_ms());
+  }
   if (auto ok = edit(next); !ok) return ok;
   if (auto ok = check_state(next); !ok) return fail(fmt::format("refused: {}", ok.error()));
   auto written = write_state(path, **current, std::move(next));

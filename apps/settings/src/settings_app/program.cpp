@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "actions/settings_action.h"
+#include "prefs_store/display.h"
 #include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
@@ -11,6 +12,9 @@ kalu_ui::WidgetBox make_app(kalu_ui::app::App&) { return std::make_unique<Settin
 
 void setup_app(kalu_ui::app::App& app) {
   actions::register_settings_action_handler(app.action_registry_mut());
+  // A display safety test an earlier run left still ends at its deadline
+  // while this one runs, whichever pane is shown (on a thread of its own).
+  prefs_store::watch_display_safety_test();
   app.setting_a = true;
   app.setting_b = true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kalu_ui/result.h"
+#include "sim_device/display.h"
 
 // The display side of the settings store: the outputs the compositor reports
 // (the hardware snapshot), the saved display configuration, and the display
@@ -17,12 +18,15 @@
 // (system_ops/device_state.h); every call may be made from any thread.
 //
 // A transaction applies a configuration at once and then tests it for 15
-// seconds: kept when confirmed in time, reverted on request or when the
-// deadline passes (noticed by the next load, request or confirmation, from
-// whoever calls first), rejected when the configuration does not fit the
-// hardware. One transaction exists at a time; while one is testing, a new
-// request is refused. Faults "display.request", "display.request_confirmation"
-// and "display.request_revert" answer their texts.
+// seconds: kept when confirmed in time, reverted on request, rejected when
+// the configuration does not fit the hardware. The restore at the deadline
+// is the device's (sim_device/display.h): whoever reads the device after it
+// sees the previous layout back, and the process that started the test (or
+// called watch_display_safety_test) restores it at the deadline on a thread
+// of its own even when nobody reads. One transaction exists at a time; while
+// one is testing, a new request is refused. Faults "display.request",
+// "display.request_confirmation" and "display.request_revert" answer their
+// texts.
 namespace prefs_store {
 
 struct OutputMode {
@@ -129,6 +133,8 @@ struct DisplayTransaction {
     kReverted = 5,
     kRejected = 6,
   };
+  // How long a test lasts, unless the device's "delays" shorten it
+  // ("display.safety_test", milliseconds).
   static constexpr std::int64_t kTestMillis = 15000;
 
   std::uint64_t id = 0;
@@ -147,22 +153,28 @@ struct DisplayTransaction {
   static kalu_ui::Status request_revert(const DisplayTransaction& transaction);
 };
 
+// Restores the layout at the deadline of the safety test the device runs,
+// for as long as this process lives, on the thread "display-safety" (started
+// at the first call; a later call makes it look at the device again). A
+// successful request calls it; a program calls it at start for a test an
+// earlier run left behind. Any thread; never blocks.
+void watch_display_safety_test();
+
 // The time the transactions read (unix milliseconds): the system clock, or
 // the clock a ScopedDisplayClock installed. A safety test's countdown reads
 // it too, so it agrees with the deadline.
 std::int64_t display_clock_unix_ms();
 
-// Makes the transactions read the time (unix milliseconds) from `clock` for
-// the guard's lifetime. Process-wide.
+// Makes the transactions, and the device's restore, read the time (unix
+// milliseconds) from `clock` for the guard's lifetime. Process-wide.
 class ScopedDisplayClock {
  public:
   explicit ScopedDisplayClock(std::function<std::int64_t()> clock);
-  ~ScopedDisplayClock();
   ScopedDisplayClock(const ScopedDisplayClock&) = delete;
   ScopedDisplayClock& operator=(const ScopedDisplayClock&) = delete;
 
  private:
-  std::function<std::int64_t()> previous_;
+  sim_device::display::ScopedClock clock_;
 };
 
 }  // namespace prefs_store

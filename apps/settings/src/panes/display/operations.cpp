@@ -410,6 +410,7 @@ void DisplayPane::check_transaction(kalu_ui::doc::Document& document) {
   }
   const std::pair<std::uint64_t, std::uint8_t> current{t->id, t->state};
   if (seen_transaction_ == current) return;
+  const bool first_look = !seen_transaction_;
   seen_transaction_ = current;
   if (t->state < DisplayTransaction::kKept) {
     if (t->state == DisplayTransaction::kTesting && std::exchange(awaiting_apply_, false)) {
@@ -419,8 +420,14 @@ void DisplayPane::check_transaction(kalu_ui::doc::Document& document) {
   }
   // Final: the layout in force is the device's now.
   config_ = deps_.backend->load_config();
-  staged_.reset();
   model_changed();
+  if (first_look && !is_transaction_command(pending_operation_)) {
+    // It ended before this pane was opened: a layout staged here since (a
+    // client's first operation may come with the pane's first sync) is not
+    // the one it tested, and stays staged.
+    return;
+  }
+  staged_.reset();
   for (const DocEntry& entry : layout_entries()) put(document, entry.key, entry.value);
   report_transaction(*t);
 }

@@ -210,6 +210,12 @@ WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
     return ui_rows::section_card("Display change was not applied",
                                  ui_rows::rows_column(std::move(rows)));
   }
+  if (t && state == DisplayTransaction::kReverted) {
+    // Whoever asked for the revert (the person, or the device at the
+    // deadline), the page says the layout is back.
+    rows.push_back(ui_rows::caption("Display changes reverted."));
+    if (t->message) rows.push_back(ui_rows::caption(*t->message));
+  }
   if (m.staged) {
     rows.push_back(ui_rows::caption(
         "The layout is staged, not active. Applying it starts a 15-second safety test; closing "

@@ -7,8 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app_fixture.h"
@@ -29,6 +33,7 @@ using testing::AppFixture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
+constexpr panes::PaneIndex kSound = 3;
 constexpr panes::PaneIndex kDisplays = 4;
 
 struct DisplaysInTheWindow {
@@ -126,6 +131,52 @@ TEST(DisplayPageTest, TheSafetyTestWithItsCountdown) {
   EXPECT_THAT(texts, Contains("Every display should be visible. Restoring the previous layout in "
                               "15 seconds unless you keep this one."));
   EXPECT_TRUE(w.png("display_testing.png"));
+}
+
+// The restore at the deadline is the device's: it happens whichever pane
+// is shown (the application restores it on its own thread, nobody reading),
+// and the Displays page says so, shown at the deadline or opened later. The
+// device's delays shorten the test.
+TEST(DisplayPageTest, TheLayoutComesBackAtTheDeadlineWhicheverPaneIsShown) {
+  DisplaysInTheWindow w;
+  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+    state["delays"]["display.safety_test"] = 500;
+    return {};
+  }));
+  const auto scale_in_file = [&] {
+    std::ifstream in(w.device.path());
+    const auto file = sim_device::Json::parse(in, nullptr, false);
+    return std::pair(file["display"]["config"]["DP-2"]["scale"].get<double>(),
+                     file["display"]["transaction"]["state"].get<int>());
+  };
+  const auto apply = [&] {
+    w.run(R"({"SetOutputScale":{"connector":"DP-2","label":"125%"}})");
+    EXPECT_EQ(w.message_of(w.run(R"("Apply")")).rfind("failed", 0), std::string::npos);
+  };
+  const auto within_a_minute = [&](const std::function<bool()>& done) {
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done() && std::chrono::steady_clock::now() < bound) {
+      w.t.harness.wait_for_frame(std::chrono::milliseconds(20));
+    }
+    return done();
+  };
+
+  w.open();
+  apply();
+  EXPECT_TRUE(within_a_minute([&] {
+    const auto texts = w.texts();
+    return std::ranges::find(texts, "Display changes reverted.") != texts.end();
+  }));
+  EXPECT_EQ(scale_in_file(), std::pair(1.5, 5));
+
+  apply();
+  w.t.app->select_pane(kSound);
+  w.t.harness.frame();
+  EXPECT_TRUE(within_a_minute([&] { return scale_in_file().second == 5; }));
+  EXPECT_EQ(scale_in_file().first, 1.5);
+  w.t.app->select_pane(kDisplays);
+  w.t.harness.frame();
+  EXPECT_THAT(w.texts(), Contains("Display changes reverted."));
 }
 
 TEST(DisplayPageTest, OneBuiltInPanelWithoutALightSensor) {

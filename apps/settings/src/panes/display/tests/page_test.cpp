@@ -141,6 +141,9 @@ TEST(DisplayPageTest, TheConfigurationCard) {
   rejected.state = DisplayTransaction::kRejected;
   DisplayTransaction applying;
   applying.state = 2;
+  DisplayTransaction reverted;
+  reverted.state = DisplayTransaction::kReverted;
+  reverted.message = "The new layout was not kept in time, so the previous one is back.";
   const struct {
     const char* name;
     std::optional<DisplayTransaction> transaction;
@@ -168,6 +171,12 @@ TEST(DisplayPageTest, TheConfigurationCard) {
         "The compositor is validating and applying the output plan…"},
        {}},
       {"staged", std::nullopt, true, {"Apply display changes", "Apply"}, {"Display configuration"}},
+      {"reverted at the deadline",
+       reverted,
+       false,
+       {"Display configuration", "Display changes reverted.",
+        "The new layout was not kept in time, so the previous one is back."},
+       {"Keep"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

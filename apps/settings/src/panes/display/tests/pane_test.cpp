@@ -532,5 +532,30 @@ TEST(DisplayPaneTransactionTest, ANewPaneTakesOverARunningTest) {
   EXPECT_EQ(t.pane->config().outputs.at("DP-2").scale, 2.0);
 }
 
+// A test that ended before the pane was opened keeps nothing from being
+// staged: a change that comes with the pane's first sync is applied.
+TEST(DisplayPaneTransactionTest, AnOldFinishedTestLeavesAChangeStagedWithTheFirstSync) {
+  PaneFixture t(true, true, [](testing::FakeBackend& b) {
+    prefs_store::DisplayConfig next = b.config;
+    next.outputs["DP-2"].scale = 2.0;
+    const auto old = b.request_transaction(next);
+    ASSERT_TRUE(old);
+    ASSERT_TRUE(b.revert_transaction(*old));
+  });
+  const DisplayOperation scale = DisplayOperation::SetOutputScale{"DP-2", "125%"};
+  t.start(scale);
+  ASSERT_TRUE(t.sync_until([&] { return !is_pending(t.outcome()); }));
+  EXPECT_EQ(t.outcome(), succeeded(key_of(scale),
+                                   "Display change staged. Apply it to preview "
+                                   "the new configuration."));
+  t.collect();
+  ASSERT_TRUE(t.pane->staged());
+  const DisplayOperation apply = DisplayOperation::Apply{};
+  EXPECT_EQ(run(t, apply), succeeded(key_of(apply),
+                                     "Display change is being tested; keep it or "
+                                     "it will be reverted."));
+  EXPECT_EQ(t.backend->config.outputs.at("DP-2").scale, 1.25);
+}
+
 }  // namespace
 }  // namespace settings::panes::display

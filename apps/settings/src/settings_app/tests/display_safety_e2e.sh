@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The display safety test is the device's, end to end: kalu-settings runs on
+# a virtual X server with a simulated device of its own (whose delays make
+# the test last 3 s), settingsctl stages and applies a new scale for DP-2,
+# and simdev shows the layout afterwards.
+# - Applied, then Sound shown: the application restores the previous layout
+#   at the deadline by itself (the device's file says so before anything
+#   else reads it), and simdev shows the old scale.
+# - Applied, then the application closed: after the deadline simdev shows
+#   the previous layout back, restored once, for the first reader.
+#
+# usage: display_safety_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+set -euo pipefail
+program="$1"
+ctl_program="$2"
+simdev_program="$3"
+out="$4"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=settings_e2e.sh
+source "$here/settings_e2e.sh"
+e2e_begin display-safety
+export KALU_DEVICE_STATE="$home/state/simulated-device.json"
+
+simdev() {
+  "$simdev_program" "$@"
+}
+
+# run NAME PAYLOAD: starts a display operation and waits until it succeeded.
+run() {
+  local id
+  id="$(ctl start settings.display-operation 1 "$2")" || fail "$1 was refused"
+  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
+}
+
+# The device's file as it is, read past simdev (which would end an overdue
+# test itself): prints the transaction's state and DP-2's scale.
+in_file() {
+  python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))["display"]
+t = d["transaction"] or {}
+print(t.get("state"), d["config"]["DP-2"]["scale"])' "$KALU_DEVICE_STATE"
+}
+
+# Waits (at most a minute) until the file's transaction is reverted.
+reverted_in_file() {
+  [[ "$(in_file)" == "5 "* ]]
+}
+
+# Waits (at most a minute) until the deadline of the test in the file passed.
+deadline_passed() {
+  python3 -c '
+import json, sys, time
+t = json.load(open(sys.argv[1]))["display"]["transaction"]
+sys.exit(0 if time.time() * 1000 > t["deadline_unix_ms"] else 1)' "$KALU_DEVICE_STATE"
+}
+
+apply_125() {
+  run stage '{"SetOutputScale":{"connector":"DP-2","label":"125%"}}'
+  run apply '"Apply"'
+  # The change was applied: the transaction asks for 1.25 (it may be over
+  # already on a slow machine; the previous layout is 1.5 either way).
+  [[ "$(simdev get 'display.transaction.requested["DP-2"].scale')" == 1.25 ]] ||
+    fail "the transaction does not carry the new scale"
+}
+
+simdev reset >/dev/null || fail "simdev could not seed the device"
+simdev delay display.safety_test 3000 >/dev/null || fail "simdev could not shorten the test"
+[[ "$(simdev get 'display.config["DP-2"].scale')" == 1.5 ]] || fail "the fresh device is not at 150%"
+
+# 1. Another pane is shown at the deadline.
+start_settings "$program"
+apply_125
+ctl invoke settings.section:sound open >"$out/sound.txt" || fail "Sound did not open"
+wait_until 60 reverted_in_file || fail "the application did not restore the layout: $(in_file)"
+[[ "$(simdev get 'display.config["DP-2"].scale')" == 1.5 ]] ||
+  fail "simdev shows $(simdev get 'display.config["DP-2"].scale') after the deadline"
+
+# 2. The application is closed before the deadline.
+apply_125
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+wait_until 60 deadline_passed || fail "the deadline never passed"
+[[ "$(simdev get 'display.config["DP-2"].scale')" == 1.5 ]] ||
+  fail "simdev shows $(simdev get 'display.config["DP-2"].scale') after the deadline"
+[[ "$(simdev get display.transaction.state)" == 5 ]] || fail "the test did not end reverted"
+simdev get display.transaction.message >"$out/message.txt"
+grep -q "not kept in time" "$out/message.txt" || fail "the restore does not say why"
+
+echo "display safety end to end: ok"
