@@ -80,10 +80,7 @@ void BluetoothPane::sync(doc::Document& toolkit_document) {
   }
   take_request(document);
   run_handlers(document);
-  if (page_) {
-    page_->sync(document);
-    page_unsynced_ = false;
-  }
+  if (page_) page_->sync(document);
 }
 
 void BluetoothPane::seed(doc::Document& document) {
@@ -140,21 +137,8 @@ void BluetoothPane::run_handlers(doc::Document& document) {
 kalu_ui::layout::NodeId BluetoothPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                     const kalu_ui::RenderContext& context,
                                                     kalu_ui::layout::NodeRegistry& registry) {
-  // A pane built during layout (a new UI scale) has not synced yet; its own
-  // document can be seeded now so the first page already shows the state.
-  if (hosted_ && seed_document_) {
-    seed(document_);
-    seed_document_ = false;
-  }
   page_ = build_page(PageState{devices_, keys_, status_, expanded_device_, forget_confirmation_,
                                pairing_device_, scanning_, power_binding()});
-  // Hosted, the document is at hand: the new controls show its values at
-  // once. Otherwise the next frame's sync brings them (next_wake_deadline).
-  if (hosted_) {
-    page_->sync(document_);
-  } else {
-    page_unsynced_ = true;
-  }
   return page_node_.build(tree, context, registry, *this, page_.get());
 }
 
@@ -186,11 +170,6 @@ bool BluetoothPane::take_structure_dirty() {
   const bool own = std::exchange(structure_dirty_, false);
   const bool page = page_ && page_->take_structure_dirty();
   return own || page;
-}
-
-std::optional<kalu_ui::Instant> BluetoothPane::next_wake_deadline() const {
-  if (page_unsynced_) return kalu_ui::Instant::now();
-  return Widget::next_wake_deadline();
 }
 
 std::optional<kalu_actions::ActionBinding> BluetoothPane::power_binding() const {

@@ -115,7 +115,6 @@ class BluetoothPane final : public kalu_ui::Widget {
   std::vector<kalu_ui::Widget*> children_mut() override;
   kalu_ui::Rect get_rect() const override { return rect_; }
   bool take_structure_dirty() override;
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
 
  private:
   // The steps of sync.
@@ -175,9 +174,6 @@ class BluetoothPane final : public kalu_ui::Widget {
   bool reporting_ = false;
   bool seed_document_ = true;
   bool structure_dirty_ = false;
-  // A page built without a document to sync it against waits for the next
-  // frame's sync to show the document's values; it asks for that frame.
-  bool page_unsynced_ = false;
 };
 
 }  // namespace settings::panes::bluetooth

@@ -240,13 +240,7 @@ void DeviceMeshPane::periodic_refresh() {
 kalu_ui::layout::NodeId DeviceMeshPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                      const kalu_ui::RenderContext& context,
                                                      kalu_ui::layout::NodeRegistry& registry) {
-  if (hosted_ && seed_document_) {
-    seed(document_);
-    seed_document_ = false;
-  }
-  if (hosted_) seed_home_peers(document_);
   page_ = build_page(*this, section_bindings(known_workspaces_));
-  if (hosted_) page_->sync(document_);
   return page_node_.build(tree, context, registry, *this, page_.get());
 }
 

@@ -143,8 +143,6 @@ NodeId NetworkPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                  kalu_ui::layout::NodeRegistry& registry) {
   page_ = page();
   page_fresh_ = true;
-  // The new controls show the document's values before they are first drawn.
-  if (hosted_) page_->sync(own_document_);
   const NodeId node = page_node_.build(tree, context, registry, *this, page_.get());
   if (!page_node_.wrapped()) {
     kalu_ui::log::warn(

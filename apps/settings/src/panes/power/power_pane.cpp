@@ -190,12 +190,6 @@ NodeId PowerPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                const kalu_ui::RenderContext& context,
                                kalu_ui::layout::NodeRegistry& registry) {
   content_ = build_page(*this);
-  // The new controls show the document's values before they are first drawn
-  // (the page frame may lay a new pane out before its first sync).
-  if (hosted_) {
-    if (needs_publish_) publish_all(document_);
-    content_->sync(document_);
-  }
   return page_node_.build(tree, context, registry, *this, content_.get());
 }
 

@@ -21,17 +21,6 @@ source "$here/settings_e2e.sh"
 e2e_begin display-safety
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 
-simdev() {
-  "$simdev_program" "$@"
-}
-
-# run NAME PAYLOAD: starts a display operation and waits until it succeeded.
-run() {
-  local id
-  id="$(ctl start settings.display-operation 1 "$2")" || fail "$1 was refused"
-  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
-}
-
 # The device's file as it is, read past simdev (which would end an overdue
 # test itself): prints the transaction's state and DP-2's scale.
 in_file() {
@@ -56,8 +45,9 @@ sys.exit(0 if time.time() * 1000 > t["deadline_unix_ms"] else 1)' "$KALU_DEVICE_
 }
 
 apply_125() {
-  run stage '{"SetOutputScale":{"connector":"DP-2","label":"125%"}}'
-  run apply '"Apply"'
+  run_operation settings.display-operation stage \
+    '{"SetOutputScale":{"connector":"DP-2","label":"125%"}}'
+  run_operation settings.display-operation apply '"Apply"'
   # The change was applied: the transaction asks for 1.25 (it may be over
   # already on a slow machine; the previous layout is 1.5 either way).
   [[ "$(simdev get 'display.transaction.requested["DP-2"].scale')" == 1.25 ]] ||

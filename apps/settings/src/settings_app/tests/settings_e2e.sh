@@ -18,6 +18,11 @@
 # fail TEXT: says what failed with every $out/*.txt, and exits 1.
 # ctl ARGS...: settingsctl on the program's socket, waiting a minute at most
 #   for an answer (only a hang takes that long).
+# run_operation ACTION NAME PAYLOAD: starts operation ACTION
+#   ("settings.display-operation") and waits for its outcome (in NAME.txt);
+#   fails unless it succeeded.
+# simdev ARGS...: the simulated device's tool, when the script set
+#   `simdev_program`.
 
 # shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
@@ -56,6 +61,16 @@ fail() {
 
 ctl() {
   XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 60 "$@"
+}
+
+run_operation() {
+  local id
+  id="$(ctl start "$1" 1 "$3")" || fail "$2 was refused"
+  ctl wait "$id" >"$out/$2.txt" || fail "$2 did not succeed"
+}
+
+simdev() {
+  "$simdev_program" "$@"
 }
 
 start_dav_account() {

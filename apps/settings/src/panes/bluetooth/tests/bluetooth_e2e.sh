@@ -22,16 +22,9 @@ source "$here/../../../settings_app/tests/settings_e2e.sh"
 e2e_begin bluetooth
 export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 
-simdev() {
-  "$simdev_program" "$@"
-}
-
-# run NAME PAYLOAD: starts a Bluetooth operation and waits for its outcome
-# (in NAME.txt); fails unless it succeeded.
+# run NAME PAYLOAD: a Bluetooth operation, waited for (settings_e2e.sh).
 run() {
-  local id
-  id="$(ctl start settings.bluetooth-operation 1 "$2")" || fail "$1 was refused"
-  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
+  run_operation settings.bluetooth-operation "$1" "$2"
 }
 # said NAME TEXT: the outcome of NAME carries TEXT as its value.
 said() {
