@@ -1,17 +1,24 @@
 // settingsctl: talks to a running application's automation socket.
 //
 //   settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...
-//     list                               the resource tree
-//     get ID                             one resource
-//     invoke RESOURCE ACTION [ARGS-JSON] invoke an action with its arguments
-//     start ACTION-ID KIND PAYLOAD       start a resource operation; prints its id
-//     poll OPERATION-ID [--cancel]       the operation's status now
-//     wait OPERATION-ID                  poll until the operation is final
-//     send LINE                          send one raw request line
+//     list                                      the resource tree
+//     get ID                                    one resource
+//     invoke RESOURCE ACTION [ARGS-JSON|-] [--wait]
+//                                               invoke an action with its arguments
+//     start ACTION-ID KIND PAYLOAD|- [--wait]   start a resource operation; prints its id
+//     poll OPERATION-ID [--cancel]              the operation's status now
+//     wait OPERATION-ID                         poll until the operation is final
+//     send LINE                                 send one raw request line
+//
+// "-" in place of ARGS-JSON or PAYLOAD reads it from standard input, so a
+// payload needs no shell quoting. With --wait, an operation that was
+// accepted is polled until it is final: invoke prints its answer with the
+// final status as "status", start prints the final status.
 //
 // Exit status: 0 success, 1 failure (the operation failed or was cancelled,
-// the application could not be reached or answered nothing), 2 wrong usage,
-// 3 refused (the application refused or did not handle the request, or the
+// also when --wait waited for it; the application could not be reached or
+// answered nothing; --timeout passed while waiting), 2 wrong usage, 3
+// refused (the application refused or did not handle the request, or the
 // connection was not permitted).
 
 #include <fmt/format.h>
@@ -42,13 +49,23 @@ constexpr long kMaxTimeout = 86400;
 
 constexpr std::string_view kUsageText =
     "usage: settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...\n"
-    "  list\n"
-    "  get ID\n"
-    "  invoke RESOURCE ACTION [ARGS-JSON]\n"
-    "  start ACTION-ID KIND PAYLOAD\n"
-    "  poll OPERATION-ID [--cancel]\n"
-    "  wait OPERATION-ID\n"
-    "  send LINE\n";
+    "  list                               the resource tree\n"
+    "  get ID                             one resource\n"
+    "  invoke RESOURCE ACTION [ARGS-JSON|-] [--wait]\n"
+    "                                     invoke an action; ARGS-JSON is an object of its\n"
+    "                                     parameters (the action's \"input\" schema)\n"
+    "  start ACTION-ID KIND PAYLOAD|- [--wait]\n"
+    "                                     start a resource operation; prints its id\n"
+    "  poll OPERATION-ID [--cancel]       the operation's status now\n"
+    "  wait OPERATION-ID                  poll until the operation is final\n"
+    "  send LINE                          send one raw request line\n"
+    "\n"
+    "  -       in place of ARGS-JSON or PAYLOAD reads it from standard input\n"
+    "  --wait  polls an accepted operation until it is final (at most --timeout,\n"
+    "          30 s by default) and exits with its status\n"
+    "\n"
+    "Exit status: 0 success; 1 the operation failed or was cancelled, or the\n"
+    "application could not be reached; 2 wrong usage; 3 refused.\n";
 
 int usage(std::string_view problem) {
   if (!problem.empty()) fmt::print(stderr, "settingsctl: {}\n", problem);
@@ -110,14 +127,50 @@ struct Client {
   }
 };
 
+// The JSON of an argument; "-" reads it from standard input.
 std::expected<Json, std::string> parse_json_arg(std::string_view text, std::string_view what) {
+  std::string read;
+  if (text == "-") {
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), stdin)) > 0) read.append(buffer, n);
+    if (std::ferror(stdin)) {
+      return std::unexpected(fmt::format("{} could not be read from standard input", what));
+    }
+    text = read;
+  }
   Json value = Json::parse(text, nullptr, false);
   if (value.is_discarded()) return std::unexpected(fmt::format("{} is not valid JSON", what));
   return value;
 }
 
-int run(Client& client, const std::vector<std::string>& args) {
-  const std::string& command = args[0];
+// Polls `id` until its status is final (or the client's timeout passes):
+// the final status, or the exit status to leave with.
+std::expected<Json, int> wait_final(Client& client, const std::string& id) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(client.timeout_ms);
+  for (;;) {
+    auto result = client.call({{"method", "poll"}, {"operation_id", id}});
+    if (!result) return std::unexpected(result.error());
+    const Json& status = member(*result, "status");
+    if (text_of(member(status, "state")) != "pending") return status;
+    if (std::chrono::steady_clock::now() > deadline) {
+      return std::unexpected(failure(fmt::format("operation {} did not finish in time", id)));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+// Takes a trailing "--wait" off `args`; answers whether there was one.
+bool take_wait_flag(std::vector<std::string>& args) {
+  if (args.size() < 2 || args.back() != "--wait") return false;
+  args.pop_back();
+  return true;
+}
+
+int run(Client& client, std::vector<std::string> args) {
+  const std::string command = args[0];
+  const bool wait = (command == "invoke" || command == "start") && take_wait_flag(args);
   const std::size_t n = args.size();
   if (command == "list" && n == 1) {
     auto result = client.call({{"method", "list"}});
@@ -140,8 +193,16 @@ int run(Client& client, const std::vector<std::string>& args) {
     }
     auto result = client.call(std::move(request));
     if (!result) return result.error();
+    const Json& outcome = member(*result, "outcome");
+    if (wait && text_of(member(outcome, "state")) == "accepted") {
+      auto status = wait_final(client, text_of(member(*result, "operation_id")));
+      if (!status) return status.error();
+      (*result)["status"] = *status;
+      print_json(*result);
+      return status_code(member(*status, "state"));
+    }
     print_json(*result);
-    return status_code(member(member(*result, "outcome"), "state"));
+    return status_code(member(outcome, "state"));
   }
   if (command == "start" && n == 4) {
     char* end = nullptr;
@@ -162,8 +223,15 @@ int run(Client& client, const std::vector<std::string>& args) {
                       text_of(member(outcome, "message"), "the operation was not started")),
           code);
     }
-    fmt::print("{}\n", text_of(member(*result, "operation_id")));
-    return kOk;
+    const std::string id = text_of(member(*result, "operation_id"));
+    if (!wait || text_of(member(outcome, "state")) != "accepted") {
+      fmt::print("{}\n", id);
+      return kOk;
+    }
+    auto status = wait_final(client, id);
+    if (!status) return status.error();
+    print_json(*status);
+    return status_code(member(*status, "state"));
   }
   if (command == "poll" && (n == 2 || (n == 3 && args[2] == "--cancel"))) {
     auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}, {"cancel", n == 3}});
@@ -173,21 +241,10 @@ int run(Client& client, const std::vector<std::string>& args) {
     return status_code(member(status, "state"));
   }
   if (command == "wait" && n == 2) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(client.timeout_ms);
-    for (;;) {
-      auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}});
-      if (!result) return result.error();
-      const Json& status = member(*result, "status");
-      if (text_of(member(status, "state")) != "pending") {
-        print_json(status);
-        return status_code(member(status, "state"));
-      }
-      if (std::chrono::steady_clock::now() > deadline) {
-        return failure("the operation did not finish in time");
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    auto status = wait_final(client, args[1]);
+    if (!status) return status.error();
+    print_json(*status);
+    return status_code(member(*status, "state"));
   }
   if (command == "send" && n == 2) {
     auto line = client.connection.request(args[1], client.timeout_ms);
@@ -243,5 +300,5 @@ int main(int argc, char** argv) {
                    connection.error().access_denied ? kRefused : kFailed);
   }
   Client client{std::move(*connection), timeout_seconds * 1000};
-  return run(client, args);
+  return run(client, std::move(args));
 }

@@ -35,7 +35,7 @@ using kalu_actions::EncodedAction;
 using kalu_actions::Resource;
 
 // A root widget with two resources and operations that finish two frames
-// after they were started.
+// after they were started ("test.failing-operation" with a failure).
 class FakeApp final : public kalu_ui::Widget {
  public:
   std::string_view type_name() const override { return "test::FakeApp"; }
@@ -55,18 +55,21 @@ class FakeApp final : public kalu_ui::Widget {
     if (const int cost = cost_us; cost > 0) {
       std::this_thread::sleep_for(std::chrono::microseconds(cost));
     }
-    auto lamp = Resource::create("test.lamp:1", "test.lamp", "Lamp")
-                    .with_action(
-                        *ActionSpec::nullary("open", "Open lamp", kalu_actions::kOperationInterface,
-                                             "test.open", kalu_actions::json_string("lamp")))
-                    .with_action(ActionSpec::typed(
-                        "power", "Power", "On or off", kalu_actions::kOperationEffect,
-                        "test.slow-operation",
-                        {kalu_actions::ActionParam::make("value", "Enabled",
-                                                         kalu_actions::ParamKind::Boolean)},
-                        [](const ActionArgs& args) {
-                          return EncodedAction::from_text("test.slow-operation", args.to_json());
-                        }));
+    auto lamp =
+        Resource::create("test.lamp:1", "test.lamp", "Lamp")
+            .with_action(*ActionSpec::nullary("open", "Open lamp",
+                                              kalu_actions::kOperationInterface, "test.open",
+                                              kalu_actions::json_string("lamp")))
+            .with_action(ActionSpec::typed(
+                "power", "Power", "On or off", kalu_actions::kOperationEffect,
+                "test.slow-operation",
+                {kalu_actions::ActionParam::make("value", "Enabled",
+                                                 kalu_actions::ParamKind::Boolean)},
+                [](const ActionArgs& args) {
+                  return EncodedAction::from_text("test.slow-operation", args.to_json());
+                }))
+            .with_action(*ActionSpec::nullary("break", "Break lamp", kalu_actions::kOperationEffect,
+                                              "test.failing-operation", std::string("{}")));
     auto fan = Resource::create("test.fan:2", "test.fan", "Fan");
     return {Resource::create("test.root", "test.root", "Test")
                 .with_child(std::move(lamp))
@@ -87,8 +90,10 @@ class FakeApp final : public kalu_ui::Widget {
       const kalu_ui::ResourceOperationId& id, kalu_ui::OperationKind kind,
       std::string_view action_id, kalu_ui::Payload payload,
       kalu_ui::ResourceOperationContext& context) override {
-    if (action_id == "test.slow-operation" && kind == 1) {
-      running_.push_back({id, 2, std::string(payload.begin(), payload.end())});
+    if ((action_id == "test.slow-operation" || action_id == "test.failing-operation") &&
+        kind == 1) {
+      running_.push_back({id, 2, std::string(payload.begin(), payload.end()),
+                          action_id == "test.failing-operation"});
       return kalu_ui::DeviceLocalOutcome::accepted();
     }
     if (action_id == "test.refused") return kalu_ui::DeviceLocalOutcome::rejected("no, thanks");
@@ -109,7 +114,12 @@ class FakeApp final : public kalu_ui::Widget {
       if (it->id != id) continue;
       if (it->frames_left > 0) return std::nullopt;
       kalu_ui::ResourceOperationOutcome outcome{"done", kalu_actions::json_string(it->payload)};
+      const bool fails = it->fails;
       running_.erase(it);
+      if (fails) {
+        return kalu_ui::ResourceOperationStatus{kalu_ui::ResourceOperationStatus::Failed{
+            "test_failed", "the lamp broke", std::nullopt, false, id}};
+      }
       return kalu_ui::ResourceOperationStatus{
           kalu_ui::ResourceOperationStatus::Succeeded{outcome, id}};
     }
@@ -165,6 +175,7 @@ class FakeApp final : public kalu_ui::Widget {
     kalu_ui::ResourceOperationId id;
     int frames_left;
     std::string payload;
+    bool fails = false;
   };
   std::vector<Running> running_;
 };

@@ -47,16 +47,20 @@ std::string read_all(int fd) {
   return text;
 }
 
-// Runs settingsctl, as another user when `as` is given.
-CtlRun settingsctl(std::vector<std::string> args, const passwd* as = nullptr) {
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
+// Runs settingsctl, as another user when `as` is given, with `input` on its
+// standard input.
+CtlRun settingsctl(std::vector<std::string> args, const passwd* as = nullptr,
+                   const std::string& input = {}) {
+  int out[2], err[2], in[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0 || ::pipe(in) != 0) return {};
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
+    ::dup2(in[0], 0);
     ::close(out[0]);
     ::close(err[0]);
+    ::close(in[1]);
     if (as != nullptr &&
         (::setgroups(0, nullptr) != 0 || ::setgid(as->pw_gid) != 0 || ::setuid(as->pw_uid) != 0)) {
       ::_exit(100);
@@ -69,6 +73,10 @@ CtlRun settingsctl(std::vector<std::string> args, const passwd* as = nullptr) {
   }
   ::close(out[1]);
   ::close(err[1]);
+  ::close(in[0]);
+  // Small enough for the pipe's buffer: written before anything is read.
+  if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
+  ::close(in[1]);
   CtlRun run;
   run.out = read_all(out[0]);
   run.err = read_all(err[0]);
@@ -165,17 +173,56 @@ TEST_F(TransportTest, InvokeBuildsTheActionAndRoutesItByKind) {
   EXPECT_EQ(done.exit, 0);
   EXPECT_EQ(Json::parse(done.out)["outcome"]["value"], R"({"value":true})");
 
-  // A wrong-kind argument is the handler's to read (here it echoes it); only
-  // arguments that are not an object are refused before it runs.
+  // Arguments are held to the action's parameters before its handler runs.
   CtlRun wrong =
       settingsctl({"--app", "test.app", "invoke", "test.lamp:1", "power", R"({"value":"yes"})"});
-  ASSERT_EQ(wrong.exit, 0) << wrong.err;
-  CtlRun echoed = settingsctl(
-      {"--app", "test.app", "wait", Json::parse(wrong.out)["operation_id"].get<std::string>()});
-  EXPECT_EQ(Json::parse(echoed.out)["outcome"]["value"], R"({"value":"yes"})");
+  EXPECT_EQ(wrong.exit, 3);
+  EXPECT_NE(wrong.err.find("power: value must be true or false (invalid_arguments)"),
+            std::string::npos)
+      << wrong.err;
   CtlRun listed = settingsctl({"--app", "test.app", "invoke", "test.lamp:1", "power", R"([true])"});
   EXPECT_EQ(listed.exit, 3);
   EXPECT_NE(listed.err.find("arguments must be a JSON object"), std::string::npos);
+}
+
+// --wait follows an accepted operation to its end and exits with its
+// status; "-" reads the arguments or the payload from standard input.
+TEST_F(TransportTest, WaitExitsWithTheFinalStatusAndADashReadsStandardInput) {
+  CtlRun on = settingsctl({"--app", "test.app", "invoke", "test.lamp:1", "power", "-", "--wait"},
+                          nullptr, "{\"value\": true}\n");
+  ASSERT_EQ(on.exit, 0) << on.err;
+  Json answer = Json::parse(on.out);
+  EXPECT_EQ(answer["outcome"]["state"], "accepted");
+  EXPECT_EQ(answer["status"]["state"], "succeeded");
+  EXPECT_EQ(answer["status"]["operation_id"], answer["operation_id"]);
+  EXPECT_EQ(answer["status"]["outcome"]["value"], R"({"value":true})");
+
+  CtlRun broken =
+      settingsctl({"--app", "test.app", "invoke", "test.lamp:1", "break", "{}", "--wait"});
+  EXPECT_EQ(broken.exit, 1) << broken.out << broken.err;
+  EXPECT_EQ(Json::parse(broken.out)["status"]["message"], "the lamp broke");
+  // Without --wait the start alone is the answer.
+  EXPECT_EQ(settingsctl({"--app", "test.app", "invoke", "test.lamp:1", "break"}).exit, 0);
+
+  CtlRun started = settingsctl(
+      {"--app", "test.app", "start", "test.failing-operation", "1", "-", "--wait"}, nullptr, "{}");
+  EXPECT_EQ(started.exit, 1) << started.err;
+  EXPECT_EQ(Json::parse(started.out)["state"], "failed");
+  CtlRun slow =
+      settingsctl({"--app", "test.app", "start", "test.slow-operation", "1", "-", "--wait"},
+                  nullptr, R"({"n":2})");
+  EXPECT_EQ(slow.exit, 0) << slow.err;
+  EXPECT_EQ(Json::parse(slow.out)["outcome"]["value"], R"({"n":2})");
+  // What is not accepted is not waited for.
+  EXPECT_EQ(settingsctl({"--app", "test.app", "start", "test.refused", "1", "{}", "--wait"}).exit,
+            3);
+  CtlRun garbled = settingsctl({"--app", "test.app", "start", "test.slow-operation", "1", "-"},
+                               nullptr, "{not json");
+  EXPECT_EQ(garbled.exit, 2);
+  EXPECT_NE(garbled.err.find("PAYLOAD is not valid JSON"), std::string::npos);
+  CtlRun help = settingsctl({"--help"});
+  EXPECT_NE(help.out.find("reads it from standard input"), std::string::npos);
+  EXPECT_NE(help.out.find("--wait"), std::string::npos);
 }
 
 TEST_F(TransportTest, BadRequestsGetClearErrorsAndExitCodes) {

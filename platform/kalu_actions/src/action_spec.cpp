@@ -160,10 +160,11 @@ kalu_ui::Result<EncodedAction> ActionSpec::build_json(const ActionArgs& argument
   if (!handler || !*handler) {
     return kalu_ui::fail(fmt::format("action \"{}\" has no handler", name));
   }
-  // The arguments reach the handler as given (ActionArgs holds an object by
-  // construction): a missing, null or mistyped argument reads as absent and
-  // the handler supplies its default; ranges and choices are the executor's
-  // to judge. The derived input schema only tells clients what to send.
+  // Judged before the handler runs: a handler's defaults are for what the
+  // spec leaves optional, never a stand-in for a value sent wrong.
+  if (auto checked = check_arguments(*this, arguments); !checked) {
+    return std::unexpected(std::move(checked.error()));
+  }
   return (*handler)(arguments);
 }
 

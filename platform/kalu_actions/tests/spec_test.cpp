@@ -1,3 +1,4 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -31,18 +32,11 @@ ActionSpec echo_spec(std::string op_id = "settings.display-operation") {
                            });
 }
 
-TEST(BuildJsonTest, HandlerReceivesTheArgumentsAsGiven) {
-  // The parameters describe what clients should send; what they actually send
-  // is the handler's to read, with its own defaults.
+TEST(BuildJsonTest, ArgumentsThatFitTheParametersReachTheHandlerAsGiven) {
   const char* const cases[] = {
       R"({"value":0.5,"on":true,"choice":"low"})",
-      R"({})",                                               // nothing given
-      R"({"value":null,"on":true,"choice":"low"})",          // null
-      R"({"value":"0.5","on":1,"choice":7})",                // wrong kinds
-      R"({"value":1.7,"on":true,"choice":"low"})",           // above the maximum
-      R"({"value":-3,"on":true,"choice":"low"})",            // below the minimum
-      R"({"value":0.5,"on":true,"choice":"Low"})",           // not one of the choices
-      R"({"value":0.5,"on":true,"choice":"low","extra":1})"  // unknown name
+      R"({"value":0,"on":false,"choice":"high","note":"x"})",   // ends of the range
+      R"({"value":1,"on":false,"choice":"high","note":null})",  // null: an optional left out
   };
   const ActionSpec spec = echo_spec();
   for (const char* text : cases) {
@@ -54,6 +48,67 @@ TEST(BuildJsonTest, HandlerReceivesTheArgumentsAsGiven) {
     EXPECT_EQ(built->action_id, "settings.display-operation");
     EXPECT_EQ(built->payload_text(), args->to_json());
   }
+}
+
+TEST(BuildJsonTest, ArgumentsThatDoNotFitAreRefusedNamingTheParameterAndWhatItTakes) {
+  constexpr std::string_view kTakes =
+      "brightness takes value (a number from 0 to 1); on (true or false); choice (one of low, "
+      "high); note (a string, optional)";
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({})", "brightness: value is required: a number from 0 to 1"},
+      {R"({"value":null,"on":true,"choice":"low"})",
+       "brightness: value is required: a number from 0 to 1"},
+      {R"({"value":"0.5","on":true,"choice":"low"})",
+       "brightness: value must be a number from 0 to 1"},
+      {R"({"value":1.7,"on":true,"choice":"low"})",
+       "brightness: value must be a number from 0 to 1"},
+      {R"({"value":-3,"on":true,"choice":"low"})",
+       "brightness: value must be a number from 0 to 1"},
+      {R"({"value":0.5,"on":1,"choice":"low"})", "brightness: on must be true or false"},
+      {R"({"value":0.5,"on":true,"choice":"Low"})", "brightness: choice must be one of low, high"},
+      {R"({"value":0.5,"on":true,"choice":7})",
+       "brightness: choice must be a string, one of low, high"},
+      {R"({"value":0.5,"on":true,"choice":"low","note":3})", "brightness: note must be a string"},
+      {R"({"value":0.5,"on":true,"choice":"low","extra":1})",
+       fmt::format("brightness: unknown argument \"extra\"; {}", kTakes)},
+      {R"({"brightness":0.8})",
+       fmt::format("brightness: unknown argument \"brightness\"; {}", kTakes)},
+  };
+  // The handler never sees what the check refused.
+  int calls = 0;
+  std::vector<ActionParam> params = echo_spec().parameters;
+  const ActionSpec spec =
+      ActionSpec::typed("brightness", "Brightness", "d", kOperationEffect, std::nullopt,
+                        std::move(params), [&calls](const ActionArgs& args) {
+                          ++calls;
+                          return EncodedAction::from_text("x", args.to_json());
+                        });
+  for (const auto& [text, message] : cases) {
+    SCOPED_TRACE(text);
+    auto built = spec.build_json(*ActionArgs::parse(text));
+    ASSERT_FALSE(built.has_value());
+    EXPECT_EQ(built.error(), message);
+  }
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(BuildJsonTest, LongChoiceListsAndKeysAreCut) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 300; ++i) many.push_back(fmt::format("Zone/Number{:03}", i));
+  std::vector<ActionParam> params{
+      ActionParam::make("choice", "Choice", ParamKind::Text).with_choices(std::move(many))};
+  const ActionSpec spec = ActionSpec::typed(
+      "timezone", "Time zone", "d", kOperationEffect, std::nullopt, std::move(params),
+      [](const ActionArgs&) { return EncodedAction::from_text("x", "{}"); });
+  auto wrong = spec.build_json(*ActionArgs::parse(R"({"choice":"Mars/Base"})"));
+  ASSERT_FALSE(wrong.has_value());
+  EXPECT_TRUE(wrong.error().starts_with("timezone: choice must be one of Zone/Number000, "));
+  EXPECT_TRUE(wrong.error().ends_with(", … (300 choices in all; the action's input lists them)"));
+  EXPECT_LT(wrong.error().size(), 600u);
+  auto odd =
+      spec.build_json(*ActionArgs::parse(fmt::format(R"({{"{}":1}})", std::string(500, 'k'))));
+  ASSERT_FALSE(odd.has_value());
+  EXPECT_NE(odd.error().find(fmt::format("\"{}…\"", std::string(64, 'k'))), std::string::npos);
 }
 
 TEST(BuildJsonTest, AccessorsYieldNothingForAbsentNullOrOtherKinds) {
@@ -90,7 +145,7 @@ TEST(BuildJsonTest, ArgumentsMustBeAnObject) {
 TEST(BuildJsonTest, OperationGuardDropsAPayloadMeantForAnotherOperation) {
   ActionSpec spec = echo_spec("settings.power-operation");
   auto built = spec.build_json(*ActionArgs::parse(R"({"value":0,"on":true,"choice":"low"})"));
-  ASSERT_TRUE(built.has_value());
+  ASSERT_TRUE(built.has_value()) << built.error();
   EXPECT_EQ(built->action_id, "settings.power-operation");
   EXPECT_TRUE(built->payload.empty());
 
@@ -153,11 +208,11 @@ TEST(BindingTest, BindsTheFirstActionOfThatNameAndNamesWhatIsMissing) {
   auto invocation = bound->invocation(0.25);
   ASSERT_TRUE(invocation.has_value());
   EXPECT_EQ(invocation->arguments_json, R"({"value":0.25,"on":true,"choice":"low"})");
-  // A non-finite number becomes null, which reaches the handler for it to read
-  // as absent.
+  // A non-finite number becomes null, which a required parameter refuses:
+  // no handler turns it into a default.
   auto nan = bound->encode(std::numeric_limits<double>::quiet_NaN());
-  ASSERT_TRUE(nan.has_value()) << nan.error();
-  EXPECT_EQ(nan->payload_text(), R"({"value":null,"on":true,"choice":"low"})");
+  ASSERT_FALSE(nan.has_value());
+  EXPECT_EQ(nan.error(), "brightness: value is required: a number from 0 to 1");
 }
 
 TEST(EmitterTest, BacklogKeepsTheNewest64AndWarnsOncePerEviction) {

@@ -92,7 +92,16 @@ ArgumentBuilder text_arguments(std::string parameter) {
 
 ArgumentBuilder choice_arguments() { return text_arguments("choice"); }
 
-ArgumentBuilder percent_arguments() { return text_arguments("percent"); }
+ArgumentBuilder percent_arguments() {
+  // The page shows "80%"; the action takes the number's digits.
+  return [](const ControlValue& value) {
+    const std::string* text = std::get_if<std::string>(&value);
+    if (text == nullptr) return ActionArgs();
+    std::string_view digits = *text;
+    while (digits.ends_with('%')) digits.remove_suffix(1);
+    return ActionArgs().with("percent", digits);
+  };
+}
 
 bool current_bool(const kalu_ui::doc::Document& document, std::string_view key, bool fallback) {
   return read_doc_bool(document, kalu_ui::doc::kRoot, key).value_or(fallback);

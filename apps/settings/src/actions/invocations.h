@@ -145,7 +145,8 @@ kalu_actions::ArgumentBuilder bool_arguments();
 kalu_actions::ArgumentBuilder number_arguments();
 // {"choice": t} from a text.
 kalu_actions::ArgumentBuilder choice_arguments();
-// {"percent": t} from a text: the battery charge cap.
+// {"percent": t} from a text with its trailing "%" removed: the battery
+// charge cap as the page shows it ("80%") becomes the action's "80".
 kalu_actions::ArgumentBuilder percent_arguments();
 // {<parameter>: t} from a text, the parameter chosen when binding.
 kalu_actions::ArgumentBuilder text_arguments(std::string parameter);

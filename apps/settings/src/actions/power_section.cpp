@@ -85,7 +85,7 @@ kalu_actions::ActionSpec charge_cap_spec(std::span<const std::uint32_t> supporte
                                          std::uint32_t current) {
   std::vector<std::string> caps;
   caps.reserve(supported.size());
-  for (const std::uint32_t percent : supported) caps.push_back(fmt::format("{}%", percent));
+  for (const std::uint32_t percent : supported) caps.push_back(fmt::format("{}", percent));
   std::vector<kalu_actions::ActionParam> params;
   params.push_back(
       kalu_actions::ActionParam::make("percent", "Charge percentage", kalu_actions::ParamKind::Text)

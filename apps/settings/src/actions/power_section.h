@@ -32,8 +32,8 @@ kalu_actions::Resource power_resource();
 kalu_actions::Resource power_resource(
     const std::optional<system_ops::battery::ChargeCapability>& capability);
 
-// "set-charge-cap": the text "percent" among the supported caps ("80%"); an
-// invocation whose percent is absent or not a number asks for `current`.
+// "set-charge-cap": the text "percent", one of the supported caps' digits
+// ("80"); the argument check refuses any other.
 kalu_actions::ActionSpec charge_cap_spec(std::span<const std::uint32_t> supported,
                                          std::uint32_t current);
 
@@ -41,8 +41,8 @@ kalu_actions::ActionSpec charge_cap_spec(std::span<const std::uint32_t> supporte
 std::optional<kalu_actions::ActionBinding> power_toggle_binding(std::string_view action_name);
 // A fresh section's action, the control's text becoming "choice".
 std::optional<kalu_actions::ActionBinding> power_choice_binding(std::string_view action_name);
-// "set-charge-cap" alone on a Power section, the control's text becoming
-// "percent".
+// "set-charge-cap" alone on a Power section, the control's text ("80%")
+// becoming "percent" ("80").
 std::optional<kalu_actions::ActionBinding> charge_cap_binding(
     std::span<const std::uint32_t> supported, std::uint32_t current);
 

@@ -54,6 +54,7 @@ SETTINGS_OPERATION_KEY(PrinterOperation)
 SETTINGS_OPERATION_KEY(UserOperation)
 SETTINGS_OPERATION_KEY(AgentModelOperation)
 SETTINGS_OPERATION_KEY(DeviceMeshOperation)
+SETTINGS_OPERATION_KEY(AccountOperation)
 #undef SETTINGS_OPERATION_KEY
 
 kalu_ui::Result<std::string> device_local_operation_key(std::string_view action_id,

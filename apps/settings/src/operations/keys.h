@@ -28,7 +28,8 @@ inline constexpr std::array<std::string_view, 14> kDeviceLocalActionIds = {
 };
 
 // The key of a parsed record under `action_id`. Defined for the fourteen
-// device-local records.
+// device-local records and the account operation (its form submissions are
+// completed under their key as well).
 template <typename R>
 std::string operation_key(std::string_view action_id, const R& operation);
 

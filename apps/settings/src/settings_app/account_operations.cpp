@@ -10,6 +10,7 @@
 
 #include "accounts/kinds.h"
 #include "accounts/stores.h"
+#include "operations/keys.h"
 #include "operations/records.h"
 #include "panes/accounts/operations.h"
 #include "settings_app/entry_points.h"
@@ -34,10 +35,24 @@ bool holds_any(const Op& op) {
   return (std::holds_alternative<Cases>(op) || ...);
 }
 
+kalu_ui::Payload payload_of(const std::string& json) {
+  return {reinterpret_cast<const std::uint8_t*>(json.data()), json.size()};
+}
+
+// The refusal of a variant sent with a kind it does not take, saying which.
+std::string kind_mismatch(kalu_ui::OperationKind kind, const Op& op) {
+  // Kind 1 runs the saves, the connection check and the removal; 2 moves the
+  // forms (opening, closing, editing).
+  const bool effect =
+      holds_any<Op::SubmitForm, Op::SubmitReauthentication, Op::Test, Op::Remove>(op);
+  return fmt::format("{}: {} takes operation kind {}, not {}", kKindMismatch,
+                     operations::write_record(op), effect ? 1 : 2, kind);
+}
+
 // What an invocation of `kind` publishes for `op` into the account-request
 // cell; none with the error when the kind and the variant do not fit.
 kalu_ui::Result<Request> account_request(kalu_ui::OperationKind kind, const Op& op) {
-  auto mismatch = [] { return kalu_ui::fail(std::string(kKindMismatch)); };
+  auto mismatch = [&] { return kalu_ui::fail(kind_mismatch(kind, op)); };
   if (kind == 0) return mismatch();
   if (kind == 1) {
     if (std::holds_alternative<Op::SubmitForm>(op)) return Request(Request::SubmitForm{});
@@ -48,7 +63,13 @@ kalu_ui::Result<Request> account_request(kalu_ui::OperationKind kind, const Op& 
   }
   if (const auto* add = std::get_if<Op::Add>(&op)) {
     auto account_kind = accounts::kind_from_short_name(add->kind);
-    if (!account_kind) return kalu_ui::fail("unknown account kind");
+    if (!account_kind) {
+      std::string kinds;
+      for (const accounts::AccountKind known : accounts::kAccountKinds) {
+        kinds += fmt::format("{}{}", kinds.empty() ? "" : ", ", accounts::short_name(known));
+      }
+      return kalu_ui::fail(fmt::format("unknown account kind; kind must be one of {}", kinds));
+    }
     return Request(Request::OpenAddForm{*account_kind});
   }
   // Edit opens the account exactly as Open does.
@@ -73,14 +94,13 @@ DeviceLocalOutcome SettingsApp::start_account_operation(
   if (!operation) return DeviceLocalOutcome::rejected(std::move(operation.error()));
   select_pane(kExternalAccounts);
   const Op& op = *operation;
-  const bool form = (kind == 1 && holds_any<Op::SubmitForm, Op::SubmitReauthentication>(op)) ||
-                    (kind >= 2 && holds_any<Op::Add, Op::Open, Op::Edit, Op::Reauthenticate,
-                                            Op::CancelForm, Op::CancelReauthentication>(op));
-  if (form) {
-    const std::string json = operations::write_record(op);
-    const auto bytes =
-        kalu_ui::Payload(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
-    auto handled = invoke_resource_operation(kind == 1 ? 1 : 2, kAccountOperation, bytes, context);
+  if (kind == 1 && holds_any<Op::SubmitForm, Op::SubmitReauthentication>(op)) {
+    return start_form_submission(operation_id, op, context);
+  }
+  if (kind >= 2 && holds_any<Op::Add, Op::Open, Op::Edit, Op::Reauthenticate, Op::CancelForm,
+                             Op::CancelReauthentication>(op)) {
+    auto handled = invoke_resource_operation(2, kAccountOperation,
+                                             payload_of(operations::write_record(op)), context);
     if (!handled) return DeviceLocalOutcome::rejected(std::move(handled.error()));
     return DeviceLocalOutcome::completed();
   }
@@ -90,7 +110,33 @@ DeviceLocalOutcome SettingsApp::start_account_operation(
     }
     if (const auto* remove = std::get_if<Op::Remove>(&op)) return remove_account(remove->id);
   }
-  return DeviceLocalOutcome::rejected(std::string(kKindMismatch));
+  return DeviceLocalOutcome::rejected(kind_mismatch(kind, op));
+}
+
+DeviceLocalOutcome SettingsApp::start_form_submission(const ResourceOperationId& operation_id,
+                                                      const Op& op,
+                                                      kalu_ui::ResourceOperationContext& context) {
+  account_form_.settle(*cells_.account_completion, executor_clock_());
+  if (account_form_.busy()) {
+    return DeviceLocalOutcome::rejected(
+        fmt::format("another account form is still being saved{}", account_form_.naming()));
+  }
+  // Pending before the pane can hear of it, so its answer finds the key.
+  std::string key = operations::operation_key(kAccountOperation, op);
+  if (!cells_.account_completion->publish(operations::OperationCompletion::Pending{key})) {
+    return DeviceLocalOutcome::rejected(std::string(kOperationNotTaken));
+  }
+  account_form_.expect(std::move(key));
+  auto handled = invoke_resource_operation(1, kAccountOperation,
+                                           payload_of(operations::write_record(op)), context);
+  if (!handled) {
+    cells_.account_completion->publish(operations::OperationCompletion::Idle{});
+    account_form_.settle(*cells_.account_completion, executor_clock_());
+    return DeviceLocalOutcome::rejected(std::move(handled.error()));
+  }
+  // The account check inside a save has its own deadline well within this.
+  account_form_.begin(operation_id, kAccountOperation, executor_clock_() + kCompletionBound);
+  return DeviceLocalOutcome::accepted();
 }
 
 DeviceLocalOutcome SettingsApp::start_connection_check(const ResourceOperationId& operation_id,

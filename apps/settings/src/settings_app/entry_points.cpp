@@ -63,10 +63,13 @@ std::string_view payload_text(kalu_ui::Payload payload) {
 
 ResourceOperationStatus succeeded_status(const ResourceOperationId& id,
                                          const std::string& message) {
-  // Bytes that are not UTF-8 are replaced rather than let the writer throw.
+  // The message for people is the outcome's text; its value carries the same
+  // sentence as a JSON string, for the clients that read it there. Bytes that
+  // are not UTF-8 are replaced rather than let the writer throw.
   kalu_ui::ResourceOperationOutcome outcome;
   outcome.value_json =
       nlohmann::json(message).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  outcome.text = nlohmann::json::parse(*outcome.value_json).get<std::string>();
   return {ResourceOperationStatus::Succeeded{std::move(outcome), id}};
 }
 
@@ -102,7 +105,10 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
     auto operation = operations::read_record<operations::UpdateOperation>(payload);
     if (!operation) return kalu_ui::fail(std::move(operation.error()));
     if (!std::holds_alternative<operations::UpdateOperation::ReviewRollback>(*operation)) {
-      return kalu_ui::fail("operation kind does not match update operation");
+      return kalu_ui::fail(fmt::format(
+          "operation kind does not match update operation: {} takes operation kind 1; kind 2 "
+          "takes only \"ReviewRollback\"",
+          operations::write_record(*operation)));
     }
     select_pane(kUpdates);
     return true;
@@ -134,9 +140,18 @@ std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(
     kalu_ui::ResourceOperationContext& context) {
   if (cancel) {
     if (auto cancelled = cancel_device_local_operation(operation_id)) return cancelled;
+    if (account_form_.cancel(operation_id, *cells_.account_completion)) {
+      return ResourceOperationStatus{
+          ResourceOperationStatus::Cancelled{"account form save cancelled", operation_id}};
+    }
   } else if (DeviceLocalPoll device_local = poll_device_local_operation(operation_id);
              device_local.owned) {
     return std::move(device_local.status);
+  } else {
+    account_form_.settle(*cells_.account_completion, executor_clock_());
+    if (DeviceLocalPoll form = account_form_.poll(operation_id); form.owned) {
+      return std::move(form.status);
+    }
   }
   if (account_check_ && account_check_->id == operation_id) return poll_account_check(cancel);
   if (shell_) return shell_->poll_resource_operation(operation_id, cancel, context);
@@ -145,25 +160,18 @@ std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(
 
 std::optional<ResourceOperationStatus> SettingsApp::cancel_device_local_operation(
     const ResourceOperationId& operation_id) {
-  const ResourceOperationStatus cancelled{
-      ResourceOperationStatus::Cancelled{"device-local operation cancelled", operation_id}};
-  if (device_local_busy_ && operation_id == device_local_request_id_) {
-    // A client that gives up must not leave the executor busy for good. A
-    // request no pane has taken yet is withdrawn; a pane that took it may
-    // still finish, but its completion no longer matches a pending key.
-    device_local_busy_ = false;
-    pending_operation_key_.reset();
-    final_since_.reset();
+  // A client that gives up must not leave the executor busy for good. A
+  // request no pane has taken yet is withdrawn; a pane that took it may
+  // still finish, but its completion no longer matches a pending key. An
+  // outcome not yet polled is dropped unreported.
+  const bool in_flight = device_local_.busy() && operation_id == device_local_.id();
+  if (!device_local_.cancel(operation_id, *cells_.operation_completion)) return std::nullopt;
+  if (in_flight) {
     if (!cells_.device_local_request->get().empty()) cells_.device_local_request->publish({});
     if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
-    cells_.operation_completion->publish(OperationCompletion::Idle{});
-    return cancelled;
   }
-  // An outcome released uncollected is dropped unreported.
-  const auto released = std::ranges::find(released_, operation_id, &ReleasedOperation::id);
-  if (released == released_.end()) return std::nullopt;
-  released_.erase(released);
-  return cancelled;
+  return ResourceOperationStatus{
+      ResourceOperationStatus::Cancelled{"device-local operation cancelled", operation_id}};
 }
 
 void SettingsApp::set_account_probe(account_probe::SharedAccountProbe probe) {

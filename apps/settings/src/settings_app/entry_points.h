@@ -9,7 +9,8 @@
 
 namespace settings::settings_app {
 
-// Succeeded: the message, as a JSON string, is the outcome's value.
+// Succeeded: the message is the outcome's text, and as a JSON string its
+// value (bytes that are not UTF-8 replaced in both).
 kalu_ui::ResourceOperationStatus succeeded_status(const kalu_ui::ResourceOperationId& id,
                                                   const std::string& message);
 // Failed with `code` and `message`, no detail.

@@ -3,16 +3,19 @@
 
 #include "settings_app/executor.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
+#include "kalu_ui/log.h"
 #include "media_kit/audio.h"
 #include "operations/keys.h"
 #include "operations/mailbox.h"
 #include "prefs_store/display.h"
-#include "settings_app/entry_points.h"
 #include "settings_app/executor_checks.h"
 #include "settings_app/settings_app.h"
 
@@ -56,22 +59,26 @@ kalu_ui::Status check_record(const R& record,
   }
 }
 
-// The poll's answer for a final state.
-std::optional<kalu_ui::ResourceOperationStatus> final_status(
-    const Completion& completion, const kalu_ui::ResourceOperationId& id) {
-  if (const auto* done = std::get_if<Completion::Succeeded>(&completion)) {
-    return succeeded_status(id, done->message);
+// How long the pane may take: longer for the work whose progress its page
+// shows while it runs.
+template <typename R>
+std::chrono::seconds completion_bound(const R& record) {
+  bool long_work = false;
+  if constexpr (std::is_same_v<R, op::UpdateOperation>) {
+    using U = op::UpdateOperation;
+    long_work = std::holds_alternative<U::Check>(record) ||
+                std::holds_alternative<U::Rollback>(record) ||
+                std::holds_alternative<U::RefreshFirmware>(record) ||
+                std::holds_alternative<U::InstallFirmware>(record);
+  } else if constexpr (std::is_same_v<R, op::StorageOperation>) {
+    long_work = std::holds_alternative<op::StorageOperation::CleanupCaches>(record) ||
+                std::holds_alternative<op::StorageOperation::FreeSyncedFiles>(record);
+  } else if constexpr (std::is_same_v<R, op::BluetoothOperation>) {
+    long_work = std::holds_alternative<op::BluetoothOperation::Pair>(record);
+  } else if constexpr (std::is_same_v<R, op::UserOperation>) {
+    long_work = std::holds_alternative<op::UserOperation::Remove>(record);
   }
-  if (const auto* failed = std::get_if<Completion::Failed>(&completion)) {
-    return failed_status(id, std::string(kDeviceLocalFailedCode), failed->message, false);
-  }
-  return std::nullopt;
-}
-
-// The final state under `key`, if the cell holds one.
-bool is_final_under(const Completion& completion, const std::optional<std::string>& key) {
-  const auto tag = completion.tag();
-  return key && (tag == 2 || tag == 3) && completion.key() == *key;
+  return long_work ? kLongCompletionBound : kCompletionBound;
 }
 
 template <std::size_t I = 0>
@@ -98,8 +105,11 @@ std::optional<std::size_t> device_local_row(std::string_view action_id) {
 
 DeviceLocalOutcome SettingsApp::run_device_local_operation(std::string_view action_id,
                                                            kalu_ui::Payload payload) {
-  release_uncollected_operation();
-  if (device_local_busy_) return DeviceLocalOutcome::rejected(std::string(kDeviceLocalBusy));
+  settle_device_local_operation();
+  if (device_local_.busy()) {
+    return DeviceLocalOutcome::rejected(
+        fmt::format("{}{}", kDeviceLocalBusy, device_local_.naming()));
+  }
   const auto row = device_local_row(action_id);
   if (!row) return DeviceLocalOutcome::not_handled();
   return dispatch_row(*row, [&]<typename R>(panes::PaneIndex pane) {
@@ -121,6 +131,7 @@ DeviceLocalOutcome SettingsApp::accept_device_local(std::string_view action_id,
   // Selected before the checks: a refused operation still shows its pane,
   // and the pane exists when the request is published.
   select_pane(pane);
+  accepted_bound_ = completion_bound(*record);
   if constexpr (kAppliedHere<Record>) {
     return apply_here(action_id, payload, *record);
   } else {
@@ -155,7 +166,7 @@ DeviceLocalOutcome SettingsApp::hand_over(std::string_view action_id, const Reco
     }
     return not_taken();
   }
-  pending_operation_key_ = std::move(key);
+  device_local_.expect(std::move(key));
   return DeviceLocalOutcome::accepted();
 }
 
@@ -179,7 +190,7 @@ DeviceLocalOutcome SettingsApp::finish_device_local_operation(std::string_view a
   Completion final_state = result ? Completion(Completion::Succeeded{*key, *result})
                                   : Completion(Completion::Failed{*key, result.error()});
   if (!cells_.operation_completion->publish(std::move(final_state))) return not_taken();
-  pending_operation_key_ = std::move(*key);
+  device_local_.expect(std::move(*key));
   // The page shows what is stored now.
   structure_dirty_ = true;
   rebuild_shell();
@@ -191,11 +202,9 @@ DeviceLocalOutcome SettingsApp::start_device_local_operation(
     kalu_ui::Payload payload) {
   DeviceLocalOutcome outcome = run_device_local_operation(action_id, payload);
   if (std::holds_alternative<DeviceLocalOutcome::Accepted>(outcome.value)) {
-    device_local_busy_ = true;
-    device_local_request_id_ = operation_id;
-    final_since_.reset();
-    // An applied operation is final already; its wait starts now.
-    release_uncollected_operation();
+    device_local_.begin(operation_id, action_id, executor_clock_() + accepted_bound_);
+    // An applied operation is final already: the executor is free at once.
+    settle_device_local_operation();
   }
   return outcome;
 }
@@ -204,53 +213,25 @@ DeviceLocalOutcome SettingsApp::start_device_local_operation(
 
 DeviceLocalPoll SettingsApp::poll_device_local_operation(
     const kalu_ui::ResourceOperationId& operation_id) {
-  if (device_local_busy_ && operation_id == device_local_request_id_) {
-    const Completion completion = cells_.operation_completion->get();
-    if (!is_final_under(completion, pending_operation_key_)) return {true, std::nullopt};
-    auto status = final_status(completion, operation_id);
-    device_local_busy_ = false;
-    pending_operation_key_.reset();
-    final_since_.reset();
-    cells_.operation_completion->publish(Completion::Idle{});
-    return {true, std::move(status)};
-  }
-  const auto released = std::ranges::find_if(
-      released_, [&](const ReleasedOperation& r) { return r.id == operation_id; });
-  if (released == released_.end()) return {};
-  DeviceLocalPoll answer{true, std::move(released->status)};
-  released_.erase(released);
-  return answer;
+  settle_device_local_operation();
+  return device_local_.poll(operation_id);
 }
 
-void SettingsApp::release_uncollected_operation() {
-  if (!device_local_busy_) return;
-  const Completion completion = cells_.operation_completion->get();
-  if (!is_final_under(completion, pending_operation_key_)) {
-    final_since_.reset();
-    return;
+void SettingsApp::settle_device_local_operation() {
+  const std::string action_id = device_local_.action_id();
+  if (!device_local_.settle(*cells_.operation_completion, executor_clock_())) return;
+  // Failed for want of a completion: what no pane took is withdrawn.
+  kalu_ui::log::warn("kalu::settings", "settings::settings_app::executor",
+                     "device-local operation did not finish in time", {{"action_id", action_id}});
+  if (!cells_.device_local_request->get().empty()) {
+    cells_.device_local_request->publish(op::DeviceLocalRequest{});
   }
-  const kalu_ui::Instant now = executor_clock_();
-  if (!final_since_) {
-    final_since_ = now;
-    return;
-  }
-  if (now - *final_since_ < kUncollectedRelease) return;
-  if (released_.size() == kReleasedKept) released_.erase(released_.begin());
-  released_.push_back(
-      {device_local_request_id_, *final_status(completion, device_local_request_id_)});
-  device_local_busy_ = false;
-  pending_operation_key_.reset();
-  final_since_.reset();
-  cells_.operation_completion->publish(Completion::Idle{});
+  if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
 }
 
 void SettingsApp::fail_operation_of_replaced_page() {
-  if (!pending_operation_key_) return;
-  const Completion completion = cells_.operation_completion->get();
-  const auto* pending = std::get_if<Completion::Pending>(&completion);
-  if (!pending || pending->key != *pending_operation_key_) return;
-  cells_.operation_completion->publish(
-      Completion::Failed{pending->key, std::string(kPaneClosedBeforeFinish)});
+  (void)account_form_.fail_pending(*cells_.account_completion, kPaneClosedBeforeFinish);
+  if (!device_local_.fail_pending(*cells_.operation_completion, kPaneClosedBeforeFinish)) return;
   if (!cells_.device_local_request->get().empty()) {
     cells_.device_local_request->publish(op::DeviceLocalRequest{});
   }

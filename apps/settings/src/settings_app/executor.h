@@ -17,16 +17,20 @@
 // state there at once. The pane publishes the final state under the key in
 // its next syncs (operations/mailbox.h says how); the poll reports it once.
 //
+// The executor is busy only while an operation runs: the moment its final
+// state is in the completion cell (seen at the next start, poll or frame),
+// the outcome is kept under the operation's id for its poll, reported once,
+// and the next operation is taken, whether or not anyone polls. A refusal
+// because one runs names it (kDeviceLocalBusy, its action and operation id).
 // Nothing leaves the executor busy for good:
 // - a request or Pending the cells refuse to take is refused
 //   ("the Settings pane could not take the operation") with nothing pending;
 // - replacing the page (another pane, a new UI scale, a rebuild) while the
-//   operation is Pending fails it ("the Settings pane was closed before the
-//   operation finished") and empties both request cells, since the pane that
-//   would have finished it is gone;
-// - a final state nobody polls for kUncollectedRelease frees the executor;
-//   the outcome is kept under the operation's id and the next poll of that
-//   id reports it once.
+//   operation is Pending fails it (kPaneClosedBeforeFinish) and empties both
+//   request cells, since the pane that would have finished it is gone;
+// - an operation no pane has completed within its bound is failed with
+//   kDidNotFinishInTime, both request cells emptied; a pane that finishes it
+//   later finds nothing pending and drops its message (executor_slot.h).
 //
 // Everything runs on the UI thread inside the toolkit's calls into the
 // application object; there is no worker thread here.
@@ -41,10 +45,12 @@
 #include "kalu_ui/instant.h"
 #include "panes/registry.h"
 #include "settings_app/executor_apply.h"
+#include "settings_app/executor_slot.h"
 #include "widget_contract/records.h"
 
 namespace settings::settings_app {
 
+// Followed by " (<action id>, operation <id>)" of the operation that runs.
 inline constexpr std::string_view kDeviceLocalBusy =
     "another device-local Settings operation is still running";
 inline constexpr std::string_view kOperationNotTaken =
@@ -54,14 +60,13 @@ inline constexpr std::string_view kOperationNotTaken =
 inline constexpr std::string_view kPaneClosedBeforeFinish =
     "the Settings pane was closed; the operation may still complete — refresh to see the "
     "device's state";
-// The error code a poll gives a failed device-local operation.
-inline constexpr std::string_view kDeviceLocalFailedCode = "device_local_operation_failed";
 
-// How long a final state may wait for the client's poll before the executor
-// takes the next operation.
-inline constexpr std::chrono::seconds kUncollectedRelease{60};
-// How many released outcomes are kept for late polls, newest last.
-inline constexpr std::size_t kReleasedKept = 16;
+// How long a pane may take to complete an operation it was handed: a
+// minute, and half an hour for the work whose progress its page shows while
+// it runs (an update check, a rollback, firmware work, a storage clean-up, a
+// Bluetooth pairing, the removal of a login account with its files).
+inline constexpr std::chrono::seconds kCompletionBound{60};
+inline constexpr std::chrono::seconds kLongCompletionBound{30 * 60};
 
 // One device-local action and the pane that is shown for it.
 struct DeviceLocalRow {
@@ -92,22 +97,7 @@ inline constexpr std::array<DeviceLocalRow, 14> kDeviceLocalRows = {{
 // The row of `action_id`, if it is a device-local action.
 std::optional<std::size_t> device_local_row(std::string_view action_id);
 
-// What the device-local part of a poll answers.
-struct DeviceLocalPoll {
-  // The id is the operation in flight, or one released uncollected; when
-  // false the poll goes on to its other branches.
-  bool owned = false;
-  // The final status, reported once; none while the operation still runs.
-  std::optional<kalu_ui::ResourceOperationStatus> status;
-};
-
-// An outcome released uncollected, kept for the poll of its id.
-struct ReleasedOperation {
-  kalu_ui::ResourceOperationId id;
-  kalu_ui::ResourceOperationStatus status;
-};
-
-// The monotonic clock the release reads; tests hand in their own.
+// The monotonic clock the completion bound reads; tests hand in their own.
 using ExecutorClock = std::function<kalu_ui::Instant()>;
 
 }  // namespace settings::settings_app

@@ -1,6 +1,7 @@
 #include "settings_app/executor_apply.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
 #include <array>
@@ -71,6 +72,7 @@ AppliedResult edit_input(std::string_view persist, Edit&& change) {
 constexpr std::string_view kPersistInput = "could not persist input preferences: {}";
 constexpr std::string_view kPersistSources = "could not persist keyboard input sources: {}";
 constexpr std::string_view kNotInstalled = "keyboard input source is no longer installed";
+constexpr std::string_view kZoneUnavailable = "time zone is not available on this device";
 
 bool is_active(const InputPrefs& input, std::string_view id) {
   return std::ranges::find(input.keyboard_layouts, id) != input.keyboard_layouts.end();
@@ -154,7 +156,8 @@ Change change_input(const op::InputOperation& operation, InputPrefs& input) {
     } else if (v->profile == "Flat") {
       input.accel_profile = "flat";
     } else {
-      return fail("unsupported acceleration profile");
+      return fail(fmt::format("unsupported acceleration profile; profile must be one of {}",
+                              fmt::join(mk::acceleration_labels(), ", ")));
     }
     return "pointer acceleration updated";
   }
@@ -215,7 +218,14 @@ AppliedResult set_timezone(const std::string& zone) {
   // A list that cannot be read offers nothing, so nothing is set.
   const auto zones = system_ops::time::list_timezones().value_or(std::vector<std::string>{});
   if (std::ranges::find(zones, zone) == zones.end()) {
-    return fail("time zone is not available on this device");
+    // The zone a client named, cut short, and one the device does have.
+    const std::string named = zone.substr(0, std::min<std::size_t>(zone.size(), 64));
+    if (zones.empty())
+      return fail(fmt::format("{}: \"{}\"; it lists none", kZoneUnavailable, named));
+    return fail(
+        fmt::format("{}: \"{}\"; timezone must name one of its IANA time zones, such as "
+                    "\"{}\"",
+                    kZoneUnavailable, named, zones.front()));
   }
   if (auto set = system_ops::time::set_timezone(zone); !set) {
     return fail(fmt::format("time zone could not be changed: {}", set.error()));
@@ -268,7 +278,10 @@ kalu_ui::Result<std::optional<std::string>> compose_key_value(std::string_view k
     if (stored.empty()) return std::optional<std::string>();
     return std::optional<std::string>(std::string(stored));
   }
-  return fail("unsupported compose key");
+  std::vector<std::string_view> labels;
+  for (const auto& [label, stored] : panes::mouse_keyboard::compose_keys()) labels.push_back(label);
+  return fail(
+      fmt::format("unsupported compose key; key must be one of {}", fmt::join(labels, ", ")));
 }
 
 AppliedResult apply_operation(const op::InputOperation& operation) {

@@ -32,7 +32,7 @@ kalu_ui::Result<double> unit_interval_value(double value);
 // What "compose_key" stores for a compose key label: "Disabled" clears it
 // (none), "Right Alt" "ralt", "Menu" "menu", "Caps Lock" "caps", "Right
 // Super" "rwin", "Left Super" "lwin"; any other text (letter case counts) is
-// "unsupported compose key".
+// "unsupported compose key; key must be one of Disabled, Right Alt, ...".
 kalu_ui::Result<std::optional<std::string>> compose_key_value(std::string_view key);
 
 AppliedResult apply_operation(const operations::InputOperation& operation);

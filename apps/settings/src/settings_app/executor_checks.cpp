@@ -1,6 +1,7 @@
 #include "settings_app/executor_checks.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
 #include <array>
@@ -27,9 +28,6 @@ namespace op = operations;
 bool one_of(std::string_view text, std::span<const std::string_view> labels) {
   return std::ranges::find(labels, text) != labels.end();
 }
-bool one_of(std::string_view text, std::initializer_list<std::string_view> labels) {
-  return one_of(text, std::span(labels.begin(), labels.size()));
-}
 
 // Finite and within 0 to 1, both ends included (NaN fails every comparison).
 bool unit_range(double value) { return std::isfinite(value) && value >= 0.0 && value <= 1.0; }
@@ -37,6 +35,30 @@ bool unit_range(double value) { return std::isfinite(value) && value >= 0.0 && v
 Status refuse_unless(bool ok, std::string_view message) {
   if (ok) return {};
   return fail(std::string(message));
+}
+
+// At most this much of a client's text is repeated in a refusal.
+constexpr std::size_t kEchoBytes = 64;
+
+std::string echo(std::string_view text) {
+  if (text.size() <= kEchoBytes) return std::string(text);
+  std::size_t cut = kEchoBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return fmt::format("{}…", text.substr(0, cut));
+}
+
+// "unsupported power profile "power-saver"; profile must be one of Power
+// Saver, Balanced, Performance": what was refused, the record's field and
+// what it takes.
+Status refuse_unless_one_of(std::string_view text, std::span<const std::string_view> labels,
+                            std::string_view what, std::string_view field) {
+  if (one_of(text, labels)) return {};
+  return fail(fmt::format("unsupported {} \"{}\"; {} must be one of {}", what, echo(text), field,
+                          fmt::join(labels, ", ")));
+}
+Status refuse_unless_one_of(std::string_view text, std::initializer_list<std::string_view> labels,
+                            std::string_view what, std::string_view field) {
+  return refuse_unless_one_of(text, std::span(labels.begin(), labels.size()), what, field);
 }
 
 // ---- Displays ---------------------------------------------------------------
@@ -77,15 +99,15 @@ Status check_display(const op::DisplayOperation& operation,
     return refuse_unless(unit_range(v->value), "display brightness must be between 0 and 1");
   }
   if (const auto* v = std::get_if<D::SetNightLightTemperature>(&operation)) {
-    return refuse_unless(
-        one_of(v->label, {"Subtle · 4500 K", "Warm · 3700 K", "Very warm · 2800 K"}),
-        "unsupported Night Light warmth");
+    return refuse_unless_one_of(v->label,
+                                {"Subtle · 4500 K", "Warm · 3700 K", "Very warm · 2800 K"},
+                                "Night Light warmth", "label");
   }
   if (const auto* v = std::get_if<D::SetScale>(&operation)) {
-    return refuse_unless(one_of(v->label, kScaleLabels), "unsupported display scale");
+    return refuse_unless_one_of(v->label, kScaleLabels, "display scale", "label");
   }
   if (const auto* v = std::get_if<D::SetOutputScale>(&operation)) {
-    return refuse_unless(one_of(v->label, kScaleLabels), "unsupported output scale");
+    return refuse_unless_one_of(v->label, kScaleLabels, "output scale", "label");
   }
   if (const auto* v = std::get_if<D::SetPosition>(&operation)) {
     return refuse_unless(v->label.size() <= kMaxDisplayLabel, "display position label is too long");
@@ -105,9 +127,9 @@ Status check_display(const op::DisplayOperation& operation,
                          kModeGone);
   }
   if (const auto* v = std::get_if<D::SetTransformLabel>(&operation)) {
-    return refuse_unless(
-        one_of(v->label, {"Landscape", "Portrait right", "Upside down", "Portrait left"}),
-        "unsupported display orientation");
+    return refuse_unless_one_of(v->label,
+                                {"Landscape", "Portrait right", "Upside down", "Portrait left"},
+                                "display orientation", "label");
   }
   // HDR and variable refresh are refused in both directions: an output
   // without them has nothing to switch off either.
@@ -241,46 +263,49 @@ std::optional<system_ops::bluez::BluetoothDevice> take_entry_by_id(
 
 Status check_operation(const op::UpdateOperation& operation) {
   if (const auto* v = std::get_if<op::UpdateOperation::SetSchedule>(&operation)) {
-    return refuse_unless(one_of(v->schedule, panes::updates::kScheduleLabels),
-                         "unsupported update schedule");
+    return refuse_unless_one_of(v->schedule, panes::updates::kScheduleLabels, "update schedule",
+                                "schedule");
   }
   return {};
 }
 
 Status check_operation(const op::PowerOperation& operation) {
   using P = op::PowerOperation;
+  namespace power = panes::power;
   if (const auto* v = std::get_if<P::SetChargeLimit>(&operation)) {
     const auto capability = system_ops::battery::charge_capability();
-    return refuse_unless(capability && std::ranges::find(capability->allowed, v->percent) !=
-                                           capability->allowed.end(),
-                         "battery charge-cap control is unavailable on this device");
+    if (!capability) return fail("battery charge-cap control is unavailable on this device");
+    if (std::ranges::find(capability->allowed, v->percent) != capability->allowed.end()) return {};
+    return fail(fmt::format("unsupported charge cap {}%; percent must be one of {}", v->percent,
+                            fmt::join(capability->allowed, ", ")));
   }
   if (const auto* v = std::get_if<P::SetProfile>(&operation)) {
-    return refuse_unless(one_of(v->profile, panes::power::kProfileLabels),
-                         "unsupported power profile");
+    return refuse_unless_one_of(v->profile, power::kProfileLabels, "power profile", "profile");
   }
   if (const auto* v = std::get_if<P::SetBlankTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels),
-                         "unsupported screen blank timeout");
+    return refuse_unless_one_of(v->label, power::kScreenDelayLabels, "screen blank timeout",
+                                "label");
   }
   if (const auto* v = std::get_if<P::SetLockTimeout>(&operation)) {
-    return refuse_unless(one_of(v->label, panes::power::kScreenDelayLabels),
-                         "unsupported automatic lock timeout");
+    return refuse_unless_one_of(v->label, power::kScreenDelayLabels, "automatic lock timeout",
+                                "label");
   }
   if (const auto* v = std::get_if<P::SetSuspendTimeout>(&operation)) {
-    if (!one_of(v->label, panes::power::kSuspendDelayLabels)) {
-      return fail("unsupported suspend timeout");
+    if (auto label =
+            refuse_unless_one_of(v->label, power::kSuspendDelayLabels, "suspend timeout", "label");
+        !label) {
+      return label;
     }
-    return refuse_unless(one_of(v->profile, {"default", "saver", "balanced", "performance"}),
-                         "unsupported power profile timeout");
+    return refuse_unless_one_of(v->profile, {"default", "saver", "balanced", "performance"},
+                                "power profile timeout", "profile");
   }
   const std::string* action = nullptr;
   if (const auto* v = std::get_if<P::SetLidAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetPowerKeyAction>(&operation)) action = &v->action;
   if (const auto* v = std::get_if<P::SetCriticalAction>(&operation)) action = &v->action;
-  if (action)
-    return refuse_unless(one_of(*action, panes::power::kPowerActionLabels),
-                         "unsupported power action");
+  if (action) {
+    return refuse_unless_one_of(*action, power::kPowerActionLabels, "power action", "action");
+  }
   return {};
 }
 

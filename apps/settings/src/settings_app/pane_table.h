@@ -26,6 +26,8 @@ struct PaneCells {
   std::shared_ptr<operations::DeviceMeshRequestCell> device_mesh_request;
   std::shared_ptr<operations::OperationCompletionCell> operation_completion;
   std::shared_ptr<operations::AccountRequestCell> account_requests;
+  // Where External Accounts completes a client's form or replacement save.
+  std::shared_ptr<operations::OperationCompletionCell> account_completion;
   account_probe::SharedAccountProbe account_probe;
   // The Agent Models status line the provider jobs publish into.
   std::shared_ptr<operations::AgentModelsStatusCell> agent_models_status;

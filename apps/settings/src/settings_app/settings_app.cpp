@@ -53,6 +53,7 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   search_catalog_ = sidebar::build_pane_search_catalog();
   accounts_ = account_list(accounts_root);
   cells_.account_requests = operations::AccountRequestCell::create({});
+  cells_.account_completion = operations::OperationCompletionCell::create({});
   cells_.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
   cells_.account_probe = account_probe::new_account_probe();
   cells_.operation_completion = operations::OperationCompletionCell::create({});
@@ -163,8 +164,9 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     if (shell_) replace_nav(std::move(nav));
   }
   if (shell_) shell_->sync(document);
-  // A pane completes its operation in its sync; the wait for the poll starts.
-  release_uncollected_operation();
+  // A pane completes its operation in its sync: the executor is free at once.
+  settle_device_local_operation();
+  account_form_.settle(*cells_.account_completion, executor_clock_());
 }
 
 NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,

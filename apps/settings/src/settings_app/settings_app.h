@@ -133,6 +133,9 @@ class SettingsApp : public kalu_ui::Widget {
   const std::shared_ptr<operations::AccountRequestCell>& account_requests() const {
     return cells_.account_requests;
   }
+  const std::shared_ptr<operations::OperationCompletionCell>& account_completion() const {
+    return cells_.account_completion;
+  }
   const account_probe::SharedAccountProbe& account_probe() const { return cells_.account_probe; }
   // The Agent Models status line the provider jobs publish into.
   const std::shared_ptr<operations::AgentModelsStatusCell>& agent_models_status() const {
@@ -174,17 +177,15 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::DeviceLocalOutcome start_device_local_operation(
       const kalu_ui::ResourceOperationId& operation_id, std::string_view action_id,
       kalu_ui::Payload payload);
-  // The device-local step of a poll: the final state of the operation in
-  // flight when its key is the pending one (then the executor is idle again
-  // and the cell back to Idle), or an outcome released uncollected.
+  // The device-local step of a poll: the final state of an operation that
+  // finished and was not yet polled (once), or still pending for the one
+  // that runs.
   DeviceLocalPoll poll_device_local_operation(const kalu_ui::ResourceOperationId& operation_id);
 
-  bool device_local_busy() const { return device_local_busy_; }
-  const kalu_ui::ResourceOperationId& device_local_request_id() const {
-    return device_local_request_id_;
-  }
-  const std::optional<std::string>& pending_operation_key() const { return pending_operation_key_; }
-  // The clock the release of uncollected outcomes reads.
+  bool device_local_busy() const { return device_local_.busy(); }
+  const kalu_ui::ResourceOperationId& device_local_request_id() const { return device_local_.id(); }
+  const std::optional<std::string>& pending_operation_key() const { return device_local_.key(); }
+  // The clock the completion bound reads.
   void use_executor_clock(ExecutorClock clock) { executor_clock_ = std::move(clock); }
 
   // ---- The widget contract ----
@@ -274,9 +275,9 @@ class SettingsApp : public kalu_ui::Widget {
   template <typename Record>
   kalu_ui::DeviceLocalOutcome apply_here(std::string_view action_id, kalu_ui::Payload payload,
                                          const Record& record);
-  // Notes when the operation in flight reached its final state and, once it
-  // has waited kUncollectedRelease, frees the executor (kept for its poll).
-  void release_uncollected_operation();
+  // Frees the executor once the operation in flight is final, keeping its
+  // outcome for its poll; past its completion bound, fails it first.
+  void settle_device_local_operation();
   // The page is being replaced: an operation still Pending can no longer be
   // finished by its pane, so it fails and the request cells are emptied.
   void fail_operation_of_replaced_page();
@@ -285,6 +286,9 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::DeviceLocalOutcome start_account_operation(
       const kalu_ui::ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
       kalu_ui::Payload payload, kalu_ui::ResourceOperationContext& context);
+  kalu_ui::DeviceLocalOutcome start_form_submission(
+      const kalu_ui::ResourceOperationId& operation_id, const operations::AccountOperation& op,
+      kalu_ui::ResourceOperationContext& context);
   kalu_ui::DeviceLocalOutcome start_connection_check(
       const kalu_ui::ResourceOperationId& operation_id, const std::string& id);
   kalu_ui::DeviceLocalOutcome remove_account(const std::string& id);
@@ -292,7 +296,8 @@ class SettingsApp : public kalu_ui::Widget {
                                                  kalu_ui::Payload payload);
   std::optional<kalu_ui::ResourceOperationStatus> poll_account_check(bool cancel);
   // A client gave up on the device-local operation `operation_id` (in
-  // flight or released uncollected): it is dropped and the executor is free.
+  // flight, or finished and not yet polled): it is dropped and the executor
+  // is free.
   std::optional<kalu_ui::ResourceOperationStatus> cancel_device_local_operation(
       const kalu_ui::ResourceOperationId& operation_id);
 
@@ -314,13 +319,13 @@ class SettingsApp : public kalu_ui::Widget {
   // The cells the page frame hands the panes, the probe and the root with them.
   PaneCells cells_;
   PaneFactory panes_;
-  // The device-local operation in flight (the operation entry points keep it).
-  std::optional<std::string> pending_operation_key_;
-  bool device_local_busy_ = false;
-  kalu_ui::ResourceOperationId device_local_request_id_;
-  // When the operation in flight was first seen final; its released outcomes.
-  std::optional<kalu_ui::Instant> final_since_;
-  std::vector<ReleasedOperation> released_;
+  // The device-local operation in flight and the outcomes not yet polled;
+  // the completion bound of the one being accepted.
+  OperationSlot device_local_;
+  std::chrono::seconds accepted_bound_ = kCompletionBound;
+  // A client's account form or replacement save in flight (External
+  // Accounts completes it) and the outcomes not yet polled.
+  OperationSlot account_form_;
   ExecutorClock executor_clock_ = &kalu_ui::Instant::now;
   // The account connection check in flight, and how its thread starts.
   std::optional<AccountCheck> account_check_;

@@ -31,8 +31,8 @@ struct ActionParam {
   ParamKind kind = ParamKind::Text;
   std::vector<std::string> allowed_values;
   // A JSON object (compact text) merged into the parameter's published
-  // schema, e.g. a number's "minimum" and "maximum". It describes what
-  // clients should send; invocations are not checked against it.
+  // schema, e.g. a number's "minimum" and "maximum", which every invocation
+  // is held to (check_arguments).
   std::optional<std::string> schema_json;
   bool required = true;
 
@@ -120,12 +120,24 @@ struct ActionSpec {
   ActionSpec privileged() &&;
   ActionSpec destructive() &&;
 
-  // The action the handler delivers for the arguments, passed to it as
-  // given: the parameters are not enforced, so a missing, null or mistyped
-  // argument reaches the handler as absent (see ActionArgs) and the handler
-  // applies its default. A parameterless spec ignores its arguments; a spec
-  // without a handler is an error.
+  // The action the handler delivers for the arguments, once they passed
+  // check_arguments (the check's message is the error otherwise, and the
+  // handler does not run). A parameterless spec ignores its arguments; a
+  // spec without a handler is an error.
   kalu_ui::Result<EncodedAction> build_json(const ActionArgs& arguments) const;
 };
+
+// Holds an invocation's arguments to what the spec declares, as its derived
+// input publishes it: no name the spec has no parameter of
+// ("additionalProperties": false), every required parameter given and not
+// null, each value of its parameter's kind (a boolean, a number, a string),
+// a number within the parameter's "minimum" and "maximum", a text one of its
+// allowed values when it has any. The first fault is the error, naming the
+// action, the parameter and what it takes: "brightness: value must be a
+// number from 0 to 1", "set-charge-cap: percent must be one of 60, 80, 100",
+// "wifi: unknown argument \"enabled\"; wifi takes value (true or false)".
+// Every road to a handler goes through it (build_json), so a client's
+// invoke and a bound control's replay are judged alike.
+kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& arguments);
 
 }  // namespace kalu_actions

@@ -180,20 +180,27 @@ TEST(SliderTest, OutOfRangeAndNonNumericValuesAreClamped) {
   EXPECT_EQ(document.read_f64(doc::kRoot, "display.brightness"), 3.0);
 }
 
-TEST(SliderTest, BoundSliderHandsItsValueToTheActionWhateverTheParameterKind) {
+TEST(SliderTest, BoundSliderRecordsOnlyWhatTheActionsParameterTakes) {
   kalu_ui::log::ScopedCapture capture;
   auto cell = WakeSlot<double>::create(0.0);
-  // The action wants a text, the slider gives a number.
+  // The action wants a text, the slider gives a number: the slider moves,
+  // but no invocation is recorded, and the warning says why.
   Slider slider =
       Slider::from_state(cell, 0.0, 1.0)
           .on_action(value_binding(resource_with("set", kalu_actions::ParamKind::Text), "set"));
   slider.set_by_user(0.5);
   EXPECT_DOUBLE_EQ(cell->get(), 0.5);
-  // The handler, not the binding, decides what a number means to it.
-  auto taken = slider.take_control_invocation();
+  EXPECT_FALSE(slider.take_control_invocation());
+  ASSERT_EQ(capture.events().size(), 1u);
+  EXPECT_EQ(capture.events()[0].message, "control invocation not recorded");
+
+  Slider numeric =
+      Slider::from_state(cell, 0.0, 1.0)
+          .on_action(value_binding(resource_with("set", kalu_actions::ParamKind::Number), "set"));
+  numeric.set_by_user(0.25);
+  auto taken = numeric.take_control_invocation();
   ASSERT_TRUE(taken);
-  EXPECT_EQ(taken->arguments_json, R"({"value":0.5})");
-  EXPECT_TRUE(capture.events().empty());
+  EXPECT_EQ(taken->arguments_json, R"({"value":0.25})");
 }
 
 TEST(SliderTest, BoundSliderKeepsTheNewest64ChangesOldestFirst) {

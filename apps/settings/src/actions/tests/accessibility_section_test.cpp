@@ -65,7 +65,7 @@ TEST(AccessibilitySectionTest, TheDeviceDecidesTheKeyboardAndSpeechActions) {
   EXPECT_TRUE(accessibility_choice_binding("speech-voice", kFull));
 }
 
-TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndFallBackToTheStoredValue) {
+TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndRequireOne) {
   stored::SettingsPrefs prefs;
   prefs.accessibility.color_filter = stored::ColorFilter::Grayscale;
   prefs.accessibility.switch_scan_ms = 1500;
@@ -104,13 +104,13 @@ TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndFallBackToTheStoredVa
     std::string listed;
     for (const auto& value : row.values) listed += (listed.empty() ? "" : ", ") + value;
     EXPECT_EQ(spec.description, listed) << row.name;
-    EXPECT_EQ(invoke(section, row.name, "{}", kSet), set_text(row.key, row.fallback)) << row.name;
+    EXPECT_EQ(invoke(section, row.name, fmt::format(R"({{"choice":"{}"}})", row.fallback), kSet),
+              set_text(row.key, row.fallback))
+        << row.name;
+    // A choice is required: nothing stands in for one not given.
+    EXPECT_EQ(invoke(section, row.name, "{}", kSet),
+              fmt::format("(failed: {}: choice is required: one of {})", row.name, listed));
   }
-
-  // A label in the document is the current value, whatever is stored.
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "a11y.color_filter", std::string("Inverted")));
-  EXPECT_EQ(invoke(accessibility_resource(document, prefs, kFull), "colour-filter", "{}", kSet),
-            set_text("a11y.color_filter", "Inverted"));
 }
 
 TEST(AccessibilitySectionTest, SwitchesSetTheirKeyAndBindingsCarryTheControlValue) {
@@ -121,8 +121,10 @@ TEST(AccessibilitySectionTest, SwitchesSetTheirKeyAndBindingsCarryTheControlValu
   EXPECT_EQ(crosshair.description, "On or off");
   EXPECT_EQ(invoke(section, "pointer-crosshair", R"({"value":true})", kSet),
             R"({"SetSetting":{"key":"a11y.cursor_crosshair","value":{"Bool":true}}})");
-  EXPECT_EQ(invoke(section, "thick-text-caret", "{}", kSet),
+  EXPECT_EQ(invoke(section, "thick-text-caret", R"({"value":false})", kSet),
             R"({"SetSetting":{"key":"a11y.thick_text_caret","value":{"Bool":false}}})");
+  EXPECT_EQ(invoke(section, "thick-text-caret", "{}", kSet),
+            "(failed: thick-text-caret: value is required: true or false)");
 
   auto toggle = accessibility_toggle_binding("sticky-keys");
   ASSERT_TRUE(toggle);

@@ -107,8 +107,12 @@ TEST(AgentModelsSectionTest, ProvidersOfferTheOtherProtocolTheFlippedStateAndThe
   EXPECT_EQ(invoke(anthropic, "set-details",
                    R"({"label":"Work","endpoint":"https://e","model":"m2"})", kProviderId),
             R"({"SetDetails":{"id":"a1","label":"Work","endpoint":"https://e","model":"m2"}})");
+  // The model may be left out; the label and the endpoint may not.
+  EXPECT_EQ(
+      invoke(anthropic, "set-details", R"({"label":"Work","endpoint":"https://e"})", kProviderId),
+      R"({"SetDetails":{"id":"a1","label":"Work","endpoint":"https://e","model":null}})");
   EXPECT_EQ(invoke(anthropic, "set-details", "{}", kProviderId),
-            R"({"SetDetails":{"id":"a1","label":"","endpoint":"","model":null}})");
+            "(failed: set-details: label is required: a string)");
 
   const Resource& other = section.children[1];
   EXPECT_EQ(names(other), (std::vector<std::string>{"set-protocol", "enable", "remove",

@@ -75,18 +75,26 @@ TEST(DevicesSyncSectionTest, ActionsInOrderAndOnlyTheRoleIsDestructive) {
     std::string_view payload;
   };
   const Case cases[] = {
-      {&mesh, "role", R"({"choice":"Always-on server"})", R"({"SetRole":{"role":"Always-on server"}})"},
-      {&mesh, "replication", "{}", R"({"SetReplication":{"replication":""}})"},
+      {&mesh, "role", R"({"choice":"Always-on server"})",
+       R"({"SetRole":{"role":"Always-on server"}})"},
+      {&mesh, "replication", R"({"choice":"On demand"})",
+       R"({"SetReplication":{"replication":"On demand"}})"},
+      {&mesh, "replication", "{}",
+       "(failed: replication: choice is required: one of On demand, Workspace state, Full "
+       "workspace copy)"},
       {&mesh, "inbound-relay", R"({"value":true})",
        R"({"SetService":{"service":"inbound_relay","enabled":true}})"},
-      {&mesh, "remote-control", "{}",
+      {&mesh, "remote-control", R"({"value":false})",
        R"({"SetService":{"service":"remote_control_relay","enabled":false}})"},
       {&mesh, "continuity-wifi-settings", R"({"value":true})",
        R"({"SetService":{"service":"continuity.wifi_settings","enabled":true}})"},
       {&mesh, "continuity-enabled", R"({"value":true})",
        R"({"SetService":{"service":"continuity.enabled","enabled":true}})"},
       {&home, "set-available", R"({"value":true})", R"({"SetWorkspace":{"id":7,"enabled":true}})"},
-      {&mesh.children[1], "set-available", "{}", R"({"SetWorkspace":{"id":3,"enabled":false}})"},
+      {&mesh.children[1], "set-available", R"({"value":false})",
+       R"({"SetWorkspace":{"id":3,"enabled":false}})"},
+      {&mesh.children[1], "set-available", R"({"value":"no"})",
+       "(failed: set-available: value must be true or false)"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(invoke(*c.on, c.name, c.arguments, kMeshId), c.payload) << c.name;

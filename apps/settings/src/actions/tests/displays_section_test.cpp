@@ -64,13 +64,16 @@ TEST(DisplaysSectionTest, SectionActionsSurroundTheOutputs) {
   };
   const Case cases[] = {
       {"auto_brightness", R"({"value":true})", R"({"SetAutoBrightness":{"enabled":true}})"},
-      {"night_light", "{}", R"({"SetNightLight":{"enabled":false}})"},
+      {"night_light", R"({"value":false})", R"({"SetNightLight":{"enabled":false}})"},
       {"night_light_temperature", R"({"choice":"Warm · 3700 K"})",
        R"({"SetNightLightTemperature":{"label":"Warm · 3700 K"}})"},
       {"brightness", R"({"value":0.4})", R"({"SetBrightness":{"value":0.4}})"},
-      // Not clamped: the executor refuses it.
-      {"brightness", R"({"value":1.7})", R"({"SetBrightness":{"value":1.7}})"},
-      {"scale", "{}", R"({"SetScale":{"label":""}})"},
+      // Outside the range, or not given: refused before anything is built.
+      {"brightness", R"({"value":1.7})",
+       "(failed: brightness: value must be a number from 0 to 1)"},
+      {"brightness", R"({"value":"0.5"})",
+       "(failed: brightness: value must be a number from 0 to 1)"},
+      {"scale", "{}", "(failed: scale: choice is required: one of 100%, 125%, 150%, 175%, 200%)"},
       {"apply", R"({"value":true})", R"("Apply")"},
       {"confirm", "{}", R"("Confirm")"},
       {"revert", "{}", R"("Revert")"},
@@ -140,19 +143,25 @@ TEST(DisplaysSectionTest, OutputActionsAndChoicesBuiltFromTheOtherOutputs) {
         << spec.name;
   }
 
-  // The connector comes from the item, never from the arguments.
+  // The connector comes from the item, never from the arguments: one given
+  // is an argument the action does not take.
   struct Case {
     std::string_view name;
     std::string_view arguments;
     std::string_view payload;
   };
   const Case cases[] = {
-      {"position", R"({"choice":"Left of HDMI-1","connector":"HDMI-1"})",
+      {"position", R"({"choice":"Left of HDMI-1"})",
        R"({"SetPosition":{"connector":"DP-1","label":"Left of HDMI-1"}})"},
-      {"enabled", "{}", R"({"SetEnabled":{"connector":"DP-1","enabled":false}})"},
+      {"position", R"({"choice":"Left of HDMI-1","connector":"HDMI-1"})",
+       "(failed: position: unknown argument \"connector\"; position takes choice (one of "
+       "Automatic, Left of HDMI-1, Right of HDMI-1, Above of HDMI-1, Below of HDMI-1))"},
+      {"enabled", R"({"value":false})", R"({"SetEnabled":{"connector":"DP-1","enabled":false}})"},
       {"primary", R"({"value":true})", R"({"SetPrimary":{"connector":"DP-1","primary":true}})"},
-      {"scale", R"({"choice":"125%"})", R"({"SetOutputScale":{"connector":"DP-1","label":"125%"}})"},
-      {"mirror", "{}", R"({"SetMirror":{"connector":"DP-1","label":""}})"},
+      {"scale", R"({"choice":"125%"})",
+       R"({"SetOutputScale":{"connector":"DP-1","label":"125%"}})"},
+      {"mirror", R"({"choice":"Mirror HDMI-1"})",
+       R"({"SetMirror":{"connector":"DP-1","label":"Mirror HDMI-1"}})"},
       {"mode", R"({"choice":"1920 × 1080 · 60 Hz"})",
        R"({"SetModeLabel":{"connector":"DP-1","label":"1920 × 1080 · 60 Hz"}})"},
       {"transform", R"({"choice":"Upside down"})",

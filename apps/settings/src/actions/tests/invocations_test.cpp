@@ -141,18 +141,20 @@ TEST(InvocationsTest, ArgumentBuildersWriteTheParameterTheirHandlerReads) {
   EXPECT_EQ(bool_arguments()(ControlValue(true)).to_json(), R"({"value":true})");
   EXPECT_EQ(bool_arguments()(ControlValue(false)).to_json(), R"({"value":false})");
   EXPECT_EQ(number_arguments()(ControlValue(0.5)).to_json(), R"({"value":0.5})");
-  // A non-finite level becomes null, which the number parser reads as 0.0.
+  // A non-finite level becomes null, which the argument check refuses (and
+  // the number parser would read as 0.0).
   const ActionArgs infinite =
       number_arguments()(ControlValue(std::numeric_limits<double>::infinity()));
   EXPECT_EQ(infinite.to_json(), R"({"value":null})");
   EXPECT_EQ(arg_level(infinite), 0.0);
   EXPECT_EQ(choice_arguments()(ControlValue(std::string("Daily"))).to_json(),
             R"({"choice":"Daily"})");
-  EXPECT_EQ(percent_arguments()(ControlValue(std::string("80%"))).to_json(),
-            R"({"percent":"80%"})");
+  // The page's "80%" is the action's "80".
+  EXPECT_EQ(percent_arguments()(ControlValue(std::string("80%"))).to_json(), R"({"percent":"80"})");
   EXPECT_EQ(text_arguments("label")(ControlValue(std::string("German"))).to_json(),
             R"({"label":"German"})");
-  // A value of another kind gives no arguments, so the handler's default applies.
+  // A value of another kind gives no arguments, which the argument check
+  // refuses as a missing one.
   EXPECT_EQ(bool_arguments()(ControlValue(0.5)).to_json(), "{}");
   EXPECT_EQ(choice_arguments()(ControlValue(true)).to_json(), "{}");
   EXPECT_EQ(number_arguments()(ControlValue()).to_json(), "{}");

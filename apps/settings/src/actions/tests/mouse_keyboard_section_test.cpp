@@ -81,18 +81,19 @@ TEST(MouseKeyboardSectionTest, ActionsInOrderWithTheirWordingAndRecords) {
   const Case cases[] = {
       {"touchpad-natural-scroll", R"({"value":true})",
        R"({"SetTouchpadNaturalScroll":{"enabled":true}})"},
-      {"left-handed", "{}", R"({"SetLeftHanded":{"enabled":false}})"},
+      {"left-handed", R"({"value":false})", R"({"SetLeftHanded":{"enabled":false}})"},
       {"touchpad-gestures", R"({"value":true})", R"({"SetTouchpadGestures":{"enabled":true}})"},
-      // Speeds are clamped into 0 to 1 before they travel; a missing one is 0.
-      {"touchpad-speed", R"({"value":1.7})", R"({"SetTouchpadPointerSpeed":{"value":1.0}})"},
-      {"touchpad-speed", R"({"value":-0.2})", R"({"SetTouchpadPointerSpeed":{"value":0.0}})"},
+      // Speeds outside 0 to 1, and missing ones, are refused.
+      {"touchpad-speed", R"({"value":1.7})",
+       "(failed: touchpad-speed: value must be a number from 0 to 1)"},
+      {"touchpad-speed", R"({"value":0})", R"({"SetTouchpadPointerSpeed":{"value":0.0}})"},
       {"mouse-speed", R"({"value":0.25})", R"({"SetMousePointerSpeed":{"value":0.25}})"},
-      {"key-repeat", "{}", R"({"SetKeyRepeat":{"value":0.0}})"},
+      {"key-repeat", "{}", "(failed: key-repeat: value is required: a number from 0 to 1)"},
       {"acceleration-profile", R"({"choice":"Flat"})",
        R"({"SetAccelerationProfile":{"profile":"Flat"}})"},
-      // A missing choice is the first one offered.
-      {"compose-key", "{}", R"({"SetComposeKey":{"key":"Disabled"}})"},
-      {"active-source", "{}", R"j({"SetActiveSource":{"label":"English (US)"}})j"},
+      {"compose-key", R"({"choice":"Disabled"})", R"({"SetComposeKey":{"key":"Disabled"}})"},
+      {"active-source", R"({"choice":"Swedish"})",
+       "(failed: active-source: choice must be one of English (US), German)"},
       {"active-source", R"({"choice":"German"})", R"({"SetActiveSource":{"label":"German"}})"},
   };
   for (const Case& c : cases) {
@@ -146,7 +147,8 @@ TEST(MouseKeyboardSectionTest, SourceItemsCarryTheMovesTheirPlaceAllows) {
   EXPECT_EQ(add.parameters[0].label, "Installed layout");
   EXPECT_EQ(add.parameters[0].allowed_values,
             (std::vector<std::string>{"English (UK)", "Spanish"}));
-  EXPECT_EQ(invoke(three, "add-source", "{}", kSourceId), R"j({"Add":{"label":"English (UK)"}})j");
+  EXPECT_EQ(invoke(three, "add-source", "{}", kSourceId),
+            "(failed: add-source: label is required: one of English (UK), Spanish)");
   EXPECT_EQ(invoke(three, "add-source", R"({"label":"Spanish"})", kSourceId),
             R"({"Add":{"label":"Spanish"}})");
 
@@ -231,8 +233,11 @@ TEST_F(MouseKeyboardBindingTest, PageBindingsFollowTheStoredSources) {
   EXPECT_EQ(tap->encode(ControlValue(true))->payload_text(), R"({"SetTapToClick":{"enabled":true}})");
   auto speed = input_level_binding("touchpad-speed");
   ASSERT_TRUE(speed);
-  EXPECT_EQ(speed->encode(ControlValue(2.0))->payload_text(),
-            R"({"SetTouchpadPointerSpeed":{"value":1.0}})");
+  EXPECT_EQ(speed->encode(ControlValue(0.75))->payload_text(),
+            R"({"SetTouchpadPointerSpeed":{"value":0.75}})");
+  EXPECT_EQ(speed->encode(ControlValue(2.0)),
+            kalu_ui::Result<kalu_actions::EncodedAction>(
+                kalu_ui::fail("touchpad-speed: value must be a number from 0 to 1")));
   EXPECT_FALSE(input_level_binding("tap-to-click-speed"));
 
   // The text goes under the parameter the action has.

@@ -90,8 +90,10 @@ TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
   EXPECT_EQ(choices_of(action(from_stored, "focus-days")),
             (std::vector<std::string>{"Every day", "Weekdays", "Weekends"}));
   EXPECT_EQ(action(from_stored, "focus-start").description, "Choose a focus schedule value");
-  EXPECT_EQ(invoke(from_stored, "focus-start", "{}", kSet), set_text("notifications.focus.start", "22:00"));
-  EXPECT_EQ(invoke(from_stored, "focus-end", "{}", kSet), set_text("notifications.focus.end", "07:00"));
+  EXPECT_EQ(invoke(from_stored, "focus-start", R"({"choice":"22:00"})", kSet),
+            set_text("notifications.focus.start", "22:00"));
+  EXPECT_EQ(invoke(from_stored, "focus-end", R"({"choice":"07:00"})", kSet),
+            set_text("notifications.focus.end", "07:00"));
 }
 
 TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks) {
@@ -116,12 +118,14 @@ TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks
   EXPECT_EQ(action(mail, "priority").label, "Turn on priority during focus");
   EXPECT_EQ(invoke(mail, "priority-contacts", "{}", kSet),
             set_bool("notifications.app.org.example.Mail.priority_contacts", true));
-  EXPECT_EQ(invoke(mail, "mute", "{}", kSet), set_text("notifications.app.org.example.Mail.mute", "Not muted"));
+  EXPECT_EQ(invoke(mail, "mute", R"({"choice":"Not muted"})", kSet),
+            set_text("notifications.app.org.example.Mail.mute", "Not muted"));
   EXPECT_EQ(action(mail, "mute").description, "Not muted, For 1 hour, For 8 hours, For 24 hours");
 
   const Resource& chat = section.children[1];
   EXPECT_EQ(action(chat, "sounds").label, "Turn on notification sounds");  // the document's
-  EXPECT_EQ(invoke(chat, "mute", "{}", kSet), set_text("notifications.app.org.example.Chat.mute", "For 8 hours"));
+  EXPECT_EQ(invoke(chat, "mute", R"({"choice":"For 8 hours"})", kSet),
+            set_text("notifications.app.org.example.Chat.mute", "For 8 hours"));
   EXPECT_EQ(invoke(chat, "mute", R"({"choice":"For 1 hour"})", kSet),
             set_text("notifications.app.org.example.Chat.mute", "For 1 hour"));
 
@@ -142,17 +146,23 @@ TEST(PreferenceSectionsTest, RegionChoicesAreThePaneLabelsAndFallBackToTheFirst)
   EXPECT_EQ(date.label, "Set date format");
   EXPECT_EQ(date.description, "Set date format");
   EXPECT_EQ(date.parameters.front().label, "New setting value");
-  EXPECT_EQ(choices_of(date), (std::vector<std::string>{"ISO (2023-03-15)", "US (03/15/2023)",
-                                                        "European (15/03/2023)",
-                                                        "Long (15 Mar 2023)"}));
-  EXPECT_EQ(invoke(fresh, "date", "{}", kSet), set_text("region.date_format", "ISO (2023-03-15)"));
-  EXPECT_EQ(invoke(fresh, "currency", "{}", kSet), set_text("region.currency", "USD"));
+  EXPECT_EQ(choices_of(date),
+            (std::vector<std::string>{"ISO (2023-03-15)", "US (03/15/2023)",
+                                      "European (15/03/2023)", "Long (15 Mar 2023)"}));
+  EXPECT_EQ(invoke(fresh, "date", R"j({"choice":"ISO (2023-03-15)"})j", kSet),
+            set_text("region.date_format", "ISO (2023-03-15)"));
+  EXPECT_EQ(invoke(fresh, "currency", R"({"choice":"USD"})", kSet),
+            set_text("region.currency", "USD"));
+  EXPECT_EQ(
+      invoke(fresh, "currency", R"({"choice":"Euro"})", kSet),
+      "(failed: currency: choice must be one of USD, EUR, GBP, JPY, CHF, CAD, AUD, CNY, INR)");
   EXPECT_EQ(invoke(fresh, "first-day", R"({"choice":"Sunday"})", kSet),
             set_text("region.first_day", "Sunday"));
   EXPECT_EQ(choices_of(action(fresh, "measurement")).front(), "Metric (\u00b0C, km, kg)");
 
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "region.time_format", std::string("12-hour (2:05 PM)")));
-  EXPECT_EQ(invoke(region_resource(document), "time", "{}", kSet),
+  ASSERT_TRUE(
+      document.put(kalu_ui::doc::kRoot, "region.time_format", std::string("12-hour (2:05 PM)")));
+  EXPECT_EQ(invoke(region_resource(document), "time", R"j({"choice":"12-hour (2:05 PM)"})j", kSet),
             set_text("region.time_format", "12-hour (2:05 PM)"));
 }
 
@@ -169,11 +179,14 @@ TEST(PreferenceSectionsTest, AppearanceFallsBackToTheStoredPreferencesButNotForT
   expect_set_setting_actions(section);
   EXPECT_EQ(choices_of(action(section, "theme")).size(), 12u);
   EXPECT_EQ(action(section, "theme").description, "Dark, Light, Dracula, Nord, Gruvbox, Solarized");
-  EXPECT_EQ(invoke(section, "theme", "{}", kSet), set_text("appearance.theme", "Nord"));
+  EXPECT_EQ(invoke(section, "theme", R"({"choice":"Nord"})", kSet),
+            set_text("appearance.theme", "Nord"));
   EXPECT_EQ(action(section, "high_contrast").label, "Turn off high contrast");
   EXPECT_EQ(action(section, "reduce_motion").label, "Turn on reduced motion");
-  EXPECT_EQ(invoke(section, "text_size", "{}", kSet), set_text("appearance.text_size", "Large"));
-  EXPECT_EQ(invoke(section, "ui_scale", "{}", kSet), set_text("appearance.ui_scale", "100%"));
+  EXPECT_EQ(invoke(section, "text_size", R"({"choice":"Large"})", kSet),
+            set_text("appearance.text_size", "Large"));
+  EXPECT_EQ(invoke(section, "ui_scale", R"({"choice":"100%"})", kSet),
+            set_text("appearance.ui_scale", "100%"));
 }
 
 TEST(PreferenceSectionsTest, ShortcutsNameOneFreeTextActionPerCatalogueEntry) {
@@ -195,7 +208,11 @@ TEST(PreferenceSectionsTest, ShortcutsNameOneFreeTextActionPerCatalogueEntry) {
   EXPECT_TRUE(quick.parameters[0].allowed_values.empty());
   EXPECT_EQ(invoke(section, "quick-settings", R"({"choice":"Super+Q"})", kSet),
             set_text("shortcuts.quick_settings", "Super+Q"));
-  EXPECT_EQ(invoke(section, "quick-settings", "{}", kSet), set_text("shortcuts.quick_settings", ""));
+  // An empty text clears the shortcut; no text at all is refused.
+  EXPECT_EQ(invoke(section, "quick-settings", R"({"choice":""})", kSet),
+            set_text("shortcuts.quick_settings", ""));
+  EXPECT_EQ(invoke(section, "quick-settings", "{}", kSet),
+            "(failed: quick-settings: choice is required: a string)");
   EXPECT_EQ(shortcut_action_name("shortcuts.focus_previous_window"), "focus-previous-window");
 }
 
@@ -231,9 +248,10 @@ TEST(PreferenceSectionsTest, AppsAndFilesListsEachDeclaredKindWithItsHandlers) {
   EXPECT_EQ(set.description, "Choose an installed application");
   EXPECT_EQ(set.parameters.front().label, "Installed application");
   EXPECT_EQ(choices_of(set), (std::vector<std::string>{"Editor", "Web"}));
-  EXPECT_EQ(invoke(html, "set-handler", "{}", kSet), set_text("default_apps.mime.text/html", "Web"));
+  EXPECT_EQ(invoke(html, "set-handler", R"({"choice":"Web"})", kSet),
+            set_text("default_apps.mime.text/html", "Web"));
   EXPECT_EQ(section.children[2].label, "https links");
-  EXPECT_EQ(invoke(section.children[2], "set-handler", "{}", kSet),
+  EXPECT_EQ(invoke(section.children[2], "set-handler", R"({"choice":"Web"})", kSet),
             set_text("default_apps.scheme.https", "Web"));
   EXPECT_TRUE(default_apps_resource(document, {}, no_comments).children.empty());
 }

@@ -10,9 +10,9 @@
 #include "actions/bluetooth_section.h"
 #include "actions/network_section.h"
 #include "actions/power_section.h"
+#include "actions/tests/section_support.h"
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
-#include "actions/tests/section_support.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
 
@@ -55,7 +55,11 @@ TEST(NetworkSectionTest, ElevenActionsInOrderWithTheirRecords) {
     EXPECT_EQ(tags_of(action(network, name)),
               (std::vector<std::string>{"device-local", "network"}));
   }
-  EXPECT_EQ(invoke(network, "wifi", "{}", kId), R"({"SetWifiEnabled":{"enabled":false}})");
+  EXPECT_EQ(invoke(network, "wifi", R"({"value":false})", kId),
+            R"({"SetWifiEnabled":{"enabled":false}})");
+  // The parameter is "value": another name is refused, not read as "off".
+  EXPECT_EQ(invoke(network, "wifi", R"({"enabled":true})", kId),
+            "(failed: wifi: unknown argument \"enabled\"; wifi takes value (true or false))");
   EXPECT_EQ(invoke(network, "wifi", R"({"value":true})", kId),
             R"({"SetWifiEnabled":{"enabled":true}})");
   EXPECT_EQ(tags_of(action(network, "wifi")),
@@ -105,7 +109,8 @@ TEST(UpdatesSectionTest, NineActionsThreeDestructiveAndOnlyTheReviewAnsweredAtOn
             R"({"SetSchedule":{"schedule":"Weekly"}})");
   EXPECT_EQ(invoke(updates, "metered", R"({"value":true})", kId),
             R"({"SetMetered":{"allowed":true}})");
-  EXPECT_EQ(invoke(updates, "automatic", "{}", kId), R"({"SetAutomatic":{"enabled":false}})");
+  EXPECT_EQ(invoke(updates, "automatic", R"({"value":false})", kId),
+            R"({"SetAutomatic":{"enabled":false}})");
   EXPECT_EQ(action(updates, "schedule").parameters.at(0).allowed_values,
             (std::vector<std::string>{"System schedule", "Daily", "Weekly"}));
 }
@@ -139,12 +144,13 @@ TEST(PowerSectionTest, ChoicesBecomeTheirRecordsByKey) {
   const Case cases[] = {
       {"auto_suspend", R"({"value":true})", R"({"SetAutoSuspend":{"enabled":true}})"},
       {"profile", R"({"choice":"Balanced"})", R"({"SetProfile":{"profile":"Balanced"}})"},
-      // Not case-folded: the executor refuses it.
-      {"profile", R"({"choice":"balanced"})", R"({"SetProfile":{"profile":"balanced"}})"},
+      // Not case-folded: not one of the choices.
+      {"profile", R"({"choice":"balanced"})",
+       "(failed: profile: choice must be one of Power Saver, Balanced, Performance)"},
       {"suspend-after", R"({"choice":"45 minutes"})",
        R"({"SetSuspendTimeout":{"profile":"default","label":"45 minutes"}})"},
       {"blank-after", R"({"choice":"1 minute"})", R"({"SetBlankTimeout":{"label":"1 minute"}})"},
-      {"lock-after", "{}", R"({"SetLockTimeout":{"label":""}})"},
+      {"lock-after", R"({"choice":"Never"})", R"({"SetLockTimeout":{"label":"Never"}})"},
       {"saver-suspend", R"({"choice":"1 hour"})",
        R"({"SetSuspendTimeout":{"profile":"saver","label":"1 hour"}})"},
       {"balanced-suspend", R"({"choice":"Never"})",
@@ -194,22 +200,27 @@ TEST(PowerSectionTest, ElevenActionsWithoutAChargeCapAndTheCapLastAndPrivilegedW
   ASSERT_EQ(cap.parameters.size(), 1u);
   EXPECT_EQ(cap.parameters[0].name, "percent");
   EXPECT_EQ(cap.parameters[0].label, "Charge percentage");
-  EXPECT_EQ(cap.parameters[0].allowed_values, (std::vector<std::string>{"60%", "80%", "100%"}));
+  EXPECT_EQ(cap.parameters[0].allowed_values, (std::vector<std::string>{"60", "80", "100"}));
   EXPECT_EQ(tags_of(cap), (std::vector<std::string>{"device-local", "hardware"}));
 }
 
-TEST(PowerSectionTest, ChargeCapReadsThePercentElseAsksForTheCurrentCap) {
+TEST(PowerSectionTest, ChargeCapTakesOneOfTheSupportedPercentages) {
   const std::vector<std::uint32_t> supported = {60, 80, 100};
   const Resource power = power_resource(system_ops::battery::ChargeCapability{supported, 60});
   constexpr std::string_view kId = "settings.power-operation";
-  const std::pair<std::string_view, std::uint32_t> cases[] = {
-      {R"({"percent":"80%"})", 80}, {R"({"percent":"80"})", 80},  {R"({"percent":"+80"})", 80},
-      {R"({"percent":"8O"})", 60},  {R"({"percent":" 80"})", 60}, {"{}", 60},
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {R"({"percent":"80"})", R"({"SetChargeLimit":{"percent":80}})"},
+      {R"({"percent":"100"})", R"({"SetChargeLimit":{"percent":100}})"},
+      // Anything else is refused saying what is allowed, never read as the
+      // current cap.
+      {R"({"percent":"70%"})", "(failed: set-charge-cap: percent must be one of 60, 80, 100)"},
+      {R"({"percent":"80%"})", "(failed: set-charge-cap: percent must be one of 60, 80, 100)"},
+      {R"({"percent":60})",
+       "(failed: set-charge-cap: percent must be a string, one of 60, 80, 100)"},
+      {"{}", "(failed: set-charge-cap: percent is required: one of 60, 80, 100)"},
   };
-  for (const auto& [arguments, percent] : cases) {
-    EXPECT_EQ(invoke(power, "set-charge-cap", arguments, kId),
-              fmt::format(R"({{"SetChargeLimit":{{"percent":{}}}}})", percent))
-        << arguments;
+  for (const auto& [arguments, delivered] : cases) {
+    EXPECT_EQ(invoke(power, "set-charge-cap", arguments, kId), delivered) << arguments;
   }
   auto binding = charge_cap_binding(supported, 60);
   ASSERT_TRUE(binding);
@@ -276,7 +287,8 @@ TEST(BluetoothSectionTest, EachDeviceCarriesTheActionsItsStateAllows) {
   EXPECT_EQ(tags_of(action(connected, "disconnect")),
             (std::vector<std::string>{"device-local", "bluetooth", "live-device"}));
   EXPECT_EQ(invoke(bluetooth.children[2], "pair", "{}", kId), R"({"Pair":{"path":"/hci0/dev_C"}})");
-  EXPECT_EQ(invoke(bluetooth, "bluetooth", "{}", kId), R"({"SetPowered":{"enabled":false}})");
+  EXPECT_EQ(invoke(bluetooth, "bluetooth", R"({"value":false})", kId),
+            R"({"SetPowered":{"enabled":false}})");
   EXPECT_EQ(invoke(bluetooth, "scan", R"({"value":true})", kId), R"("StartScan")");
   EXPECT_EQ(tags_of(action(bluetooth, "bluetooth")),
             (std::vector<std::string>{"device-local", "bluetooth", "hardware"}));
@@ -309,15 +321,20 @@ TEST(BluetoothSectionTest, ReadsTheDevicesOfTheBluetoothServiceAndBindsThePowerT
   EXPECT_FALSE(bluetooth_toggle_binding("scan-toggle"));
 }
 
-TEST(TimeDateSectionTest, ThreeActionsAndTheZoneDefaultsToUtc) {
+TEST(TimeDateSectionTest, ThreeActionsAndTheZoneIsNamedUnderChoice) {
   const Resource time = time_date_resource();
   EXPECT_EQ(time.id, "settings.section:time_date");
   EXPECT_EQ(time.label, "Time & Date");
   EXPECT_EQ(names(time), (std::vector<std::string>{"automatic-time", "24-hour", "timezone"}));
   constexpr std::string_view kId = "settings.time-date-operation";
   EXPECT_EQ(invoke(time, "24-hour", R"({"value":true})", kId), R"({"SetHourCycle":{"h24":true}})");
-  EXPECT_EQ(invoke(time, "automatic-time", "{}", kId), R"({"SetAutomaticTime":{"enabled":false}})");
-  EXPECT_EQ(invoke(time, "timezone", "{}", kId), R"({"SetTimezone":{"timezone":"UTC"}})");
+  EXPECT_EQ(invoke(time, "automatic-time", R"({"value":false})", kId),
+            R"({"SetAutomaticTime":{"enabled":false}})");
+  // The field has its name: another one is refused, never read as "UTC".
+  EXPECT_EQ(invoke(time, "timezone", "{}", kId),
+            "(failed: timezone: choice is required: a string)");
+  EXPECT_EQ(invoke(time, "timezone", R"({"timezone":"Europe/Paris"})", kId),
+            "(failed: timezone: unknown argument \"timezone\"; timezone takes choice (a string))");
   EXPECT_EQ(invoke(time, "timezone", R"({"choice":"Europe/Berlin"})", kId),
             R"({"SetTimezone":{"timezone":"Europe/Berlin"}})");
   const ActionSpec& zone = action(time, "timezone");

@@ -127,13 +127,18 @@ TEST(SettingsActionThroughTheClient, InvokingTwiceWritesOnce) {
   EXPECT_EQ(second.exit, 0);
   EXPECT_EQ(seen().second, first_heads);
 
-  // A value the key does not take is refused and changes nothing.
-  CtlRun empty = settingsctl({"--app", "test.settings", "invoke", "test.prefs", "theme"});
-  EXPECT_EQ(empty.exit, 3);
-  EXPECT_EQ(empty.out["outcome"]["state"], "rejected");
-  EXPECT_NE(empty.out["outcome"]["message"].get<std::string>().find(
+  // A value the key does not take is refused by the handler and changes
+  // nothing; no value at all is refused before it.
+  CtlRun other =
+      settingsctl({"--app", "test.settings", "invoke", "test.prefs", "theme", R"({"choice":""})"});
+  EXPECT_EQ(other.exit, 3);
+  EXPECT_EQ(other.out["outcome"]["state"], "rejected");
+  EXPECT_NE(other.out["outcome"]["message"].get<std::string>().find(
                 "settings target is stale, unknown, or has an invalid value: appearance.theme"),
             std::string::npos);
+  CtlRun empty = settingsctl({"--app", "test.settings", "invoke", "test.prefs", "theme"});
+  EXPECT_EQ(empty.exit, 3);
+  EXPECT_TRUE(empty.out.is_discarded());  // refused with an error line, no result
   EXPECT_EQ(seen(), std::pair(std::optional<std::string>("Dark"), first_heads));
 
   stop = true;

@@ -66,10 +66,11 @@ TEST(SoundSectionTest, AnEmptyGraphGivesTheNineFixedActionsWithTheirRecords) {
   };
   const Case cases[] = {
       {"muted", R"({"value":true})", R"({"SetOutputMuted":{"muted":true}})", "hardware"},
-      // Levels travel as they came: the executor judges 1.5.
-      {"volume", R"({"value":1.5})", R"({"SetOutputVolume":{"value":1.5}})", "hardware"},
-      {"balance", "{}", R"({"SetBalance":{"value":0.0}})", "session"},
-      {"mono", "{}", R"({"SetMono":{"enabled":false}})", "session"},
+      // Levels outside 0 to 1, and missing ones, never reach the handler.
+      {"volume", R"({"value":1.5})", "(failed: volume: value must be a number from 0 to 1)",
+       "hardware"},
+      {"balance", R"({"value":0})", R"({"SetBalance":{"value":0.0}})", "session"},
+      {"mono", "{}", "(failed: mono: value is required: true or false)", "session"},
       {"input-volume", R"({"value":0.3})", R"({"SetInputVolume":{"value":0.3}})", "hardware"},
       {"diagnostics", "{}", R"("ToggleDiagnostics")", "diagnostic"},
       {"test-left", R"({"left":false})", R"({"TestChannel":{"left":true}})", "diagnostic"},
@@ -111,7 +112,7 @@ TEST(SoundSectionTest, ItemsInOrderAndTheLabelsChoosingTheFirstOfTwins) {
   EXPECT_EQ(invoke(sound, "output-device", R"({"choice":"Speakers"})", kAudioId),
             R"({"SelectOutput":{"device_id":40}})");
   EXPECT_EQ(invoke(sound, "output-device", R"({"choice":"speakers"})", kAudioId),
-            R"({"SelectOutput":{"device_id":4294967295}})");
+            "(failed: output-device: choice must be one of Speakers, Speakers, HDMI)");
   EXPECT_EQ(invoke(sound, "input-device", R"({"choice":"Microphone"})", kAudioId),
             R"({"SelectInput":{"device_id":50}})");
 
@@ -128,7 +129,7 @@ TEST(SoundSectionTest, ItemsInOrderAndTheLabelsChoosingTheFirstOfTwins) {
   EXPECT_EQ(invoke(card, "profile", R"({"choice":"Stereo"})", kAudioId),
             R"({"SetDeviceProfile":{"device_id":60,"profile_index":3}})");
   EXPECT_EQ(invoke(card, "profile", R"({"choice":"Surround"})", kAudioId),
-            R"({"SetDeviceProfile":{"device_id":60,"profile_index":4294967295}})");
+            "(failed: profile: choice must be one of Off, Stereo)");
 
   const Resource& music = sound.children[5];
   EXPECT_EQ(music.kind, "settings.audio-playback");
@@ -143,7 +144,7 @@ TEST(SoundSectionTest, ItemsInOrderAndTheLabelsChoosingTheFirstOfTwins) {
   EXPECT_EQ(invoke(music, "route", R"({"choice":"HDMI"})", kAudioId),
             R"({"RouteStream":{"stream_id":70,"playback":true,"device_id":42}})");
   EXPECT_EQ(invoke(music, "route", R"({"choice":"Gone"})", kAudioId),
-            R"({"RouteStream":{"stream_id":70,"playback":true,"device_id":null}})");
+            "(failed: route: choice must be one of Default, Speakers, Speakers, HDMI)");
   EXPECT_EQ(invoke(music, "volume", R"({"value":0.5})", kAudioId),
             R"({"SetStreamVolume":{"stream_id":70,"value":0.5}})");
   EXPECT_EQ(invoke(music, "muted", R"({"value":true})", kAudioId),
@@ -215,8 +216,9 @@ TEST(SoundSectionTest, BindingsOfThePage) {
             R"({"SelectOutput":{"device_id":101}})");
   auto input = audio_device_choice_binding("input-device", labels(1));
   ASSERT_TRUE(input);
-  EXPECT_EQ(input->encode(ControlValue(std::string("Nothing")))->payload_text(),
-            R"({"SelectInput":{"device_id":4294967295}})");
+  EXPECT_EQ(input->encode(ControlValue(std::string("Nothing"))),
+            kalu_ui::Result<kalu_actions::EncodedAction>(
+                kalu_ui::fail("input-device: choice must be one of Device 0")));
 
   auto profile = audio_device_profile_binding(7, {{"Stereo", 3}});
   ASSERT_TRUE(profile);

@@ -26,6 +26,12 @@ kalu_actions::EncodedAction invoke(const ActionSpec& spec, std::string_view argu
   return built ? *built : kalu_actions::EncodedAction{};
 }
 
+// Why the spec refuses `arguments`; empty when it does not.
+std::string refusal(const ActionSpec& spec, std::string_view arguments = "{}") {
+  auto built = spec.build_json(*ActionArgs::parse(arguments));
+  return built ? std::string() : built.error();
+}
+
 TEST(SpecsTest, ParameterKindsCarryTheirNamesLabelsAndSchema) {
   struct Case {
     ActionParam param;
@@ -91,25 +97,26 @@ TEST(SpecsTest, TypedOperationSpecsAreEffectsOfTheirRecordsOperation) {
   EXPECT_EQ(toggle.parameters[0].name, "value");
   EXPECT_EQ(invoke(toggle, R"({"value":true})").payload_text(),
             R"({"SetWifiEnabled":{"enabled":true}})");
-  EXPECT_EQ(invoke(toggle).payload_text(), R"({"SetWifiEnabled":{"enabled":false}})");
+  EXPECT_EQ(refusal(toggle), "wifi: value is required: true or false");
 
-  // Numbers pass unclamped: the executor judges the range.
+  // Numbers within the range pass as they are; others are refused.
   const ActionSpec level = level_operation_spec<op::DisplayOperation>(
       "brightness", "Set brightness",
       [](double x) { return op::DisplayOperation{op::DisplayOperation::SetBrightness{x}}; },
       {"device-local", "display"});
-  EXPECT_EQ(invoke(level, R"({"value":1.7})").payload_text(), R"({"SetBrightness":{"value":1.7}})");
-  EXPECT_EQ(invoke(level).payload_text(), R"({"SetBrightness":{"value":0.0}})");
+  EXPECT_EQ(invoke(level, R"({"value":0.25})").payload_text(),
+            R"({"SetBrightness":{"value":0.25}})");
+  EXPECT_EQ(refusal(level, R"({"value":1.7})"), "brightness: value must be a number from 0 to 1");
 
   const ActionSpec choice = choice_operation_spec<op::UpdateOperation>(
       "schedule", "Set update schedule", {"Daily"},
       [](std::string c) { return op::UpdateOperation{op::UpdateOperation::SetSchedule{c}}; },
       {"device-local", "system-update"});
   EXPECT_EQ(choice.description, "Choose a value available on this device");
-  // A text outside the list is carried as it is; a missing one is empty.
-  EXPECT_EQ(invoke(choice, R"({"choice":"Hourly"})").payload_text(),
-            R"({"SetSchedule":{"schedule":"Hourly"}})");
-  EXPECT_EQ(invoke(choice).payload_text(), R"({"SetSchedule":{"schedule":""}})");
+  EXPECT_EQ(invoke(choice, R"({"choice":"Daily"})").payload_text(),
+            R"({"SetSchedule":{"schedule":"Daily"}})");
+  EXPECT_EQ(refusal(choice, R"({"choice":"Hourly"})"), "schedule: choice must be one of Daily");
+  EXPECT_EQ(refusal(choice), "schedule: choice is required: one of Daily");
 }
 
 TEST(SpecsTest, ParameterlessActionsDeliverTheSameBytesWhateverTheArguments) {
@@ -173,7 +180,7 @@ TEST(SpecsTest, NamedOperationBuildersAttachTheirFixedContracts) {
   EXPECT_EQ(audio->operation_action_id, "settings.audio-operation");
 }
 
-TEST(SpecsTest, SettingChoiceFallsBackToTheCurrentValue) {
+TEST(SpecsTest, SettingChoiceAndToggleSetTheirKey) {
   const std::array<std::string_view, 2> allowed = {"Light", "Dark"};
   const ActionSpec spec = setting_choice_spec("theme", "Set theme", "appearance.theme",
                                               "Colour scheme of the desktop", allowed, "Light");
@@ -188,12 +195,11 @@ TEST(SpecsTest, SettingChoiceFallsBackToTheCurrentValue) {
   EXPECT_EQ(chosen.action_id, "settings.action");
   EXPECT_EQ(chosen.payload_text(),
             R"({"SetSetting":{"key":"appearance.theme","value":{"Text":"Dark"}}})");
-  EXPECT_EQ(invoke(spec).payload_text(),
-            R"({"SetSetting":{"key":"appearance.theme","value":{"Text":"Light"}}})");
+  EXPECT_EQ(refusal(spec), "theme: choice is required: one of Light, Dark");
 
   const ActionSpec toggle = setting_toggle_spec("large", "Large cursor", "a11y.large_cursor");
   EXPECT_EQ(toggle.description, "On or off");
-  EXPECT_EQ(invoke(toggle).payload_text(),
+  EXPECT_EQ(invoke(toggle, R"({"value":false})").payload_text(),
             R"({"SetSetting":{"key":"a11y.large_cursor","value":{"Bool":false}}})");
 }
 

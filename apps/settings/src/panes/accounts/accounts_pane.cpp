@@ -1,9 +1,13 @@
 #include "panes/accounts/accounts_pane.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <utility>
 
+#include "actions/invocations.h"
 #include "limited_exec/text.h"
+#include "operations/keys.h"
 #include "panes/accounts/operations.h"
 #include "panes/doc_flags.h"
 
@@ -12,7 +16,13 @@ namespace settings::panes::accounts {
 namespace {
 
 using operations::AccountPaneRequest;
+using Op = operations::AccountOperation;
 namespace services = settings::accounts;
+
+// The key a client's submission is completed under.
+std::string submission_key(const Op& submission) {
+  return operations::operation_key(actions::kOperationActionId<Op>, submission);
+}
 
 constexpr std::string_view kChecking = "Checking the account before saving\u2026";
 constexpr std::string_view kCheckingReplacement = "Checking the replacement credential\u2026";
@@ -56,11 +66,23 @@ void AccountsPane::take_request() {
         } else if constexpr (std::is_same_v<R, AccountPaneRequest::OpenReauthentication>) {
           set_reauth_target(r.id);
         } else if constexpr (std::is_same_v<R, AccountPaneRequest::SubmitForm>) {
-          submit_form_ = true;
+          if (form_kind_) {
+            submit_form_ = true;
+          } else {
+            (void)operations::complete_operation(
+                *completion_, submission_key(Op::SubmitForm{}),
+                kalu_ui::fail("no account form is open; add or edit an account first"));
+          }
         } else if constexpr (std::is_same_v<R, AccountPaneRequest::CancelForm>) {
           cancel_form_ = true;
         } else if constexpr (std::is_same_v<R, AccountPaneRequest::SubmitReauthentication>) {
-          submit_reauth_ = true;
+          if (reauth_target_) {
+            submit_reauth_ = true;
+          } else {
+            (void)operations::complete_operation(
+                *completion_, submission_key(Op::SubmitReauthentication{}),
+                kalu_ui::fail("no password replacement is open; reauthenticate an account first"));
+          }
         } else if constexpr (std::is_same_v<R, AccountPaneRequest::CancelReauthentication>) {
           cancel_reauth_ = true;
         }
@@ -98,14 +120,14 @@ void AccountsPane::submit_form_if_asked(kalu_ui::doc::Document& document) {
   auto draft = submit_account_form(root_, *form_kind_, editing_id_, std::nullopt, values);
   changed();
   if (!draft) {
-    form_status_ = std::move(draft.error());
+    end_form_save(kalu_ui::fail(std::move(draft.error())));
     return;
   }
   auto check = start_check(probe_, std::move(draft->account), std::move(draft->credential),
                            deps_.start_thread, deps_.now());
   if (!check) {
     // No thread, no check: nothing stays in flight and nothing is saved.
-    form_status_ = "account check stopped unexpectedly";
+    end_form_save(kalu_ui::fail("account check stopped unexpectedly"));
     return;
   }
   form_check_.emplace(std::move(*check));
@@ -148,18 +170,18 @@ void AccountsPane::submit_reauth_if_asked(kalu_ui::doc::Document& document) {
     typed = account_book::Secret(limited_exec::trim_white_space(access.view()));
   }
   if (typed.empty()) {
-    reauth_message_ = "enter a password or app password";
+    end_reauth_save(kalu_ui::fail("enter a password or app password"));
     return;
   }
   const account_book::AccountStore store = services::load_account_store(root_);
   const account_book::Account* account = store.get(*reauth_target_);
   if (account == nullptr) {
-    reauth_message_ = "account no longer exists";
+    end_reauth_save(kalu_ui::fail("account no longer exists"));
     return;
   }
   auto check = start_check(probe_, *account, typed, deps_.start_thread, deps_.now());
   if (!check) {
-    reauth_message_ = "credential check stopped unexpectedly";
+    end_reauth_save(kalu_ui::fail("credential check stopped unexpectedly"));
     return;
   }
   reauth_check_.emplace(std::move(*check));
@@ -213,6 +235,17 @@ void AccountsPane::read_remove_buttons(kalu_ui::doc::Document& document) {
       }
     }
   }
+}
+
+void AccountsPane::end_form_save(kalu_ui::Result<std::string> result) {
+  if (!result) form_status_ = result.error();
+  (void)operations::complete_operation(*completion_, submission_key(Op::SubmitForm{}), result);
+}
+
+void AccountsPane::end_reauth_save(kalu_ui::Result<std::string> result) {
+  if (!result) reauth_message_ = result.error();
+  (void)operations::complete_operation(*completion_, submission_key(Op::SubmitReauthentication{}),
+                                       result);
 }
 
 void AccountsPane::sync_page(kalu_ui::doc::Document& document) {

@@ -15,7 +15,10 @@
 // pane requests the application publishes into the account request cell
 // (tags 0 to 6, for automation clients), and presses of the page's buttons,
 // each the boolean true under the button's control id in the state
-// document, written back to false when handled.
+// document, written back to false when handled. A client's form or
+// replacement submission is an operation: the pane completes it in the
+// account completion cell, under the operation's key, with what the page
+// shows ("Could not save: <this>") or a success, whichever way it was asked.
 //
 // Secrets: the typed password and the replacement password live in secret
 // buffers the pane owns and the page's masked fields edit in place; the
@@ -86,12 +89,18 @@ class AccountsPane : public kalu_ui::Widget {
       const std::shared_ptr<operations::AccountRequestCell>& cell) &&;
   // The application's probe in place of the one the pane made.
   AccountsPane&& with_account_probe(account_probe::SharedAccountProbe probe) &&;
+  // The application's account completion cell in place of the pane's own.
+  AccountsPane&& with_account_completion(
+      const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
 
   // ---- Reading the state (tests, the application) ----
 
   const RootOverride& accounts_root() const { return root_; }
   const std::shared_ptr<operations::AccountRequestCell>& account_request_cell() const {
     return requests_;
+  }
+  const std::shared_ptr<operations::OperationCompletionCell>& account_completion() const {
+    return completion_;
   }
   const account_probe::SharedAccountProbe& account_probe() const { return probe_; }
   const AccountRows& rows() const { return rows_; }
@@ -178,6 +187,10 @@ class AccountsPane : public kalu_ui::Widget {
   void reload();
   void load_statuses_and_vault();
   void changed() { structure_dirty_ = page_stale_ = true; }
+  // A form save or a replacement ended: shown on the page (a failure) and
+  // completed for the client whose operation waits for it.
+  void end_form_save(kalu_ui::Result<std::string> result);
+  void end_reauth_save(kalu_ui::Result<std::string> result);
   void make_page();
 
   RootOverride root_;
@@ -205,6 +218,7 @@ class AccountsPane : public kalu_ui::Widget {
 
   FormCells cells_;
   std::shared_ptr<operations::AccountRequestCell> requests_;
+  std::shared_ptr<operations::OperationCompletionCell> completion_;
   account_probe::SharedAccountProbe probe_;
   bool submit_form_ = false;
   bool cancel_form_ = false;

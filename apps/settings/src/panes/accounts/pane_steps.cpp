@@ -2,6 +2,8 @@
 // closing the form and the replacement, finishing checks, reloading) and the
 // widget contract over its page.
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -17,6 +19,10 @@ namespace {
 
 using Cell = kalu_ui::WakeSlot<std::string>;
 namespace services = settings::accounts;
+
+constexpr std::string_view kFormClosedUnsaved = "the account form was closed before it was saved";
+constexpr std::string_view kReplacementClosedUnsaved =
+    "the password replacement was closed before it was saved";
 
 std::string text_member(const account_book::Json& config, const char* key) {
   if (!config.is_object()) return {};
@@ -42,6 +48,7 @@ AccountsPane::AccountsPane(RootOverride root, Dependencies dependencies, Loaded)
                      kalu_ui::secret::SecretBuffer::create(),
                      kalu_ui::secret::SecretBuffer::create()};
   requests_ = operations::AccountRequestCell::create({});
+  completion_ = operations::OperationCompletionCell::create({});
   probe_ = account_probe::new_account_probe();
 }
 
@@ -76,6 +83,12 @@ AccountsPane&& AccountsPane::with_account_requests(
   return std::move(*this);
 }
 
+AccountsPane&& AccountsPane::with_account_completion(
+    const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
+  completion_ = cell;
+  return std::move(*this);
+}
+
 AccountsPane&& AccountsPane::with_account_probe(account_probe::SharedAccountProbe probe) && {
   probe_ = std::move(probe);
   return std::move(*this);
@@ -86,6 +99,7 @@ AccountsPane&& AccountsPane::with_account_probe(account_probe::SharedAccountProb
 void AccountsPane::open_add_form(AccountKind kind) {
   // A check of the form being replaced would otherwise save it, or report
   // on it, in the new form.
+  if (form_check_) end_form_save(kalu_ui::fail(std::string(kFormClosedUnsaved)));
   form_check_.reset();
   pending_draft_.reset();
   form_kind_ = kind;
@@ -100,6 +114,7 @@ void AccountsPane::open_editor(std::string_view id) {
   if (row == nullptr) return;
   const AccountKind kind = row->kind;
   std::string editing(id);
+  if (form_check_) end_form_save(kalu_ui::fail(std::string(kFormClosedUnsaved)));
   form_check_.reset();
   pending_draft_.reset();
   reset_form_cells();
@@ -121,6 +136,7 @@ void AccountsPane::open_editor(std::string_view id) {
 }
 
 void AccountsPane::close_form() {
+  if (form_check_) end_form_save(kalu_ui::fail(std::string(kFormClosedUnsaved)));
   form_kind_.reset();
   form_status_.reset();
   editing_id_.reset();
@@ -132,6 +148,7 @@ void AccountsPane::close_form() {
 
 void AccountsPane::set_reauth_target(std::string id) {
   // As with the form: a running check belongs to the target it replaces.
+  if (reauth_check_) end_reauth_save(kalu_ui::fail(std::string(kReplacementClosedUnsaved)));
   reauth_check_.reset();
   pending_replacement_.reset();
   reauth_target_ = std::move(id);
@@ -141,6 +158,7 @@ void AccountsPane::set_reauth_target(std::string id) {
 }
 
 void AccountsPane::close_reauth() {
+  if (reauth_check_) end_reauth_save(kalu_ui::fail(std::string(kReplacementClosedUnsaved)));
   reauth_target_.reset();
   reauth_message_.reset();
   reauth_check_.reset();
@@ -152,11 +170,11 @@ void AccountsPane::close_reauth() {
 void AccountsPane::finish_form_check(CheckAnswer answer) {
   std::optional<PendingDraft> draft = std::exchange(pending_draft_, std::nullopt);
   if (!answer) {
-    form_status_ = std::move(answer.error());
+    end_form_save(kalu_ui::fail(std::move(answer.error())));
     return;
   }
   if (!draft) {
-    form_status_ = "account check result had no pending draft";
+    end_form_save(kalu_ui::fail("account check result had no pending draft"));
     return;
   }
   // Prepared again with the id of the first preparation: the account saved
@@ -164,11 +182,11 @@ void AccountsPane::finish_form_check(CheckAnswer answer) {
   auto prepared =
       submit_account_form(root_, draft->kind, draft->editing_id, draft->id, draft->values);
   if (!prepared) {
-    form_status_ = std::move(prepared.error());
+    end_form_save(kalu_ui::fail(std::move(prepared.error())));
     return;
   }
   if (auto saved = save_checked_account(root_, prepared->account, prepared->credential); !saved) {
-    form_status_ = std::move(saved.error());
+    end_form_save(kalu_ui::fail(std::move(saved.error())));
     return;
   }
   form_kind_.reset();
@@ -176,26 +194,28 @@ void AccountsPane::finish_form_check(CheckAnswer answer) {
   editing_id_.reset();
   reset_form_cells();
   reload();
+  end_form_save(fmt::format("{} account saved", services::title(draft->kind)));
 }
 
 void AccountsPane::finish_reauth_check(CheckAnswer answer) {
   std::optional<PendingReplacement> replacement = std::exchange(pending_replacement_, std::nullopt);
   if (!answer) {
-    reauth_message_ = std::move(answer.error());
+    end_reauth_save(kalu_ui::fail(std::move(answer.error())));
     return;
   }
   if (!replacement) {
-    reauth_message_ = "credential check result had no pending draft";
+    end_reauth_save(kalu_ui::fail("credential check result had no pending draft"));
     return;
   }
   if (auto replaced = replace_credential(root_, replacement->id, replacement->credential);
       !replaced) {
-    reauth_message_ = std::move(replaced.error());
+    end_reauth_save(kalu_ui::fail(std::move(replaced.error())));
     return;
   }
   reauth_target_.reset();
   reauth_message_.reset();
   cells_.reauth_password->clear();
+  end_reauth_save(std::string("saved password replaced"));
 }
 
 void AccountsPane::reset_form_cells() {

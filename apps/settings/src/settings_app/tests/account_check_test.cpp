@@ -167,8 +167,10 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   probe->release();
   auto status = testing::poll_until_final(*f.t.app, op_id(1));
   ASSERT_TRUE(status.has_value());
-  EXPECT_EQ(*status, (ResourceOperationStatus{ResourceOperationStatus::Succeeded{
-                         {"", R"("Server answered with status 207")"}, op_id(1)}}));
+  EXPECT_EQ(
+      *status,
+      (ResourceOperationStatus{ResourceOperationStatus::Succeeded{
+          {"Server answered with status 207", R"("Server answered with status 207")"}, op_id(1)}}));
   EXPECT_EQ(probe->seen(), std::string("cal1/") + std::string(kSecret));
   EXPECT_EQ(*starter.started, 1);
   // Reported once; the check is gone and the next one may start.

@@ -96,7 +96,7 @@ struct DeviceLocalFixture {
 const std::string kKey = std::string(kStorage) + ":" + std::string(kCleanup);
 
 ResourceOperationStatus succeeded(std::uint8_t id, std::string message) {
-  return {ResourceOperationStatus::Succeeded{{"", "\"" + message + "\""}, op_id(id)}};
+  return {ResourceOperationStatus::Succeeded{{message, "\"" + message + "\""}, op_id(id)}};
 }
 ResourceOperationStatus failed(std::uint8_t id, std::string message) {
   return {ResourceOperationStatus::Failed{"device_local_operation_failed", std::move(message),
@@ -122,17 +122,19 @@ TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
     EXPECT_EQ(f.app->pending_operation_key(), kKey);
     EXPECT_EQ(f.app->operation_completion()->get(),
               OperationCompletion(OperationCompletion::Pending{kKey}));
-    // Nothing to report before the pane ran.
+    // Nothing to report before the pane ran, and nothing else is taken.
     EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+    EXPECT_EQ(f.cleanup(2), rejected("another device-local Settings operation is still running "
+                                     "(settings.storage-operation, operation "
+                                     "01010101010101010101010101010101)"));
     f.harness.frame();
     EXPECT_EQ(f.script->taken, 1);
-    // Final, but not yet polled: a second start is refused.
-    EXPECT_EQ(f.cleanup(2), rejected("another device-local Settings operation is still running"));
-    EXPECT_EQ(testing::poll(*f.app, op_id(1)), c.status);
+    // Final: the executor is free at once, polled or not.
     EXPECT_FALSE(f.app->device_local_busy());
     EXPECT_EQ(f.app->pending_operation_key(), std::nullopt);
     EXPECT_EQ(f.app->operation_completion()->get(),
               OperationCompletion(OperationCompletion::Idle{}));
+    EXPECT_EQ(testing::poll(*f.app, op_id(1)), c.status);
     EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
     EXPECT_EQ(f.cleanup(3), accepted());
   }
@@ -163,13 +165,10 @@ TEST(DeviceLocalEntry, ACancelFreesTheExecutorAndWithdrawsAnUntakenRequest) {
   EXPECT_EQ(f.cleanup(3), accepted());
 }
 
-TEST(DeviceLocalEntry, AnOutcomeReleasedUncollectedIsReportedOnceToALatePoll) {
+TEST(DeviceLocalEntry, AnOutcomeNobodyPolledWaitsForALatePollOnce) {
   DeviceLocalFixture f;
   EXPECT_EQ(f.cleanup(1), accepted());
   f.harness.frame();
-  f.now = f.now + std::chrono::seconds(61);
-  f.harness.frame();
-  EXPECT_FALSE(f.app->device_local_busy());
   // The executor takes the next operation; the late poll still gets its answer.
   EXPECT_EQ(f.cleanup(2), accepted());
   EXPECT_EQ(testing::poll(*f.app, op_id(1)), succeeded(1, "Caches cleaned."));
@@ -177,15 +176,34 @@ TEST(DeviceLocalEntry, AnOutcomeReleasedUncollectedIsReportedOnceToALatePoll) {
   f.harness.frame();
   EXPECT_EQ(testing::poll(*f.app, op_id(2)), succeeded(2, "Caches cleaned."));
 
-  // A client that gives up on a released outcome drops it.
+  // A client that gives up on a finished outcome drops it.
   EXPECT_EQ(f.cleanup(3), accepted());
-  f.harness.frame();
-  f.now = f.now + std::chrono::seconds(61);
   f.harness.frame();
   EXPECT_EQ(testing::poll(*f.app, op_id(3), true),
             (ResourceOperationStatus{
                 ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(3)}}));
   EXPECT_EQ(testing::poll(*f.app, op_id(3)), std::nullopt);
+}
+
+// The pane takes the request and never completes it: past the bound the
+// frame fails it and the executor takes the next one.
+TEST(DeviceLocalEntry, AnOperationThePaneNeverCompletesFailsInTime) {
+  DeviceLocalFixture f;
+  f.script->reply.reset();
+  EXPECT_EQ(f.cleanup(1), accepted());
+  f.harness.frame();
+  EXPECT_EQ(f.script->taken, 1);
+  f.now = f.now + (kLongCompletionBound - std::chrono::seconds(1));  // a clean-up may take long
+  f.harness.frame();
+  EXPECT_TRUE(f.app->device_local_busy());
+  f.now = f.now + std::chrono::seconds(1);
+  f.harness.frame();
+  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), failed(1, "the operation did not finish in time"));
+  f.script->reply = std::string("Caches cleaned.");
+  EXPECT_EQ(f.cleanup(2), accepted());
+  f.harness.frame();
+  EXPECT_EQ(testing::poll(*f.app, op_id(2)), succeeded(2, "Caches cleaned."));
 }
 
 TEST(DeviceLocalEntry, OnlyEffectOperationsReachTheExecutor) {

@@ -124,7 +124,8 @@ TEST(ExecutorApply, InputOperations) {
        "compose key updated",
        [](InputPrefs& p) { p.compose_key = "rwin"; }},
       {"compose lower-case menu", I::SetComposeKey{"menu"}, with_compose,
-       kalu_ui::fail("unsupported compose key")},
+       kalu_ui::fail("unsupported compose key; key must be one of Disabled, Right Alt, Menu, Caps "
+                     "Lock, Right Super, Left Super")},
       {"acceleration Flat",
        I::SetAccelerationProfile{"Flat"},
        {},
@@ -133,7 +134,7 @@ TEST(ExecutorApply, InputOperations) {
       {"acceleration flat",
        I::SetAccelerationProfile{"flat"},
        {},
-       kalu_ui::fail("unsupported acceleration profile")},
+       kalu_ui::fail("unsupported acceleration profile; profile must be one of Adaptive, Flat")},
       {"active source", I::SetActiveSource{"Czech"}, two, "active keyboard source updated",
        [](InputPrefs& p) { p.keyboard_layout = "cz"; }},
       {"active source not active", I::SetActiveSource{"French"}, two,
@@ -305,14 +306,17 @@ TEST(ExecutorApply, TimeAndDate) {
     // The fault shows whether the service was asked at all.
     DeviceScope::inject_fault("time.set_timezone", "timedated is not running");
     EXPECT_EQ(apply(T::SetTimezone{"Europe/Paris"}),
-              AppliedResult(kalu_ui::fail("time zone is not available on this device")));
+              AppliedResult(kalu_ui::fail(
+                  "time zone is not available on this device: \"Europe/Paris\"; timezone must "
+                  "name one of its IANA time zones, such as \"Asia/Tokyo\"")));
     EXPECT_EQ(
         apply(T::SetTimezone{"Europe/Berlin"}),
         AppliedResult(kalu_ui::fail("time zone could not be changed: timedated is not running")));
     // A table that cannot be read lists nothing.
     std::filesystem::remove(scope.zones.path() / "zone1970.tab");
     EXPECT_EQ(apply(T::SetTimezone{"Asia/Tokyo"}),
-              AppliedResult(kalu_ui::fail("time zone is not available on this device")));
+              AppliedResult(kalu_ui::fail(
+                  "time zone is not available on this device: \"Asia/Tokyo\"; it lists none")));
   }
   struct ClockCase {
     std::string name;

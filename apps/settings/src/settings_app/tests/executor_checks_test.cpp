@@ -176,7 +176,8 @@ std::vector<CheckCase> check_cases() {
        kDisplay,
        R"({"SetTransformLabel":{"connector":"eDP-1","label":"portrait left"}})",
        {},
-       "unsupported display orientation",
+       "unsupported display orientation \"portrait left\"; label must be one of Landscape, "
+       "Portrait right, Upside down, Portrait left",
        kDisplays},
       // Sound.
       {"route without a device",
@@ -267,7 +268,7 @@ std::vector<CheckCase> check_cases() {
        kPow,
        R"({"SetChargeLimit":{"percent":70}})",
        {},
-       no_charge_cap,
+       "unsupported charge cap 70%; percent must be one of 60, 80, 100",
        kPower},
       {"charge cap in the list",
        kPow,
@@ -281,26 +282,30 @@ std::vector<CheckCase> check_cases() {
        kPow,
        R"({"SetSuspendTimeout":{"profile":"turbo","label":"2 hours"}})",
        {},
-       "unsupported suspend timeout",
+       "unsupported suspend timeout \"2 hours\"; label must be one of 5 minutes, 10 minutes, 15 "
+       "minutes, 30 minutes, 45 minutes, 1 hour, Never",
        kPower},
       {"suspend profile",
        kPow,
        R"({"SetSuspendTimeout":{"profile":"turbo","label":"1 hour"}})",
        {},
-       "unsupported power profile timeout",
+       "unsupported power profile timeout \"turbo\"; profile must be one of default, saver, "
+       "balanced, performance",
        kPower},
       {"lid action",
        kPow,
        R"({"SetLidAction":{"action":"Hibernate"}})",
        {},
-       "unsupported power action",
+       "unsupported power action \"Hibernate\"; action must be one of Suspend, Lock screen, Do "
+       "nothing",
        kPower},
       // Updates.
       {"schedule",
        "settings.update-operation",
        R"({"SetSchedule":{"schedule":"Monthly"}})",
        {},
-       "unsupported update schedule",
+       "unsupported update schedule \"Monthly\"; schedule must be one of System schedule, "
+       "Daily, Weekly",
        kUpdates},
   };
 }

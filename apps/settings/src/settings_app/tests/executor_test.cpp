@@ -57,6 +57,7 @@ std::string key_of(std::string_view action, std::string_view payload) {
 
 ResourceOperationStatus succeeded(std::uint8_t id, std::string_view message) {
   kalu_ui::ResourceOperationOutcome outcome;
+  outcome.text = message;
   outcome.value_json = fmt::format("\"{}\"", message);
   return {ResourceOperationStatus::Succeeded{outcome, operation_id(id)}};
 }
@@ -107,23 +108,64 @@ TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
             R"(settings.display-operation:{"SetBrightness":{"value":0.5}})");
 }
 
-TEST(Executor, RefusesWhileBusyBeforeLookingAtAnything) {
+// The refusal of a busy executor, naming what runs.
+DeviceLocalOutcome busy_with(std::string_view action, std::uint8_t id) {
+  std::string hex;
+  for (int i = 0; i < 16; ++i) hex += fmt::format("{:02x}", id);
+  return DeviceLocalOutcome::rejected(
+      fmt::format("{} ({}, operation {})", kDeviceLocalBusy, action, hex));
+}
+
+TEST(Executor, RefusesWhileBusyBeforeLookingAtAnythingAndNamesWhatRuns) {
   Executor t;
   ASSERT_EQ(t.start(1, "settings.storage-operation", R"("OpenDisks")"),
             DeviceLocalOutcome::accepted());
   EXPECT_TRUE(t.app.device_local_busy());
   EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
-  const auto busy = DeviceLocalOutcome::rejected(std::string(kDeviceLocalBusy));
+  const auto busy = busy_with("settings.storage-operation", 1);
+  ASSERT_EQ(std::get<DeviceLocalOutcome::Rejected>(busy.value).message,
+            "another device-local Settings operation is still running "
+            "(settings.storage-operation, operation 01010101010101010101010101010101)");
   EXPECT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
             busy);
   EXPECT_EQ(t.start(2, "settings.display-operation", "{"), busy);
   EXPECT_EQ(t.app.selected_category(), kStorage);
   EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
-  // Even once final, until the poll has delivered it.
+}
+
+// An agent that never polls, or a client that died before it did, holds no
+// one up: the executor is free the moment the operation is final, and the
+// outcome waits for its own poll, once.
+TEST(Executor, AFinalStateFreesTheExecutorAtOnceAndWaitsForItsPoll) {
+  Executor t;
+  ASSERT_EQ(t.start(1, "settings.storage-operation", R"("OpenDisks")"),
+            DeviceLocalOutcome::accepted());
   t.app.operation_completion()->publish(
-      Completion::Succeeded{*t.app.pending_operation_key(), "ok"});
-  EXPECT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
-            busy);
+      Completion::Succeeded{*t.app.pending_operation_key(), "Disks opened."});
+  ASSERT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_EQ(t.app.device_local_request_id(), operation_id(2));
+  EXPECT_EQ(t.app.operation_completion()->get().tag(), 1);  // the second one's Pending
+  // An applied operation is final before its start returns.
+  t.app.operation_completion()->publish(
+      Completion::Failed{*t.app.pending_operation_key(), "Power profile is not supported."});
+  kalu_ui::doc::Document document;
+  t.app.sync(document);  // the frame sees it
+  EXPECT_FALSE(t.app.device_local_busy());
+  ASSERT_EQ(t.start(3, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
+            DeviceLocalOutcome::accepted());
+  EXPECT_FALSE(t.app.device_local_busy());
+  ASSERT_EQ(t.start(4, "settings.storage-operation", R"("OpenDisks")"),
+            DeviceLocalOutcome::accepted());
+
+  // Polled in any order, each once; the one running still answers pending.
+  EXPECT_EQ(t.poll(3).status, succeeded(3, "tap to click updated"));
+  EXPECT_EQ(t.poll(1).status, succeeded(1, "Disks opened."));
+  EXPECT_EQ(t.poll(2).status, failed(2, "Power profile is not supported."));
+  for (std::uint8_t id : {1, 2, 3}) EXPECT_FALSE(t.poll(id).owned);
+  DeviceLocalPoll running = t.poll(4);
+  EXPECT_TRUE(running.owned);
+  EXPECT_FALSE(running.status);
 }
 
 TEST(Executor, MalformedPayloadIsRefusedWithTheReadersTextAndShowsNoPane) {
@@ -142,13 +184,12 @@ TEST(Executor, AppliedOperationsAreFinalAtOnceAndThePollDeliversThemOnce) {
   Executor t;
   t.app.take_structure_dirty();
   const std::string_view fast = R"({"SetTouchpadPointerSpeed":{"value":2.0}})";
-  // A failure of an applied operation is still accepted.
+  // A failure of an applied operation is still accepted; the executor is
+  // free again before the start returns.
   ASSERT_EQ(t.start(1, "settings.input-operation", fast), DeviceLocalOutcome::accepted());
   EXPECT_EQ(t.app.selected_category(), kMouseKeyboard);
   EXPECT_TRUE(t.app.take_structure_dirty());
-  const std::string key = key_of("settings.input-operation", fast);
-  EXPECT_EQ(t.app.operation_completion()->get(),
-            Completion(Completion::Failed{key, "input value must be between 0.0 and 1.0"}));
+  EXPECT_FALSE(t.app.device_local_busy());
   DeviceLocalPoll poll = t.poll(1);
   EXPECT_TRUE(poll.owned);
   EXPECT_EQ(poll.status, failed(1, "input value must be between 0.0 and 1.0"));
@@ -233,9 +274,7 @@ TEST(Executor, ReplacingThePageFailsThePendingOperation) {
     EXPECT_EQ(w.app->operation_completion()->get().tag(), 1);  // still Pending
     ASSERT_TRUE(w.harness.click_id("Sound"));
     EXPECT_EQ(w.app->selected_category(), kSound);
-    EXPECT_EQ(w.app->operation_completion()->get(),
-              Completion(Completion::Failed{key_of("settings.display-operation", brightness),
-                                            pane_closed}));
+    EXPECT_FALSE(w.app->device_local_busy());
     EXPECT_TRUE(w.app->device_local_request()->get().empty());
     EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status, failed(1, pane_closed));
   }
@@ -261,7 +300,8 @@ TEST(Executor, ReplacingThePageFailsThePendingOperation) {
     w.app->operation_completion()->publish(done);
     w.harness.frame();
     ASSERT_TRUE(w.harness.click_id("Sound"));
-    EXPECT_EQ(w.app->operation_completion()->get(), done);
+    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status,
+              succeeded(1, "Brightness set to 50%."));
   }
 }
 
@@ -308,38 +348,43 @@ TEST(Executor, ARefusedPublicationIsRefusedWithNothingPending) {
   }
 }
 
-TEST(Executor, AnUncollectedFinalStateFreesTheExecutorAfterAMinute) {
+// The last safety net: a pane that never completes what it was handed.
+TEST(Executor, AnOperationNoPaneCompletesInTimeFailsAndFreesTheExecutor) {
   Executor t;
   kalu_ui::Instant now = kalu_ui::Instant::from_duration(std::chrono::hours(1));
   t.app.use_executor_clock([&] { return now; });
-  const auto busy = DeviceLocalOutcome::rejected(std::string(kDeviceLocalBusy));
-  ASSERT_EQ(t.start(1, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
+  const std::string late(kDidNotFinishInTime);
+  ASSERT_EQ(t.start(1, "settings.network-operation", R"("Refresh")"),
             DeviceLocalOutcome::accepted());
-  now = now + std::chrono::seconds(59);
-  EXPECT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"), busy);
+  const std::string key = *t.app.pending_operation_key();
+  now = now + (kCompletionBound - std::chrono::seconds(1));
+  EXPECT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"),
+            busy_with("settings.network-operation", 1));
+  EXPECT_FALSE(t.poll(1).status);
   now = now + std::chrono::seconds(1);
+  // The next start finds it failed, the request withdrawn, and is accepted.
   ASSERT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"),
             DeviceLocalOutcome::accepted());
-  EXPECT_EQ(t.app.device_local_request_id(), operation_id(2));
-  // The first one's outcome is kept for its poll, once.
-  EXPECT_EQ(t.poll(1).status, succeeded(1, "tap to click updated"));
-  EXPECT_FALSE(t.poll(1).owned);
+  EXPECT_EQ(t.poll(1).status, failed(1, late));
+  // The pane's late answer finds another operation pending and is dropped.
+  EXPECT_FALSE(op::complete_operation(*t.app.operation_completion(), key, std::string("done")));
 
-  // A pane's late completion: the minute counts from when the frame saw it.
-  EXPECT_FALSE(t.poll(2).status);
-  now = now + std::chrono::seconds(30);
-  t.app.operation_completion()->publish(
-      Completion::Failed{*t.app.pending_operation_key(), "Disks could not be opened."});
+  // A poll finds it as well, and so does a frame with nobody asking; work
+  // whose page shows its progress has longer.
+  now = now + kCompletionBound;
+  EXPECT_EQ(t.poll(2).status, failed(2, late));
+  EXPECT_TRUE(t.app.device_local_request()->get().empty());
+  ASSERT_EQ(t.start(3, "settings.update-operation", R"("InstallFirmware")"),
+            DeviceLocalOutcome::accepted());
+  now = now + kCompletionBound;
   kalu_ui::doc::Document document;
   t.app.sync(document);
-  now = now + std::chrono::seconds(59);
-  t.app.sync(document);
   EXPECT_TRUE(t.app.device_local_busy());
-  now = now + std::chrono::seconds(1);
+  now = now + kLongCompletionBound;
   t.app.sync(document);
   EXPECT_FALSE(t.app.device_local_busy());
   EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
-  EXPECT_EQ(t.poll(2).status, failed(2, "Disks could not be opened."));
+  EXPECT_EQ(t.poll(3).status, failed(3, late));
 }
 
 }  // namespace

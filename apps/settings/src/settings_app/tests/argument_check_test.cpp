@@ -1,0 +1,139 @@
+// Every action the resource tree publishes with declared input, invoked the
+// way a client invokes it with arguments that do not fit: each is refused
+// with invalid_arguments naming the action and the parameter, and nothing
+// ran (no operation, the simulated device and the settings file as they
+// were).
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app_fixture.h"
+#include "executor_fixture.h"
+#include "kalu_actions/resource.h"
+#include "kalu_ui/action_invoke.h"
+#include "kalu_ui/host.h"
+
+namespace settings::settings_app {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using kalu_actions::ActionParam;
+using kalu_actions::ActionSpec;
+using kalu_actions::ParamKind;
+
+// A value the parameter takes.
+Json fitting(const ActionParam& param) {
+  switch (param.kind) {
+    case ParamKind::Boolean:
+      return true;
+    case ParamKind::Number:
+      return 0.5;  // every number on the surface runs from 0 to 1
+    case ParamKind::Text:
+      break;
+  }
+  return param.allowed_values.empty() ? Json("x") : Json(param.allowed_values.front());
+}
+
+// A value of another kind.
+Json other_kind(const ActionParam& param) {
+  switch (param.kind) {
+    case ParamKind::Boolean:
+      return "yes";
+    case ParamKind::Number:
+      return "0.5";
+    case ParamKind::Text:
+      break;
+  }
+  return 7;
+}
+
+struct BadCall {
+  std::string what;
+  Json arguments;
+  std::string names;  // the parameter (or key) the refusal names
+};
+
+// For the spec's first parameter: missing (when required), of another kind,
+// beside an unknown key, and out of its range or choices (when it has one).
+std::vector<BadCall> bad_calls(const ActionSpec& spec) {
+  Json fits = Json::object();
+  for (const ActionParam& param : spec.parameters) fits[param.name] = fitting(param);
+  const ActionParam& first = spec.parameters.front();
+  std::vector<BadCall> calls;
+  if (first.required) {
+    Json missing = fits;
+    missing.erase(first.name);
+    calls.push_back({"missing", missing, first.name});
+  }
+  Json wrong = fits;
+  wrong[first.name] = other_kind(first);
+  calls.push_back({"wrong kind", wrong, first.name});
+  Json unknown = fits;
+  unknown["zzz_unknown"] = 1;
+  calls.push_back({"unknown key", unknown, "zzz_unknown"});
+  if (first.kind == ParamKind::Number) {
+    Json above = fits;
+    above[first.name] = 1.5;
+    calls.push_back({"out of range", above, first.name});
+  } else if (first.kind == ParamKind::Text && !first.allowed_values.empty()) {
+    Json other = fits;
+    other[first.name] = "not one of the choices";
+    calls.push_back({"not allowed", other, first.name});
+  }
+  return calls;
+}
+
+void collect(const kalu_actions::Resource& resource,
+             std::vector<std::pair<std::string, ActionSpec>>& typed) {
+  for (const ActionSpec& spec : resource.actions) {
+    if (!spec.parameters.empty()) typed.emplace_back(resource.id, spec);
+  }
+  for (const auto& child : resource.children) collect(child, typed);
+}
+
+TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
+  testing::DeviceScope scope;
+  scope.write_settings(R"({"version":1,"appearance":{"theme":"Dark"}})");
+  testing::AppFixture t;
+  t.harness.frame();
+  t.harness.frame();
+
+  std::vector<std::pair<std::string, ActionSpec>> typed;
+  for (const auto& resource : t.app->resources(t.harness.document())) collect(resource, typed);
+  // Every kind of typed action is there: the sections' toggles, levels and
+  // choices, Power's charge cap, the set-setting actions.
+  ASSERT_GT(typed.size(), 100u);
+
+  const auto device_before = prefs_store::read_text(sim_device::state_path());
+  const auto settings_before = scope.settings_text();
+  auto registry = std::make_shared<kalu_actions::ActionRegistry>();
+  actions::register_settings_action_handler(*registry);
+  kalu_ui::host::ActionHost actions(registry);
+  std::size_t refused = 0;
+  for (const auto& [resource_id, spec] : typed) {
+    for (const BadCall& call : bad_calls(spec)) {
+      SCOPED_TRACE(resource_id + " " + spec.name + ": " + call.what + " " + call.arguments.dump());
+      auto invoked = kalu_ui::host::invoke_resource_action(
+          actions, *t.app, t.harness.document(), resource_id, spec.name,
+          kalu_actions::ActionArgs::from_json(call.arguments));
+      ASSERT_FALSE(invoked.has_value()) << "carried out";
+      EXPECT_EQ(invoked.error().code, "invalid_arguments");
+      const std::string& message = invoked.error().message;
+      EXPECT_TRUE(message.starts_with(spec.name + ": ")) << message;
+      EXPECT_NE(message.find(call.names), std::string::npos) << message;
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, 3 * typed.size());
+  t.harness.frame();
+  EXPECT_FALSE(t.app->device_local_busy());
+  EXPECT_EQ(t.app->operation_completion()->get(), operations::OperationCompletion{});
+  EXPECT_EQ(prefs_store::read_text(sim_device::state_path()), device_before);
+  EXPECT_EQ(scope.settings_text(), settings_before);
+}
+
+}  // namespace
+}  // namespace settings::settings_app
