@@ -28,6 +28,7 @@ constexpr std::string_view kActions = "platform/kalu_actions";
 constexpr std::string_view kContract = "widget_contract";
 constexpr std::string_view kWidgets = "platform/kalu_ui/widgets";
 constexpr std::string_view kHost = "platform/kalu_ui/host";
+constexpr std::string_view kAtspi = "platform/kalu_ui/atspi";
 constexpr std::string_view kApp = "platform/kalu_ui/app";
 // Every platform service (one folder below platform/, the toolkit aside).
 constexpr std::string_view kServices = "platform/*";
@@ -49,7 +50,9 @@ const std::vector<Rule>& rules_table() {
       {kContract, {kCore, kActions}},
       {kWidgets, {kCore, kState, kLayout, kRender, kSearch, kActions, kContract}},
       {kHost, {kCore, kState, kActions, kContract}},
-      {kApp, {kCore, kState, kLayout, kRender, kSearch, kActions, kContract, kWidgets, kHost}},
+      {kAtspi, {kCore, kState, kActions, kContract, kWidgets}},
+      {kApp,
+       {kCore, kState, kLayout, kRender, kSearch, kActions, kContract, kWidgets, kHost, kAtspi}},
       // A platform service stands on the toolkit's core and state and on
       // other services; a new service needs no row unless it needs more.
       {kServices, {kCore, kState, kServices}},

@@ -50,6 +50,9 @@ TEST(Layering, EachWallStopsTheIncludesItShould) {
       {"platform/kalu_ui/render/src/bad.cpp", "widget_contract/widget.h", "", false},
       {"widget_contract/src/bad.cpp", "kalu_ui/widget/text.h", "", false},
       {"platform/kalu_ui/widgets/src/bad.cpp", "kalu_ui/harness.h", "", false},
+      {"platform/kalu_ui/widgets/src/bad.cpp", "kalu_ui/atspi/bridge.h", "", false},
+      {"platform/kalu_ui/atspi/src/bad.cpp", "kalu_ui/frame.h", "", false},
+      {"platform/kalu_ui/atspi/src/ok.cpp", "kalu_ui/widget/focus.h", "", true},
       {"platform/kalu_ui/widgets/src/ok.cpp", "kalu_ui/document.h", "", true},
       {"platform/kalu_ui/app/src/ok.cpp", "kalu_ui/widget/button.h", "", true},
       // A platform service stands on the core and other services only.

@@ -120,6 +120,16 @@ struct ResourceOperationStatus {
 
 // ---- Accessibility and actions --------------------------------------------
 
+// The numeric side of a node whose value is a number on a scale (a slider):
+// its bounds, the step the keyboard moves it by, and where it stands.
+struct AccessibleRange {
+  double min = 0.0;
+  double max = 0.0;
+  double step = 0.0;
+  double current = 0.0;
+  friend bool operator==(const AccessibleRange&, const AccessibleRange&) = default;
+};
+
 // A widget's entry in the accessibility tree. Every setter takes the node by
 // value, replaces one field and returns it.
 struct AccessibilityNode {
@@ -134,6 +144,7 @@ struct AccessibilityNode {
   bool focusable = false;
   bool selected = false;
   std::optional<bool> toggled;
+  std::optional<AccessibleRange> range;
 
   friend bool operator==(const AccessibilityNode&, const AccessibilityNode&) = default;
 

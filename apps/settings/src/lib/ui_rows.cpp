@@ -8,6 +8,7 @@
 #include "kalu_ui/widget/card.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/container.h"
+#include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/icon_widget.h"
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/support.h"
@@ -25,6 +26,13 @@ WidgetBox text(std::string_view content, float size, bool muted, bool wrap) {
 
 WidgetBox label(std::string_view content) { return text(content, kLabelSize, false, true); }
 
+// The row's label (and description) name the controls it holds for a screen
+// reader, so no control is known by its key or by nothing.
+WidgetBox named(WidgetBox control, std::string_view label_text, std::string_view description = {}) {
+  if (control) w::label_controls(*control, label_text, description);
+  return control;
+}
+
 // [label, flexible space, control] with `gap` between them.
 WidgetBox labelled(std::string_view label_text, WidgetBox control, float gap) {
   return boxed(w::Row()
@@ -37,16 +45,19 @@ WidgetBox labelled(std::string_view label_text, WidgetBox control, float gap) {
 }  // namespace
 
 WidgetBox setting_row(std::string_view label_text, WidgetBox control) {
-  return labelled(label_text, control_column(std::move(control)), kSettingRowGap);
+  return labelled(label_text, control_column(named(std::move(control), label_text)),
+                  kSettingRowGap);
 }
 
 WidgetBox stacked_setting_row(std::string_view label_text, WidgetBox control) {
-  return boxed(
-      w::Column().with_gap(kSettingRowGap).push(label(label_text)).push(std::move(control)));
+  return boxed(w::Column()
+                   .with_gap(kSettingRowGap)
+                   .push(label(label_text))
+                   .push(named(std::move(control), label_text)));
 }
 
 WidgetBox label_row(std::string_view label_text, WidgetBox control) {
-  return labelled(label_text, std::move(control), 0.0f);
+  return labelled(label_text, named(std::move(control), label_text), 0.0f);
 }
 
 WidgetBox info_row(std::string_view label_text, std::string_view value) {
@@ -57,7 +68,7 @@ WidgetBox described_row(std::string_view label_text, std::string_view descriptio
                         WidgetBox control) {
   return boxed(w::Column()
                    .with_gap(kDescriptionGap)
-                   .push(label_row(label_text, std::move(control)))
+                   .push(label_row(label_text, named(std::move(control), label_text, description)))
                    .push(caption(description)));
 }
 
@@ -123,7 +134,7 @@ WidgetBox section_card_with_control(std::string_view title, WidgetBox control, W
                                                .with_weight(kalu_ui::text::kWeightSemibold)
                                                .with_wrap()))
                                .push(boxed(w::Spacer()))
-                               .push(std::move(control)));
+                               .push(named(std::move(control), title)));
   return boxed(w::Card(boxed(
       w::Column().with_gap(w::Card::kHeaderGap).push(std::move(header)).push(std::move(content)))));
 }

@@ -129,7 +129,8 @@ void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); 
 bool SettingsApp::is_narrow() const { return shell_ && shell_->is_narrow(); }
 
 WidgetBox SettingsApp::build_nav() const {
-  return sidebar::build_nav(selected_category_, synchronized_search_query_, requested_pane_);
+  return sidebar::build_nav(selected_category_, synchronized_search_query_, requested_pane_,
+                            sidebar_focus_);
 }
 
 AppShell SettingsApp::build_shell() const {
@@ -164,6 +165,7 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     if (shell_) replace_nav(std::move(nav));
   }
   if (shell_) shell_->sync(document);
+  follow_search_commit();
   // A pane completes its operation in its sync: the executor is free at once.
   settle_device_local_operation();
   account_form_.settle(*cells_.account_completion, executor_clock_());
@@ -217,6 +219,11 @@ void SettingsApp::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId n
 }
 
 void SettingsApp::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
+  if (const auto* key = event.as<kalu_ui::KeyDown>();
+      key && !context.handled && handle_application_key(*key, context)) {
+    context.set_handled();
+    return;
+  }
   // The shell routes by the rectangles its last apply_layout stored, which
   // are its own whether or not the wrapper node exists.
   if (shell_) shell_->handle_event(event, context);

@@ -29,6 +29,7 @@
 #include "kalu_ui/search.h"
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
+#include "kalu_ui/widget/focus.h"
 #include "panes/registry.h"
 #include "settings_app/account_check.h"
 #include "settings_app/executor.h"
@@ -262,6 +263,11 @@ class SettingsApp : public kalu_ui::Widget {
  private:
   kalu_ui::WidgetBox build_nav() const;
   kalu_ui::widget::AppShell build_shell() const;
+  // The application's own keys (settings_app/keyboard.cpp): true when taken.
+  bool handle_application_key(const kalu_ui::KeyDown& key, kalu_ui::EventContext& context);
+  // Enter in the search field moves the focus to the first result.
+  void follow_search_commit();
+  kalu_ui::Widget* first_result();
   // The width hint of Region & Formats: the content area's width less 72,
   // at least 0, while the shell has a content area.
   std::optional<float> content_width_hint() const;
@@ -311,6 +317,9 @@ class SettingsApp : public kalu_ui::Widget {
   // new sidebar to scroll that row into view.
   bool reveal_selected_row_ = false;
   std::shared_ptr<SelectionCell> requested_pane_;
+  // The sidebar's one Tab stop, shared by the rows of every build.
+  std::shared_ptr<kalu_ui::widget::RovingFocus> sidebar_focus_ =
+      std::make_shared<kalu_ui::widget::RovingFocus>();
   std::shared_ptr<TextCell> local_search_text_;
   std::string synchronized_search_query_;
   kalu_ui::search::SearchCatalog search_catalog_;

@@ -39,8 +39,12 @@ std::string ascii_upper(std::string_view text) {
 }
 
 WidgetBox row_for(panes::PaneIndex pane, panes::PaneIndex selected,
-                  const std::shared_ptr<SelectionCell>& selection) {
-  return std::make_unique<SidebarRow>(make_sidebar_row(pane, selected, selection));
+                  const std::shared_ptr<SelectionCell>& selection,
+                  const std::shared_ptr<w::RovingFocus>& focus) {
+  auto row = std::make_unique<SidebarRow>(make_sidebar_row(pane, selected, selection));
+  // Joined once boxed: the group keeps the row's final address.
+  if (focus) row->join(focus);
+  return row;
 }
 
 }  // namespace
@@ -61,7 +65,9 @@ WidgetBox group_section(std::string_view name, std::vector<WidgetBox> rows) {
 }
 
 WidgetBox build_nav(panes::PaneIndex selected, std::string_view query,
-                    const std::shared_ptr<SelectionCell>& selection) {
+                    const std::shared_ptr<SelectionCell>& selection,
+                    const std::shared_ptr<w::RovingFocus>& focus) {
+  if (focus) focus->clear();
   const std::string_view trimmed = trim_query(query);
   w::Column sections;
   sections.with_gap_y(kSectionGap).with_gap_x(kNavGapX).with_padding_xy(kNavPadding, kNavPadding);
@@ -69,14 +75,15 @@ WidgetBox build_nav(panes::PaneIndex selected, std::string_view query,
     for (std::uint8_t group = 0; group < kGroupCount; ++group) {
       std::vector<WidgetBox> rows;
       for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
-        if (PANE_GROUPS[pane] == group) rows.push_back(row_for(pane, selected, selection));
+        if (PANE_GROUPS[pane] == group) rows.push_back(row_for(pane, selected, selection, focus));
       }
       sections.push(group_section(group_title(group), std::move(rows)));
     }
   } else {
     std::vector<WidgetBox> rows;
     for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
-      if (pane_matches_query(pane, trimmed)) rows.push_back(row_for(pane, selected, selection));
+      if (pane_matches_query(pane, trimmed))
+        rows.push_back(row_for(pane, selected, selection, focus));
     }
     if (rows.empty()) {
       // The query is shown as typed; it is an argument, never a format.

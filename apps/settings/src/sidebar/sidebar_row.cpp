@@ -66,6 +66,17 @@ SidebarRow::SidebarRow(panes::PaneIndex pane, bool selected,
                        std::shared_ptr<SelectionCell> selection)
     : selection_(std::move(selection)), pane_(pane), selected_(selected) {}
 
+SidebarRow::~SidebarRow() {
+  if (focus_) focus_->remove(*this);
+}
+
+void SidebarRow::join(std::shared_ptr<kalu_ui::widget::RovingFocus> focus) {
+  focus_ = std::move(focus);
+  if (focus_) focus_->add(*this, selected_);
+}
+
+bool SidebarRow::is_focusable() const { return !focus_ || focused_ || focus_->is_tab_stop(*this); }
+
 SidebarRow make_sidebar_row(panes::PaneIndex pane, panes::PaneIndex selected,
                             const std::shared_ptr<SelectionCell>& selection) {
   return SidebarRow(pane, pane == selected, selection);
@@ -195,8 +206,13 @@ void SidebarRow::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext
     return;
   }
   if (const auto* key = event.as<kalu_ui::KeyDown>()) {
-    if (focused_ && is_activation_key(*key)) {
+    if (!focused_) return;
+    if (is_activation_key(*key)) {
       activate();
+      context.set_handled();
+    } else if (kalu_ui::Widget* next = focus_ ? focus_->step(*this, key->key) : nullptr;
+               next && !key->modifiers.ctrl && !key->modifiers.alt && !key->modifiers.super) {
+      context.request_focus(*next);
       context.set_handled();
     }
   }

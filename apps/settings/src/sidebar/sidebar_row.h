@@ -13,6 +13,8 @@
 #include <string_view>
 
 #include "kalu_ui/wake_slot.h"
+#include "kalu_ui/widget/focus.h"
+#include "kalu_ui/widget/support.h"
 #include "lib/type_names.h"
 #include "panes/registry.h"
 #include "widget_contract/widget.h"
@@ -31,13 +33,21 @@ inline constexpr double kRowUnboundedTitleWidth = 184.0;
 inline constexpr float kRowTitleLineHeight = 1.25f;
 inline constexpr float kRowInitialTextSize = 14.0f;
 // The accessibility role of a navigation entry.
-inline constexpr std::uint8_t kRoleNavigationItem = 20;
+inline constexpr std::uint8_t kRoleNavigationItem = kalu_ui::widget::role::kNavigationItem;
 
 class SidebarRow : public kalu_ui::Widget {
  public:
   static constexpr std::string_view kTypeName = type_names::kSidebarRow;
 
   SidebarRow(panes::PaneIndex pane, bool selected, std::shared_ptr<SelectionCell> selection);
+  ~SidebarRow() override;
+  SidebarRow(SidebarRow&&) noexcept = default;
+  SidebarRow& operator=(SidebarRow&&) noexcept = default;
+
+  // Makes the row a member of the sidebar's one Tab stop (the rows share
+  // it; the arrow keys move between them). A row outside any is a Tab stop
+  // of its own.
+  void join(std::shared_ptr<kalu_ui::widget::RovingFocus> focus);
 
   // Publishes the pane index; a refused publication is dropped, as the
   // application's next wake-up would find nothing new anyway.
@@ -66,7 +76,7 @@ class SidebarRow : public kalu_ui::Widget {
   std::optional<std::string> id() const override;
   kalu_ui::Rect get_rect() const override { return rect_; }
   std::optional<kalu_ui::CursorKind> cursor_icon_at(double x, double y) const override;
-  bool is_focusable() const override { return true; }
+  bool is_focusable() const override;
   void set_focus(bool focused) override { focused_ = focused; }
   bool is_focused() const override { return focused_; }
   bool is_enabled() const override { return true; }
@@ -78,6 +88,7 @@ class SidebarRow : public kalu_ui::Widget {
  private:
   kalu_ui::Rect rect_;
   std::shared_ptr<SelectionCell> selection_;
+  std::shared_ptr<kalu_ui::widget::RovingFocus> focus_;
   float text_size_ = kRowInitialTextSize;
   panes::PaneIndex pane_ = 0;
   bool selected_ = false;

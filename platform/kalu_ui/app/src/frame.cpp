@@ -5,7 +5,9 @@
 #include <string>
 
 #include "kalu_ui/log.h"
+#include "kalu_ui/widget/focus.h"
 #include "kalu_ui/widget/place.h"
+#include "kalu_ui/widget/support.h"
 
 namespace kalu_ui::frame {
 namespace {
@@ -72,7 +74,9 @@ std::vector<Widget*> collect(Widget& root, const std::function<bool(const Widget
 }
 
 FrameDriver::FrameDriver(WidgetBox root, doc::Document document, Theme theme)
-    : root_(std::move(root)), document_(std::move(document)), base_theme_(theme),
+    : root_(std::move(root)),
+      document_(std::move(document)),
+      base_theme_(theme),
       theme_(std::move(theme)) {
   renderer_.set_text_scale(theme_.text_scale);
 }
@@ -193,6 +197,11 @@ bool FrameDriver::dispatch(const Event& event, Clipboard* clipboard) {
 
   if (context.focus_request) {
     set_focus(context.focus_request);
+    // A key that moved the focus (arrows in a list) brings what it reached
+    // into view, as Tab does.
+    if (is_keyboard_event(event) && context.focus_request->is_focused()) {
+      root_->reveal_descendant(*context.focus_request);
+    }
   } else if (const auto* down = event.as<PointerDown>(); down && focus_before) {
     // A press outside the focused widget takes the focus away from it.
     if (contains(*root_, focus_before) && !focus_before->get_rect().contains(down->position)) {
@@ -213,6 +222,12 @@ bool FrameDriver::dispatch(const Event& event, Clipboard* clipboard) {
 }
 
 FrameReport FrameDriver::run_frame() {
+  FrameReport report = run_frame_steps();
+  for (auto& hook : end_hooks_) hook(*root_, report);
+  return report;
+}
+
+FrameReport FrameDriver::run_frame_steps() {
   FrameReport report;
   ++frames_;
   // Taken before anything of this frame may replace a page, so the page
@@ -248,6 +263,8 @@ FrameReport FrameDriver::run_frame() {
     layout_stale_ = false;
     report.layout_built = true;
   };
+  // The focus a build moved, brought into view once laid out.
+  Widget* reveal = nullptr;
   for (int pass = 0; pass < 2; ++pass) {
     if (rebuild) {
       build();
@@ -261,6 +278,14 @@ FrameReport FrameDriver::run_frame() {
         if (!root_->take_structure_dirty()) break;
         build();
       }
+      // A question the rebuilt page asks (a safety test, a confirmation)
+      // takes the focus that the page lost on its default answer.
+      if (focused() == nullptr) {
+        if (Widget* answer = widget::default_answer(*root_)) {
+          set_focus(answer);
+          reveal = answer;
+        }
+      }
     }
     const bool measure_again = root_->layout_needs_measure();
     if (rebuild || measure_again || tree_.needs_layout(root_node_, available)) {
@@ -271,6 +296,8 @@ FrameReport FrameDriver::run_frame() {
       }
       root_->apply_layout(tree_, root_node_, 0.0, 0.0);
       report.layout_computed = true;
+      if (reveal != nullptr && reveal->is_focused()) root_->reveal_descendant(*reveal);
+      reveal = nullptr;
     }
     if (!report.layout_computed || pass == 1) break;
     rebuild = root_->take_structure_dirty();
@@ -284,6 +311,11 @@ FrameReport FrameDriver::run_frame() {
     // Walked through the contract, so a root that gathers no damage itself
     // still repaints only what changed.
     collect_tree_damage(*root_, report.damage);
+    // A focus ring lies outside the widget it surrounds: it is shown, and
+    // taken away, only when the repaint reaches that far.
+    for (Rect& rect : report.damage) {
+      rect = rect.inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window);
+    }
   }
   if (report.damage.empty()) return report;
 

@@ -15,6 +15,7 @@
 
 #include "automation.h"
 #include "kalu_ui/app.h"
+#include "kalu_ui/atspi/bridge.h"
 #include "kalu_ui/cairo_backend.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/text.h"
@@ -260,6 +261,7 @@ class Window {
         SDL_SetWindowSize(window_, static_cast<int>(std::lround(size.width * scale_)),
                           static_cast<int>(std::lround(size.height * scale_)));
       }
+      place_on_screen();
       SDL_StopTextInput();
     }
     wake_event_ = SDL_RegisterEvents(1);
@@ -267,6 +269,8 @@ class Window {
   }
 
   void set_title(const std::string& title) { SDL_SetWindowTitle(window_, title.c_str()); }
+  // The bridge told of the window's place, scale and activity.
+  void set_bridge(atspi::Bridge* bridge) { bridge_ = bridge; }
 
   // The frame loop: runs until the window is closed.
   // When start-up reached its steps, for the first-frame report.
@@ -287,6 +291,7 @@ class Window {
       });
     }
     update_surface(driver);
+    tell_bridge(driver);
     bool first = true;
     bool frame_due = true;
     while (!quit_) {
@@ -350,6 +355,33 @@ class Window {
     return message;
   }
 
+  // Centres the window on its display and keeps it within the display's
+  // usable area, shrinking it when it is larger: without a window manager
+  // nobody else places it, and a window grown to its scale after it was
+  // placed would hang off the screen.
+  void place_on_screen() {
+    const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+    SDL_Rect area{};
+    if (SDL_GetDisplayUsableBounds(display, &area) != 0 || area.w <= 0 || area.h <= 0) {
+      if (SDL_GetDisplayBounds(display, &area) != 0 || area.w <= 0 || area.h <= 0) return;
+    }
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w > area.w || h > area.h) {
+      w = std::min(w, area.w);
+      h = std::min(h, area.h);
+      SDL_SetWindowSize(window_, w, h);
+    }
+    SDL_SetWindowPosition(window_, area.x + (area.w - w) / 2, area.y + (area.h - h) / 2);
+  }
+
+  void tell_bridge(const frame::FrameDriver& driver) {
+    if (!bridge_) return;
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window_, &x, &y);
+    bridge_->set_window({x * units_to_pixels_, y * units_to_pixels_}, driver.scale(), active_);
+  }
+
   bool pixels_differ() const {
     int ww = 0, wh = 0, pw = 0, ph = 0;
     SDL_GetWindowSize(window_, &ww, &wh);
@@ -384,15 +416,23 @@ class Window {
           case SDL_WINDOWEVENT_SIZE_CHANGED:
             update_surface(driver);
             driver.dispatch(WindowResized{driver.logical_size()}, &clipboard_);
+            tell_bridge(driver);
+            break;
+          case SDL_WINDOWEVENT_MOVED:
+            tell_bridge(driver);
             break;
           case SDL_WINDOWEVENT_EXPOSED:
             expose_ = true;
             break;
           case SDL_WINDOWEVENT_FOCUS_GAINED:
+            active_ = true;
             driver.dispatch(FocusGained{}, &clipboard_);
+            tell_bridge(driver);
             break;
           case SDL_WINDOWEVENT_FOCUS_LOST:
+            active_ = false;
             driver.dispatch(FocusLost{}, &clipboard_);
+            tell_bridge(driver);
             break;
           case SDL_WINDOWEVENT_LEAVE:
             pointer_.reset();
@@ -536,6 +576,9 @@ class Window {
   }
 
   SDL_Window* window_ = nullptr;
+  atspi::Bridge* bridge_ = nullptr;
+  // Without a window manager nothing ever says so: such a window counts as active.
+  bool active_ = true;
   bool initialized_ = false;
   double scale_ = 1.0;
   double units_to_pixels_ = 1.0;
@@ -613,9 +656,21 @@ Result<int> run(AppSpec spec) {
   driver.add_frame_hook(automation.pump_hook());
   for (auto& hook : app.take_frame_hooks()) driver.add_frame_hook(std::move(hook));
   automation.start(wake::WakeHandle::bound_to(waker));
+  // The accessibility bridge connects on its own thread; the environment is
+  // read here, where nothing else changes it any more.
+  atspi::Bridge bridge(
+      {std::string(window_title(driver.root(), spec.app_id)), atspi::Bridge::session_bus_address()},
+      wake::WakeHandle::bound_to(waker));
+  driver.add_frame_hook(
+      [&bridge](Widget& root, doc::Document&) { bridge.carry_out_requests(root); });
+  driver.add_frame_end_hook([&bridge](const Widget& root, const frame::FrameReport& report) {
+    bridge.frame_done(root, report.drawn || report.layout_computed);
+  });
+  window.set_bridge(&bridge);
   fonts.join();
   timing.app = Instant::now();
   window.run(driver, waker, timing);
+  window.set_bridge(nullptr);
   // Clients learn at once that the application is gone.
   automation.stop();
   return 0;

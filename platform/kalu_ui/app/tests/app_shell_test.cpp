@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kalu_ui/harness.h"
+#include "kalu_ui/widget/support.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -178,10 +179,17 @@ TEST(AppShell, UnderARootThatSuppliesNeitherCursorsShowAndOnlyWhatChangedIsRepai
   t.page->redraw = true;
   const auto changed = h.frame();
   EXPECT_TRUE(changed.drawn);
-  EXPECT_EQ(changed.damage, DamageList{*h.rect_of("page")});
+  // Each with the reach of a focus ring around it, within the window.
+  const Rect window{0, 0, 800, 500};
+  const auto ringed = [&](std::string_view id) {
+    return h.rect_of(id)
+        ->inflate(widget::kFocusRingReach, widget::kFocusRingReach)
+        .intersect(window);
+  };
+  EXPECT_EQ(changed.damage, DamageList{ringed("page")});
   t.page->redraw = false;
   t.nav->redraw = true;
-  EXPECT_EQ(h.frame().damage, DamageList{*h.rect_of("nav")});
+  EXPECT_EQ(h.frame().damage, DamageList{ringed("nav")});
 }
 
 TEST(AppShell, RendersSidebarAndContent) {

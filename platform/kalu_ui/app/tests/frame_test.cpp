@@ -8,6 +8,7 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/scrollable.h"
+#include "kalu_ui/widget/support.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -100,12 +101,15 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   EXPECT_EQ(t.log->draws, draws);
 
   // The stack keeps the contract's defaults: only the block that changed is
-  // repainted, not the whole stack.
+  // repainted (with the reach of a focus ring around it), not the whole stack.
   t.b->redraw = true;
   auto damaged = h.frame();
   EXPECT_TRUE(damaged.drawn);
   ASSERT_EQ(damaged.damage.size(), 1u);
-  EXPECT_EQ(damaged.damage[0], t.b->get_rect());
+  const Rect window = Rect::from_origin_size({0, 0}, h.size());
+  EXPECT_EQ(
+      damaged.damage[0],
+      t.b->get_rect().inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window));
 
   t.b->redraw = false;
   h.driver().invalidate();

@@ -61,6 +61,11 @@ Button& Button::with_danger(bool danger) & {
   return *this;
 }
 
+Button& Button::with_default_answer(bool answer) & {
+  default_answer_ = answer;
+  return *this;
+}
+
 Button& Button::with_size(float width, float height) & {
   fixed_size_ = layout::LayoutSize{width, height};
   layout_dirty_ = true;
@@ -215,8 +220,9 @@ void Button::set_focus(bool focused) {
 }
 
 std::optional<AccessibilityNode> Button::accessibility() const {
-  return control_node(controls::kRoleButton, label_)
-      .with_description(tooltip_.value_or(std::string()));
+  AccessibilityNode node = control_node(controls::kRoleButton, label_);
+  if (tooltip_) node = std::move(node).with_description(*tooltip_);
+  return node;
 }
 
 bool Button::perform_action(const SemanticAction& action, const kalu_actions::ActionContext&) {

@@ -147,10 +147,29 @@ bool BoundControl::take_click(const Event& event, EventContext& context,
   return activates;
 }
 
+void RowLabelled::take_row_label(std::string_view label, std::string_view description) {
+  if (row_label_.empty()) row_label_ = label;
+  if (row_description_.empty()) row_description_ = description;
+}
+
+void label_controls(Widget& subtree, std::string_view label, std::string_view description) {
+  if (auto* labelled = dynamic_cast<RowLabelled*>(&subtree)) {
+    labelled->take_row_label(label, description);
+  }
+  for (Widget* child : subtree.children_mut()) label_controls(*child, label, description);
+}
+
 AccessibilityNode BoundControl::control_node(std::uint8_t role, std::string label) const {
+  std::string description = row_description();
+  if (shows_own_label() && !row_label().empty() && row_label() != label) {
+    description = description.empty() ? row_label() : row_label() + ". " + description;
+  } else if (!shows_own_label() && !row_label().empty()) {
+    label = row_label();
+  }
   AccessibilityNode node = AccessibilityNode{}
                                .with_role(role)
                                .with_label(std::move(label))
+                               .with_description(std::move(description))
                                .with_id(id().value_or(std::string()));
   if (binding_) {
     node = std::move(node).with_action_address(

@@ -102,6 +102,62 @@ void Dropdown::choose(std::size_t index) {
   request_redraw();
 }
 
+namespace {
+
+// Whether `option` starts with `prefix`, ASCII letters compared without case.
+bool starts_with_folded(std::string_view option, std::string_view prefix) {
+  if (option.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (fold(option[i]) != fold(prefix[i])) return false;
+  }
+  return true;
+}
+
+// A prefix of one letter typed over and over ("ppp"): the person steps
+// through the options starting with it.
+bool one_letter_repeated(std::string_view typed) {
+  return !typed.empty() && typed.find_first_not_of(typed.front()) == std::string_view::npos;
+}
+
+}  // namespace
+
+bool Dropdown::typing(Instant now) const {
+  return !typed_.empty() && now - typed_at_ < kTypeAheadPause;
+}
+
+void Dropdown::type_ahead(std::string_view text, Instant now) {
+  if (!is_enabled() || options_.empty()) return;
+  if (!typing(now)) typed_.clear();
+  typed_ += text;
+  typed_at_ = now;
+  if (!open_) open();
+  const std::size_t count = options_.size();
+  auto find = [&](std::string_view prefix, std::size_t from) -> std::optional<std::size_t> {
+    for (std::size_t step = 0; step < count; ++step) {
+      const std::size_t index = (from + step) % count;
+      if (starts_with_folded(options_[index], prefix)) return index;
+    }
+    return std::nullopt;
+  };
+  // A letter on its own, or the same one again, steps on from the highlight;
+  // a longer prefix may stay where it is.
+  auto search = [&](std::string_view prefix) {
+    return one_letter_repeated(prefix) ? find(prefix.substr(0, 1), highlighted_ + 1)
+                                       : find(prefix, highlighted_);
+  };
+  std::optional<std::size_t> match = search(typed_);
+  // Nothing starts so: the last letters typed start a new prefix.
+  if (!match && typed_.size() > text.size()) {
+    typed_ = std::string(text);
+    match = search(typed_);
+  }
+  if (!match) return;
+  highlighted_ = *match;
+  reveal(highlighted_);
+  request_redraw();
+}
+
 void Dropdown::move_highlight(std::ptrdiff_t delta) {
   const auto last = static_cast<std::ptrdiff_t>(options_.size()) - 1;
   highlighted_ = static_cast<std::size_t>(
@@ -202,8 +258,8 @@ void Dropdown::reveal(std::size_t index) {
 
 Rect Dropdown::item_rect(std::size_t index) const {
   const Placement where = placement();
-  const double top = where.top + (static_cast<double>(index) - static_cast<double>(first_shown_)) *
-                                     kItemHeight;
+  const double top =
+      where.top + (static_cast<double>(index) - static_cast<double>(first_shown_)) * kItemHeight;
   const auto [x0, x1] = list_span();
   return Rect(x0, top, x1, top + kItemHeight);
 }
@@ -362,10 +418,14 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
     if (wheel->delta.y != 0.0) {
       const auto steps = static_cast<std::ptrdiff_t>(
           std::max(1.0, std::round(std::abs(wheel->delta.y) / kItemHeight)));
-      const auto first = static_cast<std::ptrdiff_t>(first_shown_) +
-                         (wheel->delta.y > 0.0 ? steps : -steps);
+      const auto first =
+          static_cast<std::ptrdiff_t>(first_shown_) + (wheel->delta.y > 0.0 ? steps : -steps);
       scroll_to(static_cast<std::size_t>(std::max(std::ptrdiff_t{0}, first)));
     }
+    context.set_handled();
+  } else if (const auto* typed = event.as<::kalu_ui::TextInput>()) {
+    if (!focused_ || typed->text.empty()) return;
+    type_ahead(typed->text, Instant::now());
     context.set_handled();
   } else if (const auto* key = event.as<KeyDown>()) {
     if (!focused_ || key->modifiers.ctrl || key->modifiers.alt || key->modifiers.super) return;
@@ -398,8 +458,11 @@ void Dropdown::handle_event(const Event& event, EventContext& context) {
       case Key::Escape:
         close();
         break;
-      case Key::Enter:
       case Key::Space:
+        // Within a typed prefix a space is part of it ("New York").
+        if (typing(Instant::now())) break;
+        [[fallthrough]];
+      case Key::Enter:
         if (key->repeat) return;
         choose(highlighted_);
         break;

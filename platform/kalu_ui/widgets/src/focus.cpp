@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "kalu_ui/widget/controls.h"
+
 namespace kalu_ui::widget {
 namespace {
 
@@ -70,6 +72,52 @@ bool handle_focus_key(Widget& root, const Event& event) {
 
 void apply_focus_request(Widget& root, const EventContext& context) {
   if (context.focus_request) focus_widget(root, context.focus_request);
+}
+
+Widget* default_answer(Widget& root) {
+  Widget* found = nullptr;
+  auto visit = [&](Widget& w) {
+    const auto* control = dynamic_cast<const BoundControl*>(&w);
+    if (!found && control && control->is_default_answer() && w.is_focusable() && w.is_enabled()) {
+      found = &w;
+    }
+  };
+  walk(root, visit);
+  return found;
+}
+
+void RovingFocus::add(Widget& member, bool current) { members_.push_back({&member, current}); }
+
+void RovingFocus::remove(const Widget& member) {
+  std::erase_if(members_, [&](const Member& m) { return m.widget == &member; });
+}
+
+bool RovingFocus::is_tab_stop(const Widget& member) const {
+  const Widget* stop = nullptr;
+  for (const Member& m : members_) {
+    if (m.widget->is_focused()) return m.widget == &member;
+    if (m.current && !stop) stop = m.widget;
+  }
+  if (!stop && !members_.empty()) stop = members_.front().widget;
+  return stop == &member;
+}
+
+Widget* RovingFocus::step(const Widget& from, Key key) const {
+  const auto at = std::find_if(members_.begin(), members_.end(),
+                               [&](const Member& m) { return m.widget == &from; });
+  if (at == members_.end()) return nullptr;
+  switch (key) {
+    case Key::Up:
+      return at == members_.begin() ? nullptr : std::prev(at)->widget;
+    case Key::Down:
+      return std::next(at) == members_.end() ? nullptr : std::next(at)->widget;
+    case Key::Home:
+      return members_.front().widget;
+    case Key::End:
+      return members_.back().widget;
+    default:
+      return nullptr;
+  }
 }
 
 }  // namespace kalu_ui::widget

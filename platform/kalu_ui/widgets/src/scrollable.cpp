@@ -212,7 +212,9 @@ bool Scrollable::reveal_descendant(const Widget& target) {
   if (!Widget::reveal_descendant(target)) return false;
   // Nested scrollables have moved the target within themselves already; its
   // rectangle is where the last layout put it, which the pending shift moves.
-  const Rect shown = target.get_rect().translate(Vec2{0.0, pending_shift()});
+  // The focus ring around the target comes into view with it.
+  const Rect shown =
+      target.get_rect().translate(Vec2{0.0, pending_shift()}).inflate(0.0, kFocusRingReach);
   const double view_top = rect_.y0;
   const double view_bottom = rect_.y1;
   if (shown.y0 < view_top || shown.height() > rect_.height()) {

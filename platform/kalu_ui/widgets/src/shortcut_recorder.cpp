@@ -215,6 +215,8 @@ void ShortcutRecorder::set_focus(bool focused) {
 std::optional<AccessibilityNode> ShortcutRecorder::accessibility() const {
   AccessibilityNode node = AccessibilityNode{}
                                .with_role(controls::kRoleShortcutRecorder)
+                               .with_label(row_label())
+                               .with_description(row_description())
                                .with_id(id_)
                                .with_value(chord_);
   node.focused = focused_;

@@ -203,6 +203,7 @@ void Slider::set_focus(bool focused) {
 std::optional<AccessibilityNode> Slider::accessibility() const {
   AccessibilityNode node =
       control_node(controls::kRoleSlider, label_).with_value(fmt::format("{}", value()));
+  node.range = AccessibleRange{min_, max_, key_step(), value()};
   return node;
 }
 

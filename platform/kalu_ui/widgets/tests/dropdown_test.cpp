@@ -41,6 +41,48 @@ TEST(DropdownTest, OpensMovesWithArrowsAndPicksWithEnter) {
   EXPECT_EQ(dropdown.ime_cursor_rect(), std::nullopt);
 }
 
+// Type-ahead over a long list: the typed prefix moves the highlight, a pause
+// starts a new prefix, the same letter again steps on, a prefix nothing
+// starts with starts over at its last letters, and only Enter picks.
+TEST(DropdownTest, TypingJumpsToTheOptionsStartingWithIt) {
+  const std::vector<std::string> zones = {"Africa/Abidjan",  "America/New_York", "America/Noronha",
+                                          "Asia/Tokyo",      "Europe/Berlin",    "Europe/Paris",
+                                          "Pacific/Auckland"};
+  auto cell = WakeSlot<std::string>::create("Asia/Tokyo");
+  Dropdown dropdown = Dropdown::from_state(cell, zones);
+  Harness h(dropdown);
+  dropdown.set_focus(true);
+  const Instant t0 = Instant::now();
+  const auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };
+
+  dropdown.type_ahead("e", at(0));
+  EXPECT_TRUE(dropdown.is_open());
+  EXPECT_EQ(dropdown.highlighted(), 4u);
+  dropdown.type_ahead("urope/p", at(100));
+  EXPECT_EQ(dropdown.highlighted(), 5u);
+  // A pause: "am" is a new prefix.
+  dropdown.type_ahead("am", at(100) + Dropdown::kTypeAheadPause);
+  EXPECT_EQ(dropdown.highlighted(), 1u);
+  dropdown.type_ahead("erica/N", at(1200));
+  EXPECT_EQ(dropdown.highlighted(), 1u);
+  dropdown.type_ahead("or", at(1300));
+  EXPECT_EQ(dropdown.highlighted(), 2u);
+  // Nothing starts with "America/Noronhaz": "z" alone, which nothing starts
+  // with either, leaves the highlight.
+  dropdown.type_ahead("z", at(1400));
+  EXPECT_EQ(dropdown.highlighted(), 2u);
+  // One letter again and again steps through the options it starts.
+  dropdown.type_ahead("a", at(5000));
+  EXPECT_EQ(dropdown.highlighted(), 3u);
+  dropdown.type_ahead("a", at(5100));
+  EXPECT_EQ(dropdown.highlighted(), 0u);
+  dropdown.type_ahead("a", at(5200));
+  EXPECT_EQ(dropdown.highlighted(), 1u);
+  EXPECT_EQ(cell->get(), "Asia/Tokyo");
+  h.key(Key::Enter);
+  EXPECT_EQ(cell->get(), "America/New_York");
+}
+
 TEST(DropdownTest, EscapeOutsideClickAndBlurCloseWithoutPicking) {
   auto cell = WakeSlot<std::string>::create("Balanced");
   Dropdown dropdown = Dropdown::from_state(cell, kModes);
@@ -176,8 +218,7 @@ TEST(DropdownTest, OptionsAreMeasuredOncePerChangeNotPerLayout) {
 Scene draw_list(Dropdown& dropdown, Harness& h, double width, double height) {
   Scene scene;
   DrawContext window{Rect(0.0, 0.0, width, height), 1.0};
-  dropdown.draw_overlay(scene, Affine::identity(), h.frame().renderer(), h.frame().theme(),
-                        window);
+  dropdown.draw_overlay(scene, Affine::identity(), h.frame().renderer(), h.frame().theme(), window);
   return scene;
 }
 
@@ -200,10 +241,10 @@ TEST(DropdownTest, OpenListStaysInTheWindowAndEveryOptionIsReachable) {
   const std::vector<Case> cases = {
       {"room below opens down", 20.0f, 400.0, kModes, Side::Below, 3},
       {"at the bottom opens up", 340.0f, 400.0, kModes, Side::Above, 3},
-      {"neither side holds it: the larger below scrolls", 130.0f, 300.0, numbered(20),
-       Side::Below, 4},
-      {"neither side holds it: the larger above scrolls", 150.0f, 300.0, numbered(20),
-       Side::Above, 4},
+      {"neither side holds it: the larger below scrolls", 130.0f, 300.0, numbered(20), Side::Below,
+       4},
+      {"neither side holds it: the larger above scrolls", 150.0f, 300.0, numbered(20), Side::Above,
+       4},
   };
   constexpr double kWidth = 400.0;
   for (const Case& c : cases) {
@@ -244,9 +285,8 @@ TEST(DropdownTest, OpenListStaysInTheWindowAndEveryOptionIsReachable) {
       DrawContext overlay{window, 1.0};
       dropdown.draw_overlay(page, Affine::identity(), h.frame().renderer(), h.frame().theme(),
                             overlay);
-      auto image = cairo_backend::render(page, static_cast<int>(kWidth),
-                                         static_cast<int>(c.height), 1.0,
-                                         h.frame().theme().background);
+      auto image = cairo_backend::render(page, static_cast<int>(kWidth), static_cast<int>(c.height),
+                                         1.0, h.frame().theme().background);
       ASSERT_TRUE(image);
       std::filesystem::create_directories(KALU_UI_WIDGETS_ARTIFACTS);
       EXPECT_TRUE(image->write_png(testing::Frame::artifact("dropdown_upward_scrolled.png")));

@@ -101,22 +101,23 @@ TEST_F(ScrollFixture, RevealBringsABottomRowIntoViewAndLeavesVisibleOnesAlone) {
   const Widget* last = find_by_id(scroll, "row19");
   const double last_bottom = last->get_rect().y1;
   EXPECT_TRUE(scroll.reveal_descendant(*last));
-  // The least scroll: its bottom at the viewport's bottom.
-  EXPECT_DOUBLE_EQ(scroll.offset(), last_bottom - 300.0);
+  // The least scroll that shows it with the focus ring around it: its
+  // bottom the ring's reach above the viewport's bottom.
+  EXPECT_DOUBLE_EQ(scroll.offset(), last_bottom + kFocusRingReach - 300.0);
   ASSERT_TRUE(frame.layout(scroll, 400, 300));
-  EXPECT_DOUBLE_EQ(rect_of("row19").y1, 300.0);
+  EXPECT_DOUBLE_EQ(rect_of("row19").y1, 300.0 - kFocusRingReach);
 
-  // Already visible: no scroll. Above the view: its top at the top.
+  // Already visible: no scroll. Above the view: its top (and ring) at the top.
   const double offset = scroll.offset();
   EXPECT_TRUE(scroll.reveal_descendant(*find_by_id(scroll, "row17")));
   EXPECT_DOUBLE_EQ(scroll.offset(), offset);
   EXPECT_TRUE(scroll.reveal_descendant(*find_by_id(scroll, "row2")));
-  EXPECT_DOUBLE_EQ(scroll.offset(), 100.0);
+  EXPECT_DOUBLE_EQ(scroll.offset(), 100.0 - kFocusRingReach);
 
   // Not a descendant: nothing moves.
   Text stranger("elsewhere");
   EXPECT_FALSE(scroll.reveal_descendant(stranger));
-  EXPECT_DOUBLE_EQ(scroll.offset(), 100.0);
+  EXPECT_DOUBLE_EQ(scroll.offset(), 100.0 - kFocusRingReach);
 }
 
 TEST_F(ScrollFixture, DragScrollsWithCaptureAndRelease) {

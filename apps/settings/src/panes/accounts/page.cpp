@@ -196,8 +196,11 @@ WidgetBox removal_card(const AccountRow& row) {
   buttons.push_back(
       w::boxed(lib::FlagButton("Remove from this device", std::string(control::kRemoveConfirm),
                                std::string(control::kRemoveConfirm))));
-  buttons.push_back(w::boxed(lib::FlagButton("Cancel", std::string(control::kRemoveCancel),
-                                             std::string(control::kRemoveCancel))));
+  // Keeping the account is the safer answer, and the default one.
+  lib::FlagButton cancel("Cancel", std::string(control::kRemoveCancel),
+                         std::string(control::kRemoveCancel));
+  cancel.with_default_answer();
+  buttons.push_back(w::boxed(std::move(cancel)));
   rows.push_back(button_row(std::move(buttons)));
   return ui_rows::section_card("Remove account?", ui_rows::rows_column(std::move(rows)));
 }
@@ -310,10 +313,9 @@ AccountBindings section_bindings() {
     if (!binding) {
       // The records are the program's own, so this is its own fault; the
       // page still shows, with the button plain.
-      kalu_ui::log::warn("kalu::settings", "settings::panes::accounts",
-                         "account action could not be bound",
-                         {{"op", "external_account_command_binding"},
-                          {"action", std::string(action_name)}});
+      kalu_ui::log::warn(
+          "kalu::settings", "settings::panes::accounts", "account action could not be bound",
+          {{"op", "external_account_command_binding"}, {"action", std::string(action_name)}});
     }
     return binding;
   };

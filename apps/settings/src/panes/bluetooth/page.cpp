@@ -39,7 +39,7 @@ WidgetBox button_row(WidgetList buttons) {
 }
 
 WidgetBox power_toggle(std::optional<kalu_actions::ActionBinding> binding) {
-  w::Toggle toggle("settings.bluetooth.toggle", std::string(kEnabledKey));
+  w::Toggle toggle("Bluetooth", std::string(kEnabledKey));
   toggle.with_id("bluetooth.toggle");
   if (binding) toggle.on_action(std::move(*binding));
   return w::boxed(std::move(toggle));
@@ -60,13 +60,14 @@ void device_details(WidgetList& rows, const BluetoothDevice& device, const std::
   if (device.rssi) rows.push_back(ui_rows::info_row("Signal", fmt::format("{} dBm", *device.rssi)));
   if (device.paired) {
     const std::string trusted_id = fmt::format("settings.bluetooth.trusted.{}", key);
-    w::Toggle trusted(trusted_id, id(DeviceKey::kTrusted));
+    w::Toggle trusted("Trust this device", id(DeviceKey::kTrusted));
     trusted.with_id(trusted_id);
     rows.push_back(
         ui_rows::described_row("Trust this device", kTrustCaption, w::boxed(std::move(trusted))));
     rows.push_back(w::boxed(w::TextInput(id(DeviceKey::kAlias))
                                 .with_id(fmt::format("bluetooth.alias.{}", key))
                                 .with_kind(w::TextInput::kKindName)
+                                .with_label("Device name")
                                 .with_placeholder(device.name)));
     WidgetList buttons;
     buttons.push_back(flag_button("Rename", fmt::format("settings.bluetooth.rename.{}", key),

@@ -35,19 +35,15 @@ DisplayBindings::Binding binding_of(const F& builder, Args&&... args) {
   return builder(std::forward<Args>(args)...);
 }
 
-std::string toggle_name(std::string_view connector, std::string_view field) {
-  return fmt::format("settings.display.{}.{}", connector, field);
-}
-
 OutputConfig entry_of(const PageModel& m, const DisplayOutput& output, std::size_t index) {
   auto found = m.layout->outputs.find(output.connector);
   return found != m.layout->outputs.end() ? found->second : default_output_config(index);
 }
 
 WidgetBox output_toggle(const DisplayBindings& b, const DisplayOutput& output,
-                        std::string_view field, std::string_view action) {
+                        std::string_view label, std::string_view field, std::string_view action) {
   const std::string id = output_control_id(output.connector, field);
-  return boxed(bound(w::Toggle(toggle_name(output.connector, field), id).with_id(id),
+  return boxed(bound(w::Toggle(std::string(label), id).with_id(id),
                      binding_of(b.output_toggle, action, output.connector)));
 }
 
@@ -65,7 +61,7 @@ WidgetBox output_dropdown(const DisplayBindings& b, const DisplayOutput& output,
 WidgetBox capability_row(const DisplayBindings& b, const DisplayOutput& output,
                          std::string_view label, std::string_view field, bool supported,
                          bool capable, const std::optional<std::string>& note) {
-  if (supported) return ui_rows::label_row(label, output_toggle(b, output, field, field));
+  if (supported) return ui_rows::label_row(label, output_toggle(b, output, label, field, field));
   std::string why =
       note      ? *note
       : capable ? std::string("Display support detected; compositor output support unavailable")
@@ -146,10 +142,10 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
   std::vector<std::string> transforms(transform_labels().begin(), transform_labels().end());
 
   WidgetList rows;
-  rows.push_back(
-      ui_rows::label_row("Use this display", output_toggle(b, output, field::kEnabled, "enabled")));
-  rows.push_back(
-      ui_rows::label_row("Primary display", output_toggle(b, output, field::kPrimary, "primary")));
+  rows.push_back(ui_rows::label_row("Use this display", output_toggle(b, output, "Use this display",
+                                                                      field::kEnabled, "enabled")));
+  rows.push_back(ui_rows::label_row(
+      "Primary display", output_toggle(b, output, "Primary display", field::kPrimary, "primary")));
   rows.push_back(ui_rows::setting_row(
       "Scale", output_dropdown(b, output, field::kScale, "scale", std::move(scales),
                                std::string(scale_label(entry.scale)))));
@@ -171,11 +167,14 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
   return ui_rows::section_card(output.label, ui_rows::rows_column(std::move(rows)));
 }
 
+// `answer`: the button is the default answer of the question on the card.
 WidgetBox command_row(const DisplayBindings& b, std::string_view label, std::string_view name,
-                      std::string_view text, std::string_view action) {
-  return ui_rows::label_row(label,
-                            boxed(bound(w::Button(std::string(text)).with_id(std::string(name)),
-                                        binding_of(b.command, action))));
+                      std::string_view text, std::string_view action, bool answer = false) {
+  return ui_rows::label_row(
+      label,
+      boxed(
+          bound(w::Button(std::string(text)).with_id(std::string(name)).with_default_answer(answer),
+                binding_of(b.command, action))));
 }
 
 WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
@@ -193,8 +192,8 @@ WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
         "Every display should be visible. Restoring the previous layout in {} seconds unless you "
         "keep this one.",
         countdown_seconds(*t, m.now_unix_ms))));
-    rows.push_back(
-        command_row(b, "Everything looks correct", "settings.display.keep", "Keep", "confirm"));
+    rows.push_back(command_row(b, "Everything looks correct", "settings.display.keep", "Keep",
+                               "confirm", true));
     rows.push_back(
         command_row(b, "Something is wrong", "settings.display.revert", "Revert now", "revert"));
     return ui_rows::section_card("Keep this display configuration?",
@@ -233,7 +232,7 @@ WidgetBox brightness_card(const PageModel& m, const DisplayBindings& b) {
   if (m.has_light_sensor) {
     rows.push_back(ui_rows::label_row(
         "Automatic brightness",
-        boxed(bound(w::Toggle("settings.display.auto_brightness", std::string(kAutoBrightnessId))
+        boxed(bound(w::Toggle("Automatic brightness", std::string(kAutoBrightnessId))
                         .with_id(std::string(kAutoBrightnessId)),
                     binding_of(b.toggle, "auto_brightness")))));
   } else {
@@ -241,14 +240,14 @@ WidgetBox brightness_card(const PageModel& m, const DisplayBindings& b) {
   }
   rows.push_back(ui_rows::label_row(
       "Brightness", boxed(bound(w::Slider(std::string(kBrightnessId), 0.0, 1.0, m.level)
-                                    .with_label("settings.display.brightness")
+                                    .with_label("Brightness")
                                     .with_id(std::string(kBrightnessId)),
                                 binding_of(b.brightness, "brightness")))));
   rows.push_back(ui_rows::label_row(
       "Night light",
-      boxed(bound(w::Toggle("settings.display.night_light", std::string(kNightLightId))
-                      .with_id(std::string(kNightLightId)),
-                  binding_of(b.toggle, "night_light")))));
+      boxed(bound(
+          w::Toggle("Night light", std::string(kNightLightId)).with_id(std::string(kNightLightId)),
+          binding_of(b.toggle, "night_light")))));
   std::vector<std::string> warmths;
   for (const auto& preset : warmth_presets()) warmths.emplace_back(preset.label);
   rows.push_back(ui_rows::setting_row(

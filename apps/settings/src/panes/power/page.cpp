@@ -158,7 +158,7 @@ WidgetBox profile_card(const PowerPane& pane) {
 
 WidgetBox saving_card(const stored::PowerPrefs& prefs) {
   WidgetList rows;
-  w::Toggle toggle("settings.power.auto_suspend", std::string(kAutoSuspendKey));
+  w::Toggle toggle("Suspend when idle", std::string(kAutoSuspendKey));
   toggle.with_id(std::string(kAutoSuspendKey));
   bound(toggle, actions::power_toggle_binding("auto_suspend"),
         "automatic-suspend action is part of the static resource contract");

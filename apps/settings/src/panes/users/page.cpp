@@ -54,11 +54,12 @@ constexpr std::string_view kBoundary =
     "signing connection for the selected identity—never the private key or identity directory.";
 
 // A button whose press writes true under `id` (also its element id).
+// `answer`: the default answer of the question the button stands in.
 WidgetBox flag_button(std::string_view label, std::string id, bool enabled = true,
                       std::optional<kalu_actions::ActionBinding> binding = std::nullopt,
-                      bool danger = false) {
+                      bool danger = false, bool answer = false) {
   lib::FlagButton button(std::string(label), id, id);
-  button.with_enabled(enabled).with_danger(danger);
+  button.with_enabled(enabled).with_danger(danger).with_default_answer(answer);
   if (binding) button.on_action(std::move(*binding));
   return boxed(std::move(button));
 }
@@ -114,12 +115,13 @@ WidgetBox user_row(const LocalUser& user, bool pending_removal, bool busy,
     const std::string& name = user.username;
     buttons.push_back(flag_button(user.administrator ? "Make standard" : "Make administrator",
                                   control::role(name), !busy, bound(bindings, user, "set-admin")));
-    buttons.push_back(flag_button(
-        user.automatic_login ? "Disable automatic login" : "Enable automatic login",
-        control::autologin(name), !busy, bound(bindings, user, "set-autologin")));
+    buttons.push_back(
+        flag_button(user.automatic_login ? "Disable automatic login" : "Enable automatic login",
+                    control::autologin(name), !busy, bound(bindings, user, "set-autologin")));
     if (pending_removal) {
-      buttons.push_back(flag_button("Remove, keep files", control::confirm_remove_keep(name),
-                                    !busy, bound(bindings, user, "remove-keep-files")));
+      // Keeping the files is the safer answer, and the default one.
+      buttons.push_back(flag_button("Remove, keep files", control::confirm_remove_keep(name), !busy,
+                                    bound(bindings, user, "remove-keep-files"), false, true));
       buttons.push_back(flag_button("Remove account and files", control::confirm_remove(name),
                                     !busy, bound(bindings, user, "remove-files"), true));
     } else {
@@ -140,11 +142,11 @@ WidgetBox identity_row(const LocalIdentity& identity, bool pending_removal, bool
   WidgetList buttons;
   if (!identity.active) {
     buttons.push_back(flag_button("Use", control::identity_activate(identity.id), !busy));
-    buttons.push_back(
-        pending_removal
-            ? flag_button("Remove identity", control::identity_confirm_remove(identity.id), !busy,
-                          std::nullopt, true)
-            : flag_button("Remove…", control::identity_remove(identity.id)));
+    buttons.push_back(pending_removal
+                          ? flag_button("Remove identity",
+                                        control::identity_confirm_remove(identity.id), !busy,
+                                        std::nullopt, true, true)
+                          : flag_button("Remove…", control::identity_remove(identity.id)));
   }
   if (identity.protection == host_identity::Protection::MigrationRequired) {
     buttons.push_back(flag_button("Protect now", control::identity_protect(identity.id), !busy));
@@ -169,14 +171,13 @@ WidgetBox text_field(std::string_view id, std::string_view placeholder) {
 WidgetBox form_card(const PageModel& m) {
   WidgetList children;
   children.push_back(ui_rows::label_row("Full name", text_field(control::kFullName, "Full name")));
+  children.push_back(ui_rows::label_row("User name", text_field(control::kUsername, "login-name")));
   children.push_back(
-      ui_rows::label_row("User name", text_field(control::kUsername, "login-name")));
-  children.push_back(ui_rows::label_row(
-      "Password", boxed(w::TextInput::from_secret(m.password)
-                            .with_kind(w::TextInput::kKindPassword)
-                            .with_masked()
-                            .with_id(std::string(control::kPassword))
-                            .with_placeholder("At least 10 characters"))));
+      ui_rows::label_row("Password", boxed(w::TextInput::from_secret(m.password)
+                                               .with_kind(w::TextInput::kKindPassword)
+                                               .with_masked()
+                                               .with_id(std::string(control::kPassword))
+                                               .with_placeholder("At least 10 characters"))));
   children.push_back(ui_rows::caption(kFormCaption));
   WidgetList buttons;
   {
@@ -188,8 +189,7 @@ WidgetBox form_card(const PageModel& m) {
                                             std::string(control::kFormCancel))));
   }
   children.push_back(button_line(std::move(buttons), false));
-  return ui_rows::section_card("Add login account",
-                               ui_rows::column(std::move(children), kFormGap));
+  return ui_rows::section_card("Add login account", ui_rows::column(std::move(children), kFormGap));
 }
 
 WidgetBox accounts_card(const PageModel& m, const UserBindings& bindings) {
@@ -201,9 +201,9 @@ WidgetBox accounts_card(const PageModel& m, const UserBindings& bindings) {
   } else {
     rows = user_rows(*m.users, *m.pending_user_removal, m.busy, bindings);
   }
-  return ui_rows::section_card_with_control(
-      "Login accounts", flag_button("Add user", std::string(control::kAdd)),
-      ui_rows::rows_column(std::move(rows)));
+  return ui_rows::section_card_with_control("Login accounts",
+                                            flag_button("Add user", std::string(control::kAdd)),
+                                            ui_rows::rows_column(std::move(rows)));
 }
 
 WidgetBox identities_card(const PageModel& m) {
@@ -243,8 +243,7 @@ std::vector<WidgetBox> user_rows(const std::vector<LocalUser>& users,
 }
 
 std::vector<WidgetBox> identity_rows(const std::vector<LocalIdentity>& identities,
-                                     const std::optional<std::string>& pending_removal,
-                                     bool busy) {
+                                     const std::optional<std::string>& pending_removal, bool busy) {
   WidgetList rows;
   rows.reserve(identities.size());
   for (const LocalIdentity& identity : identities) {

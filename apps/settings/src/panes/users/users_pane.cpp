@@ -90,10 +90,9 @@ void UsersPane::poll_change() {
   auto received = change_->try_recv();
   if (received.is_empty()) return;
   change_.reset();
-  ChangeOutcome outcome =
-      received.is_ready()
-          ? std::move(received).value()
-          : ChangeOutcome{kalu_ui::fail(std::string(kNoAnswer)), users_, std::nullopt};
+  ChangeOutcome outcome = received.is_ready() ? std::move(received).value()
+                                              : ChangeOutcome{kalu_ui::fail(std::string(kNoAnswer)),
+                                                              users_, std::nullopt};
   finish_operation(std::move(outcome), std::exchange(change_key_, std::nullopt));
 }
 
@@ -113,9 +112,9 @@ void UsersPane::take_request() {
     structure_dirty_ = true;
     return;
   }
-  const std::string& username = std::visit(
-      [](const auto& op) -> const std::string& { return op.username; },
-      static_cast<const UserOperation::variant&>(operation));
+  const std::string& username =
+      std::visit([](const auto& op) -> const std::string& { return op.username; },
+                 static_cast<const UserOperation::variant&>(operation));
   const LocalUser* target = nullptr;
   for (const LocalUser& user : users_) {
     if (user.username == username && !user.signed_in) {
@@ -127,22 +126,21 @@ void UsersPane::take_request() {
     finish_at_once(kalu_ui::fail(std::string(kAccountGone)), key);
     return;
   }
-  std::visit(
-      Overloaded{
-          [&](const C::SetAdmin& op) {
-            if (op.admin == target->administrator) return finish_at_once({}, key);
-            start(Change(SetRole{op.username, op.admin}), std::move(key));
-          },
-          [&](const C::SetAutologin& op) {
-            if (op.enabled == target->automatic_login) return finish_at_once({}, key);
-            start(Change(SetAutomaticLogin{op.username, op.enabled}), std::move(key));
-          },
-          [&](const C::Remove& op) {
-            if (pending_user_removal_ == op.username) pending_user_removal_.reset();
-            start(Change(DeleteUser{*target, op.remove_files}), std::move(key));
-          },
-      },
-      static_cast<const UserOperation::variant&>(operation));
+  std::visit(Overloaded{
+                 [&](const C::SetAdmin& op) {
+                   if (op.admin == target->administrator) return finish_at_once({}, key);
+                   start(Change(SetRole{op.username, op.admin}), std::move(key));
+                 },
+                 [&](const C::SetAutologin& op) {
+                   if (op.enabled == target->automatic_login) return finish_at_once({}, key);
+                   start(Change(SetAutomaticLogin{op.username, op.enabled}), std::move(key));
+                 },
+                 [&](const C::Remove& op) {
+                   if (pending_user_removal_ == op.username) pending_user_removal_.reset();
+                   start(Change(DeleteUser{*target, op.remove_files}), std::move(key));
+                 },
+             },
+             static_cast<const UserOperation::variant&>(operation));
 }
 
 void UsersPane::run_form_triggers(doc::Document& document) {
@@ -294,8 +292,8 @@ NodeId UsersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
   return page_node_.build(tree, context, registry, *this, page_.get());
 }
 
-void UsersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
-                             double origin_x, double origin_y) {
+void UsersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node, double origin_x,
+                             double origin_y) {
   rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
 }
 
@@ -305,8 +303,32 @@ void UsersPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
   if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
 }
 
+namespace {
+
+// The first widget under `widget` with this id.
+kalu_ui::Widget* find_id(kalu_ui::Widget& widget, std::string_view id) {
+  if (widget.id() == id) return &widget;
+  for (kalu_ui::Widget* child : widget.children_mut()) {
+    if (kalu_ui::Widget* found = child ? find_id(*child, id) : nullptr) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void UsersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
+  if (!page_) return;
+  page_->handle_event(event, context);
+  // Escape that nothing on the page took cancels the open form, as its
+  // Cancel button does.
+  const auto* key = event.as<kalu_ui::KeyDown>();
+  if (context.handled || !form_open_ || !key || key->key != kalu_ui::Key::Escape ||
+      key->modifiers.ctrl || key->modifiers.alt || key->modifiers.super || key->modifiers.shift) {
+    return;
+  }
+  if (kalu_ui::Widget* cancel = find_id(*page_, control::kCancelButton)) {
+    if (cancel->perform_action(kalu_ui::SemanticAction::activate(), {})) context.set_handled();
+  }
 }
 
 std::vector<const kalu_ui::Widget*> UsersPane::children() const {

@@ -26,6 +26,10 @@ namespace kalu_ui::frame {
 // Called on the UI thread at the start of every frame, before sync, with the
 // root widget and the state document (the action host's pump, for one).
 using FrameHook = std::function<void(Widget& root, doc::Document& document)>;
+struct FrameReport;
+// Called on the UI thread at the end of every frame, with what it did (the
+// accessibility bridge's snapshot, for one).
+using FrameEndHook = std::function<void(const Widget& root, const FrameReport& report)>;
 
 // Cursor shapes a widget can answer from cursor_icon_at.
 namespace cursor {
@@ -92,8 +96,11 @@ class FrameDriver {
   // their actions, host/control_replay.h), the root's theme override,
   // take_structure_dirty, and when needed build_layout, after which the
   // widgets built anew get the place back and the tree syncs once more, so
-  // they draw the document's values in this very frame; then layout,
-  // apply_layout, damage, draw and draw_overlay.
+  // they draw the document's values in this very frame, and a focus the
+  // rebuild lost goes to the default answer of a question the page now asks
+  // (widget::default_answer); then layout, apply_layout, damage (each
+  // rectangle with the reach of a focus ring), draw and draw_overlay, and
+  // last the frame-end hooks.
   FrameReport run_frame();
   // Redraws everything on the next frame (a new or exposed window surface).
   void invalidate() { force_redraw_ = true; }
@@ -106,6 +113,7 @@ class FrameDriver {
   std::optional<Instant> next_deadline(Instant now = Instant::now()) const;
 
   void add_frame_hook(FrameHook hook) { hooks_.push_back(std::move(hook)); }
+  void add_frame_end_hook(FrameEndHook hook) { end_hooks_.push_back(std::move(hook)); }
   // The namespaces the replay dispatches settings through (the App's); none
   // until set, and settings are then refused.
   void set_action_registry(std::shared_ptr<const kalu_actions::ActionRegistry> registry) {
@@ -140,6 +148,7 @@ class FrameDriver {
   void set_focus(Widget* widget);
 
  private:
+  FrameReport run_frame_steps();
   void move_focus(bool backwards);
   // Draws with `theme` from this frame on; a new scale rebuilds the layout.
   void apply_theme(Theme theme);
@@ -156,6 +165,7 @@ class FrameDriver {
   layout::NodeId root_node_;
   Scene scene_;
   std::vector<FrameHook> hooks_;
+  std::vector<FrameEndHook> end_hooks_;
   host::ControlReplay replay_;
   // The last replay carried something out: the tree syncs it at once.
   bool replay_follow_up_ = false;

@@ -34,6 +34,10 @@ class Button : public BoundControl {
   Button& with_enabled(bool enabled) &;
   // The danger look, for destructive actions.
   Button& with_danger(bool danger = true) &;
+  // The default answer of the question it stands in (a dialog's Keep, a
+  // confirmation's safer choice): it takes the keyboard focus when it
+  // appears where the focus was lost (default_answer, focus.h).
+  Button& with_default_answer(bool answer = true) &;
   // A fixed size instead of the label's.
   Button& with_size(float width, float height) &;
   // At least this tall (kMinHeight otherwise).
@@ -55,6 +59,7 @@ class Button : public BoundControl {
   KALU_UI_RVALUE_BUILDER(Button, with_tooltip)
   KALU_UI_RVALUE_BUILDER(Button, with_enabled)
   KALU_UI_RVALUE_BUILDER(Button, with_danger)
+  KALU_UI_RVALUE_BUILDER(Button, with_default_answer)
   KALU_UI_RVALUE_BUILDER(Button, with_size)
   KALU_UI_RVALUE_BUILDER(Button, with_min_height)
   KALU_UI_RVALUE_BUILDER(Button, on_click)
@@ -105,6 +110,7 @@ class Button : public BoundControl {
 
  protected:
   layout::Style leaf_style() const override;
+  bool shows_own_label() const override { return true; }
 
  private:
   void rebind_control_invoke();

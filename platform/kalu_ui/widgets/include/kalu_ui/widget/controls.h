@@ -65,13 +65,42 @@ struct PressTracker {
 
 namespace kalu_ui::widget {
 
+// A widget that the row it stands in names for accessibility: the row's
+// label is what a screen reader says for it (a control that shows a text of
+// its own, a button, keeps that text as its name and is described by the
+// label instead), and the row's description describes it. The first row to
+// name it wins, so a row built around an inner row leaves the inner row's
+// control as that row named it.
+class RowLabelled {
+ public:
+  virtual ~RowLabelled() = default;
+  void take_row_label(std::string_view label, std::string_view description);
+  const std::string& row_label() const { return row_label_; }
+  const std::string& row_description() const { return row_description_; }
+
+ protected:
+  RowLabelled() = default;
+  RowLabelled(const RowLabelled&) = default;
+  RowLabelled(RowLabelled&&) noexcept = default;
+  RowLabelled& operator=(const RowLabelled&) = default;
+  RowLabelled& operator=(RowLabelled&&) noexcept = default;
+
+ private:
+  std::string row_label_;
+  std::string row_description_;
+};
+
+// Hands a row's label and description to every widget under `subtree`
+// (itself included) that a row can name.
+void label_controls(Widget& subtree, std::string_view label, std::string_view description = {});
+
 // What every control of the toolkit holds: an id, a label, the enabled and
 // focus flags, and an optional tie to one action of the resource tree. While
 // bound, each change the user makes is recorded as an invocation of that
 // action for the toolkit to take, oldest first; the control is usable only
 // while the action is available. Its place across rebuilds is kept under its
 // id (place.h); a control holds none unless it says otherwise.
-class BoundControl : public Leaf, public KeepsPlace {
+class BoundControl : public Leaf, public KeepsPlace, public RowLabelled {
  public:
   const std::optional<kalu_actions::ActionBinding>& binding() const { return binding_; }
   // True without a binding, else the bound action's availability.
@@ -85,6 +114,8 @@ class BoundControl : public Leaf, public KeepsPlace {
   std::vector<ControlActionBinding> control_action_bindings() const override;
   // The value is the binding's availability (non-zero: available).
   void refresh_control_action_availability(std::uint64_t value) override;
+  // The default answer of a question (Button::with_default_answer).
+  bool is_default_answer() const { return default_answer_; }
 
   std::optional<std::string_view> place_key() const override;
   std::optional<WidgetPlace> place() const override { return std::nullopt; }
@@ -108,14 +139,19 @@ class BoundControl : public Leaf, public KeepsPlace {
   // redraw, a press takes the focus. True when the event activates the
   // control (a click, or Enter or Space while focused); it is then handled.
   bool take_click(const Event& event, EventContext& context, detail::PressTracker& press);
-  // The control's accessibility node: role, label and id, the action
-  // address when bound, and the focus flags.
+  // The control's accessibility node: role, name and description, id, the
+  // action address when bound, and the focus flags. The name is the row's
+  // label when a row named the control, else `label`; a control that shows
+  // `label` itself keeps it and takes the row's label as its description.
   AccessibilityNode control_node(std::uint8_t role, std::string label) const;
+  // Whether the control shows its label as its own visible text.
+  virtual bool shows_own_label() const { return false; }
 
   std::optional<std::string> id_;
   std::string label_;
   bool enabled_ = true;
   bool focused_ = false;
+  bool default_answer_ = false;
 
  private:
   std::optional<kalu_actions::ActionBinding> binding_;

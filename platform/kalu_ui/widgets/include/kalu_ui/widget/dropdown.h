@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -7,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "kalu_ui/instant.h"
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
@@ -68,6 +70,13 @@ class Dropdown : public ControlBase<Dropdown> {
   }
   // Picks an option as the user does and closes the list.
   void choose(std::size_t index);
+  // Type-ahead: the text typed (at `now`) joins the prefix typed so far,
+  // unless the person paused longer than kTypeAheadPause, and the open list
+  // moves to the first option from the highlighted one on that starts with
+  // it (letters compared without case); the same letter typed again steps
+  // to the next option starting with it. Opens a closed list.
+  void type_ahead(std::string_view text, Instant now);
+  static constexpr std::chrono::milliseconds kTypeAheadPause{1000};
   void open();
   void close();
   // The rectangle of the index-th entry of the open list, where it lies in
@@ -114,6 +123,7 @@ class Dropdown : public ControlBase<Dropdown> {
  private:
   explicit Dropdown(std::vector<std::string> options);
   std::optional<std::size_t> index_of(const std::string& text) const;
+  bool typing(Instant now) const;
   void move_highlight(std::ptrdiff_t delta);
   // How far Page Up and Page Down move the highlight.
   std::ptrdiff_t page_step() const;
@@ -151,6 +161,9 @@ class Dropdown : public ControlBase<Dropdown> {
   std::size_t first_shown_ = 0;
   bool reveal_pending_ = false;
   std::optional<Rect> drawn_list_;
+  // The prefix typed so far and when its last letters came.
+  std::string typed_;
+  Instant typed_at_;
 };
 
 }  // namespace kalu_ui::widget

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "widget_contract/widget.h"
@@ -31,5 +33,34 @@ Widget* move_focus(Widget& root, FocusDirection direction);
 bool handle_focus_key(Widget& root, const Event& event);
 // Moves focus to the widget an event handler asked for, if any.
 void apply_focus_request(Widget& root, const EventContext& context);
+// The first control under `root` that is the default answer of a question
+// and can take the focus; null when there is none. A frame that finds the
+// focus lost after rebuilding a page gives it to this control.
+Widget* default_answer(Widget& root);
+
+// One Tab stop for a list of widgets among which the arrow keys move, as a
+// desktop's lists have: the member holding the focus, else the current one
+// (a selected entry), else the first. Up and Down move to the neighbour,
+// Home and End to the ends; the members themselves ask it, from their
+// is_focusable and their key handling. A list built anew starts over with
+// clear() and adds its members in order; a member going away removes
+// itself. Everything runs on the UI thread.
+class RovingFocus {
+ public:
+  void clear() { members_.clear(); }
+  void add(Widget& member, bool current);
+  void remove(const Widget& member);
+  bool is_tab_stop(const Widget& member) const;
+  // The member Up, Down, Home or End leads to from `from`; null for any
+  // other key, at either end, or for a widget that is no member.
+  Widget* step(const Widget& from, Key key) const;
+
+ private:
+  struct Member {
+    Widget* widget = nullptr;
+    bool current = false;
+  };
+  std::vector<Member> members_;
+};
 
 }  // namespace kalu_ui::widget

@@ -14,7 +14,7 @@ namespace kalu_ui::widget {
 // sync and, when bound to an action, recorded as an invocation of it (its
 // text as the binding's arguments make it). Escape and losing focus disarm it
 // without recording.
-class ShortcutRecorder : public Leaf {
+class ShortcutRecorder : public Leaf, public RowLabelled {
  public:
   static constexpr std::string_view kTypeName = type_names::kShortcutRecorder;
   static constexpr std::string_view kUnavailableTooltip = "Shortcut unavailable";

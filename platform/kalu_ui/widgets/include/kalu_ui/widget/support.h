@@ -37,7 +37,14 @@ inline constexpr std::uint8_t kScrollView = 2;
 inline constexpr std::uint8_t kProgressIndicator = 3;
 inline constexpr std::uint8_t kImage = 4;
 inline constexpr std::uint8_t kStatus = 5;
+// An entry of a navigation list that shows one page of many (a sidebar row).
+inline constexpr std::uint8_t kNavigationItem = 20;
 }  // namespace role
+
+// How far, in logical pixels, a focus ring reaches outside the widget it
+// surrounds (half its stroke, its gap and a pixel of antialiasing, at the
+// widest theme): what repaints and scrolling into view must take along.
+inline constexpr double kFocusRingReach = 4.0;
 
 // Boxes a widget built in one expression:
 //   boxed(Column().gap(12.0f).push(boxed(Text("Hello"))))
