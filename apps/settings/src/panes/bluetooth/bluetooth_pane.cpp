@@ -25,6 +25,7 @@ BluetoothPane::BluetoothPane() : BluetoothPane(system_backend(), {}, false, fals
   assign_devices(value_or(backend_->devices(), std::vector<BluetoothDevice>{}));
   powered_ = value_or(backend_->is_powered(), false);
   scanning_ = value_or(backend_->is_scanning(), false);
+  notices_ = std::make_unique<lib::DeviceNotices>();
 }
 
 BluetoothPane::BluetoothPane(SharedBluetoothBackend backend, std::vector<BluetoothDevice> devices,
@@ -126,6 +127,7 @@ void BluetoothPane::take_request(doc::Document& document) {
 }
 
 void BluetoothPane::run_handlers(doc::Document& document) {
+  if (notices_ && notices_->take()) reload_devices(document);
   apply_power(document);
   apply_scan(document);
   apply_refresh(document);

@@ -9,6 +9,8 @@
 // - sync: a pairing result that arrived, the document seeded once, the
 //   request turned into the key a press would set, then the handlers
 //   (power, discovery, refresh, devices; operations.cpp), then the page.
+//   A change the device reports (simdev, another program) reads the adapter
+//   and the devices again, as Refresh does.
 //   Presses on the page act at the next sync; only a power edit waits for
 //   its operation while the pane reports to the application (the toggle is
 //   bound to the "bluetooth" action, so a flip arrives as an operation).
@@ -33,6 +35,7 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_ui/document.h"
+#include "lib/device_notices.h"
 #include "lib/page_node.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
@@ -169,6 +172,9 @@ class BluetoothPane final : public kalu_ui::Widget {
   lib::PageNode page_node_;
   kalu_ui::Rect rect_;
   bool powered_ = false;
+  // Notice of changes made to the device from outside (the system backend
+  // only): the adapter and the devices are read again.
+  std::unique_ptr<lib::DeviceNotices> notices_;
   bool scanning_ = false;
   bool hosted_ = false;
   bool reporting_ = false;

@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "app_fixture.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/log.h"
-#include "kalu_ui/widget/toggle.h"
 #include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/toggle.h"
 #include "operations/keys.h"
 #include "sim_device/state.h"
 #include "system_ops/bluez.h"
@@ -74,6 +75,27 @@ TEST(BluetoothFrameTest, ThePowerSwitchTurnsTheAdapterOffAndOn) {
   }
   EXPECT_TRUE(shows_text(h.root(), "Bluetooth is on."));
   EXPECT_TRUE(capture.events().empty());
+}
+
+// A change made to the device from outside (simdev, another program)
+// reaches the page with no press: the switch follows the adapter.
+TEST(BluetoothFrameTest, ThePowerSwitchFollowsTheDeviceChangedFromOutside) {
+  BluetoothShown s;
+  auto& h = s.t.harness;
+  const auto shown = [&] {
+    const auto* toggle = dynamic_cast<kalu_ui::widget::Toggle*>(h.find("bluetooth.toggle"));
+    return toggle != nullptr && toggle->value();
+  };
+  ASSERT_TRUE(shown());
+  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+    state["bluetooth"]["powered"] = false;
+    return {};
+  }));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (shown() && std::chrono::steady_clock::now() < deadline) {
+    if (!h.wait_for_frame(std::chrono::milliseconds(50))) h.frame();
+  }
+  EXPECT_FALSE(shown());
 }
 
 TEST(BluetoothFrameTest, RendersOfThePage) {
