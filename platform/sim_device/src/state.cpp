@@ -386,10 +386,11 @@ fs::path state_path() {
   // Under test the user's own device is never touched: without a
   // ScopedDeviceState there is no device at all.
   if (std::getenv("KALU_TEST") != nullptr) return {};
+  // Without any home there is no device either: a file relative to wherever
+  // the program runs would be another device in every folder.
   auto dir = state_dir();
-  // Without any home the file goes to the working directory's state folder
-  // rather than nowhere, so the device still works.
-  return (dir ? *dir : fs::path(".local/state")) / "kalu" / "simulated-device.json";
+  if (!dir) return {};
+  return *dir / "kalu" / "simulated-device.json";
 }
 
 fs::path display_snapshot_file() {
@@ -406,8 +407,14 @@ fs::path update_policy_file() {
   return path;
 }
 
-constexpr const char* kNoDevice =
-    "no simulated device is set up for this test (give it a ScopedDeviceState)";
+// Why there is no file: a test without its device, or no state folder.
+std::string no_device() {
+  if (std::getenv("KALU_TEST") != nullptr) {
+    return "no simulated device is set up for this test (give it a ScopedDeviceState)";
+  }
+  return "the simulated device is unavailable: no state folder is known (neither "
+         "XDG_STATE_HOME nor a home folder is set)";
+}
 
 namespace {
 
@@ -422,7 +429,7 @@ Result<State> read_at(const fs::path& path) {
 
 Result<State> read() {
   fs::path path = state_path();
-  if (path.empty()) return fail(kNoDevice);
+  if (path.empty()) return fail(no_device());
   Result<State> state = read_at(path);
   // A display safety test past its deadline ends before anyone sees the
   // state (the clock is read only while a test runs).
@@ -461,7 +468,7 @@ Result<Json> section(std::string_view operation, std::string_view name) {
 
 Status update(std::string_view operation, const std::function<Status(Json& state)>& edit) {
   fs::path path = state_path();
-  if (path.empty()) return fail(kNoDevice);
+  if (path.empty()) return fail(no_device());
   auto lock = FileLock::take(path, LOCK_EX);
   if (!lock) return fail(lock.error());
   auto current = usable_locked(path);
@@ -501,7 +508,7 @@ void wait_delay(std::string_view operation, const std::function<bool()>& cancell
 
 Status reset() {
   fs::path path = state_path();
-  if (path.empty()) return fail(kNoDevice);
+  if (path.empty()) return fail(no_device());
   auto lock = FileLock::take(path, LOCK_EX);
   if (!lock) return fail(lock.error());
   Json before = Json::object();
@@ -534,7 +541,7 @@ std::vector<std::string> section_names() {
 
 Result<AccountFiles> account_files() {
   fs::path path = state_path();
-  if (path.empty()) return fail(kNoDevice);
+  if (path.empty()) return fail(no_device());
   AccountFiles files = account_file_paths(path);
   std::error_code ec;
   if (fs::exists(files.passwd, ec) && fs::exists(files.group, ec)) return files;

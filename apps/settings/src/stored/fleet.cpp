@@ -186,16 +186,20 @@ bool is_revoked(const StoredFleet& fleet, const PublicKey& device) {
 
 }  // namespace
 
-fs::path identity_root_with_system(const fs::path& system_root) {
+IoResult<fs::path> identity_root_with(const fs::path& system_root,
+                                      const std::optional<fs::path>& data_dir) {
   if (const char* value = std::getenv(kRootVariable); value != nullptr && *value != '\0') {
     return fs::path(value);
   }
   std::error_code ec;
   if (fs::is_directory(system_root / "device", ec)) return system_root;
-  return prefs_store::data_dir().value_or(fs::path(".local/share")) / "kalu";
+  if (!data_dir) return io_fail(ErrorKind::NotFound, std::string(kNoIdentityRoot));
+  return *data_dir / "kalu";
 }
 
-fs::path identity_root() { return identity_root_with_system(kSystemRoot); }
+IoResult<fs::path> identity_root() {
+  return identity_root_with(kSystemRoot, prefs_store::data_dir());
+}
 
 IdentityKeyPaths identity_key_paths(const fs::path& root) {
   return {root / "user-identity/pubkey.bin", root / "user-identity/privkey.bin",
@@ -249,8 +253,9 @@ IoResult<ActiveIdentity> active_identity() {
 }
 
 IoResult<PublicKey> load_device_signing_key() {
-  auto key =
-      kalu_user_identity::read_device_key(identity_key_paths(identity_root()).device_keypair_path);
+  auto root = identity_root();
+  if (!root) return std::unexpected(root.error());
+  auto key = kalu_user_identity::read_device_key(identity_key_paths(*root).device_keypair_path);
   if (!key) return io_fail(ErrorKind::Other, key.error());
   return *key;
 }

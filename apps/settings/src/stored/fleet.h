@@ -111,14 +111,21 @@ struct ActiveIdentity {
 
 namespace fleet {
 
+inline constexpr std::string_view kNoIdentityRoot =
+    "the identity store is unavailable: no data folder is known (neither XDG_DATA_HOME nor a "
+    "home folder is set)";
+
 // The identity root: $KALU_IDENTITY_ROOT when it is set and not empty (an
 // empty value would put the key files in the working directory); else the
 // system root "/var/lib/kalu" when it holds a "device" folder; else "kalu"
-// under the user's data directory (".local/share" relative to the working
-// directory when there is none).
-std::filesystem::path identity_root();
-// The same with another system root in place of "/var/lib/kalu".
-std::filesystem::path identity_root_with_system(const std::filesystem::path& system_root);
+// under the user's data directory. Without any of them it is NotFound
+// (kNoIdentityRoot): a root relative to wherever the program runs would read
+// and write key files there.
+IoResult<std::filesystem::path> identity_root();
+// The same with another system root in place of "/var/lib/kalu" and the
+// user's data directory given (none: not known).
+IoResult<std::filesystem::path> identity_root_with(
+    const std::filesystem::path& system_root, const std::optional<std::filesystem::path>& data_dir);
 
 IdentityKeyPaths identity_key_paths(const std::filesystem::path& root);
 

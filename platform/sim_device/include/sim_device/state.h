@@ -18,7 +18,8 @@
 // runs (wpctl ...) answer from it when simdev stands in for them.
 //
 // Where it lives: $KALU_DEVICE_STATE when set; else
-// "$XDG_STATE_HOME/kalu/simulated-device.json" (else under ~/.local/state).
+// "$XDG_STATE_HOME/kalu/simulated-device.json" (else under ~/.local/state;
+// with no home known at all there is no device and every operation says so).
 // A ScopedDeviceState points it at a temporary directory for tests; under
 // test (KALU_TEST set) without one, or without KALU_DEVICE_STATE, there is no
 // device and every operation fails, so no test touches a person's device. The file
@@ -78,7 +79,8 @@ namespace sim_device {
 
 using State = std::shared_ptr<const Json>;
 
-// The file in use (see above); empty under test when none is set up.
+// The file in use (see above); empty under test when none is set up, and
+// when no state folder is known.
 std::filesystem::path state_path();
 
 // The whole state. Fails only when the file cannot be read, created or

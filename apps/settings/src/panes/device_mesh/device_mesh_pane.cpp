@@ -224,7 +224,10 @@ void DeviceMeshPane::periodic_refresh() {
   refresh_health();
   if (status_job_ || !admin_waiting_.empty()) return;
   if (read_pending_decommissions() > 0) {
-    if (auto started = limited_exec::spawn_prepared(retry_removals_command(identity_root()))) {
+    // Pending removals were read under the root, so it is known.
+    auto root = identity_root();
+    if (!root) return;
+    if (auto started = limited_exec::spawn_prepared(retry_removals_command(*root))) {
       status_job_ = std::move(*started);
       status_job_key_ = std::string(kPendingRemovalsKey);
     }

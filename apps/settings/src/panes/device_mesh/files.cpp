@@ -54,30 +54,41 @@ bool replication_ready(const prefs_store::Json& status, std::chrono::system_cloc
 }  // namespace
 
 std::vector<kalu_relay::HomePeerRegistration> read_home_peers() {
-  auto text = read_small(identity_root() / "home-peers.json", kMaxHomePeerFileBytes);
+  auto root = identity_root();
+  if (!root) return {};
+  auto text = read_small(*root / "home-peers.json", kMaxHomePeerFileBytes);
   if (!text) return {};
   auto peers = stored::read_home_peer_registrations(*text);
   return peers ? std::move(*peers) : std::vector<kalu_relay::HomePeerRegistration>{};
 }
 
-fs::path home_peer_health_path() { return identity_root() / "home-peer-health.json"; }
+kalu_ui::Result<fs::path> home_peer_health_path() {
+  auto root = identity_root();
+  if (!root) return kalu_ui::fail(root.error());
+  return *root / "home-peer-health.json";
+}
 
 HomePeerHealth read_home_peer_health() {
-  auto text = read_small(home_peer_health_path(), kMaxHomePeerFileBytes);
+  auto path = home_peer_health_path();
+  if (!path) return {};
+  auto text = read_small(*path, kMaxHomePeerFileBytes);
   if (!text) return {};
   auto health = codec::from_json<HomePeerHealth>(*text);
   return health ? std::move(*health) : HomePeerHealth{};
 }
 
 kalu_ui::Status write_home_peer_health(const HomePeerHealth& health) {
-  return safe_write::write_creating_parent_with_mode(home_peer_health_path(),
-                                                     codec::to_json_pretty(health), 0600);
+  auto path = home_peer_health_path();
+  if (!path) return kalu_ui::fail(path.error());
+  return safe_write::write_creating_parent_with_mode(*path, codec::to_json_pretty(health), 0600);
 }
 
 std::size_t read_pending_decommissions() {
   // Only the relay administration tool writes this list; it has no size
   // limit of its own.
-  auto text = prefs_store::read_text(identity_root() / "pending-home-peer-decommissions.json");
+  auto root = identity_root();
+  if (!root) return 0;
+  auto text = prefs_store::read_text(*root / "pending-home-peer-decommissions.json");
   if (!text || !*text) return 0;
   auto list = prefs_store::parse(**text);
   return list && list->is_array() ? list->size() : 0;

@@ -37,8 +37,8 @@ std::vector<kalu_relay::HomePeerRegistration> read_home_peers();
 // Device node id -> milliseconds since the Unix epoch of the last answer.
 using HomePeerHealth = std::map<std::string, std::uint64_t>;
 
-// "home-peer-health.json" under the identity root.
-std::filesystem::path home_peer_health_path();
+// "home-peer-health.json" under the identity root; the root's error without one.
+kalu_ui::Result<std::filesystem::path> home_peer_health_path();
 // Its map; empty when missing, longer than 1 MiB or not an object of
 // unsigned numbers.
 HomePeerHealth read_home_peer_health();

@@ -28,7 +28,11 @@ std::uint64_t since_epoch(system_clock::time_point when) {
 
 }  // namespace
 
-std::filesystem::path identity_root() { return stored::fleet::identity_root(); }
+kalu_ui::Result<std::filesystem::path> identity_root() {
+  auto root = stored::fleet::identity_root();
+  if (!root) return kalu_ui::fail(root.error().message);
+  return *root;
+}
 
 std::string revoked_status_text(std::string_view label) {
   return fmt::format("{} can no longer access your workspaces", label);

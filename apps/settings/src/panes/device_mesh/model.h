@@ -22,9 +22,10 @@ namespace settings::panes::device_mesh {
 // "/var/lib/kalu" when "/var/lib/kalu/device" is a directory, else "kalu"
 // under the user's data directory. The same root the fleet records use
 // (stored::fleet::identity_root). Computed on every call. An empty variable
-// counts as unset, so the root is never the working directory and no
-// command is ever given an empty "--identity-root".
-std::filesystem::path identity_root();
+// counts as unset, and without a data folder there is no root (its error
+// says so), so the root is never the working directory and no command is
+// ever given an empty or relative "--identity-root".
+kalu_ui::Result<std::filesystem::path> identity_root();
 
 // "{} can no longer access your workspaces": the status after a revocation.
 std::string revoked_status_text(std::string_view label);

@@ -37,7 +37,12 @@ std::string not_saved(std::string_view why) { return fmt::format("Not saved: {}"
 // ---- System setup ----
 
 void DeviceMeshPane::run_system_setup() {
-  auto started = limited_exec::spawn_prepared(system_setup_command(relay_config_, identity_root()));
+  auto root = identity_root();
+  if (!root) {
+    finish_setup(kalu_ui::fail(not_saved(root.error())));
+    return;
+  }
+  auto started = limited_exec::spawn_prepared(system_setup_command(relay_config_, *root));
   if (!started) {
     finish_setup(
         kalu_ui::fail(not_saved(fmt::format("could not start system setup: {}", started.error()))));
@@ -98,7 +103,12 @@ void DeviceMeshPane::start_discovery(PairingKind kind) {
 }
 
 void DeviceMeshPane::start_approval(const HeldCandidate& held) {
-  const std::filesystem::path root = identity_root();
+  auto found = identity_root();
+  if (!found) {
+    status_ = fmt::format("Could not find your identity: {}", found.error());
+    return;
+  }
+  const std::filesystem::path& root = *found;
   std::optional<limited_exec::PreparedCommand> command;
   if (held.kind == PairingKind::PersonalDevice) {
     auto dir = host_identity::identity_dir_from_env();
@@ -185,7 +195,12 @@ void DeviceMeshPane::run_relay_admin(RelayAdmin subcommand,
     return;
   }
   structure_dirty_ = true;
-  auto command = relay_admin_command(subcommand, identity_root(), server, label);
+  auto root = identity_root();
+  if (!root) {
+    peer_status_[key] = fmt::format("Offline · {}", root.error());
+    return;
+  }
+  auto command = relay_admin_command(subcommand, *root, server, label);
   if (!command) {
     peer_status_[key] = fmt::format("Offline · {}", command.error());
     return;

@@ -227,9 +227,16 @@ TEST(IdentityRoot, VariableSystemRootOrDataDirectory) {
   // An empty value counts as unset: it would read key files relative to the
   // working directory.
   ScopedEnv root("KALU_IDENTITY_ROOT", "");
-  EXPECT_EQ(fleet::identity_root_with_system(temp / "system"), temp / "data/kalu");
+  EXPECT_EQ(fleet::identity_root(), temp / "data/kalu");
+  // Without a data folder there is no root, never one relative to the
+  // working directory; a system root still answers.
+  auto none = fleet::identity_root_with(temp / "system", std::nullopt);
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.error(), (host_identity::IoError{host_identity::ErrorKind::NotFound,
+                                                  std::string(fleet::kNoIdentityRoot)}));
   fs::create_directories(temp / "system/device");
-  EXPECT_EQ(fleet::identity_root_with_system(temp / "system"), temp / "system");
+  EXPECT_EQ(fleet::identity_root_with(temp / "system", temp / "data"), temp / "system");
+  EXPECT_EQ(fleet::identity_root_with(temp / "system", std::nullopt), temp / "system");
   EXPECT_EQ(fleet::identity_key_paths("/r").device_keypair_path,
             fs::path("/r/device-private/keypair.bin"));
   fs::remove_all(temp);

@@ -100,13 +100,13 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
     std::string expected;
   } cases[] = {
       // The identity root.
-      {"a set root is used as it is", [&] { return identity_root().string(); },
+      {"a set root is used as it is", [&] { return identity_root()->string(); },
        (temp_ / "root").string()},
       {"an empty root counts as unset",
        [&] {
          ScopedEnv empty("KALU_IDENTITY_ROOT", "");
          ScopedEnv data("XDG_DATA_HOME", (temp_ / "data").string());
-         return identity_root().string();
+         return identity_root()->string();
        },
        (temp_ / "data/kalu").string()},
       // The home-peer list, its size limit and its strict records.
@@ -151,13 +151,13 @@ TEST_F(DeviceMeshFiles, EdgeCasesOfTheFilesAndTexts) {
       {"the health map is written 0600 and read back",
        [&] {
          EXPECT_TRUE(write_home_peer_health({{"node-a", 1'700'000'000'000}, {"node-b", 5}}));
-         const auto mode = fs::status(home_peer_health_path()).permissions() & fs::perms::all;
+         const auto mode = fs::status(*home_peer_health_path()).permissions() & fs::perms::all;
          return fmt::format("{:o} {}", static_cast<unsigned>(mode), read_home_peer_health().size());
        },
        "600 2"},
       {"a health map past 1 MiB counts as missing",
        [&] {
-         write_file(home_peer_health_path(),
+         write_file(*home_peer_health_path(),
                     R"({"n": 1})" + std::string(kMaxHomePeerFileBytes, ' '));
          return std::to_string(read_home_peer_health().size());
        },
