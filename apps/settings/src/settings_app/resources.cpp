@@ -7,7 +7,7 @@
 
 #include "actions/resource_tree.h"
 #include "settings_app/settings_app.h"
-#include "sidebar/search_catalog.h"
+#include "settings_app/search_catalog.h"
 
 namespace settings::settings_app {
 namespace {
@@ -43,7 +43,7 @@ std::optional<kalu_ui::PendingValue> SettingsApp::take_pending_value() {
 
 kalu_ui::SearchProviderList SettingsApp::search_providers() const {
   // The provider shares the catalog; copying it copies a handle.
-  return {std::make_shared<sidebar::PaneSearchProvider>(search_catalog_)};
+  return {std::make_shared<SearchProvider>(search_catalog_)};
 }
 
 }  // namespace settings::settings_app

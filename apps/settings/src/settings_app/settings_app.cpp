@@ -12,7 +12,7 @@
 #include "kalu_ui/widget/text_input.h"
 #include "settings_app/pane_table.h"
 #include "sidebar/nav.h"
-#include "sidebar/search_catalog.h"
+#include "settings_app/search_catalog.h"
 #include "sidebar/sidebar_row.h"
 
 namespace settings::settings_app {
@@ -42,7 +42,7 @@ kalu_ui::widget::Scrollable* nav_viewport(kalu_ui::Widget* nav) {
 SettingsApp::SettingsApp() : SettingsApp(std::nullopt) {}
 
 SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
-    : search_catalog_(std::string(sidebar::kSearchCatalogName)),
+    : search_catalog_(std::string(kSearchCatalogName)),
       panes_(panes ? std::move(panes) : PaneFactory(&build_pane)) {
   // An account change a previous run left half done is rolled back before
   // anything reads the account store; a failure is logged there.
@@ -50,7 +50,7 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   synchronized_search_query_.clear();
   requested_pane_ = SelectionCell::create(kNoPane);
   local_search_text_ = TextCell::create(std::string());
-  search_catalog_ = sidebar::build_pane_search_catalog();
+  search_catalog_ = build_search_catalog();
   accounts_ = account_list(accounts_root);
   cells_.account_requests = operations::AccountRequestCell::create({});
   cells_.account_completion = operations::OperationCompletionCell::create({});

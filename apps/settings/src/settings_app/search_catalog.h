@@ -12,7 +12,7 @@
 #include "kalu_ui/search.h"
 #include "panes/registry.h"
 
-namespace settings::sidebar {
+namespace settings::settings_app {
 
 // The catalog's name and the section of every entry.
 inline constexpr std::string_view kSearchCatalogName = "Personal Settings";
@@ -24,7 +24,7 @@ std::string pane_search_terms(panes::PaneIndex pane);
 // The catalog "Personal Settings" with the 22 panes in sidebar order: title,
 // the target of the pane's "open" address, the subtitle as description, the
 // pane's icon. Made once; copies share it.
-kalu_ui::search::SearchCatalog build_pane_search_catalog();
+kalu_ui::search::SearchCatalog build_search_catalog();
 
 // The pane an action address stands for: the first pane in sidebar order
 // whose section resource id ("settings.section:" and the pane id) equals
@@ -34,12 +34,12 @@ std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_
 
 // Answers the desktop search from the pane catalog, and resolves the "open"
 // address of a pane's section to that section's resource.
-class PaneSearchProvider : public kalu_ui::search::CatalogSearchProvider {
+class SearchProvider : public kalu_ui::search::CatalogSearchProvider {
  public:
-  explicit PaneSearchProvider(kalu_ui::search::SearchCatalog catalog);
+  explicit SearchProvider(kalu_ui::search::SearchCatalog catalog);
 
   std::shared_ptr<const kalu_actions::Resource> resolve_address(
       const kalu_actions::ActionAddress& address) const override;
 };
 
-}  // namespace settings::sidebar
+}  // namespace settings::settings_app

@@ -1,4 +1,4 @@
-#include "sidebar/search_catalog.h"
+#include "settings_app/search_catalog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include "kalu_actions/address.h"
 #include "kalu_actions/resource.h"
 
-namespace settings::sidebar {
+namespace settings::settings_app {
 namespace {
 
 using kalu_ui::search::SearchEntry;
@@ -15,8 +15,8 @@ std::string encoded_open_address(panes::PaneIndex pane) {
   return "settings.section:" + std::string(panes::pane_id(pane)) + "#open";
 }
 
-TEST(PaneSearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
-  const auto catalog = build_pane_search_catalog();
+TEST(SearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
+  const auto catalog = build_search_catalog();
   EXPECT_EQ(catalog.name(), "Personal Settings");
   EXPECT_EQ(catalog.stats().entries, panes::kPaneCount);
 
@@ -45,12 +45,12 @@ TEST(PaneSearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
   EXPECT_EQ(entries[11].icon, 0);  // Apps & Files: icon 0 is an icon, not "none"
 }
 
-TEST(PaneSearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
+TEST(SearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
   EXPECT_EQ(pane_search_terms(15),
             "Storage Apps, data, cache, and synced files disk space cache cleanup app data "
             "synced files backup");
 
-  const auto catalog = build_pane_search_catalog();
+  const auto catalog = build_search_catalog();
   const auto titles = [&](std::string_view query) {
     std::vector<std::string> out;
     for (const SearchEntry& e : catalog.query_page(query, 0, 100, 100).items) {
@@ -89,9 +89,9 @@ TEST(PaneForOpenAddressTest, OnlyTheOpenActionOfAPaneSectionResolves) {
   }
 }
 
-TEST(PaneSearchProviderTest, AnswersFromTheSharedCatalog) {
-  const auto catalog = build_pane_search_catalog();
-  const PaneSearchProvider provider(catalog);
+TEST(SearchProviderTest, AnswersFromTheSharedCatalog) {
+  const auto catalog = build_search_catalog();
+  const SearchProvider provider(catalog);
   EXPECT_EQ(provider.title(), "Personal Settings");
   EXPECT_EQ(provider.icon(), std::nullopt);
   EXPECT_EQ(provider.stats(), catalog.stats());
@@ -100,8 +100,8 @@ TEST(PaneSearchProviderTest, AnswersFromTheSharedCatalog) {
   EXPECT_EQ(provider.query_with_limit("wifi", 256).front().title, "Network");
 }
 
-TEST(PaneSearchProviderTest, ResolvesOnlyTheOpenActionOfAPaneSection) {
-  const PaneSearchProvider provider(build_pane_search_catalog());
+TEST(SearchProviderTest, ResolvesOnlyTheOpenActionOfAPaneSection) {
+  const SearchProvider provider(build_search_catalog());
   const auto network =
       provider.resolve_address(kalu_actions::ActionAddress{"settings.section:network", "open"});
   ASSERT_NE(network, nullptr);
@@ -122,4 +122,4 @@ TEST(PaneSearchProviderTest, ResolvesOnlyTheOpenActionOfAPaneSection) {
 }
 
 }  // namespace
-}  // namespace settings::sidebar
+}  // namespace settings::settings_app

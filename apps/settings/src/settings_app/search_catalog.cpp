@@ -1,10 +1,10 @@
-#include "sidebar/search_catalog.h"
+#include "settings_app/search_catalog.h"
 
 #include <utility>
 
 #include "actions/pane_actions.h"
 
-namespace settings::sidebar {
+namespace settings::settings_app {
 
 std::string pane_search_terms(panes::PaneIndex pane) {
   std::string terms(panes::pane_title(pane));
@@ -17,7 +17,7 @@ std::string pane_search_terms(panes::PaneIndex pane) {
   return terms;
 }
 
-kalu_ui::search::SearchCatalog build_pane_search_catalog() {
+kalu_ui::search::SearchCatalog build_search_catalog() {
   kalu_ui::search::SearchCatalog catalog{std::string(kSearchCatalogName)};
   for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
     auto entry = actions::search_entry_for_action(panes::pane_title(pane), kSearchCatalogName,
@@ -38,14 +38,14 @@ std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_
   return std::nullopt;
 }
 
-PaneSearchProvider::PaneSearchProvider(kalu_ui::search::SearchCatalog catalog)
+SearchProvider::SearchProvider(kalu_ui::search::SearchCatalog catalog)
     : CatalogSearchProvider(std::move(catalog)) {}
 
-std::shared_ptr<const kalu_actions::Resource> PaneSearchProvider::resolve_address(
+std::shared_ptr<const kalu_actions::Resource> SearchProvider::resolve_address(
     const kalu_actions::ActionAddress& address) const {
   const auto pane = pane_for_open_address(address.resource_id, address.action);
   if (!pane) return nullptr;
   return std::make_shared<const kalu_actions::Resource>(actions::pane_section_resource(*pane));
 }
 
-}  // namespace settings::sidebar
+}  // namespace settings::settings_app
