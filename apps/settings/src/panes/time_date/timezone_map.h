@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "kalu_actions/binding.h"
-#include "kalu_actions/emitter.h"
+#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/shapes.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/type_names.h"
@@ -113,7 +113,7 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
   std::optional<std::size_t> hovered_zone_;
   std::shared_ptr<const ZoneCatalogue> catalogue_;
   std::string current_zone_;
-  std::optional<kalu_actions::ActionEmitter> emitter_;
+  std::optional<kalu_ui::widget::ActionEmitter> emitter_;
   kalu_ui::Point pointer_{0.0, 0.0};
   bool has_focus_ = false;
   kalu_ui::BezPath land_path_;

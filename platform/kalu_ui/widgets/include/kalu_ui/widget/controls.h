@@ -9,7 +9,7 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_actions/control_invocation.h"
-#include "kalu_actions/emitter.h"
+#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/geometry.h"
 #include "kalu_ui/widget/place.h"
 #include "kalu_ui/widget/support.h"
@@ -155,7 +155,7 @@ class BoundControl : public Leaf, public KeepsPlace, public RowLabelled {
 
  private:
   std::optional<kalu_actions::ActionBinding> binding_;
-  std::optional<kalu_actions::ActionEmitter> emitter_;
+  std::optional<kalu_ui::widget::ActionEmitter> emitter_;
 };
 
 // The builders a labelled control shares, returning the control itself.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/controls.h"
 #include "kalu_ui/widget/support.h"
 
@@ -65,7 +66,7 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   std::string value_key_;
   std::string chord_;
   std::string default_;
-  std::optional<kalu_actions::ActionEmitter> emitter_;
+  std::optional<ActionEmitter> emitter_;
   bool pending_write_ = false;
   bool unavailable_ = false;
   bool armed_ = false;
