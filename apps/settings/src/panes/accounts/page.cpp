@@ -262,20 +262,26 @@ std::string lower_title(AccountKind kind) {
   return out;
 }
 
-WidgetBox kind_section(const PageModel& m, AccountKind kind, const AccountBindings& b) {
-  const auto& rows = (*m.rows)[static_cast<std::size_t>(kind)];
+// The rows column of a kind's section, or its empty caption.
+WidgetBox section_rows(const PageModel& m, AccountKind kind, const std::vector<AccountRow>& rows,
+                       const AccountBindings& b) {
   WidgetList content;
   if (rows.empty()) {
     content.push_back(ui_rows::caption(fmt::format("No {} accounts yet.", lower_title(kind))));
   } else {
     for (const AccountRow& row : rows) content.push_back(account_row(m, row, b));
   }
+  return ui_rows::rows_column(std::move(content));
+}
+
+WidgetBox kind_section(const PageModel& m, AccountKind kind, const AccountBindings& b) {
   const std::string short_name(services::short_name(kind));
   WidgetBox add =
       section_button(control::add(kind), "Add account", fmt::format("add-{}", short_name),
                      kOpenOrClose, Op::Add{short_name}, b);
-  return ui_rows::section_card_with_control(services::title(kind), std::move(add),
-                                            ui_rows::rows_column(std::move(content)));
+  return ui_rows::section_card_with_control(
+      services::title(kind), std::move(add),
+      section_rows(m, kind, (*m.rows)[static_cast<std::size_t>(kind)], b));
 }
 
 }  // namespace
