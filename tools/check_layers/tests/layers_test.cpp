@@ -98,16 +98,16 @@ TEST(Layering, EachWallStopsTheIncludesItShould) {
 // lean on one another, which no order of building can honour.
 TEST(Layering, RoomsIncludingOneAnotherAreACycle) {
   SourceTree tree = project_tree();
-  tree["apps/settings/src/lib/bad.cpp"] = "#include \"stored/settings_prefs.h\"\n";
+  tree["apps/settings/src/codec/bad.cpp"] = "#include \"stored/settings_prefs.h\"\n";
   const auto violations = check(tree);
   ASSERT_EQ(violations.size(), 1u) << describe_all(violations);
   EXPECT_EQ(describe(violations[0]),
-            "rooms include one another in a cycle: apps/settings/src/lib, "
+            "rooms include one another in a cycle: apps/settings/src/codec, "
             "apps/settings/src/stored");
 
   // A library's tests may use a room above it without making a cycle.
-  tree.erase("apps/settings/src/lib/bad.cpp");
-  tree["apps/settings/src/lib/tests/ok_test.cpp"] = "#include \"stored/settings_prefs.h\"\n";
+  tree.erase("apps/settings/src/codec/bad.cpp");
+  tree["apps/settings/src/codec/tests/ok_test.cpp"] = "#include \"stored/settings_prefs.h\"\n";
   EXPECT_TRUE(check(tree).empty()) << describe_all(check(tree));
 }
 

@@ -12,7 +12,7 @@
 #include "actions/resource_tree.h"
 #include "actions/specs.h"
 #include "operations/records.h"
-#include "stored/model_service.h"
+#include "panes/model_service.h"
 
 namespace settings::actions {
 
@@ -181,7 +181,7 @@ Resource agent_models_resource(const model_provider::ProviderConfig& config,
 Resource agent_models_resource() {
   const auto config = model_provider::ProviderConfig::load();
   // Built on the UI thread: what the manager said last, never a run of it.
-  auto recent = stored::recent_model_snapshot().get();
+  auto recent = panes::agent_models::recent_model_snapshot().get();
   if (!recent)
     return agent_models_resource(config, kalu_ui::fail("the model service has not answered yet"));
   return agent_models_resource(config, std::move(*recent));

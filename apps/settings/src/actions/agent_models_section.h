@@ -30,7 +30,7 @@
 namespace settings::actions {
 
 // The stored configuration, read now, and what the model manager said last
-// (stored::recent_model_snapshot: no local part before its first answer).
+// (panes::agent_models::recent_model_snapshot: no local part before its first answer).
 kalu_actions::Resource agent_models_resource();
 kalu_actions::Resource agent_models_resource(
     const model_provider::ProviderConfig& config,

@@ -1,4 +1,4 @@
-#include "stored/model_service.h"
+#include "panes/model_service.h"
 
 #include <fmt/format.h>
 
@@ -15,7 +15,7 @@
 #include "lib/worker.h"
 #include "limited_exec/text.h"
 
-namespace settings::stored {
+namespace settings::panes::agent_models {
 
 kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::string> args,
                                                         std::chrono::seconds limit) {
@@ -38,7 +38,7 @@ kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
       message = fmt::format("model service exited with status {}", output->status);
     return kalu_ui::fail(std::move(message));
   }
-  auto snapshot = read_local_model_snapshot(output->stdout_bytes);
+  auto snapshot = stored::read_local_model_snapshot(output->stdout_bytes);
   if (!snapshot) {
     return kalu_ui::fail(
         fmt::format("model service returned invalid status: {}", snapshot.error()));
@@ -79,7 +79,7 @@ std::optional<LocalModelSnapshot> RecentModelSnapshot::get() {
   });
   if (!started) {
     state_->reading = false;
-    kalu_ui::log::warn("kalu::settings", "settings::stored::model_service",
+    kalu_ui::log::warn("kalu::settings", "settings::panes::agent_models::model_service",
                        "the local model snapshot could not be read: no worker could start");
   }
   return state_->last;
@@ -101,4 +101,4 @@ RecentModelSnapshot& recent_model_snapshot() {
   return *reader;
 }
 
-}  // namespace settings::stored
+}  // namespace settings::panes::agent_models

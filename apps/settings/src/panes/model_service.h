@@ -16,7 +16,9 @@
 // bounded runner (no shell, no standard input, 1 MiB kept of each output
 // stream) and blocks its caller until the manager ends or the limit passes,
 // so only worker threads call these.
-namespace settings::stored {
+namespace settings::panes::agent_models {
+
+using stored::LocalModelSnapshot;
 
 inline constexpr std::string_view kModelManager = "kalu-model-manager";
 inline constexpr std::chrono::seconds kSnapshotTimeLimit{10};
@@ -61,4 +63,4 @@ class RecentModelSnapshot {
 // The process's reader, refreshed at most every two seconds.
 RecentModelSnapshot& recent_model_snapshot();
 
-}  // namespace settings::stored
+}  // namespace settings::panes::agent_models

@@ -20,7 +20,7 @@
 #include "limited_exec/programs.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
-#include "stored/model_service.h"
+#include "panes/model_service.h"
 
 namespace settings::actions {
 namespace {
@@ -231,7 +231,7 @@ class AgentModelsDeviceTest : public ::testing::Test {
 // The section as a second request finds it: the first starts the read of the
 // manager on a worker and answers what was read before.
 Resource section_after_a_read() {
-  stored::RecentModelSnapshot& recent = stored::recent_model_snapshot();
+  panes::agent_models::RecentModelSnapshot& recent = panes::agent_models::recent_model_snapshot();
   recent.wait_idle();
   recent.expire();
   (void)agent_models_resource();
@@ -268,7 +268,7 @@ TEST_F(AgentModelsDeviceTest, AHangingManagerHoldsUpNoRequest) {
   fakes.add("kalu-model-manager", "while [ ! -e '" + gate.string() +
                                       "' ]; do sleep 0.01; done; touch '" + finished.string() +
                                       "'; exit 1");
-  stored::RecentModelSnapshot recent(std::chrono::milliseconds(0));
+  panes::agent_models::RecentModelSnapshot recent(std::chrono::milliseconds(0));
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(recent.get());
   std::ofstream{gate};
   recent.wait_idle();

@@ -22,7 +22,7 @@ kalu_ui::Status run_request(const std::vector<std::string>& args, std::chrono::s
 }  // namespace
 
 kalu_ui::Result<LocalModelSnapshot> ModelManagerBackend::snapshot() {
-  return stored::model_service_snapshot();
+  return model_service_snapshot();
 }
 
 kalu_ui::Status ModelManagerBackend::install(const LocalModelPackage& package) {

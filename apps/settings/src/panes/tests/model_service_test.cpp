@@ -1,4 +1,4 @@
-#include "stored/model_service.h"
+#include "panes/model_service.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,9 +8,11 @@
 
 #include "limited_exec/fake_programs.h"
 
-namespace settings::stored {
+namespace settings::panes::agent_models {
 namespace {
 
+namespace phase = stored::phase;
+using stored::HardwareFit;
 using ::testing::StartsWith;
 
 const bool kTestMode = (limited_exec::enter_test_mode(), true);
@@ -72,4 +74,4 @@ TEST(ModelServiceSnapshot, ReportsEachKindOfFailure) {
 }
 
 }  // namespace
-}  // namespace settings::stored
+}  // namespace settings::panes::agent_models
