@@ -45,7 +45,9 @@ bool regular_file_on_path(std::string_view path_list, std::string_view program) 
   while (true) {
     const auto colon = path_list.find(':');
     const std::string_view dir = path_list.substr(0, colon);
-    if (!dir.empty()) {
+    // An empty or relative entry would be read against the working
+    // directory, which says nothing about what is installed.
+    if (dir.starts_with('/')) {
       std::error_code error;
       if (std::filesystem::is_regular_file(std::filesystem::path(dir) / program, error)) {
         return true;

@@ -140,6 +140,14 @@ TEST_F(DeviceFactsTest, SpeechEngineIsARegularFileOnPath) {
     ScopedVar path("PATH", (dir_ / "a").string());
     EXPECT_FALSE(accessibility::speech_engine_available());
   }
+  {
+    // Relative entries name the working directory, never an installed engine.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_);
+    ScopedVar path("PATH", "b:./b");
+    EXPECT_FALSE(accessibility::speech_engine_available());
+    fs::current_path(before);
+  }
   ScopedVar path("PATH", std::nullopt);
   EXPECT_FALSE(accessibility::speech_engine_available());
 }
