@@ -19,18 +19,8 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-// How much of a client's key is repeated, and how long a list of choices
-// grows before the rest is only counted.
-constexpr std::size_t kEchoBytes = 64;
+// How long a list of choices grows before the rest is only counted.
 constexpr std::size_t kChoiceListBytes = 400;
-
-std::string echo_key(std::string_view key) {
-  if (key.size() <= kEchoBytes) return std::string(key);
-  std::size_t cut = kEchoBytes;
-  // Never in the middle of a UTF-8 sequence.
-  while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
-  return fmt::format("{}…", key.substr(0, cut));
-}
 
 struct Range {
   std::optional<double> minimum;
@@ -126,6 +116,14 @@ std::string takes(const ActionSpec& spec) {
 
 }  // namespace
 
+std::string echo_text(std::string_view text, std::size_t bytes) {
+  if (text.size() <= bytes) return std::string(text);
+  std::size_t cut = bytes;
+  // Never in the middle of a UTF-8 sequence.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return fmt::format("{}…", text.substr(0, cut));
+}
+
 kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& arguments) {
   const Json& given = arguments.json();
   for (const auto& [key, value] : given.items()) {
@@ -133,7 +131,7 @@ kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& argume
         spec.parameters, [&](const ActionParam& param) { return param.name == key; });
     if (!known) {
       return kalu_ui::fail(
-          fmt::format("{}: unknown argument \"{}\"; {}", spec.name, echo_key(key), takes(spec)));
+          fmt::format("{}: unknown argument \"{}\"; {}", spec.name, echo_text(key), takes(spec)));
     }
   }
   for (const ActionParam& param : spec.parameters) {

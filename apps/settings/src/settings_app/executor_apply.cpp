@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "kalu_actions/action_spec.h"
 #include "panes/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
@@ -219,7 +220,7 @@ AppliedResult set_timezone(const std::string& zone) {
   const auto zones = system_ops::time::list_timezones().value_or(std::vector<std::string>{});
   if (std::ranges::find(zones, zone) == zones.end()) {
     // The zone a client named, cut short, and one the device does have.
-    const std::string named = zone.substr(0, std::min<std::size_t>(zone.size(), 64));
+    const std::string named = kalu_actions::echo_text(zone);
     if (zones.empty())
       return fail(fmt::format("{}: \"{}\"; it lists none", kZoneUnavailable, named));
     return fail(

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "kalu_actions/action_spec.h"
 #include "panes/power_vocabulary.h"
 #include "panes/update_schedules.h"
 #include "system_ops/network.h"
@@ -37,24 +38,14 @@ Status refuse_unless(bool ok, std::string_view message) {
   return fail(std::string(message));
 }
 
-// At most this much of a client's text is repeated in a refusal.
-constexpr std::size_t kEchoBytes = 64;
-
-std::string echo(std::string_view text) {
-  if (text.size() <= kEchoBytes) return std::string(text);
-  std::size_t cut = kEchoBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return fmt::format("{}…", text.substr(0, cut));
-}
-
 // "unsupported power profile "power-saver"; profile must be one of Power
 // Saver, Balanced, Performance": what was refused, the record's field and
 // what it takes.
 Status refuse_unless_one_of(std::string_view text, std::span<const std::string_view> labels,
                             std::string_view what, std::string_view field) {
   if (one_of(text, labels)) return {};
-  return fail(fmt::format("unsupported {} \"{}\"; {} must be one of {}", what, echo(text), field,
-                          fmt::join(labels, ", ")));
+  return fail(fmt::format("unsupported {} \"{}\"; {} must be one of {}", what,
+                          kalu_actions::echo_text(text), field, fmt::join(labels, ", ")));
 }
 Status refuse_unless_one_of(std::string_view text, std::initializer_list<std::string_view> labels,
                             std::string_view what, std::string_view field) {

@@ -140,4 +140,8 @@ struct ActionSpec {
 // invoke and a bound control's replay are judged alike.
 kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& arguments);
 
+// What a refusal repeats of a client's text: at most `bytes` of it, cut at a
+// character boundary and marked "…" when cut.
+std::string echo_text(std::string_view text, std::size_t bytes = 64);
+
 }  // namespace kalu_actions
