@@ -22,7 +22,6 @@ namespace settings::settings_app {
 using kalu_ui::DeviceLocalOutcome;
 using kalu_ui::ResourceOperationId;
 using kalu_ui::ResourceOperationStatus;
-using operations::OperationCompletion;
 
 namespace {
 
@@ -88,11 +87,9 @@ DeviceLocalOutcome SettingsApp::start_resource_operation_with_document(
     std::string_view action_id, kalu_ui::Payload payload,
     kalu_ui::ResourceOperationContext& context) {
   if (kind == 1 && device_local_row(action_id)) {
-    return start_device_local_operation(operation_id, action_id, payload);
+    return executor_.start(operation_id, action_id, payload);
   }
-  if (action_id == kAccountOperation) {
-    return start_account_operation(operation_id, kind, payload, context);
-  }
+  if (action_id == kAccountOperation) return account_branch_.start(operation_id, kind, payload);
   // Offered to the shell and its panes first, then to our own invoke.
   return Widget::start_resource_operation(operation_id, kind, action_id, payload, context);
 }
@@ -123,7 +120,7 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
     select_pane(kAgentModels);
     return true;
   }
-  if (action_id == kAccountOperation) return invoke_account_operation(kind, payload);
+  if (action_id == kAccountOperation) return account_branch_.invoke(kind, payload);
   if (action_id == kOpenPane && kind == 2) {
     auto id = operations::read_open_pane_payload(payload_text(payload));
     if (!id) return kalu_ui::fail(std::move(id.error()));
@@ -139,47 +136,19 @@ std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(
     const ResourceOperationId& operation_id, bool cancel,
     kalu_ui::ResourceOperationContext& context) {
   if (cancel) {
-    if (auto cancelled = cancel_device_local_operation(operation_id)) return cancelled;
-    if (account_form_.cancel(operation_id, *cells_.account_completion)) {
-      return ResourceOperationStatus{
-          ResourceOperationStatus::Cancelled{"account form save cancelled", operation_id}};
-    }
-  } else if (DeviceLocalPoll device_local = poll_device_local_operation(operation_id);
-             device_local.owned) {
+    if (auto cancelled = executor_.cancel(operation_id)) return cancelled;
+  } else if (DeviceLocalPoll device_local = executor_.poll(operation_id); device_local.owned) {
     return std::move(device_local.status);
-  } else {
-    account_form_.settle(*cells_.account_completion, executor_clock_());
-    if (DeviceLocalPoll form = account_form_.poll(operation_id); form.owned) {
-      return std::move(form.status);
-    }
   }
-  if (account_check_ && account_check_->id == operation_id) return poll_account_check(cancel);
+  if (DeviceLocalPoll account = account_branch_.poll(operation_id, cancel); account.owned) {
+    return std::move(account.status);
+  }
   if (shell_) return shell_->poll_resource_operation(operation_id, cancel, context);
   return std::nullopt;
 }
 
-std::optional<ResourceOperationStatus> SettingsApp::cancel_device_local_operation(
-    const ResourceOperationId& operation_id) {
-  // A client that gives up must not leave the executor busy for good. A
-  // request no pane has taken yet is withdrawn; a pane that took it may
-  // still finish, but its completion no longer matches a pending key. An
-  // outcome not yet polled is dropped unreported.
-  const bool in_flight = device_local_.busy() && operation_id == device_local_.id();
-  if (!device_local_.cancel(operation_id, *cells_.operation_completion)) return std::nullopt;
-  if (in_flight) {
-    if (!cells_.device_local_request->get().empty()) cells_.device_local_request->publish({});
-    if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
-  }
-  return ResourceOperationStatus{
-      ResourceOperationStatus::Cancelled{"device-local operation cancelled", operation_id}};
-}
-
 void SettingsApp::set_account_probe(account_probe::SharedAccountProbe probe) {
   cells_.account_probe = std::move(probe);
-}
-
-void SettingsApp::set_thread_starter(ThreadStarter start_thread) {
-  start_thread_ = std::move(start_thread);
 }
 
 }  // namespace settings::settings_app

@@ -1,5 +1,4 @@
-// The device-local executor's steps as members of the application object,
-// whose cells, selection and bookkeeping they change (executor.h).
+// The device-local executor's steps (executor.h).
 
 #include "settings_app/executor.h"
 
@@ -17,7 +16,6 @@
 #include "operations/mailbox.h"
 #include "prefs_store/display.h"
 #include "settings_app/executor_checks.h"
-#include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
 namespace {
@@ -103,24 +101,26 @@ std::optional<std::size_t> device_local_row(std::string_view action_id) {
 
 // ---- Accepting --------------------------------------------------------------
 
-DeviceLocalOutcome SettingsApp::run_device_local_operation(std::string_view action_id,
-                                                           kalu_ui::Payload payload) {
-  settle_device_local_operation();
-  if (device_local_.busy()) {
-    return DeviceLocalOutcome::rejected(
-        fmt::format("{}{}", kDeviceLocalBusy, device_local_.naming()));
+DeviceLocalExecutor::DeviceLocalExecutor(const PaneCells& cells, ExecutorShell shell)
+    : cells_(cells), shell_(std::move(shell)) {}
+
+DeviceLocalOutcome DeviceLocalExecutor::accept(std::string_view action_id,
+                                               kalu_ui::Payload payload) {
+  settle();
+  if (slot_.busy()) {
+    return DeviceLocalOutcome::rejected(fmt::format("{}{}", kDeviceLocalBusy, slot_.naming()));
   }
   const auto row = device_local_row(action_id);
   if (!row) return DeviceLocalOutcome::not_handled();
   return dispatch_row(*row, [&]<typename R>(panes::PaneIndex pane) {
-    return accept_device_local<R>(action_id, payload, pane);
+    return accept_record<R>(action_id, payload, pane);
   });
 }
 
 template <typename Record>
-DeviceLocalOutcome SettingsApp::accept_device_local(std::string_view action_id,
-                                                    kalu_ui::Payload payload,
-                                                    panes::PaneIndex pane) {
+DeviceLocalOutcome DeviceLocalExecutor::accept_record(std::string_view action_id,
+                                                      kalu_ui::Payload payload,
+                                                      panes::PaneIndex pane) {
   auto record = op::read_record<Record>(payload);
   if (!record) return DeviceLocalOutcome::rejected(std::move(record.error()));
   // Sound's checks judge the graph as it stood before its page was built.
@@ -128,9 +128,7 @@ DeviceLocalOutcome SettingsApp::accept_device_local(std::string_view action_id,
   if constexpr (std::is_same_v<Record, op::AudioOperation>) {
     graph = media_kit::AudioEnumerator().enumerate();
   }
-  // Selected before the checks: a refused operation still shows its pane,
-  // and the pane exists when the request is published.
-  select_pane(pane);
+  shell_.show_pane(pane);
   accepted_bound_ = completion_bound(*record);
   if constexpr (kAppliedHere<Record>) {
     return apply_here(action_id, payload, *record);
@@ -143,7 +141,8 @@ DeviceLocalOutcome SettingsApp::accept_device_local(std::string_view action_id,
 }
 
 template <typename Record>
-DeviceLocalOutcome SettingsApp::hand_over(std::string_view action_id, const Record& record) {
+DeviceLocalOutcome DeviceLocalExecutor::hand_over(std::string_view action_id,
+                                                  const Record& record) {
   constexpr bool kMesh = std::is_same_v<Record, op::DeviceMeshOperation>;
   bool published = false;
   if constexpr (kMesh) {
@@ -166,72 +165,82 @@ DeviceLocalOutcome SettingsApp::hand_over(std::string_view action_id, const Reco
     }
     return not_taken();
   }
-  device_local_.expect(std::move(key));
+  slot_.expect(std::move(key));
   return DeviceLocalOutcome::accepted();
 }
 
 template <typename Record>
-DeviceLocalOutcome SettingsApp::apply_here(std::string_view action_id, kalu_ui::Payload payload,
-                                           const Record& record) {
+DeviceLocalOutcome DeviceLocalExecutor::apply_here(std::string_view action_id,
+                                                   kalu_ui::Payload payload, const Record& record) {
   // Asked before anything changes, so a refusal really leaves all as it was.
   if (!cells_.operation_completion->publish(
           Completion::Pending{op::operation_key(action_id, record)})) {
     return not_taken();
   }
-  return finish_device_local_operation(action_id, payload, apply_operation(record));
+  return finish_applied(action_id, payload, apply_operation(record));
 }
 
-DeviceLocalOutcome SettingsApp::finish_device_local_operation(std::string_view action_id,
-                                                              kalu_ui::Payload payload,
-                                                              const AppliedResult& result) {
+DeviceLocalOutcome DeviceLocalExecutor::finish_applied(std::string_view action_id,
+                                                       kalu_ui::Payload payload,
+                                                       const AppliedResult& result) {
   auto key = op::device_local_operation_key(action_id, payload);
   if (!key) return DeviceLocalOutcome::rejected(std::move(key.error()));
   if (!cells_.operation_completion->publish(Completion::Pending{*key})) return not_taken();
   Completion final_state = result ? Completion(Completion::Succeeded{*key, *result})
                                   : Completion(Completion::Failed{*key, result.error()});
   if (!cells_.operation_completion->publish(std::move(final_state))) return not_taken();
-  device_local_.expect(std::move(*key));
-  // The page shows what is stored now.
-  structure_dirty_ = true;
-  rebuild_shell();
+  slot_.expect(std::move(*key));
+  shell_.show_stored();
   return DeviceLocalOutcome::accepted();
 }
 
-DeviceLocalOutcome SettingsApp::start_device_local_operation(
-    const kalu_ui::ResourceOperationId& operation_id, std::string_view action_id,
-    kalu_ui::Payload payload) {
-  DeviceLocalOutcome outcome = run_device_local_operation(action_id, payload);
+DeviceLocalOutcome DeviceLocalExecutor::start(const kalu_ui::ResourceOperationId& operation_id,
+                                              std::string_view action_id,
+                                              kalu_ui::Payload payload) {
+  DeviceLocalOutcome outcome = accept(action_id, payload);
   if (std::holds_alternative<DeviceLocalOutcome::Accepted>(outcome.value)) {
-    device_local_.begin(operation_id, action_id, executor_clock_() + accepted_bound_);
+    slot_.begin(operation_id, action_id, clock_() + accepted_bound_);
     // An applied operation is final already: the executor is free at once.
-    settle_device_local_operation();
+    settle();
   }
   return outcome;
 }
 
 // ---- Reporting --------------------------------------------------------------
 
-DeviceLocalPoll SettingsApp::poll_device_local_operation(
-    const kalu_ui::ResourceOperationId& operation_id) {
-  settle_device_local_operation();
-  return device_local_.poll(operation_id);
+DeviceLocalPoll DeviceLocalExecutor::poll(const kalu_ui::ResourceOperationId& operation_id) {
+  settle();
+  return slot_.poll(operation_id);
 }
 
-void SettingsApp::settle_device_local_operation() {
-  const std::string action_id = device_local_.action_id();
-  if (!device_local_.settle(*cells_.operation_completion, executor_clock_())) return;
+std::optional<kalu_ui::ResourceOperationStatus> DeviceLocalExecutor::cancel(
+    const kalu_ui::ResourceOperationId& operation_id) {
+  // A client that gives up must not leave the executor busy for good. A
+  // request no pane has taken yet is withdrawn; a pane that took it may
+  // still finish, but its completion no longer matches a pending key. An
+  // outcome not yet polled is dropped unreported.
+  const bool in_flight = slot_.busy() && operation_id == slot_.id();
+  if (!slot_.cancel(operation_id, *cells_.operation_completion)) return std::nullopt;
+  if (in_flight) withdraw_requests();
+  return kalu_ui::ResourceOperationStatus{kalu_ui::ResourceOperationStatus::Cancelled{
+      "device-local operation cancelled", operation_id}};
+}
+
+void DeviceLocalExecutor::settle() {
+  const std::string action_id = slot_.action_id();
+  if (!slot_.settle(*cells_.operation_completion, clock_())) return;
   // Failed for want of a completion: what no pane took is withdrawn.
   kalu_ui::log::warn("kalu::settings", "settings::settings_app::executor",
                      "device-local operation did not finish in time", {{"action_id", action_id}});
-  if (!cells_.device_local_request->get().empty()) {
-    cells_.device_local_request->publish(op::DeviceLocalRequest{});
-  }
-  if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
+  withdraw_requests();
 }
 
-void SettingsApp::fail_operation_of_replaced_page() {
-  (void)account_form_.fail_pending(*cells_.account_completion, kPaneClosedBeforeFinish);
-  if (!device_local_.fail_pending(*cells_.operation_completion, kPaneClosedBeforeFinish)) return;
+void DeviceLocalExecutor::fail_replaced_page() {
+  if (!slot_.fail_pending(*cells_.operation_completion, kPaneClosedBeforeFinish)) return;
+  withdraw_requests();
+}
+
+void DeviceLocalExecutor::withdraw_requests() {
   if (!cells_.device_local_request->get().empty()) {
     cells_.device_local_request->publish(op::DeviceLocalRequest{});
   }

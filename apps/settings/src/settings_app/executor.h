@@ -4,18 +4,18 @@
 // "settings.<x>-operation" reaches the pane that owns the setting, one
 // operation at a time, and how its outcome gets back to the client.
 //
-// SettingsApp::run_device_local_operation (settings_app/executor.cpp) is
-// given an effect operation with one of the fourteen device-local action ids
-// (the caller has filtered kind and id). It refuses at once, in this order:
-// while another device-local operation is in flight; a payload that does not
-// read as the action's record (the reader's text); then, after selecting the
-// owning pane, a record the device no longer allows (executor_checks.h; the
-// pane stays shown). Otherwise it either hands the record to the pane through
-// the request cell (Devices & Sync: its own cell) and leaves Pending under the
-// operation key in the completion cell, or, for input, keyboard sources and
-// time and date, applies it itself (executor_apply.h) and leaves the final
-// state there at once. The pane publishes the final state under the key in
-// its next syncs (operations/mailbox.h says how); the poll reports it once.
+// DeviceLocalExecutor::accept is given an effect operation with one of the
+// fourteen device-local action ids (the caller has filtered kind and id). It
+// refuses at once, in this order: while another device-local operation is in
+// flight; a payload that does not read as the action's record (the reader's
+// text); then, after the owning pane is shown, a record the device no longer
+// allows (executor_checks.h; the pane stays shown). Otherwise it either hands
+// the record to the pane through the request cell (Devices & Sync: its own
+// cell) and leaves Pending under the operation key in the completion cell,
+// or, for input, keyboard sources and time and date, applies it itself
+// (executor_apply.h) and leaves the final state there at once. The pane
+// publishes the final state under the key in its next syncs
+// (operations/mailbox.h says how); the poll reports it once.
 //
 // The executor is busy only while an operation runs: the moment its final
 // state is in the completion cell (seen at the next start, poll or frame),
@@ -30,22 +30,27 @@
 //   request cells, since the pane that would have finished it is gone;
 // - an operation no pane has completed within its bound is failed with
 //   kDidNotFinishInTime, both request cells emptied; a pane that finishes it
-//   later finds nothing pending and drops its message (executor_slot.h).
+//   later finds nothing pending and drops its message (executor_slot.h);
+// - a client that cancels frees it too.
 //
 // Everything runs on the UI thread inside the toolkit's calls into the
-// application object; there is no worker thread here.
+// application object; there is no worker thread here. The executor knows
+// the application only through ExecutorShell, so its tests drive it with
+// cells of their own and no widget tree.
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "kalu_ui/instant.h"
 #include "panes/registry.h"
 #include "settings_app/executor_apply.h"
 #include "settings_app/executor_slot.h"
+#include "settings_app/pane_table.h"
 #include "widget_contract/records.h"
 
 namespace settings::settings_app {
@@ -99,5 +104,80 @@ std::optional<std::size_t> device_local_row(std::string_view action_id);
 
 // The monotonic clock the completion bound reads; tests hand in their own.
 using ExecutorClock = std::function<kalu_ui::Instant()>;
+
+// What the executor asks of the application around it.
+struct ExecutorShell {
+  // Shows the pane of an operation being accepted, before its checks: a
+  // refused operation still shows its pane, and the pane exists when the
+  // request is published.
+  std::function<void(panes::PaneIndex)> show_pane;
+  // An applied operation changed what is stored: the page is built anew.
+  std::function<void()> show_stored;
+};
+
+class DeviceLocalExecutor {
+ public:
+  // Works on the request and completion cells of `cells`, which must
+  // outlive the executor (the application's own, or a test's).
+  DeviceLocalExecutor(const PaneCells& cells, ExecutorShell shell);
+
+  // Accepts or refuses one effect operation whose action id is one of
+  // kDeviceLocalRows (other ids: not handled). Accepted leaves Pending (a
+  // handed-over operation) or the final state (an applied one) under the
+  // operation key, and the key in pending_key(). It does not mark the
+  // executor busy; start does.
+  kalu_ui::DeviceLocalOutcome accept(std::string_view action_id, kalu_ui::Payload payload);
+  // Accepts and, when accepted, runs the operation under `operation_id`
+  // until it is final.
+  kalu_ui::DeviceLocalOutcome start(const kalu_ui::ResourceOperationId& operation_id,
+                                    std::string_view action_id, kalu_ui::Payload payload);
+  // The final state of an operation that finished and was not yet polled
+  // (once), or still pending for the one that runs.
+  DeviceLocalPoll poll(const kalu_ui::ResourceOperationId& operation_id);
+  // A client gave up on `operation_id` (in flight, or finished and not yet
+  // polled): it is dropped and the executor is free. None when the id is
+  // not the executor's.
+  std::optional<kalu_ui::ResourceOperationStatus> cancel(
+      const kalu_ui::ResourceOperationId& operation_id);
+  // Frees the executor once the operation in flight is final, keeping its
+  // outcome for its poll; past its completion bound, fails it first.
+  void settle();
+  // The page is being replaced: an operation still Pending can no longer be
+  // finished by its pane, so it fails and the request cells are emptied.
+  void fail_replaced_page();
+
+  bool busy() const { return slot_.busy(); }
+  // The operation id in flight, while busy.
+  const kalu_ui::ResourceOperationId& running_id() const { return slot_.id(); }
+  // The key of the operation accepted last; none once it is settled.
+  const std::optional<std::string>& pending_key() const { return slot_.key(); }
+  // The clock the completion bound reads.
+  void use_clock(ExecutorClock clock) { clock_ = std::move(clock); }
+
+ private:
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome accept_record(std::string_view action_id, kalu_ui::Payload payload,
+                                            panes::PaneIndex pane);
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome hand_over(std::string_view action_id, const Record& record);
+  template <typename Record>
+  kalu_ui::DeviceLocalOutcome apply_here(std::string_view action_id, kalu_ui::Payload payload,
+                                         const Record& record);
+  // Pending, then the final state (`result`) under the key of `payload`, the
+  // key kept, and the page rebuilt from what is stored. Accepted, also for a
+  // failure; refused when the cell takes neither state.
+  kalu_ui::DeviceLocalOutcome finish_applied(std::string_view action_id, kalu_ui::Payload payload,
+                                             const AppliedResult& result);
+  // Withdraws a request no pane has taken yet.
+  void withdraw_requests();
+
+  const PaneCells& cells_;
+  ExecutorShell shell_;
+  // The operation in flight and the outcomes not yet polled; the completion
+  // bound of the one being accepted.
+  OperationSlot slot_;
+  std::chrono::seconds accepted_bound_ = kCompletionBound;
+  ExecutorClock clock_ = &kalu_ui::Instant::now;
+};
 
 }  // namespace settings::settings_app

@@ -43,7 +43,11 @@ SettingsApp::SettingsApp() : SettingsApp(std::nullopt) {}
 
 SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
     : search_catalog_(std::string(kSearchCatalogName)),
-      panes_(panes ? std::move(panes) : PaneFactory(&build_pane)) {
+      panes_(panes ? std::move(panes) : PaneFactory(&build_pane)),
+      executor_(cells_, {.show_pane = [this](panes::PaneIndex pane) { select_pane(pane); },
+                         .show_stored = [this] { show_stored(); }}),
+      account_branch_(cells_, {.show_accounts = [this] { select_pane(kExternalAccounts); },
+                               .accounts_changed = [this] { show_changed_accounts(); }}) {
   // An account change a previous run left half done is rolled back before
   // anything reads the account store; a failure is logged there.
   accounts::recover_interrupted_mutation(accounts_root);
@@ -96,6 +100,21 @@ void SettingsApp::rebuild_shell() {
   if (!shell_) return;
   replace_nav(std::move(nav));
   shell_->set_content(std::move(page));
+}
+
+void SettingsApp::show_stored() {
+  structure_dirty_ = true;
+  rebuild_shell();
+}
+
+void SettingsApp::show_changed_accounts() {
+  reload_accounts();
+  rebuild_shell();
+}
+
+void SettingsApp::fail_operation_of_replaced_page() {
+  account_branch_.fail_replaced_page();
+  executor_.fail_replaced_page();
 }
 
 void SettingsApp::replace_nav(WidgetBox nav) {
@@ -167,8 +186,8 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
   if (shell_) shell_->sync(document);
   follow_search_commit();
   // A pane completes its operation in its sync: the executor is free at once.
-  settle_device_local_operation();
-  account_form_.settle(*cells_.account_completion, executor_clock_());
+  executor_.settle();
+  account_branch_.settle();
 }
 
 NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,

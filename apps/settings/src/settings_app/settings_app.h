@@ -31,7 +31,7 @@
 #include "kalu_ui/widget/app_shell.h"
 #include "kalu_ui/widget/focus.h"
 #include "panes/registry.h"
-#include "settings_app/account_check.h"
+#include "settings_app/account_branch.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
 #include "widget_contract/widget.h"
@@ -142,52 +142,20 @@ class SettingsApp : public kalu_ui::Widget {
   const std::shared_ptr<operations::AgentModelsStatusCell>& agent_models_status() const {
     return cells_.agent_models_status;
   }
-  // The operation id of the account connection check in flight.
-  std::optional<kalu_ui::ResourceOperationId> account_check_id() const {
-    return account_check_ ? std::optional(account_check_->id) : std::nullopt;
-  }
 
   // The probe behind every connection check, also handed to the External
   // Accounts pane from the next page build on. Tests put a fake in.
   void set_account_probe(account_probe::SharedAccountProbe probe);
-  // How a connection check's worker thread is started (tests: a starter that
-  // fails, or drops the thread's body unrun).
-  void set_thread_starter(ThreadStarter start_thread);
 
   kalu_ui::widget::AppShell* shell() { return shell_ ? &*shell_ : nullptr; }
   const kalu_ui::widget::AppShell* shell() const { return shell_ ? &*shell_ : nullptr; }
 
-  // ---- The device-local executor (settings_app/executor.cpp, executor.h) ----
+  // ---- The operations it runs (executor.h, account_branch.h) ----
 
-  // Accepts or refuses one effect operation whose action id is one of
-  // kDeviceLocalRows (other ids: not handled). Accepted leaves Pending (a
-  // handed-over operation) or the final state (an applied one) under the
-  // operation key, and the key in pending_operation_key(). It does not mark
-  // the executor busy; start_device_local_operation does.
-  kalu_ui::DeviceLocalOutcome run_device_local_operation(std::string_view action_id,
-                                                         kalu_ui::Payload payload);
-  // Completes an operation the executor applied: Pending, then the final
-  // state (`result`: the success message or the failure's) under the key of
-  // `payload`, the key kept, and the page rebuilt from what is stored.
-  // Accepted, also for a failure; refused when the cell takes neither state.
-  kalu_ui::DeviceLocalOutcome finish_device_local_operation(std::string_view action_id,
-                                                            kalu_ui::Payload payload,
-                                                            const AppliedResult& result);
-  // The device-local step of starting a resource operation: runs the
-  // executor and, when it accepts, marks it busy with `operation_id`.
-  kalu_ui::DeviceLocalOutcome start_device_local_operation(
-      const kalu_ui::ResourceOperationId& operation_id, std::string_view action_id,
-      kalu_ui::Payload payload);
-  // The device-local step of a poll: the final state of an operation that
-  // finished and was not yet polled (once), or still pending for the one
-  // that runs.
-  DeviceLocalPoll poll_device_local_operation(const kalu_ui::ResourceOperationId& operation_id);
-
-  bool device_local_busy() const { return device_local_.busy(); }
-  const kalu_ui::ResourceOperationId& device_local_request_id() const { return device_local_.id(); }
-  const std::optional<std::string>& pending_operation_key() const { return device_local_.key(); }
-  // The clock the completion bound reads.
-  void use_executor_clock(ExecutorClock clock) { executor_clock_ = std::move(clock); }
+  DeviceLocalExecutor& executor() { return executor_; }
+  const DeviceLocalExecutor& executor() const { return executor_; }
+  AccountBranch& account_branch() { return account_branch_; }
+  const AccountBranch& account_branch() const { return account_branch_; }
 
   // ---- The widget contract ----
 
@@ -231,9 +199,10 @@ class SettingsApp : public kalu_ui::Widget {
   std::optional<kalu_ui::DebugSnapshot> debug_snapshot(const kalu_ui::doc::Document& document,
                                                        std::string_view root_object) const override;
 
-  // The operation entry points (settings_app/entry_points.cpp,
-  // account_operations.cpp): the 17 action ids the application handles, the
-  // start of one, its invocation at once, and the poll of a started one.
+  // The operation entry points (settings_app/entry_points.cpp): the 17
+  // action ids the application handles, the start of one (device-local ones
+  // to the executor, account ones to the account branch), its invocation at
+  // once, and the poll of a started one.
   std::vector<std::string_view> resource_operation_kinds() const override;
   kalu_ui::DeviceLocalOutcome start_resource_operation_with_document(
       const kalu_ui::ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
@@ -272,40 +241,13 @@ class SettingsApp : public kalu_ui::Widget {
   // at least 0, while the shell has a content area.
   std::optional<float> content_width_hint() const;
 
-  // The executor's steps (settings_app/executor.cpp).
-  template <typename Record>
-  kalu_ui::DeviceLocalOutcome accept_device_local(std::string_view action_id,
-                                                  kalu_ui::Payload payload, panes::PaneIndex pane);
-  template <typename Record>
-  kalu_ui::DeviceLocalOutcome hand_over(std::string_view action_id, const Record& record);
-  template <typename Record>
-  kalu_ui::DeviceLocalOutcome apply_here(std::string_view action_id, kalu_ui::Payload payload,
-                                         const Record& record);
-  // Frees the executor once the operation in flight is final, keeping its
-  // outcome for its poll; past its completion bound, fails it first.
-  void settle_device_local_operation();
-  // The page is being replaced: an operation still Pending can no longer be
-  // finished by its pane, so it fails and the request cells are emptied.
+  // What the executor and the account branch ask of the application: the
+  // page built anew from what is stored (an applied operation), and the
+  // account list read again with it (an account removed).
+  void show_stored();
+  void show_changed_accounts();
+  // The page is being replaced: what its pane would have finished fails.
   void fail_operation_of_replaced_page();
-
-  // The account branch of the entry points (account_operations.cpp).
-  kalu_ui::DeviceLocalOutcome start_account_operation(
-      const kalu_ui::ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
-      kalu_ui::Payload payload, kalu_ui::ResourceOperationContext& context);
-  kalu_ui::DeviceLocalOutcome start_form_submission(
-      const kalu_ui::ResourceOperationId& operation_id, const operations::AccountOperation& op,
-      kalu_ui::ResourceOperationContext& context);
-  kalu_ui::DeviceLocalOutcome start_connection_check(
-      const kalu_ui::ResourceOperationId& operation_id, const std::string& id);
-  kalu_ui::DeviceLocalOutcome remove_account(const std::string& id);
-  kalu_ui::Result<bool> invoke_account_operation(kalu_ui::OperationKind kind,
-                                                 kalu_ui::Payload payload);
-  std::optional<kalu_ui::ResourceOperationStatus> poll_account_check(bool cancel);
-  // A client gave up on the device-local operation `operation_id` (in
-  // flight, or finished and not yet polled): it is dropped and the executor
-  // is free.
-  std::optional<kalu_ui::ResourceOperationStatus> cancel_device_local_operation(
-      const kalu_ui::ResourceOperationId& operation_id);
 
   // The shell and, through it, the page and pane shown.
   std::optional<kalu_ui::widget::AppShell> shell_;
@@ -328,17 +270,9 @@ class SettingsApp : public kalu_ui::Widget {
   // The cells the page frame hands the panes, the probe and the root with them.
   PaneCells cells_;
   PaneFactory panes_;
-  // The device-local operation in flight and the outcomes not yet polled;
-  // the completion bound of the one being accepted.
-  OperationSlot device_local_;
-  std::chrono::seconds accepted_bound_ = kCompletionBound;
-  // A client's account form or replacement save in flight (External
-  // Accounts completes it) and the outcomes not yet polled.
-  OperationSlot account_form_;
-  ExecutorClock executor_clock_ = &kalu_ui::Instant::now;
-  // The account connection check in flight, and how its thread starts.
-  std::optional<AccountCheck> account_check_;
-  ThreadStarter start_thread_ = &start_detached;
+  // The operations it runs over those cells.
+  DeviceLocalExecutor executor_;
+  AccountBranch account_branch_;
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;

@@ -134,7 +134,7 @@ struct CheckFixture {
 
   std::shared_ptr<FakeProbe> use(std::shared_ptr<FakeProbe> probe, Starter starter = {}) {
     t.app->set_account_probe(probe);
-    t.app->set_thread_starter(starter.make());
+    t.app->account_branch().set_thread_starter(starter.make());
     return probe;
   }
 
@@ -160,7 +160,7 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   f.t.app->select_pane(0);
   EXPECT_EQ(f.test(1), accepted());
   EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
-  EXPECT_EQ(f.t.app->account_check_id(), op_id(1));
+  EXPECT_EQ(f.t.app->account_branch().check_id(), op_id(1));
   // While it runs: polls answer nothing, and a second check is refused.
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
   EXPECT_EQ(f.test(2), rejected("an account connection check is already running"));
@@ -175,7 +175,7 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   EXPECT_EQ(*starter.started, 1);
   // Reported once; the check is gone and the next one may start.
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
-  EXPECT_EQ(f.t.app->account_check_id(), std::nullopt);
+  EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
   EXPECT_EQ(f.test(3), accepted());
 }
 
@@ -202,7 +202,7 @@ TEST(AccountCheck, FailuresEndTheCheckWithTheConnectionCode) {
     f.use(c.probe, Starter{c.starting});
     EXPECT_EQ(f.test(4), accepted());
     EXPECT_EQ(testing::poll_until_final(*f.t.app, op_id(4)), failed(4, c.message));
-    EXPECT_EQ(f.t.app->account_check_id(), std::nullopt);
+    EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
     f.use(std::make_shared<FakeProbe>("ok"));
     EXPECT_EQ(f.test(5), accepted());
   }
@@ -248,7 +248,7 @@ TEST(AccountCheck, RefusalsStartNoThreadAndKeepNoCheck) {
     EXPECT_EQ(f.test(1, c.account), rejected(c.message));
     EXPECT_EQ(*starter.started, 0);
     EXPECT_EQ(probe->calls(), 0);
-    EXPECT_EQ(f.t.app->account_check_id(), std::nullopt);
+    EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
     EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
   }
 }

@@ -129,7 +129,7 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   }
   EXPECT_GT(refused, 3 * typed.size());
   t.harness.frame();
-  EXPECT_FALSE(t.app->device_local_busy());
+  EXPECT_FALSE(t.app->executor().busy());
   EXPECT_EQ(t.app->operation_completion()->get(), operations::OperationCompletion{});
   EXPECT_EQ(prefs_store::read_text(sim_device::state_path()), device_before);
   EXPECT_EQ(scope.settings_text(), settings_before);

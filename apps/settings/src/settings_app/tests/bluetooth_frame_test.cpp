@@ -66,7 +66,7 @@ TEST(BluetoothFrameTest, ThePowerSwitchTurnsTheAdapterOffAndOn) {
     ASSERT_TRUE(h.click_id("bluetooth.toggle"));
     h.frames(2);
     EXPECT_EQ(system_ops::bluez::is_powered(), on);
-    EXPECT_FALSE(s.t.app->device_local_busy());
+    EXPECT_FALSE(s.t.app->executor().busy());
     EXPECT_EQ(s.t.app->operation_completion()->get(),
               OperationCompletion(OperationCompletion::Idle{}));
     const auto* toggle = dynamic_cast<kalu_ui::widget::Toggle*>(h.find("bluetooth.toggle"));

@@ -67,7 +67,7 @@ class TestPane : public kalu_ui::widget::Spacer {
 // tests move.
 struct DeviceLocalFixture {
   DeviceLocalFixture() : harness(make()) {
-    app->use_executor_clock([this] { return now; });
+    app->executor().use_clock([this] { return now; });
     harness.frame();
   }
 
@@ -118,8 +118,8 @@ TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
     f.script->reply = c.reply;
     EXPECT_EQ(f.cleanup(1), accepted());
     EXPECT_EQ(f.app->selected_category(), kStoragePane);
-    EXPECT_TRUE(f.app->device_local_busy());
-    EXPECT_EQ(f.app->pending_operation_key(), kKey);
+    EXPECT_TRUE(f.app->executor().busy());
+    EXPECT_EQ(f.app->executor().pending_key(), kKey);
     EXPECT_EQ(f.app->operation_completion()->get(),
               OperationCompletion(OperationCompletion::Pending{kKey}));
     // Nothing to report before the pane ran, and nothing else is taken.
@@ -130,8 +130,8 @@ TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
     f.harness.frame();
     EXPECT_EQ(f.script->taken, 1);
     // Final: the executor is free at once, polled or not.
-    EXPECT_FALSE(f.app->device_local_busy());
-    EXPECT_EQ(f.app->pending_operation_key(), std::nullopt);
+    EXPECT_FALSE(f.app->executor().busy());
+    EXPECT_EQ(f.app->executor().pending_key(), std::nullopt);
     EXPECT_EQ(f.app->operation_completion()->get(),
               OperationCompletion(OperationCompletion::Idle{}));
     EXPECT_EQ(testing::poll(*f.app, op_id(1)), c.status);
@@ -147,8 +147,8 @@ TEST(DeviceLocalEntry, ACancelFreesTheExecutorAndWithdrawsAnUntakenRequest) {
   EXPECT_EQ(testing::poll(*f.app, op_id(1), true),
             (ResourceOperationStatus{
                 ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(1)}}));
-  EXPECT_FALSE(f.app->device_local_busy());
-  EXPECT_EQ(f.app->pending_operation_key(), std::nullopt);
+  EXPECT_FALSE(f.app->executor().busy());
+  EXPECT_EQ(f.app->executor().pending_key(), std::nullopt);
   EXPECT_TRUE(f.app->device_local_request()->get().empty());
   EXPECT_EQ(f.app->operation_completion()->get(), OperationCompletion(OperationCompletion::Idle{}));
   f.harness.frame();
@@ -195,10 +195,10 @@ TEST(DeviceLocalEntry, AnOperationThePaneNeverCompletesFailsInTime) {
   EXPECT_EQ(f.script->taken, 1);
   f.now = f.now + (kLongCompletionBound - std::chrono::seconds(1));  // a clean-up may take long
   f.harness.frame();
-  EXPECT_TRUE(f.app->device_local_busy());
+  EXPECT_TRUE(f.app->executor().busy());
   f.now = f.now + std::chrono::seconds(1);
   f.harness.frame();
-  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_FALSE(f.app->executor().busy());
   EXPECT_EQ(testing::poll(*f.app, op_id(1)), failed(1, "the operation did not finish in time"));
   f.script->reply = std::string("Caches cleaned.");
   EXPECT_EQ(f.cleanup(2), accepted());
@@ -210,11 +210,11 @@ TEST(DeviceLocalEntry, OnlyEffectOperationsReachTheExecutor) {
   DeviceLocalFixture f;
   EXPECT_EQ(f.cleanup(1, 2), testing::not_handled());
   EXPECT_EQ(f.cleanup(1, 0), testing::not_handled());
-  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_FALSE(f.app->executor().busy());
   EXPECT_EQ(f.app->selected_category(), 0);
   // A refusal leaves nothing in flight.
   EXPECT_EQ(testing::start(*f.app, op_id(2), 1, kStorage, R"("Defragment")").value.index(), 3u);
-  EXPECT_FALSE(f.app->device_local_busy());
+  EXPECT_FALSE(f.app->executor().busy());
 }
 
 }  // namespace

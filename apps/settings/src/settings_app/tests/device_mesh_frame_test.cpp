@@ -37,7 +37,7 @@ struct MeshShown {
     do {
       t.harness.frame();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (t.app->device_local_busy() && std::chrono::steady_clock::now() < end);
+    } while (t.app->executor().busy() && std::chrono::steady_clock::now() < end);
   }
   panes::device_mesh::testing::MeshWorld world;
   AppFixture t;
@@ -82,7 +82,7 @@ TEST(DeviceMeshFrameTest, AnOperationWaitingForItsSetupFailsWhenThePageIsReplace
   kalu_ui::log::ScopedCapture capture;
   s.t.app->select_pane(1);
   s.until_free();
-  EXPECT_FALSE(s.t.app->device_local_busy());
+  EXPECT_FALSE(s.t.app->executor().busy());
   const auto events = capture.events();
   const bool told = std::ranges::any_of(events, [](const kalu_ui::log::Event& event) {
     const std::string* error = event.field("error");

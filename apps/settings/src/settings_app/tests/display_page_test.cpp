@@ -58,12 +58,12 @@ struct DisplaysInTheWindow {
   // poll answers, and answers the poll's final state.
   kalu_ui::ResourceOperationStatus run(std::string_view payload) {
     const auto id = testing::operation_id(++operations);
-    const auto started = t.app->start_device_local_operation(id, "settings.display-operation",
-                                                             testing::bytes(payload));
+    const auto started =
+        t.app->executor().start(id, "settings.display-operation", testing::bytes(payload));
     EXPECT_TRUE(std::holds_alternative<kalu_ui::DeviceLocalOutcome::Accepted>(started.value));
     for (int i = 0; i < 200; ++i) {
       t.harness.frame();
-      if (auto polled = t.app->poll_device_local_operation(id).status) return *polled;
+      if (auto polled = t.app->executor().poll(id).status) return *polled;
     }
     ADD_FAILURE() << "no final state for " << payload;
     return {};

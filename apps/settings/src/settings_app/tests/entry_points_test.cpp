@@ -148,7 +148,7 @@ TEST(EntryPoints, AccountFormRequestsByKindAndVariant) {
       }
       EXPECT_EQ(t.app->selected_category(), kExternalAccounts);
       EXPECT_EQ(cell->get(), c.request.value_or(Request{}));
-      EXPECT_EQ(t.app->account_check_id(), std::nullopt);
+      EXPECT_EQ(t.app->account_branch().check_id(), std::nullopt);
     }
   }
 }

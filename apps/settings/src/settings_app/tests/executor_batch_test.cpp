@@ -49,7 +49,7 @@ struct Batch {
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < give_up) {
       t.harness.frame();
-      if (!t.app->device_local_busy()) return true;
+      if (!t.app->executor().busy()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
@@ -96,7 +96,7 @@ TEST(ExecutorBatch, RefusedAndFailedRequestsBetweenPaneSwitchesHoldNoLaterOperat
   EXPECT_EQ(b.start(6, 2, kOpen, R"("time_date")"), completed);
   // 7, 8: a zone the device does not have, failed at once; then a path.
   EXPECT_EQ(b.start(7, 1, kTime, R"({"SetTimezone":{"timezone":"../../etc/shadow"}})"), accepted);
-  EXPECT_FALSE(b.t.app->device_local_busy());
+  EXPECT_FALSE(b.t.app->executor().busy());
   EXPECT_EQ(b.start(8, 1, kUsers, R"({"SetAutologin":{"username":"..","enabled":true}})"),
             accepted);
   // 9 to 11: switched away before Users took it, then back, and once more.

@@ -16,7 +16,7 @@
 #include "executor_fixture.h"
 #include "operations/keys.h"
 #include "operations/mailbox.h"
-#include "settings_app/settings_app.h"
+#include "settings_app/executor.h"
 
 namespace settings::settings_app {
 namespace {
@@ -25,7 +25,6 @@ using kalu_ui::DeviceLocalOutcome;
 using sim_device::Json;
 using testing::bytes;
 using testing::DeviceScope;
-using testing::TempDir;
 namespace op = operations;
 
 constexpr panes::PaneIndex kNetwork = 0, kBluetooth = 1, kSound = 3, kDisplays = 4, kPrinters = 9,
@@ -315,20 +314,19 @@ TEST(ExecutorChecks, RefuseWhatTheDeviceNoLongerAllowsAndShowThePaneEitherWay) {
     SCOPED_TRACE(c.name);
     DeviceScope scope;
     if (c.setup) c.setup();
-    TempDir root;
-    SettingsApp app(root.path(), testing::deaf_panes());
-    const DeviceLocalOutcome outcome = app.run_device_local_operation(c.action, bytes(c.payload));
-    EXPECT_EQ(app.selected_category(), c.pane);
+    testing::LoneExecutor t;
+    const DeviceLocalOutcome outcome = t.executor.accept(c.action, bytes(c.payload));
+    EXPECT_EQ(t.shown, c.pane);
     if (c.refusal) {
       EXPECT_EQ(outcome, DeviceLocalOutcome::rejected(*c.refusal));
-      EXPECT_EQ(app.operation_completion()->get(), op::OperationCompletion{});
-      EXPECT_TRUE(app.device_local_request()->get().empty());
-      EXPECT_FALSE(app.pending_operation_key());
+      EXPECT_EQ(t.cells.operation_completion->get(), op::OperationCompletion{});
+      EXPECT_TRUE(t.cells.device_local_request->get().empty());
+      EXPECT_FALSE(t.executor.pending_key());
     } else {
       EXPECT_EQ(outcome, DeviceLocalOutcome::accepted());
       const auto key = op::device_local_operation_key(c.action, c.payload);
       ASSERT_TRUE(key);
-      EXPECT_EQ(app.operation_completion()->get(),
+      EXPECT_EQ(t.cells.operation_completion->get(),
                 op::OperationCompletion(op::OperationCompletion::Pending{*key}));
     }
   }

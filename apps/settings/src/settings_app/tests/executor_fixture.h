@@ -16,6 +16,7 @@
 #include "panes/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
+#include "settings_app/executor.h"
 #include "sim_device/state.h"
 #include "system_ops/time.h"
 
@@ -86,19 +87,35 @@ struct DeviceScope {
   system_ops::time::ScopedZoneInfoDir zones_scope{zones.path()};
 };
 
+// The request and completion cells of a pane or an executor of its own.
+inline PaneCells with_own_operation_cells(PaneCells cells) {
+  cells.device_local_request = operations::DeviceLocalRequestCell::create({});
+  cells.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
+  cells.operation_completion = operations::OperationCompletionCell::create({});
+  cells.account_requests = operations::AccountRequestCell::create({});
+  cells.account_completion = operations::OperationCompletionCell::create({});
+  return cells;
+}
+
 // Panes that hear nothing: built without the application's cells, they
 // neither take a request nor complete one, so what the executor leaves in
 // the cells stays there for the test to see.
 inline PaneFactory deaf_panes() {
   return [](panes::PaneIndex pane, const PaneCells& shared) {
-    PaneCells own = shared;
-    own.device_local_request = operations::DeviceLocalRequestCell::create({});
-    own.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
-    own.operation_completion = operations::OperationCompletionCell::create({});
-    own.account_requests = operations::AccountRequestCell::create({});
-    return build_pane(pane, own);
+    return build_pane(pane, with_own_operation_cells(shared));
   };
 }
+
+// The executor alone, without a window or an application: no pane takes its
+// requests, and what it shows and rebuilds is counted.
+struct LoneExecutor {
+  PaneCells cells = with_own_operation_cells({});
+  std::optional<panes::PaneIndex> shown;
+  int rebuilds = 0;
+  DeviceLocalExecutor executor{
+      cells, ExecutorShell{.show_pane = [this](panes::PaneIndex pane) { shown = pane; },
+                           .show_stored = [this] { ++rebuilds; }}};
+};
 
 inline kalu_ui::Payload bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};

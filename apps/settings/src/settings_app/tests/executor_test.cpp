@@ -1,6 +1,7 @@
-// The executor's road through the application object: handing over, the
-// busy rule, applied operations completed at once, the poll, and the cases
-// that must never leave the executor busy for good.
+// The executor's road: handing over, the busy rule, applied operations
+// completed at once, the poll, and the cases that must never leave the
+// executor busy for good; alone on cells of its own, and behind the
+// application's page frame where a page replaced under it matters.
 
 #include "settings_app/executor.h"
 
@@ -30,24 +31,17 @@ using Completion = op::OperationCompletion;
 constexpr panes::PaneIndex kNetwork = 0, kSound = 3, kDisplays = 4, kMouseKeyboard = 5,
                            kStorage = 15;
 
-// The application on a temporary device, without a window.
-struct Executor {
-  explicit Executor(PaneFactory panes = testing::deaf_panes())
-      : app(root.path(), std::move(panes)) {}
-
+// The executor alone on a temporary device.
+struct Executor : testing::LoneExecutor {
   DeviceLocalOutcome run(std::string_view action, std::string_view payload) {
-    return app.run_device_local_operation(action, bytes(payload));
+    return executor.accept(action, bytes(payload));
   }
   DeviceLocalOutcome start(std::uint8_t id, std::string_view action, std::string_view payload) {
-    return app.start_device_local_operation(operation_id(id), action, bytes(payload));
+    return executor.start(operation_id(id), action, bytes(payload));
   }
-  DeviceLocalPoll poll(std::uint8_t id) {
-    return app.poll_device_local_operation(operation_id(id));
-  }
+  DeviceLocalPoll poll(std::uint8_t id) { return executor.poll(operation_id(id)); }
 
   DeviceScope scope;
-  TempDir root;
-  SettingsApp app;
 };
 
 std::string key_of(std::string_view action, std::string_view payload) {
@@ -92,19 +86,19 @@ TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
     SCOPED_TRACE(row.action);
     Executor t;
     EXPECT_EQ(t.run(row.action, row.payload), DeviceLocalOutcome::accepted());
-    EXPECT_EQ(t.app.selected_category(), row.pane);
+    EXPECT_EQ(t.shown, row.pane);
     const std::string key = key_of(row.action, row.payload);
-    EXPECT_EQ(t.app.operation_completion()->get(), Completion(Completion::Pending{key}));
-    EXPECT_EQ(t.app.pending_operation_key(), key);
-    EXPECT_EQ(t.app.device_local_request()->get().tag(), row.tag);
-    EXPECT_EQ(t.app.device_mesh_request()->get().has_value(),
+    EXPECT_EQ(t.cells.operation_completion->get(), Completion(Completion::Pending{key}));
+    EXPECT_EQ(t.executor.pending_key(), key);
+    EXPECT_EQ(t.cells.device_local_request->get().tag(), row.tag);
+    EXPECT_EQ(t.cells.device_mesh_request->get().has_value(),
               row.tag == op::DeviceLocalRequest::kNone);
     // Accepting does not make it busy; the start does.
-    EXPECT_FALSE(t.app.device_local_busy());
+    EXPECT_FALSE(t.executor.busy());
   }
   Executor t;
   t.run("settings.display-operation", R"({"SetBrightness": {"value": 0.50}})");
-  EXPECT_EQ(t.app.pending_operation_key(),
+  EXPECT_EQ(t.executor.pending_key(),
             R"(settings.display-operation:{"SetBrightness":{"value":0.5}})");
 }
 
@@ -120,8 +114,8 @@ TEST(Executor, RefusesWhileBusyBeforeLookingAtAnythingAndNamesWhatRuns) {
   Executor t;
   ASSERT_EQ(t.start(1, "settings.storage-operation", R"("OpenDisks")"),
             DeviceLocalOutcome::accepted());
-  EXPECT_TRUE(t.app.device_local_busy());
-  EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
+  EXPECT_TRUE(t.executor.busy());
+  EXPECT_EQ(t.executor.running_id(), operation_id(1));
   const auto busy = busy_with("settings.storage-operation", 1);
   ASSERT_EQ(std::get<DeviceLocalOutcome::Rejected>(busy.value).message,
             "another device-local Settings operation is still running "
@@ -129,8 +123,8 @@ TEST(Executor, RefusesWhileBusyBeforeLookingAtAnythingAndNamesWhatRuns) {
   EXPECT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
             busy);
   EXPECT_EQ(t.start(2, "settings.display-operation", "{"), busy);
-  EXPECT_EQ(t.app.selected_category(), kStorage);
-  EXPECT_EQ(t.app.device_local_request_id(), operation_id(1));
+  EXPECT_EQ(t.shown, kStorage);
+  EXPECT_EQ(t.executor.running_id(), operation_id(1));
 }
 
 // An agent that never polls, or a client that died before it did, holds no
@@ -140,21 +134,20 @@ TEST(Executor, AFinalStateFreesTheExecutorAtOnceAndWaitsForItsPoll) {
   Executor t;
   ASSERT_EQ(t.start(1, "settings.storage-operation", R"("OpenDisks")"),
             DeviceLocalOutcome::accepted());
-  t.app.operation_completion()->publish(
-      Completion::Succeeded{*t.app.pending_operation_key(), "Disks opened."});
+  t.cells.operation_completion->publish(
+      Completion::Succeeded{*t.executor.pending_key(), "Disks opened."});
   ASSERT_EQ(t.start(2, "settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})"),
             DeviceLocalOutcome::accepted());
-  EXPECT_EQ(t.app.device_local_request_id(), operation_id(2));
-  EXPECT_EQ(t.app.operation_completion()->get().tag(), 1);  // the second one's Pending
+  EXPECT_EQ(t.executor.running_id(), operation_id(2));
+  EXPECT_EQ(t.cells.operation_completion->get().tag(), 1);  // the second one's Pending
   // An applied operation is final before its start returns.
-  t.app.operation_completion()->publish(
-      Completion::Failed{*t.app.pending_operation_key(), "Power profile is not supported."});
-  kalu_ui::doc::Document document;
-  t.app.sync(document);  // the frame sees it
-  EXPECT_FALSE(t.app.device_local_busy());
+  t.cells.operation_completion->publish(
+      Completion::Failed{*t.executor.pending_key(), "Power profile is not supported."});
+  t.executor.settle();  // the frame sees it
+  EXPECT_FALSE(t.executor.busy());
   ASSERT_EQ(t.start(3, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
             DeviceLocalOutcome::accepted());
-  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_FALSE(t.executor.busy());
   ASSERT_EQ(t.start(4, "settings.storage-operation", R"("OpenDisks")"),
             DeviceLocalOutcome::accepted());
 
@@ -175,27 +168,26 @@ TEST(Executor, MalformedPayloadIsRefusedWithTheReadersTextAndShowsNoPane) {
   ASSERT_FALSE(reader);
   EXPECT_EQ(t.run("settings.display-operation", R"({"SetBrightness":1})"),
             DeviceLocalOutcome::rejected(reader.error()));
-  EXPECT_EQ(t.app.selected_category(), kNetwork);
-  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  EXPECT_EQ(t.shown, std::nullopt);
+  EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
   EXPECT_EQ(t.run("settings.unknown-operation", "{}"), DeviceLocalOutcome::not_handled());
 }
 
 TEST(Executor, AppliedOperationsAreFinalAtOnceAndThePollDeliversThemOnce) {
   Executor t;
-  t.app.take_structure_dirty();
   const std::string_view fast = R"({"SetTouchpadPointerSpeed":{"value":2.0}})";
   // A failure of an applied operation is still accepted; the executor is
   // free again before the start returns.
   ASSERT_EQ(t.start(1, "settings.input-operation", fast), DeviceLocalOutcome::accepted());
-  EXPECT_EQ(t.app.selected_category(), kMouseKeyboard);
-  EXPECT_TRUE(t.app.take_structure_dirty());
-  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_EQ(t.shown, kMouseKeyboard);
+  EXPECT_EQ(t.rebuilds, 1);
+  EXPECT_FALSE(t.executor.busy());
   DeviceLocalPoll poll = t.poll(1);
   EXPECT_TRUE(poll.owned);
   EXPECT_EQ(poll.status, failed(1, "input value must be between 0.0 and 1.0"));
-  EXPECT_FALSE(t.app.device_local_busy());
-  EXPECT_FALSE(t.app.pending_operation_key());
-  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  EXPECT_FALSE(t.executor.busy());
+  EXPECT_FALSE(t.executor.pending_key());
+  EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
   EXPECT_FALSE(t.poll(1).owned);
 
   ASSERT_EQ(t.start(2, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
@@ -220,13 +212,13 @@ TEST(Executor, ThePollWaitsForAFinalStateUnderThePendingKey) {
   // Another operation's final state is not this one's answer.
   const Completion stale =
       Completion::Succeeded{"settings.network-operation:\"RunDiagnostics\"", "x"};
-  t.app.operation_completion()->publish(stale);
+  t.cells.operation_completion->publish(stale);
   EXPECT_FALSE(t.poll(7).status);
-  EXPECT_EQ(t.app.operation_completion()->get(), stale);
+  EXPECT_EQ(t.cells.operation_completion->get(), stale);
   EXPECT_FALSE(t.poll(8).owned);
-  t.app.operation_completion()->publish(Completion::Succeeded{key, "Network refreshed."});
+  t.cells.operation_completion->publish(Completion::Succeeded{key, "Network refreshed."});
   EXPECT_EQ(t.poll(7).status, succeeded(7, "Network refreshed."));
-  EXPECT_FALSE(t.app.device_local_busy());
+  EXPECT_FALSE(t.executor.busy());
   EXPECT_FALSE(t.poll(7).owned);
 }
 
@@ -236,14 +228,14 @@ TEST(Executor, APaneCompletesItsOperationAndThePollSaysSo) {
   DeviceScope scope;
   testing::AppFixture t;
   t.harness.frame();
-  ASSERT_EQ(t.app->start_device_local_operation(operation_id(3), "settings.network-operation",
-                                                bytes(R"("Refresh")")),
-            DeviceLocalOutcome::accepted());
+  ASSERT_EQ(
+      t.app->executor().start(operation_id(3), "settings.network-operation", bytes(R"("Refresh")")),
+      DeviceLocalOutcome::accepted());
   t.harness.frame();
-  EXPECT_EQ(t.app->poll_device_local_operation(operation_id(3)).status,
+  EXPECT_EQ(t.app->executor().poll(operation_id(3)).status,
             succeeded(3, "Network list refreshed."));
   EXPECT_TRUE(t.app->device_local_request()->get().empty());
-  EXPECT_FALSE(t.app->device_local_busy());
+  EXPECT_FALSE(t.app->executor().busy());
 }
 
 // A harness around an application whose panes hear nothing.
@@ -267,40 +259,39 @@ TEST(Executor, ReplacingThePageFailsThePendingOperation) {
   {
     SCOPED_TRACE("another pane");
     Windowed w;
-    ASSERT_EQ(w.app->start_device_local_operation(operation_id(1), "settings.display-operation",
-                                                  bytes(brightness)),
-              DeviceLocalOutcome::accepted());
+    ASSERT_EQ(
+        w.app->executor().start(operation_id(1), "settings.display-operation", bytes(brightness)),
+        DeviceLocalOutcome::accepted());
     w.harness.frame();
     EXPECT_EQ(w.app->operation_completion()->get().tag(), 1);  // still Pending
     ASSERT_TRUE(w.harness.click_id("Sound"));
     EXPECT_EQ(w.app->selected_category(), kSound);
-    EXPECT_FALSE(w.app->device_local_busy());
+    EXPECT_FALSE(w.app->executor().busy());
     EXPECT_TRUE(w.app->device_local_request()->get().empty());
-    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status, failed(1, pane_closed));
+    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, failed(1, pane_closed));
   }
   {
     SCOPED_TRACE("a new scale");
     Windowed w;
-    ASSERT_EQ(w.app->start_device_local_operation(operation_id(1), "settings.device-mesh-operation",
-                                                  bytes(role)),
-              DeviceLocalOutcome::accepted());
+    ASSERT_EQ(
+        w.app->executor().start(operation_id(1), "settings.device-mesh-operation", bytes(role)),
+        DeviceLocalOutcome::accepted());
     w.harness.frame();
     w.harness.set_scale(2.0);
     w.harness.frame();
     EXPECT_FALSE(w.app->device_mesh_request()->get());
-    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status, failed(1, pane_closed));
+    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, failed(1, pane_closed));
   }
   {
     SCOPED_TRACE("a final state is left alone");
     Windowed w;
-    w.app->start_device_local_operation(operation_id(1), "settings.display-operation",
-                                        bytes(brightness));
+    w.app->executor().start(operation_id(1), "settings.display-operation", bytes(brightness));
     const Completion done = Completion::Succeeded{key_of("settings.display-operation", brightness),
                                                   "Brightness set to 50%."};
     w.app->operation_completion()->publish(done);
     w.harness.frame();
     ASSERT_TRUE(w.harness.click_id("Sound"));
-    EXPECT_EQ(w.app->poll_device_local_operation(operation_id(1)).status,
+    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status,
               succeeded(1, "Brightness set to 50%."));
   }
 }
@@ -311,40 +302,40 @@ TEST(Executor, ARefusedPublicationIsRefusedWithNothingPending) {
   {
     SCOPED_TRACE("request cell");
     Executor t;
-    t.app.device_local_request()->wake_handle().set_refusing(true);
+    t.cells.device_local_request->wake_handle().set_refusing(true);
     EXPECT_EQ(t.start(1, "settings.display-operation", brightness),
               DeviceLocalOutcome::rejected(not_taken));
-    EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
-    EXPECT_FALSE(t.app.pending_operation_key());
-    EXPECT_FALSE(t.app.device_local_busy());
+    EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
+    EXPECT_FALSE(t.executor.pending_key());
+    EXPECT_FALSE(t.executor.busy());
   }
   {
     SCOPED_TRACE("device-mesh cell");
     Executor t;
-    t.app.device_mesh_request()->wake_handle().set_refusing(true);
+    t.cells.device_mesh_request->wake_handle().set_refusing(true);
     EXPECT_EQ(t.start(1, "settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})"),
               DeviceLocalOutcome::rejected(not_taken));
-    EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+    EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
   }
   {
     SCOPED_TRACE("completion cell, handed over");
     Executor t;
-    t.app.operation_completion()->wake_handle().set_refusing(true);
+    t.cells.operation_completion->wake_handle().set_refusing(true);
     EXPECT_EQ(t.start(1, "settings.display-operation", brightness),
               DeviceLocalOutcome::rejected(not_taken));
     // Taken back before any pane could see it.
-    EXPECT_TRUE(t.app.device_local_request()->get().empty());
-    EXPECT_FALSE(t.app.pending_operation_key());
-    EXPECT_FALSE(t.app.device_local_busy());
+    EXPECT_TRUE(t.cells.device_local_request->get().empty());
+    EXPECT_FALSE(t.executor.pending_key());
+    EXPECT_FALSE(t.executor.busy());
   }
   {
     SCOPED_TRACE("completion cell, applied");
     Executor t;
-    t.app.operation_completion()->wake_handle().set_refusing(true);
+    t.cells.operation_completion->wake_handle().set_refusing(true);
     EXPECT_EQ(t.start(1, "settings.input-operation", R"({"SetTapToClick":{"enabled":false}})"),
               DeviceLocalOutcome::rejected(not_taken));
     EXPECT_FALSE(t.scope.settings_text());  // nothing was applied
-    EXPECT_FALSE(t.app.device_local_busy());
+    EXPECT_FALSE(t.executor.busy());
   }
 }
 
@@ -352,11 +343,11 @@ TEST(Executor, ARefusedPublicationIsRefusedWithNothingPending) {
 TEST(Executor, AnOperationNoPaneCompletesInTimeFailsAndFreesTheExecutor) {
   Executor t;
   kalu_ui::Instant now = kalu_ui::Instant::from_duration(std::chrono::hours(1));
-  t.app.use_executor_clock([&] { return now; });
+  t.executor.use_clock([&] { return now; });
   const std::string late(kDidNotFinishInTime);
   ASSERT_EQ(t.start(1, "settings.network-operation", R"("Refresh")"),
             DeviceLocalOutcome::accepted());
-  const std::string key = *t.app.pending_operation_key();
+  const std::string key = *t.executor.pending_key();
   now = now + (kCompletionBound - std::chrono::seconds(1));
   EXPECT_EQ(t.start(2, "settings.storage-operation", R"("OpenDisks")"),
             busy_with("settings.network-operation", 1));
@@ -367,23 +358,22 @@ TEST(Executor, AnOperationNoPaneCompletesInTimeFailsAndFreesTheExecutor) {
             DeviceLocalOutcome::accepted());
   EXPECT_EQ(t.poll(1).status, failed(1, late));
   // The pane's late answer finds another operation pending and is dropped.
-  EXPECT_FALSE(op::complete_operation(*t.app.operation_completion(), key, std::string("done")));
+  EXPECT_FALSE(op::complete_operation(*t.cells.operation_completion, key, std::string("done")));
 
   // A poll finds it as well, and so does a frame with nobody asking; work
   // whose page shows its progress has longer.
   now = now + kCompletionBound;
   EXPECT_EQ(t.poll(2).status, failed(2, late));
-  EXPECT_TRUE(t.app.device_local_request()->get().empty());
+  EXPECT_TRUE(t.cells.device_local_request->get().empty());
   ASSERT_EQ(t.start(3, "settings.update-operation", R"("InstallFirmware")"),
             DeviceLocalOutcome::accepted());
   now = now + kCompletionBound;
-  kalu_ui::doc::Document document;
-  t.app.sync(document);
-  EXPECT_TRUE(t.app.device_local_busy());
+  t.executor.settle();
+  EXPECT_TRUE(t.executor.busy());
   now = now + kLongCompletionBound;
-  t.app.sync(document);
-  EXPECT_FALSE(t.app.device_local_busy());
-  EXPECT_EQ(t.app.operation_completion()->get(), Completion{});
+  t.executor.settle();
+  EXPECT_FALSE(t.executor.busy());
+  EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
   EXPECT_EQ(t.poll(3).status, failed(3, late));
 }
 

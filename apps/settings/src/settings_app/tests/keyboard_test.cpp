@@ -133,7 +133,7 @@ TEST(Keyboard, ActivationKeepsTheFocusOnTheControl) {
   };
   const bool before = powered();
   h.key(Key::Space);
-  ASSERT_TRUE(w.until([&] { return powered() != before && !w.t.app->device_local_busy(); }));
+  ASSERT_TRUE(w.until([&] { return powered() != before && !w.t.app->executor().busy(); }));
   h.frames(2);
   EXPECT_EQ(focused_id(h), "bluetooth.toggle");
 

@@ -94,11 +94,11 @@ TEST(MouseKeyboardPageTest, ASourceAddedThroughTheExecutorShowsOnTheNextPane) {
   TempDir empty;
   MouseKeyboardInTheWindow w({"us"}, empty.path());
   w.open();
-  ASSERT_EQ(w.t.app->start_device_local_operation(
-                testing::operation_id(1), "settings.keyboard-source-operation",
-                testing::bytes(R"({"Add":{"label":"German"}})")),
-            kalu_ui::DeviceLocalOutcome::accepted());
-  const auto poll = w.t.app->poll_device_local_operation(testing::operation_id(1));
+  ASSERT_EQ(
+      w.t.app->executor().start(testing::operation_id(1), "settings.keyboard-source-operation",
+                                testing::bytes(R"({"Add":{"label":"German"}})")),
+      kalu_ui::DeviceLocalOutcome::accepted());
+  const auto poll = w.t.app->executor().poll(testing::operation_id(1));
   ASSERT_TRUE(poll.status);
   EXPECT_NE(std::get_if<ResourceOperationStatus::Succeeded>(&poll.status->value), nullptr);
   EXPECT_EQ(stored::SettingsPrefs::load().input.keyboard_layouts,

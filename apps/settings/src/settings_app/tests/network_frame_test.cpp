@@ -41,7 +41,7 @@ TEST(NetworkFrameTest, TheWiredToggleSwitchesTheDeviceBothWays) {
   EXPECT_TRUE(frames_until_wired(t, true));
   // Nothing is left running: a Network operation is taken at once.
   t.harness.frames(2);
-  EXPECT_FALSE(t.app->device_local_busy());
+  EXPECT_FALSE(t.app->executor().busy());
 }
 
 }  // namespace

@@ -86,11 +86,11 @@ TEST(TimeDatePageTest, RendersTheEmptyMapWithoutZoneTables) {
 TEST(TimeDatePageTest, AZoneSetThroughTheExecutorShowsOnTheNextPane) {
   TimeDateInTheWindow w;
   w.open();
-  ASSERT_EQ(w.t.app->start_device_local_operation(
-                testing::operation_id(1), "settings.time-date-operation",
-                testing::bytes(R"({"SetTimezone":{"timezone":"Europe/Berlin"}})")),
-            kalu_ui::DeviceLocalOutcome::accepted());
-  const auto poll = w.t.app->poll_device_local_operation(testing::operation_id(1));
+  ASSERT_EQ(
+      w.t.app->executor().start(testing::operation_id(1), "settings.time-date-operation",
+                                testing::bytes(R"({"SetTimezone":{"timezone":"Europe/Berlin"}})")),
+      kalu_ui::DeviceLocalOutcome::accepted());
+  const auto poll = w.t.app->executor().poll(testing::operation_id(1));
   ASSERT_TRUE(poll.status);
   const auto* ok = std::get_if<ResourceOperationStatus::Succeeded>(&poll.status->value);
   ASSERT_NE(ok, nullptr);

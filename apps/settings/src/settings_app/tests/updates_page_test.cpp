@@ -56,15 +56,15 @@ struct UpdatesInTheWindow {
   }
 
   kalu_ui::DeviceLocalOutcome start(std::uint8_t id, std::string_view payload) {
-    return t.app->start_device_local_operation(
-        testing::operation_id(id), "settings.update-operation", testing::bytes(payload));
+    return t.app->executor().start(testing::operation_id(id), "settings.update-operation",
+                                   testing::bytes(payload));
   }
 
   // Frames until the poll of `id` answers.
   std::optional<ResourceOperationStatus> poll(std::uint8_t id) {
     std::optional<ResourceOperationStatus> status;
     frames_until([&] {
-      status = t.app->poll_device_local_operation(testing::operation_id(id)).status;
+      status = t.app->executor().poll(testing::operation_id(id)).status;
       return status.has_value();
     });
     return status;
@@ -85,8 +85,8 @@ TEST(UpdatesPageTest, ACheckIsAnsweredOnceThroughTheExecutor) {
   const auto* ok = std::get_if<ResourceOperationStatus::Succeeded>(&status->value);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(ok->outcome.value_json, "\"update check finished\"");
-  EXPECT_FALSE(w.t.app->device_local_busy());
-  EXPECT_EQ(w.t.app->poll_device_local_operation(testing::operation_id(1)).status, std::nullopt);
+  EXPECT_FALSE(w.t.app->executor().busy());
+  EXPECT_EQ(w.t.app->executor().poll(testing::operation_id(1)).status, std::nullopt);
 }
 
 TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
@@ -113,7 +113,7 @@ TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownIsFailed) {
   w.frames_until([&] { return std::filesystem::exists(ended); });
   ASSERT_TRUE(std::filesystem::exists(ended));
   w.t.harness.run_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(w.t.app->poll_device_local_operation(testing::operation_id(2)).status, std::nullopt);
+  EXPECT_EQ(w.t.app->executor().poll(testing::operation_id(2)).status, std::nullopt);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ class UsersInTheWindow : public ::testing::Test {
     for (int quiet = 0; quiet < 5 && std::chrono::steady_clock::now() < deadline;) {
       t.harness.wait_for_frame(std::chrono::milliseconds(20));
       t.harness.frame();
-      quiet = (pane().busy() || t.app->device_local_busy()) ? 0 : quiet + 1;
+      quiet = (pane().busy() || t.app->executor().busy()) ? 0 : quiet + 1;
     }
   }
 

@@ -1,7 +1,6 @@
-// The account branch of the operation entry points: forms opened, submitted
-// and closed in the External Accounts pane through its request cell, the
-// connection check of a saved account on a worker thread, and the removal
-// of an account.
+// The account branch of the operation entry points (account_branch.h).
+
+#include "settings_app/account_branch.h"
 
 #include <fmt/format.h>
 
@@ -14,7 +13,6 @@
 #include "operations/records.h"
 #include "panes/accounts/operations.h"
 #include "settings_app/entry_points.h"
-#include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
 
@@ -33,10 +31,6 @@ constexpr std::string_view kGone = "account no longer exists";
 template <typename... Cases>
 bool holds_any(const Op& op) {
   return (std::holds_alternative<Cases>(op) || ...);
-}
-
-kalu_ui::Payload payload_of(const std::string& json) {
-  return {reinterpret_cast<const std::uint8_t*>(json.data()), json.size()};
 }
 
 // The refusal of a variant sent with a kind it does not take, saying which.
@@ -87,20 +81,21 @@ kalu_ui::Result<Request> account_request(kalu_ui::OperationKind kind, const Op& 
 
 }  // namespace
 
-DeviceLocalOutcome SettingsApp::start_account_operation(
-    const ResourceOperationId& operation_id, kalu_ui::OperationKind kind, kalu_ui::Payload payload,
-    kalu_ui::ResourceOperationContext& context) {
+AccountBranch::AccountBranch(const PaneCells& cells, AccountShell shell)
+    : cells_(cells), shell_(std::move(shell)) {}
+
+DeviceLocalOutcome AccountBranch::start(const ResourceOperationId& operation_id,
+                                        kalu_ui::OperationKind kind, kalu_ui::Payload payload) {
   auto operation = operations::read_record<Op>(payload);
   if (!operation) return DeviceLocalOutcome::rejected(std::move(operation.error()));
-  select_pane(kExternalAccounts);
+  shell_.show_accounts();
   const Op& op = *operation;
   if (kind == 1 && holds_any<Op::SubmitForm, Op::SubmitReauthentication>(op)) {
-    return start_form_submission(operation_id, op, context);
+    return start_form_submission(operation_id, op);
   }
   if (kind >= 2 && holds_any<Op::Add, Op::Open, Op::Edit, Op::Reauthenticate, Op::CancelForm,
                              Op::CancelReauthentication>(op)) {
-    auto handled = invoke_resource_operation(2, kAccountOperation,
-                                             payload_of(operations::write_record(op)), context);
+    auto handled = publish_request(2, op);
     if (!handled) return DeviceLocalOutcome::rejected(std::move(handled.error()));
     return DeviceLocalOutcome::completed();
   }
@@ -113,45 +108,41 @@ DeviceLocalOutcome SettingsApp::start_account_operation(
   return DeviceLocalOutcome::rejected(kind_mismatch(kind, op));
 }
 
-DeviceLocalOutcome SettingsApp::start_form_submission(const ResourceOperationId& operation_id,
-                                                      const Op& op,
-                                                      kalu_ui::ResourceOperationContext& context) {
-  account_form_.settle(*cells_.account_completion, executor_clock_());
-  if (account_form_.busy()) {
+DeviceLocalOutcome AccountBranch::start_form_submission(const ResourceOperationId& operation_id,
+                                                        const Op& op) {
+  settle();
+  if (form_.busy()) {
     return DeviceLocalOutcome::rejected(
-        fmt::format("another account form is still being saved{}", account_form_.naming()));
+        fmt::format("another account form is still being saved{}", form_.naming()));
   }
   // Pending before the pane can hear of it, so its answer finds the key.
   std::string key = operations::operation_key(kAccountOperation, op);
   if (!cells_.account_completion->publish(operations::OperationCompletion::Pending{key})) {
     return DeviceLocalOutcome::rejected(std::string(kOperationNotTaken));
   }
-  account_form_.expect(std::move(key));
-  auto handled = invoke_resource_operation(1, kAccountOperation,
-                                           payload_of(operations::write_record(op)), context);
+  form_.expect(std::move(key));
+  auto handled = publish_request(1, op);
   if (!handled) {
     cells_.account_completion->publish(operations::OperationCompletion::Idle{});
-    account_form_.settle(*cells_.account_completion, executor_clock_());
+    settle();
     return DeviceLocalOutcome::rejected(std::move(handled.error()));
   }
   // The account check inside a save has its own deadline well within this.
-  account_form_.begin(operation_id, kAccountOperation, executor_clock_() + kCompletionBound);
+  form_.begin(operation_id, kAccountOperation, clock_() + kCompletionBound);
   return DeviceLocalOutcome::accepted();
 }
 
-DeviceLocalOutcome SettingsApp::start_connection_check(const ResourceOperationId& operation_id,
-                                                       const std::string& id) {
-  if (account_check_) {
-    return DeviceLocalOutcome::rejected("an account connection check is already running");
-  }
+DeviceLocalOutcome AccountBranch::start_connection_check(const ResourceOperationId& operation_id,
+                                                         const std::string& id) {
+  if (check_) return DeviceLocalOutcome::rejected("an account connection check is already running");
   // A fresh read: the list the resource tree shows may be older.
   std::optional<account_book::Account> account;
   {
-    const account_book::AccountStore store = accounts::load_account_store(accounts_root_);
+    const account_book::AccountStore store = accounts::load_account_store(cells_.accounts_root);
     if (const account_book::Account* found = store.get(id)) account = *found;
   }
   if (!account) return DeviceLocalOutcome::rejected(std::string(kGone));
-  auto secret = accounts::saved_secret(accounts_root_, id);
+  auto secret = accounts::saved_secret(cells_.accounts_root, id);
   if (!secret) return DeviceLocalOutcome::rejected(std::move(secret.error()));
   if (!*secret) {
     return DeviceLocalOutcome::rejected(
@@ -163,50 +154,72 @@ DeviceLocalOutcome SettingsApp::start_connection_check(const ResourceOperationId
     return DeviceLocalOutcome::rejected(
         fmt::format("could not start the connection check: {}", answer.error()));
   }
-  account_check_.emplace(AccountCheck{operation_id, std::move(*answer)});
+  check_.emplace(AccountCheck{operation_id, std::move(*answer)});
   return DeviceLocalOutcome::accepted();
 }
 
-DeviceLocalOutcome SettingsApp::remove_account(const std::string& id) {
+DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
   std::optional<accounts::AccountKind> kind;
   {
-    const account_book::AccountStore store = accounts::load_account_store(accounts_root_);
+    const account_book::AccountStore store = accounts::load_account_store(cells_.accounts_root);
     const account_book::Account* found = store.get(id);
     if (found == nullptr) return DeviceLocalOutcome::rejected(std::string(kGone));
     kind = accounts::kind_from_type_id(found->type_id.as_str());
   }
   if (!kind) return DeviceLocalOutcome::rejected("unsupported account type");
-  if (auto removed = panes::accounts::remove_account(accounts_root_, *kind, id); !removed) {
+  if (auto removed = panes::accounts::remove_account(cells_.accounts_root, *kind, id); !removed) {
     return DeviceLocalOutcome::rejected(std::move(removed.error()));
   }
-  reload_accounts();
-  rebuild_shell();
+  shell_.accounts_changed();
   return DeviceLocalOutcome::completed();
 }
 
-kalu_ui::Result<bool> SettingsApp::invoke_account_operation(kalu_ui::OperationKind kind,
-                                                            kalu_ui::Payload payload) {
+kalu_ui::Result<bool> AccountBranch::invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload) {
   auto operation = operations::read_record<Op>(payload);
   if (!operation) return kalu_ui::fail(std::move(operation.error()));
-  select_pane(kExternalAccounts);
-  auto request = account_request(kind, *operation);
+  shell_.show_accounts();
+  return publish_request(kind, *operation);
+}
+
+kalu_ui::Result<bool> AccountBranch::publish_request(kalu_ui::OperationKind kind, const Op& op) {
+  auto request = account_request(kind, op);
   if (!request) return kalu_ui::fail(std::move(request.error()));
   // A publication the cell refuses is lost; the client is not told.
   cells_.account_requests->publish(std::move(*request));
   return true;
 }
 
-std::optional<ResourceOperationStatus> SettingsApp::poll_account_check(bool cancel) {
-  const ResourceOperationId id = account_check_->id;
+DeviceLocalPoll AccountBranch::poll(const ResourceOperationId& operation_id, bool cancel) {
+  if (cancel) {
+    if (form_.cancel(operation_id, *cells_.account_completion)) {
+      return {true, ResourceOperationStatus{ResourceOperationStatus::Cancelled{
+                        "account form save cancelled", operation_id}}};
+    }
+  } else {
+    settle();
+    if (DeviceLocalPoll form = form_.poll(operation_id); form.owned) return form;
+  }
+  if (check_ && check_->id == operation_id) return {true, poll_check(cancel)};
+  return {};
+}
+
+void AccountBranch::settle() { form_.settle(*cells_.account_completion, clock_()); }
+
+void AccountBranch::fail_replaced_page() {
+  (void)form_.fail_pending(*cells_.account_completion, kPaneClosedBeforeFinish);
+}
+
+std::optional<ResourceOperationStatus> AccountBranch::poll_check(bool cancel) {
+  const ResourceOperationId id = check_->id;
   if (cancel) {
     // The worker's later answer, or one already sent, is dropped with the receiver.
-    account_check_.reset();
+    check_.reset();
     return ResourceOperationStatus{
         ResourceOperationStatus::Cancelled{"connection check cancelled", id}};
   }
-  auto got = account_check_->answer.try_recv();
+  auto got = check_->answer.try_recv();
   if (got.is_empty()) return std::nullopt;
-  account_check_.reset();
+  check_.reset();
   if (got.is_disconnected()) {
     // The worker ended without answering; the check is over all the same.
     return failed_status(id, "account_connection_failed",
