@@ -67,16 +67,11 @@ void PreferencePane::sync(doc::Document& document) {
   const Drift found = std::exchange(first_sync_, false) ? Drift::kSetting
                                                         : drift(document, shown_, with_edit_keys_);
   if (found == Drift::kSetting) {
-    if (reload()) rebuild_ = true;
+    if (reload()) request_rebuild();
     shown_ = shown();
   }
   if (found != Drift::kNone) show(document, shown_, with_edit_keys_);
   PagePane::sync(document);
-}
-
-bool PreferencePane::take_structure_dirty() {
-  const bool page = PagePane::take_structure_dirty();
-  return std::exchange(rebuild_, false) || page;
 }
 
 }  // namespace settings::lib

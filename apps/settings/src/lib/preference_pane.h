@@ -39,9 +39,9 @@ std::string edit_key(std::string_view key);
 
 class PreferencePane : public PagePane {
  public:
+  // Reads the preferences again when they drifted, shows them, and asks for
+  // a new page when they differ from those the page was built with.
   void sync(kalu_ui::doc::Document& document) override;
-  // The page's own answer, or true after the preferences read changed.
-  bool take_structure_dirty() override;
 
   // What a sync finds in the document against what it shows.
   enum class Drift : std::uint8_t {
@@ -71,7 +71,6 @@ class PreferencePane : public PagePane {
   std::vector<ShownSetting> shown_;
   bool with_edit_keys_;
   bool first_sync_ = true;
-  bool rebuild_ = false;
 };
 
 }  // namespace settings::lib

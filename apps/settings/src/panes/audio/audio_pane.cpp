@@ -124,10 +124,7 @@ void AudioPane::sync(doc::Document& toolkit_document) {
   if (needs_push_) push_model(document);
   take_request(document);
   run_handlers(document);
-  if (page_) {
-    page_->sync(document);
-    page_unsynced_ = false;
-  }
+  PagePane::sync(document);
 }
 
 void AudioPane::take_tool_answers(doc::Document& document) {
@@ -148,7 +145,7 @@ void AudioPane::take_tool_answers(doc::Document& document) {
             if (!listing_from_tool_) return;
             status_ = answer.status;
             set_default_names(needs_push_ ? nullptr : &document);
-            structure_dirty_ = true;
+            request_rebuild();
           } else if constexpr (std::is_same_v<T, DefaultSet>) {
             if (default_in_flight_ && default_in_flight_->ticket == reply->ticket) {
               finish_default(document, answer);
@@ -172,7 +169,7 @@ void AudioPane::poll_tests() {
   const float level = microphone_meter_->level();
   if (std::fabs(level - meter_level_) >= kMeterStep) {
     meter_level_ = level;
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (!microphone_meter_->running()) {
     microphone_meter_.reset();
@@ -193,8 +190,10 @@ void AudioPane::refresh_topology(doc::Document& document) {
   if (!listing_from_tool_) status_ = WpctlStatus::from_graph(graph_);
   set_default_names(needs_push_ ? nullptr : &document);
   if (!needs_push_) follow_graph(document);
-  page_.reset();
-  structure_dirty_ = true;
+  // The page's rows name the graph as it was: they go at once, and the
+  // next layout builds the page anew.
+  set_page(nullptr);
+  request_rebuild();
 }
 
 void AudioPane::push_model(doc::Document& document) {
@@ -269,51 +268,18 @@ kalu_ui::layout::NodeId AudioPane::build_layout(kalu_ui::layout::LayoutTree& tre
   model.output_volume = applied_output_volume_;
   model.balance = balance_;
   model.input_level = applied_input_level_;
-  page_ = build_page(model);
-  if (hosted_) {
-    page_->sync(document_);
-  } else {
-    page_unsynced_ = true;
-  }
-  return page_node_.build(tree, context, registry, *this, page_.get());
+  kalu_ui::WidgetBox page = build_page(model);
+  // Hosted, the document is at hand: the new controls show its values at
+  // once; otherwise the next frame's sync brings them.
+  if (hosted_) page->sync(document_);
+  return lay_out_page(tree, context, registry, std::move(page));
 }
 
-void AudioPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                             double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void AudioPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                     kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                     kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void AudioPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> AudioPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> AudioPane::children_mut() { return kalu_ui::child_list(page_.get()); }
-
-bool AudioPane::take_structure_dirty() {
-  // Both flags are taken, so none lingers into the next frame.
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> AudioPane::next_wake_deadline() const {
-  const kalu_ui::Instant now = deps_.services->now();
-  if (page_unsynced_) return now;
-  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
+std::optional<kalu_ui::Instant> AudioPane::own_wake_deadline() const {
   if (refresh_due_ || speaker_test_ || microphone_meter_ || tool_busy() || readings_outstanding_ > 0) {
-    due = kalu_ui::earliest(due, now + kBusyPoll);
+    return deps_.services->now() + kBusyPoll;
   }
-  return due;
+  return std::nullopt;
 }
 
 }  // namespace settings::panes::audio

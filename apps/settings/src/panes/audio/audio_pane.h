@@ -40,7 +40,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "media_kit/audio.h"
 #include "media_kit/runtime.h"
 #include "operations/mailbox_cells.h"
@@ -51,7 +51,6 @@
 #include "panes/audio/tool.h"
 #include "panes/audio/workers.h"
 #include "stored/sections.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::audio {
 
@@ -65,7 +64,7 @@ inline constexpr std::chrono::seconds kMeterLength{8};
 // What an operation came to: its success message, or its failure's.
 using Outcome = kalu_ui::Result<std::string>;
 
-class AudioPane final : public kalu_ui::Widget {
+class AudioPane final : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::audio::AudioPane";
 
@@ -116,28 +115,16 @@ class AudioPane final : public kalu_ui::Widget {
   const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
   // The pane's own document (used while hosted).
   kalu_ui::doc::Document& own_document() { return document_; }
-  kalu_ui::Widget* page() { return page_.get(); }
 
   // ---- The widget contract ----
   std::string_view type_name() const override { return kTypeName; }
-  std::string_view short_type_name() const override { return "AudioPane"; }
   void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
   // Soon while a test runs or the tool worker is busy; none otherwise (the
   // workers' answers wake the loop).
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   // A device switch out with the worker.
@@ -208,9 +195,6 @@ class AudioPane final : public kalu_ui::Widget {
   std::unique_ptr<media_kit::MicrophoneMeter> microphone_meter_;
   std::optional<DefaultInFlight> default_in_flight_;
   std::optional<LevelInFlight> level_in_flight_;
-  kalu_ui::WidgetBox page_;
-  lib::PageNode page_node_;
-  kalu_ui::Rect rect_;
   media_kit::RuntimeCapabilities capabilities_;
   float balance_ = 0.5f;
   bool mono_ = false;
@@ -228,13 +212,9 @@ class AudioPane final : public kalu_ui::Widget {
   // switched).
   bool refresh_due_ = false;
   bool diagnostics_shown_ = false;
-  bool structure_dirty_ = false;
   bool hosted_ = false;
   bool reports_completion_ = false;
   bool needs_push_ = true;
-  // A page built without a document to sync it against waits for the next
-  // frame's sync to show the document's values; it asks for that frame.
-  bool page_unsynced_ = false;
 };
 
 }  // namespace settings::panes::audio

@@ -87,7 +87,7 @@ void AudioPane::complete_operation(const AudioOperation& record, const Outcome& 
 
 void AudioPane::set_status_text(std::string text) {
   status_text_ = std::move(text);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 kalu_ui::Status AudioPane::save_pref(const std::function<void(stored::AudioPrefs&)>& edit) {
@@ -239,7 +239,7 @@ void AudioPane::apply_diagnostics(doc::Document& document) {
   if (!operation_allowed(record)) return;
   diagnostics_shown_ = !diagnostics_shown_;
   if (!diagnostics_shown_) speaker_test_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   complete_operation(record, std::string(diagnostics_shown_ ? "Speaker diagnostics shown."
                                                             : "Speaker diagnostics hidden."));
 }

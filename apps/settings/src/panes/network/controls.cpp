@@ -81,13 +81,13 @@ void NetworkPane::apply_saved_profiles(doc::Document& document) {
       if (auto done = services_.backend->set_network_autoconnect(id, *wanted); !done) {
         put_bool(document, autoconnect, profile.autoconnect);
         view_.status = fmt::format("Could not update {}: {}", name, done.error());
-        rebuild_ = true;
+        request_rebuild();
       } else {
         profile.autoconnect = *wanted;
       }
     }
     if (take_doc_flag(document, fmt::format("network.profile.forget.{}", id))) {
-      rebuild_ = true;
+      request_rebuild();
       if (auto done = services_.backend->forget_network_profile(id); !done) {
         view_.status = fmt::format("Could not forget {}: {}", name, done.error());
       } else {
@@ -99,7 +99,7 @@ void NetworkPane::apply_saved_profiles(doc::Document& document) {
     if (take_doc_flag(document, fmt::format("network.profile.share.{}", id)) &&
         profile.connection_type == kWifiProfileType) {
       view_.status = fmt::format("Sealing {} for your devices…", name);
-      rebuild_ = true;
+      request_rebuild();
       start_profile_share_worker(services_.threads, id, services_.continuity, outcome_sender_);
     }
     ++i;
@@ -110,7 +110,7 @@ void NetworkPane::apply_saved_profiles(doc::Document& document) {
 
 void NetworkPane::apply_hotspot(doc::Document& document) {
   if (!take_doc_flag(document, "network.hotspot.apply")) return;
-  rebuild_ = true;
+  request_rebuild();
   read_hotspot_draft(document);
   auto config = hotspot_configuration(view_.hotspot.ssid, view_.hotspot.band);
   if (!config) {
@@ -141,7 +141,7 @@ void NetworkPane::apply_profile_pickers(doc::Document& document) {
     for (const auto* profile : snapshot_.profiles_of(type)) {
       if (profile->id == selected || profile_label(*profile) != *label) continue;
       selected = profile->id;
-      rebuild_ = true;
+      request_rebuild();
       return;
     }
   };
@@ -153,7 +153,7 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
   for (const auto* profile : snapshot_.profiles_of(kWiredProfileType)) {
     const std::string& id = profile->id;
     if (!take_doc_flag(document, fmt::format("network.ipv4.{}.apply", id))) continue;
-    rebuild_ = true;
+    request_rebuild();
     auto found = snapshot_.profile_settings.find(id);
     if (found == snapshot_.profile_settings.end() || !found->second.ipv4) {
       view_.status = "IP settings were not applied because the profile could not be read safely.";
@@ -179,7 +179,7 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
 void NetworkPane::apply_editors(doc::Document& document) {
   if (take_doc_flag(document, "network.mobile.create")) {
     view_.status = "Creating mobile profile…";
-    rebuild_ = true;
+    request_rebuild();
     start_mobile_profile_worker(services_.threads, text_of(document, "network.mobile.profile"),
                                 text_of(document, "network.mobile.apn"), services_.backend,
                                 outcome_sender_);
@@ -192,11 +192,11 @@ void NetworkPane::apply_editors(doc::Document& document) {
                                     fmt::format("network.profile.proxy.{}", profile->id));
       }
     }
-    rebuild_ = true;
+    request_rebuild();
   }
   if (take_doc_flag(document, "network.enterprise.editor")) {
     view_.enterprise_open = !view_.enterprise_open;
-    rebuild_ = true;
+    request_rebuild();
   }
   run_diagnostics(document);
 }
@@ -207,7 +207,7 @@ void NetworkPane::apply_policy(doc::Document& document) {
   for (const auto& profile : snapshot_.profiles) {
     const std::string& id = profile.id;
     if (!take_doc_flag(document, fmt::format("network.profile.policy.{}", id))) continue;
-    rebuild_ = true;
+    request_rebuild();
     auto found = snapshot_.profile_settings.find(id);
     if (found == snapshot_.profile_settings.end()) {
       view_.status =
@@ -254,7 +254,7 @@ void NetworkPane::apply_sim_unlock(doc::Document& document) {
   }
   if (!sim && !snapshot_.sims.empty()) sim = snapshot_.sims.front().path;
   view_.status = "Unlocking SIM…";
-  rebuild_ = true;
+  request_rebuild();
   start_sim_unlock_worker(services_.threads, std::move(sim), std::move(pin), services_.backend,
                           outcome_sender_);
 }
@@ -274,7 +274,7 @@ void NetworkPane::apply_enterprise(doc::Document& document) {
   config.private_key = optional_text(document, "network.enterprise.private_key");
   job.password = secrets_.take_field(kEnterprisePasswordSecret);
   view_.status = "Connecting to enterprise Wi-Fi…";
-  rebuild_ = true;
+  request_rebuild();
   start_enterprise_worker(services_.threads, std::move(job), services_.backend, outcome_sender_);
 }
 
@@ -283,7 +283,7 @@ void NetworkPane::apply_portal_and_tools(doc::Document& document) {
   if (take_doc_flag(document, "network.captive_portal.open")) {
     if (auto uri = services_.backend->captive_portal_uri(); !uri) {
       view_.status = fmt::format("Could not open network sign-in: {}", uri.error());
-      rebuild_ = true;
+      request_rebuild();
     } else {
       start_sign_in_opener(services_.threads, std::move(*uri), services_.backend, outcome_sender_);
     }

@@ -7,8 +7,6 @@
 #include "actions/network_section.h"
 #include "actions/specs.h"
 #include "kalu_ui/layout.h"
-#include "kalu_ui/log.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
 #include "panes/network/page.h"
@@ -20,8 +18,6 @@ namespace doc = kalu_ui::doc;
 using kalu_ui::layout::NodeId;
 using operations::OperationCompletion;
 
-constexpr std::string_view kTarget = "kalu::settings";
-constexpr std::string_view kModule = "settings::panes::network";
 constexpr std::string_view kActionId = "settings.network-operation";
 
 }  // namespace
@@ -94,8 +90,7 @@ void NetworkPane::sync(doc::Document& document) {
   apply_portal_and_tools(working);
   refresh(working);
   apply_wifi_rows(working);
-  if (page_) page_->sync(working);
-  page_fresh_ = false;
+  PagePane::sync(working);
 }
 
 void NetworkPane::report_operation(const NetworkOperation& operation,
@@ -123,7 +118,7 @@ std::optional<kalu_actions::ActionBinding> NetworkPane::wired_binding() const {
                             snapshot_.wired.enabled ? "disable-wired" : "enable-wired");
 }
 
-kalu_ui::WidgetBox NetworkPane::page() {
+kalu_ui::WidgetBox NetworkPane::make_page() {
   std::optional<std::string> qr_payload;
   if (view_.qr_shown) {
     if (auto config = hotspot_configuration(view_.hotspot.ssid, view_.hotspot.band)) {
@@ -141,58 +136,7 @@ kalu_ui::WidgetBox NetworkPane::page() {
 NodeId NetworkPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                  const kalu_ui::RenderContext& context,
                                  kalu_ui::layout::NodeRegistry& registry) {
-  page_ = page();
-  page_fresh_ = true;
-  const NodeId node = page_node_.build(tree, context, registry, *this, page_.get());
-  if (!page_node_.wrapped()) {
-    kalu_ui::log::warn(
-        kTarget, kModule, "network page layout refused",
-        {{"op", "build_layout"}, {"error", "the layout tree refused the pane's node"}});
-    // Shown empty; its widgets stay alive until the next build, because the
-    // registry may still name them.
-    retired_page_ = std::move(page_);
-    return NodeId{};
-  }
-  retired_page_.reset();
-  return node;
-}
-
-void NetworkPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
-                               double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void NetworkPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                       kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void NetworkPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> NetworkPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> NetworkPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool NetworkPane::take_structure_dirty() {
-  const bool own = std::exchange(rebuild_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> NetworkPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
-  if (page_fresh_) {
-    const kalu_ui::Instant now = kalu_ui::Instant::now();
-    if (!due || now < *due) due = now;
-  }
-  return due;
+  return lay_out_page(tree, context, registry, make_page());
 }
 
 }  // namespace settings::panes::network

@@ -37,7 +37,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/network/backend.h"
@@ -53,7 +53,7 @@ using operations::DeviceLocalRequestCell;
 using operations::NetworkOperation;
 using operations::OperationCompletionCell;
 
-class NetworkPane : public kalu_ui::Widget {
+class NetworkPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kNetworkPane;
 
@@ -135,19 +135,6 @@ class NetworkPane : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
-  // A page built since the last sync asks for a frame at once, so its
-  // controls show the document's values without waiting for an event.
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
 
  private:
   NetworkPane(Services services, std::pair<OutcomeSender, OutcomeReceiver> outcomes);
@@ -178,7 +165,7 @@ class NetworkPane : public kalu_ui::Widget {
   void read_hotspot_draft(const kalu_ui::doc::Document& document);
   void reread_after_connect();
 
-  kalu_ui::WidgetBox page();
+  kalu_ui::WidgetBox make_page();
   std::optional<kalu_actions::ActionBinding> wifi_binding() const;
   std::optional<kalu_actions::ActionBinding> wired_binding() const;
 
@@ -197,14 +184,6 @@ class NetworkPane : public kalu_ui::Widget {
   bool reporting_ = false;
   kalu_ui::doc::Document own_document_;
   bool seeded_ = false;
-
-  kalu_ui::WidgetBox page_;
-  // A page whose node the layout tree refused, kept until the next build.
-  kalu_ui::WidgetBox retired_page_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
-  bool rebuild_ = false;     // the page must be built again
-  bool page_fresh_ = false;  // built since the last sync
 };
 
 }  // namespace settings::panes::network

@@ -75,7 +75,7 @@ void NetworkPane::poll_chooser(doc::Document& document) {
   }
   // A chooser whose worker ended without answering counts as cancelled.
   chooser_.reset();
-  rebuild_ = true;
+  request_rebuild();
 }
 
 void NetworkPane::take_outcomes(doc::Document& document) {
@@ -88,7 +88,7 @@ void NetworkPane::apply_outcome(doc::Document& document, NetworkJobOutcome outco
   const std::string name = outcome.job.name();
   const std::string* ssid = outcome.job.ssid();
   if (ssid) view_.connects_in_flight.erase(*ssid);
-  rebuild_ = true;
+  request_rebuild();
   std::visit(
       [&](auto& result) {
         using R = std::decay_t<decltype(result)>;
@@ -223,7 +223,7 @@ void NetworkPane::apply_qr_press(doc::Document& document) {
   } else {
     view_.status = config.error();
   }
-  rebuild_ = true;
+  request_rebuild();
 }
 
 void NetworkPane::set_expanded(doc::Document& document, std::optional<std::string> ssid) {
@@ -234,7 +234,7 @@ void NetworkPane::set_expanded(doc::Document& document, std::optional<std::strin
     if (auto closing = secrets_.find_network_password(*view_.expanded)) closing->clear();
   }
   view_.expanded = std::move(ssid);
-  rebuild_ = true;
+  request_rebuild();
 }
 
 void NetworkPane::start_wifi_connect(const std::string& ssid, std::uint8_t mode_byte,
@@ -242,7 +242,7 @@ void NetworkPane::start_wifi_connect(const std::string& ssid, std::uint8_t mode_
   if (view_.connects_in_flight.contains(ssid)) return;
   view_.connects_in_flight.insert(ssid);
   view_.status = fmt::format("Connecting to {}…", ssid);
-  rebuild_ = true;
+  request_rebuild();
   WifiConnectJob job{ssid,   std::move(password),  mode_byte,
                      lookup, services_.dispatcher, services_.continuity};
   start_wifi_connect_worker(services_.threads, std::move(job), outcome_sender_);

@@ -162,7 +162,7 @@ void NetworkPane::read_switches(doc::Document& document) {
       wired_before.interface != snapshot_.wired.interface ||
       wired_before.connection != snapshot_.wired.connection ||
       wired_before.ipv4 != snapshot_.wired.ipv4 || !same_radios(radios_before, snapshot_.radios)) {
-    rebuild_ = true;
+    request_rebuild();
   }
 }
 
@@ -185,7 +185,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
       if (auto listed = services_.backend->list_wifi_networks()) {
         snapshot_.wifi_networks = std::move(*listed);
       }
-      rebuild_ = true;
+      request_rebuild();
       report_operation(operation, fmt::format("Wi-Fi {}.", on_off(*wanted)));
     }
   }
@@ -207,7 +207,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
     if (auto wired = services_.backend->get_wired(); wired && *wired) snapshot_.wired = **wired;
     snapshot_.wired.enabled = *wanted;
     // The page shows the link, and the toggle's action turns around.
-    rebuild_ = true;
+    request_rebuild();
     report_operation(operation, fmt::format("Wired networking {}.", on_off(*wanted)));
   }
 }
@@ -244,7 +244,7 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
       snapshot_.hotspot_clients = std::move(*clients);
     }
   }
-  rebuild_ = true;
+  request_rebuild();
   // Reads as the Wi-Fi and wired reports do ("Wi-Fi disabled.").
   report_operation(operation, fmt::format("{} {}.", radio.title, on_off(*wanted)));
   return true;
@@ -275,7 +275,7 @@ void NetworkPane::refresh(doc::Document& document) {
     snapshot_.vpns = vpn_connection_pairs(vpns);
   }
   write_profile_flags(document);
-  rebuild_ = true;
+  request_rebuild();
   report_operation(Op::Refresh{}, report);
 }
 
@@ -297,7 +297,7 @@ void NetworkPane::write_profile_flags(doc::Document& document) {
 
 void NetworkPane::run_diagnostics(doc::Document& document) {
   if (!take_doc_flag(document, kDiagnosticsKey)) return;
-  rebuild_ = true;
+  request_rebuild();
   auto result = services_.backend->connection_diagnostics();
   if (!result) {
     std::string text = fmt::format("Diagnostics unavailable: {}", result.error());

@@ -138,14 +138,14 @@ void PowerPane::apply_profile(doc::Document& document) {
   if (std::find(offered.begin(), offered.end(), *profile) == offered.end()) {
     put_text(document, kProfileKey, profile_label(applied_profile_));
     profile_message_ = fmt::format("{} is not supported by this device.", *label);
-    structure_dirty_ = true;
+    request_rebuild();
     complete_operation(operation, kalu_ui::fail("Power profile is not supported by this device."));
     return;
   }
   if (auto status = dispatcher_->set_power_profile(*profile); !status) {
     put_text(document, kProfileKey, profile_label(applied_profile_));
     profile_message_ = fmt::format("Could not change the power profile: {}", status.error());
-    structure_dirty_ = true;
+    request_rebuild();
     complete_operation(operation, kalu_ui::fail(*profile_message_));
     kalu_ui::log::warn(kTarget, kModule, "power pane dispatch failed",
                        {{"op", "set_power_profile"}, {"error", status.error()}});
@@ -153,7 +153,7 @@ void PowerPane::apply_profile(doc::Document& document) {
   }
   current_profile_ = applied_profile_ = *profile;
   profile_message_ = fmt::format("{} is now active.", profile_label(*profile));
-  structure_dirty_ = true;
+  request_rebuild();
   complete_operation(operation, *profile_message_);
 }
 
@@ -170,7 +170,7 @@ void PowerPane::apply_charge_limit(doc::Document& document) {
   // The republication of the next sync puts the current cap back.
   if (!operation_may_apply(operation)) return;
   auto confirmed = system_ops::battery::set_charge_limit_checked(*percent);
-  structure_dirty_ = true;
+  request_rebuild();
   if (!confirmed) {
     charge_message_ = fmt::format("Charge cap was not applied: {}", confirmed.error());
     complete_operation(operation, kalu_ui::fail(*charge_message_));

@@ -6,7 +6,6 @@
 #include "actions/doc_readers.h"
 #include "actions/preference_context.h"
 #include "kalu_ui/layout.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/dispatcher.h"
 #include "panes/power/page.h"
 #include "stored/settings_prefs.h"
@@ -113,7 +112,7 @@ void PowerPane::sync(doc::Document& toolkit_document) {
   } else {
     run_handlers(work);
   }
-  if (content_) content_->sync(work);
+  PagePane::sync(work);
 }
 
 void PowerPane::publish_all(doc::Document& document) {
@@ -189,45 +188,12 @@ bool PowerPane::completion_pending() const {
 NodeId PowerPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                const kalu_ui::RenderContext& context,
                                kalu_ui::layout::NodeRegistry& registry) {
-  content_ = build_page(*this);
-  return page_node_.build(tree, context, registry, *this, content_.get());
-}
-
-void PowerPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node, double origin_x,
-                             double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, content_.get());
-}
-
-void PowerPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                     kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                     kalu_ui::DrawContext& context) {
-  if (content_) content_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void PowerPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (!content_) return;
-  const bool before = context.handled;
-  content_->handle_event(event, context);
-  if (context.handled && !before) interacted_ = true;
-}
-
-std::vector<const kalu_ui::Widget*> PowerPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(content_.get());
-}
-
-std::vector<kalu_ui::Widget*> PowerPane::children_mut() {
-  return kalu_ui::child_list(content_.get());
+  return lay_out_page(tree, context, registry, build_page(*this));
 }
 
 std::optional<kalu_actions::ActionContext> PowerPane::take_permission_request() {
-  const bool changed = std::exchange(interacted_, false) || (content_ && content_->needs_commit());
-  return actions::preference_pane_context(changed, "power", "Power", "Change power preferences");
-}
-
-bool PowerPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = content_ && content_->take_structure_dirty();
-  return own || page;
+  return actions::preference_pane_context(take_interaction(), "power", "Power",
+                                          "Change power preferences");
 }
 
 }  // namespace settings::panes::power

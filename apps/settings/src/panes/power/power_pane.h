@@ -26,13 +26,12 @@
 #include <string>
 
 #include "kalu_ui/document.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/power/model.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::power {
 
@@ -44,7 +43,7 @@ inline constexpr std::string_view kPowerOperationAction = "settings.power-operat
 // The request tag of power operations.
 inline constexpr std::uint8_t kPowerRequestTag = 1;
 
-class PowerPane : public kalu_ui::Widget {
+class PowerPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kPowerPane;
 
@@ -98,18 +97,7 @@ class PowerPane : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
-  // A message or the charge cap's choices changed: the page is rebuilt.
-  bool take_structure_dirty() override;
 
  private:
   // sync's steps.
@@ -137,9 +125,6 @@ class PowerPane : public kalu_ui::Widget {
   std::shared_ptr<system_ops::Dispatcher> dispatcher_;
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
-  kalu_ui::WidgetBox content_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
   stored::PowerPrefs prefs_;
   stored::PowerPrefs applied_;
   PowerProfile current_profile_ = PowerProfile::Balanced;
@@ -147,8 +132,6 @@ class PowerPane : public kalu_ui::Widget {
   bool hosted_ = false;
   bool reporting_ = false;
   bool needs_publish_ = true;
-  bool interacted_ = false;
-  bool structure_dirty_ = false;
 };
 
 // Writes `text` under `key` unless the key already holds that text.

@@ -7,7 +7,6 @@
 #include <variant>
 
 #include "kalu_ui/layout.h"
-#include "kalu_ui/widget/support.h"
 #include "operations/keys.h"
 #include "panes/doc_flags.h"
 #include "panes/printers/page.h"
@@ -79,7 +78,7 @@ void PrintersPane::sync(doc::Document& toolkit_document) {
   if (buttons_.refresh && buttons_.refresh->label() != refresh_label(refreshing())) {
     buttons_.refresh->set_label(std::string(refresh_label(refreshing())));
   }
-  if (page_) page_->sync(work);
+  PagePane::sync(work);
 }
 
 void PrintersPane::take_request() {
@@ -110,7 +109,7 @@ void PrintersPane::take_request() {
           [&](const C::Remove& op) {
             if (pending_removal_ == op.name) {
               pending_removal_.reset();
-              structure_dirty_ = true;
+              request_rebuild();
             }
             finish_operation(backend_->remove_queue(op.name), key);
           },
@@ -135,7 +134,7 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
   }
   if (candidates_.size() != candidates.size()) {
     candidate_ids_ = candidate_ids(candidates_);
-    structure_dirty_ = true;
+    request_rebuild();
   }
   for (std::size_t i = 0; i < queues_.size(); ++i) {
     const std::string& id = queue_ids_[i];
@@ -149,11 +148,11 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
     }
     if (take_doc_flag(document, remove_id(id))) {
       pending_removal_ = name;
-      structure_dirty_ = true;
+      request_rebuild();
     }
     if (take_doc_flag(document, confirm_remove_id(id))) {
       pending_removal_.reset();
-      structure_dirty_ = true;
+      request_rebuild();
       finish_operation(backend_->remove_queue(name), std::nullopt);
     }
   }
@@ -219,15 +218,15 @@ void PrintersPane::apply_status(StatusResult result) {
   if (result.queues && *result.queues != queues_) {
     queues_ = std::move(*result.queues);
     queue_ids_ = queue_ids(queues_);
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (result.jobs && *result.jobs != jobs_) {
     jobs_ = std::move(*result.jobs);
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (result.scanners && *result.scanners != scanners_) {
     scanners_ = std::move(*result.scanners);
-    structure_dirty_ = true;
+    request_rebuild();
   }
   update_notice();
 }
@@ -247,7 +246,7 @@ void PrintersPane::start_discovery(std::optional<std::string> key) {
   }
   discovery_receiver_ = std::move(*started);
   discovery_key_ = std::move(key);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void PrintersPane::poll_discovery() {
@@ -255,7 +254,7 @@ void PrintersPane::poll_discovery() {
   auto received = discovery_receiver_->try_recv();
   if (received.is_empty()) return;
   discovery_receiver_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   DiscoveryResult result =
       received.is_ready() ? std::move(received).value()
                           : DiscoveryResult(kalu_ui::fail("discovery ended without an answer"));
@@ -297,7 +296,7 @@ void PrintersPane::update_notice() {
   if (!parts.empty()) notice = fmt::format("{}", fmt::join(parts, " · "));
   if (notice != notice_) {
     notice_ = std::move(notice);
-    structure_dirty_ = true;
+    request_rebuild();
   }
 }
 
@@ -306,44 +305,13 @@ void PrintersPane::update_notice() {
 NodeId PrintersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                   const kalu_ui::RenderContext& context,
                                   kalu_ui::layout::NodeRegistry& registry) {
-  page_ = build_page(*this, buttons_);
-  return page_node_.build(tree, context, registry, *this, page_.get());
+  return lay_out_page(tree, context, registry, build_page(*this, buttons_));
 }
 
-void PrintersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
-                                double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void PrintersPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                        kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                        kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void PrintersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> PrintersPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> PrintersPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool PrintersPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> PrintersPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> due = Widget::next_wake_deadline();
+std::optional<kalu_ui::Instant> PrintersPane::own_wake_deadline() const {
   // While a read runs, its answer wakes the loop.
-  if (!refreshing()) due = kalu_ui::earliest(due, last_status_ + kStatusInterval);
-  return due;
+  if (refreshing()) return std::nullopt;
+  return last_status_ + kStatusInterval;
 }
 
 }  // namespace settings::panes::printers

@@ -31,14 +31,13 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/printers/backend.h"
 #include "panes/printers/model.h"
 #include "panes/printers/page.h"
 #include "panes/printers/workers.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::printers {
 
@@ -52,7 +51,7 @@ inline constexpr std::uint8_t kPrinterRequestTag = 7;
 // How old the shown status may grow before it is read again.
 inline constexpr std::chrono::seconds kStatusInterval{3};
 
-class PrintersPane : public kalu_ui::Widget {
+class PrintersPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kPrintersPane;
   using Clock = std::function<kalu_ui::Instant()>;
@@ -97,18 +96,8 @@ class PrintersPane : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
   // The next status read is due 3 seconds after the last one answered.
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   kalu_ui::Instant now() const { return clock_ ? clock_() : kalu_ui::Instant::now(); }
@@ -152,13 +141,9 @@ class PrintersPane : public kalu_ui::Widget {
   bool refresh_again_ = false;
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
-  kalu_ui::WidgetBox page_;
   // The page's header buttons, whose labels follow the workers in place.
   PageButtons buttons_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
   bool hosted_ = false;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::printers

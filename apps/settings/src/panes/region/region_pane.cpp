@@ -69,12 +69,7 @@ void RegionPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::
   PreferencePane::apply_layout(tree, node, origin_x, origin_y);
   // Without a hint the first build cannot know the width; the frame lays the
   // rebuilt page out again within the same frame.
-  if (!width_hint_ && stacks_rows(get_rect().width()) != stacked_) restack_ = true;
-}
-
-bool RegionPane::take_structure_dirty() {
-  const bool page = PreferencePane::take_structure_dirty();
-  return std::exchange(restack_, false) || page;
+  if (!width_hint_ && stacks_rows(get_rect().width()) != stacked_) request_rebuild();
 }
 
 std::optional<kalu_actions::ActionContext> RegionPane::take_permission_request() {

@@ -35,7 +35,6 @@ class RegionPane final : public lib::PreferencePane {
                                        kalu_ui::layout::NodeRegistry& registry) override;
   void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
                     double origin_x, double origin_y) override;
-  bool take_structure_dirty() override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
  protected:
@@ -45,9 +44,6 @@ class RegionPane final : public lib::PreferencePane {
  private:
   stored::Locale locale_;
   std::optional<float> width_hint_;
-  // Without a hint, the laid-out width crossed kStackedBelow: the page is
-  // built anew with its rows stacked or not.
-  bool restack_ = false;
   // Whether the page was last built with stacked rows.
   bool stacked_ = false;
 };

@@ -82,7 +82,7 @@ void StoragePane::poll_snapshot() {
   auto received = snapshot_receiver_->try_recv();
   if (received.is_empty()) return;
   snapshot_receiver_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   if (received.is_disconnected()) {
     synced_.reset();
     set_status(std::string(text::kServiceEnded));
@@ -103,7 +103,7 @@ void StoragePane::poll_eviction() {
   auto received = eviction_receiver_->try_recv();
   if (received.is_empty()) return;
   eviction_receiver_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   if (received.is_disconnected()) {
     set_status(std::string(text::kEvictionEnded));
     finish_operation(kFree, kalu_ui::fail(std::string(text::kServiceEnded)));
@@ -131,7 +131,7 @@ void StoragePane::poll_scan() {
   auto received = scan_receiver_->try_recv();
   if (received.is_empty()) return;
   scan_receiver_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   if (received.is_disconnected()) {
     // Nothing to show: the rows say so rather than measuring for ever.
     if (!scan_) scan_failed_ = true;
@@ -148,7 +148,7 @@ void StoragePane::poll_cleanup() {
   auto received = cleanup_receiver_->try_recv();
   if (received.is_empty()) return;
   cleanup_receiver_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   if (received.is_disconnected()) {
     finish_operation(kCleanup,
                      kalu_ui::fail(text::cleanup_failed("the clean-up stopped unexpectedly")));
@@ -205,7 +205,7 @@ void StoragePane::start_scan() {
   auto started = start_scan_worker(services_, roots_);
   if (!started) {
     if (!scan_) scan_failed_ = true;
-    structure_dirty_ = true;
+    request_rebuild();
     return;
   }
   scan_receiver_ = std::move(*started);
@@ -217,7 +217,7 @@ void StoragePane::request_snapshot() {
     // An older request's answer would only be replaced by this one's.
     snapshot_receiver_.reset();
     if (!synced_) set_status(text::service_unavailable(started.error()));
-    structure_dirty_ = true;
+    request_rebuild();
     return;
   }
   snapshot_receiver_ = std::move(*started);
@@ -235,7 +235,7 @@ void StoragePane::clean_caches() {
     return;
   }
   cleanup_receiver_ = std::move(*started);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void StoragePane::free_synced_files() {
@@ -252,7 +252,7 @@ void StoragePane::free_synced_files() {
     return;
   }
   eviction_receiver_ = std::move(*started);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void StoragePane::open_tool(const StorageOperation& operation, ToolIntent intent) {
@@ -267,7 +267,7 @@ void StoragePane::open_tool(const StorageOperation& operation, ToolIntent intent
 void StoragePane::set_status(std::optional<std::string> status) {
   if (status == status_) return;
   status_ = std::move(status);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 // ---- the widget -------------------------------------------------------------------
@@ -276,12 +276,6 @@ kalu_ui::layout::NodeId StoragePane::build_layout(kalu_ui::layout::LayoutTree& t
                                                   const kalu_ui::RenderContext& context,
                                                   kalu_ui::layout::NodeRegistry& registry) {
   return lay_out_page(tree, context, registry, build_page(*this));
-}
-
-bool StoragePane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = PagePane::take_structure_dirty();
-  return own || page;
 }
 
 }  // namespace settings::panes::storage

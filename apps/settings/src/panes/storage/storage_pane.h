@@ -92,7 +92,6 @@ class StoragePane final : public lib::PagePane {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  bool take_structure_dirty() override;
 
  private:
   struct ToolJob {
@@ -134,7 +133,6 @@ class StoragePane final : public lib::PagePane {
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
   bool hosted_ = false;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::storage

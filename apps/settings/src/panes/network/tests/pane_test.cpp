@@ -267,8 +267,9 @@ TEST(NetworkPaneTest, ARefusedLayoutNodeLeavesThePageEmptyWithAWarning) {
   EXPECT_FALSE(pane.build_layout(full, context, registry).is_valid());
   EXPECT_TRUE(pane.children().empty());
   ASSERT_EQ(log.events().size(), 1u);
-  EXPECT_EQ(log.events()[0].message, "network page layout refused");
+  EXPECT_EQ(log.events()[0].message, "page layout refused");
   EXPECT_EQ(*log.events()[0].field("op"), "build_layout");
+  EXPECT_EQ(*log.events()[0].field("pane"), "NetworkPane");
   // The next build with room shows the page again.
   registry.clear();
   kalu_ui::layout::LayoutTree again;
