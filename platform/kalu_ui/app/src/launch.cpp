@@ -2,6 +2,7 @@
 // on the CPU and SDL shows through the window surface, with no GPU renderer.
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <array>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -218,6 +220,21 @@ class SdlClipboard final : public Clipboard {
   void write_text(std::string text) override { SDL_SetClipboardText(text.c_str()); }
 };
 
+// A page replaced frees its widgets, layouts and text in the middle of the
+// heap, where the allocator keeps them resident. Once the new page is drawn
+// and the loop has nothing due soon, the free pages are handed back to the
+// system on a short-lived thread, so the window's memory stays flat however
+// many pages it has shown.
+constexpr auto kTrimWhenIdleFor = std::chrono::milliseconds(250);
+
+void release_free_memory() {
+  try {
+    std::thread([] { ::malloc_trim(0); }).detach();
+  } catch (const std::system_error&) {
+    // Kept for the next idle moment; nothing is lost.
+  }
+}
+
 long resident_kib() {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -294,10 +311,15 @@ class Window {
     tell_bridge(driver);
     bool first = true;
     bool frame_due = true;
+    bool trim_due = false;
     while (!quit_) {
       if (!frame_due) {
         SDL_Event event;
         const std::optional<Instant> due = driver.next_deadline();
+        if (trim_due && (!due || *due - Instant::now() > kTrimWhenIdleFor)) {
+          trim_due = false;
+          release_free_memory();
+        }
         int got = 0;
         if (!due) {
           got = SDL_WaitEvent(&event);
@@ -316,6 +338,7 @@ class Window {
       if (quit_) break;
       waker->take();
       frame::FrameReport report = driver.run_frame();
+      trim_due = trim_due || report.layout_built;
       if (report.drawn) {
         present(driver, report.damage);
       } else if (expose_) {
@@ -614,6 +637,9 @@ Result<int> run(AppSpec spec) {
   } restore{previous};
 
   Window::Timing timing{Instant::now(), {}, {}};
+  // Worker threads come and go by the dozen: two allocator arenas serve them
+  // all, rather than one more resident arena per core.
+  ::mallopt(M_ARENA_MAX, 2);
   // Loading the font configuration takes about as long as opening the window:
   // do it alongside. Fontconfig's configuration is shared by every thread.
   std::thread fonts([] {

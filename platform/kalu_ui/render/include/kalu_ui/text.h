@@ -108,7 +108,7 @@ struct CacheStats {
 class TextRenderer {
  public:
   // `cache_capacity` layouts are kept, least recently used dropped first.
-  explicit TextRenderer(std::size_t cache_capacity = 2048);
+  explicit TextRenderer(std::size_t cache_capacity = 512);
   ~TextRenderer();
   TextRenderer(const TextRenderer&) = delete;
   TextRenderer& operator=(const TextRenderer&) = delete;
