@@ -19,12 +19,12 @@ constexpr std::uint8_t kApplicationRole = 2;
 
 std::vector<kalu_actions::Resource> SettingsApp::resources(
     const kalu_ui::doc::Document& document) const {
-  return actions::root_resource(document, accounts_);
+  return actions::root_resource(document, accounts());
 }
 
 std::optional<kalu_actions::Resource> SettingsApp::resource_by_id(
     const kalu_ui::doc::Document& document, std::string_view id) const {
-  return actions::resource_by_id(document, accounts_, id);
+  return actions::resource_by_id(document, accounts(), id);
 }
 
 std::optional<kalu_ui::AccessibilityNode> SettingsApp::accessibility() const {

@@ -55,7 +55,6 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   requested_pane_ = SelectionCell::create(kNoPane);
   local_search_text_ = TextCell::create(std::string());
   search_catalog_ = build_search_catalog();
-  accounts_ = account_list(accounts_root);
   cells_.account_requests = operations::AccountRequestCell::create({});
   cells_.account_completion = operations::OperationCompletionCell::create({});
   cells_.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
@@ -144,6 +143,11 @@ bool SettingsApp::reveal_selected_row() {
 }
 
 void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); }
+
+const std::vector<account_book::Account>& SettingsApp::accounts() const {
+  if (!accounts_) accounts_ = account_list(accounts_root_);
+  return *accounts_;
+}
 
 bool SettingsApp::is_narrow() const { return shell_ && shell_->is_narrow(); }
 

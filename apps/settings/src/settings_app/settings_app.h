@@ -119,7 +119,9 @@ class SettingsApp : public kalu_ui::Widget {
   const std::string& synchronized_search_query() const { return synchronized_search_query_; }
   const std::shared_ptr<SelectionCell>& requested_pane() const { return requested_pane_; }
   const std::shared_ptr<TextCell>& local_search_text() const { return local_search_text_; }
-  const std::vector<account_book::Account>& accounts() const { return accounts_; }
+  // Read from the account store when first asked (the automation surface,
+  // External Accounts), not at start: the first frame shows none of it.
+  const std::vector<account_book::Account>& accounts() const;
   const AccountsRoot& accounts_root() const { return accounts_root_; }
   const kalu_ui::search::SearchCatalog& search_catalog() const { return search_catalog_; }
   const std::shared_ptr<operations::DeviceLocalRequestCell>& device_local_request() const {
@@ -265,7 +267,7 @@ class SettingsApp : public kalu_ui::Widget {
   std::shared_ptr<TextCell> local_search_text_;
   std::string synchronized_search_query_;
   kalu_ui::search::SearchCatalog search_catalog_;
-  std::vector<account_book::Account> accounts_;
+  mutable std::optional<std::vector<account_book::Account>> accounts_;
   AccountsRoot accounts_root_;
   // The cells the page frame hands the panes, the probe and the root with them.
   PaneCells cells_;

@@ -1,8 +1,12 @@
 #include "kalu_ui/document.h"
 
 #include <fmt/format.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
+// The plain SHA-256 functions: they need none of the library's provider and
+// random-generator set-up, which would otherwise run at every start and keep
+// megabytes of it resident in a window that only hashes its own changes.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
+#include <sys/random.h>
 
 #include <bit>
 #include <new>
@@ -75,7 +79,7 @@ bool same_scalar(const Scalar& a, const Scalar& b) {
 
 ActorId random_actor() {
   ActorId actor{};
-  if (RAND_bytes(actor.data(), static_cast<int>(actor.size())) != 1) {
+  if (::getrandom(actor.data(), actor.size(), 0) != static_cast<ssize_t>(actor.size())) {
     std::random_device device;
     for (auto& b : actor) b = static_cast<std::uint8_t>(device());
   }
@@ -126,16 +130,12 @@ ValueKind kind_of(const Value& value) {
 // this running state is kept, so a long transaction costs no memory.
 class Document::Hasher {
  public:
-  Hasher() : ctx_(EVP_MD_CTX_new()) {
-    if (!ctx_ || EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr) != 1) throw std::bad_alloc();
-  }
-  Hasher(const Hasher& other) : ctx_(EVP_MD_CTX_new()) {
-    if (!ctx_ || EVP_MD_CTX_copy_ex(ctx_.get(), other.ctx_.get()) != 1) throw std::bad_alloc();
-  }
+  Hasher() { SHA256_Init(&ctx_); }
+  Hasher(const Hasher& other) = default;
   Hasher& operator=(const Hasher&) = delete;
 
   Hasher& raw(const void* data, std::size_t size) {
-    EVP_DigestUpdate(ctx_.get(), data, size);
+    SHA256_Update(&ctx_, data, size);
     return *this;
   }
   Hasher& u8(std::uint8_t v) { return raw(&v, 1); }
@@ -163,16 +163,12 @@ class Document::Hasher {
 
   ChangeHash finish() {
     ChangeHash hash;
-    unsigned int size = 0;
-    EVP_DigestFinal_ex(ctx_.get(), hash.bytes.data(), &size);
+    SHA256_Final(hash.bytes.data(), &ctx_);
     return hash;
   }
 
  private:
-  struct Free {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-  };
-  std::unique_ptr<EVP_MD_CTX, Free> ctx_;
+  SHA256_CTX ctx_;
 };
 
 namespace {
