@@ -21,6 +21,20 @@ using DeviceLocalRequestCell = kalu_ui::WakeSlot<DeviceLocalRequest>;
 using DeviceMeshRequestCell = kalu_ui::WakeSlot<std::optional<DeviceMeshOperation>>;
 using OperationCompletionCell = kalu_ui::WakeSlot<OperationCompletion>;
 using AccountRequestCell = kalu_ui::WakeSlot<AccountPaneRequest>;
+// What the last connection check of a saved account came to, for the
+// External Accounts page to show on the account's row: the check running,
+// "Signed in.", or the check's failure text. The application publishes it
+// when a check starts and when it ends; the pane empties it when the account
+// changes. None: nothing to show.
+struct AccountCheckNote {
+  std::string id;
+  std::string text;
+  bool running = false;
+  bool failed = false;
+
+  bool operator==(const AccountCheckNote&) const = default;
+};
+using AccountCheckNoteCell = kalu_ui::WakeSlot<std::optional<AccountCheckNote>>;
 // The Agent Models status line: nothing, or the sentence of the last
 // provider job, which the pane shows in its next sync.
 using AgentModelsStatusCell = kalu_ui::WakeSlot<std::optional<std::string>>;

@@ -27,6 +27,9 @@ namespace {
 constexpr std::string_view kAccountOperation = "settings.account-operation";
 constexpr std::string_view kKindMismatch = "operation kind does not match account operation";
 constexpr std::string_view kGone = "account no longer exists";
+// What the account's row shows of a check of a saved account.
+constexpr std::string_view kCheckRunning = "Checking the account\u2026";
+constexpr std::string_view kSignedIn = "Signed in.";
 
 template <typename... Cases>
 bool holds_any(const Op& op) {
@@ -154,7 +157,9 @@ DeviceLocalOutcome AccountBranch::start_connection_check(const ResourceOperation
     return DeviceLocalOutcome::rejected(
         fmt::format("could not start the connection check: {}", answer.error()));
   }
-  check_.emplace(AccountCheck{operation_id, std::move(*answer)});
+  check_.emplace(AccountCheck{operation_id, id, std::move(*answer)});
+  cells_.account_check_note->publish(
+      operations::AccountCheckNote{id, std::string(kCheckRunning), true, false});
   return DeviceLocalOutcome::accepted();
 }
 
@@ -169,6 +174,10 @@ DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
   if (!kind) return DeviceLocalOutcome::rejected("unsupported account type");
   if (auto removed = panes::accounts::remove_account(cells_.accounts_root, *kind, id); !removed) {
     return DeviceLocalOutcome::rejected(std::move(removed.error()));
+  }
+  // What a check found no longer speaks for an account that is gone.
+  if (auto note = cells_.account_check_note->get(); note && note->id == id) {
+    cells_.account_check_note->publish(std::nullopt);
   }
   shell_.accounts_changed();
   return DeviceLocalOutcome::completed();
@@ -199,35 +208,67 @@ DeviceLocalPoll AccountBranch::poll(const ResourceOperationId& operation_id, boo
     settle();
     if (DeviceLocalPoll form = form_.poll(operation_id); form.owned) return form;
   }
-  if (check_ && check_->id == operation_id) return {true, poll_check(cancel)};
+  if ((check_ && check_->id == operation_id) || (check_done_ && check_done_->id == operation_id)) {
+    return {true, poll_check(operation_id, cancel)};
+  }
   return {};
 }
 
-void AccountBranch::settle() { form_.settle(*cells_.account_completion, clock_()); }
+void AccountBranch::settle() {
+  form_.settle(*cells_.account_completion, clock_());
+  settle_check();
+}
 
 void AccountBranch::fail_replaced_page() {
   (void)form_.fail_pending(*cells_.account_completion, kPaneClosedBeforeFinish);
 }
 
-std::optional<ResourceOperationStatus> AccountBranch::poll_check(bool cancel) {
-  const ResourceOperationId id = check_->id;
-  if (cancel) {
-    // The worker's later answer, or one already sent, is dropped with the receiver.
-    check_.reset();
-    return ResourceOperationStatus{
-        ResourceOperationStatus::Cancelled{"connection check cancelled", id}};
-  }
+void AccountBranch::settle_check() {
+  if (!check_) return;
   auto got = check_->answer.try_recv();
-  if (got.is_empty()) return std::nullopt;
+  if (got.is_empty()) return;
+  const ResourceOperationId id = check_->id;
+  operations::AccountCheckNote note{std::move(check_->account), {}, false, true};
   check_.reset();
+  ResourceOperationStatus status;
   if (got.is_disconnected()) {
     // The worker ended without answering; the check is over all the same.
-    return failed_status(id, "account_connection_failed",
-                         "the connection check ended without a result", true);
+    note.text = "the connection check ended without a result";
+    status = failed_status(id, "account_connection_failed", note.text, true);
+  } else if (CheckAnswer answer = std::move(got).value(); answer) {
+    note.text = kSignedIn;
+    note.failed = false;
+    status = succeeded_status(id, *answer);
+  } else {
+    note.text = answer.error();
+    status = failed_status(id, "account_connection_failed", std::move(answer.error()), true);
   }
-  CheckAnswer answer = std::move(got).value();
-  if (answer) return succeeded_status(id, *answer);
-  return failed_status(id, "account_connection_failed", std::move(answer.error()), true);
+  // Kept until polled, or until the next check ends: a client that never
+  // polls holds no later check up.
+  check_done_ = ReleasedOperation{id, std::move(status)};
+  cells_.account_check_note->publish(std::move(note));
+}
+
+std::optional<ResourceOperationStatus> AccountBranch::poll_check(
+    const ResourceOperationId& operation_id, bool cancel) {
+  if (cancel) {
+    if (check_ && check_->id == operation_id) {
+      // The worker's later answer, or one already sent, is dropped with the
+      // receiver; the row no longer waits for it.
+      const std::optional<operations::AccountCheckNote> note = cells_.account_check_note->get();
+      if (note && note->running && note->id == check_->account) {
+        cells_.account_check_note->publish(std::nullopt);
+      }
+      check_.reset();
+    } else {
+      check_done_.reset();
+    }
+    return ResourceOperationStatus{
+        ResourceOperationStatus::Cancelled{"connection check cancelled", operation_id}};
+  }
+  settle_check();
+  if (!check_done_ || check_done_->id != operation_id) return std::nullopt;
+  return std::exchange(check_done_, std::nullopt)->status;
 }
 
 }  // namespace settings::settings_app

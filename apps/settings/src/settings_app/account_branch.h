@@ -50,10 +50,11 @@ class AccountBranch {
   // cell, or the refusal of a payload or kind that does not fit.
   kalu_ui::Result<bool> invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload);
   // The poll (or, with `cancel`, the cancellation) of `operation_id`: owned
-  // when it is the save in flight, a kept save outcome or the check.
+  // when it is the save in flight, a kept save outcome, the check in flight
+  // or the kept outcome of the last one.
   DeviceLocalPoll poll(const kalu_ui::ResourceOperationId& operation_id, bool cancel);
-  // Frees the save slot once the pane completed the save; past its bound,
-  // fails it first.
+  // Frees the save slot once the pane completed the save (past its bound,
+  // failing it first), and takes a finished connection check's answer.
   void settle();
   // The page is being replaced: a save still Pending fails.
   void fail_replaced_page();
@@ -77,15 +78,21 @@ class AccountBranch {
   // Publishes what `op` asks of the pane under `kind` into the request cell.
   kalu_ui::Result<bool> publish_request(kalu_ui::OperationKind kind,
                                         const operations::AccountOperation& op);
-  std::optional<kalu_ui::ResourceOperationStatus> poll_check(bool cancel);
+  // Takes the running check's answer when it has come: its outcome is kept
+  // for its poll and shown on the account's row; the next check may start.
+  void settle_check();
+  std::optional<kalu_ui::ResourceOperationStatus> poll_check(
+      const kalu_ui::ResourceOperationId& operation_id, bool cancel);
 
   const PaneCells& cells_;
   AccountShell shell_;
   // A client's account form or replacement save in flight (External
   // Accounts completes it) and the outcomes not yet polled.
   OperationSlot form_;
-  // The account connection check in flight, and how its thread starts.
+  // The account connection check in flight, the outcome of the last one
+  // until it is polled, and how its thread starts.
   std::optional<AccountCheck> check_;
+  std::optional<ReleasedOperation> check_done_;
   ThreadStarter start_thread_ = &start_detached;
   ExecutorClock clock_ = &kalu_ui::Instant::now;
 };

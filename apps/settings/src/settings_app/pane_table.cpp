@@ -73,6 +73,7 @@ constexpr std::array<PaneConstructor, panes::kPaneCount> kConstructors = {
       return boxed(panes::accounts::AccountsPane(c.accounts_root)
                        .with_account_requests(c.account_requests)
                        .with_account_completion(c.account_completion)
+                       .with_account_check_note(c.account_check_note)
                        .with_account_probe(c.account_probe));
     },
     [](const PaneCells& c) -> WidgetBox {  // 17 Agent Models

@@ -28,6 +28,8 @@ struct PaneCells {
   std::shared_ptr<operations::AccountRequestCell> account_requests;
   // Where External Accounts completes a client's form or replacement save.
   std::shared_ptr<operations::OperationCompletionCell> account_completion;
+  // What the last connection check of a saved account came to.
+  std::shared_ptr<operations::AccountCheckNoteCell> account_check_note;
   account_probe::SharedAccountProbe account_probe;
   // The Agent Models status line the provider jobs publish into.
   std::shared_ptr<operations::AgentModelsStatusCell> agent_models_status;

@@ -57,6 +57,7 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   search_catalog_ = build_search_catalog();
   cells_.account_requests = operations::AccountRequestCell::create({});
   cells_.account_completion = operations::OperationCompletionCell::create({});
+  cells_.account_check_note = operations::AccountCheckNoteCell::create(std::nullopt);
   cells_.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
   cells_.account_probe = account_probe::new_account_probe();
   cells_.operation_completion = operations::OperationCompletionCell::create({});

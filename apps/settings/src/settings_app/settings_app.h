@@ -139,6 +139,9 @@ class SettingsApp : public kalu_ui::Widget {
   const std::shared_ptr<operations::OperationCompletionCell>& account_completion() const {
     return cells_.account_completion;
   }
+  const std::shared_ptr<operations::AccountCheckNoteCell>& account_check_note() const {
+    return cells_.account_check_note;
+  }
   const account_probe::SharedAccountProbe& account_probe() const { return cells_.account_probe; }
   // The Agent Models status line the provider jobs publish into.
   const std::shared_ptr<operations::AgentModelsStatusCell>& agent_models_status() const {

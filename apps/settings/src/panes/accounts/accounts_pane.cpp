@@ -49,6 +49,7 @@ void AccountsPane::sync(kalu_ui::doc::Document& document) {
   poll_reauth_check();
   read_removal(document);
   read_remove_buttons(document);
+  read_check_note();
   sync_page(document);
 }
 
@@ -220,6 +221,7 @@ void AccountsPane::read_removal(kalu_ui::doc::Document& document) {
     return;
   }
   removed_ids_.push_back(removal->id);
+  forget_check_of(removal->id);
   reload();
 }
 
@@ -235,6 +237,16 @@ void AccountsPane::read_remove_buttons(kalu_ui::doc::Document& document) {
       }
     }
   }
+}
+
+void AccountsPane::read_check_note() {
+  const std::uint64_t generation = check_note_->generation();
+  if (generation == seen_note_generation_) return;
+  seen_note_generation_ = generation;
+  std::optional<operations::AccountCheckNote> note = check_note_->get();
+  if (note == shown_note_) return;
+  shown_note_ = std::move(note);
+  changed();
 }
 
 void AccountsPane::end_form_save(kalu_ui::Result<std::string> result) {

@@ -92,6 +92,9 @@ class AccountsPane : public kalu_ui::Widget {
   // The application's account completion cell in place of the pane's own.
   AccountsPane&& with_account_completion(
       const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
+  // The application's note of its account checks in place of the pane's own.
+  AccountsPane&& with_account_check_note(
+      const std::shared_ptr<operations::AccountCheckNoteCell>& cell) &&;
 
   // ---- Reading the state (tests, the application) ----
 
@@ -103,6 +106,9 @@ class AccountsPane : public kalu_ui::Widget {
     return completion_;
   }
   const account_probe::SharedAccountProbe& account_probe() const { return probe_; }
+  const std::shared_ptr<operations::AccountCheckNoteCell>& account_check_note() const {
+    return check_note_;
+  }
   const AccountRows& rows() const { return rows_; }
   const account_book::AccountSyncStatusStore& statuses() const { return statuses_; }
   std::optional<AccountKind> form_kind() const { return form_kind_; }
@@ -172,6 +178,8 @@ class AccountsPane : public kalu_ui::Widget {
   std::optional<CheckAnswer> take_answer(std::optional<RunningCheck>& check, std::string_view lost);
   void read_removal(kalu_ui::doc::Document& document);
   void read_remove_buttons(kalu_ui::doc::Document& document);
+  // A check of a saved account started or ended: its row shows it.
+  void read_check_note();
   void sync_page(kalu_ui::doc::Document& document);
 
   // ---- The pane's own steps (pane_steps.cpp) ----
@@ -186,6 +194,8 @@ class AccountsPane : public kalu_ui::Widget {
   FormValues read_form_values() const;
   void reload();
   void load_statuses_and_vault();
+  // The account `id` changed: what its last check found no longer holds.
+  void forget_check_of(std::string_view id);
   void changed() { structure_dirty_ = page_stale_ = true; }
   // A form save or a replacement ended: shown on the page (a failure) and
   // completed for the client whose operation waits for it.
@@ -219,6 +229,9 @@ class AccountsPane : public kalu_ui::Widget {
   FormCells cells_;
   std::shared_ptr<operations::AccountRequestCell> requests_;
   std::shared_ptr<operations::OperationCompletionCell> completion_;
+  std::shared_ptr<operations::AccountCheckNoteCell> check_note_;
+  std::optional<operations::AccountCheckNote> shown_note_;
+  std::uint64_t seen_note_generation_ = 0;
   account_probe::SharedAccountProbe probe_;
   bool submit_form_ = false;
   bool cancel_form_ = false;

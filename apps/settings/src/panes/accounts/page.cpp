@@ -116,7 +116,17 @@ WidgetBox section_button(std::string control_id, std::string label, std::string_
                        kind, operation, false, b);
 }
 
-WidgetBox form_card(const PageModel& m, const AccountBindings& b) {
+// A button of the open form or the replacement card. The section publishes
+// no action that saves or closes what this page holds open (a client saves
+// through its own operation), so a bound button's every click would be
+// refused; bound only to its own control resource, a click writes its flag
+// and nothing else, and a client presses it exactly so.
+WidgetBox form_button(std::string_view control_id, std::string label) {
+  return w::boxed(
+      lib::FlagButton(std::move(label), std::string(control_id), std::string(control_id)));
+}
+
+WidgetBox form_card(const PageModel& m) {
   const AccountKind kind = *m.form_kind;
   const FormCells& c = *m.cells;
   const bool mail = kind == AccountKind::kMail;
@@ -150,17 +160,15 @@ WidgetBox form_card(const PageModel& m, const AccountBindings& b) {
       "protocol sign-in before anything is saved. Credentials and drafts stay device-local; they "
       "never enter collaboration state or account metadata."));
   WidgetList buttons;
-  buttons.push_back(section_button(std::string(control::kFormSave), "Save account", "save-form",
-                                   kEffect, Op::SubmitForm{}, b));
-  buttons.push_back(section_button(std::string(control::kFormCancel), "Cancel", "cancel-form",
-                                   kOpenOrClose, Op::CancelForm{}, b));
+  buttons.push_back(form_button(control::kFormSave, "Save account"));
+  buttons.push_back(form_button(control::kFormCancel, "Cancel"));
   rows.push_back(button_row(std::move(buttons)));
   const std::string title =
       fmt::format("{} {} account", m.editing_id ? "Edit" : "Add", services::title(kind));
   return ui_rows::section_card(title, ui_rows::rows_column(std::move(rows)));
 }
 
-WidgetBox replacement_card(const PageModel& m, const AccountBindings& b) {
+WidgetBox replacement_card(const PageModel& m) {
   WidgetList rows;
   rows.push_back(ui_rows::info_row("Account", *m.reauth_target));
   rows.push_back(ui_rows::label_row(
@@ -174,12 +182,8 @@ WidgetBox replacement_card(const PageModel& m, const AccountBindings& b) {
         ui_rows::caption(fmt::format("Could not update credential: {}", *m.reauth_message)));
   }
   WidgetList buttons;
-  buttons.push_back(section_button(std::string(control::kReauthSave), "Update credential",
-                                   "save-reauthentication", kEffect, Op::SubmitReauthentication{},
-                                   b));
-  buttons.push_back(section_button(std::string(control::kReauthCancel), "Cancel",
-                                   "cancel-reauthentication", kOpenOrClose,
-                                   Op::CancelReauthentication{}, b));
+  buttons.push_back(form_button(control::kReauthSave, "Update credential"));
+  buttons.push_back(form_button(control::kReauthCancel, "Cancel"));
   rows.push_back(button_row(std::move(buttons)));
   return ui_rows::section_card("Replace saved password", ui_rows::rows_column(std::move(rows)));
 }
@@ -244,13 +248,22 @@ WidgetBox account_row(const PageModel& m, const AccountRow& row, const AccountBi
                         .push(std::move(check))
                         .push(w::boxed(w::Spacer()))
                         .push(w::boxed(std::move(remove)));
-  return w::boxed(w::Column()
-                      .with_gap(kAccountLinesGap)
-                      .push(w::boxed(std::move(title_line)))
-                      .push(text(row.detail, kDetailSize, true))
-                      .push(text(sync_line(status, m.now_unix), kDetailSize, true))
-                      .push(button_row(std::move(edit_buttons)))
-                      .push(w::boxed(std::move(check_line))));
+  w::Column lines;
+  lines.with_gap(kAccountLinesGap)
+      .push(w::boxed(std::move(title_line)))
+      .push(text(row.detail, kDetailSize, true))
+      .push(text(sync_line(status, m.now_unix), kDetailSize, true))
+      .push(button_row(std::move(edit_buttons)))
+      .push(w::boxed(std::move(check_line)));
+  // What the last check of this account found, under the button that ran it.
+  if (m.check_note && m.check_note->id == row.id) {
+    lines.push(w::boxed(w::Text(m.check_note->text)
+                            .with_id(control::check_note(row.id))
+                            .with_size(ui_rows::kCaptionSize)
+                            .with_muted(!m.check_note->failed)
+                            .with_wrap()));
+  }
+  return w::boxed(std::move(lines));
 }
 
 std::string lower_title(AccountKind kind) {
@@ -294,6 +307,9 @@ std::string edit(std::string_view id) { return fmt::format("settings.accounts.ed
 std::string reauth(std::string_view id) { return fmt::format("settings.accounts.reauth.{}", id); }
 std::string test(std::string_view id) { return fmt::format("settings.accounts.test.{}", id); }
 std::string remove(std::string_view id) { return fmt::format("settings.accounts.remove.{}", id); }
+std::string check_note(std::string_view id) {
+  return fmt::format("settings.accounts.check-note.{}", id);
+}
 }  // namespace control
 
 WidgetBox action_button(std::string control_id, std::string label, std::string_view resource_id,
@@ -330,8 +346,8 @@ AccountBindings section_bindings() {
 WidgetBox build_page(const PageModel& m, const AccountBindings& b) {
   WidgetList sections;
   sections.push_back(introduction(m));
-  if (m.form_kind) sections.push_back(form_card(m, b));
-  if (m.reauth_target) sections.push_back(replacement_card(m, b));
+  if (m.form_kind) sections.push_back(form_card(m));
+  if (m.reauth_target) sections.push_back(replacement_card(m));
   if (m.removal) {
     const auto& of_kind = (*m.rows)[static_cast<std::size_t>(m.removal->kind)];
     for (const AccountRow& row : of_kind) {

@@ -10,9 +10,11 @@
 // fields edit the pane's secret buffers in place, so a typed password never
 // enters the page, the state document or the accessibility tree), and every
 // button writes true under its control id for the pane's next `sync`. The
-// buttons are also bound to the account action that carries the same
-// operation, so a client finds it under the button and a click records it;
-// the row's Remove only opens the confirmation and stays plain.
+// buttons of the kind sections and the account rows are also bound to the
+// account action that carries the same operation, so a client finds it under
+// the button and a click records it; the row's Remove only opens the
+// confirmation, and the buttons of the open form and the replacement card
+// act on what only the page holds, so those stay plain.
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,7 @@
 #include "kalu_actions/binding.h"
 #include "kalu_ui/secret.h"
 #include "kalu_ui/wake_slot.h"
+#include "operations/mailbox_cells.h"
 #include "operations/records.h"
 #include "panes/accounts/model.h"
 #include "widget_contract/widget.h"
@@ -74,6 +77,8 @@ struct PageModel {
   std::optional<std::string> reauth_target;
   std::optional<std::string> reauth_message;
   std::optional<PendingRemoval> removal;
+  // What the last check of a saved account found, shown on its row.
+  std::optional<operations::AccountCheckNote> check_note;
   // The current time in whole seconds since the Unix epoch (sync ages).
   std::uint64_t now_unix = 0;
   const FormCells* cells = nullptr;
@@ -103,6 +108,8 @@ std::string edit(std::string_view id);
 std::string reauth(std::string_view id);
 std::string test(std::string_view id);
 std::string remove(std::string_view id);
+// Not a control: the id of the text showing what the account's last check found.
+std::string check_note(std::string_view id);
 }  // namespace control
 
 }  // namespace settings::panes::accounts

@@ -49,6 +49,7 @@ AccountsPane::AccountsPane(RootOverride root, Dependencies dependencies, Loaded)
                      kalu_ui::secret::SecretBuffer::create()};
   requests_ = operations::AccountRequestCell::create({});
   completion_ = operations::OperationCompletionCell::create({});
+  check_note_ = operations::AccountCheckNoteCell::create(std::nullopt);
   probe_ = account_probe::new_account_probe();
 }
 
@@ -86,6 +87,15 @@ AccountsPane&& AccountsPane::with_account_requests(
 AccountsPane&& AccountsPane::with_account_completion(
     const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
   completion_ = cell;
+  return std::move(*this);
+}
+
+AccountsPane&& AccountsPane::with_account_check_note(
+    const std::shared_ptr<operations::AccountCheckNoteCell>& cell) && {
+  check_note_ = cell;
+  // Shown from the first page on: a check may have ended before this pane.
+  seen_note_generation_ = cell->generation();
+  shown_note_ = cell->get();
   return std::move(*this);
 }
 
@@ -193,6 +203,7 @@ void AccountsPane::finish_form_check(CheckAnswer answer) {
   form_status_.reset();
   editing_id_.reset();
   reset_form_cells();
+  forget_check_of(draft->id);
   reload();
   end_form_save(fmt::format("{} account saved", services::title(draft->kind)));
 }
@@ -215,6 +226,7 @@ void AccountsPane::finish_reauth_check(CheckAnswer answer) {
   reauth_target_.reset();
   reauth_message_.reset();
   cells_.reauth_password->clear();
+  forget_check_of(replacement->id);
   end_reauth_save(std::string("saved password replaced"));
 }
 
@@ -259,6 +271,12 @@ void AccountsPane::load_statuses_and_vault() {
   }
 }
 
+void AccountsPane::forget_check_of(std::string_view id) {
+  const std::optional<operations::AccountCheckNote> note = check_note_->get();
+  // A check still running reports on the account as it is now.
+  if (note && note->id == id && !note->running) check_note_->publish(std::nullopt);
+}
+
 void AccountsPane::make_page() {
   PageModel model;
   model.rows = &rows_;
@@ -270,6 +288,7 @@ void AccountsPane::make_page() {
   model.reauth_target = reauth_target_;
   model.reauth_message = reauth_message_;
   model.removal = pending_removal_;
+  model.check_note = shown_note_;
   model.now_unix = deps_.unix_now();
   model.cells = &cells_;
   page_ = build_page(model, deps_.bindings);

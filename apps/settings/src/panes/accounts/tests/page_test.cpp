@@ -112,6 +112,41 @@ TEST(AccountsPageTest, RowsWithBadgesSyncLinesAndTheirButtons) {
   EXPECT_EQ(p.button("settings.accounts.remove.webdav-1")->label(), "Remove");
 }
 
+TEST(AccountsPageTest, WhatACheckFoundStandsOnItsAccountsRowOnly) {
+  Page p;
+  p.rows[0].push_back(row("a@example.com", "Ann", AccountKind::kMail));
+  p.rows[2].push_back(row("webdav-1", "Files", AccountKind::kWebDav));
+  const auto note_on = [&](std::string_view id) {
+    return dynamic_cast<const w::Text*>(
+        kalu_ui::frame::find_by_id(*p.widget, control::check_note(id)));
+  };
+  p.build();
+  EXPECT_EQ(note_on("webdav-1"), nullptr);
+
+  const struct {
+    operations::AccountCheckNote note;
+    bool muted;
+  } cases[] = {
+      {{"webdav-1", "Checking the account\u2026", true, false}, true},
+      {{"webdav-1", "Signed in.", false, false}, true},
+      {{"webdav-1", "server rejected the saved credential", false, true}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.note.text);
+    p.model.check_note = c.note;
+    p.build();
+    const w::Text* shown = note_on("webdav-1");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), c.note.text);
+    EXPECT_EQ(shown->muted(), c.muted);
+    EXPECT_EQ(note_on("a@example.com"), nullptr);
+  }
+  // A note of an account no longer listed shows nowhere.
+  p.model.check_note = operations::AccountCheckNote{"gone-1", "Signed in.", false, false};
+  p.build();
+  EXPECT_THAT(p.texts(), Not(Contains("Signed in.")));
+}
+
 TEST(AccountsPageTest, FormAndReplacementCards) {
   Page p;
   p.rows[1].push_back(row("caldav-1", "Cal", AccountKind::kCalDav));
@@ -214,12 +249,6 @@ TEST(AccountsPageTest, ButtonsAskForTheirActions) {
     std::uint8_t kind;
     const char* operation;
   } cases[] = {
-      {"settings.accounts.form.save", "save-form", section, 1, R"("SubmitForm")"},
-      {"settings.accounts.form.cancel", "cancel-form", section, 2, R"("CancelForm")"},
-      {"settings.accounts.reauth.save", "save-reauthentication", section, 1,
-       R"("SubmitReauthentication")"},
-      {"settings.accounts.reauth.cancel", "cancel-reauthentication", section, 2,
-       R"("CancelReauthentication")"},
       {"settings.accounts.add.mail", "add-mail", section, 2, R"({"Add":{"kind":"mail"}})"},
       {"settings.accounts.add.nextcloud", "add-nextcloud", section, 2,
        R"({"Add":{"kind":"nextcloud"}})"},
@@ -245,15 +274,25 @@ TEST(AccountsPageTest, ButtonsAskForTheirActions) {
     EXPECT_EQ(button->binding()->resource_id, c.resource);
     EXPECT_EQ(button->binding()->action, c.action);
   }
-  // The row's Remove only opens the confirmation: no removal action is
-  // asked for, and the button stays the control a client presses.
+  // The row's Remove only opens the confirmation, and the form's and the
+  // replacement card's buttons act on what the page holds: no action is
+  // asked for, and each stays the control a client presses.
   EXPECT_EQ(asked.count("remove@" + account), 0u);
-  const w::Button* remove = p.button("settings.accounts.remove.a@example.com");
-  ASSERT_NE(remove, nullptr);
-  ASSERT_TRUE(remove->binding().has_value());
-  EXPECT_EQ(remove->binding()->resource_id, "kalu.control:settings.accounts.remove.a@example.com");
-  kalu_ui::doc::Document document;
-  EXPECT_EQ(remove->resources(document).size(), 1u);
+  for (const char* action :
+       {"save-form", "cancel-form", "save-reauthentication", "cancel-reauthentication"}) {
+    EXPECT_EQ(asked.count(action + ("@" + section)), 0u) << action;
+  }
+  for (const char* id : {"settings.accounts.remove.a@example.com", "settings.accounts.form.save",
+                         "settings.accounts.form.cancel", "settings.accounts.reauth.save",
+                         "settings.accounts.reauth.cancel"}) {
+    SCOPED_TRACE(id);
+    const w::Button* button = p.button(id);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->binding().has_value());
+    EXPECT_EQ(button->binding()->resource_id, std::string("kalu.control:") + id);
+    kalu_ui::doc::Document document;
+    EXPECT_EQ(button->resources(document).size(), 1u);
+  }
 }
 
 TEST(AccountsPageTest, ThePaneBindsItsButtonsToTheSectionsActions) {
@@ -268,8 +307,6 @@ TEST(AccountsPageTest, ThePaneBindsItsButtonsToTheSectionsActions) {
   } cases[] = {
       {"settings.accounts.add.caldav", "settings.section:external_accounts", "add-caldav",
        R"({"Add":{"kind":"caldav"}})"},
-      {"settings.accounts.form.save", "settings.section:external_accounts", "save-form",
-       R"("SubmitForm")"},
       {"settings.accounts.test.ann@example.com", "settings.account:ann@example.com", "test",
        R"({"Test":{"id":"ann@example.com"}})"},
       {"settings.accounts.edit.webdav-1", "settings.account:webdav-1", "edit",
@@ -288,11 +325,15 @@ TEST(AccountsPageTest, ThePaneBindsItsButtonsToTheSectionsActions) {
     EXPECT_EQ(encoded->action_id, "settings.account-operation");
     EXPECT_EQ(encoded->payload_text(), c.payload);
   }
-  // The row's Remove stays the control a client presses: it only asks.
-  const auto* remove = dynamic_cast<const w::Button*>(
-      kalu_ui::frame::find_by_id(t.h->root(), "settings.accounts.remove.webdav-1"));
-  ASSERT_NE(remove, nullptr);
-  EXPECT_EQ(remove->binding()->resource_id, "kalu.control:settings.accounts.remove.webdav-1");
+  // The row's Remove (it only asks) and the open form's buttons stay the
+  // controls a client presses.
+  for (const char* id : {"settings.accounts.remove.webdav-1", "settings.accounts.form.save",
+                         "settings.accounts.form.cancel"}) {
+    const auto* button =
+        dynamic_cast<const w::Button*>(kalu_ui::frame::find_by_id(t.h->root(), id));
+    ASSERT_NE(button, nullptr) << id;
+    EXPECT_EQ(button->binding()->resource_id, std::string("kalu.control:") + id);
+  }
   // A click still writes the press the pane reads.
   ASSERT_TRUE(t.press("settings.accounts.edit.webdav-1"));
   EXPECT_EQ(t.pane().editing_id(), "webdav-1");

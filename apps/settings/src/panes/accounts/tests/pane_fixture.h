@@ -155,6 +155,7 @@ struct PaneFixture {
     deps.bindings = bindings;
     auto pane = kalu_ui::widget::boxed(AccountsPane(dir.root(), std::move(deps))
                                            .with_account_requests(requests)
+                                           .with_account_check_note(notes)
                                            .with_account_probe(probe));
     h.emplace(std::move(pane), kalu_ui::harness::Options::sized({1280.0, 2400.0}));
     h->frame();
@@ -200,6 +201,9 @@ struct PaneFixture {
   std::shared_ptr<kalu_ui::Instant> clock = std::make_shared<kalu_ui::Instant>(1000, 0);
   std::shared_ptr<operations::AccountRequestCell> requests =
       operations::AccountRequestCell::create({});
+  // The application's note of its checks of saved accounts.
+  std::shared_ptr<operations::AccountCheckNoteCell> notes =
+      operations::AccountCheckNoteCell::create(std::nullopt);
   AccountBindings bindings;
   std::optional<kalu_ui::harness::Harness> h;
 };

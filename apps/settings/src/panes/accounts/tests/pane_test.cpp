@@ -327,6 +327,58 @@ TEST(AccountsPaneTest, AFailedRemovalWaitsInTheFormStatusUntilAFormOpens) {
   EXPECT_EQ(t.pane().form_status(), std::nullopt);
 }
 
+// What a check of a saved account found stays on its row until the next
+// check, or until the account changes: saved again, given a new password,
+// removed. A check still running speaks for the account as it now is.
+TEST(AccountsPaneTest, ACheckNoteStaysOnItsRowUntilTheAccountChanges) {
+  using Note = operations::AccountCheckNote;
+  PaneFixture t({}, testing::seed_accounts);
+  const auto shown = [&](std::string_view id) -> std::optional<std::string> {
+    const auto* text = dynamic_cast<const kalu_ui::widget::Text*>(
+        kalu_ui::frame::find_by_id(t.h->root(), control::check_note(id)));
+    if (text == nullptr) return std::nullopt;
+    return text->text();
+  };
+  const auto noted = [&](Note note) {
+    t.notes->publish(std::move(note));
+    t.h->frame();
+  };
+
+  noted(Note{"webdav-1", "Checking the account\u2026", true, false});
+  EXPECT_EQ(shown("webdav-1"), "Checking the account\u2026");
+  noted(Note{"webdav-1", "Signed in.", false, false});
+  EXPECT_EQ(shown("webdav-1"), "Signed in.");
+  EXPECT_EQ(shown("ann@example.com"), std::nullopt);
+
+  // Saved again through its form: forgotten.
+  ASSERT_TRUE(t.press("settings.accounts.edit.webdav-1"));
+  ASSERT_TRUE(t.press("settings.accounts.form.save"));
+  ASSERT_TRUE(t.frames_until([&] { return !t.pane().form_kind(); }));
+  t.h->frame();
+  EXPECT_EQ(t.notes->get(), std::nullopt);
+  EXPECT_EQ(shown("webdav-1"), std::nullopt);
+
+  // A new password: forgotten; a note of another account stays.
+  noted(Note{"webdav-1", "server rejected the saved credential", false, true});
+  EXPECT_EQ(shown("webdav-1"), "server rejected the saved credential");
+  ASSERT_TRUE(t.press("settings.accounts.reauth.webdav-1"));
+  t.type("accounts.reauth.password", "new-one");
+  ASSERT_TRUE(t.press("settings.accounts.reauth.save"));
+  ASSERT_TRUE(t.frames_until([&] { return !t.pane().reauth_check_running(); }));
+  t.h->frame();
+  EXPECT_EQ(shown("webdav-1"), std::nullopt);
+
+  // Removed: forgotten, unless it is a check still running.
+  noted(Note{"ann@example.com", "Checking the account\u2026", true, false});
+  ASSERT_TRUE(t.press("settings.accounts.remove.webdav-1"));
+  ASSERT_TRUE(t.press("settings.accounts.remove.confirm"));
+  EXPECT_EQ(t.notes->get(), (Note{"ann@example.com", "Checking the account\u2026", true, false}));
+  noted(Note{"nextcloud-1", "Signed in.", false, false});
+  ASSERT_TRUE(t.press("settings.accounts.remove.nextcloud-1"));
+  ASSERT_TRUE(t.press("settings.accounts.remove.confirm"));
+  EXPECT_EQ(t.notes->get(), std::nullopt);
+}
+
 TEST(AccountsPaneTest, PaneRequests) {
   PaneFixture t({}, testing::seed_accounts);
   t.requests->publish(AccountPaneRequest::OpenAddForm{AccountKind::kCalDav});
