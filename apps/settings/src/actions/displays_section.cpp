@@ -218,6 +218,7 @@ std::vector<std::string> transform_labels() {
   return {labels.begin(), labels.end()};
 }
 
+// `outputs` holds the label of every output, this one's too.
 Resource output_item(const prefs_store::OutputDescriptor& output,
                      std::span<const std::pair<std::string, std::string>> outputs) {
   const std::string& k = output.connector;
@@ -227,8 +228,12 @@ Resource output_item(const prefs_store::OutputDescriptor& output,
   const auto toggle = [&](std::string_view name) {
     return output_toggle_spec(*row_named(kOutputToggles, name), k);
   };
-  Resource item = Resource::create(std::string(kOutputPrefix) + k, "settings.display-output",
-                                   vocabulary::output_label(output));
+  std::string label = vocabulary::output_label(output);
+  for (const auto& [connector, listed] : outputs) {
+    if (connector == k) label = listed;
+  }
+  Resource item =
+      Resource::create(std::string(kOutputPrefix) + k, "settings.display-output", std::move(label));
   item.actions.reserve(10);
   item.actions.push_back(toggle("enabled"));
   item.actions.push_back(choice("scale", scale_labels()));

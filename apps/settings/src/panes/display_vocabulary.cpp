@@ -28,15 +28,22 @@ constexpr std::array<std::string_view, 4> kTransformLabels = {"Landscape", "Port
 
 }  // namespace
 
-std::string output_label(const prefs_store::OutputDescriptor& output) {
-  return output.name.empty() ? output.connector : output.name;
+std::string output_label(const prefs_store::OutputDescriptor& output,
+                         const std::optional<std::string>& card_qualifier) {
+  std::string base = output.internal       ? std::string(kBuiltInLabel)
+                     : output.name.empty() ? output.connector
+                                           : output.name;
+  if (!card_qualifier) return base;
+  return fmt::format("{} · {}", base, *card_qualifier);
 }
 
 OutputLabels output_labels(const prefs_store::DisplayHardwareSnapshot& snapshot) {
   OutputLabels labels;
-  for (const auto& card : snapshot.cards) {
-    for (const auto& output : card.outputs)
-      labels.emplace_back(output.connector, output_label(output));
+  for (std::size_t card = 0; card < snapshot.cards.size(); ++card) {
+    const std::optional<std::string> qualifier = snapshot.card_qualifier(card);
+    for (const auto& output : snapshot.cards[card].outputs) {
+      labels.emplace_back(output.connector, output_label(output, qualifier));
+    }
   }
   return labels;
 }

@@ -20,14 +20,22 @@
 
 namespace settings::panes::display {
 
-// An output's label as the choice lists name it: its display name when that
-// is not empty, else its connector.
-std::string output_label(const prefs_store::OutputDescriptor& output);
+// What a built-in panel is called, whatever name it reports.
+inline constexpr std::string_view kBuiltInLabel = "Built-in display";
+
+// An output's one name, wherever it is named (its card, the summary, the
+// other outputs' position and mirroring choices, the section's item):
+// kBuiltInLabel for a built-in panel, else its display name when that is
+// not empty, else its connector; "{} · {}" with `card_qualifier` when one is
+// given (outputs of several cards).
+std::string output_label(const prefs_store::OutputDescriptor& output,
+                         const std::optional<std::string>& card_qualifier = std::nullopt);
 
 // (connector, label) of every output, in snapshot order.
 using OutputLabels = std::vector<std::pair<std::string, std::string>>;
 
-// The labels of every output of the snapshot, card by card, in order.
+// The labels of every output of the snapshot, card by card, in order, each
+// with its card's qualifier.
 OutputLabels output_labels(const prefs_store::DisplayHardwareSnapshot& snapshot);
 
 // The four directions of an arrangement, in choice order.

@@ -100,9 +100,9 @@ assert list(actions) == ["enabled", "scale", "position", "mirror", "primary", "m
                          "transform", "hdr", "vrr", "color-profile"], list(actions)
 def choices(name):
     return actions[name]["parameters"][0]["allowed_values"]
-assert choices("position") == ["Automatic", "Left of Laptop panel", "Right of Laptop panel",
-                               "Above of Laptop panel", "Below of Laptop panel"], choices("position")
-assert choices("mirror") == ["Extend workspace", "Mirror Laptop panel"], choices("mirror")
+assert choices("position") == ["Automatic", "Left of Built-in display", "Right of Built-in display",
+                               "Above of Built-in display", "Below of Built-in display"], choices("position")
+assert choices("mirror") == ["Extend workspace", "Mirror Built-in display"], choices("mirror")
 assert "2560 × 1440 · 144 Hz" in choices("mode"), choices("mode")
 assert choices("color-profile") == ["System default", "Display P3 · display-p3", "sRGB · srgb"]
 PY

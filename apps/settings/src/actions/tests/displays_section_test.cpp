@@ -251,8 +251,10 @@ TEST(DisplaysSectionTest, ReadsTheHardwareOfTheDevice) {
   // The panel does not control HDR; the monitor does.
   EXPECT_EQ(seeded.children[0].action("hdr"), nullptr);
   EXPECT_NE(seeded.children[1].action("hdr"), nullptr);
+  // The panel goes by the one name the Displays page gives it.
+  EXPECT_EQ(seeded.children[0].label, "Built-in display");
   EXPECT_EQ(choices_of(action(seeded.children[1], "mirror")),
-            (std::vector<std::string>{"Extend workspace", "Mirror Laptop panel"}));
+            (std::vector<std::string>{"Extend workspace", "Mirror Built-in display"}));
   for (const std::string_view name : {"apply", "confirm", "revert"}) {
     auto command = display_command_binding(name);
     ASSERT_TRUE(command) << name;

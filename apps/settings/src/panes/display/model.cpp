@@ -16,9 +16,7 @@ namespace {
 DisplayOutput output_of(const prefs_store::OutputDescriptor& d,
                         const std::optional<std::string>& qualifier) {
   DisplayOutput out;
-  std::string base = d.internal ? std::string(kBuiltInLabel) : output_label(d);
-  out.label = qualifier ? fmt::format("{} · {}", base, *qualifier) : std::move(base);
-  out.choice_label = output_label(d);
+  out.label = output_label(d, qualifier);
   out.connector = d.connector;
   out.name = d.name.empty() ? d.connector : d.name;
   out.modes = d.modes;
@@ -66,8 +64,7 @@ const DisplayOutput* find_output(const std::vector<DisplayOutput>& outputs,
 OutputLabels choice_labels(const std::vector<DisplayOutput>& outputs) {
   OutputLabels labels;
   labels.reserve(outputs.size());
-  for (const DisplayOutput& output : outputs)
-    labels.emplace_back(output.connector, output.choice_label);
+  for (const DisplayOutput& output : outputs) labels.emplace_back(output.connector, output.label);
   return labels;
 }
 
@@ -95,7 +92,7 @@ std::string mirror_label(const prefs_store::OutputConfig& entry,
                          const std::vector<DisplayOutput>& outputs) {
   if (entry.mirror) {
     if (const DisplayOutput* target = find_output(outputs, *entry.mirror)) {
-      return mirror_label_of(target->choice_label);
+      return mirror_label_of(target->label);
     }
   }
   return std::string(kExtendWorkspace);

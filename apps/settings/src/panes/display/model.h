@@ -57,13 +57,10 @@ std::string output_control_id(std::string_view connector, std::string_view field
 
 // The pane's view of one connected output.
 struct DisplayOutput {
-  // "Built-in display" for a built-in panel, else the name, else the
-  // connector; " · {card}" appended when outputs of several cards exist. The
-  // cards and the summary show it.
+  // output_label of the descriptor with its card's qualifier: its card, the
+  // summary and the other outputs' choices name it so, exactly as the action
+  // surface's Displays section does.
   std::string label;
-  // output_label of the descriptor: what the position and mirroring choices
-  // name, exactly as the action surface's Displays section does.
-  std::string choice_label;
   std::string connector;
   // The descriptor's name, or the connector when the name is empty.
   std::string name;
@@ -83,8 +80,6 @@ struct DisplayOutput {
   bool operator==(const DisplayOutput&) const = default;
 };
 
-inline constexpr std::string_view kBuiltInLabel = "Built-in display";
-
 // Every output of every card in snapshot order, sorted stably: built-in
 // panels first, then connected ones, then by label in byte order.
 std::vector<DisplayOutput> outputs_of(const prefs_store::DisplayHardwareSnapshot& snapshot);
@@ -93,7 +88,7 @@ std::vector<DisplayOutput> outputs_of(const prefs_store::DisplayHardwareSnapshot
 const DisplayOutput* find_output(const std::vector<DisplayOutput>& outputs,
                                  std::string_view connector);
 
-// (connector, choice label) of each output, for the choice lists.
+// (connector, label) of each output, for the choice lists.
 OutputLabels choice_labels(const std::vector<DisplayOutput>& outputs);
 
 // The entry of the output at `index` of the pane's list when it has none:
@@ -106,7 +101,7 @@ prefs_store::HardwareView hardware_view_of(const std::vector<DisplayOutput>& out
 
 // ---- Labels the pane writes -------------------------------------------------
 
-// "Extend workspace", or "Mirror {}" of the mirrored output's choice label
+// "Extend workspace", or "Mirror {}" of the mirrored output's label
 // when it is among `outputs`.
 std::string mirror_label(const prefs_store::OutputConfig& entry,
                          const std::vector<DisplayOutput>& outputs);

@@ -80,11 +80,14 @@ WidgetBox summary_card(const PageModel& m, const std::vector<DisplayOutput>& con
     const char* state = !entry.enabled ? "Disabled" : entry.primary ? "Active · primary" : "Active";
     rows.push_back(ui_rows::info_row(connected[i].label, state));
   }
-  const bool all_connected = connected.size() == m.outputs->size();
-  rows.push_back(ui_rows::caption(all_connected
-                                      ? "Connect a second display to extend or mirror your screen."
-                                      : "Connect a display to a free port to extend or mirror "
-                                        "your screen."));
+  // Only a display alone has nothing to extend or mirror.
+  if (connected.size() == 1) {
+    const bool all_connected = connected.size() == m.outputs->size();
+    rows.push_back(
+        ui_rows::caption(all_connected ? "Connect a second display to extend or mirror your screen."
+                                       : "Connect a display to a free port to extend or mirror "
+                                         "your screen."));
+  }
   return ui_rows::section_card("Displays", ui_rows::rows_column(std::move(rows)));
 }
 

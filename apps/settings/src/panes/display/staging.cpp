@@ -52,7 +52,7 @@ std::optional<std::string> mirror_from_text(const std::string& text,
                                             const std::vector<DisplayOutput>& outputs) {
   if (text == kExtendWorkspace) return std::nullopt;
   for (const DisplayOutput& other : outputs) {
-    if (mirror_label_of(other.choice_label) == text) return other.connector;
+    if (mirror_label_of(other.label) == text) return other.connector;
   }
   return std::nullopt;
 }
@@ -207,7 +207,7 @@ std::optional<prefs_store::Position> position_from_text(const std::string& text,
     const std::string_view rest = std::string_view(text).substr(prefix.size());
     for (std::size_t i = 0; i < outputs.size(); ++i) {
       const DisplayOutput& reference = outputs[i];
-      if (reference.choice_label != rest) continue;
+      if (reference.label != rest) continue;
       auto found = copy.outputs.find(reference.connector);
       const OutputConfig ref = found != copy.outputs.end() ? found->second : staging_default(i);
       const std::int64_t x = ref.position.x;

@@ -47,7 +47,7 @@ StagedOutputs stage_outputs(const prefs_store::DisplayConfig& config,
                             const std::vector<OutputFieldValues>& fields);
 
 // The position that the text "{direction} of {label}" gives `output` beside
-// the output whose choice label is `label`, or nothing when the text names no
+// the output labelled `label`, or nothing when the text names no
 // direction or no output ("Automatic").
 std::optional<prefs_store::Position> position_from_text(const std::string& text,
                                                         const DisplayOutput& output,

@@ -14,8 +14,16 @@ TEST(DisplayVocabularyTest, OutputLabelsAndTheirChoiceLists) {
   named.name = "Studio 27";
   prefs_store::OutputDescriptor unnamed;
   unnamed.connector = "HDMI-1";
+  prefs_store::OutputDescriptor panel;
+  panel.connector = "eDP-1";
+  panel.name = "Laptop panel";
+  panel.internal = true;
   EXPECT_EQ(output_label(named), "Studio 27");
   EXPECT_EQ(output_label(unnamed), "HDMI-1");
+  // A built-in panel has one name, whatever it reports; a card's qualifier
+  // follows any of them.
+  EXPECT_EQ(output_label(panel), "Built-in display");
+  EXPECT_EQ(output_label(panel, "card1"), "Built-in display · card1");
 
   prefs_store::DisplayHardwareSnapshot snapshot;
   snapshot.cards.push_back({"card0", {named}});
@@ -23,11 +31,12 @@ TEST(DisplayVocabularyTest, OutputLabelsAndTheirChoiceLists) {
   const OutputLabels labels = output_labels(snapshot);
   ASSERT_EQ(labels.size(), 2u);
 
-  // A's positions name B by its connector; B mirrors A by its name.
-  EXPECT_THAT(
-      arrangement_labels("DP-1", labels),
-      ElementsAre("Left of HDMI-1", "Right of HDMI-1", "Above of HDMI-1", "Below of HDMI-1"));
-  EXPECT_THAT(mirror_labels("HDMI-1", labels), ElementsAre("Mirror Studio 27"));
+  // A's positions name B by its connector; B mirrors A by its name; two
+  // cards: each with its card.
+  EXPECT_THAT(arrangement_labels("DP-1", labels),
+              ElementsAre("Left of HDMI-1 · card1", "Right of HDMI-1 · card1",
+                          "Above of HDMI-1 · card1", "Below of HDMI-1 · card1"));
+  EXPECT_THAT(mirror_labels("HDMI-1", labels), ElementsAre("Mirror Studio 27 · card0"));
   // Alone: nothing beside "Automatic" and "Extend workspace".
   const OutputLabels one(labels.begin(), labels.begin() + 1);
   EXPECT_TRUE(arrangement_labels("DP-1", one).empty());

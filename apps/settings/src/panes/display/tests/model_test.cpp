@@ -27,7 +27,7 @@ TEST(DisplayModelTest, OutputsSortBuiltInFirstThenByLabelWithCardQualifiers) {
 
   const auto one_card = outputs_of(snapshot_of({monitor("DP-1", ""), panel()}));
   EXPECT_EQ(one_card[0].label, "Built-in display");
-  EXPECT_EQ(one_card[0].choice_label, "Laptop panel");
+  EXPECT_EQ(one_card[0].name, "Laptop panel");
   EXPECT_EQ(one_card[1].label, "DP-1");
   EXPECT_EQ(one_card[1].name, "DP-1");
   EXPECT_TRUE(one_card[1].hdr_supported);
@@ -55,7 +55,7 @@ TEST(DisplayModelTest, EntriesOfTheLayout) {
   EXPECT_FALSE(values.contains("display.output.eDP-1.mode"));
   EXPECT_EQ(values.at("display.output.DP-2.scale"), kalu_ui::doc::Scalar(std::string("100%")));
   EXPECT_EQ(values.at("display.output.DP-2.mirror"),
-            kalu_ui::doc::Scalar(std::string("Mirror Laptop panel")));
+            kalu_ui::doc::Scalar(std::string("Mirror Built-in display")));
   EXPECT_EQ(values.at("display.output.DP-2.position"),
             kalu_ui::doc::Scalar(std::string("Automatic")));
   EXPECT_EQ(values.at("display.output.DP-2.transform"),
@@ -129,13 +129,13 @@ TEST(DisplayStagingTest, Cases) {
          m.current_mode = prefs_store::OutputMode{2560, 1440, 144000};
          return std::vector{panel(), m};
        }(),
-       a_primary, [](auto& f) { f[1].position = "Left of Laptop panel"; },
+       a_primary, [](auto& f) { f[1].position = "Left of Built-in display"; },
        [](const StagedOutputs& r) {
          EXPECT_TRUE(r.changed);
          EXPECT_EQ(r.config.outputs.at("DP-2").position, (prefs_store::Position{-2560, 0}));
        }},
       {"Right of the panel: its width", two(), a_primary,
-       [](auto& f) { f[1].position = "Right of Laptop panel"; },
+       [](auto& f) { f[1].position = "Right of Built-in display"; },
        [](const StagedOutputs& r) {
          EXPECT_EQ(r.config.outputs.at("DP-2").position, (prefs_store::Position{2560, 0}));
          EXPECT_FALSE(r.changed);  // already there
@@ -158,7 +158,7 @@ TEST(DisplayStagingTest, Cases) {
       {"Automatic, a foreign direction or an unknown label change nothing", two(), a_primary,
        [](auto& f) {
          f[0].position = "Automatic";
-         f[1].position = "Behind of Laptop panel";
+         f[1].position = "Behind of Built-in display";
        },
        [](const StagedOutputs& r) { EXPECT_FALSE(r.changed); }},
       {"a colour profile that matches nothing clears it", two(),

@@ -106,12 +106,17 @@ TEST(DisplayPageTest, TwoOutputsTheirChoicesAndStates) {
   const auto texts = p.texts();
   EXPECT_THAT(texts, Contains("Active"));
   EXPECT_THAT(texts, Contains("HDMI-1"));  // the card of the unnamed output
+  // The panel's one name: its card's, and the other output's choices'.
+  EXPECT_THAT(texts, Contains("Built-in display"));
+  EXPECT_THAT(texts, Not(Contains("Laptop panel")));
+  // Two displays have something to extend or mirror already.
+  EXPECT_THAT(texts, Not(Contains(::testing::StartsWith("Connect a"))));
   EXPECT_THAT(p.dropdown("display.output.eDP-1.position").options(),
               ElementsAre("Automatic", "Left of HDMI-1", "Right of HDMI-1", "Above of HDMI-1",
                           "Below of HDMI-1"));
   EXPECT_THAT(p.dropdown("display.output.HDMI-1.mirror").options(),
-              ElementsAre("Extend workspace", "Mirror Laptop panel"));
-  EXPECT_EQ(p.dropdown("display.output.HDMI-1.mirror").selected(), "Mirror Laptop panel");
+              ElementsAre("Extend workspace", "Mirror Built-in display"));
+  EXPECT_EQ(p.dropdown("display.output.HDMI-1.mirror").selected(), "Mirror Built-in display");
   EXPECT_EQ(p.dropdown("display.output.HDMI-1.scale").selected(), "175%");
   // Profiles without names: only the system default to choose.
   EXPECT_THAT(p.dropdown("display.output.HDMI-1.color_profile").options(),

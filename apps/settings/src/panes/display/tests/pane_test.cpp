@@ -190,7 +190,7 @@ TEST(DisplayPaneTest, WithNothingPendingTheDocumentGoesBackToTheModel) {
   (void)t.doc().put(kRoot, kApplyId, true);
   (void)t.doc().put(kRoot, kBrightnessId, 0.9);
   (void)t.doc().put(kRoot, output_control_id("DP-2", field::kScale), "200%");
-  (void)t.doc().put(kRoot, output_control_id("DP-2", field::kPosition), "Left of Laptop panel");
+  (void)t.doc().put(kRoot, output_control_id("DP-2", field::kPosition), "Left of Built-in display");
   t.sync();
   EXPECT_EQ(flag(t.doc(), kApplyId), false);
   EXPECT_EQ(f64(t.doc(), kBrightnessId), 0.5);
@@ -219,10 +219,10 @@ TEST(DisplayPaneTest, EveryOperationIsWrittenIntoTheDocument) {
       {DisplayOperation::SetScale{"175%"}, std::string(kScaleId), V(std::string("175%"))},
       {DisplayOperation::SetPrimary{"DP-2", true}, out("primary"), V(true)},
       {DisplayOperation::SetOutputScale{"DP-2", "125%"}, out("scale"), V(std::string("125%"))},
-      {DisplayOperation::SetPosition{"DP-2", "Above of Laptop panel"}, out("position"),
-       V(std::string("Above of Laptop panel"))},
-      {DisplayOperation::SetMirror{"DP-2", "Mirror Laptop panel"}, out("mirror"),
-       V(std::string("Mirror Laptop panel"))},
+      {DisplayOperation::SetPosition{"DP-2", "Above of Built-in display"}, out("position"),
+       V(std::string("Above of Built-in display"))},
+      {DisplayOperation::SetMirror{"DP-2", "Mirror Built-in display"}, out("mirror"),
+       V(std::string("Mirror Built-in display"))},
       {DisplayOperation::SetModeLabel{"DP-2", "x"}, out("mode"), V(std::string("x"))},
       {DisplayOperation::SetTransformLabel{"DP-2", "Upside down"}, out("transform"),
        V(std::string("Upside down"))},
