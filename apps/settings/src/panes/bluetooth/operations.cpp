@@ -254,10 +254,16 @@ void BluetoothPane::act_on_device(doc::Document& document, const BluetoothDevice
   if (take_doc_flag(document, id_of(ids, DeviceKey::kRename))) {
     const std::string alias =
         document.read_text(doc::kRoot, id_of(ids, DeviceKey::kAlias)).value_or("");
-    auto done = backend_->set_alias(path, alias);
-    status_ = done ? fmt::format("Renamed device to {}.", trimmed(alias))
-                   : fmt::format("Could not rename {}: {}", name, done.error());
-    reload_devices(document);
+    if (trimmed(alias).empty()) {
+      // An empty name would drop the one the device has; it keeps it.
+      status_ = "Enter a name for the device.";
+      structure_dirty_ = true;
+    } else {
+      auto done = backend_->set_alias(path, alias);
+      status_ = done ? fmt::format("Renamed device to {}.", trimmed(alias))
+                     : fmt::format("Could not rename {}: {}", name, done.error());
+      reload_devices(document);
+    }
   }
 
   if (take_doc_flag(document, id_of(ids, DeviceKey::kForget))) forget_device(document, device);

@@ -20,6 +20,9 @@ using ui_rows::WidgetBox;
 using ui_rows::WidgetList;
 
 constexpr float kButtonGap = 8.0f;
+// Between one device's block and the next: twice the rows inside a block, so
+// each device reads as one group.
+constexpr float kDevicesGap = 2.0f * ui_rows::kRowsGap;
 
 WidgetBox flag_button(std::string label, std::string id, std::string key, bool danger = false) {
   lib::FlagButton button(std::move(label), std::move(id), std::move(key));
@@ -118,9 +121,11 @@ WidgetBox build_page(const PageState& state) {
   WidgetList rows;
   rows.push_back(discovery_row(state.scanning));
   if (state.status) rows.push_back(caption(*state.status));
+  WidgetList devices;
   for (std::size_t i = 0; i < state.devices.size() && i < state.keys.size(); ++i) {
-    rows.push_back(device_block(state, state.devices[i], state.keys[i]));
+    devices.push_back(device_block(state, state.devices[i], state.keys[i]));
   }
+  if (!devices.empty()) rows.push_back(ui_rows::column(std::move(devices), kDevicesGap));
   if (state.devices.empty())
     rows.push_back(caption(state.scanning ? kLookingText : kNoDevicesText));
   return ui_rows::section_card_with_control("Bluetooth", power_toggle(state.power_binding),

@@ -87,6 +87,32 @@ TEST(BluetoothPageTest, TheCardAndOneRowPerDevice) {
   EXPECT_THAT(t.texts(), Not(Contains(std::string(kNoDevicesText))));
 }
 
+// A device's rows stand closer together than one device to the next.
+TEST(BluetoothPageTest, DevicesStandApartFromEachOther) {
+  Shown t;
+  const auto rect_of_text = [&](std::string_view text) -> kalu_ui::Rect {
+    for (auto* widget : kalu_ui::frame::collect(t.harness.root(), [&](const kalu_ui::Widget& x) {
+           const auto* shown = dynamic_cast<const w::Text*>(&x);
+           return shown != nullptr && shown->text() == text;
+         })) {
+      return widget->get_rect();
+    }
+    ADD_FAILURE() << "no text " << text;
+    return {};
+  };
+  const auto button = [&](std::string_view id) {
+    return t.harness.rect_of(id).value_or(kalu_ui::Rect{});
+  };
+  // The headphones' name row (its buttons), then its state, then the mouse.
+  const kalu_ui::Rect headphones = button("settings.bluetooth.details.dev_AA");
+  const kalu_ui::Rect state = rect_of_text("Connected · Battery 80%");
+  const kalu_ui::Rect mouse = button("settings.bluetooth.details.dev_BB");
+  const double inside = state.y0 - headphones.y1;
+  const double between = mouse.y0 - state.y1;
+  EXPECT_GT(inside, 0.0);
+  EXPECT_GE(between, 2.0 * inside);
+}
+
 // The power toggle is bound to the Bluetooth section's "bluetooth" action:
 // a flip is recorded for it (which the replay cannot carry out here, with no
 // application publishing the section), and the document keeps the adapter's

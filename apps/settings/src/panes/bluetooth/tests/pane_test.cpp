@@ -259,18 +259,30 @@ TEST(BluetoothPaneTest, DetailsMoveBetweenDevices) {
   EXPECT_EQ(t.pane.expanded_device(), std::nullopt);
 }
 
-TEST(BluetoothPaneTest, RenameSendsTheAliasAsTyped) {
+TEST(BluetoothPaneTest, RenameSendsTheAliasAsTypedAndRefusesNoName) {
   Rig t;
-  t.press(id(kMouse, "rename"));  // the field untouched
+  // The field untouched, or only blanks: refused, the name kept.
+  t.press(id(kMouse, "rename"));
+  EXPECT_EQ(t.pane.status(), "Enter a name for the device.");
   const auto alias = t.document().get(doc::kRoot, id(kMouse, "alias"));
   const auto text_id = std::get<doc::ObjectRef>(*alias).id;
-  ASSERT_TRUE(t.document().splice_text(text_id, 0, 0, "  Desk Mouse ").has_value());
+  ASSERT_TRUE(t.document().splice_text(text_id, 0, 0, " \t ").has_value());
   t.press(id(kMouse, "rename"));
-  EXPECT_THAT(t.backend->aliases(), ElementsAre("", "  Desk Mouse "));
+  EXPECT_EQ(t.pane.status(), "Enter a name for the device.");
+  EXPECT_THAT(t.backend->aliases(), ::testing::IsEmpty());
+  EXPECT_EQ(t.pane.devices()[1].name, "Travel Mouse");
+
+  ASSERT_TRUE(t.document().splice_text(text_id, 0, 3, "  Desk Mouse ").has_value());
+  t.press(id(kMouse, "rename"));
+  EXPECT_THAT(t.backend->aliases(), ElementsAre("  Desk Mouse "));
   EXPECT_EQ(t.pane.status(), "Renamed device to Desk Mouse.");
   EXPECT_EQ(t.pane.devices()[1].name, "  Desk Mouse ");
 
   t.backend->fail("set_alias", "name too long");
+  const auto headphones = t.document().get(doc::kRoot, id(kHeadphones, "alias"));
+  ASSERT_TRUE(t.document()
+                  .splice_text(std::get<doc::ObjectRef>(*headphones).id, 0, 0, "Desk Phones")
+                  .has_value());
   t.press(id(kHeadphones, "rename"));
   EXPECT_EQ(t.pane.status(), "Could not rename Studio Headphones: name too long");
 }
