@@ -51,8 +51,8 @@ WidgetBox button_row(w::Button button) {
   return w::boxed(w::Row().push(w::boxed(std::move(button))).push(w::boxed(w::Spacer())));
 }
 
-WidgetBox command_button(const UpdatesBindings& b, std::string_view id, std::string_view label,
-                         std::string_view action) {
+WidgetBox updates_action_button(const UpdatesBindings& b, std::string_view id,
+                                std::string_view label, std::string_view action) {
   return button_row(
       bound(w::Button(std::string(label)).with_id(std::string(id)), binding_of(b.command, action)));
 }
@@ -86,7 +86,7 @@ WidgetBox software_card(const PageModel& m, const UpdatesBindings& b) {
     WidgetList lines;
     lines.push_back(text(fmt::format("Update ready: {}", *m.os.staged_update)));
     lines.push_back(text("Restart to apply the staged image.", kSmallTextSize));
-    lines.push_back(command_button(b, kRestartButton, "Restart & update", kRestartAction));
+    lines.push_back(updates_action_button(b, kRestartButton, "Restart & update", kRestartAction));
     content = ui_rows::rows_column(std::move(lines));
   } else {
     content = text("Your system is up to date.");
@@ -96,12 +96,12 @@ WidgetBox software_card(const PageModel& m, const UpdatesBindings& b) {
 
 WidgetBox firmware_refresh_button(const PageModel& m, const UpdatesBindings& b,
                                   std::string_view running, std::string_view idle) {
-  return command_button(b, kFirmwareRefreshButton, m.firmware_refresh_running ? running : idle,
-                        kRefreshFirmwareAction);
+  return updates_action_button(b, kFirmwareRefreshButton,
+                               m.firmware_refresh_running ? running : idle, kRefreshFirmwareAction);
 }
 
 WidgetBox firmware_restart_button(const UpdatesBindings& b) {
-  return command_button(b, kFirmwareRestartButton, "Restart now", kRestartAction);
+  return updates_action_button(b, kFirmwareRestartButton, "Restart now", kRestartAction);
 }
 
 // The offers' rows, their notes and conditions, then what the installation
@@ -130,8 +130,8 @@ void firmware_offers(const PageModel& m, const UpdatesBindings& b,
                                                          : "Installed successfully"));
     if (finished->restart_required) rows.push_back(firmware_restart_button(b));
   } else {
-    rows.push_back(command_button(b, kFirmwareInstallButton, "Install firmware upgrades",
-                                  kInstallFirmwareAction));
+    rows.push_back(updates_action_button(b, kFirmwareInstallButton, "Install firmware upgrades",
+                                         kInstallFirmwareAction));
   }
 }
 
@@ -210,9 +210,9 @@ WidgetBox details_card(const PageModel& m, const UpdatesBindings& b) {
   rows.push_back(automatic_row(m, b));
   rows.push_back(schedule_row(m, b));
   rows.push_back(metered_row(m, b));
-  rows.push_back(command_button(b, kCheckButton,
-                                m.check_running ? "Checking for updates…" : "Check for updates",
-                                kCheckAction));
+  rows.push_back(updates_action_button(
+      b, kCheckButton, m.check_running ? "Checking for updates…" : "Check for updates",
+      kCheckAction));
   return ui_rows::section_card("Details", ui_rows::rows_column(std::move(rows)));
 }
 
@@ -248,7 +248,7 @@ WidgetBox rollback_card(const PageModel& m, const UpdatesBindings& b,
   rows.push_back(text(texts[1]));
   for (std::size_t i = 2; i < captions_end; ++i) rows.push_back(ui_rows::caption(texts[i]));
   if (with_button && m.review_open) {
-    rows.push_back(command_button(b, kRollbackButton, texts.back(), kRollbackAction));
+    rows.push_back(updates_action_button(b, kRollbackButton, texts.back(), kRollbackAction));
   } else if (with_button) {
     // Opening the review changes only this page, so the button calls the
     // pane rather than an action.
@@ -273,8 +273,11 @@ WidgetBox how_card() {
   return ui_rows::section_card("How updates work", ui_rows::rows_column(std::move(rows)));
 }
 
+// A success is titled so that no notice repeats it: the rollback's notice
+// itself begins with "Done".
 WidgetBox notice_card(const Notice& notice) {
-  return ui_rows::section_card(notice.failure ? "That did not work" : "Done", text(notice.text));
+  return ui_rows::section_card(notice.failure ? "That did not work" : "That worked",
+                               text(notice.text));
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ struct UpdatesBindings {
 };
 
 // The pane's last message: a failure (shown under "That did not work") or a
-// notice of something done (under "Done").
+// notice of something done (under "That worked").
 struct Notice {
   std::string text;
   bool failure = true;

@@ -199,7 +199,7 @@ void UpdatesPane::take_request(kalu_ui::doc::Document& document) {
   if (request.empty() || request.tag() != kUpdateRequestTag) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<UpdateOperation>(request);
-  write_operation(document, operation);
+  write_operation_to_document(document, operation);
   taken_key_ = update_operation_key(operation);
   run_handlers(document);
 }
@@ -237,7 +237,7 @@ void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
   }
   // Still in the cell: the request step takes it when the pane is free.
   if (waiting() || requests_->get().tag() == kUpdateRequestTag) return;
-  write_operation(document, *operation);
+  write_operation_to_document(document, *operation);
   taken_key_ = pending->key;
   run_handlers(document);
 }
@@ -251,8 +251,8 @@ void UpdatesPane::write_model(kalu_ui::doc::Document& document) const {
   }
 }
 
-void UpdatesPane::write_operation(kalu_ui::doc::Document& document,
-                                  const UpdateOperation& operation) const {
+void UpdatesPane::write_operation_to_document(kalu_ui::doc::Document& document,
+                                              const UpdateOperation& operation) const {
   write_model(document);
   std::visit(
       [&](const auto& op) {

@@ -151,8 +151,8 @@ class UpdatesPane : public kalu_ui::Widget {
   // has been read and while a change is being carried out.
   bool waiting() const { return status_answer_ || action_answer_; }
   void write_model(kalu_ui::doc::Document& document) const;
-  void write_operation(kalu_ui::doc::Document& document,
-                       const operations::UpdateOperation& operation) const;
+  void write_operation_to_document(kalu_ui::doc::Document& document,
+                                   const operations::UpdateOperation& operation) const;
   void make_page();
 
   // ---- The handlers, in the order they run (operations.cpp) ----

@@ -138,8 +138,10 @@ TEST(UpdatesPageTest, ANoticeOfSomethingDoneIsNoFailure) {
   PageModel m = known();
   m.notice = Notice{"Done. The previous image is what this machine will boot next.", false};
   auto page = build_page(m, {}, {});
-  EXPECT_EQ(card_titles(*page).back(), "Done");
+  // Titled by no word of the notice: not "Done" above "Done. ...".
+  EXPECT_EQ(card_titles(*page).back(), "That worked");
   EXPECT_THAT(card_titles(*page), Not(Contains("That did not work")));
+  EXPECT_THAT(texts_of(*page), Not(Contains("Done")));
   EXPECT_THAT(texts_of(*page), Contains("Roll back…"));
   EXPECT_THAT(texts_of(*page), Contains("Previous image: 41"));
 }
@@ -335,7 +337,7 @@ TEST(UpdatesPageTest, TheFirmwareHistoryShowsItsFirstEightEntries) {
   auto titles = card_titles(*build_page(m, {}, {}));
   ASSERT_GE(titles.size(), 2u);
   EXPECT_EQ(titles[titles.size() - 2], "Firmware history");
-  EXPECT_EQ(titles.back(), "Done");
+  EXPECT_EQ(titles.back(), "That worked");
 
   // A history that could not be read, or holds nothing, has no card.
   m.firmware_history = kalu_ui::fail("fwupd is not running");
