@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "actions/agent_models_section.h"
+#include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/support.h"
+#include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/text_input.h"
-#include "kalu_ui/wake_slot.h"
 #include "lib/ui_rows.h"
 #include "model_provider/gateway.h"
 #include "panes/model_providers.h"
@@ -28,8 +29,20 @@ using ui_rows::WidgetList;
 constexpr float kKeyFieldWidth = 360.0f;
 constexpr std::string_view kEndpointPlaceholder = "https://api.example.com/v1";
 
-WidgetBox job_button(std::string id, std::string label, std::function<void()> job) {
-  return w::boxed(w::Button(std::move(label)).with_id(std::move(id)).on_click(std::move(job)));
+// A button that runs a job of the provider `provider_id` and keeps the
+// sentence the job published for that provider's block.
+WidgetBox job_button(const ProvidersCard& card, std::string_view provider_id, std::string id,
+                     std::string label, std::function<void()> job) {
+  auto noted = [job = std::move(job), status = card.status, note = card.drafts.last_job(),
+                provider = std::string(provider_id)] {
+    const std::uint64_t before = status ? status->generation() : 0;
+    job();
+    if (!status || status->generation() == before) return;
+    if (std::optional<std::string> said = status->get()) {
+      note->publish(ProviderJobNote{provider, std::move(*said)});
+    }
+  };
+  return w::boxed(w::Button(std::move(label)).with_id(std::move(id)).on_click(std::move(noted)));
 }
 
 WidgetBox text_field(const actions::ProviderTextCell& cell, std::string id,
@@ -64,7 +77,8 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
   rows.push_back(text_field(fields.details.model, fmt::format("agent-models-model-{}", id),
                             "Model ID", w::TextInput::kKindPlain));
   WidgetList details;
-  details.push_back(job_button(fmt::format("agent-models-save-provider-{}", id), "Save details",
+  details.push_back(job_button(card, id, fmt::format("agent-models-save-provider-{}", id),
+                               "Save details",
                                actions::save_details_job(id, fields.details, card.status)));
   details.push_back(provider_action_button(
       section, fmt::format("agent-models-protocol-{}", id),
@@ -81,14 +95,22 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
   WidgetList key;
   key.push_back(ui_rows::fixed_width(
       key_field(fields.key, fmt::format("agent-models-api-key-{}", id)), kKeyFieldWidth));
-  key.push_back(job_button(fmt::format("agent-models-set-api-key-{}", id),
+  key.push_back(job_button(card, id, fmt::format("agent-models-set-api-key-{}", id),
                            key_stored ? "Replace key" : "Save key",
                            actions::store_key_job(id, fields.key, card.status)));
-  key.push_back(job_button(fmt::format("agent-models-remove-api-key-{}", id), "Remove key",
-                           actions::remove_key_job(id, card.status)));
+  key.push_back(job_button(card, id, fmt::format("agent-models-remove-api-key-{}", id),
+                           "Remove key", actions::remove_key_job(id, card.status)));
   rows.push_back(ui_rows::button_row(std::move(key)));
   rows.push_back(ui_rows::caption(key_stored ? "API key is stored in the Kalu vault."
                                              : "No API key stored."));
+  // What the last job of this provider's buttons said, where it was pressed.
+  if (const std::optional<ProviderJobNote> note = card.drafts.last_job()->get();
+      note && note->provider_id == id) {
+    rows.push_back(w::boxed(w::Text(note->text)
+                                .with_id(fmt::format("agent-models-job-status-{}", id))
+                                .with_size(ui_rows::kCaptionSize)
+                                .with_wrap()));
+  }
   if (profile.model) {
     const bool is_default = card.config.default_provider == id;
     WidgetList choose;

@@ -14,7 +14,8 @@
 //   a button the section offers no action for is disabled. "Save details",
 //   "Save key"/"Replace key" and "Remove key" start the provider jobs
 //   (actions/provider_jobs.h), which publish their sentence into the status
-//   cell the pane shows as its notice.
+//   cell the pane shows as its notice; the provider's block shows the
+//   sentence too, under its buttons.
 // - The drafts outlive the page: a typed label, endpoint or model stays
 //   across page rebuilds for as long as the drafts live (the pane's life).
 // - The API key is typed into a secret buffer (kalu_ui/secret.h): it never
@@ -35,13 +36,27 @@
 #include "kalu_actions/resource.h"
 #include "kalu_ui/result.h"
 #include "kalu_ui/secret.h"
+#include "kalu_ui/wake_slot.h"
 #include "model_provider/config.h"
 #include "widget_contract/widget.h"
 
 namespace settings::panes::agent_models {
 
+// The sentence of the last provider job a button ran, and the provider whose
+// block holds that button.
+struct ProviderJobNote {
+  std::string provider_id;
+  std::string text;
+
+  bool operator==(const ProviderJobNote&) const = default;
+};
+using ProviderJobNoteCell = kalu_ui::WakeSlot<std::optional<ProviderJobNote>>;
+
 // The typed fields of each provider, shared between the page's text fields
-// and the jobs their buttons start; each access takes the lock.
+// and the jobs their buttons start; each access takes the lock. Also the
+// last job's sentence, which the provider's block shows beside the button
+// that was pressed (the pane shows it as its notice too, at the top of the
+// page, out of view of a provider further down).
 class ProviderDrafts {
  public:
   struct Fields {
@@ -52,10 +67,12 @@ class ProviderDrafts {
   // The fields of `profile`: made from its label, endpoint and chosen model
   // (empty when none) the first time, then what was typed since.
   Fields fields(const model_provider::ProviderProfile& profile);
+  const std::shared_ptr<ProviderJobNoteCell>& last_job() const { return last_job_; }
 
  private:
   std::mutex mutex_;
   std::map<std::string, Fields, std::less<>> fields_;
+  std::shared_ptr<ProviderJobNoteCell> last_job_ = ProviderJobNoteCell::create(std::nullopt);
 };
 
 // Whether the vault holds a key for a provider (kalu_model_gateway's

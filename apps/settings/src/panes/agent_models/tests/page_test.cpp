@@ -4,6 +4,7 @@
 
 #include "panes/agent_models/page.h"
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -277,6 +278,37 @@ TEST_F(AgentModelsPageTest, SaveKeyStoresItAndLeavesNoByteOfItAnywhere) {
   ASSERT_TRUE(harness_->click_id("agent-models-remove-api-key-team"));
   harness_->frame();
   EXPECT_EQ(page_.status()->get(), "API key removed from the Kalu vault.");
+}
+
+// A job's sentence also stands in the block of the provider whose button
+// ran it, below that button and above the next provider, until the next job.
+TEST_F(AgentModelsPageTest, AJobsSentenceStandsInItsProvidersBlock) {
+  home_.save({hosted("team", "Team", "claude-x"), hosted("lab", "Lab", "m1"),
+              hosted("spare", "Spare", std::nullopt)});
+  show();
+  const auto status_of = [&](std::string_view id) -> std::optional<std::string> {
+    const auto* text =
+        dynamic_cast<const w::Text*>(harness_->find(fmt::format("agent-models-job-status-{}", id)));
+    if (text == nullptr) return std::nullopt;
+    return text->text();
+  };
+  EXPECT_EQ(status_of("lab"), std::nullopt);
+  ASSERT_TRUE(harness_->click_id("agent-models-api-key-lab"));
+  harness_->type_text("sk-lab-key");
+  ASSERT_TRUE(harness_->click_id("agent-models-set-api-key-lab"));
+  show();  // the pane rebuilds its page when it takes the sentence
+  EXPECT_EQ(status_of("lab"), "API key saved in the Kalu vault.");
+  EXPECT_EQ(status_of("team"), std::nullopt);
+  EXPECT_EQ(status_of("spare"), std::nullopt);
+  const kalu_ui::Rect shown = *harness_->rect_of("agent-models-job-status-lab");
+  EXPECT_GT(shown.y0, harness_->rect_of("agent-models-set-api-key-lab")->y1);
+  EXPECT_LT(shown.y1, harness_->rect_of("agent-models-label-spare")->y0);
+
+  // The next job, of another provider, moves it there.
+  ASSERT_TRUE(harness_->click_id("agent-models-save-provider-team"));
+  show();
+  EXPECT_EQ(status_of("team"), "Provider details saved.");
+  EXPECT_EQ(status_of("lab"), std::nullopt);
 }
 
 TEST_F(AgentModelsPageTest, Renders) {
