@@ -13,6 +13,8 @@
 
 #include "app_fixture.h"
 #include "kalu_ui/log.h"
+#include "kalu_ui/text.h"
+#include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text_input.h"
 #include "kalu_ui/widget/toggle.h"
 #include "panes/device_mesh/device_mesh_pane.h"
@@ -202,6 +204,43 @@ TEST(DeviceMeshFrameTest, RevokeConfirmedDuringAProbeRemovesTheServer) {
   ASSERT_TRUE(s.frames_until([&] { return s.world.runs("admin") >= 3 && !s.pane->probing(); }));
   EXPECT_EQ(s.world.args("admin", 3).at(0), "home-peer-remove");
   EXPECT_EQ(s.pane->server_status_text(panes::device_mesh::testing::node_id('c')), "Removed");
+}
+
+}  // namespace
+}  // namespace settings::settings_app
+
+namespace settings::settings_app {
+namespace {
+
+// The role and replication dropdowns of an always-on device in the window,
+// at its default size and narrower: each as wide as its longest choice
+// ("Always-on server", "Full workspace copy"), so the chosen one is not cut.
+TEST(DeviceMeshFrameTest, TheRoleAndReplicationChoicesStandWhole) {
+  for (const double width : {1280.0, 1024.0, 900.0}) {
+    SCOPED_TRACE(width);
+    panes::device_mesh::testing::MeshWorld world;
+    world.workspaces({{"Studio", 11}});
+    kalu_relay::RelayConfig config = kalu_relay::RelayConfig::defaults();
+    config.role = kalu_relay::kRoleAlwaysOn;
+    config.relay_enabled = true;
+    config.full_replication = true;
+    config.workspaces.push_back({kalu_relay::kReplicationFull, 11, {}, true, {}});
+    ASSERT_TRUE(world.relay(config));
+    AppFixture t(kalu_ui::harness::Options::sized({width, 800.0}));
+    t.app->select_pane(kDevicesSync);
+    t.harness.frames(2);
+    kalu_ui::text::TextRenderer renderer;
+    const kalu_ui::layout::AvailableSize unbounded{kalu_ui::layout::AvailableSpace::max_content(),
+                                                   kalu_ui::layout::AvailableSpace::max_content()};
+    for (const auto& [id, chosen] : {std::pair{"device_mesh.role", "Always-on server"},
+                                     std::pair{"device_mesh.replication", "Full workspace copy"}}) {
+      auto* dropdown = dynamic_cast<kalu_ui::widget::Dropdown*>(t.harness.find(id));
+      ASSERT_NE(dropdown, nullptr) << id;
+      EXPECT_EQ(dropdown->selected(), chosen);
+      const float natural = dropdown->measure({}, unbounded, renderer).width;
+      EXPECT_GE(dropdown->get_rect().width(), natural - 0.5) << id;
+    }
+  }
 }
 
 }  // namespace
