@@ -106,9 +106,12 @@ WidgetBox device_block(const PageState& state, const BluetoothDevice& device,
     row.push(std::move(buttons[i]));
   }
 
+  // The name and its state as one line pair, the details below.
+  WidgetList heading;
+  heading.push_back(w::boxed(std::move(row)));
+  heading.push_back(caption(device_state_text(device)));
   WidgetList rows;
-  rows.push_back(w::boxed(std::move(row)));
-  rows.push_back(caption(device_state_text(device)));
+  rows.push_back(ui_rows::column(std::move(heading), ui_rows::kDescriptionGap));
   if (expanded) {
     device_details(rows, device, key, ids, state.forget_confirmation == device.path);
   }
