@@ -75,11 +75,11 @@ class PagePane : public kalu_ui::Widget {
   // Whether the page was touched since the last call: an event it handled
   // (cleared by this call) or a change it has not committed.
   bool take_interaction();
-
- private:
-  // The page while it stands in the layout.
+  // The page while it stands in the layout (none while the tree refuses the
+  // pane's node).
   kalu_ui::Widget* shown_page() const { return refused_ ? nullptr : page_.get(); }
 
+ private:
   kalu_ui::WidgetBox page_;
   PageNode page_node_;
   kalu_ui::Rect rect_;

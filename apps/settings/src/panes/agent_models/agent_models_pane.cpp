@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "kalu_ui/layout.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/ui_rows.h"
 #include "operations/keys.h"
 #include "panes/agent_models/local_profile.h"
@@ -206,12 +205,12 @@ void AgentModelsPane::apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& 
     notice_ = fmt::format("Could not refresh local models: {}", read.error());
   }
   last_refresh_ = now();
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void AgentModelsPane::set_notice(std::optional<std::string> notice) {
   notice_ = std::move(notice);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 // ---- Completing ---------------------------------------------------------------------
@@ -234,43 +233,12 @@ bool AgentModelsPane::operation_pending(const AgentModelOperation& operation) co
 NodeId AgentModelsPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                      const kalu_ui::RenderContext& context,
                                      kalu_ui::layout::NodeRegistry& registry) {
-  page_ = page_builder_(*this);
-  return page_node_.build(tree, context, registry, *this, page_.get());
+  return lay_out_page(tree, context, registry, page_builder_(*this));
 }
 
-void AgentModelsPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node,
-                                   double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void AgentModelsPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                           kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                           kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void AgentModelsPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> AgentModelsPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> AgentModelsPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool AgentModelsPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> AgentModelsPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> due = Widget::next_wake_deadline();
-  if (!busy() && work_in_progress()) due = kalu_ui::earliest(due, last_refresh_ + kPollInterval);
-  return due;
+std::optional<kalu_ui::Instant> AgentModelsPane::own_wake_deadline() const {
+  if (busy() || !work_in_progress()) return std::nullopt;
+  return last_refresh_ + kPollInterval;
 }
 
 }  // namespace settings::panes::agent_models

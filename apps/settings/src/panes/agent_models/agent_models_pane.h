@@ -48,7 +48,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/agent_models/backend.h"
@@ -85,7 +85,7 @@ using ProfileSync = std::function<void(std::span<const stored::InstalledLocalMod
 // publishing into the pane's status cell.
 PageBuilder agent_models_page(AgentModelsPage::Options options = {});
 
-class AgentModelsPane : public kalu_ui::Widget {
+class AgentModelsPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kAgentModelsPane;
   using Clock = std::function<kalu_ui::Instant()>;
@@ -160,19 +160,9 @@ class AgentModelsPane : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
   // The next polling read, while work is in progress and no call runs (a
   // call's answer wakes the loop itself).
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   // What the call on the worker was for, so its answer can be finished.
@@ -228,13 +218,9 @@ class AgentModelsPane : public kalu_ui::Widget {
   std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::shared_ptr<AgentModelsStatusCell> status_;
   std::shared_ptr<operations::AgentModelsProvidersChangedCell> providers_changed_;
-  kalu_ui::WidgetBox page_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
   bool service_available_ = false;
   bool reading_ = true;
   bool controls_need_reset_ = true;
-  bool structure_dirty_ = false;
   bool hosted_ = false;
 };
 

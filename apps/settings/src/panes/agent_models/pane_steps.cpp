@@ -104,7 +104,7 @@ void AgentModelsPane::sync(doc::Document& toolkit_document) {
   if (!busy()) run_confirm_trigger(work, taken);
   if (!busy()) run_model_triggers(work, taken);
   settle_request(work, std::move(taken));
-  if (page_) page_->sync(work);
+  PagePane::sync(work);
   // The frame loop asks no widget to update; polling runs here.
   (void)update();
 }
@@ -120,7 +120,7 @@ void AgentModelsPane::take_providers_changed() {
   if (!providers_changed_->get()) return;
   (void)providers_changed_->publish(false);
   // The page reads the provider configuration when it is built.
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void AgentModelsPane::reset_controls(doc::Document& document) {
@@ -157,11 +157,11 @@ void AgentModelsPane::run_accelerator_trigger(doc::Document& document,
 void AgentModelsPane::run_setup_triggers(doc::Document& document) {
   if (take_doc_flag(document, kLocalSetupControl) && snapshot_.recommendation) {
     pending_install_ = snapshot_.recommendation->id;
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (take_doc_flag(document, kLocalCancelControl)) {
     pending_install_.reset();
-    structure_dirty_ = true;
+    request_rebuild();
   }
 }
 
@@ -177,7 +177,7 @@ void AgentModelsPane::run_confirm_trigger(doc::Document& document,
   if (pending_install_ != package.id && !requested && !operation_pending(operation)) return;
   if (requested) taken->handled = true;
   pending_install_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   ServiceJob job;
   job.command = [package](ModelServiceBackend& backend) { return backend.install(package); };
   start_call(Call{CallKind::Install, operation, {}}, std::move(job));
@@ -226,7 +226,7 @@ void AgentModelsPane::run_model_action(const InstalledLocalModel& model, ModelAc
         return;
       }
       pending_remove_.reset();
-      structure_dirty_ = true;
+      request_rebuild();
       job.command = [id = package.id](ModelServiceBackend& b) { return b.remove(id); };
       break;
   }

@@ -6,7 +6,6 @@
 
 #include "actions/doc_readers.h"
 #include "actions/preference_context.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/text_object.h"
 #include "operations/keys.h"
 #include "panes/device_mesh/page.h"
@@ -111,7 +110,7 @@ void DeviceMeshPane::sync(doc::Document& toolkit_document) {
   take_home_server_controls(document);
   run_waiting_admin();
   periodic_refresh();
-  if (page_) page_->sync(document);
+  PagePane::sync(document);
 }
 
 void DeviceMeshPane::take_request() {
@@ -121,7 +120,7 @@ void DeviceMeshPane::take_request() {
   const std::string key = device_mesh_operation_key(*request);
   if (auto applied = apply_operation(*request); !applied) {
     // A refused change is shown as it was: the page's controls go back.
-    structure_dirty_ = true;
+    request_rebuild();
     complete(key, kalu_ui::fail(applied.error()));
     return;
   }
@@ -156,7 +155,7 @@ void DeviceMeshPane::take_pairing_buttons(doc::Document& document) {
 
 void DeviceMeshPane::take_device_controls(doc::Document& document) {
   const DeviceControlsOutcome outcome = sync_device_controls(document, continuity_);
-  if (outcome.rebuild) structure_dirty_ = true;
+  if (outcome.rebuild) request_rebuild();
   if (outcome.status) status_ = *outcome.status;
   // Devices a reload brought get their controls (known ones keep theirs).
   if (outcome.rebuild) {
@@ -185,14 +184,14 @@ void DeviceMeshPane::take_home_server_controls(doc::Document& document) {
     }
     if (take_doc_flag(document, home_peer_control_id(key, "cancel_remove"))) {
       remove_confirm_.erase(key);
-      structure_dirty_ = true;
+      request_rebuild();
     }
     if (take_doc_flag(document, home_peer_control_id(key, "remove"))) {
       if (remove_confirm_.insert(key).second) {
         status_ = fmt::format(
             "Review the file-copy warning, then choose Revoke & remove to stop {} permanently",
             server.label);
-        structure_dirty_ = true;
+        request_rebuild();
       } else {
         remove_confirm_.erase(key);
         run_relay_admin(RelayAdmin::Remove, server);
@@ -205,7 +204,7 @@ void DeviceMeshPane::refresh_health() {
   const RelayReadiness readiness = relay_readiness(relay_config_, std::chrono::system_clock::now());
   if (readiness != readiness_) {
     readiness_ = readiness;
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (auto path = prefs_store::roaming_provenance::path()) {
     auto loaded = load_roaming_provenance(*path);
@@ -213,7 +212,7 @@ void DeviceMeshPane::refresh_health() {
                          (loaded && loaded->modified != roaming_->modified);
     if (changed) {
       roaming_ = std::move(loaded);
-      structure_dirty_ = true;
+      request_rebuild();
     }
   }
   next_refresh_ = kalu_ui::Instant::now() + kRefreshPeriod;
@@ -243,57 +242,18 @@ void DeviceMeshPane::periodic_refresh() {
 kalu_ui::layout::NodeId DeviceMeshPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                      const kalu_ui::RenderContext& context,
                                                      kalu_ui::layout::NodeRegistry& registry) {
-  page_ = build_page(*this, section_bindings(known_workspaces_));
-  return page_node_.build(tree, context, registry, *this, page_.get());
+  return lay_out_page(tree, context, registry,
+                      build_page(*this, section_bindings(known_workspaces_)));
 }
 
-void DeviceMeshPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
-                                  kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void DeviceMeshPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                          kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                          kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void DeviceMeshPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (!page_) return;
-  const bool before = context.handled;
-  page_->handle_event(event, context);
-  if (context.handled && !before) permission_pending_ = true;
-}
-
-std::vector<const kalu_ui::Widget*> DeviceMeshPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> DeviceMeshPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool DeviceMeshPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> DeviceMeshPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> own;
-  if (apply_job_ || pairing_job_ || status_job_) {
-    own = kalu_ui::Instant::now() + kJobPoll;
-  } else if (relay_config_.role != kalu_relay::kRoleInteractive) {
-    own = next_refresh_;
-  }
-  // The page's buttons ask for the frame that hands their press over.
-  return kalu_ui::earliest(own, Widget::next_wake_deadline());
+std::optional<kalu_ui::Instant> DeviceMeshPane::own_wake_deadline() const {
+  if (apply_job_ || pairing_job_ || status_job_) return kalu_ui::Instant::now() + kJobPoll;
+  if (relay_config_.role != kalu_relay::kRoleInteractive) return next_refresh_;
+  return std::nullopt;
 }
 
 std::optional<kalu_actions::ActionContext> DeviceMeshPane::take_permission_request() {
-  const bool changed =
-      std::exchange(permission_pending_, false) || (page_ && page_->needs_commit());
-  return actions::preference_pane_context(changed, "devices-sync", "Devices & Sync",
+  return actions::preference_pane_context(take_interaction(), "devices-sync", "Devices & Sync",
                                           "Change device mesh settings");
 }
 

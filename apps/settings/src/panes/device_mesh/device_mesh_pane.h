@@ -51,7 +51,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "limited_exec/limited_exec.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
@@ -62,7 +62,6 @@
 #include "panes/device_mesh_vocabulary.h"
 #include "relay/config.h"
 #include "relay/home_peer.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::device_mesh {
 
@@ -86,7 +85,7 @@ struct HeldCandidate {
   PairingKind kind = PairingKind::HomeServer;
 };
 
-class DeviceMeshPane final : public kalu_ui::Widget {
+class DeviceMeshPane final : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::device_mesh::DeviceMeshPane";
 
@@ -141,17 +140,9 @@ class DeviceMeshPane final : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  // Soon while a job runs; otherwise the periodic refresh, unless the relay
+  // is interactive.
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
  private:
@@ -240,13 +231,8 @@ class DeviceMeshPane final : public kalu_ui::Widget {
 
   std::shared_ptr<DeviceMeshRequestCell> requests_;
   std::shared_ptr<OperationCompletionCell> completion_;
-  kalu_ui::WidgetBox page_;
-  lib::PageNode page_node_;
-  kalu_ui::Rect rect_;
   bool hosted_ = false;
   bool seed_document_ = true;
-  bool permission_pending_ = false;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::device_mesh

@@ -67,7 +67,7 @@ void DeviceMeshPane::take_apply_job() {
 
 void DeviceMeshPane::finish_setup(const kalu_ui::Result<std::string>& outcome) {
   status_ = outcome ? "Saved" : outcome.error();
-  structure_dirty_ = true;
+  request_rebuild();
   for (const auto& key : std::exchange(apply_waiting_, {})) complete(key, outcome);
   if (!std::exchange(reapply_pending_, false)) return;
   // Changes that came in during the run are saved now, with the latest
@@ -80,7 +80,7 @@ void DeviceMeshPane::finish_setup(const kalu_ui::Result<std::string>& outcome) {
 
 void DeviceMeshPane::approve_device(PairingKind kind) {
   if (pairing_job_) return;
-  structure_dirty_ = true;
+  request_rebuild();
   if (candidate_ && candidate_->kind == kind) {
     start_approval(*candidate_);
     return;
@@ -137,7 +137,7 @@ void DeviceMeshPane::take_pairing_job() {
   auto finished = poll(pairing_job_);
   if (!finished) return;
   const bool discovery = std::exchange(discovering_, false);
-  structure_dirty_ = true;
+  request_rebuild();
   if (!*finished) {
     status_ =
         fmt::format("Pairing stopped: {}. Choose the pairing action to retry.", finished->error());
@@ -191,10 +191,10 @@ void DeviceMeshPane::run_relay_admin(RelayAdmin subcommand,
       admin_waiting_.push_back({subcommand, key, std::string(label)});
     }
     peer_status_[key] = "Connecting…";
-    structure_dirty_ = true;
+    request_rebuild();
     return;
   }
-  structure_dirty_ = true;
+  request_rebuild();
   auto root = identity_root();
   if (!root) {
     peer_status_[key] = fmt::format("Offline · {}", root.error());
@@ -230,7 +230,7 @@ void DeviceMeshPane::take_status_job() {
   auto finished = poll(status_job_);
   if (!finished) return;
   const std::string key = std::exchange(status_job_key_, std::nullopt).value_or("");
-  structure_dirty_ = true;
+  request_rebuild();
   // The retry of pending removals reports on no home server.
   const bool pending = key == kPendingRemovalsKey;
   if (!*finished) {
@@ -266,7 +266,7 @@ void DeviceMeshPane::reload_home_peers() {
     return std::ranges::none_of(home_peers_,
                                 [&](const auto& server) { return server.device_node_id == key; });
   });
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 }  // namespace settings::panes::device_mesh

@@ -35,7 +35,7 @@ kalu_ui::Status DeviceMeshPane::ensure_config() {
     return kalu_ui::fail(std::string(kUnreadableConfig));
   }
   config_error_.reset();
-  structure_dirty_ = true;
+  request_rebuild();
   return {};
 }
 
@@ -44,7 +44,7 @@ kalu_ui::Status DeviceMeshPane::apply_operation(const DeviceMeshOperation& opera
   if (const auto* role = std::get_if<Op::SetRole>(&operation)) {
     auto crossed = set_role(relay_config_, role->role, known_workspaces_);
     if (!crossed) return kalu_ui::fail(crossed.error());
-    if (*crossed) structure_dirty_ = true;
+    if (*crossed) request_rebuild();
     // The relay's health is looked at once more at the next sync.
     next_refresh_ = kalu_ui::Instant::now();
     return {};
@@ -83,7 +83,7 @@ kalu_ui::Status DeviceMeshPane::apply_operation(const DeviceMeshOperation& opera
 }
 
 void DeviceMeshPane::save_and_complete(std::string key) {
-  structure_dirty_ = true;
+  request_rebuild();
   if (apply_job_) {
     // Carried by one more run with the latest configuration after this one.
     reapply_pending_ = true;

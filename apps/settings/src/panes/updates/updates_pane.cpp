@@ -7,7 +7,6 @@
 #include "actions/doc_readers.h"
 #include "actions/updates_section.h"
 #include "kalu_ui/log.h"
-#include "kalu_ui/widget/support.h"
 #include "operations/keys.h"
 
 namespace settings::panes::updates {
@@ -127,13 +126,13 @@ void UpdatesPane::sync(kalu_ui::doc::Document& toolkit_document) {
   } else if (!waiting()) {
     run_handlers(document);
   }
-  if (page_ && page_stale_) {
+  if (page() != nullptr && page_stale_) {
     // Built here rather than at the next layout, so the new page is synced
     // with the document before it is first drawn.
     make_page();
-    structure_dirty_ = true;
+    request_rebuild();
   }
-  if (page_) page_->sync(document);
+  PagePane::sync(document);
 }
 
 void UpdatesPane::take_status(kalu_ui::doc::Document& document) {
@@ -303,7 +302,7 @@ void UpdatesPane::make_page() {
   model.firmware_history = firmware_history_;
   model.install = install_;
   model.firmware_refresh_running = firmware_refresh_running();
-  page_ = build_page(model, deps_.bindings, [clicked = review_clicked_] { *clicked = true; });
+  set_page(build_page(model, deps_.bindings, [clicked = review_clicked_] { *clicked = true; }));
   page_stale_ = false;
 }
 
@@ -312,42 +311,14 @@ void UpdatesPane::make_page() {
 kalu_ui::layout::NodeId UpdatesPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                   const kalu_ui::RenderContext& context,
                                                   kalu_ui::layout::NodeRegistry& registry) {
-  if (!page_ || page_stale_) make_page();
-  return page_node_.build(tree, context, registry, *this, page_.get());
-}
-
-void UpdatesPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
-                               kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void UpdatesPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                       kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void UpdatesPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> UpdatesPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> UpdatesPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
+  if (page() == nullptr || page_stale_) make_page();
+  return lay_out_page(tree, context, registry);
 }
 
 bool UpdatesPane::needs_redraw() const {
   if (check_answer_ || refresh_answer_ || install_events_) return true;
-  return page_ && page_->needs_redraw();
-}
-
-bool UpdatesPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
+  const kalu_ui::Widget* page = shown_page();
+  return page != nullptr && page->needs_redraw();
 }
 
 }  // namespace settings::panes::updates

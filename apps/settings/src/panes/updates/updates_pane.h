@@ -40,14 +40,13 @@
 
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "operations/mailbox_cells.h"
 #include "panes/updates/controls.h"
 #include "panes/updates/page.h"
 #include "panes/updates/services.h"
 #include "panes/updates/workers.h"
 #include "stored/sections.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::updates {
 
@@ -58,7 +57,7 @@ std::string update_operation_key(const operations::UpdateOperation& operation);
 // comes back to the pane as an update operation.
 UpdatesBindings section_bindings();
 
-class UpdatesPane : public kalu_ui::Widget {
+class UpdatesPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::updates::UpdatesPane";
 
@@ -114,27 +113,16 @@ class UpdatesPane : public kalu_ui::Widget {
   bool reports_completion() const { return reporting_; }
   // The pane's own document (used while hosted).
   kalu_ui::doc::Document& document() { return document_; }
-  kalu_ui::Widget* page() { return page_.get(); }
 
   // ---- The widget contract ----
 
   std::string_view type_name() const override { return kTypeName; }
-  std::string_view short_type_name() const override { return "UpdatesPane"; }
-  kalu_ui::Rect get_rect() const override { return rect_; }
   void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
+  // While a worker's answer is awaited, and whenever the page asks.
   bool needs_redraw() const override;
-  bool take_structure_dirty() override;
 
  private:
   // ---- sync's steps (updates_pane.cpp) ----
@@ -235,11 +223,7 @@ class UpdatesPane : public kalu_ui::Widget {
   // step leaves it to whoever is carrying it out.
   std::optional<std::string> taken_key_;
 
-  kalu_ui::WidgetBox page_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
   bool page_stale_ = true;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::updates

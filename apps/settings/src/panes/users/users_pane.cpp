@@ -7,7 +7,6 @@
 
 #include "actions/doc_readers.h"
 #include "kalu_ui/layout.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/text_object.h"
 #include "operations/keys.h"
 #include "panes/doc_flags.h"
@@ -82,7 +81,7 @@ void UsersPane::sync(doc::Document& toolkit_document) {
   run_form_triggers(work);
   run_account_triggers(work);
   run_identity_triggers(work);
-  if (page_) page_->sync(work);
+  PagePane::sync(work);
 }
 
 void UsersPane::poll_change() {
@@ -109,7 +108,7 @@ void UsersPane::take_request() {
   const auto* waiting = std::get_if<operations::OperationCompletion::Pending>(&pending);
   if (waiting == nullptr || waiting->key != key) {
     last_error_ = std::string(kStaleCommand);
-    structure_dirty_ = true;
+    request_rebuild();
     return;
   }
   const std::string& username =
@@ -149,12 +148,12 @@ void UsersPane::run_form_triggers(doc::Document& document) {
     for (std::string_view key : {control::kFullName, control::kUsername}) {
       (void)lib::seed_text_object(document, doc::kRoot, key);
     }
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (take_doc_flag(document, control::kFormCancel)) {
     form_open_ = false;
     clear_form(document);
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (!take_doc_flag(document, control::kFormSave)) return;
   // Create is disabled while a change runs; a press that still came is
@@ -202,7 +201,7 @@ void UsersPane::run_account_triggers(doc::Document& document) {
     }
     if (take_doc_flag(document, control::remove(name))) {
       pending_user_removal_ = name;
-      structure_dirty_ = true;
+      request_rebuild();
     }
     for (const bool remove_files : {true, false}) {
       const std::string id =
@@ -223,7 +222,7 @@ void UsersPane::run_identity_triggers(doc::Document& document) {
     }
     if (take_doc_flag(document, control::identity_remove(id))) {
       pending_identity_removal_ = id;
-      structure_dirty_ = true;
+      request_rebuild();
     }
     if (take_doc_flag(document, control::identity_confirm_remove(id)) && !busy()) {
       pending_identity_removal_.reset();
@@ -241,7 +240,7 @@ void UsersPane::start(std::optional<Change> change, std::optional<std::string> k
   // Identity changes without an identity directory fail on the worker as
   // well, so they too end in one place with the lists read again.
   auto started = start_change_worker(std::move(change), backend_, identity_backend_);
-  structure_dirty_ = true;
+  request_rebuild();
   if (!started) {
     ChangeOutcome outcome{
         kalu_ui::fail(fmt::format("Could not start the account change: {}", started.error())),
@@ -264,13 +263,13 @@ void UsersPane::finish_operation(ChangeOutcome outcome, const std::optional<std:
   last_error_ = outcome.result ? std::nullopt : std::optional<std::string>(outcome.result.error());
   users_ = std::move(outcome.users);
   if (outcome.identities) identities_ = std::move(*outcome.identities);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void UsersPane::finish_at_once(const kalu_ui::Status& result, const std::string& key) {
   (void)operations::complete_operation(*completion_, key, outcome_of(result));
   last_error_ = result ? std::nullopt : std::optional<std::string>(result.error());
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 // ---- the widget -------------------------------------------------------------------
@@ -288,19 +287,7 @@ NodeId UsersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
   model.loading = !loaded_;
   model.busy = busy();
   model.password = password_;
-  page_ = build_page(model, bindings_);
-  return page_node_.build(tree, context, registry, *this, page_.get());
-}
-
-void UsersPane::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId node, double origin_x,
-                             double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void UsersPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                     kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                     kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
+  return lay_out_page(tree, context, registry, build_page(model, bindings_));
 }
 
 namespace {
@@ -317,8 +304,9 @@ kalu_ui::Widget* find_id(kalu_ui::Widget& widget, std::string_view id) {
 }  // namespace
 
 void UsersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (!page_) return;
-  page_->handle_event(event, context);
+  PagePane::handle_event(event, context);
+  kalu_ui::Widget* page = shown_page();
+  if (page == nullptr) return;
   // Escape that nothing on the page took cancels the open form, as its
   // Cancel button does.
   const auto* key = event.as<kalu_ui::KeyDown>();
@@ -326,21 +314,9 @@ void UsersPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext&
       key->modifiers.ctrl || key->modifiers.alt || key->modifiers.super || key->modifiers.shift) {
     return;
   }
-  if (kalu_ui::Widget* cancel = find_id(*page_, control::kCancelButton)) {
+  if (kalu_ui::Widget* cancel = find_id(*page, control::kCancelButton)) {
     if (cancel->perform_action(kalu_ui::SemanticAction::activate(), {})) context.set_handled();
   }
-}
-
-std::vector<const kalu_ui::Widget*> UsersPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> UsersPane::children_mut() { return kalu_ui::child_list(page_.get()); }
-
-bool UsersPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
 }
 
 }  // namespace settings::panes::users

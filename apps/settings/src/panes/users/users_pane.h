@@ -34,7 +34,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/secret.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/login_accounts.h"
@@ -43,7 +43,6 @@
 #include "panes/users/model.h"
 #include "panes/users/page.h"
 #include "panes/users/workers.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::users {
 
@@ -51,7 +50,7 @@ using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 using operations::UserOperation;
 
-class UsersPane : public kalu_ui::Widget {
+class UsersPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = type_names::kUsersPane;
 
@@ -93,16 +92,8 @@ class UsersPane : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
+  // Escape that nothing on the page took cancels the open form.
   void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
 
  private:
   // sync's steps, in order.
@@ -140,13 +131,9 @@ class UsersPane : public kalu_ui::Widget {
   bool change_is_create_ = false;
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
-  kalu_ui::WidgetBox page_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
   bool loaded_ = false;
   bool form_open_ = false;
   bool hosted_ = false;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::users
