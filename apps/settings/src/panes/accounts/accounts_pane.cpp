@@ -261,13 +261,13 @@ void AccountsPane::end_reauth_save(kalu_ui::Result<std::string> result) {
 }
 
 void AccountsPane::sync_page(kalu_ui::doc::Document& document) {
-  if (page_ && page_stale_) {
+  if (page() != nullptr && page_stale_) {
     // Presses the old page still holds are written first, so the next sync
     // sees them; then the new page takes its place.
-    page_->sync(document);
+    PagePane::sync(document);
     make_page();
   }
-  if (page_) page_->sync(document);
+  PagePane::sync(document);
 }
 
 }  // namespace settings::panes::accounts

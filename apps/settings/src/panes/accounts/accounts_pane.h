@@ -47,17 +47,16 @@
 #include "kalu_ui/instant.h"
 #include "kalu_ui/secret.h"
 #include "kalu_ui/wake_slot.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "operations/mailbox_cells.h"
 #include "panes/accounts/form.h"
 #include "panes/accounts/model.h"
 #include "panes/accounts/page.h"
 #include "panes/accounts/workers.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::accounts {
 
-class AccountsPane : public kalu_ui::Widget {
+class AccountsPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::accounts::AccountsPane";
 
@@ -121,30 +120,18 @@ class AccountsPane : public kalu_ui::Widget {
   const std::optional<PendingRemoval>& pending_removal() const { return pending_removal_; }
   const std::vector<std::string>& removed_ids() const { return removed_ids_; }
   const FormCells& cells() const { return cells_; }
-  kalu_ui::Widget* page() { return page_.get(); }
 
   // ---- The widget contract ----
 
   std::string_view type_name() const override { return kTypeName; }
-  std::string_view short_type_name() const override { return "AccountsPane"; }
-  kalu_ui::Rect get_rect() const override { return rect_; }
   void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  bool take_structure_dirty() override;
   // While a check runs.
   bool needs_idle_sync() const override;
   // A running check's deadline (its answer wakes the loop by itself).
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   struct Loaded {};
@@ -196,7 +183,10 @@ class AccountsPane : public kalu_ui::Widget {
   void load_statuses_and_vault();
   // The account `id` changed: what its last check found no longer holds.
   void forget_check_of(std::string_view id);
-  void changed() { structure_dirty_ = page_stale_ = true; }
+  void changed() {
+    page_stale_ = true;
+    request_rebuild();
+  }
   // A form save or a replacement ended: shown on the page (a failure) and
   // completed for the client whose operation waits for it.
   void end_form_save(kalu_ui::Result<std::string> result);
@@ -238,11 +228,7 @@ class AccountsPane : public kalu_ui::Widget {
   bool submit_reauth_ = false;
   bool cancel_reauth_ = false;
 
-  kalu_ui::WidgetBox page_;
   bool page_stale_ = true;
-  bool structure_dirty_ = false;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
 };
 
 }  // namespace settings::panes::accounts

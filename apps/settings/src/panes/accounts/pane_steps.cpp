@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "accounts/lists.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/time.h"
 #include "panes/accounts/accounts_pane.h"
 #include "panes/accounts/operations.h"
@@ -291,7 +290,7 @@ void AccountsPane::make_page() {
   model.check_note = shown_note_;
   model.now_unix = deps_.unix_now();
   model.cells = &cells_;
-  page_ = build_page(model, deps_.bindings);
+  set_page(build_page(model, deps_.bindings));
   page_stale_ = false;
 }
 
@@ -300,47 +299,17 @@ void AccountsPane::make_page() {
 kalu_ui::layout::NodeId AccountsPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                    const kalu_ui::RenderContext& context,
                                                    kalu_ui::layout::NodeRegistry& registry) {
-  if (!page_ || page_stale_) make_page();
-  return page_node_.build(tree, context, registry, *this, page_.get());
-}
-
-void AccountsPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
-                                kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void AccountsPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                        kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                        kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void AccountsPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> AccountsPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> AccountsPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool AccountsPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
+  if (page() == nullptr || page_stale_) make_page();
+  return lay_out_page(tree, context, registry);
 }
 
 bool AccountsPane::needs_idle_sync() const {
-  if (form_check_ || reauth_check_) return true;
-  return page_ && page_->needs_idle_sync();
+  return form_check_ || reauth_check_ || PagePane::needs_idle_sync();
 }
 
-std::optional<kalu_ui::Instant> AccountsPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
-  if (form_check_) due = kalu_ui::earliest(due, form_check_->deadline);
+std::optional<kalu_ui::Instant> AccountsPane::own_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due;
+  if (form_check_) due = form_check_->deadline;
   if (reauth_check_) due = kalu_ui::earliest(due, reauth_check_->deadline);
   return due;
 }

@@ -5,7 +5,6 @@
 
 #include "actions/bluetooth_section.h"
 #include "kalu_ui/log.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/text_object.h"
 #include "panes/bluetooth/page.h"
 
@@ -81,7 +80,7 @@ void BluetoothPane::sync(doc::Document& toolkit_document) {
   }
   take_request(document);
   run_handlers(document);
-  if (page_) page_->sync(document);
+  PagePane::sync(document);
 }
 
 void BluetoothPane::seed(doc::Document& document) {
@@ -139,39 +138,10 @@ void BluetoothPane::run_handlers(doc::Document& document) {
 kalu_ui::layout::NodeId BluetoothPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                     const kalu_ui::RenderContext& context,
                                                     kalu_ui::layout::NodeRegistry& registry) {
-  page_ = build_page(PageState{devices_, keys_, status_, expanded_device_, forget_confirmation_,
-                               pairing_device_, scanning_, power_binding()});
-  return page_node_.build(tree, context, registry, *this, page_.get());
-}
-
-void BluetoothPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
-                                 kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void BluetoothPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                         kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                         kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void BluetoothPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> BluetoothPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> BluetoothPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool BluetoothPane::take_structure_dirty() {
-  // Both flags are taken, so none lingers into the next frame.
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
+  return lay_out_page(
+      tree, context, registry,
+      build_page(PageState{devices_, keys_, status_, expanded_device_, forget_confirmation_,
+                           pairing_device_, scanning_, power_binding()}));
 }
 
 std::optional<kalu_actions::ActionBinding> BluetoothPane::power_binding() const {

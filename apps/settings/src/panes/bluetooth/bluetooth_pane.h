@@ -36,13 +36,12 @@
 #include "kalu_actions/binding.h"
 #include "kalu_ui/document.h"
 #include "lib/device_notices.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
 #include "panes/bluetooth/backend.h"
 #include "panes/bluetooth/model.h"
 #include "panes/bluetooth/workers.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::bluetooth {
 
@@ -53,7 +52,7 @@ using operations::OperationCompletionCell;
 // What an operation came to: its success message, or its failure's.
 using Outcome = kalu_ui::Result<std::string>;
 
-class BluetoothPane final : public kalu_ui::Widget {
+class BluetoothPane final : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::bluetooth::BluetoothPane";
 
@@ -108,16 +107,6 @@ class BluetoothPane final : public kalu_ui::Widget {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  kalu_ui::Rect get_rect() const override { return rect_; }
-  bool take_structure_dirty() override;
 
  private:
   // The steps of sync.
@@ -168,9 +157,6 @@ class BluetoothPane final : public kalu_ui::Widget {
   ThreadStarter start_thread_;
   std::shared_ptr<OperationCompletionCell> completion_;
   std::shared_ptr<DeviceLocalRequestCell> requests_;
-  kalu_ui::WidgetBox page_;
-  lib::PageNode page_node_;
-  kalu_ui::Rect rect_;
   bool powered_ = false;
   // Notice of changes made to the device from outside (the system backend
   // only): the adapter and the devices are read again.
@@ -179,7 +165,6 @@ class BluetoothPane final : public kalu_ui::Widget {
   bool hosted_ = false;
   bool reporting_ = false;
   bool seed_document_ = true;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::bluetooth

@@ -61,7 +61,7 @@ void BluetoothPane::take_power_operation(doc::Document& document, bool enabled) 
   // The adapter may have been switched elsewhere since the pane last looked.
   if (auto now = backend_->is_powered(); now && *now != powered_) {
     powered_ = *now;
-    structure_dirty_ = true;
+    request_rebuild();
   }
   if (enabled == powered_) {
     (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
@@ -105,7 +105,7 @@ void BluetoothPane::apply_power(doc::Document& document) {
     (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
     return;
   }
-  structure_dirty_ = true;
+  request_rebuild();
   if (auto done = backend_->set_powered(*wanted); !done) {
     std::string message = fmt::format("Could not change Bluetooth power: {}", done.error());
     status_ = message;
@@ -142,7 +142,7 @@ void BluetoothPane::apply_scan(doc::Document& document) {
 
 void BluetoothPane::apply_refresh(doc::Document& document) {
   if (!take_doc_flag(document, kRefreshKey)) return;
-  structure_dirty_ = true;
+  request_rebuild();
   auto fresh = backend_->devices();
   if (!fresh) {
     status_ = fmt::format("Could not refresh devices: {}", fresh.error());
@@ -162,7 +162,7 @@ void BluetoothPane::reload_devices(doc::Document& document) {
     status_ = fmt::format("Could not refresh devices: {}", fresh.error());
   }
   read_adapter_state(document);
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void BluetoothPane::read_adapter_state(doc::Document& document) {
@@ -233,7 +233,7 @@ void BluetoothPane::act_on_device(doc::Document& document, const BluetoothDevice
     auto done = backend_->cancel_pairing(path);
     status_ = done ? fmt::format("Cancelled pairing {}.", name)
                    : fmt::format("Could not cancel pairing: {}", done.error());
-    structure_dirty_ = true;
+    request_rebuild();
   }
 
   connect_or_disconnect(document, device, ids, true);
@@ -245,7 +245,7 @@ void BluetoothPane::act_on_device(doc::Document& document, const BluetoothDevice
     } else {
       expanded_device_ = path;
     }
-    structure_dirty_ = true;
+    request_rebuild();
   }
 
   const auto trusted = document.read_bool(doc::kRoot, id_of(ids, DeviceKey::kTrusted));
@@ -257,7 +257,7 @@ void BluetoothPane::act_on_device(doc::Document& document, const BluetoothDevice
     if (trimmed(alias).empty()) {
       // An empty name would drop the one the device has; it keeps it.
       status_ = "Enter a name for the device.";
-      structure_dirty_ = true;
+      request_rebuild();
     } else {
       auto done = backend_->set_alias(path, alias);
       status_ = done ? fmt::format("Renamed device to {}.", trimmed(alias))
@@ -307,7 +307,7 @@ void BluetoothPane::forget_device(doc::Document& document, const BluetoothDevice
   const std::string& path = device.path;
   // An operation asks once; a press on the page asks twice.
   const bool confirmed = forget_confirmation_ == path || pending_is(Op::Forget{path});
-  structure_dirty_ = true;
+  request_rebuild();
   if (!confirmed) {
     forget_confirmation_ = path;
     status_ = fmt::format("Forget {}? This removes its bond and keys.", device.name);
@@ -333,7 +333,7 @@ void BluetoothPane::start_pairing(const BluetoothDevice& device) {
       start_thread_([sender = std::move(sender), path = device.path, backend = backend_]() mutable {
         pair_worker(std::move(sender), std::move(path), std::move(backend));
       });
-  structure_dirty_ = true;
+  request_rebuild();
   if (!started) {
     std::string message = fmt::format("Could not pair {}: {}", device.name, started.error());
     status_ = message;

@@ -8,7 +8,6 @@
 
 #include "actions/doc_readers.h"
 #include "kalu_ui/log.h"
-#include "kalu_ui/widget/support.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
 
@@ -102,7 +101,7 @@ void DisplayPane::sync(kalu_ui::doc::Document& toolkit_document) {
   }
   follow_countdown();
   rebuild_page(document);
-  if (page_) page_->sync(document);
+  PagePane::sync(document);
 }
 
 void DisplayPane::take_brightness_result(kalu_ui::doc::Document& document) {
@@ -262,9 +261,9 @@ void DisplayPane::follow_countdown() {
 void DisplayPane::rebuild_page(kalu_ui::doc::Document&) {
   // Before the first layout the page is built there. Built here, the new page
   // is synced with the document before it is first drawn.
-  if (!page_ || !page_stale_) return;
+  if (page() == nullptr || !page_stale_) return;
   make_page();
-  structure_dirty_ = true;
+  request_rebuild();
 }
 
 void DisplayPane::make_page() {
@@ -277,7 +276,7 @@ void DisplayPane::make_page() {
   model.level = level_;
   model.transaction = &transaction_;
   model.now_unix_ms = deps_.backend->unix_ms();
-  page_ = build_page(model, deps_.bindings);
+  set_page(build_page(model, deps_.bindings));
   page_stale_ = false;
   shown_countdown_.reset();
   if (transaction_ && transaction_->state == prefs_store::DisplayTransaction::kTesting) {
@@ -290,44 +289,14 @@ void DisplayPane::make_page() {
 kalu_ui::layout::NodeId DisplayPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                   const kalu_ui::RenderContext& context,
                                                   kalu_ui::layout::NodeRegistry& registry) {
-  if (!page_ || page_stale_) make_page();
-  return page_node_.build(tree, context, registry, *this, page_.get());
+  if (page() == nullptr || page_stale_) make_page();
+  return lay_out_page(tree, context, registry);
 }
 
-void DisplayPane::apply_layout(const kalu_ui::layout::LayoutTree& tree,
-                               kalu_ui::layout::NodeId node, double origin_x, double origin_y) {
-  rect_ = page_node_.apply(tree, node, origin_x, origin_y, page_.get());
-}
-
-void DisplayPane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-                       kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-                       kalu_ui::DrawContext& context) {
-  if (page_) page_->draw_with_presence(scene, transform, renderer, theme, context);
-}
-
-void DisplayPane::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {
-  if (page_) page_->handle_event(event, context);
-}
-
-std::vector<const kalu_ui::Widget*> DisplayPane::children() const {
-  return kalu_ui::child_list<const kalu_ui::Widget*>(page_.get());
-}
-
-std::vector<kalu_ui::Widget*> DisplayPane::children_mut() {
-  return kalu_ui::child_list(page_.get());
-}
-
-bool DisplayPane::take_structure_dirty() {
-  const bool own = std::exchange(structure_dirty_, false);
-  const bool page = page_ && page_->take_structure_dirty();
-  return own || page;
-}
-
-std::optional<kalu_ui::Instant> DisplayPane::next_wake_deadline() const {
-  std::optional<kalu_ui::Instant> due = page_ ? page_->next_wake_deadline() : std::nullopt;
+std::optional<kalu_ui::Instant> DisplayPane::own_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due = next_transaction_poll_;
   // A snapshot file to watch: look again in a second.
   if (snapshot_modified_) due = kalu_ui::earliest(due, snapshot_seen_at_ + kSnapshotCheckInterval);
-  due = kalu_ui::earliest(due, next_transaction_poll_);
   return kalu_ui::earliest(due, next_countdown_tick_);
 }
 

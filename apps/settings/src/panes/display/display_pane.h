@@ -31,7 +31,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
-#include "lib/page_node.h"
+#include "lib/page_pane.h"
 #include "operations/mailbox_cells.h"
 #include "panes/display/backend.h"
 #include "panes/display/model.h"
@@ -40,14 +40,13 @@
 #include "prefs_store/display.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
-#include "widget_contract/widget.h"
 
 namespace settings::panes::display {
 
 inline constexpr std::string_view kDisplayActionId = "settings.display-operation";
 inline constexpr std::uint8_t kDisplayRequestTag = 5;
 
-class DisplayPane : public kalu_ui::Widget {
+class DisplayPane : public lib::PagePane {
  public:
   static constexpr std::string_view kTypeName = "settings::panes::display::DisplayPane";
 
@@ -113,28 +112,16 @@ class DisplayPane : public kalu_ui::Widget {
   }
   // The pane's own document (used while hosted).
   kalu_ui::doc::Document& document() { return document_; }
-  kalu_ui::Widget* page() { return page_.get(); }
 
   // ---- The widget contract ----
 
   std::string_view type_name() const override { return kTypeName; }
-  std::string_view short_type_name() const override { return "DisplayPane"; }
-  kalu_ui::Rect get_rect() const override { return rect_; }
   void sync(kalu_ui::doc::Document& document) override;
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  void apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
-                    double origin_x, double origin_y) override;
-  void draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,
-            kalu_ui::text::TextRenderer& renderer, const kalu_ui::Theme& theme,
-            kalu_ui::DrawContext& context) override;
-  void handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) override;
-  std::vector<const kalu_ui::Widget*> children() const override;
-  std::vector<kalu_ui::Widget*> children_mut() override;
-  bool take_structure_dirty() override;
   // The next snapshot check, transaction poll or countdown tick.
-  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   // ---- sync's steps (display_pane.cpp) ----
@@ -189,9 +176,6 @@ class DisplayPane : public kalu_ui::Widget {
   std::shared_ptr<operations::OperationCompletionCell> completion_;
   std::shared_ptr<operations::DeviceLocalRequestCell> requests_;
   prefs_store::DisplayConfig config_;
-  kalu_ui::WidgetBox page_;
-  kalu_ui::Rect rect_;
-  lib::PageNode page_node_;
 
   float level_ = kUnknownLevel;
   float probed_level_ = kUnknownLevel;
@@ -223,7 +207,6 @@ class DisplayPane : public kalu_ui::Widget {
   std::optional<std::vector<DocEntry>> layout_entries_;
   // The page must be built anew (the model changed).
   bool page_stale_ = true;
-  bool structure_dirty_ = false;
 };
 
 }  // namespace settings::panes::display
