@@ -37,6 +37,8 @@ constexpr std::string_view kPlatform = "platform/**";
 constexpr std::string_view kProgramFolders = "apps/settings/src/*";
 constexpr std::string_view kPanes = "apps/settings/src/panes/*";
 constexpr std::string_view kNotTheApplication = "!apps/settings/src/settings_app";
+// The panes' shared words, read by the panes and by the rooms below them.
+constexpr std::string_view kVocabulary = "apps/settings/src/vocabulary";
 
 const std::vector<Rule>& rules_table() {
   static const std::vector<Rule> rules = {
@@ -60,6 +62,9 @@ const std::vector<Rule>& rules_table() {
       // pane and only the application object (and main) include panes.
       {kPanes, {kPlatform, kContract, kProgramFolders, kNotTheApplication}},
       {kProgramFolders, {kPlatform, kContract, kProgramFolders, kNotTheApplication}},
+      // The vocabulary stands below actions and the sidebar: it reads only the
+      // stored preferences and the program's own library.
+      {kVocabulary, {kPlatform, kContract, "apps/settings/src/lib", "apps/settings/src/stored"}},
       {"apps/settings/src/settings_app", {kPlatform, kContract, kProgramFolders, kPanes}},
       {"apps/settings/src", {kPlatform, kContract, kProgramFolders, kPanes}},
       // Tools for people and tests speak to the program from outside.

@@ -6,8 +6,8 @@
 
 #include "actions/pane_actions.h"
 #include "actions/specs.h"
-#include "panes/accessibility_labels.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/accessibility_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::actions {
 

@@ -7,7 +7,7 @@
 // engine, then six choices ("text-size", "cursor-size", "colour-filter",
 // "magnifier", "switch-keys", "switch-scan") and, with a speech engine,
 // "speech-rate" and "speech-voice". The choices offer the Accessibility
-// pane's labels (panes/accessibility_labels.h), so every value a client
+// pane's labels (vocabulary/accessibility_labels.h), so every value a client
 // picks is one the pane maps; the current value is the label in the state
 // document, else the label of the stored preference.
 //

@@ -12,7 +12,7 @@
 #include "actions/resource_tree.h"
 #include "actions/specs.h"
 #include "operations/records.h"
-#include "panes/model_service.h"
+#include "vocabulary/model_service.h"
 
 namespace settings::actions {
 

@@ -6,7 +6,7 @@
 #include "actions/mouse_keyboard_section.h"
 #include "actions/pane_actions.h"
 #include "actions/specs.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::actions {
 

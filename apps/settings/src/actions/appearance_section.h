@@ -5,7 +5,7 @@
 // "text_size" and "ui_scale", set-setting actions of the "appearance." keys
 // the Appearance pane reads back. The two switches flip the current value
 // ("Turn on high contrast" while it is off); the choices offer the pane's
-// labels (panes/appearance_labels.h). Current values come from the state
+// labels (vocabulary/appearance_labels.h). Current values come from the state
 // document, else from the stored appearance preferences (the UI scale
 // always falls back to "100%").
 //

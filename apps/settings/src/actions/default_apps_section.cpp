@@ -7,7 +7,7 @@
 #include "actions/resource_tree.h"
 #include "actions/settings_action.h"
 #include "actions/specs.h"
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 
 namespace settings::actions {
 

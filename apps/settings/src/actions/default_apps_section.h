@@ -3,7 +3,7 @@
 // The Apps & Files section of the automation surface,
 // "settings.section:default-apps" of kind "settings.default-apps": no action
 // of its own; one item "settings.default-app:<kind key>" per kind of file or
-// link that an installed application declares (panes/app_candidates.h),
+// link that an installed application declares (vocabulary/app_candidates.h),
 // sorted by key, at most kMaxItems, labelled with the kind's display label.
 // Its one action "set-handler" chooses among the names of the applications
 // that handle the kind (sorted) and sets "default_apps.<kind key with every

@@ -9,7 +9,7 @@
 // carried by "settings.device-mesh-operation", which the Devices & Sync pane
 // carries out.
 //
-// The section reads only the known workspaces (panes/device_mesh_vocabulary.h,
+// The section reads only the known workspaces (vocabulary/device_mesh_vocabulary.h,
 // with this device's relay configuration); no document, no current value.
 //
 // The Devices & Sync page binds its switches with device_mesh_toggle_binding
@@ -30,7 +30,7 @@
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
 #include "operations/records.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::actions {
 

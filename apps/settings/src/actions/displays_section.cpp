@@ -9,7 +9,7 @@
 #include "actions/resource_tree.h"
 #include "actions/specs.h"
 #include "operations/records.h"
-#include "panes/display_vocabulary.h"
+#include "vocabulary/display_vocabulary.h"
 
 namespace settings::actions {
 

@@ -14,7 +14,7 @@
 // The section reads the display hardware snapshot each time it is built (a
 // snapshot without live capabilities gives no items); it reads no document.
 // Its position, mirroring, scale, warmth, orientation and colour-profile
-// choices are the Displays pane's (panes/display_vocabulary.h).
+// choices are the Displays pane's (vocabulary/display_vocabulary.h).
 //
 // The Displays page binds its controls with the seven builders below.
 

@@ -8,7 +8,7 @@
 #include "actions/pane_actions.h"
 #include "actions/settings_action.h"
 #include "actions/specs.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
 

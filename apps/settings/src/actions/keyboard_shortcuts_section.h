@@ -3,7 +3,7 @@
 // The Keyboard Shortcuts section of the automation surface,
 // "settings.section:keyboard_shortcuts": "vim-mode", a set-setting switch of
 // "shortcuts.vim_mode" that flips the current value, then one free-text
-// action per shortcut of the catalogue (panes/shortcut_keys.h), in catalogue
+// action per shortcut of the catalogue (vocabulary/shortcut_keys.h), in catalogue
 // order, named after its id ("shortcuts.quick_settings" is
 // "quick-settings"): its "choice" is the chord, set under the shortcut id
 // (a missing chord sets the empty text, which the set-setting handler

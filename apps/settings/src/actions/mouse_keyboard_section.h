@@ -13,7 +13,7 @@
 // The section reads the text-assistance values from the state document, the
 // active sources from the settings document's input section, and the
 // installed layouts from the keyboard layout catalogue
-// (panes/input_sources.h); nothing else.
+// (vocabulary/input_sources.h); nothing else.
 //
 // The Mouse & Keyboard page binds its toggles with input_toggle_binding (the
 // eight pointer switches, "spell-checking", "auto-correct"), its sliders with
@@ -34,7 +34,7 @@
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
 #include "operations/records.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
 #include "stored/settings_prefs.h"
 

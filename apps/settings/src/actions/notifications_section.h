@@ -5,7 +5,7 @@
 // notification preferences (each flips the current value: "Turn on Do Not
 // Disturb" while it is off), three choices of the quiet-hours schedule, and
 // one item "settings.notification-app:<application id>" per application of
-// the Notifications pane's list (panes/notification_apps.h), at most
+// the Notifications pane's list (vocabulary/notification_apps.h), at most
 // kMaxItems, with six switches of its own rule and "mute". Current values
 // come from the state document, else from the stored notification
 // preferences (an application's switches fall back to the global ones).
@@ -23,7 +23,7 @@
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 #include "stored/sections.h"
 
 namespace settings::actions {

@@ -10,7 +10,7 @@
 #include "kalu_actions/address.h"
 #include "kalu_actions/resource.h"
 #include "kalu_ui/search.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 
 namespace settings::actions {
 

@@ -10,7 +10,7 @@
 #include "actions/pane_actions.h"
 #include "actions/specs.h"
 #include "operations/records.h"
-#include "panes/power_vocabulary.h"
+#include "vocabulary/power_vocabulary.h"
 
 namespace settings::actions {
 

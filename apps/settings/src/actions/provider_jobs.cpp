@@ -8,7 +8,7 @@
 #include "limited_exec/text.h"
 #include "model_provider/config.h"
 #include "model_provider/gateway.h"
-#include "panes/model_providers.h"
+#include "vocabulary/model_providers.h"
 
 namespace settings::actions {
 

@@ -5,7 +5,7 @@
 
 #include "actions/pane_actions.h"
 #include "actions/specs.h"
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 
 namespace settings::actions {
 

@@ -3,7 +3,7 @@
 // The Region & Formats section of the automation surface,
 // "settings.section:region_formats": six set-setting choices ("currency",
 // "date", "time", "measurement", "number", "first-day"), each among the
-// labels of the Region & Formats pane (panes/region_formats.h) and setting
+// labels of the Region & Formats pane (vocabulary/region_formats.h) and setting
 // the "region." key the pane reads back. The current value is the label in
 // the state document, else the first label ("USD", "ISO (2023-03-15)" ...),
 // which is what a missing choice sets.

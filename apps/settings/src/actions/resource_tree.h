@@ -21,7 +21,7 @@
 #include "account_book/account_store.h"
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::actions {

@@ -7,10 +7,10 @@
 #include <variant>
 
 #include "actions/setting_store_internal.h"
-#include "panes/accessibility_controls.h"
-#include "panes/appearance_labels.h"
-#include "panes/region_formats.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/accessibility_controls.h"
+#include "vocabulary/appearance_labels.h"
+#include "vocabulary/region_formats.h"
+#include "vocabulary/shortcut_keys.h"
 #include "prefs_store/desktop_controls.h"
 #include "prefs_store/document.h"
 #include "prefs_store/key_chord.h"

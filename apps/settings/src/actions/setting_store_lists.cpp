@@ -8,8 +8,8 @@
 #include "actions/default_apps_section.h"
 #include "actions/setting_store_internal.h"
 #include "lib/time.h"
-#include "panes/app_candidates.h"
-#include "panes/notification_apps.h"
+#include "vocabulary/app_candidates.h"
+#include "vocabulary/notification_apps.h"
 
 namespace settings::actions::store_detail {
 namespace {

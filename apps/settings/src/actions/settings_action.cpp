@@ -10,7 +10,7 @@
 
 #include "codec/parser.h"
 #include "codec/writer.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
 

@@ -7,7 +7,7 @@
 #include "actions/pane_actions.h"
 #include "actions/specs.h"
 #include "operations/records.h"
-#include "panes/update_schedules.h"
+#include "vocabulary/update_schedules.h"
 
 namespace settings::actions {
 

@@ -3,7 +3,7 @@
 // The Users and External Accounts sections of the automation surface.
 //
 // "settings.section:users": one item "settings.user:<name>" per login user
-// (panes/login_accounts.h), labelled with the full name, skipping the user
+// (vocabulary/login_accounts.h), labelled with the full name, skipping the user
 // who runs the program ($USER; the skipped entry counts toward kMaxItems),
 // with "set-admin", "set-autologin" (each the opposite of the current
 // state), "remove-keep-files" and "remove-files" (both destructive: they
@@ -29,7 +29,7 @@
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
 #include "operations/records.h"
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 
 namespace settings::actions {
 

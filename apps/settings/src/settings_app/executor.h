@@ -47,7 +47,7 @@
 #include <string_view>
 
 #include "kalu_ui/instant.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 #include "settings_app/executor_apply.h"
 #include "settings_app/executor_slot.h"
 #include "settings_app/pane_table.h"

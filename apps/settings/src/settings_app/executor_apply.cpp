@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kalu_actions/action_spec.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
 #include "stored/locale.h"

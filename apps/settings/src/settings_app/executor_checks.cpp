@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "kalu_actions/action_spec.h"
-#include "panes/power_vocabulary.h"
-#include "panes/update_schedules.h"
+#include "vocabulary/power_vocabulary.h"
+#include "vocabulary/update_schedules.h"
 #include "system_ops/network.h"
 #include "system_ops/power.h"
 #include "system_ops/printing.h"

@@ -12,7 +12,7 @@
 
 #include "account_probe/account_probe.h"
 #include "operations/mailbox_cells.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::settings_app {

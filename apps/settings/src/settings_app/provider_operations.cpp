@@ -11,7 +11,7 @@
 #include "model_provider/config.h"
 #include "model_provider/gateway.h"
 #include "operations/records.h"
-#include "panes/model_providers.h"
+#include "vocabulary/model_providers.h"
 
 namespace settings::settings_app {
 

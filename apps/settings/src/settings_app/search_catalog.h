@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "kalu_ui/search.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 
 namespace settings::settings_app {
 

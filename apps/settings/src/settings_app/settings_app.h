@@ -30,10 +30,10 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "kalu_ui/widget/focus.h"
-#include "panes/registry.h"
 #include "settings_app/account_branch.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::settings_app {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 
 namespace settings::sidebar {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "kalu_ui/widget/focus.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 #include "sidebar/sidebar_row.h"
 #include "widget_contract/widget.h"
 

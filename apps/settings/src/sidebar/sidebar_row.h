@@ -16,7 +16,7 @@
 #include "kalu_ui/widget/focus.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/type_names.h"
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::sidebar {

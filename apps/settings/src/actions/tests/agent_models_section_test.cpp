@@ -20,7 +20,7 @@
 #include "limited_exec/programs.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
-#include "panes/model_service.h"
+#include "vocabulary/model_service.h"
 
 namespace settings::actions {
 namespace {

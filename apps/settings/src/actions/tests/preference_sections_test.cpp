@@ -20,7 +20,7 @@
 #include "actions/settings_action.h"
 #include "actions/tests/section_support.h"
 #include "kalu_ui/host.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 #include "stored/settings_prefs.h"
 #include "stored/tests/stored_fixture.h"
 

@@ -7,7 +7,7 @@
 
 #include "kalu_ui/host.h"
 #include "kalu_ui/log.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "lib/preference_pane.h"
 #include "panes/accessibility/page.h"
-#include "panes/accessibility_controls.h"
+#include "vocabulary/accessibility_controls.h"
 
 namespace settings::panes::accessibility {
 

@@ -8,7 +8,7 @@
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/toggle.h"
-#include "panes/accessibility_labels.h"
+#include "vocabulary/accessibility_labels.h"
 
 namespace settings::panes::accessibility {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "actions/accessibility_section.h"
 #include "lib/ui_rows.h"
-#include "panes/accessibility_controls.h"
+#include "vocabulary/accessibility_controls.h"
 
 namespace settings::panes::accessibility {
 

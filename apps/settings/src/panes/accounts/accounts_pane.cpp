@@ -9,7 +9,7 @@
 #include "limited_exec/text.h"
 #include "operations/keys.h"
 #include "panes/accounts/operations.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::accounts {
 

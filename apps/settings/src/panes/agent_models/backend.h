@@ -1,7 +1,7 @@
 #pragma once
 
 // The local model service as the Agent Models pane uses it: six calls, each
-// one run of "kalu-model-manager" (panes/model_service.h: no shell, each
+// one run of "kalu-model-manager" (vocabulary/model_service.h: no shell, each
 // argument one element of the argument vector, no standard input, 1 MiB kept
 // of each output stream). A call blocks for as long as the service takes, up
 // to 30 minutes for an install, so the pane makes every call on its worker
@@ -21,7 +21,7 @@
 
 #include "kalu_ui/result.h"
 #include "stored/local_models.h"
-#include "panes/model_service.h"
+#include "vocabulary/model_service.h"
 
 namespace settings::panes::agent_models {
 
@@ -30,7 +30,7 @@ using stored::LocalModelSnapshot;
 
 // How long each call may take before the runner gives up on it. A service
 // that runs over keeps working on its own; nothing here cancels it
-// (kSnapshotTimeLimit: panes/model_service.h).
+// (kSnapshotTimeLimit: vocabulary/model_service.h).
 inline constexpr std::chrono::seconds kInstallTimeLimit{1800};
 inline constexpr std::chrono::seconds kModelCommandTimeLimit{600};
 inline constexpr std::chrono::seconds kStageAcceleratorTimeLimit{1800};
@@ -79,7 +79,7 @@ std::shared_ptr<ModelServiceBackend> model_manager_backend();
 kalu_ui::Status run_model_command(std::string_view command, const std::string& model_id);
 
 // The snapshot as `backend` reads it; the automation surface reads the real
-// manager's through model_service_snapshot() (panes/model_service.h).
+// manager's through model_service_snapshot() (vocabulary/model_service.h).
 kalu_ui::Result<LocalModelSnapshot> model_service_snapshot(ModelServiceBackend& backend);
 
 }  // namespace settings::panes::agent_models

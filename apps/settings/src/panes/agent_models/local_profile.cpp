@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "panes/model_providers.h"
+#include "vocabulary/model_providers.h"
 
 namespace settings::panes::agent_models {
 

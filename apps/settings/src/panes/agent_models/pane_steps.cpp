@@ -8,7 +8,7 @@
 
 #include "operations/keys.h"
 #include "panes/agent_models/agent_models_pane.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::agent_models {
 namespace {

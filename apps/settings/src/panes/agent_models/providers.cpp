@@ -13,7 +13,7 @@
 #include "kalu_ui/widget/text_input.h"
 #include "lib/ui_rows.h"
 #include "model_provider/gateway.h"
-#include "panes/model_providers.h"
+#include "vocabulary/model_providers.h"
 
 namespace settings::panes::agent_models {
 

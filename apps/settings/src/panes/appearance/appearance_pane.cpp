@@ -9,7 +9,7 @@
 #include "kalu_ui/widget/support.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance/page.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::panes::appearance {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes::appearance {
 

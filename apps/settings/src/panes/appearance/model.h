@@ -1,7 +1,7 @@
 #pragma once
 
 // The Appearance pane's model words beyond the shared labels
-// (panes/appearance_labels.h): the state document's control ids, the toolkit
+// (vocabulary/appearance_labels.h): the state document's control ids, the toolkit
 // theme a stored name stands for, the look as the toolkit applies it (which
 // the application draws with too), and the percentages the page prints.
 // Pure functions.

@@ -10,7 +10,7 @@
 #include "kalu_ui/widget/toggle.h"
 #include "lib/preference_pane.h"
 #include "panes/appearance/model.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes::appearance {
 namespace {

@@ -13,7 +13,7 @@
 #include "lib/text_object.h"
 #include "operations/keys.h"
 #include "panes/bluetooth/bluetooth_pane.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::bluetooth {
 namespace {

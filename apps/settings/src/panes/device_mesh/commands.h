@@ -25,7 +25,7 @@
 
 #include "kalu_ui/result.h"
 #include "limited_exec/limited_exec.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
 #include "relay/home_peer.h"
 

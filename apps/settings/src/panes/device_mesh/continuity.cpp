@@ -7,7 +7,7 @@
 #include "actions/doc_readers.h"
 #include "panes/device_mesh/model.h"
 #include "panes/device_mesh/operations.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "prefs_store/document.h"
 
 namespace settings::panes::device_mesh {

@@ -19,7 +19,7 @@
 #include "identity/user_identity.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 #include "stored/continuity.h"
 #include "stored/fleet.h"
 

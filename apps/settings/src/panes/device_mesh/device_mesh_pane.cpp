@@ -9,7 +9,7 @@
 #include "lib/text_object.h"
 #include "operations/keys.h"
 #include "panes/device_mesh/page.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "prefs_store/paths.h"
 
 namespace settings::panes::device_mesh {

@@ -59,7 +59,7 @@
 #include "panes/device_mesh/continuity.h"
 #include "panes/device_mesh/files.h"
 #include "panes/device_mesh/model.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
 #include "relay/home_peer.h"
 

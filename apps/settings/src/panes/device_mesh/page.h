@@ -19,7 +19,7 @@
 #include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
 #include "panes/device_mesh/page_continuity.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "kalu_ui/result.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
 
 namespace settings::panes::device_mesh {

@@ -19,7 +19,7 @@
 
 #include "kalu_ui/document.h"
 #include "operations/records.h"
-#include "panes/display_vocabulary.h"
+#include "vocabulary/display_vocabulary.h"
 #include "prefs_store/display.h"
 
 namespace settings::panes::display {

@@ -8,7 +8,7 @@
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "panes/keyboard_shortcuts/page.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 #include "prefs_store/desktop_controls.h"
 
 namespace settings::panes::keyboard_shortcuts {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The Keyboard Shortcuts pane (pane 6): the chords of the seventeen desktop
-// shortcuts of the catalogue (panes/shortcut_keys.h) and the Vim navigation
+// shortcuts of the catalogue (vocabulary/shortcut_keys.h) and the Vim navigation
 // switch, kept in the shortcut and desktop-controls files of prefs_store.
 //
 // It shows both as stored (lib/preference_pane.h): each shortcut's chord

@@ -7,7 +7,7 @@
 #include "kalu_ui/widget/shortcut_recorder.h"
 #include "kalu_ui/widget/toggle.h"
 #include "lib/preference_pane.h"
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::panes::keyboard_shortcuts {
 namespace {

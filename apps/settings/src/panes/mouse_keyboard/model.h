@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
 
 namespace settings::panes::mouse_keyboard {

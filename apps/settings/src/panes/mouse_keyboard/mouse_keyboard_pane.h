@@ -22,7 +22,7 @@
 #include "lib/preference_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
 
 namespace settings::panes::mouse_keyboard {

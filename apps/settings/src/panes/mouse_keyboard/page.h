@@ -14,7 +14,7 @@
 
 #include "kalu_actions/resource.h"
 #include "lib/ui_rows.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
 
 namespace settings::panes::mouse_keyboard {

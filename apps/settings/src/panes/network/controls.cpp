@@ -15,7 +15,7 @@
 #include "kalu_ui/log.h"
 #include "lib/text_object.h"
 #include "limited_exec/text.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 

@@ -11,7 +11,7 @@
 #include "actions/doc_readers.h"
 #include "kalu_ui/log.h"
 #include "lib/text_object.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 

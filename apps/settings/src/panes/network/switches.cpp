@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "kalu_ui/log.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
 

@@ -12,7 +12,7 @@
 // the pane saves nothing. A section read anew that differs builds the page
 // again: the delivery badge and the applications' captions follow it.
 //
-// The application list (panes/notification_apps.h) is read once, when the
+// The application list (vocabulary/notification_apps.h) is read once, when the
 // pane is built; the clock is injectable for the mute labels.
 
 #include <cstdint>
@@ -22,7 +22,7 @@
 
 #include "lib/preference_pane.h"
 #include "media_kit/notification_sound.h"
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 #include "stored/sections.h"
 
 namespace settings::panes::notifications {

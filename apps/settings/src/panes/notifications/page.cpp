@@ -12,7 +12,7 @@
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
 #include "lib/preference_pane.h"
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 
 namespace settings::panes::notifications {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "lib/ui_rows.h"
 #include "media_kit/notification_sound.h"
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 #include "stored/sections.h"
 
 namespace settings::panes::notifications {

@@ -9,7 +9,7 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "lib/preference_pane.h"
 #include "lib/tools.h"
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 
 namespace settings::panes::personal_apps {
 namespace {

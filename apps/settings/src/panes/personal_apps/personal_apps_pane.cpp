@@ -7,7 +7,7 @@
 #include "actions/preference_context.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/page.h"
 
 namespace settings::panes::personal_apps {

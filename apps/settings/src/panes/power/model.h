@@ -18,7 +18,7 @@
 
 #include "kalu_power_mgmt/history.h"
 #include "kalu_ui/result.h"
-#include "panes/power_vocabulary.h"
+#include "vocabulary/power_vocabulary.h"
 #include "stored/sections.h"
 #include "system_ops/power.h"
 

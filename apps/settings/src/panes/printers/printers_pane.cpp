@@ -8,7 +8,7 @@
 
 #include "kalu_ui/layout.h"
 #include "operations/keys.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/printers/page.h"
 
 namespace settings::panes::printers {

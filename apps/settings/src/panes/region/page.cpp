@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "kalu_ui/widget/dropdown.h"
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 
 namespace settings::panes::region {
 namespace {

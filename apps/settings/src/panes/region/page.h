@@ -12,7 +12,7 @@
 
 #include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 #include "stored/locale.h"
 
 namespace settings::panes::region {

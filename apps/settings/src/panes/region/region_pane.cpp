@@ -9,7 +9,7 @@
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "panes/region/page.h"
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 
 namespace settings::panes::region {
 namespace {

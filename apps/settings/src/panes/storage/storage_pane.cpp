@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "operations/keys.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/storage/page.h"
 
 namespace settings::panes::storage {

@@ -8,7 +8,7 @@
 
 #include <utility>
 
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/updates/updates_pane.h"
 
 namespace settings::panes::updates {

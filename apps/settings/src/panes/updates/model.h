@@ -18,7 +18,7 @@
 #include <vector>
 
 // The three download schedules (kScheduleSystem, kScheduleDaily, kScheduleWeekly).
-#include "panes/update_schedules.h"
+#include "vocabulary/update_schedules.h"
 
 namespace settings::panes::updates {
 

@@ -13,7 +13,7 @@
 
 #include "actions/doc_readers.h"
 #include "kalu_ui/log.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 #include "panes/updates/updates_pane.h"
 
 namespace settings::panes::updates {

@@ -17,7 +17,7 @@
 
 #include "kalu_net/secret.h"
 #include "kalu_ui/result.h"
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 
 namespace settings::panes::users {
 

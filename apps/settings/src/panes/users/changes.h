@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "kalu_ui/result.h"
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 #include "panes/users/backend.h"
 #include "panes/users/identity_backend.h"
 

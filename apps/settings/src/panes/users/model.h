@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 #include "panes/users/identity_backend.h"
 
 namespace settings::panes::users {

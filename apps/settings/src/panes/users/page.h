@@ -22,7 +22,7 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_ui/secret.h"
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 #include "panes/users/identity_backend.h"
 #include "widget_contract/widget.h"
 

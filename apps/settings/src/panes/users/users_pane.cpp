@@ -9,7 +9,7 @@
 #include "kalu_ui/layout.h"
 #include "lib/text_object.h"
 #include "operations/keys.h"
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::users {
 namespace {

@@ -37,7 +37,7 @@
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 #include "panes/users/backend.h"
 #include "panes/users/identity_backend.h"
 #include "panes/users/model.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "app_fixture.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 #include "settings_app/executor.h"

@@ -13,7 +13,7 @@
 #include "executor_fixture.h"
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/dropdown.h"
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/mouse_keyboard/page.h"
 #include "prefs_store/document.h"

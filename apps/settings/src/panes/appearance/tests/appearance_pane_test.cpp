@@ -23,7 +23,7 @@
 #include "kalu_ui/widget/toggle.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance/page.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 #include "stored/settings_prefs.h"
 #include "stored/tests/stored_fixture.h"
 

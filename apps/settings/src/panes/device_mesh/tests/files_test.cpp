@@ -13,7 +13,7 @@
 
 #include "identity/testing.h"
 #include "panes/device_mesh/model.h"
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 #include "prefs_store/paths.h"
 #include "relay/rooms.h"
 

@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 

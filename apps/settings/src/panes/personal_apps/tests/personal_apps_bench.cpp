@@ -14,7 +14,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/harness.h"
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/personal_apps_pane.h"
 #include "prefs_store/testing.h"
 

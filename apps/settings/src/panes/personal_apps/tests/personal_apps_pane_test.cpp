@@ -26,7 +26,7 @@
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/page.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"

@@ -22,7 +22,7 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "panes/region/page.h"
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 #include "prefs_store/paths.h"
 #include "stored/locale.h"
 

@@ -1,4 +1,4 @@
-#include "panes/display_vocabulary.h"
+#include "vocabulary/display_vocabulary.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

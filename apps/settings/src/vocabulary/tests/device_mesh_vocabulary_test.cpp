@@ -1,9 +1,9 @@
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes {
 namespace {

@@ -1,4 +1,4 @@
-#include "panes/model_service.h"
+#include "vocabulary/model_service.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "panes/doc_flags.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes {
 

@@ -1,4 +1,4 @@
-#include "panes/shortcut_keys.h"
+#include "vocabulary/shortcut_keys.h"
 
 #include <algorithm>
 #include <array>

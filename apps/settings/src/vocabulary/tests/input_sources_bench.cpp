@@ -3,7 +3,7 @@
 // (what every later page build, surface build and operation pays).
 #include <benchmark/benchmark.h>
 
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // vision comforts it shares with the Appearance pane, and its controls as
 // one table in read-back order. Each control is a key of the state document
 // beginning "a11y." holding a bool or one of its dropdown's labels
-// (panes/accessibility_labels.h, panes/appearance_labels.h for the text
+// (vocabulary/accessibility_labels.h, vocabulary/appearance_labels.h for the text
 // size), with what the model shows for it and how a value from the document
 // is taken. The pane shows the table and the set-setting store keeps what a
 // control sets with it, so it lives beside the registry. Pure functions over

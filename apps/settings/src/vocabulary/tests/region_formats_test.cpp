@@ -1,4 +1,4 @@
-#include "panes/region_formats.h"
+#include "vocabulary/region_formats.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

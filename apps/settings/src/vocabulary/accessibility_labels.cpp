@@ -1,4 +1,4 @@
-#include "panes/accessibility_labels.h"
+#include "vocabulary/accessibility_labels.h"
 
 #include <cstdlib>
 #include <system_error>

@@ -2,7 +2,7 @@
 // mute tables, the valid ids, and the application list over fixture
 // application folders.
 
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

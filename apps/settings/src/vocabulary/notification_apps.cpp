@@ -1,4 +1,4 @@
-#include "panes/notification_apps.h"
+#include "vocabulary/notification_apps.h"
 
 #include <fmt/format.h>
 

@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "panes/accessibility_labels.h"
-#include "panes/app_candidates.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/accessibility_labels.h"
+#include "vocabulary/app_candidates.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes {
 namespace {

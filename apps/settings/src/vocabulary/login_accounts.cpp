@@ -1,4 +1,4 @@
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 
 #include <charconv>
 #include <cstdlib>

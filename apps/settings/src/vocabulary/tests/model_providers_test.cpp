@@ -1,4 +1,4 @@
-#include "panes/model_providers.h"
+#include "vocabulary/model_providers.h"
 
 #include <gtest/gtest.h>
 

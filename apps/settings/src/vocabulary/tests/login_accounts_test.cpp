@@ -1,7 +1,7 @@
 // The login accounts over small account and group files: which lines are
 // people's accounts, who is an administrator, who is signed in, and that
 // unreadable or damaged files lose nothing but themselves.
-#include "panes/login_accounts.h"
+#include "vocabulary/login_accounts.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

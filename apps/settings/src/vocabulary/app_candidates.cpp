@@ -1,4 +1,4 @@
-#include "panes/app_candidates.h"
+#include "vocabulary/app_candidates.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "panes/input_sources.h"
+#include "vocabulary/input_sources.h"
 
 #include <fmt/format.h>
 #include <locale.h>

@@ -1,12 +1,12 @@
-#include "panes/accessibility_controls.h"
+#include "vocabulary/accessibility_controls.h"
 
 #include <array>
 #include <cmath>
 #include <limits>
 #include <type_traits>
 
-#include "panes/accessibility_labels.h"
-#include "panes/appearance_labels.h"
+#include "vocabulary/accessibility_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes::accessibility {
 namespace {

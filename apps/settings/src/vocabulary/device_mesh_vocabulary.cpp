@@ -1,4 +1,4 @@
-#include "panes/device_mesh_vocabulary.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 #include <fmt/format.h>
 

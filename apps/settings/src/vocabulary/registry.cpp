@@ -1,4 +1,4 @@
-#include "panes/registry.h"
+#include "vocabulary/registry.h"
 
 #include <algorithm>
 

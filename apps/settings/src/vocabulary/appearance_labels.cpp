@@ -1,4 +1,4 @@
-#include "panes/appearance_labels.h"
+#include "vocabulary/appearance_labels.h"
 
 #include <algorithm>
 #include <cmath>
