@@ -11,7 +11,7 @@
 #include "accounts/stores.h"
 #include "operations/keys.h"
 #include "operations/records.h"
-#include "panes/accounts/operations.h"
+#include "accounts/operations.h"
 #include "settings_app/entry_points.h"
 
 namespace settings::settings_app {
@@ -172,7 +172,7 @@ DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
     kind = accounts::kind_from_type_id(found->type_id.as_str());
   }
   if (!kind) return DeviceLocalOutcome::rejected("unsupported account type");
-  if (auto removed = panes::accounts::remove_account(cells_.accounts_root, *kind, id); !removed) {
+  if (auto removed = settings::accounts::remove_account(cells_.accounts_root, *kind, id); !removed) {
     return DeviceLocalOutcome::rejected(std::move(removed.error()));
   }
   // What a check found no longer speaks for an account that is gone.

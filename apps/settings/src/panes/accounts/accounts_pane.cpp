@@ -8,7 +8,7 @@
 #include "actions/invocations.h"
 #include "limited_exec/text.h"
 #include "operations/keys.h"
-#include "panes/accounts/operations.h"
+#include "accounts/operations.h"
 #include "vocabulary/doc_flags.h"
 
 namespace settings::panes::accounts {
@@ -216,7 +216,7 @@ void AccountsPane::read_removal(kalu_ui::doc::Document& document) {
   changed();
   std::optional<PendingRemoval> removal = std::exchange(pending_removal_, std::nullopt);
   if (!removal) return;
-  if (auto removed = remove_account(root_, removal->kind, removal->id); !removed) {
+  if (auto removed = services::remove_account(root_, removal->kind, removal->id); !removed) {
     form_status_ = std::move(removed.error());
     return;
   }

@@ -10,7 +10,7 @@
 #include "accounts/lists.h"
 #include "lib/time.h"
 #include "panes/accounts/accounts_pane.h"
-#include "panes/accounts/operations.h"
+#include "accounts/operations.h"
 
 namespace settings::panes::accounts {
 
@@ -194,7 +194,8 @@ void AccountsPane::finish_form_check(CheckAnswer answer) {
     end_form_save(kalu_ui::fail(std::move(prepared.error())));
     return;
   }
-  if (auto saved = save_checked_account(root_, prepared->account, prepared->credential); !saved) {
+  if (auto saved = services::save_checked_account(root_, prepared->account, prepared->credential);
+      !saved) {
     end_form_save(kalu_ui::fail(std::move(saved.error())));
     return;
   }
@@ -217,7 +218,7 @@ void AccountsPane::finish_reauth_check(CheckAnswer answer) {
     end_reauth_save(kalu_ui::fail("credential check result had no pending draft"));
     return;
   }
-  if (auto replaced = replace_credential(root_, replacement->id, replacement->credential);
+  if (auto replaced = services::replace_credential(root_, replacement->id, replacement->credential);
       !replaced) {
     end_reauth_save(kalu_ui::fail(std::move(replaced.error())));
     return;

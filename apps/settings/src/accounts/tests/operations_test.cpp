@@ -1,4 +1,4 @@
-#include "panes/accounts/operations.h"
+#include "accounts/operations.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include "kalu_ui/log.h"
 #include "safe_write/safe_write.h"
 
-namespace settings::panes::accounts {
+namespace settings::accounts {
 namespace {
 
 using account_book::SecretVault;
@@ -265,4 +265,4 @@ TEST(ReplaceCredential, ReplacesOnlyThatSecret) {
 }
 
 }  // namespace
-}  // namespace settings::panes::accounts
+}  // namespace settings::accounts

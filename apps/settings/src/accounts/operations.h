@@ -21,10 +21,8 @@
 #include "accounts/stores.h"
 #include "kalu_ui/result.h"
 
-namespace settings::panes::accounts {
+namespace settings::accounts {
 
-using settings::accounts::AccountKind;
-using settings::accounts::RootOverride;
 
 // Removes the saved credential, the metadata and the sync status of the
 // account `id` of `kind`. An id the store no longer lists is not an error:
@@ -49,4 +47,4 @@ kalu_ui::Status save_checked_account(const RootOverride& root, const account_boo
 kalu_ui::Status replace_credential(const RootOverride& root, std::string_view id,
                                    const account_book::Secret& credential);
 
-}  // namespace settings::panes::accounts
+}  // namespace settings::accounts

@@ -1,4 +1,4 @@
-#include "panes/accounts/operations.h"
+#include "accounts/operations.h"
 
 #include <fmt/format.h>
 
@@ -8,7 +8,7 @@
 #include "accounts/journal.h"
 #include "kalu_ui/log.h"
 
-namespace settings::panes::accounts {
+namespace settings::accounts {
 
 using account_book::Account;
 using account_book::AccountStore;
@@ -16,7 +16,6 @@ using account_book::AccountSyncStatusStore;
 using account_book::Secret;
 using kalu_ui::fail;
 using kalu_ui::Status;
-namespace services = settings::accounts;
 
 namespace {
 
@@ -35,7 +34,7 @@ std::optional<std::string> undo_error(const Status& undo) {
 Status give_up(const RootOverride& root, const std::string& failure,
                const std::optional<std::string>& undo_failure) {
   if (!undo_failure) {
-    (void)services::clear_account_mutation(root);
+    (void)clear_account_mutation(root);
     return fail(failure);
   }
   return fail(fmt::format("{}; rollback also failed: {}", failure, *undo_failure));
@@ -46,46 +45,46 @@ Status give_up(const RootOverride& root, const std::string& failure,
 Status remove_account(const RootOverride& root, AccountKind kind, std::string_view id) {
   // Stores that cannot be read are never replaced by ones missing their
   // accounts: the change is refused before anything is written.
-  auto accounts = services::read_account_store(root);
+  auto accounts = read_account_store(root);
   if (!accounts)
     return fail(fmt::format("could not remove account metadata: {}", accounts.error()));
   const Account* existing = accounts->get(id);
-  if (existing != nullptr && existing->type_id != services::type_id(kind)) {
+  if (existing != nullptr && existing->type_id != type_id(kind)) {
     return fail("account type changed before removal; refresh Settings and try again");
   }
-  auto statuses = services::read_sync_status(root);
+  auto statuses = read_sync_status(root);
   if (!statuses) {
     return fail(fmt::format("could not remove account sync status: {}", statuses.error()));
   }
-  if (auto begun = services::begin_account_mutation(root, *accounts, *statuses); !begun)
+  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun)
     return begun;
 
   // The credential first, keeping it for an undo.
-  auto vault = services::open_vault(root);
+  auto vault = open_vault(root);
   const std::optional<Secret> kept = vault.get(id);
   const bool credential_removed = vault.remove(id);
   if (credential_removed) {
     if (auto saved = vault.try_save(); !saved) {
-      (void)services::clear_account_mutation(root);
+      (void)clear_account_mutation(root);
       return fail(fmt::format("could not remove saved credential: {}", saved.error()));
     }
   }
   auto restore_credential = [&]() -> std::optional<std::string> {
     if (!credential_removed) return std::nullopt;
-    return undo_error(services::update_vault_entry(root, id, kept));
+    return undo_error(update_vault_entry(root, id, kept));
   };
 
   AccountStore without = *accounts;
   without.remove(id);
-  if (auto saved = services::save_account_store(root, without); !saved) {
+  if (auto saved = save_account_store(root, without); !saved) {
     return give_up(root, fmt::format("could not remove account metadata: {}", saved.error()),
                    restore_credential());
   }
 
   AccountSyncStatusStore statuses_without = *statuses;
   statuses_without.remove(id);
-  if (auto saved = services::save_sync_status(root, statuses_without); !saved) {
-    const auto store_undo = undo_error(services::save_account_store(root, *accounts));
+  if (auto saved = save_sync_status(root, statuses_without); !saved) {
+    const auto store_undo = undo_error(save_account_store(root, *accounts));
     const auto credential_undo = restore_credential();
     std::optional<std::string> undo_failure = store_undo ? store_undo : credential_undo;
     if (store_undo && credential_undo) {
@@ -94,33 +93,33 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
     return give_up(root, fmt::format("could not remove account sync status: {}", saved.error()),
                    undo_failure);
   }
-  return services::commit_account_mutation(root, "account removal");
+  return commit_account_mutation(root, "account removal");
 }
 
 Status save_checked_account(const RootOverride& root, const Account& account,
                             const Secret& credential) {
   // The statuses are journaled too, so they must be read as they are.
-  auto accounts = services::read_account_store(root);
+  auto accounts = read_account_store(root);
   if (!accounts) return fail(fmt::format("could not persist account: {}", accounts.error()));
-  auto statuses = services::read_sync_status(root);
+  auto statuses = read_sync_status(root);
   if (!statuses) return fail(fmt::format("could not persist account: {}", statuses.error()));
-  if (auto begun = services::begin_account_mutation(root, *accounts, *statuses); !begun)
+  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun)
     return begun;
 
-  auto vault = services::open_vault(root);
+  auto vault = open_vault(root);
   std::optional<Secret> kept;
   const bool vault_changed = !is_blank(credential.view());
   if (vault_changed) {
     kept = vault.get(account.id);
     vault.put(account.id, credential);
     if (auto saved = vault.try_save(); !saved) {
-      (void)services::clear_account_mutation(root);
+      (void)clear_account_mutation(root);
       return fail(fmt::format("could not save credential: {}", saved.error()));
     }
   }
 
   accounts->upsert(account);
-  if (auto saved = services::save_account_store(root, *accounts); !saved) {
+  if (auto saved = save_account_store(root, *accounts); !saved) {
     if (vault_changed) {
       if (kept) {
         vault.put(account.id, *kept);
@@ -133,17 +132,17 @@ Status save_checked_account(const RootOverride& root, const Account& account,
                         saved.error(), restored.error()));
       }
     }
-    (void)services::clear_account_mutation(root);
+    (void)clear_account_mutation(root);
     kalu_ui::log::warn("kalu::settings", "settings::panes::accounts",
                        "failed to persist account metadata",
                        {{"op", "account_store_save"}, {"error", saved.error()}});
     return fail(fmt::format("could not persist account: {}", saved.error()));
   }
-  return services::commit_account_mutation(root, "account save");
+  return commit_account_mutation(root, "account save");
 }
 
 Status replace_credential(const RootOverride& root, std::string_view id, const Secret& credential) {
-  return services::update_vault_entry(root, id, credential);
+  return update_vault_entry(root, id, credential);
 }
 
-}  // namespace settings::panes::accounts
+}  // namespace settings::accounts
