@@ -90,9 +90,10 @@ Button& Button::bind_control_invoke(bool available, ClickHandler handler) & {
   return *this;
 }
 
-Button& Button::on_action(kalu_actions::ActionBinding binding) & {
+Button& Button::on_action(std::optional<kalu_actions::ActionBinding> binding) & {
+  if (!binding) return *this;
   control_invoke_ = false;
-  bind(std::move(binding));
+  bind(std::move(*binding));
   return *this;
 }
 

@@ -87,9 +87,11 @@ ShortcutRecorder& ShortcutRecorder::with_unavailable(bool unavailable) & {
   return *this;
 }
 
-ShortcutRecorder& ShortcutRecorder::on_action(kalu_actions::ActionBinding binding) & {
-  emitter_.emplace(binding.resource_id, binding.action, binding.spec,
-                   [arguments = binding.arguments](const kalu_actions::ControlValue& value) {
+ShortcutRecorder& ShortcutRecorder::on_action(
+    std::optional<kalu_actions::ActionBinding> binding) & {
+  if (!binding) return *this;
+  emitter_.emplace(binding->resource_id, binding->action, binding->spec,
+                   [arguments = binding->arguments](const kalu_actions::ControlValue& value) {
                      return arguments ? (*arguments)(value) : kalu_actions::ActionArgs();
                    });
   emitter_->set_recording(true);

@@ -87,6 +87,16 @@ TEST(ButtonTest, ControlResourceHasTheShapeAutomationClientsSee) {
   EXPECT_EQ(bindings[0].target.second, "invoke");
 }
 
+TEST(ButtonTest, NoActionKeepsTheButtonsOwnControlResource) {
+  Button button = Button("Check for updates")
+                      .with_id("settings.updates.check")
+                      .on_click([] {})
+                      .on_action(std::nullopt);
+  EXPECT_EQ(button.resource_operation_handlers(), ActionIdSet{"kalu.ui.control.invoke"});
+  ASSERT_EQ(button.control_action_bindings().size(), 1u);
+  EXPECT_EQ(button.control_action_bindings()[0].target.second, "invoke");
+}
+
 TEST(ButtonTest, IdGivenAfterTheHandlerStillNamesTheResourceAndIdsAreEscaped) {
   Button button = Button("Odd").on_click([] {}).with_id("a\"b");
   doc::Document document;

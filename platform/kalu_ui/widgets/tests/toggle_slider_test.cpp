@@ -119,6 +119,22 @@ TEST(ToggleTest, AnInvocationThatCannotBeRecordedIsTheToolkitsWarning) {
   EXPECT_EQ(events[0].message, "control invocation not recorded");
 }
 
+// A section without the action hands the control none: it records nothing,
+// and a binding it had stays.
+TEST(ToggleTest, NoActionLeavesTheControlAsItIs) {
+  const auto resource = resource_with("set_saver", kalu_actions::ParamKind::Boolean);
+  Toggle unbound = Toggle::from_state(WakeSlot<bool>::create(false)).on_action(std::nullopt);
+  unbound.flip();
+  EXPECT_FALSE(unbound.take_control_invocation());
+  Toggle bound = Toggle::from_state(WakeSlot<bool>::create(false))
+                     .on_action(value_binding(resource, "set_saver"))
+                     .on_action(std::nullopt);
+  bound.flip();
+  const auto invocation = bound.take_control_invocation();
+  ASSERT_TRUE(invocation);
+  EXPECT_EQ(invocation->action, "set_saver");
+}
+
 TEST(SliderTest, DragCapturesThePointerAndPublishesClampedValues) {
   auto cell = WakeSlot<double>::create(50.0);
   Slider slider = Slider::from_state(cell, 0.0, 100.0).with_step(1.0);

@@ -322,7 +322,7 @@ WidgetBox action_button(std::string control_id, std::string label, std::string_v
         bindings(resource_id, resource_label, action_name, label, kind, operation, destructive);
   }
   lib::FlagButton button(std::move(label), control_id, control_id);
-  if (binding) button.on_action(std::move(*binding));
+  button.on_action(std::move(binding));
   return w::boxed(std::move(button));
 }
 

@@ -141,11 +141,8 @@ WidgetBox provider_action_button(const kalu_actions::Resource& section, std::str
                                  std::string_view action) {
   w::Button button(std::move(label));
   button.with_id(std::move(button_id));
-  if (auto binding = actions::agent_provider_command_binding(section, provider_id, action)) {
-    button.on_action(*std::move(binding));
-  } else {
-    button.with_enabled(false);
-  }
+  auto binding = actions::agent_provider_command_binding(section, provider_id, action);
+  button.with_enabled(binding.has_value()).on_action(std::move(binding));
   return w::boxed(std::move(button));
 }
 

@@ -25,14 +25,14 @@ WidgetBox dropdown(std::string_view id, std::span<const std::string_view> labels
   w::Dropdown control(lib::edit_key(id), std::vector<std::string>(labels.begin(), labels.end()),
                       std::string(placeholder));
   control.with_id(std::string(id));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 
 WidgetBox toggle(std::string_view id, std::optional<kalu_actions::ActionBinding> binding) {
   w::Toggle control(fmt::format("settings.{}", id), lib::edit_key(id));
   control.with_id(std::string(id));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 

@@ -41,28 +41,23 @@ constexpr std::string_view kMeterCaption =
     "The test reads an eight-second level meter in memory. It never stores audio or routes the "
     "microphone to speakers.";
 
-template <typename Control>
-Control bound(Control control, std::optional<ActionBinding> binding) {
-  if (binding) control.on_action(std::move(*binding));
-  return control;
-}
-
 WidgetBox slider(std::string_view name, std::string key, std::string id, double initial,
                  std::optional<ActionBinding> binding) {
-  return boxed(bound(w::Slider(std::move(key), 0.0, 1.0, initial)
-                         .with_label(std::string(name))
-                         .with_id(std::move(id)),
-                     std::move(binding)));
+  return boxed(w::Slider(std::move(key), 0.0, 1.0, initial)
+                   .with_label(std::string(name))
+                   .with_id(std::move(id))
+                   .on_action(std::move(binding)));
 }
 
 WidgetBox toggle(std::string_view name, std::string key, std::string id,
                  std::optional<ActionBinding> binding) {
-  return boxed(bound(w::Toggle(std::string(name), std::move(key)).with_id(std::move(id)),
-                     std::move(binding)));
+  return boxed(w::Toggle(std::string(name), std::move(key))
+                   .with_id(std::move(id))
+                   .on_action(std::move(binding)));
 }
 
 WidgetBox button(std::string text, std::string_view name, std::optional<ActionBinding> binding) {
-  return boxed(bound(w::Button(std::move(text)).with_id(std::string(name)), std::move(binding)));
+  return boxed(w::Button(std::move(text)).with_id(std::string(name)).on_action(std::move(binding)));
 }
 
 // The widgets in a row, 8 apart, ending in flexible space.
@@ -113,10 +108,11 @@ void device_row(WidgetList& rows, const std::vector<WpctlNode>& nodes, bool outp
   const std::string key(output ? kOutputDeviceKey : kInputDeviceKey);
   auto binding =
       actions::audio_device_choice_binding(output ? "output-device" : "input-device", labels);
-  rows.push_back(ui_rows::setting_row(
-      output ? "Output device" : "Input device",
-      boxed(bound(w::Dropdown(key, names_of(labels), std::move(placeholder)).with_id(key),
-                  std::move(binding)))));
+  rows.push_back(
+      ui_rows::setting_row(output ? "Output device" : "Input device",
+                           boxed(w::Dropdown(key, names_of(labels), std::move(placeholder))
+                                     .with_id(key)
+                                     .on_action(std::move(binding)))));
 }
 
 void speaker_rows(WidgetList& rows, const PageModel& m, const kalu_actions::Resource& section) {
@@ -199,11 +195,11 @@ std::optional<WidgetBox> capabilities_card(const AudioGraph& graph) {
     const std::string key = device_profile_key(hardware.id);
     std::string placeholder = active_profile_name(hardware).value_or("Choose a profile");
     auto binding = actions::audio_device_profile_binding(hardware.id, profiles);
-    rows.push_back(ui_rows::described_row(
-        hardware.name, "PipeWire device profile",
-        boxed(bound(w::Dropdown(key, names_of(profiles), std::move(placeholder))
-                        .with_id(fmt::format("audio.profile.{}", hardware.id)),
-                    std::move(binding)))));
+    rows.push_back(
+        ui_rows::described_row(hardware.name, "PipeWire device profile",
+                               boxed(w::Dropdown(key, names_of(profiles), std::move(placeholder))
+                                         .with_id(fmt::format("audio.profile.{}", hardware.id))
+                                         .on_action(std::move(binding)))));
   }
   for (const AudioDevice& sink : graph.sinks) {
     if (sink.codec) {
@@ -223,10 +219,10 @@ WidgetBox stream_block(const AudioGraph& graph, const AudioStream& stream,
   std::vector<std::string> options{std::string(kDefaultRoute)};
   for (const auto& [name, id] : devices) options.push_back(name);
 
-  WidgetBox route =
-      boxed(bound(w::Dropdown(sink_key, std::move(options), route_label(graph, stream))
-                      .with_id(sink_key + ".dd"),
-                  actions::stream_route_binding(stream.id, stream.playback, label, devices)));
+  WidgetBox route = boxed(
+      w::Dropdown(sink_key, std::move(options), route_label(graph, stream))
+          .with_id(sink_key + ".dd")
+          .on_action(actions::stream_route_binding(stream.id, stream.playback, label, devices)));
   WidgetList rows;
   rows.push_back(stream.media_name
                      ? ui_rows::described_row(stream.app_name, *stream.media_name, std::move(route))

@@ -44,7 +44,7 @@ WidgetBox button_row(WidgetList buttons) {
 WidgetBox power_toggle(std::optional<kalu_actions::ActionBinding> binding) {
   w::Toggle toggle("Bluetooth", std::string(kEnabledKey));
   toggle.with_id("bluetooth.toggle");
-  if (binding) toggle.on_action(std::move(*binding));
+  toggle.on_action(std::move(binding));
   return w::boxed(std::move(toggle));
 }
 

@@ -55,7 +55,7 @@ WidgetBox dropdown(std::string id, std::string_view label,
       kalu_ui::WakeSlot<std::string>::create(std::string(current)), std::move(texts));
   control.with_id(std::move(id)).with_label(std::string(label));
   if (bindings.choices) {
-    if (auto binding = bindings.choices(action)) control.on_action(std::move(*binding));
+    control.on_action(bindings.choices(action));
   }
   return w::boxed(std::move(control));
 }

@@ -84,7 +84,7 @@ WidgetBox bound_toggle(std::string id, std::string_view label, bool on,
                        std::optional<kalu_actions::ActionBinding> binding) {
   w::Toggle control = w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on));
   control.with_id(std::move(id)).with_label(std::string(label));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 

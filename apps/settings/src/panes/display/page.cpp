@@ -22,13 +22,6 @@ using prefs_store::DisplayTransaction;
 using prefs_store::OutputConfig;
 using ui_rows::WidgetList;
 
-// Ties a control to its action when the section offers it.
-template <typename Control>
-Control bound(Control control, const DisplayBindings::Binding& binding) {
-  if (binding) control.on_action(*binding);
-  return control;
-}
-
 template <typename F, typename... Args>
 DisplayBindings::Binding binding_of(const F& builder, Args&&... args) {
   if (!builder) return std::nullopt;
@@ -43,8 +36,9 @@ OutputConfig entry_of(const PageModel& m, const DisplayOutput& output, std::size
 WidgetBox output_toggle(const DisplayBindings& b, const DisplayOutput& output,
                         std::string_view label, std::string_view field, std::string_view action) {
   const std::string id = output_control_id(output.connector, field);
-  return boxed(bound(w::Toggle(std::string(label), id).with_id(id),
-                     binding_of(b.output_toggle, action, output.connector)));
+  return boxed(w::Toggle(std::string(label), id)
+                   .with_id(id)
+                   .on_action(binding_of(b.output_toggle, action, output.connector)));
 }
 
 WidgetBox output_dropdown(const DisplayBindings& b, const DisplayOutput& output,
@@ -53,7 +47,7 @@ WidgetBox output_dropdown(const DisplayBindings& b, const DisplayOutput& output,
   const std::string id = output_control_id(output.connector, field);
   auto binding = binding_of(b.output_choice, action, output.connector, choices);
   return boxed(
-      bound(w::Dropdown(id, std::move(choices), std::move(placeholder)).with_id(id), binding));
+      w::Dropdown(id, std::move(choices), std::move(placeholder)).with_id(id).on_action(binding));
 }
 
 // HDR or variable refresh: a toggle where the compositor controls it, else
@@ -173,11 +167,10 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
 // `answer`: the button is the default answer of the question on the card.
 WidgetBox command_row(const DisplayBindings& b, std::string_view label, std::string_view name,
                       std::string_view text, std::string_view action, bool answer = false) {
-  return ui_rows::label_row(
-      label,
-      boxed(
-          bound(w::Button(std::string(text)).with_id(std::string(name)).with_default_answer(answer),
-                binding_of(b.command, action))));
+  return ui_rows::label_row(label, boxed(w::Button(std::string(text))
+                                             .with_id(std::string(name))
+                                             .with_default_answer(answer)
+                                             .on_action(binding_of(b.command, action))));
 }
 
 WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
@@ -233,32 +226,31 @@ WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
 WidgetBox brightness_card(const PageModel& m, const DisplayBindings& b) {
   WidgetList rows;
   if (m.has_light_sensor) {
-    rows.push_back(ui_rows::label_row(
-        "Automatic brightness",
-        boxed(bound(w::Toggle("Automatic brightness", std::string(kAutoBrightnessId))
-                        .with_id(std::string(kAutoBrightnessId)),
-                    binding_of(b.toggle, "auto_brightness")))));
+    rows.push_back(
+        ui_rows::label_row("Automatic brightness",
+                           boxed(w::Toggle("Automatic brightness", std::string(kAutoBrightnessId))
+                                     .with_id(std::string(kAutoBrightnessId))
+                                     .on_action(binding_of(b.toggle, "auto_brightness")))));
   } else {
     rows.push_back(ui_rows::info_row("Automatic brightness", "No ambient-light sensor detected"));
   }
-  rows.push_back(ui_rows::label_row(
-      "Brightness", boxed(bound(w::Slider(std::string(kBrightnessId), 0.0, 1.0, m.level)
-                                    .with_label("Brightness")
-                                    .with_id(std::string(kBrightnessId)),
-                                binding_of(b.brightness, "brightness")))));
-  rows.push_back(ui_rows::label_row(
-      "Night light",
-      boxed(bound(
-          w::Toggle("Night light", std::string(kNightLightId)).with_id(std::string(kNightLightId)),
-          binding_of(b.toggle, "night_light")))));
+  rows.push_back(ui_rows::label_row("Brightness",
+                                    boxed(w::Slider(std::string(kBrightnessId), 0.0, 1.0, m.level)
+                                              .with_label("Brightness")
+                                              .with_id(std::string(kBrightnessId))
+                                              .on_action(binding_of(b.brightness, "brightness")))));
+  rows.push_back(ui_rows::label_row("Night light",
+                                    boxed(w::Toggle("Night light", std::string(kNightLightId))
+                                              .with_id(std::string(kNightLightId))
+                                              .on_action(binding_of(b.toggle, "night_light")))));
   std::vector<std::string> warmths;
   for (const auto& preset : warmth_presets()) warmths.emplace_back(preset.label);
   rows.push_back(ui_rows::setting_row(
       "Night light warmth",
-      boxed(bound(w::Dropdown(std::string(kNightLightTemperatureId), std::move(warmths),
-                              std::string(warmth_label(m.night_light_temperature)))
-                      .with_id(std::string(kNightLightTemperatureId)),
-                  binding_of(b.night_light_warmth, "night_light_temperature")))));
+      boxed(w::Dropdown(std::string(kNightLightTemperatureId), std::move(warmths),
+                        std::string(warmth_label(m.night_light_temperature)))
+                .with_id(std::string(kNightLightTemperatureId))
+                .on_action(binding_of(b.night_light_warmth, "night_light_temperature")))));
   rows.push_back(ui_rows::caption(
       "Night Light applies a whole-desktop colour transform. Automatic brightness follows the "
       "kernel ambient-light sensor with smoothing and a deadband."));

@@ -19,7 +19,7 @@ using ui_rows::WidgetList;
 WidgetBox vim_row(std::optional<kalu_actions::ActionBinding> binding) {
   w::Toggle toggle(std::string(kVimToggleName), lib::edit_key(kVimModeKey));
   toggle.with_id(std::string(kVimModeKey));
-  if (binding) toggle.on_action(std::move(*binding));
+  toggle.on_action(std::move(binding));
   return ui_rows::label_row("Vim navigation (H J K L)", w::boxed(std::move(toggle)));
 }
 
@@ -28,7 +28,7 @@ WidgetBox shortcut_row(const ShortcutKey& row, const prefs_store::ShortcutConfig
                        std::optional<kalu_actions::ActionBinding> binding) {
   w::ShortcutRecorder recorder(std::string(row.id), lib::edit_key(row.id),
                                chord_text(config, row.action), chord_text(defaults, row.action));
-  if (binding) recorder.on_action(std::move(*binding));
+  recorder.on_action(std::move(binding));
   return ui_rows::label_row(row.label, w::boxed(std::move(recorder)));
 }
 

@@ -46,33 +46,32 @@ std::optional<ActionBinding> published(std::optional<ActionBinding> binding,
   return binding;
 }
 
+// `control` under its id, bound to its action, or shown disabled without one.
 template <typename Control>
-WidgetBox bound(Control control, std::string_view control_id,
-                std::optional<ActionBinding> binding) {
-  control.with_id(std::string(control_id));
-  if (auto checked = published(std::move(binding), control_id)) {
-    control.on_action(std::move(*checked));
-  } else {
-    control.with_enabled(false);
-  }
+WidgetBox input_control(Control control, std::string_view control_id,
+                        std::optional<ActionBinding> binding) {
+  binding = published(std::move(binding), control_id);
+  control.with_id(std::string(control_id)).with_enabled(binding.has_value());
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 
 WidgetBox toggle(bool on, std::string_view control_id, std::optional<ActionBinding> binding) {
-  return bound(w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on)), control_id,
-               std::move(binding));
+  return input_control(w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on)), control_id,
+                       std::move(binding));
 }
 
 WidgetBox slider(double value, std::string_view control_id, std::optional<ActionBinding> binding) {
-  return bound(w::Slider::from_state(kalu_ui::WakeSlot<double>::create(value), 0.0, 1.0),
-               control_id, std::move(binding));
+  return input_control(w::Slider::from_state(kalu_ui::WakeSlot<double>::create(value), 0.0, 1.0),
+                       control_id, std::move(binding));
 }
 
 WidgetBox dropdown(std::vector<std::string> choices, std::string value,
                    std::string_view control_id, std::optional<ActionBinding> binding) {
-  return bound(w::Dropdown::from_state(kalu_ui::WakeSlot<std::string>::create(std::move(value)),
-                                       std::move(choices)),
-               control_id, std::move(binding));
+  return input_control(
+      w::Dropdown::from_state(kalu_ui::WakeSlot<std::string>::create(std::move(value)),
+                              std::move(choices)),
+      control_id, std::move(binding));
 }
 
 std::vector<std::string> labels_of(std::span<const std::string_view> labels) {
@@ -132,11 +131,7 @@ WidgetBox source_button(std::string label, std::string id, std::string_view desc
   if (applies) {
     binding = published(actions::input_source_command_binding(section, source_id, action), id);
   }
-  if (binding) {
-    button.on_action(std::move(*binding));
-  } else {
-    button.with_enabled(false);
-  }
+  button.with_enabled(binding.has_value()).on_action(std::move(binding));
   return w::boxed(std::move(button));
 }
 

@@ -129,7 +129,7 @@ void wifi_network_rows(WidgetList& rows, PageInput& in) {
 WidgetBox wifi_card(PageInput& in) {
   w::Toggle power("Wi-Fi", "network.wifi_enabled");
   power.with_id("settings.network.wifi");
-  if (in.wifi_binding) power.on_action(std::move(*in.wifi_binding));
+  power.on_action(std::move(in.wifi_binding));
   WidgetList rows;
   rows.push_back(ui_rows::info_row("Status", wifi_status_line(in.snapshot)));
   if (in.view.status) rows.push_back(caption(*in.view.status));
@@ -236,7 +236,7 @@ WidgetBox wired_card(PageInput& in) {
   if (!s.has_wired_device()) return ui_rows::section_card("Wired", wired_section(s));
   w::Toggle power("Wired", "network.wired_enabled");
   power.with_id("settings.network.wired");
-  if (in.wired_binding) power.on_action(std::move(*in.wired_binding));
+  power.on_action(std::move(in.wired_binding));
   return ui_rows::section_card_with_control("Wired", boxed(std::move(power)), wired_section(s));
 }
 

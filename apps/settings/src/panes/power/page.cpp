@@ -30,16 +30,13 @@ constexpr double kHistoryMax = 100.0;
 // The Power section defines an action for every control of the page, so a
 // missing one is a fault of the program, never of the input: it is logged
 // with what was expected and the control stays unbound.
-template <typename Control>
-Control& bound(Control& control, std::optional<kalu_actions::ActionBinding> binding,
-               std::string_view expectation) {
-  if (binding) {
-    control.on_action(std::move(*binding));
-  } else {
+std::optional<kalu_actions::ActionBinding> expected(
+    std::optional<kalu_actions::ActionBinding> binding, std::string_view expectation) {
+  if (!binding) {
     kalu_ui::log::warn("kalu::settings", "settings::panes::power", "power action is missing",
                        {{"op", "build_page"}, {"error", std::string(expectation)}});
   }
-  return control;
+  return binding;
 }
 
 // A dropdown whose value lives under `key`, bound to the Power section's
@@ -49,7 +46,8 @@ WidgetBox choice(std::string key, std::vector<std::string> options, std::string_
                  std::string_view action, std::string_view expectation, bool with_id = true) {
   w::Dropdown dropdown(key, std::move(options), std::string(placeholder));
   if (with_id) dropdown.with_id(std::move(key));
-  return boxed(std::move(bound(dropdown, actions::power_choice_binding(action), expectation)));
+  dropdown.on_action(expected(actions::power_choice_binding(action), expectation));
+  return boxed(std::move(dropdown));
 }
 
 std::vector<std::string> charge_cap_options(const system_ops::battery::ChargeCapability& cap) {
@@ -100,8 +98,8 @@ void push_charge_cap(WidgetList& rows, const PowerReadings& readings) {
   w::Dropdown cap(std::string(kChargeLimitKey), charge_cap_options(*capability),
                   charge_limit_text(capability->current));
   cap.with_id(std::string(kChargeLimitKey));
-  bound(cap, actions::charge_cap_binding(capability->allowed, capability->current),
-        "charge-cap resource exists when the hardware control is visible");
+  cap.on_action(expected(actions::charge_cap_binding(capability->allowed, capability->current),
+                         "charge-cap resource exists when the hardware control is visible"));
   rows.push_back(ui_rows::setting_row("Charge cap", boxed(std::move(cap))));
   rows.push_back(ui_rows::caption(charge_cap_caption(*capability)));
 }
@@ -160,8 +158,8 @@ WidgetBox saving_card(const stored::PowerPrefs& prefs) {
   WidgetList rows;
   w::Toggle toggle("Suspend when idle", std::string(kAutoSuspendKey));
   toggle.with_id(std::string(kAutoSuspendKey));
-  bound(toggle, actions::power_toggle_binding("auto_suspend"),
-        "automatic-suspend action is part of the static resource contract");
+  toggle.on_action(expected(actions::power_toggle_binding("auto_suspend"),
+                            "automatic-suspend action is part of the static resource contract"));
   rows.push_back(ui_rows::label_row("Suspend when idle", boxed(std::move(toggle))));
   rows.push_back(ui_rows::setting_row(
       "Suspend after",

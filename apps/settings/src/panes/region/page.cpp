@@ -18,7 +18,7 @@ WidgetBox dropdown(const SettingInfo& info, std::string_view current,
   std::vector<std::string> options(info.labels.begin(), info.labels.end());
   w::Dropdown control(std::string(info.edit_key), std::move(options), std::string(current));
   control.with_id(std::string(info.widget_id));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 

@@ -26,7 +26,7 @@ constexpr std::string_view kDisplayCaption =
 WidgetBox toggle(bool on, std::string_view id, std::optional<kalu_actions::ActionBinding> binding) {
   w::Toggle control = w::Toggle::from_state(kalu_ui::WakeSlot<bool>::create(on));
   control.with_id(std::string(id));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 
@@ -35,7 +35,7 @@ WidgetBox zone_selector(const TimeDateModel& model,
   w::Dropdown control = w::Dropdown::from_state(
       kalu_ui::WakeSlot<std::string>::create(model.current_zone), model.zones);
   control.with_id(std::string(kZoneSelectorId));
-  if (binding) control.on_action(std::move(*binding));
+  control.on_action(std::move(binding));
   return w::boxed(std::move(control));
 }
 

@@ -33,13 +33,6 @@ WidgetBox text(std::string_view content, float size = kTextSize) {
   return w::boxed(w::Text(std::string(content)).with_size(size).with_wrap());
 }
 
-// Ties a control to its action when the section offers it.
-template <typename Control>
-Control bound(Control control, const UpdatesBindings::Binding& binding) {
-  if (binding) control.on_action(*binding);
-  return control;
-}
-
 UpdatesBindings::Binding binding_of(
     const std::function<UpdatesBindings::Binding(std::string_view)>& builder,
     std::string_view action) {
@@ -53,14 +46,16 @@ WidgetBox button_row(w::Button button) {
 
 WidgetBox updates_action_button(const UpdatesBindings& b, std::string_view id,
                                 std::string_view label, std::string_view action) {
-  return button_row(
-      bound(w::Button(std::string(label)).with_id(std::string(id)), binding_of(b.command, action)));
+  return button_row(w::Button(std::string(label))
+                        .with_id(std::string(id))
+                        .on_action(binding_of(b.command, action)));
 }
 
 WidgetBox toggle(const UpdatesBindings& b, std::string_view name, std::string_view key,
                  std::string_view action) {
-  return w::boxed(bound(w::Toggle(std::string(name), std::string(key)).with_id(std::string(key)),
-                        binding_of(b.toggle, action)));
+  return w::boxed(w::Toggle(std::string(name), std::string(key))
+                      .with_id(std::string(key))
+                      .on_action(binding_of(b.toggle, action)));
 }
 
 WidgetBox overview_card(const PageModel& m) {
@@ -188,7 +183,7 @@ WidgetBox schedule_row(const PageModel& m, const UpdatesBindings& b) {
   auto dropdown = w::Dropdown(std::string(kScheduleKey), std::move(choices), *m.schedule)
                       .with_id(std::string(kScheduleKey));
   if (b.schedule) {
-    if (auto binding = b.schedule()) dropdown.on_action(*binding);
+    dropdown.on_action(b.schedule());
   }
   return ui_rows::setting_row(kLabel, w::boxed(std::move(dropdown)));
 }

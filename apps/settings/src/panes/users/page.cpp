@@ -60,7 +60,7 @@ WidgetBox flag_button(std::string_view label, std::string id, bool enabled = tru
                       bool danger = false, bool answer = false) {
   lib::FlagButton button(std::string(label), id, id);
   button.with_enabled(enabled).with_danger(danger).with_default_answer(answer);
-  if (binding) button.on_action(std::move(*binding));
+  button.on_action(std::move(binding));
   return boxed(std::move(button));
 }
 
@@ -97,12 +97,6 @@ WidgetBox captions(std::vector<std::string_view> texts) {
   return ui_rows::rows_column(std::move(rows));
 }
 
-std::optional<kalu_actions::ActionBinding> bound(const UserBindings& bindings,
-                                                 const LocalUser& user, std::string_view action) {
-  if (!bindings) return std::nullopt;
-  return bindings(user, action);
-}
-
 WidgetBox user_row(const LocalUser& user, bool pending_removal, bool busy,
                    const UserBindings& bindings) {
   WidgetList lines;
@@ -114,16 +108,16 @@ WidgetBox user_row(const LocalUser& user, bool pending_removal, bool busy,
   if (!user.signed_in) {
     const std::string& name = user.username;
     buttons.push_back(flag_button(user.administrator ? "Make standard" : "Make administrator",
-                                  control::role(name), !busy, bound(bindings, user, "set-admin")));
+                                  control::role(name), !busy, bindings(user, "set-admin")));
     buttons.push_back(
         flag_button(user.automatic_login ? "Disable automatic login" : "Enable automatic login",
-                    control::autologin(name), !busy, bound(bindings, user, "set-autologin")));
+                    control::autologin(name), !busy, bindings(user, "set-autologin")));
     if (pending_removal) {
       // Keeping the files is the safer answer, and the default one.
       buttons.push_back(flag_button("Remove, keep files", control::confirm_remove_keep(name), !busy,
-                                    bound(bindings, user, "remove-keep-files"), false, true));
+                                    bindings(user, "remove-keep-files"), false, true));
       buttons.push_back(flag_button("Remove account and files", control::confirm_remove(name),
-                                    !busy, bound(bindings, user, "remove-files"), true));
+                                    !busy, bindings(user, "remove-files"), true));
     } else {
       buttons.push_back(flag_button("Remove…", control::remove(name)));
     }

@@ -30,7 +30,8 @@ namespace settings::panes::users {
 
 // The binding of one account button: the user and the Users section's
 // action name ("set-admin", "set-autologin", "remove-keep-files",
-// "remove-files"); none leaves the button plain.
+// "remove-files"); none leaves the button plain. The page calls it for every
+// such button, so it is never empty (the pane's default is section_bindings).
 using UserBindings = std::function<std::optional<kalu_actions::ActionBinding>(
     const LocalUser& user, std::string_view action_name)>;
 

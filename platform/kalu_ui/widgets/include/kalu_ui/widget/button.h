@@ -53,8 +53,9 @@ class Button : public BoundControl {
   // Publishes the control resource, binds the button to its "invoke" action
   // and keeps the handler; a handler bound before is dropped.
   Button& bind_control_invoke(bool available, ClickHandler handler) &;
-  // Ties the button to an action (replacing any earlier binding).
-  Button& on_action(kalu_actions::ActionBinding binding) &;
+  // Ties the button to an action (replacing any earlier binding); none
+  // leaves the button as it is.
+  Button& on_action(std::optional<kalu_actions::ActionBinding> binding) &;
   KALU_UI_RVALUE_BUILDER(Button, with_id)
   KALU_UI_RVALUE_BUILDER(Button, with_tooltip)
   KALU_UI_RVALUE_BUILDER(Button, with_enabled)

@@ -170,9 +170,10 @@ class ControlBase : public BoundControl {
     label_ = std::move(label);
     return self();
   }
-  // Records every change the user makes as an invocation of the bound action.
-  Self& on_action(kalu_actions::ActionBinding binding) & {
-    bind(std::move(binding));
+  // Records every change the user makes as an invocation of the bound
+  // action; none (a section without that action) leaves the control as it is.
+  Self& on_action(std::optional<kalu_actions::ActionBinding> binding) & {
+    if (binding) bind(std::move(*binding));
     return self();
   }
   KALU_UI_RVALUE_BUILDER(Self, with_id)

@@ -26,7 +26,9 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
                    std::string default_chord);
 
   ShortcutRecorder& with_unavailable(bool unavailable = true) &;
-  ShortcutRecorder& on_action(kalu_actions::ActionBinding binding) &;
+  // Records each chord as an invocation of the action; none leaves the
+  // recorder as it is.
+  ShortcutRecorder& on_action(std::optional<kalu_actions::ActionBinding> binding) &;
   KALU_UI_RVALUE_BUILDER(ShortcutRecorder, with_unavailable)
   KALU_UI_RVALUE_BUILDER(ShortcutRecorder, on_action)
 
