@@ -29,64 +29,14 @@
 #include "kalu_actions/encoded_action.h"
 #include "kalu_ui/document.h"
 #include "operations/records.h"
+#include "operations/table.h"
 
 namespace settings::actions {
 
 // ---- The operation action of each record ----
 
-template <typename R>
-inline constexpr std::string_view kOperationActionId = {};
-template <>
-inline constexpr std::string_view kOperationActionId<operations::AudioOperation> =
-    "settings.audio-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::InputOperation> =
-    "settings.input-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::PowerOperation> =
-    "settings.power-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::UpdateOperation> =
-    "settings.update-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::DisplayOperation> =
-    "settings.display-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::TimeDateOperation> =
-    "settings.time-date-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::DeviceMeshOperation> =
-    "settings.device-mesh-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::NetworkOperation> =
-    "settings.network-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::BluetoothOperation> =
-    "settings.bluetooth-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::KeyboardSourceOperation> =
-    "settings.keyboard-source-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::AgentProviderOperation> =
-    "settings.agent-provider-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::StorageOperation> =
-    "settings.storage-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::PrinterOperation> =
-    "settings.printer-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::UserOperation> =
-    "settings.user-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::AgentModelOperation> =
-    "settings.agent-model-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::AccountOperation> =
-    "settings.account-operation";
-template <>
-inline constexpr std::string_view kOperationActionId<operations::SettingsAction> =
-    "settings.action";
+// Read off the operation table (operations/table.h).
+using operations::kOperationActionId;
 
 // The records an operation action carries.
 template <typename R>

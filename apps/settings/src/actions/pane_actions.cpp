@@ -8,25 +8,30 @@
 
 namespace settings::actions {
 
-std::string section_resource_id(panes::PaneIndex pane) {
+std::string section_resource_id(panes::Pane pane) {
   std::string id(kSectionResourcePrefix);
   id.append(panes::pane_id(pane));
   return id;
 }
 
-kalu_actions::ActionAddress pane_open_address(panes::PaneIndex pane) {
+kalu_actions::ActionAddress pane_open_address(panes::Pane pane) {
   return {section_resource_id(pane), std::string(kOpenActionName)};
 }
 
-std::string_view section_kind(panes::PaneIndex pane) {
-  const std::string_view id = panes::pane_id(pane);
-  if (id == "default-apps") return "settings.default-apps";
-  if (id == "external_accounts") return "settings.accounts";
-  if (id == "agent_models") return "settings.agent-models";
-  return kSectionResourceKind;
+std::string_view section_kind(panes::Pane pane) {
+  switch (pane) {
+    case panes::Pane::kAppsFiles:
+      return "settings.default-apps";
+    case panes::Pane::kExternalAccounts:
+      return "settings.accounts";
+    case panes::Pane::kAgentModels:
+      return "settings.agent-models";
+    default:
+      return kSectionResourceKind;
+  }
 }
 
-std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane) {
+std::optional<kalu_actions::ActionSpec> open_action_spec(panes::Pane pane) {
   // A text payload always writes, so the spec is always made.
   auto open = kalu_actions::ActionSpec::nullary(
       std::string(kOpenActionName), fmt::format("Open {}", panes::pane_title(pane)),
@@ -36,7 +41,7 @@ std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane) 
   return std::move(*open);
 }
 
-kalu_actions::Resource pane_section_resource(panes::PaneIndex pane) {
+kalu_actions::Resource pane_section_resource(panes::Pane pane) {
   auto resource =
       kalu_actions::Resource::create(section_resource_id(pane), std::string(kSectionResourceKind),
                                      std::string(panes::pane_title(pane)));

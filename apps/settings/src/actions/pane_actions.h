@@ -20,25 +20,25 @@ inline constexpr std::string_view kOpenActionName = "open";
 inline constexpr std::string_view kOpenPaneActionId = "settings.open-pane";
 
 // "settings.section:" followed by the pane id.
-std::string section_resource_id(panes::PaneIndex pane);
+std::string section_resource_id(panes::Pane pane);
 
 // The kind of a pane's full section: "settings.section", except Apps & Files
 // ("settings.default-apps"), External Accounts ("settings.accounts") and
 // Agent Models ("settings.agent-models").
-std::string_view section_kind(panes::PaneIndex pane);
+std::string_view section_kind(panes::Pane pane);
 
 // The "open" action of a pane's section ("Open <title>", kind 2, no
 // contract): it dispatches "settings.open-pane" with the pane id as a JSON
 // string. None only if that payload could not be written.
-std::optional<kalu_actions::ActionSpec> open_action_spec(panes::PaneIndex pane);
+std::optional<kalu_actions::ActionSpec> open_action_spec(panes::Pane pane);
 
 // The pane's "open" action on its section resource.
-kalu_actions::ActionAddress pane_open_address(panes::PaneIndex pane);
+kalu_actions::ActionAddress pane_open_address(panes::Pane pane);
 
 // The plain section resource of a pane: its id, kind "settings.section", the
 // pane title, and one parameterless action "open" ("Open <title>") that
 // dispatches "settings.open-pane" with the pane id as its payload.
-kalu_actions::Resource pane_section_resource(panes::PaneIndex pane);
+kalu_actions::Resource pane_section_resource(panes::Pane pane);
 
 // The target of a desktop search entry that runs an action: the byte 0x01,
 // "action", the byte 0x1F and the encoded address.

@@ -30,60 +30,89 @@ using kalu_actions::Resource;
 
 namespace {
 
+using panes::Pane;
+
 struct ItemPrefix {
   std::string_view prefix;
-  std::string_view pane_id;
+  Pane pane;
 };
 
 // The section that holds an item resource, by the item id's prefix, tested
 // in this order. The Sound section's "settings.audio-device:" items are
 // looked up there too, so every item a section publishes can be found.
 constexpr std::array<ItemPrefix, 18> kItemPrefixes = {{
-    {"settings.default-app:", "default-apps"},
-    {"settings.account:", "external_accounts"},
-    {"settings.notification-app:", "notifications"},
-    {"settings.audio-output:", "sound"},
-    {"settings.audio-input:", "sound"},
-    {"settings.audio-playback:", "sound"},
-    {"settings.audio-recording:", "sound"},
-    {"settings.audio-device:", "sound"},
-    {"settings.display-output:", "displays"},
-    {"settings.input-source:", "mouse_keyboard"},
-    {"settings.bluetooth-device:", "bluetooth"},
-    {"settings.printer:", "printers"},
-    {"settings.print-job:", "printers"},
-    {"settings.user:", "users"},
-    {"settings.device-mesh-workspace:", "devices_sync"},
-    {"settings.agent-model-recommendation:", "agent_models"},
-    {"settings.agent-model:", "agent_models"},
-    {"settings.agent-provider:", "agent_models"},
+    {"settings.default-app:", Pane::kAppsFiles},
+    {"settings.account:", Pane::kExternalAccounts},
+    {"settings.notification-app:", Pane::kNotifications},
+    {"settings.audio-output:", Pane::kSound},
+    {"settings.audio-input:", Pane::kSound},
+    {"settings.audio-playback:", Pane::kSound},
+    {"settings.audio-recording:", Pane::kSound},
+    {"settings.audio-device:", Pane::kSound},
+    {"settings.display-output:", Pane::kDisplays},
+    {"settings.input-source:", Pane::kMouseKeyboard},
+    {"settings.bluetooth-device:", Pane::kBluetooth},
+    {"settings.printer:", Pane::kPrinters},
+    {"settings.print-job:", Pane::kPrinters},
+    {"settings.user:", Pane::kUsers},
+    {"settings.device-mesh-workspace:", Pane::kDevicesSync},
+    {"settings.agent-model-recommendation:", Pane::kAgentModels},
+    {"settings.agent-model:", Pane::kAgentModels},
+    {"settings.agent-provider:", Pane::kAgentModels},
 }};
 
-// What the pane's section builder makes, before "open" is put in front.
-// Panes whose sections are not built yet answer their bare section.
-Resource section_body(panes::PaneIndex pane, const kalu_ui::doc::Document& document,
-                      const stored::SettingsPrefs& prefs, AccountList accounts) {
-  const std::string_view id = panes::pane_id(pane);
-  if (id == "network") return network_resource();
-  if (id == "bluetooth") return bluetooth_resource();
-  if (id == "devices_sync") return devices_sync_resource();
-  if (id == "sound") return sound_resource();
-  if (id == "displays") return displays_resource();
-  if (id == "mouse_keyboard") return mouse_keyboard_resource(document, prefs);
-  if (id == "time_date") return time_date_resource();
-  if (id == "power") return power_resource();
-  if (id == "updates") return updates_resource();
-  if (id == "region_formats") return region_resource(document);
-  if (id == "notifications") return notifications_resource(document, prefs.notifications);
-  if (id == "appearance") return appearance_resource(document, prefs.appearance);
-  if (id == "keyboard_shortcuts") return keyboard_shortcuts_resource(document);
-  if (id == "default-apps") return default_apps_resource(document);
-  if (id == "accessibility") return accessibility_resource(document, prefs);
-  if (id == "storage") return storage_resource();
-  if (id == "printers") return printers_resource();
-  if (id == "users") return users_resource();
-  if (id == "external_accounts") return external_accounts_resource(accounts);
-  if (id == "agent_models") return agent_models_resource();
+// What a section builder reads.
+struct SectionInputs {
+  const kalu_ui::doc::Document& document;
+  const stored::SettingsPrefs& prefs;
+  AccountList accounts;
+};
+
+// One row per pane, in the order of Pane: what the pane's section builder
+// makes, before "open" is put in front. A pane without a builder (Device
+// Privacy & Security, About) answers its bare section: id, kind and title.
+struct SectionRow {
+  Pane pane;
+  Resource (*build)(const SectionInputs& in);
+};
+
+constexpr std::array<SectionRow, panes::kPaneCount> kSections = {{
+    {Pane::kNetwork, [](const SectionInputs&) { return network_resource(); }},
+    {Pane::kBluetooth, [](const SectionInputs&) { return bluetooth_resource(); }},
+    {Pane::kDevicesSync, [](const SectionInputs&) { return devices_sync_resource(); }},
+    {Pane::kSound, [](const SectionInputs&) { return sound_resource(); }},
+    {Pane::kDisplays, [](const SectionInputs&) { return displays_resource(); }},
+    {Pane::kMouseKeyboard,
+     [](const SectionInputs& in) { return mouse_keyboard_resource(in.document, in.prefs); }},
+    {Pane::kKeyboardShortcuts,
+     [](const SectionInputs& in) { return keyboard_shortcuts_resource(in.document); }},
+    {Pane::kTimeDate, [](const SectionInputs&) { return time_date_resource(); }},
+    {Pane::kUsers, [](const SectionInputs&) { return users_resource(); }},
+    {Pane::kPrinters, [](const SectionInputs&) { return printers_resource(); }},
+    {Pane::kPower, [](const SectionInputs&) { return power_resource(); }},
+    {Pane::kAppearance,
+     [](const SectionInputs& in) { return appearance_resource(in.document, in.prefs.appearance); }},
+    {Pane::kAccessibility,
+     [](const SectionInputs& in) { return accessibility_resource(in.document, in.prefs); }},
+    {Pane::kNotifications,
+     [](const SectionInputs& in) {
+       return notifications_resource(in.document, in.prefs.notifications);
+     }},
+    {Pane::kAppsFiles, [](const SectionInputs& in) { return default_apps_resource(in.document); }},
+    {Pane::kStorage, [](const SectionInputs&) { return storage_resource(); }},
+    {Pane::kExternalAccounts,
+     [](const SectionInputs& in) { return external_accounts_resource(in.accounts); }},
+    {Pane::kAgentModels, [](const SectionInputs&) { return agent_models_resource(); }},
+    {Pane::kRegionFormats, [](const SectionInputs& in) { return region_resource(in.document); }},
+    {Pane::kPrivacySecurity, nullptr},
+    {Pane::kUpdates, [](const SectionInputs&) { return updates_resource(); }},
+    {Pane::kAbout, nullptr},
+}};
+static_assert(panes::one_row_per_pane_in_order(kSections,
+                                               [](const SectionRow& row) { return row.pane; }));
+
+Resource section_body(Pane pane, const SectionInputs& in) {
+  if (const auto build = kSections[panes::index_of(pane)].build) return build(in);
   return Resource::create(section_resource_id(pane), std::string(section_kind(pane)),
                           std::string(panes::pane_title(pane)));
 }
@@ -109,9 +138,9 @@ std::optional<Resource> take_child(std::vector<Resource>& children, std::string_
 
 }  // namespace
 
-Resource settings_sections(panes::PaneIndex pane, const kalu_ui::doc::Document& document,
+Resource settings_sections(panes::Pane pane, const kalu_ui::doc::Document& document,
                            const stored::SettingsPrefs& prefs, AccountList accounts) {
-  Resource section = section_body(pane, document, prefs, accounts);
+  Resource section = section_body(pane, {document, prefs, accounts});
   if (auto open = open_action_spec(pane)) {
     section.actions.insert(section.actions.begin(), std::move(*open));
   }
@@ -123,7 +152,7 @@ std::vector<Resource> root_resource(const kalu_ui::doc::Document& document, Acco
   Resource root = Resource::create(std::string(kRootResourceId), std::string(kRootResourceKind),
                                    std::string(kRootResourceLabel));
   root.children.reserve(panes::kPaneCount);
-  for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+  for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
     root.children.push_back(settings_sections(pane, document, prefs, accounts));
   }
   std::vector<Resource> list;
@@ -131,8 +160,8 @@ std::vector<Resource> root_resource(const kalu_ui::doc::Document& document, Acco
   return list;
 }
 
-Resource attach_pane_resources(Resource resource, std::span<const panes::PaneIndex> panes) {
-  for (const panes::PaneIndex pane : panes) {
+Resource attach_pane_resources(Resource resource, std::span<const panes::Pane> panes) {
+  for (const panes::Pane pane : panes) {
     resource = std::move(resource).with_child(pane_section_resource(pane));
   }
   return resource;
@@ -163,12 +192,12 @@ std::optional<Resource> find_mesh_workspace_child(std::vector<Resource> children
   return take_child(children, "settings.device-mesh-workspace:" + std::to_string(workspace_id));
 }
 
-std::optional<panes::PaneIndex> pane_of_resource(std::string_view id) {
-  for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+std::optional<panes::Pane> pane_of_resource(std::string_view id) {
+  for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
     if (section_resource_id(pane) == id) return pane;
   }
   for (const ItemPrefix& item : kItemPrefixes) {
-    if (id.starts_with(item.prefix)) return panes::pane_by_id(item.pane_id);
+    if (id.starts_with(item.prefix)) return item.pane;
   }
   return std::nullopt;
 }

@@ -40,8 +40,7 @@ using AccountList = std::span<const account_book::Account>;
 // The full section of a pane: what its section builder makes (panes without
 // one, Device Privacy & Security and About among them, get the bare section:
 // id, kind and title) with the "open" action put first.
-kalu_actions::Resource settings_sections(panes::PaneIndex pane,
-                                         const kalu_ui::doc::Document& document,
+kalu_actions::Resource settings_sections(panes::Pane pane, const kalu_ui::doc::Document& document,
                                          const stored::SettingsPrefs& prefs, AccountList accounts);
 
 // The root with every pane's full section, in sidebar order, as the only
@@ -55,7 +54,7 @@ kalu_actions::Resource plain_root();
 
 // `resource` with the plain section of each pane appended, in order.
 kalu_actions::Resource attach_pane_resources(kalu_actions::Resource resource,
-                                             std::span<const panes::PaneIndex> panes);
+                                             std::span<const panes::Pane> panes);
 
 // The first resource of the tree, in pre-order (each before its children),
 // whose id is exactly `id`; the tree is taken over.
@@ -71,7 +70,7 @@ std::optional<kalu_actions::Resource> find_mesh_workspace_child(
 
 // The pane whose section is `id` (panes in sidebar order) or holds the item
 // `id` (by its prefix, first match wins).
-std::optional<panes::PaneIndex> pane_of_resource(std::string_view id);
+std::optional<panes::Pane> pane_of_resource(std::string_view id);
 
 // Lookup by id, building only what it needs: "settings.root" is the plain
 // root; a section id or an item id builds that one section and searches it.

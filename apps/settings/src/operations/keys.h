@@ -5,7 +5,6 @@
 // the client's payload never change the key; the executor, the panes and the
 // poller compare these strings exactly.
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -13,25 +12,28 @@
 
 #include "kalu_ui/result.h"
 #include "operations/records.h"
+#include "operations/table.h"
 
 namespace settings::operations {
 
-// The action ids of the device-local operations, in the order they are matched.
-inline constexpr std::array<std::string_view, 14> kDeviceLocalActionIds = {
-    "settings.update-operation",      "settings.keyboard-source-operation",
-    "settings.input-operation",       "settings.time-date-operation",
-    "settings.power-operation",       "settings.network-operation",
-    "settings.bluetooth-operation",   "settings.storage-operation",
-    "settings.audio-operation",       "settings.display-operation",
-    "settings.printer-operation",     "settings.user-operation",
-    "settings.agent-model-operation", "settings.device-mesh-operation",
-};
-
-// The key of a parsed record under `action_id`. Defined for the fourteen
-// device-local records and the account operation (its form submissions are
-// completed under their key as well).
+// The key of a parsed record under `action_id`: the device-local records
+// (table.h) and the account operation (its form submissions are completed
+// under their key as well).
 template <typename R>
-std::string operation_key(std::string_view action_id, const R& operation);
+std::string operation_key(std::string_view action_id, const R& operation) {
+  std::string json = write_record(operation);
+  std::string key;
+  key.reserve(action_id.size() + 1 + json.size());
+  key.append(action_id).push_back(':');
+  key.append(json);
+  return key;
+}
+
+// The key of a record under its own action id (kOperationActionId).
+template <typename R>
+std::string operation_key(const R& operation) {
+  return operation_key(kOperationActionId<R>, operation);
+}
 
 // The key of a payload for one of kDeviceLocalActionIds: the payload is read
 // as that action's record and written again. Refused with the reader's text

@@ -14,9 +14,8 @@
 // something that is gone fails with "... is no longer available"; nothing is
 // left waiting. A pane completes only the operation it carried out: while
 // the cell holds Pending with exactly its key (complete_operation in
-// operations/mailbox_cells.h), or, for Displays and Users, any key of its
-// action (complete_operation_of_action); Devices & Sync publishes
-// under its key without looking. Otherwise the message is dropped. If the
+// operations/mailbox_cells.h), or, for Displays, any key of its action
+// (complete_operation_of_action). Otherwise the message is dropped. If the
 // page is replaced before the pane finishes, the application fails the
 // operation itself ("the Settings pane was closed; the operation may still
 // complete ..."), so a pane never needs to finish in its destructor.
@@ -28,21 +27,18 @@
 #include <variant>
 
 #include "operations/records.h"
+#include "operations/table.h"
 
 namespace settings::operations {
 
-// A device-local operation handed to the pane that carries it out. Tags 0 to
-// 9 name the pane by its record; 255 is the empty mailbox. Build one with
+// A device-local operation handed to the pane that carries it out: one case
+// per record a pane carries out (table.h), which the pane takes by its type;
+// the empty mailbox is std::monostate. Build one with
 // std::in_place_type<UpdateOperation> (g++ 12 warns falsely of an
 // uninitialised case when a record temporary is converted instead).
-struct DeviceLocalRequest
-    : std::variant<std::monostate, UpdateOperation, PowerOperation, NetworkOperation,
-                   BluetoothOperation, AudioOperation, DisplayOperation, StorageOperation,
-                   PrinterOperation, UserOperation, AgentModelOperation> {
+struct DeviceLocalRequest : HandedOverVariant {
   using variant::variant;
-  static constexpr std::uint8_t kNone = 255;
 
-  std::uint8_t tag() const { return index() == 0 ? kNone : static_cast<std::uint8_t>(index() - 1); }
   bool empty() const { return index() == 0; }
 };
 

@@ -17,8 +17,6 @@
 namespace settings::operations {
 
 using DeviceLocalRequestCell = kalu_ui::WakeSlot<DeviceLocalRequest>;
-// Devices & Sync's own mailbox; none is the empty value.
-using DeviceMeshRequestCell = kalu_ui::WakeSlot<std::optional<DeviceMeshOperation>>;
 using OperationCompletionCell = kalu_ui::WakeSlot<OperationCompletion>;
 using AccountRequestCell = kalu_ui::WakeSlot<AccountPaneRequest>;
 // What the last connection check of a saved account came to, for the

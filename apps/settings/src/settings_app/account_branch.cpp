@@ -12,6 +12,7 @@
 #include "operations/keys.h"
 #include "operations/records.h"
 #include "accounts/operations.h"
+#include "operations/table.h"
 #include "settings_app/entry_points.h"
 
 namespace settings::settings_app {
@@ -24,7 +25,8 @@ using Request = operations::AccountPaneRequest;
 
 namespace {
 
-constexpr std::string_view kAccountOperation = "settings.account-operation";
+constexpr std::string_view kAccountOperation =
+    operations::kOperationActionId<operations::AccountOperation>;
 constexpr std::string_view kKindMismatch = "operation kind does not match account operation";
 constexpr std::string_view kGone = "account no longer exists";
 // What the account's row shows of a check of a saved account.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "operations/records.h"
+#include "operations/table.h"
 #include "settings_app/provider_operations.h"
 #include "settings_app/settings_app.h"
 
@@ -25,34 +26,24 @@ using kalu_ui::ResourceOperationStatus;
 
 namespace {
 
+namespace op = operations;
+
 constexpr std::string_view kOpenPane = "settings.open-pane";
-constexpr std::string_view kAccountOperation = "settings.account-operation";
-constexpr std::string_view kUpdateOperation = "settings.update-operation";
-constexpr std::string_view kProviderOperation = "settings.agent-provider-operation";
+constexpr std::string_view kAccountOperation = op::kOperationActionId<op::AccountOperation>;
+constexpr std::string_view kUpdateOperation = op::kOperationActionId<op::UpdateOperation>;
+constexpr std::string_view kProviderOperation = op::kOperationActionId<op::AgentProviderOperation>;
 
-// In the order resource_operation_kinds answers them.
-constexpr std::array<std::string_view, 17> kOperationKinds = {
-    kOpenPane,
-    kAccountOperation,
-    kUpdateOperation,
-    "settings.keyboard-source-operation",
-    "settings.input-operation",
-    "settings.time-date-operation",
-    "settings.power-operation",
-    "settings.network-operation",
-    "settings.bluetooth-operation",
-    "settings.storage-operation",
-    "settings.audio-operation",
-    "settings.display-operation",
-    "settings.printer-operation",
-    "settings.user-operation",
-    "settings.agent-model-operation",
-    "settings.device-mesh-operation",
-    kProviderOperation,
-};
-
-constexpr panes::PaneIndex kAgentModels = 17;
-constexpr panes::PaneIndex kUpdates = 20;
+// In the order resource_operation_kinds answers them: opening a pane, the
+// account operation, the device-local ones, the provider operation.
+constexpr auto kOperationKinds = [] {
+  std::array<std::string_view, op::kDeviceLocalActionIds.size() + 3> kinds{};
+  std::size_t n = 0;
+  kinds[n++] = kOpenPane;
+  kinds[n++] = kAccountOperation;
+  for (const std::string_view id : op::kDeviceLocalActionIds) kinds[n++] = id;
+  kinds[n++] = kProviderOperation;
+  return kinds;
+}();
 
 std::string_view payload_text(kalu_ui::Payload payload) {
   return {reinterpret_cast<const char*>(payload.data()), payload.size()};
@@ -86,7 +77,7 @@ DeviceLocalOutcome SettingsApp::start_resource_operation_with_document(
     const ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
     std::string_view action_id, kalu_ui::Payload payload,
     kalu_ui::ResourceOperationContext& context) {
-  if (kind == 1 && device_local_row(action_id)) {
+  if (kind == 1 && op::is_device_local(action_id)) {
     return executor_.start(operation_id, action_id, payload);
   }
   if (action_id == kAccountOperation) return account_branch_.start(operation_id, kind, payload);
@@ -107,7 +98,7 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
           "takes only \"ReviewRollback\"",
           operations::write_record(*operation)));
     }
-    select_pane(kUpdates);
+    select_pane(panes::Pane::kUpdates);
     return true;
   }
   if (action_id == kProviderOperation) {
@@ -117,7 +108,7 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
     // Agent Models may be shown already, which selecting does not rebuild:
     // the pane rebuilds its page itself, keeping its drafts and operations.
     (void)cells_.agent_models_providers_changed->publish(true);
-    select_pane(kAgentModels);
+    select_pane(panes::Pane::kAgentModels);
     return true;
   }
   if (action_id == kAccountOperation) return account_branch_.invoke(kind, payload);

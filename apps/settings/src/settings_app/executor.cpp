@@ -4,9 +4,7 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <string>
-#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -14,6 +12,7 @@
 #include "media_kit/audio.h"
 #include "operations/keys.h"
 #include "operations/mailbox.h"
+#include "operations/table.h"
 #include "prefs_store/display.h"
 #include "settings_app/executor_checks.h"
 
@@ -23,19 +22,6 @@ namespace {
 namespace op = operations;
 using kalu_ui::DeviceLocalOutcome;
 using Completion = op::OperationCompletion;
-
-// The record of each row of kDeviceLocalRows, in the same order.
-using RowRecords = std::tuple<op::InputOperation, op::KeyboardSourceOperation,
-                              op::TimeDateOperation, op::UpdateOperation, op::PowerOperation,
-                              op::NetworkOperation, op::BluetoothOperation, op::StorageOperation,
-                              op::AudioOperation, op::DisplayOperation, op::PrinterOperation,
-                              op::UserOperation, op::AgentModelOperation, op::DeviceMeshOperation>;
-static_assert(std::tuple_size_v<RowRecords> == kDeviceLocalRows.size());
-
-template <typename R>
-constexpr bool kAppliedHere =
-    std::is_same_v<R, op::InputOperation> || std::is_same_v<R, op::KeyboardSourceOperation> ||
-    std::is_same_v<R, op::TimeDateOperation>;
 
 DeviceLocalOutcome not_taken() {
   return DeviceLocalOutcome::rejected(std::string(kOperationNotTaken));
@@ -79,25 +65,7 @@ std::chrono::seconds completion_bound(const R& record) {
   return long_work ? kLongCompletionBound : kCompletionBound;
 }
 
-template <std::size_t I = 0>
-DeviceLocalOutcome dispatch_row(std::size_t row, auto&& accept) {
-  if constexpr (I == std::tuple_size_v<RowRecords>) {
-    return DeviceLocalOutcome::not_handled();
-  } else {
-    if (row != I) return dispatch_row<I + 1>(row, accept);
-    return accept.template operator()<std::tuple_element_t<I, RowRecords>>(
-        kDeviceLocalRows[I].pane);
-  }
-}
-
 }  // namespace
-
-std::optional<std::size_t> device_local_row(std::string_view action_id) {
-  for (std::size_t row = 0; row < kDeviceLocalRows.size(); ++row) {
-    if (kDeviceLocalRows[row].action_id == action_id) return row;
-  }
-  return std::nullopt;
-}
 
 // ---- Accepting --------------------------------------------------------------
 
@@ -110,17 +78,14 @@ DeviceLocalOutcome DeviceLocalExecutor::accept(std::string_view action_id,
   if (slot_.busy()) {
     return DeviceLocalOutcome::rejected(fmt::format("{}{}", kDeviceLocalBusy, slot_.naming()));
   }
-  const auto row = device_local_row(action_id);
-  if (!row) return DeviceLocalOutcome::not_handled();
-  return dispatch_row(*row, [&]<typename R>(panes::PaneIndex pane) {
-    return accept_record<R>(action_id, payload, pane);
-  });
+  return op::with_device_local_record(
+             action_id, [&]<typename R>() { return accept_record<R>(action_id, payload); })
+      .value_or(DeviceLocalOutcome::not_handled());
 }
 
 template <typename Record>
 DeviceLocalOutcome DeviceLocalExecutor::accept_record(std::string_view action_id,
-                                                      kalu_ui::Payload payload,
-                                                      panes::PaneIndex pane) {
+                                                      kalu_ui::Payload payload) {
   auto record = op::read_record<Record>(payload);
   if (!record) return DeviceLocalOutcome::rejected(std::move(record.error()));
   // Sound's checks judge the graph as it stood before its page was built.
@@ -128,9 +93,10 @@ DeviceLocalOutcome DeviceLocalExecutor::accept_record(std::string_view action_id
   if constexpr (std::is_same_v<Record, op::AudioOperation>) {
     graph = media_kit::AudioEnumerator().enumerate();
   }
-  shell_.show_pane(pane);
+  constexpr op::OperationRow kRow = op::kOperationRow<Record>;
+  shell_.show_pane(kRow.pane);
   accepted_bound_ = completion_bound(*record);
-  if constexpr (kAppliedHere<Record>) {
+  if constexpr (kRow.carried_out == op::CarriedOut::kHere) {
     return apply_here(action_id, payload, *record);
   } else {
     if (auto checked = check_record(*record, graph); !checked) {
@@ -143,26 +109,16 @@ DeviceLocalOutcome DeviceLocalExecutor::accept_record(std::string_view action_id
 template <typename Record>
 DeviceLocalOutcome DeviceLocalExecutor::hand_over(std::string_view action_id,
                                                   const Record& record) {
-  constexpr bool kMesh = std::is_same_v<Record, op::DeviceMeshOperation>;
-  bool published = false;
-  if constexpr (kMesh) {
-    published = cells_.device_mesh_request->publish(record).has_value();
-  } else {
-    published = cells_.device_local_request
-                    ->publish(op::DeviceLocalRequest(std::in_place_type<Record>, record))
-                    .has_value();
+  if (!cells_.device_local_request->publish(
+          op::DeviceLocalRequest(std::in_place_type<Record>, record))) {
+    return not_taken();
   }
-  if (!published) return not_taken();
   // The key of the record as read is the key of the payload: the same
   // record written again.
   std::string key = op::operation_key(action_id, record);
   if (!cells_.operation_completion->publish(Completion::Pending{key})) {
     // No one would hear of it: take the request back before a pane sees it.
-    if constexpr (kMesh) {
-      cells_.device_mesh_request->publish(std::nullopt);
-    } else {
-      cells_.device_local_request->publish(op::DeviceLocalRequest{});
-    }
+    cells_.device_local_request->publish(op::DeviceLocalRequest{});
     return not_taken();
   }
   slot_.expect(std::move(key));
@@ -244,7 +200,6 @@ void DeviceLocalExecutor::withdraw_requests() {
   if (!cells_.device_local_request->get().empty()) {
     cells_.device_local_request->publish(op::DeviceLocalRequest{});
   }
-  if (cells_.device_mesh_request->get()) cells_.device_mesh_request->publish(std::nullopt);
 }
 
 }  // namespace settings::settings_app

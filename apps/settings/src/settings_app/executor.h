@@ -5,15 +5,16 @@
 // operation at a time, and how its outcome gets back to the client.
 //
 // DeviceLocalExecutor::accept is given an effect operation with one of the
-// fourteen device-local action ids (the caller has filtered kind and id). It
+// device-local action ids of operations/table.h (the caller has filtered
+// kind and id). It
 // refuses at once, in this order: while another device-local operation is in
 // flight; a payload that does not read as the action's record (the reader's
 // text); then, after the owning pane is shown, a record the device no longer
-// allows (executor_checks.h; the pane stays shown). Otherwise it either hands
-// the record to the pane through the request cell (Devices & Sync: its own
-// cell) and leaves Pending under the operation key in the completion cell,
-// or, for input, keyboard sources and time and date, applies it itself
-// (executor_apply.h) and leaves the final state there at once. The pane
+// allows (executor_checks.h; the pane stays shown). Otherwise, as the
+// operation's row says, it either hands the record to the pane through the
+// request cell and leaves Pending under the operation key in the completion
+// cell, or, for input, keyboard sources and time and date, applies it
+// itself (executor_apply.h) and leaves the final state there at once. The pane
 // publishes the final state under the key in its next syncs
 // (operations/mailbox.h says how); the poll reports it once.
 //
@@ -26,10 +27,10 @@
 // - a request or Pending the cells refuse to take is refused
 //   ("the Settings pane could not take the operation") with nothing pending;
 // - replacing the page (another pane, a new UI scale, a rebuild) while the
-//   operation is Pending fails it (kPaneClosedBeforeFinish) and empties both
-//   request cells, since the pane that would have finished it is gone;
+//   operation is Pending fails it (kPaneClosedBeforeFinish) and empties the
+//   request cell, since the pane that would have finished it is gone;
 // - an operation no pane has completed within its bound is failed with
-//   kDidNotFinishInTime, both request cells emptied; a pane that finishes it
+//   kDidNotFinishInTime, the request cell emptied; a pane that finishes it
 //   later finds nothing pending and drops its message (executor_slot.h);
 // - a client that cancels frees it too.
 //
@@ -73,44 +74,15 @@ inline constexpr std::string_view kPaneClosedBeforeFinish =
 inline constexpr std::chrono::seconds kCompletionBound{60};
 inline constexpr std::chrono::seconds kLongCompletionBound{30 * 60};
 
-// One device-local action and the pane that is shown for it.
-struct DeviceLocalRow {
-  std::string_view action_id;
-  panes::PaneIndex pane;
-};
-
-// Matched in this order, exactly. Rows 0 to 2 are applied by the executor,
-// rows 3 to 12 handed over through the request cell, row 13 through Devices &
-// Sync's own cell.
-inline constexpr std::array<DeviceLocalRow, 14> kDeviceLocalRows = {{
-    {"settings.input-operation", 5},
-    {"settings.keyboard-source-operation", 5},
-    {"settings.time-date-operation", 7},
-    {"settings.update-operation", 20},
-    {"settings.power-operation", 10},
-    {"settings.network-operation", 0},
-    {"settings.bluetooth-operation", 1},
-    {"settings.storage-operation", 15},
-    {"settings.audio-operation", 3},
-    {"settings.display-operation", 4},
-    {"settings.printer-operation", 9},
-    {"settings.user-operation", 8},
-    {"settings.agent-model-operation", 17},
-    {"settings.device-mesh-operation", 2},
-}};
-
-// The row of `action_id`, if it is a device-local action.
-std::optional<std::size_t> device_local_row(std::string_view action_id);
-
 // The monotonic clock the completion bound reads; tests hand in their own.
 using ExecutorClock = std::function<kalu_ui::Instant()>;
 
 // What the executor asks of the application around it.
 struct ExecutorShell {
-  // Shows the pane of an operation being accepted, before its checks: a
-  // refused operation still shows its pane, and the pane exists when the
-  // request is published.
-  std::function<void(panes::PaneIndex)> show_pane;
+  // Shows the pane of an operation being accepted (its row's), before its
+  // checks: a refused operation still shows its pane, and the pane exists
+  // when the request is published.
+  std::function<void(panes::Pane)> show_pane;
   // An applied operation changed what is stored: the page is built anew.
   std::function<void()> show_stored;
 };
@@ -121,8 +93,8 @@ class DeviceLocalExecutor {
   // outlive the executor (the application's own, or a test's).
   DeviceLocalExecutor(const PaneCells& cells, ExecutorShell shell);
 
-  // Accepts or refuses one effect operation whose action id is one of
-  // kDeviceLocalRows (other ids: not handled). Accepted leaves Pending (a
+  // Accepts or refuses one effect operation whose action id is a
+  // device-local one (other ids: not handled). Accepted leaves Pending (a
   // handed-over operation) or the final state (an applied one) under the
   // operation key, and the key in pending_key(). It does not mark the
   // executor busy; start does.
@@ -156,8 +128,7 @@ class DeviceLocalExecutor {
 
  private:
   template <typename Record>
-  kalu_ui::DeviceLocalOutcome accept_record(std::string_view action_id, kalu_ui::Payload payload,
-                                            panes::PaneIndex pane);
+  kalu_ui::DeviceLocalOutcome accept_record(std::string_view action_id, kalu_ui::Payload payload);
   template <typename Record>
   kalu_ui::DeviceLocalOutcome hand_over(std::string_view action_id, const Record& record);
   template <typename Record>

@@ -22,9 +22,9 @@ using kalu_ui::widget::Container;
 using kalu_ui::widget::Scrollable;
 
 WidgetBox SettingsApp::build_page() const {
-  const panes::PaneIndex pane = selected_category_;
+  const panes::Pane pane = selected_category_;
   PaneCells cells = cells_;
-  if (pane == kRegionFormats) cells.content_width_hint = content_width_hint();
+  if (pane == panes::Pane::kRegionFormats) cells.content_width_hint = content_width_hint();
 
   WidgetBox page =
       boxed(Column()
@@ -33,9 +33,9 @@ WidgetBox SettingsApp::build_page() const {
                 .with_padding_xy(kPagePadding, kPagePadding)
                 .push(ui_rows::page_header(panes::pane_title(pane), panes::pane_subtitle(pane)))
                 .push(panes_(pane, cells)));
-  if (pane == kExternalAccounts) {
+  if (pane == panes::Pane::kExternalAccounts) {
     page = boxed(Container().with_max_width(kAccountsMaxWidth).with_child(std::move(page)));
-  } else if (pane == kRegionFormats) {
+  } else if (pane == panes::Pane::kRegionFormats) {
     page = boxed(Container().with_max_width(kRegionMaxWidth).with_child(std::move(page)));
   }
   return boxed(Container().with_no_limits().with_child(

@@ -29,75 +29,80 @@ namespace {
 
 using kalu_ui::WidgetBox;
 using kalu_ui::widget::boxed;
+using panes::Pane;
 
 // The two shapes of construction most panes share; setters apply left to
 // right.
-template <typename Pane>
+template <typename PaneWidget>
 WidgetBox device_local(const PaneCells& c) {
-  return boxed(Pane()
+  return boxed(PaneWidget()
                    .with_operation_requests(c.device_local_request)
                    .with_operation_completion(c.operation_completion));
 }
-template <typename Pane>
+template <typename PaneWidget>
 WidgetBox boxed_alone(const PaneCells&) {
-  return Pane::boxed();
+  return PaneWidget::boxed();
 }
 
-// By pane index. Mouse & Keyboard takes only the completion cell, Devices &
-// Sync a request cell of its own, the preference panes no cell at all.
-constexpr std::array<PaneConstructor, panes::kPaneCount> kConstructors = {
-    &device_local<panes::network::NetworkPane>,      // 0 Network
-    &device_local<panes::bluetooth::BluetoothPane>,  // 1 Bluetooth
-    [](const PaneCells& c) -> WidgetBox {            // 2 Devices & Sync
-      return boxed(panes::device_mesh::DeviceMeshPane()
-                       .with_mesh_requests(c.device_mesh_request)
-                       .with_operation_completion(c.operation_completion));
-    },
-    &device_local<panes::audio::AudioPane>,      // 3 Sound
-    &device_local<panes::display::DisplayPane>,  // 4 Displays
-    [](const PaneCells& c) -> WidgetBox {        // 5 Mouse & Keyboard
-      return boxed(panes::mouse_keyboard::MouseKeyboardPane().with_operation_completion(
-          c.operation_completion));
-    },
-    &boxed_alone<panes::keyboard_shortcuts::ShortcutPane>,  // 6 Keyboard Shortcuts
-    &boxed_alone<panes::time_date::TimeDatePane>,           // 7 Time & Date
-    &device_local<panes::users::UsersPane>,                 // 8 Users
-    &device_local<panes::printers::PrintersPane>,           // 9 Printers
-    &device_local<panes::power::PowerPane>,                 // 10 Power
-    &boxed_alone<panes::appearance::AppearancePane>,        // 11 Appearance
-    &boxed_alone<panes::accessibility::AccessibilityPane>,  // 12 Accessibility
-    &boxed_alone<panes::notifications::NotificationsPane>,  // 13 Notifications
-    &boxed_alone<panes::personal_apps::PersonalAppsPane>,   // 14 Apps & Files
-    &device_local<panes::storage::StoragePane>,             // 15 Storage
-    [](const PaneCells& c) -> WidgetBox {                   // 16 External Accounts
-      return boxed(panes::accounts::AccountsPane(c.accounts_root)
-                       .with_account_requests(c.account_requests)
-                       .with_account_completion(c.account_completion)
-                       .with_account_check_note(c.account_check_note)
-                       .with_account_probe(c.account_probe));
-    },
-    [](const PaneCells& c) -> WidgetBox {  // 17 Agent Models
-      return boxed(panes::agent_models::AgentModelsPane()
-                       .with_operation_requests(c.device_local_request)
-                       .with_operation_completion(c.operation_completion)
-                       .with_status_cell(c.agent_models_status)
-                       .with_providers_changed_cell(c.agent_models_providers_changed));
-    },
-    [](const PaneCells& c) -> WidgetBox {  // 18 Region & Formats
-      return panes::region::RegionPane::boxed(c.content_width_hint);
-    },
-    [](const PaneCells&) { return panes::privacy::build_page(); },  // 19 Device Privacy & Security
-    &device_local<panes::updates::UpdatesPane>,                     // 20 Updates
-    [](const PaneCells&) { return panes::about::build_page(); },    // 21 About
+struct ConstructorRow {
+  Pane pane;
+  PaneConstructor build;
 };
+
+// Mouse & Keyboard takes only the completion cell, the preference panes no
+// cell at all.
+constexpr std::array<ConstructorRow, panes::kPaneCount> kConstructors = {{
+    {Pane::kNetwork, &device_local<panes::network::NetworkPane>},
+    {Pane::kBluetooth, &device_local<panes::bluetooth::BluetoothPane>},
+    {Pane::kDevicesSync, &device_local<panes::device_mesh::DeviceMeshPane>},
+    {Pane::kSound, &device_local<panes::audio::AudioPane>},
+    {Pane::kDisplays, &device_local<panes::display::DisplayPane>},
+    {Pane::kMouseKeyboard,
+     [](const PaneCells& c) -> WidgetBox {
+       return boxed(panes::mouse_keyboard::MouseKeyboardPane().with_operation_completion(
+           c.operation_completion));
+     }},
+    {Pane::kKeyboardShortcuts, &boxed_alone<panes::keyboard_shortcuts::ShortcutPane>},
+    {Pane::kTimeDate, &boxed_alone<panes::time_date::TimeDatePane>},
+    {Pane::kUsers, &device_local<panes::users::UsersPane>},
+    {Pane::kPrinters, &device_local<panes::printers::PrintersPane>},
+    {Pane::kPower, &device_local<panes::power::PowerPane>},
+    {Pane::kAppearance, &boxed_alone<panes::appearance::AppearancePane>},
+    {Pane::kAccessibility, &boxed_alone<panes::accessibility::AccessibilityPane>},
+    {Pane::kNotifications, &boxed_alone<panes::notifications::NotificationsPane>},
+    {Pane::kAppsFiles, &boxed_alone<panes::personal_apps::PersonalAppsPane>},
+    {Pane::kStorage, &device_local<panes::storage::StoragePane>},
+    {Pane::kExternalAccounts,
+     [](const PaneCells& c) -> WidgetBox {
+       return boxed(panes::accounts::AccountsPane(c.accounts_root)
+                        .with_account_requests(c.account_requests)
+                        .with_account_completion(c.account_completion)
+                        .with_account_check_note(c.account_check_note)
+                        .with_account_probe(c.account_probe));
+     }},
+    {Pane::kAgentModels,
+     [](const PaneCells& c) -> WidgetBox {
+       return boxed(panes::agent_models::AgentModelsPane()
+                        .with_operation_requests(c.device_local_request)
+                        .with_operation_completion(c.operation_completion)
+                        .with_status_cell(c.agent_models_status)
+                        .with_providers_changed_cell(c.agent_models_providers_changed));
+     }},
+    {Pane::kRegionFormats,
+     [](const PaneCells& c) -> WidgetBox {
+       return panes::region::RegionPane::boxed(c.content_width_hint);
+     }},
+    {Pane::kPrivacySecurity, [](const PaneCells&) { return panes::privacy::build_page(); }},
+    {Pane::kUpdates, &device_local<panes::updates::UpdatesPane>},
+    {Pane::kAbout, [](const PaneCells&) { return panes::about::build_page(); }},
+}};
+static_assert(panes::one_row_per_pane_in_order(kConstructors,
+                                               [](const ConstructorRow& row) { return row.pane; }));
 
 }  // namespace
 
-const std::array<PaneConstructor, panes::kPaneCount>& pane_constructors() { return kConstructors; }
-
-WidgetBox build_pane(panes::PaneIndex pane, const PaneCells& cells) {
-  if (pane >= kConstructors.size()) return nullptr;
-  return kConstructors[pane](cells);
+WidgetBox build_pane(Pane pane, const PaneCells& cells) {
+  return kConstructors[panes::index_of(pane)].build(cells);
 }
 
 }  // namespace settings::settings_app

@@ -1,7 +1,8 @@
 #pragma once
 
-// The pane table: how the page frame builds each pane, by pane index, and
-// what it hands the constructors. The only room besides the application
+// The pane table: how the page frame builds each pane, one row per pane in
+// the order of panes::Pane (checked where it is compiled), and what it hands
+// the constructors. The only room besides the application
 // object that includes pane headers; a pane issue that builds its pane
 // changes its row here (settings_app/pane_table.cpp).
 
@@ -23,7 +24,6 @@ namespace settings::settings_app {
 // publishes after its page is replaced still lands in the application's cell.
 struct PaneCells {
   std::shared_ptr<operations::DeviceLocalRequestCell> device_local_request;
-  std::shared_ptr<operations::DeviceMeshRequestCell> device_mesh_request;
   std::shared_ptr<operations::OperationCompletionCell> operation_completion;
   std::shared_ptr<operations::AccountRequestCell> account_requests;
   // Where External Accounts completes a client's form or replacement save.
@@ -41,14 +41,10 @@ struct PaneCells {
   std::optional<float> content_width_hint;
 };
 
-// One row: builds the pane's widget wired to the cells it takes.
+// Builds a pane's widget wired to the cells it takes.
 using PaneConstructor = kalu_ui::WidgetBox (*)(const PaneCells& cells);
 
-// The rows, by pane index.
-const std::array<PaneConstructor, panes::kPaneCount>& pane_constructors();
-
-// The pane widget of `pane` (0 to 21) built with its row; an index outside
-// the table gives none.
-kalu_ui::WidgetBox build_pane(panes::PaneIndex pane, const PaneCells& cells);
+// The pane widget of `pane` built with its row.
+kalu_ui::WidgetBox build_pane(panes::Pane pane, const PaneCells& cells);
 
 }  // namespace settings::settings_app

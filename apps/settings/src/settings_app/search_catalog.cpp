@@ -6,7 +6,7 @@
 
 namespace settings::settings_app {
 
-std::string pane_search_terms(panes::PaneIndex pane) {
+std::string pane_search_terms(panes::Pane pane) {
   std::string terms(panes::pane_title(pane));
   terms.push_back(' ');
   terms.append(panes::pane_subtitle(pane));
@@ -19,7 +19,7 @@ std::string pane_search_terms(panes::PaneIndex pane) {
 
 kalu_ui::search::SearchCatalog build_search_catalog() {
   kalu_ui::search::SearchCatalog catalog{std::string(kSearchCatalogName)};
-  for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+  for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
     auto entry = actions::search_entry_for_action(panes::pane_title(pane), kSearchCatalogName,
                                                   actions::pane_open_address(pane))
                      .with_description(panes::pane_subtitle(pane));
@@ -29,10 +29,10 @@ kalu_ui::search::SearchCatalog build_search_catalog() {
   return catalog;
 }
 
-std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_id,
-                                                      std::string_view action) {
+std::optional<panes::Pane> pane_for_open_address(std::string_view resource_id,
+                                                 std::string_view action) {
   if (action != actions::kOpenActionName) return std::nullopt;
-  for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+  for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
     if (actions::section_resource_id(pane) == resource_id) return pane;
   }
   return std::nullopt;

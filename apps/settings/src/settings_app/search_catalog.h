@@ -19,7 +19,7 @@ inline constexpr std::string_view kSearchCatalogName = "Personal Settings";
 
 // The text a pane is found by: its title, its subtitle and every keyword in
 // stored order, joined with single spaces.
-std::string pane_search_terms(panes::PaneIndex pane);
+std::string pane_search_terms(panes::Pane pane);
 
 // The catalog "Personal Settings" with the 22 panes in sidebar order: title,
 // the target of the pane's "open" address, the subtitle as description, the
@@ -29,8 +29,8 @@ kalu_ui::search::SearchCatalog build_search_catalog();
 // The pane an action address stands for: the first pane in sidebar order
 // whose section resource id ("settings.section:" and the pane id) equals
 // `resource_id`, when `action` is "open"; otherwise none.
-std::optional<panes::PaneIndex> pane_for_open_address(std::string_view resource_id,
-                                                      std::string_view action);
+std::optional<panes::Pane> pane_for_open_address(std::string_view resource_id,
+                                                 std::string_view action);
 
 // Answers the desktop search from the pane catalog, and resolves the "open"
 // address of a pane's section to that section's resource.

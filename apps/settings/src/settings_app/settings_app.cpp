@@ -44,10 +44,11 @@ SettingsApp::SettingsApp() : SettingsApp(std::nullopt) {}
 SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
     : search_catalog_(std::string(kSearchCatalogName)),
       panes_(panes ? std::move(panes) : PaneFactory(&build_pane)),
-      executor_(cells_, {.show_pane = [this](panes::PaneIndex pane) { select_pane(pane); },
+      executor_(cells_, {.show_pane = [this](panes::Pane pane) { select_pane(pane); },
                          .show_stored = [this] { show_stored(); }}),
-      account_branch_(cells_, {.show_accounts = [this] { select_pane(kExternalAccounts); },
-                               .accounts_changed = [this] { show_changed_accounts(); }}) {
+      account_branch_(cells_,
+                      {.show_accounts = [this] { select_pane(panes::Pane::kExternalAccounts); },
+                       .accounts_changed = [this] { show_changed_accounts(); }}) {
   // An account change a previous run left half done is rolled back before
   // anything reads the account store; a failure is logged there.
   accounts::recover_interrupted_mutation(accounts_root);
@@ -58,7 +59,6 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
   cells_.account_requests = operations::AccountRequestCell::create({});
   cells_.account_completion = operations::OperationCompletionCell::create({});
   cells_.account_check_note = operations::AccountCheckNoteCell::create(std::nullopt);
-  cells_.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
   cells_.account_probe = account_probe::new_account_probe();
   cells_.operation_completion = operations::OperationCompletionCell::create({});
   cells_.device_local_request = operations::DeviceLocalRequestCell::create({});
@@ -73,8 +73,7 @@ SettingsApp::~SettingsApp() = default;
 
 // ---- Selection and rebuilding ----------------------------------------------
 
-void SettingsApp::select_pane(panes::PaneIndex pane) {
-  if (pane >= panes::kPaneCount) return;
+void SettingsApp::select_pane(panes::Pane pane) {
   // Chosen away from its row (automation, the desktop search): the row may
   // lie below the fold, so the sidebar scrolls to it once it is laid out. A
   // pane already shown has its row laid out and is revealed at once.
@@ -82,9 +81,8 @@ void SettingsApp::select_pane(panes::PaneIndex pane) {
   if (!change_selection(pane) && reveal_selected_row()) reveal_selected_row_ = false;
 }
 
-bool SettingsApp::change_selection(panes::PaneIndex pane) {
-  // Only the program publishes panes; an index past the table names nothing.
-  if (pane == selected_category_ || pane >= panes::kPaneCount) return false;
+bool SettingsApp::change_selection(panes::Pane pane) {
+  if (pane == selected_category_) return false;
   selected_category_ = pane;
   structure_dirty_ = true;
   rebuild_shell();
@@ -177,8 +175,10 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
     // Emptied first: a refused reset leaves the value, which re-applied next
     // frame equals the selection and does nothing.
     requested_pane_->publish(kNoPane);
-    // Picked on its row: the sidebar stays where the user scrolled it.
-    if (change_selection(requested)) reveal_selected_row_ = false;
+    // Picked on its row: the sidebar stays where the user scrolled it. Only
+    // the program publishes panes; a value past the table names nothing.
+    const std::optional<panes::Pane> pane = panes::pane_at(requested);
+    if (pane && change_selection(*pane)) reveal_selected_row_ = false;
   }
   std::string query = local_search_text_->get();
   if (query != synchronized_search_query_) {
@@ -277,7 +277,7 @@ bool SettingsApp::take_structure_dirty() {
   const bool own = std::exchange(structure_dirty_, false);
   const bool shell = shell_ && shell_->take_structure_dirty();
   // External Accounts may have changed the store; the resource tree reads the list.
-  if (shell && selected_category_ == kExternalAccounts) reload_accounts();
+  if (shell && selected_category_ == panes::Pane::kExternalAccounts) reload_accounts();
   return own || shell;
 }
 

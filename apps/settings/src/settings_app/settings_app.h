@@ -49,10 +49,6 @@ inline constexpr double kNarrowBelow = 720.0;
 // The empty value of the pane-selection mailbox.
 inline constexpr std::uint8_t kNoPane = 255;
 
-// Panes the application object treats apart.
-inline constexpr panes::PaneIndex kExternalAccounts = 16;
-inline constexpr panes::PaneIndex kRegionFormats = 18;
-
 // The page frame: the page column, and the width limits of two pages.
 inline constexpr float kPageGapY = 16.0f;
 inline constexpr float kPageGapX = 24.0f;
@@ -70,7 +66,7 @@ using AccountsRoot = std::optional<std::filesystem::path>;
 
 // Builds the widget of a pane; the pane table's by default. Tests hand in
 // their own to watch or replace what the page frame builds.
-using PaneFactory = std::function<kalu_ui::WidgetBox(panes::PaneIndex, const PaneCells&)>;
+using PaneFactory = std::function<kalu_ui::WidgetBox(panes::Pane, const PaneCells&)>;
 
 class SettingsApp : public kalu_ui::Widget {
  public:
@@ -88,20 +84,20 @@ class SettingsApp : public kalu_ui::Widget {
 
   // ---- Selection and rebuilding ----
 
-  // Shows `pane` (0 to 21): nothing when it is shown already; otherwise a new
-  // page and pane, a new sidebar, and the shell told of the selection. Made
-  // away from the row (automation, the desktop search), so the sidebar
-  // scrolls the selected row into view; a click on a row goes through
-  // requested_pane and keeps the sidebar's scroll position.
-  void select_pane(panes::PaneIndex pane);
+  // Shows `pane`: nothing when it is shown already; otherwise a new page and
+  // pane, a new sidebar, and the shell told of the selection. Made away from
+  // the row (automation, the desktop search), so the sidebar scrolls the
+  // selected row into view; a click on a row goes through requested_pane
+  // and keeps the sidebar's scroll position.
+  void select_pane(panes::Pane pane);
   // Builds the navigation and the page anew and hands both to the shell
   // (built and dropped when there is no shell yet).
   void rebuild_shell();
   // Hands the shell (which must exist) a new navigation, scrolled as the old one.
   void replace_nav(kalu_ui::WidgetBox nav);
-  // Shows `pane` (an index past the table is ignored) without deciding how
-  // the sidebar scrolls; false when it was shown already.
-  bool change_selection(panes::PaneIndex pane);
+  // Shows `pane` without deciding how the sidebar scrolls; false when it was
+  // shown already.
+  bool change_selection(panes::Pane pane);
   // Scrolls the laid-out sidebar the least that shows the selected row;
   // false while the sidebar has no height to show it in (tried again at the
   // next layout).
@@ -115,7 +111,7 @@ class SettingsApp : public kalu_ui::Widget {
 
   // ---- State, read by tests and by the diagnostic snapshot ----
 
-  panes::PaneIndex selected_category() const { return selected_category_; }
+  panes::Pane selected_category() const { return selected_category_; }
   const std::string& synchronized_search_query() const { return synchronized_search_query_; }
   const std::shared_ptr<SelectionCell>& requested_pane() const { return requested_pane_; }
   const std::shared_ptr<TextCell>& local_search_text() const { return local_search_text_; }
@@ -126,9 +122,6 @@ class SettingsApp : public kalu_ui::Widget {
   const kalu_ui::search::SearchCatalog& search_catalog() const { return search_catalog_; }
   const std::shared_ptr<operations::DeviceLocalRequestCell>& device_local_request() const {
     return cells_.device_local_request;
-  }
-  const std::shared_ptr<operations::DeviceMeshRequestCell>& device_mesh_request() const {
-    return cells_.device_mesh_request;
   }
   const std::shared_ptr<operations::OperationCompletionCell>& operation_completion() const {
     return cells_.operation_completion;
@@ -259,7 +252,7 @@ class SettingsApp : public kalu_ui::Widget {
   // Whether build_layout made the full-size node around the shell's; when
   // the tree refused it, the node handed back is the shell's own.
   bool wrapped_ = false;
-  panes::PaneIndex selected_category_ = 0;
+  panes::Pane selected_category_ = panes::Pane::kNetwork;
   // A selection made away from its sidebar row waits for the layout of the
   // new sidebar to scroll that row into view.
   bool reveal_selected_row_ = false;

@@ -62,7 +62,7 @@ void SettingsApp::record_widget_state(const kalu_ui::Widget& widget,
   }
   if (widget.short_type_name() == kSidebarRowShortName && id) {
     // A row's id is its pane's title.
-    for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+    for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
       if (panes::pane_title(pane) == *id) {
         ids.emplace_back(panes::pane_id(pane));
         break;

@@ -12,7 +12,7 @@ namespace settings::sidebar {
 
 inline constexpr std::uint8_t kGroupCount = 5;
 
-// The group of each pane, by pane index (the registry's group column).
+// The group of each pane, by panes::index_of (the registry's group column).
 // Walking panes::SIDEBAR_ORDER meets the groups one after another.
 inline constexpr std::array<std::uint8_t, panes::kPaneCount> PANE_GROUPS = panes::group_column();
 

@@ -38,7 +38,7 @@ std::string ascii_upper(std::string_view text) {
   return out;
 }
 
-WidgetBox row_for(panes::PaneIndex pane, panes::PaneIndex selected,
+WidgetBox row_for(panes::Pane pane, panes::Pane selected,
                   const std::shared_ptr<SelectionCell>& selection,
                   const std::shared_ptr<w::RovingFocus>& focus) {
   auto row = std::make_unique<SidebarRow>(make_sidebar_row(pane, selected, selection));
@@ -64,7 +64,7 @@ WidgetBox group_section(std::string_view name, std::vector<WidgetBox> rows) {
                       .push(w::boxed(std::move(list))));
 }
 
-WidgetBox build_nav(panes::PaneIndex selected, std::string_view query,
+WidgetBox build_nav(panes::Pane selected, std::string_view query,
                     const std::shared_ptr<SelectionCell>& selection,
                     const std::shared_ptr<w::RovingFocus>& focus) {
   if (focus) focus->clear();
@@ -74,14 +74,15 @@ WidgetBox build_nav(panes::PaneIndex selected, std::string_view query,
   if (trimmed.empty()) {
     for (std::uint8_t group = 0; group < kGroupCount; ++group) {
       std::vector<WidgetBox> rows;
-      for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
-        if (PANE_GROUPS[pane] == group) rows.push_back(row_for(pane, selected, selection, focus));
+      for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
+        if (PANE_GROUPS[panes::index_of(pane)] == group)
+          rows.push_back(row_for(pane, selected, selection, focus));
       }
       sections.push(group_section(group_title(group), std::move(rows)));
     }
   } else {
     std::vector<WidgetBox> rows;
-    for (const panes::PaneIndex pane : panes::SIDEBAR_ORDER) {
+    for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
       if (pane_matches_query(pane, trimmed))
         rows.push_back(row_for(pane, selected, selection, focus));
     }

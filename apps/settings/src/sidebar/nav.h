@@ -19,7 +19,7 @@ namespace settings::sidebar {
 // a caption saying nothing matches). Rows of the `selected` pane look
 // selected; activating a row publishes its pane into `selection`.
 // The rows join `focus` (started over), the sidebar's one Tab stop.
-kalu_ui::WidgetBox build_nav(panes::PaneIndex selected, std::string_view query,
+kalu_ui::WidgetBox build_nav(panes::Pane selected, std::string_view query,
                              const std::shared_ptr<SelectionCell>& selection,
                              const std::shared_ptr<kalu_ui::widget::RovingFocus>& focus = {});
 

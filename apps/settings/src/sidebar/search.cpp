@@ -76,7 +76,7 @@ std::string_view trim_query(std::string_view text) {
 
 std::string normalise_query(std::string_view text) { return ascii_lower(trim_query(text)); }
 
-bool pane_matches_query(panes::PaneIndex pane, std::string_view query) {
+bool pane_matches_query(panes::Pane pane, std::string_view query) {
   const std::string needle = normalise_query(query);
   if (needle.empty()) return true;
   if (ascii_lower(panes::pane_title(pane)).find(needle) != std::string::npos) return true;

@@ -21,6 +21,6 @@ std::string normalise_query(std::string_view text);
 // True when the pane's title or subtitle (ASCII lower-cased) contains the
 // normalised query, or one of its keywords contains it or is contained in it.
 // An empty query matches every pane. The pane id is not searched.
-bool pane_matches_query(panes::PaneIndex pane, std::string_view query);
+bool pane_matches_query(panes::Pane pane, std::string_view query);
 
 }  // namespace settings::sidebar

@@ -62,8 +62,7 @@ double row_title_width_limit(std::optional<float> known_width,
   return kRowUnboundedTitleWidth;
 }
 
-SidebarRow::SidebarRow(panes::PaneIndex pane, bool selected,
-                       std::shared_ptr<SelectionCell> selection)
+SidebarRow::SidebarRow(panes::Pane pane, bool selected, std::shared_ptr<SelectionCell> selection)
     : selection_(std::move(selection)), pane_(pane), selected_(selected) {}
 
 SidebarRow::~SidebarRow() {
@@ -77,13 +76,13 @@ void SidebarRow::join(std::shared_ptr<kalu_ui::widget::RovingFocus> focus) {
 
 bool SidebarRow::is_focusable() const { return !focus_ || focused_ || focus_->is_tab_stop(*this); }
 
-SidebarRow make_sidebar_row(panes::PaneIndex pane, panes::PaneIndex selected,
+SidebarRow make_sidebar_row(panes::Pane pane, panes::Pane selected,
                             const std::shared_ptr<SelectionCell>& selection) {
   return SidebarRow(pane, pane == selected, selection);
 }
 
 void SidebarRow::activate() {
-  if (selection_) (void)selection_->publish(pane_);
+  if (selection_) (void)selection_->publish(static_cast<std::uint8_t>(pane_));
 }
 
 layout::NodeId SidebarRow::build_layout(layout::LayoutTree& tree,

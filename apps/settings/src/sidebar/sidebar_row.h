@@ -2,7 +2,7 @@
 
 // One entry of the sidebar: a pane's icon and title on a tile whose look
 // follows selection, hover and press. Activating it asks for the pane by
-// publishing the pane index into the application's requested-pane cell; the
+// publishing its pane's value into the application's requested-pane cell; the
 // application selects the pane at its next sync and rebuilds the sidebar, so
 // a row never changes the selection itself.
 
@@ -21,7 +21,7 @@
 
 namespace settings::sidebar {
 
-// The cell a row publishes its pane index into.
+// The cell a row publishes its pane's value (panes::index_of) into.
 using SelectionCell = kalu_ui::WakeSlot<std::uint8_t>;
 
 // Measures of a row, in logical pixels.
@@ -39,7 +39,7 @@ class SidebarRow : public kalu_ui::Widget {
  public:
   static constexpr std::string_view kTypeName = type_names::kSidebarRow;
 
-  SidebarRow(panes::PaneIndex pane, bool selected, std::shared_ptr<SelectionCell> selection);
+  SidebarRow(panes::Pane pane, bool selected, std::shared_ptr<SelectionCell> selection);
   ~SidebarRow() override;
   SidebarRow(SidebarRow&&) noexcept = default;
   SidebarRow& operator=(SidebarRow&&) noexcept = default;
@@ -49,11 +49,11 @@ class SidebarRow : public kalu_ui::Widget {
   // of its own.
   void join(std::shared_ptr<kalu_ui::widget::RovingFocus> focus);
 
-  // Publishes the pane index; a refused publication is dropped, as the
+  // Publishes the pane's value; a refused publication is dropped, as the
   // application's next wake-up would find nothing new anyway.
   void activate();
 
-  panes::PaneIndex pane() const { return pane_; }
+  panes::Pane pane() const { return pane_; }
   bool selected() const { return selected_; }
   bool hovered() const { return hovered_; }
   bool pressed() const { return pressed_; }
@@ -90,7 +90,7 @@ class SidebarRow : public kalu_ui::Widget {
   std::shared_ptr<SelectionCell> selection_;
   std::shared_ptr<kalu_ui::widget::RovingFocus> focus_;
   float text_size_ = kRowInitialTextSize;
-  panes::PaneIndex pane_ = 0;
+  panes::Pane pane_ = panes::Pane::kNetwork;
   bool selected_ = false;
   bool hovered_ = false;
   bool pressed_ = false;
@@ -99,7 +99,7 @@ class SidebarRow : public kalu_ui::Widget {
 
 // A row for `pane`, marked selected when it is the `selected` pane, that
 // publishes into `selection`.
-SidebarRow make_sidebar_row(panes::PaneIndex pane, panes::PaneIndex selected,
+SidebarRow make_sidebar_row(panes::Pane pane, panes::Pane selected,
                             const std::shared_ptr<SelectionCell>& selection);
 
 // The title's width limit for a row of the given known width (if any) and

@@ -22,9 +22,9 @@ static_assert(places_are_a_permutation());
 constexpr bool sidebar_runs_group_by_group() {
   std::array<std::size_t, group::kMaintenance + 1> sizes{};
   for (std::size_t place = 0; place < kPaneCount; ++place) {
-    const std::uint8_t g = kPaneRows[SIDEBAR_ORDER[place]].group;
+    const std::uint8_t g = pane_row(SIDEBAR_ORDER[place]).group;
     if (g >= sizes.size()) return false;
-    if (place > 0 && g < kPaneRows[SIDEBAR_ORDER[place - 1]].group) return false;
+    if (place > 0 && g < pane_row(SIDEBAR_ORDER[place - 1]).group) return false;
     ++sizes[g];
   }
   return std::all_of(sizes.begin(), sizes.end(), [](std::size_t n) { return n >= 2; });
@@ -41,38 +41,17 @@ constexpr bool ids_are_distinct() {
 }
 static_assert(ids_are_distinct());
 
-const PaneRow* row(PaneIndex pane) { return pane < kPaneCount ? &kPaneRows[pane] : nullptr; }
-
 }  // namespace
 
-std::string_view pane_id(PaneIndex pane) {
-  const PaneRow* r = row(pane);
-  return r ? r->id : std::string_view{};
-}
+std::string_view pane_id(Pane pane) { return pane_row(pane).id; }
+std::string_view pane_title(Pane pane) { return pane_row(pane).title; }
+std::string_view pane_subtitle(Pane pane) { return pane_row(pane).subtitle; }
+std::uint8_t pane_icon(Pane pane) { return pane_row(pane).icon; }
+std::span<const std::string_view> pane_keywords(Pane pane) { return pane_row(pane).keywords; }
 
-std::string_view pane_title(PaneIndex pane) {
-  const PaneRow* r = row(pane);
-  return r ? r->title : std::string_view{};
-}
-
-std::string_view pane_subtitle(PaneIndex pane) {
-  const PaneRow* r = row(pane);
-  return r ? r->subtitle : std::string_view{};
-}
-
-std::uint8_t pane_icon(PaneIndex pane) {
-  const PaneRow* r = row(pane);
-  return r ? r->icon : 0;
-}
-
-std::span<const std::string_view> pane_keywords(PaneIndex pane) {
-  const PaneRow* r = row(pane);
-  return r ? r->keywords : std::span<const std::string_view>{};
-}
-
-std::optional<PaneIndex> pane_by_id(std::string_view id) {
-  for (const PaneIndex pane : SIDEBAR_ORDER) {
-    if (kPaneRows[pane].id == id) return pane;
+std::optional<Pane> pane_by_id(std::string_view id) {
+  for (const Pane pane : SIDEBAR_ORDER) {
+    if (pane_row(pane).id == id) return pane;
   }
   return std::nullopt;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 // The pane registry: the fixed, compiled-in table of the application's 22
-// panes, one row per pane in pane-index order (id, title, subtitle, icon,
-// group, place in the sidebar, search keywords). Every part of the program
-// that names a pane goes through here; SIDEBAR_ORDER and the sidebar's group
-// table are read off the rows. Data only: it includes no pane, so any room of
-// the program may include it.
+// panes, one row per pane in the order of Pane (the pane, id, title,
+// subtitle, icon, group, place in the sidebar, search keywords). Every part
+// of the program that names a pane names it by Pane and reads it here;
+// SIDEBAR_ORDER and the sidebar's group table are read off the rows. Data
+// only: it includes no pane, so any room of the program may include it.
+// Tables elsewhere that hold a row per pane (the constructors of the pane
+// table, the resource tree's sections) check theirs against Pane where they
+// are compiled.
 
 #include <array>
 #include <cstddef>
@@ -18,10 +21,42 @@
 
 namespace settings::panes {
 
-// 0 to 21; what the selection cell carries. Not the display order.
-using PaneIndex = std::uint8_t;
+// The panes. The value, 0 to 21, is the pane's row in kPaneRows and what
+// the selection cell carries; it is not the display order.
+enum class Pane : std::uint8_t {
+  kNetwork,
+  kBluetooth,
+  kDevicesSync,
+  kSound,
+  kDisplays,
+  kMouseKeyboard,
+  kKeyboardShortcuts,
+  kTimeDate,
+  kUsers,
+  kPrinters,
+  kPower,
+  kAppearance,
+  kAccessibility,
+  kNotifications,
+  kAppsFiles,
+  kStorage,
+  kExternalAccounts,
+  kAgentModels,
+  kRegionFormats,
+  kPrivacySecurity,
+  kUpdates,
+  kAbout,
+};
 
 inline constexpr std::size_t kPaneCount = 22;
+
+// The pane's row in kPaneRows (and in every table kept by pane).
+constexpr std::size_t index_of(Pane pane) { return static_cast<std::size_t>(pane); }
+// The pane of row `index`; none past the table (a value from outside).
+constexpr std::optional<Pane> pane_at(std::size_t index) {
+  if (index >= kPaneCount) return std::nullopt;
+  return static_cast<Pane>(index);
+}
 
 // The sidebar's groups, in the order they are shown.
 namespace group {
@@ -33,6 +68,7 @@ inline constexpr std::uint8_t kMaintenance = 4;
 }  // namespace group
 
 struct PaneRow {
+  Pane pane;
   std::string_view id;  // "settings.section:" + id names its section resource
   std::string_view title;
   std::string_view subtitle;
@@ -132,86 +168,107 @@ inline constexpr std::array kAbout = {"device"sv,          "identity"sv,        
                                       "portable backup"sv, "encrypted backup"sv, "recovery"sv};
 }  // namespace keywords
 
-// By pane index. Two pairs share an icon (2 and 16; 11 and 17).
+// In the order of Pane. Two pairs share an icon (Devices & Sync and External
+// Accounts; Appearance and Agent Models).
 inline constexpr std::array<PaneRow, kPaneCount> kPaneRows = {{
-    {"network", "Network", "Wi-Fi, wired connections, and VPN", kalu_ui::icon::kNetwork,
-     group::kConnectivity, 1, keywords::kNetwork},
-    {"bluetooth", "Bluetooth", "Pair and manage Bluetooth devices", kalu_ui::icon::kBluetooth,
-     group::kConnectivity, 2, keywords::kBluetooth},
-    {"devices_sync", "Devices & Sync", "Copies, remote access, and server roles",
-     kalu_ui::icon::kSync, group::kDevices, 3, keywords::kDevicesSync},
-    {"sound", "Sound", "Output, input, volume, and system sounds", kalu_ui::icon::kSpeaker,
-     group::kDevices, 4, keywords::kSound},
-    {"displays", "Displays", "Resolution, scale, arrangement, and brightness",
+    {Pane::kNetwork, "network", "Network", "Wi-Fi, wired connections, and VPN",
+     kalu_ui::icon::kNetwork, group::kConnectivity, 1, keywords::kNetwork},
+    {Pane::kBluetooth, "bluetooth", "Bluetooth", "Pair and manage Bluetooth devices",
+     kalu_ui::icon::kBluetooth, group::kConnectivity, 2, keywords::kBluetooth},
+    {Pane::kDevicesSync, "devices_sync", "Devices & Sync",
+     "Copies, remote access, and server roles", kalu_ui::icon::kSync, group::kDevices, 3,
+     keywords::kDevicesSync},
+    {Pane::kSound, "sound", "Sound", "Output, input, volume, and system sounds",
+     kalu_ui::icon::kSpeaker, group::kDevices, 4, keywords::kSound},
+    {Pane::kDisplays, "displays", "Displays", "Resolution, scale, arrangement, and brightness",
      kalu_ui::icon::kDisplay, group::kDevices, 5, keywords::kDisplays},
-    {"mouse_keyboard", "Mouse & Keyboard", "Typing, spelling, input sources, and pointer behaviour",
-     kalu_ui::icon::kKeyboard, group::kDevices, 6, keywords::kMouseKeyboard},
-    {"keyboard_shortcuts", "Keyboard Shortcuts", "System and workspace keyboard shortcuts",
-     kalu_ui::icon::kShortcuts, group::kDevices, 7, keywords::kKeyboardShortcuts},
-    {"time_date", "Time & Date", "Clock, time zone, and how dates display", kalu_ui::icon::kClock,
-     group::kSystem, 15, keywords::kTimeDate},
-    {"users", "Users", "Accounts on this device and their roles", kalu_ui::icon::kUsers,
-     group::kSystem, 16, keywords::kUsers},
-    {"printers", "Printers", "Printers, queues, and recent jobs", kalu_ui::icon::kPrinter,
-     group::kDevices, 8, keywords::kPrinters},
-    {"power", "Power", "Battery, power profile, and automatic suspend", kalu_ui::icon::kPower,
-     group::kSystem, 14, keywords::kPower},
-    {"appearance", "Appearance", "Theme, contrast, motion, and text size", kalu_ui::icon::kContrast,
-     group::kSystem, 9, keywords::kAppearance},
-    {"accessibility", "Accessibility", "Vision, pointer, typing, and hearing assists",
-     kalu_ui::icon::kAccessibility, group::kSystem, 10, keywords::kAccessibility},
-    {"notifications", "Notifications", "Banners, previews, sounds, and Do Not Disturb",
-     kalu_ui::icon::kBell, group::kSystem, 11, keywords::kNotifications},
-    {"default-apps", "Apps & Files", "Your preferred apps for links and file types",
-     kalu_ui::icon::kAppsFiles, group::kSystem, 12, keywords::kDefaultApps},
-    {"storage", "Storage", "Apps, data, cache, and synced files", kalu_ui::icon::kStorage,
-     group::kSystem, 13, keywords::kStorage},
-    {"external_accounts", "External Accounts", "Accounts shared with compatible installed apps",
-     kalu_ui::icon::kSync, group::kAccountsPermissions, 18, keywords::kExternalAccounts},
-    {"agent_models", "Agent Models", "Providers, local models, and the model agents use",
-     kalu_ui::icon::kContrast, group::kAccountsPermissions, 19, keywords::kAgentModels},
-    {"region_formats", "Region & Formats", "Currency, date, time, and measurement units",
-     kalu_ui::icon::kGlobe, group::kSystem, 17, keywords::kRegionFormats},
-    {"permissions", "Device Privacy & Security",
+    {Pane::kMouseKeyboard, "mouse_keyboard", "Mouse & Keyboard",
+     "Typing, spelling, input sources, and pointer behaviour", kalu_ui::icon::kKeyboard,
+     group::kDevices, 6, keywords::kMouseKeyboard},
+    {Pane::kKeyboardShortcuts, "keyboard_shortcuts", "Keyboard Shortcuts",
+     "System and workspace keyboard shortcuts", kalu_ui::icon::kShortcuts, group::kDevices, 7,
+     keywords::kKeyboardShortcuts},
+    {Pane::kTimeDate, "time_date", "Time & Date", "Clock, time zone, and how dates display",
+     kalu_ui::icon::kClock, group::kSystem, 15, keywords::kTimeDate},
+    {Pane::kUsers, "users", "Users", "Accounts on this device and their roles",
+     kalu_ui::icon::kUsers, group::kSystem, 16, keywords::kUsers},
+    {Pane::kPrinters, "printers", "Printers", "Printers, queues, and recent jobs",
+     kalu_ui::icon::kPrinter, group::kDevices, 8, keywords::kPrinters},
+    {Pane::kPower, "power", "Power", "Battery, power profile, and automatic suspend",
+     kalu_ui::icon::kPower, group::kSystem, 14, keywords::kPower},
+    {Pane::kAppearance, "appearance", "Appearance", "Theme, contrast, motion, and text size",
+     kalu_ui::icon::kContrast, group::kSystem, 9, keywords::kAppearance},
+    {Pane::kAccessibility, "accessibility", "Accessibility",
+     "Vision, pointer, typing, and hearing assists", kalu_ui::icon::kAccessibility, group::kSystem,
+     10, keywords::kAccessibility},
+    {Pane::kNotifications, "notifications", "Notifications",
+     "Banners, previews, sounds, and Do Not Disturb", kalu_ui::icon::kBell, group::kSystem, 11,
+     keywords::kNotifications},
+    {Pane::kAppsFiles, "default-apps", "Apps & Files",
+     "Your preferred apps for links and file types", kalu_ui::icon::kAppsFiles, group::kSystem, 12,
+     keywords::kDefaultApps},
+    {Pane::kStorage, "storage", "Storage", "Apps, data, cache, and synced files",
+     kalu_ui::icon::kStorage, group::kSystem, 13, keywords::kStorage},
+    {Pane::kExternalAccounts, "external_accounts", "External Accounts",
+     "Accounts shared with compatible installed apps", kalu_ui::icon::kSync,
+     group::kAccountsPermissions, 18, keywords::kExternalAccounts},
+    {Pane::kAgentModels, "agent_models", "Agent Models",
+     "Providers, local models, and the model agents use", kalu_ui::icon::kContrast,
+     group::kAccountsPermissions, 19, keywords::kAgentModels},
+    {Pane::kRegionFormats, "region_formats", "Region & Formats",
+     "Currency, date, time, and measurement units", kalu_ui::icon::kGlobe, group::kSystem, 17,
+     keywords::kRegionFormats},
+    {Pane::kPrivacySecurity, "permissions", "Device Privacy & Security",
      "This device's privacy and security; workspace access is managed per workspace",
      kalu_ui::icon::kShield, group::kAccountsPermissions, 20, keywords::kPermissions},
-    {"updates", "Updates", "Operating-system and firmware updates", kalu_ui::icon::kUpdates,
-     group::kMaintenance, 21, keywords::kUpdates},
-    {"about", "About", "Device identity and transfer", kalu_ui::icon::kInfo, group::kMaintenance,
-     22, keywords::kAbout},
+    {Pane::kUpdates, "updates", "Updates", "Operating-system and firmware updates",
+     kalu_ui::icon::kUpdates, group::kMaintenance, 21, keywords::kUpdates},
+    {Pane::kAbout, "about", "About", "Device identity and transfer", kalu_ui::icon::kInfo,
+     group::kMaintenance, 22, keywords::kAbout},
 }};
 
-namespace detail {
-constexpr std::array<PaneIndex, kPaneCount> sidebar_order() {
-  std::array<PaneIndex, kPaneCount> order{};
-  for (std::size_t pane = 0; pane < kPaneCount; ++pane) {
-    order[kPaneRows[pane].sidebar_place - 1] = static_cast<PaneIndex>(pane);
+// Whether `rows` holds one row per pane in the order of Pane, each row's
+// pane read by `pane_of`: how a table kept by pane checks itself.
+template <typename Row, std::size_t N, typename PaneOf>
+constexpr bool one_row_per_pane_in_order(const std::array<Row, N>& rows, PaneOf pane_of) {
+  if (N != kPaneCount) return false;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (index_of(pane_of(rows[i])) != i) return false;
   }
+  return true;
+}
+static_assert(one_row_per_pane_in_order(kPaneRows, [](const PaneRow& row) { return row.pane; }));
+
+// The row of `pane`.
+constexpr const PaneRow& pane_row(Pane pane) { return kPaneRows[index_of(pane)]; }
+
+namespace detail {
+constexpr std::array<Pane, kPaneCount> sidebar_order() {
+  std::array<Pane, kPaneCount> order{};
+  for (const PaneRow& row : kPaneRows) order[row.sidebar_place - 1] = row.pane;
   return order;
 }
 }  // namespace detail
 
 // The order in which the sidebar, search and resource tree list the panes; it
 // runs group by group.
-inline constexpr std::array<PaneIndex, kPaneCount> SIDEBAR_ORDER = detail::sidebar_order();
+inline constexpr std::array<Pane, kPaneCount> SIDEBAR_ORDER = detail::sidebar_order();
 
-// The group of each pane, by pane index.
+// The group of each pane, by its row.
 constexpr std::array<std::uint8_t, kPaneCount> group_column() {
   std::array<std::uint8_t, kPaneCount> groups{};
   for (std::size_t pane = 0; pane < kPaneCount; ++pane) groups[pane] = kPaneRows[pane].group;
   return groups;
 }
 
-// Texts live for the whole program. An index outside 0 to 21 answers an empty
-// text, an empty keyword list and icon 0, so a stray index shows a blank entry
-// instead of reading outside the table.
-std::string_view pane_id(PaneIndex pane);
-std::string_view pane_title(PaneIndex pane);
-std::string_view pane_subtitle(PaneIndex pane);
-std::uint8_t pane_icon(PaneIndex pane);
-std::span<const std::string_view> pane_keywords(PaneIndex pane);
+// Texts live for the whole program.
+std::string_view pane_id(Pane pane);
+std::string_view pane_title(Pane pane);
+std::string_view pane_subtitle(Pane pane);
+std::uint8_t pane_icon(Pane pane);
+std::span<const std::string_view> pane_keywords(Pane pane);
 
 // The first pane in sidebar order whose id equals `id` byte for byte.
-std::optional<PaneIndex> pane_by_id(std::string_view id);
+std::optional<Pane> pane_by_id(std::string_view id);
 
 }  // namespace settings::panes

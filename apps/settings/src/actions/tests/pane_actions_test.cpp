@@ -7,11 +7,11 @@ namespace {
 
 TEST(PaneActionsTest, SectionResourceOpensThePaneById) {
   // Apps & Files: the one id with a hyphen, and a title unlike its id.
-  EXPECT_EQ(section_resource_id(14), "settings.section:default-apps");
-  EXPECT_EQ(pane_open_address(14),
+  EXPECT_EQ(section_resource_id(panes::Pane::kAppsFiles), "settings.section:default-apps");
+  EXPECT_EQ(pane_open_address(panes::Pane::kAppsFiles),
             (kalu_actions::ActionAddress{"settings.section:default-apps", "open"}));
 
-  const kalu_actions::Resource resource = pane_section_resource(14);
+  const kalu_actions::Resource resource = pane_section_resource(panes::Pane::kAppsFiles);
   EXPECT_EQ(resource.id, "settings.section:default-apps");
   EXPECT_EQ(resource.kind, "settings.section");
   EXPECT_EQ(resource.label, "Apps & Files");
@@ -29,7 +29,7 @@ TEST(PaneActionsTest, SectionResourceOpensThePaneById) {
 }
 
 TEST(PaneActionsTest, SearchEntryCarriesTheEncodedAddressOnly) {
-  const auto address = pane_open_address(19);
+  const auto address = pane_open_address(panes::Pane::kPrivacySecurity);
   const auto entry =
       search_entry_for_action("Device Privacy & Security", "Personal Settings", address);
   EXPECT_EQ(entry.title, "Device Privacy & Security");

@@ -37,7 +37,7 @@ TEST_F(ResourceTreeTest, RootListsTheTwentyTwoSectionsInSidebarOrderEachOpeningF
   EXPECT_TRUE(tree.actions.empty());
   ASSERT_EQ(tree.children.size(), 22u);
   for (std::size_t i = 0; i < tree.children.size(); ++i) {
-    const panes::PaneIndex pane = panes::SIDEBAR_ORDER[i];
+    const panes::Pane pane = panes::SIDEBAR_ORDER[i];
     const Resource& section = tree.children[i];
     EXPECT_EQ(section.id, "settings.section:" + std::string(panes::pane_id(pane)));
     EXPECT_EQ(section.label, panes::pane_title(pane));
@@ -190,8 +190,9 @@ TEST(ResourceSearchTest, FindTakesTheFirstInPreOrderAndChildFindersMatchWholeIds
   EXPECT_EQ(find_mesh_workspace_child(workspaces, 1)->label, "One");
   EXPECT_FALSE(find_mesh_workspace_child(workspaces, 2));
 
-  const Resource attached = attach_pane_resources(Resource::create("nav", "k", "Nav"),
-                                                  std::vector<panes::PaneIndex>{4, 0});
+  const Resource attached = attach_pane_resources(
+      Resource::create("nav", "k", "Nav"),
+      std::vector<panes::Pane>{panes::Pane::kDisplays, panes::Pane::kNetwork});
   ASSERT_EQ(attached.children.size(), 2u);
   EXPECT_EQ(attached.children[0].id, "settings.section:displays");
   EXPECT_EQ(attached.children[1].id, "settings.section:network");

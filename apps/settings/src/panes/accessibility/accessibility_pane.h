@@ -1,6 +1,6 @@
 #pragma once
 
-// The Accessibility pane (pane 12): the accessibility preferences and the
+// The Accessibility pane (Pane::kAccessibility): the accessibility preferences and the
 // three vision comforts shared with the Appearance pane (high contrast,
 // reduced motion, text size). It shows them as stored
 // (lib/preference_pane.h): each control's value under its "a11y." id, where

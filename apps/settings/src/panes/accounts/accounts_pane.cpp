@@ -20,9 +20,7 @@ using Op = operations::AccountOperation;
 namespace services = settings::accounts;
 
 // The key a client's submission is completed under.
-std::string submission_key(const Op& submission) {
-  return operations::operation_key(actions::kOperationActionId<Op>, submission);
-}
+std::string submission_key(const Op& submission) { return operations::operation_key(submission); }
 
 constexpr std::string_view kChecking = "Checking the account before saving\u2026";
 constexpr std::string_view kCheckingReplacement = "Checking the replacement credential\u2026";

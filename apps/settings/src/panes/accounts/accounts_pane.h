@@ -1,6 +1,6 @@
 #pragma once
 
-// The External Accounts pane (pane 16, "external_accounts"): the device's
+// The External Accounts pane (Pane::kExternalAccounts, "external_accounts"): the device's
 // mail, CalDAV, WebDAV and Nextcloud accounts with the sync health that
 // applications report for them; adding and editing an account, replacing
 // its saved password, and removing it.

@@ -37,7 +37,6 @@ constexpr float kRowButtonHeight = 40.0f;
 constexpr float kButtonGap = 8.0f;
 constexpr float kAccountLinesGap = 4.0f;
 constexpr std::string_view kSectionLabel = "External Accounts";
-constexpr std::uint8_t kExternalAccountsPane = 16;
 
 WidgetBox text(std::string_view content, float size, bool muted) {
   return w::boxed(w::Text(std::string(content)).with_size(size).with_muted(muted).with_wrap());
@@ -112,7 +111,7 @@ WidgetBox introduction(const PageModel& m) {
 WidgetBox section_button(std::string control_id, std::string label, std::string_view action,
                          std::uint8_t kind, const Op& operation, const AccountBindings& b) {
   return action_button(std::move(control_id), std::move(label),
-                       actions::section_resource_id(kExternalAccountsPane), kSectionLabel, action,
+                       actions::section_resource_id(Pane::kExternalAccounts), kSectionLabel, action,
                        kind, operation, false, b);
 }
 

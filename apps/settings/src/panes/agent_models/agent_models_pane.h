@@ -1,6 +1,6 @@
 #pragma once
 
-// The Agent Models pane (pane 17, "agent_models"): local models through the
+// The Agent Models pane (Pane::kAgentModels, "agent_models"): local models through the
 // local model service, and accelerator support staged into the next system
 // image.
 //
@@ -51,6 +51,7 @@
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
+#include "operations/table.h"
 #include "panes/agent_models/backend.h"
 #include "panes/agent_models/model.h"
 #include "panes/agent_models/page.h"
@@ -64,9 +65,8 @@ using operations::AgentModelsStatusCell;
 using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 
-inline constexpr std::string_view kAgentModelOperationAction = "settings.agent-model-operation";
-// The request tag of agent model operations.
-inline constexpr std::uint8_t kAgentModelRequestTag = 9;
+inline constexpr std::string_view kAgentModelOperationAction =
+    operations::kOperationActionId<operations::AgentModelOperation>;
 // The least time between two polling reads while work is in progress.
 inline constexpr std::chrono::milliseconds kPollInterval{750};
 

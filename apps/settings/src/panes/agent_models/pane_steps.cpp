@@ -136,7 +136,7 @@ void AgentModelsPane::reset_controls(doc::Document& document) {
 std::optional<AgentModelsPane::TakenRequest> AgentModelsPane::take_request(
     doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
-  if (request.empty() || request.tag() != kAgentModelRequestTag) return std::nullopt;
+  if (!std::holds_alternative<AgentModelOperation>(request)) return std::nullopt;
   (void)requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<AgentModelOperation>(request);
   TakenRequest taken{operation, operation_control_id(operation)};

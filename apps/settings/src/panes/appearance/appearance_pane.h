@@ -1,6 +1,6 @@
 #pragma once
 
-// The Appearance pane (pane 11): the theme, UI scale, text size, high
+// The Appearance pane (Pane::kAppearance): the theme, UI scale, text size, high
 // contrast and reduced motion that the compositor and every app share, the
 // "appearance" section of the settings document. It shows the section as
 // stored (lib/preference_pane.h): the control ids ("appearance.theme") and

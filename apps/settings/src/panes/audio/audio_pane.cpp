@@ -219,7 +219,7 @@ void AudioPane::push_model(doc::Document& document) {
 void AudioPane::take_request(doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (request.empty() || request.tag() != kAudioRequestTag) return;
+  if (!std::holds_alternative<AudioOperation>(request)) return;
   (void)requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<AudioOperation>(request);
   // A stream met for the first time takes its values from the graph before

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Sound pane (pane 3, "sound"): the output and input devices and levels,
+// The Sound pane (Pane::kSound, "sound"): the output and input devices and levels,
 // balance and mono output, the speaker and microphone tests, the hardware
 // profiles and every application's stream with its route, volume and mute.
 // It is also the pane that carries out every "settings.audio-operation" the
@@ -57,7 +57,6 @@ namespace settings::panes::audio {
 using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 
-inline constexpr std::uint8_t kAudioRequestTag = 4;
 // How long the microphone meter listens.
 inline constexpr std::chrono::seconds kMeterLength{8};
 

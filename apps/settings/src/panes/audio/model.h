@@ -29,13 +29,15 @@
 #include "kalu_ui/result.h"
 #include "media_kit/audio.h"
 #include "operations/records.h"
+#include "operations/table.h"
 #include "panes/audio/tool.h"
 
 namespace settings::panes::audio {
 
 using operations::AudioOperation;
 
-inline constexpr std::string_view kAudioActionId = "settings.audio-operation";
+inline constexpr std::string_view kAudioActionId =
+    operations::kOperationActionId<operations::AudioOperation>;
 inline constexpr std::string_view kAlreadyInPlace = "Audio setting is already in place.";
 // The route label of a stream that follows the default device.
 inline constexpr std::string_view kDefaultRoute = "Default";

@@ -104,7 +104,7 @@ void BluetoothPane::seed_device(doc::Document& document, const BluetoothDevice& 
 void BluetoothPane::take_request(doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for that pane.
-  if (request.empty() || request.tag() != kRequestTag) return;
+  if (!std::holds_alternative<BluetoothOperation>(request)) return;
   (void)requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<BluetoothOperation>(request);
   using Op = BluetoothOperation;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Bluetooth pane (pane 1): the adapter's power, discovery, the devices
+// The Bluetooth pane (Pane::kBluetooth): the adapter's power, discovery, the devices
 // the system knows, and per device pairing, connecting, disconnecting,
 // trust, an alias and forgetting. It is also the pane that carries out every
 // "settings.bluetooth-operation" the executor hands over (request tag 3).

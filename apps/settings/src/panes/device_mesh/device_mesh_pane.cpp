@@ -33,7 +33,7 @@ std::string device_mesh_operation_key(const DeviceMeshOperation& operation) {
 
 DeviceMeshPane::DeviceMeshPane()
     : relay_config_path_(kalu_relay::relay_config_path()),
-      requests_(DeviceMeshRequestCell::create(std::nullopt)),
+      requests_(DeviceLocalRequestCell::create({})),
       completion_(OperationCompletionCell::create({})) {
   // 1. The relay configuration.
   if (auto loaded = kalu_relay::load(relay_config_path_)) {
@@ -68,8 +68,8 @@ DeviceMeshPane::DeviceMeshPane()
 DeviceMeshPane::~DeviceMeshPane() = default;
 DeviceMeshPane::DeviceMeshPane(DeviceMeshPane&&) noexcept = default;
 
-DeviceMeshPane&& DeviceMeshPane::with_mesh_requests(
-    const std::shared_ptr<DeviceMeshRequestCell>& cell) && {
+DeviceMeshPane&& DeviceMeshPane::with_operation_requests(
+    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
   requests_ = cell;
   hosted_ = true;
   return std::move(*this);
@@ -114,9 +114,10 @@ void DeviceMeshPane::sync(doc::Document& toolkit_document) {
 }
 
 void DeviceMeshPane::take_request() {
-  std::optional<DeviceMeshOperation> request = requests_->get();
-  if (!request) return;
-  (void)requests_->publish(std::nullopt);
+  const operations::DeviceLocalRequest taken = requests_->get();
+  const auto* request = std::get_if<DeviceMeshOperation>(&taken);
+  if (request == nullptr) return;
+  (void)requests_->publish(operations::DeviceLocalRequest{});
   const std::string key = device_mesh_operation_key(*request);
   if (auto applied = apply_operation(*request); !applied) {
     // A refused change is shown as it was: the page's controls go back.

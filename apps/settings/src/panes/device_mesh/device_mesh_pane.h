@@ -1,6 +1,6 @@
 #pragma once
 
-// The Devices & Sync pane (pane 2, "devices_sync"): this device's role for
+// The Devices & Sync pane (Pane::kDevicesSync, "devices_sync"): this device's role for
 // the person's other devices, how much of each workspace it keeps, the relay
 // services it offers, the workspaces it keeps available, the device-local
 // Continuity choices, pairing of home servers and personal devices, the
@@ -55,6 +55,7 @@
 #include "limited_exec/limited_exec.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
+#include "operations/table.h"
 #include "panes/device_mesh/commands.h"
 #include "panes/device_mesh/continuity.h"
 #include "panes/device_mesh/files.h"
@@ -65,11 +66,12 @@
 
 namespace settings::panes::device_mesh {
 
+using operations::DeviceLocalRequestCell;
 using operations::DeviceMeshOperation;
-using operations::DeviceMeshRequestCell;
 using operations::OperationCompletionCell;
 
-inline constexpr std::string_view kDeviceMeshActionId = "settings.device-mesh-operation";
+inline constexpr std::string_view kDeviceMeshActionId =
+    operations::kOperationActionId<operations::DeviceMeshOperation>;
 inline constexpr std::string_view kSavedMessage = "Device & Sync settings saved on this device";
 inline constexpr std::string_view kUnreadableConfig = "relay configuration could not be read";
 inline constexpr std::string_view kApproveEnrollmentFlag = "device_mesh.approve_enrollment.edit";
@@ -100,7 +102,7 @@ class DeviceMeshPane final : public lib::PagePane {
 
   // The application's cells in place of the pane's own: hosted and
   // reporting respectively.
-  DeviceMeshPane&& with_mesh_requests(const std::shared_ptr<DeviceMeshRequestCell>& cell) &&;
+  DeviceMeshPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
   DeviceMeshPane&& with_operation_completion(
       const std::shared_ptr<OperationCompletionCell>& cell) &&;
 
@@ -125,7 +127,7 @@ class DeviceMeshPane final : public lib::PagePane {
   bool probing() const { return status_job_.has_value(); }
   bool reapply_pending() const { return reapply_pending_; }
   bool hosted() const { return hosted_; }
-  const std::shared_ptr<DeviceMeshRequestCell>& request_cell() const { return requests_; }
+  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
   const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
   kalu_ui::doc::Document& own_document() { return document_; }
   // A home server's "Availability" text: its status text, else when it was
@@ -229,7 +231,7 @@ class DeviceMeshPane final : public lib::PagePane {
   kalu_ui::Instant next_refresh_;
   std::uint64_t probe_cursor_ = 0;
 
-  std::shared_ptr<DeviceMeshRequestCell> requests_;
+  std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::shared_ptr<OperationCompletionCell> completion_;
   bool hosted_ = false;
   bool seed_document_ = true;

@@ -186,7 +186,7 @@ void DisplayPane::push_model(kalu_ui::doc::Document& document) {
 void DisplayPane::take_request(kalu_ui::doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (request.empty() || request.tag() != kDisplayRequestTag) return;
+  if (!std::holds_alternative<operations::DisplayOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<operations::DisplayOperation>(request);
   apply_request_to_document(document, operation);

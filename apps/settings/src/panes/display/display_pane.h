@@ -1,6 +1,6 @@
 #pragma once
 
-// The Displays pane (pane 4, "displays"). Built afresh each time the pane is
+// The Displays pane (Pane::kDisplays, "displays"). Built afresh each time the pane is
 // selected, it reads the display hardware, the saved layout and the display
 // preferences, starts a probe of the backlight and the light sensor and a
 // worker that applies brightness changes, and on every frame keeps its model
@@ -33,6 +33,7 @@
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
 #include "operations/mailbox_cells.h"
+#include "operations/table.h"
 #include "panes/display/backend.h"
 #include "panes/display/model.h"
 #include "panes/display/page.h"
@@ -43,8 +44,8 @@
 
 namespace settings::panes::display {
 
-inline constexpr std::string_view kDisplayActionId = "settings.display-operation";
-inline constexpr std::uint8_t kDisplayRequestTag = 5;
+inline constexpr std::string_view kDisplayActionId =
+    operations::kOperationActionId<operations::DisplayOperation>;
 
 class DisplayPane : public lib::PagePane {
  public:

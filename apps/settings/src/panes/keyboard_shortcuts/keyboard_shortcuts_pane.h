@@ -1,8 +1,9 @@
 #pragma once
 
-// The Keyboard Shortcuts pane (pane 6): the chords of the seventeen desktop
-// shortcuts of the catalogue (vocabulary/shortcut_keys.h) and the Vim navigation
-// switch, kept in the shortcut and desktop-controls files of prefs_store.
+// The Keyboard Shortcuts pane (Pane::kKeyboardShortcuts): the chords of the
+// seventeen desktop shortcuts of the catalogue (vocabulary/shortcut_keys.h)
+// and the Vim navigation switch, kept in the shortcut and desktop-controls
+// files of prefs_store.
 //
 // It shows both as stored (lib/preference_pane.h): each shortcut's chord
 // under its id ("shortcuts.search") and edit key, the switch under

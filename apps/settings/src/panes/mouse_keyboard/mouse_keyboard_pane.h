@@ -1,6 +1,6 @@
 #pragma once
 
-// The Mouse & Keyboard pane (pane 5): the input section as stored, the
+// The Mouse & Keyboard pane (Pane::kMouseKeyboard): the input section as stored, the
 // keyboard layout catalogue and the two text-assistance switches, on a page
 // of six cards (page.h). Every control but the two switches is bound to the
 // Mouse & Keyboard section; the executor applies what they invoke, and the

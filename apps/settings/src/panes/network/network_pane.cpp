@@ -9,6 +9,7 @@
 #include "kalu_ui/layout.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
+#include "operations/table.h"
 #include "panes/network/page.h"
 
 namespace settings::panes::network {
@@ -18,7 +19,7 @@ namespace doc = kalu_ui::doc;
 using kalu_ui::layout::NodeId;
 using operations::OperationCompletion;
 
-constexpr std::string_view kActionId = "settings.network-operation";
+constexpr std::string_view kActionId = operations::kOperationActionId<operations::NetworkOperation>;
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Network pane (pane 0, the first page the application shows): Wi-Fi,
+// The Network pane (Pane::kNetwork, the first page the application shows): Wi-Fi,
 // wired, enterprise Wi-Fi, saved profiles, diagnostics, VPN, airplane mode,
 // the hotspot with its QR code, and mobile broadband with SIM unlock.
 //

@@ -26,8 +26,6 @@ using Op = NetworkOperation;
 using doc_writes::put_bool;
 using doc_writes::warn;
 // The request tag of the Network pane's operations.
-constexpr std::uint8_t kNetworkRequestTag = 2;
-
 constexpr std::string_view kWifiKey = "network.wifi_enabled";
 constexpr std::string_view kWiredKey = "network.wired_enabled";
 constexpr std::string_view kRefreshKey = "network.refresh";
@@ -69,7 +67,7 @@ kalu_ui::Result<std::string> already(std::string_view title, bool on) {
 void NetworkPane::take_request(doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays where it is.
-  if (request.empty() || request.tag() != kNetworkRequestTag) return;
+  if (!std::holds_alternative<NetworkOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<NetworkOperation>(request);
   if (answer_in_place(document, operation)) return;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Notifications pane (pane 13): the "notifications" section of the
+// The Notifications pane (Pane::kNotifications): the "notifications" section of the
 // settings document. It changes nothing on the system: the compositor's
 // notification layer reads the saved section.
 //

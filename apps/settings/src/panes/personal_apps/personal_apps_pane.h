@@ -1,6 +1,6 @@
 #pragma once
 
-// The Apps & Files pane (pane 14): for every kind of file or link an
+// The Apps & Files pane (Pane::kAppsFiles): for every kind of file or link an
 // installed graphical application declares, which application opens it. The
 // choices are the person's defaults in mimeapps.list (desktop_rules).
 //

@@ -136,7 +136,7 @@ void PowerPane::publish_all(doc::Document& document) {
 
 void PowerPane::take_request(doc::Document& document) {
   const operations::DeviceLocalRequest request = requests_->get();
-  if (request.empty() || request.tag() != kPowerRequestTag) return;
+  if (!std::holds_alternative<PowerOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<PowerOperation>(request);
   if (std::optional<std::string> already = already_applied(operation)) {

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Power pane (pane 10, "power"): the battery, its charge cap, the power
+// The Power pane (Pane::kPower, "power"): the battery, its charge cap, the power
 // profile, the idle timers and what the lid, the power key and a critically
 // low battery do.
 //
@@ -29,6 +29,7 @@
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
+#include "operations/table.h"
 #include "panes/power/model.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
@@ -39,9 +40,8 @@ using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 using operations::PowerOperation;
 
-inline constexpr std::string_view kPowerOperationAction = "settings.power-operation";
-// The request tag of power operations.
-inline constexpr std::uint8_t kPowerRequestTag = 1;
+inline constexpr std::string_view kPowerOperationAction =
+    operations::kOperationActionId<operations::PowerOperation>;
 
 class PowerPane : public lib::PagePane {
  public:

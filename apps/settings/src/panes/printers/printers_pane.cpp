@@ -83,7 +83,7 @@ void PrintersPane::sync(doc::Document& toolkit_document) {
 
 void PrintersPane::take_request() {
   const operations::DeviceLocalRequest request = requests_->get();
-  if (request.empty() || request.tag() != kPrinterRequestTag) return;
+  if (!std::holds_alternative<PrinterOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<PrinterOperation>(request);
   std::string key = operations::operation_key(kPrinterOperationAction, operation);

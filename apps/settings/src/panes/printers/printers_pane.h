@@ -1,6 +1,6 @@
 #pragma once
 
-// The Printers pane (pane 9, "printers"): the configured print queues, the
+// The Printers pane (Pane::kPrinters, "printers"): the configured print queues, the
 // current jobs, driverless printers found nearby and the scanners.
 //
 // What the pane promises:
@@ -34,6 +34,7 @@
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
+#include "operations/table.h"
 #include "panes/printers/backend.h"
 #include "panes/printers/model.h"
 #include "panes/printers/page.h"
@@ -45,9 +46,8 @@ using operations::DeviceLocalRequestCell;
 using operations::OperationCompletionCell;
 using operations::PrinterOperation;
 
-inline constexpr std::string_view kPrinterOperationAction = "settings.printer-operation";
-// The request tag of printer operations.
-inline constexpr std::uint8_t kPrinterRequestTag = 7;
+inline constexpr std::string_view kPrinterOperationAction =
+    operations::kOperationActionId<operations::PrinterOperation>;
 // How old the shown status may grow before it is read again.
 inline constexpr std::chrono::seconds kStatusInterval{3};
 

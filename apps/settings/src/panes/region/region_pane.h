@@ -1,6 +1,6 @@
 #pragma once
 
-// The Region & Formats pane (pane 18): the six choices of the shared locale
+// The Region & Formats pane (Pane::kRegionFormats): the six choices of the shared locale
 // record. It shows the record as stored (lib/preference_pane.h): each
 // setting's label under its key ("region.currency") and edit key, which the
 // dropdown shows. A dropdown records the Region section's action of its

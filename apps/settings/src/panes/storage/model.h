@@ -16,6 +16,7 @@
 #include "desktop_rules/storage.h"
 #include "host_fs/storage.h"
 #include "operations/records.h"
+#include "operations/table.h"
 
 namespace settings::panes::storage {
 
@@ -26,9 +27,8 @@ using desktop_rules::storage::StorageRoots;
 using desktop_rules::storage::StorageSnapshot;
 using operations::StorageOperation;
 
-inline constexpr std::string_view kStorageOperationAction = "settings.storage-operation";
-// The request tag of storage operations.
-inline constexpr std::uint8_t kStorageRequestTag = 6;
+inline constexpr std::string_view kStorageOperationAction =
+    operations::kOperationActionId<operations::StorageOperation>;
 
 // The page's buttons (widget ids) and the one-shot flags they write.
 namespace control {

@@ -70,7 +70,7 @@ void StoragePane::sync(doc::Document& toolkit_document) {
 
 void StoragePane::take_request(doc::Document& work) {
   const operations::DeviceLocalRequest request = requests_->get();
-  if (request.empty() || request.tag() != kStorageRequestTag) return;
+  if (!std::holds_alternative<StorageOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<StorageOperation>(request);
   // Writing under a key of the root cannot fail.

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Storage pane (pane 15, "storage"): how the device's storage is used,
+// The Storage pane (Pane::kStorage, "storage"): how the device's storage is used,
 // cleaning the applications' caches, freeing local copies of synced files the
 // storage service verified elsewhere, and the Disks and Backups tools.
 //

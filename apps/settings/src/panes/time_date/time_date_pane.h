@@ -1,6 +1,6 @@
 #pragma once
 
-// The Time & Date pane (pane 7): automatic time, the 12- or 24-hour clock
+// The Time & Date pane (Pane::kTimeDate): automatic time, the 12- or 24-hour clock
 // and the time zone, chosen in a selector or on the map. It reads the device
 // once, when it is built (page.h, TimeDateModel), and changes nothing itself:
 // its controls are bound to the Time & Date section's actions, which reach

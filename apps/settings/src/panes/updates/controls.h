@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "operations/table.h"
+
 namespace settings::panes::updates {
 
-inline constexpr std::string_view kUpdateActionId = "settings.update-operation";
-inline constexpr std::uint8_t kUpdateRequestTag = 0;
+inline constexpr std::string_view kUpdateActionId =
+    operations::kOperationActionId<operations::UpdateOperation>;
 
 // State document keys.
 inline constexpr std::string_view kCheckKey = "updates.check";

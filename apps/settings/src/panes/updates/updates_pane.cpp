@@ -195,7 +195,7 @@ void UpdatesPane::take_request(kalu_ui::doc::Document& document) {
   if (waiting()) return;
   const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (request.empty() || request.tag() != kUpdateRequestTag) return;
+  if (!std::holds_alternative<UpdateOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<UpdateOperation>(request);
   write_operation_to_document(document, operation);
@@ -235,7 +235,7 @@ void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
     return;
   }
   // Still in the cell: the request step takes it when the pane is free.
-  if (waiting() || requests_->get().tag() == kUpdateRequestTag) return;
+  if (waiting() || std::holds_alternative<UpdateOperation>(requests_->get())) return;
   write_operation_to_document(document, *operation);
   taken_key_ = pending->key;
   run_handlers(document);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Updates pane (pane 20, "updates"): the system image, the update timer
+// The Updates pane (Pane::kUpdates, "updates"): the system image, the update timer
 // and policy, device firmware, restart and rollback. Built afresh each time the pane is
 // selected; every change reaches it as a value under a key of its state
 // document (controls.h), written by a page control or by the pane itself from

@@ -8,14 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "operations/table.h"
 #include "vocabulary/login_accounts.h"
 #include "panes/users/identity_backend.h"
 
 namespace settings::panes::users {
 
-inline constexpr std::string_view kUserOperationAction = "settings.user-operation";
-// The request tag of user operations.
-inline constexpr std::uint8_t kUserRequestTag = 8;
+inline constexpr std::string_view kUserOperationAction =
+    operations::kOperationActionId<operations::UserOperation>;
 
 inline constexpr std::string_view kAccountUpdated = "User account updated.";
 inline constexpr std::string_view kStaleCommand = "Ignored a stale user-management command.";

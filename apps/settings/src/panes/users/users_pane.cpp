@@ -99,7 +99,7 @@ void UsersPane::take_request() {
   // While a change runs the request waits in its cell, still pending.
   if (busy()) return;
   const operations::DeviceLocalRequest request = requests_->get();
-  if (request.empty() || request.tag() != kUserRequestTag) return;
+  if (!std::holds_alternative<UserOperation>(request)) return;
   requests_->publish(operations::DeviceLocalRequest{});
   const auto& operation = std::get<UserOperation>(request);
   std::string key = operations::operation_key(kUserOperationAction, operation);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The Users pane (pane 8, "users"): the device's login accounts and the
+// The Users pane (Pane::kUsers, "users"): the device's login accounts and the
 // signed-in person's signing identities, the form that adds an account, and
 // the user operations ("settings.user-operation", request tag 8) the
 // executor hands over.

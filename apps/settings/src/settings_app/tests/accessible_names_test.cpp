@@ -106,12 +106,13 @@ struct Window {
 TEST(AccessibleNames, EveryControlOfEveryPaneIsNamedInWords) {
   Window w;
   std::vector<std::string> faults = w.read("sidebar", 2);
-  for (panes::PaneIndex pane = 0; pane < panes::kPaneCount; ++pane) {
+  for (const panes::PaneRow& row : panes::kPaneRows) {
+    const panes::Pane pane = row.pane;
     w.t.app->select_pane(pane);
     for (std::string& fault : w.read(panes::pane_id(pane))) faults.push_back(std::move(fault));
   }
   // Forms and questions that a press opens.
-  w.t.app->select_pane(8);
+  w.t.app->select_pane(panes::Pane::kUsers);
   w.read("users");
   if (w.press("settings.users.add")) {
     for (std::string& fault : w.read("users form")) faults.push_back(std::move(fault));

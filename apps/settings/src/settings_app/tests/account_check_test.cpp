@@ -157,9 +157,9 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   auto probe = f.use(std::make_shared<FakeProbe>("Server answered with status 207",
                                                  FakeProbe::Mode::kAnswer, true),
                      starter);
-  f.t.app->select_pane(0);
+  f.t.app->select_pane(panes::Pane::kNetwork);
   EXPECT_EQ(f.test(1), accepted());
-  EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
+  EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kExternalAccounts);
   EXPECT_EQ(f.t.app->account_branch().check_id(), op_id(1));
   // While it runs: polls answer nothing, and a second check is refused.
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
@@ -249,7 +249,7 @@ TEST(AccountCheck, RefusalsStartNoThreadAndKeepNoCheck) {
     EXPECT_EQ(*starter.started, 0);
     EXPECT_EQ(probe->calls(), 0);
     EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
-    EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
+    EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kExternalAccounts);
   }
 }
 
@@ -302,7 +302,7 @@ TEST(AccountRemoval, RemovesTheAccountAndReloadsTheList) {
                           fmt::format(R"({{"Remove":{{"id":"{}"}}}})", id));
   };
   EXPECT_EQ(remove("cal1"), testing::completed());
-  EXPECT_EQ(f.t.app->selected_category(), kExternalAccounts);
+  EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kExternalAccounts);
   ASSERT_EQ(f.t.app->accounts().size(), 2u);
   EXPECT_EQ(f.t.app->accounts()[0].id, "bare1");
   EXPECT_EQ(account_book::AccountStore::load_in(f.t.root.path())->get("cal1"), nullptr);

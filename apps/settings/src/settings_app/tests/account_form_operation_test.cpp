@@ -127,7 +127,7 @@ TEST(AccountFormOperation, ASaveWhosePaneIsReplacedFails) {
   ASSERT_EQ(f.start(1, 2, R"({"Add":{"kind":"caldav"}})"), testing::completed());
   f.t.harness.frame();
   ASSERT_EQ(f.start(2, 1, R"("SubmitForm")"), testing::accepted());
-  f.t.app->select_pane(0);
+  f.t.app->select_pane(panes::Pane::kNetwork);
   auto status = f.final_status(2);
   ASSERT_TRUE(status);
   EXPECT_TRUE(std::holds_alternative<ResourceOperationStatus::Failed>(status->value));

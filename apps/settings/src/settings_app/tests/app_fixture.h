@@ -36,14 +36,25 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// What a sidebar row publishes into the selection cell for `pane`.
+inline std::uint8_t selection_value(panes::Pane pane) {
+  return static_cast<std::uint8_t>(panes::index_of(pane));
+}
+
+// One value per pane.
+template <typename T>
+struct ByPane : std::array<T, panes::kPaneCount> {
+  T& operator[](panes::Pane pane) { return this->at(panes::index_of(pane)); }
+  const T& operator[](panes::Pane pane) const { return this->at(panes::index_of(pane)); }
+};
 // How often the page frame built each pane.
-using BuildCounts = std::array<int, panes::kPaneCount>;
+using BuildCounts = ByPane<int>;
 // What the page frame handed each pane's constructor the last time.
-using HandedCells = std::array<std::optional<PaneCells>, panes::kPaneCount>;
+using HandedCells = ByPane<std::optional<PaneCells>>;
 
 inline PaneFactory counting_panes(std::shared_ptr<BuildCounts> counts,
                                   std::shared_ptr<HandedCells> handed = nullptr) {
-  return [counts, handed](panes::PaneIndex pane, const PaneCells& cells) {
+  return [counts, handed](panes::Pane pane, const PaneCells& cells) {
     ++(*counts)[pane];
     if (handed) (*handed)[pane] = cells;
     return build_pane(pane, cells);

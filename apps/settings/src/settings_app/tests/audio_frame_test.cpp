@@ -20,7 +20,7 @@ using operations::AudioOperation;
 using operations::OperationCompletion;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kSound = 3;
+using enum panes::Pane;
 
 bool shows_text(kalu_ui::Widget& root, std::string_view text) {
   return !kalu_ui::frame::collect(root, [&](const kalu_ui::Widget& w) {

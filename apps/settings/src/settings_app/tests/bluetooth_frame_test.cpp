@@ -24,7 +24,7 @@ using operations::BluetoothOperation;
 using operations::OperationCompletion;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kBluetooth = 1;
+using enum panes::Pane;
 
 bool shows_text(kalu_ui::Widget& root, std::string_view text) {
   return !kalu_ui::frame::collect(root, [&](const kalu_ui::Widget& w) {

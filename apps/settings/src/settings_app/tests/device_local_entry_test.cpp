@@ -21,7 +21,7 @@ using testing::TempDir;
 
 constexpr std::string_view kStorage = "settings.storage-operation";
 constexpr std::string_view kCleanup = R"("CleanupCaches")";
-constexpr panes::PaneIndex kStoragePane = 15;
+constexpr panes::Pane kStoragePane = panes::Pane::kStorage;
 
 // What the test pane does with the Storage request it takes: complete it
 // with this answer, or hold it (none).
@@ -73,7 +73,7 @@ struct DeviceLocalFixture {
 
   kalu_ui::WidgetBox make() {
     auto made = std::make_unique<SettingsApp>(
-        root.path(), [script = script](panes::PaneIndex pane, const PaneCells& cells) {
+        root.path(), [script = script](panes::Pane pane, const PaneCells& cells) {
           if (pane == kStoragePane)
             return kalu_ui::WidgetBox(std::make_unique<TestPane>(cells, script));
           return build_pane(pane, cells);
@@ -211,7 +211,7 @@ TEST(DeviceLocalEntry, OnlyEffectOperationsReachTheExecutor) {
   EXPECT_EQ(f.cleanup(1, 2), testing::not_handled());
   EXPECT_EQ(f.cleanup(1, 0), testing::not_handled());
   EXPECT_FALSE(f.app->executor().busy());
-  EXPECT_EQ(f.app->selected_category(), 0);
+  EXPECT_EQ(f.app->selected_category(), panes::Pane::kNetwork);
   // A refusal leaves nothing in flight.
   EXPECT_EQ(testing::start(*f.app, op_id(2), 1, kStorage, R"("Defragment")").value.index(), 3u);
   EXPECT_FALSE(f.app->executor().busy());

@@ -26,7 +26,7 @@ namespace {
 using panes::device_mesh::DeviceMeshPane;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kDevicesSync = 2;
+using enum panes::Pane;
 
 struct MeshShown {
   MeshShown() {
@@ -49,7 +49,7 @@ TEST(DeviceMeshFrameTest, TheApplicationHandsThePaneItsCells) {
   MeshShown s;
   const auto* pane = dynamic_cast<const DeviceMeshPane*>(s.t.pane_widget());
   ASSERT_NE(pane, nullptr);
-  EXPECT_EQ(pane->request_cell(), s.t.app->device_mesh_request());
+  EXPECT_EQ(pane->request_cell(), s.t.app->device_local_request());
   EXPECT_EQ(pane->completion_cell(), s.t.app->operation_completion());
   EXPECT_TRUE(pane->hosted());
 }
@@ -82,7 +82,7 @@ TEST(DeviceMeshFrameTest, AnOperationWaitingForItsSetupFailsWhenThePageIsReplace
 
   // The frame loop's poll of the control's operation is told so.
   kalu_ui::log::ScopedCapture capture;
-  s.t.app->select_pane(1);
+  s.t.app->select_pane(panes::Pane::kBluetooth);
   s.until_free();
   EXPECT_FALSE(s.t.app->executor().busy());
   const auto events = capture.events();

@@ -61,7 +61,7 @@ class DevicePanes : public ::testing::Test {
   }
 
   panes::printers::PrintersPane* show_printers() {
-    app().app->select_pane(9);
+    app().app->select_pane(panes::Pane::kPrinters);
     app().harness.frame();
     auto* pane = dynamic_cast<panes::printers::PrintersPane*>(app().pane_widget());
     if (pane) settle(*pane);
@@ -83,7 +83,7 @@ class DevicePanes : public ::testing::Test {
 };
 
 TEST_F(DevicePanes, PowerAndPrintersTakeTheApplicationsCells) {
-  app().app->select_pane(10);
+  app().app->select_pane(panes::Pane::kPower);
   app().harness.frame();
   const auto* power = dynamic_cast<const panes::power::PowerPane*>(app().pane_widget());
   ASSERT_NE(power, nullptr);
@@ -100,7 +100,7 @@ TEST_F(DevicePanes, PowerAndPrintersTakeTheApplicationsCells) {
 }
 
 TEST_F(DevicePanes, PowerOnALaptop) {
-  app().app->select_pane(10);
+  app().app->select_pane(panes::Pane::kPower);
   app().harness.frame();
   const auto texts = texts_of(*app().pane_widget());
   EXPECT_THAT(texts, Contains("Battery"));
@@ -126,7 +126,7 @@ TEST_F(DevicePanes, PowerOnADesktopWithoutItsProfileService) {
     state["faults"]["power.get_power_profile"] = "power-profiles-daemon is not running";
     state["faults"]["power.available_power_profiles"] = "no reply on the system bus";
   });
-  app().app->select_pane(10);
+  app().app->select_pane(panes::Pane::kPower);
   app().harness.frame();
   const auto texts = texts_of(*app().pane_widget());
   EXPECT_THAT(texts, Contains("Power source"));

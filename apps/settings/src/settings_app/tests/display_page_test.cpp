@@ -33,8 +33,7 @@ using testing::AppFixture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
-constexpr panes::PaneIndex kSound = 3;
-constexpr panes::PaneIndex kDisplays = 4;
+using enum panes::Pane;
 
 struct DisplaysInTheWindow {
   DisplaysInTheWindow() : config(device.dir() / "config") {}

@@ -47,24 +47,27 @@ TEST(EntryPoints, OpenPaneAndRollbackReviewMoveTheInterface) {
     kalu_ui::OperationKind kind;
     std::string_view payload;
     kalu_ui::DeviceLocalOutcome outcome;
-    panes::PaneIndex shown;
+    panes::Pane shown;
   };
   const Case cases[] = {
-      {kOpenPane, 2, R"("sound")", completed(), 3},
-      {kOpenPane, 2, R"("external_accounts")", completed(), 16},
-      {kOpenPane, 2, R"("Sound")", rejected("Settings pane is no longer available"), 0},
-      {kOpenPane, 2, R"("")", rejected("Settings pane is no longer available"), 0},
-      {kOpenPane, 1, R"("sound")", not_handled(), 0},
-      {kOpenPane, 0, R"("sound")", not_handled(), 0},
-      {kUpdates, 2, R"("ReviewRollback")", completed(), 20},
+      {kOpenPane, 2, R"("sound")", completed(), panes::Pane::kSound},
+      {kOpenPane, 2, R"("external_accounts")", completed(), panes::Pane::kExternalAccounts},
+      {kOpenPane, 2, R"("Sound")", rejected("Settings pane is no longer available"),
+       panes::Pane::kNetwork},
+      {kOpenPane, 2, R"("")", rejected("Settings pane is no longer available"),
+       panes::Pane::kNetwork},
+      {kOpenPane, 1, R"("sound")", not_handled(), panes::Pane::kNetwork},
+      {kOpenPane, 0, R"("sound")", not_handled(), panes::Pane::kNetwork},
+      {kUpdates, 2, R"("ReviewRollback")", completed(), panes::Pane::kUpdates},
       {kUpdates, 2, R"("Check")",
        rejected("operation kind does not match update operation: \"Check\" takes operation kind "
                 "1; kind 2 takes only \"ReviewRollback\""),
-       0},
-      {kUpdates, 3, R"("ReviewRollback")", not_handled(), 0},
+       panes::Pane::kNetwork},
+      {kUpdates, 3, R"("ReviewRollback")", not_handled(), panes::Pane::kNetwork},
       // A device-local id that is not an effect is nobody's.
-      {"settings.display-operation", 2, R"({"SetBrightness":{"value":0.5}})", not_handled(), 0},
-      {"settings.unknown-operation", 1, "{}", not_handled(), 0},
+      {"settings.display-operation", 2, R"({"SetBrightness":{"value":0.5}})", not_handled(),
+       panes::Pane::kNetwork},
+      {"settings.unknown-operation", 1, "{}", not_handled(), panes::Pane::kNetwork},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.action << " " << int(c.kind) << " " << c.payload);
@@ -78,7 +81,7 @@ TEST(EntryPoints, OpenPaneAndRollbackReviewMoveTheInterface) {
   auto bad = testing::start(*t.app, op_id(1), 2, kOpenPane, "network");
   ASSERT_TRUE(std::holds_alternative<kalu_ui::DeviceLocalOutcome::Rejected>(bad.value));
   EXPECT_FALSE(std::get<kalu_ui::DeviceLocalOutcome::Rejected>(bad.value).message.empty());
-  EXPECT_EQ(t.app->selected_category(), 0);
+  EXPECT_EQ(t.app->selected_category(), panes::Pane::kNetwork);
 }
 
 // Account operations that open, submit and close forms: what a start
@@ -146,7 +149,7 @@ TEST(EntryPoints, AccountFormRequestsByKindAndVariant) {
           EXPECT_EQ(answer, kalu_ui::Result<bool>(std::unexpected(error)));
         }
       }
-      EXPECT_EQ(t.app->selected_category(), kExternalAccounts);
+      EXPECT_EQ(t.app->selected_category(), panes::Pane::kExternalAccounts);
       EXPECT_EQ(cell->get(), c.request.value_or(Request{}));
       EXPECT_EQ(t.app->account_branch().check_id(), std::nullopt);
     }
@@ -162,7 +165,7 @@ TEST(EntryPoints, AnUnreadableAccountOperationIsRefusedWithoutShowingAccounts) {
         << payload;
     EXPECT_FALSE(testing::invoke(*t.app, 2, kAccounts, payload).has_value());
   }
-  EXPECT_EQ(t.app->selected_category(), 0);
+  EXPECT_EQ(t.app->selected_category(), panes::Pane::kNetwork);
   EXPECT_TRUE(t.app->account_requests()->get().empty());
 }
 

@@ -27,8 +27,7 @@ using testing::bytes;
 using testing::DeviceScope;
 namespace op = operations;
 
-constexpr panes::PaneIndex kNetwork = 0, kBluetooth = 1, kSound = 3, kDisplays = 4, kPrinters = 9,
-                           kPower = 10, kUpdates = 20;
+using enum panes::Pane;
 
 struct CheckCase {
   std::string name;
@@ -38,7 +37,7 @@ struct CheckCase {
   std::function<void()> setup;
   // The refusal; none when the operation is accepted.
   std::optional<std::string> refusal;
-  panes::PaneIndex pane;
+  panes::Pane pane;
 };
 
 // The refusal's text; empty for a success.

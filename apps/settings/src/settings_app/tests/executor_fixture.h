@@ -90,7 +90,6 @@ struct DeviceScope {
 // The request and completion cells of a pane or an executor of its own.
 inline PaneCells with_own_operation_cells(PaneCells cells) {
   cells.device_local_request = operations::DeviceLocalRequestCell::create({});
-  cells.device_mesh_request = operations::DeviceMeshRequestCell::create(std::nullopt);
   cells.operation_completion = operations::OperationCompletionCell::create({});
   cells.account_requests = operations::AccountRequestCell::create({});
   cells.account_completion = operations::OperationCompletionCell::create({});
@@ -101,7 +100,7 @@ inline PaneCells with_own_operation_cells(PaneCells cells) {
 // neither take a request nor complete one, so what the executor leaves in
 // the cells stays there for the test to see.
 inline PaneFactory deaf_panes() {
-  return [](panes::PaneIndex pane, const PaneCells& shared) {
+  return [](panes::Pane pane, const PaneCells& shared) {
     return build_pane(pane, with_own_operation_cells(shared));
   };
 }
@@ -110,10 +109,10 @@ inline PaneFactory deaf_panes() {
 // requests, and what it shows and rebuilds is counted.
 struct LoneExecutor {
   PaneCells cells = with_own_operation_cells({});
-  std::optional<panes::PaneIndex> shown;
+  std::optional<panes::Pane> shown;
   int rebuilds = 0;
   DeviceLocalExecutor executor{
-      cells, ExecutorShell{.show_pane = [this](panes::PaneIndex pane) { shown = pane; },
+      cells, ExecutorShell{.show_pane = [this](panes::Pane pane) { shown = pane; },
                            .show_stored = [this] { ++rebuilds; }}};
 };
 

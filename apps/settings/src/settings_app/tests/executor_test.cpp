@@ -28,8 +28,7 @@ using testing::TempDir;
 namespace op = operations;
 using Completion = op::OperationCompletion;
 
-constexpr panes::PaneIndex kNetwork = 0, kSound = 3, kDisplays = 4, kMouseKeyboard = 5,
-                           kStorage = 15;
+using enum panes::Pane;
 
 // The executor alone on a temporary device.
 struct Executor : testing::LoneExecutor {
@@ -62,25 +61,24 @@ ResourceOperationStatus failed(std::uint8_t id, std::string_view message) {
 }
 
 TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
+  using panes::Pane;
   struct Row {
     std::string_view action;
     std::string_view payload;
-    panes::PaneIndex pane;
-    std::uint8_t tag;  // kNone: Devices & Sync's own cell
+    Pane pane;
   };
   const Row rows[] = {
-      {"settings.update-operation", R"("Check")", 20, 0},
-      {"settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})", 10, 1},
-      {"settings.network-operation", R"("Refresh")", 0, 2},
-      {"settings.bluetooth-operation", R"({"SetPowered":{"enabled":false}})", 1, 3},
-      {"settings.audio-operation", R"({"SetOutputMuted":{"muted":true}})", 3, 4},
-      {"settings.display-operation", R"({"SetBrightness": {"value": 0.50}})", 4, 5},
-      {"settings.storage-operation", R"("CleanupCaches")", 15, 6},
-      {"settings.printer-operation", R"("Refresh")", 9, 7},
-      {"settings.user-operation", R"({"SetAdmin":{"username":"ada","admin":true}})", 8, 8},
-      {"settings.agent-model-operation", R"({"Start":{"id":"m"}})", 17, 9},
-      {"settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})", 2,
-       op::DeviceLocalRequest::kNone},
+      {"settings.update-operation", R"("Check")", Pane::kUpdates},
+      {"settings.power-operation", R"({"SetProfile":{"profile":"Balanced"}})", Pane::kPower},
+      {"settings.network-operation", R"("Refresh")", Pane::kNetwork},
+      {"settings.bluetooth-operation", R"({"SetPowered":{"enabled":false}})", Pane::kBluetooth},
+      {"settings.audio-operation", R"({"SetOutputMuted":{"muted":true}})", Pane::kSound},
+      {"settings.display-operation", R"({"SetBrightness": {"value": 0.50}})", Pane::kDisplays},
+      {"settings.storage-operation", R"("CleanupCaches")", Pane::kStorage},
+      {"settings.printer-operation", R"("Refresh")", Pane::kPrinters},
+      {"settings.user-operation", R"({"SetAdmin":{"username":"ada","admin":true}})", Pane::kUsers},
+      {"settings.agent-model-operation", R"({"Start":{"id":"m"}})", Pane::kAgentModels},
+      {"settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})", Pane::kDevicesSync},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.action);
@@ -90,9 +88,15 @@ TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
     const std::string key = key_of(row.action, row.payload);
     EXPECT_EQ(t.cells.operation_completion->get(), Completion(Completion::Pending{key}));
     EXPECT_EQ(t.executor.pending_key(), key);
-    EXPECT_EQ(t.cells.device_local_request->get().tag(), row.tag);
-    EXPECT_EQ(t.cells.device_mesh_request->get().has_value(),
-              row.tag == op::DeviceLocalRequest::kNone);
+    // The request is the record as read, in its own case.
+    const auto handed = op::with_device_local_record(row.action, [&]<typename R>() {
+      if constexpr (op::kOperationRow<R>.carried_out == op::CarriedOut::kByPane) {
+        return op::DeviceLocalRequest(std::in_place_type<R>, *op::read_record<R>(row.payload));
+      } else {
+        return op::DeviceLocalRequest{};
+      }
+    });
+    EXPECT_EQ(t.cells.device_local_request->get(), handed);
     // Accepting does not make it busy; the start does.
     EXPECT_FALSE(t.executor.busy());
   }
@@ -279,7 +283,7 @@ TEST(Executor, ReplacingThePageFailsThePendingOperation) {
     w.harness.frame();
     w.harness.set_scale(2.0);
     w.harness.frame();
-    EXPECT_FALSE(w.app->device_mesh_request()->get());
+    EXPECT_TRUE(w.app->device_local_request()->get().empty());
     EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, failed(1, pane_closed));
   }
   {
@@ -308,14 +312,6 @@ TEST(Executor, ARefusedPublicationIsRefusedWithNothingPending) {
     EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
     EXPECT_FALSE(t.executor.pending_key());
     EXPECT_FALSE(t.executor.busy());
-  }
-  {
-    SCOPED_TRACE("device-mesh cell");
-    Executor t;
-    t.cells.device_mesh_request->wake_handle().set_refusing(true);
-    EXPECT_EQ(t.start(1, "settings.device-mesh-operation", R"({"SetRole":{"role":"home"}})"),
-              DeviceLocalOutcome::rejected(not_taken));
-    EXPECT_EQ(t.cells.operation_completion->get(), Completion{});
   }
   {
     SCOPED_TRACE("completion cell, handed over");

@@ -29,11 +29,7 @@ using testing::AppFixture;
 using testing::TempDir;
 namespace w = kalu_ui::widget;
 
-constexpr panes::PaneIndex kBluetooth = 1;
-constexpr panes::PaneIndex kMouseKeyboard = 5;
-constexpr panes::PaneIndex kKeyboardShortcuts = 6;
-constexpr panes::PaneIndex kAccessibility = 12;
-constexpr panes::PaneIndex kNotifications = 13;
+using enum panes::Pane;
 
 w::Toggle& toggle(kalu_ui::harness::Harness& h, std::string_view id) {
   auto* found = dynamic_cast<w::Toggle*>(h.find(id));
@@ -42,7 +38,7 @@ w::Toggle& toggle(kalu_ui::harness::Harness& h, std::string_view id) {
 }
 
 // The page's scrolling area.
-w::Scrollable* page_area(kalu_ui::Widget& root, panes::PaneIndex pane) {
+w::Scrollable* page_area(kalu_ui::Widget& root, panes::Pane pane) {
   const std::string key = std::string(kPageAreaKey) + std::string(panes::pane_id(pane));
   auto found = kalu_ui::frame::collect(root, [&](const kalu_ui::Widget& widget) {
     const auto* area = dynamic_cast<const w::Scrollable*>(&widget);
@@ -70,7 +66,7 @@ TEST(KeepPlaceTest, AChangeOnMouseAndKeyboardLeavesThePageWhereItWasScrolled) {
   toggle(h, "input.tap_click").flip();
   h.frames(2);
   ASSERT_EQ(stored::SettingsPrefs::load().input.tap_to_click, tap);
-  ASSERT_GT(t.counts->at(kMouseKeyboard), 1);
+  ASSERT_GT((*t.counts)[kMouseKeyboard], 1);
   area = page_area(h.root(), kMouseKeyboard);
   ASSERT_NE(area, nullptr);
   EXPECT_EQ(area->offset(), scrolled);
@@ -134,7 +130,7 @@ TEST(KeepPlaceTest, TheFirstFrameOfAPaneShowsTheStoredSwitches) {
   auto& h = t.harness;
   h.frame();
   const struct {
-    panes::PaneIndex pane;
+    panes::Pane pane;
     std::string_view toggle;
   } cases[] = {
       {kNotifications, "notifications.banners"},  // on by default

@@ -20,7 +20,7 @@ using panes::keyboard_shortcuts::ShortcutPane;
 using testing::AppFixture;
 using testing::TempDir;
 
-constexpr panes::PaneIndex kKeyboardShortcuts = 6;
+using enum panes::Pane;
 
 TEST(KeyboardShortcutsPageTest, ShowsTheChordsAndSavesAnActionsChord) {
   TempDir root;

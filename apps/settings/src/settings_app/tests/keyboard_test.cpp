@@ -73,7 +73,7 @@ TEST(Keyboard, TheSidebarIsOneTabStopThatTheArrowsMoveWithin) {
   h.key(Key::Up);
   EXPECT_EQ(focused_id(h), "Network");
   // Arrows move the focus only: the selection stays until Enter.
-  EXPECT_EQ(w.t.app->selected_category(), 0);
+  EXPECT_EQ(w.t.app->selected_category(), panes::Pane::kNetwork);
   h.key(Key::Tab);
   const kalu_ui::Widget* after = h.focused();
   ASSERT_NE(after, nullptr);
@@ -123,7 +123,7 @@ TEST(Keyboard, ActivationKeepsTheFocusOnTheControl) {
   auto& h = w.h();
   w.focus("Bluetooth");
   h.key(Key::Enter);
-  ASSERT_TRUE(w.until([&] { return w.t.app->selected_category() == 1; }));
+  ASSERT_TRUE(w.until([&] { return w.t.app->selected_category() == panes::Pane::kBluetooth; }));
   EXPECT_EQ(focused_id(h), "Bluetooth");
   h.key(Key::Tab);
   EXPECT_EQ(focused_id(h), "bluetooth.toggle");
@@ -137,7 +137,7 @@ TEST(Keyboard, ActivationKeepsTheFocusOnTheControl) {
   h.frames(2);
   EXPECT_EQ(focused_id(h), "bluetooth.toggle");
 
-  w.t.app->select_pane(10);
+  w.t.app->select_pane(panes::Pane::kPower);
   h.frame();
   w.focus("power.suspend");
   h.key(Key::Enter);
@@ -152,7 +152,7 @@ TEST(Keyboard, ActivationKeepsTheFocusOnTheControl) {
 TEST(Keyboard, ApplyOnDisplaysPutsTheFocusOnKeep) {
   Window w;
   auto& h = w.h();
-  w.t.app->select_pane(4);
+  w.t.app->select_pane(panes::Pane::kDisplays);
   const std::string scale =
       panes::display::output_control_id("DP-2", panes::display::field::kScale);
   ASSERT_TRUE(w.until([&] { return h.find(scale) != nullptr; }));
@@ -173,7 +173,7 @@ TEST(Keyboard, ApplyOnDisplaysPutsTheFocusOnKeep) {
 TEST(Keyboard, EscapeCancelsTheAddUserForm) {
   Window w;
   auto& h = w.h();
-  w.t.app->select_pane(8);
+  w.t.app->select_pane(panes::Pane::kUsers);
   ASSERT_TRUE(w.until([&] { return h.find("settings.users.add") != nullptr; }));
   w.focus("settings.users.add");
   h.key(Key::Enter);
@@ -187,7 +187,7 @@ TEST(Keyboard, EscapeCancelsTheAddUserForm) {
 TEST(Keyboard, TheTimeZoneDropdownJumpsToWhatIsTyped) {
   Window w;
   auto& h = w.h();
-  w.t.app->select_pane(7);
+  w.t.app->select_pane(panes::Pane::kTimeDate);
   h.frame();
   auto* zones = dynamic_cast<kalu_ui::widget::Dropdown*>(h.find(panes::time_date::kZoneSelectorId));
   ASSERT_NE(zones, nullptr);

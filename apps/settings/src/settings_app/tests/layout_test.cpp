@@ -87,7 +87,7 @@ TEST(LayoutTest, RefusedWrapperHandsTheShellItsOwnNode) {
   }
   EXPECT_EQ(app.requested_pane()->get(), 3);
   tight.lay_out(app);
-  EXPECT_EQ(app.selected_category(), 3);
+  EXPECT_EQ(app.selected_category(), panes::Pane::kSound);
 }
 
 }  // namespace

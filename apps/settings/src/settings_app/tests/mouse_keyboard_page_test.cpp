@@ -29,7 +29,7 @@ using panes::mouse_keyboard::source_button_id;
 using testing::AppFixture;
 using testing::TempDir;
 
-constexpr panes::PaneIndex kMouseKeyboard = 5;
+using enum panes::Pane;
 
 struct MouseKeyboardInTheWindow {
   // `rules`: the catalogue's folder; none reads the machine's.

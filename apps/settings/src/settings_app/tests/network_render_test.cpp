@@ -88,8 +88,8 @@ TEST(NetworkRenderTest, BareDeviceAskingForSignIn) {
   fakes.backend->sims = kalu_ui::fail("no modem");
   fakes.backend->connectivity = std::uint8_t{2};
   fakes.backend->profiles = std::vector<system_ops::network::NetworkProfile>{};
-  PaneFactory panes = [&](panes::PaneIndex pane, const PaneCells& cells) -> kalu_ui::WidgetBox {
-    if (pane != 0) return build_pane(pane, cells);
+  PaneFactory panes = [&](panes::Pane pane, const PaneCells& cells) -> kalu_ui::WidgetBox {
+    if (pane != panes::Pane::kNetwork) return build_pane(pane, cells);
     return kalu_ui::widget::boxed(network::NetworkPane(fakes.services())
                                       .with_operation_requests(cells.device_local_request)
                                       .with_operation_completion(cells.operation_completion));

@@ -32,8 +32,7 @@ using panes::notifications::NotificationsPane;
 using panes::personal_apps::PersonalAppsPane;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kNotifications = 13;
-constexpr panes::PaneIndex kAppsFiles = 14;
+using enum panes::Pane;
 
 // The window over folders of its own: configuration, the person's
 // applications, and empty system data and configuration folders (none of
@@ -55,7 +54,7 @@ struct PaneInTheWindow {
         << " %f\nMimeType=" << types << "\n";
   }
   template <typename Pane>
-  Pane& open(panes::PaneIndex index) {
+  Pane& open(panes::Pane index) {
     t.harness.frame();
     t.app->select_pane(index);
     t.harness.frames(2);

@@ -19,7 +19,8 @@ TEST(PaneOpeningTest, NoPaneRunsAProgramOnTheUiThread) {
   prefs_store::ScopedConfigDir config(device.dir() / "config");
   AppFixture t;
   t.harness.frame();
-  for (panes::PaneIndex pane = 0; pane < panes::kPaneCount; ++pane) {
+  for (const panes::PaneRow& row : panes::kPaneRows) {
+    const panes::Pane pane = row.pane;
     SCOPED_TRACE(panes::pane_id(pane));
     const std::uint64_t before = limited_exec::programs_run_on_this_thread();
     t.app->select_pane(pane);

@@ -52,7 +52,8 @@ std::vector<std::string> header_texts(const Widget& column) {
 
 TEST(PageFrameTest, HeaderAboveEveryPageAndWidthLimitsOfTwo) {
   AppFixture t;
-  for (panes::PaneIndex pane = 0; pane < panes::kPaneCount; ++pane) {
+  for (const panes::PaneRow& row : panes::kPaneRows) {
+    const panes::Pane pane = row.pane;
     SCOPED_TRACE(panes::pane_id(pane));
     t.app->select_pane(pane);
     const kalu_ui::WidgetBox page = t.app->build_page();
@@ -63,7 +64,9 @@ TEST(PageFrameTest, HeaderAboveEveryPageAndWidthLimitsOfTwo) {
                 ::testing::ElementsAre("SETTINGS", std::string(panes::pane_title(pane)),
                                        std::string(panes::pane_subtitle(pane))));
     ASSERT_EQ(f.column->children().size(), 2u);
-    const float limit = pane == 16 ? 1040.0f : pane == 18 ? 720.0f : 0.0f;
+    const float limit = pane == panes::Pane::kExternalAccounts ? 1040.0f
+                        : pane == panes::Pane::kRegionFormats  ? 720.0f
+                                                               : 0.0f;
     if (limit == 0.0f) {
       EXPECT_EQ(f.limit, nullptr);
     } else {
@@ -86,7 +89,7 @@ TEST(PageFrameTest, ThePageColumnGapsAndPadding) {
 // keeps of them; every other pane checks its own wiring in its tests.
 TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
   AppFixture t;
-  t.app->select_pane(16);
+  t.app->select_pane(panes::Pane::kExternalAccounts);
   t.harness.frame();
   const auto* accounts = dynamic_cast<const panes::accounts::AccountsPane*>(t.pane_widget());
   ASSERT_NE(accounts, nullptr);
@@ -94,11 +97,10 @@ TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
   EXPECT_EQ(accounts->account_probe(), t.app->account_probe());
   EXPECT_EQ(accounts->account_request_cell(), t.app->account_requests());
   // What the page frame hands every row.
-  const PaneCells& cells = *(*t.handed)[16];
+  const PaneCells& cells = *(*t.handed)[panes::Pane::kExternalAccounts];
   EXPECT_EQ(cells.accounts_root, t.root.path());
   EXPECT_EQ(cells.account_probe, t.app->account_probe());
   EXPECT_EQ(cells.device_local_request, t.app->device_local_request());
-  EXPECT_EQ(cells.device_mesh_request, t.app->device_mesh_request());
   EXPECT_EQ(cells.operation_completion, t.app->operation_completion());
   EXPECT_EQ(cells.account_requests, t.app->account_requests());
   EXPECT_EQ(cells.content_width_hint, std::nullopt);
@@ -107,7 +109,7 @@ TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
   sim_device::ScopedDeviceState device;
   // The pane keeps the local provider profile in step: in a folder of the test's.
   prefs_store::ScopedConfigDir config{device.dir() / "config"};
-  t.app->select_pane(17);
+  t.app->select_pane(panes::Pane::kAgentModels);
   t.harness.frame();
   const auto* models = dynamic_cast<const panes::agent_models::AgentModelsPane*>(t.pane_widget());
   ASSERT_NE(models, nullptr);
@@ -126,10 +128,12 @@ TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
 // Region & Formats learns the content width less 72, at least 0, once the
 // shell has a content area; built before the shell exists it gets none.
 TEST(PageFrameTest, RegionWidthHint) {
-  const auto hint = [](AppFixture& t) { return (*t.handed)[18]->content_width_hint; };
+  const auto hint = [](AppFixture& t) {
+    return (*t.handed)[panes::Pane::kRegionFormats]->content_width_hint;
+  };
   {
     AppFixture t;
-    t.app->select_pane(18);
+    t.app->select_pane(panes::Pane::kRegionFormats);
     t.harness.frame();
     EXPECT_EQ(hint(t), std::nullopt);
   }
@@ -137,7 +141,7 @@ TEST(PageFrameTest, RegionWidthHint) {
     AppFixture t(kalu_ui::harness::Options::sized({864.0, 800.0}));  // 264 + 600
     t.harness.frame();
     ASSERT_EQ(t.app->shell()->content_rect().width(), 600.0);
-    t.app->select_pane(18);
+    t.app->select_pane(panes::Pane::kRegionFormats);
     t.harness.frame();
     EXPECT_EQ(hint(t), 528.0f);
   }
@@ -145,10 +149,10 @@ TEST(PageFrameTest, RegionWidthHint) {
     // Narrow: a selection shows the content alone, 50 wide.
     AppFixture t(kalu_ui::harness::Options::sized({50.0, 800.0}));
     t.harness.frame();
-    t.app->select_pane(3);
+    t.app->select_pane(panes::Pane::kSound);
     t.harness.frame();
     ASSERT_EQ(t.app->shell()->content_rect().width(), 50.0);
-    t.app->select_pane(18);
+    t.app->select_pane(panes::Pane::kRegionFormats);
     t.harness.frame();
     EXPECT_EQ(hint(t), 0.0f);
   }
@@ -160,11 +164,11 @@ TEST(PageFrameTest, ThePlainPagesInTheWindow) {
   AppFixture t;
   t.harness.frame();
   const struct {
-    panes::PaneIndex pane;
+    panes::Pane pane;
     const char* first_card;
     const char* png;
-  } pages[] = {{19, "This device", "/privacy_page.png"},
-               {21, "Workspace identity", "/about_page.png"}};
+  } pages[] = {{panes::Pane::kPrivacySecurity, "This device", "/privacy_page.png"},
+               {panes::Pane::kAbout, "Workspace identity", "/about_page.png"}};
   for (const auto& page : pages) {
     SCOPED_TRACE(panes::pane_id(page.pane));
     t.app->select_pane(page.pane);

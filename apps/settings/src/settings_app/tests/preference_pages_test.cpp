@@ -25,8 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kAppearance = 11;
-constexpr panes::PaneIndex kAccessibility = 12;
+using enum panes::Pane;
 
 struct InTheWindow {
   InTheWindow()
@@ -36,7 +35,7 @@ struct InTheWindow {
         data_dirs("XDG_DATA_DIRS", (t_root.path() / "none").string()),
         t(kalu_ui::harness::Options::sized({1280.0, 1500.0})) {}
 
-  kalu_ui::Widget& open(panes::PaneIndex pane) {
+  kalu_ui::Widget& open(panes::Pane pane) {
     t.harness.frame();
     t.app->select_pane(pane);
     t.harness.frames(2);

@@ -139,12 +139,12 @@ TEST(PreferenceRoadTest, TheWindowDrawsTheStoredLookAndEveryChangeToIt) {
 
   // A new UI scale builds the shell, and with it the page, anew.
   r.open("appearance");
-  const int built = (*r.t.counts)[11];
+  const int built = (*r.t.counts)[panes::Pane::kAppearance];
   ASSERT_TRUE(r.t.invoke("settings.section:appearance", "ui_scale", R"({"choice":"125%"})"));
   r.t.harness.frames(2);
   EXPECT_FLOAT_EQ(r.theme_drawn().ui_scale, 1.25f);
   EXPECT_DOUBLE_EQ(r.t.harness.driver().scale(), 1.25);
-  EXPECT_EQ((*r.t.counts)[11], built + 1);
+  EXPECT_EQ((*r.t.counts)[panes::Pane::kAppearance], built + 1);
   // The Appearance pane's own override is what the window draws.
   auto* pane = r.t.pane_widget();
   ASSERT_TRUE(pane->theme_override());

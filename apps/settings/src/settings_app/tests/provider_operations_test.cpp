@@ -26,7 +26,7 @@ using testing::AppFixture;
 using testing::TempDir;
 
 constexpr std::string_view kProviders = "settings.agent-provider-operation";
-constexpr panes::PaneIndex kAgentModels = 17;
+using enum panes::Pane;
 
 // The application with a configuration directory of its own holding two
 // providers: "on" (enabled, model "m1" listed and chosen) and "off"
@@ -99,7 +99,7 @@ TEST(ProviderOperations, RefusalsChangeNothing) {
     const std::string before = f.file_text();
     EXPECT_EQ(f.run(c.payload, c.kind), error(c.message));
     EXPECT_EQ(f.file_text(), before);
-    EXPECT_EQ(f.t.app->selected_category(), 0);
+    EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kNetwork);
     EXPECT_EQ(kalu_model_gateway::secret_configured("on"), true);
   }
   ProviderFixture f;
@@ -211,7 +211,7 @@ TEST(ProviderOperations, ARemovalWhoseSaveFailsPutsTheKeyBack) {
   EXPECT_TRUE(answer.error().starts_with("provider settings were not saved: ")) << answer.error();
   EXPECT_EQ(f.file_text(), before);
   EXPECT_EQ(kalu_model_gateway::secret_configured("on"), true);
-  EXPECT_EQ(f.t.app->selected_category(), 0);
+  EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kNetwork);
 }
 
 TEST(ProviderOperations, AVaultThatCannotBeReadKeepsTheProvider) {
@@ -235,7 +235,7 @@ TEST(ProviderOperations, AnUnreadableConfigurationIsLeftInPlace) {
       "provider settings were not saved: the provider configuration could not be read: "))
       << answer.error();
   EXPECT_EQ(f.file_text(), R"({"providers":[{"id":7}]})");
-  EXPECT_EQ(f.t.app->selected_category(), 0);
+  EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kNetwork);
 }
 
 // Provider keys sit in a vault of their own: rolling an account change back

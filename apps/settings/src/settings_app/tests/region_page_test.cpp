@@ -19,7 +19,7 @@ namespace {
 using panes::region::RegionPane;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kRegion = 18;
+constexpr panes::Pane kRegion = panes::Pane::kRegionFormats;
 
 struct RegionInTheWindow {
   explicit RegionInTheWindow(kalu_ui::Size size)

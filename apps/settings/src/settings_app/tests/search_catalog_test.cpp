@@ -11,7 +11,7 @@ namespace {
 
 using kalu_ui::search::SearchEntry;
 
-std::string encoded_open_address(panes::PaneIndex pane) {
+std::string encoded_open_address(panes::Pane pane) {
   return "settings.section:" + std::string(panes::pane_id(pane)) + "#open";
 }
 
@@ -23,7 +23,7 @@ TEST(SearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
   const std::vector<SearchEntry> entries = catalog.query_page("", 0, 100, 100).items;
   ASSERT_EQ(entries.size(), panes::kPaneCount);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const panes::PaneIndex pane = panes::SIDEBAR_ORDER[i];
+    const panes::Pane pane = panes::SIDEBAR_ORDER[i];
     SCOPED_TRACE(panes::pane_title(pane));
     const SearchEntry& e = entries[i];
     EXPECT_EQ(e.title, panes::pane_title(pane));
@@ -46,7 +46,7 @@ TEST(SearchCatalogTest, HoldsOneEntryPerPaneInSidebarOrder) {
 }
 
 TEST(SearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
-  EXPECT_EQ(pane_search_terms(15),
+  EXPECT_EQ(pane_search_terms(panes::Pane::kStorage),
             "Storage Apps, data, cache, and synced files disk space cache cleanup app data "
             "synced files backup");
 
@@ -68,8 +68,9 @@ TEST(SearchCatalogTest, PanesAreFoundByTheirTermsWithTitlesFirst) {
 }
 
 TEST(PaneForOpenAddressTest, OnlyTheOpenActionOfAPaneSectionResolves) {
-  EXPECT_EQ(pane_for_open_address("settings.section:network", "open"), 0);
-  EXPECT_EQ(pane_for_open_address("settings.section:default-apps", "open"), 14);
+  EXPECT_EQ(pane_for_open_address("settings.section:network", "open"), panes::Pane::kNetwork);
+  EXPECT_EQ(pane_for_open_address("settings.section:default-apps", "open"),
+            panes::Pane::kAppsFiles);
   const struct {
     std::string_view resource;
     std::string_view action;

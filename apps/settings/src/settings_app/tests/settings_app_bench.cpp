@@ -15,12 +15,12 @@ using testing::AppFixture;
 void BM_PaneSwitch(benchmark::State& state) {
   AppFixture t;
   t.harness.frame();
-  panes::PaneIndex next = 3;
+  panes::Pane next = panes::Pane::kSound;
   for (auto _ : state) {
-    t.app->requested_pane()->publish(next);
+    t.app->requested_pane()->publish(testing::selection_value(next));
     auto report = t.harness.frame();
     benchmark::DoNotOptimize(report);
-    next = next == 3 ? 0 : 3;
+    next = next == panes::Pane::kSound ? panes::Pane::kNetwork : panes::Pane::kSound;
   }
   state.counters["panes_built"] = benchmark::Counter(testing::total(*t.counts) - 1,
                                                      benchmark::Counter::kAvgIterations);
@@ -31,13 +31,13 @@ BENCHMARK(BM_PaneSwitch)->Unit(benchmark::kMillisecond);
 void BM_PaneSwitchRasterised(benchmark::State& state) {
   AppFixture t;
   t.harness.frame();
-  panes::PaneIndex next = 3;
+  panes::Pane next = panes::Pane::kSound;
   for (auto _ : state) {
-    t.app->requested_pane()->publish(next);
+    t.app->requested_pane()->publish(testing::selection_value(next));
     t.harness.frame();
     auto image = t.harness.render();
     benchmark::DoNotOptimize(image);
-    next = next == 3 ? 0 : 3;
+    next = next == panes::Pane::kSound ? panes::Pane::kNetwork : panes::Pane::kSound;
   }
 }
 BENCHMARK(BM_PaneSwitchRasterised)->Unit(benchmark::kMillisecond);

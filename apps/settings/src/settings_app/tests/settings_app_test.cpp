@@ -19,8 +19,7 @@ using testing::BuildCounts;
 using ::testing::Each;
 using testing::TempDir;
 
-constexpr panes::PaneIndex kNetwork = 0;
-constexpr panes::PaneIndex kSound = 3;
+using enum panes::Pane;
 
 TEST(SettingsAppTest, NothingIsBuiltBeforeTheFirstLayout) {
   TempDir root;
@@ -36,7 +35,7 @@ TEST(SettingsAppTest, NothingIsBuiltBeforeTheFirstLayout) {
 
   // A selection and a query before the shell exists are applied, their
   // navigation and page built and dropped.
-  app.requested_pane()->publish(kSound);
+  app.requested_pane()->publish(testing::selection_value(kSound));
   app.local_search_text()->publish("wi");
   kalu_ui::doc::Document document;
   app.sync(document);
@@ -182,18 +181,18 @@ TEST(SettingsAppTest, TabNeverStopsOnAScrollViewportAndPageKeysStillScrollTheSid
 TEST(SettingsAppTest, OnlyTheLastOfTwoSelectionsBetweenFramesApplies) {
   AppFixture t;
   t.harness.frame();
-  t.app->requested_pane()->publish(kSound);
-  t.app->requested_pane()->publish(20);
+  t.app->requested_pane()->publish(testing::selection_value(kSound));
+  t.app->requested_pane()->publish(testing::selection_value(panes::Pane::kUpdates));
   t.harness.frame();
-  EXPECT_EQ(t.app->selected_category(), 20);
+  EXPECT_EQ(t.app->selected_category(), panes::Pane::kUpdates);
   EXPECT_EQ((*t.counts)[kSound], 0);
-  EXPECT_EQ((*t.counts)[20], 1);
+  EXPECT_EQ((*t.counts)[panes::Pane::kUpdates], 1);
 }
 
 TEST(SettingsAppTest, NetworkSoundNetworkBuildsThreePanesWithNothingKept) {
   AppFixture t;
   t.harness.frame();
-  for (panes::PaneIndex pane : {kSound, kNetwork}) {
+  for (panes::Pane pane : {kSound, kNetwork}) {
     t.app->select_pane(pane);
     t.harness.frame();
   }
@@ -240,7 +239,7 @@ TEST(SettingsAppTest, AScaleChangeConstructsThePaneAnew) {
 TEST(SettingsAppTest, OutOfRangeSelectionIsIgnored) {
   AppFixture t;
   t.harness.frame();
-  t.app->requested_pane()->publish(22);
+  t.app->requested_pane()->publish(static_cast<std::uint8_t>(panes::kPaneCount));
   t.harness.frame();
   EXPECT_EQ(t.app->selected_category(), kNetwork);
   EXPECT_EQ(t.app->requested_pane()->get(), kNoPane);

@@ -16,7 +16,7 @@ using testing::TempDir;
 
 std::vector<std::string> sidebar_ids() {
   std::vector<std::string> ids;
-  for (panes::PaneIndex pane : panes::SIDEBAR_ORDER) ids.emplace_back(panes::pane_id(pane));
+  for (panes::Pane pane : panes::SIDEBAR_ORDER) ids.emplace_back(panes::pane_id(pane));
   return ids;
 }
 
@@ -94,7 +94,7 @@ TEST(SnapshotTest, NarrowWindowShowsOneSide) {
   json s = json::parse(*t.harness.debug_snapshot());
   EXPECT_EQ(s["narrow"], true);
   EXPECT_EQ(s["sidebar_open"], true);
-  t.app->select_pane(3);  // the selection collapses the panel
+  t.app->select_pane(panes::Pane::kSound);  // the selection collapses the panel
   t.harness.frame();
   s = json::parse(*t.harness.debug_snapshot());
   EXPECT_EQ(s["sidebar_open"], false);

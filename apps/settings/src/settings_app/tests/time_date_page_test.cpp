@@ -25,7 +25,7 @@ using panes::time_date::TimeDatePane;
 using panes::time_date::TimeZoneMap;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kTimeDate = 7;
+using enum panes::Pane;
 
 struct TimeDateInTheWindow {
   TimeDateInTheWindow() : config(device.dir() / "config") {

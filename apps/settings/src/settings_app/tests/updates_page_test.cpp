@@ -24,8 +24,7 @@ namespace {
 using kalu_ui::ResourceOperationStatus;
 using testing::AppFixture;
 
-constexpr panes::PaneIndex kUpdates = 20;
-constexpr panes::PaneIndex kSound = 3;
+using enum panes::Pane;
 
 struct UpdatesInTheWindow {
   // `update` is the shell body of `systemctl start`.

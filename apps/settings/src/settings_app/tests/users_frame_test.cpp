@@ -24,7 +24,7 @@ namespace {
 using testing::AppFixture;
 namespace users = panes::users;
 
-constexpr panes::PaneIndex kUsers = 8;
+using enum panes::Pane;
 
 // Sets an environment variable for the guard's lifetime.
 class Env {

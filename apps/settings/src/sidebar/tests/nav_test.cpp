@@ -14,6 +14,7 @@ namespace {
 
 using kalu_ui::Widget;
 using ::testing::ElementsAre;
+using enum panes::Pane;
 
 // The group sections of a built navigation: container, scrollable, column.
 std::vector<const Widget*> sections_of(const Widget& nav) {
@@ -37,8 +38,8 @@ std::vector<std::string> headers(const Widget& nav) {
 
 // The pane index of each row, and which are selected.
 struct Listed {
-  std::vector<int> panes;
-  std::vector<int> selected;
+  std::vector<panes::Pane> panes;
+  std::vector<panes::Pane> selected;
 };
 Listed listed(const Widget& section) {
   Listed out;
@@ -55,30 +56,36 @@ std::shared_ptr<SelectionCell> new_cell() { return SelectionCell::create(0xFF); 
 TEST(BuildNavTest, EmptyOrBlankQueryShowsEveryGroup) {
   for (const std::string_view query : {"", "   ", "\t\u3000"}) {
     SCOPED_TRACE(query);
-    const auto nav = build_nav(9, query, new_cell());
+    const auto nav = build_nav(panes::Pane::kPrinters, query, new_cell());
     EXPECT_THAT(headers(*nav), ElementsAre("CONNECTIVITY", "DEVICES", "SYSTEM",
                                            "ACCOUNTS & PERMISSIONS", "MAINTENANCE"));
     const auto sections = sections_of(*nav);
-    EXPECT_THAT(listed(*sections[0]).panes, ElementsAre(0, 1));
-    EXPECT_THAT(listed(*sections[1]).panes, ElementsAre(2, 3, 4, 5, 6, 9));
-    EXPECT_THAT(listed(*sections[1]).selected, ElementsAre(9));
-    EXPECT_THAT(listed(*sections[2]).panes, ElementsAre(11, 12, 13, 14, 15, 10, 7, 8, 18));
+    EXPECT_THAT(listed(*sections[0]).panes, ElementsAre(kNetwork, kBluetooth));
+    EXPECT_THAT(listed(*sections[1]).panes,
+                ElementsAre(kDevicesSync, kSound, kDisplays, kMouseKeyboard, kKeyboardShortcuts,
+                            kPrinters));
+    EXPECT_THAT(listed(*sections[1]).selected, ElementsAre(kPrinters));
+    EXPECT_THAT(listed(*sections[2]).panes,
+                ElementsAre(kAppearance, kAccessibility, kNotifications, kAppsFiles, kStorage,
+                            kPower, kTimeDate, kUsers, kRegionFormats));
     EXPECT_THAT(listed(*sections[2]).selected, ElementsAre());
-    EXPECT_THAT(listed(*sections[3]).panes, ElementsAre(16, 17, 19));
-    EXPECT_THAT(listed(*sections[4]).panes, ElementsAre(20, 21));
+    EXPECT_THAT(listed(*sections[3]).panes,
+                ElementsAre(kExternalAccounts, kAgentModels, kPrivacySecurity));
+    EXPECT_THAT(listed(*sections[4]).panes, ElementsAre(kUpdates, kAbout));
   }
 }
 
 TEST(BuildNavTest, QueryListsMatchesUnderResults) {
-  const auto nav = build_nav(4, "BLUE", new_cell());
+  const auto nav = build_nav(panes::Pane::kDisplays, "BLUE", new_cell());
   EXPECT_THAT(headers(*nav), ElementsAre("RESULTS"));
   const Listed blue = listed(*sections_of(*nav)[0]);
-  EXPECT_THAT(blue.panes, ElementsAre(1, 4));  // Displays by its keyword "blue light"
-  EXPECT_THAT(blue.selected, ElementsAre(4));
+  EXPECT_THAT(blue.panes,
+              ElementsAre(kBluetooth, kDisplays));  // Displays by its keyword "blue light"
+  EXPECT_THAT(blue.selected, ElementsAre(kDisplays));
 }
 
 TEST(BuildNavTest, NothingMatchingSaysSoWithTheTrimmedQueryAsTyped) {
-  const auto nav = build_nav(0, "  Zzz  ", new_cell());
+  const auto nav = build_nav(panes::Pane::kNetwork, "  Zzz  ", new_cell());
   EXPECT_THAT(headers(*nav), ElementsAre("RESULTS"));
   const auto rows = rows_of(*sections_of(*nav)[0]);
   ASSERT_EQ(rows.size(), 1u);
@@ -86,7 +93,7 @@ TEST(BuildNavTest, NothingMatchingSaysSoWithTheTrimmedQueryAsTyped) {
   EXPECT_EQ(caption.text(), "No settings match \u201cZzz\u201d");
   EXPECT_TRUE(caption.muted());
   // Braces in a query are text, never a format.
-  const auto braces = build_nav(0, "{}{0}", new_cell());
+  const auto braces = build_nav(panes::Pane::kNetwork, "{}{0}", new_cell());
   EXPECT_EQ(
       dynamic_cast<const kalu_ui::widget::Text&>(*rows_of(*sections_of(*braces)[0]).at(0)).text(),
       "No settings match \u201c{}{0}\u201d");
@@ -100,7 +107,8 @@ kalu_ui::harness::Options sidebar_window(double height) {
 
 TEST(BuildNavTest, ClickingAResultPublishesItsPane) {
   const auto cell = new_cell();
-  kalu_ui::harness::Harness harness(build_nav(4, "blue", cell), sidebar_window(300.0));
+  kalu_ui::harness::Harness harness(build_nav(panes::Pane::kDisplays, "blue", cell),
+                                    sidebar_window(300.0));
   harness.frame();
   ASSERT_TRUE(harness.click_id("Bluetooth"));
   EXPECT_EQ(cell->get(), 1);
@@ -112,7 +120,8 @@ TEST(BuildNavTest, ClickingAResultPublishesItsPane) {
 TEST(BuildNavTest, RendersTheSidebar) {
   const std::string dir = SETTINGS_SIDEBAR_ARTIFACTS;
   {
-    kalu_ui::harness::Harness harness(build_nav(0, "", new_cell()), sidebar_window(1240.0));
+    kalu_ui::harness::Harness harness(build_nav(panes::Pane::kNetwork, "", new_cell()),
+                                      sidebar_window(1240.0));
     harness.frame();
     const auto sound = harness.rect_of("Sound");
     ASSERT_TRUE(sound.has_value());
@@ -124,7 +133,8 @@ TEST(BuildNavTest, RendersTheSidebar) {
     EXPECT_TRUE(harness.render_png(dir + "/sidebar_grouped.png").has_value());
   }
   {
-    kalu_ui::harness::Harness harness(build_nav(4, "BLUE", new_cell()), sidebar_window(200.0));
+    kalu_ui::harness::Harness harness(build_nav(panes::Pane::kDisplays, "BLUE", new_cell()),
+                                      sidebar_window(200.0));
     harness.frame();
     harness.driver().set_focus(harness.find("Displays"));
     harness.frame();

@@ -10,42 +10,45 @@
 namespace settings::sidebar {
 namespace {
 
-using panes::PaneIndex;
+using panes::Pane;
 using panes::SIDEBAR_ORDER;
 
-std::vector<PaneIndex> matching(std::string_view query) {
-  std::vector<PaneIndex> out;
-  for (const PaneIndex pane : SIDEBAR_ORDER) {
+std::vector<Pane> matching(std::string_view query) {
+  std::vector<Pane> out;
+  for (const Pane pane : SIDEBAR_ORDER) {
     if (pane_matches_query(pane, query)) out.push_back(pane);
   }
   return out;
 }
 
 TEST(PaneMatchesQueryTest, QueriesFindTheirPanesInSidebarOrder) {
-  const std::vector<PaneIndex> all(SIDEBAR_ORDER.begin(), SIDEBAR_ORDER.end());
+  const std::vector<Pane> all(SIDEBAR_ORDER.begin(), SIDEBAR_ORDER.end());
   const struct {
     std::string_view query;
-    std::vector<PaneIndex> panes;
+    std::vector<Pane> panes;
   } cases[] = {
       // Subtitle "Wi-Fi", keywords "wireless", "wi-fi settings", "open with",
       // and the word "with" in a subtitle.
-      {"Wi", {0, 1, 2, 14, 16}},
+      {"Wi",
+       {Pane::kNetwork, Pane::kBluetooth, Pane::kDevicesSync, Pane::kAppsFiles,
+        Pane::kExternalAccounts}},
       // Agent Models comes in because its keyword "ai" lies inside the query.
-      {"mail", {14, 16, 17}},
-      {"e-mail", {14, 16, 17}},
-      {"my printer queue", {9}},
-      {"NETWORK", {0}},
-      {"network\t", {0}},
+      {"mail", {Pane::kAppsFiles, Pane::kExternalAccounts, Pane::kAgentModels}},
+      {"e-mail", {Pane::kAppsFiles, Pane::kExternalAccounts, Pane::kAgentModels}},
+      {"my printer queue", {Pane::kPrinters}},
+      {"NETWORK", {Pane::kNetwork}},
+      {"network\t", {Pane::kNetwork}},
       // Ids are not searched; "device", "devices" and "sync" lie inside it.
-      {"devices_sync", {1, 2, 3, 16, 21}},
-      {"os", {2, 12, 21}},
+      {"devices_sync",
+       {Pane::kBluetooth, Pane::kDevicesSync, Pane::kSound, Pane::kExternalAccounts, Pane::kAbout}},
+      {"os", {Pane::kDevicesSync, Pane::kAccessibility, Pane::kAbout}},
       {"a", all},
       {" \t\n ", all},
       {"", all},
       {"\xC3\x89", {}},  // É: trimmed only, never case-folded
-      {"BLUE", {1, 4}},
+      {"BLUE", {Pane::kBluetooth, Pane::kDisplays}},
       {"  Zzz  ", {}},
-      {"\xE3\x80\x80network\xC2\xA0", {0}},  // ideographic and no-break spaces
+      {"\xE3\x80\x80network\xC2\xA0", {Pane::kNetwork}},  // ideographic and no-break spaces
   };
   for (const auto& c : cases) {
     EXPECT_EQ(matching(c.query), c.panes) << "query: \"" << c.query << "\"";
@@ -92,8 +95,8 @@ TEST(PaneGroupsTest, WalkingTheSidebarOrderMeetsTheGroupsInOrder) {
   };
   std::vector<std::vector<std::string_view>> groups(kGroupCount);
   std::uint8_t previous = 0;
-  for (const PaneIndex pane : SIDEBAR_ORDER) {
-    const std::uint8_t group = PANE_GROUPS[pane];
+  for (const Pane pane : SIDEBAR_ORDER) {
+    const std::uint8_t group = PANE_GROUPS[panes::index_of(pane)];
     ASSERT_LT(group, kGroupCount);
     EXPECT_GE(group, previous) << panes::pane_title(pane);
     previous = group;

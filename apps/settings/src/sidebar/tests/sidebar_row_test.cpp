@@ -21,9 +21,8 @@ using kalu_ui::layout::AvailableSize;
 using kalu_ui::layout::AvailableSpace;
 using kalu_ui::layout::KnownDimensions;
 
-constexpr panes::PaneIndex kNetwork = 0;
-constexpr panes::PaneIndex kBluetooth = 1;
-constexpr panes::PaneIndex kPrivacy = 19;  // the longest title
+using enum panes::Pane;
+constexpr panes::Pane kPrivacy = panes::Pane::kPrivacySecurity;  // the longest title
 
 TEST(SidebarRowMeasureTest, TitleWidthLimit) {
   const struct {
@@ -81,7 +80,7 @@ struct RowsFixture : ::testing::Test {
 
   static kalu_ui::WidgetBox make_rows(const std::shared_ptr<SelectionCell>& cell) {
     kalu_ui::widget::Column column;
-    for (panes::PaneIndex pane : {kNetwork, kBluetooth, kPrivacy}) {
+    for (panes::Pane pane : {kNetwork, kBluetooth, kPrivacy}) {
       column.push(std::make_unique<SidebarRow>(make_sidebar_row(pane, kBluetooth, cell)));
     }
     return kalu_ui::widget::boxed(std::move(column));
@@ -102,7 +101,7 @@ TEST_F(RowsFixture, LaysOutFullWidthRowsAtLeastFortyHigh) {
 
 TEST_F(RowsFixture, ReleaseInsideAfterPressInsideActivates) {
   harness.click(centre("Bluetooth"));
-  EXPECT_EQ(cell->get(), kBluetooth);
+  EXPECT_EQ(cell->get(), panes::index_of(kBluetooth));
   EXPECT_EQ(cell->generation(), 1u);
   EXPECT_FALSE(row("Bluetooth").pressed());
   // The press asked for keyboard focus.
@@ -130,7 +129,7 @@ TEST_F(RowsFixture, PressMoveOutAndBackIn) {
   harness.pointer_move(outside);
   harness.pointer_move(inside);
   harness.pointer_up(inside);
-  EXPECT_EQ(cell->get(), kNetwork);
+  EXPECT_EQ(cell->get(), panes::index_of(kNetwork));
   EXPECT_EQ(cell->generation(), 1u);
 }
 
@@ -149,7 +148,7 @@ TEST_F(RowsFixture, EnterAndSpaceActivateOnlyTheFocusedRow) {
 
   harness.driver().set_focus(&row("Bluetooth"));
   harness.key(Key::Enter);
-  EXPECT_EQ(cell->get(), kBluetooth);  // the selected pane, published again
+  EXPECT_EQ(cell->get(), panes::index_of(kBluetooth));  // the selected pane, published again
   EXPECT_EQ(cell->generation(), 1u);
   harness.key(Key::Space);
   EXPECT_EQ(cell->generation(), 2u);
@@ -175,7 +174,7 @@ TEST_F(RowsFixture, ReportsItselfToTheToolkit) {
   EXPECT_EQ(bluetooth.cursor_icon_at(10.0, 80.0), std::nullopt);  // the next row's top edge
 
   EXPECT_TRUE(bluetooth.perform_action(kalu_ui::SemanticAction::activate(), {}));
-  EXPECT_EQ(cell->get(), kBluetooth);
+  EXPECT_EQ(cell->get(), panes::index_of(kBluetooth));
   EXPECT_FALSE(bluetooth.perform_action({kalu_ui::SemanticAction::Kind::Focus, std::nullopt}, {}));
   EXPECT_EQ(cell->generation(), 1u);
 }

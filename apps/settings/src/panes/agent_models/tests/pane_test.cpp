@@ -471,7 +471,7 @@ TEST_F(AgentModelsPaneTest, AnotherPanesRequestIsLeftAlone) {
   const operations::DeviceLocalRequest other(std::in_place_type<operations::StorageOperation>);
   requests_->publish(other);
   p.sync(toolkit_);
-  EXPECT_EQ(requests_->get().tag(), other.tag());
+  EXPECT_EQ(requests_->get(), other);
 }
 
 }  // namespace

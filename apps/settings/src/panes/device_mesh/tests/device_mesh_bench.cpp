@@ -40,7 +40,7 @@ void serving_world(MeshWorld& world) {
 kalu_ui::WidgetBox hosted_pane(DeviceMeshPane** out) {
   auto pane = std::make_unique<DeviceMeshPane>(
       DeviceMeshPane()
-          .with_mesh_requests(DeviceMeshRequestCell::create(std::nullopt))
+          .with_operation_requests(DeviceLocalRequestCell::create({}))
           .with_operation_completion(OperationCompletionCell::create({})));
   if (out) *out = pane.get();
   return pane;

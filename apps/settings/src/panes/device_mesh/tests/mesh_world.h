@@ -12,24 +12,30 @@ namespace settings::panes::device_mesh::testing {
 // The pane as the application hosts it: its request cell, the completion
 // cell and the document it keeps.
 struct HostedPane {
-  std::shared_ptr<DeviceMeshRequestCell> requests = DeviceMeshRequestCell::create(std::nullopt);
+  std::shared_ptr<DeviceLocalRequestCell> requests = DeviceLocalRequestCell::create({});
   std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
   std::unique_ptr<DeviceMeshPane> pane;
   kalu_ui::doc::Document unused;
 
   HostedPane()
       : pane(std::make_unique<DeviceMeshPane>(
-            DeviceMeshPane().with_mesh_requests(requests).with_operation_completion(completion))) {}
+            DeviceMeshPane().with_operation_requests(requests).with_operation_completion(
+                completion))) {}
 
   kalu_ui::doc::Document& document() { return pane->own_document(); }
   void sync() { pane->sync(unused); }
 
+  // Puts the operation in the request cell, as the executor does.
+  void hand_over(const DeviceMeshOperation& operation) {
+    (void)requests->publish(
+        operations::DeviceLocalRequest(std::in_place_type<DeviceMeshOperation>, operation));
+  }
   // Hands the operation over as the executor does (Pending under its key)
   // and lets the pane take it.
   std::string start(const DeviceMeshOperation& operation) {
     const std::string key = device_mesh_operation_key(operation);
     (void)completion->publish(operations::OperationCompletion::Pending{key});
-    (void)requests->publish(operation);
+    hand_over(operation);
     sync();
     return key;
   }

@@ -90,7 +90,7 @@ TEST(DeviceMeshPageTest, AnAlwaysOnDeviceWithAHomeServerAndACandidate) {
   // serving cards.
   (void)hosted.completion->publish(operations::OperationCompletion::Pending{
       device_mesh_operation_key(Op::SetRole{"Always-on server"})});
-  (void)hosted.requests->publish(Op::SetRole{"Always-on server"});
+  hosted.hand_over(Op::SetRole{"Always-on server"});
   harness.frame();
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (pane->applying() && std::chrono::steady_clock::now() < end) harness.frame();

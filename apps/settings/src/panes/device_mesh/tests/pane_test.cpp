@@ -102,11 +102,11 @@ TEST(DeviceMeshPaneTest, AChangeDuringARunIsAppliedOnceMoreAfterIt) {
     hosted.wait_for_run(world, "pkexec", 1);
     // Two more changes while it runs; the page's, so nothing waits on them
     // but the pane.
-    (void)hosted.requests->publish(Op::SetService{"app_serving", true});
+    hosted.hand_over(Op::SetService{"app_serving", true});
     hosted.sync();
     EXPECT_EQ(hosted.pane->status(), "Saving latest changes…");
     const Op last = Op::SetReplication{"Workspace state"};
-    (void)hosted.requests->publish(last);
+    hosted.hand_over(last);
     hosted.sync();
     EXPECT_TRUE(hosted.pane->reapply_pending());
     // The executor hands over the next operation only once the first is

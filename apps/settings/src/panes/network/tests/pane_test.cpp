@@ -165,7 +165,7 @@ TEST(NetworkPaneTest, TakesOnlyItsOwnRequests) {
                                        operations::BluetoothOperation::StartScan{});
   t.requests->publish(other);
   t.harness.frame();
-  EXPECT_EQ(t.requests->get().tag(), 3);
+  EXPECT_EQ(t.requests->get(), other);
 
   const NetworkOperation operation = NetworkOperation::SetWifiEnabled{false};
   const std::string key = operations::operation_key("settings.network-operation", operation);

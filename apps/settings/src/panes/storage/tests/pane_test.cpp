@@ -297,7 +297,7 @@ TEST_F(StoragePaneTest, OnlyItsOwnRequestAndOnlyThePendingVariant) {
                                              operations::PrinterOperation::Refresh{});
   requests_->publish(other);
   pane().sync(document());
-  EXPECT_EQ(requests_->get().tag(), other.tag());
+  EXPECT_EQ(requests_->get(), other);
 
   // A result for a variant other than the pending one is dropped.
   const StorageOperation disks{C::OpenDisks{}};
