@@ -61,7 +61,7 @@ class AccountsInTheWindow : public ::testing::Test {
       return {};
     });
     t.harness.frame();
-    t.app->select_pane(kExternalAccounts);
+    t.app->select_pane(panes::Pane::kExternalAccounts);
     t.harness.frame();
   }
 
@@ -100,9 +100,9 @@ TEST_F(AccountsInTheWindow, ACheckShowsWhatItFoundOnItsRowUntilTheNextOne) {
   EXPECT_EQ(replayed[0].fate, Fate::Started) << replayed[0].message;
 
   // Still there on the page built when the pane is shown again.
-  t.app->select_pane(0);
+  t.app->select_pane(panes::Pane::kNetwork);
   t.harness.frame();
-  t.app->select_pane(kExternalAccounts);
+  t.app->select_pane(panes::Pane::kExternalAccounts);
   t.harness.frame();
   EXPECT_EQ(note(), "Signed in.");
 
