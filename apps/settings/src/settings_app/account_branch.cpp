@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "accounts/kinds.h"
+#include "accounts/operations.h"
 #include "accounts/stores.h"
 #include "operations/keys.h"
 #include "operations/records.h"
-#include "accounts/operations.h"
 #include "operations/table.h"
 #include "settings_app/entry_points.h"
 
