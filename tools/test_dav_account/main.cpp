@@ -61,7 +61,7 @@ int save_account(const std::string& root, const std::string& id, const std::stri
     return 1;
   }
   auto vault = account_book::SecretVault::open_in(root);
-  vault.put(id, account_book::Secret(secret));
+  vault.put(id, kalu_ui::secret::SecretText::copy_of(secret));
   if (auto saved = vault.try_save(); !saved) {
     fmt::print(stderr, "kalu-test-dav-account: {}\n", saved.error());
     return 1;

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <fmt/format.h>
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <unistd.h>
@@ -23,11 +22,12 @@ using kalu_ui::fail;
 using kalu_ui::Result;
 using kalu_ui::Status;
 
-void wipe_bytes(void* p, std::size_t bytes) { OPENSSL_cleanse(p, bytes); }
+using kalu_ui::secret::SecretText;
+using kalu_ui::secret::wipe;
 
 namespace {
 
-using Bytes = std::vector<unsigned char, WipingAllocator<unsigned char>>;
+using Bytes = std::vector<unsigned char, kalu_ui::secret::WipingAllocator<unsigned char>>;
 
 // The sealed file: magic, format version, nonce, ciphertext, tag. The magic
 // and the version are authenticated with the ciphertext.
@@ -63,13 +63,13 @@ Result<std::optional<Bytes>> read_all(const fs::path& path) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      wipe_bytes(chunk.data(), chunk.size());
+      wipe(chunk.data(), chunk.size());
       return fail(fmt::format("could not read {}: {}", path.string(), error_text(err)));
     }
     bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
   }
   ::close(fd);
-  wipe_bytes(chunk.data(), chunk.size());
+  wipe(chunk.data(), chunk.size());
   return std::optional<Bytes>(std::move(bytes));
 }
 
@@ -131,7 +131,7 @@ void put_u32(Bytes& out, std::size_t n) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(n >> shift));
 }
 
-Bytes encode(const std::map<std::string, Secret, std::less<>>& entries) {
+Bytes encode(const std::map<std::string, SecretText, std::less<>>& entries) {
   std::size_t size = 4;
   for (const auto& [id, secret] : entries) size += 8 + id.size() + secret.size();
   Bytes out;
@@ -170,16 +170,16 @@ class Reader {
   std::size_t pos_ = 0;
 };
 
-Result<std::map<std::string, Secret, std::less<>>> decode(const Bytes& plain,
-                                                          const fs::path& path) {
-  std::map<std::string, Secret, std::less<>> entries;
+Result<std::map<std::string, SecretText, std::less<>>> decode(const Bytes& plain,
+                                                              const fs::path& path) {
+  std::map<std::string, SecretText, std::less<>> entries;
   Reader in(plain);
   std::uint32_t count = 0;
   bool ok = in.u32(count);
   for (std::uint32_t k = 0; ok && k < count; ++k) {
     std::string_view id, secret;
     ok = in.chars(id) && in.chars(secret);
-    if (ok) entries.insert_or_assign(std::string(id), Secret(secret));
+    if (ok) entries.insert_or_assign(std::string(id), SecretText::copy_of(secret));
   }
   if (!ok || !in.done()) return fail(fmt::format("{} holds damaged entries", path.string()));
   return entries;
@@ -240,13 +240,13 @@ SecretVault SecretVault::open_file(const fs::path& file) {
   return vault;
 }
 
-std::optional<Secret> SecretVault::get(std::string_view id) const {
+std::optional<SecretText> SecretVault::get(std::string_view id) const {
   auto found = entries_.find(id);
   if (found == entries_.end()) return std::nullopt;
   return found->second;
 }
 
-void SecretVault::put(std::string_view id, Secret secret) {
+void SecretVault::put(std::string_view id, SecretText secret) {
   entries_.insert_or_assign(std::string(id), std::move(secret));
 }
 

@@ -11,14 +11,15 @@
 namespace account_book {
 namespace {
 
+using kalu_ui::secret::SecretText;
 using testing::TempRoot;
 
 constexpr const char* kPassword = "correct horse battery staple";
 
 SecretVault saved_vault(const TempRoot& root) {
   SecretVault vault = SecretVault::open_in(root.path());
-  vault.put("me@example.org", Secret(kPassword));
-  vault.put("webdav-1", Secret("app-password"));
+  vault.put("me@example.org", SecretText::copy_of(kPassword));
+  vault.put("webdav-1", SecretText::copy_of("app-password"));
   EXPECT_TRUE(vault.try_save().has_value());
   return vault;
 }
@@ -53,7 +54,7 @@ TEST(SecretVault, RoundTripOwnerOnlyFilesAndNoPlaintext) {
   ASSERT_TRUE(reopened.try_save().has_value());
   const std::string resealed = root.read("vault/vault.enc");
   EXPECT_EQ(root.read("vault/vault.key"), key);
-  reopened.put("me@example.org", Secret(kPassword));
+  reopened.put("me@example.org", SecretText::copy_of(kPassword));
   ASSERT_TRUE(reopened.try_save().has_value());
   EXPECT_NE(root.read("vault/vault.enc"), resealed);
   EXPECT_EQ(SecretVault::open_in(root.path()).get("webdav-1"), std::nullopt);
@@ -112,7 +113,7 @@ TEST(SecretVault, UnreadableVaultIsNeverReplaced) {
     EXPECT_NE(vault.read_error()->find(c.reason), std::string::npos) << *vault.read_error();
     EXPECT_EQ(vault.get("me@example.org"), std::nullopt);
     EXPECT_FALSE(vault.remove("me@example.org"));
-    vault.put("new", Secret("x"));
+    vault.put("new", SecretText::copy_of("x"));
     auto saved = vault.try_save();
     ASSERT_FALSE(saved.has_value());
     EXPECT_EQ(saved.error(), "credential vault could not be read: " + *vault.read_error());
@@ -126,7 +127,7 @@ TEST(SecretVault, WithoutConfigurationDirectoryHoldsNothing) {
   prefs_store::ScopedConfigDir none("");
   SecretVault vault = SecretVault::open();
   EXPECT_EQ(vault.file(), std::nullopt);
-  vault.put("a", Secret("b"));
+  vault.put("a", SecretText::copy_of("b"));
   auto saved = vault.try_save();
   ASSERT_FALSE(saved.has_value());
   EXPECT_EQ(saved.error(), "no config dir");
@@ -136,7 +137,7 @@ TEST(SecretVault, DefaultVaultLivesUnderTheConfigurationFolder) {
   TempRoot config;
   prefs_store::ScopedConfigDir guard(config.path());
   SecretVault vault = SecretVault::open();
-  vault.put("a", Secret("b"));
+  vault.put("a", SecretText::copy_of("b"));
   ASSERT_TRUE(vault.try_save().has_value());
   EXPECT_EQ(config.mode("kalu/vault/vault.enc"), 0600);
   EXPECT_EQ(SecretVault::open_in(config.path() / "kalu").get("a")->view(), "b");

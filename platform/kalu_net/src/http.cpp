@@ -16,6 +16,9 @@
 
 namespace kalu_net::http {
 
+using kalu_ui::secret::SecretText;
+using kalu_ui::secret::wipe;
+
 namespace {
 
 constexpr std::string_view kTokenPunctuation = "!#$%&'*+-.^_`|~";
@@ -215,7 +218,7 @@ Request& Request::body(std::string bytes) {
 }
 
 Request& Request::basic_auth(std::string_view user, std::string_view password) {
-  SecretText pair(user.size() + 1 + password.size());
+  SecretText pair = SecretText::with_capacity(user.size() + 1 + password.size());
   pair.append(user);
   pair.append(':');
   pair.append(password);
@@ -224,7 +227,8 @@ Request& Request::basic_auth(std::string_view user, std::string_view password) {
                                reinterpret_cast<const unsigned char*>(pair.view().data()),
                                static_cast<int>(pair.size()));
   constexpr std::string_view kPrefix = "Authorization: Basic ";
-  SecretText line(kPrefix.size() + static_cast<std::size_t>(std::max(length, 0)));
+  SecretText line =
+      SecretText::with_capacity(kPrefix.size() + static_cast<std::size_t>(std::max(length, 0)));
   line.append(kPrefix);
   line.append(std::string_view(encoded.data(), static_cast<std::size_t>(std::max(length, 0))));
   wipe(encoded);

@@ -7,11 +7,11 @@
 namespace kalu_model_gateway {
 
 namespace fs = std::filesystem;
-using account_book::Secret;
 using account_book::SecretVault;
 using kalu_ui::fail;
 using kalu_ui::Result;
 using kalu_ui::Status;
+using kalu_ui::secret::SecretText;
 
 namespace {
 
@@ -42,7 +42,7 @@ std::optional<fs::path> vault_file() {
   return *root / "model-gateway" / "keys.enc";
 }
 
-Status set_api_key(std::string_view provider_id, Secret key) {
+Status set_api_key(std::string_view provider_id, SecretText key) {
   if (provider_id.empty()) return fail("provider id is empty");
   if (blank(key.view())) return fail("API key is empty");
   auto vault = open_vault();
@@ -51,12 +51,12 @@ Status set_api_key(std::string_view provider_id, Secret key) {
   return vault->try_save();
 }
 
-Result<std::optional<Secret>> take_api_key(std::string_view provider_id) {
+Result<std::optional<SecretText>> take_api_key(std::string_view provider_id) {
   auto vault = open_vault();
   if (!vault) return fail(vault.error());
   if (auto ok = readable(*vault); !ok) return fail(ok.error());
-  std::optional<Secret> key = vault->get(provider_id);
-  if (!key) return std::optional<Secret>();
+  std::optional<SecretText> key = vault->get(provider_id);
+  if (!key) return std::optional<SecretText>();
   vault->remove(provider_id);
   if (auto saved = vault->try_save(); !saved) return fail(saved.error());
   return key;

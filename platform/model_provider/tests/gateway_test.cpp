@@ -8,7 +8,7 @@
 namespace kalu_model_gateway {
 namespace {
 
-using account_book::Secret;
+using kalu_ui::secret::SecretText;
 using model_provider::testing::TempConfig;
 
 constexpr const char* kKey = "sk-test-0123456789";
@@ -18,8 +18,8 @@ TEST(ModelGateway, KeysLiveInTheirOwnOwnerOnlyVault) {
   TempConfig config;
   EXPECT_EQ(vault_file(), config.at(kVault));
   EXPECT_EQ(secret_configured("p1"), false);
-  ASSERT_TRUE(set_api_key("p1", Secret(kKey)).has_value());
-  ASSERT_TRUE(set_api_key("p2", Secret("other")).has_value());
+  ASSERT_TRUE(set_api_key("p1", SecretText::copy_of(kKey)).has_value());
+  ASSERT_TRUE(set_api_key("p2", SecretText::copy_of("other")).has_value());
   EXPECT_EQ(secret_configured("p1"), true);
   EXPECT_EQ(config.mode(kVault), 0600);
   EXPECT_EQ(config.mode("model-gateway/vault.key"), 0600);
@@ -47,15 +47,15 @@ TEST(ModelGateway, KeysLiveInTheirOwnOwnerOnlyVault) {
 
 TEST(ModelGateway, RefusesEmptyIdsAndBlankKeys) {
   TempConfig config;
-  EXPECT_EQ(set_api_key("", Secret(kKey)).error(), "provider id is empty");
-  EXPECT_EQ(set_api_key("p", Secret(" \t\n")).error(), "API key is empty");
-  EXPECT_EQ(set_api_key("p", Secret()).error(), "API key is empty");
+  EXPECT_EQ(set_api_key("", SecretText::copy_of(kKey)).error(), "provider id is empty");
+  EXPECT_EQ(set_api_key("p", SecretText::copy_of(" \t\n")).error(), "API key is empty");
+  EXPECT_EQ(set_api_key("p", SecretText()).error(), "API key is empty");
   EXPECT_FALSE(std::filesystem::exists(config.at(kVault)));
 }
 
 TEST(ModelGateway, AnUnreadableVaultAnswersErrorsAndIsNotReplaced) {
   TempConfig config;
-  ASSERT_TRUE(set_api_key("p1", Secret(kKey)).has_value());
+  ASSERT_TRUE(set_api_key("p1", SecretText::copy_of(kKey)).has_value());
   config.put("model-gateway/vault.key", "short");
   const std::string sealed = config.read(kVault);
   auto configured = secret_configured("p1");
@@ -63,14 +63,14 @@ TEST(ModelGateway, AnUnreadableVaultAnswersErrorsAndIsNotReplaced) {
   EXPECT_TRUE(configured.error().starts_with("credential vault could not be read: "))
       << configured.error();
   EXPECT_FALSE(remove_api_key("p1").has_value());
-  EXPECT_FALSE(set_api_key("p2", Secret("x")).has_value());
+  EXPECT_FALSE(set_api_key("p2", SecretText::copy_of("x")).has_value());
   EXPECT_EQ(config.read(kVault), sealed);
 }
 
 TEST(ModelGateway, WithoutAConfigurationDirectoryEveryCallFails) {
   prefs_store::ScopedConfigDir none("");
   EXPECT_EQ(vault_file(), std::nullopt);
-  EXPECT_EQ(set_api_key("p", Secret(kKey)).error(), "no config dir");
+  EXPECT_EQ(set_api_key("p", SecretText::copy_of(kKey)).error(), "no config dir");
   EXPECT_EQ(remove_api_key("p").error(), "no config dir");
   EXPECT_EQ(secret_configured("p").error(), "no config dir");
 }

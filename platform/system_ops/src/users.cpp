@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "access.h"
+#include "kalu_ui/secret.h"
 #include "limited_exec/limited_exec.h"
 #include "limited_exec/programs.h"
 #include "limited_exec/text.h"
@@ -45,11 +46,6 @@ constexpr std::array<std::string_view, 2> kAdministratorGroups = {"wheel", "sudo
 
 std::mutex files_mutex;
 std::optional<AccountFiles> files_override;  // guarded by files_mutex
-
-void wipe(std::string& secret) {
-  ::explicit_bzero(secret.data(), secret.capacity());
-  secret.clear();
-}
 
 // The member list of the group line named `group`, nothing when there is none.
 std::optional<std::vector<std::string_view>> group_members(std::string_view text,
@@ -250,7 +246,7 @@ Status set_password(const std::string& username, std::string_view password) {
   line.reserve(username.size() + password.size() + 2);
   line.append(username).append(":").append(password).append("\n");
   Status done = run_account_program(kChpasswd, {}, options);
-  wipe(line);
+  kalu_ui::secret::wipe(line);
   return done;
 }
 

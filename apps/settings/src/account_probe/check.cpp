@@ -19,7 +19,7 @@ kalu_ui::Status start_detached(std::move_only_function<void()> body) {
 }
 
 kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
-    SharedAccountProbe probe, account_book::Account account, account_book::Secret secret,
+    SharedAccountProbe probe, account_book::Account account, kalu_ui::secret::SecretText secret,
     const ThreadStarter& start_thread) {
   auto [sender, receiver] = kalu_ui::channel::oneshot<CheckAnswer>();
   auto body = [probe = std::move(probe), account = std::move(account), secret = std::move(secret),

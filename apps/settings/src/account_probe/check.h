@@ -36,7 +36,7 @@ kalu_ui::Status start_detached(std::move_only_function<void()> body);
 // Starts the worker for `account` with `secret`; the receiver of its
 // answer, or the starter's reason when no thread could be started.
 kalu_ui::Result<kalu_ui::channel::Receiver<CheckAnswer>> start_account_check(
-    SharedAccountProbe probe, account_book::Account account, account_book::Secret secret,
+    SharedAccountProbe probe, account_book::Account account, kalu_ui::secret::SecretText secret,
     const ThreadStarter& start_thread);
 
 }  // namespace settings::account_probe

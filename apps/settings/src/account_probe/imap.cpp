@@ -16,7 +16,7 @@ namespace settings::account_probe {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using kalu_net::SecretText;
+using kalu_ui::secret::SecretText;
 
 constexpr std::string_view kLoginTag = "kalu1";
 
@@ -87,7 +87,8 @@ kalu_ui::Result<SecretText> login_command(std::string_view login, std::string_vi
   auto quoted_secret = quote_login_value(limited_exec::trim_white_space(credential));
   if (!quoted_secret) return std::unexpected(quoted_secret.error());
   constexpr std::string_view kHead = "kalu1 LOGIN \"";
-  SecretText line(kHead.size() + quoted_login->size() + 3 + quoted_secret->size() + 3);
+  SecretText line = SecretText::with_capacity(kHead.size() + quoted_login->size() + 3 +
+                                              quoted_secret->size() + 3);
   line.append(kHead);
   line.append(quoted_login->view());
   line.append("\" \"");
@@ -124,7 +125,7 @@ kalu_ui::Result<std::string> sign_in(const std::string& host, std::uint16_t port
   auto command = login_command(login, credential);
   if (!command) return std::unexpected(command.error());
   if (!tls->write_all(command->view())) return kalu_ui::fail("could not send the IMAP login");
-  command->clear();
+  command->wipe();
 
   auto reply = read_response(*tls, kLoginTag, Clock::now() + limits.response);
   if (!reply) return std::unexpected(reply.error());
@@ -159,7 +160,7 @@ kalu_ui::Result<SecretText> quote_login_value(std::string_view value) {
     if (is_control(cp)) return kalu_ui::fail("login contains unsupported control characters");
     if (cp == '\\' || cp == '"') ++escapes;
   }
-  SecretText quoted(value.size() + escapes);
+  SecretText quoted = SecretText::with_capacity(value.size() + escapes);
   for (char c : value) {
     if (c == '\\' || c == '"') quoted.append('\\');
     quoted.append(c);

@@ -7,8 +7,8 @@
 
 #include "account_probe/config.h"
 #include "account_probe/limits.h"
-#include "kalu_net/secret.h"
 #include "kalu_ui/result.h"
+#include "kalu_ui/secret.h"
 
 // The mail account check: an IMAP LOGIN over TLS (TLS from the first byte;
 // there is no STARTTLS), then LOGOUT without waiting for its reply.
@@ -39,7 +39,7 @@ std::uint16_t imap_port(const Json& config);
 // backslash. Fails with "login contains unsupported control characters"
 // for any character below U+0020 or from U+007F to U+009F (invalid UTF-8
 // is taken as it stands).
-kalu_ui::Result<kalu_net::SecretText> quote_login_value(std::string_view value);
+kalu_ui::Result<kalu_ui::secret::SecretText> quote_login_value(std::string_view value);
 
 // Whether a response read so far is whole. With a tag: some line ending in
 // "\n" starts with the tag and has a space as its sixth byte. Without: the

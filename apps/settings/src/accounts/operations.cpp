@@ -13,9 +13,9 @@ namespace settings::accounts {
 using account_book::Account;
 using account_book::AccountStore;
 using account_book::AccountSyncStatusStore;
-using account_book::Secret;
 using kalu_ui::fail;
 using kalu_ui::Status;
+using kalu_ui::secret::SecretText;
 
 namespace {
 
@@ -61,7 +61,7 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
 
   // The credential first, keeping it for an undo.
   auto vault = open_vault(root);
-  const std::optional<Secret> kept = vault.get(id);
+  const std::optional<SecretText> kept = vault.get(id);
   const bool credential_removed = vault.remove(id);
   if (credential_removed) {
     if (auto saved = vault.try_save(); !saved) {
@@ -97,7 +97,7 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
 }
 
 Status save_checked_account(const RootOverride& root, const Account& account,
-                            const Secret& credential) {
+                            const SecretText& credential) {
   // The statuses are journaled too, so they must be read as they are.
   auto accounts = read_account_store(root);
   if (!accounts) return fail(fmt::format("could not persist account: {}", accounts.error()));
@@ -107,7 +107,7 @@ Status save_checked_account(const RootOverride& root, const Account& account,
     return begun;
 
   auto vault = open_vault(root);
-  std::optional<Secret> kept;
+  std::optional<SecretText> kept;
   const bool vault_changed = !is_blank(credential.view());
   if (vault_changed) {
     kept = vault.get(account.id);
@@ -141,7 +141,8 @@ Status save_checked_account(const RootOverride& root, const Account& account,
   return commit_account_mutation(root, "account save");
 }
 
-Status replace_credential(const RootOverride& root, std::string_view id, const Secret& credential) {
+Status replace_credential(const RootOverride& root, std::string_view id,
+                          const SecretText& credential) {
   return update_vault_entry(root, id, credential);
 }
 

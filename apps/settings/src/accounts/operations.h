@@ -40,11 +40,11 @@ kalu_ui::Status remove_account(const RootOverride& root, AccountKind kind, std::
 // "failed to persist account metadata"), or "could not persist account: ...;
 // credential rollback also failed: ...".
 kalu_ui::Status save_checked_account(const RootOverride& root, const account_book::Account& account,
-                                     const account_book::Secret& credential);
+                                     const kalu_ui::secret::SecretText& credential);
 
 // Replaces the saved secret of `id` (a re-authentication that passed its
 // check). Not journaled: it changes one file. The vault's error as it is.
 kalu_ui::Status replace_credential(const RootOverride& root, std::string_view id,
-                                   const account_book::Secret& credential);
+                                   const kalu_ui::secret::SecretText& credential);
 
 }  // namespace settings::accounts

@@ -52,7 +52,7 @@ struct DavAccount {
   std::string username;
   bool enabled = true;
   std::uint8_t tint = 0;
-  account_book::Secret password;  // never stored
+  kalu_ui::secret::SecretText password;  // never stored
 
   bool operator==(const DavAccount&) const = default;
 };
@@ -67,7 +67,7 @@ struct NextcloudAccount {
   bool use_mail = true;
   bool enabled = true;
   std::uint8_t tint = 0;
-  account_book::Secret password;  // never stored
+  kalu_ui::secret::SecretText password;  // never stored
 
   bool operator==(const NextcloudAccount&) const = default;
 };
@@ -82,7 +82,7 @@ struct AccountConfig {
   std::uint16_t smtp_port = 0;
   bool smtp_tls = false;
   std::string username;
-  account_book::Secret password;  // never stored
+  kalu_ui::secret::SecretText password;  // never stored
 
   bool operator==(const AccountConfig&) const = default;
 };

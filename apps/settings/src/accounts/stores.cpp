@@ -69,8 +69,8 @@ account_book::SecretVault open_vault(const RootOverride& root) {
   return account_book::SecretVault::open();
 }
 
-Result<std::optional<account_book::Secret>> saved_secret(const RootOverride& root,
-                                                         std::string_view id) {
+Result<std::optional<kalu_ui::secret::SecretText>> saved_secret(const RootOverride& root,
+                                                                std::string_view id) {
   const account_book::SecretVault vault = open_vault(root);
   if (const auto& why = vault.read_error()) {
     kalu_ui::log::warn("kalu::settings", "settings::accounts", "credential vault could not be read",
@@ -81,7 +81,7 @@ Result<std::optional<account_book::Secret>> saved_secret(const RootOverride& roo
 }
 
 Status update_vault_entry(const RootOverride& root, std::string_view id,
-                          const std::optional<account_book::Secret>& secret) {
+                          const std::optional<kalu_ui::secret::SecretText>& secret) {
   auto vault = open_vault(root);
   if (secret) {
     vault.put(id, *secret);

@@ -67,12 +67,12 @@ account_book::SecretVault open_vault(const RootOverride& root);
 // when the vault exists but does not read (its key missing, authentication
 // failed): the credential may well be there, and a person must not be told
 // to sign in again for a vault that needs repair.
-kalu_ui::Result<std::optional<account_book::Secret>> saved_secret(const RootOverride& root,
-                                                                  std::string_view id);
+kalu_ui::Result<std::optional<kalu_ui::secret::SecretText>> saved_secret(const RootOverride& root,
+                                                                         std::string_view id);
 
 // Opens the vault, sets the secret of `id` (or removes it when none is
 // given) and saves; the save's result.
 kalu_ui::Status update_vault_entry(const RootOverride& root, std::string_view id,
-                                   const std::optional<account_book::Secret>& secret);
+                                   const std::optional<kalu_ui::secret::SecretText>& secret);
 
 }  // namespace settings::accounts

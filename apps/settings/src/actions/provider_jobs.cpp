@@ -53,7 +53,8 @@ std::string store_provider_key(std::string_view provider_id, kalu_ui::secret::Se
     access.clear();
     return "API key was not saved: the key field is empty.";
   }
-  auto stored = kalu_model_gateway::set_api_key(provider_id, account_book::Secret(typed));
+  auto stored =
+      kalu_model_gateway::set_api_key(provider_id, kalu_ui::secret::SecretText::copy_of(typed));
   access.clear();
   if (!stored) return fmt::format("API key was not saved: {}", stored.error());
   return "API key saved in the Kalu vault.";

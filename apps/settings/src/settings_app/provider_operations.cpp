@@ -102,7 +102,7 @@ class ProviderChange {
 
  private:
   ProviderConfig& config_;
-  std::optional<account_book::Secret> removed_key_;
+  std::optional<kalu_ui::secret::SecretText> removed_key_;
   std::string removed_from_;
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kalu_ui/result.h"
+#include "kalu_ui/secret.h"
 
 // The credential vault: one secret (a password, an app password, a token)
 // per account id, kept encrypted in the one file "vault.enc" of the vault
@@ -28,50 +29,12 @@
 // ("credential vault could not be read: ..."), so a passing fault or a lost
 // key never turns into an empty vault written over the user's credentials.
 //
-// Secrets are held in wiping buffers: every copy is overwritten before its
-// memory is released. The vault never logs, and no error text carries a
-// secret.
+// Secrets are held as SecretText and the plaintext in wiping buffers: every
+// copy is overwritten before its memory is released. The vault never logs, and no error text
+// carries a secret.
 //
 // One thread at a time; nothing is locked against other processes.
 namespace account_book {
-
-// Overwrites `bytes` bytes at `p` in a way the compiler cannot leave out.
-void wipe_bytes(void* p, std::size_t bytes);
-
-// An allocator that wipes memory before handing it back.
-template <typename T>
-struct WipingAllocator {
-  using value_type = T;
-  WipingAllocator() = default;
-  template <typename U>
-  WipingAllocator(const WipingAllocator<U>&) {}
-  T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
-  void deallocate(T* p, std::size_t n) {
-    wipe_bytes(p, n * sizeof(T));
-    std::allocator<T>().deallocate(p, n);
-  }
-  template <typename U>
-  bool operator==(const WipingAllocator<U>&) const {
-    return true;
-  }
-};
-
-// Secret bytes (usually UTF-8 text). Copies and moves never leave a stray
-// copy behind: the buffer is wiped when it is released.
-class Secret {
- public:
-  Secret() = default;
-  explicit Secret(std::string_view text) : bytes_(text.begin(), text.end()) {}
-
-  std::string_view view() const { return {bytes_.data(), bytes_.size()}; }
-  bool empty() const { return bytes_.empty(); }
-  std::size_t size() const { return bytes_.size(); }
-
-  bool operator==(const Secret&) const = default;
-
- private:
-  std::vector<char, WipingAllocator<char>> bytes_;
-};
 
 class SecretVault {
  public:
@@ -91,11 +54,11 @@ class SecretVault {
   SecretVault& operator=(const SecretVault&) = delete;
   ~SecretVault() = default;
 
-  // The secret saved for `id`; none when there is none or the vault could
-  // not be read.
-  std::optional<Secret> get(std::string_view id) const;
+  // A copy of the secret saved for `id`; none when there is none or the
+  // vault could not be read.
+  std::optional<kalu_ui::secret::SecretText> get(std::string_view id) const;
   // Sets the secret of `id` in memory; try_save writes it.
-  void put(std::string_view id, Secret secret);
+  void put(std::string_view id, kalu_ui::secret::SecretText secret);
   // Forgets the secret of `id` in memory; answers whether there was one.
   bool remove(std::string_view id);
   // Writes the vault (and, the first time, its key). Fails without writing
@@ -116,7 +79,7 @@ class SecretVault {
 
   std::optional<std::filesystem::path> file_;  // .../vault/vault.enc
   std::optional<std::string> read_error_;
-  std::map<std::string, Secret, std::less<>> entries_;
+  std::map<std::string, kalu_ui::secret::SecretText, std::less<>> entries_;
 };
 
 // The vault file under an accounts root: vault_dir_in(root) / "vault.enc".

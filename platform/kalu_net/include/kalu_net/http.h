@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "kalu_net/secret.h"
 #include "kalu_ui/result.h"
+#include "kalu_ui/secret.h"
 
 // A small blocking HTTP client over libcurl, for single requests to a
 // server the person named (the account probes). It trusts exactly the roots
@@ -62,6 +62,10 @@ class Url {
 class Request {
  public:
   Request(Method method, Url url) : method_(std::move(method)), url_(std::move(url)) {}
+  Request(Request&&) = default;
+  Request& operator=(Request&&) = default;
+  Request(const Request&) = delete;
+  Request& operator=(const Request&) = delete;
 
   // Adds a header line "name: value"; both must be free of line breaks.
   Request& header(std::string_view name, std::string_view value);
@@ -75,14 +79,14 @@ class Request {
   const Url& url() const { return url_; }
   const std::vector<std::pair<std::string, std::string>>& headers() const { return headers_; }
   const std::string& body_bytes() const { return body_; }
-  const std::optional<SecretText>& authorization() const { return authorization_; }
+  const std::optional<kalu_ui::secret::SecretText>& authorization() const { return authorization_; }
 
  private:
   Method method_;
   Url url_;
   std::vector<std::pair<std::string, std::string>> headers_;
   std::string body_;
-  std::optional<SecretText> authorization_;  // "Authorization: Basic ..."
+  std::optional<kalu_ui::secret::SecretText> authorization_;  // "Authorization: Basic ..."
 };
 
 struct Response {

@@ -92,12 +92,30 @@ Exposed::Exposed(std::string_view text) {
 Exposed::~Exposed() { wipe(text_); }
 
 SecretText SecretText::copy_of(std::string_view text) {
-  SecretText out;
-  if (text.empty()) return out;
-  out.bytes_ = LockedBytes(text.size());
-  std::copy(text.begin(), text.end(), out.bytes_.data());
-  out.size_ = text.size();
+  SecretText out = with_capacity(text.size());
+  out.append(text);
   return out;
+}
+
+SecretText SecretText::with_capacity(std::size_t capacity) {
+  SecretText out;
+  if (capacity != 0) out.reserve(capacity);
+  return out;
+}
+
+void SecretText::reserve(std::size_t size) {
+  if (size < bytes_.capacity()) return;  // the zero byte fits too
+  // Doubling keeps a text built byte by byte from moving at every byte.
+  LockedBytes grown(std::max(size + 1, bytes_.capacity() * 2));
+  std::copy_n(bytes_.data(), size_, grown.data());
+  bytes_ = std::move(grown);  // the old bytes are overwritten on release
+}
+
+void SecretText::append(std::string_view bytes) {
+  if (bytes.empty()) return;
+  reserve(size_ + bytes.size());
+  std::copy(bytes.begin(), bytes.end(), bytes_.data() + size_);
+  size_ += bytes.size();
 }
 
 SecretText::SecretText(SecretText&& other) noexcept
@@ -108,6 +126,11 @@ SecretText& SecretText::operator=(SecretText&& other) noexcept {
     bytes_ = std::move(other.bytes_);  // the old bytes are overwritten on release
     size_ = std::exchange(other.size_, 0);
   }
+  return *this;
+}
+
+SecretText& SecretText::operator=(const SecretText& other) {
+  if (this != &other) *this = copy_of(other.view());
   return *this;
 }
 

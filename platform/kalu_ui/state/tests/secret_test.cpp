@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace kalu_ui::secret {
@@ -74,6 +75,28 @@ TEST(SecretTest, SecretTextMovesAndWipesAndExposesOnlyForACall) {
   wipe(plain);
   EXPECT_TRUE(plain.empty());
   EXPECT_TRUE(all_zero(data, capacity));
+}
+
+TEST(SecretTest, SecretTextGrowsCopiesApartAndEndsInAZeroByte) {
+  SecretText text = SecretText::with_capacity(4);
+  EXPECT_STREQ(text.c_str(), "");
+  text.append("pass");
+  const std::string page(5000, 'w');  // past the first page of memory
+  text.append(page);
+  text.append('!');
+  EXPECT_EQ(text.view(), "pass" + page + "!");
+  EXPECT_EQ(std::strlen(text.c_str()), text.size());
+
+  SecretText copy = text;
+  EXPECT_NE(copy.view().data(), text.view().data());
+  text.wipe();
+  EXPECT_EQ(copy.size(), 5005u);
+  copy = copy;  // NOLINT(misc-redundant-expression): a self-copy keeps the text
+  EXPECT_EQ(copy.view().substr(0, 5), "passw");
+  SecretText assigned = SecretText::copy_of("x");
+  assigned = copy;
+  EXPECT_EQ(assigned, copy);
+  EXPECT_TRUE(SecretText(SecretText()).empty());
 }
 
 }  // namespace

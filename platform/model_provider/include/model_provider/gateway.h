@@ -24,7 +24,7 @@ namespace kalu_model_gateway {
 // Stores `key` for `provider_id`, replacing the one stored before. Fails
 // with "provider id is empty", "API key is empty" (nothing but white
 // space), "no config dir", or the vault's error.
-kalu_ui::Status set_api_key(std::string_view provider_id, account_book::Secret key);
+kalu_ui::Status set_api_key(std::string_view provider_id, kalu_ui::secret::SecretText key);
 
 // Removes the key of `provider_id`; a provider without a key succeeds and
 // writes nothing. Fails with the vault's error (also when the vault could
@@ -33,7 +33,8 @@ kalu_ui::Status remove_api_key(std::string_view provider_id);
 
 // As remove_api_key, handing back the key it removed (none when there was
 // none), so that a caller whose next step fails can put it back.
-kalu_ui::Result<std::optional<account_book::Secret>> take_api_key(std::string_view provider_id);
+kalu_ui::Result<std::optional<kalu_ui::secret::SecretText>> take_api_key(
+    std::string_view provider_id);
 
 // Whether a key is stored for `provider_id`; an error when the vault could
 // not be read.

@@ -88,8 +88,8 @@ inline void seed_two_accounts(const AccountsRoot& dir) {
   statuses.set("webdav-1", {account_book::AccountSyncHealth::kOffline, 20, 5, "offline"});
   (void)statuses.save_in(dir.path());
   auto vault = account_book::SecretVault::open_in(dir.path());
-  vault.put("me@example.org", account_book::Secret("mail-secret"));
-  vault.put("webdav-1", account_book::Secret("dav-secret"));
+  vault.put("me@example.org", kalu_ui::secret::SecretText::copy_of("mail-secret"));
+  vault.put("webdav-1", kalu_ui::secret::SecretText::copy_of("dav-secret"));
   (void)vault.try_save();
 }
 

@@ -14,8 +14,8 @@ namespace {
 
 using account_book::AccountStore;
 using account_book::AccountSyncStatusStore;
-using account_book::Secret;
 using account_book::SecretVault;
+using kalu_ui::secret::SecretText;
 using testing::AccountsRoot;
 using testing::kJournal;
 using testing::kStatusFile;

@@ -190,14 +190,16 @@ TEST(SaveCheckedAccount, SavesMetadataAndCredential) {
   AccountsRoot dir;
   settings::accounts::testing::seed_two_accounts(dir);
   auto account = settings::accounts::testing::make_account("caldav-1", "caldav", "Calendar");
-  ASSERT_TRUE(save_checked_account(dir.root(), account, account_book::Secret("cal-secret")));
+  ASSERT_TRUE(save_checked_account(dir.root(), account,
+                                   kalu_ui::secret::SecretText::copy_of("cal-secret")));
   EXPECT_EQ(*load_account_store(dir.root()).get("caldav-1"), account);
   EXPECT_EQ(secret_of(dir, "caldav-1"), "cal-secret");
   EXPECT_FALSE(dir.exists(kJournal));
   // A blank credential leaves the vault alone.
   const std::string vault = dir.read(kVaultFile);
   account.display_name = "Renamed";
-  ASSERT_TRUE(save_checked_account(dir.root(), account, account_book::Secret(" \t")));
+  ASSERT_TRUE(
+      save_checked_account(dir.root(), account, kalu_ui::secret::SecretText::copy_of(" \t")));
   EXPECT_EQ(load_account_store(dir.root()).get("caldav-1")->display_name, "Renamed");
   EXPECT_EQ(dir.read(kVaultFile), vault);
 }
@@ -207,7 +209,7 @@ TEST(SaveCheckedAccount, FailuresUndoTheCredential) {
   settings::accounts::testing::seed_two_accounts(dir);
   auto account = settings::accounts::testing::make_account("me@example.org", "email", "New name");
   const std::string store_before = dir.read(kStoreFile);
-  const account_book::Secret fresh("fresh-secret");
+  const kalu_ui::secret::SecretText fresh = kalu_ui::secret::SecretText::copy_of("fresh-secret");
   {
     WriteFaults faults({{"vault.enc", 1}});
     auto saved = save_checked_account(dir.root(), account, fresh);
@@ -254,11 +256,13 @@ TEST(SaveCheckedAccount, FailuresUndoTheCredential) {
 TEST(ReplaceCredential, ReplacesOnlyThatSecret) {
   AccountsRoot dir;
   settings::accounts::testing::seed_two_accounts(dir);
-  ASSERT_TRUE(replace_credential(dir.root(), "webdav-1", account_book::Secret("new")));
+  ASSERT_TRUE(
+      replace_credential(dir.root(), "webdav-1", kalu_ui::secret::SecretText::copy_of("new")));
   EXPECT_EQ(secret_of(dir, "webdav-1"), "new");
   EXPECT_EQ(secret_of(dir, "me@example.org"), "mail-secret");
   dir.put(kVaultFile, "damaged");
-  auto replaced = replace_credential(dir.root(), "webdav-1", account_book::Secret("newer"));
+  auto replaced =
+      replace_credential(dir.root(), "webdav-1", kalu_ui::secret::SecretText::copy_of("newer"));
   ASSERT_FALSE(replaced.has_value());
   EXPECT_EQ(replaced.error().rfind("credential vault could not be read: ", 0), 0u);
   EXPECT_EQ(dir.read(kVaultFile), "damaged");

@@ -47,12 +47,13 @@ TEST(AccountRecords, ReadingRulesAndRefusals) {
 
 // The credential being edited never reaches JSON.
 TEST(AccountRecords, TransientPasswordIsNeverWritten) {
-  DavAccount dav{"d", "Files", "https://dav", "u", true, 3, account_book::Secret("hunter2")};
+  DavAccount dav{
+      "d", "Files", "https://dav", "u", true, 3, kalu_ui::secret::SecretText::copy_of("hunter2")};
   EXPECT_EQ(codec::to_json(dav),
             R"({"id":"d","label":"Files","base_url":"https://dav","username":"u","enabled":true,)"
             R"("tint":3})");
   AccountConfig mail;
-  mail.password = account_book::Secret("hunter2");
+  mail.password = kalu_ui::secret::SecretText::copy_of("hunter2");
   EXPECT_EQ(to_config(mail).dump().find("hunter2"), std::string::npos);
   auto back = from_config<DavAccount>(to_config(dav));
   ASSERT_TRUE(back.has_value());

@@ -113,7 +113,8 @@ TEST_F(ProviderJobsTest, StoreKeyEmptiesTheFieldAndRefusesAnEmptyKey) {
   auto taken = kalu_model_gateway::take_api_key("team");
   ASSERT_TRUE(taken && *taken);
   EXPECT_EQ((*taken)->view(), "sk-live-1");
-  ASSERT_TRUE(kalu_model_gateway::set_api_key("team", account_book::Secret("sk-live-1")));
+  ASSERT_TRUE(
+      kalu_model_gateway::set_api_key("team", kalu_ui::secret::SecretText::copy_of("sk-live-1")));
 
   for (std::string_view blank : {"", " \t\n"}) {
     auto empty = key_field(blank);
@@ -136,7 +137,7 @@ TEST_F(ProviderJobsTest, StoreKeyEmptiesTheFieldAndRefusesAnEmptyKey) {
 }
 
 TEST_F(ProviderJobsTest, RemoveKeyReportsTheGatewayAnswer) {
-  ASSERT_TRUE(kalu_model_gateway::set_api_key("team", account_book::Secret("sk")));
+  ASSERT_TRUE(kalu_model_gateway::set_api_key("team", kalu_ui::secret::SecretText::copy_of("sk")));
   EXPECT_EQ(run(remove_key_job("team", status_)), "API key removed from the Kalu vault.");
   EXPECT_EQ(kalu_model_gateway::secret_configured("team"), false);
 

@@ -163,10 +163,10 @@ void AccountsPane::submit_reauth_if_asked(kalu_ui::doc::Document& document) {
       pressed(document, control::kReauthSave) || std::exchange(submit_reauth_, false);
   if (!asked || reauth_check_ || !reauth_target_) return;
   changed();
-  account_book::Secret typed;
+  kalu_ui::secret::SecretText typed;
   {
     auto access = cells_.reauth_password->lock();
-    typed = account_book::Secret(limited_exec::trim_white_space(access.view()));
+    typed = kalu_ui::secret::SecretText::copy_of(limited_exec::trim_white_space(access.view()));
   }
   if (typed.empty()) {
     end_reauth_save(kalu_ui::fail("enter a password or app password"));

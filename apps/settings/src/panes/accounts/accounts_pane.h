@@ -147,7 +147,7 @@ class AccountsPane : public lib::PagePane {
   // A replacement password whose check runs.
   struct PendingReplacement {
     std::string id;
-    account_book::Secret credential;
+    kalu_ui::secret::SecretText credential;
   };
 
   // ---- sync's steps, in order (accounts_pane.cpp) ----

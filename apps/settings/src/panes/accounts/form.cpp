@@ -13,8 +13,8 @@ namespace settings::panes::accounts {
 namespace {
 
 using account_book::Json;
-using account_book::Secret;
 using kalu_ui::fail;
+using kalu_ui::secret::SecretText;
 using limited_exec::trim_white_space;
 namespace services = settings::accounts;
 
@@ -93,7 +93,7 @@ kalu_ui::Status validate(AccountKind kind, const Trimmed& t) {
 kalu_ui::Result<std::string> account_id(AccountKind kind,
                                         const std::optional<std::string>& editing_id,
                                         const std::optional<std::string>& reused_id,
-                                        const Trimmed& t, const Secret& password) {
+                                        const Trimmed& t, const SecretText& password) {
   if (editing_id) return *editing_id;
   if (trim_white_space(password.view()).empty()) return fail("enter a password or app password");
   if (reused_id) return *reused_id;
@@ -156,10 +156,10 @@ Json form_config(AccountKind kind, bool editing, const std::string& id, const Tr
 }
 
 // The typed password, else the one saved for the account.
-kalu_ui::Result<Secret> credential_for(const RootOverride& root, const std::string& id,
-                                       const Secret& password) {
+kalu_ui::Result<SecretText> credential_for(const RootOverride& root, const std::string& id,
+                                           const SecretText& password) {
   if (std::string_view typed = trim_white_space(password.view()); !typed.empty()) {
-    return Secret(typed);
+    return SecretText::copy_of(typed);
   }
   auto saved = services::saved_secret(root, id);
   if (!saved) return fail(std::move(saved.error()));

@@ -42,14 +42,14 @@ struct FormValues {
   std::string username;
   // CalDAV, WebDAV and Nextcloud only.
   std::string server_url;
-  account_book::Secret password;
+  kalu_ui::secret::SecretText password;
 };
 
 // A form that passed validation: the record to check and then save, with the
 // credential to check it with, and what the pane needs to prepare it again.
 struct PreparedDraft {
   account_book::Account account;
-  account_book::Secret credential;
+  kalu_ui::secret::SecretText credential;
   AccountKind kind = AccountKind::kMail;
   std::optional<std::string> editing_id;  // none while adding
   std::string id;

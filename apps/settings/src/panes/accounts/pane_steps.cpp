@@ -246,7 +246,7 @@ FormValues AccountsPane::read_form_values() const {
   values.server_url = cells_.server_url->get();
   {
     auto access = cells_.password->lock();
-    values.password = account_book::Secret(access.view());
+    values.password = kalu_ui::secret::SecretText::copy_of(access.view());
   }
   return values;
 }
@@ -265,7 +265,7 @@ void AccountsPane::load_statuses_and_vault() {
   credential_ids_.clear();
   for (const auto& of_kind : rows_) {
     for (const AccountRow& row : of_kind) {
-      std::optional<account_book::Secret> saved = vault.get(row.id);
+      std::optional<kalu_ui::secret::SecretText> saved = vault.get(row.id);
       if (saved && !saved->empty()) credential_ids_.push_back(row.id);
     }
   }

@@ -7,7 +7,7 @@ namespace settings::panes::accounts {
 
 kalu_ui::Result<RunningCheck> start_check(const account_probe::SharedAccountProbe& probe,
                                           account_book::Account account,
-                                          account_book::Secret credential,
+                                          kalu_ui::secret::SecretText credential,
                                           const account_probe::ThreadStarter& start_thread,
                                           kalu_ui::Instant now) {
   auto answer = account_probe::start_account_check(probe, std::move(account), std::move(credential),

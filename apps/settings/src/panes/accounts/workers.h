@@ -32,7 +32,7 @@ struct RunningCheck {
 // The starter's reason when no thread could be started.
 kalu_ui::Result<RunningCheck> start_check(const account_probe::SharedAccountProbe& probe,
                                           account_book::Account account,
-                                          account_book::Secret credential,
+                                          kalu_ui::secret::SecretText credential,
                                           const account_probe::ThreadStarter& start_thread,
                                           kalu_ui::Instant now);
 

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "kalu_net/secret.h"
 #include "kalu_ui/result.h"
+#include "kalu_ui/secret.h"
 #include "vocabulary/login_accounts.h"
 
 namespace settings::panes::users {
 
 // A typed password on its way to chpasswd: its bytes are overwritten when
-// it is dropped, cleared or moved from. Move it; it cannot be copied.
-using Password = kalu_net::SecretText;
+// it is dropped, wiped or moved from. Move it: a copy is a second secret.
+using Password = kalu_ui::secret::SecretText;
 
 class UsersBackend {
  public:

@@ -41,7 +41,7 @@ ChangeOutcome run_change(Change change, UsersBackend& users, IdentityBackend* id
   ChangeOutcome outcome;
   outcome.result = apply(change, users, identities);
   // The password goes before the slow reload, not when the change is dropped.
-  if (auto* create = std::get_if<CreateUser>(&change)) create->password.clear();
+  if (auto* create = std::get_if<CreateUser>(&change)) create->password.wipe();
   outcome.users = users.load_users();
   if (identities != nullptr) outcome.identities = identities->load_identities();
   return outcome;

@@ -165,12 +165,7 @@ void UsersPane::run_form_triggers(doc::Document& document) {
       trimmed(actions::read_doc_text(document, doc::kRoot, control::kUsername).value_or(""));
   // The typed bytes go straight from the locked buffer into the wiping
   // holder; the buffer is emptied (and overwritten) at once.
-  Password password;
-  {
-    auto access = password_->lock();
-    password = Password(access.view());
-    access.clear();
-  }
+  Password password = password_->take();
   clear_form(document);
   change_is_create_ = true;
   start(Change(CreateUser{username, full_name, std::move(password)}), std::nullopt);

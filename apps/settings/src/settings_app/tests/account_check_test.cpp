@@ -118,8 +118,8 @@ struct CheckFixture {
     store.upsert(account("chat1", "matrix"));
     EXPECT_TRUE(store.save_in(t.root.path()).has_value());
     auto vault = account_book::SecretVault::open_in(t.root.path());
-    vault.put("cal1", account_book::Secret(kSecret));
-    vault.put("chat1", account_book::Secret("x"));
+    vault.put("cal1", kalu_ui::secret::SecretText::copy_of(kSecret));
+    vault.put("chat1", kalu_ui::secret::SecretText::copy_of("x"));
     EXPECT_TRUE(vault.try_save().has_value());
     t.harness.frame();
   }

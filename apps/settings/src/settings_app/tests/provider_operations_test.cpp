@@ -46,7 +46,8 @@ struct ProviderFixture {
     config.upsert(on);
     config.upsert(off);
     EXPECT_TRUE(config.save().has_value());
-    EXPECT_TRUE(kalu_model_gateway::set_api_key("on", account_book::Secret("sk-on")).has_value());
+    EXPECT_TRUE(kalu_model_gateway::set_api_key("on", kalu_ui::secret::SecretText::copy_of("sk-on"))
+                    .has_value());
     t.harness.frame();
   }
 
@@ -244,7 +245,8 @@ TEST(ProviderOperations, AccountRollBacksNeverTouchProviderKeys) {
   TempDir dir;
   prefs_store::ScopedConfigDir scoped(dir.path());
   ASSERT_TRUE(accounts::begin_account_mutation(std::nullopt, {}, {}).has_value());
-  ASSERT_TRUE(kalu_model_gateway::set_api_key("p", account_book::Secret("sk-p")).has_value());
+  ASSERT_TRUE(kalu_model_gateway::set_api_key("p", kalu_ui::secret::SecretText::copy_of("sk-p"))
+                  .has_value());
   ASSERT_TRUE(accounts::roll_back_account_mutation(std::nullopt).has_value());
   EXPECT_EQ(kalu_model_gateway::secret_configured("p"), true);
 }

@@ -16,10 +16,17 @@
 //   - SecretBuffer: the shared, lock-guarded buffer a password field edits in
 //     place (TextInput::from_secret). Its owner takes the text out with
 //     `take`, which hands over a SecretText and empties the buffer.
-//   - SecretText: one owned, move-only copy that travels to a worker; it is
-//     overwritten when it is wiped, moved from or destroyed.
+//   - SecretText: every other secret of the program and its libraries (a
+//     typed password on its way to a worker, a vault's entry, a command line
+//     or a header carrying a credential). Every copy lives in memory of its
+//     own and is overwritten when it is wiped, moved from or destroyed; when
+//     it grows, its old bytes are overwritten before they are released.
 // A platform call that only takes a std::string gets one through `expose`,
-// whose copy is overwritten when the exposure ends.
+// whose copy is overwritten when the exposure ends. Buffers of plain bytes
+// (keys, plaintext) that must not leave copies use WipingAllocator.
+//
+// Neither holder can be printed or formatted: a secret reaches a log, a
+// message or a document only by someone calling `view`.
 //
 // Locking memory may be refused (RLIMIT_MEMLOCK); the bytes are then still
 // overwritten and kept out of dumps, only not pinned. Nothing here logs.
@@ -29,6 +36,25 @@ namespace kalu_ui::secret {
 void wipe(void* data, std::size_t size);
 // Overwrites the string's whole storage, then empties it.
 void wipe(std::string& text);
+
+// An allocator that overwrites memory before handing it back, for a
+// std::vector of secret bytes: its growth leaves no copy behind.
+template <typename T>
+struct WipingAllocator {
+  using value_type = T;
+  WipingAllocator() = default;
+  template <typename U>
+  WipingAllocator(const WipingAllocator<U>&) {}
+  T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+  void deallocate(T* p, std::size_t n) {
+    wipe(p, n * sizeof(T));
+    std::allocator<T>().deallocate(p, n);
+  }
+  template <typename U>
+  bool operator==(const WipingAllocator<U>&) const {
+    return true;
+  }
+};
 
 // Page-aligned memory for secret bytes, as described above. Move-only.
 class LockedBytes {
@@ -72,26 +98,43 @@ class Exposed {
   std::string text_;
 };
 
-// One owned secret. Move-only; a moved-from SecretText is empty.
+// One owned secret; a moved-from SecretText is empty. A copy takes memory of
+// its own (none for an empty text), so records that carry a secret stay
+// plain values. The bytes past the text are always zero, so `c_str` needs no
+// copy.
 class SecretText {
  public:
   SecretText() = default;
   static SecretText copy_of(std::string_view text);
+  // Empty, with room for `capacity` bytes: appending up to that many never
+  // moves the text.
+  static SecretText with_capacity(std::size_t capacity);
   ~SecretText() { wipe(); }
   SecretText(SecretText&& other) noexcept;
   SecretText& operator=(SecretText&& other) noexcept;
-  SecretText(const SecretText&) = delete;
-  SecretText& operator=(const SecretText&) = delete;
+  SecretText(const SecretText& other) : SecretText(copy_of(other.view())) {}
+  SecretText& operator=(const SecretText& other);
 
   std::string_view view() const { return {bytes_.data(), size_}; }
+  // The text followed by a zero byte, for a C interface.
+  const char* c_str() const { return bytes_.data() ? bytes_.data() : ""; }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
+  bool operator==(const SecretText& other) const { return view() == other.view(); }
   // A std::string copy for one call (see Exposed).
   Exposed expose() const { return Exposed(view()); }
+
+  // Appends; when the room runs out the text moves to larger memory and the
+  // old is overwritten.
+  void append(std::string_view bytes);
+  void append(char byte) { append(std::string_view(&byte, 1)); }
   // Overwrites the text and empties it.
   void wipe();
 
  private:
+  // Memory for at least `size` bytes and the zero byte after them.
+  void reserve(std::size_t size);
+
   LockedBytes bytes_;
   std::size_t size_ = 0;
 };

@@ -19,7 +19,7 @@ namespace settings::panes::accounts {
 namespace {
 
 using account_book::Json;
-using account_book::Secret;
+using kalu_ui::secret::SecretText;
 using settings::accounts::AccountConfig;
 using settings::accounts::testing::AccountsRoot;
 using settings::accounts::testing::make_account;
@@ -27,7 +27,7 @@ using settings::accounts::testing::make_account;
 FormValues values(std::string name, std::string identity, std::string server = "",
                   std::string password = "pw", std::string username = "") {
   return {std::move(name), std::move(identity), std::move(username), std::move(server),
-          Secret(password)};
+          SecretText::copy_of(password)};
 }
 
 // A store with a mail account (its secret saved), a CalDAV account without a
@@ -53,8 +53,8 @@ void seed(const AccountsRoot& dir) {
   store.upsert(files);
   ASSERT_TRUE(store.save_in(dir.path()).has_value());
   auto vault = account_book::SecretVault::open_in(dir.path());
-  vault.put("ann@example.com", Secret("saved-mail"));
-  vault.put("webdav-1", Secret("saved-dav"));
+  vault.put("ann@example.com", SecretText::copy_of("saved-mail"));
+  vault.put("webdav-1", SecretText::copy_of("saved-dav"));
   ASSERT_TRUE(vault.try_save().has_value());
 }
 

@@ -53,7 +53,7 @@ void seed_twenty(const AccountsRoot& dir) {
   for (const auto& account : store.accounts) {
     statuses.set(account.id,
                  {account_book::AccountSyncHealth::kHealthy, 1'700'000'000, 1'700'000'000, "ok"});
-    vault.put(account.id, account_book::Secret("secret"));
+    vault.put(account.id, kalu_ui::secret::SecretText::copy_of("secret"));
   }
   (void)store.save_in(dir.path());
   (void)statuses.save_in(dir.path());

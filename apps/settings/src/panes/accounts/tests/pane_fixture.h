@@ -104,8 +104,8 @@ inline void seed_accounts(const AccountsRoot& dir) {
   store.upsert(nc);
   (void)store.save_in(dir.path());
   auto vault = account_book::SecretVault::open_in(dir.path());
-  vault.put("ann@example.com", account_book::Secret("mail-secret"));
-  vault.put("webdav-1", account_book::Secret("dav-secret"));
+  vault.put("ann@example.com", kalu_ui::secret::SecretText::copy_of("mail-secret"));
+  vault.put("webdav-1", kalu_ui::secret::SecretText::copy_of("dav-secret"));
   (void)vault.try_save();
 }
 

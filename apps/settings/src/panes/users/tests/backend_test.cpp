@@ -99,7 +99,7 @@ TEST(SystemUsersBackend, UnsafeNamesAndEmptyPasswordsAreRefusedBeforeAnyProgramR
        "The password cannot contain line breaks or NUL characters."},
   };
   for (const auto& c : cases) {
-    auto created = backend.create_user(c.username, c.full_name, Password(c.password));
+    auto created = backend.create_user(c.username, c.full_name, Password::copy_of(c.password));
     ASSERT_FALSE(created) << c.username;
     EXPECT_EQ(created.error(), c.error) << c.username;
   }
@@ -109,7 +109,7 @@ TEST(SystemUsersBackend, UnsafeNamesAndEmptyPasswordsAreRefusedBeforeAnyProgramR
 TEST(SystemUsersBackend, ThePasswordReachesChpasswdOnStandardInputOnly) {
   FakeAccounts accounts;
   SystemUsersBackend backend;
-  ASSERT_TRUE(backend.create_user("lin", "Lin Yu", Password("correct horse battery")));
+  ASSERT_TRUE(backend.create_user("lin", "Lin Yu", Password::copy_of("correct horse battery")));
   EXPECT_EQ(accounts.input(), "lin:correct horse battery\n");
   EXPECT_EQ(accounts.log(), "useradd --create-home --comment Lin Yu -- lin\nchpasswd \n");
   EXPECT_THAT(accounts.passwd(), HasSubstr("lin:x:1005:"));
@@ -120,7 +120,7 @@ TEST(SystemUsersBackend, AFailedCreationSetsNoPassword) {
   accounts.fakes.add("/usr/sbin/useradd",
                      "echo \"useradd: user 'grace' already exists\" >&2\nexit 9");
   SystemUsersBackend backend;
-  EXPECT_EQ(backend.create_user("grace", "", Password("pw")).error(),
+  EXPECT_EQ(backend.create_user("grace", "", Password::copy_of("pw")).error(),
             "useradd: user 'grace' already exists");
   EXPECT_FALSE(fs::exists(accounts.dir() / "log"));
 }
@@ -130,7 +130,7 @@ TEST(SystemUsersBackend, AFailedPasswordStepLeavesNoAccount) {
   accounts.chpasswd("echo 'chpasswd: (user lin) pam_chauthtok() failed' >&2\nexit 1");
   SystemUsersBackend backend;
   kalu_ui::log::ScopedCapture capture;
-  EXPECT_EQ(backend.create_user("lin", "", Password("pw")).error(),
+  EXPECT_EQ(backend.create_user("lin", "", Password::copy_of("pw")).error(),
             "chpasswd: (user lin) pam_chauthtok() failed");
   EXPECT_THAT(accounts.passwd(), Not(HasSubstr("lin:")));
   EXPECT_THAT(accounts.log(), HasSubstr("userdel --remove -- lin\n"));
@@ -138,7 +138,7 @@ TEST(SystemUsersBackend, AFailedPasswordStepLeavesNoAccount) {
 
   // When the account cannot be taken back either, the answer says it is there.
   accounts.userdel("echo 'userdel: cannot lock /etc/passwd; try again later.' >&2\nexit 10");
-  EXPECT_EQ(backend.create_user("lin", "", Password("pw")).error(),
+  EXPECT_EQ(backend.create_user("lin", "", Password::copy_of("pw")).error(),
             "the account lin was created without a password: chpasswd: (user lin) "
             "pam_chauthtok() failed");
   EXPECT_THAT(accounts.passwd(), HasSubstr("lin:"));
@@ -234,7 +234,8 @@ TEST(RunChange, CallsOneBackendAndReadsBothListsAgain) {
   RecordingUsers users;
   RecordingIdentities identities;
   users.answer = kalu_ui::fail("useradd: user 'lin' already exists");
-  auto created = run_change(CreateUser{"lin", "Lin Yu", Password("pw")}, users, &identities);
+  auto created =
+      run_change(CreateUser{"lin", "Lin Yu", Password::copy_of("pw")}, users, &identities);
   EXPECT_EQ(created.result.error(), "useradd: user 'lin' already exists");
   ASSERT_EQ(created.users.size(), 1u);
   EXPECT_EQ(created.users[0].username, "ada");
