@@ -53,7 +53,7 @@ class AccountsInTheWindow : public ::testing::Test {
     store.upsert(files);
     EXPECT_TRUE(store.save_in(t.root.path()).has_value());
     auto vault = account_book::SecretVault::open_in(t.root.path());
-    vault.put("webdav-1", account_book::Secret("dav-secret"));
+    vault.put("webdav-1", kalu_ui::secret::SecretText::copy_of("dav-secret"));
     EXPECT_TRUE(vault.try_save().has_value());
     // The checks answer before their start returns.
     t.app->account_branch().set_thread_starter([](std::move_only_function<void()> body) -> kalu_ui::Status {
