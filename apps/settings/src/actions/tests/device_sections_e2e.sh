@@ -14,79 +14,24 @@
 # - A scale staged, applied and kept is the saved layout; one applied and
 #   left unconfirmed is restored by the pane once its test has run out.
 #
-# usage: device_sections_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: device_sections_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-xvfb_script="$here/../../../../../platform/kalu_ui/app/tests/xvfb.sh"
-mkdir -p "$out"
-rm -f "$out"/*.txt
-# shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
-source "$xvfb_script"
+# shellcheck source=../../settings_app/tests/settings_e2e.sh
+source "$here/../../settings_app/tests/settings_e2e.sh" "$@"
+e2e_begin device-sections
+operation_action=settings.display-operation
 
-xvfb_pid=""
-app_pid=""
-home="$(mktemp -d /tmp/kalu-device-sections-XXXXXX)"
-mkdir -p "$home/config" "$home/data" "$home/state" "$home/runtime"
-chmod 700 "$home/runtime"
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  for f in "$out"/*.txt; do
-    echo "--- $f" >&2
-    head -c 6000 "$f" >&2
-  done
-  exit 1
-}
-
-ctl() {
-  XDG_RUNTIME_DIR="$home/runtime" "$ctl_program" --timeout 60 "$@"
-}
-simdev() {
-  "$simdev_program" "$@"
-}
-
-# display NAME PAYLOAD: starts a display operation and waits for its final
-# state (in NAME.txt); the wait's exit status is the answer.
-display() {
-  local id
-  id="$(ctl start settings.display-operation 1 "$2")" || fail "$1 was refused"
-  ctl wait "$id" >"$out/$1.txt"
-}
 # is NUMBER PATH: the device holds that number at PATH (62 and 62.0 alike).
 is() {
   local value
   value="$(simdev get "$2")" || return 1
   python3 -c 'import sys; sys.exit(float(sys.argv[1]) != float(sys.argv[2]))' "$1" "$value"
 }
-# said NAME TEXT: NAME succeeded with TEXT.
-said() {
-  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
-}
 
 simdev reset >/dev/null || fail "simdev could not seed the device"
-start_xvfb "$out/xvfb.log"
-DISPLAY="$display" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
-  XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$home/runtime" \
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-app_pid=$!
-serving() {
-  kill -0 "$app_pid" 2>/dev/null || fail "kalu-settings ended early"
-  ctl list >/dev/null 2>&1
-}
-wait_until 60 serving || fail "kalu-settings did not serve its socket within a minute"
+start_settings
 
 # One output's item, with the choices built from the other output.
 ctl get settings.display-output:DP-2 >"$out/output.txt" || fail "the output DP-2 was not found"
@@ -146,36 +91,34 @@ ctl get settings.section:appearance >"$out/appearance-after.txt" || fail "no App
 ctl invoke settings.section:displays open >"$out/open.txt" || fail "the Displays pane did not open"
 sleep 1
 
-display brightness '{"SetBrightness":{"value":0.62}}' || fail "the brightness was not set"
+run brightness '{"SetBrightness":{"value":0.62}}'
 said brightness "Brightness set to 62%."
 is 62 display.brightness || fail "the backlight is not at 62"
 
 simdev fault display.set_brightness "the backlight is not responding" >/dev/null
-! display brightness-fault '{"SetBrightness":{"value":0.3}}' ||
-  fail "a failing backlight did not fail the operation"
-grep -qF "Brightness could not be changed: the backlight is not responding" \
-  "$out/brightness-fault.txt" || fail "the failure does not carry the backlight's text"
+run_failing brightness-fault '{"SetBrightness":{"value":0.3}}' \
+  "Brightness could not be changed: the backlight is not responding"
 is 62 display.brightness || fail "the level moved although the backlight failed"
 simdev fault display.set_brightness >/dev/null
 
 # Staged, applied, kept.
-display stage '{"SetOutputScale":{"connector":"DP-2","label":"125%"}}' || fail "staging failed"
-display apply '"Apply"' || fail "applying failed"
+run stage '{"SetOutputScale":{"connector":"DP-2","label":"125%"}}'
+run apply '"Apply"'
 said apply "Display change is being tested; keep it or it will be reverted."
-display keep '"Confirm"' || fail "keeping failed"
+run keep '"Confirm"'
 said keep "Display changes kept."
 is 1.25 display.config.DP-2.scale || fail "the kept scale is not saved"
 
 # Applied and left: the pane notices the test has run out and the layout
 # before it is back.
-display stage-again '{"SetOutputScale":{"connector":"DP-2","label":"175%"}}' || fail "staging failed"
-display apply-again '"Apply"' || fail "applying failed"
+run stage-again '{"SetOutputScale":{"connector":"DP-2","label":"175%"}}'
+run apply-again '"Apply"'
 is 1.75 display.config.DP-2.scale || fail "the applied scale is not on test"
 simdev set display.transaction.deadline_unix_ms 1 >/dev/null
 reverted() { is 5 display.transaction.state; }
 wait_until 60 reverted || fail "the pane did not restore the layout after its test ran out"
 is 1.25 display.config.DP-2.scale || fail "the previous scale is not back"
-! display keep-late '"Confirm"' || fail "keeping a restored layout succeeded"
+! operation "$operation_action" keep-late '"Confirm"' || fail "keeping a restored layout succeeded"
 grep -qF "Display configuration could not be kept" "$out/keep-late.txt" ||
   fail "keeping a restored layout did not say why it failed"
 

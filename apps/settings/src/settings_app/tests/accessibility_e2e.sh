@@ -6,15 +6,12 @@
 # the Bluetooth switch following simdev and a click, the Displays dropdowns,
 # focus events following Tab.
 #
-# usage: accessibility_e2e.sh <kalu-settings> <simdev> <output folder>
+# usage: accessibility_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-simdev_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ctl_program=/bin/false
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 
 # The Python that has the client library: the system's, whatever python3
 # comes first on the path.
@@ -33,10 +30,9 @@ done
 [[ -n "$launcher" ]] || { echo "FAILED: no at-spi-bus-launcher (scripts/setup installs it)" >&2; exit 1; }
 
 e2e_begin accessibility
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_STATE_HOME="$home/state"
 export XDG_RUNTIME_DIR="$home/runtime" DISPLAY="$display"
-unset KALU_TEST KALU_DEVICE AT_SPI_BUS_ADDRESS
+unset AT_SPI_BUS_ADDRESS
 
 # A session bus of the test's own, and the accessibility bus on it.
 exec 3>"$out/session-bus.txt"
@@ -50,12 +46,10 @@ export DBUS_SESSION_BUS_ADDRESS
 "$launcher" --launch-immediately >"$out/launcher-stdout.txt" 2>"$out/launcher-stderr.txt" &
 stop_at_exit+=("$!")
 
-"$simdev_program" reset >/dev/null || fail "simdev could not seed the device"
-start_settings() {
-  "$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
-  app_pid=$!
-}
-start_settings
+simdev reset >/dev/null || fail "simdev could not seed the device"
+# The environment is the buses' already: the program is started as it is.
+"$program" >"$out/app-stdout.txt" 2>"$out/app-stderr.txt" &
+app_pid=$!
 
 # The whole walk is bounded against a hang only: each of its steps has its own
 # bound, and on a loaded machine under the sanitizers the walk's many bus round

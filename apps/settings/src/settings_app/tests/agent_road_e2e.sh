@@ -10,24 +10,17 @@
 #   reads the arguments from standard input.
 # - A wrong operation kind says which kind the variant takes.
 #
-# usage: agent_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: agent_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin agent_road
 
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_STATE_HOME="$home/state"
-unset KALU_TEST KALU_DEVICE KALU_DEVICE_STATE
-start_settings "$program"
-
-operation_id() {
-  python3 -c 'import json, sys; print(json.load(sys.stdin)["operation_id"])' <"$1"
-}
+unset KALU_DEVICE_STATE
+start_settings
 
 # Started and never polled; a second client goes on at once.
 ctl invoke settings.section:time_date timezone '{"choice":"Asia/Tokyo"}' >"$out/first.txt" ||
@@ -40,7 +33,7 @@ grep -q '"state": "accepted"' "$out/second.txt" || fail "the second operation wa
 ctl wait "$first" >"$out/first-final.txt" || fail "the first operation did not succeed"
 grep -q '"text": "time zone updated"' "$out/first-final.txt" ||
   fail "the first operation's outcome does not carry its message as its text"
-"$simdev_program" show time >"$out/time.txt"
+simdev show time >"$out/time.txt"
 grep -q '"timezone": "Asia/Tokyo"' "$out/time.txt" || fail "the device does not hold Asia/Tokyo"
 
 # Arguments are held to the declared input.
@@ -64,14 +57,14 @@ refused zone-name 'timezone: unknown argument "timezone"' \
   invoke settings.section:time_date timezone '{"timezone":"Europe/Paris"}'
 refused submit-kind '"SubmitForm" takes operation kind 1, not 2' \
   start settings.account-operation 2 '"SubmitForm"'
-[[ "$("$simdev_program" get display.brightness)" == 70 ]] || fail "a refused brightness changed it"
+[[ "$(simdev get display.brightness)" == 70 ]] || fail "a refused brightness changed it"
 
 # --wait: the final state decides the exit status.
 echo '{"value": 0.4}' | ctl invoke settings.section:displays brightness - --wait \
   >"$out/brightness.txt" || fail "the brightness did not succeed"
 grep -q '"text": "Brightness set to 40%."' "$out/brightness.txt" ||
   fail "the waited-for outcome does not carry its message"
-"$simdev_program" fault display.set_brightness "the backlight is not responding" >/dev/null
+simdev fault display.set_brightness "the backlight is not responding" >/dev/null
 status=0
 ctl start settings.display-operation 1 '{"SetBrightness":{"value":0.3}}' --wait \
   >"$out/brightness-fault.txt" || status=$?

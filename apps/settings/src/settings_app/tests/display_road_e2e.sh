@@ -8,21 +8,18 @@
 # - Setting the brightness through "settings.display-operation" is accepted,
 #   completes with the Displays pane's message, and the device holds 50.
 #
-# usage: display_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: display_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin road
 
 # The program, the client and simdev all find the same device through these.
 export XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_STATE_HOME="$home/state"
-unset KALU_TEST KALU_DEVICE KALU_DEVICE_STATE
-start_settings "$program"
+unset KALU_DEVICE_STATE
+start_settings
 ctl list >"$out/list.txt" || fail "the tree could not be listed"
 
 # The root and its sections in sidebar order.
@@ -32,13 +29,11 @@ expected="network bluetooth devices_sync sound displays mouse_keyboard keyboard_
 [[ "$sections" == "$expected" ]] || fail "the sections are listed as: $sections"
 
 # The brightness, from the client to the device and back.
-[[ "$("$simdev_program" get display.brightness)" == 70 ]] || fail "the fresh device is not at 70"
-id="$(ctl start settings.display-operation 1 '{"SetBrightness":{"value":0.5}}')" ||
-  fail "setting the brightness was refused"
-ctl wait "$id" >"$out/brightness.txt" || fail "setting the brightness did not succeed"
+[[ "$(simdev get display.brightness)" == 70 ]] || fail "the fresh device is not at 70"
+run_operation settings.display-operation brightness '{"SetBrightness":{"value":0.5}}'
 grep -q '"state": "succeeded"' "$out/brightness.txt" || fail "the operation did not succeed"
 grep -q 'Brightness set to 50%.' "$out/brightness.txt" || fail "the operation did not say what it set"
-level="$("$simdev_program" get display.brightness)"
+level="$(simdev get display.brightness)"
 [[ "$level" == 50 ]] || fail "the device holds brightness $level, not 50"
 
 echo "display road end to end: ok"

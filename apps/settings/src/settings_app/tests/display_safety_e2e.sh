@@ -9,17 +9,13 @@
 # - Applied, then the application closed: after the deadline simdev shows
 #   the previous layout back, restored once, for the first reader.
 #
-# usage: display_safety_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: display_safety_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin display-safety
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 
 # The device's file as it is, read past simdev (which would end an overdue
 # test itself): prints the transaction's state and DP-2's scale.
@@ -59,7 +55,7 @@ simdev delay display.safety_test 3000 >/dev/null || fail "simdev could not short
 [[ "$(simdev get 'display.config["DP-2"].scale')" == 1.5 ]] || fail "the fresh device is not at 150%"
 
 # 1. Another pane is shown at the deadline.
-start_settings "$program"
+start_settings
 apply_125
 ctl invoke settings.section:sound open >"$out/sound.txt" || fail "Sound did not open"
 wait_until 60 reverted_in_file || fail "the application did not restore the layout: $(in_file)"

@@ -9,18 +9,14 @@
 #   "Super+K" reaches the shortcut file; an unparsable chord is refused,
 #   changes nothing there, and the program keeps serving.
 #
-# usage: input_panes_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: input_panes_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin input-panes
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
-start_settings "$program"
+start_settings
 settings_file="$home/config/kalu/settings.json"
 shortcuts_file="$home/config/kalu/shortcuts.json"
 

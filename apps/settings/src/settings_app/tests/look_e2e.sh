@@ -10,18 +10,15 @@
 # Each change is waited for (a screenshot taken until it shows it); the
 # screenshots are kept as PNG in the output folder.
 #
-# usage: look_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: look_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin look
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE KALU_UI_THEME
-start_settings "$program"
+unset KALU_UI_THEME
+start_settings
 
 # shoot NAME: the screen now, as $out/NAME.xwd.
 shoot() {
@@ -73,7 +70,7 @@ cp "$home/config/kalu/settings.json" "$out/settings.json.txt"
 # A restart draws what is stored.
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
-start_settings "$program"
+start_settings
 # like_larger DUMP: the stored look, nearer to the last screenshot than to
 # the default.
 like_larger() {

@@ -9,17 +9,13 @@
 #   text-file kind's "set-handler" action with one editor's name makes it the
 #   default in the temporary mimeapps.list.
 #
-# usage: notifications_apps_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: notifications_apps_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin notifications-apps
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
 # Only the fixture's applications and defaults: none of this machine's.
 mkdir -p "$home/system/applications" "$home/data/applications" "$home/system-config"
 for editor in Writer Notes; do
@@ -52,7 +48,7 @@ cat >"$settings_file" <<'JSON'
 }
 JSON
 cp "$settings_file" "$out/settings-before.json.txt"
-start_settings "$program" XDG_DATA_DIRS="$home/system" XDG_CONFIG_DIRS="$home/system-config"
+start_settings XDG_DATA_DIRS="$home/system" XDG_CONFIG_DIRS="$home/system-config"
 
 # Every line of the file but the notifications section.
 other_sections() {

@@ -10,23 +10,20 @@
 #   polls to success; started through the entry point, 401 polls to the
 #   connection failure with the probe's message.
 #
-# usage: operations_e2e.sh <kalu-settings> <settingsctl> <kalu-test-dav-account> <output folder>
+# usage: operations_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-dav_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin operations
 
 # The DAV server and the account "cal1" that points at it, in the accounts
 # root the application reads.
-start_dav_account "$dav_program" "$home/config/kalu" cal1 's3cret-Pa55'
+start_dav_account "$home/config/kalu" cal1 's3cret-Pa55'
 
 # The application trusts the test authority and nothing else.
-start_settings "$program" SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
+start_settings SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
 
 # A provider operation completes at once and is saved.
 ctl send '{"method":"start","action_id":"settings.agent-provider-operation","kind":1,"payload":{"Add":{"protocol":"anthropic"}}}' \
@@ -47,22 +44,16 @@ grep -q "rejected: Settings pane is no longer available" "$out/open-title.txt" |
 
 # The connection check of the account, through the account item's "test"
 # action: accepted, then polled to success.
-ctl invoke settings.account:cal1 test >"$out/invoke-test.txt" ||
-  fail "the account item's test action was refused"
-id="$(python3 -c 'import json, sys; print(json.load(sys.stdin)["operation_id"])' <"$out/invoke-test.txt")" ||
-  fail "the test action gave no operation to poll"
-ctl wait "$id" >"$out/check-ok.txt" || fail "the connection check did not succeed"
-grep -q '"state": "succeeded"' "$out/check-ok.txt" || fail "the check did not report success"
-grep -q "Server accepted the signed-in DAV request" "$out/check-ok.txt" ||
+invoke check-ok settings.account:cal1 test
+grep -q '"state": "succeeded"' "$out/check-ok-end.txt" || fail "the check did not report success"
+grep -q "Server accepted the signed-in DAV request" "$out/check-ok-end.txt" ||
   fail "the check did not report the server's answer"
 [[ "$(dav_command requests)" == 1 ]] || fail "the DAV server did not see one request"
 
 # The server now refuses the credential.
 [[ "$(dav_command 'status 401')" == ok ]] || fail "the DAV server did not take the new status"
-id="$(ctl start settings.account-operation 1 '{"Test":{"id":"cal1"}}')" ||
-  fail "starting the second connection check was refused"
 status=0
-ctl wait "$id" >"$out/check-401.txt" || status=$?
+operation settings.account-operation check-401 '{"Test":{"id":"cal1"}}' || status=$?
 [[ $status -eq 1 ]] || fail "the refused check answered status $status, not 1"
 grep -q '"code": "account_connection_failed"' "$out/check-401.txt" ||
   fail "the refused check did not carry account_connection_failed"

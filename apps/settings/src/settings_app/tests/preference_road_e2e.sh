@@ -10,18 +10,14 @@
 #   off again) and writes nothing older over it;
 # - after the pane was opened and left, the file still holds it.
 #
-# usage: preference_road_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: preference_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin preference-road
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
-start_settings "$program"
+start_settings
 config="$home/config/kalu"
 
 open() {

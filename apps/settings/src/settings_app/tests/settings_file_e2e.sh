@@ -10,24 +10,19 @@
 #   are still on disk, in the one copy kept aside beside it.
 # Every wait has a generous bound against a hang; none is a measure of speed.
 #
-# usage: settings_file_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: settings_file_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin settings-file
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
 settings="$home/config/kalu/settings.json"
 mkdir -p "$(dirname "$settings")"
-ctl_timeout=60
 
 # Start-up and `list` with a FIFO, then a 64 MiB file, in the file's place.
 mkfifo "$settings"
-start_settings "$program"
+start_settings
 ctl list >"$out/list-fifo.txt" || fail "list did not answer with a FIFO at settings.json"
 rm "$settings"
 truncate -s 64M "$settings"
@@ -53,18 +48,6 @@ path, section, key, value = sys.argv[1:]
 document = json.load(open(path, encoding="utf-8"))
 sys.exit(0 if document.get(section, {}).get(key) == json.loads(value) else 1)
 EOF
-}
-
-# change RESOURCE ACTION ARGS: invokes the action and, when it started an
-# operation, waits for it to succeed.
-change() {
-  ctl invoke "$@" >"$out/invoke.txt" || fail "$* was refused: $(cat "$out/invoke.txt")"
-  local id
-  id="$(python3 -c 'import json, sys; print(json.load(sys.stdin).get("operation_id", ""))' \
-    <"$out/invoke.txt")"
-  if [[ -n "$id" ]]; then
-    ctl wait "$id" >"$out/wait.txt" || fail "$* did not succeed: $(cat "$out/wait.txt")"
-  fi
 }
 
 # One row per writer: the pane to show first ("-": none), the section's
@@ -100,7 +83,7 @@ for row in "${writers[@]}"; do
     [[ "$stored" =~ ^(true|false)$ ]] || stored="\"$stored\""
     rm -f "$settings".unreadable-*
     printf '%s' "${documents[$i]}" >"$settings"
-    change "settings.section:$resource" "$action" "{\"$name\":$value}"
+    invoke change "settings.section:$resource" "$action" "{\"$name\":$value}"
     saved() { holds "$section" "$key" "$stored"; }
     wait_until 30 saved || fail "$label: the file does not hold $section.$key = $stored"
     copies=("$settings".unreadable-*)

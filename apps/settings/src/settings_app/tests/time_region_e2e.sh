@@ -10,31 +10,25 @@
 #   "EUR" sets the key the pane adopts, and the settings file's locale holds
 #   EUR.
 #
-# usage: time_region_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: time_region_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=settings_e2e.sh
-source "$here/settings_e2e.sh"
+source "$here/settings_e2e.sh" "$@"
 e2e_begin time-region
-# The program and simdev find the same device through this.
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
-start_settings "$program"
+start_settings
 
 # The time zone, from the client to the device, with the page shown.
 ctl start settings.open-pane 2 '"time_date"' >/dev/null || fail "opening Time & Date was refused"
-"$simdev_program" show time >"$out/time-before.txt"
+simdev show time >"$out/time-before.txt"
 grep -q '"Asia/Tokyo"' "$out/time-before.txt" && fail "the fresh device is already on Asia/Tokyo"
 id="$(ctl start settings.time-date-operation 1 '{"SetTimezone":{"timezone":"Asia/Tokyo"}}')" ||
   fail "setting the time zone was refused"
 ctl wait "$id" >"$out/timezone.txt" || fail "setting the time zone did not succeed"
 grep -q '"state": "succeeded"' "$out/timezone.txt" || fail "the operation did not succeed"
 grep -q 'time zone updated' "$out/timezone.txt" || fail "the operation did not say what it did"
-"$simdev_program" show >"$out/device.txt"
+simdev show >"$out/device.txt"
 grep -q '"timezone": "Asia/Tokyo"' "$out/device.txt" || fail "the device does not hold Asia/Tokyo"
 
 # The currency, from the client through the pane to the settings file.

@@ -9,17 +9,13 @@
 #   section's high_contrast (the theme stays Nord), and Appearance opened
 #   next loads it: its section then offers "Turn off high contrast".
 #
-# usage: preferences_e2e.sh <kalu-settings> <settingsctl> <output folder>
+# usage: preferences_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-out="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin preferences
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-unset KALU_TEST KALU_DEVICE
 
 # Other sections, in the settings file's own pretty form.
 settings_file="$home/config/kalu/settings.json"
@@ -44,7 +40,7 @@ cat >"$settings_file" <<'JSON'
 }
 JSON
 cp "$settings_file" "$out/settings-before.txt"
-start_settings "$program"
+start_settings
 
 # Every line outside the appearance and accessibility sections, as it stands.
 outside_appearance() {

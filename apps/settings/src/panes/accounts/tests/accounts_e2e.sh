@@ -7,22 +7,19 @@
 # - The destructive "remove" action of the account's item removes it from the
 #   account list, the sync statuses and the credential vault at once.
 #
-# usage: accounts_e2e.sh <kalu-settings> <settingsctl> <kalu-test-dav-account> <output folder>
+# usage: accounts_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-dav_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin accounts
 
 root="$home/config/kalu"
-start_dav_account "$dav_program" "$root" files1 'Fi1es-Secret' webdav
+start_dav_account "$root" files1 'Fi1es-Secret' webdav
 [[ "$(dav_command 'secret files1')" == yes ]] || fail "the account's secret was not saved"
 
-start_settings "$program" SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
+start_settings SSL_CERT_FILE="$ca_file" SSL_CERT_DIR="$home/no-certs"
 
 ctl start settings.open-pane 2 '"external_accounts"' >/dev/null ||
   fail "opening External Accounts was refused"
@@ -48,11 +45,8 @@ item = json.load(open(sys.argv[1]))
 remove = {a["name"]: a for a in item["actions"]}["remove"]
 sys.exit(0 if remove.get("destructive") else 1)
 PY
-ctl invoke settings.account:files1 remove >"$out/invoke.txt" || fail "the removal was refused"
-id="$(python3 -c 'import json, sys; print(json.load(sys.stdin)["operation_id"])' <"$out/invoke.txt")" ||
-  fail "the removal gave no operation to poll"
-ctl wait "$id" >"$out/remove.txt" || fail "the removal did not succeed"
-grep -q '"state": "succeeded"' "$out/remove.txt" || fail "the removal did not report success"
+invoke remove settings.account:files1 remove
+grep -q '"state": "succeeded"' "$out/remove-end.txt" || fail "the removal did not report success"
 grep -q '"files1"' "$root/accounts/accounts.json" && fail "the account is still listed"
 grep -q '"files1"' "$root/accounts/sync-status.json" && fail "the account's sync status is still there"
 [[ "$(dav_command 'secret files1')" == no ]] || fail "the account's secret is still in the vault"

@@ -10,34 +10,15 @@
 # - An Install of the simulated recommendation, polled to success, shows a
 #   download on the page: a progress bar (screenshot agent-models-page.png).
 #
-# usage: page_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: page_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin agent-models-page
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
 providers="$home/config/kalu/model-providers.json"
-toolkit_tests="$here/../../../../../../platform/kalu_ui/app/tests"
 
-simdev() {
-  "$simdev_program" "$@"
-}
-# invoke NAME RESOURCE ACTION: invokes the action and polls the operation it
-# started to its end; fails unless it succeeded.
-invoke() {
-  ctl invoke "$2" "$3" >"$out/$1.txt" || fail "$1 was refused"
-  local id
-  id="$(python3 -c "import json, sys; print(json.load(open(sys.argv[1])).get('operation_id', ''))" \
-    "$out/$1.txt")" || fail "$1 answered no outcome"
-  if [[ -n "$id" ]]; then
-    ctl wait "$id" >"$out/$1-end.txt" || fail "$1 did not succeed"
-  fi
-}
 # config CHECK: the provider configuration passes the Python assertion CHECK
 # on its JSON, `c`.
 config() {
@@ -51,18 +32,12 @@ scroll() {
     fail "the wheel could not be turned over the page"
   sleep 0.3
 }
-# screenshot NAME: the screen as NAME.png.
-screenshot() {
-  xwd -root -silent -display "$display" >"$out/$1.xwd"
-  python3 "$toolkit_tests/xwd_to_png.py" "$out/$1.xwd" "$out/$1.png"
-  rm -f "$out/$1.xwd"
-}
 
 simdev reset >/dev/null || fail "simdev could not seed the device"
 # The install takes long enough to be seen downloading.
 simdev delay kalu-model-manager.install 60000 >/dev/null ||
   fail "simdev could not slow the install down"
-start_settings "$program"
+start_settings
 
 invoke add settings.section:agent_models add-openai-compatible
 config 'any(p["id"].startswith("openai-compatible-") and p["enabled"] for p in c["providers"])'
@@ -83,12 +58,10 @@ if ctl get settings.agent-provider:local-vllm >/dev/null 2>&1; then
   fail "the local profile is listed among the hosted providers"
 fi
 
-id="$(ctl start settings.agent-model-operation 1 \
-  '{"Install":{"id":"lumen-8b-instruct","revision":"2025.03.2"}}')" || fail "Install was refused"
-ctl wait "$id" >"$out/install.txt" || fail "Install did not succeed"
-simdev show models >"$out/models.txt" || fail "simdev could not show the model service"
-python3 -c "import json, sys; m = json.load(open(sys.argv[1])); assert [i['phase']['state'] for i in m['installed'] if i['package']['id'] == 'lumen-8b-instruct'] == ['downloading'], m" \
-  "$out/models.txt" || fail "the recommendation is not downloading"
+run_operation settings.agent-model-operation install \
+  '{"Install":{"id":"lumen-8b-instruct","revision":"2025.03.2"}}'
+device_holds models models \
+  "[i['phase']['state'] for i in state['installed'] if i['package']['id'] == 'lumen-8b-instruct'] == ['downloading']"
 
 # The page reads the service again while the download runs.
 sleep 2

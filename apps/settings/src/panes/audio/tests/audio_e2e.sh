@@ -13,52 +13,27 @@
 # - SetOutputVolume 0.55 again ends "Audio setting is already in place.", and
 #   the next operation is accepted.
 #
-# usage: audio_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: audio_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin audio
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-
-simdev() {
-  "$simdev_program" "$@"
-}
-# run NAME PAYLOAD: starts an audio operation and waits for its outcome (in
-# NAME.txt); fails unless it succeeded.
-run() {
-  local id
-  id="$(ctl start settings.audio-operation 1 "$2")" || fail "$1 was refused"
-  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
-}
-# said NAME TEXT: the outcome of NAME carries TEXT as its value.
-said() {
-  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
-}
-# holds NAME CHECK: `simdev show audio` (kept in NAME.txt) passes the Python
-# assertion CHECK on its JSON, `audio`.
-holds() {
-  simdev show audio >"$out/$1.txt" || fail "simdev could not show the audio graph"
-  python3 -c "import json, sys; audio = json.load(open(sys.argv[1])); assert $2, audio" \
-    "$out/$1.txt" || fail "the device does not hold $2"
-}
+operation_action=settings.audio-operation
 
 simdev reset >/dev/null || fail "simdev could not seed the device"
-start_settings "$program"
+start_settings
 
 # The output volume, down to the device.
 run volume '{"SetOutputVolume":{"value":0.55}}'
 said volume "Output volume set to 55%."
-holds after-volume '[s["volume"] for s in audio["sinks"] if s["default"]] == [0.55]'
+device_holds after-volume audio '[s["volume"] for s in state["sinks"] if s["default"]] == [0.55]'
 
 # The second sink as the output: through the simulated wpctl, and saved.
 run select '{"SelectOutput":{"device_id":58}}'
 said select "Audio output device changed."
-holds after-select '[s["id"] for s in audio["sinks"] if s["default"]] == [58]'
+device_holds after-select audio '[s["id"] for s in state["sinks"] if s["default"]] == [58]'
 settings="$home/config/kalu/settings.json"
 grep -q '"output_device": "Studio Headphones"' "$settings" ||
   fail "the settings file does not name the output device: $(cat "$settings")"
@@ -66,7 +41,7 @@ grep -q '"output_device": "Studio Headphones"' "$settings" ||
 # The playback stream pinned to the built-in sink, no longer the default.
 run route '{"RouteStream":{"stream_id":70,"playback":true,"device_id":51}}'
 said route "Audio stream route changed."
-holds after-route '[s["target"] for s in audio["streams"] if s["id"] == 70] == [51]'
+device_holds after-route audio '[s["target"] for s in state["streams"] if s["id"] == 70] == [51]'
 
 # The same volume again: in place, and the executor is free for the next.
 run again '{"SetOutputVolume":{"value":0.55}}'

@@ -10,32 +10,20 @@
 # - Power off, then on again, ends "Bluetooth enabled.".
 # - Discovery asked twice starts, then stops.
 #
-# usage: bluetooth_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: bluetooth_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin bluetooth
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-
-# run NAME PAYLOAD: a Bluetooth operation, waited for (settings_e2e.sh).
-run() {
-  run_operation settings.bluetooth-operation "$1" "$2"
-}
-# said NAME TEXT: the outcome of NAME carries TEXT as its value.
-said() {
-  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
-}
+operation_action=settings.bluetooth-operation
 
 # The device is seeded before the application starts, pairing made slow.
 simdev reset >/dev/null || fail "simdev could not seed the device"
 simdev delay bluez.pair 400 >/dev/null || fail "simdev could not slow pairing"
 
-start_settings "$program"
+start_settings
 
 # An unpaired device, from the Bluetooth section's device items: the one
 # whose actions offer "pair".

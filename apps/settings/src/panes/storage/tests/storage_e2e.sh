@@ -10,47 +10,14 @@
 # - Asked again with nothing left, each fails with the text that says so.
 # - OpenDisks ends "Opened Disks." and the device records the tool.
 #
-# usage: storage_e2e.sh <kalu-settings> <settingsctl> <simdev> <output folder>
+# usage: storage_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
+#          <output folder> (settings_e2e.sh)
 set -euo pipefail
-program="$1"
-ctl_program="$2"
-simdev_program="$3"
-out="$4"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=../../../settings_app/tests/settings_e2e.sh
-source "$here/../../../settings_app/tests/settings_e2e.sh"
+source "$here/../../../settings_app/tests/settings_e2e.sh" "$@"
 e2e_begin storage
-export KALU_DEVICE_STATE="$home/state/simulated-device.json"
-
-simdev() {
-  "$simdev_program" "$@"
-}
-# run NAME PAYLOAD: starts a storage operation and waits for its outcome (in
-# NAME.txt); fails unless it succeeded.
-run() {
-  local id
-  id="$(ctl start settings.storage-operation 1 "$2")" || fail "$1 was refused"
-  ctl wait "$id" >"$out/$1.txt" || fail "$1 did not succeed"
-}
-# refused NAME PAYLOAD TEXT: the operation fails with TEXT (in NAME.txt).
-refused() {
-  local id status=0
-  id="$(ctl start settings.storage-operation 1 "$2")" || fail "$1 was refused at the start"
-  ctl wait "$id" >"$out/$1.txt" || status=$?
-  [[ $status -eq 1 ]] || fail "$1 answered status $status, not a failure"
-  grep -qF "\"message\": \"$3\"" "$out/$1.txt" || fail "$1 did not fail with \"$3\""
-}
-# said NAME TEXT: the outcome of NAME carries TEXT as its value.
-said() {
-  grep -qF "\"value\": \"$2\"" "$out/$1.txt" || fail "$1 did not end with \"$2\""
-}
-# holds NAME SECTION CHECK: `simdev show SECTION` (kept in NAME.txt) passes
-# the Python assertion CHECK on its JSON, `state`.
-holds() {
-  simdev show "$2" >"$out/$1.txt" || fail "simdev could not show $2"
-  python3 -c "import json, sys; state = json.load(open(sys.argv[1])); assert $3, state" \
-    "$out/$1.txt" || fail "the device does not hold $3"
-}
+operation_action=settings.storage-operation
 
 simdev reset >/dev/null || fail "simdev could not seed the device"
 # A small cache of two applications, and one application's data.
@@ -61,14 +28,14 @@ head -c 4096 /dev/zero >"$cache/org.example.Viewer/thumbs/a.png"
 head -c 2048 /dev/zero >"$cache/org.example.Editor/index.db"
 echo kept >"$home/data/kalu/app-data/org.example.Editor/notes.txt"
 
-start_settings "$program" XDG_CACHE_HOME="$home/cache"
+start_settings XDG_CACHE_HOME="$home/cache"
 
 run cleanup '"CleanupCaches"'
 said cleanup "Application caches cleaned."
 [[ -z "$(ls -A "$cache")" ]] || fail "the cache still holds: $(ls -A "$cache")"
 [[ -f "$home/data/kalu/app-data/org.example.Editor/notes.txt" ]] ||
   fail "the application's data was removed"
-refused cleanup-again '"CleanupCaches"' "No reclaimable application cache is available."
+run_failing cleanup-again '"CleanupCaches"' "No reclaimable application cache is available."
 
 # The pane asked the storage service for its snapshot at start; wait until it
 # holds one, which the tree shows no sign of, by retrying while it is loading.
@@ -79,13 +46,13 @@ free_synced() {
 }
 wait_until 60 free_synced || fail "FreeSyncedFiles did not succeed"
 said free "Synced-file reclamation completed."
-holds after-free storage \
+device_holds after-free storage \
   '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'
 # The verified copies went and the unverified one is queued: nothing is left.
-refused free-again '"FreeSyncedFiles"' "No reclaimable synced files are available."
+run_failing free-again '"FreeSyncedFiles"' "No reclaimable synced files are available."
 
 run disks '"OpenDisks"'
 said disks "Opened Disks."
-holds after-disks tools '[t["intent"] for t in state["opened"]] == ["disks"]'
+device_holds after-disks tools '[t["intent"] for t in state["opened"]] == ["disks"]'
 
 echo "storage end to end: ok"
