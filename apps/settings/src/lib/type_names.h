@@ -1,10 +1,10 @@
 #pragma once
 
 // The full names that the program's own widget types answer from type_name:
-// the application object, the sidebar row, the time-zone map and one type per
-// pane. Each type answers its row (`static constexpr std::string_view
-// kTypeName = type_names::kNetworkPane;`); the toolkit's widgets have their
-// table in the widget contract (widget_contract/type_names.h).
+// the application object, the sidebar row, the time-zone map, the privacy
+// page's security rows and one type per pane. Each type answers its row (`static constexpr
+// std::string_view kTypeName = type_names::kNetworkPane;`); the toolkit's widgets have their table
+// in the widget contract (widget_contract/type_names.h).
 
 #include <string_view>
 
@@ -13,6 +13,7 @@ namespace settings::type_names {
 inline constexpr std::string_view kSettingsApp = "settings::settings_app::SettingsApp";
 inline constexpr std::string_view kSidebarRow = "settings::sidebar::SidebarRow";
 inline constexpr std::string_view kTimeZoneMap = "settings::panes::time_date::TimeZoneMap";
+inline constexpr std::string_view kSecurityRows = "settings::panes::privacy::SecurityRows";
 inline constexpr std::string_view kAccessibilityPane =
     "settings::panes::accessibility::AccessibilityPane";
 inline constexpr std::string_view kAccountsPane = "settings::panes::accounts::AccountsPane";
@@ -42,11 +43,11 @@ inline constexpr std::string_view kUsersPane = "settings::panes::users::UsersPan
 
 // Every name above, for checks that walk the whole table.
 inline constexpr std::string_view kAll[] = {
-    kSettingsApp,     kSidebarRow,        kTimeZoneMap, kAccessibilityPane, kAccountsPane,
-    kAgentModelsPane, kAppearancePane,    kAudioPane,   kBluetoothPane,     kDeviceMeshPane,
-    kDisplayPane,     kMouseKeyboardPane, kNetworkPane, kNotificationsPane, kPersonalAppsPane,
-    kPowerPane,       kPrintersPane,      kRegionPane,  kShortcutPane,      kStoragePane,
-    kTimeDatePane,    kUpdatesPane,       kUsersPane,
+    kSettingsApp,      kSidebarRow,      kTimeZoneMap,       kSecurityRows, kAccessibilityPane,
+    kAccountsPane,     kAgentModelsPane, kAppearancePane,    kAudioPane,    kBluetoothPane,
+    kDeviceMeshPane,   kDisplayPane,     kMouseKeyboardPane, kNetworkPane,  kNotificationsPane,
+    kPersonalAppsPane, kPowerPane,       kPrintersPane,      kRegionPane,   kShortcutPane,
+    kStoragePane,      kTimeDatePane,    kUpdatesPane,       kUsersPane,
 };
 
 }  // namespace settings::type_names

@@ -30,6 +30,7 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "kalu_ui/widget/focus.h"
+#include "lib/type_names.h"
 #include "settings_app/account_branch.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
@@ -70,7 +71,7 @@ using PaneFactory = std::function<kalu_ui::WidgetBox(panes::Pane, const PaneCell
 
 class SettingsApp : public kalu_ui::Widget {
  public:
-  static constexpr std::string_view kTypeName = "settings::settings_app::SettingsApp";
+  static constexpr std::string_view kTypeName = type_names::kSettingsApp;
 
   // With no accounts-root override: what the application factory builds.
   SettingsApp();
@@ -158,7 +159,6 @@ class SettingsApp : public kalu_ui::Widget {
   // ---- The widget contract ----
 
   std::string_view type_name() const override { return kTypeName; }
-  std::string_view short_type_name() const override { return "SettingsApp"; }
   kalu_ui::Rect get_rect() const override { return rect_; }
 
   void sync(kalu_ui::doc::Document& document) override;

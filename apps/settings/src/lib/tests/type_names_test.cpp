@@ -19,7 +19,7 @@ TEST(ProgramTypeNames, AreTheProgramsOwnAndDistinct) {
     EXPECT_EQ(short_name.find(':'), std::string_view::npos) << name;
     EXPECT_TRUE(shorts.insert(short_name).second) << name;
   }
-  EXPECT_EQ(shorts.size(), 23u);
+  EXPECT_EQ(shorts.size(), 24u);
   EXPECT_EQ(kalu_ui::short_type_name_of(kShortcutPane), "ShortcutPane");
   for (const std::string_view name : kalu_ui::type_names::kAll) {
     EXPECT_FALSE(shorts.contains(kalu_ui::short_type_name_of(name))) << name;

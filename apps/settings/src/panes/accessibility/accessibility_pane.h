@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
+#include "lib/type_names.h"
 #include "panes/accessibility/page.h"
 #include "vocabulary/accessibility_controls.h"
 
@@ -24,7 +25,7 @@ namespace settings::panes::accessibility {
 
 class AccessibilityPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::accessibility::AccessibilityPane";
+  static constexpr std::string_view kTypeName = type_names::kAccessibilityPane;
 
   AccessibilityPane(Model model, Device device);
   // Loads the settings document's two sections and asks the device, as the

@@ -48,6 +48,7 @@
 #include "kalu_ui/secret.h"
 #include "kalu_ui/wake_slot.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/accounts/form.h"
 #include "panes/accounts/model.h"
@@ -58,7 +59,7 @@ namespace settings::panes::accounts {
 
 class AccountsPane : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::accounts::AccountsPane";
+  static constexpr std::string_view kTypeName = type_names::kAccountsPane;
 
   // What the pane works with besides the stores; the program's own where
   // left empty.

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
+#include "lib/type_names.h"
 #include "stored/sections.h"
 
 namespace settings::panes::appearance {
 
 class AppearancePane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::appearance::AppearancePane";
+  static constexpr std::string_view kTypeName = type_names::kAppearancePane;
 
   explicit AppearancePane(stored::AppearancePrefs prefs);
   // Loads the settings document's appearance section, as the page frame does.

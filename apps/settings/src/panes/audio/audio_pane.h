@@ -41,6 +41,7 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "media_kit/audio.h"
 #include "media_kit/runtime.h"
 #include "operations/mailbox_cells.h"
@@ -65,7 +66,7 @@ using Outcome = kalu_ui::Result<std::string>;
 
 class AudioPane final : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::audio::AudioPane";
+  static constexpr std::string_view kTypeName = type_names::kAudioPane;
 
   // On the device's own services.
   AudioPane();

@@ -37,6 +37,7 @@
 #include "kalu_ui/document.h"
 #include "lib/device_notices.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
 #include "panes/bluetooth/backend.h"
@@ -54,7 +55,7 @@ using Outcome = kalu_ui::Result<std::string>;
 
 class BluetoothPane final : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::bluetooth::BluetoothPane";
+  static constexpr std::string_view kTypeName = type_names::kBluetoothPane;
 
   // Reads the devices and the adapter's state through the system backend;
   // a failed read gives an empty list, off, not scanning.

@@ -52,6 +52,7 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "limited_exec/limited_exec.h"
 #include "operations/mailbox_cells.h"
 #include "operations/records.h"
@@ -60,9 +61,9 @@
 #include "panes/device_mesh/continuity.h"
 #include "panes/device_mesh/files.h"
 #include "panes/device_mesh/model.h"
-#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
 #include "relay/home_peer.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 
@@ -89,7 +90,7 @@ struct HeldCandidate {
 
 class DeviceMeshPane final : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::device_mesh::DeviceMeshPane";
+  static constexpr std::string_view kTypeName = type_names::kDeviceMeshPane;
 
   // Reads the relay configuration, the relay's health, the known
   // workspaces, the paired home servers and their health, the certified

@@ -32,6 +32,7 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "operations/table.h"
 #include "panes/display/backend.h"
@@ -49,7 +50,7 @@ inline constexpr std::string_view kDisplayActionId =
 
 class DisplayPane : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::display::DisplayPane";
+  static constexpr std::string_view kTypeName = type_names::kDisplayPane;
 
   // What the pane works with; the device's own where left empty.
   struct Dependencies {

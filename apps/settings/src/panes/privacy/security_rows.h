@@ -9,6 +9,7 @@
 
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/text.h"
+#include "lib/type_names.h"
 #include "panes/privacy/workers.h"
 
 namespace settings::panes::privacy {
@@ -17,7 +18,7 @@ inline constexpr std::string_view kChecking = "Checking\u2026";
 
 class SecurityRows final : public kalu_ui::widget::Column {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::privacy::SecurityRows";
+  static constexpr std::string_view kTypeName = type_names::kSecurityRows;
 
   explicit SecurityRows(std::shared_ptr<SecurityCell> cell);
 

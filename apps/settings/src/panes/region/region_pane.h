@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
+#include "lib/type_names.h"
 #include "stored/locale.h"
 
 namespace settings::panes::region {
 
 class RegionPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::region::RegionPane";
+  static constexpr std::string_view kTypeName = type_names::kRegionPane;
 
   RegionPane(stored::Locale locale, std::optional<float> width_hint);
   // Loads the stored locale (the default record when none reads) and builds

@@ -14,13 +14,14 @@
 #include <string_view>
 
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "panes/time_date/page.h"
 
 namespace settings::panes::time_date {
 
 class TimeDatePane final : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::time_date::TimeDatePane";
+  static constexpr std::string_view kTypeName = type_names::kTimeDatePane;
 
   // Reads the device (TimeDateModel::read).
   TimeDatePane();

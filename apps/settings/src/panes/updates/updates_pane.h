@@ -41,6 +41,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
+#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/updates/controls.h"
 #include "panes/updates/page.h"
@@ -59,7 +60,7 @@ UpdatesBindings section_bindings();
 
 class UpdatesPane : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = "settings::panes::updates::UpdatesPane";
+  static constexpr std::string_view kTypeName = type_names::kUpdatesPane;
 
   // What the pane works with; the device's own services and the section's
   // bindings where left empty.
