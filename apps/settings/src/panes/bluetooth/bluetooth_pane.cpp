@@ -78,6 +78,10 @@ void BluetoothPane::sync(doc::Document& toolkit_document) {
     seed(document);
     seed_document_ = false;
   }
+  // The device's change is read before this frame's request: read after it,
+  // the adapter's present power would be written over the power the request
+  // asks for, and the request would be lost.
+  if (notices_ && notices_->take()) reload_devices(document);
   take_request(document);
   run_handlers(document);
   PagePane::sync(document);
@@ -126,7 +130,6 @@ void BluetoothPane::take_request(doc::Document& document) {
 }
 
 void BluetoothPane::run_handlers(doc::Document& document) {
-  if (notices_ && notices_->take()) reload_devices(document);
   apply_power(document);
   apply_scan(document);
   apply_refresh(document);
