@@ -29,9 +29,10 @@ std::string operation_key(std::string_view action_id, const R& operation) {
   return key;
 }
 
-// The key of a record under its own action id (kOperationActionId).
+// The key of a record under its own action id (kOperationActionId); a
+// case of a record is made the record first.
 template <typename R>
-std::string operation_key(const R& operation) {
+requires(!kOperationActionId<R>.empty()) std::string operation_key(const R& operation) {
   return operation_key(kOperationActionId<R>, operation);
 }
 

@@ -13,11 +13,11 @@
 // "already ..." message ("Wi-Fi is already on"); an operation naming
 // something that is gone fails with "... is no longer available"; nothing is
 // left waiting. A pane completes only the operation it carried out: while
-// the cell holds Pending with exactly its key (complete_operation in
-// operations/mailbox_cells.h), or, for Displays, any key of its action
-// (complete_operation_of_action). Otherwise the message is dropped. If the
-// page is replaced before the pane finishes, the application fails the
-// operation itself ("the Settings pane was closed; the operation may still
+// the cell holds Pending with exactly its key, or, for Displays, any key of
+// its action (OperationLink::complete in operations/link.h, which takes the
+// request and completes it for the pane). Otherwise the message is dropped.
+// If the page is replaced before the pane finishes, the application fails
+// the operation itself ("the Settings pane was closed; the operation may still
 // complete ..."), so a pane never needs to finish in its destructor.
 
 #include <cstdint>

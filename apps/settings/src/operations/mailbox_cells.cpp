@@ -15,22 +15,12 @@ bool publish_final(OperationCompletionCell& cell, std::string key,
 
 }  // namespace
 
-bool complete_operation(OperationCompletionCell& cell, std::string_view key,
-                        const kalu_ui::Result<std::string>& result) {
+bool complete(OperationCompletionCell& cell, std::string_view key,
+              const kalu_ui::Result<std::string>& result) {
   const OperationCompletion current = cell.get();
   const auto* pending = std::get_if<OperationCompletion::Pending>(&current);
   if (!pending || pending->key != key) return false;
   return publish_final(cell, std::string(key), result);
-}
-
-bool complete_operation_of_action(OperationCompletionCell& cell, std::string_view action_id,
-                                  const kalu_ui::Result<std::string>& result) {
-  OperationCompletion current = cell.get();
-  auto* pending = std::get_if<OperationCompletion::Pending>(&current);
-  if (!pending) return false;
-  const std::string_view key = pending->key;
-  if (!key.starts_with(action_id) || key.substr(action_id.size(), 1) != ":") return false;
-  return publish_final(cell, std::move(pending->key), result);
 }
 
 }  // namespace settings::operations

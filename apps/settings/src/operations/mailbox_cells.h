@@ -40,17 +40,12 @@ using AgentModelsStatusCell = kalu_ui::WakeSlot<std::optional<std::string>>;
 // pane shown takes it in its next sync and rebuilds its page from the file.
 using AgentModelsProvidersChangedCell = kalu_ui::WakeSlot<bool>;
 
-// Completes the operation a pane carried out (operations/mailbox.h): while
-// `cell` holds Pending with exactly `key`, publishes Succeeded with the
-// success message or Failed with the failure's. Answers whether it did; a
-// pane whose operation is not the pending one drops its message.
-bool complete_operation(OperationCompletionCell& cell, std::string_view key,
-                        const kalu_ui::Result<std::string>& result);
-
-// The same for the panes that finish whichever operation of their action is
-// pending (Displays, Users): any Pending key that begins with
-// `action_id` and a colon, completed under that key.
-bool complete_operation_of_action(OperationCompletionCell& cell, std::string_view action_id,
-                                  const kalu_ui::Result<std::string>& result);
+// Completes the operation carried out under `key` (mailbox.h): while `cell`
+// holds Pending with exactly `key`, publishes Succeeded with the success
+// message or Failed with the failure's. Answers whether it did; a message for
+// an operation that is not the pending one is dropped. Panes complete through
+// their link (link.h); the account form's saves here.
+bool complete(OperationCompletionCell& cell, std::string_view key,
+              const kalu_ui::Result<std::string>& result);
 
 }  // namespace settings::operations

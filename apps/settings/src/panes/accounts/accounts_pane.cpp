@@ -68,7 +68,7 @@ void AccountsPane::take_request() {
           if (form_kind_) {
             submit_form_ = true;
           } else {
-            (void)operations::complete_operation(
+            (void)operations::complete(
                 *completion_, submission_key(Op::SubmitForm{}),
                 kalu_ui::fail("no account form is open; add or edit an account first"));
           }
@@ -78,7 +78,7 @@ void AccountsPane::take_request() {
           if (reauth_target_) {
             submit_reauth_ = true;
           } else {
-            (void)operations::complete_operation(
+            (void)operations::complete(
                 *completion_, submission_key(Op::SubmitReauthentication{}),
                 kalu_ui::fail("no password replacement is open; reauthenticate an account first"));
           }
@@ -249,13 +249,12 @@ void AccountsPane::read_check_note() {
 
 void AccountsPane::end_form_save(kalu_ui::Result<std::string> result) {
   if (!result) form_status_ = result.error();
-  (void)operations::complete_operation(*completion_, submission_key(Op::SubmitForm{}), result);
+  (void)operations::complete(*completion_, submission_key(Op::SubmitForm{}), result);
 }
 
 void AccountsPane::end_reauth_save(kalu_ui::Result<std::string> result) {
   if (!result) reauth_message_ = result.error();
-  (void)operations::complete_operation(*completion_, submission_key(Op::SubmitReauthentication{}),
-                                       result);
+  (void)operations::complete(*completion_, submission_key(Op::SubmitReauthentication{}), result);
 }
 
 void AccountsPane::sync_page(kalu_ui::doc::Document& document) {

@@ -50,8 +50,6 @@ AgentModelsPane::AgentModelsPane(Dependencies dependencies)
       page_builder_(dependencies.page ? std::move(dependencies.page) : agent_models_page()),
       local_profile_(std::move(dependencies.local_profile)),
       last_refresh_(now()),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})),
       status_(AgentModelsStatusCell::create(std::nullopt)),
       providers_changed_(operations::AgentModelsProvidersChangedCell::create(false)) {
   ServiceJob first;
@@ -62,19 +60,6 @@ AgentModelsPane::AgentModelsPane(Dependencies dependencies)
 AgentModelsPane::~AgentModelsPane() = default;
 AgentModelsPane::AgentModelsPane(AgentModelsPane&&) noexcept = default;
 AgentModelsPane& AgentModelsPane::operator=(AgentModelsPane&&) noexcept = default;
-
-AgentModelsPane&& AgentModelsPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-AgentModelsPane&& AgentModelsPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
-}
 
 AgentModelsPane&& AgentModelsPane::with_status_cell(
     const std::shared_ptr<AgentModelsStatusCell>& cell) && {
@@ -174,23 +159,23 @@ void AgentModelsPane::finish_call(Call call, ServiceAnswer answer) {
         message = fmt::format("{} failed: {}", call.label, outcome.error());
         break;
     }
-    complete_operation(operation, kalu_ui::fail(message));
+    link_.complete(operation, kalu_ui::fail(message));
     set_notice(std::move(message));
     return;
   }
   if (answer.snapshot) apply_snapshot(*answer.snapshot);
   switch (call.kind) {
     case CallKind::Accelerator:
-      complete_operation(
-          operation, std::string("Accelerator setup request accepted by the local model manager"));
+      link_.complete(operation,
+                     std::string("Accelerator setup request accepted by the local model manager"));
       break;
     case CallKind::Install:
-      complete_operation(
-          operation, std::string("Model installation request accepted by the local model manager"));
+      link_.complete(operation,
+                     std::string("Model installation request accepted by the local model manager"));
       break;
     default:
-      complete_operation(operation,
-                         fmt::format("{} request accepted by the local model manager", call.label));
+      link_.complete(operation,
+                     fmt::format("{} request accepted by the local model manager", call.label));
       break;
   }
 }
@@ -211,21 +196,6 @@ void AgentModelsPane::apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& 
 void AgentModelsPane::set_notice(std::optional<std::string> notice) {
   notice_ = std::move(notice);
   request_rebuild();
-}
-
-// ---- Completing ---------------------------------------------------------------------
-
-void AgentModelsPane::complete_operation(const AgentModelOperation& operation,
-                                         const kalu_ui::Result<std::string>& result) {
-  (void)operations::complete_operation(
-      *completion_, operations::operation_key(kAgentModelOperationAction, operation), result);
-}
-
-bool AgentModelsPane::operation_pending(const AgentModelOperation& operation) const {
-  const operations::OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<operations::OperationCompletion::Pending>(&completion);
-  return pending &&
-         pending->key == operations::operation_key(kAgentModelOperationAction, operation);
 }
 
 // ---- The widget -----------------------------------------------------------------------

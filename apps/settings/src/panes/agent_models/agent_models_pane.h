@@ -50,8 +50,7 @@
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
-#include "operations/table.h"
+#include "operations/link.h"
 #include "panes/agent_models/backend.h"
 #include "panes/agent_models/model.h"
 #include "panes/agent_models/page.h"
@@ -62,11 +61,6 @@ namespace settings::panes::agent_models {
 
 using operations::AgentModelOperation;
 using operations::AgentModelsStatusCell;
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
-
-inline constexpr std::string_view kAgentModelOperationAction =
-    operations::kOperationActionId<operations::AgentModelOperation>;
 // The least time between two polling reads while work is in progress.
 inline constexpr std::chrono::milliseconds kPollInterval{750};
 
@@ -85,7 +79,8 @@ using ProfileSync = std::function<void(std::span<const stored::InstalledLocalMod
 // publishing into the pane's status cell.
 PageBuilder agent_models_page(AgentModelsPage::Options options = {});
 
-class AgentModelsPane : public lib::PagePane {
+class AgentModelsPane : public lib::PagePane,
+                        public operations::WithOperationLink<AgentModelsPane, AgentModelOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kAgentModelsPane;
   using Clock = std::function<kalu_ui::Instant()>;
@@ -109,9 +104,6 @@ class AgentModelsPane : public lib::PagePane {
   AgentModelsPane(AgentModelsPane&&) noexcept;
   AgentModelsPane& operator=(AgentModelsPane&&) noexcept;
 
-  AgentModelsPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  AgentModelsPane&& with_operation_completion(
-      const std::shared_ptr<OperationCompletionCell>& cell) &&;
   // The application's status cell, into which the provider jobs publish.
   AgentModelsPane&& with_status_cell(const std::shared_ptr<AgentModelsStatusCell>& cell) &&;
   // The application's flag, raised after it changed the provider configuration.
@@ -122,12 +114,6 @@ class AgentModelsPane : public lib::PagePane {
   bool refresh();
   // A model downloads or installs, or accelerator setup is queued or staging.
   bool work_in_progress() const;
-  // Completes `operation` while the completion cell holds Pending with
-  // exactly its key; otherwise the message is dropped.
-  void complete_operation(const AgentModelOperation& operation,
-                          const kalu_ui::Result<std::string>& result);
-  // The completion cell holds Pending with exactly this operation's key.
-  bool operation_pending(const AgentModelOperation& operation) const;
 
   // ---- What the page shows ----
   PageView page_view() const {
@@ -146,11 +132,6 @@ class AgentModelsPane : public lib::PagePane {
   // A call of the model service runs on the worker.
   bool busy() const { return receiver_.has_value(); }
   const std::shared_ptr<AgentModelsStatusCell>& status_cell() const { return status_; }
-
-  bool hosted() const { return hosted_; }
-  kalu_ui::doc::Document& own_document() { return document_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
 
   std::string_view type_name() const override { return kTypeName; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -206,7 +187,6 @@ class AgentModelsPane : public lib::PagePane {
   Clock clock_;
   PageBuilder page_builder_;
   ProfileSync local_profile_;
-  kalu_ui::doc::Document document_;
   LocalModelSnapshot snapshot_;
   std::optional<std::string> pending_install_;
   std::optional<std::string> pending_remove_;
@@ -214,14 +194,11 @@ class AgentModelsPane : public lib::PagePane {
   kalu_ui::Instant last_refresh_;
   std::optional<ServiceReceiver> receiver_;
   Call call_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::shared_ptr<AgentModelsStatusCell> status_;
   std::shared_ptr<operations::AgentModelsProvidersChangedCell> providers_changed_;
   bool service_available_ = false;
   bool reading_ = true;
   bool controls_need_reset_ = true;
-  bool hosted_ = false;
 };
 
 }  // namespace settings::panes::agent_models

@@ -26,7 +26,7 @@ struct Overloaded : F... {
 };
 
 std::string key_of(const AgentModelOperation& operation) {
-  return operations::operation_key(kAgentModelOperationAction, operation);
+  return operations::operation_key(operation);
 }
 
 void write_flag(doc::Document& document, std::string_view key, bool value) {
@@ -90,7 +90,7 @@ kalu_ui::Result<std::string> unmatched_outcome(const LocalModelSnapshot& snapsho
 }  // namespace
 
 void AgentModelsPane::sync(doc::Document& toolkit_document) {
-  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  doc::Document& work = link_.working(toolkit_document);
   poll_call();
   take_status();
   take_providers_changed();
@@ -135,10 +135,9 @@ void AgentModelsPane::reset_controls(doc::Document& document) {
 
 std::optional<AgentModelsPane::TakenRequest> AgentModelsPane::take_request(
     doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
-  if (!std::holds_alternative<AgentModelOperation>(request)) return std::nullopt;
-  (void)requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<AgentModelOperation>(request);
+  const std::optional<AgentModelOperation> request = link_.take();
+  if (!request) return std::nullopt;
+  const AgentModelOperation& operation = *request;
   TakenRequest taken{operation, operation_control_id(operation)};
   write_flag(document, taken.control, true);
   return taken;
@@ -174,7 +173,7 @@ void AgentModelsPane::run_confirm_trigger(doc::Document& document,
   const bool requested = taken && key_of(taken->operation) == key_of(operation);
   // An Install for another release is no confirmation of this one.
   if (taken && std::holds_alternative<C::Install>(taken->operation) && !requested) return;
-  if (pending_install_ != package.id && !requested && !operation_pending(operation)) return;
+  if (pending_install_ != package.id && !requested && !link_.pending(operation)) return;
   if (requested) taken->handled = true;
   pending_install_.reset();
   request_rebuild();
@@ -220,7 +219,7 @@ void AgentModelsPane::run_model_action(const InstalledLocalModel& model, ModelAc
     case ModelAction::Remove:
       // A first click asks; the second, or an automation request (already
       // confirmed by its client), removes.
-      if (pending_remove_ != package.id && !operation_pending(operation)) {
+      if (pending_remove_ != package.id && !link_.pending(operation)) {
         pending_remove_ = package.id;
         set_notice(remove_notice(package));
         return;
@@ -238,11 +237,10 @@ void AgentModelsPane::settle_request(doc::Document& document, std::optional<Take
   write_flag(document, taken->control, false);
   if (busy()) {
     // A page trigger took the worker first: the request waits in its cell.
-    (void)requests_->publish(operations::DeviceLocalRequest(std::in_place_type<AgentModelOperation>,
-                                                            std::move(taken->operation)));
+    link_.give_back(std::move(taken->operation));
     return;
   }
-  complete_operation(taken->operation, unmatched_outcome(snapshot_, taken->operation));
+  link_.complete(taken->operation, unmatched_outcome(snapshot_, taken->operation));
 }
 
 }  // namespace settings::panes::agent_models

@@ -57,8 +57,6 @@ AudioPane::AudioPane(AudioDependencies dependencies) : deps_(std::move(dependenc
   listing_from_tool_ = graph_.sinks.empty() && graph_.sources.empty();
   if (!listing_from_tool_) status_ = WpctlStatus::from_graph(graph_);
   set_default_names(nullptr);
-  completion_ = OperationCompletionCell::create({});
-  requests_ = DeviceLocalRequestCell::create({});
   graph_watcher_ = std::make_unique<GraphWatcher>(deps_.enumerator, deps_.graph_changes,
                                                   graph_.topology_signature());
   balance_ = std::clamp(prefs_.balance, 0.0f, 1.0f);
@@ -68,20 +66,6 @@ AudioPane::AudioPane(AudioDependencies dependencies) : deps_(std::move(dependenc
 AudioPane::~AudioPane() = default;
 AudioPane::AudioPane(AudioPane&&) noexcept = default;
 AudioPane& AudioPane::operator=(AudioPane&&) noexcept = default;
-
-AudioPane&& AudioPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-AudioPane&& AudioPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reports_completion_ = true;
-  return std::move(*this);
-}
 
 void AudioPane::apply_preferred_devices() {
   // A saved device that is gone leaves the default as it is; a failure to
@@ -117,7 +101,7 @@ void AudioPane::set_default_names(doc::Document* document) {
 // ---- sync ----------------------------------------------------------------------
 
 void AudioPane::sync(doc::Document& toolkit_document) {
-  doc::Document& document = hosted_ ? document_ : toolkit_document;
+  doc::Document& document = link_.working(toolkit_document);
   take_tool_answers(document);
   poll_tests();
   refresh_topology(document);
@@ -217,21 +201,20 @@ void AudioPane::push_model(doc::Document& document) {
 }
 
 void AudioPane::take_request(doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (!std::holds_alternative<AudioOperation>(request)) return;
-  (void)requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<AudioOperation>(request);
+  const std::optional<AudioOperation> taken = link_.take();
+  if (!taken) return;
+  const AudioOperation& operation = *taken;
   // A stream met for the first time takes its values from the graph before
   // the request is written, or the first sight would overwrite it.
   see_new_streams(document);
   auto write = document_write(operation, graph_);
   if (!write) {
-    complete_operation(operation, kalu_ui::fail(write.error()));
+    complete_matching(operation, kalu_ui::fail(write.error()));
     return;
   }
   if (already_in_place(*write, applied_values(), streams_, profile_labels_)) {
-    complete_operation(operation, std::string(kAlreadyInPlace));
+    complete_matching(operation, std::string(kAlreadyInPlace));
     return;
   }
   std::visit([&](const auto& value) { put(document, write->key, value); }, write->value);
@@ -239,7 +222,7 @@ void AudioPane::take_request(doc::Document& document) {
   // A handler that found nothing to do (the listing and the graph disagree
   // on a name) must not leave the operation waiting.
   if (!tool_busy()) {
-    complete_operation(operation, kalu_ui::fail("Audio setting could not be applied."));
+    complete_matching(operation, kalu_ui::fail("Audio setting could not be applied."));
   }
 }
 
@@ -256,7 +239,7 @@ kalu_ui::layout::NodeId AudioPane::build_layout(kalu_ui::layout::LayoutTree& tre
                                                 kalu_ui::layout::NodeRegistry& registry) {
   // A pane laid out before its first sync (a new UI scale) publishes its
   // model now, so the first page already shows it.
-  if (hosted_ && needs_push_) push_model(document_);
+  if (link_.hosted() && needs_push_) push_model(link_.own_document());
   PageModel model;
   model.status = &status_;
   model.graph = &graph_;
@@ -271,7 +254,7 @@ kalu_ui::layout::NodeId AudioPane::build_layout(kalu_ui::layout::LayoutTree& tre
   kalu_ui::WidgetBox page = build_page(model);
   // Hosted, the document is at hand: the new controls show its values at
   // once; otherwise the next frame's sync brings them.
-  if (hosted_) page->sync(document_);
+  if (link_.hosted()) page->sync(link_.own_document());
   return lay_out_page(tree, context, registry, std::move(page));
 }
 

@@ -44,7 +44,7 @@
 #include "lib/type_names.h"
 #include "media_kit/audio.h"
 #include "media_kit/runtime.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "operations/records.h"
 #include "panes/audio/graph_watcher.h"
 #include "panes/audio/model.h"
@@ -55,16 +55,14 @@
 
 namespace settings::panes::audio {
 
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
-
 // How long the microphone meter listens.
 inline constexpr std::chrono::seconds kMeterLength{8};
 
 // What an operation came to: its success message, or its failure's.
 using Outcome = kalu_ui::Result<std::string>;
 
-class AudioPane final : public lib::PagePane {
+class AudioPane final : public lib::PagePane,
+                        public operations::WithOperationLink<AudioPane, AudioOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kAudioPane;
 
@@ -75,19 +73,14 @@ class AudioPane final : public lib::PagePane {
   AudioPane(AudioPane&&) noexcept;
   AudioPane& operator=(AudioPane&&) noexcept;
 
-  // Take the application's cells in place of the pane's own: hosted and
-  // reporting respectively.
-  AudioPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  AudioPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   // Whether a change to `record` may go ahead: always for a pane that does
   // not report; otherwise only when the completion cell holds Pending with
   // that operation's key (numbers compared as 32-bit floats, a playback or
   // recording route as the stream's route).
   bool operation_allowed(const AudioOperation& record) const;
-  // Publishes the outcome under the pending key when it is `record`'s;
-  // otherwise the message is dropped.
-  void complete_operation(const AudioOperation& record, const Outcome& outcome);
+  // Completes the pending operation under its own key when it is `record`
+  // as operation_allowed compares them; otherwise the message is dropped.
+  void complete_matching(const AudioOperation& record, const Outcome& outcome);
 
   // ---- State, for the page and the tests ----
   const WpctlStatus& status() const { return status_; }
@@ -109,12 +102,6 @@ class AudioPane final : public lib::PagePane {
   bool meter_running() const { return microphone_meter_ != nullptr; }
   // A device switch or an input level is out with the worker.
   bool tool_busy() const { return default_in_flight_ || level_in_flight_; }
-  bool hosted() const { return hosted_; }
-  bool reports_completion() const { return reports_completion_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
-  // The pane's own document (used while hosted).
-  kalu_ui::doc::Document& own_document() { return document_; }
 
   // ---- The widget contract ----
   std::string_view type_name() const override { return kTypeName; }
@@ -174,13 +161,10 @@ class AudioPane final : public lib::PagePane {
   kalu_ui::Status save_pref(const std::function<void(stored::AudioPrefs&)>& edit);
   void set_status_text(std::string text);
   AppliedValues applied_values() const;
-  // The key of the audio operation pending in the completion cell, if any.
-  std::optional<std::string> pending_audio_key() const;
 
   AudioDependencies deps_;
   std::unique_ptr<AudioToolWorker> worker_;
   std::unique_ptr<GraphWatcher> graph_watcher_;
-  kalu_ui::doc::Document document_;
   WpctlStatus status_;
   media_kit::AudioGraph graph_;
   std::optional<std::string> status_text_;
@@ -189,8 +173,6 @@ class AudioPane final : public lib::PagePane {
   std::optional<std::string> default_source_name_;
   StreamMemory streams_;
   std::map<std::uint32_t, std::string> profile_labels_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   std::unique_ptr<media_kit::ChannelTest> speaker_test_;
   std::unique_ptr<media_kit::MicrophoneMeter> microphone_meter_;
   std::optional<DefaultInFlight> default_in_flight_;
@@ -212,8 +194,6 @@ class AudioPane final : public lib::PagePane {
   // switched).
   bool refresh_due_ = false;
   bool diagnostics_shown_ = false;
-  bool hosted_ = false;
-  bool reports_completion_ = false;
   bool needs_push_ = true;
 };
 

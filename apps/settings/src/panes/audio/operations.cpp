@@ -64,25 +64,17 @@ const AudioDevice* device_named(const std::vector<AudioDevice>& devices, std::st
 
 }  // namespace
 
-std::optional<std::string> AudioPane::pending_audio_key() const {
-  const operations::OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<operations::OperationCompletion::Pending>(&completion);
-  if (pending == nullptr) return std::nullopt;
-  return pending->key;
-}
-
 bool AudioPane::operation_allowed(const AudioOperation& record) const {
-  if (!reports_completion_) return true;
-  const std::optional<std::string> key = pending_audio_key();
+  if (!link_.reporting()) return true;
+  const std::optional<std::string> key = link_.pending_key();
   return key && pending_key_matches(*key, record);
 }
 
-void AudioPane::complete_operation(const AudioOperation& record, const Outcome& outcome) {
+void AudioPane::complete_matching(const AudioOperation& record, const Outcome& outcome) {
   // Published under the pending key itself: the executor keyed the record
   // as the client sent it, which may differ from the rebuilt one.
-  const std::optional<std::string> key = pending_audio_key();
-  if (!key || !pending_key_matches(*key, record)) return;
-  (void)operations::complete_operation(*completion_, *key, outcome);
+  const std::optional<std::string> key = link_.pending_key();
+  if (key && pending_key_matches(*key, record)) link_.complete(*key, outcome);
 }
 
 void AudioPane::set_status_text(std::string text) {
@@ -131,13 +123,12 @@ void AudioPane::apply_output_volume(doc::Document& document) {
     put(document, kVolumeKey, static_cast<double>(applied_output_volume_));
     set_status_text(fmt::format("Volume could not be changed: {}", set.error()));
     warn("audio pane dispatch failed", "set_volume", set.error());
-    complete_operation(record,
-                       kalu_ui::fail(fmt::format("Output volume could not be changed: {}",
-                                                 set.error())));
+    complete_matching(
+        record, kalu_ui::fail(fmt::format("Output volume could not be changed: {}", set.error())));
     return;
   }
   applied_output_volume_ = v;
-  complete_operation(record, fmt::format("Output volume set to {}%.", percent_of(v)));
+  complete_matching(record, fmt::format("Output volume set to {}%.", percent_of(v)));
 }
 
 void AudioPane::apply_input_level(doc::Document& document) {
@@ -162,11 +153,11 @@ void AudioPane::finish_level(doc::Document& document, const SourceVolumeSet& ans
     std::string message = fmt::format("Input level could not be changed: {}", answer.outcome.error());
     set_status_text(message);
     warn("audio pane dispatch failed", "set_input_volume", answer.outcome.error());
-    complete_operation(sent.record, kalu_ui::fail(std::move(message)));
+    complete_matching(sent.record, kalu_ui::fail(std::move(message)));
     return;
   }
   input_level_ = applied_input_level_ = sent.value;
-  complete_operation(sent.record, fmt::format("Input level set to {}%.", percent_of(sent.value)));
+  complete_matching(sent.record, fmt::format("Input level set to {}%.", percent_of(sent.value)));
 }
 
 void AudioPane::apply_mute(doc::Document& document) {
@@ -181,12 +172,12 @@ void AudioPane::apply_mute(doc::Document& document) {
     put(document, kMutedKey, muted_);
     set_status_text(fmt::format("Mute could not be changed: {}", set.error()));
     warn("audio pane dispatch failed", "set_mute", set.error());
-    complete_operation(
+    complete_matching(
         record, kalu_ui::fail(fmt::format("Output mute could not be changed: {}", set.error())));
     return;
   }
   muted_ = *value;
-  complete_operation(record, std::string(muted_ ? "Output muted." : "Output unmuted."));
+  complete_matching(record, std::string(muted_ ? "Output muted." : "Output unmuted."));
 }
 
 // ---- Balance and mono: preferences only ----
@@ -202,12 +193,12 @@ void AudioPane::apply_balance(doc::Document& document) {
   }
   if (auto saved = save_pref([v](stored::AudioPrefs& p) { p.balance = v; }); !saved) {
     put(document, kBalanceKey, static_cast<double>(balance_));
-    complete_operation(record, kalu_ui::fail(fmt::format(
-                                   "Audio preference could not be saved: {}", saved.error())));
+    complete_matching(record, kalu_ui::fail(fmt::format("Audio preference could not be saved: {}",
+                                                        saved.error())));
     return;
   }
   balance_ = v;
-  complete_operation(record, fmt::format("Output balance set to {}%.", percent_of(v)));
+  complete_matching(record, fmt::format("Output balance set to {}%.", percent_of(v)));
 }
 
 void AudioPane::apply_mono(doc::Document& document) {
@@ -221,14 +212,14 @@ void AudioPane::apply_mono(doc::Document& document) {
   }
   if (auto saved = save_pref([on](stored::AudioPrefs& p) { p.mono_output = on; }); !saved) {
     put(document, kMonoKey, mono_);
-    complete_operation(record, kalu_ui::fail(fmt::format(
-                                   "Audio preference could not be saved: {}", saved.error())));
+    complete_matching(record, kalu_ui::fail(fmt::format("Audio preference could not be saved: {}",
+                                                        saved.error())));
     return;
   }
   mono_ = on;
   set_status_text(on ? "Mono output is active for this desktop session."
                      : "Mono output is off; the physical output is restored.");
-  complete_operation(record, std::string(on ? "Mono output enabled." : "Mono output disabled."));
+  complete_matching(record, std::string(on ? "Mono output enabled." : "Mono output disabled."));
 }
 
 // ---- The speaker and microphone tests ----
@@ -240,8 +231,8 @@ void AudioPane::apply_diagnostics(doc::Document& document) {
   diagnostics_shown_ = !diagnostics_shown_;
   if (!diagnostics_shown_) speaker_test_.reset();
   request_rebuild();
-  complete_operation(record, std::string(diagnostics_shown_ ? "Speaker diagnostics shown."
-                                                            : "Speaker diagnostics hidden."));
+  complete_matching(record, std::string(diagnostics_shown_ ? "Speaker diagnostics shown."
+                                                           : "Speaker diagnostics hidden."));
 }
 
 void AudioPane::apply_channel_test(doc::Document& document, bool left) {
@@ -259,12 +250,12 @@ void AudioPane::apply_channel_test(doc::Document& document, bool left) {
   if (!started) {
     std::string message = fmt::format("Could not test the {} speaker: {}", channel, started.error());
     set_status_text(message);
-    complete_operation(record, kalu_ui::fail(std::move(message)));
+    complete_matching(record, kalu_ui::fail(std::move(message)));
     return;
   }
   speaker_test_ = std::move(*started);
   set_status_text(fmt::format("Playing a short {}-channel tone…", channel));
-  complete_operation(record, fmt::format("{} speaker test started.", left ? "Left" : "Right"));
+  complete_matching(record, fmt::format("{} speaker test started.", left ? "Left" : "Right"));
 }
 
 void AudioPane::apply_microphone_test(doc::Document& document) {
@@ -275,7 +266,7 @@ void AudioPane::apply_microphone_test(doc::Document& document) {
     microphone_meter_.reset();
     std::string message = "Microphone test stopped; no audio was saved.";
     set_status_text(message);
-    complete_operation(record, std::move(message));
+    complete_matching(record, std::move(message));
     return;
   }
   microphone_meter_.reset();
@@ -288,14 +279,14 @@ void AudioPane::apply_microphone_test(doc::Document& document) {
   if (!started) {
     std::string message = fmt::format("Could not test the microphone: {}", started.error());
     set_status_text(message);
-    complete_operation(record, kalu_ui::fail(std::move(message)));
+    complete_matching(record, kalu_ui::fail(std::move(message)));
     return;
   }
   microphone_meter_ = std::move(*started);
   meter_level_ = 0.0f;
   std::string message = "Microphone level test started for eight seconds.";
   set_status_text(message);
-  complete_operation(record, std::move(message));
+  complete_matching(record, std::move(message));
 }
 
 // ---- Default devices, through the worker ----
@@ -331,7 +322,7 @@ void AudioPane::finish_default(doc::Document& document, const DefaultSet& answer
     set_status_text(message);
     warn("audio pane device switch failed", sent.output ? "set_default_sink" : "set_default_source",
          answer.outcome.error());
-    complete_operation(sent.record, kalu_ui::fail(std::move(message)));
+    complete_matching(sent.record, kalu_ui::fail(std::move(message)));
     return;
   }
   // The switch stands even when the preference cannot be saved.
@@ -345,8 +336,8 @@ void AudioPane::finish_default(doc::Document& document, const DefaultSet& answer
   // The graph shows the new default at its next read; make that the next
   // frame's.
   refresh_due_ = true;
-  complete_operation(sent.record, std::string(sent.output ? "Audio output device changed."
-                                                          : "Audio input device changed."));
+  complete_matching(sent.record, std::string(sent.output ? "Audio output device changed."
+                                                         : "Audio input device changed."));
 }
 
 // ---- Streams and profiles ----
@@ -418,14 +409,14 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
       put(document, sink_key, route);
       warn("audio pane stream route failed", "route_stream", changed.error(),
            {{"stream", id_text}});
-      complete_operation(record, kalu_ui::fail(fmt::format(
-                                     "Audio stream route could not be changed: {}",
-                                     changed.error())));
+      complete_matching(
+          record, kalu_ui::fail(
+                      fmt::format("Audio stream route could not be changed: {}", changed.error())));
     } else {
       // A name that matched no device means the default: the control says so.
       route = device != nullptr ? *wanted : std::string(kDefaultRoute);
       if (route != *wanted) put(document, sink_key, route);
-      complete_operation(record, std::string("Audio stream route changed."));
+      complete_matching(record, std::string("Audio stream route changed."));
     }
   }
   // Volume.
@@ -439,11 +430,11 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
     } else if (auto set = deps_.graph_control->set_node_volume(id, unit(v)); !set) {
       put(document, volume_key, static_cast<double>(volume));
       warn("audio pane stream volume failed", "stream_volume", set.error(), {{"stream", id_text}});
-      complete_operation(record, kalu_ui::fail(fmt::format(
-                                     "Audio stream volume could not be changed: {}", set.error())));
+      complete_matching(record, kalu_ui::fail(fmt::format(
+                                    "Audio stream volume could not be changed: {}", set.error())));
     } else {
       volume = v;
-      complete_operation(record, std::string("Audio stream volume changed."));
+      complete_matching(record, std::string("Audio stream volume changed."));
     }
   }
   // Mute.
@@ -456,11 +447,11 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
     } else if (auto set = deps_.graph_control->set_node_mute(id, *wanted); !set) {
       put(document, muted_key, muted);
       warn("audio pane stream mute failed", "stream_mute", set.error(), {{"stream", id_text}});
-      complete_operation(record, kalu_ui::fail(fmt::format(
-                                     "Audio stream mute could not be changed: {}", set.error())));
+      complete_matching(record, kalu_ui::fail(fmt::format(
+                                    "Audio stream mute could not be changed: {}", set.error())));
     } else {
       muted = *wanted;
-      complete_operation(record, std::string("Audio stream mute changed."));
+      complete_matching(record, std::string("Audio stream mute changed."));
     }
   }
 }
@@ -491,12 +482,12 @@ void AudioPane::apply_profiles(doc::Document& document) {
       set_status_text(fmt::format("Device profile could not be changed: {}", set.error()));
       warn("audio profile change failed", "set_device_profile", set.error(),
            {{"device", std::to_string(hardware.id)}});
-      complete_operation(record, kalu_ui::fail(fmt::format(
-                                     "Audio device profile could not be changed: {}", set.error())));
+      complete_matching(record, kalu_ui::fail(fmt::format(
+                                    "Audio device profile could not be changed: {}", set.error())));
       continue;
     }
     profile_labels_[hardware.id] = *wanted;
-    complete_operation(record, std::string("Audio device profile changed."));
+    complete_matching(record, std::string("Audio device profile changed."));
   }
 }
 

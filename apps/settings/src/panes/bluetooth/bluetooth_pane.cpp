@@ -31,8 +31,6 @@ BluetoothPane::BluetoothPane(SharedBluetoothBackend backend, std::vector<Bluetoo
                              bool powered, bool scanning)
     : backend_(std::move(backend)),
       start_thread_(&start_detached_thread),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})),
       powered_(powered),
       scanning_(scanning) {
   assign_devices(std::move(devices));
@@ -50,20 +48,6 @@ BluetoothPane::~BluetoothPane() = default;
 BluetoothPane::BluetoothPane(BluetoothPane&&) noexcept = default;
 BluetoothPane& BluetoothPane::operator=(BluetoothPane&&) noexcept = default;
 
-BluetoothPane&& BluetoothPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-BluetoothPane&& BluetoothPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reporting_ = true;
-  return std::move(*this);
-}
-
 BluetoothPane&& BluetoothPane::with_thread_starter(ThreadStarter starter) && {
   start_thread_ = std::move(starter);
   return std::move(*this);
@@ -72,7 +56,7 @@ BluetoothPane&& BluetoothPane::with_thread_starter(ThreadStarter starter) && {
 // ---- sync ----
 
 void BluetoothPane::sync(doc::Document& toolkit_document) {
-  doc::Document& document = hosted_ ? document_ : toolkit_document;
+  doc::Document& document = link_.working(toolkit_document);
   take_pair_result(document);
   if (seed_document_) {
     seed(document);
@@ -106,11 +90,10 @@ void BluetoothPane::seed_device(doc::Document& document, const BluetoothDevice& 
 }
 
 void BluetoothPane::take_request(doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for that pane.
-  if (!std::holds_alternative<BluetoothOperation>(request)) return;
-  (void)requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<BluetoothOperation>(request);
+  const std::optional<BluetoothOperation> taken = link_.take();
+  if (!taken) return;
+  const BluetoothOperation& operation = *taken;
   using Op = BluetoothOperation;
   if (const auto* power = std::get_if<Op::SetPowered>(&operation)) {
     take_power_operation(document, power->enabled);

@@ -38,7 +38,7 @@
 #include "lib/device_notices.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "operations/records.h"
 #include "panes/bluetooth/backend.h"
 #include "panes/bluetooth/model.h"
@@ -53,7 +53,9 @@ using operations::OperationCompletionCell;
 // What an operation came to: its success message, or its failure's.
 using Outcome = kalu_ui::Result<std::string>;
 
-class BluetoothPane final : public lib::PagePane {
+class BluetoothPane final
+    : public lib::PagePane,
+      public operations::WithOperationLink<BluetoothPane, BluetoothOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kBluetoothPane;
 
@@ -66,11 +68,6 @@ class BluetoothPane final : public lib::PagePane {
   BluetoothPane(BluetoothPane&&) noexcept;
   BluetoothPane& operator=(BluetoothPane&&) noexcept;
 
-  // Take the application's cells in place of the pane's own: hosted and
-  // reporting respectively.
-  BluetoothPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  BluetoothPane&& with_operation_completion(
-      const std::shared_ptr<OperationCompletionCell>& cell) &&;
   // How pairing threads are started (tests pass their own).
   BluetoothPane&& with_thread_starter(ThreadStarter starter) &&;
 
@@ -83,12 +80,6 @@ class BluetoothPane final : public lib::PagePane {
   const std::optional<std::string>& pairing_device() const { return pairing_device_; }
   bool powered() const { return powered_; }
   bool scanning() const { return scanning_; }
-  bool hosted() const { return hosted_; }
-  bool reporting() const { return reporting_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
-  // The pane's own document (used while hosted).
-  kalu_ui::doc::Document& own_document() { return document_; }
 
   // ---- Handlers (operations.cpp), each on the working document ----
   void apply_power(kalu_ui::doc::Document& document);
@@ -98,9 +89,6 @@ class BluetoothPane final : public lib::PagePane {
   // Reads the list again (a failure keeps the old one and says so in the
   // status), then the adapter's state; seeds what the fresh list needs.
   void reload_devices(kalu_ui::doc::Document& document);
-  // Publishes the outcome of `operation` when the completion cell holds
-  // Pending with exactly its key; otherwise drops it.
-  void complete_operation(const BluetoothOperation& operation, const Outcome& outcome);
 
   // ---- The widget contract ----
   std::string_view type_name() const override { return kTypeName; }
@@ -116,9 +104,6 @@ class BluetoothPane final : public lib::PagePane {
   void take_request(kalu_ui::doc::Document& document);
   void run_handlers(kalu_ui::doc::Document& document);
 
-  // Handler pieces (operations.cpp).
-  // Whether the completion cell holds Pending with the operation's key.
-  bool pending_is(const BluetoothOperation& operation) const;
   void take_power_operation(kalu_ui::doc::Document& document, bool enabled);
   void take_device_operation(kalu_ui::doc::Document& document, std::string_view path, DeviceKey key,
                              const BluetoothOperation& operation);
@@ -144,7 +129,6 @@ class BluetoothPane final : public lib::PagePane {
   const DeviceControlIds* ids_of(std::string_view path) const;
   std::optional<kalu_actions::ActionBinding> power_binding() const;
 
-  kalu_ui::doc::Document document_;
   std::optional<PairReceiver> pair_results_;
   std::vector<BluetoothDevice> devices_;
   // Per device in list order: its key and its control ids.
@@ -156,15 +140,11 @@ class BluetoothPane final : public lib::PagePane {
   std::optional<std::string> pairing_device_;
   SharedBluetoothBackend backend_;
   ThreadStarter start_thread_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   bool powered_ = false;
   // Notice of changes made to the device from outside (the system backend
   // only): the adapter and the devices are read again.
   std::unique_ptr<lib::DeviceNotices> notices_;
   bool scanning_ = false;
-  bool hosted_ = false;
-  bool reporting_ = false;
   bool seed_document_ = true;
 };
 

@@ -12,14 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "operations/table.h"
 #include "panes/bluetooth/backend.h"
 
 namespace settings::panes::bluetooth {
-
-// The action of the operations this pane carries out.
-inline constexpr std::string_view kOperationActionId =
-    operations::kOperationActionId<operations::BluetoothOperation>;
 
 // Adapter-wide document keys: the power toggle's value, and two momentary
 // keys (a true value is a press, written back to false when handled).

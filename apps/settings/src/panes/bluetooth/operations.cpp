@@ -40,21 +40,6 @@ Outcome failed(std::string message) { return kalu_ui::fail(std::move(message)); 
 
 }  // namespace
 
-// ---- Completion ----
-
-bool BluetoothPane::pending_is(const BluetoothOperation& operation) const {
-  const operations::OperationCompletion current = completion_->get();
-  const auto* pending = std::get_if<operations::OperationCompletion::Pending>(&current);
-  return pending != nullptr &&
-         pending->key == operations::operation_key(kOperationActionId, operation);
-}
-
-void BluetoothPane::complete_operation(const BluetoothOperation& operation,
-                                       const Outcome& outcome) {
-  (void)operations::complete_operation(
-      *completion_, operations::operation_key(kOperationActionId, operation), outcome);
-}
-
 // ---- Requests that find nothing to do ----
 
 void BluetoothPane::take_power_operation(doc::Document& document, bool enabled) {
@@ -65,9 +50,8 @@ void BluetoothPane::take_power_operation(doc::Document& document, bool enabled) 
   }
   if (enabled == powered_) {
     (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
-    complete_operation(
-        Op::SetPowered{enabled},
-        succeeded(enabled ? "Bluetooth is already enabled." : "Bluetooth is already disabled."));
+    link_.complete(Op::SetPowered{enabled}, succeeded(enabled ? "Bluetooth is already enabled."
+                                                              : "Bluetooth is already disabled."));
     return;
   }
   (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(enabled));
@@ -82,7 +66,7 @@ void BluetoothPane::take_device_operation(doc::Document& document, std::string_v
     ids = ids_of(path);
   }
   if (ids == nullptr) {
-    complete_operation(operation, failed(std::string(kNoLongerAvailable)));
+    link_.complete(operation, failed(std::string(kNoLongerAvailable)));
     return;
   }
   (void)document.put(doc::kRoot, id_of(*ids, key), doc::Scalar(true));
@@ -101,7 +85,7 @@ void BluetoothPane::apply_power(doc::Document& document) {
   const std::optional<bool> wanted = document.read_bool(doc::kRoot, kEnabledKey);
   if (!wanted || *wanted == powered_) return;
   // The toggle's flip arrives as an operation; an edit without one is undone.
-  if (reporting_ && !pending_is(Op::SetPowered{*wanted})) {
+  if (!link_.may_apply(Op::SetPowered{*wanted})) {
     (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
     return;
   }
@@ -110,13 +94,13 @@ void BluetoothPane::apply_power(doc::Document& document) {
     std::string message = fmt::format("Could not change Bluetooth power: {}", done.error());
     status_ = message;
     (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
-    complete_operation(Op::SetPowered{*wanted}, failed(std::move(message)));
+    link_.complete(Op::SetPowered{*wanted}, failed(std::move(message)));
     return;
   }
   powered_ = *wanted;
   status_ = powered_ ? "Bluetooth is on." : "Bluetooth is off.";
-  complete_operation(Op::SetPowered{*wanted},
-                     succeeded(powered_ ? "Bluetooth enabled." : "Bluetooth disabled."));
+  link_.complete(Op::SetPowered{*wanted},
+                 succeeded(powered_ ? "Bluetooth enabled." : "Bluetooth disabled."));
   // Switched off, the adapter lists no devices; switched on, it lists them again.
   reload_devices(document);
 }
@@ -129,13 +113,12 @@ void BluetoothPane::apply_scan(doc::Document& document) {
     scanning_ = !was_scanning;
     status_ =
         was_scanning ? "Discovery stopped." : "Discovery started. Use Refresh as devices wake up.";
-    complete_operation(Op::StartScan{}, succeeded(scanning_ ? "Bluetooth discovery started."
-                                                            : "Bluetooth discovery stopped."));
+    link_.complete(Op::StartScan{}, succeeded(scanning_ ? "Bluetooth discovery started."
+                                                        : "Bluetooth discovery stopped."));
   } else {
     status_ = fmt::format("Could not change discovery: {}", done.error());
-    complete_operation(
-        Op::StartScan{},
-        failed(fmt::format("Could not change Bluetooth discovery: {}", done.error())));
+    link_.complete(Op::StartScan{},
+                   failed(fmt::format("Could not change Bluetooth discovery: {}", done.error())));
   }
   reload_devices(document);
 }
@@ -146,13 +129,13 @@ void BluetoothPane::apply_refresh(doc::Document& document) {
   auto fresh = backend_->devices();
   if (!fresh) {
     status_ = fmt::format("Could not refresh devices: {}", fresh.error());
-    complete_operation(Op::Refresh{}, failed(fmt::format("Could not refresh Bluetooth devices: {}",
-                                                         fresh.error())));
+    link_.complete(Op::Refresh{},
+                   failed(fmt::format("Could not refresh Bluetooth devices: {}", fresh.error())));
     return;
   }
   use_devices(document, std::move(*fresh));
   read_adapter_state(document);
-  complete_operation(Op::Refresh{}, succeeded("Bluetooth devices refreshed."));
+  link_.complete(Op::Refresh{}, succeeded("Bluetooth devices refreshed."));
 }
 
 void BluetoothPane::reload_devices(doc::Document& document) {
@@ -222,10 +205,10 @@ void BluetoothPane::act_on_device(doc::Document& document, const BluetoothDevice
       start_pairing(device);
     } else if (*pairing_device_ != path) {
       // One pairing at a time; the running one completes only its own Pair.
-      complete_operation(Op::Pair{path},
-                         failed(fmt::format("Bluetooth is already pairing {}; try again when it "
-                                            "finishes.",
-                                            device_name_at(devices_, *pairing_device_))));
+      link_.complete(Op::Pair{path},
+                     failed(fmt::format("Bluetooth is already pairing {}; try again when it "
+                                        "finishes.",
+                                        device_name_at(devices_, *pairing_device_))));
     }
   }
 
@@ -283,7 +266,7 @@ void BluetoothPane::connect_or_disconnect(doc::Document& document, const Bluetoo
                         connect ? "connect" : "disconnect", device.name, as_sentence(done.error()));
   status_ = message;
   const Op operation = connect ? Op(Op::Connect{device.path}) : Op(Op::Disconnect{device.path});
-  complete_operation(operation, done ? succeeded(message) : failed(message));
+  link_.complete(operation, done ? succeeded(message) : failed(message));
   reload_devices(document);
 }
 
@@ -306,7 +289,7 @@ void BluetoothPane::set_trust(doc::Document& document, const BluetoothDevice& de
 void BluetoothPane::forget_device(doc::Document& document, const BluetoothDevice& device) {
   const std::string& path = device.path;
   // An operation asks once; a press on the page asks twice.
-  const bool confirmed = forget_confirmation_ == path || pending_is(Op::Forget{path});
+  const bool confirmed = forget_confirmation_ == path || link_.pending(Op::Forget{path});
   request_rebuild();
   if (!confirmed) {
     forget_confirmation_ = path;
@@ -316,11 +299,11 @@ void BluetoothPane::forget_device(doc::Document& document, const BluetoothDevice
   if (auto done = backend_->forget(path); done) {
     status_ = fmt::format("Forgot {}. Pair it again to reconnect.", device.name);
     forget_confirmation_.reset();
-    complete_operation(Op::Forget{path}, succeeded(fmt::format("Forgot {}.", device.name)));
+    link_.complete(Op::Forget{path}, succeeded(fmt::format("Forgot {}.", device.name)));
   } else {
     std::string message = fmt::format("Could not forget {}: {}", device.name, done.error());
     status_ = message;
-    complete_operation(Op::Forget{path}, failed(std::move(message)));
+    link_.complete(Op::Forget{path}, failed(std::move(message)));
   }
   reload_devices(document);
 }
@@ -337,7 +320,7 @@ void BluetoothPane::start_pairing(const BluetoothDevice& device) {
   if (!started) {
     std::string message = fmt::format("Could not pair {}: {}", device.name, started.error());
     status_ = message;
-    complete_operation(Op::Pair{device.path}, failed(std::move(message)));
+    link_.complete(Op::Pair{device.path}, failed(std::move(message)));
     return;
   }
   pairing_device_ = device.path;
@@ -363,8 +346,8 @@ void BluetoothPane::take_pair_result(doc::Document& document) {
                false};
   }
   status_ = outcome.message;
-  complete_operation(Op::Pair{path},
-                     outcome.success ? succeeded(outcome.message) : failed(outcome.message));
+  link_.complete(Op::Pair{path},
+                 outcome.success ? succeeded(outcome.message) : failed(outcome.message));
   pairing_device_.reset();
   pair_results_.reset();
   reload_devices(document);

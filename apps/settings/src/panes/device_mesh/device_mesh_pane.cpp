@@ -27,14 +27,7 @@ void put(doc::Document& document, std::string_view key, doc::Scalar value) {
 
 }  // namespace
 
-std::string device_mesh_operation_key(const DeviceMeshOperation& operation) {
-  return operations::operation_key(kDeviceMeshActionId, operation);
-}
-
-DeviceMeshPane::DeviceMeshPane()
-    : relay_config_path_(kalu_relay::relay_config_path()),
-      requests_(DeviceLocalRequestCell::create({})),
-      completion_(OperationCompletionCell::create({})) {
+DeviceMeshPane::DeviceMeshPane() : relay_config_path_(kalu_relay::relay_config_path()) {
   // 1. The relay configuration.
   if (auto loaded = kalu_relay::load(relay_config_path_)) {
     relay_config_ = std::move(*loaded);
@@ -68,19 +61,6 @@ DeviceMeshPane::DeviceMeshPane()
 DeviceMeshPane::~DeviceMeshPane() = default;
 DeviceMeshPane::DeviceMeshPane(DeviceMeshPane&&) noexcept = default;
 
-DeviceMeshPane&& DeviceMeshPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-DeviceMeshPane&& DeviceMeshPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
-}
-
 std::string DeviceMeshPane::server_status_text(const std::string& device_node_id) const {
   if (auto found = peer_status_.find(device_node_id); found != peer_status_.end()) {
     return found->second;
@@ -94,7 +74,7 @@ std::string DeviceMeshPane::server_status_text(const std::string& device_node_id
 // ---- sync ----
 
 void DeviceMeshPane::sync(doc::Document& toolkit_document) {
-  doc::Document& document = hosted_ ? document_ : toolkit_document;
+  doc::Document& document = link_.working(toolkit_document);
   take_apply_job();
   take_pairing_job();
   take_status_job();
@@ -114,15 +94,13 @@ void DeviceMeshPane::sync(doc::Document& toolkit_document) {
 }
 
 void DeviceMeshPane::take_request() {
-  const operations::DeviceLocalRequest taken = requests_->get();
-  const auto* request = std::get_if<DeviceMeshOperation>(&taken);
-  if (request == nullptr) return;
-  (void)requests_->publish(operations::DeviceLocalRequest{});
-  const std::string key = device_mesh_operation_key(*request);
+  const std::optional<DeviceMeshOperation> request = link_.take();
+  if (!request) return;
+  const std::string key = operations::operation_key(*request);
   if (auto applied = apply_operation(*request); !applied) {
     // A refused change is shown as it was: the page's controls go back.
     request_rebuild();
-    complete(key, kalu_ui::fail(applied.error()));
+    link_.complete(key, kalu_ui::fail(applied.error()));
     return;
   }
   save_and_complete(key);

@@ -54,9 +54,8 @@
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
 #include "limited_exec/limited_exec.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "operations/records.h"
-#include "operations/table.h"
 #include "panes/device_mesh/commands.h"
 #include "panes/device_mesh/continuity.h"
 #include "panes/device_mesh/files.h"
@@ -67,20 +66,13 @@
 
 namespace settings::panes::device_mesh {
 
-using operations::DeviceLocalRequestCell;
 using operations::DeviceMeshOperation;
-using operations::OperationCompletionCell;
 
-inline constexpr std::string_view kDeviceMeshActionId =
-    operations::kOperationActionId<operations::DeviceMeshOperation>;
 inline constexpr std::string_view kSavedMessage = "Device & Sync settings saved on this device";
 inline constexpr std::string_view kUnreadableConfig = "relay configuration could not be read";
 inline constexpr std::string_view kApproveEnrollmentFlag = "device_mesh.approve_enrollment.edit";
 inline constexpr std::string_view kApprovePersonalDeviceFlag =
     "device_mesh.approve_personal_device.edit";
-
-// "settings.device-mesh-operation:" and the operation's JSON.
-std::string device_mesh_operation_key(const DeviceMeshOperation& operation);
 
 // A found candidate and what it was looked for as.
 struct HeldCandidate {
@@ -88,7 +80,9 @@ struct HeldCandidate {
   PairingKind kind = PairingKind::HomeServer;
 };
 
-class DeviceMeshPane final : public lib::PagePane {
+class DeviceMeshPane final
+    : public lib::PagePane,
+      public operations::WithOperationLink<DeviceMeshPane, DeviceMeshOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kDeviceMeshPane;
 
@@ -100,12 +94,6 @@ class DeviceMeshPane final : public lib::PagePane {
   ~DeviceMeshPane() override;
   DeviceMeshPane(DeviceMeshPane&&) noexcept;
   DeviceMeshPane& operator=(DeviceMeshPane&&) = delete;
-
-  // The application's cells in place of the pane's own: hosted and
-  // reporting respectively.
-  DeviceMeshPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  DeviceMeshPane&& with_operation_completion(
-      const std::shared_ptr<OperationCompletionCell>& cell) &&;
 
   // ---- State, for the page and the tests ----
   const kalu_relay::RelayConfig& relay_config() const { return relay_config_; }
@@ -127,10 +115,6 @@ class DeviceMeshPane final : public lib::PagePane {
   bool discovering() const { return discovering_; }
   bool probing() const { return status_job_.has_value(); }
   bool reapply_pending() const { return reapply_pending_; }
-  bool hosted() const { return hosted_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
-  kalu_ui::doc::Document& own_document() { return document_; }
   // A home server's "Availability" text: its status text, else when it was
   // last seen, else "Checking…".
   std::string server_status_text(const std::string& device_node_id) const;
@@ -168,9 +152,6 @@ class DeviceMeshPane final : public lib::PagePane {
   // kUnreadableConfig while it does not.
   kalu_ui::Status ensure_config();
   void save_and_complete(std::string key);
-  // Publishes the outcome under `key` while the completion cell holds
-  // Pending with exactly that key.
-  void complete(std::string_view key, const kalu_ui::Result<std::string>& outcome);
 
   // Commands (pane_jobs.cpp).
   // Starts a setup run for the keys in apply_waiting_; when it cannot start,
@@ -194,7 +175,6 @@ class DeviceMeshPane final : public lib::PagePane {
   // roaming provenance.
   void refresh_health();
 
-  kalu_ui::doc::Document document_;
   kalu_relay::RelayConfig relay_config_;
   std::optional<std::string> config_error_;
   std::filesystem::path relay_config_path_;
@@ -232,9 +212,6 @@ class DeviceMeshPane final : public lib::PagePane {
   kalu_ui::Instant next_refresh_;
   std::uint64_t probe_cursor_ = 0;
 
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  bool hosted_ = false;
   bool seed_document_ = true;
 };
 

@@ -68,7 +68,7 @@ void DeviceMeshPane::take_apply_job() {
 void DeviceMeshPane::finish_setup(const kalu_ui::Result<std::string>& outcome) {
   status_ = outcome ? "Saved" : outcome.error();
   request_rebuild();
-  for (const auto& key : std::exchange(apply_waiting_, {})) complete(key, outcome);
+  for (const auto& key : std::exchange(apply_waiting_, {})) link_.complete(key, outcome);
   if (!std::exchange(reapply_pending_, false)) return;
   // Changes that came in during the run are saved now, with the latest
   // configuration, whether or not that run succeeded.

@@ -95,8 +95,4 @@ void DeviceMeshPane::save_and_complete(std::string key) {
   run_system_setup();
 }
 
-void DeviceMeshPane::complete(std::string_view key, const kalu_ui::Result<std::string>& outcome) {
-  (void)operations::complete_operation(*completion_, key, outcome);
-}
-
 }  // namespace settings::panes::device_mesh

@@ -58,34 +58,18 @@ DisplayPane::DisplayPane(Dependencies dependencies) : deps_(std::move(dependenci
   config_ = deps_.backend->load_config();
   snapshot_seen_at_ = deps_.backend->now();
   snapshot_modified_ = deps_.backend->snapshot_modified();
-  completion_ = operations::OperationCompletionCell::create({});
-  requests_ = operations::DeviceLocalRequestCell::create({});
   // applied_prefs_ starts at the section's defaults: scale 1, 3700 K, both off.
 }
 
 DisplayPane::~DisplayPane() = default;
 DisplayPane::DisplayPane(DisplayPane&&) noexcept = default;
 
-DisplayPane&& DisplayPane::with_operation_requests(
-    const std::shared_ptr<operations::DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-DisplayPane&& DisplayPane::with_operation_completion(
-    const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reports_completion_ = true;
-  return std::move(*this);
-}
-
 // ---- sync --------------------------------------------------------------------
 
 void DisplayPane::sync(kalu_ui::doc::Document& toolkit_document) {
   // Hosted, the pane works on a document of its own; the controls' values
   // reach it only through operations.
-  kalu_ui::doc::Document& document = hosted_ ? document_ : toolkit_document;
+  kalu_ui::doc::Document& document = link_.working(toolkit_document);
   take_brightness_result(document);
   take_probe_result(document);
   check_snapshot(document);
@@ -96,7 +80,7 @@ void DisplayPane::sync(kalu_ui::doc::Document& toolkit_document) {
   if (!brightness_waits_for_probe()) {
     take_request(document);
     const bool pending = read_pending_operation(document);
-    run_handlers(document, reports_completion_ && !pending);
+    run_handlers(document, link_.reporting() && !pending);
     complete_unchanged();
   }
   follow_countdown();
@@ -110,7 +94,7 @@ void DisplayPane::take_brightness_result(kalu_ui::doc::Document& document) {
   if (!got.is_ready()) return;
   if (!std::exchange(apply_in_flight_, false)) return;
   const std::optional<std::string> key = std::exchange(in_flight_key_, std::nullopt);
-  const std::optional<std::string> pending = pending_display_key();
+  const std::optional<std::string> pending = link_.pending_key();
   // The result belongs to the operation that sent it. Another operation that
   // arrived meanwhile is written into the document again, so its own change
   // goes out next.
@@ -126,11 +110,12 @@ void DisplayPane::take_brightness_result(kalu_ui::doc::Document& document) {
                         {"error", result.error},
                         {"requested", fmt::format("{}", requested_level_)}});
     if (own)
-      complete_for(*key, false, fmt::format("Brightness could not be changed: {}", result.error));
+      link_.complete(
+          *key, kalu_ui::fail(fmt::format("Brightness could not be changed: {}", result.error)));
     return;
   }
   level_ = *result.level;
-  if (own) complete_for(*key, true, brightness_message(*result.level * 100.0f));
+  if (own) link_.complete(*key, std::string(brightness_message(*result.level * 100.0f)));
 }
 
 void DisplayPane::take_probe_result(kalu_ui::doc::Document& document) {
@@ -184,13 +169,12 @@ void DisplayPane::push_model(kalu_ui::doc::Document& document) {
 }
 
 void DisplayPane::take_request(kalu_ui::doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (!std::holds_alternative<operations::DisplayOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<operations::DisplayOperation>(request);
+  const std::optional<operations::DisplayOperation> taken = link_.take();
+  if (!taken) return;
+  const operations::DisplayOperation& operation = *taken;
   apply_request_to_document(document, operation);
-  written_key_ = operations::operation_key(kDisplayActionId, operation);
+  written_key_ = operations::operation_key(operation);
   pending_operation_ = operation;
   apply_brightness_change(document);
   apply_display_prefs(document, true);
@@ -200,14 +184,13 @@ void DisplayPane::take_request(kalu_ui::doc::Document& document) {
 
 bool DisplayPane::read_pending_operation(kalu_ui::doc::Document& document) {
   pending_key_.reset();
-  if (!reports_completion_) return false;
-  if (std::optional<std::string> key = pending_display_key()) {
+  if (!link_.reporting()) return false;
+  if (std::optional<std::string> key = link_.pending_key()) {
     if (key == written_key_ && pending_operation_) {
       pending_key_ = std::move(key);
       return true;
     }
-    const std::string_view rest = std::string_view(*key).substr(kDisplayActionId.size() + 1);
-    if (auto operation = operations::read_record<operations::DisplayOperation>(rest)) {
+    if (auto operation = link_.pending_record()) {
       // Written once per operation: a command must not be requested again
       // on every frame while its operation is pending.
       apply_request_to_document(document, *operation);
@@ -238,7 +221,7 @@ void DisplayPane::run_handlers(kalu_ui::doc::Document& document, bool restricted
 
 void DisplayPane::complete_unchanged() {
   if (!pending_key_ || apply_in_flight_ || awaiting_apply_) return;
-  complete_for(*pending_key_, true, "Display setting is already in place.");
+  link_.complete(*pending_key_, std::string("Display setting is already in place."));
 }
 
 void DisplayPane::follow_countdown() {

@@ -33,8 +33,7 @@
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
-#include "operations/table.h"
+#include "operations/link.h"
 #include "panes/display/backend.h"
 #include "panes/display/model.h"
 #include "panes/display/page.h"
@@ -45,10 +44,9 @@
 
 namespace settings::panes::display {
 
-inline constexpr std::string_view kDisplayActionId =
-    operations::kOperationActionId<operations::DisplayOperation>;
-
-class DisplayPane : public lib::PagePane {
+class DisplayPane
+    : public lib::PagePane,
+      public operations::WithOperationLink<DisplayPane, operations::DisplayOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kDisplayPane;
 
@@ -68,21 +66,8 @@ class DisplayPane : public lib::PagePane {
   DisplayPane(DisplayPane&&) noexcept;
   DisplayPane& operator=(DisplayPane&&) = delete;
 
-  // The application's request cell in place of the pane's own; the pane is
-  // then hosted and works on a state document of its own.
-  DisplayPane&& with_operation_requests(
-      const std::shared_ptr<operations::DeviceLocalRequestCell>& cell) &&;
-  // The application's completion cell in place of the pane's own; the pane
-  // then reports outcomes, and takes the values of the document other than
-  // night light only from a pending display operation.
-  DisplayPane&& with_operation_completion(
-      const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
-
   // ---- The handlers (operations.cpp) ----
 
-  // Publishes the outcome when the completion cell holds a pending display
-  // operation; otherwise the message is dropped.
-  void complete_operation(bool succeeded, std::string message);
   // Resets the document to the model, then writes the operation's value.
   void apply_request_to_document(kalu_ui::doc::Document& document,
                                  const operations::DisplayOperation& operation);
@@ -104,16 +89,6 @@ class DisplayPane : public lib::PagePane {
   // The probe has not answered yet.
   bool probing() const { return probe_results_.has_value(); }
   bool apply_in_flight() const { return apply_in_flight_; }
-  bool hosted() const { return hosted_; }
-  bool reports_completion() const { return reports_completion_; }
-  const std::shared_ptr<operations::DeviceLocalRequestCell>& request_cell() const {
-    return requests_;
-  }
-  const std::shared_ptr<operations::OperationCompletionCell>& completion_cell() const {
-    return completion_;
-  }
-  // The pane's own document (used while hosted).
-  kalu_ui::doc::Document& document() { return document_; }
 
   // ---- The widget contract ----
 
@@ -149,12 +124,9 @@ class DisplayPane : public lib::PagePane {
   // The reset set: brightness, automatic brightness, scale, the commands and
   // every output's values.
   void reset_document(kalu_ui::doc::Document& document);
-  // The key of the pending display operation, if the cell holds one.
-  std::optional<std::string> pending_display_key() const;
   // A brightness operation is pending while the probe has not answered: the
   // level is still a stand-in, so the operation waits for the real one.
   bool brightness_waits_for_probe() const;
-  void complete_for(const std::string& key, bool succeeded, std::string message);
   void save_pref_failed(const kalu_ui::Status& status);
   // apply_keep_revert's outcome step: looks at the transaction when one of
   // the pane's commands or a poll asks for it.
@@ -163,7 +135,6 @@ class DisplayPane : public lib::PagePane {
   void schedule_transaction_poll(const std::optional<prefs_store::DisplayTransaction>& t);
 
   Dependencies deps_;
-  kalu_ui::doc::Document document_;
   std::optional<prefs_store::DisplayConfig> staged_;
   std::optional<kalu_ui::channel::Receiver<ProbeResult>> probe_results_;
   std::optional<kalu_ui::channel::Sender<float>> brightness_requests_;
@@ -175,8 +146,6 @@ class DisplayPane : public lib::PagePane {
   stored::DisplayPrefs applied_prefs_;
   // The identity and state of the transaction last reported.
   std::optional<std::pair<std::uint64_t, std::uint8_t>> seen_transaction_;
-  std::shared_ptr<operations::OperationCompletionCell> completion_;
-  std::shared_ptr<operations::DeviceLocalRequestCell> requests_;
   prefs_store::DisplayConfig config_;
 
   float level_ = kUnknownLevel;
@@ -185,8 +154,6 @@ class DisplayPane : public lib::PagePane {
   float requested_level_ = kUnknownLevel;
   bool apply_in_flight_ = false;
   bool has_light_sensor_ = false;
-  bool hosted_ = false;
-  bool reports_completion_ = false;
   bool needs_push_ = true;
 
   // The key of the operation the brightness in flight belongs to.

@@ -1,6 +1,6 @@
 // The Displays pane's handlers: what a control's change and a display
 // operation share. Each compares the document with the model, acts on a
-// difference and reports through complete_operation.
+// difference and completes the pending operation through the link.
 
 #include <fmt/format.h>
 
@@ -92,41 +92,10 @@ void DisplayPane::reset_document(kalu_ui::doc::Document& document) {
   for (const DocEntry& entry : layout_entries()) put(document, entry.key, entry.value);
 }
 
-std::optional<std::string> DisplayPane::pending_display_key() const {
-  const OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&completion);
-  if (pending == nullptr) return std::nullopt;
-  const std::string_view key = pending->key;
-  if (!key.starts_with(kDisplayActionId) || key.size() <= kDisplayActionId.size() ||
-      key[kDisplayActionId.size()] != ':') {
-    return std::nullopt;
-  }
-  return pending->key;
-}
-
 bool DisplayPane::brightness_waits_for_probe() const {
   if (!probing()) return false;
-  const std::optional<std::string> key = pending_display_key();
-  if (!key) return false;
-  const auto operation = operations::read_record<DisplayOperation>(
-      std::string_view(*key).substr(kDisplayActionId.size() + 1));
+  const std::optional<DisplayOperation> operation = link_.pending_record();
   return operation && std::holds_alternative<DisplayOperation::SetBrightness>(*operation);
-}
-
-namespace {
-kalu_ui::Result<std::string> outcome_of(bool succeeded, std::string message) {
-  if (succeeded) return message;
-  return kalu_ui::fail(std::move(message));
-}
-}  // namespace
-
-void DisplayPane::complete_operation(bool succeeded, std::string message) {
-  operations::complete_operation_of_action(*completion_, kDisplayActionId,
-                                           outcome_of(succeeded, std::move(message)));
-}
-
-void DisplayPane::complete_for(const std::string& key, bool succeeded, std::string message) {
-  operations::complete_operation(*completion_, key, outcome_of(succeeded, std::move(message)));
 }
 
 // ---- The document from an operation ------------------------------------------------
@@ -205,21 +174,22 @@ void DisplayPane::apply_brightness_change(kalu_ui::doc::Document& document) {
       apply_in_flight_ = true;
       previous_level_ = level_;
       requested_level_ = requested;
-      in_flight_key_ = pending_display_key();
+      in_flight_key_ = link_.pending_key();
       return;
     }
     put(document, kBrightnessId, static_cast<double>(level_));
-    complete_operation(false, "Brightness worker is unavailable; the display was not changed.");
+    link_.complete(kalu_ui::fail("Brightness worker is unavailable; the display was not changed."));
     return;
   }
   if (auto status = deps_.dispatcher->set_brightness(percent); !status) {
     put(document, kBrightnessId, static_cast<double>(level_));
-    complete_operation(false, fmt::format("Brightness could not be changed: {}", status.error()));
+    link_.complete(
+        kalu_ui::fail(fmt::format("Brightness could not be changed: {}", status.error())));
     warn("display pane dispatch failed", {{"op", "set_brightness"}, {"error", status.error()}});
     return;
   }
   level_ = requested;
-  complete_operation(true, brightness_message(percent));
+  link_.complete(std::string(brightness_message(percent)));
 }
 
 // ---- Preferences ---------------------------------------------------------------------
@@ -227,8 +197,8 @@ void DisplayPane::apply_brightness_change(kalu_ui::doc::Document& document) {
 void DisplayPane::save_pref_failed(const kalu_ui::Status& status) {
   warn("failed to persist display prefs",
        {{"op", "display_prefs_save"}, {"error", status.error()}});
-  complete_operation(false,
-                     fmt::format("Display preference could not be saved: {}", status.error()));
+  link_.complete(
+      kalu_ui::fail(fmt::format("Display preference could not be saved: {}", status.error())));
 }
 
 void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
@@ -238,14 +208,14 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
     if (on && *on != applied_prefs_.auto_brightness) {
       if (*on && !has_light_sensor_) {
         put(document, kAutoBrightnessId, false);
-        complete_operation(false,
-                           "Automatic brightness is unavailable because this device has no "
-                           "ambient-light sensor.");
+        link_.complete(
+            kalu_ui::fail("Automatic brightness is unavailable because this device has no "
+                          "ambient-light sensor."));
       } else if (auto saved = deps_.backend->save_prefs(
                      [&](stored::DisplayPrefs& p) { p.auto_brightness = *on; })) {
         applied_prefs_.auto_brightness = prefs_.auto_brightness = *on;
-        complete_operation(
-            true, *on ? "Automatic brightness enabled." : "Automatic brightness disabled.");
+        link_.complete(
+            std::string(*on ? "Automatic brightness enabled." : "Automatic brightness disabled."));
       } else {
         put(document, kAutoBrightnessId, applied_prefs_.auto_brightness);
         save_pref_failed(saved);
@@ -259,7 +229,7 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
     applied_prefs_.night_light = prefs_.night_light = *night;
     if (auto saved =
             deps_.backend->save_prefs([&](stored::DisplayPrefs& p) { p.night_light = *night; })) {
-      complete_operation(true, *night ? "Night light enabled." : "Night light disabled.");
+      link_.complete(std::string(*night ? "Night light enabled." : "Night light disabled."));
     } else {
       save_pref_failed(saved);
     }
@@ -272,7 +242,7 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
       model_changed();  // the warmth dropdown's placeholder
       if (auto saved = deps_.backend->save_prefs(
               [&](stored::DisplayPrefs& p) { p.night_light_temperature = *kelvin; })) {
-        complete_operation(true, fmt::format("Night light warmth set to {}.", *label));
+        link_.complete(fmt::format("Night light warmth set to {}.", *label));
       } else {
         save_pref_failed(saved);
       }
@@ -288,7 +258,7 @@ void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
   }
   if (auto saved = deps_.backend->save_prefs([&](stored::DisplayPrefs& p) { p.scale = *scale; })) {
     applied_prefs_.scale = prefs_.scale = *scale;
-    complete_operation(true, fmt::format("Display scale set to {}.", *label));
+    link_.complete(fmt::format("Display scale set to {}.", *label));
   } else {
     put(document, kScaleId, std::string(scale_label(applied_prefs_.scale)));
     save_pref_failed(saved);
@@ -326,12 +296,13 @@ void DisplayPane::stage_output_changes(kalu_ui::doc::Document& document,
   if (!result.changed) return;
   if (auto valid = result.config.validate_for(hardware_view_of(outputs)); !valid) {
     warn("rejected invalid display configuration", {{"error", valid.error()}});
-    complete_operation(false, fmt::format("Display configuration is not valid: {}", valid.error()));
+    link_.complete(
+        kalu_ui::fail(fmt::format("Display configuration is not valid: {}", valid.error())));
     return;
   }
   staged_ = std::move(result.config);
   model_changed();
-  complete_operation(true, "Display change staged. Apply it to preview the new configuration.");
+  link_.complete(std::string("Display change staged. Apply it to preview the new configuration."));
 }
 
 // ---- Apply, keep, revert ------------------------------------------------------------------
@@ -340,36 +311,36 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
   if (read_bool(document, kApplyId) == true) {
     put(document, kApplyId, false);
     if (!staged_) {
-      complete_operation(false, "There are no staged display changes to apply.");
+      link_.complete(kalu_ui::fail("There are no staged display changes to apply."));
     } else if (auto requested = deps_.backend->request_transaction(*staged_); !requested) {
       warn("failed to stage display configuration", {{"error", requested.error()}});
-      complete_operation(
-          false, fmt::format("Display configuration could not be staged: {}", requested.error()));
+      link_.complete(kalu_ui::fail(
+          fmt::format("Display configuration could not be staged: {}", requested.error())));
     } else {
       // Reported once the transaction is being tested, or rejected.
-      awaiting_apply_ = pending_key_.has_value() || pending_display_key().has_value();
+      awaiting_apply_ = pending_key_.has_value() || link_.pending_key().has_value();
       transaction_dirty_ = true;
     }
   }
   if (read_bool(document, kKeepId) == true) {
     put(document, kKeepId, false);
     if (const std::optional<DisplayTransaction> t = deps_.backend->load_transaction(); !t) {
-      complete_operation(false, "There is no display transaction to keep.");
+      link_.complete(kalu_ui::fail("There is no display transaction to keep."));
     } else if (auto kept = deps_.backend->confirm_transaction(*t); !kept) {
       warn("failed to confirm display configuration", {{"error", kept.error()}});
-      complete_operation(false,
-                         fmt::format("Display configuration could not be kept: {}", kept.error()));
+      link_.complete(
+          kalu_ui::fail(fmt::format("Display configuration could not be kept: {}", kept.error())));
     }
     transaction_dirty_ = true;
   }
   if (read_bool(document, kRevertId) == true) {
     put(document, kRevertId, false);
     if (const std::optional<DisplayTransaction> t = deps_.backend->load_transaction(); !t) {
-      complete_operation(false, "There is no display transaction to revert.");
+      link_.complete(kalu_ui::fail("There is no display transaction to revert."));
     } else if (auto reverted = deps_.backend->revert_transaction(*t); !reverted) {
       warn("failed to revert display configuration", {{"error", reverted.error()}});
-      complete_operation(
-          false, fmt::format("Display configuration could not be reverted: {}", reverted.error()));
+      link_.complete(kalu_ui::fail(
+          fmt::format("Display configuration could not be reverted: {}", reverted.error())));
     }
     transaction_dirty_ = true;
   }
@@ -402,9 +373,9 @@ void DisplayPane::check_transaction(kalu_ui::doc::Document& document) {
   transaction_ = t;
   if (!t) {
     if (std::exchange(awaiting_apply_, false)) {
-      complete_operation(false,
-                         "Display configuration could not be staged: the display transaction "
-                         "is no longer available.");
+      link_.complete(
+          kalu_ui::fail("Display configuration could not be staged: the display transaction "
+                        "is no longer available."));
     }
     return;
   }
@@ -414,7 +385,8 @@ void DisplayPane::check_transaction(kalu_ui::doc::Document& document) {
   seen_transaction_ = current;
   if (t->state < DisplayTransaction::kKept) {
     if (t->state == DisplayTransaction::kTesting && std::exchange(awaiting_apply_, false)) {
-      complete_operation(true, "Display change is being tested; keep it or it will be reverted.");
+      link_.complete(
+          std::string("Display change is being tested; keep it or it will be reverted."));
     }
     return;
   }
@@ -436,16 +408,16 @@ void DisplayPane::report_transaction(const DisplayTransaction& t) {
   awaiting_apply_ = false;
   // Only the pane's own commands learn how the transaction ended; the
   // restore at the deadline reports to nobody.
-  if (!is_transaction_command(pending_operation_) || !pending_display_key()) return;
+  if (!is_transaction_command(pending_operation_) || !link_.pending_key()) return;
   switch (t.state) {
     case DisplayTransaction::kKept:
-      complete_operation(true, "Display changes kept.");
+      link_.complete(std::string("Display changes kept."));
       break;
     case DisplayTransaction::kReverted:
-      complete_operation(true, "Display changes reverted.");
+      link_.complete(std::string("Display changes reverted."));
       break;
     case DisplayTransaction::kRejected:
-      complete_operation(false, t.message.value_or("Display configuration was rejected."));
+      link_.complete(kalu_ui::fail(t.message.value_or("Display configuration was rejected.")));
       break;
     default:
       break;

@@ -9,7 +9,6 @@
 #include "kalu_ui/layout.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
-#include "operations/table.h"
 #include "panes/network/page.h"
 
 namespace settings::panes::network {
@@ -17,9 +16,6 @@ namespace {
 
 namespace doc = kalu_ui::doc;
 using kalu_ui::layout::NodeId;
-using operations::OperationCompletion;
-
-constexpr std::string_view kActionId = operations::kOperationActionId<operations::NetworkOperation>;
 
 }  // namespace
 
@@ -36,9 +32,7 @@ NetworkPane::NetworkPane(Services services)
 NetworkPane::NetworkPane(Services services, std::pair<OutcomeSender, OutcomeReceiver> outcomes)
     : services_(std::move(services)),
       outcome_sender_(std::move(outcomes.first)),
-      outcomes_(std::move(outcomes.second)),
-      requests_(DeviceLocalRequestCell::create({})),
-      completion_(OperationCompletionCell::create({})) {
+      outcomes_(std::move(outcomes.second)) {
   if (!services_.backend) services_.backend = system_network_backend();
   if (!services_.dispatcher) services_.dispatcher = lib::dispatcher_or_default();
   if (!services_.continuity) services_.continuity = std::make_shared<const WifiContinuityBackend>();
@@ -51,24 +45,10 @@ NetworkPane::~NetworkPane() = default;
 NetworkPane::NetworkPane(NetworkPane&&) noexcept = default;
 NetworkPane& NetworkPane::operator=(NetworkPane&&) noexcept = default;
 
-NetworkPane&& NetworkPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-NetworkPane&& NetworkPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reporting_ = true;
-  return std::move(*this);
-}
-
 void NetworkPane::sync(doc::Document& document) {
   // A hosted pane works on its own document: the toolkit's may be replicated,
   // and the application's road reaches the pane through its request cell.
-  doc::Document& working = hosted_ ? own_document_ : document;
+  doc::Document& working = link_.working(document);
   poll_chooser(working);
   take_outcomes(working);
   if (!seeded_) {
@@ -92,19 +72,6 @@ void NetworkPane::sync(doc::Document& document) {
   refresh(working);
   apply_wifi_rows(working);
   PagePane::sync(working);
-}
-
-void NetworkPane::report_operation(const NetworkOperation& operation,
-                                   const kalu_ui::Result<std::string>& result) {
-  operations::complete_operation(*completion_, operations::operation_key(kActionId, operation),
-                                 result);
-}
-
-bool NetworkPane::operation_is_pending(const NetworkOperation& operation) const {
-  if (!reporting_) return true;
-  const OperationCompletion current = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&current);
-  return pending != nullptr && pending->key == operations::operation_key(kActionId, operation);
 }
 
 std::optional<kalu_actions::ActionBinding> NetworkPane::wifi_binding() const {

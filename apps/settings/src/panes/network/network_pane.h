@@ -39,7 +39,7 @@
 #include "kalu_ui/result.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "panes/network/backend.h"
 #include "panes/network/model.h"
 #include "panes/network/secrets.h"
@@ -49,11 +49,10 @@
 
 namespace settings::panes::network {
 
-using operations::DeviceLocalRequestCell;
 using operations::NetworkOperation;
-using operations::OperationCompletionCell;
 
-class NetworkPane : public lib::PagePane {
+class NetworkPane : public lib::PagePane,
+                    public operations::WithOperationLink<NetworkPane, NetworkOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kNetworkPane;
 
@@ -75,12 +74,6 @@ class NetworkPane : public lib::PagePane {
   NetworkPane(NetworkPane&&) noexcept;
   NetworkPane& operator=(NetworkPane&&) noexcept;
 
-  // Takes device-local requests from the application's cell (and works on a
-  // document of its own from then on).
-  NetworkPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  // Reports completions into the application's cell.
-  NetworkPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   static std::string_view connectivity_label(std::uint8_t state) {
     return network::connectivity_label(state);
   }
@@ -88,13 +81,7 @@ class NetworkPane : public lib::PagePane {
   const NetworkSnapshot& snapshot() const { return snapshot_; }
   const NetworkView& view() const { return view_; }
   SecretFields& secrets() { return secrets_; }
-  bool hosted() const { return hosted_; }
-  bool reporting() const { return reporting_; }
   bool applied_wifi() const { return applied_wifi_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
-  // The working document of a hosted pane.
-  kalu_ui::doc::Document& own_document() { return own_document_; }
   bool chooser_open() const { return chooser_.has_value(); }
 
   // The platform's hotspot configuration from the SSID, the hotspot password
@@ -109,13 +96,6 @@ class NetworkPane : public lib::PagePane {
                           std::optional<SecretText> password, bool lookup);
   // Starts the certificate chooser unless one is open.
   void open_certificate_chooser();
-  // Completes the pending operation when it is `operation`, with the
-  // success message or the error; otherwise the text is dropped.
-  void report_operation(const NetworkOperation& operation,
-                        const kalu_ui::Result<std::string>& result);
-  // Whether a change for `operation` may go ahead: always without reporting,
-  // else only while it is the pending operation.
-  bool operation_is_pending(const NetworkOperation& operation) const;
 
   // sync's device handlers; each reads its control ids from `document` and
   // writes back what it needs. Wi-Fi and wired power, behind the
@@ -178,11 +158,6 @@ class NetworkPane : public lib::PagePane {
   OutcomeSender outcome_sender_;
   OutcomeReceiver outcomes_;
   std::optional<kalu_ui::channel::Receiver<ChooserAnswer>> chooser_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  bool hosted_ = false;
-  bool reporting_ = false;
-  kalu_ui::doc::Document own_document_;
   bool seeded_ = false;
 };
 

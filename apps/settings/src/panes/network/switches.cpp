@@ -65,11 +65,10 @@ kalu_ui::Result<std::string> already(std::string_view title, bool on) {
 // ---- The request ----
 
 void NetworkPane::take_request(doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays where it is.
-  if (!std::holds_alternative<NetworkOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<NetworkOperation>(request);
+  const std::optional<NetworkOperation> taken = link_.take();
+  if (!taken) return;
+  const NetworkOperation& operation = *taken;
   if (answer_in_place(document, operation)) return;
   // The request writes what the control would have, so one handler serves both.
   std::visit(
@@ -108,24 +107,24 @@ bool NetworkPane::answer_in_place(doc::Document& document, const NetworkOperatio
   read_switches(document);
   if (const auto* wifi = std::get_if<Op::SetWifiEnabled>(&operation)) {
     if (wifi->enabled != applied_wifi_) return false;
-    report_operation(operation, already("Wi-Fi", wifi->enabled));
+    link_.complete(operation, already("Wi-Fi", wifi->enabled));
     return true;
   }
   if (const auto* wired = std::get_if<Op::SetWiredEnabled>(&operation)) {
     // The executor saw a wired device; it may have gone since.
     if (!snapshot_.has_wired_device()) {
-      report_operation(operation, kalu_ui::fail(std::string(kNoWiredDevice)));
+      link_.complete(operation, kalu_ui::fail(std::string(kNoWiredDevice)));
       return true;
     }
     if (wired->enabled != snapshot_.wired.enabled) return false;
-    report_operation(operation, already("Wired networking", wired->enabled));
+    link_.complete(operation, already("Wired networking", wired->enabled));
     return true;
   }
   for (const Radio& radio : kRadios) {
     for (bool on : {false, true}) {
       if (operation != radio.operation(on)) continue;
       if (snapshot_.radios.*radio.state != on) return false;
-      report_operation(operation, already(radio.title, on));
+      link_.complete(operation, already(radio.title, on));
       return true;
     }
   }
@@ -169,14 +168,14 @@ void NetworkPane::read_switches(doc::Document& document) {
 void NetworkPane::apply_wifi_wired(doc::Document& document) {
   if (auto wanted = document.read_bool(kRoot, kWifiKey); wanted && *wanted != applied_wifi_) {
     const NetworkOperation operation = Op::SetWifiEnabled{*wanted};
-    if (!operation_is_pending(operation)) {
+    if (!link_.may_apply(operation)) {
       // An edit that is not the pending operation is undone without a call.
       put_bool(document, kWifiKey, applied_wifi_);
     } else if (auto done = services_.dispatcher->set_wifi(*wanted); !done) {
       put_bool(document, kWifiKey, applied_wifi_);
       warn("network pane dispatch failed", "set_wifi", done.error());
-      report_operation(
-          operation, kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
+      link_.complete(operation,
+                     kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
     } else {
       applied_wifi_ = snapshot_.wifi_enabled = *wanted;
       // Switched off, Wi-Fi lists no networks; switched on, it lists them again.
@@ -184,7 +183,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
         snapshot_.wifi_networks = std::move(*listed);
       }
       request_rebuild();
-      report_operation(operation, fmt::format("Wi-Fi {}.", on_off(*wanted)));
+      link_.complete(operation, fmt::format("Wi-Fi {}.", on_off(*wanted)));
     }
   }
   if (!snapshot_.has_wired_device()) return;
@@ -192,13 +191,13 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
   auto wanted = document.read_bool(kRoot, kWiredKey);
   if (!wanted || *wanted == current) return;
   const NetworkOperation operation = Op::SetWiredEnabled{*wanted};
-  if (!operation_is_pending(operation)) {
+  if (!link_.may_apply(operation)) {
     put_bool(document, kWiredKey, current);
   } else if (auto done = services_.dispatcher->set_wired(*wanted); !done) {
     put_bool(document, kWiredKey, current);
     warn("network pane dispatch failed", "set_wired", done.error());
-    report_operation(operation, kalu_ui::fail(fmt::format("Could not change wired networking: {}",
-                                                          done.error())));
+    link_.complete(operation, kalu_ui::fail(fmt::format("Could not change wired networking: {}",
+                                                        done.error())));
   } else {
     snapshot_.wired.enabled = *wanted;
     // The link's connection and address follow the switch.
@@ -206,7 +205,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
     snapshot_.wired.enabled = *wanted;
     // The page shows the link, and the toggle's action turns around.
     request_rebuild();
-    report_operation(operation, fmt::format("Wired networking {}.", on_off(*wanted)));
+    link_.complete(operation, fmt::format("Wired networking {}.", on_off(*wanted)));
   }
 }
 
@@ -232,8 +231,8 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
   if (!done) {
     warn("radio action failed", radio.op, done.error());
     put_bool(document, radio.key, current);
-    report_operation(operation, kalu_ui::fail(fmt::format("Could not change {} state: {}",
-                                                          radio.word, done.error())));
+    link_.complete(operation, kalu_ui::fail(fmt::format("Could not change {} state: {}", radio.word,
+                                                        done.error())));
     return false;
   }
   current = *wanted;
@@ -244,7 +243,7 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
   }
   request_rebuild();
   // Reads as the Wi-Fi and wired reports do ("Wi-Fi disabled.").
-  report_operation(operation, fmt::format("{} {}.", radio.title, on_off(*wanted)));
+  link_.complete(operation, fmt::format("{} {}.", radio.title, on_off(*wanted)));
   return true;
 }
 
@@ -274,7 +273,7 @@ void NetworkPane::refresh(doc::Document& document) {
   }
   write_profile_flags(document);
   request_rebuild();
-  report_operation(Op::Refresh{}, report);
+  link_.complete(Op::Refresh{}, report);
 }
 
 void NetworkPane::write_profile_flags(doc::Document& document) {
@@ -300,11 +299,11 @@ void NetworkPane::run_diagnostics(doc::Document& document) {
   if (!result) {
     std::string text = fmt::format("Diagnostics unavailable: {}", result.error());
     view_.status = text;
-    report_operation(Op::RunDiagnostics{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::RunDiagnostics{}, kalu_ui::fail(std::move(text)));
     return;
   }
   snapshot_.diagnostics = std::move(*result);
-  report_operation(Op::RunDiagnostics{}, std::string("Network diagnostics completed."));
+  link_.complete(Op::RunDiagnostics{}, std::string("Network diagnostics completed."));
 }
 
 }  // namespace settings::panes::network

@@ -29,10 +29,6 @@ void put_text(doc::Document& document, std::string_view key, std::string_view te
   (void)document.put(doc::kRoot, key, doc::Scalar(std::string(text)));
 }
 
-std::string key_of(const PowerOperation& operation) {
-  return operations::operation_key(kPowerOperationAction, operation);
-}
-
 // The field a SetSuspendTimeout's profile names (an unknown one: Performance,
 // as its control id).
 std::uint32_t stored::PowerPrefs::*suspend_field(std::string_view profile) {
@@ -45,23 +41,6 @@ std::uint32_t stored::PowerPrefs::*suspend_field(std::string_view profile) {
 std::string already_set(std::string_view label) { return fmt::format("Already set to {}.", label); }
 
 }  // namespace
-
-// ---- completing -------------------------------------------------------------------
-
-bool PowerPane::pending_under(const PowerOperation& operation) const {
-  const OperationCompletion state = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&state);
-  return pending && pending->key == key_of(operation);
-}
-
-bool PowerPane::operation_may_apply(const PowerOperation& operation) const {
-  return !reporting_ || pending_under(operation);
-}
-
-void PowerPane::complete_operation(const PowerOperation& operation,
-                                   const kalu_ui::Result<std::string>& outcome) {
-  (void)operations::complete_operation(*completion_, key_of(operation), outcome);
-}
 
 std::optional<std::string> PowerPane::already_applied(const PowerOperation& operation) const {
   return std::visit(
@@ -130,7 +109,7 @@ void PowerPane::apply_profile(doc::Document& document) {
   const std::optional<PowerProfile> profile = parse_profile(*label);
   if (!profile || *profile == applied_profile_) return;
   const PowerOperation operation{C::SetProfile{*label}};
-  if (!operation_may_apply(operation)) {
+  if (!link_.may_apply(operation)) {
     put_text(document, kProfileKey, profile_label(applied_profile_));
     return;
   }
@@ -139,14 +118,14 @@ void PowerPane::apply_profile(doc::Document& document) {
     put_text(document, kProfileKey, profile_label(applied_profile_));
     profile_message_ = fmt::format("{} is not supported by this device.", *label);
     request_rebuild();
-    complete_operation(operation, kalu_ui::fail("Power profile is not supported by this device."));
+    link_.complete(operation, kalu_ui::fail("Power profile is not supported by this device."));
     return;
   }
   if (auto status = dispatcher_->set_power_profile(*profile); !status) {
     put_text(document, kProfileKey, profile_label(applied_profile_));
     profile_message_ = fmt::format("Could not change the power profile: {}", status.error());
     request_rebuild();
-    complete_operation(operation, kalu_ui::fail(*profile_message_));
+    link_.complete(operation, kalu_ui::fail(*profile_message_));
     kalu_ui::log::warn(kTarget, kModule, "power pane dispatch failed",
                        {{"op", "set_power_profile"}, {"error", status.error()}});
     return;
@@ -154,7 +133,7 @@ void PowerPane::apply_profile(doc::Document& document) {
   current_profile_ = applied_profile_ = *profile;
   profile_message_ = fmt::format("{} is now active.", profile_label(*profile));
   request_rebuild();
-  complete_operation(operation, *profile_message_);
+  link_.complete(operation, *profile_message_);
 }
 
 void PowerPane::apply_charge_limit(doc::Document& document) {
@@ -168,12 +147,12 @@ void PowerPane::apply_charge_limit(doc::Document& document) {
   if (std::find(allowed.begin(), allowed.end(), *percent) == allowed.end()) return;
   const PowerOperation operation{C::SetChargeLimit{*percent}};
   // The republication of the next sync puts the current cap back.
-  if (!operation_may_apply(operation)) return;
+  if (!link_.may_apply(operation)) return;
   auto confirmed = system_ops::battery::set_charge_limit_checked(*percent);
   request_rebuild();
   if (!confirmed) {
     charge_message_ = fmt::format("Charge cap was not applied: {}", confirmed.error());
-    complete_operation(operation, kalu_ui::fail(*charge_message_));
+    link_.complete(operation, kalu_ui::fail(*charge_message_));
     kalu_ui::log::warn(kTarget, kModule, "battery cap failed",
                        {{"op", "set_charge_limit"}, {"error", confirmed.error()}});
     return;
@@ -181,7 +160,7 @@ void PowerPane::apply_charge_limit(doc::Document& document) {
   readings_.battery.charge_limit = *percent;
   capability = std::move(*confirmed);
   charge_message_ = fmt::format("Hardware confirmed a {}% charge cap.", *percent);
-  complete_operation(operation, fmt::format("hardware confirmed a {}% charge cap", *percent));
+  link_.complete(operation, fmt::format("hardware confirmed a {}% charge cap", *percent));
 }
 
 template <typename T>
@@ -195,12 +174,12 @@ void PowerPane::apply_preference(doc::Document& document, std::string_view key,
   const std::optional<T> value = parse(*label);
   if (!value || *value == applied_.*field) return;
   const PowerOperation operation = make(std::move(*label));
-  if (!operation_may_apply(operation)) return;
+  if (!link_.may_apply(operation)) return;
   applied_.*field = *value;
   prefs_.*field = *value;
   const kalu_ui::Status saved = save_prefs();
-  complete_operation(operation, saved ? kalu_ui::Result<std::string>(success)
-                                      : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
+  link_.complete(operation, saved ? kalu_ui::Result<std::string>(success)
+                                  : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
 }
 
 void PowerPane::apply_idle_timers(doc::Document& document) {
@@ -208,12 +187,12 @@ void PowerPane::apply_idle_timers(doc::Document& document) {
           actions::read_doc_bool(document, doc::kRoot, kAutoSuspendKey);
       enabled && *enabled != applied_.auto_suspend) {
     const PowerOperation operation{C::SetAutoSuspend{*enabled}};
-    if (operation_may_apply(operation)) {
+    if (link_.may_apply(operation)) {
       applied_.auto_suspend = prefs_.auto_suspend = *enabled;
       const kalu_ui::Status saved = save_prefs();
-      complete_operation(operation,
-                         saved ? kalu_ui::Result<std::string>("Automatic suspend preference saved.")
-                               : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
+      link_.complete(operation,
+                     saved ? kalu_ui::Result<std::string>("Automatic suspend preference saved.")
+                           : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
     }
   }
   using P = stored::PowerPrefs;

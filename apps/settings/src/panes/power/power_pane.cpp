@@ -76,8 +76,6 @@ PowerPane::PowerPane(PowerReadings readings, std::shared_ptr<system_ops::Dispatc
     : readings_(std::move(readings)),
       profile_message_(readings_.profiles.message),
       dispatcher_(lib::dispatcher_or_default(std::move(dispatcher))),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})),
       prefs_(stored::SettingsPrefs::load().power),
       applied_(prefs_),
       current_profile_(readings_.profiles.current),
@@ -87,27 +85,13 @@ PowerPane::~PowerPane() = default;
 PowerPane::PowerPane(PowerPane&&) noexcept = default;
 PowerPane& PowerPane::operator=(PowerPane&&) noexcept = default;
 
-PowerPane&& PowerPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-PowerPane&& PowerPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reporting_ = true;
-  return std::move(*this);
-}
-
 // ---- sync ---------------------------------------------------------------------
 
 void PowerPane::sync(doc::Document& toolkit_document) {
-  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  doc::Document& work = link_.working(toolkit_document);
   if (needs_publish_) publish_all(work);
   take_request(work);
-  if (reporting_ && !completion_pending()) {
+  if (link_.reporting() && !completion_pending()) {
     republish_applied(work);
   } else {
     run_handlers(work);
@@ -135,19 +119,18 @@ void PowerPane::publish_all(doc::Document& document) {
 }
 
 void PowerPane::take_request(doc::Document& document) {
-  const operations::DeviceLocalRequest request = requests_->get();
-  if (!std::holds_alternative<PowerOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<PowerOperation>(request);
+  const std::optional<PowerOperation> taken = link_.take();
+  if (!taken) return;
+  const PowerOperation& operation = *taken;
   if (std::optional<std::string> already = already_applied(operation)) {
-    complete_operation(operation, std::move(*already));
+    link_.complete(operation, std::move(*already));
     return;
   }
   write_operation(document, operation);
   run_handlers(document);
   // The handlers apply what they can; what they could not still ends here,
   // so nobody waits on an operation this pane has taken.
-  if (pending_under(operation)) complete_operation(operation, kalu_ui::fail(unapplied(operation)));
+  if (link_.pending(operation)) link_.complete(operation, kalu_ui::fail(unapplied(operation)));
 }
 
 void PowerPane::republish_applied(doc::Document& document) {
@@ -180,7 +163,8 @@ void PowerPane::run_handlers(doc::Document& document) {
 }
 
 bool PowerPane::completion_pending() const {
-  return std::holds_alternative<operations::OperationCompletion::Pending>(completion_->get());
+  return std::holds_alternative<operations::OperationCompletion::Pending>(
+      link_.completion_cell()->get());
 }
 
 // ---- the widget -------------------------------------------------------------------

@@ -28,22 +28,17 @@
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
-#include "operations/table.h"
+#include "operations/link.h"
 #include "panes/power/model.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
 
 namespace settings::panes::power {
 
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
 using operations::PowerOperation;
 
-inline constexpr std::string_view kPowerOperationAction =
-    operations::kOperationActionId<operations::PowerOperation>;
-
-class PowerPane : public lib::PagePane {
+class PowerPane : public lib::PagePane,
+                  public operations::WithOperationLink<PowerPane, PowerOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kPowerPane;
 
@@ -56,25 +51,12 @@ class PowerPane : public lib::PagePane {
   PowerPane(PowerPane&&) noexcept;
   PowerPane& operator=(PowerPane&&) noexcept;
 
-  // Takes the application's request cell; the pane then keeps its controls'
-  // values in a document of its own.
-  PowerPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  // Takes the application's completion cell; edits are then applied only
-  // while their operation is pending.
-  PowerPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   // The four handlers, run in this order on the working document.
   void apply_profile(kalu_ui::doc::Document& document);
   void apply_charge_limit(kalu_ui::doc::Document& document);
   void apply_idle_timers(kalu_ui::doc::Document& document);
   void apply_power_actions(kalu_ui::doc::Document& document);
 
-  // Whether an edit asking for `operation` may be applied now.
-  bool operation_may_apply(const PowerOperation& operation) const;
-  // Publishes the outcome while `operation` is the pending one; otherwise
-  // the message is dropped.
-  void complete_operation(const PowerOperation& operation,
-                          const kalu_ui::Result<std::string>& outcome);
   // Merges the "power" section into the settings document.
   kalu_ui::Status save_prefs();
 
@@ -85,12 +67,6 @@ class PowerPane : public lib::PagePane {
   const stored::PowerPrefs& applied() const { return applied_; }
   const std::optional<std::string>& charge_message() const { return charge_message_; }
   const std::optional<std::string>& profile_message() const { return profile_message_; }
-  bool hosted() const { return hosted_; }
-  bool reporting() const { return reporting_; }
-  // The pane's own document (used while hosted).
-  kalu_ui::doc::Document& own_document() { return document_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
 
   std::string_view type_name() const override { return kTypeName; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -106,7 +82,6 @@ class PowerPane : public lib::PagePane {
   void republish_applied(kalu_ui::doc::Document& document);
   void run_handlers(kalu_ui::doc::Document& document);
   bool completion_pending() const;
-  bool pending_under(const PowerOperation& operation) const;
   // The success text of an operation whose value is already in effect.
   std::optional<std::string> already_applied(const PowerOperation& operation) const;
   // Why the handlers left a pending operation unapplied.
@@ -119,18 +94,13 @@ class PowerPane : public lib::PagePane {
                         PowerOperation (*make)(std::string label), const std::string& success);
 
   PowerReadings readings_;
-  kalu_ui::doc::Document document_;
   std::optional<std::string> charge_message_;
   std::optional<std::string> profile_message_;
   std::shared_ptr<system_ops::Dispatcher> dispatcher_;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   stored::PowerPrefs prefs_;
   stored::PowerPrefs applied_;
   PowerProfile current_profile_ = PowerProfile::Balanced;
   PowerProfile applied_profile_ = PowerProfile::Balanced;
-  bool hosted_ = false;
-  bool reporting_ = false;
   bool needs_publish_ = true;
 };
 

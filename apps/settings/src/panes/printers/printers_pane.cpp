@@ -41,11 +41,7 @@ std::string found_text(std::size_t count) {
 PrintersPane::PrintersPane() : PrintersPane(system_printing_backend()) {}
 
 PrintersPane::PrintersPane(std::shared_ptr<PrintingBackend> backend, Clock clock)
-    : backend_(std::move(backend)),
-      clock_(std::move(clock)),
-      last_status_(now()),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})) {
+    : backend_(std::move(backend)), clock_(std::move(clock)), last_status_(now()) {
   refresh();
 }
 
@@ -53,23 +49,10 @@ PrintersPane::~PrintersPane() = default;
 PrintersPane::PrintersPane(PrintersPane&&) noexcept = default;
 PrintersPane& PrintersPane::operator=(PrintersPane&&) noexcept = default;
 
-PrintersPane&& PrintersPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-PrintersPane&& PrintersPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
-}
-
 // ---- sync ---------------------------------------------------------------------
 
 void PrintersPane::sync(doc::Document& toolkit_document) {
-  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  doc::Document& work = link_.working(toolkit_document);
   take_request();
   poll_status();
   poll_discovery();
@@ -82,41 +65,39 @@ void PrintersPane::sync(doc::Document& toolkit_document) {
 }
 
 void PrintersPane::take_request() {
-  const operations::DeviceLocalRequest request = requests_->get();
-  if (!std::holds_alternative<PrinterOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<PrinterOperation>(request);
-  std::string key = operations::operation_key(kPrinterOperationAction, operation);
+  const std::optional<PrinterOperation> taken = link_.take();
+  if (!taken) return;
+  const PrinterOperation& operation = *taken;
+  std::string key = operations::operation_key(operation);
   auto on_job = [&](const std::string& id,
                     kalu_ui::Status (PrintingBackend::*call)(std::uint32_t)) {
     const std::optional<std::uint32_t> job = parse_job_id(id);
     if (!job) {
-      complete(key, kalu_ui::fail("print job is no longer available"));
+      link_.complete(key, kalu_ui::fail("print job is no longer available"));
       return;
     }
-    finish_operation(((*backend_).*call)(*job), key);
+    end_change(((*backend_).*call)(*job), key);
   };
-  std::visit(
-      Overloaded{
-          [&](const C::Refresh&) { request_refresh(key); },
-          [&](const C::Discover&) { start_discovery(key); },
-          [&](const C::SetDefault& op) { finish_operation(backend_->set_default(op.name), key); },
-          // The requested state, not a toggle of what the page last read.
-          [&](const C::SetEnabled& op) {
-            finish_operation(backend_->set_enabled(op.name, op.enabled), key);
-          },
-          // An automation client has already confirmed a destructive action.
-          [&](const C::Remove& op) {
-            if (pending_removal_ == op.name) {
-              pending_removal_.reset();
-              request_rebuild();
-            }
-            finish_operation(backend_->remove_queue(op.name), key);
-          },
-          [&](const C::CancelJob& op) { on_job(op.id, &PrintingBackend::cancel_job); },
-          [&](const C::RetryJob& op) { on_job(op.id, &PrintingBackend::retry_job); },
-      },
-      static_cast<const PrinterOperation::variant&>(operation));
+  std::visit(Overloaded{
+                 [&](const C::Refresh&) { request_refresh(key); },
+                 [&](const C::Discover&) { start_discovery(key); },
+                 [&](const C::SetDefault& op) { end_change(backend_->set_default(op.name), key); },
+                 // The requested state, not a toggle of what the page last read.
+                 [&](const C::SetEnabled& op) {
+                   end_change(backend_->set_enabled(op.name, op.enabled), key);
+                 },
+                 // An automation client has already confirmed a destructive action.
+                 [&](const C::Remove& op) {
+                   if (pending_removal_ == op.name) {
+                     pending_removal_.reset();
+                     request_rebuild();
+                   }
+                   end_change(backend_->remove_queue(op.name), key);
+                 },
+                 [&](const C::CancelJob& op) { on_job(op.id, &PrintingBackend::cancel_job); },
+                 [&](const C::RetryJob& op) { on_job(op.id, &PrintingBackend::retry_job); },
+             },
+             static_cast<const PrinterOperation::variant&>(operation));
 }
 
 void PrintersPane::run_page_triggers(doc::Document& document) {
@@ -130,7 +111,7 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
     const kalu_ui::Status added = backend_->add_driverless(candidates[i].name, candidates[i].uri);
     // The printer became a queue: it is no longer offered.
     if (added) std::erase(candidates_, candidates[i]);
-    finish_operation(added, std::nullopt);
+    end_change(added, std::nullopt);
   }
   if (candidates_.size() != candidates.size()) {
     candidate_ids_ = candidate_ids(candidates_);
@@ -140,11 +121,10 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
     const std::string& id = queue_ids_[i];
     const std::string name = queues_[i].name;
     if (take_doc_flag(document, default_id(id))) {
-      finish_operation(backend_->set_default(name), std::nullopt);
+      end_change(backend_->set_default(name), std::nullopt);
     }
     if (take_doc_flag(document, enabled_id(id))) {
-      finish_operation(backend_->set_enabled(name, queues_[i].state == QueueState::Paused),
-                       std::nullopt);
+      end_change(backend_->set_enabled(name, queues_[i].state == QueueState::Paused), std::nullopt);
     }
     if (take_doc_flag(document, remove_id(id))) {
       pending_removal_ = name;
@@ -153,15 +133,15 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
     if (take_doc_flag(document, confirm_remove_id(id))) {
       pending_removal_.reset();
       request_rebuild();
-      finish_operation(backend_->remove_queue(name), std::nullopt);
+      end_change(backend_->remove_queue(name), std::nullopt);
     }
   }
   for (const PrintJob& job : jobs_) {
     if (take_doc_flag(document, job_cancel_id(job))) {
-      finish_operation(backend_->cancel_job(job.id), std::nullopt);
+      end_change(backend_->cancel_job(job.id), std::nullopt);
     }
     if (take_doc_flag(document, job_retry_id(job))) {
-      finish_operation(backend_->retry_job(job.id), std::nullopt);
+      end_change(backend_->retry_job(job.id), std::nullopt);
     }
   }
 }
@@ -182,7 +162,7 @@ void PrintersPane::refresh() {
     // Tried again when the next read is due, not at every frame.
     last_status_ = now();
     update_notice();
-    complete(std::exchange(refresh_key_waiting_, std::nullopt), kalu_ui::fail(*read_notice_));
+    link_.complete(std::exchange(refresh_key_waiting_, std::nullopt), kalu_ui::fail(*read_notice_));
     return;
   }
   status_receiver_ = std::move(*started);
@@ -206,9 +186,9 @@ void PrintersPane::poll_status() {
     read_notice_ = "Printers: the status read ended without an answer";
     update_notice();
   }
-  complete(std::exchange(refresh_key_running_, std::nullopt),
-           read_notice_ ? kalu_ui::Result<std::string>(kalu_ui::fail(*read_notice_))
-                        : kalu_ui::Result<std::string>(std::string(kRefreshed)));
+  link_.complete(std::exchange(refresh_key_running_, std::nullopt),
+                 read_notice_ ? kalu_ui::Result<std::string>(kalu_ui::fail(*read_notice_))
+                              : kalu_ui::Result<std::string>(std::string(kRefreshed)));
   if (refresh_again_ || refresh_key_waiting_) refresh();
 }
 
@@ -241,7 +221,7 @@ void PrintersPane::start_discovery(std::optional<std::string> key) {
   if (!started) {
     discovery_error_ = fmt::format("Could not start printer discovery: {}", started.error());
     update_notice();
-    complete(key, kalu_ui::fail(*discovery_error_));
+    link_.complete(key, kalu_ui::fail(*discovery_error_));
     return;
   }
   discovery_receiver_ = std::move(*started);
@@ -262,29 +242,24 @@ void PrintersPane::poll_discovery() {
   if (!result) {
     discovery_error_ = result.error();
     update_notice();
-    complete(key, kalu_ui::fail(result.error()));
+    link_.complete(key, kalu_ui::fail(result.error()));
     return;
   }
   candidates_ = std::move(*result);
   candidate_ids_ = candidate_ids(candidates_);
   discovery_error_.reset();
   update_notice();
-  complete(key, found_text(candidates_.size()));
+  link_.complete(key, found_text(candidates_.size()));
 }
 
 // ---- completing ---------------------------------------------------------------
 
-void PrintersPane::finish_operation(const kalu_ui::Status& outcome,
-                                    const std::optional<std::string>& key) {
-  complete(key, outcome_of(outcome));
+void PrintersPane::end_change(const kalu_ui::Status& outcome,
+                              const std::optional<std::string>& key) {
+  link_.complete(key, outcome_of(outcome));
   change_error_ = outcome ? std::nullopt : std::optional<std::string>(outcome.error());
   update_notice();
   refresh();
-}
-
-void PrintersPane::complete(const std::optional<std::string>& key,
-                            const kalu_ui::Result<std::string>& outcome) {
-  if (key) (void)operations::complete_operation(*completion_, *key, outcome);
 }
 
 void PrintersPane::update_notice() {

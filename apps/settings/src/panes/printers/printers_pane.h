@@ -33,8 +33,7 @@
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
-#include "operations/table.h"
+#include "operations/link.h"
 #include "panes/printers/backend.h"
 #include "panes/printers/model.h"
 #include "panes/printers/page.h"
@@ -42,16 +41,13 @@
 
 namespace settings::panes::printers {
 
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
 using operations::PrinterOperation;
 
-inline constexpr std::string_view kPrinterOperationAction =
-    operations::kOperationActionId<operations::PrinterOperation>;
 // How old the shown status may grow before it is read again.
 inline constexpr std::chrono::seconds kStatusInterval{3};
 
-class PrintersPane : public lib::PagePane {
+class PrintersPane : public lib::PagePane,
+                     public operations::WithOperationLink<PrintersPane, PrinterOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kPrintersPane;
   using Clock = std::function<kalu_ui::Instant()>;
@@ -64,15 +60,12 @@ class PrintersPane : public lib::PagePane {
   PrintersPane(PrintersPane&&) noexcept;
   PrintersPane& operator=(PrintersPane&&) noexcept;
 
-  PrintersPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  PrintersPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   // Starts a status read unless one runs.
   void refresh();
   // After a change: the notice follows the outcome, the pending operation
   // under `key` (when the change came from one) is completed with it, and
   // the status is read again.
-  void finish_operation(const kalu_ui::Status& outcome, const std::optional<std::string>& key);
+  void end_change(const kalu_ui::Status& outcome, const std::optional<std::string>& key);
 
   // The model, as the page shows it.
   const std::vector<PrintQueue>& queues() const { return queues_; }
@@ -86,10 +79,6 @@ class PrintersPane : public lib::PagePane {
   const std::optional<std::string>& notice() const { return notice_; }
   bool refreshing() const { return status_receiver_.has_value(); }
   bool discovering() const { return discovery_receiver_.has_value(); }
-  bool hosted() const { return hosted_; }
-  kalu_ui::doc::Document& own_document() { return document_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
 
   std::string_view type_name() const override { return kTypeName; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -110,14 +99,12 @@ class PrintersPane : public lib::PagePane {
   void start_discovery(std::optional<std::string> key);
   void request_refresh(std::string key);
   void apply_status(StatusResult result);
-  void complete(const std::optional<std::string>& key, const kalu_ui::Result<std::string>& outcome);
   // The notice is the last change's failure, the last discovery's and the
   // last status read's, as far as each is present.
   void update_notice();
 
   std::shared_ptr<PrintingBackend> backend_;
   Clock clock_;
-  kalu_ui::doc::Document document_;
   std::optional<StatusReceiver> status_receiver_;
   std::optional<DiscoveryReceiver> discovery_receiver_;
   std::vector<PrintQueue> queues_;
@@ -139,11 +126,8 @@ class PrintersPane : public lib::PagePane {
   std::optional<std::string> discovery_key_;
   // A change came while a read ran: another read follows it.
   bool refresh_again_ = false;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   // The page's header buttons, whose labels follow the workers in place.
   PageButtons buttons_;
-  bool hosted_ = false;
 };
 
 }  // namespace settings::panes::printers

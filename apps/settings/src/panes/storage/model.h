@@ -16,7 +16,6 @@
 #include "desktop_rules/storage.h"
 #include "host_fs/storage.h"
 #include "operations/records.h"
-#include "operations/table.h"
 
 namespace settings::panes::storage {
 
@@ -26,9 +25,6 @@ using desktop_rules::storage::StorageItem;
 using desktop_rules::storage::StorageRoots;
 using desktop_rules::storage::StorageSnapshot;
 using operations::StorageOperation;
-
-inline constexpr std::string_view kStorageOperationAction =
-    operations::kOperationActionId<operations::StorageOperation>;
 
 // The page's buttons (widget ids) and the one-shot flags they write.
 namespace control {

@@ -23,10 +23,7 @@ const StorageOperation kBackups{C::OpenBackups{}};
 StoragePane::StoragePane() : StoragePane(StorageServices{}) {}
 
 StoragePane::StoragePane(StorageServices services)
-    : services_(std::move(services).completed()),
-      roots_(*services_.roots),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})) {
+    : services_(std::move(services).completed()), roots_(*services_.roots) {
   start_scan();
   request_snapshot();
 }
@@ -35,29 +32,10 @@ StoragePane::~StoragePane() = default;
 StoragePane::StoragePane(StoragePane&&) noexcept = default;
 StoragePane& StoragePane::operator=(StoragePane&&) noexcept = default;
 
-StoragePane&& StoragePane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-StoragePane&& StoragePane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
-}
-
-void StoragePane::finish_operation(const StorageOperation& operation,
-                                   const kalu_ui::Result<std::string>& result) {
-  const std::string key = operations::operation_key(kStorageOperationAction, operation);
-  (void)operations::complete_operation(*completion_, key, result);
-}
-
 // ---- sync -----------------------------------------------------------------------
 
 void StoragePane::sync(doc::Document& toolkit_document) {
-  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  doc::Document& work = link_.working(toolkit_document);
   take_request(work);
   poll_snapshot();
   poll_eviction();
@@ -69,10 +47,9 @@ void StoragePane::sync(doc::Document& toolkit_document) {
 }
 
 void StoragePane::take_request(doc::Document& work) {
-  const operations::DeviceLocalRequest request = requests_->get();
-  if (!std::holds_alternative<StorageOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<StorageOperation>(request);
+  const std::optional<StorageOperation> taken = link_.take();
+  if (!taken) return;
+  const StorageOperation& operation = *taken;
   // Writing under a key of the root cannot fail.
   (void)work.put(doc::kRoot, flag_of(operation), doc::Scalar(true));
 }
@@ -106,13 +83,13 @@ void StoragePane::poll_eviction() {
   request_rebuild();
   if (received.is_disconnected()) {
     set_status(std::string(text::kEvictionEnded));
-    finish_operation(kFree, kalu_ui::fail(std::string(text::kServiceEnded)));
+    link_.complete(kFree, kalu_ui::fail(std::string(text::kServiceEnded)));
     return;
   }
   auto answer = std::move(received).value();
   if (!answer) {
     set_status(text::nothing_removed(answer.error()));
-    finish_operation(kFree, kalu_ui::fail(text::nothing_removed(answer.error())));
+    link_.complete(kFree, kalu_ui::fail(text::nothing_removed(answer.error())));
     return;
   }
   request_snapshot();
@@ -120,10 +97,10 @@ void StoragePane::poll_eviction() {
   // The files were gone or already queued by the time the service looked:
   // nothing was reclaimed, and the answer must not say it was.
   if (answer->files_freed == 0 && answer->files_queued == 0) {
-    finish_operation(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
+    link_.complete(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
     return;
   }
-  finish_operation(kFree, std::string(text::kReclaimed));
+  link_.complete(kFree, std::string(text::kReclaimed));
 }
 
 void StoragePane::poll_scan() {
@@ -150,8 +127,8 @@ void StoragePane::poll_cleanup() {
   cleanup_receiver_.reset();
   request_rebuild();
   if (received.is_disconnected()) {
-    finish_operation(kCleanup,
-                     kalu_ui::fail(text::cleanup_failed("the clean-up stopped unexpectedly")));
+    link_.complete(kCleanup,
+                   kalu_ui::fail(text::cleanup_failed("the clean-up stopped unexpectedly")));
     start_scan();
     return;
   }
@@ -162,9 +139,9 @@ void StoragePane::poll_cleanup() {
     preview_ = std::move(answer.after->preview);
   }
   if (answer.outcome) {
-    finish_operation(kCleanup, std::string(text::kCachesCleaned));
+    link_.complete(kCleanup, std::string(text::kCachesCleaned));
   } else {
-    finish_operation(kCleanup, kalu_ui::fail(text::cleanup_failed(answer.outcome.error())));
+    link_.complete(kCleanup, kalu_ui::fail(text::cleanup_failed(answer.outcome.error())));
   }
 }
 
@@ -174,13 +151,12 @@ void StoragePane::poll_tools() {
     if (received.is_empty()) return false;
     const bool disks = std::holds_alternative<C::OpenDisks>(job.operation);
     if (received.is_disconnected()) {
-      finish_operation(job.operation, kalu_ui::fail(disks ? "Disks could not be opened"
-                                                          : "Backups could not be opened"));
+      link_.complete(job.operation, kalu_ui::fail(disks ? "Disks could not be opened"
+                                                        : "Backups could not be opened"));
     } else if (const kalu_ui::Status& opened = received.value(); !opened) {
-      finish_operation(job.operation, kalu_ui::fail(opened.error()));
+      link_.complete(job.operation, kalu_ui::fail(opened.error()));
     } else {
-      finish_operation(job.operation,
-                       std::string(disks ? text::kOpenedDisks : text::kOpenedBackups));
+      link_.complete(job.operation, std::string(disks ? text::kOpenedDisks : text::kOpenedBackups));
     }
     return true;
   });
@@ -226,12 +202,12 @@ void StoragePane::request_snapshot() {
 
 void StoragePane::clean_caches() {
   if (!preview_ || preview_->items.empty()) {
-    finish_operation(kCleanup, kalu_ui::fail(std::string(text::kNoCache)));
+    link_.complete(kCleanup, kalu_ui::fail(std::string(text::kNoCache)));
     return;
   }
   auto started = start_cleanup_worker(services_, roots_, *preview_);
   if (!started) {
-    finish_operation(kCleanup, kalu_ui::fail(text::cleanup_failed(started.error())));
+    link_.complete(kCleanup, kalu_ui::fail(text::cleanup_failed(started.error())));
     return;
   }
   cleanup_receiver_ = std::move(*started);
@@ -242,13 +218,13 @@ void StoragePane::free_synced_files() {
   auto selection = synced_ && !evicting() ? eviction_selection(*synced_)
                                           : std::vector<host_fs::EvictionSelection>{};
   if (selection.empty()) {
-    finish_operation(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
+    link_.complete(kFree, kalu_ui::fail(std::string(text::kNoSyncedFiles)));
     return;
   }
   auto started = start_eviction_worker(services_, std::move(selection));
   if (!started) {
     set_status(text::nothing_removed(started.error()));
-    finish_operation(kFree, kalu_ui::fail(text::nothing_removed(started.error())));
+    link_.complete(kFree, kalu_ui::fail(text::nothing_removed(started.error())));
     return;
   }
   eviction_receiver_ = std::move(*started);
@@ -258,7 +234,7 @@ void StoragePane::free_synced_files() {
 void StoragePane::open_tool(const StorageOperation& operation, ToolIntent intent) {
   auto started = start_tool_worker(services_, intent);
   if (!started) {
-    finish_operation(operation, kalu_ui::fail(started.error()));
+    link_.complete(operation, kalu_ui::fail(started.error()));
     return;
   }
   tool_jobs_.push_back(ToolJob{operation, std::move(*started)});

@@ -36,16 +36,14 @@
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "panes/storage/model.h"
 #include "panes/storage/workers.h"
 
 namespace settings::panes::storage {
 
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
-
-class StoragePane final : public lib::PagePane {
+class StoragePane final : public lib::PagePane,
+                          public operations::WithOperationLink<StoragePane, StorageOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kStoragePane;
 
@@ -57,16 +55,9 @@ class StoragePane final : public lib::PagePane {
   StoragePane(StoragePane&&) noexcept;
   StoragePane& operator=(StoragePane&&) noexcept;
 
-  StoragePane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  StoragePane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   // Asks the storage service for a fresh snapshot; the one shown stays until
   // it answers.
   void request_snapshot();
-  // Completes the pending operation when it is exactly `operation`'s;
-  // otherwise the result is dropped.
-  void finish_operation(const StorageOperation& operation,
-                        const kalu_ui::Result<std::string>& result);
 
   // The model, as the page shows it.
   const StorageRoots& roots() const { return roots_; }
@@ -82,10 +73,6 @@ class StoragePane final : public lib::PagePane {
   bool opening_tool() const { return !tool_jobs_.empty(); }
   // Whether any worker's answer is still awaited.
   bool busy() const { return evicting() || scanning() || loading_snapshot() || opening_tool(); }
-  bool hosted() const { return hosted_; }
-  kalu_ui::doc::Document& own_document() { return document_; }
-  const std::shared_ptr<DeviceLocalRequestCell>& request_cell() const { return requests_; }
-  const std::shared_ptr<OperationCompletionCell>& completion_cell() const { return completion_; }
 
   std::string_view type_name() const override { return kTypeName; }
   void sync(kalu_ui::doc::Document& document) override;
@@ -116,7 +103,6 @@ class StoragePane final : public lib::PagePane {
 
   StorageServices services_;
   StorageRoots roots_;
-  kalu_ui::doc::Document document_;
   std::optional<StorageSnapshot> scan_;
   bool scan_failed_ = false;
   std::optional<CleanupPreview> preview_;
@@ -130,9 +116,6 @@ class StoragePane final : public lib::PagePane {
   // A clean-up asked while the scan or another clean-up ran: it runs on the
   // preview that scan answers with.
   bool cleanup_waiting_ = false;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
-  bool hosted_ = false;
 };
 
 }  // namespace settings::panes::storage

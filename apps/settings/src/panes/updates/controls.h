@@ -9,12 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "operations/table.h"
-
 namespace settings::panes::updates {
-
-inline constexpr std::string_view kUpdateActionId =
-    operations::kOperationActionId<operations::UpdateOperation>;
 
 // State document keys.
 inline constexpr std::string_view kCheckKey = "updates.check";

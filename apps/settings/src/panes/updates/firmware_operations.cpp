@@ -30,13 +30,13 @@ void UpdatesPane::handle_firmware_refresh(kalu_ui::doc::Document& document) {
   if (!take_doc_flag(document, kFirmwareRefreshKey)) return;
   mark_dirty();
   if (firmware_busy()) {
-    complete(Op::RefreshFirmware{}, kalu_ui::fail(std::string(kFirmwareBusy)));
+    link_.complete(Op::RefreshFirmware{}, kalu_ui::fail(std::string(kFirmwareBusy)));
     return;
   }
   Started<FirmwareRefreshResult> started = start_firmware_refresh(deps_.services);
   if (!started.started) {
     fail_notice("Firmware metadata could not be refreshed: worker could not start");
-    complete(Op::RefreshFirmware{}, kalu_ui::fail("firmware refresh worker could not start"));
+    link_.complete(Op::RefreshFirmware{}, kalu_ui::fail("firmware refresh worker could not start"));
     return;
   }
   // The operation stays pending until the worker answers.
@@ -60,13 +60,13 @@ void UpdatesPane::finish_firmware_refresh(FirmwareRefreshResult result) {
     firmware_history_ = kalu_ui::fail(result.error());
     std::string text = fmt::format("Firmware metadata could not be refreshed: {}", result.error());
     fail_notice(text);
-    complete(Op::RefreshFirmware{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::RefreshFirmware{}, kalu_ui::fail(std::move(text)));
     return;
   }
   firmware_updates_ = std::move(result->updates);
   firmware_history_ = std::move(result->history);
   notice_.reset();
-  complete(Op::RefreshFirmware{}, done("firmware metadata refreshed"));
+  link_.complete(Op::RefreshFirmware{}, done("firmware metadata refreshed"));
 }
 
 // ---- Install -----------------------------------------------------------------
@@ -76,7 +76,7 @@ void UpdatesPane::handle_firmware_install(kalu_ui::doc::Document& document) {
   mark_dirty();
   if (firmware_busy()) {
     fail_notice("Firmware work is already in progress");
-    complete(Op::InstallFirmware{}, kalu_ui::fail(std::string(kFirmwareBusy)));
+    link_.complete(Op::InstallFirmware{}, kalu_ui::fail(std::string(kFirmwareBusy)));
     return;
   }
   // Offers that could not be read are not installed: their error is the
@@ -87,7 +87,7 @@ void UpdatesPane::handle_firmware_install(kalu_ui::doc::Document& document) {
   if (!started) {
     std::string text = fmt::format("Firmware upgrades could not be installed: {}", started.error());
     fail_notice(text);
-    complete(Op::InstallFirmware{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::InstallFirmware{}, kalu_ui::fail(std::move(text)));
     return;
   }
   // The operation stays pending until the job's last event.
@@ -127,11 +127,11 @@ void UpdatesPane::apply_install_event(const FirmwareInstallEvent& event) {
                      false};
     firmware_updates_ = deps_.services->firmware_updates();
     firmware_history_ = deps_.services->firmware_history();
-    complete(Op::InstallFirmware{}, done("firmware installation finished"));
+    link_.complete(Op::InstallFirmware{}, done("firmware installation finished"));
   } else if (const auto* failed = std::get_if<system_ops::firmware::Failed>(&event)) {
     std::string text = fmt::format("Firmware installation failed: {}", failed->message);
     fail_notice(text);
-    complete(Op::InstallFirmware{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::InstallFirmware{}, kalu_ui::fail(std::move(text)));
   }
 }
 

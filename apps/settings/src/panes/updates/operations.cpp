@@ -21,7 +21,6 @@ namespace settings::panes::updates {
 namespace {
 
 using kalu_ui::doc::kRoot;
-using operations::OperationCompletion;
 using Op = operations::UpdateOperation;
 
 void put(kalu_ui::doc::Document& document, std::string_view key, kalu_ui::doc::Scalar value) {
@@ -52,13 +51,6 @@ void UpdatesPane::run_handlers(kalu_ui::doc::Document& document) {
   handle_rollback(document);
 }
 
-void UpdatesPane::complete(const Op& operation, const kalu_ui::Result<std::string>& result) {
-  // Only the pending operation with exactly this key is answered; the key is
-  // not even written out for a message nobody waits for.
-  if (!std::holds_alternative<OperationCompletion::Pending>(completion_->get())) return;
-  operations::complete_operation(*completion_, update_operation_key(operation), result);
-}
-
 void UpdatesPane::fail_notice(std::string text) { notice_ = Notice{std::move(text), true}; }
 
 void UpdatesPane::apply_image(ImageStatus image) {
@@ -73,13 +65,13 @@ void UpdatesPane::handle_check(kalu_ui::doc::Document& document) {
   if (!take_doc_flag(document, kCheckKey)) return;
   mark_dirty();
   if (check_answer_) {
-    complete(Op::Check{}, kalu_ui::fail("an update check is already running"));
+    link_.complete(Op::Check{}, kalu_ui::fail("an update check is already running"));
     return;
   }
   Started<CheckResult> started = start_update_check(deps_.services);
   if (!started.started) {
     fail_notice("Updates could not be checked: worker could not start");
-    complete(Op::Check{}, kalu_ui::fail("update check worker could not start"));
+    link_.complete(Op::Check{}, kalu_ui::fail("update check worker could not start"));
     return;
   }
   // The operation stays pending until the worker answers.
@@ -91,7 +83,7 @@ void UpdatesPane::finish_check(const CheckResult& result) {
   if (!result) {
     std::string text = fmt::format("Updates could not be checked: {}", result.error());
     fail_notice(text);
-    complete(Op::Check{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::Check{}, kalu_ui::fail(std::move(text)));
     return;
   }
   apply_image(*result);
@@ -99,7 +91,7 @@ void UpdatesPane::finish_check(const CheckResult& result) {
   model_.last_checked = stored_.last_checked;
   notice_.reset();
   persist_update_prefs();
-  complete(Op::Check{}, done("update check finished"));
+  link_.complete(Op::Check{}, done("update check finished"));
 }
 
 // ---- The action worker ------------------------------------------------------------
@@ -124,8 +116,8 @@ void UpdatesPane::handle_restart(kalu_ui::doc::Document& document) {
     // This pane asked for its restart already: never a second reboot, but
     // the request is answered as the first one ended.
     if (restart_outcome_) {
-      complete(Op::Restart{},
-               *restart_outcome_ ? done("restart was already requested") : *restart_outcome_);
+      link_.complete(Op::Restart{},
+                     *restart_outcome_ ? done("restart was already requested") : *restart_outcome_);
     }
     return;
   }
@@ -136,7 +128,7 @@ void UpdatesPane::handle_restart(kalu_ui::doc::Document& document) {
 void UpdatesPane::finish(kalu_ui::doc::Document&, action::RebootDone answer) {
   if (answer.result) {
     restart_outcome_ = done("restart command accepted by the system");
-    complete(Op::Restart{}, *restart_outcome_);
+    link_.complete(Op::Restart{}, *restart_outcome_);
     return;
   }
   warn("restart & update failed", "reboot", answer.result.error());
@@ -144,7 +136,7 @@ void UpdatesPane::finish(kalu_ui::doc::Document&, action::RebootDone answer) {
       fmt::format("Restarting into the staged update failed: {}", answer.result.error());
   fail_notice(text);
   restart_outcome_ = kalu_ui::fail(text);
-  complete(Op::Restart{}, *restart_outcome_);
+  link_.complete(Op::Restart{}, *restart_outcome_);
   mark_dirty();
 }
 
@@ -157,7 +149,7 @@ void UpdatesPane::handle_automatic(kalu_ui::doc::Document& document) {
   // Compared with the timer the system reports: the stored preference may be
   // out of date.
   if (*wanted == effective_auto()) {
-    complete(Op::SetAutomatic{*wanted}, done("automatic-update timer was already selected"));
+    link_.complete(Op::SetAutomatic{*wanted}, done("automatic-update timer was already selected"));
     return;
   }
   model_.auto_ = *wanted;
@@ -178,7 +170,7 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::AutomaticDone
     const bool actual = known ? timer_on : stored_.auto_;
     stored_.auto_ = model_.auto_ = actual;
     put(document, kAutoKey, actual);
-    complete(operation, kalu_ui::fail(std::move(text)));
+    link_.complete(operation, kalu_ui::fail(std::move(text)));
     return;
   }
   const bool actual = known ? timer_on : answer.requested;
@@ -188,13 +180,13 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::AutomaticDone
     fail_notice(fmt::format("Automatic updates are still {}. The system did not accept the change.",
                             actual ? "on" : "off"));
     persist_update_prefs();
-    complete(operation,
-             kalu_ui::fail("the system did not accept the automatic-update timer change"));
+    link_.complete(operation,
+                   kalu_ui::fail("the system did not accept the automatic-update timer change"));
     return;
   }
   notice_.reset();
   persist_update_prefs();
-  complete(operation, done("automatic-update timer changed"));
+  link_.complete(operation, done("automatic-update timer changed"));
 }
 
 // ---- Download schedule ---------------------------------------------------------
@@ -205,13 +197,13 @@ void UpdatesPane::handle_schedule(kalu_ui::doc::Document& document) {
   if (!wanted) return;
   const Op operation = Op::SetSchedule{*wanted};
   if (*wanted == *schedule_) {
-    complete(operation, done("update schedule was already selected"));
+    link_.complete(operation, done("update schedule was already selected"));
     return;
   }
   if (!schedule_action(*wanted)) {
     // The control goes back to the schedule in force.
     put(document, kScheduleKey, *schedule_);
-    complete(operation, kalu_ui::fail("unsupported update schedule"));
+    link_.complete(operation, kalu_ui::fail("unsupported update schedule"));
     return;
   }
   start_job(document, action::SetSchedule{std::move(*wanted)});
@@ -225,13 +217,13 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::ScheduleDone 
         fmt::format("Download schedule could not be changed: {}", answer.result.error());
     fail_notice(text);
     if (schedule_) put(document, kScheduleKey, *schedule_);
-    complete(operation, kalu_ui::fail(std::move(text)));
+    link_.complete(operation, kalu_ui::fail(std::move(text)));
     return;
   }
   schedule_ = answer.read_back ? std::move(answer.read_back) : answer.requested;
   notice_.reset();
   put(document, kScheduleKey, *schedule_);
-  complete(operation, done("update schedule changed"));
+  link_.complete(operation, done("update schedule changed"));
 }
 
 // ---- Metered connections -------------------------------------------------------
@@ -241,7 +233,7 @@ void UpdatesPane::handle_metered(kalu_ui::doc::Document& document) {
   const std::optional<bool> wanted = actions::read_doc_bool(document, kRoot, kMeteredKey);
   if (!wanted) return;
   if (*wanted == (metered_ == MeteredDownloads::Allowed)) {
-    complete(Op::SetMetered{*wanted}, done("metered-network policy was already selected"));
+    link_.complete(Op::SetMetered{*wanted}, done("metered-network policy was already selected"));
     return;
   }
   start_job(document, action::SetMetered{*wanted});
@@ -257,7 +249,7 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::MeteredDone a
     if (metered_ != MeteredDownloads::Unknown) {
       put(document, kMeteredKey, metered_ == MeteredDownloads::Allowed);
     }
-    complete(operation, kalu_ui::fail(std::move(text)));
+    link_.complete(operation, kalu_ui::fail(std::move(text)));
     return;
   }
   metered_ = answer.read_back != MeteredDownloads::Unknown ? answer.read_back
@@ -265,7 +257,7 @@ void UpdatesPane::finish(kalu_ui::doc::Document& document, action::MeteredDone a
                                                            : MeteredDownloads::NotAllowed;
   notice_.reset();
   put(document, kMeteredKey, metered_ == MeteredDownloads::Allowed);
-  complete(operation, done("metered-network policy changed"));
+  link_.complete(operation, done("metered-network policy changed"));
 }
 
 // ---- Rollback ---------------------------------------------------------------------
@@ -280,7 +272,7 @@ void UpdatesPane::handle_rollback(kalu_ui::doc::Document& document) {
 void UpdatesPane::open_review() {
   review_open_ = true;
   notice_.reset();
-  complete(Op::ReviewRollback{}, done("rollback details opened"));
+  link_.complete(Op::ReviewRollback{}, done("rollback details opened"));
   mark_dirty();
 }
 
@@ -291,13 +283,13 @@ void UpdatesPane::finish(kalu_ui::doc::Document&, action::RollbackDone answer) {
     std::string text = fmt::format("Rolling back failed: {}", answer.result.error());
     fail_notice(text);
     // The review stays open, so the confirmation can be tried again.
-    complete(Op::Rollback{}, kalu_ui::fail(std::move(text)));
+    link_.complete(Op::Rollback{}, kalu_ui::fail(std::move(text)));
     return;
   }
   review_open_ = false;
   notice_ = Notice{std::string(kRolledBack), false};
   if (answer.image) apply_image(std::move(*answer.image));
-  complete(Op::Rollback{}, done("previous system image selected for next boot"));
+  link_.complete(Op::Rollback{}, done("previous system image selected for next boot"));
 }
 
 }  // namespace settings::panes::updates

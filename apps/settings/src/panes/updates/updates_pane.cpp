@@ -14,7 +14,6 @@ namespace settings::panes::updates {
 namespace {
 
 using kalu_ui::doc::kRoot;
-using operations::OperationCompletion;
 using operations::UpdateOperation;
 
 void put(kalu_ui::doc::Document& document, std::string_view key, kalu_ui::doc::Scalar value) {
@@ -60,10 +59,6 @@ UpdatesBindings section_bindings() {
   return b;
 }
 
-std::string update_operation_key(const UpdateOperation& operation) {
-  return operations::operation_key(kUpdateActionId, operation);
-}
-
 UpdatesPane::UpdatesPane() : UpdatesPane(Dependencies{}) {}
 
 UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependencies)) {
@@ -79,27 +74,11 @@ UpdatesPane::UpdatesPane(Dependencies dependencies) : deps_(std::move(dependenci
   // A worker that cannot start closes the channel: the first sync then shows
   // what cannot be read, as when the worker stops.
   status_answer_.emplace(start_status_read(deps_.services).answer);
-  completion_ = operations::OperationCompletionCell::create({});
-  requests_ = operations::DeviceLocalRequestCell::create({});
   // model_ starts at the section's defaults until the first sync seeds it.
 }
 
 UpdatesPane::~UpdatesPane() = default;
 UpdatesPane::UpdatesPane(UpdatesPane&&) noexcept = default;
-
-UpdatesPane&& UpdatesPane::with_operation_requests(
-    const std::shared_ptr<operations::DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-UpdatesPane&& UpdatesPane::with_operation_completion(
-    const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  reporting_ = true;
-  return std::move(*this);
-}
 
 void UpdatesPane::persist_update_prefs() {
   if (auto saved = save_update_prefs(stored_); !saved) {
@@ -112,7 +91,7 @@ void UpdatesPane::persist_update_prefs() {
 void UpdatesPane::sync(kalu_ui::doc::Document& toolkit_document) {
   // Hosted, the pane works on a document of its own; the controls' values
   // reach it only through operations.
-  kalu_ui::doc::Document& document = hosted_ ? document_ : toolkit_document;
+  kalu_ui::doc::Document& document = link_.working(toolkit_document);
   take_status(document);
   take_check_result();
   take_firmware_refresh();
@@ -121,7 +100,7 @@ void UpdatesPane::sync(kalu_ui::doc::Document& toolkit_document) {
   if (seed_pending_) seed(document);
   take_request(document);
   take_review_click();
-  if (reporting_) {
+  if (link_.reporting()) {
     report_step(document);
   } else if (!waiting()) {
     run_handlers(document);
@@ -166,7 +145,7 @@ void UpdatesPane::take_check_result() {
   check_answer_.reset();
   if (got.is_disconnected()) {
     fail_notice("Updates could not be checked: worker stopped");
-    complete(UpdateOperation::Check{}, kalu_ui::fail("update check worker stopped"));
+    link_.complete(UpdateOperation::Check{}, kalu_ui::fail("update check worker stopped"));
     mark_dirty();
     return;
   }
@@ -193,13 +172,12 @@ void UpdatesPane::seed(kalu_ui::doc::Document& document) {
 
 void UpdatesPane::take_request(kalu_ui::doc::Document& document) {
   if (waiting()) return;
-  const operations::DeviceLocalRequest request = requests_->get();
   // Another pane's request stays in the cell for its pane.
-  if (!std::holds_alternative<UpdateOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<UpdateOperation>(request);
+  const std::optional<UpdateOperation> taken = link_.take();
+  if (!taken) return;
+  const UpdateOperation& operation = *taken;
   write_operation_to_document(document, operation);
-  taken_key_ = update_operation_key(operation);
+  taken_key_ = operations::operation_key(operation);
   run_handlers(document);
 }
 
@@ -209,15 +187,8 @@ void UpdatesPane::take_review_click() {
 }
 
 void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
-  const OperationCompletion completion = completion_->get();
-  const auto* pending = std::get_if<OperationCompletion::Pending>(&completion);
-  std::optional<UpdateOperation> operation;
-  if (pending && pending->key.size() > kUpdateActionId.size() &&
-      pending->key.starts_with(kUpdateActionId) && pending->key[kUpdateActionId.size()] == ':') {
-    auto read = operations::read_record<UpdateOperation>(
-        std::string_view(pending->key).substr(kUpdateActionId.size() + 1));
-    if (read) operation = std::move(*read);
-  }
+  const std::optional<std::string> pending_key = link_.pending_key();
+  const std::optional<UpdateOperation> operation = link_.pending_record();
   if (!operation) {
     taken_key_.reset();
     write_model(document);
@@ -225,7 +196,7 @@ void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
   }
   // Taken here already: being carried out, or finished and waiting for
   // the poll.
-  if (pending->key == taken_key_) return;
+  if (pending_key == taken_key_) return;
   // A job of this pane in progress answers its own operation.
   if (std::holds_alternative<UpdateOperation::Check>(*operation) && check_answer_) return;
   if (std::holds_alternative<UpdateOperation::RefreshFirmware>(*operation) && refresh_answer_) {
@@ -235,9 +206,9 @@ void UpdatesPane::report_step(kalu_ui::doc::Document& document) {
     return;
   }
   // Still in the cell: the request step takes it when the pane is free.
-  if (waiting() || std::holds_alternative<UpdateOperation>(requests_->get())) return;
+  if (waiting() || link_.waiting()) return;
   write_operation_to_document(document, *operation);
-  taken_key_ = pending->key;
+  taken_key_ = pending_key;
   run_handlers(document);
 }
 

@@ -42,7 +42,7 @@
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
+#include "operations/link.h"
 #include "panes/updates/controls.h"
 #include "panes/updates/page.h"
 #include "panes/updates/services.h"
@@ -51,14 +51,12 @@
 
 namespace settings::panes::updates {
 
-// "settings.update-operation:" and the operation's JSON.
-std::string update_operation_key(const operations::UpdateOperation& operation);
-
 // The page's controls bound to the Updates section's actions, so using one
 // comes back to the pane as an update operation.
 UpdatesBindings section_bindings();
 
-class UpdatesPane : public lib::PagePane {
+class UpdatesPane : public lib::PagePane,
+                    public operations::WithOperationLink<UpdatesPane, operations::UpdateOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kUpdatesPane;
 
@@ -74,16 +72,6 @@ class UpdatesPane : public lib::PagePane {
   ~UpdatesPane() override;
   UpdatesPane(UpdatesPane&&) noexcept;
   UpdatesPane& operator=(UpdatesPane&&) = delete;
-
-  // The application's request cell in place of the pane's own; the pane is
-  // then hosted and works on a state document of its own.
-  UpdatesPane&& with_operation_requests(
-      const std::shared_ptr<operations::DeviceLocalRequestCell>& cell) &&;
-  // The application's completion cell in place of the pane's own; the pane
-  // then reports outcomes and runs its handlers only for a pending update
-  // operation.
-  UpdatesPane&& with_operation_completion(
-      const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
 
   // Saves the stored preferences into the "updates" section of the settings
   // document; a failure is logged.
@@ -110,10 +98,6 @@ class UpdatesPane : public lib::PagePane {
   bool action_running() const { return action_answer_.has_value(); }
   bool review_open() const { return review_open_; }
   bool restart_requested() const { return restart_requested_; }
-  bool hosted() const { return hosted_; }
-  bool reports_completion() const { return reporting_; }
-  // The pane's own document (used while hosted).
-  kalu_ui::doc::Document& document() { return document_; }
 
   // ---- The widget contract ----
 
@@ -175,14 +159,9 @@ class UpdatesPane : public lib::PagePane {
   // with.
   bool effective_auto() const;
   void fail_notice(std::string text);
-  void complete(const operations::UpdateOperation& operation,
-                const kalu_ui::Result<std::string>& result);
   void mark_dirty() { page_stale_ = true; }
 
   Dependencies deps_;
-  kalu_ui::doc::Document document_;
-  std::shared_ptr<operations::DeviceLocalRequestCell> requests_;
-  std::shared_ptr<operations::OperationCompletionCell> completion_;
 
   // Present until the first reading of the image answers.
   std::optional<kalu_ui::channel::Receiver<FirstReading>> status_answer_;
@@ -217,8 +196,6 @@ class UpdatesPane : public lib::PagePane {
   bool restart_requested_ = false;
   // How the first restart ended: accepted, or its failure text.
   std::optional<kalu_ui::Result<std::string>> restart_outcome_;
-  bool hosted_ = false;
-  bool reporting_ = false;
   bool seed_pending_ = true;
   // The key of the operation last taken from the request cell; the report
   // step leaves it to whoever is carrying it out.

@@ -8,14 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "operations/table.h"
-#include "vocabulary/login_accounts.h"
 #include "panes/users/identity_backend.h"
+#include "vocabulary/login_accounts.h"
 
 namespace settings::panes::users {
-
-inline constexpr std::string_view kUserOperationAction =
-    operations::kOperationActionId<operations::UserOperation>;
 
 inline constexpr std::string_view kAccountUpdated = "User account updated.";
 inline constexpr std::string_view kStaleCommand = "Ignored a stale user-management command.";

@@ -47,9 +47,7 @@ UsersPane::UsersPane(std::shared_ptr<UsersBackend> users,
     : backend_(std::move(users)),
       identity_backend_(std::move(identities)),
       bindings_(bindings ? std::move(bindings) : section_bindings()),
-      password_(kalu_ui::secret::SecretBuffer::create()),
-      completion_(OperationCompletionCell::create({})),
-      requests_(DeviceLocalRequestCell::create({})) {
+      password_(kalu_ui::secret::SecretBuffer::create()) {
   // The first reading runs on the worker too: on a real device it asks the
   // automatic-login switch once per account.
   start(std::nullopt, std::nullopt);
@@ -59,23 +57,10 @@ UsersPane::~UsersPane() = default;
 UsersPane::UsersPane(UsersPane&&) noexcept = default;
 UsersPane& UsersPane::operator=(UsersPane&&) noexcept = default;
 
-UsersPane&& UsersPane::with_operation_requests(
-    const std::shared_ptr<DeviceLocalRequestCell>& cell) && {
-  requests_ = cell;
-  hosted_ = true;
-  return std::move(*this);
-}
-
-UsersPane&& UsersPane::with_operation_completion(
-    const std::shared_ptr<OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
-}
-
 // ---- sync ---------------------------------------------------------------------
 
 void UsersPane::sync(doc::Document& toolkit_document) {
-  doc::Document& work = hosted_ ? document_ : toolkit_document;
+  doc::Document& work = link_.working(toolkit_document);
   poll_change();
   take_request();
   run_form_triggers(work);
@@ -92,25 +77,21 @@ void UsersPane::poll_change() {
   ChangeOutcome outcome = received.is_ready() ? std::move(received).value()
                                               : ChangeOutcome{kalu_ui::fail(std::string(kNoAnswer)),
                                                               users_, std::nullopt};
-  finish_operation(std::move(outcome), std::exchange(change_key_, std::nullopt));
+  end_change(std::move(outcome), std::exchange(change_key_, std::nullopt));
 }
 
 void UsersPane::take_request() {
   // While a change runs the request waits in its cell, still pending.
   if (busy()) return;
-  const operations::DeviceLocalRequest request = requests_->get();
-  if (!std::holds_alternative<UserOperation>(request)) return;
-  requests_->publish(operations::DeviceLocalRequest{});
-  const auto& operation = std::get<UserOperation>(request);
-  std::string key = operations::operation_key(kUserOperationAction, operation);
-
-  const auto pending = completion_->get();
-  const auto* waiting = std::get_if<operations::OperationCompletion::Pending>(&pending);
-  if (waiting == nullptr || waiting->key != key) {
+  const std::optional<UserOperation> taken = link_.take();
+  if (!taken) return;
+  const UserOperation& operation = *taken;
+  if (!link_.pending(operation)) {
     last_error_ = std::string(kStaleCommand);
     request_rebuild();
     return;
   }
+  std::string key = operations::operation_key(operation);
   const std::string& username =
       std::visit([](const auto& op) -> const std::string& { return op.username; },
                  static_cast<const UserOperation::variant&>(operation));
@@ -122,16 +103,16 @@ void UsersPane::take_request() {
     }
   }
   if (target == nullptr) {
-    finish_at_once(kalu_ui::fail(std::string(kAccountGone)), key);
+    end_without_change(kalu_ui::fail(std::string(kAccountGone)), key);
     return;
   }
   std::visit(Overloaded{
                  [&](const C::SetAdmin& op) {
-                   if (op.admin == target->administrator) return finish_at_once({}, key);
+                   if (op.admin == target->administrator) return end_without_change({}, key);
                    start(Change(SetRole{op.username, op.admin}), std::move(key));
                  },
                  [&](const C::SetAutologin& op) {
-                   if (op.enabled == target->automatic_login) return finish_at_once({}, key);
+                   if (op.enabled == target->automatic_login) return end_without_change({}, key);
                    start(Change(SetAutomaticLogin{op.username, op.enabled}), std::move(key));
                  },
                  [&](const C::Remove& op) {
@@ -240,15 +221,15 @@ void UsersPane::start(std::optional<Change> change, std::optional<std::string> k
     ChangeOutcome outcome{
         kalu_ui::fail(fmt::format("Could not start the account change: {}", started.error())),
         users_, std::nullopt};
-    finish_operation(std::move(outcome), key);
+    end_change(std::move(outcome), key);
     return;
   }
   change_ = std::move(*started);
   change_key_ = std::move(key);
 }
 
-void UsersPane::finish_operation(ChangeOutcome outcome, const std::optional<std::string>& key) {
-  if (key) (void)operations::complete_operation(*completion_, *key, outcome_of(outcome.result));
+void UsersPane::end_change(ChangeOutcome outcome, const std::optional<std::string>& key) {
+  link_.complete(key, outcome_of(outcome.result));
   if (!loaded_) {
     // The first reading: no change, nothing to report unless it failed.
     loaded_ = true;
@@ -261,8 +242,8 @@ void UsersPane::finish_operation(ChangeOutcome outcome, const std::optional<std:
   request_rebuild();
 }
 
-void UsersPane::finish_at_once(const kalu_ui::Status& result, const std::string& key) {
-  (void)operations::complete_operation(*completion_, key, outcome_of(result));
+void UsersPane::end_without_change(const kalu_ui::Status& result, const std::string& key) {
+  link_.complete(key, outcome_of(result));
   last_error_ = result ? std::nullopt : std::optional<std::string>(result.error());
   request_rebuild();
 }

@@ -36,21 +36,20 @@
 #include "kalu_ui/secret.h"
 #include "lib/page_pane.h"
 #include "lib/type_names.h"
-#include "operations/mailbox_cells.h"
-#include "vocabulary/login_accounts.h"
+#include "operations/link.h"
 #include "panes/users/backend.h"
 #include "panes/users/identity_backend.h"
 #include "panes/users/model.h"
 #include "panes/users/page.h"
 #include "panes/users/workers.h"
+#include "vocabulary/login_accounts.h"
 
 namespace settings::panes::users {
 
-using operations::DeviceLocalRequestCell;
-using operations::OperationCompletionCell;
 using operations::UserOperation;
 
-class UsersPane : public lib::PagePane {
+class UsersPane : public lib::PagePane,
+                  public operations::WithOperationLink<UsersPane, UserOperation> {
  public:
   static constexpr std::string_view kTypeName = type_names::kUsersPane;
 
@@ -65,9 +64,6 @@ class UsersPane : public lib::PagePane {
   UsersPane(UsersPane&&) noexcept;
   UsersPane& operator=(UsersPane&&) noexcept;
 
-  UsersPane&& with_operation_requests(const std::shared_ptr<DeviceLocalRequestCell>& cell) &&;
-  UsersPane&& with_operation_completion(const std::shared_ptr<OperationCompletionCell>& cell) &&;
-
   // The model, as the page shows it.
   const std::vector<LocalUser>& users() const { return users_; }
   const std::vector<LocalIdentity>& identities() const { return identities_; }
@@ -81,8 +77,6 @@ class UsersPane : public lib::PagePane {
   bool loaded() const { return loaded_; }
   // A change (or the first reading) runs on the worker.
   bool busy() const { return change_.has_value(); }
-  bool hosted() const { return hosted_; }
-  kalu_ui::doc::Document& own_document() { return document_; }
   const std::shared_ptr<kalu_ui::secret::SecretBuffer>& password_buffer() const {
     return password_;
   }
@@ -110,14 +104,13 @@ class UsersPane : public lib::PagePane {
   // Every change ends here: the operation under `key` (when one asked) is
   // completed, the error card follows the result, the lists are the
   // worker's, the page is rebuilt.
-  void finish_operation(ChangeOutcome outcome, const std::optional<std::string>& key);
-  // A change that needed no worker (a no-op or a refusal).
-  void finish_at_once(const kalu_ui::Status& result, const std::string& key);
+  void end_change(ChangeOutcome outcome, const std::optional<std::string>& key);
+  // An operation that needed no worker (a no-op or a refusal) ends here.
+  void end_without_change(const kalu_ui::Status& result, const std::string& key);
 
   std::shared_ptr<UsersBackend> backend_;
   std::shared_ptr<IdentityBackend> identity_backend_;
   UserBindings bindings_;
-  kalu_ui::doc::Document document_;
   std::vector<LocalUser> users_;
   std::vector<LocalIdentity> identities_;
   std::optional<std::string> pending_user_removal_;
@@ -129,11 +122,8 @@ class UsersPane : public lib::PagePane {
   std::optional<std::string> change_key_;
   // The running change is the form's Create: it closes the form on success.
   bool change_is_create_ = false;
-  std::shared_ptr<OperationCompletionCell> completion_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_;
   bool loaded_ = false;
   bool form_open_ = false;
-  bool hosted_ = false;
 };
 
 }  // namespace settings::panes::users

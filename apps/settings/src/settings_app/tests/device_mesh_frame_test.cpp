@@ -49,9 +49,9 @@ TEST(DeviceMeshFrameTest, TheApplicationHandsThePaneItsCells) {
   MeshShown s;
   const auto* pane = dynamic_cast<const DeviceMeshPane*>(s.t.pane_widget());
   ASSERT_NE(pane, nullptr);
-  EXPECT_EQ(pane->request_cell(), s.t.app->device_local_request());
-  EXPECT_EQ(pane->completion_cell(), s.t.app->operation_completion());
-  EXPECT_TRUE(pane->hosted());
+  EXPECT_EQ(pane->link().request_cell(), s.t.app->device_local_request());
+  EXPECT_EQ(pane->link().completion_cell(), s.t.app->operation_completion());
+  EXPECT_TRUE(pane->link().hosted());
 }
 
 TEST(DeviceMeshFrameTest, AContinuitySwitchIsSavedThroughItsOperation) {

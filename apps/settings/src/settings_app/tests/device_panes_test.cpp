@@ -87,16 +87,16 @@ TEST_F(DevicePanes, PowerAndPrintersTakeTheApplicationsCells) {
   app().harness.frame();
   const auto* power = dynamic_cast<const panes::power::PowerPane*>(app().pane_widget());
   ASSERT_NE(power, nullptr);
-  EXPECT_TRUE(power->hosted());
-  EXPECT_TRUE(power->reporting());
-  EXPECT_EQ(power->request_cell(), app().app->device_local_request());
-  EXPECT_EQ(power->completion_cell(), app().app->operation_completion());
+  EXPECT_TRUE(power->link().hosted());
+  EXPECT_TRUE(power->link().reporting());
+  EXPECT_EQ(power->link().request_cell(), app().app->device_local_request());
+  EXPECT_EQ(power->link().completion_cell(), app().app->operation_completion());
 
   const auto* printers = show_printers();
   ASSERT_NE(printers, nullptr);
-  EXPECT_TRUE(printers->hosted());
-  EXPECT_EQ(printers->request_cell(), app().app->device_local_request());
-  EXPECT_EQ(printers->completion_cell(), app().app->operation_completion());
+  EXPECT_TRUE(printers->link().hosted());
+  EXPECT_EQ(printers->link().request_cell(), app().app->device_local_request());
+  EXPECT_EQ(printers->link().completion_cell(), app().app->operation_completion());
 }
 
 TEST_F(DevicePanes, PowerOnALaptop) {

@@ -354,7 +354,7 @@ TEST(Executor, AnOperationNoPaneCompletesInTimeFailsAndFreesTheExecutor) {
             DeviceLocalOutcome::accepted());
   EXPECT_EQ(t.poll(1).status, failed(1, late));
   // The pane's late answer finds another operation pending and is dropped.
-  EXPECT_FALSE(op::complete_operation(*t.cells.operation_completion, key, std::string("done")));
+  EXPECT_FALSE(op::complete(*t.cells.operation_completion, key, std::string("done")));
 
   // A poll finds it as well, and so does a frame with nobody asking; work
   // whose page shows its progress has longer.

@@ -119,9 +119,9 @@ TEST(PageFrameTest, TheAccountsRowTakesTheApplicationsCells) {
     t.harness.frame();
   }
   EXPECT_FALSE(models->busy());
-  EXPECT_TRUE(models->hosted());
-  EXPECT_EQ(models->request_cell(), t.app->device_local_request());
-  EXPECT_EQ(models->completion_cell(), t.app->operation_completion());
+  EXPECT_TRUE(models->link().hosted());
+  EXPECT_EQ(models->link().request_cell(), t.app->device_local_request());
+  EXPECT_EQ(models->link().completion_cell(), t.app->operation_completion());
   EXPECT_EQ(models->status_cell(), t.app->agent_models_status());
 }
 

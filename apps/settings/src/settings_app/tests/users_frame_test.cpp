@@ -93,7 +93,7 @@ class UsersInTheWindow : public ::testing::Test {
 
 TEST_F(UsersInTheWindow, ThePaneTakesTheApplicationsCells) {
   users::UsersPane& p = open();
-  EXPECT_TRUE(p.hosted());
+  EXPECT_TRUE(p.link().hosted());
   EXPECT_TRUE(p.loaded());
   EXPECT_FALSE(name_of(p.users(), "Grace Hopper").empty());
 }

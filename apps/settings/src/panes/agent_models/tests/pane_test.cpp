@@ -83,7 +83,7 @@ std::vector<std::string> page_texts(const AgentModelsPane& pane) {
 }
 
 std::string key_of(const AgentModelOperation& operation) {
-  return operations::operation_key(kAgentModelOperationAction, operation);
+  return operations::operation_key(operation);
 }
 Completion succeeded(const AgentModelOperation& operation, std::string message) {
   return Completion::Succeeded{key_of(operation), std::move(message)};
@@ -121,7 +121,7 @@ class AgentModelsPaneTest : public ::testing::Test {
     }
     return *pane_;
   }
-  doc::Document& document() { return pane().own_document(); }
+  doc::Document& document() { return pane().link().own_document(); }
 
   // Syncs until no call runs (or a long while passed).
   bool settle() {
@@ -159,8 +159,10 @@ class AgentModelsPaneTest : public ::testing::Test {
   std::shared_ptr<FakeBackend> backend_ = std::make_shared<FakeBackend>();
   std::filesystem::path meminfo_ = "/nonexistent/meminfo";
   kalu_ui::Instant now_ = kalu_ui::Instant::now();
-  std::shared_ptr<DeviceLocalRequestCell> requests_ = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion_ = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests_ =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion_ =
+      operations::OperationCompletionCell::create({});
   std::shared_ptr<AgentModelsStatusCell> status_ = AgentModelsStatusCell::create(std::nullopt);
   doc::Document toolkit_;
   std::optional<AgentModelsPane> pane_;

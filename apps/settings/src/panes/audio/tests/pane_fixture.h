@@ -22,7 +22,9 @@ struct PaneFixture {
                   : std::make_unique<AudioPane>(std::move(made));
   }
 
-  kalu_ui::doc::Document& doc() { return pane->hosted() ? pane->own_document() : toolkit; }
+  kalu_ui::doc::Document& doc() {
+    return pane->link().hosted() ? pane->link().own_document() : toolkit;
+  }
   void sync() { pane->sync(toolkit); }
 
   // Runs frames until `done` answers true (or a long while passed).

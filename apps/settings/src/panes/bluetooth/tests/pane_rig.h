@@ -19,9 +19,7 @@ using operations::DeviceLocalRequest;
 using operations::OperationCompletion;
 using Op = BluetoothOperation;
 
-inline std::string key_of(const Op& operation) {
-  return operations::operation_key(kOperationActionId, operation);
-}
+inline std::string key_of(const Op& operation) { return operations::operation_key(operation); }
 inline OperationCompletion succeeded(const Op& operation, std::string message) {
   return OperationCompletion::Succeeded{key_of(operation), std::move(message)};
 }
@@ -45,7 +43,7 @@ struct Rig {
         .with_thread_starter(std::move(starter));
   }
 
-  doc::Document& document() { return pane.own_document(); }
+  doc::Document& document() { return pane.link().own_document(); }
   void sync() { pane.sync(toolkit_document); }
   // The executor's hand-over, then the pane's next sync.
   void request(const Op& operation) {

@@ -31,8 +31,8 @@ std::string id(const std::string& path, std::string_view action) {
 
 TEST(BluetoothPaneTest, FirstSyncSeedsTheDocument) {
   Rig t;
-  EXPECT_TRUE(t.pane.hosted());
-  EXPECT_TRUE(t.pane.reporting());
+  EXPECT_TRUE(t.pane.link().hosted());
+  EXPECT_TRUE(t.pane.link().reporting());
   EXPECT_EQ(t.pane.short_type_name(), "BluetoothPane");
   EXPECT_EQ(t.read_bool(kEnabledKey), true);
   EXPECT_EQ(t.read_bool(kScanKey), false);

@@ -25,8 +25,7 @@ struct Hosted {
       : pane(BluetoothPane().with_operation_requests(requests).with_operation_completion(
             completion)) {}
   void request(const BluetoothOperation& operation) {
-    completion->publish(
-        OperationCompletion::Pending{operations::operation_key(kOperationActionId, operation)});
+    completion->publish(OperationCompletion::Pending{operations::operation_key(operation)});
     requests->publish(
         operations::DeviceLocalRequest(std::in_place_type<BluetoothOperation>, operation));
     pane.sync(toolkit);
@@ -72,7 +71,6 @@ TEST(BluetoothSystemBackendTest, AFaultBecomesTheFailure) {
   EXPECT_EQ(t.completion->get(),
             OperationCompletion(OperationCompletion::Failed{
                 operations::operation_key(
-                    kOperationActionId,
                     BluetoothOperation(BluetoothOperation::Connect{std::string(kMouse)})),
                 "Could not connect Travel Mouse: Page timeout. Check that it is awake and in "
                 "range, then retry."}));

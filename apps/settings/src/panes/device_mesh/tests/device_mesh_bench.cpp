@@ -40,8 +40,8 @@ void serving_world(MeshWorld& world) {
 kalu_ui::WidgetBox hosted_pane(DeviceMeshPane** out) {
   auto pane = std::make_unique<DeviceMeshPane>(
       DeviceMeshPane()
-          .with_operation_requests(DeviceLocalRequestCell::create({}))
-          .with_operation_completion(OperationCompletionCell::create({})));
+          .with_operation_requests(operations::DeviceLocalRequestCell::create({}))
+          .with_operation_completion(operations::OperationCompletionCell::create({})));
   if (out) *out = pane.get();
   return pane;
 }

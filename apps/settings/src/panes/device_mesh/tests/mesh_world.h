@@ -12,8 +12,10 @@ namespace settings::panes::device_mesh::testing {
 // The pane as the application hosts it: its request cell, the completion
 // cell and the document it keeps.
 struct HostedPane {
-  std::shared_ptr<DeviceLocalRequestCell> requests = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion =
+      operations::OperationCompletionCell::create({});
   std::unique_ptr<DeviceMeshPane> pane;
   kalu_ui::doc::Document unused;
 
@@ -22,7 +24,7 @@ struct HostedPane {
             DeviceMeshPane().with_operation_requests(requests).with_operation_completion(
                 completion))) {}
 
-  kalu_ui::doc::Document& document() { return pane->own_document(); }
+  kalu_ui::doc::Document& document() { return pane->link().own_document(); }
   void sync() { pane->sync(unused); }
 
   // Puts the operation in the request cell, as the executor does.
@@ -33,7 +35,7 @@ struct HostedPane {
   // Hands the operation over as the executor does (Pending under its key)
   // and lets the pane take it.
   std::string start(const DeviceMeshOperation& operation) {
-    const std::string key = device_mesh_operation_key(operation);
+    const std::string key = operations::operation_key(operation);
     (void)completion->publish(operations::OperationCompletion::Pending{key});
     hand_over(operation);
     sync();

@@ -89,14 +89,15 @@ TEST(DeviceMeshPageTest, AnAlwaysOnDeviceWithAHomeServerAndACandidate) {
   // The role changes through its operation; the next rebuild shows the
   // serving cards.
   (void)hosted.completion->publish(operations::OperationCompletion::Pending{
-      device_mesh_operation_key(Op::SetRole{"Always-on server"})});
+      operations::operation_key(DeviceMeshOperation(Op::SetRole{"Always-on server"}))});
   hosted.hand_over(Op::SetRole{"Always-on server"});
   harness.frame();
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (pane->applying() && std::chrono::steady_clock::now() < end) harness.frame();
   harness.frame();
-  EXPECT_EQ(hosted.completion->get(),
-            succeeded(device_mesh_operation_key(Op::SetRole{"Always-on server"})));
+  EXPECT_EQ(
+      hosted.completion->get(),
+      succeeded(operations::operation_key(DeviceMeshOperation(Op::SetRole{"Always-on server"}))));
 
   ASSERT_TRUE(harness.click_id("device_mesh.approve_enrollment"));
   while (harness.find("device_mesh.approve_enrollment") &&

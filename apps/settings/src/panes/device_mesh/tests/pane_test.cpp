@@ -36,9 +36,9 @@ kalu_relay::RelayConfig always_on_with(std::vector<std::uint64_t> ids) {
 TEST(DeviceMeshPaneTest, TakesTheApplicationsCells) {
   MeshWorld world;
   HostedPane hosted;
-  EXPECT_EQ(hosted.pane->request_cell(), hosted.requests);
-  EXPECT_EQ(hosted.pane->completion_cell(), hosted.completion);
-  EXPECT_TRUE(hosted.pane->hosted());
+  EXPECT_EQ(hosted.pane->link().request_cell(), hosted.requests);
+  EXPECT_EQ(hosted.pane->link().completion_cell(), hosted.completion);
+  EXPECT_TRUE(hosted.pane->link().hosted());
   EXPECT_EQ(hosted.pane->status(), "Not configured on this device");
   // A personal device with nothing running asks for no wake-up.
   EXPECT_EQ(hosted.pane->next_wake_deadline(), std::nullopt);
@@ -119,10 +119,10 @@ TEST(DeviceMeshPaneTest, AChangeDuringARunIsAppliedOnceMoreAfterIt) {
     }
     EXPECT_EQ(hosted.outcome(),
               first_fails ? failed(first, "Not saved: Request dismissed") : succeeded(first));
-    (void)hosted.completion->publish(OperationCompletion::Pending{device_mesh_operation_key(last)});
+    (void)hosted.completion->publish(OperationCompletion::Pending{operations::operation_key(last)});
     hosted.settle();
     EXPECT_EQ(world.runs("pkexec"), 2);
-    EXPECT_EQ(hosted.outcome(), succeeded(device_mesh_operation_key(last)));
+    EXPECT_EQ(hosted.outcome(), succeeded(operations::operation_key(last)));
     EXPECT_EQ(world.input("pkexec", 2),
               R"({"identity_root":")" + world.root().string() +
                   R"(","role":"always-on","workspace_ids":[11],"replication":"workspace-only",)"

@@ -31,7 +31,7 @@ struct DeviceFixture {
   }
 
   OperationCompletion run(const DisplayOperation& operation) {
-    const std::string key = operations::operation_key(kDisplayActionId, operation);
+    const std::string key = operations::operation_key(operation);
     completion->publish(OperationCompletion::Pending{key});
     requests->publish(
         operations::DeviceLocalRequest(std::in_place_type<DisplayOperation>, operation));
@@ -46,7 +46,7 @@ struct DeviceFixture {
     return outcome;
   }
   static std::string key_of(const DisplayOperation& operation) {
-    return operations::operation_key(kDisplayActionId, operation);
+    return operations::operation_key(operation);
   }
 
   sim_device::ScopedDeviceState device;

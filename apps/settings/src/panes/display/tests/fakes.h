@@ -268,7 +268,9 @@ struct PaneFixture {
   }
 
   // The document the pane works on.
-  kalu_ui::doc::Document& doc() { return pane->hosted() ? pane->document() : toolkit; }
+  kalu_ui::doc::Document& doc() {
+    return pane->link().hosted() ? pane->link().own_document() : toolkit;
+  }
 
   void sync() { pane->sync(toolkit); }
 
@@ -289,7 +291,7 @@ struct PaneFixture {
 
   // Hands an operation over as the executor does: the request and Pending.
   std::string start(const operations::DisplayOperation& operation) {
-    std::string key = operations::operation_key(kDisplayActionId, operation);
+    std::string key = operations::operation_key(operation);
     completion->publish(operations::OperationCompletion::Pending{key});
     requests->publish(operations::DeviceLocalRequest(
         std::in_place_type<operations::DisplayOperation>, operation));

@@ -50,7 +50,7 @@ OperationCompletion run(PaneFixture& t, const DisplayOperation& operation) {
 }
 
 std::string key_of(const DisplayOperation& operation) {
-  return operations::operation_key(kDisplayActionId, operation);
+  return operations::operation_key(operation);
 }
 
 // ---- Brightness ----------------------------------------------------------------

@@ -50,7 +50,7 @@ struct Hosted {
     return t.completion->get();
   }
   std::optional<bool> flag(std::string_view key) {
-    return t.pane->own_document().read_bool(doc::kRoot, key);
+    return t.pane->link().own_document().read_bool(doc::kRoot, key);
   }
   const std::vector<std::string>& calls() { return t.fakes.dispatcher->calls; }
 
@@ -222,7 +222,7 @@ TEST(NetworkHandlersTest, EveryOperationEndsInTheFrameThatTakesIt) {
 // applies it.
 TEST(NetworkHandlersTest, AnUnboundWiredEditIsRevertedWithoutACall) {
   Hosted h;
-  auto& document = h.t.pane->own_document();
+  auto& document = h.t.pane->link().own_document();
   (void)document.put(doc::kRoot, "network.wired_enabled", doc::Scalar(false));
   h.t.harness.frame();
   EXPECT_EQ(h.flag("network.wired_enabled"), true);

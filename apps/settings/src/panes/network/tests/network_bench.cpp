@@ -46,8 +46,10 @@ class Host : public kalu_ui::Widget {
   bool take_structure_dirty() override { return std::exchange(dirty_, false); }
 
  private:
-  std::shared_ptr<DeviceLocalRequestCell> requests_ = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion_ = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests_ =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion_ =
+      operations::OperationCompletionCell::create({});
   std::unique_ptr<NetworkPane> pane_;
   bool dirty_ = true;
 };
@@ -89,15 +91,15 @@ BENCHMARK(BM_OpenNetworkPageRasterised)->Unit(benchmark::kMillisecond);
 // such a frame asks anything of the platform.
 void BM_QuietSync(benchmark::State& state) {
   testing::Fakes fakes;
-  auto requests = DeviceLocalRequestCell::create({});
-  auto completion = OperationCompletionCell::create({});
+  auto requests = operations::DeviceLocalRequestCell::create({});
+  auto completion = operations::OperationCompletionCell::create({});
   auto box = kalu_ui::widget::boxed(
       fakes.pane().with_operation_requests(requests).with_operation_completion(completion));
   auto* pane = static_cast<NetworkPane*>(box.get());
   kalu_ui::harness::Harness harness(std::move(box));
   harness.frames(2);
   const int reads = fakes.backend->reads;
-  kalu_ui::doc::Document& document = pane->own_document();
+  kalu_ui::doc::Document& document = pane->link().own_document();
   for (auto _ : state) {
     pane->sync(document);
     benchmark::ClobberMemory();

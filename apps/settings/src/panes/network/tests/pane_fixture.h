@@ -40,12 +40,14 @@ struct PaneFixture {
   }
 
   kalu_ui::doc::Document& document() {
-    return pane->hosted() ? pane->own_document() : harness.document();
+    return pane->link().hosted() ? pane->link().own_document() : harness.document();
   }
 
   Fakes fakes;
-  std::shared_ptr<DeviceLocalRequestCell> requests = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion =
+      operations::OperationCompletionCell::create({});
   NetworkPane* pane = nullptr;
   kalu_ui::harness::Harness harness;
 };

@@ -178,29 +178,29 @@ TEST(NetworkPaneTest, TakesOnlyItsOwnRequests) {
             OperationCompletion(OperationCompletion::Succeeded{key, "Wi-Fi disabled."}));
   // The hosted pane keeps its values in a document of its own.
   EXPECT_TRUE(t.harness.document().keys(doc::kRoot).empty());
-  EXPECT_EQ(t.pane->own_document().read_bool(doc::kRoot, "network.wifi_enabled"), false);
+  EXPECT_EQ(t.pane->link().own_document().read_bool(doc::kRoot, "network.wifi_enabled"), false);
 }
 
 TEST(NetworkPaneTest, ReportingGatesOnThePendingKey) {
   PaneFixture hosted(Fakes{}, true);
   const NetworkOperation on = NetworkOperation::SetWifiEnabled{true};
   const NetworkOperation off = NetworkOperation::SetWifiEnabled{false};
-  EXPECT_FALSE(hosted.pane->operation_is_pending(on));
+  EXPECT_FALSE(hosted.pane->link().may_apply(on));
   hosted.completion->publish(
       OperationCompletion::Pending{operations::operation_key("settings.network-operation", on)});
-  EXPECT_TRUE(hosted.pane->operation_is_pending(on));
-  EXPECT_FALSE(hosted.pane->operation_is_pending(off));
-  hosted.pane->report_operation(off, std::string("Wi-Fi disabled."));  // not pending: dropped
+  EXPECT_TRUE(hosted.pane->link().may_apply(on));
+  EXPECT_FALSE(hosted.pane->link().may_apply(off));
+  hosted.pane->link().complete(off, std::string("Wi-Fi disabled."));  // not pending: dropped
   EXPECT_EQ(hosted.completion->get().tag(), 1);
-  hosted.pane->report_operation(on, std::string("Wi-Fi enabled."));
+  hosted.pane->link().complete(on, std::string("Wi-Fi enabled."));
   EXPECT_EQ(hosted.completion->get(),
             OperationCompletion(OperationCompletion::Succeeded{
                 operations::operation_key("settings.network-operation", on), "Wi-Fi enabled."}));
 
   // Built alone: everything may go ahead, nothing is ever taken or reported.
   PaneFixture alone;
-  EXPECT_TRUE(alone.pane->operation_is_pending(off));
-  EXPECT_FALSE(alone.pane->hosted() || alone.pane->reporting());
+  EXPECT_TRUE(alone.pane->link().may_apply(off));
+  EXPECT_FALSE(alone.pane->link().hosted() || alone.pane->link().reporting());
 }
 
 TEST(NetworkPaneTest, WorkerFailuresReachTheStatusAndTheLog) {

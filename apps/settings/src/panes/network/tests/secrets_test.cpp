@@ -62,7 +62,7 @@ TEST(NetworkSecretsTest, PinAndEnterprisePasswordGoOnlyWhereTheyAreSent) {
     EXPECT_TRUE(t.pane->secrets().find_field(kEnterprisePasswordSecret)->empty());
     EXPECT_TRUE(t.pane->secrets().all_empty());
     const std::string everywhere = testing::document_dump(t.harness.document()) +
-                                   testing::document_dump(t.pane->own_document()) +
+                                   testing::document_dump(t.pane->link().own_document()) +
                                    logged(capture.events()) +
                                    testing::outward_texts(t.harness.root(), t.document());
     ASSERT_FALSE(capture.events().empty());

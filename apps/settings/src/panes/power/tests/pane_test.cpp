@@ -21,9 +21,7 @@ using C = operations::PowerOperationCases;
 using Completion = operations::OperationCompletion;
 using Json = nlohmann::ordered_json;
 
-std::string key_of(const PowerOperation& operation) {
-  return operations::operation_key(kPowerOperationAction, operation);
-}
+std::string key_of(const PowerOperation& operation) { return operations::operation_key(operation); }
 
 Completion succeeded(const PowerOperation& operation, std::string message) {
   return Completion::Succeeded{key_of(operation), std::move(message)};
@@ -72,13 +70,15 @@ class PowerPaneTest : public ::testing::Test {
   }
 
   static std::optional<std::string> text(PowerPane& pane, std::string_view key) {
-    return actions::read_doc_text(pane.own_document(), doc::kRoot, key);
+    return actions::read_doc_text(pane.link().own_document(), doc::kRoot, key);
   }
 
   sim_device::ScopedDeviceState device_;
   prefs_store::ScopedConfigDir config_;
-  std::shared_ptr<DeviceLocalRequestCell> requests_ = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion_ = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests_ =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion_ =
+      operations::OperationCompletionCell::create({});
   doc::Document toolkit_;
 };
 
@@ -87,7 +87,7 @@ TEST_F(PowerPaneTest, FirstSyncPublishesEveryControlIntoItsOwnDocument) {
                               "blank_minutes": 20, "critical_action": "ignore"}})");
   PowerPane pane = hosted();
   EXPECT_EQ(text(pane, kProfileKey), "Balanced");
-  EXPECT_EQ(actions::read_doc_bool(pane.own_document(), doc::kRoot, kAutoSuspendKey), true);
+  EXPECT_EQ(actions::read_doc_bool(pane.link().own_document(), doc::kRoot, kAutoSuspendKey), true);
   EXPECT_EQ(text(pane, kSuspendKey), "15 minutes");
   EXPECT_EQ(text(pane, kLockKey), "5 minutes");
   EXPECT_EQ(text(pane, kBlankKey), "10 minutes");
@@ -122,15 +122,17 @@ TEST_F(PowerPaneTest, ATimeoutThroughTheMailboxIsAppliedSavedAndCompleted) {
 
   // The next sync republishes nothing new.
   completion_->publish(Completion::Idle{});
-  const std::size_t ops = pane.own_document().pending_ops();
+  const std::size_t ops = pane.link().own_document().pending_ops();
   pane.sync(toolkit_);
-  EXPECT_EQ(pane.own_document().pending_ops(), ops);
+  EXPECT_EQ(pane.link().own_document().pending_ops(), ops);
 }
 
 TEST_F(PowerPaneTest, AnEditWithNothingPendingIsWrittenBack) {
   PowerPane pane = hosted();
-  (void)pane.own_document().put(doc::kRoot, kLockKey, doc::Scalar(std::string("30 minutes")));
-  (void)pane.own_document().put(doc::kRoot, kProfileKey, doc::Scalar(std::string("Performance")));
+  (void)pane.link().own_document().put(doc::kRoot, kLockKey,
+                                       doc::Scalar(std::string("30 minutes")));
+  (void)pane.link().own_document().put(doc::kRoot, kProfileKey,
+                                       doc::Scalar(std::string("Performance")));
   pane.sync(toolkit_);
   EXPECT_EQ(text(pane, kLockKey), "5 minutes");
   EXPECT_EQ(text(pane, kProfileKey), "Balanced");

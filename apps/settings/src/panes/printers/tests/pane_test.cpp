@@ -38,7 +38,7 @@ PrintJob make_job(std::uint32_t id, JobState state) {
 }
 
 std::string key_of(const PrinterOperation& operation) {
-  return operations::operation_key(kPrinterOperationAction, operation);
+  return operations::operation_key(operation);
 }
 
 // The pane hosted by the application, on a fake printing service and a clock
@@ -73,7 +73,7 @@ class PrintersPaneTest : public ::testing::Test {
     }
     return *pane_;
   }
-  doc::Document& document() { return pane().own_document(); }
+  doc::Document& document() { return pane().link().own_document(); }
 
   // Syncs until no worker runs (or a long while passed).
   bool settle() {
@@ -110,8 +110,10 @@ class PrintersPaneTest : public ::testing::Test {
 
   std::shared_ptr<FakeBackend> backend_ = std::make_shared<FakeBackend>();
   kalu_ui::Instant now_ = kalu_ui::Instant::now();
-  std::shared_ptr<DeviceLocalRequestCell> requests_ = DeviceLocalRequestCell::create({});
-  std::shared_ptr<OperationCompletionCell> completion_ = OperationCompletionCell::create({});
+  std::shared_ptr<operations::DeviceLocalRequestCell> requests_ =
+      operations::DeviceLocalRequestCell::create({});
+  std::shared_ptr<operations::OperationCompletionCell> completion_ =
+      operations::OperationCompletionCell::create({});
   doc::Document toolkit_;
   std::optional<PrintersPane> pane_;
 };

@@ -19,7 +19,7 @@ using testing::Spawner;
 using testing::StorageHome;
 
 std::string key_of(const StorageOperation& operation) {
-  return operations::operation_key(kStorageOperationAction, operation);
+  return operations::operation_key(operation);
 }
 
 // The pane hosted by the application, on a temporary home and a scripted
@@ -32,7 +32,7 @@ class StoragePaneTest : public ::testing::Test {
       for (const char* name : {"kalu-storage-scan", "kalu-storage-sync", "kalu-storage-tool"}) {
         spawner_.release(name);
       }
-      EXPECT_TRUE(testing::settle(*pane_, pane_->own_document()));
+      EXPECT_TRUE(testing::settle(*pane_, pane_->link().own_document()));
       EXPECT_FALSE(calls_->reached_from(std::this_thread::get_id()));
     }
   }
@@ -45,7 +45,7 @@ class StoragePaneTest : public ::testing::Test {
     }
     return *pane_;
   }
-  doc::Document& document() { return pane().own_document(); }
+  doc::Document& document() { return pane().link().own_document(); }
   bool settle() { return testing::settle(pane(), document()); }
 
   // Hands `operation` over as the executor does: the request, and Pending
@@ -302,12 +302,12 @@ TEST_F(StoragePaneTest, OnlyItsOwnRequestAndOnlyThePendingVariant) {
   // A result for a variant other than the pending one is dropped.
   const StorageOperation disks{C::OpenDisks{}};
   completion_->publish(Completion::Pending{key_of(disks)});
-  pane().finish_operation(StorageOperation{C::CleanupCaches{}}, std::string("cleaned"));
+  pane().link().complete(StorageOperation{C::CleanupCaches{}}, std::string("cleaned"));
   EXPECT_EQ(completion(), Completion(Completion::Pending{key_of(disks)}));
-  pane().finish_operation(disks, std::string("Opened Disks."));
+  pane().link().complete(disks, std::string("Opened Disks."));
   EXPECT_EQ(completion(), succeeded(disks, "Opened Disks."));
   // Completed once: a second result finds nothing pending.
-  pane().finish_operation(disks, kalu_ui::fail("late"));
+  pane().link().complete(disks, kalu_ui::fail("late"));
   EXPECT_EQ(completion(), succeeded(disks, "Opened Disks."));
   requests_->publish({});
 }

@@ -271,7 +271,9 @@ struct PaneFixture {
   }
 
   // The document the pane works on.
-  kalu_ui::doc::Document& doc() { return pane->hosted() ? pane->document() : toolkit; }
+  kalu_ui::doc::Document& doc() {
+    return pane->link().hosted() ? pane->link().own_document() : toolkit;
+  }
   void sync() { pane->sync(toolkit); }
 
   // Runs frames until `done` answers true (or a long while passed).
@@ -292,7 +294,7 @@ struct PaneFixture {
 
   // Hands an operation over as the executor does: Pending, then the request.
   std::string start(const operations::UpdateOperation& operation) {
-    std::string key = update_operation_key(operation);
+    std::string key = operations::operation_key(operation);
     completion->publish(operations::OperationCompletion::Pending{key});
     requests->publish(
         operations::DeviceLocalRequest(std::in_place_type<operations::UpdateOperation>, operation));
@@ -332,11 +334,12 @@ struct PaneFixture {
 
 inline operations::OperationCompletion succeeded(const operations::UpdateOperation& op,
                                                  std::string message) {
-  return operations::OperationCompletion::Succeeded{update_operation_key(op), std::move(message)};
+  return operations::OperationCompletion::Succeeded{operations::operation_key(op),
+                                                    std::move(message)};
 }
 inline operations::OperationCompletion failed(const operations::UpdateOperation& op,
                                               std::string message) {
-  return operations::OperationCompletion::Failed{update_operation_key(op), std::move(message)};
+  return operations::OperationCompletion::Failed{operations::operation_key(op), std::move(message)};
 }
 
 }  // namespace settings::panes::updates::testing

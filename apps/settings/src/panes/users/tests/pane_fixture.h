@@ -31,7 +31,7 @@ inline std::vector<LocalIdentity> two_identities() {
 }
 
 inline std::string key_of(const UserOperation& operation) {
-  return operations::operation_key(kUserOperationAction, operation);
+  return operations::operation_key(operation);
 }
 
 struct PaneFixture {
@@ -54,7 +54,7 @@ struct PaneFixture {
   }
 
   UsersPane& pane() { return dynamic_cast<UsersPane&>(h->root()); }
-  kalu_ui::doc::Document& doc() { return pane().own_document(); }
+  kalu_ui::doc::Document& doc() { return pane().link().own_document(); }
 
   // Frames until no change runs (a minute at most), then one more so
   // the page shows the answer.

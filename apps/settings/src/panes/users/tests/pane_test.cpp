@@ -62,7 +62,7 @@ TEST(UsersPaneTest, TheFirstReadingRunsOnTheWorker) {
   EXPECT_EQ(t.users->loads(), 1);
   ASSERT_EQ(t.pane().users().size(), 3u);
   EXPECT_EQ(t.pane().identities().size(), 2u);
-  EXPECT_TRUE(t.pane().hosted());
+  EXPECT_TRUE(t.pane().link().hosted());
 }
 
 TEST(UsersPaneTest, OperationsThatNeedNoChangeCompleteAtOnce) {
