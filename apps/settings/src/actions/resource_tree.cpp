@@ -1,5 +1,6 @@
 #include "actions/resource_tree.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
@@ -68,15 +69,15 @@ struct SectionInputs {
   AccountList accounts;
 };
 
-// One row per pane, in the order of Pane: what the pane's section builder
-// makes, before "open" is put in front. A pane without a builder (Device
+// What a pane's section builder makes, before "open" is put in front; at
+// most one row per pane, in the order of Pane. A pane without a row (Device
 // Privacy & Security, About) answers its bare section: id, kind and title.
 struct SectionRow {
   Pane pane;
   Resource (*build)(const SectionInputs& in);
 };
 
-constexpr std::array<SectionRow, panes::kPaneCount> kSections = {{
+constexpr auto kSections = std::to_array<SectionRow>({
     {Pane::kNetwork, [](const SectionInputs&) { return network_resource(); }},
     {Pane::kBluetooth, [](const SectionInputs&) { return bluetooth_resource(); }},
     {Pane::kDevicesSync, [](const SectionInputs&) { return devices_sync_resource(); }},
@@ -104,15 +105,13 @@ constexpr std::array<SectionRow, panes::kPaneCount> kSections = {{
      [](const SectionInputs& in) { return external_accounts_resource(in.accounts); }},
     {Pane::kAgentModels, [](const SectionInputs&) { return agent_models_resource(); }},
     {Pane::kRegionFormats, [](const SectionInputs& in) { return region_resource(in.document); }},
-    {Pane::kPrivacySecurity, nullptr},
     {Pane::kUpdates, [](const SectionInputs&) { return updates_resource(); }},
-    {Pane::kAbout, nullptr},
-}};
-static_assert(panes::one_row_per_pane_in_order(kSections,
-                                               [](const SectionRow& row) { return row.pane; }));
+});
+static_assert(panes::rows_in_pane_order(kSections, [](const SectionRow& row) { return row.pane; }));
 
 Resource section_body(Pane pane, const SectionInputs& in) {
-  if (const auto build = kSections[panes::index_of(pane)].build) return build(in);
+  const auto row = std::ranges::find(kSections, pane, &SectionRow::pane);
+  if (row != kSections.end()) return row->build(in);
   return Resource::create(section_resource_id(pane), std::string(section_kind(pane)),
                           std::string(panes::pane_title(pane)));
 }

@@ -1,7 +1,7 @@
 #include "operations/records.h"
 
-#include "codec/codec.h"
 #include "codec/tree.h"
+#include "operations/record_form.h"
 
 namespace settings::operations {
 
@@ -585,20 +585,6 @@ constexpr auto describe(codec::Tag<SettingsAction::SetSetting>) {
                        codec::field("value", &SettingsAction::SetSetting::value));
 }
 
-template <typename R>
-kalu_ui::Result<R> read_record(std::string_view text) {
-  return codec::from_json<R>(text);
-}
-
-template <typename R>
-std::string write_record(const R& record) {
-  return codec::to_json(record);
-}
-
-#define SETTINGS_OPERATIONS_RECORD(R)                                \
-  template kalu_ui::Result<R> read_record<R>(std::string_view text); \
-  template std::string write_record<R>(const R& record);
-
 SETTINGS_OPERATIONS_RECORD(DisplayOperation)
 SETTINGS_OPERATIONS_RECORD(UpdateOperation)
 SETTINGS_OPERATIONS_RECORD(StorageOperation)
@@ -617,7 +603,6 @@ SETTINGS_OPERATIONS_RECORD(AgentModelOperation)
 SETTINGS_OPERATIONS_RECORD(AgentProviderOperation)
 SETTINGS_OPERATIONS_RECORD(SettingValue)
 SETTINGS_OPERATIONS_RECORD(SettingsAction)
-#undef SETTINGS_OPERATIONS_RECORD
 
 kalu_ui::Result<std::string> read_open_pane_payload(std::string_view text) {
   return codec::from_json<std::string>(text);

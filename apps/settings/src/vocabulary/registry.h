@@ -228,12 +228,22 @@ inline constexpr std::array<PaneRow, kPaneCount> kPaneRows = {{
 }};
 
 // Whether `rows` holds one row per pane in the order of Pane, each row's
-// pane read by `pane_of`: how a table kept by pane checks itself.
+// pane read by `pane_of`: how a table every pane needs a row of checks itself.
 template <typename Row, std::size_t N, typename PaneOf>
 constexpr bool one_row_per_pane_in_order(const std::array<Row, N>& rows, PaneOf pane_of) {
   if (N != kPaneCount) return false;
   for (std::size_t i = 0; i < N; ++i) {
     if (index_of(pane_of(rows[i])) != i) return false;
+  }
+  return true;
+}
+
+// Whether `rows` holds at most one row per pane, in the order of Pane: how a
+// table only some panes have a row of checks itself.
+template <typename Row, std::size_t N, typename PaneOf>
+constexpr bool rows_in_pane_order(const std::array<Row, N>& rows, PaneOf pane_of) {
+  for (std::size_t i = 1; i < N; ++i) {
+    if (index_of(pane_of(rows[i - 1])) >= index_of(pane_of(rows[i]))) return false;
   }
   return true;
 }
