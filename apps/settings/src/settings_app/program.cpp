@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "actions/settings_action.h"
+#include "kalu_ui/widget/card.h"
+#include "lib/ui_rows.h"
 #include "prefs_store/display.h"
 #include "settings_app/settings_app.h"
 
@@ -49,6 +51,13 @@ kalu_ui::launch::AppSpec make_spec() {
   spec.enabled = &always_true;
   spec.persist_open = &kalu_ui::persist::open;
   spec.flags = {1, 0, 1, 1};
+  // The sidebar, a page's header and its cards.
+  using kalu_ui::text::TextStyle;
+  spec.first_frame_styles = {TextStyle::sized(ui_rows::kCaptionSize),
+                             TextStyle::sized(ui_rows::kLabelSize),
+                             TextStyle::sized(ui_rows::kHeaderTitleSize),
+                             TextStyle::sized(kalu_ui::widget::Card::kTitleSize)
+                                 .with_weight(kalu_ui::text::kWeightSemibold)};
   return spec;
 }
 

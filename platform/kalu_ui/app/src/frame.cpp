@@ -81,6 +81,12 @@ FrameDriver::FrameDriver(WidgetBox root, doc::Document document, Theme theme)
   renderer_.set_text_scale(theme_.text_scale);
 }
 
+void FrameDriver::adopt_renderer(text::TextRenderer renderer) {
+  renderer_ = std::move(renderer);
+  renderer_.set_text_scale(theme_.text_scale);
+  layout_stale_ = true;
+}
+
 FrameDriver::~FrameDriver() {
   // The registry points into the tree; forget it before the widgets go.
   registry_.clear();

@@ -36,11 +36,9 @@ bool env_set(const char* name) {
   return value && *value;
 }
 
-// Sets an environment variable for the life of the guard. Start-up must not
-// wait on D-Bus: a system bus that never answers stalls SDL_Init, and a
-// missing session bus makes libdbus start a bus daemon that outlives the
-// program. The buses are hidden while SDL starts (an unknown transport fails
-// at once) and given back before any child process can be started.
+// Sets an environment variable for the life of the guard. Only while no other
+// thread runs: another thread's getenv may read the variables' table while
+// setenv moves it.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
@@ -60,6 +58,16 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> old_;
+};
+
+// Start-up must not wait on D-Bus: a system bus that never answers stalls
+// SDL_Init, and a missing session bus makes libdbus start a bus daemon that
+// outlives the program. The buses are hidden while SDL starts (an unknown
+// transport fails at once) and given back before any child process can be
+// started.
+struct HiddenBuses {
+  ScopedEnv session{"DBUS_SESSION_BUS_ADDRESS", "disabled:"};
+  ScopedEnv system{"DBUS_SYSTEM_BUS_ADDRESS", "disabled:"};
 };
 
 Key map_key(SDL_Keycode code) {
@@ -254,33 +262,30 @@ class Window {
     SDL_Quit();
   }
 
+  // Starts the window system and opens the window, hidden. The caller hides
+  // the buses from SDL (HiddenBuses).
   Status open(const std::string& title, WindowSize size) {
-    {
-      ScopedEnv session("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-      ScopedEnv system("DBUS_SYSTEM_BUS_ADDRESS", "disabled:");
-      // Cairo draws on the CPU: a GPU renderer only adds start-up time and memory.
-      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-      SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-      SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-      SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        return fail(fmt_error("cannot start the window system"));
-      }
-      initialized_ = true;
-      window_ =
-          SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                           static_cast<int>(size.width), static_cast<int>(size.height),
-                           SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-      if (!window_) return fail(fmt_error("cannot open a window"));
-      scale_ = detect_scale(window_);
-      if (scale_ != 1.0 && !pixels_differ()) {
-        // Window units are pixels here: grow the window to the scaled size.
-        SDL_SetWindowSize(window_, static_cast<int>(std::lround(size.width * scale_)),
-                          static_cast<int>(std::lround(size.height * scale_)));
-      }
-      place_on_screen();
-      SDL_StopTextInput();
+    // Cairo draws on the CPU: a GPU renderer only adds start-up time and memory.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      return fail(fmt_error("cannot start the window system"));
     }
+    initialized_ = true;
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                               static_cast<int>(size.width), static_cast<int>(size.height),
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window_) return fail(fmt_error("cannot open a window"));
+    scale_ = detect_scale(window_);
+    if (scale_ != 1.0 && !pixels_differ()) {
+      // Window units are pixels here: grow the window to the scaled size.
+      SDL_SetWindowSize(window_, static_cast<int>(std::lround(size.width * scale_)),
+                        static_cast<int>(std::lround(size.height * scale_)));
+    }
+    place_on_screen();
+    SDL_StopTextInput();
     wake_event_ = SDL_RegisterEvents(1);
     return {};
   }
@@ -640,21 +645,31 @@ Result<int> run(AppSpec spec) {
   // Worker threads come and go by the dozen: two allocator arenas serve them
   // all, rather than one more resident arena per core.
   ::mallopt(M_ARENA_MAX, 2);
-  // Loading the font configuration takes about as long as opening the window:
-  // do it alongside. Fontconfig's configuration is shared by every thread.
-  std::thread fonts([] {
-    text::TextRenderer warm_up(1);
-    warm_up.measure("Settings", text::TextStyle{}, std::nullopt, text::LayoutOption::SingleLine);
-  });
-  struct Join {
-    std::thread& thread;
-    ~Join() {
-      if (thread.joinable()) thread.join();
-    }
-  } join_fonts{fonts};
   Window window;
-  const WindowSize size = window_size(spec);
-  if (auto opened = window.open(spec.app_id, size); !opened) return fail(opened.error());
+  // Fonts load while the window opens: the font configuration, and the fonts
+  // of the styles the first frame draws with, on a renderer the frame loop
+  // takes over. Fontconfig's configuration is shared by every thread.
+  std::optional<text::TextRenderer> renderer;
+  {
+    HiddenBuses hidden;
+    std::thread fonts([&renderer, styles = spec.first_frame_styles] {
+      text::TextRenderer warm;
+      warm.measure("Settings", text::TextStyle{}, std::nullopt, text::LayoutOption::SingleLine);
+      for (const text::TextStyle& style : styles) {
+        warm.measure("Settings", warm.renderer_input_style(style), std::nullopt,
+                     text::LayoutOption::SingleLine);
+      }
+      renderer.emplace(std::move(warm));
+    });
+    struct Join {
+      std::thread& thread;
+      ~Join() {
+        if (thread.joinable()) thread.join();
+      }
+    } join_fonts{fonts};
+    const WindowSize size = window_size(spec);
+    if (auto opened = window.open(spec.app_id, size); !opened) return fail(opened.error());
+  }
   timing.window = Instant::now();
 
   // The host comes first: the App's registry is the host's, so the set-up
@@ -693,7 +708,7 @@ Result<int> run(AppSpec spec) {
     bridge.frame_done(root, report.drawn || report.layout_computed);
   });
   window.set_bridge(&bridge);
-  fonts.join();
+  if (renderer) driver.adopt_renderer(std::move(*renderer));
   timing.app = Instant::now();
   window.run(driver, waker, timing);
   window.set_bridge(nullptr);

@@ -9,6 +9,7 @@
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
+#include "kalu_ui/widget/text.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -343,6 +344,39 @@ TEST(Harness, RendersTheFrameAtItsScale) {
   const std::string path = std::string(KALU_APP_ARTIFACTS) + "/two_blocks.png";
   ASSERT_TRUE(h.render_png(path));
   EXPECT_GT(std::filesystem::file_size(path), 0u);
+}
+
+// Start-up shapes the first page's styles on another thread while the window
+// opens; the frame loop then draws with those fonts and layouts, at the
+// theme's text scale.
+TEST(FrameDriver, DrawsWithARendererWarmedOnAnotherThread) {
+  const text::TextStyle heading = text::TextStyle::sized(15.0f).with_weight(text::kWeightSemibold);
+  std::optional<text::TextRenderer> warmed;
+  std::thread([&warmed, heading] {
+    text::TextRenderer renderer;
+    renderer.measure("Internet access", renderer.renderer_input_style(heading), std::nullopt,
+                     text::LayoutOption::SingleLine);
+    warmed.emplace(std::move(renderer));
+  }).join();
+  ASSERT_TRUE(warmed.has_value());
+
+  frame::FrameDriver driver(
+      boxed(widget::Text("Internet access").with_size(15.0f).with_weight(text::kWeightSemibold)),
+      doc::Document(), Theme::configured().with_text_scale(1.0f));
+  driver.set_surface(320, 200, 1.0);
+  driver.adopt_renderer(std::move(*warmed));
+  const text::CacheStats before = driver.renderer().cache_stats();
+  EXPECT_EQ(before.entries, 1u);
+  EXPECT_TRUE(driver.run_frame().drawn);
+  const text::CacheStats after = driver.renderer().cache_stats();
+  EXPECT_EQ(after.misses, before.misses) << "the frame shaped the heading again";
+  EXPECT_GT(after.hits, before.hits);
+
+  // A larger text scale: the adopted renderer measures at it.
+  frame::FrameDriver scaled(boxed(widget::Text("Internet access")), doc::Document(),
+                            Theme::configured().with_text_scale(1.5f));
+  scaled.adopt_renderer(text::TextRenderer());
+  EXPECT_FLOAT_EQ(scaled.renderer().text_scale(), 1.5f);
 }
 
 }  // namespace

@@ -236,6 +236,8 @@ struct TextRenderer::Cache {
 TextRenderer::TextRenderer(std::size_t cache_capacity)
     : cache_(std::make_unique<Cache>(cache_capacity)) {}
 TextRenderer::~TextRenderer() = default;
+TextRenderer::TextRenderer(TextRenderer&&) noexcept = default;
+TextRenderer& TextRenderer::operator=(TextRenderer&&) noexcept = default;
 
 void TextRenderer::set_text_scale(float scale) {
   text_scale_ = (std::isfinite(scale) && scale > 0.0f) ? scale : 1.0f;

@@ -14,6 +14,7 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/result.h"
+#include "kalu_ui/text.h"
 #include "widget_contract/widget.h"
 
 // The application object the launcher hands to the set-up hook, the
@@ -106,6 +107,10 @@ struct AppSpec {
   // Opens the state document the loop hands to every sync; absent: a fresh one.
   PersistOpener persist_open = nullptr;
   std::array<std::uint8_t, 4> flags{};
+  // The text styles the first page draws with (before the user's text
+  // scale): their fonts are loaded on another thread while the window opens,
+  // so the first frame only lays out. The default style always is.
+  std::vector<text::TextStyle> first_frame_styles;
 };
 
 inline constexpr WindowSize kDefaultWindowSize{1280, 800};

@@ -137,6 +137,9 @@ class FrameDriver {
   // UI scale, text scale and reduced motion.
   static Theme theme_for(const ThemeOverride& look, const Theme& base);
   text::TextRenderer& renderer() { return renderer_; }
+  // Draws with `renderer` from now on (fonts loaded elsewhere before the
+  // first frame), at the theme's text scale.
+  void adopt_renderer(text::TextRenderer renderer);
   std::uint64_t frame_count() const { return frames_; }
 
   // The cursor the tree shows at a point (cursor_in_tree from the root).

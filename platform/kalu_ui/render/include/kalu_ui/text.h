@@ -112,6 +112,10 @@ class TextRenderer {
   ~TextRenderer();
   TextRenderer(const TextRenderer&) = delete;
   TextRenderer& operator=(const TextRenderer&) = delete;
+  // A renderer made and used on one thread may be handed to another once the
+  // first is done with it (its fonts and layouts go along).
+  TextRenderer(TextRenderer&&) noexcept;
+  TextRenderer& operator=(TextRenderer&&) noexcept;
 
   // Multiplies every size that passes through renderer_input_style (the
   // user's text scale). 1.0 by default; non-finite or non-positive is 1.0.
