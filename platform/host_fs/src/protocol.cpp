@@ -199,11 +199,10 @@ std::string encode_answer(const kalu_ui::Result<SyncedSnapshot>& answer) {
   }
   Json files = Json::array();
   for (const SyncedFileState& file : answer->files) {
-    files.push_back(
-        {{"id", file.id},
-         {"name", file.name},
-         {"reclaimable_bytes", file.reclaimable_bytes},
-         {"awaits_verification", file.awaits_verification}});
+    files.push_back({{"id", file.id},
+                     {"name", file.name},
+                     {"reclaimable_bytes", file.reclaimable_bytes},
+                     {"awaits_verification", file.awaits_verification}});
   }
   return dump(Json{
       {"ok",

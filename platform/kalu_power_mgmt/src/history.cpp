@@ -9,7 +9,8 @@ std::vector<ChargeSample> load_battery_history() {
   auto battery = sim_device::section("battery.load_battery_history", "battery");
   if (!battery) return out;
   for (const auto& sample : (*battery)["history"]) {
-    out.push_back({sample["unix_secs"].get<std::uint64_t>(), sample["percentage"].get<std::uint32_t>()});
+    out.push_back(
+        {sample["unix_secs"].get<std::uint64_t>(), sample["percentage"].get<std::uint32_t>()});
   }
   return out;
 }

@@ -23,10 +23,14 @@ std::optional<std::string> opt_text(const Json& v) {
 }
 
 AudioDevice node_of(const Json& n) {
-  return {n["node_name"].get<std::string>(),  n["display_name"].get<std::string>(),
-          opt_text(n["codec"]),                n["channels"].get<std::uint32_t>(),
-          n["id"].get<std::uint32_t>(),        n["default"].get<bool>(),
-          n["volume"].get<float>(),            n["muted"].get<bool>()};
+  return {n["node_name"].get<std::string>(),
+          n["display_name"].get<std::string>(),
+          opt_text(n["codec"]),
+          n["channels"].get<std::uint32_t>(),
+          n["id"].get<std::uint32_t>(),
+          n["default"].get<bool>(),
+          n["volume"].get<float>(),
+          n["muted"].get<bool>()};
 }
 
 AudioStream stream_of(const Json& s) {
@@ -113,7 +117,8 @@ std::uint64_t AudioGraph::topology_signature() const {
   for (const auto& h : devices) {
     mix(hash, fmt::format("{}:{}:{}", h.id, h.name,
                           h.active_profile ? static_cast<std::int64_t>(*h.active_profile) : -1));
-    for (const auto& p : h.profiles) mix(hash, fmt::format("{}:{}:{}", p.index, p.name, p.available));
+    for (const auto& p : h.profiles)
+      mix(hash, fmt::format("{}:{}:{}", p.index, p.name, p.available));
   }
   return hash;
 }
@@ -133,10 +138,11 @@ Result<AudioGraph> AudioEnumerator::enumerate() const {
     hw.id = d["id"].get<std::uint32_t>();
     hw.name = d["name"].get<std::string>();
     for (const auto& p : d["profiles"]) {
-      hw.profiles.push_back(
-          {p["name"].get<std::string>(), p["index"].get<std::uint32_t>(), p["available"].get<bool>()});
+      hw.profiles.push_back({p["name"].get<std::string>(), p["index"].get<std::uint32_t>(),
+                             p["available"].get<bool>()});
     }
-    if (!d["active_profile"].is_null()) hw.active_profile = d["active_profile"].get<std::uint32_t>();
+    if (!d["active_profile"].is_null())
+      hw.active_profile = d["active_profile"].get<std::uint32_t>();
     graph.devices.push_back(std::move(hw));
   }
   return graph;

@@ -37,8 +37,12 @@ TEST(AudioGraph, TopologySignatureIgnoresVolumesButNotDefaultsOrStreams) {
   auto moved = signature();
   EXPECT_NE(moved, start);
   ASSERT_TRUE(sim_device::update("", [](sim_device::Json& s) -> kalu_ui::Status {
-    s["audio"]["streams"].push_back({{"id", 90}, {"playback", true}, {"app_name", "Music"},
-                                     {"media_name", nullptr}, {"target", 58}, {"volume", nullptr},
+    s["audio"]["streams"].push_back({{"id", 90},
+                                     {"playback", true},
+                                     {"app_name", "Music"},
+                                     {"media_name", nullptr},
+                                     {"target", 58},
+                                     {"volume", nullptr},
                                      {"muted", false}});
     return {};
   }));

@@ -285,8 +285,8 @@ std::vector<ProviderValidationError> ProviderConfig::validation_errors() const {
     const std::string name = profile.display_label();
     for (std::size_t j = 0; j < i; ++j) {
       if (providers[j].id == profile.id) {
-        errors.push_back({profile.id, fmt::format("provider id \"{}\" is used more than once",
-                                                  profile.id)});
+        errors.push_back(
+            {profile.id, fmt::format("provider id \"{}\" is used more than once", profile.id)});
         break;
       }
     }

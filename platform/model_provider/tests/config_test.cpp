@@ -218,7 +218,8 @@ TEST(ProviderProfile, TheLocalProfileIsAnOpenAiCompatibleServiceOnThisDevice) {
   ProviderProfile private_network = local;
   private_network.location = ProviderLocation::kPrivateNetwork;
   EXPECT_FALSE(private_network.is_local_vllm_candidate());
-  EXPECT_FALSE(ProviderProfile::hosted(ProviderProtocol::kOpenAiCompatible).is_local_vllm_candidate());
+  EXPECT_FALSE(
+      ProviderProfile::hosted(ProviderProtocol::kOpenAiCompatible).is_local_vllm_candidate());
 }
 
 TEST(ProviderConfig, ValidationNamesWhatKeepsAgentsFromAProvider) {
@@ -241,11 +242,10 @@ TEST(ProviderConfig, ValidationNamesWhatKeepsAgentsFromAProvider) {
   config.default_provider = "off";
   std::vector<std::string> texts;
   for (const auto& error : config.validation_errors()) texts.push_back(error.text);
-  EXPECT_EQ(texts, (std::vector<std::string>{
-                       "OpenAI-compatible API has no endpoint",
-                       "ftp: the endpoint is not an http or https URL",
-                       "provider id \"anthropic-1\" is used more than once",
-                       "the default provider Off is disabled"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"OpenAI-compatible API has no endpoint",
+                                             "ftp: the endpoint is not an http or https URL",
+                                             "provider id \"anthropic-1\" is used more than once",
+                                             "the default provider Off is disabled"}));
   config.default_provider = "gone";
   EXPECT_EQ(config.validation_errors().back().text,
             "the default provider \"gone\" is not configured");

@@ -1,7 +1,6 @@
 #include "prefs_store/display.h"
 
 #include <fmt/format.h>
-
 #include <pthread.h>
 
 #include <algorithm>
@@ -135,7 +134,8 @@ DisplayTransaction transaction_of(const Json& t) {
   DisplayTransaction out;
   out.id = t["id"].get<std::uint64_t>();
   out.state = t["state"].get<std::uint8_t>();
-  if (!t["deadline_unix_ms"].is_null()) out.deadline_unix_ms = t["deadline_unix_ms"].get<std::int64_t>();
+  if (!t["deadline_unix_ms"].is_null())
+    out.deadline_unix_ms = t["deadline_unix_ms"].get<std::int64_t>();
   out.message = opt_text(t["message"]);
   out.previous = display_config_of(t["previous"]);
   out.requested = display_config_of(t["requested"]);
@@ -234,9 +234,8 @@ void watch_display_safety_test() {
 }
 
 std::string OutputMode::label() const {
-  std::string hz = refresh_mhz % 1000 == 0
-                       ? fmt::format("{}", refresh_mhz / 1000)
-                       : fmt::format("{:.2f}", refresh_mhz / 1000.0);
+  std::string hz = refresh_mhz % 1000 == 0 ? fmt::format("{}", refresh_mhz / 1000)
+                                           : fmt::format("{:.2f}", refresh_mhz / 1000.0);
   if (hz.find('.') != std::string::npos) {
     while (hz.back() == '0') hz.pop_back();
   }
@@ -264,8 +263,8 @@ HardwareView hardware_view(const DisplayHardwareSnapshot& snapshot) {
   HardwareView view;
   for (const auto& card : snapshot.cards) {
     for (const auto& o : card.outputs) {
-      view.push_back({o.connector, o.name, o.modes, o.color_profiles, o.hdr_controllable,
-                      o.vrr_controllable});
+      view.push_back(
+          {o.connector, o.name, o.modes, o.color_profiles, o.hdr_controllable, o.vrr_controllable});
     }
   }
   return view;
@@ -294,9 +293,10 @@ Status DisplayConfig::validate_for(const HardwareView& hardware) const {
       }
       auto target = outputs.find(*c.mirror);
       if (target != outputs.end() && target->second.mirror) {
-        return fail(fmt::format("{} mirrors {}, which mirrors another display; mirror that one "
-                                "directly.",
-                                connector, *c.mirror));
+        return fail(
+            fmt::format("{} mirrors {}, which mirrors another display; mirror that one "
+                        "directly.",
+                        connector, *c.mirror));
       }
     }
     if (c.mode && std::find(h->modes.begin(), h->modes.end(), *c.mode) == h->modes.end()) {
@@ -304,10 +304,11 @@ Status DisplayConfig::validate_for(const HardwareView& hardware) const {
     }
     if (c.color_profile && std::find(h->color_profiles.begin(), h->color_profiles.end(),
                                      *c.color_profile) == h->color_profiles.end()) {
-      return fail(fmt::format("Colour profile {} is not available for {}.", *c.color_profile,
-                              connector));
+      return fail(
+          fmt::format("Colour profile {} is not available for {}.", *c.color_profile, connector));
     }
-    if (c.hdr && !h->hdr_supported) return fail(fmt::format("HDR is not available for {}.", connector));
+    if (c.hdr && !h->hdr_supported)
+      return fail(fmt::format("HDR is not available for {}.", connector));
     if (c.vrr && !h->vrr_supported) {
       return fail(fmt::format("Variable refresh rate is not available for {}.", connector));
     }
@@ -346,13 +347,13 @@ Result<DisplayTransaction> DisplayTransaction::request(const DisplayConfig& conf
           t.state = kTesting;
           t.deadline_unix_ms = now + device::display::safety_test_millis(state);
         }
-        display["transaction"] =
-            Json{{"id", t.id},
-                 {"state", t.state},
-                 {"deadline_unix_ms", t.deadline_unix_ms ? Json(*t.deadline_unix_ms) : Json(nullptr)},
-                 {"message", t.message ? Json(*t.message) : Json(nullptr)},
-                 {"previous", display_config_json(t.previous)},
-                 {"requested", display_config_json(t.requested)}};
+        display["transaction"] = Json{
+            {"id", t.id},
+            {"state", t.state},
+            {"deadline_unix_ms", t.deadline_unix_ms ? Json(*t.deadline_unix_ms) : Json(nullptr)},
+            {"message", t.message ? Json(*t.message) : Json(nullptr)},
+            {"previous", display_config_json(t.previous)},
+            {"requested", display_config_json(t.requested)}};
         return t;
       });
   if (requested && requested->state == kTesting) watch_display_safety_test();

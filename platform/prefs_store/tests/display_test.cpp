@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "mirrors another display"},
         Invalid{"UnknownMode",
-                [](DisplayConfig& c) { c.outputs["DP-2"].mode = OutputMode{800, 600, 60000}; },
+                [](DisplayConfig& c) {
+                  c.outputs["DP-2"].mode = OutputMode{800, 600, 60000};
+                },
                 "800 × 600 · 60 Hz is not a mode of DP-2"},
         Invalid{"UnknownProfile",
                 [](DisplayConfig& c) { c.outputs["eDP-1"].color_profile = "adobe-rgb"; },

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <utility>
 
-#include "prefs_store/document.h"
 #include "limited_exec/programs.h"
+#include "prefs_store/document.h"
 #include "safe_write/safe_write.h"
 #include "sim_device/state.h"
 

@@ -219,8 +219,8 @@ Json seed_battery() {
   for (int hour = 0; hour < 24; ++hour) {
     int charge = hour < 7 ? 55 + hour * 6 : 100 - (hour - 7) * 3;
     if (charge > 100) charge = 100;
-    history.push_back(
-        Json{{"unix_secs", start + static_cast<std::uint64_t>(hour) * 3600}, {"percentage", charge}});
+    history.push_back(Json{{"unix_secs", start + static_cast<std::uint64_t>(hour) * 3600},
+                           {"percentage", charge}});
   }
   battery["history"] = std::move(history);
   return battery;

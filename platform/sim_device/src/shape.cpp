@@ -1,10 +1,10 @@
+#include "sim_device/shape.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 #include <set>
-
-#include "sim_device/shape.h"
 
 namespace sim_device {
 
@@ -55,8 +55,8 @@ std::string expected_text(const Shape::Node& node) {
 }
 
 kalu_ui::Status refuse(const Shape::Node& node, const std::string& path) {
-  return fail(fmt::format("{}: expected {}{}", path, expected_text(node),
-                          node.nullable ? " or null" : ""));
+  return fail(
+      fmt::format("{}: expected {}{}", path, expected_text(node), node.nullable ? " or null" : ""));
 }
 
 bool integral(const Json& value, std::int64_t& out) {
@@ -91,8 +91,7 @@ kalu_ui::Status check_list(const Shape::Node& node, const Json& value, const std
   return {};
 }
 
-kalu_ui::Status check_object(const Shape::Node& node, const Json& value,
-                             const std::string& path) {
+kalu_ui::Status check_object(const Shape::Node& node, const Json& value, const std::string& path) {
   for (const auto& member : node.members) {
     auto found = value.find(member.name);
     std::string where = path.empty() ? member.name : path + "." + member.name;
@@ -131,9 +130,8 @@ kalu_ui::Status check_node(const Shape::Node& node, const Json& value, const std
     case Kind::Text:
       return value.is_string() ? kalu_ui::Status{} : refuse(node, path);
     case Kind::OneOf:
-      if (!value.is_string() ||
-          std::find(node.choices.begin(), node.choices.end(), value.get<std::string>()) ==
-              node.choices.end()) {
+      if (!value.is_string() || std::find(node.choices.begin(), node.choices.end(),
+                                          value.get<std::string>()) == node.choices.end()) {
         return refuse(node, path);
       }
       return {};

@@ -5,18 +5,17 @@
 #include <functional>
 #include <map>
 
-#include "simdev_paths.h"
 #include "sim_device/simdev.h"
 #include "sim_device/state.h"
+#include "simdev_paths.h"
 
 namespace sim_device::simdev {
 
 namespace {
 
-
-using simdev_detail::Json;
 using kalu_ui::fail;
 using kalu_ui::Status;
+using simdev_detail::Json;
 
 constexpr const char* kUsage = R"(usage: simdev COMMAND [ARGUMENTS]
 
@@ -78,8 +77,9 @@ Outcome changed(const Status& status) {
 }
 
 // Runs `edit` on the value at `path` inside a locked change of the device.
-Outcome change_at(const std::string& path_text,
-                  const std::function<Status(Json& parent, const simdev_detail::Segment& last)>& edit) {
+Outcome change_at(
+    const std::string& path_text,
+    const std::function<Status(Json& parent, const simdev_detail::Segment& last)>& edit) {
   auto path = simdev_detail::parse_path(path_text);
   if (!path) return usage(path.error());
   return changed(sim_device::update("", [&](Json& state) -> Status {
@@ -203,8 +203,7 @@ Outcome command(const std::vector<std::string>& args) {
   return usage(fmt::format("unknown command \"{}\"", name));
 }
 
-Outcome run(std::string_view argv0, const std::vector<std::string>& args,
-            std::string_view input) {
+Outcome run(std::string_view argv0, const std::vector<std::string>& args, std::string_view input) {
   auto slash = argv0.rfind('/');
   std::string_view base = slash == std::string_view::npos ? argv0 : argv0.substr(slash + 1);
   if (base != "simdev") return program(argv0, args, input);

@@ -74,14 +74,15 @@ kalu_ui::Result<Json*> resolve(Json& root, const std::vector<Segment>& path) {
     if (s.index) {
       if (!at->is_array()) return fail(fmt::format("{} is not a list", describe(path, i)));
       if (*s.index >= at->size()) {
-        return fail(fmt::format("{} has no item {} (it has {})", describe(path, i), *s.index,
-                                at->size()));
+        return fail(
+            fmt::format("{} has no item {} (it has {})", describe(path, i), *s.index, at->size()));
       }
       at = &(*at)[*s.index];
     } else {
       if (!at->is_object()) return fail(fmt::format("{} has no members", describe(path, i)));
       auto found = at->find(s.key);
-      if (found == at->end()) return fail(fmt::format("{} has no \"{}\"", describe(path, i), s.key));
+      if (found == at->end())
+        return fail(fmt::format("{} has no \"{}\"", describe(path, i), s.key));
       at = &*found;
     }
   }

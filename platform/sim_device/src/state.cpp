@@ -1,8 +1,8 @@
 #include "sim_device/state.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <fmt/format.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 #include <mutex>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -330,9 +330,9 @@ kalu_ui::Status quarantine(const fs::path& path, const std::string& reason) {
     aside += fmt::format(".corrupt-{}-{}", utc_stamp(), n);
   }
   if (int err = move_aside(path, aside); err != 0) {
-    return fail(fmt::format(
-        "simulated device state {} is unusable ({}) and could not be moved aside: {}",
-        path.string(), reason, os_error(err)));
+    return fail(
+        fmt::format("simulated device state {} is unusable ({}) and could not be moved aside: {}",
+                    path.string(), reason, os_error(err)));
   }
   auto seeded = write_state(path, Json::object(), seeded_state());
   if (!seeded) return fail(seeded.error());
@@ -501,8 +501,8 @@ void wait_delay(std::string_view operation, const std::function<bool()>& cancell
   while (std::chrono::steady_clock::now() < until) {
     if (cancelled && cancelled()) return;
     auto left = until - std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        left, std::chrono::milliseconds(20)));
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
   }
 }
 

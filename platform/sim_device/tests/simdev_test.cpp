@@ -10,9 +10,9 @@
 namespace sim_device {
 namespace {
 
+using simdev::run;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using simdev::run;
 
 TEST(Simdev, ShowMasksSecretsThatGetGivesWhenAskedByPath) {
   ScopedDeviceState scoped;
@@ -37,8 +37,11 @@ TEST(Simdev, ChangesAreCheckedBeforeTheyLand) {
       {{"set", "display.brightness", "140"}, 1, "display.brightness"},
       {{"set", "network.wifi_networks[7].ssid", "x"}, 1, "has no item 7"},
       {{"set", "bluetooth.devices[0].colour", "\"red\""}, 1, "unknown member \"colour\""},
-      {{"add", "network.vpn", R"({"name":"Lab","uuid":"u","type":"openvpn","active":false})"}, 0, ""},
-      {{"add", "network.vpn", R"({"name":"Lab","uuid":"v","type":"openvpn","active":false})"}, 1,
+      {{"add", "network.vpn", R"({"name":"Lab","uuid":"u","type":"openvpn","active":false})"},
+       0,
+       ""},
+      {{"add", "network.vpn", R"({"name":"Lab","uuid":"v","type":"openvpn","active":false})"},
+       1,
        "already has this name"},
       {{"add", "network.wired", "1"}, 1, "not a list"},
       {{"remove", "printing.jobs[0]"}, 0, ""},
@@ -78,8 +81,11 @@ TEST(Simdev, AnswersAsTheProgramsFromTheDevice) {
     const char* err;
   } cases[] = {
       {"findmnt", {"-no", "SOURCE", "/"}, 0, "/dev/mapper/luks-", ""},
-      {"lsblk", {"-s", "-n", "-o", "TYPE", "/dev/mapper/luks-5e2b7c41-9d3a-4f08-b1c6-2a7e9d0f3b85"},
-       0, "crypt\npart\ndisk\n", ""},
+      {"lsblk",
+       {"-s", "-n", "-o", "TYPE", "/dev/mapper/luks-5e2b7c41-9d3a-4f08-b1c6-2a7e9d0f3b85"},
+       0,
+       "crypt\npart\ndisk\n",
+       ""},
       {"lsblk", {"-s", "-n", "-o", "TYPE", "/dev/sdz"}, 32, "", "not a block device"},
       {"firewall-cmd", {"--state"}, 0, "running\n", ""},
       {"nft", {"list", "ruleset"}, 0, "table inet firewalld", ""},

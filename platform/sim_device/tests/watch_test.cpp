@@ -1,10 +1,11 @@
+#include "sim_device/watch.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 
 #include <fstream>
 
 #include "sim_device/state.h"
-#include "sim_device/watch.h"
 
 namespace sim_device {
 namespace {

@@ -127,8 +127,8 @@ PairResult pair(const std::string& path) {
         d->erase("pairing");
         (*d)["paired"] = true;
         (*d)["trusted"] = true;
-        auto refused = d->contains("connect_error") ? detail::opt_text((*d)["connect_error"])
-                                                    : std::nullopt;
+        auto refused =
+            d->contains("connect_error") ? detail::opt_text((*d)["connect_error"]) : std::nullopt;
         if (!refused) (*d)["connected"] = true;
         return refused;
       });
@@ -148,8 +148,8 @@ Status cancel_pairing(const std::string& path) {
 Status connect(const std::string& path) {
   return change_device("bluez.connect", path, [&](Json& d) -> Status {
     if (d["paired"] != true) return fail(fmt::format("{} is not paired", name_of(d)));
-    if (auto refused = d.contains("connect_error") ? detail::opt_text(d["connect_error"])
-                                                   : std::nullopt) {
+    if (auto refused =
+            d.contains("connect_error") ? detail::opt_text(d["connect_error"]) : std::nullopt) {
       return fail(*refused);
     }
     d["connected"] = true;

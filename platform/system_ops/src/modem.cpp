@@ -40,7 +40,8 @@ Status unlock_mobile_sim_on(const std::string& sim_path, const std::string& pin)
           if (left - 1 == 0) {
             return std::string("Wrong SIM PIN; the SIM is now blocked and needs its PUK");
           }
-          return fmt::format("Wrong SIM PIN; {} attempt{} left", left - 1, left - 1 == 1 ? "" : "s");
+          return fmt::format("Wrong SIM PIN; {} attempt{} left", left - 1,
+                             left - 1 == 1 ? "" : "s");
         }
         (*sim)["locked"] = false;
         (*sim)["attempts_left"] = 3;

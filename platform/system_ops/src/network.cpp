@@ -1,8 +1,9 @@
 // The network service's readers and its on/off changers.
+#include "system_ops/network.h"
+
 #include <fmt/format.h>
 
 #include "access.h"
-#include "system_ops/network.h"
 
 namespace system_ops::network {
 
@@ -194,12 +195,14 @@ Result<ConnectionDiagnostics> connection_diagnostics() {
     out.address = "192.168.1.57/24";
     out.gateway = "192.168.1.1";
     out.dns = {"192.168.1.1"};
-    out.notes.push_back(fmt::format("Wi-Fi is connected to {}.", (*wifi)["ssid"].get<std::string>()));
+    out.notes.push_back(
+        fmt::format("Wi-Fi is connected to {}.", (*wifi)["ssid"].get<std::string>()));
   }
   if (net["airplane_mode"].get<bool>()) out.notes.emplace_back("Airplane mode is on.");
   if (!net["wifi_enabled"].get<bool>()) out.notes.emplace_back("Wi-Fi is off.");
   if (out.connectivity == 2) out.notes.emplace_back("This network asks for a browser sign-in.");
-  if (out.connectivity == 3) out.notes.emplace_back("The gateway answers but the internet does not.");
+  if (out.connectivity == 3)
+    out.notes.emplace_back("The gateway answers but the internet does not.");
   if (out.device && out.dns.empty()) out.notes.emplace_back("No DNS servers were provided.");
   for (const auto& v : net["vpn"]) {
     if (v["active"] == true) {
@@ -273,8 +276,7 @@ Status set_hotspot(bool enabled) {
       if (net["airplane_mode"] == true) return fail("Airplane mode is on");
       if (net["wifi_enabled"] != true) return fail("Wi-Fi is off; turn it on to share a hotspot");
       HotspotConfiguration stored{hotspot["ssid"].get<std::string>(),
-                                  hotspot["password"].get<std::string>(),
-                                  HotspotBand::Automatic};
+                                  hotspot["password"].get<std::string>(), HotspotBand::Automatic};
       if (auto ok = stored.validate(); !ok) {
         return fail(fmt::format("the hotspot is not set up yet: {}", ok.error()));
       }

@@ -63,7 +63,8 @@ Status check_cidr(const std::string& entry) {
     ok = !prefix.empty() && prefix.size() <= 2 &&
          prefix.find_first_not_of("0123456789") == std::string::npos && std::stoi(prefix) <= 32;
   }
-  if (!ok) return fail(fmt::format("{} is not an IPv4 address with a prefix (192.0.2.10/24)", entry));
+  if (!ok)
+    return fail(fmt::format("{} is not an IPv4 address with a prefix (192.0.2.10/24)", entry));
   return {};
 }
 
@@ -87,8 +88,11 @@ Json wifi_profile(const std::string& name) {
               {"metered", 0},
               {"mac_policy", 2},
               {"proxy_url", nullptr},
-              {"ipv4", {{"method", "auto"}, {"addresses", Json::array()}, {"gateway", nullptr},
-                        {"dns", Json::array()}}}};
+              {"ipv4",
+               {{"method", "auto"},
+                {"addresses", Json::array()},
+                {"gateway", nullptr},
+                {"dns", Json::array()}}}};
 }
 
 bool has_wifi_profile(const Json& net, const std::string& ssid) {
@@ -131,7 +135,8 @@ Status check_enterprise(const EnterpriseWifiConfig& c) {
     return fail(ok.error() + " Server certificate validation is mandatory.");
   }
   if (c.method == EapMethod::Tls) {
-    if (auto ok = check_certificate_file(c.client_certificate, "client certificate"); !ok) return ok;
+    if (auto ok = check_certificate_file(c.client_certificate, "client certificate"); !ok)
+      return ok;
     if (auto ok = check_certificate_file(c.private_key, "private key"); !ok) return ok;
   } else if (c.password.empty()) {
     return fail("Enter the password.");

@@ -103,8 +103,8 @@ std::string BatteryInfo::summary() const {
   if (!present) return "No battery";
   std::string text = fmt::format("{}% · {}", percentage, state_label(state));
   if (state == "discharging" && time_to_empty_min) {
-    text += fmt::format(" · about {} h {} min left", *time_to_empty_min / 60,
-                        *time_to_empty_min % 60);
+    text +=
+        fmt::format(" · about {} h {} min left", *time_to_empty_min / 60, *time_to_empty_min % 60);
   }
   return text;
 }

@@ -106,8 +106,7 @@ Result<std::vector<PrintJob>> jobs() {
     out.push_back({j["id"].get<std::uint32_t>(), j["destination"].get<std::string>(),
                    j["title"].get<std::string>(), j["owner"].get<std::string>(),
                    detail::opt_text(j["extra"]), j["size_bytes"].get<std::uint64_t>(),
-                   job_state_of(j),
-                   j["pages_completed"].get<std::uint32_t>(),
+                   job_state_of(j), j["pages_completed"].get<std::uint32_t>(),
                    j["pages_expected"].get<std::uint32_t>()});
   }
   return out;
@@ -183,7 +182,8 @@ Status remove_queue(const std::string& queue) {
   return device::update("printing.remove_queue", [&](Json& state) -> Status {
     Json& printing = state["printing"];
     Json& list = printing["queues"];
-    auto it = std::find_if(list.begin(), list.end(), [&](const Json& q) { return q["name"] == queue; });
+    auto it =
+        std::find_if(list.begin(), list.end(), [&](const Json& q) { return q["name"] == queue; });
     if (it == list.end()) return fail(fmt::format("no printer queue is named {}", queue));
     bool was_default = (*it)["default"] == true;
     list.erase(it);

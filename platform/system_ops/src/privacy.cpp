@@ -13,12 +13,14 @@ kalu_ui::Result<PrivacyStatus> get_privacy_status() {
   auto privacy = device::section("privacy.get_privacy_status", "privacy");
   if (!privacy) return fail(privacy.error());
   const Json& p = *privacy;
-  PrivacyStatus out{p["camera_present"].get<bool>(), p["camera_state"].get<std::uint8_t>(),
+  PrivacyStatus out{p["camera_present"].get<bool>(),
+                    p["camera_state"].get<std::uint8_t>(),
                     p["microphone_state"].get<std::uint8_t>(),
                     p["microphone_mute"].get<std::uint8_t>(),
                     {}};
   for (const auto& use : p["active_uses"]) {
-    out.active_uses.push_back({use["app_name"].get<std::string>(), use["kind"].get<std::uint8_t>()});
+    out.active_uses.push_back(
+        {use["app_name"].get<std::string>(), use["kind"].get<std::uint8_t>()});
   }
   return out;
 }

@@ -72,8 +72,9 @@ Result<LocalNow> device_now(std::string_view op) {
   if (!is_zone_name(zone)) return fail(fmt::format("{} is not a time zone name", zone));
   const fs::path file = zoneinfo_dir() / zone;
   auto tzif = read_file(file);
-  if (!tzif) return fail(fmt::format("the time zone {} cannot be read in {}", zone,
-                                     zoneinfo_dir().string()));
+  if (!tzif)
+    return fail(
+        fmt::format("the time zone {} cannot be read in {}", zone, zoneinfo_dir().string()));
   const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count();
@@ -98,7 +99,8 @@ Result<TimeSyncStatus> get_time_sync_status() {
   if (!time) return fail(time.error());
   const Json& t = *time;
   return TimeSyncStatus{t["timezone"].get<std::string>(), detail::opt_text(t["ntp_server"]),
-                        t["ntp"].get<bool>(), t["ntp"].get<bool>() && t["synchronized"].get<bool>()};
+                        t["ntp"].get<bool>(),
+                        t["ntp"].get<bool>() && t["synchronized"].get<bool>()};
 }
 
 Result<bool> get_ntp() {
@@ -148,9 +150,9 @@ Result<std::string> now_date() {
   if (!now) return fail(now.error());
   static constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
-  static constexpr const char* kMonths[] = {"January", "February", "March",     "April",
-                                            "May",     "June",     "July",      "August",
-                                            "September", "October", "November", "December"};
+  static constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                            "May",       "June",     "July",     "August",
+                                            "September", "October",  "November", "December"};
   const CivilDate& date = now->date;
   return fmt::format("{}, {} {} {}", kDays[date.weekday], date.day, kMonths[date.month - 1],
                      date.year);

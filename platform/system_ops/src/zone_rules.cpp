@@ -2,6 +2,8 @@
 // table, and past the table's end the POSIX TZ rule of its footer (the files
 // zic writes "slim" end their table early and leave the rest to the rule).
 
+#include "zone_rules.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "system_ops/time.h"
-#include "zone_rules.h"
 
 namespace system_ops::time {
 
@@ -29,9 +30,7 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-bool is_leap(std::int64_t year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
+bool is_leap(std::int64_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 unsigned month_length(std::int64_t year, unsigned month) {
   static constexpr unsigned kLengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -44,15 +43,12 @@ std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
   const std::int64_t era = floor_div(year, 400);
   const auto year_of_era = static_cast<unsigned>(year - era * 400);
   const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const unsigned day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
   return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
 }
 
 // 0 for Sunday; 1970-01-01 was a Thursday.
-unsigned weekday_of(std::int64_t days) {
-  return static_cast<unsigned>((days % 7 + 7 + 4) % 7);
-}
+unsigned weekday_of(std::int64_t days) { return static_cast<unsigned>((days % 7 + 7 + 4) % 7); }
 
 // ---- The POSIX TZ rule of a file's footer ----
 
@@ -205,8 +201,7 @@ std::int64_t rule_day(const RuleDate& date, std::int64_t year) {
 
 std::int32_t rule_offset(const PosixRule& rule, std::int64_t unix_seconds) {
   if (!rule.daylight) return rule.standard;
-  const std::int64_t year =
-      civil_date(floor_div(unix_seconds + rule.standard, kDay)).year;
+  const std::int64_t year = civil_date(floor_div(unix_seconds + rule.standard, kDay)).year;
   // The start is given in standard time, the end in daylight time.
   const std::int64_t start = rule_day(rule.start, year) * kDay + rule.start.time - rule.standard;
   const std::int64_t end = rule_day(rule.end, year) * kDay + rule.end.time - *rule.daylight;
@@ -260,8 +255,8 @@ std::optional<Header> read_header(Bytes& in) {
   Header header;
   header.version = in.take(1)[0];
   in.skip(15);
-  for (std::uint64_t* count : {&header.isutcnt, &header.isstdcnt, &header.leapcnt,
-                               &header.timecnt, &header.typecnt, &header.charcnt}) {
+  for (std::uint64_t* count : {&header.isutcnt, &header.isstdcnt, &header.leapcnt, &header.timecnt,
+                               &header.typecnt, &header.charcnt}) {
     *count = static_cast<std::uint32_t>(in.number(4));
   }
   return header;
@@ -269,7 +264,7 @@ std::optional<Header> read_header(Bytes& in) {
 
 struct Table {
   std::vector<std::int64_t> transitions;
-  std::vector<std::uint8_t> kinds;     // the local time type after each transition
+  std::vector<std::uint8_t> kinds;    // the local time type after each transition
   std::vector<std::int32_t> offsets;  // of each local time type
 };
 
@@ -301,7 +296,8 @@ CivilDate civil_date(std::int64_t days) {
   const auto day_of_era = static_cast<unsigned>(days - era * 146097);
   const unsigned year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const unsigned shifted_month = (5 * day_of_year + 2) / 153;
   const unsigned day = day_of_year - (153 * shifted_month + 2) / 5 + 1;
   const unsigned month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;

@@ -14,9 +14,9 @@
 #include "limited_exec/programs.h"
 #include "media_kit/audio.h"
 #include "sim_device/simdev.h"
+#include "sim_device/state.h"
 #include "system_ops/audio.h"
 #include "system_ops/bluez.h"
-#include "sim_device/state.h"
 #include "system_ops/dispatcher.h"
 #include "system_ops/display.h"
 #include "system_ops/firmware.h"
@@ -130,10 +130,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Change{"WifiOff", [] { return network::set_wifi(false); }, "network.wifi_enabled", false,
                "network.set_wifi"},
-        Change{"WiredOff", [] { return network::set_wired(false); }, "network.wired.enabled",
-               false, "network.set_wired"},
-        Change{"Airplane", [] { return network::set_airplane_mode(true); },
-               "network.airplane_mode", true, "network.set_airplane_mode"},
+        Change{"WiredOff", [] { return network::set_wired(false); }, "network.wired.enabled", false,
+               "network.set_wired"},
+        Change{"Airplane", [] { return network::set_airplane_mode(true); }, "network.airplane_mode",
+               true, "network.set_airplane_mode"},
         Change{"Vpn", [] { return network::set_vpn_connection("Office VPN", true); },
                "network.vpn[0].active", true, "network.set_vpn_connection"},
         Change{"Autoconnect", [] { return network::set_network_autoconnect(kLindenhof, false); },
@@ -162,10 +162,13 @@ INSTANTIATE_TEST_SUITE_P(
         Change{"JoinOpenNetwork",
                [] { return network::connect_wifi("Nordlicht Cafe Guest", std::nullopt); },
                "network.wifi_networks[1].state", 1, "network.connect_wifi"},
-        Change{"MobileProfile", [] { return network::create_mobile_profile("Nordwind", "internet"); },
+        Change{"MobileProfile",
+               [] { return network::create_mobile_profile("Nordwind", "internet"); },
                "modem.profiles[0].apn", "internet", "network.create_mobile_profile"},
         Change{"SimUnlock",
-               [] { return modem::unlock_mobile_sim_on("/org/freedesktop/ModemManager1/SIM/0", "2468"); },
+               [] {
+                 return modem::unlock_mobile_sim_on("/org/freedesktop/ModemManager1/SIM/0", "2468");
+               },
                "modem.sims[0].locked", false, "modem.unlock_mobile_sim_on"},
         Change{"BluetoothOff", [] { return bluez::set_powered(false); }, "bluetooth.powered", false,
                "bluez.set_powered"},
@@ -280,8 +283,8 @@ TEST(Services, PrintingReadsWhatThePrinterLeavesUnsaid) {
   ASSERT_TRUE(queues);
   ASSERT_TRUE(queues->front().live);
   EXPECT_EQ(queues->front().live->supplies,
-            (std::vector<printing::Supply>{{"Black toner", 64}, {"Drum", std::nullopt},
-                                           {"Waste toner", std::nullopt}}));
+            (std::vector<printing::Supply>{
+                {"Black toner", 64}, {"Drum", std::nullopt}, {"Waste toner", std::nullopt}}));
   auto jobs = printing::jobs();
   ASSERT_TRUE(jobs);
   ASSERT_EQ(jobs->size(), 4u);
@@ -347,12 +350,15 @@ TEST(Services, FirmwareInstallReportsProgressAndMovesTheUpdateToHistory) {
 
 TEST(Services, AFailingInstallJobSendsFailed) {
   device::ScopedDeviceState scoped;
-  ASSERT_EQ(sim_device::simdev::run("simdev", {"fault", "firmware.install_job", "device is on battery"}).status,
-            0);
+  ASSERT_EQ(
+      sim_device::simdev::run("simdev", {"fault", "firmware.install_job", "device is on battery"})
+          .status,
+      0);
   auto receiver = firmware::start_firmware_install(*firmware::get_firmware_updates());
   ASSERT_TRUE(receiver);
   firmware::FirmwareInstallEvent event, last;
-  while (receiver->try_receive(event) != firmware::FirmwareInstallReceiver::Poll::Closed) last = event;
+  while (receiver->try_receive(event) != firmware::FirmwareInstallReceiver::Poll::Closed)
+    last = event;
   ASSERT_TRUE(std::holds_alternative<firmware::Failed>(last));
   EXPECT_EQ(std::get<firmware::Failed>(last).message, "device is on battery");
   EXPECT_EQ(firmware::get_firmware_updates()->size(), 1u);

@@ -56,8 +56,7 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
   if (!statuses) {
     return fail(fmt::format("could not remove account sync status: {}", statuses.error()));
   }
-  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun)
-    return begun;
+  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun) return begun;
 
   // The credential first, keeping it for an undo.
   auto vault = open_vault(root);
@@ -103,8 +102,7 @@ Status save_checked_account(const RootOverride& root, const Account& account,
   if (!accounts) return fail(fmt::format("could not persist account: {}", accounts.error()));
   auto statuses = read_sync_status(root);
   if (!statuses) return fail(fmt::format("could not persist account: {}", statuses.error()));
-  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun)
-    return begun;
+  if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun) return begun;
 
   auto vault = open_vault(root);
   std::optional<SecretText> kept;

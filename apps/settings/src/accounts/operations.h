@@ -23,7 +23,6 @@
 
 namespace settings::accounts {
 
-
 // Removes the saved credential, the metadata and the sync status of the
 // account `id` of `kind`. An id the store no longer lists is not an error:
 // its credential and status still go. Fails with "account type changed

@@ -52,7 +52,9 @@ struct ChoiceRow {
 
 const std::array<ChoiceRow, 6> kChoices = {{
     {"text-size", "Set text size", "a11y.text_size", panes::appearance::text_size_labels,
-     [](const SettingsPrefs& p) { return panes::appearance::text_size_label(p.appearance.text_scale); }},
+     [](const SettingsPrefs& p) {
+       return panes::appearance::text_size_label(p.appearance.text_scale);
+     }},
     {"cursor-size", "Set cursor size", "a11y.cursor_size", a11y::cursor_size_labels,
      [](const SettingsPrefs& p) { return a11y::cursor_size_label(p.accessibility.cursor_size); }},
     {"colour-filter", "Set colour filter", "a11y.color_filter", a11y::color_filter_labels,
@@ -60,14 +62,20 @@ const std::array<ChoiceRow, 6> kChoices = {{
     {"magnifier", "Set magnifier lens", "a11y.magnifier", a11y::magnifier_labels,
      [](const SettingsPrefs& p) { return a11y::magnifier_label(p.accessibility.magnifier_zoom); }},
     {"switch-keys", "Set switch keys", "a11y.switch_keys", a11y::switch_keys_labels,
-     [](const SettingsPrefs& p) { return a11y::switch_keys_label(p.accessibility.switch_key_pair); }},
+     [](const SettingsPrefs& p) {
+       return a11y::switch_keys_label(p.accessibility.switch_key_pair);
+     }},
     {"switch-scan", "Set automatic switch scan", "a11y.switch_scan", a11y::switch_scan_labels,
-     [](const SettingsPrefs& p) { return a11y::switch_scan_label(p.accessibility.switch_scan_ms); }},
+     [](const SettingsPrefs& p) {
+       return a11y::switch_scan_label(p.accessibility.switch_scan_ms);
+     }},
 }};
 
 const std::array<ChoiceRow, 2> kSpeechChoices = {{
     {"speech-rate", "Set screen-reader speech rate", "a11y.reader_rate", a11y::reader_rate_labels,
-     [](const SettingsPrefs& p) { return a11y::reader_rate_label(p.accessibility.screen_reader_rate); }},
+     [](const SettingsPrefs& p) {
+       return a11y::reader_rate_label(p.accessibility.screen_reader_rate);
+     }},
     {"speech-voice", "Set screen-reader voice", "a11y.reader_voice", a11y::reader_voice_labels,
      [](const SettingsPrefs& p) {
        return a11y::reader_voice_label(p.accessibility.screen_reader_voice);
@@ -98,15 +106,16 @@ AccessibilityDevice AccessibilityDevice::probe() {
           .speech_engine = a11y::speech_engine_available()};
 }
 
-Resource accessibility_resource(const kalu_ui::doc::Document& document,
-                                const SettingsPrefs& prefs, AccessibilityDevice device) {
+Resource accessibility_resource(const kalu_ui::doc::Document& document, const SettingsPrefs& prefs,
+                                AccessibilityDevice device) {
   Resource section = Resource::create("settings.section:accessibility",
                                       std::string(kSectionResourceKind), "Accessibility");
   section.actions.reserve(kSwitches.size() + 2 + kChoices.size() + kSpeechChoices.size());
   for (const SwitchRow& row : kSwitches) section.actions.push_back(switch_spec(row));
   if (device.on_screen_keyboard) section.actions.push_back(switch_spec(kKeyboardSwitch));
   if (device.speech_engine) section.actions.push_back(switch_spec(kReaderSwitch));
-  for (const ChoiceRow& row : kChoices) section.actions.push_back(choice_spec(row, document, prefs));
+  for (const ChoiceRow& row : kChoices)
+    section.actions.push_back(choice_spec(row, document, prefs));
   if (device.speech_engine) {
     for (const ChoiceRow& row : kSpeechChoices) {
       section.actions.push_back(choice_spec(row, document, prefs));

@@ -46,12 +46,14 @@ Resource appearance_resource(const kalu_ui::doc::Document& document,
   namespace appearance = panes::appearance;
   Resource section = bare_section();
   section.actions.reserve(5);
-  section.actions.push_back(setting_choice_spec(
-      "theme", "Set theme", std::string(kThemeKey), "Dark, Light, Dracula, Nord, Gruvbox, Solarized",
-      appearance::theme_labels(), current_text(document, kThemeKey, prefs.theme)));
+  section.actions.push_back(setting_choice_spec("theme", "Set theme", std::string(kThemeKey),
+                                                "Dark, Light, Dracula, Nord, Gruvbox, Solarized",
+                                                appearance::theme_labels(),
+                                                current_text(document, kThemeKey, prefs.theme)));
   for (const SwitchRow& row : kSwitches) {
-    section.actions.push_back(text_assistance_spec(std::string(row.name), row.key, row.wording,
-                                                   current_bool(document, row.key, prefs.*row.field)));
+    section.actions.push_back(
+        text_assistance_spec(std::string(row.name), row.key, row.wording,
+                             current_bool(document, row.key, prefs.*row.field)));
   }
   section.actions.push_back(setting_choice_spec(
       "text_size", "Set text size", std::string(kTextSizeKey), "Small, Default, Large, Larger",

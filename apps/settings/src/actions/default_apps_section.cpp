@@ -20,8 +20,7 @@ namespace {
 constexpr std::string_view kItemKind = "settings.default-app-handler";
 
 Resource bare_section() {
-  return Resource::create("settings.section:default-apps", "settings.default-apps",
-                          "Apps & Files");
+  return Resource::create("settings.section:default-apps", "settings.default-apps", "Apps & Files");
 }
 
 kalu_actions::ActionSpec handler_spec(std::string_view kind_key, std::vector<std::string> names,
@@ -34,8 +33,8 @@ kalu_actions::ActionSpec handler_spec(std::string_view kind_key, std::vector<std
   return kalu_actions::ActionSpec::typed(
              "set-handler", "Set default application", "Choose an installed application",
              kalu_actions::kOperationSetting, std::nullopt, std::move(params),
-             [key = default_app_key(kind_key), current = std::move(current)](
-                 const kalu_actions::ActionArgs& args) {
+             [key = default_app_key(kind_key),
+              current = std::move(current)](const kalu_actions::ActionArgs& args) {
                return settings_action_invocation(operations::SettingsAction::set_setting(
                    key, arg_text(args, kChoiceParam, current)));
              })
@@ -72,8 +71,8 @@ Resource default_apps_resource(const kalu_ui::doc::Document& document,
     if (names.empty()) continue;
     std::string current = current_text(document, default_app_key(kind.key()), names.front());
     section.children.push_back(
-        Resource::create(fmt::format("settings.default-app:{}", kind.key()),
-                         std::string(kItemKind), kind.display_label(mime))
+        Resource::create(fmt::format("settings.default-app:{}", kind.key()), std::string(kItemKind),
+                         kind.display_label(mime))
             .with_action(handler_spec(kind.key(), std::move(names), std::move(current))));
   }
   return section;

@@ -25,8 +25,8 @@ constexpr std::array<std::string_view, 3> kWorkspaceTags = {"device-local", "dev
 
 constexpr std::array<std::string_view, 3> kRoleChoices = {
     "Personal device", "Available while active", "Always-on server"};
-constexpr std::array<std::string_view, 3> kReplicationChoices = {
-    "On demand", "Workspace state", "Full workspace copy"};
+constexpr std::array<std::string_view, 3> kReplicationChoices = {"On demand", "Workspace state",
+                                                                 "Full workspace copy"};
 
 struct Service {
   std::string_view name;
@@ -94,10 +94,9 @@ ActionSpec device_mesh_choice_spec(std::string name, std::string label,
                                    std::function<DeviceMeshOperation(std::string)> make) {
   const bool destructive = name == "role";
   std::vector<ActionParam> params;
-  params.push_back(
-      ActionParam::make(std::string(kChoiceParam), "Device-local value",
-                        kalu_actions::ParamKind::Text)
-          .with_choices(std::span<const std::string_view>(choices)));
+  params.push_back(ActionParam::make(std::string(kChoiceParam), "Device-local value",
+                                     kalu_actions::ParamKind::Text)
+                       .with_choices(std::span<const std::string_view>(choices)));
   ActionSpec spec = typed_operation_spec<DeviceMeshOperation>(
       std::move(name), std::move(label), "Choose a value", std::move(params),
       [make = std::move(make)](const kalu_actions::ActionArgs& args) {
@@ -149,35 +148,38 @@ Resource devices_sync_resource() {
   // Workspaces bound in this device's relay configuration count too; one
   // that is missing or unreadable binds none.
   const auto config = kalu_relay::load(kalu_relay::relay_config_path());
-  return devices_sync_resource(panes::device_mesh::known_workspaces(
-      config ? *config : kalu_relay::RelayConfig::defaults()));
+  return devices_sync_resource(
+      panes::device_mesh::known_workspaces(config ? *config : kalu_relay::RelayConfig::defaults()));
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(
+    std::string_view action_name) {
   // The switches need the section's actions, not its workspaces.
   return device_mesh_toggle_binding(devices_sync_resource({}), action_name);
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(
+    std::string_view action_name) {
   return device_mesh_choice_binding(devices_sync_resource({}), action_name);
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(std::uint64_t workspace_id) {
+std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(
+    std::uint64_t workspace_id) {
   return device_mesh_workspace_binding(devices_sync_resource(), workspace_id);
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(const Resource& section,
-                                                                      std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(
+    const Resource& section, std::string_view action_name) {
   return bind_toggle(section, action_name);
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(const Resource& section,
-                                                                      std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(
+    const Resource& section, std::string_view action_name) {
   return bind_action(section, action_name, choice_arguments());
 }
 
-std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(const Resource& section,
-                                                                         std::uint64_t workspace_id) {
+std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(
+    const Resource& section, std::uint64_t workspace_id) {
   auto item = find_mesh_workspace_child(section.children, workspace_id);
   if (!item) return std::nullopt;
   return bind_toggle(*item, "set-available");

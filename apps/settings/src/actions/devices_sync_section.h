@@ -56,7 +56,8 @@ std::optional<kalu_actions::ActionBinding> device_mesh_toggle_binding(std::strin
 std::optional<kalu_actions::ActionBinding> device_mesh_choice_binding(std::string_view action_name);
 // "set-available" of the workspace's item; none when the section has no such
 // workspace.
-std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(std::uint64_t workspace_id);
+std::optional<kalu_actions::ActionBinding> device_mesh_workspace_binding(
+    std::uint64_t workspace_id);
 
 // The same three from a section built already, so a page that binds many
 // controls builds (and reads) it once.

@@ -25,8 +25,7 @@ constexpr std::string_view kOutputPrefix = "settings.display-output:";
 constexpr std::array<std::string_view, 3> kHardwareTags = {"device-local", "display", "hardware"};
 constexpr std::array<std::string_view, 3> kTransactionTags = {"device-local", "display",
                                                               "transaction"};
-constexpr std::array<std::string_view, 3> kOutputTags = {"device-local", "display",
-                                                         "live-output"};
+constexpr std::array<std::string_view, 3> kOutputTags = {"device-local", "display", "live-output"};
 
 // ---- The section's own actions ----
 
@@ -238,7 +237,8 @@ Resource output_item(const prefs_store::OutputDescriptor& output,
   item.actions.push_back(toggle("enabled"));
   item.actions.push_back(choice("scale", scale_labels()));
   item.actions.push_back(choice(
-      "position", with_first(vocabulary::kAutomaticPosition, vocabulary::arrangement_labels(k, outputs))));
+      "position",
+      with_first(vocabulary::kAutomaticPosition, vocabulary::arrangement_labels(k, outputs))));
   item.actions.push_back(choice(
       "mirror", with_first(vocabulary::kExtendWorkspace, vocabulary::mirror_labels(k, outputs))));
   item.actions.push_back(toggle("primary"));
@@ -295,7 +295,9 @@ Resource displays_resource(const prefs_store::DisplayHardwareSnapshot& snapshot)
   return section;
 }
 
-Resource displays_resource() { return displays_resource(prefs_store::DisplayHardwareSnapshot::load()); }
+Resource displays_resource() {
+  return displays_resource(prefs_store::DisplayHardwareSnapshot::load());
+}
 
 std::optional<kalu_actions::ActionBinding> display_toggle_binding(std::string_view action_name) {
   const SectionToggle* row = row_named(kSectionToggles, action_name);
@@ -309,7 +311,8 @@ std::optional<kalu_actions::ActionBinding> brightness_binding(std::string_view a
                      number_arguments());
 }
 
-std::optional<kalu_actions::ActionBinding> night_light_warmth_binding(std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> night_light_warmth_binding(
+    std::string_view action_name) {
   if (action_name != "night_light_temperature") return std::nullopt;
   return bind_action(displays_single_action_section(warmth_spec()), action_name,
                      choice_arguments());
@@ -332,10 +335,10 @@ std::optional<kalu_actions::ActionBinding> display_output_choice_binding(
     std::string_view action_name, std::string_view connector, std::vector<std::string> choices) {
   const OutputChoice* row = row_named(kOutputChoices, action_name);
   if (row == nullptr || choices.empty() || choices.size() > kMaxChoices) return std::nullopt;
-  return bind_action(
-      display_output_single_action_resource(
-          std::string(connector), output_choice_spec(*row, std::string(connector), std::move(choices))),
-      action_name, choice_arguments());
+  return bind_action(display_output_single_action_resource(
+                         std::string(connector),
+                         output_choice_spec(*row, std::string(connector), std::move(choices))),
+                     action_name, choice_arguments());
 }
 
 }  // namespace settings::actions

@@ -23,8 +23,8 @@ constexpr std::string_view kVimModeKey = "shortcuts.vim_mode";
 constexpr std::string_view kShortcutPrefix = "shortcuts.";
 
 Resource bare_section() {
-  return Resource::create("settings.section:keyboard_shortcuts",
-                          std::string(kSectionResourceKind), "Keyboard Shortcuts");
+  return Resource::create("settings.section:keyboard_shortcuts", std::string(kSectionResourceKind),
+                          "Keyboard Shortcuts");
 }
 
 // A chord as free text: no list of values, the empty text when missing.

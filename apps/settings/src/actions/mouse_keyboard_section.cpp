@@ -78,7 +78,6 @@ constexpr std::array<LevelRow, 3> kLevelRows = {{
      [](double v) { return InputOperation{InputOperation::SetKeyRepeat{v}}; }},
 }};
 
-
 // The two text-assistance switches: action, setting key, what they turn on.
 struct AssistRow {
   std::string_view name;
@@ -116,10 +115,9 @@ ActionSpec toggle_spec(const ToggleRow& row) {
 
 ActionSpec level_spec(const LevelRow& row) {
   std::vector<ActionParam> params;
-  params.push_back(
-      ActionParam::make(std::string(kLevelParam), std::string(kInputLevelLabel),
-                        kalu_actions::ParamKind::Number)
-          .with_schema(std::string(kLevelSchema)));
+  params.push_back(ActionParam::make(std::string(kLevelParam), std::string(kInputLevelLabel),
+                                     kalu_actions::ParamKind::Number)
+                       .with_schema(std::string(kLevelSchema)));
   return typed_operation_spec<InputOperation>(
       std::string(row.name), std::string(row.label), std::string(kInputLevelDescription),
       std::move(params),
@@ -158,8 +156,8 @@ void add(Resource& resource, std::optional<ActionSpec> spec) {
 Resource source_item(std::span<const InputSource> installed, const std::string& id,
                      std::uint64_t index, std::size_t count) {
   std::string label = panes::mouse_keyboard::known_source_label(installed, id).value_or(id);
-  Resource item = Resource::create(std::string(kSourcePrefix) + id, "settings.input-source",
-                                   std::move(label));
+  Resource item =
+      Resource::create(std::string(kSourcePrefix) + id, "settings.input-source", std::move(label));
   if (index > 0) {
     add(item, keyboard_source_operation_spec("move-up", "Move input source up",
                                              KeyboardSourceOperation::MoveUp{index}));
@@ -243,12 +241,12 @@ Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
   for (const ToggleRow& row : kToggleRows) section.actions.push_back(toggle_spec(row));
   for (const LevelRow& row : kLevelRows) section.actions.push_back(level_spec(row));
   section.actions.push_back(input_choice_spec(
-      "acceleration-profile", "Set pointer acceleration profile", texts(panes::mouse_keyboard::acceleration_labels()),
-      [](std::string chosen) {
+      "acceleration-profile", "Set pointer acceleration profile",
+      texts(panes::mouse_keyboard::acceleration_labels()), [](std::string chosen) {
         return InputOperation{InputOperation::SetAccelerationProfile{std::move(chosen)}};
       }));
-  section.actions.push_back(input_choice_spec(
-      "compose-key", "Set compose key", compose_labels(), [](std::string chosen) {
+  section.actions.push_back(
+      input_choice_spec("compose-key", "Set compose key", compose_labels(), [](std::string chosen) {
         return InputOperation{InputOperation::SetComposeKey{std::move(chosen)}};
       }));
   for (const AssistRow& row : kAssistRows) {
@@ -293,7 +291,8 @@ std::optional<kalu_actions::ActionBinding> input_text_binding(const Resource& se
   if (spec == nullptr) return std::nullopt;
   std::string parameter = "value";
   for (const std::string_view name : {kChoiceParam, std::string_view("label")}) {
-    if (std::ranges::any_of(spec->parameters, [&](const ActionParam& p) { return p.name == name; })) {
+    if (std::ranges::any_of(spec->parameters,
+                            [&](const ActionParam& p) { return p.name == name; })) {
       parameter = std::string(name);
       break;
     }

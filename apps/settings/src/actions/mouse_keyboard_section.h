@@ -34,9 +34,9 @@
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
 #include "operations/records.h"
-#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::actions {
 
@@ -92,8 +92,8 @@ std::optional<kalu_actions::ActionBinding> input_toggle_binding(
     const kalu_actions::Resource& section, std::string_view action_name);
 std::optional<kalu_actions::ActionBinding> input_level_binding(
     const kalu_actions::Resource& section, std::string_view action_name);
-std::optional<kalu_actions::ActionBinding> input_text_binding(
-    const kalu_actions::Resource& section, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> input_text_binding(const kalu_actions::Resource& section,
+                                                              std::string_view action_name);
 std::optional<kalu_actions::ActionBinding> input_source_command_binding(
     const kalu_actions::Resource& section, std::string_view source_id,
     std::string_view action_name);

@@ -91,11 +91,11 @@ constexpr std::array<AppRow, 6> kAppRows = {{
      [](const NotificationPrefs& p) { return p.play_sounds; }},
     {"badges", "badges", "notification badges",
      [](const NotificationPrefs& p) { return p.show_badges; }},
-    {"priority", "priority", "priority during focus", [](const NotificationPrefs&) { return false; }},
+    {"priority", "priority", "priority during focus",
+     [](const NotificationPrefs&) { return false; }},
     {"priority-contacts", "priority_contacts", "priority contacts during focus",
      [](const NotificationPrefs&) { return false; }},
 }};
-
 
 Resource bare_section() {
   return Resource::create("settings.section:notifications", std::string(kSectionResourceKind),
@@ -140,13 +140,15 @@ Resource notifications_resource(const kalu_ui::doc::Document& document,
   Resource section = bare_section();
   section.actions.reserve(kGlobalRows.size() + kScheduleRows.size());
   for (const GlobalRow& row : kGlobalRows) {
-    section.actions.push_back(text_assistance_spec(
-        std::string(row.name), row.key, row.wording, current_bool(document, row.key, row.stored(prefs))));
+    section.actions.push_back(
+        text_assistance_spec(std::string(row.name), row.key, row.wording,
+                             current_bool(document, row.key, row.stored(prefs))));
   }
   for (const ScheduleRow& row : kScheduleRows) {
-    section.actions.push_back(setting_choice_spec(
-        std::string(row.name), std::string(row.label), std::string(row.key),
-        "Choose a focus schedule value", row.values, current_text(document, row.key, row.fallback)));
+    section.actions.push_back(setting_choice_spec(std::string(row.name), std::string(row.label),
+                                                  std::string(row.key),
+                                                  "Choose a focus schedule value", row.values,
+                                                  current_text(document, row.key, row.fallback)));
   }
   const std::size_t count = std::min(apps.size(), kMaxItems);
   section.children.reserve(count);
@@ -176,9 +178,9 @@ std::optional<kalu_actions::ActionBinding> notifications_choice_binding(
     std::string_view action_name) {
   for (const ScheduleRow& row : kScheduleRows) {
     if (row.name != action_name) continue;
-    Resource section = bare_section().with_action(setting_choice_spec(
-        std::string(row.name), std::string(row.label), std::string(row.key),
-        "Choose a focus schedule value", row.values, row.fallback));
+    Resource section = bare_section().with_action(
+        setting_choice_spec(std::string(row.name), std::string(row.label), std::string(row.key),
+                            "Choose a focus schedule value", row.values, row.fallback));
     return bind_action(section, action_name, choice_arguments());
   }
   return std::nullopt;
@@ -198,8 +200,8 @@ std::optional<kalu_actions::ActionBinding> notification_app_toggle_binding(
 std::optional<kalu_actions::ActionBinding> notification_app_choice_binding(
     std::string_view app_id, std::string_view action_name) {
   if (action_name != "mute") return std::nullopt;
-  const Resource item =
-      bare_app(app_id, std::string(app_id)).with_action(mute_spec(app_id, std::string(kMuteLabels[0])));
+  const Resource item = bare_app(app_id, std::string(app_id))
+                            .with_action(mute_spec(app_id, std::string(kMuteLabels[0])));
   return bind_action(item, action_name, choice_arguments());
 }
 

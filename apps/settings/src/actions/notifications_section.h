@@ -23,8 +23,8 @@
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
-#include "vocabulary/notification_apps.h"
 #include "stored/sections.h"
+#include "vocabulary/notification_apps.h"
 
 namespace settings::actions {
 

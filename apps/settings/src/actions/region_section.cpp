@@ -39,10 +39,10 @@ Resource region_resource(const kalu_ui::doc::Document& document) {
     const auto& info = panes::region::info(row.setting);
     // The pane's first label is its default, so a document without the key
     // offers (and a missing choice sets) a label the pane maps back.
-    section.actions.push_back(setting_choice_spec(
-        std::string(row.name), std::string(row.label), std::string(info.key),
-        std::string(row.label), info.labels,
-        current_text(document, info.key, info.labels.front())));
+    section.actions.push_back(
+        setting_choice_spec(std::string(row.name), std::string(row.label), std::string(info.key),
+                            std::string(row.label), info.labels,
+                            current_text(document, info.key, info.labels.front())));
   }
   return section;
 }

@@ -21,8 +21,8 @@
 #include "account_book/account_store.h"
 #include "kalu_actions/resource.h"
 #include "kalu_ui/document.h"
-#include "vocabulary/registry.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/registry.h"
 
 namespace settings::actions {
 

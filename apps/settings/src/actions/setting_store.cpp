@@ -7,16 +7,16 @@
 #include <variant>
 
 #include "actions/setting_store_internal.h"
-#include "vocabulary/accessibility_controls.h"
-#include "vocabulary/appearance_labels.h"
-#include "vocabulary/region_formats.h"
-#include "vocabulary/shortcut_keys.h"
 #include "prefs_store/desktop_controls.h"
 #include "prefs_store/document.h"
 #include "prefs_store/key_chord.h"
 #include "prefs_store/shortcuts.h"
 #include "stored/locale.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/accessibility_controls.h"
+#include "vocabulary/appearance_labels.h"
+#include "vocabulary/region_formats.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
 namespace store_detail {

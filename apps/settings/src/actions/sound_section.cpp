@@ -106,12 +106,12 @@ struct DeviceChoice {
   AudioOperation (*make)(std::uint32_t);
 };
 
-constexpr DeviceChoice kOutputChoice = {
-    "output-device", "Set output device",
-    [](std::uint32_t id) { return AudioOperation{AudioOperation::SelectOutput{id}}; }};
-constexpr DeviceChoice kInputChoice = {
-    "input-device", "Set input device",
-    [](std::uint32_t id) { return AudioOperation{AudioOperation::SelectInput{id}}; }};
+constexpr DeviceChoice kOutputChoice = {"output-device", "Set output device", [](std::uint32_t id) {
+                                          return AudioOperation{AudioOperation::SelectOutput{id}};
+                                        }};
+constexpr DeviceChoice kInputChoice = {"input-device", "Set input device", [](std::uint32_t id) {
+                                         return AudioOperation{AudioOperation::SelectInput{id}};
+                                       }};
 
 std::vector<std::string> labels_of(const LabelList& list) {
   std::vector<std::string> labels;
@@ -205,11 +205,10 @@ void add_device_items(Resource& section, const std::vector<media_kit::AudioDevic
   for (std::size_t i = 0; i < listed; ++i) {
     const media_kit::AudioDevice& device = devices[i];
     const std::string id = std::to_string(device.id);
-    Resource item =
-        output ? Resource::create("settings.audio-output:" + id, "settings.audio-output",
-                                  device.display_name)
-               : Resource::create("settings.audio-input:" + id, "settings.audio-input",
-                                  device.display_name);
+    Resource item = output ? Resource::create("settings.audio-output:" + id,
+                                              "settings.audio-output", device.display_name)
+                           : Resource::create("settings.audio-input:" + id, "settings.audio-input",
+                                              device.display_name);
     add(item, output ? audio_operation_spec("select", "Use as output device",
                                             AudioOperation::SelectOutput{device.id}, kDeviceTags)
                      : audio_operation_spec("select", "Use as input device",
@@ -224,10 +223,9 @@ void add_hardware_items(Resource& section, const std::vector<media_kit::AudioHar
     LabelList profiles = available_profiles(devices[i]);
     if (profiles.empty()) continue;
     const std::uint32_t id = devices[i].id;
-    section.children.push_back(
-        Resource::create("settings.audio-device:" + std::to_string(id), "settings.audio-device",
-                         devices[i].name)
-            .with_action(profile_spec(id, std::move(profiles))));
+    section.children.push_back(Resource::create("settings.audio-device:" + std::to_string(id),
+                                                "settings.audio-device", devices[i].name)
+                                   .with_action(profile_spec(id, std::move(profiles))));
   }
 }
 
@@ -323,8 +321,8 @@ std::optional<kalu_actions::ActionBinding> audio_device_choice_binding(std::stri
                                : action_name == kInputChoice.name ? &kInputChoice
                                                                   : nullptr;
   if (choice == nullptr) return std::nullopt;
-  return bind_action(sound_single_action_section(device_choice_spec(*choice, devices)),
-                     action_name, choice_arguments());
+  return bind_action(sound_single_action_section(device_choice_spec(*choice, devices)), action_name,
+                     choice_arguments());
 }
 
 std::optional<kalu_actions::ActionBinding> audio_device_profile_binding(std::uint32_t device_id,
@@ -332,8 +330,7 @@ std::optional<kalu_actions::ActionBinding> audio_device_profile_binding(std::uin
   if (profiles.empty() || profiles.size() > kMaxChoices) return std::nullopt;
   const std::string id = std::to_string(device_id);
   const Resource device =
-      Resource::create("settings.audio-device:" + id, "settings.audio-device",
-                       "Audio device " + id)
+      Resource::create("settings.audio-device:" + id, "settings.audio-device", "Audio device " + id)
           .with_action(profile_spec(device_id, profiles));
   return bind_action(device, "profile", choice_arguments());
 }
@@ -349,9 +346,9 @@ std::optional<kalu_actions::ActionBinding> stream_route_binding(std::uint32_t st
 
 std::optional<kalu_actions::ActionBinding> stream_volume_binding(std::uint32_t stream_id,
                                                                  bool playback, std::string label) {
-  return bind_action(audio_stream_resource(stream_id, playback, std::move(label),
-                                           stream_volume_spec(stream_id)),
-                     "volume", number_arguments());
+  return bind_action(
+      audio_stream_resource(stream_id, playback, std::move(label), stream_volume_spec(stream_id)),
+      "volume", number_arguments());
 }
 
 std::optional<kalu_actions::ActionBinding> stream_mute_binding(std::uint32_t stream_id,

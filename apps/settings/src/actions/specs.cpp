@@ -186,8 +186,7 @@ std::optional<kalu_actions::ActionBinding> bind_toggle(const kalu_actions::Resou
 }
 
 std::optional<kalu_actions::ActionBinding> bind_setting_toggle(kalu_actions::Resource section,
-                                                               std::string name,
-                                                               std::string label,
+                                                               std::string name, std::string label,
                                                                std::string setting_key) {
   section.actions.clear();
   section.children.clear();

@@ -256,8 +256,7 @@ std::optional<kalu_actions::ActionBinding> bind_toggle(const kalu_actions::Resou
 // page built from an empty document would always set one side; this sets
 // what the control says.
 std::optional<kalu_actions::ActionBinding> bind_setting_toggle(kalu_actions::Resource section,
-                                                               std::string name,
-                                                               std::string label,
+                                                               std::string name, std::string label,
                                                                std::string setting_key);
 // A button: every invocation carries no arguments.
 std::optional<kalu_actions::ActionBinding> bind_unit(const kalu_actions::Resource& resource,

@@ -40,14 +40,15 @@ const std::array<StorageRow, 4> kStorageRows = {{
     {"open-backups", "Open Backups", StorageOperation::OpenBackups{}, false},
 }};
 
-void add(Resource& resource, std::optional<kalu_actions::ActionSpec> spec, bool destructive = false) {
+void add(Resource& resource, std::optional<kalu_actions::ActionSpec> spec,
+         bool destructive = false) {
   if (!spec) return;
   resource.actions.push_back(destructive ? std::move(*spec).destructive() : std::move(*spec));
 }
 
 Resource printers_section() {
-  Resource section = Resource::create("settings.section:printers",
-                                      std::string(kSectionResourceKind), "Printers");
+  Resource section =
+      Resource::create("settings.section:printers", std::string(kSectionResourceKind), "Printers");
   add(section, printer_operation_spec("refresh", "Refresh printers", PrinterOperation::Refresh{},
                                       kPrinterTags));
   add(section, printer_operation_spec("discover", "Find network printers",
@@ -74,8 +75,8 @@ std::optional<kalu_actions::ActionSpec> queue_action(std::string_view queue,
                                   PrinterOperation::SetDefault{name}, kQueueTags);
   }
   if (action_name == "pause") {
-    return printer_operation_spec("pause", "Pause printer", PrinterOperation::SetEnabled{name, false},
-                                  kQueueTags);
+    return printer_operation_spec("pause", "Pause printer",
+                                  PrinterOperation::SetEnabled{name, false}, kQueueTags);
   }
   if (action_name == "enable") {
     return printer_operation_spec("enable", "Enable printer",
@@ -152,9 +153,9 @@ Resource printers_resource(std::span<const PrintQueue> queues, std::span<const P
 Resource printers_resource() {
   auto queues = system_ops::printing::queues();
   auto jobs = system_ops::printing::jobs();
-  return printers_resource(queues ? std::span<const PrintQueue>(*queues)
-                                  : std::span<const PrintQueue>(),
-                           jobs ? std::span<const PrintJob>(*jobs) : std::span<const PrintJob>());
+  return printers_resource(
+      queues ? std::span<const PrintQueue>(*queues) : std::span<const PrintQueue>(),
+      jobs ? std::span<const PrintJob>(*jobs) : std::span<const PrintJob>());
 }
 
 std::optional<kalu_actions::ActionBinding> storage_command_binding(std::string_view action_name) {
@@ -170,8 +171,8 @@ std::optional<kalu_actions::ActionBinding> printer_queue_command_binding(
   return bind_one(bare_queue(queue), queue_action(queue, action_name));
 }
 
-std::optional<kalu_actions::ActionBinding> print_job_command_binding(
-    std::uint32_t job_id, std::string_view action_name) {
+std::optional<kalu_actions::ActionBinding> print_job_command_binding(std::uint32_t job_id,
+                                                                     std::string_view action_name) {
   return bind_one(bare_job(job_id), job_action(job_id, action_name));
 }
 

@@ -45,7 +45,7 @@ std::optional<kalu_actions::ActionBinding> printer_command_binding(std::string_v
 std::optional<kalu_actions::ActionBinding> printer_queue_command_binding(
     std::string_view queue, std::string_view action_name);
 // "cancel" or "retry" on the job's item.
-std::optional<kalu_actions::ActionBinding> print_job_command_binding(
-    std::uint32_t job_id, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> print_job_command_binding(std::uint32_t job_id,
+                                                                     std::string_view action_name);
 
 }  // namespace settings::actions

@@ -20,7 +20,8 @@ namespace {
 constexpr std::array<std::string_view, 3> kUserTags = {"device-local", "users", "live-account"};
 constexpr std::string_view kAccountKind = "settings.external-account";
 
-void add(Resource& resource, std::optional<kalu_actions::ActionSpec> spec, bool destructive = false) {
+void add(Resource& resource, std::optional<kalu_actions::ActionSpec> spec,
+         bool destructive = false) {
   if (!spec) return;
   resource.actions.push_back(destructive ? std::move(*spec).destructive() : std::move(*spec));
 }
@@ -33,10 +34,9 @@ std::optional<kalu_actions::ActionSpec> user_action(const LocalUser& user,
                                                     std::string_view action_name) {
   const std::string& name = user.username;
   if (action_name == "set-admin") {
-    return operation_spec("set-admin",
-                          user.administrator ? "Make standard user" : "Make administrator",
-                          UserOperation{UserOperation::SetAdmin{name, !user.administrator}},
-                          kUserTags);
+    return operation_spec(
+        "set-admin", user.administrator ? "Make standard user" : "Make administrator",
+        UserOperation{UserOperation::SetAdmin{name, !user.administrator}}, kUserTags);
   }
   if (action_name == "set-autologin") {
     return operation_spec(
@@ -93,10 +93,10 @@ Resource account_item(const account_book::Account& account) {
                                    kalu_actions::kOperationInterface));
   // Stored email accounts have the type "email" (the add action's kind is
   // "mail"); their check reaches the mail server, the others sign in.
-  add(item, account_operation_spec(
-                "test",
-                account.type_id.as_str() == "email" ? "Check server reachability" : "Verify sign-in",
-                AccountOperation::Test{id}, kalu_actions::kOperationEffect));
+  add(item, account_operation_spec("test",
+                                   account.type_id.as_str() == "email" ? "Check server reachability"
+                                                                       : "Verify sign-in",
+                                   AccountOperation::Test{id}, kalu_actions::kOperationEffect));
   add(item,
       account_operation_spec("remove", "Remove from this device", AccountOperation::Remove{id},
                              kalu_actions::kOperationEffect),
@@ -149,8 +149,8 @@ std::optional<kalu_actions::ActionBinding> external_account_command_binding(
     std::string_view resource_id, std::string_view resource_label, std::string_view action_name,
     std::string_view action_label, kalu_actions::OperationKind kind,
     const AccountOperation& operation, bool destructive) {
-  auto spec = account_operation_spec(std::string(action_name), std::string(action_label),
-                                     operation, kind);
+  auto spec =
+      account_operation_spec(std::string(action_name), std::string(action_label), operation, kind);
   if (!spec) return std::nullopt;
   Resource resource = Resource::create(std::string(resource_id), std::string(kAccountKind),
                                        std::string(resource_label));

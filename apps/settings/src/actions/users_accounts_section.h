@@ -42,8 +42,8 @@ kalu_actions::Resource external_accounts_resource(std::span<const account_book::
 
 // "set-admin", "set-autologin", "remove-keep-files" or "remove-files" of the
 // user's item, built from the user's current state; none for another name.
-std::optional<kalu_actions::ActionBinding> user_command_binding(
-    const panes::users::LocalUser& user, std::string_view action_name);
+std::optional<kalu_actions::ActionBinding> user_command_binding(const panes::users::LocalUser& user,
+                                                                std::string_view action_name);
 
 // One parameterless account action (`account_operation_spec`, destructive
 // when asked) on a fresh "settings.external-account" resource of this id and

@@ -174,7 +174,8 @@ DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
     kind = accounts::kind_from_type_id(found->type_id.as_str());
   }
   if (!kind) return DeviceLocalOutcome::rejected("unsupported account type");
-  if (auto removed = settings::accounts::remove_account(cells_.accounts_root, *kind, id); !removed) {
+  if (auto removed = settings::accounts::remove_account(cells_.accounts_root, *kind, id);
+      !removed) {
     return DeviceLocalOutcome::rejected(std::move(removed.error()));
   }
   // What a check found no longer speaks for an account that is gone.

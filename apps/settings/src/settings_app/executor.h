@@ -48,10 +48,10 @@
 #include <string_view>
 
 #include "kalu_ui/instant.h"
-#include "vocabulary/registry.h"
 #include "settings_app/executor_apply.h"
 #include "settings_app/executor_slot.h"
 #include "settings_app/pane_table.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/records.h"
 
 namespace settings::settings_app {

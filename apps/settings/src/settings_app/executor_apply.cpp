@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "kalu_actions/action_spec.h"
-#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/input_sources.h"
 #include "stored/locale.h"
 #include "stored/settings_prefs.h"
 #include "system_ops/time.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::settings_app {
 namespace {

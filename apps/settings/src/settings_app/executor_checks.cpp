@@ -12,11 +12,11 @@
 #include <utility>
 
 #include "kalu_actions/action_spec.h"
-#include "vocabulary/power_vocabulary.h"
-#include "vocabulary/update_schedules.h"
 #include "system_ops/network.h"
 #include "system_ops/power.h"
 #include "system_ops/printing.h"
+#include "vocabulary/power_vocabulary.h"
+#include "vocabulary/update_schedules.h"
 
 namespace settings::settings_app {
 namespace {

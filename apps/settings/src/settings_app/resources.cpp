@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "actions/resource_tree.h"
-#include "settings_app/settings_app.h"
 #include "settings_app/search_catalog.h"
+#include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
 namespace {

@@ -11,8 +11,8 @@
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text_input.h"
 #include "settings_app/pane_table.h"
-#include "sidebar/nav.h"
 #include "settings_app/search_catalog.h"
+#include "sidebar/nav.h"
 #include "sidebar/sidebar_row.h"
 
 namespace settings::settings_app {

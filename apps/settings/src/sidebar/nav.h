@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "kalu_ui/widget/focus.h"
-#include "vocabulary/registry.h"
 #include "sidebar/sidebar_row.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::sidebar {

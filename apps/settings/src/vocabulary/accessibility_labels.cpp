@@ -91,10 +91,14 @@ std::string_view switch_keys_label(SwitchKeyPair pair) { return entry(kSwitchKey
 
 std::string_view switch_scan_label(std::uint16_t milliseconds) {
   switch (milliseconds) {
-    case 1000: return kSwitchScans[1];
-    case 2000: return kSwitchScans[2];
-    case 3000: return kSwitchScans[3];
-    default: return kSwitchScans[0];
+    case 1000:
+      return kSwitchScans[1];
+    case 2000:
+      return kSwitchScans[2];
+    case 3000:
+      return kSwitchScans[3];
+    default:
+      return kSwitchScans[0];
   }
 }
 

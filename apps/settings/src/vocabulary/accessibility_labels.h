@@ -19,7 +19,7 @@
 namespace settings::panes::accessibility {
 
 // Option lists, in the page's order.
-std::span<const std::string_view> cursor_size_labels();  // "Default" ... "Largest"
+std::span<const std::string_view> cursor_size_labels();   // "Default" ... "Largest"
 std::span<const std::string_view> color_filter_labels();  // "Off" ... "Grayscale + inverted"
 std::span<const std::string_view> magnifier_labels();     // "Off", "2×", "3×"
 std::span<const std::string_view> switch_keys_labels();   // "F6 / F7", "F9 / F10", "1 / 2"

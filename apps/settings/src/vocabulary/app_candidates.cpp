@@ -50,9 +50,8 @@ std::vector<AppCandidate> candidates_for(std::span<const AppCandidate> candidate
   for (const AppCandidate& candidate : candidates) {
     if (candidate.handles(kind)) handling.push_back(candidate);
   }
-  std::ranges::stable_sort(handling, [](const AppCandidate& a, const AppCandidate& b) {
-    return a.label() < b.label();
-  });
+  std::ranges::stable_sort(
+      handling, [](const AppCandidate& a, const AppCandidate& b) { return a.label() < b.label(); });
   return handling;
 }
 

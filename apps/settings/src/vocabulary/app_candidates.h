@@ -28,7 +28,8 @@ std::vector<desktop_rules::AppCandidate> app_candidates();
 
 // The candidates that declare `kind`, sorted by label.
 std::vector<desktop_rules::AppCandidate> candidates_for(
-    std::span<const desktop_rules::AppCandidate> candidates, const desktop_rules::ResourceKind& kind);
+    std::span<const desktop_rules::AppCandidate> candidates,
+    const desktop_rules::ResourceKind& kind);
 
 // The candidate declaring `kind` that `text` names: by its label ("Name —
 // id"), or by its display name when no other candidate of the kind has it;

@@ -7,8 +7,9 @@ namespace settings::panes::appearance {
 namespace {
 
 constexpr std::string_view kThemes[] = {
-    "Dark",    "Light", "Kalu Blue", "Catppuccin Mocha", "Catppuccin Latte", "Dracula",
-    "Nord",    "Gruvbox", "Gruvbox Light", "Solarized", "OLED", "Beige"};
+    "Dark",    "Light", "Kalu Blue", "Catppuccin Mocha", "Catppuccin Latte",
+    "Dracula", "Nord",  "Gruvbox",   "Gruvbox Light",    "Solarized",
+    "OLED",    "Beige"};
 constexpr std::string_view kUiScales[] = {"90%", "100%", "110%", "125%", "150%"};
 constexpr double kUiScaleValues[] = {0.9, 1.0, 1.1, 1.25, 1.5};
 constexpr TextSize kTextSizes[] = {
@@ -31,7 +32,7 @@ std::size_t nearest(std::span<const double> values, double x) {
 }
 
 std::optional<double> value_of(std::span<const std::string_view> labels,
-                                std::span<const double> values, std::string_view label) {
+                               std::span<const double> values, std::string_view label) {
   const auto found = std::ranges::find(labels, label);
   if (found == labels.end()) return std::nullopt;
   return values[static_cast<std::size_t>(found - labels.begin())];

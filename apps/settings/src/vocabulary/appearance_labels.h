@@ -1,8 +1,8 @@
 #pragma once
 
 // The Appearance pane's words: the themes, the four text-size labels with
-// the text scale each stands for, and the UI-scale labels. The Appearance and Accessibility panes show them in their
-// dropdowns, and the action surface's Appearance and Accessibility sections
+// the text scale each stands for, and the UI-scale labels. The Appearance and Accessibility panes
+// show them in their dropdowns, and the action surface's Appearance and Accessibility sections
 // offer them and report the current one, so all four read them from here.
 // Pure functions; every text lives for the whole program.
 

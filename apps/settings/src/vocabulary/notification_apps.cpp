@@ -59,8 +59,8 @@ void add_stored(Names& names, const stored::NotificationPrefs& prefs,
 bool valid_app_id(std::string_view id) {
   if (id.empty() || id.size() > kMaxAppId) return false;
   return std::ranges::all_of(id, [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
   });
 }
 

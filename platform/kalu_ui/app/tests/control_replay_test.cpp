@@ -288,10 +288,9 @@ TEST(ControlReplay, TheNewestFlipWinsWaitsForTheRunningOneOrJoinsIt) {
 
   std::vector<Fate> fates;
   for (const auto& replayed : rig.harness.take_replayed()) fates.push_back(replayed.fate);
-  EXPECT_EQ(fates,
-            (std::vector<Fate>{Fate::Superseded, Fate::Superseded, Fate::Started,
-                               Fate::Superseded, Fate::Joined, Fate::Started, Fate::Superseded,
-                               Fate::Joined, Fate::Started}));
+  EXPECT_EQ(fates, (std::vector<Fate>{Fate::Superseded, Fate::Superseded, Fate::Started,
+                                      Fate::Superseded, Fate::Joined, Fate::Started,
+                                      Fate::Superseded, Fate::Joined, Fate::Started}));
   EXPECT_TRUE(capture.events().empty());
 }
 

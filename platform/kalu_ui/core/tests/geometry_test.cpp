@@ -1,8 +1,8 @@
+#include "kalu_ui/geometry.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-
-#include "kalu_ui/geometry.h"
 
 namespace kalu_ui {
 namespace {
@@ -15,9 +15,8 @@ TEST(RectTest, ContainmentIsHalfOpenAndRejectsNaN) {
     Point p;
     bool inside;
   } cases[] = {
-      {{10, 20}, true},  {{29.999, 39.999}, true}, {{30, 25}, false},
-      {{15, 40}, false}, {{9.999, 25}, false},     {{kNaN, 25}, false},
-      {{15, kNaN}, false},
+      {{10, 20}, true},     {{29.999, 39.999}, true}, {{30, 25}, false},   {{15, 40}, false},
+      {{9.999, 25}, false}, {{kNaN, 25}, false},      {{15, kNaN}, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(r.contains(c.p), c.inside) << c.p.x << "," << c.p.y;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "kalu_ui/instant.h"
+
+#include <gtest/gtest.h>
 
 namespace kalu_ui {
 namespace {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "kalu_ui/log.h"
+
+#include <gtest/gtest.h>
 
 namespace kalu_ui::log {
 namespace {

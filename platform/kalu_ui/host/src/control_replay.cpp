@@ -152,9 +152,8 @@ ReplayedControl ControlReplay::carry_out(Widget& root, doc::Document& document,
     return replayed;
   }
   replayed.fate = ReplayedControl::Fate::Started;
-  in_flight_.push_back(
-      {*invoked->operation_id, call.resource_id, call.action, call.arguments_json,
-       invoked->action_id, now});
+  in_flight_.push_back({*invoked->operation_id, call.resource_id, call.action, call.arguments_json,
+                        invoked->action_id, now});
   while (in_flight_.size() > options_.max_in_flight) {
     const InFlight oldest = std::move(in_flight_.front());
     in_flight_.pop_front();

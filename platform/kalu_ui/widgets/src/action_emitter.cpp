@@ -7,8 +7,7 @@
 namespace kalu_ui::widget {
 
 ActionEmitter::ActionEmitter(std::string resource_id, std::string action_id,
-                             kalu_actions::ActionSpec spec,
-                             kalu_actions::ArgumentBuilder builder)
+                             kalu_actions::ActionSpec spec, kalu_actions::ArgumentBuilder builder)
     : binding_{std::move(resource_id), std::move(action_id), std::move(spec),
                std::make_shared<const kalu_actions::ArgumentBuilder>(std::move(builder))} {}
 

@@ -231,9 +231,10 @@ bool Stack::take_structure_dirty() {
   return children_.take_structure_dirty() || own;
 }
 
-DeviceLocalOutcome Stack::stack_start_with_document(
-    const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
-    Payload payload, ResourceOperationContext& context) {
+DeviceLocalOutcome Stack::stack_start_with_document(const ResourceOperationId& operation_id,
+                                                    OperationKind kind, std::string_view action_id,
+                                                    Payload payload,
+                                                    ResourceOperationContext& context) {
   DeviceLocalOutcome outcome =
       children_.start_with_document(operation_id, kind, action_id, payload, context);
   if (!outcome.is_not_handled()) return outcome;

@@ -216,7 +216,8 @@ void TextInput::sync(doc::Document& document) {
 std::size_t TextInput::boundary_at_or_before(std::size_t byte) const {
   const std::string_view text = content();
   byte = std::min(byte, text.size());
-  while (byte > 0 && byte < text.size() && is_continuation(static_cast<unsigned char>(text[byte]))) {
+  while (byte > 0 && byte < text.size() &&
+         is_continuation(static_cast<unsigned char>(text[byte]))) {
     --byte;
   }
   return byte;

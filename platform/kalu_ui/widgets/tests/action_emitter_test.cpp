@@ -25,12 +25,11 @@ ActionSpec echo_spec() {
       ActionParam::make("on", "Enabled", ParamKind::Boolean),
       ActionParam::make("choice", "Choice", ParamKind::Text),
   };
-  return ActionSpec::typed("brightness", "Brightness", "A value from 0 to 1",
-                           kalu_actions::kOperationEffect, "settings.display-operation",
-                           std::move(params), [](const ActionArgs& args) {
-                             return EncodedAction::from_text("settings.display-operation",
-                                                             args.to_json());
-                           });
+  return ActionSpec::typed(
+      "brightness", "Brightness", "A value from 0 to 1", kalu_actions::kOperationEffect,
+      "settings.display-operation", std::move(params), [](const ActionArgs& args) {
+        return EncodedAction::from_text("settings.display-operation", args.to_json());
+      });
 }
 
 TEST(EmitterTest, BacklogKeepsTheNewest64AndWarnsOncePerEviction) {

@@ -46,10 +46,10 @@ struct OutputDescriptor {
   std::string name;       // may be empty
   std::vector<OutputMode> modes;
   std::optional<OutputMode> current_mode;
-  std::vector<std::string> color_profiles;                  // ids
+  std::vector<std::string> color_profiles;                 // ids
   std::map<std::string, std::string> color_profile_names;  // id -> name
-  std::optional<std::string> hdr_note;  // why HDR is unavailable
-  std::optional<std::string> vrr_note;  // why variable refresh is unavailable
+  std::optional<std::string> hdr_note;                     // why HDR is unavailable
+  std::optional<std::string> vrr_note;                     // why variable refresh is unavailable
   bool internal = false;
   bool hdr_controllable = false;
   bool hdr_capable = false;

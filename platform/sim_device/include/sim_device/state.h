@@ -197,8 +197,8 @@ namespace testing {
 // moved: tests run as root, for whom permissions do not stop a rename.
 class ScopedAsideRename {
  public:
-  using Rename = std::function<int(const std::filesystem::path& from,
-                                   const std::filesystem::path& to)>;
+  using Rename =
+      std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)>;
   explicit ScopedAsideRename(Rename rename);
   ~ScopedAsideRename();
   ScopedAsideRename(const ScopedAsideRename&) = delete;

@@ -35,10 +35,10 @@ kalu_ui::Result<PrivacyStatus> get_privacy_status();
 namespace tool_intent {
 
 enum class ToolIntent : std::uint8_t {
-  Vpn = 0,             // the VPN tool, optionally for one connection
+  Vpn = 0,  // the VPN tool, optionally for one connection
   Disks = 1,
   Backups = 2,
-  Workspace = 3,       // the current workspace's settings; page 2 access, page 3 app rules
+  Workspace = 3,  // the current workspace's settings; page 2 access, page 3 app rules
   IdentityBackup = 4,
 };
 

@@ -32,7 +32,7 @@ TEST(AccessibilitySectionTest, TheDeviceDecidesTheKeyboardAndSpeechActions) {
   const kalu_ui::doc::Document empty;
   const stored::SettingsPrefs prefs;
   const std::vector<std::string> common = {
-      "high-contrast", "reduce-motion", "large-cursor",     "sticky-keys",   "slow-keys",
+      "high-contrast", "reduce-motion",     "large-cursor",     "sticky-keys",   "slow-keys",
       "visual-alerts", "pointer-crosshair", "thick-text-caret", "switch-control"};
   const std::vector<std::string> choices = {"text-size", "cursor-size", "colour-filter",
                                             "magnifier", "switch-keys", "switch-scan"};
@@ -86,14 +86,20 @@ TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndRequireOne) {
   } rows[] = {
       {"text-size", "a11y.text_size", "Small", {"Small", "Default", "Large", "Larger"}},
       {"cursor-size", "a11y.cursor_size", "Large", {"Default", "Large", "Larger", "Largest"}},
-      {"colour-filter", "a11y.color_filter", "Grayscale",
+      {"colour-filter",
+       "a11y.color_filter",
+       "Grayscale",
        {"Off", "Grayscale", "Inverted", "Grayscale + inverted"}},
       {"magnifier", "a11y.magnifier", "3\u00d7", {"Off", "2\u00d7", "3\u00d7"}},
       {"switch-keys", "a11y.switch_keys", "F9 / F10", {"F6 / F7", "F9 / F10", "1 / 2"}},
-      {"switch-scan", "a11y.switch_scan", "Manual",
+      {"switch-scan",
+       "a11y.switch_scan",
+       "Manual",
        {"Manual", "1 second", "2 seconds", "3 seconds"}},
       {"speech-rate", "a11y.reader_rate", "Fast", {"Slow", "Default", "Fast", "Very fast"}},
-      {"speech-voice", "a11y.reader_voice", "French",
+      {"speech-voice",
+       "a11y.reader_voice",
+       "French",
        {"System voice", "English (US)", "English (UK)", "German", "French", "Spanish"}},
   };
   for (const auto& row : rows) {

@@ -86,10 +86,11 @@ TEST(PrintersSectionTest, QueuesOfferWhatTheirStateAllowsAndJobsFollow) {
   const std::vector<PrintJob> jobs = {job_of(17)};
   const Resource section = printers_resource(queues, jobs);
   EXPECT_EQ(names(section), (std::vector<std::string>{"refresh", "discover"}));
-  EXPECT_EQ(tags_of(action(section, "discover")), (std::vector<std::string>{"device-local", "printers"}));
-  EXPECT_EQ(child_ids(section),
-            (std::vector<std::string>{"settings.printer:Office Laser", "settings.printer:Old Inkjet",
-                                      "settings.printer:Far Away", "settings.print-job:17"}));
+  EXPECT_EQ(tags_of(action(section, "discover")),
+            (std::vector<std::string>{"device-local", "printers"}));
+  EXPECT_EQ(child_ids(section), (std::vector<std::string>{
+                                    "settings.printer:Office Laser", "settings.printer:Old Inkjet",
+                                    "settings.printer:Far Away", "settings.print-job:17"}));
   const Resource& laser = section.children[0];
   EXPECT_EQ(laser.kind, "settings.printer");
   EXPECT_EQ(laser.label, "Office Laser");
@@ -120,8 +121,8 @@ TEST(PrintersSectionTest, QueuesOfferWhatTheirStateAllowsAndJobsFollow) {
 TEST(PrintersSectionTest, ReadsTheSimulatedDeviceAndBindsRowsWithoutIt) {
   sim_device::ScopedDeviceState device;
   const Resource section = printers_resource();
-  EXPECT_EQ(child_ids(section), (std::vector<std::string>{"settings.printer:Office Laser",
-                                                          "settings.print-job:17"}));
+  EXPECT_EQ(child_ids(section),
+            (std::vector<std::string>{"settings.printer:Office Laser", "settings.print-job:17"}));
   auto enable = printer_queue_command_binding("Old Inkjet", "enable");
   ASSERT_TRUE(enable);
   EXPECT_EQ(enable->resource_id, "settings.printer:Old Inkjet");
@@ -147,9 +148,10 @@ TEST(UsersSectionTest, EveryUserButTheCurrentOneWithBothRemovalsDestructive) {
   const Resource& ada = section.children[0];
   EXPECT_EQ(ada.kind, "settings.user");
   EXPECT_EQ(ada.label, "Ada L");
-  EXPECT_EQ(names(ada), (std::vector<std::string>{"set-admin", "set-autologin",
-                                                  "remove-keep-files", "remove-files"}));
-  EXPECT_EQ(destructive_names(ada), (std::vector<std::string>{"remove-keep-files", "remove-files"}));
+  EXPECT_EQ(names(ada), (std::vector<std::string>{"set-admin", "set-autologin", "remove-keep-files",
+                                                  "remove-files"}));
+  EXPECT_EQ(destructive_names(ada),
+            (std::vector<std::string>{"remove-keep-files", "remove-files"}));
   for (const auto& spec : ada.actions) {
     EXPECT_EQ(tags_of(spec), (std::vector<std::string>{"device-local", "users", "live-account"}));
   }
@@ -192,8 +194,8 @@ TEST(ExternalAccountsSectionTest, AddsAtOnceAndOneItemPerAccountWithOnlyTheCheck
   const Resource section = external_accounts_resource(accounts);
   EXPECT_EQ(section.id, "settings.section:external_accounts");
   EXPECT_EQ(section.kind, "settings.accounts");
-  EXPECT_EQ(names(section), (std::vector<std::string>{"add-mail", "add-caldav", "add-webdav",
-                                                      "add-nextcloud"}));
+  EXPECT_EQ(names(section),
+            (std::vector<std::string>{"add-mail", "add-caldav", "add-webdav", "add-nextcloud"}));
   EXPECT_EQ(invoke(section, "add-mail", "{}", kAccountId), R"({"Add":{"kind":"mail"}})");
   EXPECT_EQ(child_ids(section),
             (std::vector<std::string>{"settings.account:mail1", "settings.account:cal1"}));

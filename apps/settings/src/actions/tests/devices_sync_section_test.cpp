@@ -57,7 +57,8 @@ TEST(DevicesSyncSectionTest, ActionsInOrderAndOnlyTheRoleIsDestructive) {
                                                         "Always-on server"}));
   EXPECT_EQ(choices_of(action(mesh, "replication")),
             (std::vector<std::string>{"On demand", "Workspace state", "Full workspace copy"}));
-  EXPECT_EQ(action(mesh, "compute").parameters.at(0).label, "Whether this local service is enabled");
+  EXPECT_EQ(action(mesh, "compute").parameters.at(0).label,
+            "Whether this local service is enabled");
 
   const Resource& home = mesh.children[0];
   EXPECT_EQ(home.kind, "settings.device-mesh-workspace");
@@ -66,7 +67,8 @@ TEST(DevicesSyncSectionTest, ActionsInOrderAndOnlyTheRoleIsDestructive) {
   EXPECT_FALSE(available.is_destructive);
   EXPECT_EQ(available.label, "Set availability on this device");
   EXPECT_EQ(available.parameters.at(0).label, "Whether this workspace is available on this device");
-  EXPECT_EQ(tags_of(available), (std::vector<std::string>{"device-local", "device-mesh", "workspace"}));
+  EXPECT_EQ(tags_of(available),
+            (std::vector<std::string>{"device-local", "device-mesh", "workspace"}));
 
   struct Case {
     const Resource* on;
@@ -108,7 +110,8 @@ TEST(DevicesSyncSectionTest, AtMost256WorkspacesBecomeItems) {
   ASSERT_EQ(mesh.children.size(), 256u);
   EXPECT_EQ(mesh.children.back().id, "settings.device-mesh-workspace:255");
   // Workspace ids are 64-bit.
-  const Resource big = devices_sync_resource(std::vector<KnownWorkspace>{{"Big", 18446744073709551615u}});
+  const Resource big =
+      devices_sync_resource(std::vector<KnownWorkspace>{{"Big", 18446744073709551615u}});
   EXPECT_EQ(invoke(big.children.at(0), "set-available", R"({"value":true})", kMeshId),
             R"({"SetWorkspace":{"id":18446744073709551615,"enabled":true}})");
 }

@@ -30,7 +30,8 @@ prefs_store::OutputDescriptor output(std::string connector, std::string name) {
   return o;
 }
 
-prefs_store::DisplayHardwareSnapshot snapshot_of(std::vector<prefs_store::OutputDescriptor> outputs) {
+prefs_store::DisplayHardwareSnapshot snapshot_of(
+    std::vector<prefs_store::OutputDescriptor> outputs) {
   prefs_store::DisplayHardwareSnapshot snapshot;
   snapshot.live_capabilities = true;
   snapshot.cards.push_back({"card0", std::move(outputs)});
@@ -117,12 +118,12 @@ TEST(DisplaysSectionTest, OutputActionsAndChoicesBuiltFromTheOtherOutputs) {
   EXPECT_EQ(first.label, "Desk Monitor");
   EXPECT_EQ(second.label, "HDMI-1");
 
-  EXPECT_EQ(names(first), (std::vector<std::string>{"enabled", "scale", "position", "mirror",
-                                                    "primary", "mode", "transform", "hdr", "vrr",
-                                                    "color-profile"}));
-  EXPECT_EQ(names(second), (std::vector<std::string>{"enabled", "scale", "position", "mirror",
-                                                     "primary", "mode", "transform",
-                                                     "color-profile"}));
+  EXPECT_EQ(names(first),
+            (std::vector<std::string>{"enabled", "scale", "position", "mirror", "primary", "mode",
+                                      "transform", "hdr", "vrr", "color-profile"}));
+  EXPECT_EQ(names(second),
+            (std::vector<std::string>{"enabled", "scale", "position", "mirror", "primary", "mode",
+                                      "transform", "color-profile"}));
   EXPECT_EQ(choices_of(action(first, "position")),
             (std::vector<std::string>{"Automatic", "Left of HDMI-1", "Right of HDMI-1",
                                       "Above of HDMI-1", "Below of HDMI-1"}));
@@ -135,9 +136,9 @@ TEST(DisplaysSectionTest, OutputActionsAndChoicesBuiltFromTheOtherOutputs) {
             (std::vector<std::string>{"System default", "sRGB · srgb", "Display P3 · p3"}));
   EXPECT_EQ(choices_of(action(second, "color-profile")),
             (std::vector<std::string>{"System default"}));
-  EXPECT_EQ(choices_of(action(first, "transform")),
-            (std::vector<std::string>{"Landscape", "Portrait right", "Upside down",
-                                      "Portrait left"}));
+  EXPECT_EQ(
+      choices_of(action(first, "transform")),
+      (std::vector<std::string>{"Landscape", "Portrait right", "Upside down", "Portrait left"}));
   for (const auto& spec : first.actions) {
     EXPECT_EQ(tags_of(spec), (std::vector<std::string>{"device-local", "display", "live-output"}))
         << spec.name;
@@ -225,8 +226,9 @@ TEST(DisplaysSectionTest, BindingsOfThePage) {
     ASSERT_TRUE(toggle) << name;
     EXPECT_EQ(toggle->resource_id, "settings.display-output:DP-1");
   }
-  EXPECT_EQ(display_output_toggle_binding("hdr", "DP-1")->encode(ControlValue(true))->payload_text(),
-            R"({"SetHdr":{"connector":"DP-1","enabled":true}})");
+  EXPECT_EQ(
+      display_output_toggle_binding("hdr", "DP-1")->encode(ControlValue(true))->payload_text(),
+      R"({"SetHdr":{"connector":"DP-1","enabled":true}})");
   EXPECT_FALSE(display_output_toggle_binding("scale", "DP-1"));
 
   for (const std::string_view name :
@@ -262,9 +264,8 @@ TEST(DisplaysSectionTest, ReadsTheHardwareOfTheDevice) {
   }
   EXPECT_FALSE(display_command_binding("keep"));
 
-  ASSERT_EQ(sim_device::simdev::command({"fault", "display.load_snapshot", "compositor gone"})
-                .status,
-            0);
+  ASSERT_EQ(
+      sim_device::simdev::command({"fault", "display.load_snapshot", "compositor gone"}).status, 0);
   const Resource faulted = displays_resource();
   EXPECT_TRUE(faulted.children.empty());
   std::vector<std::string> expected = kSectionFirst;

@@ -29,7 +29,7 @@ constexpr std::string_view kInputId = "settings.input-operation";
 constexpr std::string_view kSourceId = "settings.keyboard-source-operation";
 
 const std::vector<InputSource> kInstalled = {
-    {"us", "English (US)"}, {"de", "German"}, {"fr", "French"},
+    {"us", "English (US)"}, {"de", "German"},  {"fr", "French"},
     {"gb", "English (UK)"}, {"es", "Spanish"},
 };
 
@@ -230,7 +230,8 @@ TEST_F(MouseKeyboardBindingTest, PageBindingsFollowTheStoredSources) {
   store_sources(R"(["us","de","fr"])");
   auto tap = input_toggle_binding("tap-to-click");
   ASSERT_TRUE(tap);
-  EXPECT_EQ(tap->encode(ControlValue(true))->payload_text(), R"({"SetTapToClick":{"enabled":true}})");
+  EXPECT_EQ(tap->encode(ControlValue(true))->payload_text(),
+            R"({"SetTapToClick":{"enabled":true}})");
   auto speed = input_level_binding("touchpad-speed");
   ASSERT_TRUE(speed);
   EXPECT_EQ(speed->encode(ControlValue(0.75))->payload_text(),

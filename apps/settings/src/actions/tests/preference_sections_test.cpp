@@ -20,9 +20,9 @@
 #include "actions/settings_action.h"
 #include "actions/tests/section_support.h"
 #include "kalu_ui/host.h"
-#include "vocabulary/shortcut_keys.h"
 #include "stored/settings_prefs.h"
 #include "stored/tests/stored_fixture.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
 namespace {
@@ -58,10 +58,9 @@ TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
   const Resource fresh = notifications_resource(document, defaults, {});
   EXPECT_EQ(fresh.id, "settings.section:notifications");
   EXPECT_EQ(fresh.kind, "settings.section");
-  EXPECT_EQ(names(fresh),
-            (std::vector<std::string>{"dnd", "banners", "previews", "sounds", "lock_screen",
-                                      "badges", "focus-enabled", "focus-start", "focus-end",
-                                      "focus-days"}));
+  EXPECT_EQ(names(fresh), (std::vector<std::string>{"dnd", "banners", "previews", "sounds",
+                                                    "lock_screen", "badges", "focus-enabled",
+                                                    "focus-start", "focus-end", "focus-days"}));
   expect_set_setting_actions(fresh);
   EXPECT_EQ(action(fresh, "dnd").label, "Turn on Do Not Disturb");
   EXPECT_EQ(action(fresh, "banners").label, "Turn off notification banners");
@@ -101,12 +100,14 @@ TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks
   prefs.show_banners = false;
   std::vector<NotificationApp> apps = {{"org.example.Mail", "Mail"}, {"org.example.Chat", "Chat"}};
   kalu_ui::doc::Document document;
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "notifications.app.org.example.Chat.sounds", false));
+  ASSERT_TRUE(
+      document.put(kalu_ui::doc::kRoot, "notifications.app.org.example.Chat.sounds", false));
   ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "notifications.app.org.example.Chat.mute",
                            std::string("For 8 hours")));
   const Resource section = notifications_resource(document, prefs, apps);
-  EXPECT_EQ(child_ids(section), (std::vector<std::string>{"settings.notification-app:org.example.Mail",
-                                                          "settings.notification-app:org.example.Chat"}));
+  EXPECT_EQ(child_ids(section),
+            (std::vector<std::string>{"settings.notification-app:org.example.Mail",
+                                      "settings.notification-app:org.example.Chat"}));
   const Resource& mail = section.children[0];
   EXPECT_EQ(mail.kind, "settings.notification-app");
   EXPECT_EQ(mail.label, "Mail");
@@ -235,10 +236,9 @@ TEST(PreferenceSectionsTest, AppsAndFilesListsEachDeclaredKindWithItsHandlers) {
   EXPECT_EQ(section.id, "settings.section:default-apps");
   EXPECT_EQ(section.kind, "settings.default-apps");
   EXPECT_TRUE(section.actions.empty());
-  EXPECT_EQ(child_ids(section),
-            (std::vector<std::string>{"settings.default-app:mime:text/html",
-                                      "settings.default-app:mime:text/plain",
-                                      "settings.default-app:scheme:https"}));
+  EXPECT_EQ(child_ids(section), (std::vector<std::string>{"settings.default-app:mime:text/html",
+                                                          "settings.default-app:mime:text/plain",
+                                                          "settings.default-app:scheme:https"}));
   const Resource& html = section.children[0];
   EXPECT_EQ(html.kind, "settings.default-app-handler");
   EXPECT_EQ(html.label, "text/html");
@@ -273,7 +273,8 @@ TEST(PreferenceSectionsTest, TheTreeAnswersTheFiveSectionsWithOpenFirst) {
 
 TEST(PreferenceSectionsTest, PageBindingsSetWhatTheControlSays) {
   const auto cases = {
-      std::pair{appearance_toggle_binding("high_contrast"), std::string("appearance.high_contrast")},
+      std::pair{appearance_toggle_binding("high_contrast"),
+                std::string("appearance.high_contrast")},
       std::pair{notifications_toggle_binding("dnd"), std::string("notifications.do_not_disturb")},
       std::pair{notification_app_toggle_binding("org.example.Mail", "priority"),
                 std::string("notifications.app.org.example.Mail.priority")},

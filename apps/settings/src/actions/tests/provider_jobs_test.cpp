@@ -98,8 +98,9 @@ TEST_F(ProviderJobsTest, SaveDetailsReportsAProviderGoneAndAConfigurationItCanno
   // A configuration that does not read says so, and stays as it is.
   const std::string sentence =
       run(save_details_job("team", cells("Work", "https://e", "m1"), status_));
-  EXPECT_TRUE(sentence.starts_with("Provider details were not saved: the provider configuration "
-                                   "could not be read: "))
+  EXPECT_TRUE(
+      sentence.starts_with("Provider details were not saved: the provider configuration "
+                           "could not be read: "))
       << sentence;
   std::ifstream in(file);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not json");

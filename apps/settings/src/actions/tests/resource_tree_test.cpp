@@ -127,8 +127,8 @@ TEST_F(ResourceTreeTest, LookupBuildsOnlyWhatTheIdNames) {
   ASSERT_TRUE(headphones);
   EXPECT_EQ(headphones->label, "Studio Headphones");
   // The device sections' items, the Sound section's sound devices too.
-  for (const std::string_view id : {"settings.display-output:DP-2", "settings.audio-device:42",
-                                    "settings.input-source:us"}) {
+  for (const std::string_view id :
+       {"settings.display-output:DP-2", "settings.audio-device:42", "settings.input-source:us"}) {
     auto item = resource_by_id(document_, {}, id);
     ASSERT_TRUE(item) << id;
     EXPECT_EQ(item->id, id);

@@ -30,7 +30,7 @@ inline std::vector<std::string> child_ids(const kalu_actions::Resource& resource
 // The action `name` of `resource`; a failed expectation and an empty spec
 // when there is none.
 inline const kalu_actions::ActionSpec& action(const kalu_actions::Resource& resource,
-                                             std::string_view name) {
+                                              std::string_view name) {
   const kalu_actions::ActionSpec* spec = resource.action(name);
   EXPECT_NE(spec, nullptr) << resource.id << " has no " << name;
   static const kalu_actions::ActionSpec missing;

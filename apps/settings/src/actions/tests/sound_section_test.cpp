@@ -46,9 +46,9 @@ LabelList labels(std::size_t count) {
   return list;
 }
 
-const std::vector<std::string> kFixed = {"muted",     "volume",           "balance",
-                                         "mono",      "input-volume",     "diagnostics",
-                                         "test-left", "test-right",       "microphone-meter"};
+const std::vector<std::string> kFixed = {"muted",     "volume",       "balance",
+                                         "mono",      "input-volume", "diagnostics",
+                                         "test-left", "test-right",   "microphone-meter"};
 
 TEST(SoundSectionTest, AnEmptyGraphGivesTheNineFixedActionsWithTheirRecords) {
   const Resource sound = sound_resource(media_kit::AudioGraph{});
@@ -100,11 +100,11 @@ TEST(SoundSectionTest, ItemsInOrderAndTheLabelsChoosingTheFirstOfTwins) {
   std::vector<std::string> expected = kFixed;
   expected.insert(expected.end(), {"output-device", "input-device"});
   EXPECT_EQ(names(sound), expected);
-  EXPECT_EQ(child_ids(sound), (std::vector<std::string>{
-                                  "settings.audio-output:40", "settings.audio-output:41",
-                                  "settings.audio-output:42", "settings.audio-input:50",
-                                  "settings.audio-device:60", "settings.audio-playback:70",
-                                  "settings.audio-recording:80"}));
+  EXPECT_EQ(child_ids(sound),
+            (std::vector<std::string>{"settings.audio-output:40", "settings.audio-output:41",
+                                      "settings.audio-output:42", "settings.audio-input:50",
+                                      "settings.audio-device:60", "settings.audio-playback:70",
+                                      "settings.audio-recording:80"}));
   EXPECT_EQ(choices_of(action(sound, "output-device")),
             (std::vector<std::string>{"Speakers", "Speakers", "HDMI"}));
   EXPECT_EQ(tags_of(action(sound, "output-device")),
@@ -162,12 +162,17 @@ TEST(SoundSectionTest, ProfilesDevicesAndStreamsAreCutAtTheirLimits) {
   media_kit::AudioGraph graph;
   media_kit::AudioHardware silent{1, "Only unavailable", {{"A", 0, false}, {"B", 1, false}}, {}};
   media_kit::AudioHardware many{2, "Many profiles", {}, {}};
-  for (std::uint32_t i = 0; i < 5; ++i) many.profiles.push_back({fmt::format("Gone {}", i), i, false});
-  for (std::uint32_t i = 0; i < 130; ++i) many.profiles.push_back({fmt::format("P{}", i), 10 + i, true});
+  for (std::uint32_t i = 0; i < 5; ++i)
+    many.profiles.push_back({fmt::format("Gone {}", i), i, false});
+  for (std::uint32_t i = 0; i < 130; ++i)
+    many.profiles.push_back({fmt::format("P{}", i), 10 + i, true});
   graph.devices = {silent, many};
-  for (std::uint32_t i = 0; i < 130; ++i) graph.sinks.push_back(device(1000 + i, fmt::format("Out {}", i)));
-  for (std::uint32_t i = 0; i < 200; ++i) graph.playback_streams.push_back(stream(2000 + i, true, "Play"));
-  for (std::uint32_t i = 0; i < 100; ++i) graph.recording_streams.push_back(stream(3000 + i, false, "Rec"));
+  for (std::uint32_t i = 0; i < 130; ++i)
+    graph.sinks.push_back(device(1000 + i, fmt::format("Out {}", i)));
+  for (std::uint32_t i = 0; i < 200; ++i)
+    graph.playback_streams.push_back(stream(2000 + i, true, "Play"));
+  for (std::uint32_t i = 0; i < 100; ++i)
+    graph.recording_streams.push_back(stream(3000 + i, false, "Rec"));
   const Resource sound = sound_resource(graph);
 
   EXPECT_EQ(sound.find("settings.audio-device:1"), nullptr);
@@ -252,7 +257,8 @@ TEST(SoundSectionTest, ReadsTheGraphOfTheDevice) {
   const Resource seeded = sound_resource();
   EXPECT_FALSE(seeded.children.empty());
   EXPECT_NE(seeded.action("output-device"), nullptr);
-  for (const std::string_view name : {"diagnostics", "test-left", "test-right", "microphone-meter"}) {
+  for (const std::string_view name :
+       {"diagnostics", "test-left", "test-right", "microphone-meter"}) {
     auto command = sound_command_binding(name);
     ASSERT_TRUE(command) << name;
     EXPECT_EQ(command->invocation(ControlValue())->arguments_json, "{}");

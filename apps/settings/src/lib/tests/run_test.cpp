@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "lib/dispatcher.h"
+#include "limited_exec/fake_programs.h"
 #include "sim_device/state.h"
 #include "system_ops/display.h"
-#include "limited_exec/fake_programs.h"
 
 namespace settings::lib {
 namespace {

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "accounts/operations.h"
 #include "actions/invocations.h"
 #include "limited_exec/text.h"
 #include "operations/keys.h"
-#include "accounts/operations.h"
 #include "vocabulary/doc_flags.h"
 
 namespace settings::panes::accounts {

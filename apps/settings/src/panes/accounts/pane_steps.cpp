@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "accounts/lists.h"
+#include "accounts/operations.h"
 #include "lib/time.h"
 #include "panes/accounts/accounts_pane.h"
-#include "accounts/operations.h"
 
 namespace settings::panes::accounts {
 

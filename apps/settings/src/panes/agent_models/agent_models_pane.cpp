@@ -38,7 +38,10 @@ PageBuilder agent_models_page(AgentModelsPage::Options options) {
 }
 
 AgentModelsPane::AgentModelsPane()
-    : AgentModelsPane(Dependencies{model_manager_backend(), kMeminfoPath, {}, {},
+    : AgentModelsPane(Dependencies{model_manager_backend(),
+                                   kMeminfoPath,
+                                   {},
+                                   {},
                                    [](std::span<const stored::InstalledLocalModel> models) {
                                      (void)sync_local_profile(models);
                                    }}) {}

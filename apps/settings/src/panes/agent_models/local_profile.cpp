@@ -36,7 +36,8 @@ std::optional<ProviderProfile> updated_local_profile(
 
   const ProviderProfile* existing = existing_local(config);
   const auto candidate = std::ranges::find_if(
-      ready_models, [](const stored::InstalledLocalModel* m) { return stored::serves_locally(*m); });
+      ready_models,
+      [](const stored::InstalledLocalModel* m) { return stored::serves_locally(*m); });
   const bool serving = candidate != ready_models.end();
   if (existing == nullptr && !serving) return std::nullopt;
 

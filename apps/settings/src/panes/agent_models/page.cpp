@@ -23,7 +23,6 @@ using kalu_ui::WidgetBox;
 using stored::LocalModelSnapshot;
 using ui_rows::WidgetList;
 
-
 template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
@@ -101,9 +100,9 @@ void accelerator_state_rows(WidgetList& rows, const stored::AcceleratorSetupStat
             rows.push_back(ui_rows::caption(
                 "Nothing was installed into the running system. Retry rechecks this device "
                 "against the signed hardware policy."));
-            rows.push_back(one_button(flag_button("Retry accelerator setup",
-                                                  "agent-models-accelerator-retry",
-                                                  kAcceleratorSetupControl)));
+            rows.push_back(
+                one_button(flag_button("Retry accelerator setup", "agent-models-accelerator-retry",
+                                       kAcceleratorSetupControl)));
           },
       },
       status);
@@ -113,9 +112,9 @@ WidgetBox accelerator_card(const stored::AcceleratorSetup& setup) {
   WidgetList rows;
   rows.push_back(ui_rows::info_row("Signed hardware match", setup.boot_pack_id));
   accelerator_state_rows(rows, setup.status);
-  return ui_rows::section_card_with_description(
-      "Accelerator support", accelerator_status_label(setup.status),
-      ui_rows::rows_column(std::move(rows)));
+  return ui_rows::section_card_with_description("Accelerator support",
+                                                accelerator_status_label(setup.status),
+                                                ui_rows::rows_column(std::move(rows)));
 }
 
 void hardware_rows(WidgetList& rows, const stored::HardwareRecommendation& hardware) {
@@ -158,11 +157,12 @@ WidgetBox recommendation_card(const PageView& view) {
     rows.push_back(
         ui_rows::caption("Setup stays disabled until the local model service reports a verified, "
                          "immutable model release."));
-    rows.push_back(one_button(w::boxed(
-        w::Button("Set up unavailable").with_id("agent-models-setup-unavailable").with_enabled(
-            false))));
-    return ui_rows::section_card_with_description(
-        "Recommended for this device", "Service unavailable", ui_rows::rows_column(std::move(rows)));
+    rows.push_back(one_button(w::boxed(w::Button("Set up unavailable")
+                                           .with_id("agent-models-setup-unavailable")
+                                           .with_enabled(false))));
+    return ui_rows::section_card_with_description("Recommended for this device",
+                                                  "Service unavailable",
+                                                  ui_rows::rows_column(std::move(rows)));
   }
   const stored::LocalModelPackage& package = *snapshot.recommendation;
   rows.push_back(ui_rows::info_row("Recommended model", package.name));
@@ -268,15 +268,14 @@ std::string_view fit_label(stored::HardwareFit fit) {
 }
 
 std::string_view phase_label(const stored::LocalModelPhase& phase) {
-  return std::visit(Overloaded{
-                        [](const ph::Downloading&) { return std::string_view("Downloading"); },
-                        [](const ph::Installing&) { return std::string_view("Installing"); },
-                        [](const ph::Ready& r) {
-                          return std::string_view(r.running ? "Running" : "Ready");
-                        },
-                        [](const ph::Error&) { return std::string_view("Needs attention"); },
-                    },
-                    phase);
+  return std::visit(
+      Overloaded{
+          [](const ph::Downloading&) { return std::string_view("Downloading"); },
+          [](const ph::Installing&) { return std::string_view("Installing"); },
+          [](const ph::Ready& r) { return std::string_view(r.running ? "Running" : "Ready"); },
+          [](const ph::Error&) { return std::string_view("Needs attention"); },
+      },
+      phase);
 }
 
 std::optional<double> phase_progress(const stored::LocalModelPhase& phase) {
@@ -346,7 +345,8 @@ WidgetBox AgentModelsPage::build(const PageView& view, const actions::ProviderSt
           ? kalu_ui::Result<stored::LocalModelSnapshot>(view.snapshot)
           : std::unexpected(std::string("model service is unavailable"));
   const kalu_actions::Resource section = actions::agent_models_resource(config, snapshot);
-  return build_page(view, ProvidersCard{config, section, *drafts_, status ? status : status_, key_probe_});
+  return build_page(
+      view, ProvidersCard{config, section, *drafts_, status ? status : status_, key_probe_});
 }
 
 }  // namespace settings::panes::agent_models

@@ -101,8 +101,8 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
   key.push_back(job_button(card, id, fmt::format("agent-models-remove-api-key-{}", id),
                            "Remove key", actions::remove_key_job(id, card.status)));
   rows.push_back(ui_rows::button_row(std::move(key)));
-  rows.push_back(ui_rows::caption(key_stored ? "API key is stored in the Kalu vault."
-                                             : "No API key stored."));
+  rows.push_back(
+      ui_rows::caption(key_stored ? "API key is stored in the Kalu vault." : "No API key stored."));
   // What the last job of this provider's buttons said, where it was pressed.
   if (const std::optional<ProviderJobNote> note = card.drafts.last_job()->get();
       note && note->provider_id == id) {
@@ -114,9 +114,9 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
   if (profile.model) {
     const bool is_default = card.config.default_provider == id;
     WidgetList choose;
-    choose.push_back(provider_action_button(
-        section, fmt::format("agent-models-default-{}", id),
-        is_default ? "Default for new tasks" : "Use by default", id, "set-default"));
+    choose.push_back(provider_action_button(section, fmt::format("agent-models-default-{}", id),
+                                            is_default ? "Default for new tasks" : "Use by default",
+                                            id, "set-default"));
     rows.push_back(ui_rows::button_row(std::move(choose)));
   }
 }
@@ -152,8 +152,8 @@ WidgetBox hosted_providers_section(const ProvidersCard& card) {
       ui_rows::caption("Hosted and compatible endpoints are personal to this device. Credentials "
                        "remain references in the system vault."));
   WidgetList add;
-  add.push_back(provider_action_button(card.section, "agent-models-add-anthropic",
-                                       "Add Anthropic", std::nullopt, "add-anthropic"));
+  add.push_back(provider_action_button(card.section, "agent-models-add-anthropic", "Add Anthropic",
+                                       std::nullopt, "add-anthropic"));
   add.push_back(provider_action_button(card.section, "agent-models-add-openai",
                                        "Add compatible API", std::nullopt,
                                        "add-openai-compatible"));

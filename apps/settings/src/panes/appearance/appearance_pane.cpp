@@ -9,8 +9,8 @@
 #include "kalu_ui/widget/support.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance/page.h"
-#include "vocabulary/appearance_labels.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes::appearance {
 namespace {

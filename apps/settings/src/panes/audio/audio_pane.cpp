@@ -227,9 +227,9 @@ void AudioPane::take_request(doc::Document& document) {
 }
 
 AppliedValues AudioPane::applied_values() const {
-  return AppliedValues{applied_output_volume_, muted_,          applied_input_level_,
-                       balance_,               mono_,           default_sink_name_,
-                       default_source_name_};
+  return AppliedValues{
+      applied_output_volume_, muted_, applied_input_level_, balance_, mono_, default_sink_name_,
+      default_source_name_};
 }
 
 // ---- the widget ------------------------------------------------------------------
@@ -259,7 +259,8 @@ kalu_ui::layout::NodeId AudioPane::build_layout(kalu_ui::layout::LayoutTree& tre
 }
 
 std::optional<kalu_ui::Instant> AudioPane::own_wake_deadline() const {
-  if (refresh_due_ || speaker_test_ || microphone_meter_ || tool_busy() || readings_outstanding_ > 0) {
+  if (refresh_due_ || speaker_test_ || microphone_meter_ || tool_busy() ||
+      readings_outstanding_ > 0) {
     return deps_.services->now() + kBusyPoll;
   }
   return std::nullopt;

@@ -150,7 +150,8 @@ void AudioPane::finish_level(doc::Document& document, const SourceVolumeSet& ans
   const LevelInFlight sent = *std::exchange(level_in_flight_, std::nullopt);
   if (!answer.outcome) {
     put(document, kInputVolumeKey, static_cast<double>(applied_input_level_));
-    std::string message = fmt::format("Input level could not be changed: {}", answer.outcome.error());
+    std::string message =
+        fmt::format("Input level could not be changed: {}", answer.outcome.error());
     set_status_text(message);
     warn("audio pane dispatch failed", "set_input_volume", answer.outcome.error());
     complete_matching(sent.record, kalu_ui::fail(std::move(message)));
@@ -248,7 +249,8 @@ void AudioPane::apply_channel_test(doc::Document& document, bool left) {
     started = deps_.runtime->start_channel_test(sink->node_name, left);
   }
   if (!started) {
-    std::string message = fmt::format("Could not test the {} speaker: {}", channel, started.error());
+    std::string message =
+        fmt::format("Could not test the {} speaker: {}", channel, started.error());
     set_status_text(message);
     complete_matching(record, kalu_ui::fail(std::move(message)));
     return;
@@ -301,8 +303,8 @@ void AudioPane::apply_default_device(doc::Document& document, bool output) {
   const auto& nodes = output ? status_.sinks : status_.sources;
   auto node = std::ranges::find(nodes, *name, &WpctlNode::name);
   if (node == nodes.end()) return;
-  const AudioOperation record =
-      output ? AudioOperation{Op::SelectOutput{node->id}} : AudioOperation{Op::SelectInput{node->id}};
+  const AudioOperation record = output ? AudioOperation{Op::SelectOutput{node->id}}
+                                       : AudioOperation{Op::SelectInput{node->id}};
   if (!operation_allowed(record)) {
     if (current) put(document, key, *current);
     return;
@@ -326,9 +328,8 @@ void AudioPane::finish_default(doc::Document& document, const DefaultSet& answer
     return;
   }
   // The switch stands even when the preference cannot be saved.
-  (void)save_pref([&](stored::AudioPrefs& p) {
-    (sent.output ? p.output_device : p.input_device) = sent.name;
-  });
+  (void)save_pref(
+      [&](stored::AudioPrefs& p) { (sent.output ? p.output_device : p.input_device) = sent.name; });
   current = sent.name;
   for (WpctlNode& node : sent.output ? status_.sinks : status_.sources) {
     node.is_default = node.id == answer.node_id;

@@ -23,8 +23,8 @@ namespace settings::panes::audio {
 namespace {
 
 namespace w = kalu_ui::widget;
-using kalu_ui::WidgetBox;
 using kalu_actions::ActionBinding;
+using kalu_ui::WidgetBox;
 using media_kit::AudioDevice;
 using media_kit::AudioGraph;
 using media_kit::AudioStream;
@@ -120,9 +120,9 @@ void speaker_rows(WidgetList& rows, const PageModel& m, const kalu_actions::Reso
   if (sink == nullptr || sink->channels != 2) return;
   if (m.capabilities.balance) {
     rows.push_back(ui_rows::label_row(
-        "Balance", slider("settings.audio.balance", std::string(kBalanceKey),
-                          std::string(kBalanceKey), m.balance,
-                          actions::audio_level_binding("balance"))));
+        "Balance",
+        slider("settings.audio.balance", std::string(kBalanceKey), std::string(kBalanceKey),
+               m.balance, actions::audio_level_binding("balance"))));
   }
   if (m.capabilities.mono_output) {
     rows.push_back(ui_rows::label_row(
@@ -152,9 +152,9 @@ WidgetBox output_card(const PageModel& m, const kalu_actions::Resource& section)
   rows.push_back(ui_rows::label_row(
       "Volume", slider("settings.audio.volume", std::string(kVolumeKey), std::string(kVolumeKey),
                        m.output_volume, actions::audio_level_binding("volume"))));
-  rows.push_back(ui_rows::label_row(
-      "Mute", toggle("settings.audio.mute", std::string(kMutedKey), "audio.mute",
-                     actions::sound_toggle_binding("muted"))));
+  rows.push_back(
+      ui_rows::label_row("Mute", toggle("settings.audio.mute", std::string(kMutedKey), "audio.mute",
+                                        actions::sound_toggle_binding("muted"))));
   speaker_rows(rows, m, section);
   if (m.status_text) rows.push_back(ui_rows::caption(*m.status_text));
   return ui_rows::section_card("Output", ui_rows::rows_column(std::move(rows)));
@@ -164,10 +164,9 @@ WidgetBox input_card(const PageModel& m, const kalu_actions::Resource& section) 
   WidgetList rows;
   device_row(rows, m.status->sources, false);
   rows.push_back(ui_rows::label_row(
-      "Input level",
-      slider("settings.audio.input_volume", std::string(kInputVolumeKey),
-             std::string(kInputVolumeKey), m.input_level,
-             actions::audio_level_binding("input-volume"))));
+      "Input level", slider("settings.audio.input_volume", std::string(kInputVolumeKey),
+                            std::string(kInputVolumeKey), m.input_level,
+                            actions::audio_level_binding("input-volume"))));
   if (m.capabilities.microphone_meter && m.graph->default_source() != nullptr) {
     rows.push_back(ui_rows::label_row(
         meter_text(m.meter_running, m.meter_level),
@@ -228,9 +227,9 @@ WidgetBox stream_block(const AudioGraph& graph, const AudioStream& stream,
                      ? ui_rows::described_row(stream.app_name, *stream.media_name, std::move(route))
                      : ui_rows::label_row(stream.app_name, std::move(route)));
   rows.push_back(ui_rows::label_row(
-      "Volume", slider("settings.audio.volume", volume_key, volume_key + ".sl",
-                       stream.volume.value_or(1.0f),
-                       actions::stream_volume_binding(stream.id, stream.playback, label))));
+      "Volume",
+      slider("settings.audio.volume", volume_key, volume_key + ".sl", stream.volume.value_or(1.0f),
+             actions::stream_volume_binding(stream.id, stream.playback, label))));
   rows.push_back(ui_rows::label_row(
       "Mute", toggle("settings.audio.mute", muted_key, muted_key + ".tg",
                      actions::stream_mute_binding(stream.id, stream.playback, label))));

@@ -25,9 +25,9 @@
 
 #include "kalu_ui/result.h"
 #include "limited_exec/limited_exec.h"
-#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
 #include "relay/home_peer.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 

@@ -7,8 +7,8 @@
 #include "actions/doc_readers.h"
 #include "panes/device_mesh/model.h"
 #include "panes/device_mesh/operations.h"
-#include "vocabulary/doc_flags.h"
 #include "prefs_store/document.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::device_mesh {
 namespace {

@@ -19,9 +19,9 @@
 #include "identity/user_identity.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
-#include "vocabulary/device_mesh_vocabulary.h"
 #include "stored/continuity.h"
 #include "stored/fleet.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 

@@ -9,8 +9,8 @@
 #include "lib/text_object.h"
 #include "operations/keys.h"
 #include "panes/device_mesh/page.h"
-#include "vocabulary/doc_flags.h"
 #include "prefs_store/paths.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::device_mesh {
 namespace {

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "kalu_ui/result.h"
-#include "vocabulary/device_mesh_vocabulary.h"
 #include "relay/config.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 

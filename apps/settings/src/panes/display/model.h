@@ -19,8 +19,8 @@
 
 #include "kalu_ui/document.h"
 #include "operations/records.h"
-#include "vocabulary/display_vocabulary.h"
 #include "prefs_store/display.h"
+#include "vocabulary/display_vocabulary.h"
 
 namespace settings::panes::display {
 

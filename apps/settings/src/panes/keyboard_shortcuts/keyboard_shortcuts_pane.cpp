@@ -8,8 +8,8 @@
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
 #include "panes/keyboard_shortcuts/page.h"
-#include "vocabulary/shortcut_keys.h"
 #include "prefs_store/desktop_controls.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::panes::keyboard_shortcuts {
 namespace {

@@ -15,8 +15,8 @@ KeyRepeat key_repeat(const stored::InputPrefs& input) {
   const std::uint32_t above = rate > 10 ? rate - 10 : 0;
   const double value = std::min(1.0, static_cast<double>(above) / 40.0);
   if (rate == 0) return {value, std::string(kRepeatOff)};
-  return {value, fmt::format("{} keys per second · starts after {} ms", rate,
-                             *input.key_repeat_delay_ms)};
+  return {value,
+          fmt::format("{} keys per second · starts after {} ms", rate, *input.key_repeat_delay_ms)};
 }
 
 std::string source_label(std::span<const InputSource> sources, std::string_view id) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::panes::mouse_keyboard {
 

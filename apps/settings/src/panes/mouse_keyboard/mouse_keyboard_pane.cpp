@@ -51,8 +51,7 @@ kalu_ui::layout::NodeId MouseKeyboardPane::build_layout(kalu_ui::layout::LayoutT
                                                         const kalu_ui::RenderContext& context,
                                                         kalu_ui::layout::NodeRegistry& registry) {
   const PageModel model{input_, sources_, applied_check_spelling_, applied_auto_correct_};
-  return lay_out_page(tree, context, registry,
-                      build_page(model, actions::input_binding_section()));
+  return lay_out_page(tree, context, registry, build_page(model, actions::input_binding_section()));
 }
 
 std::optional<kalu_actions::ActionContext> MouseKeyboardPane::take_permission_request() {

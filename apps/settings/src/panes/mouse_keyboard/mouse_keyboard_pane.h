@@ -22,8 +22,8 @@
 #include "lib/preference_pane.h"
 #include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
-#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::panes::mouse_keyboard {
 

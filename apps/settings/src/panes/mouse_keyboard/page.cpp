@@ -66,8 +66,8 @@ WidgetBox slider(double value, std::string_view control_id, std::optional<Action
                        control_id, std::move(binding));
 }
 
-WidgetBox dropdown(std::vector<std::string> choices, std::string value,
-                   std::string_view control_id, std::optional<ActionBinding> binding) {
+WidgetBox dropdown(std::vector<std::string> choices, std::string value, std::string_view control_id,
+                   std::optional<ActionBinding> binding) {
   return input_control(
       w::Dropdown::from_state(kalu_ui::WakeSlot<std::string>::create(std::move(value)),
                               std::move(choices)),
@@ -99,9 +99,8 @@ WidgetBox keyboard_card(const PageModel& model, const Resource& section) {
       slider(repeat.value, kKeyRepeatId, actions::input_level_binding(section, "key-repeat"))));
   rows.push_back(ui_rows::caption(kRepeatCaption));
   rows.push_back(ui_rows::setting_row(
-      "Compose key",
-      dropdown(std::move(compose), std::string(compose_key_label(input.compose_key)),
-               kComposeKeyId, actions::input_text_binding(section, "compose-key"))));
+      "Compose key", dropdown(std::move(compose), std::string(compose_key_label(input.compose_key)),
+                              kComposeKeyId, actions::input_text_binding(section, "compose-key"))));
   return ui_rows::section_card("Keyboard", ui_rows::rows_column(std::move(rows)));
 }
 
@@ -162,9 +161,8 @@ WidgetBox sources_card(const PageModel& model, const Resource& section) {
   if (active.size() < kMaxActiveSources && !addable.empty()) {
     std::string first = addable.front();
     rows.push_back(ui_rows::setting_row(
-        "Add a language or layout",
-        dropdown(std::move(addable), std::move(first), kAddPickerId,
-                 actions::input_text_binding(section, "add-source"))));
+        "Add a language or layout", dropdown(std::move(addable), std::move(first), kAddPickerId,
+                                             actions::input_text_binding(section, "add-source"))));
   } else {
     rows.push_back(ui_rows::caption(kFourSourcesCaption));
   }
@@ -181,7 +179,9 @@ struct PointerToggle {
 
 constexpr std::array<PointerToggle, 6> kPointerToggles = {{
     {"Touchpad natural scrolling", "Content tracks finger movement",
-     [](const stored::InputPrefs& i) { return i.touchpad_natural_scroll.value_or(i.natural_scroll); },
+     [](const stored::InputPrefs& i) {
+       return i.touchpad_natural_scroll.value_or(i.natural_scroll);
+     },
      "input.touchpad_natural_scroll", "touchpad-natural-scroll"},
     {"Mouse natural scrolling", "Content moves in the wheel direction",
      [](const stored::InputPrefs& i) { return i.mouse_natural_scroll.value_or(i.natural_scroll); },
@@ -202,17 +202,18 @@ WidgetBox pointer_card(const PageModel& model, const Resource& section) {
   const stored::InputPrefs& input = model.input;
   WidgetList rows;
   rows.push_back(ui_rows::label_row(
-      "Touchpad speed",
-      slider(input.touchpad_pointer_speed.value_or(input.pointer_speed),
-             "input.touchpad_pointer_speed", actions::input_level_binding(section, "touchpad-speed"))));
+      "Touchpad speed", slider(input.touchpad_pointer_speed.value_or(input.pointer_speed),
+                               "input.touchpad_pointer_speed",
+                               actions::input_level_binding(section, "touchpad-speed"))));
   rows.push_back(ui_rows::label_row(
       "Mouse speed",
       slider(input.mouse_pointer_speed.value_or(input.pointer_speed), "input.mouse_pointer_speed",
              actions::input_level_binding(section, "mouse-speed"))));
   for (const PointerToggle& row : kPointerToggles) {
-    rows.push_back(ui_rows::described_row(
-        row.label, row.description,
-        toggle(row.value(input), row.control_id, actions::input_toggle_binding(section, row.action))));
+    rows.push_back(
+        ui_rows::described_row(row.label, row.description,
+                               toggle(row.value(input), row.control_id,
+                                      actions::input_toggle_binding(section, row.action))));
   }
   return ui_rows::section_card("Pointer", ui_rows::rows_column(std::move(rows)));
 }
@@ -220,18 +221,19 @@ WidgetBox pointer_card(const PageModel& model, const Resource& section) {
 WidgetBox buttons_card(const PageModel& model, const Resource& section) {
   const stored::InputPrefs& input = model.input;
   WidgetList rows;
-  rows.push_back(ui_rows::described_row(
-      "Left-handed", "Swap primary and secondary buttons",
-      toggle(input.left_handed, "input.left_handed",
-             actions::input_toggle_binding(section, "left-handed"))));
+  rows.push_back(
+      ui_rows::described_row("Left-handed", "Swap primary and secondary buttons",
+                             toggle(input.left_handed, "input.left_handed",
+                                    actions::input_toggle_binding(section, "left-handed"))));
   rows.push_back(ui_rows::described_row(
       "Middle-button emulation", "Press left and right together for middle-click",
       toggle(input.middle_emulation, "input.middle_emulation",
              actions::input_toggle_binding(section, "middle-emulation"))));
   rows.push_back(ui_rows::setting_row(
       "Acceleration",
-      dropdown(labels_of(acceleration_labels()), std::string(acceleration_label(input.accel_profile)),
-               kAccelProfileId, actions::input_text_binding(section, "acceleration-profile"))));
+      dropdown(labels_of(acceleration_labels()),
+               std::string(acceleration_label(input.accel_profile)), kAccelProfileId,
+               actions::input_text_binding(section, "acceleration-profile"))));
   return ui_rows::section_card("Buttons & acceleration", ui_rows::rows_column(std::move(rows)));
 }
 

@@ -14,8 +14,8 @@
 
 #include "kalu_actions/resource.h"
 #include "lib/ui_rows.h"
-#include "vocabulary/input_sources.h"
 #include "stored/sections.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::panes::mouse_keyboard {
 

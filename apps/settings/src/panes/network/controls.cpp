@@ -15,9 +15,9 @@
 #include "kalu_ui/log.h"
 #include "lib/text_object.h"
 #include "limited_exec/text.h"
-#include "vocabulary/doc_flags.h"
 #include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::network {
 namespace {

@@ -12,9 +12,9 @@
 #include <utility>
 
 #include "kalu_ui/log.h"
-#include "vocabulary/doc_flags.h"
 #include "panes/network/doc_writes.h"
 #include "panes/network/network_pane.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::network {
 namespace {

@@ -35,8 +35,7 @@ NotificationPrefs NotificationsPane::stored_prefs() {
 kalu_ui::WidgetBox NotificationsPane::boxed() {
   NotificationPrefs prefs = stored_prefs();
   std::vector<NotificationApp> apps = app_list(prefs);
-  return kalu_ui::widget::boxed(NotificationsPane(std::move(prefs), std::move(apps),
-                                                  system_clock(),
+  return kalu_ui::widget::boxed(NotificationsPane(std::move(prefs), std::move(apps), system_clock(),
                                                   media_kit::notification_sound::sound_backend()));
 }
 

@@ -30,7 +30,7 @@ constexpr float kDeliverySize = 13.0f;
 // then changes nothing.
 template <typename Control>
 void bind_control(Control& control, std::optional<kalu_actions::ActionBinding> binding,
-          std::string_view control_id) {
+                  std::string_view control_id) {
   if (binding) {
     control.on_action(std::move(*binding));
     return;
@@ -73,12 +73,12 @@ kalu_ui::Color delivery_color(const NotificationPrefs& prefs) {
 
 WidgetBox do_not_disturb_card(const NotificationPrefs& prefs) {
   WidgetList rows;
-  rows.push_back(w::boxed(
-      w::Row()
-          .with_alignment(w::Alignment::Center)
-          .push(w::boxed(w::Text("Delivery").with_size(kDeliverySize)))
-          .push(w::boxed(w::Spacer()))
-          .push(ui_rows::badge_with_color(delivery_label(prefs), delivery_color(prefs)))));
+  rows.push_back(
+      w::boxed(w::Row()
+                   .with_alignment(w::Alignment::Center)
+                   .push(w::boxed(w::Text("Delivery").with_size(kDeliverySize)))
+                   .push(w::boxed(w::Spacer()))
+                   .push(ui_rows::badge_with_color(delivery_label(prefs), delivery_color(prefs)))));
   rows.push_back(ui_rows::described_row(
       "Do Not Disturb", "Silence all banners and sounds until you turn it off",
       mirror_toggle("notifications.dnd", "notifications.do_not_disturb", "dnd")));
@@ -87,10 +87,10 @@ WidgetBox do_not_disturb_card(const NotificationPrefs& prefs) {
 
 WidgetBox focus_card(const NotificationPrefs& prefs) {
   WidgetList rows;
-  rows.push_back(ui_rows::described_row(
-      "Scheduled quiet hours", "Hold banners and sounds automatically",
-      mirror_toggle("notifications.focus.enabled", "notifications.focus.enabled",
-                    "focus-enabled")));
+  rows.push_back(
+      ui_rows::described_row("Scheduled quiet hours", "Hold banners and sounds automatically",
+                             mirror_toggle("notifications.focus.enabled",
+                                           "notifications.focus.enabled", "focus-enabled")));
   rows.push_back(ui_rows::setting_row(
       "From", mirror_choice("notifications.focus.start", options_of(kFocusTimes),
                             focus_time_label(prefs.focus.start_minute), "focus-start")));
@@ -152,7 +152,8 @@ struct AppRowText {
   std::string_view description;
 };
 constexpr std::array<AppRowText, 6> kAppRowTexts = {{
-    {"banners", "banners", "Allow banners", "Override the global banner choice for this application"},
+    {"banners", "banners", "Allow banners",
+     "Override the global banner choice for this application"},
     {"previews", "previews", "Show previews", "Allow message contents from this application"},
     {"sounds", "sounds", "Play sounds", "Override the global sound choice for this application"},
     {"badges", "badges", "Show badges", "Allow verified unread counts in supported shell surfaces"},

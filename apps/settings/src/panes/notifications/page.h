@@ -14,8 +14,8 @@
 
 #include "lib/ui_rows.h"
 #include "media_kit/notification_sound.h"
-#include "vocabulary/notification_apps.h"
 #include "stored/sections.h"
+#include "vocabulary/notification_apps.h"
 
 namespace settings::panes::notifications {
 

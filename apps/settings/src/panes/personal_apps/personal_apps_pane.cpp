@@ -7,8 +7,8 @@
 #include "actions/preference_context.h"
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/support.h"
-#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/page.h"
+#include "vocabulary/app_candidates.h"
 
 namespace settings::panes::personal_apps {
 namespace {

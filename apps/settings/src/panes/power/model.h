@@ -18,9 +18,9 @@
 
 #include "kalu_power_mgmt/history.h"
 #include "kalu_ui/result.h"
-#include "vocabulary/power_vocabulary.h"
 #include "stored/sections.h"
 #include "system_ops/power.h"
+#include "vocabulary/power_vocabulary.h"
 
 namespace settings::panes::power {
 

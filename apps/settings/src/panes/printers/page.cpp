@@ -153,7 +153,8 @@ WidgetBox printers_card(const PrintersPane& pane, PageButtons& buttons) {
                          "driverless IPP devices on this network."));
   }
   return ui_rows::section_card_with_control(
-      "Printers", header_button(refresh_label(pane.refreshing()), kRefreshId, "refresh", buttons.refresh),
+      "Printers",
+      header_button(refresh_label(pane.refreshing()), kRefreshId, "refresh", buttons.refresh),
       ui_rows::rows_column(std::move(rows)));
 }
 
@@ -170,8 +171,8 @@ WidgetBox nearby_card(const PrintersPane& pane, PageButtons& buttons) {
                              "drivers are never downloaded silently."));
   }
   return ui_rows::section_card_with_control(
-      "Nearby", header_button(discover_label(pane.discovering()), kDiscoverId, "discover",
-                    buttons.discover),
+      "Nearby",
+      header_button(discover_label(pane.discovering()), kDiscoverId, "discover", buttons.discover),
       ui_rows::rows_column(std::move(rows)));
 }
 

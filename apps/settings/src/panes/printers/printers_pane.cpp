@@ -8,8 +8,8 @@
 
 #include "kalu_ui/layout.h"
 #include "operations/keys.h"
-#include "vocabulary/doc_flags.h"
 #include "panes/printers/page.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::printers {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "kalu_actions/binding.h"
 #include "lib/ui_rows.h"
-#include "vocabulary/region_formats.h"
 #include "stored/locale.h"
+#include "vocabulary/region_formats.h"
 
 namespace settings::panes::region {
 

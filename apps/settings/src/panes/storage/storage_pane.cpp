@@ -4,8 +4,8 @@
 #include <variant>
 
 #include "operations/keys.h"
-#include "vocabulary/doc_flags.h"
 #include "panes/storage/page.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::storage {
 namespace {

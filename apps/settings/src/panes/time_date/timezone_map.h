@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "kalu_actions/binding.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/shapes.h"
+#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/support.h"
 #include "lib/type_names.h"
 #include "panes/time_date/land.h"

@@ -8,8 +8,8 @@
 
 #include <utility>
 
-#include "vocabulary/doc_flags.h"
 #include "panes/updates/updates_pane.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::updates {
 

@@ -13,8 +13,8 @@
 
 #include "actions/doc_readers.h"
 #include "kalu_ui/log.h"
-#include "vocabulary/doc_flags.h"
 #include "panes/updates/updates_pane.h"
+#include "vocabulary/doc_flags.h"
 
 namespace settings::panes::updates {
 

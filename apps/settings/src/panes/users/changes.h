@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "kalu_ui/result.h"
-#include "vocabulary/login_accounts.h"
 #include "panes/users/backend.h"
 #include "panes/users/identity_backend.h"
+#include "vocabulary/login_accounts.h"
 
 namespace settings::panes::users {
 

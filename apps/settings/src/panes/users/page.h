@@ -22,8 +22,8 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_ui/secret.h"
-#include "vocabulary/login_accounts.h"
 #include "panes/users/identity_backend.h"
+#include "vocabulary/login_accounts.h"
 #include "widget_contract/widget.h"
 
 namespace settings::panes::users {

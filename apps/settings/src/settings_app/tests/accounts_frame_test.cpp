@@ -56,10 +56,11 @@ class AccountsInTheWindow : public ::testing::Test {
     vault.put("webdav-1", kalu_ui::secret::SecretText::copy_of("dav-secret"));
     EXPECT_TRUE(vault.try_save().has_value());
     // The checks answer before their start returns.
-    t.app->account_branch().set_thread_starter([](std::move_only_function<void()> body) -> kalu_ui::Status {
-      body();
-      return {};
-    });
+    t.app->account_branch().set_thread_starter(
+        [](std::move_only_function<void()> body) -> kalu_ui::Status {
+          body();
+          return {};
+        });
     t.harness.frame();
     t.app->select_pane(panes::Pane::kExternalAccounts);
     t.harness.frame();

@@ -79,8 +79,8 @@ TEST(AudioFrameTest, OneMonoSinkWithoutStreams) {
   t.app->select_pane(kSound);
   t.harness.frame();
   auto& h = t.harness;
-  for (const char* id : {"audio.output_device", "audio.balance", "audio.mono",
-                         "settings.audio.advanced"}) {
+  for (const char* id :
+       {"audio.output_device", "audio.balance", "audio.mono", "settings.audio.advanced"}) {
     EXPECT_EQ(h.find(id), nullptr) << id;
   }
   EXPECT_TRUE(shows_text(h.root(), "No applications are playing audio."));

@@ -13,12 +13,12 @@
 #include <string_view>
 
 #include "app_fixture.h"
-#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 #include "settings_app/executor.h"
 #include "sim_device/state.h"
 #include "system_ops/time.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::settings_app::testing {
 

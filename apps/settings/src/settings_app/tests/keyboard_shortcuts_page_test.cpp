@@ -40,7 +40,8 @@ TEST(KeyboardShortcutsPageTest, ShowsTheChordsAndSavesAnActionsChord) {
 
   ASSERT_TRUE(t.invoke("settings.section:keyboard_shortcuts", "search", R"({"choice":"Super+K"})"));
   t.harness.frames(2);
-  const auto chord = prefs_store::ShortcutConfig::load().chord(prefs_store::ShortcutAction::OpenSearch);
+  const auto chord =
+      prefs_store::ShortcutConfig::load().chord(prefs_store::ShortcutAction::OpenSearch);
   ASSERT_TRUE(chord);
   EXPECT_EQ(chord->display(), "Super+K");
   EXPECT_EQ(search->chord(), "Super+K");

@@ -13,12 +13,12 @@
 #include "executor_fixture.h"
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/dropdown.h"
-#include "vocabulary/input_sources.h"
 #include "panes/mouse_keyboard/mouse_keyboard_pane.h"
 #include "panes/mouse_keyboard/page.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::settings_app {
 namespace {
@@ -50,7 +50,8 @@ struct MouseKeyboardInTheWindow {
     return *pane;
   }
   kalu_ui::widget::Button& button(std::size_t index, std::string_view which) {
-    auto* found = dynamic_cast<kalu_ui::widget::Button*>(t.harness.find(source_button_id(index, which)));
+    auto* found =
+        dynamic_cast<kalu_ui::widget::Button*>(t.harness.find(source_button_id(index, which)));
     EXPECT_NE(found, nullptr);
     return *found;
   }

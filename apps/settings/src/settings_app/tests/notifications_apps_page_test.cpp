@@ -27,10 +27,10 @@
 namespace settings::settings_app {
 namespace {
 
-using ::testing::Contains;
 using panes::notifications::NotificationsPane;
 using panes::personal_apps::PersonalAppsPane;
 using testing::AppFixture;
+using ::testing::Contains;
 
 using enum panes::Pane;
 

@@ -182,7 +182,8 @@ TEST(PageFrameTest, ThePlainPagesInTheWindow) {
       return false;
     });
     EXPECT_THAT(texts, ::testing::Contains(page.first_card));
-    EXPECT_THAT(texts, ::testing::Not(::testing::Contains(std::string("This page is not built yet."))));
+    EXPECT_THAT(texts,
+                ::testing::Not(::testing::Contains(std::string("This page is not built yet."))));
     EXPECT_TRUE(t.harness.render_png(std::string(SETTINGS_APP_ARTIFACTS) + page.png).has_value());
   }
 }

@@ -31,8 +31,7 @@ TEST(RenderTest, NetworkPageBesideTheGroupedSidebar) {
   // The header stands in the content, inside the page padding, in order.
   const kalu_ui::Widget* kicker = text_in(t.harness.root(), "SETTINGS");
   const kalu_ui::Widget* title = text_in(t.harness.root(), "Network");
-  const kalu_ui::Widget* subtitle =
-      text_in(t.harness.root(), "Wi-Fi, wired connections, and VPN");
+  const kalu_ui::Widget* subtitle = text_in(t.harness.root(), "Wi-Fi, wired connections, and VPN");
   ASSERT_TRUE(kicker && title && subtitle);
   EXPECT_EQ(kicker->get_rect().x0, kNavWidth + 24.0);
   EXPECT_EQ(kicker->get_rect().y0, 24.0);

@@ -22,8 +22,8 @@ void BM_PaneSwitch(benchmark::State& state) {
     benchmark::DoNotOptimize(report);
     next = next == panes::Pane::kSound ? panes::Pane::kNetwork : panes::Pane::kSound;
   }
-  state.counters["panes_built"] = benchmark::Counter(testing::total(*t.counts) - 1,
-                                                     benchmark::Counter::kAvgIterations);
+  state.counters["panes_built"] =
+      benchmark::Counter(testing::total(*t.counts) - 1, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_PaneSwitch)->Unit(benchmark::kMillisecond);
 

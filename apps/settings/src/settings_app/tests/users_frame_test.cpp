@@ -114,8 +114,7 @@ TEST_F(UsersInTheWindow, AClickedAccountButtonChangesTheAccountOnce) {
   EXPECT_EQ(replayed[0].invocation.action, "set-admin");
   // The action ran through the executor; the button's own flag found the
   // pane busy with it and was dropped (else grace would be standard again).
-  EXPECT_EQ(replayed[0].fate, kalu_ui::host::ReplayedControl::Fate::Started)
-      << replayed[0].message;
+  EXPECT_EQ(replayed[0].fate, kalu_ui::host::ReplayedControl::Fate::Started) << replayed[0].message;
   EXPECT_EQ(pane().last_error(), std::nullopt);
   for (const auto& user : pane().users()) {
     if (user.username == grace) {

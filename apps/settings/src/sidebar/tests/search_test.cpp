@@ -76,7 +76,7 @@ TEST(TrimQueryTest, TrimsUnicodeWhiteSpaceAndKeepsTheRest) {
       {"\xE3\x80", "\xE3\x80"},
       {"\xC0\xA0x\xE0\x80\xA0", "\xC0\xA0x\xE0\x80\xA0"},  // overlong spaces stay // truncated
                                                            // sequence stays
-      {"\xF0\x9F\x98\x80 ", "\xF0\x9F\x98\x80"},  // four-byte character before a space
+      {"\xF0\x9F\x98\x80 ", "\xF0\x9F\x98\x80"},           // four-byte character before a space
   };
   for (const auto& c : cases) {
     EXPECT_EQ(trim_query(c.in), c.out) << c.in;

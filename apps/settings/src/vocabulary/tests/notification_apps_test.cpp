@@ -48,10 +48,10 @@ TEST(NotificationWordsTest, MuteLabelsCountDownToNotMuted) {
     std::int64_t now;
     std::string_view label;
   };
-  for (const Case& c : {Case{t, "For 8 hours"}, Case{t + 3600, "For 8 hours"},
-                        Case{t + 25200, "For 1 hour"}, Case{t + 25300, "For 1 hour"},
-                        Case{t + 28799, "For 1 hour"}, Case{t + 28800, "Not muted"},
-                        Case{t + 99999, "Not muted"}}) {
+  for (const Case& c :
+       {Case{t, "For 8 hours"}, Case{t + 3600, "For 8 hours"}, Case{t + 25200, "For 1 hour"},
+        Case{t + 25300, "For 1 hour"}, Case{t + 28799, "For 1 hour"}, Case{t + 28800, "Not muted"},
+        Case{t + 99999, "Not muted"}}) {
     EXPECT_EQ(mute_label(until, c.now), c.label) << c.now - t;
   }
   EXPECT_EQ(mute_label(std::nullopt, t), "Not muted");
@@ -84,8 +84,8 @@ class AppFolders : public ::testing::Test {
     std::filesystem::remove_all(root_, ignored);
   }
   void entry(std::string_view desktop_id, std::string_view body) {
-    std::ofstream(root_ / "applications" / desktop_id)
-        << "[Desktop Entry]\nType=Application\n" << body;
+    std::ofstream(root_ / "applications" / desktop_id) << "[Desktop Entry]\nType=Application\n"
+                                                       << body;
   }
   desktop_file::ApplicationRoots roots() const {
     return desktop_file::ApplicationRoots::under({root_});

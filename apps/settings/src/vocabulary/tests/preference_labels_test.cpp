@@ -28,12 +28,16 @@ class ScopedVar {
  public:
   ScopedVar(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = std::getenv(name)) previous_ = old;
-    if (value) ::setenv(name, value->c_str(), 1);
-    else ::unsetenv(name);
+    if (value)
+      ::setenv(name, value->c_str(), 1);
+    else
+      ::unsetenv(name);
   }
   ~ScopedVar() {
-    if (previous_) ::setenv(name_, previous_->c_str(), 1);
-    else ::unsetenv(name_);
+    if (previous_)
+      ::setenv(name_, previous_->c_str(), 1);
+    else
+      ::unsetenv(name_);
   }
 
  private:
@@ -57,18 +61,26 @@ TEST(PreferenceLabelsTest, ValuesReadAsTheNearestOrMatchingLabel) {
   EXPECT_EQ(a11y::cursor_size_label(4000000000u), "Largest");
   EXPECT_EQ(a11y::color_filter_label(ColorFilter::GrayscaleInverted), "Grayscale + inverted");
   EXPECT_EQ(a11y::color_filter_label(static_cast<ColorFilter>(9)), "Off");
-  for (const auto& [zoom, label] : {std::pair<int, const char*>{0, "Off"}, {1, "Off"},
-                                   {2, "2\u00d7"}, {3, "3\u00d7"}, {4, "Off"}}) {
+  for (const auto& [zoom, label] : {std::pair<int, const char*>{0, "Off"},
+                                    {1, "Off"},
+                                    {2, "2\u00d7"},
+                                    {3, "3\u00d7"},
+                                    {4, "Off"}}) {
     EXPECT_EQ(a11y::magnifier_label(static_cast<std::uint8_t>(zoom)), label) << zoom;
   }
   EXPECT_EQ(a11y::switch_keys_label(SwitchKeyPair::Digits12), "1 / 2");
-  for (const auto& [ms, label] : {std::pair<int, const char*>{0, "Manual"}, {1000, "1 second"},
-                                 {1500, "Manual"}, {3000, "3 seconds"}}) {
+  for (const auto& [ms, label] : {std::pair<int, const char*>{0, "Manual"},
+                                  {1000, "1 second"},
+                                  {1500, "Manual"},
+                                  {3000, "3 seconds"}}) {
     EXPECT_EQ(a11y::switch_scan_label(static_cast<std::uint16_t>(ms)), label) << ms;
   }
-  for (const auto& [rate, label] :
-       {std::pair<int, const char*>{75, "Slow"}, {76, "Default"}, {115, "Default"},
-        {116, "Fast"}, {160, "Fast"}, {161, "Very fast"}}) {
+  for (const auto& [rate, label] : {std::pair<int, const char*>{75, "Slow"},
+                                    {76, "Default"},
+                                    {115, "Default"},
+                                    {116, "Fast"},
+                                    {160, "Fast"},
+                                    {161, "Very fast"}}) {
     EXPECT_EQ(a11y::reader_rate_label(static_cast<std::uint16_t>(rate)), label) << rate;
   }
   EXPECT_EQ(a11y::reader_voice_label(ReaderVoice::EnglishGb), "English (UK)");
@@ -129,7 +141,7 @@ class DeviceFactsTest : public ::testing::Test {
 
 TEST_F(DeviceFactsTest, SpeechEngineIsARegularFileOnPath) {
   fs::create_directories(dir_ / "a" / "speech-dispatcher");  // a folder does not count
-  write(dir_ / "b" / "espeak-ng", "");                         // not executable: still counts
+  write(dir_ / "b" / "espeak-ng", "");                       // not executable: still counts
   {
     ScopedVar path("PATH", (dir_ / "a").string() + "::" + (dir_ / "b").string());
     EXPECT_EQ(accessibility::speech_engine_name(), "eSpeak NG");

@@ -114,9 +114,9 @@ struct Affine {
   Affine operator*(const Affine& o) const {
     const auto& a = m;
     const auto& b = o.m;
-    return Affine{{a[0] * b[0] + a[2] * b[1], a[1] * b[0] + a[3] * b[1],
-                   a[0] * b[2] + a[2] * b[3], a[1] * b[2] + a[3] * b[3],
-                   a[0] * b[4] + a[2] * b[5] + a[4], a[1] * b[4] + a[3] * b[5] + a[5]}};
+    return Affine{{a[0] * b[0] + a[2] * b[1], a[1] * b[0] + a[3] * b[1], a[0] * b[2] + a[2] * b[3],
+                   a[1] * b[2] + a[3] * b[3], a[0] * b[4] + a[2] * b[5] + a[4],
+                   a[1] * b[4] + a[3] * b[5] + a[5]}};
   }
   Point operator*(Point p) const {
     return {m[0] * p.x + m[2] * p.y + m[4], m[1] * p.x + m[3] * p.y + m[5]};

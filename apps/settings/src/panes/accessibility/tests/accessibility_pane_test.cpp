@@ -26,10 +26,10 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
-#include "vocabulary/accessibility_labels.h"
 #include "prefs_store/document.h"
 #include "stored/settings_prefs.h"
 #include "stored/tests/stored_fixture.h"
+#include "vocabulary/accessibility_labels.h"
 
 namespace settings::panes::accessibility {
 namespace {

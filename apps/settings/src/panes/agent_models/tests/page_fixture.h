@@ -57,11 +57,15 @@ inline stored::LocalModelPackage recommended() {
 // downloading, installing, running and in error.
 inline stored::LocalModelSnapshot full_snapshot() {
   stored::LocalModelSnapshot s;
-  s.hardware = {stored::HardwareFit::Good, 16, "Integrated GPU", 8, 120,
+  s.hardware = {stored::HardwareFit::Good,
+                16,
+                "Integrated GPU",
+                8,
+                120,
                 "16 GiB of memory runs 8B models comfortably."};
   s.recommendation = recommended();
-  s.accelerator_setup = stored::AcceleratorSetup{"kalu-accel-igpu-2025.03",
-                                                 stored::accelerator::Available{}};
+  s.accelerator_setup =
+      stored::AcceleratorSetup{"kalu-accel-igpu-2025.03", stored::accelerator::Available{}};
   s.models = {
       installed("lumen-8b-instruct", "Lumen 8B Instruct", ph::Downloading{3 * kGib, 4 * kGib}),
       installed("lumen-1b", "Lumen 1B", ph::Installing{std::nullopt, "Verifying the signature"}),
@@ -88,10 +92,9 @@ struct PaneState {
 };
 
 // A hosted provider saved in the configuration.
-inline model_provider::ProviderProfile hosted(std::string id, std::string label,
-                                              std::optional<std::string> model,
-                                              model_provider::ProviderProtocol protocol =
-                                                  model_provider::ProviderProtocol::kAnthropic) {
+inline model_provider::ProviderProfile hosted(
+    std::string id, std::string label, std::optional<std::string> model,
+    model_provider::ProviderProtocol protocol = model_provider::ProviderProtocol::kAnthropic) {
   model_provider::ProviderProfile p = model_provider::ProviderProfile::hosted(protocol);
   p.id = std::move(id);
   p.label = std::move(label);

@@ -50,9 +50,12 @@ TEST(AgentModelsWords, GibPhasesProgressAndAccelerator) {
   }
 
   const std::vector<std::pair<stored::AcceleratorSetupState, std::string_view>> states = {
-      {acc::Available{}, "Ready to set up"}, {acc::Queued{}, "Queued"},
-      {acc::Staging{}, "Staging"},           {acc::RestartRequired{}, "Restart required"},
-      {acc::Active{}, "Active"},             {acc::Error{"x"}, "Needs attention"},
+      {acc::Available{}, "Ready to set up"},
+      {acc::Queued{}, "Queued"},
+      {acc::Staging{}, "Staging"},
+      {acc::RestartRequired{}, "Restart required"},
+      {acc::Active{}, "Active"},
+      {acc::Error{"x"}, "Needs attention"},
   };
   for (const auto& [state, label] : states) EXPECT_EQ(accelerator_status_label(state), label);
 
@@ -131,7 +134,8 @@ TEST_F(AgentModelsPageTest, LocalSetupIsOfferedOnlyWhenTheDeviceCanTakeIt) {
     SCOPED_TRACE(c.what);
     state_.snapshot.hardware.fit = c.fit;
     state_.snapshot.accelerator_setup.reset();
-    if (c.accelerator) state_.snapshot.accelerator_setup = stored::AcceleratorSetup{"pack", *c.accelerator};
+    if (c.accelerator)
+      state_.snapshot.accelerator_setup = stored::AcceleratorSetup{"pack", *c.accelerator};
     show();
     ASSERT_NE(button("agent-models-setup-local"), nullptr);
     EXPECT_EQ(button("agent-models-setup-local")->is_enabled(), c.enabled);
@@ -152,9 +156,9 @@ TEST_F(AgentModelsPageTest, ModelButtonsWriteTheirControls) {
             "Confirm remove");
   ASSERT_TRUE(harness_->click_id("agent-models-start-agent_models.local.start.org_model_7b"));
   harness_->frames(2);
-  EXPECT_EQ(harness_->document().read_bool(kalu_ui::doc::kRoot,
-                                           "agent_models.local.start.org_model_7b"),
-            true);
+  EXPECT_EQ(
+      harness_->document().read_bool(kalu_ui::doc::kRoot, "agent_models.local.start.org_model_7b"),
+      true);
 }
 
 TEST_F(AgentModelsPageTest, TheLicenceStepShowsWhatWillBeDownloaded) {
@@ -194,9 +198,9 @@ TEST_F(AgentModelsPageTest, UnavailableReadingAndEmptyLayouts) {
   EXPECT_THAT(card_titles(root()),
               ElementsAre("Private by design", "Local model service", "Recommended for this device",
                           "Models on this device", "Hosted and compatible providers"));
-  EXPECT_THAT(page_texts(root()), IsSupersetOf({"Provider details saved.",
-                                                "Waiting for signed model catalog",
-                                                "Service unavailable", "Set up unavailable"}));
+  EXPECT_THAT(page_texts(root()),
+              IsSupersetOf({"Provider details saved.", "Waiting for signed model catalog",
+                            "Service unavailable", "Set up unavailable"}));
   EXPECT_FALSE(button("agent-models-setup-unavailable")->is_enabled());
 }
 
@@ -204,9 +208,10 @@ TEST_F(AgentModelsPageTest, HostedProvidersLeaveTheLocalProfileOutAndOfferDefaul
   auto local = model_provider::ProviderProfile::local_vllm();
   local.label = "Local gateway";
   local.model = "m";
-  home_.save({local, hosted("team", "Team", "claude-x"), hosted("spare", "Spare", std::nullopt),
-              hosted("other", "Other", "gpt-y", model_provider::ProviderProtocol::kOpenAiCompatible)},
-             "team");
+  home_.save(
+      {local, hosted("team", "Team", "claude-x"), hosted("spare", "Spare", std::nullopt),
+       hosted("other", "Other", "gpt-y", model_provider::ProviderProtocol::kOpenAiCompatible)},
+      "team");
   show();
   EXPECT_FALSE(has_text(root(), "Local gateway"));
   EXPECT_EQ(harness_->find("agent-models-label-local-vllm"), nullptr);
@@ -232,8 +237,8 @@ TEST_F(AgentModelsPageTest, AButtonTheSectionDoesNotOfferIsDisabled) {
 }
 
 TEST_F(AgentModelsPageTest, ValidationErrorsAreCaptioned) {
-  auto compat = hosted("c", "Compat", std::nullopt,
-                       model_provider::ProviderProtocol::kOpenAiCompatible);
+  auto compat =
+      hosted("c", "Compat", std::nullopt, model_provider::ProviderProtocol::kOpenAiCompatible);
   compat.endpoint.clear();
   home_.save({compat});
   show();
@@ -319,8 +324,7 @@ TEST_F(AgentModelsPageTest, Renders) {
              "team");
   auto render = [&](const std::string& name, double height) {
     harness_.reset();
-    harness_.emplace(page_.build(state_.view()),
-                     kalu_ui::harness::Options::sized({1280, height}));
+    harness_.emplace(page_.build(state_.view()), kalu_ui::harness::Options::sized({1280, height}));
     harness_->frames(2);
     EXPECT_TRUE(harness_->render_png(dir + "/" + name)) << name;
   };

@@ -23,9 +23,9 @@
 #include "kalu_ui/widget/toggle.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance/page.h"
-#include "vocabulary/appearance_labels.h"
 #include "stored/settings_prefs.h"
 #include "stored/tests/stored_fixture.h"
+#include "vocabulary/appearance_labels.h"
 
 namespace settings::panes::appearance {
 namespace {

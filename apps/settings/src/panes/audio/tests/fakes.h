@@ -7,7 +7,6 @@
 // audio section in memory with a clock set by hand.
 
 #include <fmt/format.h>
-
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -322,7 +321,7 @@ struct Fakes {
   std::shared_ptr<FakeGraphChanges> changes = std::make_shared<FakeGraphChanges>();
 
   AudioDependencies dependencies() const {
-    return AudioDependencies{services,      dispatcher, tool, enumerator,
+    return AudioDependencies{services,      dispatcher, tool,   enumerator,
                              graph_control, runtime,    changes};
   }
 };

@@ -8,7 +8,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "pane_fixture.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/button.h"
@@ -16,15 +15,16 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
+#include "pane_fixture.h"
 
 namespace settings::panes::audio {
 namespace {
 
 namespace w = kalu_ui::widget;
 using kalu_ui::Widget;
-using testing::Fakes;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using testing::Fakes;
 using ::testing::Not;
 using Op = AudioOperation;
 
@@ -71,7 +71,8 @@ struct Shown {
   void request(const AudioOperation& operation) {
     completion->publish(operations::OperationCompletion::Pending{
         operations::operation_key(kAudioActionId, operation)});
-    requests->publish(operations::DeviceLocalRequest(std::in_place_type<AudioOperation>, operation));
+    requests->publish(
+        operations::DeviceLocalRequest(std::in_place_type<AudioOperation>, operation));
     harness.frames(2);
   }
 
@@ -89,10 +90,10 @@ TEST(AudioPageTest, TwoStereoSinksWithStreams) {
   const auto texts = s.texts();
   for (const char* title : {"Output", "Input", "Device capabilities", "Applications", "Recording"})
     EXPECT_THAT(texts, Contains(title));
-  for (const char* id : {"audio.output_device", "audio.volume", "audio.mute", "audio.balance",
-                         "audio.mono", "audio.input_volume", "audio.profile.42",
-                         "audio.stream.70.sink.dd", "audio.stream.70.volume.sl",
-                         "audio.stream.70.muted.tg", "audio.stream.74.sink.dd"}) {
+  for (const char* id :
+       {"audio.output_device", "audio.volume", "audio.mute", "audio.balance", "audio.mono",
+        "audio.input_volume", "audio.profile.42", "audio.stream.70.sink.dd",
+        "audio.stream.70.volume.sl", "audio.stream.70.muted.tg", "audio.stream.74.sink.dd"}) {
     EXPECT_TRUE(s.has(id)) << id;
   }
   // One source: no choice to make.

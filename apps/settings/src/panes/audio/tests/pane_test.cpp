@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "actions/doc_readers.h"
-#include "pane_fixture.h"
 #include "kalu_ui/log.h"
+#include "pane_fixture.h"
 
 namespace settings::panes::audio {
 namespace {
@@ -14,12 +14,12 @@ namespace {
 using namespace std::chrono_literals;
 using kalu_ui::doc::kRoot;
 using operations::OperationCompletion;
-using testing::Fakes;
+using ::testing::ElementsAre;
 using testing::failed;
+using testing::Fakes;
+using ::testing::IsEmpty;
 using testing::PaneFixture;
 using testing::succeeded;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Op = AudioOperation;
 
 std::optional<double> number(kalu_ui::doc::Document& d, std::string_view key) {
@@ -107,8 +107,8 @@ std::vector<OperationCase> operation_cases() {
        "Audio stream mute could not be changed: device busy", fail_all},
       {"profile fails", Op::SetDeviceProfile{42, 0}, false,
        "Audio device profile could not be changed: device busy", fail_all},
-      {"tone fails", Op::TestChannel{false}, false,
-       "Could not test the right speaker: device busy", fail_all},
+      {"tone fails", Op::TestChannel{false}, false, "Could not test the right speaker: device busy",
+       fail_all},
       {"meter fails", Op::ToggleMicrophoneMeter{}, false,
        "Could not test the microphone: device busy", fail_all},
   };
@@ -207,9 +207,9 @@ TEST(AudioPaneOperationTest, AFailedDeviceSwitchWritesTheDefaultBackAndSaysWhy) 
 
 TEST(AudioPaneOperationTest, AnotherPanesRequestStaysInTheCell) {
   PaneFixture t;
-  t.requests->publish(operations::DeviceLocalRequest(
-      std::in_place_type<operations::DisplayOperation>,
-      operations::DisplayOperation::SetBrightness{0.5}));
+  t.requests->publish(
+      operations::DeviceLocalRequest(std::in_place_type<operations::DisplayOperation>,
+                                     operations::DisplayOperation::SetBrightness{0.5}));
   t.sync();
   EXPECT_FALSE(t.requests->get().empty());
 }

@@ -13,9 +13,9 @@
 
 #include "identity/testing.h"
 #include "panes/device_mesh/model.h"
-#include "vocabulary/device_mesh_vocabulary.h"
 #include "prefs_store/paths.h"
 #include "relay/rooms.h"
+#include "vocabulary/device_mesh_vocabulary.h"
 
 namespace settings::panes::device_mesh {
 namespace {

@@ -25,10 +25,10 @@
 #include "lib/preference_pane.h"
 #include "panes/keyboard_shortcuts/keyboard_shortcuts_pane.h"
 #include "panes/keyboard_shortcuts/page.h"
-#include "vocabulary/shortcut_keys.h"
 #include "prefs_store/desktop_controls.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
+#include "vocabulary/shortcut_keys.h"
 
 namespace settings::panes::keyboard_shortcuts {
 namespace {

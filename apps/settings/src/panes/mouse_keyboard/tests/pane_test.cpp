@@ -34,8 +34,8 @@ namespace {
 namespace w = kalu_ui::widget;
 namespace doc = kalu_ui::doc;
 using nlohmann::ordered_json;
-using testing::PaneFolders;
 using ::testing::ElementsAre;
+using testing::PaneFolders;
 
 constexpr kalu_ui::Size kTall{900.0, 2000.0};
 
@@ -61,7 +61,8 @@ TEST(KeyRepeatTest, SliderAndTextFromDelayAndRate) {
   }
 }
 
-std::vector<InputSource> catalogue(std::initializer_list<std::pair<const char*, const char*>> rows) {
+std::vector<InputSource> catalogue(
+    std::initializer_list<std::pair<const char*, const char*>> rows) {
   std::vector<InputSource> out;
   for (const auto& [id, label] : rows) out.push_back({id, label});
   return out;
@@ -73,11 +74,11 @@ struct PageRig {
           std::optional<kalu_actions::Resource> section = std::nullopt)
       : sources(std::move(installed)),
         input(make_input(std::move(active))),
-        harness(build_page({input, sources, true, false},
-                           section ? *section
-                                   : actions::mouse_keyboard_resource(doc::Document{}, input,
-                                                                      sources)),
-                kalu_ui::harness::Options::sized(kTall)) {
+        harness(
+            build_page({input, sources, true, false},
+                       section ? *section
+                               : actions::mouse_keyboard_resource(doc::Document{}, input, sources)),
+            kalu_ui::harness::Options::sized(kTall)) {
     harness.frame();
   }
   static stored::InputPrefs make_input(std::vector<std::string> active) {
@@ -106,8 +107,10 @@ struct PageRig {
   kalu_ui::harness::Harness harness;
 };
 
-const std::vector<InputSource> kFive = catalogue({{"us", "English (US)"}, {"de", "German"},
-                                                  {"fr", "French"}, {"es", "Spanish"},
+const std::vector<InputSource> kFive = catalogue({{"us", "English (US)"},
+                                                  {"de", "German"},
+                                                  {"fr", "French"},
+                                                  {"es", "Spanish"},
                                                   {"it", "Italian"}});
 
 TEST(MouseKeyboardPageTest, OneSourceCanOnlyBeAddedTo) {
@@ -189,16 +192,16 @@ TEST(MouseKeyboardPageTest, EachControlCarriesItsAction) {
     ASSERT_TRUE(slider.binding()) << id;
     EXPECT_EQ(slider.binding()->action, action);
   }
-  for (const auto& [id, action] : {std::pair{kComposeKeyId, "compose-key"},
-                                   std::pair{kAccelProfileId, "acceleration-profile"},
-                                   std::pair{kLayoutId, "active-source"}}) {
+  for (const auto& [id, action] :
+       {std::pair{kComposeKeyId, "compose-key"}, std::pair{kAccelProfileId, "acceleration-profile"},
+        std::pair{kLayoutId, "active-source"}}) {
     auto& dropdown = rig.get<w::Dropdown>(id);
     ASSERT_TRUE(dropdown.binding()) << id;
     EXPECT_EQ(dropdown.binding()->action, action);
   }
-  EXPECT_THAT(rig.get<w::Dropdown>(kComposeKeyId).options(),
-              ElementsAre("Disabled", "Right Alt", "Menu", "Caps Lock", "Right Super",
-                          "Left Super"));
+  EXPECT_THAT(
+      rig.get<w::Dropdown>(kComposeKeyId).options(),
+      ElementsAre("Disabled", "Right Alt", "Menu", "Caps Lock", "Right Super", "Left Super"));
   EXPECT_EQ(rig.get<w::Dropdown>(kAccelProfileId).selected(), "Adaptive");
 }
 
@@ -229,8 +232,9 @@ TEST(MouseKeyboardPageTest, AControlWithoutItsActionIsDisabled) {
 // ---- The pane, on folders of its own ----
 
 struct PaneRig {
-  PaneRig() : harness(std::make_unique<MouseKeyboardPane>(), kalu_ui::harness::Options::sized(kTall)),
-              pane(dynamic_cast<MouseKeyboardPane&>(harness.root())) {
+  PaneRig()
+      : harness(std::make_unique<MouseKeyboardPane>(), kalu_ui::harness::Options::sized(kTall)),
+        pane(dynamic_cast<MouseKeyboardPane&>(harness.root())) {
     harness.frame();
   }
   std::optional<bool> value(std::string_view key) {
@@ -248,8 +252,10 @@ struct PaneRig {
 
 TEST(MouseKeyboardPaneTest, ReadsTheStoredSectionsAndPublishesBothSwitches) {
   PaneFolders folders;
-  folders.store("input", {{"keyboard_layouts", {"de", "xx", "us"}}, {"keyboard_layout", "xx"},
-                          {"key_repeat_delay_ms", 500}, {"key_repeat_rate_hz", 30}});
+  folders.store("input", {{"keyboard_layouts", {"de", "xx", "us"}},
+                          {"keyboard_layout", "xx"},
+                          {"key_repeat_delay_ms", 500},
+                          {"key_repeat_rate_hz", 30}});
   folders.store("text_assistance", {{"check_spelling", "yes"}, {"auto_correct", false}});
   PaneRig rig;
   EXPECT_TRUE(rig.pane.applied_check_spelling());  // not a boolean: true

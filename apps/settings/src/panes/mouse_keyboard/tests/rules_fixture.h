@@ -8,22 +8,21 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
-#include "vocabulary/input_sources.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
+#include "vocabulary/input_sources.h"
 
 namespace settings::panes::mouse_keyboard::testing {
 
 inline std::string fixture_rules() {
   std::string layouts;
-  for (const auto& [id, label] : {std::pair{"us", "English (US)"}, std::pair{"de", "German"},
-                                  std::pair{"fr", "French"}, std::pair{"es", "Spanish"},
-                                  std::pair{"it", "Italian"}}) {
+  for (const auto& [id, label] :
+       {std::pair{"us", "English (US)"}, std::pair{"de", "German"}, std::pair{"fr", "French"},
+        std::pair{"es", "Spanish"}, std::pair{"it", "Italian"}}) {
     layouts += std::string("<layout><configItem><name>") + id + "</name><description>" + label +
                "</description></configItem></layout>\n";
   }

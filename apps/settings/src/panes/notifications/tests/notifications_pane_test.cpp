@@ -272,7 +272,8 @@ TEST(NotificationsPaneTest, ControlsAreBoundToTheSection) {
   ASSERT_NE(banners, nullptr);
   ASSERT_TRUE(banners->binding());
   EXPECT_EQ(banners->binding()->resource_id, "settings.notification-app:org.example.Mail");
-  auto* mute = dynamic_cast<w::Dropdown*>(h.harness.find("notifications.app.org.example.Mail.mute"));
+  auto* mute =
+      dynamic_cast<w::Dropdown*>(h.harness.find("notifications.app.org.example.Mail.mute"));
   ASSERT_NE(mute, nullptr);
   ASSERT_TRUE(mute->binding());
   const auto encoded = mute->binding()->encode(kalu_actions::ControlValue("For 1 hour"));

@@ -14,9 +14,9 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/harness.h"
-#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/personal_apps_pane.h"
 #include "prefs_store/testing.h"
+#include "vocabulary/app_candidates.h"
 
 namespace settings::panes::personal_apps {
 namespace {
@@ -31,8 +31,8 @@ struct TempConfig : prefs_store::testing::TempConfigDir {
 };
 
 std::vector<AppCandidate> twelve_apps() {
-  static constexpr std::string_view kTypes[] = {"text/plain", "text/html",  "image/png",
-                                                "image/jpeg", "audio/ogg",  "video/mp4",
+  static constexpr std::string_view kTypes[] = {"text/plain",      "text/html",    "image/png",
+                                                "image/jpeg",      "audio/ogg",    "video/mp4",
                                                 "application/pdf", "text/markdown"};
   std::vector<AppCandidate> apps;
   for (int i = 0; i < 12; ++i) {

@@ -26,11 +26,11 @@
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
-#include "vocabulary/app_candidates.h"
 #include "panes/personal_apps/page.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
 #include "stored/tests/stored_fixture.h"
+#include "vocabulary/app_candidates.h"
 
 namespace settings::panes::personal_apps {
 namespace {

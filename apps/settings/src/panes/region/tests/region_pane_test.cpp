@@ -22,9 +22,9 @@
 #include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/text.h"
 #include "panes/region/page.h"
-#include "vocabulary/region_formats.h"
 #include "prefs_store/paths.h"
 #include "stored/locale.h"
+#include "vocabulary/region_formats.h"
 
 namespace settings::panes::region {
 namespace {

@@ -174,12 +174,12 @@ TEST_F(StoragePage, FilesAPressOnlyQueuesAreListedApart) {
                              host_fs::SyncedFileState{"d/draft.odt", "draft.odt", 860000, true});
   });
   settle();
-  EXPECT_THAT(between(texts(), "Safe to free", "Largest items"),
-              ElementsAre("Safe to free", "1.0 MB", "report.pdf", "600.0 kB", "slides.odp",
-                          "400.0 kB",
-                          "Queued for verified background reclamation; not counted as safe to "
-                          "free:",
-                          "draft.odt", "860.0 kB"));
+  EXPECT_THAT(
+      between(texts(), "Safe to free", "Largest items"),
+      ElementsAre("Safe to free", "1.0 MB", "report.pdf", "600.0 kB", "slides.odp", "400.0 kB",
+                  "Queued for verified background reclamation; not counted as safe to "
+                  "free:",
+                  "draft.odt", "860.0 kB"));
   EXPECT_NE(find_button(harness().root(), control::kFree), nullptr);
 }
 

@@ -134,7 +134,8 @@ TEST_F(StoragePaneTest, EvictionReportsCompleteOnceAndAskForAFreshSnapshot) {
        "until GC confirms it.",
        succeeded(free, "Synced-file reclamation completed.")},
       // The files went before the service looked: nothing was reclaimed.
-      {{0, 0, 0}, "Freed 0 B from 0 synced files.",
+      {{0, 0, 0},
+       "Freed 0 B from 0 synced files.",
        failed(free, "No reclaimable synced files are available.")},
   };
   ASSERT_TRUE(settle());

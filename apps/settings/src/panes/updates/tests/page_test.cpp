@@ -291,7 +291,8 @@ TEST(UpdatesPageTest, FirmwareOffersAndTheirInstallation) {
   EXPECT_THAT(texts, Contains("Update to 3.1"));
   EXPECT_THAT(texts, Contains("Fixes a wake-from-sleep hang."));
   EXPECT_THAT(texts, Contains("Before installing: AC power connected, Battery above 30%"));
-  EXPECT_THAT(texts, Contains(::testing::StartsWith("Firmware is verified and installed by fwupd.")));
+  EXPECT_THAT(texts,
+              Contains(::testing::StartsWith("Firmware is verified and installed by fwupd.")));
   EXPECT_EQ(button_label(*page, kFirmwareInstallButton), "Install firmware upgrades");
   EXPECT_EQ(progress_bar(*page), nullptr);
 
@@ -318,8 +319,8 @@ TEST(UpdatesPageTest, TheFirmwareHistoryShowsItsFirstEightEntries) {
   PageModel m = known();
   std::vector<FirmwareHistoryEntry> history;
   for (int i = 0; i < 10; ++i) {
-    history.push_back({fmt::format("Device {}", i), "success", "1.0", fmt::format("1.{}", i + 1),
-                       std::nullopt});
+    history.push_back(
+        {fmt::format("Device {}", i), "success", "1.0", fmt::format("1.{}", i + 1), std::nullopt});
   }
   history[1].state = "failed";
   history[1].error = "device went away";

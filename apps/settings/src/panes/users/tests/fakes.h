@@ -57,8 +57,9 @@ class FakeUsers final : public UsersBackend {
     auto answer = record("create " + username + "/" + full_name);
     std::lock_guard lock(m_);
     passwords_.push_back(std::move(typed));
-    if (answer) users_.push_back(user(username, full_name.empty() ? username : full_name,
-                                      2000 + users_.size(), false));
+    if (answer)
+      users_.push_back(
+          user(username, full_name.empty() ? username : full_name, 2000 + users_.size(), false));
     return answer;
   }
   kalu_ui::Status delete_user(const LocalUser& gone, bool remove_files) override {

@@ -19,12 +19,12 @@ namespace {
 
 namespace w = kalu_ui::widget;
 using kalu_ui::Widget;
-using testing::identity;
-using testing::PaneFixture;
-using testing::user;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using testing::identity;
 using ::testing::Not;
+using testing::PaneFixture;
+using testing::user;
 using P = host_identity::Protection;
 
 std::vector<std::string> texts_of(Widget& root) {
@@ -70,9 +70,8 @@ TEST(UsersPage, NothingToListGivesFourCards) {
   ASSERT_EQ(texts.size(), 9u);
   EXPECT_THAT(std::vector(texts.begin(), texts.begin() + 8),
               ElementsAre("Login accounts", "Add user",
-                          "No regular login accounts found on this device.",
-                          "Your Kalu identities", kNoIdentity, "Signing protection",
-                          kSecretService, "Identity boundary"));
+                          "No regular login accounts found on this device.", "Your Kalu identities",
+                          kNoIdentity, "Signing protection", kSecretService, "Identity boundary"));
   EXPECT_THAT(texts[8], ::testing::StartsWith("A login account may have several identities."));
 }
 

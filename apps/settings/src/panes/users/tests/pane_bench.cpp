@@ -32,18 +32,18 @@ struct Holder : kalu_ui::widget::Container {
 std::shared_ptr<fakes::FakeUsers> twenty_accounts() {
   std::vector<LocalUser> users;
   for (int i = 0; i < 20; ++i) {
-    users.push_back(fakes::user("user" + std::to_string(i), "Person " + std::to_string(i),
-                                1000 + i, i % 3 == 0, i == 0, i == 4));
+    users.push_back(fakes::user("user" + std::to_string(i), "Person " + std::to_string(i), 1000 + i,
+                                i % 3 == 0, i == 0, i == 4));
   }
   return std::make_shared<fakes::FakeUsers>(std::move(users));
 }
 
 std::shared_ptr<fakes::FakeIdentities> three_identities() {
   using P = host_identity::Protection;
-  return std::make_shared<fakes::FakeIdentities>(std::vector<LocalIdentity>{
-      fakes::identity("home", "Home", true, P::SecretService),
-      fakes::identity("work", "Work", false, P::PrivateFile),
-      fakes::identity("lab", "", false, P::MigrationRequired)});
+  return std::make_shared<fakes::FakeIdentities>(
+      std::vector<LocalIdentity>{fakes::identity("home", "Home", true, P::SecretService),
+                                 fakes::identity("work", "Work", false, P::PrivateFile),
+                                 fakes::identity("lab", "", false, P::MigrationRequired)});
 }
 
 void wait_until_free(kalu_ui::harness::Harness& window, const UsersPane& pane) {

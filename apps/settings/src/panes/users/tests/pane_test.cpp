@@ -25,12 +25,12 @@ namespace {
 using kalu_ui::Widget;
 using kalu_ui::doc::kRoot;
 using testing::Completion;
-using testing::key_of;
-using testing::PaneFixture;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::key_of;
 using ::testing::Not;
+using testing::PaneFixture;
 using C = operations::UserOperationCases;
 
 constexpr std::string_view kTyped = "Typed-Pa55word-9";
@@ -185,7 +185,8 @@ TEST(UsersPaneTest, TheAccountButtonsChangeTheirAccount) {
 }
 
 TEST(UsersPaneTest, RemoveMovesBetweenUsers) {
-  PaneFixture t({testing::user("ada", "Ada", 1001, true), testing::user("grace", "Grace", 1002, false),
+  PaneFixture t({testing::user("ada", "Ada", 1001, true),
+                 testing::user("grace", "Grace", 1002, false),
                  testing::user("lin", "Lin", 1003, false)});
   ASSERT_TRUE(t.press(control::remove("ada")));
   t.h->frame();
@@ -350,10 +351,10 @@ struct ThrowingUsers final : UsersBackend {
 TEST(UsersPaneTest, ABackendThatThrowsStillEndsTheOperation) {
   auto requests = operations::DeviceLocalRequestCell::create({});
   auto completion = operations::OperationCompletionCell::create({});
-  kalu_ui::harness::Harness h(kalu_ui::widget::boxed(
-      UsersPane(std::make_shared<ThrowingUsers>(), nullptr)
-          .with_operation_requests(requests)
-          .with_operation_completion(completion)));
+  kalu_ui::harness::Harness h(
+      kalu_ui::widget::boxed(UsersPane(std::make_shared<ThrowingUsers>(), nullptr)
+                                 .with_operation_requests(requests)
+                                 .with_operation_completion(completion)));
   auto& pane = dynamic_cast<UsersPane&>(h.root());
   const auto settle = [&] {
     h.frame();
@@ -363,8 +364,8 @@ TEST(UsersPaneTest, ABackendThatThrowsStillEndsTheOperation) {
     }
   };
   settle();
-  for (const UserOperation& op : {UserOperation{C::SetAdmin{"grace", true}},
-                                  UserOperation{C::SetAutologin{"ada", true}}}) {
+  for (const UserOperation& op :
+       {UserOperation{C::SetAdmin{"grace", true}}, UserOperation{C::SetAutologin{"ada", true}}}) {
     completion->publish(Completion::Pending{key_of(op)});
     requests->publish(operations::DeviceLocalRequest(std::in_place_type<UserOperation>, op));
     settle();

@@ -9,8 +9,8 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_actions/control_invocation.h"
-#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/geometry.h"
+#include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/place.h"
 #include "kalu_ui/widget/support.h"
 #include "widget_contract/event.h"
