@@ -4,6 +4,7 @@
 #include <cmath>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 #include "cairo_play.h"
 #include "kalu_ui/icon.h"
@@ -142,6 +143,16 @@ struct TextRenderer::Cache {
   std::list<Entry> lru;  // most recent first
   std::unordered_map<Key, std::list<Entry>::iterator, KeyHash> index;
   CacheStats stats;
+  // Widest lines of long lists (widest_single_line): the style as a key
+  // with no text, the texts and their widest line, most recent first.
+  static constexpr std::size_t kLongList = 32;
+  struct Widest {
+    Key style;
+    std::vector<std::string> texts;
+    double width = 0.0;
+  };
+  static constexpr std::size_t kWidestLists = 16;
+  std::list<Widest> widest;
 
   explicit Cache(std::size_t cap) : capacity(std::max<std::size_t>(cap, 1)) {
     font_map = pango_cairo_font_map_new();
@@ -263,6 +274,45 @@ TextMetrics TextRenderer::measure(std::string_view text, const TextStyle& style,
   return layout(text, style, max_width, option)->metrics();
 }
 
+double TextRenderer::widest_single_line(std::span<const std::string> texts,
+                                        const TextStyle& style) {
+  double width = 0.0;
+  if (texts.size() < Cache::kLongList) {
+    // A few texts: measured through the layout cache, where drawing the
+    // choice shown finds its own.
+    for (const std::string& text : texts) {
+      width = std::max(width, measure(text, style, std::nullopt, LayoutOption::SingleLine).width);
+    }
+    return width;
+  }
+  TextStyle s = sanitised(style, 1.0f);
+  Key key{{},       std::move(s.family),     s.size, s.weight, s.line_height,
+          kNoLimit, LayoutOption::SingleLine};
+  auto& lists = cache_->widest;
+  for (auto it = lists.begin(); it != lists.end(); ++it) {
+    if (it->style == key && std::ranges::equal(it->texts, texts)) {
+      lists.splice(lists.begin(), lists, it);
+      return it->width;
+    }
+  }
+  for (const std::string& text : texts) {
+    key.text = text;
+    // A layout the cache holds is read there; any other is shaped, measured
+    // and let go, so the list does not push out the layouts of the page.
+    if (auto held = cache_->index.find(key); held != cache_->index.end()) {
+      ++cache_->stats.hits;
+      width = std::max(width, held->second->second->metrics().width);
+    } else {
+      ++cache_->stats.misses;
+      width = std::max(width, cache_->shape(key)->metrics().width);
+    }
+  }
+  key.text.clear();
+  lists.push_front({std::move(key), std::vector<std::string>(texts.begin(), texts.end()), width});
+  if (lists.size() > Cache::kWidestLists) lists.pop_back();
+  return width;
+}
+
 TextMetrics TextRenderer::draw_text(Scene& scene, std::string_view text, const TextStyle& style,
                                     Point origin, std::optional<double> max_width,
                                     LayoutOption option, const Affine& transform) {
@@ -323,6 +373,7 @@ CacheStats TextRenderer::cache_stats() const {
 void TextRenderer::clear_cache() {
   cache_->lru.clear();
   cache_->index.clear();
+  cache_->widest.clear();
 }
 
 }  // namespace kalu_ui::text

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "ink.h"
 #include "kalu_ui/cairo_backend.h"
@@ -153,6 +156,43 @@ TEST(TextCache, LeastRecentlyUsedIsDroppedAndDrawnLayoutsOutliveIt) {
   EXPECT_EQ(r.cache_stats().entries, 0u);
   ASSERT_EQ(scene.find_text("one").size(), 1u);
   EXPECT_GT(scene.find_text("one")[0]->box.width(), 0.0);
+}
+
+TEST(TextCache, ALongListsWidestLineIsKeptApartFromTheLayouts) {
+  TextRenderer r(2);
+  const auto s = style(13.0f);
+  std::vector<std::string> texts{"one", "a rather longer choice"};
+  for (int i = 0; i < 40; ++i) texts.push_back("choice " + std::to_string(i));
+  double widest = 0.0;
+  for (const std::string& text : texts) {
+    widest = std::max(widest, r.measure(text, s, std::nullopt, LayoutOption::SingleLine).width);
+  }
+  r.clear_cache();
+  r.measure("one", s, std::nullopt, LayoutOption::SingleLine);
+  r.measure("two", s, std::nullopt, LayoutOption::SingleLine);
+  const CacheStats before = r.cache_stats();
+  EXPECT_EQ(r.widest_single_line(texts, s), widest);
+  // "one" came from the cache; the others were shaped and let go, and the
+  // page's layouts stay.
+  EXPECT_EQ(r.cache_stats().misses, before.misses + texts.size() - 1);
+  EXPECT_EQ(r.cache_stats().hits, before.hits + 1);
+  r.measure("one", s, std::nullopt, LayoutOption::SingleLine);
+  r.measure("two", s, std::nullopt, LayoutOption::SingleLine);
+  EXPECT_EQ(r.cache_stats().misses, before.misses + texts.size() - 1);
+
+  // The same texts in a list made anew shape nothing; another text or style
+  // is measured afresh.
+  const std::vector<std::string> again(texts);
+  const auto misses = r.cache_stats().misses;
+  EXPECT_EQ(r.widest_single_line(again, s), widest);
+  EXPECT_EQ(r.cache_stats().misses, misses);
+  texts[1] = "short";
+  EXPECT_LT(r.widest_single_line(texts, s), widest);
+  EXPECT_GT(r.widest_single_line(again, style(20.0f)), widest);
+  // A short list is measured as single texts are.
+  const std::vector<std::string> few{"one", "a rather longer choice"};
+  EXPECT_EQ(r.widest_single_line(few, s), widest);
+  EXPECT_EQ(r.widest_single_line({}, s), 0.0);
 }
 
 TEST(TextDraw, InkStaysInsideTheMeasuredBoxAtEveryScale) {

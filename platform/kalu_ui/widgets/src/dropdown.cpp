@@ -182,12 +182,7 @@ void Dropdown::set_options(std::vector<std::string> options) {
 double Dropdown::widest_option(text::TextRenderer& renderer) {
   const text::TextStyle style = detail::label_style(renderer, kTextSize);
   if (widest_option_ && measured_text_size_ == style.size) return *widest_option_;
-  double widest = 0.0;
-  for (const std::string& option : options_) {
-    widest = std::max(
-        widest,
-        renderer.measure(option, style, std::nullopt, text::LayoutOption::SingleLine).width);
-  }
+  const double widest = renderer.widest_single_line(options_, style);
   // Rounded up so that the width handed back to the text is never a hair
   // short of it (which would ellipsise the widest option).
   widest_option_ = std::ceil(widest);

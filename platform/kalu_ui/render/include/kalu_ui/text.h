@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -137,6 +138,15 @@ class TextRenderer {
 
   TextMetrics measure(std::string_view text, const TextStyle& style,
                       std::optional<double> max_width, LayoutOption option);
+
+  // The width of the widest of `texts`, each on one line in `style` (used as
+  // given), 0 for none: what a list of choices needs across. A few texts are
+  // measured through the layout cache. For a long list the answer is kept
+  // (for the last few lists and styles), so a list made anew with the same
+  // texts (a page built again, a pane opened again) is not shaped again, and
+  // shaping it leaves the layout cache, and the page's layouts in it, as it
+  // was.
+  double widest_single_line(std::span<const std::string> texts, const TextStyle& style);
 
   // Appends the text to the scene with its top-left corner at `origin`
   // (local coordinates of `transform`) in style.color; answers its metrics.
