@@ -6,6 +6,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "sim_device/state.h"
 
@@ -28,7 +30,15 @@ StateWatch::StateWatch(const std::filesystem::path& file) : name_(file.filename(
 }
 
 StateWatch::~StateWatch() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  // Closing an inotify descriptor waits for the kernel to retire its watch,
+  // which takes a grace period of ten milliseconds and more: the thread that
+  // lets a watch go (the UI thread, closing a pane) does not wait for it.
+  try {
+    std::thread([fd = fd_] { ::close(fd); }).detach();
+  } catch (const std::system_error&) {
+    ::close(fd_);
+  }
 }
 
 bool StateWatch::take_changes() {

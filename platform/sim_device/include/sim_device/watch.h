@@ -16,6 +16,8 @@ class StateWatch {
   // is -1 and the caller reads at intervals instead.
   StateWatch();
   explicit StateWatch(const std::filesystem::path& file);
+  // The descriptor is closed on a thread of its own: closing an inotify
+  // descriptor waits for the kernel.
   ~StateWatch();
   StateWatch(const StateWatch&) = delete;
   StateWatch& operator=(const StateWatch&) = delete;
