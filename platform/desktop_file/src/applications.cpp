@@ -1,9 +1,15 @@
 #include "desktop_file/applications.h"
 
 #include <fmt/format.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <map>
+#include <mutex>
 #include <system_error>
+#include <unordered_map>
 
 #include "desktop_file/key_file.h"
 #include "prefs_store/paths.h"
@@ -56,6 +62,47 @@ void collect_root(const fs::path& root, std::map<std::string, fs::path>& files,
   }
 }
 
+// What a file looked like when it was read: its identity, size and times.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+
+  bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> file_stamp(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  const auto ns = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  return FileStamp{info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+// File times move in clock ticks: a file changed again within the tick it was
+// read in could keep its stamp. Only a file left alone for a while is kept.
+bool settled(const FileStamp& stamp) {
+  timespec now{};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+  const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  constexpr std::int64_t kSettled = 2'000'000'000;
+  return std::max(stamp.modified_ns, stamp.changed_ns) < now_ns - kSettled;
+}
+
+// The entries read so far, by file: a pane that lists the applications each
+// time it opens reads every entry, and parsing the translated names of a
+// few dozen entries costs milliseconds.
+struct KeptEntry {
+  FileStamp stamp;
+  DesktopEntry entry;
+};
+constexpr std::size_t kKeptEntries = 4096;
+std::mutex kept_mutex;
+std::unordered_map<std::string, KeptEntry> kept;
+
 }  // namespace
 
 ApplicationRoots ApplicationRoots::from_environment() {
@@ -106,10 +153,27 @@ kalu_ui::Result<DesktopEntry> parse_entry(std::string_view text, fs::path path,
 }
 
 kalu_ui::Result<DesktopEntry> read_entry(const fs::path& path, std::string desktop_id) {
+  // Stamped before the read: a file that changes meanwhile no longer matches
+  // the stamp kept with it, so the next call reads it again.
+  const std::optional<FileStamp> stamp = file_stamp(path);
+  if (stamp) {
+    std::lock_guard lock(kept_mutex);
+    if (auto it = kept.find(path.string()); it != kept.end() && it->second.stamp == *stamp) {
+      DesktopEntry entry = it->second.entry;
+      entry.desktop_id = std::move(desktop_id);
+      return entry;
+    }
+  }
   auto text = read_small_file(path, kMaxEntryBytes);
   if (!text) return std::unexpected(text.error());
   if (!*text) return kalu_ui::fail(fmt::format("{} does not exist", path.string()));
-  return parse_entry(**text, path, std::move(desktop_id));
+  auto entry = parse_entry(**text, path, std::move(desktop_id));
+  if (entry && stamp && settled(*stamp)) {
+    std::lock_guard lock(kept_mutex);
+    if (kept.size() >= kKeptEntries) kept.clear();
+    kept.insert_or_assign(path.string(), KeptEntry{*stamp, *entry});
+  }
+  return entry;
 }
 
 std::vector<DesktopEntry> scan_with_stamps(const ApplicationRoots& roots,

@@ -104,6 +104,19 @@ TEST_F(Applications, CacheKeepsItsAnswerUntilAFolderChanges) {
   EXPECT_EQ(cached[0].app_id, "editor");
 }
 
+TEST_F(Applications, AnEntryChangedInPlaceIsReadAgain) {
+  const fs::path editor = put("home", "editor.desktop", app("Editor"));
+  ASSERT_EQ(desktop_file::read_entry(editor, "editor.desktop")->name, "Editor");
+  // The same size, most likely within the same tick of the file clock.
+  std::ofstream(editor, std::ios::binary) << app("Writer");
+  const auto again = desktop_file::read_entry(editor, "writer.desktop");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->name, "Writer");
+  EXPECT_EQ(again->desktop_id, "writer.desktop");
+  fs::remove(editor);
+  EXPECT_FALSE(desktop_file::read_entry(editor, "editor.desktop"));
+}
+
 TEST(ExecProgram, TakesTheFirstWordWithQuotingUndone) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"gedit %U", "gedit"},

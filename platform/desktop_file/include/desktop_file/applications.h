@@ -57,7 +57,10 @@ struct DesktopEntry {
 
 // Reads the desktop entry at `path` under `desktop_id`; an error says why the
 // file is no application entry (unreadable, malformed line N, no "Desktop
-// Entry" group, another Type, no Name).
+// Entry" group, another Type, no Name). An entry read before from a file
+// that has not changed since (same identity, size and times: one stat) is
+// answered from memory; a file changed in the last two seconds is always
+// read, since a change within one tick of the file clock keeps the times.
 kalu_ui::Result<DesktopEntry> read_entry(const std::filesystem::path& path, std::string desktop_id);
 
 // The same, from the file's text.
