@@ -75,6 +75,10 @@ std::string valid_utf8(std::string_view text) {
   return out;
 }
 
+bool plain_ascii(std::string_view text) {
+  return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 int to_pango(double px) {
   return static_cast<int>(std::lround(std::clamp(px, 0.0, 1.0e6) * PANGO_SCALE));
 }
@@ -226,6 +230,15 @@ struct TextRenderer::Cache {
     return std::make_shared<const TextLayout>(std::move(impl));
   }
 
+  // The layout held under `key`, as a hit; none when it is not held.
+  std::shared_ptr<const TextLayout> held(const Key& key) {
+    auto it = index.find(key);
+    if (it == index.end()) return nullptr;
+    ++stats.hits;
+    lru.splice(lru.begin(), lru, it->second);
+    return it->second->second;
+  }
+
   std::shared_ptr<const TextLayout> get(Key key) {
     if (auto it = index.find(key); it != index.end()) {
       ++stats.hits;
@@ -265,8 +278,18 @@ std::shared_ptr<const TextLayout> TextRenderer::layout(std::string_view text,
   // Values that would upset Pango are resolved here too; a style that was
   // already resolved passes unchanged.
   TextStyle s = sanitised(style, 1.0f);
-  return cache_->get(Key{std::string(text), std::move(s.family), s.size, s.weight, s.line_height,
-                         normalise_limit(max_width, option), option});
+  const double limit = normalise_limit(max_width, option);
+  if (option == LayoutOption::Wrap && limit != kNoLimit && plain_ascii(text)) {
+    // A text is measured at its natural width before it is given a width; a
+    // text that fits its width breaks where the unlimited one does, so that
+    // layout, when held, serves (left to right, the only direction ASCII
+    // takes) and the text is not shaped twice.
+    auto natural = cache_->held(
+        Key{std::string(text), s.family, s.size, s.weight, s.line_height, kNoLimit, option});
+    if (natural && natural->metrics().width <= limit) return natural;
+  }
+  return cache_->get(
+      Key{std::string(text), std::move(s.family), s.size, s.weight, s.line_height, limit, option});
 }
 
 TextMetrics TextRenderer::measure(std::string_view text, const TextStyle& style,

@@ -195,6 +195,25 @@ TEST(TextCache, ALongListsWidestLineIsKeptApartFromTheLayouts) {
   EXPECT_EQ(r.widest_single_line({}, s), 0.0);
 }
 
+TEST(TextCache, AWrappedTextThatFitsItsWidthIsShapedOnce) {
+  TextRenderer r;
+  const auto s = style(13.0f);
+  const TextMetrics natural = r.measure("Automatic IPv4", s, std::nullopt, LayoutOption::Wrap);
+  const auto misses = r.cache_stats().misses;
+  // Given its own width, or more, it keeps its one line and its layout.
+  EXPECT_EQ(r.measure("Automatic IPv4", s, std::ceil(natural.width), LayoutOption::Wrap), natural);
+  EXPECT_EQ(r.measure("Automatic IPv4", s, 400.0, LayoutOption::Wrap), natural);
+  EXPECT_EQ(r.cache_stats().misses, misses);
+  // Narrower, it breaks.
+  EXPECT_GT(r.measure("Automatic IPv4", s, natural.width / 2, LayoutOption::Wrap).lines, 1);
+  EXPECT_EQ(r.cache_stats().misses, misses + 1);
+  // Text in a script that may run right to left is laid out at its width.
+  r.measure("שלום", s, std::nullopt, LayoutOption::Wrap);
+  const auto before = r.cache_stats().misses;
+  r.measure("שלום", s, 400.0, LayoutOption::Wrap);
+  EXPECT_EQ(r.cache_stats().misses, before + 1);
+}
+
 TEST(TextDraw, InkStaysInsideTheMeasuredBoxAtEveryScale) {
   TextRenderer r;
   const Color bg = Color::white();
