@@ -352,6 +352,7 @@ class Window {
       expose_ = false;
       if (first) {
         SDL_ShowWindow(window_);
+        shown_ = true;
         SDL_UpdateWindowSurface(window_);
         first = false;
         if (env_set("KALU_UI_REPORT_FIRST_FRAME")) {
@@ -555,6 +556,8 @@ class Window {
       log::warn(kTarget, kModule, "frame not drawn", {{"op", "present"}, {"error", drawn.error()}});
       return;
     }
+    // Not yet shown: showing the window sends the whole surface.
+    if (!shown_) return;
     std::vector<SDL_Rect> rects;
     const double s = driver.scale();
     for (const Rect& r : damage) {
@@ -613,6 +616,8 @@ class Window {
   Uint32 wake_event_ = static_cast<Uint32>(-1);
   bool quit_ = false;
   bool expose_ = false;
+  // The first frame is drawn before the window is shown, and sent with it.
+  bool shown_ = false;
   bool text_input_on_ = false;
   std::optional<Point> pointer_;
   CursorKind cursor_kind_ = frame::cursor::kDefault;
