@@ -21,7 +21,7 @@ using sim_device::simdev::Outcome;
 using ::testing::HasSubstr;
 using Json = nlohmann::json;
 
-std::string read_file(const fs::path& path) {
+std::string read_text(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -42,7 +42,7 @@ class SimulatedMesh : public ::testing::Test {
     return sim_device::simdev::run(program, args, input);
   }
   Outcome simdev(std::vector<std::string> args) { return run("simdev", std::move(args)); }
-  Json peers() { return Json::parse(read_file(root_ / "home-peers.json")); }
+  Json peers() { return Json::parse(read_text(root_ / "home-peers.json")); }
 
   sim_device::ScopedDeviceState device_;
   fs::path root_;
@@ -91,14 +91,14 @@ TEST_F(SimulatedMesh, TheSetupWritesTheRelayConfigurationThroughPkexec) {
     EXPECT_EQ(faulted.err, "no agent\n");
     ASSERT_EQ(simdev({"fault", fault}).status, 0);
   }
-  const std::string before = read_file(relay_config_path());
+  const std::string before = read_text(relay_config_path());
   for (std::string_view bad : {std::string_view("not json"), std::string_view("{}"),
                                std::string_view(R"({"role":"server"})")}) {
     const Outcome refused = run("pkexec", args, bad);
     EXPECT_EQ(refused.status, 1) << bad;
     EXPECT_THAT(refused.err, HasSubstr("invalid setup document")) << bad;
   }
-  EXPECT_EQ(read_file(relay_config_path()), before);
+  EXPECT_EQ(read_text(relay_config_path()), before);
 }
 
 TEST_F(SimulatedMesh, DiscoveryApprovalAndTheHomeServersTools) {
@@ -147,7 +147,7 @@ TEST_F(SimulatedMesh, DiscoveryApprovalAndTheHomeServersTools) {
                               {"home-peer-retry-removals", "--identity-root", root_.string()});
   ASSERT_EQ(retried.status, 0) << retried.err;
   EXPECT_EQ(Json::parse(retried.out)["retried"], 2);
-  EXPECT_EQ(Json::parse(read_file(root_ / "pending-home-peer-decommissions.json")), Json::array());
+  EXPECT_EQ(Json::parse(read_text(root_ / "pending-home-peer-decommissions.json")), Json::array());
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::string file_text(const fs::path& path) {
+std::string state_file_text(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -61,33 +61,33 @@ TEST(DeviceState, ChangesPersistAndFaultsAnswerTheirTextWithoutWriting) {
     s["network"]["wifi_enabled"] = false;
     return {};
   }));
-  EXPECT_EQ(Json::parse(file_text(scoped.path()))["network"]["wifi_enabled"], false);
+  EXPECT_EQ(Json::parse(state_file_text(scoped.path()))["network"]["wifi_enabled"], false);
 
   ASSERT_TRUE(update("", [](Json& s) -> kalu_ui::Status {
     s["faults"]["network.set_wifi"] = "radio is blocked";
     return {};
   }));
-  std::string before = file_text(scoped.path());
+  std::string before = state_file_text(scoped.path());
   auto refused = update("network.set_wifi", [](Json& s) -> kalu_ui::Status {
     s["network"]["wifi_enabled"] = true;
     return {};
   });
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error(), "radio is blocked");
-  EXPECT_EQ(file_text(scoped.path()), before);
+  EXPECT_EQ(state_file_text(scoped.path()), before);
   EXPECT_EQ(read_for("network.set_wifi").error(), "radio is blocked");
 }
 
 TEST(DeviceState, AChangeThatBreaksTheShapeIsRefusedWithItsPlace) {
   ScopedDeviceState scoped;
-  std::string before = file_text(scoped.path());
+  std::string before = state_file_text(scoped.path());
   auto refused = update("", [](Json& s) -> kalu_ui::Status {
     s["network"]["wifi_networks"][1]["signal"] = "strong";
     return {};
   });
   ASSERT_FALSE(refused);
   EXPECT_THAT(refused.error(), HasSubstr("network.wifi_networks[1].signal"));
-  EXPECT_EQ(file_text(scoped.path()), before);
+  EXPECT_EQ(state_file_text(scoped.path()), before);
 }
 
 TEST(DeviceState, ReadsComeFromTheCacheUntilTheFileChanges) {
@@ -107,7 +107,7 @@ TEST(DeviceState, ReadsComeFromTheCacheUntilTheFileChanges) {
 
 TEST(DeviceState, AFileWithoutANewerSectionGetsItSeeded) {
   ScopedDeviceState scoped;
-  Json old = Json::parse(file_text(scoped.path()));
+  Json old = Json::parse(state_file_text(scoped.path()));
   old.erase("tools");
   put_file(scoped.path(), old.dump());
   auto state = read();
@@ -140,7 +140,7 @@ class CorruptFile : public ::testing::TestWithParam<CorruptCase> {};
 
 TEST_P(CorruptFile, IsKeptAsideReportedAndReplacedByAFreshDevice) {
   ScopedDeviceState scoped;
-  std::string bad = GetParam().make(file_text(scoped.path()));
+  std::string bad = GetParam().make(state_file_text(scoped.path()));
   put_file(scoped.path(), bad);
 
   auto found = read();
@@ -152,7 +152,7 @@ TEST_P(CorruptFile, IsKeptAsideReportedAndReplacedByAFreshDevice) {
 
   auto copies = corrupt_copies(scoped.dir());
   ASSERT_EQ(copies.size(), 1u);
-  EXPECT_EQ(file_text(copies[0]), bad);
+  EXPECT_EQ(state_file_text(copies[0]), bad);
 
   auto fresh = read();
   ASSERT_TRUE(fresh) << fresh.error();
@@ -189,7 +189,7 @@ TEST(DeviceState, AnUnmovableBadFileSeedsNothingAndFailsEveryOperation) {
     EXPECT_THAT(found.error(), HasSubstr("could not be moved aside"));
     EXPECT_FALSE(update("", [](Json&) -> kalu_ui::Status { return {}; }));
   }
-  EXPECT_EQ(file_text(scoped.path()), "{\"version\": ");
+  EXPECT_EQ(state_file_text(scoped.path()), "{\"version\": ");
   EXPECT_TRUE(corrupt_copies(scoped.dir()).empty());
 }
 
@@ -231,7 +231,7 @@ TEST(DeviceState, ConcurrentWritersLoseNothing) {
   });
   std::thread reader([&] {
     while (!done) {
-      std::string text = file_text(scoped.path());
+      std::string text = state_file_text(scoped.path());
       if (!Json::accept(text)) ++bad_parses;
     }
   });
@@ -240,7 +240,7 @@ TEST(DeviceState, ConcurrentWritersLoseNothing) {
   done = true;
   reader.join();
 
-  Json final_state = Json::parse(file_text(scoped.path()));
+  Json final_state = Json::parse(state_file_text(scoped.path()));
   for (int t = 0; t < 8; ++t) {
     EXPECT_GT(counts[t], 0);
     EXPECT_EQ(final_state["delays"]["test.thread" + std::to_string(t)], counts[t]);

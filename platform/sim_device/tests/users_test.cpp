@@ -17,7 +17,7 @@ using simdev::run;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-std::string file_text(const std::filesystem::path& path) {
+std::string users_file_text(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -26,7 +26,7 @@ std::string file_text(const std::filesystem::path& path) {
 
 // The line of `file` that starts with "<name>:", empty when there is none.
 std::string line_of(const std::filesystem::path& file, const std::string& name) {
-  std::istringstream lines(file_text(file));
+  std::istringstream lines(users_file_text(file));
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with(name + ":")) return line;
   }
@@ -74,8 +74,8 @@ TEST(SimulatedUsers, AccountProgramsChangeTheAccountsAndRewriteTheFiles) {
 
   ok(run("chpasswd", {}, "lin:correct horse battery\n"));
   EXPECT_EQ(users()["accounts"].back()["password_set"], true);
-  EXPECT_THAT(file_text(scoped.path()), Not(HasSubstr("correct horse")));
-  EXPECT_THAT(file_text(files.passwd), Not(HasSubstr("correct horse")));
+  EXPECT_THAT(users_file_text(scoped.path()), Not(HasSubstr("correct horse")));
+  EXPECT_THAT(users_file_text(files.passwd), Not(HasSubstr("correct horse")));
 
   EXPECT_EQ(ok(run("gpasswd", {"--add", "lin", "wheel"})), "Adding user lin to group wheel\n");
   EXPECT_THAT(line_of(files.group, "wheel"), HasSubstr("lin"));
@@ -96,7 +96,7 @@ TEST(SimulatedUsers, AccountProgramsChangeTheAccountsAndRewriteTheFiles) {
 TEST(SimulatedUsers, RefusalsAndFaultsChangeNothing) {
   ScopedDeviceState scoped;
   Json before = users();
-  std::string passwd_before = file_text(account_files()->passwd);
+  std::string passwd_before = users_file_text(account_files()->passwd);
   struct Case {
     std::string program;
     std::vector<std::string> args;
@@ -142,7 +142,7 @@ TEST(SimulatedUsers, RefusalsAndFaultsChangeNothing) {
   EXPECT_EQ(run("gpasswd", {"--add", "grace", "wheel"}).err, "gpasswd: cannot lock /etc/group\n");
   Json after = users();
   EXPECT_EQ(after, before);
-  EXPECT_EQ(file_text(account_files()->passwd), passwd_before);
+  EXPECT_EQ(users_file_text(account_files()->passwd), passwd_before);
 }
 
 }  // namespace

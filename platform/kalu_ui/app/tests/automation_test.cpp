@@ -21,7 +21,7 @@
 namespace kalu_ui {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using OrderedJson = nlohmann::ordered_json;
 using launch::Automation;
 
 struct TempDir {
@@ -107,7 +107,7 @@ TEST(Automation, SetUpHookRegistryServesClientsThroughTheFrameHook) {
   EXPECT_TRUE(h.wait_for_frame(std::chrono::seconds(5)));
   auto line = client->read_line(5000);
   ASSERT_TRUE(line) << line.error();
-  const Json answer = Json::parse(*line);
+  const OrderedJson answer = OrderedJson::parse(*line);
   EXPECT_EQ(answer["id"], 7);
   EXPECT_EQ(answer["ok"], true) << *line;
   EXPECT_EQ(answer["result"]["outcome"]["state"], "completed") << *line;

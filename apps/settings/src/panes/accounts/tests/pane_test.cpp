@@ -37,7 +37,7 @@ constexpr std::string_view kChecking = "Checking the account before saving\u2026
 
 namespace services = settings::accounts;
 
-std::vector<std::string> texts_of(const Widget& root) {
+std::vector<std::string> pane_texts_of(const Widget& root) {
   std::vector<std::string> out;
   kalu_ui::frame::collect(const_cast<Widget&>(root), [&](const Widget& w) {
     if (const auto* t = dynamic_cast<const kalu_ui::widget::Text*>(&w)) out.push_back(t->text());
@@ -113,7 +113,7 @@ TEST(AccountsPaneTest, AddCheckSaveThenTheRowIsNotCheckedYet) {
   ASSERT_TRUE(t.pane().form_check_running());
   EXPECT_EQ(t.pane().form_status(), std::string(kChecking));
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Contains("Could not save: " + std::string(kChecking)));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Contains("Could not save: " + std::string(kChecking)));
   ASSERT_TRUE(t.probe->started(1));
   expect_nowhere(t, kTyped);
 
@@ -137,7 +137,7 @@ TEST(AccountsPaneTest, AddCheckSaveThenTheRowIsNotCheckedYet) {
   EXPECT_TRUE(t.pane().cells().password->empty());
   EXPECT_EQ(t.pane().cells().display_name->get(), "");
   t.h->frame();
-  const auto texts = texts_of(t.h->root());
+  const auto texts = pane_texts_of(t.h->root());
   EXPECT_THAT(texts, Contains("Team files"));
   EXPECT_THAT(texts, Contains("Not checked yet"));
   EXPECT_THAT(texts, Not(Contains("Add Files (WebDAV) account")));
@@ -232,7 +232,7 @@ TEST(AccountsPaneTest, EditingWithoutTypingAPasswordChecksAndKeepsTheSavedOne) {
   EXPECT_EQ(t.pane().cells().username->get(), "ann");
   EXPECT_EQ(t.pane().cells().server_url->get(), "https://files.example.org/dav/");
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Contains("Edit Files (WebDAV) account"));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Contains("Edit Files (WebDAV) account"));
   t.pane().cells().display_name->publish("Shared files");
   ASSERT_TRUE(t.press("settings.accounts.form.save"));
   ASSERT_TRUE(t.frames_until([&] { return !t.pane().form_kind(); }));
@@ -266,7 +266,7 @@ TEST(AccountsPaneTest, ReplacingASavedPassword) {
   EXPECT_EQ(t.pane().reauth_target(), "webdav-1");
   EXPECT_EQ(secret_of(t, "webdav-1"), "dav-secret");
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()),
+  EXPECT_THAT(pane_texts_of(t.h->root()),
               Contains("Could not update credential: server rejected the saved credential"));
 
   // Held, so that the check is still running when the message is read.
@@ -290,11 +290,11 @@ TEST(AccountsPaneTest, RemovalTakesTwoStepsAndAStalePressIsIgnored) {
   EXPECT_EQ(t.pane().pending_removal(), (PendingRemoval{AccountKind::kWebDav, "webdav-1"}));
   EXPECT_NE(services::load_account_store(t.dir.root()).get("webdav-1"), nullptr);
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Contains("Remove account?"));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Contains("Remove account?"));
   ASSERT_TRUE(t.press("settings.accounts.remove.cancel"));
   EXPECT_EQ(t.pane().pending_removal(), std::nullopt);
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Not(Contains("Remove account?")));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Not(Contains("Remove account?")));
 
   ASSERT_TRUE(t.press("settings.accounts.remove.webdav-1"));
   t.h->frame();
@@ -322,7 +322,7 @@ TEST(AccountsPaneTest, AFailedRemovalWaitsInTheFormStatusUntilAFormOpens) {
   EXPECT_TRUE(t.pane().form_status()->starts_with("could not remove account sync status: "));
   EXPECT_NE(services::load_account_store(t.dir.root()).get("webdav-1"), nullptr);
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Not(Contains(::testing::StartsWith("Could not save"))));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Not(Contains(::testing::StartsWith("Could not save"))));
   ASSERT_TRUE(t.press("settings.accounts.add.mail"));
   EXPECT_EQ(t.pane().form_status(), std::nullopt);
 }

@@ -17,8 +17,8 @@ namespace {
 namespace doc = kalu_ui::doc;
 using operations::OperationCompletion;
 
-constexpr std::string_view kSpeaker = "/org/bluez/hci0/dev_58_2F_40_9B_E7_16";
-constexpr std::string_view kMouse = "/org/bluez/hci0/dev_F4_12_6D_88_0A_C3";
+constexpr std::string_view kSpeakerPath = "/org/bluez/hci0/dev_58_2F_40_9B_E7_16";
+constexpr std::string_view kMousePath = "/org/bluez/hci0/dev_F4_12_6D_88_0A_C3";
 
 struct Hosted {
   Hosted()
@@ -45,7 +45,7 @@ TEST(BluetoothSystemBackendTest, PairsASeededDevice) {
   EXPECT_TRUE(t.pane.powered());
   EXPECT_EQ(t.pane.keys()[2], "dev_58_2F_40_9B_E7_16");
 
-  t.request(BluetoothOperation::Pair{std::string(kSpeaker)});
+  t.request(BluetoothOperation::Pair{std::string(kSpeakerPath)});
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (t.pane.pairing_device() && std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -67,11 +67,11 @@ TEST(BluetoothSystemBackendTest, AFaultBecomesTheFailure) {
                 return {};
               }).has_value());
   Hosted t;
-  t.request(BluetoothOperation::Connect{std::string(kMouse)});
+  t.request(BluetoothOperation::Connect{std::string(kMousePath)});
   EXPECT_EQ(t.completion->get(),
             OperationCompletion(OperationCompletion::Failed{
                 operations::operation_key(
-                    BluetoothOperation(BluetoothOperation::Connect{std::string(kMouse)})),
+                    BluetoothOperation(BluetoothOperation::Connect{std::string(kMousePath)})),
                 "Could not connect Travel Mouse: Page timeout. Check that it is awake and in "
                 "range, then retry."}));
 }

@@ -93,10 +93,12 @@ ToggleBindings section_bindings() {
   };
 }
 
-kalu_ui::harness::Options window() { return kalu_ui::harness::Options::sized({760.0, 2100.0}); }
+kalu_ui::harness::Options continuity_window() {
+  return kalu_ui::harness::Options::sized({760.0, 2100.0});
+}
 
 TEST(ContinuityPageTest, TogglesCarryTheirStateAndActions) {
-  kalu_ui::harness::Harness harness(page(busy_model(), section_bindings()), window());
+  kalu_ui::harness::Harness harness(page(busy_model(), section_bindings()), continuity_window());
   harness.frame();
   const struct {
     const char* id;
@@ -117,7 +119,7 @@ TEST(ContinuityPageTest, TogglesCarryTheirStateAndActions) {
   }
 
   // Without bindings the same toggles have no action.
-  kalu_ui::harness::Harness unbound(page(busy_model(), {}), window());
+  kalu_ui::harness::Harness unbound(page(busy_model(), {}), continuity_window());
   unbound.frame();
   auto* master = dynamic_cast<w::Toggle*>(unbound.find("device_mesh.continuity.enabled"));
   ASSERT_NE(master, nullptr);
@@ -125,7 +127,7 @@ TEST(ContinuityPageTest, TogglesCarryTheirStateAndActions) {
 }
 
 TEST(ContinuityPageTest, ShowsTheRouteAuditAndDevices) {
-  kalu_ui::harness::Harness harness(page(busy_model(), {}), window());
+  kalu_ui::harness::Harness harness(page(busy_model(), {}), continuity_window());
   harness.frame();
   const auto& scene = harness.scene();
   for (const char* shown :
@@ -162,7 +164,7 @@ TEST(ContinuityPageTest, ShowsTheRouteAuditAndDevices) {
 TEST(ContinuityPageTest, EmptyStateAndErrors) {
   ContinuityModel model;
   model.continuity.clipboard = true;  // on, with the master switch off
-  kalu_ui::harness::Harness harness(page(model, {}), window());
+  kalu_ui::harness::Harness harness(page(model, {}), continuity_window());
   harness.frame();
   const auto& scene = harness.scene();
   for (const char* shown :
@@ -184,7 +186,7 @@ TEST(ContinuityPageTest, EmptyStateAndErrors) {
 
   model.continuity_error = "Continuity choices were not saved: disk full";
   model.device_list_error = "device fleet identity/schema mismatch";
-  kalu_ui::harness::Harness failed(page(model, {}), window());
+  kalu_ui::harness::Harness failed(page(model, {}), continuity_window());
   failed.frame();
   EXPECT_FALSE(failed.scene().find_text("Continuity choices were not saved: disk full").empty());
   EXPECT_FALSE(failed.scene()
@@ -197,7 +199,7 @@ TEST(ContinuityPageTest, EmptyStateAndErrors) {
 TEST(ContinuityPageTest, DecommissionWritesItsFlagForThePane) {
   ContinuityModel model = busy_model();
   model.revoke_confirm.clear();
-  kalu_ui::harness::Harness harness(page(model, {}), window());
+  kalu_ui::harness::Harness harness(page(model, {}), continuity_window());
   harness.frame();
   const PublicKey laptop = key_of(0x1A);
   const std::string flag = personal_device_control_id(laptop, "revoke");

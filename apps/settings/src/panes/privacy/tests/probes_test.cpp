@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const bool kTestMode = (limited_exec::enter_test_mode(), true);
+const bool kProbesTestMode = (limited_exec::enter_test_mode(), true);
 
 TEST(PrivacyTexts, StatesMuteAndUses) {
   EXPECT_EQ(privacy_state_text(0, true), "Present \u00b7 no kill switch reported");

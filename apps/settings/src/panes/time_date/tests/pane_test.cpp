@@ -37,7 +37,7 @@ using ::testing::ElementsAreArray;
 using ::testing::MatchesRegex;
 using Json = nlohmann::ordered_json;
 
-const std::string kTable =
+const std::string kPaneZoneTable =
     "JP\t+353916+1394441\tAsia/Tokyo\n"
     "DE\t+5230+01322\tEurope/Berlin\n"
     "AR\t-3436-05827\tAmerica/Argentina/Buenos_Aires\n";
@@ -46,7 +46,7 @@ const std::string kTable =
 // settings folder of its own.
 struct Device {
   Device() : tables(zoneinfo.path()), config(device.dir() / "config") {
-    zoneinfo.write("zone1970.tab", kTable);
+    zoneinfo.write("zone1970.tab", kPaneZoneTable);
     // Their rules as compiled files, so the clock reads each zone.
     namespace tz = system_ops::time::testing;
     zoneinfo.write("Asia/Tokyo", tz::compiled_zone({}, {0}, "JST-9"));
@@ -282,7 +282,7 @@ TEST(TimeDatePaneTest, AZoneTheServiceDoesNotListIsAppended) {
     EXPECT_EQ(h.find<TimeZoneMap>(TimeZoneMap::kId).current_index(), std::nullopt);
   }
   // Tables that place it while the service's list lacks it: on the map too.
-  d.zoneinfo.write("zone1970.tab", kTable + "AQ\t-720041+0023206\tAntarctica/Troll\n");
+  d.zoneinfo.write("zone1970.tab", kPaneZoneTable + "AQ\t-720041+0023206\tAntarctica/Troll\n");
   TimeDateModel model;
   model.current_zone = "Antarctica/Troll";
   model.zones = zone_choices({"Asia/Tokyo", "Europe/Berlin"}, model.current_zone);

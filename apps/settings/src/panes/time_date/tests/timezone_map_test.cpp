@@ -29,7 +29,7 @@ using kalu_ui::harness::Harness;
 
 // Zones at easy places: the origin, the date line, the corner, Tokyo, and
 // two zones sharing the coordinates of Berlin.
-const std::string kTable =
+const std::string kMapZoneTable =
     "XX\t+0000+00000\tTest/Origin\n"
     "XX\t+0000+18000\tTest/East_Edge\n"
     "XX\t+9000-18000\tTest/Corner\n"
@@ -39,7 +39,7 @@ const std::string kTable =
     "DE\t+4000+01322\tTest/South_Of_Shared\n";
 
 // The fixture catalogue read through the real table reader.
-std::shared_ptr<const ZoneCatalogue> fixture_catalogue(const std::string& table = kTable) {
+std::shared_ptr<const ZoneCatalogue> fixture_catalogue(const std::string& table = kMapZoneTable) {
   testing::TempDir zoneinfo;
   zoneinfo.write("zone1970.tab", table);
   return ZoneCatalogue::make(load_zone_catalogue(testing::listed_zones(table), zoneinfo.path()));

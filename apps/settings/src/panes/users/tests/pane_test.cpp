@@ -35,7 +35,7 @@ using C = operations::UserOperationCases;
 
 constexpr std::string_view kTyped = "Typed-Pa55word-9";
 
-std::vector<std::string> texts_of(Widget& root) {
+std::vector<std::string> pane_texts_of(Widget& root) {
   std::vector<std::string> out;
   kalu_ui::frame::collect(root, [&](const Widget& w) {
     if (const auto* t = dynamic_cast<const kalu_ui::widget::Text*>(&w)) out.push_back(t->text());
@@ -135,7 +135,7 @@ TEST(UsersPaneTest, AFailedChangeFailsItsOperationAndShowsTheErrorCard) {
   ASSERT_TRUE(t.settle());
   EXPECT_EQ(t.completion->get(),
             failed(op, "userdel: user grace is currently used by process 4242"));
-  const auto texts = texts_of(t.h->root());
+  const auto texts = pane_texts_of(t.h->root());
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[0], "Could not apply that change");
   EXPECT_EQ(texts[1], "userdel: user grace is currently used by process 4242");
@@ -144,7 +144,7 @@ TEST(UsersPaneTest, AFailedChangeFailsItsOperationAndShowsTheErrorCard) {
   ASSERT_TRUE(t.press(control::role("grace")));
   ASSERT_TRUE(t.settle());
   EXPECT_EQ(t.pane().last_error(), std::nullopt);
-  EXPECT_THAT(texts_of(t.h->root()), Not(Contains("Could not apply that change")));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Not(Contains("Could not apply that change")));
   // The page's press completed nothing.
   EXPECT_EQ(t.completion->get(),
             failed(op, "userdel: user grace is currently used by process 4242"));
@@ -163,7 +163,7 @@ TEST(UsersPaneTest, ARequestWithoutItsPendingOperationIsStale) {
   EXPECT_EQ(t.completion->get(),
             Completion(Completion::Pending{key_of(UserOperation{C::SetAdmin{"ada", false}})}));
   t.h->frame();
-  EXPECT_THAT(texts_of(t.h->root()), Contains(std::string(kStaleCommand)));
+  EXPECT_THAT(pane_texts_of(t.h->root()), Contains(std::string(kStaleCommand)));
 }
 
 TEST(UsersPaneTest, TheAccountButtonsChangeTheirAccount) {
@@ -217,7 +217,7 @@ TEST(UsersPaneTest, AFailedCreateKeepsTheFormOpenWithEveryFieldEmpty) {
   EXPECT_EQ(t.doc().read_text(kRoot, control::kFullName), "");
   EXPECT_EQ(t.doc().read_text(kRoot, control::kUsername), "");
   EXPECT_TRUE(t.pane().password_buffer()->empty());
-  const auto texts = texts_of(t.h->root());
+  const auto texts = pane_texts_of(t.h->root());
   ASSERT_GE(texts.size(), 3u);
   EXPECT_EQ(texts[0], "Could not apply that change");
   EXPECT_EQ(texts[2], "Add login account");
@@ -327,7 +327,7 @@ TEST(UsersPaneTest, IdentityButtons) {
 TEST(UsersPaneTest, WithoutAnIdentityStoreNoIdentityIsListed) {
   PaneFixture t(testing::three_accounts(), std::nullopt);
   EXPECT_THAT(t.pane().identities(), IsEmpty());
-  EXPECT_THAT(texts_of(t.h->root()),
+  EXPECT_THAT(pane_texts_of(t.h->root()),
               Contains("No signing identity is available. Identity setup runs in your personal "
                        "session; it never runs as root."));
 }
