@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using Segments = std::vector<std::string_view>;
 
 // The folders whose files belong to rooms.
-constexpr std::string_view kTopFolders[] = {"platform", "widget_contract", "apps", "tools"};
+constexpr std::string_view kTopFolders[] = {"platform", "apps", "tools"};
 
 // The toolkit's layers, from the bottom up.
 constexpr std::string_view kCore = "platform/kalu_ui/core";
@@ -25,7 +25,7 @@ constexpr std::string_view kLayout = "platform/kalu_ui/layout";
 constexpr std::string_view kRender = "platform/kalu_ui/render";
 constexpr std::string_view kSearch = "platform/kalu_ui/search";
 constexpr std::string_view kActions = "platform/kalu_actions";
-constexpr std::string_view kContract = "widget_contract";
+constexpr std::string_view kContract = "platform/kalu_ui/contract";
 constexpr std::string_view kWidgets = "platform/kalu_ui/widgets";
 constexpr std::string_view kHost = "platform/kalu_ui/host";
 constexpr std::string_view kAtspi = "platform/kalu_ui/atspi";
