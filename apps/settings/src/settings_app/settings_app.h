@@ -30,11 +30,11 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "kalu_ui/widget/focus.h"
-#include "lib/type_names.h"
 #include "settings_app/account_branch.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
 #include "vocabulary/registry.h"
+#include "vocabulary/type_names.h"
 #include "widget_contract/widget.h"
 
 namespace settings::settings_app {

@@ -15,8 +15,8 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/focus.h"
 #include "kalu_ui/widget/support.h"
-#include "lib/type_names.h"
 #include "vocabulary/registry.h"
+#include "vocabulary/type_names.h"
 #include "widget_contract/widget.h"
 
 namespace settings::sidebar {

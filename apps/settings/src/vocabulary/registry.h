@@ -2,10 +2,11 @@
 
 // The pane registry: the fixed, compiled-in table of the application's 22
 // panes, one row per pane in the order of Pane (the pane, id, title,
-// subtitle, icon, group, place in the sidebar, search keywords). Every part
-// of the program that names a pane names it by Pane and reads it here;
-// SIDEBAR_ORDER and the sidebar's group table are read off the rows. Data
-// only: it includes no pane, so any room of the program may include it.
+// subtitle, icon, group, place in the sidebar, search keywords, the type
+// name its widget answers). Every part of the program that names a pane
+// names it by Pane and reads it here; SIDEBAR_ORDER and the sidebar's group
+// table are read off the rows. Data only: it includes no pane, so any room of
+// the program may include it.
 // Tables elsewhere that hold a row per pane (the constructors of the pane
 // table, the resource tree's sections) check theirs against Pane where they
 // are compiled.
@@ -77,6 +78,9 @@ struct PaneRow {
   std::uint8_t sidebar_place;  // 1 to 22, the pane's place in the sidebar
   // Lower-case words and phrases, in stored order, duplicates across panes kept.
   std::span<const std::string_view> keywords;
+  // The full name the pane's widget answers from type_name (its kTypeName
+  // reads it here); none for a plain page, which has no widget of its own.
+  std::string_view type_name = {};
 };
 
 namespace keywords {
@@ -172,57 +176,71 @@ inline constexpr std::array kAbout = {"device"sv,          "identity"sv,        
 // Accounts; Appearance and Agent Models).
 inline constexpr std::array<PaneRow, kPaneCount> kPaneRows = {{
     {Pane::kNetwork, "network", "Network", "Wi-Fi, wired connections, and VPN",
-     kalu_ui::icon::kNetwork, group::kConnectivity, 1, keywords::kNetwork},
+     kalu_ui::icon::kNetwork, group::kConnectivity, 1, keywords::kNetwork,
+     "settings::panes::network::NetworkPane"},
     {Pane::kBluetooth, "bluetooth", "Bluetooth", "Pair and manage Bluetooth devices",
-     kalu_ui::icon::kBluetooth, group::kConnectivity, 2, keywords::kBluetooth},
+     kalu_ui::icon::kBluetooth, group::kConnectivity, 2, keywords::kBluetooth,
+     "settings::panes::bluetooth::BluetoothPane"},
     {Pane::kDevicesSync, "devices_sync", "Devices & Sync",
      "Copies, remote access, and server roles", kalu_ui::icon::kSync, group::kDevices, 3,
-     keywords::kDevicesSync},
+     keywords::kDevicesSync, "settings::panes::device_mesh::DeviceMeshPane"},
     {Pane::kSound, "sound", "Sound", "Output, input, volume, and system sounds",
-     kalu_ui::icon::kSpeaker, group::kDevices, 4, keywords::kSound},
+     kalu_ui::icon::kSpeaker, group::kDevices, 4, keywords::kSound,
+     "settings::panes::audio::AudioPane"},
     {Pane::kDisplays, "displays", "Displays", "Resolution, scale, arrangement, and brightness",
-     kalu_ui::icon::kDisplay, group::kDevices, 5, keywords::kDisplays},
+     kalu_ui::icon::kDisplay, group::kDevices, 5, keywords::kDisplays,
+     "settings::panes::display::DisplayPane"},
     {Pane::kMouseKeyboard, "mouse_keyboard", "Mouse & Keyboard",
      "Typing, spelling, input sources, and pointer behaviour", kalu_ui::icon::kKeyboard,
-     group::kDevices, 6, keywords::kMouseKeyboard},
+     group::kDevices, 6, keywords::kMouseKeyboard,
+     "settings::panes::mouse_keyboard::MouseKeyboardPane"},
     {Pane::kKeyboardShortcuts, "keyboard_shortcuts", "Keyboard Shortcuts",
      "System and workspace keyboard shortcuts", kalu_ui::icon::kShortcuts, group::kDevices, 7,
-     keywords::kKeyboardShortcuts},
+     keywords::kKeyboardShortcuts, "settings::panes::keyboard_shortcuts::ShortcutPane"},
     {Pane::kTimeDate, "time_date", "Time & Date", "Clock, time zone, and how dates display",
-     kalu_ui::icon::kClock, group::kSystem, 15, keywords::kTimeDate},
+     kalu_ui::icon::kClock, group::kSystem, 15, keywords::kTimeDate,
+     "settings::panes::time_date::TimeDatePane"},
     {Pane::kUsers, "users", "Users", "Accounts on this device and their roles",
-     kalu_ui::icon::kUsers, group::kSystem, 16, keywords::kUsers},
+     kalu_ui::icon::kUsers, group::kSystem, 16, keywords::kUsers,
+     "settings::panes::users::UsersPane"},
     {Pane::kPrinters, "printers", "Printers", "Printers, queues, and recent jobs",
-     kalu_ui::icon::kPrinter, group::kDevices, 8, keywords::kPrinters},
+     kalu_ui::icon::kPrinter, group::kDevices, 8, keywords::kPrinters,
+     "settings::panes::printers::PrintersPane"},
     {Pane::kPower, "power", "Power", "Battery, power profile, and automatic suspend",
-     kalu_ui::icon::kPower, group::kSystem, 14, keywords::kPower},
+     kalu_ui::icon::kPower, group::kSystem, 14, keywords::kPower,
+     "settings::panes::power::PowerPane"},
     {Pane::kAppearance, "appearance", "Appearance", "Theme, contrast, motion, and text size",
-     kalu_ui::icon::kContrast, group::kSystem, 9, keywords::kAppearance},
+     kalu_ui::icon::kContrast, group::kSystem, 9, keywords::kAppearance,
+     "settings::panes::appearance::AppearancePane"},
     {Pane::kAccessibility, "accessibility", "Accessibility",
      "Vision, pointer, typing, and hearing assists", kalu_ui::icon::kAccessibility, group::kSystem,
-     10, keywords::kAccessibility},
+     10, keywords::kAccessibility, "settings::panes::accessibility::AccessibilityPane"},
     {Pane::kNotifications, "notifications", "Notifications",
      "Banners, previews, sounds, and Do Not Disturb", kalu_ui::icon::kBell, group::kSystem, 11,
-     keywords::kNotifications},
+     keywords::kNotifications, "settings::panes::notifications::NotificationsPane"},
     {Pane::kAppsFiles, "default-apps", "Apps & Files",
      "Your preferred apps for links and file types", kalu_ui::icon::kAppsFiles, group::kSystem, 12,
-     keywords::kDefaultApps},
+     keywords::kDefaultApps, "settings::panes::personal_apps::PersonalAppsPane"},
     {Pane::kStorage, "storage", "Storage", "Apps, data, cache, and synced files",
-     kalu_ui::icon::kStorage, group::kSystem, 13, keywords::kStorage},
+     kalu_ui::icon::kStorage, group::kSystem, 13, keywords::kStorage,
+     "settings::panes::storage::StoragePane"},
     {Pane::kExternalAccounts, "external_accounts", "External Accounts",
      "Accounts shared with compatible installed apps", kalu_ui::icon::kSync,
-     group::kAccountsPermissions, 18, keywords::kExternalAccounts},
+     group::kAccountsPermissions, 18, keywords::kExternalAccounts,
+     "settings::panes::accounts::AccountsPane"},
     {Pane::kAgentModels, "agent_models", "Agent Models",
      "Providers, local models, and the model agents use", kalu_ui::icon::kContrast,
-     group::kAccountsPermissions, 19, keywords::kAgentModels},
+     group::kAccountsPermissions, 19, keywords::kAgentModels,
+     "settings::panes::agent_models::AgentModelsPane"},
     {Pane::kRegionFormats, "region_formats", "Region & Formats",
      "Currency, date, time, and measurement units", kalu_ui::icon::kGlobe, group::kSystem, 17,
-     keywords::kRegionFormats},
+     keywords::kRegionFormats, "settings::panes::region::RegionPane"},
     {Pane::kPrivacySecurity, "permissions", "Device Privacy & Security",
      "This device's privacy and security; workspace access is managed per workspace",
      kalu_ui::icon::kShield, group::kAccountsPermissions, 20, keywords::kPermissions},
     {Pane::kUpdates, "updates", "Updates", "Operating-system and firmware updates",
-     kalu_ui::icon::kUpdates, group::kMaintenance, 21, keywords::kUpdates},
+     kalu_ui::icon::kUpdates, group::kMaintenance, 21, keywords::kUpdates,
+     "settings::panes::updates::UpdatesPane"},
     {Pane::kAbout, "about", "About", "Device identity and transfer", kalu_ui::icon::kInfo,
      group::kMaintenance, 22, keywords::kAbout},
 }};

@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "panes/accessibility/page.h"
 #include "vocabulary/accessibility_controls.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::accessibility {
 
 class AccessibilityPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kAccessibilityPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kAccessibility).type_name;
 
   AccessibilityPane(Model model, Device device);
   // Loads the settings document's two sections and asks the device, as the

@@ -48,18 +48,18 @@
 #include "kalu_ui/secret.h"
 #include "kalu_ui/wake_slot.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "panes/accounts/form.h"
 #include "panes/accounts/model.h"
 #include "panes/accounts/page.h"
 #include "panes/accounts/workers.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::accounts {
 
 class AccountsPane : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kAccountsPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kExternalAccounts).type_name;
 
   // What the pane works with besides the stores; the program's own where
   // left empty.

@@ -49,12 +49,12 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/agent_models/backend.h"
 #include "panes/agent_models/model.h"
 #include "panes/agent_models/page.h"
 #include "panes/agent_models/workers.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::panes::agent_models {
@@ -82,7 +82,7 @@ PageBuilder agent_models_page(AgentModelsPage::Options options = {});
 class AgentModelsPane : public lib::PagePane,
                         public operations::WithOperationLink<AgentModelsPane, AgentModelOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kAgentModelsPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kAgentModels).type_name;
   using Clock = std::function<kalu_ui::Instant()>;
 
   struct Dependencies {

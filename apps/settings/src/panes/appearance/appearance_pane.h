@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "stored/sections.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::appearance {
 
 class AppearancePane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kAppearancePane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kAppearance).type_name;
 
   explicit AppearancePane(stored::AppearancePrefs prefs);
   // Loads the settings document's appearance section, as the page frame does.

@@ -41,7 +41,6 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "media_kit/audio.h"
 #include "media_kit/runtime.h"
 #include "operations/link.h"
@@ -52,6 +51,7 @@
 #include "panes/audio/tool.h"
 #include "panes/audio/workers.h"
 #include "stored/sections.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::audio {
 
@@ -64,7 +64,7 @@ using Outcome = kalu_ui::Result<std::string>;
 class AudioPane final : public lib::PagePane,
                         public operations::WithOperationLink<AudioPane, AudioOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kAudioPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kSound).type_name;
 
   // On the device's own services.
   AudioPane();

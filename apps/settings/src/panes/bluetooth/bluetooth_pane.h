@@ -37,12 +37,12 @@
 #include "kalu_ui/document.h"
 #include "lib/device_notices.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "operations/records.h"
 #include "panes/bluetooth/backend.h"
 #include "panes/bluetooth/model.h"
 #include "panes/bluetooth/workers.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::bluetooth {
 
@@ -57,7 +57,7 @@ class BluetoothPane final
     : public lib::PagePane,
       public operations::WithOperationLink<BluetoothPane, BluetoothOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kBluetoothPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kBluetooth).type_name;
 
   // Reads the devices and the adapter's state through the system backend;
   // a failed read gives an empty list, off, not scanning.

@@ -52,7 +52,6 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "limited_exec/limited_exec.h"
 #include "operations/link.h"
 #include "operations/records.h"
@@ -63,6 +62,7 @@
 #include "relay/config.h"
 #include "relay/home_peer.h"
 #include "vocabulary/device_mesh_vocabulary.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::device_mesh {
 
@@ -84,7 +84,7 @@ class DeviceMeshPane final
     : public lib::PagePane,
       public operations::WithOperationLink<DeviceMeshPane, DeviceMeshOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kDeviceMeshPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kDevicesSync).type_name;
 
   // Reads the relay configuration, the relay's health, the known
   // workspaces, the paired home servers and their health, the certified

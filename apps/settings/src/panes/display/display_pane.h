@@ -32,7 +32,6 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/display/backend.h"
 #include "panes/display/model.h"
@@ -41,6 +40,7 @@
 #include "prefs_store/display.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::display {
 
@@ -48,7 +48,7 @@ class DisplayPane
     : public lib::PagePane,
       public operations::WithOperationLink<DisplayPane, operations::DisplayOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kDisplayPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kDisplays).type_name;
 
   // What the pane works with; the device's own where left empty.
   struct Dependencies {

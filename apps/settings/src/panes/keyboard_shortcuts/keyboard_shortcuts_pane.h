@@ -19,14 +19,14 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "prefs_store/shortcuts.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::keyboard_shortcuts {
 
 class ShortcutPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kShortcutPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kKeyboardShortcuts).type_name;
 
   ShortcutPane(prefs_store::ShortcutConfig shortcuts, bool vim_mode);
   // Loads both configurations, as the page frame does.

@@ -20,16 +20,16 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "operations/mailbox_cells.h"
 #include "stored/sections.h"
 #include "vocabulary/input_sources.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::mouse_keyboard {
 
 class MouseKeyboardPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kMouseKeyboardPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kMouseKeyboard).type_name;
 
   // Reads the settings document's input section (the defaults when it
   // cannot), the text-assistance section (true for what is missing or not a

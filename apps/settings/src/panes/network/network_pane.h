@@ -38,13 +38,13 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/result.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/network/backend.h"
 #include "panes/network/model.h"
 #include "panes/network/secrets.h"
 #include "panes/network/workers.h"
 #include "system_ops/dispatcher.h"
+#include "vocabulary/registry.h"
 #include "widget_contract/widget.h"
 
 namespace settings::panes::network {
@@ -54,7 +54,7 @@ using operations::NetworkOperation;
 class NetworkPane : public lib::PagePane,
                     public operations::WithOperationLink<NetworkPane, NetworkOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kNetworkPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kNetwork).type_name;
 
   // What the pane talks to; tests hand in fakes.
   struct Services {

@@ -21,16 +21,16 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "media_kit/notification_sound.h"
 #include "stored/sections.h"
 #include "vocabulary/notification_apps.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::notifications {
 
 class NotificationsPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kNotificationsPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kNotifications).type_name;
 
   // Seconds since the epoch.
   using Clock = std::function<std::int64_t()>;

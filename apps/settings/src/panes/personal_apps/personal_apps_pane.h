@@ -20,13 +20,13 @@
 #include "desktop_rules/default_apps.h"
 #include "desktop_rules/resource_kind.h"
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::personal_apps {
 
 class PersonalAppsPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kPersonalAppsPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kAppsFiles).type_name;
 
   // `mime` names the kinds and must outlive the pane.
   PersonalAppsPane(std::vector<desktop_rules::AppCandidate> candidates,

@@ -27,11 +27,11 @@
 
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/power/model.h"
 #include "stored/sections.h"
 #include "system_ops/dispatcher.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::power {
 
@@ -40,7 +40,7 @@ using operations::PowerOperation;
 class PowerPane : public lib::PagePane,
                   public operations::WithOperationLink<PowerPane, PowerOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kPowerPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kPower).type_name;
 
   // Reads the device and the settings document.
   PowerPane();

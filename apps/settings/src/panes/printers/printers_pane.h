@@ -32,12 +32,12 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/printers/backend.h"
 #include "panes/printers/model.h"
 #include "panes/printers/page.h"
 #include "panes/printers/workers.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::printers {
 
@@ -49,7 +49,7 @@ inline constexpr std::chrono::seconds kStatusInterval{3};
 class PrintersPane : public lib::PagePane,
                      public operations::WithOperationLink<PrintersPane, PrinterOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kPrintersPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kPrinters).type_name;
   using Clock = std::function<kalu_ui::Instant()>;
 
   // On the device's printing service; starts the first status read.

@@ -9,8 +9,8 @@
 
 #include "kalu_ui/widget/column.h"
 #include "kalu_ui/widget/text.h"
-#include "lib/type_names.h"
 #include "panes/privacy/workers.h"
+#include "vocabulary/type_names.h"
 
 namespace settings::panes::privacy {
 

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "lib/type_names.h"
 #include "stored/locale.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::region {
 
 class RegionPane final : public lib::PreferencePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kRegionPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kRegionFormats).type_name;
 
   RegionPane(stored::Locale locale, std::optional<float> width_hint);
   // Loads the stored locale (the default record when none reads) and builds

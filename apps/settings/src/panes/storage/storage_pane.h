@@ -35,17 +35,17 @@
 #include "host_fs/storage.h"
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/storage/model.h"
 #include "panes/storage/workers.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::storage {
 
 class StoragePane final : public lib::PagePane,
                           public operations::WithOperationLink<StoragePane, StorageOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kStoragePane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kStorage).type_name;
 
   // On the device's storage, storage service and tools.
   StoragePane();

@@ -14,14 +14,14 @@
 #include <string_view>
 
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "panes/time_date/page.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::time_date {
 
 class TimeDatePane final : public lib::PagePane {
  public:
-  static constexpr std::string_view kTypeName = type_names::kTimeDatePane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kTimeDate).type_name;
 
   // Reads the device (TimeDateModel::read).
   TimeDatePane();

@@ -19,8 +19,8 @@
 #include "kalu_ui/shapes.h"
 #include "kalu_ui/widget/action_emitter.h"
 #include "kalu_ui/widget/support.h"
-#include "lib/type_names.h"
 #include "panes/time_date/land.h"
+#include "vocabulary/type_names.h"
 
 namespace settings::panes::time_date {
 

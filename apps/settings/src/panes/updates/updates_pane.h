@@ -41,13 +41,13 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/updates/controls.h"
 #include "panes/updates/page.h"
 #include "panes/updates/services.h"
 #include "panes/updates/workers.h"
 #include "stored/sections.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::updates {
 
@@ -58,7 +58,7 @@ UpdatesBindings section_bindings();
 class UpdatesPane : public lib::PagePane,
                     public operations::WithOperationLink<UpdatesPane, operations::UpdateOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kUpdatesPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kUpdates).type_name;
 
   // What the pane works with; the device's own services and the section's
   // bindings where left empty.

@@ -35,7 +35,6 @@
 #include "kalu_ui/document.h"
 #include "kalu_ui/secret.h"
 #include "lib/page_pane.h"
-#include "lib/type_names.h"
 #include "operations/link.h"
 #include "panes/users/backend.h"
 #include "panes/users/identity_backend.h"
@@ -43,6 +42,7 @@
 #include "panes/users/page.h"
 #include "panes/users/workers.h"
 #include "vocabulary/login_accounts.h"
+#include "vocabulary/registry.h"
 
 namespace settings::panes::users {
 
@@ -51,7 +51,7 @@ using operations::UserOperation;
 class UsersPane : public lib::PagePane,
                   public operations::WithOperationLink<UsersPane, UserOperation> {
  public:
-  static constexpr std::string_view kTypeName = type_names::kUsersPane;
+  static constexpr std::string_view kTypeName = pane_row(Pane::kUsers).type_name;
 
   // On the device's accounts and the identity directory of the environment.
   UsersPane();

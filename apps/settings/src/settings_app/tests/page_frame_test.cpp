@@ -64,6 +64,10 @@ TEST(PageFrameTest, HeaderAboveEveryPageAndWidthLimitsOfTwo) {
                 ::testing::ElementsAre("SETTINGS", std::string(panes::pane_title(pane)),
                                        std::string(panes::pane_subtitle(pane))));
     ASSERT_EQ(f.column->children().size(), 2u);
+    // A pane's widget answers its own row's type name.
+    if (const std::string_view name = panes::pane_row(pane).type_name; !name.empty()) {
+      EXPECT_EQ(f.column->children()[1]->type_name(), name);
+    }
     const float limit = pane == panes::Pane::kExternalAccounts ? 1040.0f
                         : pane == panes::Pane::kRegionFormats  ? 720.0f
                                                                : 0.0f;

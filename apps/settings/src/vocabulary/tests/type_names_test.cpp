@@ -1,4 +1,4 @@
-#include "lib/type_names.h"
+#include "vocabulary/type_names.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,8 @@ namespace settings::type_names {
 namespace {
 
 // The program's names sit in the program's namespace, apart from the
-// toolkit's, and each short name is the type alone.
+// toolkit's, and each short name is the type alone; a pane's sits in its
+// pane's namespace.
 TEST(ProgramTypeNames, AreTheProgramsOwnAndDistinct) {
   std::set<std::string_view> shorts;
   for (const std::string_view name : kAll) {
@@ -20,10 +21,19 @@ TEST(ProgramTypeNames, AreTheProgramsOwnAndDistinct) {
     EXPECT_TRUE(shorts.insert(short_name).second) << name;
   }
   EXPECT_EQ(shorts.size(), 24u);
-  EXPECT_EQ(kalu_ui::short_type_name_of(kShortcutPane), "ShortcutPane");
+  EXPECT_EQ(kalu_ui::short_type_name_of(panes::pane_row(panes::Pane::kKeyboardShortcuts).type_name),
+            "ShortcutPane");
   for (const std::string_view name : kalu_ui::type_names::kAll) {
     EXPECT_FALSE(shorts.contains(kalu_ui::short_type_name_of(name))) << name;
   }
+  for (const panes::PaneRow& row : panes::kPaneRows) {
+    if (!row.type_name.empty()) {
+      EXPECT_TRUE(row.type_name.starts_with("settings::panes::")) << row.type_name;
+    }
+  }
+  // The two plain pages have no widget of their own.
+  EXPECT_TRUE(panes::pane_row(panes::Pane::kPrivacySecurity).type_name.empty());
+  EXPECT_TRUE(panes::pane_row(panes::Pane::kAbout).type_name.empty());
 }
 
 }  // namespace
