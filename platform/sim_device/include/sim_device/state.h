@@ -71,10 +71,11 @@
 // seeded when it is read, so adding a section never reshapes the file.
 //
 // Adding a section (a later stand-in joining the device): add one entry to
-// the table in device/src/sections.cpp with its name, its seed (what a fresh
-// device holds) and its Shape; read it with `read()`/`section()` and change it
-// with `update()`, naming the operation "<section>.<function>" so that faults
-// reach it. Nothing else changes: simdev shows, gets and sets it at once.
+// the table in sim_device's src/sections.cpp with its name, its seed (what a
+// fresh device holds) and its Shape; read it with `read()`/`section()` and
+// change it with `update()`, naming the operation "<section>.<function>" so
+// that faults reach it. Nothing else changes: simdev shows, gets and sets it
+// at once.
 namespace sim_device {
 
 using State = std::shared_ptr<const Json>;
