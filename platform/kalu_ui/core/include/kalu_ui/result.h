@@ -1,7 +1,10 @@
 #pragma once
 
+#include <fmt/core.h>
+
 #include <expected>
 #include <string>
+#include <utility>
 
 namespace kalu_ui {
 
@@ -10,11 +13,20 @@ namespace kalu_ui {
 template <typename T>
 using Result = std::expected<T, std::string>;
 
-// Shorthand for building the error side: `return fail("cannot read {}", path)`
-// is spelled `return std::unexpected(fmt::format(...))` elsewhere; this keeps
-// call sites short without pulling fmt into every header.
+// The error side of a Result: `return fail(message)` takes a message made
+// already, as it is (braces and all).
 inline std::unexpected<std::string> fail(std::string message) {
   return std::unexpected<std::string>(std::move(message));
+}
+
+// `return fail("{} could not be read: {}", path, reason)`: the message
+// formatted as fmt::format formats it, its format checked where it is
+// compiled. A message alone takes the overload above.
+template <typename First, typename... Rest>
+std::unexpected<std::string> fail(fmt::format_string<First, Rest...> format, First&& first,
+                                  Rest&&... rest) {
+  return std::unexpected<std::string>(
+      fmt::format(format, std::forward<First>(first), std::forward<Rest>(rest)...));
 }
 
 // A Result without a value.
