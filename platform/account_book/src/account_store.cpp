@@ -31,8 +31,7 @@ Result<Json> read_any(const Json& value) { return value; }
 
 Result<std::vector<Account>> read_accounts(const Json& value) {
   if (!value.is_array()) {
-    return fail(
-        fmt::format("invalid type: {}, expected a sequence", detail::describe_found(value)));
+    return fail("invalid type: {}, expected a sequence", detail::describe_found(value));
   }
   std::vector<Account> accounts;
   accounts.reserve(value.size());
@@ -46,7 +45,7 @@ Result<std::vector<Account>> read_accounts(const Json& value) {
 
 Result<std::map<std::string, std::string, std::less<>>> read_active(const Json& value) {
   if (!value.is_object()) {
-    return fail(fmt::format("invalid type: {}, expected a map", detail::describe_found(value)));
+    return fail("invalid type: {}, expected a map", detail::describe_found(value));
   }
   std::map<std::string, std::string, std::less<>> active;
   for (const auto& [type, id] : value.items()) {

@@ -150,8 +150,8 @@ Result<RecordFields> RecordFields::open(const Json& value, std::string_view reco
   if (value.is_object()) return RecordFields(value, record, names);
   if (value.is_array()) {
     if (value.size() > names.size()) {
-      return fail(fmt::format("invalid length {}, expected struct {} with {} elements",
-                              value.size(), record, names.size()));
+      return fail("invalid length {}, expected struct {} with {} elements", value.size(), record,
+                  names.size());
     }
     return RecordFields(value, record, names);
   }
@@ -178,7 +178,7 @@ Result<std::optional<Json>> load_json_file(const fs::path& root, std::string_vie
   if (!text) return fail(text.error());
   if (!*text) return std::optional<Json>();
   auto parsed = parse_strict(**text);
-  if (!parsed) return fail(fmt::format("could not read {}: {}", path.string(), parsed.error()));
+  if (!parsed) return fail("could not read {}: {}", path.string(), parsed.error());
   return std::optional<Json>(std::move(*parsed));
 }
 

@@ -51,7 +51,7 @@ Result<std::optional<Bytes>> read_all(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::optional<Bytes>();
-    return fail(fmt::format("could not read {}: {}", path.string(), error_text(errno)));
+    return fail("could not read {}: {}", path.string(), error_text(errno));
   }
   Bytes bytes;
   bytes.reserve(4096);
@@ -64,7 +64,7 @@ Result<std::optional<Bytes>> read_all(const fs::path& path) {
       const int err = errno;
       ::close(fd);
       wipe(chunk.data(), chunk.size());
-      return fail(fmt::format("could not read {}: {}", path.string(), error_text(err)));
+      return fail("could not read {}: {}", path.string(), error_text(err));
     }
     bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
   }
@@ -100,11 +100,11 @@ Result<Bytes> seal(const Bytes& key, const Bytes& plain) {
 Result<Bytes> unseal(const Bytes& key, const Bytes& sealed, const fs::path& path) {
   if (sealed.size() < kHeaderSize + kNonceSize + kTagSize ||
       !std::equal(kMagic.begin(), kMagic.end(), sealed.begin())) {
-    return fail(fmt::format("{} is not a credential vault", path.string()));
+    return fail("{} is not a credential vault", path.string());
   }
   if (sealed[kMagic.size()] != kVersion) {
-    return fail(fmt::format("{} has vault format {}, which this version cannot read", path.string(),
-                            sealed[kMagic.size()]));
+    return fail("{} has vault format {}, which this version cannot read", path.string(),
+                sealed[kMagic.size()]);
   }
   const unsigned char* nonce = sealed.data() + kHeaderSize;
   const unsigned char* body = nonce + kNonceSize;
@@ -121,7 +121,7 @@ Result<Bytes> unseal(const Bytes& key, const Bytes& sealed, const fs::path& path
       EVP_DecryptUpdate(ctx.get(), plain.data(), &len, body, static_cast<int>(body_size)) == 1 &&
       EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, kTagSize, tag.data()) == 1 &&
       EVP_DecryptFinal_ex(ctx.get(), plain.data() + len, &len) == 1;
-  if (!ok) return fail(fmt::format("{} failed authentication", path.string()));
+  if (!ok) return fail("{} failed authentication", path.string());
   return plain;
 }
 
@@ -181,7 +181,7 @@ Result<std::map<std::string, SecretText, std::less<>>> decode(const Bytes& plain
     ok = in.chars(id) && in.chars(secret);
     if (ok) entries.insert_or_assign(std::string(id), SecretText::copy_of(secret));
   }
-  if (!ok || !in.done()) return fail(fmt::format("{} holds damaged entries", path.string()));
+  if (!ok || !in.done()) return fail("{} holds damaged entries", path.string());
   return entries;
 }
 
@@ -191,7 +191,7 @@ Result<Bytes> key_for_saving(const fs::path& key_path) {
   if (!stored) return fail(stored.error());
   if (*stored) {
     if ((*stored)->size() != kKeySize) {
-      return fail(fmt::format("the vault key {} is damaged", key_path.string()));
+      return fail("the vault key {} is damaged", key_path.string());
     }
     return std::move(**stored);
   }
@@ -259,7 +259,7 @@ bool SecretVault::remove(std::string_view id) {
 
 Status SecretVault::try_save() {
   if (!file_) return fail("no config dir");
-  if (read_error_) return fail(fmt::format("credential vault could not be read: {}", *read_error_));
+  if (read_error_) return fail("credential vault could not be read: {}", *read_error_);
   auto key = key_for_saving(file_->parent_path() / kKeyFile);
   if (!key) return fail(key.error());
   auto sealed = seal(*key, encode(entries_));

@@ -42,8 +42,7 @@ Result<AccountSyncHealth> read_health(const Json& value) {
   } else if (value.is_object() && value.size() == 1 && value.begin().value().is_null()) {
     text = value.begin().key();
   } else {
-    return fail(fmt::format("invalid type: {}, expected variant identifier",
-                            detail::describe_found(value)));
+    return fail("invalid type: {}, expected variant identifier", detail::describe_found(value));
   }
   for (std::size_t i = 0; i < kHealthNames.size(); ++i) {
     if (kHealthNames[i] == text) return static_cast<AccountSyncHealth>(i);
@@ -53,7 +52,7 @@ Result<AccountSyncHealth> read_health(const Json& value) {
 
 Result<std::map<std::string, AccountSyncStatus, std::less<>>> read_statuses(const Json& value) {
   if (!value.is_object()) {
-    return fail(fmt::format("invalid type: {}, expected a map", detail::describe_found(value)));
+    return fail("invalid type: {}, expected a map", detail::describe_found(value));
   }
   std::map<std::string, AccountSyncStatus, std::less<>> statuses;
   for (const auto& [id, item] : value.items()) {

@@ -84,13 +84,12 @@ WifiContinuityReply seal_profile(const SealWifiProfile& request) {
         const Json& network = state["network"];
         const Json* profile = find_by(network["profiles"], "id", request.profile_id);
         if (profile == nullptr || (*profile)["type"] != "802-11-wireless") {
-          return kalu_ui::fail(
-              fmt::format("no saved Wi-Fi profile has the id {}", request.profile_id));
+          return kalu_ui::fail("no saved Wi-Fi profile has the id {}", request.profile_id);
         }
         const std::string name = (*profile)["name"].get<std::string>();
         const Json* wifi = find_by(network["wifi_networks"], "ssid", name);
         if (wifi == nullptr) {
-          return kalu_ui::fail(fmt::format("the passphrase of {} is not known here", name));
+          return kalu_ui::fail("the passphrase of {} is not known here", name);
         }
         seal(broker, name, 0, (*wifi)["passphrase"].get<std::string>());
         return SealOutcome{name, {}};

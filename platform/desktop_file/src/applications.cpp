@@ -127,20 +127,20 @@ kalu_ui::Result<DesktopEntry> parse_entry(std::string_view text, fs::path path,
                                           std::string desktop_id) {
   const KeyFile file = KeyFile::parse(text);
   if (auto line = file.first_malformed_line()) {
-    return kalu_ui::fail(fmt::format("{}: line {} is not a key file line", path.string(), *line));
+    return kalu_ui::fail("{}: line {} is not a key file line", path.string(), *line);
   }
   if (!file.has_group(kGroup)) {
-    return kalu_ui::fail(fmt::format("{} has no [Desktop Entry] group", path.string()));
+    return kalu_ui::fail("{} has no [Desktop Entry] group", path.string());
   }
   DesktopEntry entry;
   entry.hidden = file.boolean(kGroup, "Hidden").value_or(false);
   const auto type = file.string(kGroup, "Type");
   if (type != "Application") {
-    return kalu_ui::fail(fmt::format("{} is not an application entry", path.string()));
+    return kalu_ui::fail("{} is not an application entry", path.string());
   }
   auto name = file.string(kGroup, "Name");
   if (!name || name->empty()) {
-    return kalu_ui::fail(fmt::format("{} names no application", path.string()));
+    return kalu_ui::fail("{} names no application", path.string());
   }
   entry.desktop_id = std::move(desktop_id);
   entry.path = std::move(path);
@@ -166,7 +166,7 @@ kalu_ui::Result<DesktopEntry> read_entry(const fs::path& path, std::string deskt
   }
   auto text = read_small_file(path, kMaxEntryBytes);
   if (!text) return std::unexpected(text.error());
-  if (!*text) return kalu_ui::fail(fmt::format("{} does not exist", path.string()));
+  if (!*text) return kalu_ui::fail("{} does not exist", path.string());
   auto entry = parse_entry(**text, path, std::move(desktop_id));
   if (entry && stamp && settled(*stamp)) {
     std::lock_guard lock(kept_mutex);

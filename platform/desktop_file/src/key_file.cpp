@@ -268,7 +268,7 @@ kalu_ui::Result<std::optional<std::string>> read_small_file(const std::filesyste
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return std::optional<std::string>();
-    return kalu_ui::fail(fmt::format("cannot open {}: {}", path.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot open {}: {}", path.string(), errno_text(errno));
   }
   struct Closer {
     int fd;
@@ -276,10 +276,10 @@ kalu_ui::Result<std::optional<std::string>> read_small_file(const std::filesyste
   } closer{fd};
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    return kalu_ui::fail(fmt::format("cannot read {}: {}", path.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot read {}: {}", path.string(), errno_text(errno));
   }
   if (!S_ISREG(st.st_mode)) {
-    return kalu_ui::fail(fmt::format("{} is not a regular file", path.string()));
+    return kalu_ui::fail("{} is not a regular file", path.string());
   }
   std::string bytes;
   char buffer[16384];
@@ -287,12 +287,12 @@ kalu_ui::Result<std::optional<std::string>> read_small_file(const std::filesyste
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return kalu_ui::fail(fmt::format("cannot read {}: {}", path.string(), errno_text(errno)));
+      return kalu_ui::fail("cannot read {}: {}", path.string(), errno_text(errno));
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
     if (bytes.size() > max_bytes) {
-      return kalu_ui::fail(fmt::format("{} is larger than {} bytes", path.string(), max_bytes));
+      return kalu_ui::fail("{} is larger than {} bytes", path.string(), max_bytes);
     }
   }
   return std::optional<std::string>(std::move(bytes));

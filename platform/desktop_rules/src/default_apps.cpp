@@ -86,11 +86,10 @@ std::optional<std::string> PersonalDefaults::get(const ResourceKind& kind) const
 kalu_ui::Status PersonalDefaults::set(const ResourceKind& kind, std::string_view app_id,
                                       std::span<const AppCandidate> candidates) {
   if (find_handler(candidates, app_id, kind) == nullptr) {
-    return kalu_ui::fail(
-        fmt::format("no installed application \"{}\" opens {}", app_id, kind.key()));
+    return kalu_ui::fail("no installed application \"{}\" opens {}", app_id, kind.key());
   }
   if (!writable_id(app_id)) {
-    return kalu_ui::fail(fmt::format("\"{}\" cannot be stored as a desktop id", app_id));
+    return kalu_ui::fail("\"{}\" cannot be stored as a desktop id", app_id);
   }
   const std::string value = fmt::format("{}{}", app_id, kDesktopSuffix);
   file_.set_raw(kGroup, kind.mimeapps_key(), value);

@@ -31,10 +31,10 @@ kalu_ui::Result<std::vector<Listed>> list_root(const fs::path& root) {
   const tree::Fd dir(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir) {
     if (errno == ENOENT) return std::vector<Listed>();
-    return kalu_ui::fail(fmt::format("cannot read {}: {}", root.string(), std::strerror(errno)));
+    return kalu_ui::fail("cannot read {}: {}", root.string(), std::strerror(errno));
   }
   auto names = tree::names_in(dir.get());
-  if (!names) return kalu_ui::fail(fmt::format("cannot read {}: {}", root.string(), names.error()));
+  if (!names) return kalu_ui::fail("cannot read {}: {}", root.string(), names.error());
   std::vector<Listed> listed;
   listed.reserve(names->size());
   for (std::string& name : *names) {
@@ -62,18 +62,15 @@ kalu_ui::Status remove_item(int root, dev_t device, const CleanupItem& item,
                             const std::vector<std::string>& steps) {
   tree::Fd parent(::fcntl(root, F_DUPFD_CLOEXEC, 0));
   if (!parent)
-    return kalu_ui::fail(
-        fmt::format("could not remove {}: {}", item.path.string(), std::strerror(errno)));
+    return kalu_ui::fail("could not remove {}: {}", item.path.string(), std::strerror(errno));
   for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
     tree::Fd next = tree::open_dir_at(parent.get(), steps[i].c_str());
     if (!next) {
       if (errno == ENOENT) return {};  // already gone with its folder
       if (errno == ELOOP || errno == ENOTDIR) {
-        return kalu_ui::fail(
-            fmt::format("{} no longer lies inside the cache folder", item.path.string()));
+        return kalu_ui::fail("{} no longer lies inside the cache folder", item.path.string());
       }
-      return kalu_ui::fail(
-          fmt::format("could not remove {}: {}", item.path.string(), std::strerror(errno)));
+      return kalu_ui::fail("could not remove {}: {}", item.path.string(), std::strerror(errno));
     }
     parent = std::move(next);
   }
@@ -159,14 +156,14 @@ kalu_ui::Result<CleanupPreview> preview_cache_cleanup(const fs::path& cache_root
 
 kalu_ui::Status apply_cleanup(const CleanupPreview& preview) {
   if (preview.root.empty() || !preview.root.is_absolute()) {
-    return kalu_ui::fail(fmt::format("\"{}\" is no cache folder", preview.root.string()));
+    return kalu_ui::fail("\"{}\" is no cache folder", preview.root.string());
   }
   std::vector<std::vector<std::string>> steps;
   for (const CleanupItem& item : preview.items) {
     auto below = steps_below(preview.root, item.path);
     if (!below) {
-      return kalu_ui::fail(fmt::format("{} is not inside the cache folder {}", item.path.string(),
-                                       preview.root.string()));
+      return kalu_ui::fail("{} is not inside the cache folder {}", item.path.string(),
+                           preview.root.string());
     }
     steps.push_back(std::move(*below));
   }
@@ -176,13 +173,13 @@ kalu_ui::Status apply_cleanup(const CleanupPreview& preview) {
       ::open(preview.root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!root) {
     if (errno == ENOENT) return {};  // the whole cache is gone already
-    return kalu_ui::fail(fmt::format("cannot open the cache folder {}: {}", preview.root.string(),
-                                     std::strerror(errno)));
+    return kalu_ui::fail("cannot open the cache folder {}: {}", preview.root.string(),
+                         std::strerror(errno));
   }
   struct stat st {};
   if (::fstat(root.get(), &st) != 0) {
-    return kalu_ui::fail(fmt::format("cannot open the cache folder {}: {}", preview.root.string(),
-                                     std::strerror(errno)));
+    return kalu_ui::fail("cannot open the cache folder {}: {}", preview.root.string(),
+                         std::strerror(errno));
   }
   kalu_ui::Status first;
   for (std::size_t i = 0; i < steps.size(); ++i) {

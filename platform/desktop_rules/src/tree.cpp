@@ -40,7 +40,7 @@ kalu_ui::Status remove_entry(int dir, const std::string& name, dev_t device,
 // Empties the folder `name` (already checked to be a folder on `device`).
 kalu_ui::Status empty_dir(int dir, const std::string& name, const struct stat& seen,
                           const std::string& display, int depth) {
-  if (depth > kMaxDepth) return kalu_ui::fail(fmt::format("{} is nested too deeply", display));
+  if (depth > kMaxDepth) return kalu_ui::fail("{} is nested too deeply", display);
   const Fd child = open_dir_at(dir, name.c_str());
   if (!child) {
     if (errno == ENOENT) return {};
@@ -51,10 +51,10 @@ kalu_ui::Status empty_dir(int dir, const std::string& name, const struct stat& s
   struct stat opened {};
   if (::fstat(child.get(), &opened) != 0 || opened.st_dev != seen.st_dev ||
       opened.st_ino != seen.st_ino) {
-    return kalu_ui::fail(fmt::format("{} changed while it was being removed", display));
+    return kalu_ui::fail("{} changed while it was being removed", display);
   }
   auto names = names_in(child.get());
-  if (!names) return kalu_ui::fail(fmt::format("could not remove {}: {}", display, names.error()));
+  if (!names) return kalu_ui::fail("could not remove {}: {}", display, names.error());
   for (const std::string& inner : *names) {
     auto removed = remove_entry(child.get(), inner, seen.st_dev,
                                 fmt::format("{}/{}", display, inner), depth + 1);
@@ -72,7 +72,7 @@ kalu_ui::Status remove_entry(int dir, const std::string& name, dev_t device,
   }
   if (S_ISDIR(st.st_mode)) {
     if (st.st_dev != device) {
-      return kalu_ui::fail(fmt::format("{} is on another file system", display));
+      return kalu_ui::fail("{} is on another file system", display);
     }
     if (auto emptied = empty_dir(dir, name, st, display, depth); !emptied) return emptied;
     if (::unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT) {

@@ -24,7 +24,7 @@ std::optional<Json> parse_object(std::string_view line) {
 kalu_ui::Result<std::uint64_t> get_bytes(const Json& object, const char* key) {
   const auto it = object.find(key);
   if (it == object.end() || !it->is_number_unsigned()) {
-    return kalu_ui::fail(fmt::format("\"{}\" is not an unsigned integer", key));
+    return kalu_ui::fail("\"{}\" is not an unsigned integer", key);
   }
   return it->get<std::uint64_t>();
 }
@@ -32,7 +32,7 @@ kalu_ui::Result<std::uint64_t> get_bytes(const Json& object, const char* key) {
 kalu_ui::Result<std::string> get_text(const Json& object, const char* key) {
   const auto it = object.find(key);
   if (it == object.end() || !it->is_string()) {
-    return kalu_ui::fail(fmt::format("\"{}\" is not a text", key));
+    return kalu_ui::fail("\"{}\" is not a text", key);
   }
   return it->get<std::string>();
 }
@@ -40,7 +40,7 @@ kalu_ui::Result<std::string> get_text(const Json& object, const char* key) {
 kalu_ui::Result<const Json*> get_array(const Json& object, const char* key) {
   const auto it = object.find(key);
   if (it == object.end() || !it->is_array()) {
-    return kalu_ui::fail(fmt::format("\"{}\" is not a list", key));
+    return kalu_ui::fail("\"{}\" is not a list", key);
   }
   return &*it;
 }
@@ -165,12 +165,12 @@ kalu_ui::Result<Request> decode_request(std::string_view line) {
   const auto version = request->find("version");
   if (version == request->end() || !version->is_number_integer() ||
       version->get<std::int64_t>() != kVersion) {
-    return kalu_ui::fail(fmt::format("only version {} requests are understood", kVersion));
+    return kalu_ui::fail("only version {} requests are understood", kVersion);
   }
   auto kind = get_text(*request, "request");
   if (!kind) return std::unexpected(kind.error());
   if (*kind == "snapshot") return SnapshotRequest{};
-  if (*kind != "evict") return kalu_ui::fail(fmt::format("unknown request \"{}\"", *kind));
+  if (*kind != "evict") return kalu_ui::fail("unknown request \"{}\"", *kind);
   auto files = get_array(*request, "files");
   if (!files) return std::unexpected(files.error());
   EvictRequest evict;

@@ -41,7 +41,7 @@ kalu_ui::Status make_private_dirs(const fs::path& dir) {
   if (dir.empty() || fs::is_directory(dir)) return {};
   if (auto parent = make_private_dirs(dir.parent_path()); !parent) return parent;
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    return kalu_ui::fail(fmt::format("cannot make {}: {}", dir.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot make {}: {}", dir.string(), errno_text(errno));
   }
   return {};
 }
@@ -51,15 +51,15 @@ kalu_ui::Status clear_stale_socket(const fs::path& path, const sockaddr_un& addr
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
   if (!S_ISSOCK(st.st_mode)) {
-    return kalu_ui::fail(fmt::format("{} exists and is not a socket", path.string()));
+    return kalu_ui::fail("{} exists and is not a socket", path.string());
   }
   const Fd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (probe.get() >= 0 &&
       ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-    return kalu_ui::fail(fmt::format("a storage service already answers on {}", path.string()));
+    return kalu_ui::fail("a storage service already answers on {}", path.string());
   }
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    return kalu_ui::fail(fmt::format("cannot replace {}: {}", path.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot replace {}: {}", path.string(), errno_text(errno));
   }
   return {};
 }
@@ -235,33 +235,32 @@ kalu_ui::Result<std::unique_ptr<StorageServer>> StorageServer::start(const fs::p
   impl->handler = std::move(handler);
   impl->listen_fd = Fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (impl->listen_fd.get() < 0) {
-    return kalu_ui::fail(fmt::format("cannot make a socket: {}", errno_text(errno)));
+    return kalu_ui::fail("cannot make a socket: {}", errno_text(errno));
   }
   if (::bind(impl->listen_fd.get(), reinterpret_cast<const sockaddr*>(&*address),
              sizeof *address) != 0) {
-    return kalu_ui::fail(fmt::format("cannot bind {}: {}", socket.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot bind {}: {}", socket.string(), errno_text(errno));
   }
   struct stat st {};
   if (::chmod(socket.c_str(), 0600) != 0 || ::lstat(socket.c_str(), &st) != 0) {
     const std::string error = errno_text(errno);
     ::unlink(socket.c_str());
-    return kalu_ui::fail(fmt::format("cannot restrict {}: {}", socket.string(), error));
+    return kalu_ui::fail("cannot restrict {}: {}", socket.string(), error);
   }
   impl->socket_dev = st.st_dev;
   impl->socket_ino = st.st_ino;
   if (::listen(impl->listen_fd.get(), 16) != 0) {
-    return kalu_ui::fail(
-        fmt::format("cannot listen on {}: {}", socket.string(), errno_text(errno)));
+    return kalu_ui::fail("cannot listen on {}: {}", socket.string(), errno_text(errno));
   }
   impl->event_fd = Fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   if (impl->event_fd.get() < 0) {
-    return kalu_ui::fail(fmt::format("cannot make an event: {}", errno_text(errno)));
+    return kalu_ui::fail("cannot make an event: {}", errno_text(errno));
   }
   Impl* raw = impl.get();
   try {
     impl->thread = std::thread([raw] { raw->run(); });
   } catch (const std::system_error& error) {
-    return kalu_ui::fail(fmt::format("cannot start the storage service thread: {}", error.what()));
+    return kalu_ui::fail("cannot start the storage service thread: {}", error.what());
   }
   return std::unique_ptr<StorageServer>(new StorageServer(std::move(impl)));
 }

@@ -15,7 +15,7 @@ kalu_ui::Result<sockaddr_un> unix_address(const std::filesystem::path& path) {
   address.sun_family = AF_UNIX;
   const std::string& text = path.native();
   if (text.empty() || text.size() >= sizeof(address.sun_path)) {
-    return kalu_ui::fail(fmt::format("the socket path {} is too long", text));
+    return kalu_ui::fail("the socket path {} is too long", text);
   }
   std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
   return address;

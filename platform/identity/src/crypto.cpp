@@ -55,17 +55,17 @@ template <std::size_t N>
 kalu_ui::Result<std::size_t> read_small_file(const fs::path& path, Wiped<N>& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    return fail(fmt::format("could not read key file {}: {}", path.string(), system_text(errno)));
+    return fail("could not read key file {}: {}", path.string(), system_text(errno));
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const int err = errno;
     ::close(fd);
-    return fail(fmt::format("could not read key file {}: {}", path.string(), system_text(err)));
+    return fail("could not read key file {}: {}", path.string(), system_text(err));
   }
   if (!S_ISREG(info.st_mode)) {
     ::close(fd);
-    return fail(fmt::format("could not read key file {}: not a regular file", path.string()));
+    return fail("could not read key file {}: not a regular file", path.string());
   }
   std::size_t total = 0;
   while (total < N) {
@@ -74,7 +74,7 @@ kalu_ui::Result<std::size_t> read_small_file(const fs::path& path, Wiped<N>& out
     if (n < 0) {
       const int err = errno;
       ::close(fd);
-      return fail(fmt::format("could not read key file {}: {}", path.string(), system_text(err)));
+      return fail("could not read key file {}: {}", path.string(), system_text(err));
     }
     if (n == 0) break;
     total += static_cast<std::size_t>(n);
@@ -126,20 +126,19 @@ kalu_ui::Result<KeyPair> read_key_pair_file(const fs::path& path, Wiped<kKeyFile
   auto count = read_small_file(path, raw);
   if (!count) return std::unexpected(count.error());
   if (*count != kKeyFileSize) {
-    return fail(fmt::format("{} is not a key pair file: it holds {}{} bytes, not {}", path.string(),
-                            *count > kKeyFileSize ? "more than " : "",
-                            std::min(*count, kKeyFileSize), kKeyFileSize));
+    return fail("{} is not a key pair file: it holds {}{} bytes, not {}", path.string(),
+                *count > kKeyFileSize ? "more than " : "", std::min(*count, kKeyFileSize),
+                kKeyFileSize);
   }
   if (!std::equal(kMagic.begin(), kMagic.end(), raw.bytes.begin())) {
-    return fail(fmt::format("{} is not a key pair file: unknown header", path.string()));
+    return fail("{} is not a key pair file: unknown header", path.string());
   }
   std::copy_n(raw.bytes.begin(), kKeyFileSize, file.bytes.begin());
   auto pair = key_pair_from_seed(file.bytes.data() + kSeedOffset);
-  if (!pair) return fail(fmt::format("{} holds an unusable key: {}", path.string(), pair.error()));
+  if (!pair) return fail("{} holds an unusable key: {}", path.string(), pair.error());
   if (!std::equal(pair->public_key.begin(), pair->public_key.end(),
                   file.bytes.begin() + kPublicOffset)) {
-    return fail(fmt::format("{} is damaged: its public key does not belong to its private key",
-                            path.string()));
+    return fail("{} is damaged: its public key does not belong to its private key", path.string());
   }
   return pair;
 }

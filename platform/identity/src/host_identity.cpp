@@ -106,15 +106,15 @@ kalu_ui::Result<LocalIdentity> read_entry(const fs::path& dir, std::string_view 
   const fs::path path = entry_path(dir, id);
   auto text = read_small_text(path);
   if (!text) return fail(text.error().message);
-  if (!*text) return fail(fmt::format("identity \"{}\" does not exist", id));
+  if (!*text) return fail("identity \"{}\" does not exist", id);
   const Json json = Json::parse(**text, nullptr, false);
-  if (!json.is_object()) return fail(fmt::format("{} is not a JSON object", path.string()));
+  if (!json.is_object()) return fail("{} is not a JSON object", path.string());
   LocalIdentity entry;
   const auto found_id = json.find("id");
   const auto label = json.find("label");
   const auto key = json.find("public_key");
   if (found_id == json.end() || !found_id->is_string() || found_id->get<std::string>() != id) {
-    return fail(fmt::format("{} does not name identity \"{}\"", path.string(), id));
+    return fail("{} does not name identity \"{}\"", path.string(), id);
   }
   entry.id = std::string(id);
   if (label != json.end() && label->is_string()) entry.label = label->get<std::string>();
@@ -122,7 +122,7 @@ kalu_ui::Result<LocalIdentity> read_entry(const fs::path& dir, std::string_view 
   const auto threshold = read_u16(json, "threshold");
   const auto signers = read_u16(json, "signers");
   if (!public_key || !threshold || !signers) {
-    return fail(fmt::format("{} holds an invalid public key or signing policy", path.string()));
+    return fail("{} holds an invalid public key or signing policy", path.string());
   }
   entry.public_key = *public_key;
   entry.threshold = *threshold;
@@ -260,7 +260,7 @@ kalu_ui::Status remove_identity(const fs::path& dir, std::string_view id) {
   if (auto valid = check_id(id); !valid) return valid;
   std::error_code ec;
   if (!fs::exists(identities_dir(dir) / id, ec)) {
-    return fail(fmt::format("identity \"{}\" does not exist", id));
+    return fail("identity \"{}\" does not exist", id);
   }
   auto active = read_active_id(dir);
   if (!active) return fail(active.error().message);
@@ -268,7 +268,7 @@ kalu_ui::Status remove_identity(const fs::path& dir, std::string_view id) {
     return fail("the active identity cannot be removed; make another identity active first");
   }
   fs::remove_all(identities_dir(dir) / id, ec);
-  if (ec) return fail(fmt::format("identity \"{}\" could not be removed: {}", id, ec.message()));
+  if (ec) return fail("identity \"{}\" could not be removed: {}", id, ec.message());
   return {};
 }
 
@@ -278,7 +278,7 @@ kalu_ui::Status secure_identity(const fs::path& dir, std::string_view id) {
   if (!entry) return std::unexpected(entry.error());
   switch (entry->protection) {
     case Protection::ProviderUnavailable:
-      return fail(fmt::format("identity \"{}\" has no signing key to protect", id));
+      return fail("identity \"{}\" has no signing key to protect", id);
     case Protection::MigrationRequired:
       break;
     default:

@@ -94,17 +94,16 @@ kalu_ui::Status verify_device_cert(const DeviceCert& cert) {
   if (verify_signature(cert.user_public_key, device_cert_signing_digest(cert), cert.signature)) {
     return {};
   }
-  return kalu_ui::fail(fmt::format(
-      "the device certificate of \"{}\" is not validly signed by its user key", cert.device_label));
+  return kalu_ui::fail("the device certificate of \"{}\" is not validly signed by its user key",
+                       cert.device_label);
 }
 
 kalu_ui::Status verify_revocation_entry(const RevocationEntry& entry) {
   if (verify_signature(entry.user_public_key, revocation_signing_digest(entry), entry.signature)) {
     return {};
   }
-  return kalu_ui::fail(
-      fmt::format("the revocation of device {} is not validly signed by its user key",
-                  short_key(entry.revoked_device_public_key)));
+  return kalu_ui::fail("the revocation of device {} is not validly signed by its user key",
+                       short_key(entry.revoked_device_public_key));
 }
 
 kalu_ui::Result<PublicKey> read_device_key(const std::filesystem::path& path) {

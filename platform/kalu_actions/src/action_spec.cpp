@@ -158,7 +158,7 @@ ActionSpec ActionSpec::destructive() && {
 kalu_ui::Result<EncodedAction> ActionSpec::build_json(const ActionArgs& arguments) const {
   if (fixed_input) return *fixed_input;
   if (!handler || !*handler) {
-    return kalu_ui::fail(fmt::format("action \"{}\" has no handler", name));
+    return kalu_ui::fail("action \"{}\" has no handler", name);
   }
   // Judged before the handler runs: a handler's defaults are for what the
   // spec leaves optional, never a stand-in for a value sent wrong.

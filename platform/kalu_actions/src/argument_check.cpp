@@ -130,8 +130,8 @@ kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& argume
     const bool known = std::ranges::any_of(
         spec.parameters, [&](const ActionParam& param) { return param.name == key; });
     if (!known) {
-      return kalu_ui::fail(
-          fmt::format("{}: unknown argument \"{}\"; {}", spec.name, echo_text(key), takes(spec)));
+      return kalu_ui::fail("{}: unknown argument \"{}\"; {}", spec.name, echo_text(key),
+                           takes(spec));
     }
   }
   for (const ActionParam& param : spec.parameters) {
@@ -139,18 +139,17 @@ kalu_ui::Status check_arguments(const ActionSpec& spec, const ActionArgs& argume
     // Null stands for "not given", which only an optional parameter may be.
     if (it == given.end() || it->is_null()) {
       if (!param.required) continue;
-      return kalu_ui::fail(
-          fmt::format("{}: {} is required: {}", spec.name, param.name, wanted(param)));
+      return kalu_ui::fail("{}: {} is required: {}", spec.name, param.name, wanted(param));
     }
     if (!of_kind(*it, param.kind)) {
       const std::string what = wanted(param);
       // A choice sent as a number ("percent": 60) is told the kind as well.
       const bool say_kind = param.kind == ParamKind::Text && !param.allowed_values.empty();
-      return kalu_ui::fail(fmt::format("{}: {} must be {}{}", spec.name, param.name,
-                                       say_kind ? "a string, " : "", what));
+      return kalu_ui::fail("{}: {} must be {}{}", spec.name, param.name,
+                           say_kind ? "a string, " : "", what);
     }
     if (!allowed(param, *it)) {
-      return kalu_ui::fail(fmt::format("{}: {} must be {}", spec.name, param.name, wanted(param)));
+      return kalu_ui::fail("{}: {} must be {}", spec.name, param.name, wanted(param));
     }
   }
   return {};

@@ -11,7 +11,7 @@ kalu_ui::Result<ActionBinding> ActionBinding::for_action(const Resource& resourc
                                                          ArgumentBuilder builder) {
   const ActionSpec* spec = resource.action(action_name);
   if (spec == nullptr) {
-    return kalu_ui::fail(fmt::format("resource {} has no action {}", resource.id, action_name));
+    return kalu_ui::fail("resource {} has no action {}", resource.id, action_name);
   }
   return ActionBinding{resource.id, std::string(action_name), *spec,
                        std::make_shared<const ArgumentBuilder>(std::move(builder))};

@@ -71,7 +71,7 @@ kalu_ui::Result<Curl> load_curl() {
   void* library = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* why = ::dlerror();
-    return kalu_ui::fail(fmt::format("cannot load {}: {}", kCurlLibrary, why ? why : "unknown"));
+    return kalu_ui::fail("cannot load {}: {}", kCurlLibrary, why ? why : "unknown");
   }
   Curl c;
   const bool complete = find_symbol(library, "curl_global_init", c.global_init) &&
@@ -89,8 +89,7 @@ kalu_ui::Result<Curl> load_curl() {
                         find_symbol(library, "curl_url_strerror", c.url_strerror) &&
                         find_symbol(library, "curl_url_cleanup", c.url_cleanup) &&
                         find_symbol(library, "curl_free", c.free);
-  if (!complete)
-    return kalu_ui::fail(fmt::format("{} lacks a function this client uses", kCurlLibrary));
+  if (!complete) return kalu_ui::fail("{} lacks a function this client uses", kCurlLibrary);
   // curl_global_init is not safe to race with itself or with other curl
   // calls on older libraries: it runs here, once, before any other call.
   if (CURLcode code = c.global_init(CURL_GLOBAL_DEFAULT); code != CURLE_OK) {
@@ -262,7 +261,7 @@ ClientBuilder blocking_client() { return ClientBuilder(); }
 kalu_ui::Result<Response> Client::send(const Request& request) const {
   for (const auto& [name, value] : request.headers()) {
     if (!is_token(name) || has_line_break(value)) {
-      return kalu_ui::fail(fmt::format("invalid header \"{}\"", name));
+      return kalu_ui::fail("invalid header \"{}\"", name);
     }
   }
   // A client exists only once the library was loaded (build()).

@@ -175,7 +175,7 @@ class Child {
   // Moves the pipes along, waiting at most `max_wait` for something to happen.
   // Empty while the command runs.
   kalu_ui::Result<std::optional<Output>> step(std::chrono::milliseconds max_wait) {
-    if (pid_ <= 0) return kalu_ui::fail(fmt::format("{} has already been waited for", program_));
+    if (pid_ <= 0) return kalu_ui::fail("{} has already been waited for", program_);
     pump(max_wait);
     check_exit();
     Clock::time_point now = Clock::now();
@@ -315,8 +315,7 @@ class Child {
     }
     int err = errno;
     pid_ = 0;
-    if (got < 0)
-      return kalu_ui::fail(fmt::format("could not wait for {}: {}", program_, os_error(err)));
+    if (got < 0) return kalu_ui::fail("could not wait for {}: {}", program_, os_error(err));
     if (WIFSIGNALED(status)) return kalu_ui::fail(describe_signal(WTERMSIG(status)));
     output_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return std::optional<Output>(std::move(output_));
@@ -410,7 +409,7 @@ kalu_ui::Result<std::unique_ptr<Child>> start_resolved(PreparedCommand& command,
     ~WipeOnExit() { wipe(bytes); }
   } wipe_on_exit{stdin_data};
   auto cannot_start = [&](const std::string& reason) {
-    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, reason));
+    return kalu_ui::fail("cannot start {}: {}", command.program, reason);
   };
 
   std::vector<char*> argv;
@@ -463,7 +462,7 @@ kalu_ui::Result<std::unique_ptr<Child>> start(PreparedCommand& command) {
   auto executable = resolve_program(command.program);
   if (!executable) {
     wipe_stdin(command);
-    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, executable.error()));
+    return kalu_ui::fail("cannot start {}: {}", command.program, executable.error());
   }
   return start_resolved(command, *executable);
 }
@@ -573,7 +572,7 @@ kalu_ui::Result<AsyncCommand> spawn_prepared(PreparedCommand command) {
   }
   if (!executable) {
     wipe_stdin(command);
-    return kalu_ui::fail(fmt::format("cannot start {}: {}", command.program, executable.error()));
+    return kalu_ui::fail("cannot start {}: {}", command.program, executable.error());
   }
   auto launch = std::make_shared<Launch>();
   auto body = [launch, command = std::move(command), path = std::move(*executable)]() mutable {

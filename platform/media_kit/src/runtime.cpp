@@ -145,7 +145,7 @@ Result<std::string> start_test(const TestKind& kind, std::string_view node_name,
       return fail(std::string(kind.unable));
     }
     if (node_named(state["audio"][kind.nodes], node_name) == nullptr) {
-      return fail(fmt::format("no audio {} is named {}", kind.kind, node_name));
+      return fail("no audio {} is named {}", kind.kind, node_name);
     }
     Json entry = Json::object();
     entry["token"] = token;

@@ -64,7 +64,7 @@ class Fields {
 
   static Result<Fields> open(const Json& value, std::string path) {
     if (!value.is_object()) {
-      return fail(fmt::format("{}: expected an object, found {}", path, json_kind(value)));
+      return fail("{}: expected an object, found {}", path, json_kind(value));
     }
     return Fields(value, std::move(path));
   }
@@ -83,7 +83,7 @@ class Fields {
   Status text(std::string_view name, std::string& out, bool required = false) const {
     const Json* v = at(name);
     if (v == nullptr) {
-      if (required) return fail(fmt::format("{}: missing", where(name)));
+      if (required) return fail("{}: missing", where(name));
       return {};
     }
     if (!v->is_string()) return fail(wrong(name, "a string", *v));
@@ -153,8 +153,8 @@ Status read_enums(const Fields& fields, ProviderProfile& profile) {
     if (!v->is_string()) return fail(fields.wrong("protocol", "a string", *v));
     auto protocol = protocol_from_id(v->get_ref<const std::string&>());
     if (!protocol) {
-      return fail(fmt::format("{}: unknown protocol \"{}\"", fields.where("protocol"),
-                              v->get_ref<const std::string&>()));
+      return fail("{}: unknown protocol \"{}\"", fields.where("protocol"),
+                  v->get_ref<const std::string&>());
     }
     profile.protocol = *protocol;
   }
@@ -163,8 +163,8 @@ Status read_enums(const Fields& fields, ProviderProfile& profile) {
     auto found = std::ranges::find(kLocations, v->get_ref<const std::string&>(),
                                    [](const auto& row) { return std::string(row.second); });
     if (found == kLocations.end()) {
-      return fail(fmt::format("{}: unknown location \"{}\"", fields.where("location"),
-                              v->get_ref<const std::string&>()));
+      return fail("{}: unknown location \"{}\"", fields.where("location"),
+                  v->get_ref<const std::string&>());
     }
     profile.location = found->first;
   }
@@ -339,7 +339,7 @@ ProviderConfig ProviderConfig::load_from(const fs::path& file) {
 Status ProviderConfig::save() const {
   if (!file_) return fail("no config dir");
   if (read_error_) {
-    return fail(fmt::format("the provider configuration could not be read: {}", *read_error_));
+    return fail("the provider configuration could not be read: {}", *read_error_);
   }
   return safe_write::write_creating_parent_with_mode(*file_, to_json(), 0600);
 }

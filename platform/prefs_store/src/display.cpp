@@ -287,33 +287,31 @@ Status DisplayConfig::validate_for(const HardwareView& hardware) const {
     const HardwareOutput* h = find_output(hardware, connector);
     if (h == nullptr) continue;  // not connected: its settings wait for it
     if (c.mirror) {
-      if (*c.mirror == connector) return fail(fmt::format("{} cannot mirror itself.", connector));
+      if (*c.mirror == connector) return fail("{} cannot mirror itself.", connector);
       if (find_output(hardware, *c.mirror) == nullptr) {
-        return fail(fmt::format("{} mirrors {}, which is not connected.", connector, *c.mirror));
+        return fail("{} mirrors {}, which is not connected.", connector, *c.mirror);
       }
       auto target = outputs.find(*c.mirror);
       if (target != outputs.end() && target->second.mirror) {
         return fail(
-            fmt::format("{} mirrors {}, which mirrors another display; mirror that one "
-                        "directly.",
-                        connector, *c.mirror));
+            "{} mirrors {}, which mirrors another display; mirror that one "
+            "directly.",
+            connector, *c.mirror);
       }
     }
     if (c.mode && std::find(h->modes.begin(), h->modes.end(), *c.mode) == h->modes.end()) {
-      return fail(fmt::format("{} is not a mode of {}.", c.mode->label(), connector));
+      return fail("{} is not a mode of {}.", c.mode->label(), connector);
     }
     if (c.color_profile && std::find(h->color_profiles.begin(), h->color_profiles.end(),
                                      *c.color_profile) == h->color_profiles.end()) {
-      return fail(
-          fmt::format("Colour profile {} is not available for {}.", *c.color_profile, connector));
+      return fail("Colour profile {} is not available for {}.", *c.color_profile, connector);
     }
-    if (c.hdr && !h->hdr_supported)
-      return fail(fmt::format("HDR is not available for {}.", connector));
+    if (c.hdr && !h->hdr_supported) return fail("HDR is not available for {}.", connector);
     if (c.vrr && !h->vrr_supported) {
-      return fail(fmt::format("Variable refresh rate is not available for {}.", connector));
+      return fail("Variable refresh rate is not available for {}.", connector);
     }
     if (!(c.scale >= 0.5 && c.scale <= 4.0)) {
-      return fail(fmt::format("The scale of {} must be between 50% and 400%.", connector));
+      return fail("The scale of {} must be between 50% and 400%.", connector);
     }
   }
   return {};

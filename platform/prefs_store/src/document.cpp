@@ -61,7 +61,7 @@ struct FirstError final : nlohmann::json_sax<Json> {
 
 Result<std::optional<std::string>> read_text(const fs::path& path, std::size_t max_bytes) {
   auto text = read_file(path, max_bytes);
-  if (!text) return fail(fmt::format("could not read {}: {}", path.string(), text.error()));
+  if (!text) return fail("could not read {}: {}", path.string(), text.error());
   return text;
 }
 
@@ -154,7 +154,7 @@ Status create_parent(const fs::path& path) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
   if (ec) {
-    return fail(fmt::format("could not create {}: {}", path.parent_path().string(), ec.message()));
+    return fail("could not create {}: {}", path.parent_path().string(), ec.message());
   }
   return {};
 }
@@ -177,7 +177,7 @@ Result<fs::path> keep_aside(const fs::path& path, std::string_view text) {
     if (!written) return fail(written.error());
     if (*written) return copy;
   }
-  return fail(fmt::format("every name for a copy beside {} is taken", file.string()));
+  return fail("every name for a copy beside {} is taken", file.string());
 }
 
 }  // namespace
@@ -199,8 +199,8 @@ Status rewrite_document_at(const fs::path& path,
   if (auto why = unreadable_reason(text)) {
     auto copy = keep_aside(path, text);
     if (!copy) {
-      return fail(fmt::format("{} does not read ({}) and could not be kept aside: {}",
-                              path.string(), *why, copy.error()));
+      return fail("{} does not read ({}) and could not be kept aside: {}", path.string(), *why,
+                  copy.error());
     }
     kalu_ui::log::warn(detail::kLogTarget, kModule,
                        "unreadable document kept aside; writing a fresh one",
@@ -230,7 +230,7 @@ Status edit_document_at(const fs::path& path, const std::function<void(Json&)>& 
 
 Status update_section_at(const fs::path& path, std::string_view key, const Json& members) {
   if (!members.is_object()) {
-    return fail(fmt::format("cannot store \"{}\": the section is not an object", key));
+    return fail("cannot store \"{}\": the section is not an object", key);
   }
   return edit_document_at(path, [&](Json& document) { merge_section(document, key, members); });
 }

@@ -45,7 +45,7 @@ Result<std::optional<struct stat>> open_regular(const std::filesystem::path& pat
   struct stat st {};
   if (::fstat(file.fd, &st) != 0) return fail(error_text(errno));
   if (!S_ISREG(st.st_mode)) {
-    return fail(fmt::format("not a regular file ({})", kind_of(st.st_mode)));
+    return fail("not a regular file ({})", kind_of(st.st_mode));
   }
   return std::optional<struct stat>(st);
 }

@@ -40,7 +40,7 @@ kalu_ui::Result<KeyboardInputSource> KeyboardInputSource::parse(std::string_view
     variant = id.substr(open + 1, id.size() - open - 2);
   }
   if (!valid_name(layout) || (variant && !valid_name(*variant))) {
-    return kalu_ui::fail(fmt::format("\"{}\" is not a keyboard input source", text));
+    return kalu_ui::fail("\"{}\" is not a keyboard input source", text);
   }
   KeyboardInputSource source;
   source.layout_ = std::string(layout);

@@ -99,7 +99,7 @@ std::string_view chord_key_name(ChordKey key) {
 
 kalu_ui::Result<KeyChord> KeyChord::parse(std::string_view text) {
   const auto refuse = [text](std::string_view why) {
-    return kalu_ui::fail(fmt::format("\"{}\" is not a key chord: {}", text, why));
+    return kalu_ui::fail("\"{}\" is not a key chord: {}", text, why);
   };
   if (detail::trim_ascii_space(text).empty()) return refuse("it is empty");
 

@@ -18,8 +18,8 @@ constexpr std::size_t kMaxFileBytes = 1 << 20;
 // `where` names the value in messages: "settings[2].revision".
 Result<std::string> text_member(const Json& object, const char* key, const std::string& where) {
   auto found = object.find(key);
-  if (found == object.end()) return fail(fmt::format("{} lacks \"{}\"", where, key));
-  if (!found->is_string()) return fail(fmt::format("{}.{} must be a text", where, key));
+  if (found == object.end()) return fail("{} lacks \"{}\"", where, key);
+  if (!found->is_string()) return fail("{}.{} must be a text", where, key);
   return found->get<std::string>();
 }
 
@@ -29,18 +29,18 @@ Result<ProvenanceEntry> read_entry(const Json& object, const std::string& where)
   if (!source) return fail(source.error());
   entry.source = std::move(*source);
   auto revision = object.find("revision");
-  if (revision == object.end()) return fail(fmt::format("{} lacks \"revision\"", where));
+  if (revision == object.end()) return fail("{} lacks \"revision\"", where);
   if (!revision->is_number_unsigned()) {
-    return fail(fmt::format("{}.revision must be an unsigned 64-bit number", where));
+    return fail("{}.revision must be an unsigned 64-bit number", where);
   }
   entry.revision = revision->get<std::uint64_t>();
   if (auto conflicts = object.find("conflicting_sources"); conflicts != object.end()) {
     if (!conflicts->is_array()) {
-      return fail(fmt::format("{}.conflicting_sources must be a list of texts", where));
+      return fail("{}.conflicting_sources must be a list of texts", where);
     }
     for (const Json& source_name : *conflicts) {
       if (!source_name.is_string()) {
-        return fail(fmt::format("{}.conflicting_sources must be a list of texts", where));
+        return fail("{}.conflicting_sources must be a list of texts", where);
       }
       entry.conflicting_sources.push_back(source_name.get<std::string>());
     }
@@ -54,10 +54,10 @@ Result<std::vector<T>> read_list(const Json& document, const char* key, Read rea
   std::vector<T> out;
   auto list = document.find(key);
   if (list == document.end()) return out;
-  if (!list->is_array()) return fail(fmt::format("\"{}\" must be a list", key));
+  if (!list->is_array()) return fail("\"{}\" must be a list", key);
   for (std::size_t i = 0; i < list->size(); ++i) {
     const std::string where = fmt::format("{}[{}]", key, i);
-    if (!(*list)[i].is_object()) return fail(fmt::format("{} must be an object", where));
+    if (!(*list)[i].is_object()) return fail("{} must be an object", where);
     auto item = read((*list)[i], where);
     if (!item) return fail(item.error());
     out.push_back(std::move(*item));
@@ -99,9 +99,9 @@ Result<RoamingProvenance> RoamingProvenance::from_json_text(std::string_view tex
 Result<RoamingProvenance> RoamingProvenance::load_at(const std::filesystem::path& path) {
   auto text = read_text(path, kMaxFileBytes);
   if (!text) return fail(text.error());
-  if (!*text) return fail(fmt::format("{} does not exist", path.string()));
+  if (!*text) return fail("{} does not exist", path.string());
   auto provenance = from_json_text(**text);
-  if (!provenance) return fail(fmt::format("{}: {}", path.string(), provenance.error()));
+  if (!provenance) return fail("{}: {}", path.string(), provenance.error());
   return provenance;
 }
 

@@ -57,7 +57,7 @@ kalu_ui::Result<Json> read_list(const fs::path& path) {
   if (!text) return kalu_ui::fail(text.error());
   if (!*text) return Json::array();
   Json list = Json::parse(**text, nullptr, false);
-  if (!list.is_array()) return kalu_ui::fail(fmt::format("{} is not a list", path.string()));
+  if (!list.is_array()) return kalu_ui::fail("{} is not a list", path.string());
   return list;
 }
 
@@ -72,18 +72,18 @@ kalu_ui::Result<std::uint8_t> named(std::string_view name, std::string_view (*na
   for (std::uint8_t value = 0; value < 3; ++value) {
     if (names(value) == name) return value;
   }
-  return kalu_ui::fail(fmt::format("unknown {} \"{}\"", what, name));
+  return kalu_ui::fail("unknown {} \"{}\"", what, name);
 }
 
 kalu_ui::Status apply_setup(const Json& setup, RelayConfig& config) {
   if (!setup.is_object()) return kalu_ui::fail("the setup document is not a JSON object");
   for (const char* member : {"role", "replication"}) {
     if (!setup.contains(member) || !setup[member].is_string())
-      return kalu_ui::fail(fmt::format("\"{}\" is missing or not text", member));
+      return kalu_ui::fail("\"{}\" is missing or not text", member);
   }
   for (const char* member : {"inbound_relay", "remote_control_relay", "app_serving", "compute"}) {
     if (!setup.contains(member) || !setup[member].is_boolean())
-      return kalu_ui::fail(fmt::format("\"{}\" is missing or not a boolean", member));
+      return kalu_ui::fail("\"{}\" is missing or not a boolean", member);
   }
   if (!setup.contains("workspace_ids") || !setup["workspace_ids"].is_array())
     return kalu_ui::fail("\"workspace_ids\" is missing or not a list");

@@ -23,11 +23,11 @@ kalu_ui::Result<RelayMetrics> load_metrics(const std::filesystem::path& data_dir
   const auto path = metrics_path(data_dir);
   auto text = prefs_store::read_text(path, kMaxFileBytes);
   if (!text) return kalu_ui::fail(text.error());
-  if (!*text) return kalu_ui::fail(fmt::format("{} does not exist", path.string()));
+  if (!*text) return kalu_ui::fail("{} does not exist", path.string());
   auto document = prefs_store::parse(**text);
-  if (!document) return kalu_ui::fail(fmt::format("{}: {}", path.string(), document.error()));
+  if (!document) return kalu_ui::fail("{}: {}", path.string(), document.error());
   if (!document->is_object()) {
-    return kalu_ui::fail(fmt::format("{}: relay metrics must be a JSON object", path.string()));
+    return kalu_ui::fail("{}: relay metrics must be a JSON object", path.string());
   }
   RelayMetrics metrics;
   if (auto running = document->find("running");

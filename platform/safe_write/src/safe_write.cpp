@@ -81,7 +81,7 @@ Status write_all(int fd, std::string_view bytes, const fs::path& path) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return fail(fmt::format("could not write {}: {}", path.string(), error_text(errno)));
+      return fail("could not write {}: {}", path.string(), error_text(errno));
     }
     bytes.remove_prefix(static_cast<size_t>(n));
   }
@@ -91,7 +91,7 @@ Status write_all(int fd, std::string_view bytes, const fs::path& path) {
 Status sync_directory(const fs::path& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    return fail(fmt::format("could not open directory {}: {}", dir.string(), error_text(errno)));
+    return fail("could not open directory {}: {}", dir.string(), error_text(errno));
   }
   int rc = ::fsync(fd);
   int err = errno;
@@ -99,7 +99,7 @@ Status sync_directory(const fs::path& dir) {
   // Some file systems cannot flush a directory; the rename is as durable as
   // they make it.
   if (rc != 0 && err != EINVAL && err != EROFS) {
-    return fail(fmt::format("could not flush directory {}: {}", dir.string(), error_text(err)));
+    return fail("could not flush directory {}: {}", dir.string(), error_text(err));
   }
   return {};
 }
@@ -125,7 +125,7 @@ enum class Existing { kReplace, kKeep };
 Result<bool> put(const fs::path& requested, std::string_view bytes, std::optional<mode_t> mode,
                  Existing existing_file) {
   if (requested.empty() || !requested.has_filename()) {
-    return fail(fmt::format("could not write \"{}\": not a file path", requested.string()));
+    return fail("could not write \"{}\": not a file path", requested.string());
   }
   const fs::path path = resolve_links(requested);
   const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
@@ -133,7 +133,7 @@ Result<bool> put(const fs::path& requested, std::string_view bytes, std::optiona
   struct stat existing {};
   bool exists = ::stat(path.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) {
-    return fail(fmt::format("could not write {}: {}", path.string(), error_text(EISDIR)));
+    return fail("could not write {}: {}", path.string(), error_text(EISDIR));
   }
   std::optional<mode_t> final_mode = mode;
   if (!final_mode && exists) final_mode = existing.st_mode & 07777;
@@ -151,14 +151,12 @@ Result<bool> put(const fs::path& requested, std::string_view bytes, std::optiona
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
-    return fail(fmt::format("could not create a temporary file in {}: {}", dir.string(),
-                            error_text(errno)));
+    return fail("could not create a temporary file in {}: {}", dir.string(), error_text(errno));
   }
   TempFile file(fd, temp);
 
   if (final_mode && ::fchmod(file.fd(), *final_mode) != 0) {
-    return fail(
-        fmt::format("could not set the permissions of {}: {}", path.string(), error_text(errno)));
+    return fail("could not set the permissions of {}: {}", path.string(), error_text(errno));
   }
   if (exists && ::geteuid() == 0) {
     // Keep a user's file owned by that user when an administrator rewrites it.
@@ -166,18 +164,18 @@ Result<bool> put(const fs::path& requested, std::string_view bytes, std::optiona
   }
   if (auto written = write_all(file.fd(), bytes, path); !written) return fail(written.error());
   if (::fsync(file.fd()) != 0) {
-    return fail(fmt::format("could not flush {} to disk: {}", path.string(), error_text(errno)));
+    return fail("could not flush {} to disk: {}", path.string(), error_text(errno));
   }
   if (int err = file.close(); err != 0) {
-    return fail(fmt::format("could not write {}: {}", path.string(), error_text(err)));
+    return fail("could not write {}: {}", path.string(), error_text(err));
   }
   if (existing_file == Existing::kKeep) {
     if (int err = move_into_place_new(file.path(), path); err != 0) {
       if (err == EEXIST) return false;
-      return fail(fmt::format("could not write {}: {}", path.string(), error_text(err)));
+      return fail("could not write {}: {}", path.string(), error_text(err));
     }
   } else if (int err = do_rename(file.path(), path); err != 0) {
-    return fail(fmt::format("could not replace {}: {}", path.string(), error_text(err)));
+    return fail("could not replace {}: {}", path.string(), error_text(err));
   }
   file.release();
   if (auto synced = sync_directory(dir); !synced) return fail(synced.error());
@@ -219,8 +217,7 @@ Status write_creating_parent_with_mode(const fs::path& path, std::string_view by
     const mode_t dir_mode = (mode & 077) == 0 ? 0700 : 0777;
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
       if (::mkdir(it->c_str(), dir_mode) != 0 && errno != EEXIST) {
-        return fail(
-            fmt::format("could not create directory {}: {}", it->string(), error_text(errno)));
+        return fail("could not create directory {}: {}", it->string(), error_text(errno));
       }
     }
   }

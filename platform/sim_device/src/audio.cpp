@@ -66,7 +66,7 @@ const Json* default_node(const Json& audio, std::string_view list) {
 
 Status make_default(Json& audio, std::string_view list, std::uint32_t id) {
   if (find_in(audio, list, id) == nullptr) {
-    return fail(fmt::format("no audio {} has the id {}", kind_of(list), id));
+    return fail("no audio {} has the id {}", kind_of(list), id);
   }
   for (auto& n : audio[std::string(list)]) n["default"] = n["id"] == id;
   return {};
@@ -75,14 +75,14 @@ Status make_default(Json& audio, std::string_view list, std::uint32_t id) {
 Status make_default_device(Json& audio, std::uint32_t id) {
   const char* list = list_of(audio, id);
   if (list == nullptr || std::string_view(list) == "streams") {
-    return fail(fmt::format("no audio device has the id {}", id));
+    return fail("no audio device has the id {}", id);
   }
   return make_default(audio, list, id);
 }
 
 Status route_stream(Json& audio, std::uint32_t stream_id, std::optional<std::uint32_t> device_id) {
   Json* stream = find_in(audio, "streams", stream_id);
-  if (stream == nullptr) return fail(fmt::format("no audio stream has the id {}", stream_id));
+  if (stream == nullptr) return fail("no audio stream has the id {}", stream_id);
   if (!device_id) {
     (*stream)["target"] = nullptr;
     return {};
@@ -90,7 +90,7 @@ Status route_stream(Json& audio, std::uint32_t stream_id, std::optional<std::uin
   // A playback stream plays into an output, a recording stream reads an input.
   std::string_view list = (*stream)["playback"] == true ? "sinks" : "sources";
   if (find_in(audio, list, *device_id) == nullptr) {
-    return fail(fmt::format("no audio {} has the id {}", kind_of(list), *device_id));
+    return fail("no audio {} has the id {}", kind_of(list), *device_id);
   }
   (*stream)["target"] = *device_id;
   return {};
@@ -99,14 +99,14 @@ Status route_stream(Json& audio, std::uint32_t stream_id, std::optional<std::uin
 Status set_node_volume(Json& audio, std::uint32_t id, double volume) {
   if (!std::isfinite(volume)) return fail("volume must be a number from 0 to 1");
   Json* node = find_node(audio, id);
-  if (node == nullptr) return fail(fmt::format("no audio node has the id {}", id));
+  if (node == nullptr) return fail("no audio node has the id {}", id);
   (*node)["volume"] = std::clamp(volume, 0.0, 1.0);
   return {};
 }
 
 Status set_node_mute(Json& audio, std::uint32_t id, bool muted) {
   Json* node = find_node(audio, id);
-  if (node == nullptr) return fail(fmt::format("no audio node has the id {}", id));
+  if (node == nullptr) return fail("no audio node has the id {}", id);
   (*node)["muted"] = muted;
   return {};
 }
@@ -117,15 +117,14 @@ Status set_device_profile(Json& audio, std::uint32_t device_id, std::uint32_t pr
     for (const auto& profile : device["profiles"]) {
       if (profile["index"] != profile_index) continue;
       if (profile["available"] != true) {
-        return fail(fmt::format("profile {} of audio hardware {} is not available", profile_index,
-                                device_id));
+        return fail("profile {} of audio hardware {} is not available", profile_index, device_id);
       }
       device["active_profile"] = profile_index;
       return {};
     }
-    return fail(fmt::format("audio hardware {} has no profile {}", device_id, profile_index));
+    return fail("audio hardware {} has no profile {}", device_id, profile_index);
   }
-  return fail(fmt::format("no audio hardware has the id {}", device_id));
+  return fail("no audio hardware has the id {}", device_id);
 }
 
 }  // namespace sim_device::audio

@@ -44,14 +44,14 @@ kalu_ui::Result<fs::path> efivars_dir() {
   bool uefi = member == security->end() || !member->is_null();
   if (!uefi) {
     fs::remove_all(dir, ec);
-    if (ec) return fail(fmt::format("{} could not be removed: {}", dir.string(), ec.message()));
+    if (ec) return fail("{} could not be removed: {}", dir.string(), ec.message());
     return dir;
   }
   const std::string wanted = secure_boot_bytes(member == security->end() || *member == true);
   const fs::path file = dir / kSecureBootFile;
   if (file_bytes(file) == wanted) return dir;
   fs::create_directories(dir, ec);
-  if (ec) return fail(fmt::format("{} could not be made: {}", dir.string(), ec.message()));
+  if (ec) return fail("{} could not be made: {}", dir.string(), ec.message());
   if (auto written = safe_write::write_with_mode(file, wanted, 0644); !written) {
     return fail(written.error());
   }

@@ -234,18 +234,18 @@ Result<CommandLine> parse(const std::vector<std::string>& args) {
   } else if (line.command == "start" || line.command == "stop" || line.command == "remove") {
     allowed = {"--model"};
   } else if (line.command != "stage-accelerator") {
-    return fail(fmt::format("unknown command \"{}\"", line.command));
+    return fail("unknown command \"{}\"", line.command);
   }
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& option = args[i];
     if (!allowed.contains(option)) {
-      return fail(fmt::format("{} takes no option \"{}\"", line.command, option));
+      return fail("{} takes no option \"{}\"", line.command, option);
     }
     if (option == "--accept-license") {
       line.accept_license = true;
       continue;
     }
-    if (i + 1 >= args.size()) return fail(fmt::format("{} needs a value", option));
+    if (i + 1 >= args.size()) return fail("{} needs a value", option);
     std::string value = args[++i];
     if (option == "--model") line.model = std::move(value);
     if (option == "--revision") line.revision = std::move(value);
@@ -255,7 +255,7 @@ Result<CommandLine> parse(const std::vector<std::string>& args) {
     return fail("snapshot prints only --format json");
   }
   if (allowed.contains("--model") && !line.model) {
-    return fail(fmt::format("{} needs --model", line.command));
+    return fail("{} needs --model", line.command);
   }
   if (line.command == "install" && !line.revision) return fail("install needs --revision");
   return line;
@@ -311,11 +311,11 @@ Result<std::string> install(Json& state, std::int64_t now, const CommandLine& li
   } else if (!models["recommendation"].is_null() && models["recommendation"]["id"] == id) {
     package = models["recommendation"];
   } else {
-    return fail(fmt::format("no model \"{}\" is offered for this device", id));
+    return fail("no model \"{}\" is offered for this device", id);
   }
   if (package["revision"] != *line.revision) {
-    return fail(fmt::format("{} is pinned at revision {}, not {}", id,
-                            package["revision"].get<std::string>(), *line.revision));
+    return fail("{} is pinned at revision {}, not {}", id, package["revision"].get<std::string>(),
+                *line.revision);
   }
   if (installed != nullptr) {
     const std::string phase = state_of(*installed);
@@ -335,10 +335,10 @@ Result<std::string> install(Json& state, std::int64_t now, const CommandLine& li
 Result<std::string> start(Json& state, const std::string& id) {
   Json& models = state["models"];
   Json* model = find_installed(models, id);
-  if (model == nullptr) return fail(fmt::format("no installed model \"{}\"", id));
+  if (model == nullptr) return fail("no installed model \"{}\"", id);
   const std::string phase = state_of(*model);
-  if (phase == "error") return fail(fmt::format("{} did not install; install it again first", id));
-  if (phase != "ready") return fail(fmt::format("{} is still being installed", id));
+  if (phase == "error") return fail("{} did not install; install it again first", id);
+  if (phase != "ready") return fail("{} is still being installed", id);
   if ((*model)["phase"].value("running", false)) return fmt::format("{} is already running", id);
   const std::string url = fmt::format("http://127.0.0.1:{}/v1", free_port(models));
   (*model)["phase"] = {
@@ -348,8 +348,8 @@ Result<std::string> start(Json& state, const std::string& id) {
 
 Result<std::string> stop(Json& state, const std::string& id) {
   Json* model = find_installed(state["models"], id);
-  if (model == nullptr) return fail(fmt::format("no installed model \"{}\"", id));
-  if (state_of(*model) != "ready") return fail(fmt::format("{} is not running", id));
+  if (model == nullptr) return fail("no installed model \"{}\"", id);
+  if (state_of(*model) != "ready") return fail("{} is not running", id);
   if (!(*model)["phase"].value("running", false)) return fmt::format("{} is already stopped", id);
   (*model)["phase"] = {{"state", "ready"}, {"running", false}};
   return fmt::format("Stopped {}", id);
@@ -362,7 +362,7 @@ Result<std::string> remove(Json& state, const std::string& id) {
     installed.erase(it);
     return fmt::format("Removed {}", id);
   }
-  return fail(fmt::format("no installed model \"{}\"", id));
+  return fail("no installed model \"{}\"", id);
 }
 
 Result<std::string> stage_accelerator(Json& state, std::int64_t now) {

@@ -55,8 +55,7 @@ std::string expected_text(const Shape::Node& node) {
 }
 
 kalu_ui::Status refuse(const Shape::Node& node, const std::string& path) {
-  return fail(
-      fmt::format("{}: expected {}{}", path, expected_text(node), node.nullable ? " or null" : ""));
+  return fail("{}: expected {}{}", path, expected_text(node), node.nullable ? " or null" : "");
 }
 
 bool integral(const Json& value, std::int64_t& out) {
@@ -84,8 +83,8 @@ kalu_ui::Status check_list(const Shape::Node& node, const Json& value, const std
     auto found = value[i].find(node.unique_key);
     if (found == value[i].end()) continue;
     if (!keys.insert(found->dump()).second) {
-      return fail(fmt::format("{}.{}: another item already has this {}", where, node.unique_key,
-                              node.unique_key));
+      return fail("{}.{}: another item already has this {}", where, node.unique_key,
+                  node.unique_key);
     }
   }
   return {};
@@ -96,7 +95,7 @@ kalu_ui::Status check_object(const Shape::Node& node, const Json& value, const s
     auto found = value.find(member.name);
     std::string where = path.empty() ? member.name : path + "." + member.name;
     if (found == value.end()) {
-      if (member.required) return fail(fmt::format("{}: missing", where));
+      if (member.required) return fail("{}: missing", where);
       continue;
     }
     if (auto ok = check_node(*member.shape.node_for_check(), *found, where); !ok) return ok;
@@ -104,7 +103,7 @@ kalu_ui::Status check_object(const Shape::Node& node, const Json& value, const s
   for (const auto& [key, unused] : value.items()) {
     bool known = std::any_of(node.members.begin(), node.members.end(),
                              [&](const Shape::Member& m) { return m.name == key; });
-    if (!known) return fail(fmt::format("{}: unknown member \"{}\"", path, key));
+    if (!known) return fail("{}: unknown member \"{}\"", path, key);
   }
   return {};
 }

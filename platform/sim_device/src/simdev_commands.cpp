@@ -122,12 +122,12 @@ Outcome set(const std::vector<std::string>& args) {
   return change_at(args[1], [&](Json& parent, const simdev_detail::Segment& last) -> Status {
     if (last.index) {
       if (!parent.is_array() || *last.index >= parent.size()) {
-        return fail(fmt::format("there is no item {} to set", *last.index));
+        return fail("there is no item {} to set", *last.index);
       }
       parent[*last.index] = value;
       return {};
     }
-    if (!parent.is_object()) return fail(fmt::format("\"{}\" cannot be set there", last.key));
+    if (!parent.is_object()) return fail("\"{}\" cannot be set there", last.key);
     parent[last.key] = value;
     return {};
   });
@@ -141,7 +141,7 @@ Outcome add(const std::vector<std::string>& args) {
   return changed(sim_device::update("", [&](Json& state) -> Status {
     auto list = simdev_detail::resolve(state, *path);
     if (!list) return fail(list.error());
-    if (!(*list)->is_array()) return fail(fmt::format("{} is not a list; use set", args[1]));
+    if (!(*list)->is_array()) return fail("{} is not a list; use set", args[1]);
     (*list)->push_back(value);
     return {};
   }));
@@ -152,13 +152,13 @@ Outcome remove(const std::vector<std::string>& args) {
   return change_at(args[1], [&](Json& parent, const simdev_detail::Segment& last) -> Status {
     if (last.index) {
       if (!parent.is_array() || *last.index >= parent.size()) {
-        return fail(fmt::format("there is no item {} to remove", *last.index));
+        return fail("there is no item {} to remove", *last.index);
       }
       parent.erase(*last.index);
       return {};
     }
     if (!parent.is_object() || parent.erase(last.key) == 0) {
-      return fail(fmt::format("there is no \"{}\" to remove", last.key));
+      return fail("there is no \"{}\" to remove", last.key);
     }
     return {};
   });

@@ -31,7 +31,7 @@ kalu_ui::Result<std::vector<Segment>> parse_path(std::string_view text) {
   std::vector<Segment> out;
   std::size_t i = 0;
   auto bad = [&](std::string_view why) {
-    return fail(fmt::format("cannot read the path \"{}\": {}", text, why));
+    return fail("cannot read the path \"{}\": {}", text, why);
   };
   while (i < text.size()) {
     if (text[i] == '.') {
@@ -72,17 +72,15 @@ kalu_ui::Result<Json*> resolve(Json& root, const std::vector<Segment>& path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
     const Segment& s = path[i];
     if (s.index) {
-      if (!at->is_array()) return fail(fmt::format("{} is not a list", describe(path, i)));
+      if (!at->is_array()) return fail("{} is not a list", describe(path, i));
       if (*s.index >= at->size()) {
-        return fail(
-            fmt::format("{} has no item {} (it has {})", describe(path, i), *s.index, at->size()));
+        return fail("{} has no item {} (it has {})", describe(path, i), *s.index, at->size());
       }
       at = &(*at)[*s.index];
     } else {
-      if (!at->is_object()) return fail(fmt::format("{} has no members", describe(path, i)));
+      if (!at->is_object()) return fail("{} has no members", describe(path, i));
       auto found = at->find(s.key);
-      if (found == at->end())
-        return fail(fmt::format("{} has no \"{}\"", describe(path, i), s.key));
+      if (found == at->end()) return fail("{} has no \"{}\"", describe(path, i), s.key);
       at = &*found;
     }
   }

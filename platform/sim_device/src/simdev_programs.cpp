@@ -143,7 +143,7 @@ Outcome change_audio(const std::string& name,
     Json& audio = state["audio"];
     auto id = node_id(audio, name);
     if (!id || sim_device::audio::list_of(audio, *id) == nullptr) {
-      return fail(fmt::format("Object '{}' not found", name));
+      return fail("Object '{}' not found", name);
     }
     return edit(audio, *id);
   });
@@ -173,7 +173,7 @@ Outcome wpctl(const std::vector<std::string>& args, const Json& state) {
       const Json& node = *audio::find_node(a, id);
       auto level =
           volume_after(args[2], node["volume"].is_null() ? 1.0 : node["volume"].get<double>());
-      if (!level) return fail(fmt::format("'{}' is not a valid volume", args[2]));
+      if (!level) return fail("'{}' is not a valid volume", args[2]);
       return audio::set_node_volume(a, id, *level);
     });
   }
@@ -185,7 +185,7 @@ Outcome wpctl(const std::vector<std::string>& args, const Json& state) {
       } else if (args[2] == "1" || args[2] == "0") {
         muted = args[2] == "1";
       } else {
-        return fail(fmt::format("'{}' is not 0, 1 or toggle", args[2]));
+        return fail("'{}' is not 0, 1 or toggle", args[2]);
       }
       return audio::set_node_mute(a, id, muted);
     });

@@ -57,11 +57,11 @@ Result<std::optional<std::string>> read_text(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (errno == ENOENT) return std::optional<std::string>();
-    return fail(fmt::format("{} could not be read: {}", path.string(), os_error(errno)));
+    return fail("{} could not be read: {}", path.string(), os_error(errno));
   }
   std::ostringstream text;
   text << in.rdbuf();
-  if (in.bad()) return fail(fmt::format("{} could not be read", path.string()));
+  if (in.bad()) return fail("{} could not be read", path.string());
   return std::optional<std::string>(std::move(text).str());
 }
 
@@ -144,15 +144,15 @@ class FileLock {
       fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivate);
     }
     if (fd < 0) {
-      return fail(fmt::format("simulated device state {}: could not open its lock: {}",
-                              state.string(), os_error(errno)));
+      return fail("simulated device state {}: could not open its lock: {}", state.string(),
+                  os_error(errno));
     }
     while (::flock(fd, how) != 0) {
       if (errno == EINTR) continue;
       int err = errno;
       ::close(fd);
-      return fail(fmt::format("simulated device state {}: could not lock it: {}", state.string(),
-                              os_error(err)));
+      return fail("simulated device state {}: could not lock it: {}", state.string(),
+                  os_error(err));
     }
     return FileLock(fd);
   }
@@ -201,11 +201,11 @@ Result<Found> load(const fs::path& path) {
   auto before = identity_of(path);
   if (!before) {
     if (errno == ENOENT) return Found{};
-    return fail(fmt::format("simulated device state {}: {}", path.string(), os_error(errno)));
+    return fail("simulated device state {}: {}", path.string(), os_error(errno));
   }
   if (State hit = cached(path, *before)) return Found{Found::Kind::Usable, hit, before, {}};
   auto text = read_text(path);
-  if (!text) return fail(fmt::format("simulated device state {}", text.error()));
+  if (!text) return fail("simulated device state {}", text.error());
   if (!*text) return Found{};
   Json state;
   try {
@@ -296,8 +296,8 @@ Status write_account_files(const fs::path& state_file, const Json& before, const
   for (const auto& [path, text] : {std::pair{files.passwd, detail::render_passwd(after["users"])},
                                    std::pair{files.group, detail::render_group(after["users"])}}) {
     if (auto ok = safe_write::write_with_mode(path, text, 0644); !ok) {
-      return fail(fmt::format("the simulated account file {} could not be written: {}",
-                              path.string(), ok.error()));
+      return fail("the simulated account file {} could not be written: {}", path.string(),
+                  ok.error());
     }
   }
   return {};
@@ -307,8 +307,7 @@ Result<State> write_state(const fs::path& path, const Json& before, Json state) 
   std::string bytes = state.dump(2, ' ', false, Json::error_handler_t::replace);
   bytes.push_back('\n');
   if (auto ok = safe_write::write_creating_parent_with_mode(path, bytes, kPrivate); !ok) {
-    return fail(fmt::format("simulated device state {} could not be written: {}", path.string(),
-                            ok.error()));
+    return fail("simulated device state {} could not be written: {}", path.string(), ok.error());
   }
   write_display_snapshot(before, state);
   write_update_policy(before, state);
@@ -330,16 +329,15 @@ kalu_ui::Status quarantine(const fs::path& path, const std::string& reason) {
     aside += fmt::format(".corrupt-{}-{}", utc_stamp(), n);
   }
   if (int err = move_aside(path, aside); err != 0) {
-    return fail(
-        fmt::format("simulated device state {} is unusable ({}) and could not be moved aside: {}",
-                    path.string(), reason, os_error(err)));
+    return fail("simulated device state {} is unusable ({}) and could not be moved aside: {}",
+                path.string(), reason, os_error(err));
   }
   auto seeded = write_state(path, Json::object(), seeded_state());
   if (!seeded) return fail(seeded.error());
-  return fail(fmt::format(
+  return fail(
       "simulated device state {} was unusable ({}); it was kept as {} and a fresh device was "
       "set up",
-      path.string(), reason, aside.filename().string()));
+      path.string(), reason, aside.filename().string());
 }
 
 // The usable state under the exclusive lock: seeded when missing; an error
@@ -462,7 +460,7 @@ Result<Json> section(std::string_view operation, std::string_view name) {
   auto state = read_for(operation);
   if (!state) return fail(state.error());
   auto found = (*state)->find(std::string(name));
-  if (found == (*state)->end()) return fail(fmt::format("no section \"{}\"", name));
+  if (found == (*state)->end()) return fail("no section \"{}\"", name);
   return *found;
 }
 
@@ -480,7 +478,7 @@ Status update(std::string_view operation, const std::function<Status(Json& state
     (void)display::expire_overdue_test(next, display::clock_unix_ms());
   }
   if (auto ok = edit(next); !ok) return ok;
-  if (auto ok = check_state(next); !ok) return fail(fmt::format("refused: {}", ok.error()));
+  if (auto ok = check_state(next); !ok) return fail("refused: {}", ok.error());
   auto written = write_state(path, **current, std::move(next));
   if (!written) return fail(written.error());
   return {};
@@ -527,7 +525,7 @@ Status check_state(const Json& state) {
   if (!state.is_object()) return fail("the state is not a JSON object");
   for (const auto& spec : detail::section_table()) {
     auto found = state.find(std::string(spec.name));
-    if (found == state.end()) return fail(fmt::format("{}: missing", spec.name));
+    if (found == state.end()) return fail("{}: missing", spec.name);
     if (auto ok = spec.shape().check(*found, std::string(spec.name)); !ok) return ok;
   }
   return {};

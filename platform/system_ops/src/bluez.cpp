@@ -38,7 +38,7 @@ Status change_device(std::string_view op, const std::string& path,
     Json& bt = state["bluetooth"];
     if (bt["powered"] != true) return fail("Bluetooth is off");
     Json* d = find_item(bt["devices"], "path", path);
-    if (d == nullptr) return fail(fmt::format("no Bluetooth device at {}", path));
+    if (d == nullptr) return fail("no Bluetooth device at {}", path);
     return edit(*d);
   });
 }
@@ -105,8 +105,8 @@ Status stop_scan() {
 
 PairResult pair(const std::string& path) {
   auto started = change_device("bluez.pair", path, [&](Json& d) -> Status {
-    if (d["paired"] == true) return fail(fmt::format("{} is already paired", name_of(d)));
-    if (d.value("pairing", false)) return fail(fmt::format("{} is already pairing", name_of(d)));
+    if (d["paired"] == true) return fail("{} is already paired", name_of(d));
+    if (d.value("pairing", false)) return fail("{} is already pairing", name_of(d));
     d["pairing"] = true;
     return {};
   });
@@ -138,7 +138,7 @@ PairResult pair(const std::string& path) {
 Status cancel_pairing(const std::string& path) {
   return change_device("bluez.cancel_pairing", path, [&](Json& d) -> Status {
     if (!d.value("pairing", false)) {
-      return fail(fmt::format("{} is not being paired", name_of(d)));
+      return fail("{} is not being paired", name_of(d));
     }
     d.erase("pairing");
     return {};
@@ -147,7 +147,7 @@ Status cancel_pairing(const std::string& path) {
 
 Status connect(const std::string& path) {
   return change_device("bluez.connect", path, [&](Json& d) -> Status {
-    if (d["paired"] != true) return fail(fmt::format("{} is not paired", name_of(d)));
+    if (d["paired"] != true) return fail("{} is not paired", name_of(d));
     if (auto refused =
             d.contains("connect_error") ? detail::opt_text(d["connect_error"]) : std::nullopt) {
       return fail(*refused);
@@ -173,7 +173,7 @@ Status forget(const std::string& path) {
         return {};
       }
     }
-    return fail(fmt::format("no Bluetooth device at {}", path));
+    return fail("no Bluetooth device at {}", path);
   });
 }
 

@@ -200,7 +200,7 @@ Result<FirmwareInstallReceiver> start_firmware_install(const std::vector<Firmwar
   if (updates.empty()) return fail("there are no firmware updates to install");
   for (const auto& u : updates) {
     if (find_item((*firmware)["updates"], "device_id", u.device_id) == nullptr) {
-      return fail(fmt::format("the update for {} is no longer offered", u.device_name));
+      return fail("the update for {} is no longer offered", u.device_name);
     }
   }
   auto channel = std::make_shared<FirmwareInstallReceiver::Channel>();
@@ -212,7 +212,7 @@ Result<FirmwareInstallReceiver> start_firmware_install(const std::vector<Firmwar
         std::jthread([sender = FirmwareInstallSender(channel), updates](
                          std::stop_token stop) mutable { run_install(stop, sender, updates); });
   } catch (const std::system_error& e) {
-    return fail(fmt::format("the installation could not start: {}", e.what()));
+    return fail("the installation could not start: {}", e.what());
   }
   return FirmwareInstallReceiver(channel);
 }

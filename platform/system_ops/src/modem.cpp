@@ -31,7 +31,7 @@ Status unlock_mobile_sim_on(const std::string& sim_path, const std::string& pin)
         Json& modem = state["modem"];
         if (modem["present"] != true) return fail("this device has no mobile broadband modem");
         Json* sim = find_item(modem["sims"], "path", sim_path);
-        if (sim == nullptr) return fail(fmt::format("no SIM at {}", sim_path));
+        if (sim == nullptr) return fail("no SIM at {}", sim_path);
         if ((*sim)["locked"] != true) return std::string();
         int left = (*sim)["attempts_left"].get<int>();
         if (left == 0) return fail("The SIM is blocked; unblock it with the PUK from your carrier");

@@ -131,7 +131,7 @@ Result<ProfileSettings> connection_profile_settings(const std::string& profile_i
   auto net = network_section("network.connection_profile_settings");
   if (!net) return fail(net.error());
   const Json* p = find_item((*net)["profiles"], "id", profile_id);
-  if (p == nullptr) return fail(fmt::format("no saved network profile has the id {}", profile_id));
+  if (p == nullptr) return fail("no saved network profile has the id {}", profile_id);
   ProfileSettings out;
   out.metered = (*p)["metered"].get<std::uint8_t>();
   out.mac_policy = (*p)["mac_policy"].get<std::uint8_t>();
@@ -278,7 +278,7 @@ Status set_hotspot(bool enabled) {
       HotspotConfiguration stored{hotspot["ssid"].get<std::string>(),
                                   hotspot["password"].get<std::string>(), HotspotBand::Automatic};
       if (auto ok = stored.validate(); !ok) {
-        return fail(fmt::format("the hotspot is not set up yet: {}", ok.error()));
+        return fail("the hotspot is not set up yet: {}", ok.error());
       }
       disconnect_wifi(net);  // the radio serves the hotspot now
     }
@@ -300,10 +300,10 @@ Status set_mobile_broadband(bool enabled) {
 Status set_vpn_connection(const std::string& name, bool active) {
   return device::update("network.set_vpn_connection", [&](Json& state) -> Status {
     Json* vpn = find_item(state["network"]["vpn"], "name", name);
-    if (vpn == nullptr) return fail(fmt::format("no VPN connection is named {}", name));
+    if (vpn == nullptr) return fail("no VPN connection is named {}", name);
     if ((*vpn)["active"] == active) return {};
     if (active && connectivity_of(state) == 1) {
-      return fail(fmt::format("{} needs a network connection", name));
+      return fail("{} needs a network connection", name);
     }
     (*vpn)["active"] = active;
     return {};
@@ -314,7 +314,7 @@ Status set_network_autoconnect(const std::string& profile_id, bool autoconnect) 
   return device::update("network.set_network_autoconnect", [&](Json& state) -> Status {
     Json* profile = find_item(state["network"]["profiles"], "id", profile_id);
     if (profile == nullptr) {
-      return fail(fmt::format("no saved network profile has the id {}", profile_id));
+      return fail("no saved network profile has the id {}", profile_id);
     }
     (*profile)["autoconnect"] = autoconnect;
     return {};
@@ -333,7 +333,7 @@ Status forget_network_profile(const std::string& profile_id) {
       profiles.erase(it);
       return {};
     }
-    return fail(fmt::format("no saved network profile has the id {}", profile_id));
+    return fail("no saved network profile has the id {}", profile_id);
   });
 }
 

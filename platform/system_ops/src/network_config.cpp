@@ -63,8 +63,7 @@ Status check_cidr(const std::string& entry) {
     ok = !prefix.empty() && prefix.size() <= 2 &&
          prefix.find_first_not_of("0123456789") == std::string::npos && std::stoi(prefix) <= 32;
   }
-  if (!ok)
-    return fail(fmt::format("{} is not an IPv4 address with a prefix (192.0.2.10/24)", entry));
+  if (!ok) return fail("{} is not an IPv4 address with a prefix (192.0.2.10/24)", entry);
   return {};
 }
 
@@ -119,11 +118,11 @@ Status require_wifi(const Json& net) {
 }
 
 Status check_certificate_file(const std::optional<std::string>& path, std::string_view what) {
-  if (!path || path->empty()) return fail(fmt::format("Choose the {}.", what));
-  if (path->front() != '/') return fail(fmt::format("The {} path must be absolute.", what));
+  if (!path || path->empty()) return fail("Choose the {}.", what);
+  if (path->front() != '/') return fail("The {} path must be absolute.", what);
   struct stat st {};
   if (::stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return fail(fmt::format("The {} {} cannot be read.", what, *path));
+    return fail("The {} {} cannot be read.", what, *path);
   }
   return {};
 }
@@ -187,15 +186,15 @@ Status configure_ipv4(const std::string& profile_id, const Ipv4Settings& setting
     return fail("Manual IPv4 needs at least one address");
   }
   if (settings.gateway && !ipv4_address(*settings.gateway)) {
-    return fail(fmt::format("{} is not an IPv4 gateway address", *settings.gateway));
+    return fail("{} is not an IPv4 gateway address", *settings.gateway);
   }
   for (const auto& server : settings.dns) {
-    if (!ip_address(server)) return fail(fmt::format("{} is not a DNS server address", server));
+    if (!ip_address(server)) return fail("{} is not a DNS server address", server);
   }
   return device::update("network.configure_ipv4", [&](Json& state) -> Status {
     Json* profile = find_item(state["network"]["profiles"], "id", profile_id);
     if (profile == nullptr) {
-      return fail(fmt::format("no saved network profile has the id {}", profile_id));
+      return fail("no saved network profile has the id {}", profile_id);
     }
     (*profile)["ipv4"] = Json{{"method", settings.automatic ? "auto" : "manual"},
                               {"addresses", settings.addresses},
@@ -223,7 +222,7 @@ Status configure_connection_policy_patch(const std::string& profile_id,
   return device::update("network.configure_connection_policy_patch", [&](Json& state) -> Status {
     Json* profile = find_item(state["network"]["profiles"], "id", profile_id);
     if (profile == nullptr) {
-      return fail(fmt::format("no saved network profile has the id {}", profile_id));
+      return fail("no saved network profile has the id {}", profile_id);
     }
     if (patch.metered) (*profile)["metered"] = *patch.metered;
     if (patch.mac_policy) (*profile)["mac_policy"] = *patch.mac_policy;
@@ -238,15 +237,15 @@ Status connect_wifi(const std::string& ssid, const std::optional<std::string>& p
     Json& net = state["network"];
     if (auto ok = require_wifi(net); !ok) return ok;
     Json* network = find_item(net["wifi_networks"], "ssid", ssid);
-    if (network == nullptr) return fail(fmt::format("Wi-Fi network {} is not in range", ssid));
+    if (network == nullptr) return fail("Wi-Fi network {} is not in range", ssid);
     if ((*network)["secured"] == true) {
       if (password) {
         // The text never repeats what was typed.
         if (*password != (*network)["passphrase"]) {
-          return fail(fmt::format("The password for {} is not correct", ssid));
+          return fail("The password for {} is not correct", ssid);
         }
       } else if (!has_wifi_profile(net, ssid)) {
-        return fail(fmt::format("{} needs a password", ssid));
+        return fail("{} needs a password", ssid);
       }
     }
     join(net, *network, ssid);
@@ -266,7 +265,7 @@ Status create_mobile_profile(const std::string& name, const std::string& apn) {
     Json& modem = state["modem"];
     if (modem["present"] != true) return fail("this device has no mobile broadband modem");
     if (find_item(modem["profiles"], "name", name) != nullptr) {
-      return fail(fmt::format("a mobile profile named {} already exists", name));
+      return fail("a mobile profile named {} already exists", name);
     }
     modem["profiles"].push_back(Json{{"name", name}, {"apn", apn}});
     return {};

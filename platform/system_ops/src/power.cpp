@@ -72,7 +72,7 @@ Status set_power_profile(PowerProfile profile) {
     const char* id = id_of(profile);
     auto& available = power["available"];
     if (std::find(available.begin(), available.end(), Json(id)) == available.end()) {
-      return fail(fmt::format("this device does not offer the {} profile", id));
+      return fail("this device does not offer the {} profile", id);
     }
     power["profile"] = id;
     return {};
@@ -151,7 +151,7 @@ Result<ChargeCapability> set_charge_limit_checked(std::uint32_t percent) {
         auto cap = capability_of(battery);
         if (!cap) return fail("this battery has no charge limit control");
         if (std::find(cap->allowed.begin(), cap->allowed.end(), percent) == cap->allowed.end()) {
-          return fail(fmt::format("the battery does not accept a {}% charge limit", percent));
+          return fail("the battery does not accept a {}% charge limit", percent);
         }
         battery["charge_capability"]["current"] = percent;
         cap->current = percent;

@@ -51,7 +51,7 @@ Status change_queue(std::string_view op, const std::string& name,
   return device::update(op, [&](Json& state) -> Status {
     Json& printing = state["printing"];
     Json* queue = find_item(printing["queues"], "name", name);
-    if (queue == nullptr) return fail(fmt::format("no printer queue is named {}", name));
+    if (queue == nullptr) return fail("no printer queue is named {}", name);
     return edit(printing, *queue);
   });
 }
@@ -60,7 +60,7 @@ Status change_job(std::string_view op, std::uint32_t id,
                   const std::function<Status(Json& job)>& edit) {
   return device::update(op, [&](Json& state) -> Status {
     Json* job = find_item(state["printing"]["jobs"], "id", id);
-    if (job == nullptr) return fail(fmt::format("no print job has the id {}", id));
+    if (job == nullptr) return fail("no print job has the id {}", id);
     return edit(*job);
   });
 }
@@ -139,9 +139,9 @@ Status add_driverless(const std::string& name, const std::string& uri) {
     Json& nearby = printing["nearby"];
     auto it = std::find_if(nearby.begin(), nearby.end(),
                            [&](const Json& p) { return p["name"] == name && p["uri"] == uri; });
-    if (it == nearby.end()) return fail(fmt::format("{} is no longer nearby", name));
+    if (it == nearby.end()) return fail("{} is no longer nearby", name);
     if (find_item(printing["queues"], "name", name) != nullptr) {
-      return fail(fmt::format("a printer queue named {} already exists", name));
+      return fail("a printer queue named {} already exists", name);
     }
     printing["queues"].push_back(Json{{"name", name},
                                       {"default", printing["queues"].empty()},
@@ -184,7 +184,7 @@ Status remove_queue(const std::string& queue) {
     Json& list = printing["queues"];
     auto it =
         std::find_if(list.begin(), list.end(), [&](const Json& q) { return q["name"] == queue; });
-    if (it == list.end()) return fail(fmt::format("no printer queue is named {}", queue));
+    if (it == list.end()) return fail("no printer queue is named {}", queue);
     bool was_default = (*it)["default"] == true;
     list.erase(it);
     if (was_default && !list.empty()) list[0]["default"] = true;
@@ -200,7 +200,7 @@ Status cancel_job(std::uint32_t id) {
   return device::update("printing.cancel_job", [&](Json& state) -> Status {
     Json& jobs = state["printing"]["jobs"];
     auto it = std::find_if(jobs.begin(), jobs.end(), [&](const Json& j) { return j["id"] == id; });
-    if (it == jobs.end()) return fail(fmt::format("no print job has the id {}", id));
+    if (it == jobs.end()) return fail("no print job has the id {}", id);
     jobs.erase(it);
     return {};
   });
@@ -211,11 +211,11 @@ Status retry_job(std::uint32_t id) {
     const std::optional<JobState> state = job_state_of(job);
     if (state == JobState::Processing || state == JobState::Pending) return {};
     if (state == JobState::Completed || state == JobState::Canceled) {
-      return fail(fmt::format("print job {} has ended and cannot be retried", id));
+      return fail("print job {} has ended and cannot be retried", id);
     }
     // Without a known state nothing tells whether the job ended.
     if (!state || state == JobState::Unrecognized) {
-      return fail(fmt::format("print job {} reports no state it can be retried from", id));
+      return fail("print job {} reports no state it can be retried from", id);
     }
     job["state"] = "pending";
     job["pages_completed"] = 0;

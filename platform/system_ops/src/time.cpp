@@ -69,17 +69,15 @@ Result<LocalNow> device_now(std::string_view op) {
   auto time = device::section(op, "time");
   if (!time) return fail(time.error());
   const std::string zone = (*time)["timezone"].get<std::string>();
-  if (!is_zone_name(zone)) return fail(fmt::format("{} is not a time zone name", zone));
+  if (!is_zone_name(zone)) return fail("{} is not a time zone name", zone);
   const fs::path file = zoneinfo_dir() / zone;
   auto tzif = read_file(file);
-  if (!tzif)
-    return fail(
-        fmt::format("the time zone {} cannot be read in {}", zone, zoneinfo_dir().string()));
+  if (!tzif) return fail("the time zone {} cannot be read in {}", zone, zoneinfo_dir().string());
   const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count();
   auto offset = tzif_utc_offset(*tzif, now);
-  if (!offset) return fail(fmt::format("the time zone {}: {}", zone, offset.error()));
+  if (!offset) return fail("the time zone {}: {}", zone, offset.error());
   const std::int64_t local = now + *offset;
   const std::int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
   const std::int64_t second_of_day = local - days * 86400;
@@ -122,14 +120,14 @@ Result<std::vector<std::string>> list_timezones() {
   for (const char* name : {"zone1970.tab", "zone.tab"}) {
     if (auto table = read_file(dir / name)) return zone_names(*table);
   }
-  return fail(fmt::format("no time zone table could be read in {}", dir.string()));
+  return fail("no time zone table could be read in {}", dir.string());
 }
 
 Status set_timezone(const std::string& zone) {
   auto zones = list_timezones();
   if (!zones) return fail(zones.error());
   if (!std::binary_search(zones->begin(), zones->end(), zone)) {
-    return fail(fmt::format("{} is not a time zone of this device", zone));
+    return fail("{} is not a time zone of this device", zone);
   }
   return device::update("time.set_timezone", [&](Json& state) -> Status {
     state["time"]["timezone"] = zone;

@@ -82,7 +82,7 @@ Status run_account_program(std::string_view program, std::vector<std::string> ar
   std::string ran(program);
   if (limited_exec::system_device()) {
     auto executable = limited_exec::resolve_program(program);
-    if (!executable) return fail(fmt::format("cannot start {}: {}", program, executable.error()));
+    if (!executable) return fail("cannot start {}: {}", program, executable.error());
     args.insert(args.begin(), *executable);
     ran = "pkexec";
   }
@@ -119,14 +119,14 @@ std::vector<std::string_view> split_fields(std::string_view line, char separator
 
 Result<std::string> read_account_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return fail(fmt::format("{} could not be read", path.string()));
+  if (!in) return fail("{} could not be read", path.string());
   std::string text;
   std::array<char, 64 * 1024> chunk;
   while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
     text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxFileBytes) return fail(fmt::format("{} is too large", path.string()));
+    if (text.size() > kMaxFileBytes) return fail("{} is too large", path.string());
   }
-  if (in.bad()) return fail(fmt::format("{} could not be read", path.string()));
+  if (in.bad()) return fail("{} could not be read", path.string());
   return text;
 }
 
@@ -183,8 +183,8 @@ Status check_account_name(std::string_view username) {
                   return c == ':' || c == ',' || c == '/' || byte <= 0x20 || byte == 0x7F;
                 });
   if (unsafe)
-    return fail(fmt::format("\"{}\" is not an account name this device can change.",
-                            limited_exec::decode_lossy(username)));
+    return fail("\"{}\" is not an account name this device can change.",
+                limited_exec::decode_lossy(username));
   return {};
 }
 
@@ -203,7 +203,7 @@ Result<bool> automatic_login(const std::string& username) {
   std::string_view answer = limited_exec::trim_white_space(said);
   if (answer == "enabled") return true;
   if (answer == "disabled") return false;
-  return fail(fmt::format("kalu-autologin answered \"{}\"", limited_exec::first_chars(answer, 64)));
+  return fail("kalu-autologin answered \"{}\"", limited_exec::first_chars(answer, 64));
 }
 
 Result<std::optional<std::uint64_t>> find_uid(const std::string& username) {
@@ -254,10 +254,10 @@ Status delete_user(const std::string& username, std::uint64_t uid, bool remove_f
   if (auto ok = check_account_name(username); !ok) return ok;
   auto listed = find_uid(username);
   if (!listed) return fail(listed.error());
-  if (!*listed) return fail(fmt::format("The account {} no longer exists.", username));
+  if (!*listed) return fail("The account {} no longer exists.", username);
   if (**listed != uid) {
-    return fail(fmt::format("The account {} now has the user id {}, not {}; nothing was removed.",
-                            username, **listed, uid));
+    return fail("The account {} now has the user id {}, not {}; nothing was removed.", username,
+                **listed, uid);
   }
   std::vector<std::string> args;
   if (remove_files) args.emplace_back("--remove");

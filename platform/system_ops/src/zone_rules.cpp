@@ -330,7 +330,7 @@ Result<std::int32_t> tzif_utc_offset(std::string_view tzif, std::int64_t unix_se
     const std::string_view footer = rest.substr(0, newline);
     if (!footer.empty()) {
       rule = RuleParser(footer).parse();
-      if (!rule) return fail(fmt::format("the time zone rule \"{}\" cannot be read", footer));
+      if (!rule) return fail("the time zone rule \"{}\" cannot be read", footer);
     }
   }
 

@@ -31,13 +31,13 @@ kalu_ui::Result<std::string> check_dav(std::string_view type_id, const Json& con
   auto response = client->send(request);
   if (!response) {
     if (response.error() == kalu_net::kUntrustedCertificate) return kalu_ui::fail(response.error());
-    return kalu_ui::fail(fmt::format("connection failed: {}", response.error()));
+    return kalu_ui::fail("connection failed: {}", response.error());
   }
   if (response->status >= 200 && response->status <= 299) {
     return std::string("Server accepted the signed-in DAV request");
   }
   if (response->status == 401) return kalu_ui::fail("server rejected the saved credential");
-  return kalu_ui::fail(fmt::format("server returned HTTP {}", response->status));
+  return kalu_ui::fail("server returned HTTP {}", response->status);
 }
 
 }  // namespace settings::account_probe

@@ -45,8 +45,8 @@ kalu_ui::Result<kalu_net::TcpStream> connect_any(
     if (stream) return stream;
     last_error = stream.error();
   }
-  return kalu_ui::fail(fmt::format("could not reach {}:{}: {}", host, port,
-                                   last_error.value_or("connection timed out")));
+  return kalu_ui::fail("could not reach {}:{}: {}", host, port,
+                       last_error.value_or("connection timed out"));
 }
 
 // Reads until the response is whole (response_complete), the deadline

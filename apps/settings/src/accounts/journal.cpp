@@ -36,7 +36,7 @@ Result<fs::path> require_root(const RootOverride& root) {
 // Removes a file; one that is not there counts as removed.
 Status remove_file(const fs::path& path) {
   if (::unlink(path.c_str()) == 0 || errno == ENOENT) return {};
-  return fail(fmt::format("could not remove {}: {}", path.string(), error_text(errno)));
+  return fail("could not remove {}: {}", path.string(), error_text(errno));
 }
 
 // Makes a removal durable; a failure here loses nothing that matters, since
@@ -77,14 +77,14 @@ Status begin_account_mutation(const RootOverride& root, const account_book::Acco
   auto dir = require_root(root);
   if (!dir) return fail(dir.error());
   auto vault = read_vault_bytes(*dir);
-  if (!vault) return fail(fmt::format("could not read credential vault: {}", vault.error()));
+  if (!vault) return fail("could not read credential vault: {}", vault.error());
   const AccountMutationJournal journal{store, statuses, std::move(*vault)};
   // The codec's writer cannot fail, so there is no serialization error to
   // report here.
   const std::string text = codec::to_json(journal);
   const fs::path path = account_book::accounts_dir_in(*dir) / kJournalFile;
   if (auto written = safe_write::write_creating_parent_with_mode(path, text, 0600); !written) {
-    return fail(fmt::format("could not persist account transaction intent: {}", written.error()));
+    return fail("could not persist account transaction intent: {}", written.error());
   }
   return {};
 }
@@ -94,7 +94,7 @@ Status clear_account_mutation(const RootOverride& root) {
   if (!path) return fail(path.error());
   if (::unlink(path->c_str()) != 0) {
     if (errno == ENOENT) return {};
-    return fail(fmt::format("could not clear account transaction intent: {}", error_text(errno)));
+    return fail("could not clear account transaction intent: {}", error_text(errno));
   }
   flush_directory(path->parent_path());
   return {};
@@ -104,23 +104,22 @@ Status roll_back_account_mutation(const RootOverride& root) {
   auto path = mutation_journal_path(root);
   if (!path) return fail(path.error());
   auto text = prefs_store::read_text(*path);
-  if (!text)
-    return fail(fmt::format("could not read account transaction intent: {}", text.error()));
+  if (!text) return fail("could not read account transaction intent: {}", text.error());
   if (!*text) return {};
   auto journal = codec::from_json<AccountMutationJournal>(**text);
   if (!journal) {
-    return fail(fmt::format("account transaction intent is invalid: {}", journal.error()));
+    return fail("account transaction intent is invalid: {}", journal.error());
   }
   if (auto saved = save_account_store(root, journal->previous_store); !saved) {
-    return fail(fmt::format("could not recover account metadata: {}", saved.error()));
+    return fail("could not recover account metadata: {}", saved.error());
   }
   if (auto saved = save_sync_status(root, journal->previous_statuses); !saved) {
-    return fail(fmt::format("could not recover account sync status: {}", saved.error()));
+    return fail("could not recover account sync status: {}", saved.error());
   }
   auto dir = require_root(root);
   if (!dir) return fail(dir.error());
   if (auto restored = restore_vault(*dir, journal->previous_vault_ciphertext); !restored) {
-    return fail(fmt::format("could not recover credential vault: {}", restored.error()));
+    return fail("could not recover credential vault: {}", restored.error());
   }
   return clear_account_mutation(root);
 }
@@ -138,11 +137,10 @@ Status commit_account_mutation(const RootOverride& root, std::string_view operat
   auto cleared = clear_account_mutation(root);
   if (cleared) return {};
   if (auto replayed = roll_back_account_mutation(root); !replayed) {
-    return fail(fmt::format("could not complete {}: {}; recovery also failed: {}", operation,
-                            cleared.error(), replayed.error()));
+    return fail("could not complete {}: {}; recovery also failed: {}", operation, cleared.error(),
+                replayed.error());
   }
-  return fail(fmt::format("could not complete {}: {}; changes were rolled back", operation,
-                          cleared.error()));
+  return fail("could not complete {}: {}; changes were rolled back", operation, cleared.error());
 }
 
 }  // namespace settings::accounts

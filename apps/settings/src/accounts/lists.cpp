@@ -85,10 +85,9 @@ void import_once(const RootOverride& root, const fs::path& dir, AccountStore& st
   const NextcloudStore nextcloud =
       read_legacy_nextcloud_store(config_file_path(root, kLegacyNextcloudFile));
   if (merge_legacy_accounts(store, dav.accounts, nextcloud.accounts)) {
-    Status saved =
-        readable
-            ? save_account_store(root, store)
-            : kalu_ui::fail(fmt::format("could not read account metadata: {}", readable.error()));
+    Status saved = readable
+                       ? save_account_store(root, store)
+                       : kalu_ui::fail("could not read account metadata: {}", readable.error());
     if (!saved) {
       warn("could not persist imported legacy accounts", saved.error());
       return;

@@ -37,7 +37,7 @@ Status give_up(const RootOverride& root, const std::string& failure,
     (void)clear_account_mutation(root);
     return fail(failure);
   }
-  return fail(fmt::format("{}; rollback also failed: {}", failure, *undo_failure));
+  return fail("{}; rollback also failed: {}", failure, *undo_failure);
 }
 
 }  // namespace
@@ -46,15 +46,14 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
   // Stores that cannot be read are never replaced by ones missing their
   // accounts: the change is refused before anything is written.
   auto accounts = read_account_store(root);
-  if (!accounts)
-    return fail(fmt::format("could not remove account metadata: {}", accounts.error()));
+  if (!accounts) return fail("could not remove account metadata: {}", accounts.error());
   const Account* existing = accounts->get(id);
   if (existing != nullptr && existing->type_id != type_id(kind)) {
     return fail("account type changed before removal; refresh Settings and try again");
   }
   auto statuses = read_sync_status(root);
   if (!statuses) {
-    return fail(fmt::format("could not remove account sync status: {}", statuses.error()));
+    return fail("could not remove account sync status: {}", statuses.error());
   }
   if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun) return begun;
 
@@ -65,7 +64,7 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
   if (credential_removed) {
     if (auto saved = vault.try_save(); !saved) {
       (void)clear_account_mutation(root);
-      return fail(fmt::format("could not remove saved credential: {}", saved.error()));
+      return fail("could not remove saved credential: {}", saved.error());
     }
   }
   auto restore_credential = [&]() -> std::optional<std::string> {
@@ -99,9 +98,9 @@ Status save_checked_account(const RootOverride& root, const Account& account,
                             const SecretText& credential) {
   // The statuses are journaled too, so they must be read as they are.
   auto accounts = read_account_store(root);
-  if (!accounts) return fail(fmt::format("could not persist account: {}", accounts.error()));
+  if (!accounts) return fail("could not persist account: {}", accounts.error());
   auto statuses = read_sync_status(root);
-  if (!statuses) return fail(fmt::format("could not persist account: {}", statuses.error()));
+  if (!statuses) return fail("could not persist account: {}", statuses.error());
   if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun) return begun;
 
   auto vault = open_vault(root);
@@ -112,7 +111,7 @@ Status save_checked_account(const RootOverride& root, const Account& account,
     vault.put(account.id, credential);
     if (auto saved = vault.try_save(); !saved) {
       (void)clear_account_mutation(root);
-      return fail(fmt::format("could not save credential: {}", saved.error()));
+      return fail("could not save credential: {}", saved.error());
     }
   }
 
@@ -125,16 +124,15 @@ Status save_checked_account(const RootOverride& root, const Account& account,
         vault.remove(account.id);
       }
       if (auto restored = vault.try_save(); !restored) {
-        return fail(
-            fmt::format("could not persist account: {}; credential rollback also failed: {}",
-                        saved.error(), restored.error()));
+        return fail("could not persist account: {}; credential rollback also failed: {}",
+                    saved.error(), restored.error());
       }
     }
     (void)clear_account_mutation(root);
     kalu_ui::log::warn("kalu::settings", "settings::panes::accounts",
                        "failed to persist account metadata",
                        {{"op", "account_store_save"}, {"error", saved.error()}});
-    return fail(fmt::format("could not persist account: {}", saved.error()));
+    return fail("could not persist account: {}", saved.error());
   }
   return commit_account_mutation(root, "account save");
 }

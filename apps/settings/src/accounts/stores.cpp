@@ -75,7 +75,7 @@ Result<std::optional<kalu_ui::secret::SecretText>> saved_secret(const RootOverri
   if (const auto& why = vault.read_error()) {
     kalu_ui::log::warn("kalu::settings", "settings::accounts", "credential vault could not be read",
                        {{"op", "vault_read"}, {"error", *why}});
-    return fail(fmt::format("the credential vault could not be read: {}", *why));
+    return fail("the credential vault could not be read: {}", *why);
   }
   return vault.get(id);
 }

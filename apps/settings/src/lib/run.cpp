@@ -16,7 +16,7 @@ kalu_ui::Result<limited_exec::Output> run_limited_command(std::string_view progr
       timeout_secs >= kLongest ? std::chrono::nanoseconds::max()
                                : std::chrono::seconds(static_cast<std::int64_t>(timeout_secs));
   auto output = limited_exec::run(program, args, timeout, kCommandOutputCap);
-  if (!output) return kalu_ui::fail(fmt::format("{} command failed: {}", program, output.error()));
+  if (!output) return kalu_ui::fail("{} command failed: {}", program, output.error());
   return output;
 }
 

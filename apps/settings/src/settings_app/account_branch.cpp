@@ -67,7 +67,7 @@ kalu_ui::Result<Request> account_request(kalu_ui::OperationKind kind, const Op& 
       for (const accounts::AccountKind known : accounts::kAccountKinds) {
         kinds += fmt::format("{}{}", kinds.empty() ? "" : ", ", accounts::short_name(known));
       }
-      return kalu_ui::fail(fmt::format("unknown account kind; kind must be one of {}", kinds));
+      return kalu_ui::fail("unknown account kind; kind must be one of {}", kinds);
     }
     return Request(Request::OpenAddForm{*account_kind});
   }

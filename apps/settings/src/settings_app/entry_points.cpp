@@ -93,10 +93,10 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
     auto operation = operations::read_record<operations::UpdateOperation>(payload);
     if (!operation) return kalu_ui::fail(std::move(operation.error()));
     if (!std::holds_alternative<operations::UpdateOperation::ReviewRollback>(*operation)) {
-      return kalu_ui::fail(fmt::format(
+      return kalu_ui::fail(
           "operation kind does not match update operation: {} takes operation kind 1; kind 2 "
           "takes only \"ReviewRollback\"",
-          operations::write_record(*operation)));
+          operations::write_record(*operation));
     }
     select_pane(panes::Pane::kUpdates);
     return true;

@@ -157,8 +157,8 @@ Change change_input(const op::InputOperation& operation, InputPrefs& input) {
     } else if (v->profile == "Flat") {
       input.accel_profile = "flat";
     } else {
-      return fail(fmt::format("unsupported acceleration profile; profile must be one of {}",
-                              fmt::join(mk::acceleration_labels(), ", ")));
+      return fail("unsupported acceleration profile; profile must be one of {}",
+                  fmt::join(mk::acceleration_labels(), ", "));
     }
     return "pointer acceleration updated";
   }
@@ -221,15 +221,14 @@ AppliedResult set_timezone(const std::string& zone) {
   if (std::ranges::find(zones, zone) == zones.end()) {
     // The zone a client named, cut short, and one the device does have.
     const std::string named = kalu_actions::echo_text(zone);
-    if (zones.empty())
-      return fail(fmt::format("{}: \"{}\"; it lists none", kZoneUnavailable, named));
+    if (zones.empty()) return fail("{}: \"{}\"; it lists none", kZoneUnavailable, named);
     return fail(
-        fmt::format("{}: \"{}\"; timezone must name one of its IANA time zones, such as "
-                    "\"{}\"",
-                    kZoneUnavailable, named, zones.front()));
+        "{}: \"{}\"; timezone must name one of its IANA time zones, such as "
+        "\"{}\"",
+        kZoneUnavailable, named, zones.front());
   }
   if (auto set = system_ops::time::set_timezone(zone); !set) {
-    return fail(fmt::format("time zone could not be changed: {}", set.error()));
+    return fail("time zone could not be changed: {}", set.error());
   }
   return std::string("time zone updated");
 }
@@ -250,7 +249,7 @@ kalu_ui::Status save_clock_format(stored::TimeFormat format) {
     if (!read) {
       auto entry = prefs_store::parse(found->second);
       if (!entry || !entry->is_object()) {
-        return fail(fmt::format("the stored \"locale\" entry does not read: {}", read.error()));
+        return fail("the stored \"locale\" entry does not read: {}", read.error());
       }
       locale.time_format = format;
       nlohmann::ordered_json only_format = nlohmann::ordered_json::object();
@@ -281,8 +280,7 @@ kalu_ui::Result<std::optional<std::string>> compose_key_value(std::string_view k
   }
   std::vector<std::string_view> labels;
   for (const auto& [label, stored] : panes::mouse_keyboard::compose_keys()) labels.push_back(label);
-  return fail(
-      fmt::format("unsupported compose key; key must be one of {}", fmt::join(labels, ", ")));
+  return fail("unsupported compose key; key must be one of {}", fmt::join(labels, ", "));
 }
 
 AppliedResult apply_operation(const op::InputOperation& operation) {
@@ -300,7 +298,7 @@ AppliedResult apply_operation(const op::TimeDateOperation& operation) {
   using T = op::TimeDateOperation;
   if (const auto* v = std::get_if<T::SetAutomaticTime>(&operation)) {
     if (auto set = system_ops::time::set_ntp(v->enabled); !set) {
-      return fail(fmt::format("automatic time could not be changed: {}", set.error()));
+      return fail("automatic time could not be changed: {}", set.error());
     }
     return std::string("automatic time updated");
   }
@@ -308,7 +306,7 @@ AppliedResult apply_operation(const op::TimeDateOperation& operation) {
   const auto& v = std::get<T::SetHourCycle>(operation);
   if (auto saved = save_clock_format(v.h24 ? stored::TimeFormat::H24 : stored::TimeFormat::H12);
       !saved) {
-    return fail(fmt::format("could not persist clock format: {}", saved.error()));
+    return fail("could not persist clock format: {}", saved.error());
   }
   return std::string("clock format updated");
 }

@@ -44,8 +44,8 @@ Status refuse_unless(bool ok, std::string_view message) {
 Status refuse_unless_one_of(std::string_view text, std::span<const std::string_view> labels,
                             std::string_view what, std::string_view field) {
   if (one_of(text, labels)) return {};
-  return fail(fmt::format("unsupported {} \"{}\"; {} must be one of {}", what,
-                          kalu_actions::echo_text(text), field, fmt::join(labels, ", ")));
+  return fail("unsupported {} \"{}\"; {} must be one of {}", what, kalu_actions::echo_text(text),
+              field, fmt::join(labels, ", "));
 }
 Status refuse_unless_one_of(std::string_view text, std::initializer_list<std::string_view> labels,
                             std::string_view what, std::string_view field) {
@@ -267,8 +267,8 @@ Status check_operation(const op::PowerOperation& operation) {
     const auto capability = system_ops::battery::charge_capability();
     if (!capability) return fail("battery charge-cap control is unavailable on this device");
     if (std::ranges::find(capability->allowed, v->percent) != capability->allowed.end()) return {};
-    return fail(fmt::format("unsupported charge cap {}%; percent must be one of {}", v->percent,
-                            fmt::join(capability->allowed, ", ")));
+    return fail("unsupported charge cap {}%; percent must be one of {}", v->percent,
+                fmt::join(capability->allowed, ", "));
   }
   if (const auto* v = std::get_if<P::SetProfile>(&operation)) {
     return refuse_unless_one_of(v->profile, power::kProfileLabels, "power profile", "profile");

@@ -61,7 +61,7 @@ class ProviderChange {
   Status operator()(const Op::Remove& op) {
     if (config_.find(op.id) == nullptr) return fail(std::string(kGone));
     auto taken = kalu_model_gateway::take_api_key(op.id);
-    if (!taken) return fail(fmt::format("provider vault key was not removed: {}", taken.error()));
+    if (!taken) return fail("provider vault key was not removed: {}", taken.error());
     removed_key_ = std::move(*taken);
     removed_from_ = op.id;
     config_.remove(op.id);

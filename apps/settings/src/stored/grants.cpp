@@ -149,7 +149,7 @@ kalu_ui::Result<TreeView> read_tree_view(std::string_view text) {
   for (const WsView& workspace : tree->workspaces) {
     for (const CapOverride& grant : workspace.capabilities) {
       if (grant.scope.kind() == ScopeKind::ResourceInstance && !is_uuid_text(*grant.scope.text())) {
-        return kalu_ui::fail(fmt::format("invalid UUID `{}`", *grant.scope.text()));
+        return kalu_ui::fail("invalid UUID `{}`", *grant.scope.text());
       }
     }
   }
@@ -162,12 +162,12 @@ namespace {
 kalu_ui::Result<std::string> state_file_text(const std::optional<std::filesystem::path>& path) {
   if (!path) return kalu_ui::fail("no config dir");
   std::ifstream in(*path, std::ios::binary);
-  if (!in) return kalu_ui::fail(fmt::format("could not read {}", path->string()));
+  if (!in) return kalu_ui::fail("could not read {}", path->string());
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return kalu_ui::fail(fmt::format("could not read {}", path->string()));
+  if (in.bad()) return kalu_ui::fail("could not read {}", path->string());
   // Anything that is not UTF-8, even in a member that is skipped, is not a state file.
   if (limited_exec::decode_lossy(text) != text) {
-    return kalu_ui::fail(fmt::format("{} is not UTF-8 text", path->string()));
+    return kalu_ui::fail("{} is not UTF-8 text", path->string());
   }
   return text;
 }

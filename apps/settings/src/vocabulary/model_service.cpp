@@ -21,8 +21,7 @@ kalu_ui::Result<limited_exec::Output> run_model_manager(std::span<const std::str
                                                         std::chrono::seconds limit) {
   const auto secs = std::max(limit.count(), std::chrono::seconds::rep{0});
   auto output = lib::run_limited_command(kModelManager, args, static_cast<std::uint64_t>(secs));
-  if (!output)
-    return kalu_ui::fail(fmt::format("model service is unavailable: {}", output.error()));
+  if (!output) return kalu_ui::fail("model service is unavailable: {}", output.error());
   return output;
 }
 
@@ -40,8 +39,7 @@ kalu_ui::Result<LocalModelSnapshot> model_service_snapshot() {
   }
   auto snapshot = stored::read_local_model_snapshot(output->stdout_bytes);
   if (!snapshot) {
-    return kalu_ui::fail(
-        fmt::format("model service returned invalid status: {}", snapshot.error()));
+    return kalu_ui::fail("model service returned invalid status: {}", snapshot.error());
   }
   return snapshot;
 }

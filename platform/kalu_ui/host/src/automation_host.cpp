@@ -132,7 +132,7 @@ Json to_json(const ResourceOperationStatus& status) {
 Result<std::string> string_field(const Json& request, const char* name) {
   auto it = request.find(name);
   if (it == request.end() || !it->is_string()) {
-    return fail(fmt::format("\"{}\" must be a string", name));
+    return fail("\"{}\" must be a string", name);
   }
   return it->get<std::string>();
 }
@@ -310,7 +310,7 @@ AutomationHost::AutomationHost(std::string app_id, TransportOptions options)
 AutomationHost::~AutomationHost() { stop(); }
 
 Status AutomationHost::start(wake::WakeHandle wake) {
-  if (transport_) return fail(fmt::format("{} is already being served", socket_path_));
+  if (transport_) return fail("{} is already being served", socket_path_);
   std::string path;
   if (options_.socket_path) {
     path = *options_.socket_path;

@@ -64,7 +64,7 @@ Status Connection::send(std::string_view bytes) {
     const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return fail(fmt::format("cannot send: {}", std::strerror(errno)));
+      return fail("cannot send: {}", std::strerror(errno));
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -85,13 +85,13 @@ Result<std::string> Connection::read_line(int timeout_ms) {
     if (left.count() <= 0) return fail("no answer in time");
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno != EINTR) return fail(fmt::format("poll: {}", std::strerror(errno)));
+    if (ready < 0 && errno != EINTR) return fail("poll: {}", std::strerror(errno));
     if (ready <= 0) continue;
     char chunk[65536];
     const ssize_t n = ::recv(fd_, chunk, sizeof(chunk), 0);
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
-      return fail(fmt::format("cannot read: {}", std::strerror(errno)));
+      return fail("cannot read: {}", std::strerror(errno));
     }
     if (n == 0) return fail("the application closed the connection");
     buffer_.append(chunk, static_cast<std::size_t>(n));

@@ -33,15 +33,14 @@ bool valid_app_id(std::string_view id) {
 // is ours but too open is closed, anything else is refused.
 Status ensure_private_directory(const std::string& dir) {
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    return fail(fmt::format("cannot create {}: {}", dir, errno_text()));
+    return fail("cannot create {}: {}", dir, errno_text());
   }
   struct stat st {};
-  if (::lstat(dir.c_str(), &st) != 0)
-    return fail(fmt::format("cannot read {}: {}", dir, errno_text()));
-  if (!S_ISDIR(st.st_mode)) return fail(fmt::format("{} is not a directory", dir));
-  if (st.st_uid != ::geteuid()) return fail(fmt::format("{} belongs to another user", dir));
+  if (::lstat(dir.c_str(), &st) != 0) return fail("cannot read {}: {}", dir, errno_text());
+  if (!S_ISDIR(st.st_mode)) return fail("{} is not a directory", dir);
+  if (st.st_uid != ::geteuid()) return fail("{} belongs to another user", dir);
   if ((st.st_mode & 0777) != 0700 && ::chmod(dir.c_str(), 0700) != 0) {
-    return fail(fmt::format("cannot restrict {}: {}", dir, errno_text()));
+    return fail("cannot restrict {}: {}", dir, errno_text());
   }
   return {};
 }
@@ -50,7 +49,7 @@ Result<sockaddr_un> address_of(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof(address.sun_path)) {
-    return fail(fmt::format("socket path is too long: {}", path));
+    return fail("socket path is too long: {}", path);
   }
   std::memcpy(address.sun_path, path.data(), path.size());
   return address;
@@ -61,22 +60,21 @@ Result<sockaddr_un> address_of(const std::string& path) {
 Status clear_stale_socket(const std::string& path, const sockaddr_un& address) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
-  if (!S_ISSOCK(st.st_mode)) return fail(fmt::format("{} exists and is not a socket", path));
+  if (!S_ISSOCK(st.st_mode)) return fail("{} exists and is not a socket", path);
   int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (probe < 0) return fail(fmt::format("socket: {}", errno_text()));
+  if (probe < 0) return fail("socket: {}", errno_text());
   const bool live =
       ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
   ::close(probe);
-  if (live) return fail(fmt::format("another instance is already serving {}", path));
-  if (::unlink(path.c_str()) != 0)
-    return fail(fmt::format("cannot remove {}: {}", path, errno_text()));
+  if (live) return fail("another instance is already serving {}", path);
+  if (::unlink(path.c_str()) != 0) return fail("cannot remove {}: {}", path, errno_text());
   return {};
 }
 
 }  // namespace
 
 Result<std::string> automation_socket_path(std::string_view app_id) {
-  if (!valid_app_id(app_id)) return fail(fmt::format("invalid application id \"{}\"", app_id));
+  if (!valid_app_id(app_id)) return fail("invalid application id \"{}\"", app_id);
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime == nullptr || runtime[0] != '/') {
     return fail("XDG_RUNTIME_DIR is not set to an absolute directory");
@@ -91,8 +89,7 @@ Result<std::unique_ptr<AutomationHost::Transport>> AutomationHost::Transport::op
   auto address = address_of(path);
   if (!address) return std::unexpected(address.error());
   const auto slash = path.rfind('/');
-  if (slash == std::string::npos || slash == 0)
-    return fail(fmt::format("bad socket path {}", path));
+  if (slash == std::string::npos || slash == 0) return fail("bad socket path {}", path);
   if (auto dir = ensure_private_directory(path.substr(0, slash)); !dir) {
     return std::unexpected(dir.error());
   }
@@ -105,22 +102,21 @@ Result<std::unique_ptr<AutomationHost::Transport>> AutomationHost::Transport::op
   t->options = options;
   t->wake = std::move(wake);
   t->listen_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (t->listen_fd < 0) return fail(fmt::format("socket: {}", errno_text()));
+  if (t->listen_fd < 0) return fail("socket: {}", errno_text());
   if (::bind(t->listen_fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0) {
-    return fail(fmt::format("cannot bind {}: {}", path, errno_text()));
+    return fail("cannot bind {}: {}", path, errno_text());
   }
   struct stat st {};
   if (::chmod(path.c_str(), 0600) != 0 || ::lstat(path.c_str(), &st) != 0) {
     const std::string error = errno_text();
     ::unlink(path.c_str());
-    return fail(fmt::format("cannot restrict {}: {}", path, error));
+    return fail("cannot restrict {}: {}", path, error);
   }
   t->socket_dev = st.st_dev;
   t->socket_ino = st.st_ino;
-  if (::listen(t->listen_fd, limits::kListenBacklog) != 0)
-    return fail(fmt::format("listen: {}", errno_text()));
+  if (::listen(t->listen_fd, limits::kListenBacklog) != 0) return fail("listen: {}", errno_text());
   t->event_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (t->event_fd < 0) return fail(fmt::format("eventfd: {}", errno_text()));
+  if (t->event_fd < 0) return fail("eventfd: {}", errno_text());
   Transport* raw = t.get();
   t->thread = std::thread([raw] { raw->run(); });
   return t;

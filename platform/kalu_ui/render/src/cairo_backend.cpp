@@ -225,17 +225,17 @@ Status draw_on(cairo_surface_t* surface, const Scene& scene, double scale,
   cairo_destroy(cr);
   cairo_surface_flush(surface);
   if (st != CAIRO_STATUS_SUCCESS) {
-    return fail(fmt::format("drawing failed: {}", cairo_status_to_string(st)));
+    return fail("drawing failed: {}", cairo_status_to_string(st));
   }
   return {};
 }
 
 Status check_args(int width, int height, double scale) {
   if (width <= 0 || height <= 0 || width > 32767 || height > 32767) {
-    return fail(fmt::format("image size {}x{} is not drawable", width, height));
+    return fail("image size {}x{} is not drawable", width, height);
   }
   if (!std::isfinite(scale) || scale <= 0.0) {
-    return fail(fmt::format("scale factor {} is not positive", scale));
+    return fail("scale factor {} is not positive", scale);
   }
   return {};
 }
@@ -247,7 +247,7 @@ Status render_into(const Scene& scene, std::uint8_t* data, int width, int height
   if (auto ok = check_args(width, height, scale); !ok) return ok;
   if (data == nullptr || stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width) ||
       stride % 4 != 0) {
-    return fail(fmt::format("stride {} is too small for width {}", stride, width));
+    return fail("stride {} is too small for width {}", stride, width);
   }
   cairo_surface_t* surface =
       cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
@@ -288,7 +288,7 @@ Color RenderedImage::pixel(int x, int y) const {
 Status RenderedImage::write_png(const std::string& path) const {
   const cairo_status_t st = cairo_surface_write_to_png(impl_->surface, path.c_str());
   if (st != CAIRO_STATUS_SUCCESS) {
-    return fail(fmt::format("cannot write {}: {}", path, cairo_status_to_string(st)));
+    return fail("cannot write {}: {}", path, cairo_status_to_string(st));
   }
   return {};
 }
@@ -299,8 +299,8 @@ Result<RenderedImage> render(const Scene& scene, int width, int height, double s
   auto impl = std::make_unique<RenderedImage::Impl>();
   impl->surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   if (cairo_surface_status(impl->surface) != CAIRO_STATUS_SUCCESS) {
-    return fail(fmt::format("cannot make a {}x{} image: {}", width, height,
-                            cairo_status_to_string(cairo_surface_status(impl->surface))));
+    return fail("cannot make a {}x{} image: {}", width, height,
+                cairo_status_to_string(cairo_surface_status(impl->surface)));
   }
   if (auto st = draw_on(impl->surface, scene, scale, background); !st) return fail(st.error());
   return RenderedImage(std::move(impl));

@@ -204,10 +204,10 @@ const Document::Object* Document::find(const ObjId& obj, ObjType type) const {
 Result<Document::Object*> Document::find(const ObjId& obj, ObjType type) {
   auto it = objects_.find(obj.counter);
   if (obj.actor != (obj.counter == 0 ? kRootActor : actor_) || it == objects_.end()) {
-    return fail(fmt::format("no object {} in the state document", to_string(obj)));
+    return fail("no object {} in the state document", to_string(obj));
   }
   if (it->second.type != type) {
-    return fail(fmt::format("object {} is not {}", to_string(obj), type_name(type)));
+    return fail("object {} is not {}", to_string(obj), type_name(type));
   }
   return &it->second;
 }
@@ -235,7 +235,7 @@ std::vector<std::string> Document::keys(const ObjId& obj) const {
 
 Result<std::string> Document::text(const ObjId& obj) const {
   const Object* text = find(obj, ObjType::Text);
-  if (!text) return fail(fmt::format("no text object {} in the state document", to_string(obj)));
+  if (!text) return fail("no text object {} in the state document", to_string(obj));
   return text->text;
 }
 
@@ -323,7 +323,7 @@ Status Document::put(const ObjId& obj, std::string_view key, Scalar value) {
   auto map = find(obj, ObjType::Map);
   if (!map) return fail(map.error());
   if (const auto* text = std::get_if<std::string>(&value); text && !count_scalars(*text)) {
-    return fail(fmt::format("the text for key {} is not valid UTF-8", key));
+    return fail("the text for key {} is not valid UTF-8", key);
   }
   auto it = (*map)->map.find(key);
   if (it != (*map)->map.end()) {
@@ -376,12 +376,10 @@ Status Document::splice_text(const ObjId& obj, std::size_t pos, std::size_t del,
   std::string& current = (*target)->text;
   std::size_t length = count_scalars(current).value_or(0);
   if (pos > length) {
-    return fail(
-        fmt::format("position {} is past the end of the text ({} characters)", pos, length));
+    return fail("position {} is past the end of the text ({} characters)", pos, length);
   }
   if (del > length - pos) {
-    return fail(fmt::format("cannot delete {} characters at position {}: the text has {}", del, pos,
-                            length));
+    return fail("cannot delete {} characters at position {}: the text has {}", del, pos, length);
   }
   if (del == 0 && *inserted == 0) return {};
   begin_op(del + *inserted).u8(kSplice).obj(obj).u64(pos).u64(del).str(text);

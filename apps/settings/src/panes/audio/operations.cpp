@@ -123,8 +123,7 @@ void AudioPane::apply_output_volume(doc::Document& document) {
     put(document, kVolumeKey, static_cast<double>(applied_output_volume_));
     set_status_text(fmt::format("Volume could not be changed: {}", set.error()));
     warn("audio pane dispatch failed", "set_volume", set.error());
-    complete_matching(
-        record, kalu_ui::fail(fmt::format("Output volume could not be changed: {}", set.error())));
+    complete_matching(record, kalu_ui::fail("Output volume could not be changed: {}", set.error()));
     return;
   }
   applied_output_volume_ = v;
@@ -173,8 +172,7 @@ void AudioPane::apply_mute(doc::Document& document) {
     put(document, kMutedKey, muted_);
     set_status_text(fmt::format("Mute could not be changed: {}", set.error()));
     warn("audio pane dispatch failed", "set_mute", set.error());
-    complete_matching(
-        record, kalu_ui::fail(fmt::format("Output mute could not be changed: {}", set.error())));
+    complete_matching(record, kalu_ui::fail("Output mute could not be changed: {}", set.error()));
     return;
   }
   muted_ = *value;
@@ -194,8 +192,8 @@ void AudioPane::apply_balance(doc::Document& document) {
   }
   if (auto saved = save_pref([v](stored::AudioPrefs& p) { p.balance = v; }); !saved) {
     put(document, kBalanceKey, static_cast<double>(balance_));
-    complete_matching(record, kalu_ui::fail(fmt::format("Audio preference could not be saved: {}",
-                                                        saved.error())));
+    complete_matching(record,
+                      kalu_ui::fail("Audio preference could not be saved: {}", saved.error()));
     return;
   }
   balance_ = v;
@@ -213,8 +211,8 @@ void AudioPane::apply_mono(doc::Document& document) {
   }
   if (auto saved = save_pref([on](stored::AudioPrefs& p) { p.mono_output = on; }); !saved) {
     put(document, kMonoKey, mono_);
-    complete_matching(record, kalu_ui::fail(fmt::format("Audio preference could not be saved: {}",
-                                                        saved.error())));
+    complete_matching(record,
+                      kalu_ui::fail("Audio preference could not be saved: {}", saved.error()));
     return;
   }
   mono_ = on;
@@ -411,8 +409,7 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
       warn("audio pane stream route failed", "route_stream", changed.error(),
            {{"stream", id_text}});
       complete_matching(
-          record, kalu_ui::fail(
-                      fmt::format("Audio stream route could not be changed: {}", changed.error())));
+          record, kalu_ui::fail("Audio stream route could not be changed: {}", changed.error()));
     } else {
       // A name that matched no device means the default: the control says so.
       route = device != nullptr ? *wanted : std::string(kDefaultRoute);
@@ -431,8 +428,8 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
     } else if (auto set = deps_.graph_control->set_node_volume(id, unit(v)); !set) {
       put(document, volume_key, static_cast<double>(volume));
       warn("audio pane stream volume failed", "stream_volume", set.error(), {{"stream", id_text}});
-      complete_matching(record, kalu_ui::fail(fmt::format(
-                                    "Audio stream volume could not be changed: {}", set.error())));
+      complete_matching(record,
+                        kalu_ui::fail("Audio stream volume could not be changed: {}", set.error()));
     } else {
       volume = v;
       complete_matching(record, std::string("Audio stream volume changed."));
@@ -448,8 +445,8 @@ void AudioPane::apply_stream(doc::Document& document, const AudioStream& stream)
     } else if (auto set = deps_.graph_control->set_node_mute(id, *wanted); !set) {
       put(document, muted_key, muted);
       warn("audio pane stream mute failed", "stream_mute", set.error(), {{"stream", id_text}});
-      complete_matching(record, kalu_ui::fail(fmt::format(
-                                    "Audio stream mute could not be changed: {}", set.error())));
+      complete_matching(record,
+                        kalu_ui::fail("Audio stream mute could not be changed: {}", set.error()));
     } else {
       muted = *wanted;
       complete_matching(record, std::string("Audio stream mute changed."));
@@ -483,8 +480,8 @@ void AudioPane::apply_profiles(doc::Document& document) {
       set_status_text(fmt::format("Device profile could not be changed: {}", set.error()));
       warn("audio profile change failed", "set_device_profile", set.error(),
            {{"device", std::to_string(hardware.id)}});
-      complete_matching(record, kalu_ui::fail(fmt::format(
-                                    "Audio device profile could not be changed: {}", set.error())));
+      complete_matching(
+          record, kalu_ui::fail("Audio device profile could not be changed: {}", set.error()));
       continue;
     }
     profile_labels_[hardware.id] = *wanted;

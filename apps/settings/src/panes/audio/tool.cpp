@@ -210,7 +210,7 @@ float read_input_level() {
 
 Status run_wpctl(std::span<const std::string> args) {
   auto output = run_tool(args);
-  if (!output) return fail(fmt::format("wpctl control failed: {}", output.error()));
+  if (!output) return fail("wpctl control failed: {}", output.error());
   if (output->status == 0) return {};
   return fail(limited_exec::command_error_text(output->stderr_bytes));
 }

@@ -110,8 +110,7 @@ void DisplayPane::take_brightness_result(kalu_ui::doc::Document& document) {
                         {"error", result.error},
                         {"requested", fmt::format("{}", requested_level_)}});
     if (own)
-      link_.complete(
-          *key, kalu_ui::fail(fmt::format("Brightness could not be changed: {}", result.error)));
+      link_.complete(*key, kalu_ui::fail("Brightness could not be changed: {}", result.error));
     return;
   }
   level_ = *result.level;

@@ -183,8 +183,7 @@ void DisplayPane::apply_brightness_change(kalu_ui::doc::Document& document) {
   }
   if (auto status = deps_.dispatcher->set_brightness(percent); !status) {
     put(document, kBrightnessId, static_cast<double>(level_));
-    link_.complete(
-        kalu_ui::fail(fmt::format("Brightness could not be changed: {}", status.error())));
+    link_.complete(kalu_ui::fail("Brightness could not be changed: {}", status.error()));
     warn("display pane dispatch failed", {{"op", "set_brightness"}, {"error", status.error()}});
     return;
   }
@@ -197,8 +196,7 @@ void DisplayPane::apply_brightness_change(kalu_ui::doc::Document& document) {
 void DisplayPane::save_pref_failed(const kalu_ui::Status& status) {
   warn("failed to persist display prefs",
        {{"op", "display_prefs_save"}, {"error", status.error()}});
-  link_.complete(
-      kalu_ui::fail(fmt::format("Display preference could not be saved: {}", status.error())));
+  link_.complete(kalu_ui::fail("Display preference could not be saved: {}", status.error()));
 }
 
 void DisplayPane::apply_display_prefs(kalu_ui::doc::Document& document,
@@ -296,8 +294,7 @@ void DisplayPane::stage_output_changes(kalu_ui::doc::Document& document,
   if (!result.changed) return;
   if (auto valid = result.config.validate_for(hardware_view_of(outputs)); !valid) {
     warn("rejected invalid display configuration", {{"error", valid.error()}});
-    link_.complete(
-        kalu_ui::fail(fmt::format("Display configuration is not valid: {}", valid.error())));
+    link_.complete(kalu_ui::fail("Display configuration is not valid: {}", valid.error()));
     return;
   }
   staged_ = std::move(result.config);
@@ -314,8 +311,8 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       link_.complete(kalu_ui::fail("There are no staged display changes to apply."));
     } else if (auto requested = deps_.backend->request_transaction(*staged_); !requested) {
       warn("failed to stage display configuration", {{"error", requested.error()}});
-      link_.complete(kalu_ui::fail(
-          fmt::format("Display configuration could not be staged: {}", requested.error())));
+      link_.complete(
+          kalu_ui::fail("Display configuration could not be staged: {}", requested.error()));
     } else {
       // Reported once the transaction is being tested, or rejected.
       awaiting_apply_ = pending_key_.has_value() || link_.pending_key().has_value();
@@ -328,8 +325,7 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       link_.complete(kalu_ui::fail("There is no display transaction to keep."));
     } else if (auto kept = deps_.backend->confirm_transaction(*t); !kept) {
       warn("failed to confirm display configuration", {{"error", kept.error()}});
-      link_.complete(
-          kalu_ui::fail(fmt::format("Display configuration could not be kept: {}", kept.error())));
+      link_.complete(kalu_ui::fail("Display configuration could not be kept: {}", kept.error()));
     }
     transaction_dirty_ = true;
   }
@@ -339,8 +335,8 @@ void DisplayPane::apply_keep_revert(kalu_ui::doc::Document& document) {
       link_.complete(kalu_ui::fail("There is no display transaction to revert."));
     } else if (auto reverted = deps_.backend->revert_transaction(*t); !reverted) {
       warn("failed to revert display configuration", {{"error", reverted.error()}});
-      link_.complete(kalu_ui::fail(
-          fmt::format("Display configuration could not be reverted: {}", reverted.error())));
+      link_.complete(
+          kalu_ui::fail("Display configuration could not be reverted: {}", reverted.error()));
     }
     transaction_dirty_ = true;
   }

@@ -174,8 +174,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
     } else if (auto done = services_.dispatcher->set_wifi(*wanted); !done) {
       put_bool(document, kWifiKey, applied_wifi_);
       warn("network pane dispatch failed", "set_wifi", done.error());
-      link_.complete(operation,
-                     kalu_ui::fail(fmt::format("Could not change Wi-Fi power: {}", done.error())));
+      link_.complete(operation, kalu_ui::fail("Could not change Wi-Fi power: {}", done.error()));
     } else {
       applied_wifi_ = snapshot_.wifi_enabled = *wanted;
       // Switched off, Wi-Fi lists no networks; switched on, it lists them again.
@@ -196,8 +195,7 @@ void NetworkPane::apply_wifi_wired(doc::Document& document) {
   } else if (auto done = services_.dispatcher->set_wired(*wanted); !done) {
     put_bool(document, kWiredKey, current);
     warn("network pane dispatch failed", "set_wired", done.error());
-    link_.complete(operation, kalu_ui::fail(fmt::format("Could not change wired networking: {}",
-                                                        done.error())));
+    link_.complete(operation, kalu_ui::fail("Could not change wired networking: {}", done.error()));
   } else {
     snapshot_.wired.enabled = *wanted;
     // The link's connection and address follow the switch.
@@ -231,8 +229,8 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
   if (!done) {
     warn("radio action failed", radio.op, done.error());
     put_bool(document, radio.key, current);
-    link_.complete(operation, kalu_ui::fail(fmt::format("Could not change {} state: {}", radio.word,
-                                                        done.error())));
+    link_.complete(operation,
+                   kalu_ui::fail("Could not change {} state: {}", radio.word, done.error()));
     return false;
   }
   current = *wanted;
@@ -256,7 +254,7 @@ void NetworkPane::refresh(doc::Document& document) {
     snapshot_.wifi_networks = std::move(*listed);
   } else {
     warn("rescan failed", "list_wifi_networks", listed.error());
-    report = kalu_ui::fail(fmt::format("Could not refresh network list: {}", listed.error()));
+    report = kalu_ui::fail("Could not refresh network list: {}", listed.error());
   }
   // Every switch is written from the device, so the next frame does not
   // switch back what changed outside the application.

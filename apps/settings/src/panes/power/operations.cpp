@@ -250,7 +250,7 @@ kalu_ui::Status PowerPane::save_prefs() {
   if (auto saved = prefs_store::update_section("power", stored::write_section(prefs_)); !saved) {
     kalu_ui::log::warn(kTarget, kModule, "failed to persist power prefs",
                        {{"op", "power_prefs_save"}, {"error", saved.error()}});
-    return kalu_ui::fail(fmt::format("Power preference was not saved: {}", saved.error()));
+    return kalu_ui::fail("Power preference was not saved: {}", saved.error());
   }
   return {};
 }

@@ -39,8 +39,7 @@ Status SystemUsersBackend::create_user(const std::string& username, const std::s
   kalu_ui::log::warn("kalu::settings", "settings::panes::users",
                      "a new account whose password could not be set could not be removed",
                      {{"op", "create_user"}, {"error", removed.error()}});
-  return fail(fmt::format("the account {} was created without a password: {}", username,
-                          password_set.error()));
+  return fail("the account {} was created without a password: {}", username, password_set.error());
 }
 
 Status SystemUsersBackend::delete_user(const LocalUser& user, bool remove_files) {

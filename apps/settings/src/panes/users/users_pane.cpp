@@ -218,9 +218,8 @@ void UsersPane::start(std::optional<Change> change, std::optional<std::string> k
   auto started = start_change_worker(std::move(change), backend_, identity_backend_);
   request_rebuild();
   if (!started) {
-    ChangeOutcome outcome{
-        kalu_ui::fail(fmt::format("Could not start the account change: {}", started.error())),
-        users_, std::nullopt};
+    ChangeOutcome outcome{kalu_ui::fail("Could not start the account change: {}", started.error()),
+                          users_, std::nullopt};
     end_change(std::move(outcome), key);
     return;
   }
