@@ -49,19 +49,14 @@ struct ConstructorRow {
   PaneConstructor build;
 };
 
-// Mouse & Keyboard takes only the completion cell, the preference panes no
-// cell at all.
+// The preference panes take no cell at all.
 constexpr std::array<ConstructorRow, panes::kPaneCount> kConstructors = {{
     {Pane::kNetwork, &device_local<panes::network::NetworkPane>},
     {Pane::kBluetooth, &device_local<panes::bluetooth::BluetoothPane>},
     {Pane::kDevicesSync, &device_local<panes::device_mesh::DeviceMeshPane>},
     {Pane::kSound, &device_local<panes::audio::AudioPane>},
     {Pane::kDisplays, &device_local<panes::display::DisplayPane>},
-    {Pane::kMouseKeyboard,
-     [](const PaneCells& c) -> WidgetBox {
-       return boxed(panes::mouse_keyboard::MouseKeyboardPane().with_operation_completion(
-           c.operation_completion));
-     }},
+    {Pane::kMouseKeyboard, &boxed_alone<panes::mouse_keyboard::MouseKeyboardPane>},
     {Pane::kKeyboardShortcuts, &boxed_alone<panes::keyboard_shortcuts::ShortcutPane>},
     {Pane::kTimeDate, &boxed_alone<panes::time_date::TimeDatePane>},
     {Pane::kUsers, &device_local<panes::users::UsersPane>},

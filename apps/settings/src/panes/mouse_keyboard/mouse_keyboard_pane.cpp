@@ -5,6 +5,7 @@
 
 #include "actions/mouse_keyboard_section.h"
 #include "actions/preference_context.h"
+#include "kalu_ui/widget/support.h"
 #include "panes/mouse_keyboard/model.h"
 #include "panes/mouse_keyboard/page.h"
 #include "stored/settings_prefs.h"
@@ -14,16 +15,13 @@ namespace settings::panes::mouse_keyboard {
 MouseKeyboardPane::MouseKeyboardPane()
     : PreferencePane(false),
       input_(stored::SettingsPrefs::load().input),
-      sources_(available_input_sources()),
-      completion_(operations::OperationCompletionCell::create(operations::OperationCompletion{})) {
+      sources_(available_input_sources()) {
   normalise_input_sources(input_);
   reload();
 }
 
-MouseKeyboardPane&& MouseKeyboardPane::with_operation_completion(
-    const std::shared_ptr<operations::OperationCompletionCell>& cell) && {
-  completion_ = cell;
-  return std::move(*this);
+kalu_ui::WidgetBox MouseKeyboardPane::boxed() {
+  return kalu_ui::widget::boxed(MouseKeyboardPane());
 }
 
 std::string MouseKeyboardPane::source_label(std::string_view id) const {

@@ -13,14 +13,12 @@
 // (actions/setting_store.h), whoever sets them. A section read anew that
 // differs builds the page again, so the switches follow a client's change.
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "lib/preference_pane.h"
-#include "operations/mailbox_cells.h"
 #include "stored/sections.h"
 #include "vocabulary/input_sources.h"
 #include "vocabulary/registry.h"
@@ -35,9 +33,8 @@ class MouseKeyboardPane final : public lib::PreferencePane {
   // cannot), the text-assistance section (true for what is missing or not a
   // boolean) and the catalogue.
   MouseKeyboardPane();
-
-  MouseKeyboardPane&& with_operation_completion(
-      const std::shared_ptr<operations::OperationCompletionCell>& cell) &&;
+  // The pane as the page frame takes it.
+  static kalu_ui::WidgetBox boxed();
 
   // The label of the catalogue entry with this id, else the id.
   std::string source_label(std::string_view id) const;
@@ -46,9 +43,6 @@ class MouseKeyboardPane final : public lib::PreferencePane {
   const std::vector<InputSource>& sources() const { return sources_; }
   bool applied_check_spelling() const { return applied_check_spelling_; }
   bool applied_auto_correct() const { return applied_auto_correct_; }
-  const std::shared_ptr<operations::OperationCompletionCell>& completion() const {
-    return completion_;
-  }
 
   std::string_view type_name() const override { return kTypeName; }
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
@@ -65,7 +59,6 @@ class MouseKeyboardPane final : public lib::PreferencePane {
   std::vector<InputSource> sources_;
   bool applied_check_spelling_ = true;
   bool applied_auto_correct_ = true;
-  std::shared_ptr<operations::OperationCompletionCell> completion_;
 };
 
 }  // namespace settings::panes::mouse_keyboard

@@ -308,13 +308,5 @@ TEST(MouseKeyboardPaneTest, AHandledEventAsksPermissionOnce) {
   EXPECT_FALSE(rig.pane.take_permission_request());
 }
 
-TEST(MouseKeyboardPaneTest, TakesTheApplicationsCompletionCell) {
-  PaneFolders folders;
-  auto cell = operations::OperationCompletionCell::create({});
-  MouseKeyboardPane pane = MouseKeyboardPane().with_operation_completion(cell);
-  EXPECT_EQ(pane.completion(), cell);
-  EXPECT_EQ(pane.type_name(), "settings::panes::mouse_keyboard::MouseKeyboardPane");
-}
-
 }  // namespace
 }  // namespace settings::panes::mouse_keyboard
