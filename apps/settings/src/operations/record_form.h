@@ -26,7 +26,10 @@ std::string write_record(const R& record) {
 
 }  // namespace settings::operations
 
-// The reader and writer of `R`, made where its form is described.
+// The reader and writer of `R`, made where its form is described. Write it
+// inside `namespace settings::operations`, beside the describe() overloads, as
+// records.cpp does: `R` is looked up where the macro stands, so a record named
+// there without its namespace is found only inside it.
 #define SETTINGS_OPERATIONS_RECORD(R)                                                      \
   template kalu_ui::Result<R> settings::operations::read_record<R>(std::string_view text); \
   template std::string settings::operations::write_record<R>(const R& record);
