@@ -103,7 +103,7 @@ void DeviceMeshPane::take_request() {
     link_.complete(key, kalu_ui::fail(applied.error()));
     return;
   }
-  save_and_complete(key);
+  save_and_complete(key, *request);
 }
 
 void DeviceMeshPane::seed(doc::Document& document) {

@@ -18,9 +18,12 @@
 //   and hands it to the privileged system setup (commands.h), one run at a
 //   time. An operation completes exactly once, when the run that carries its
 //   change ends: Succeeded "Device & Sync settings saved on this device" on
-//   exit 0, Failed "Not saved: {}" otherwise. A change that arrives while a
-//   run is going is carried by one more run with the latest configuration
-//   after it, whatever the first run's outcome. A change the pane refuses
+//   exit 0, Failed "Not saved: {}" otherwise. A failed run leaves nothing
+//   staged: the pane's copy goes back to the stored configuration, so a
+//   later save never carries the change that was refused. A change that
+//   arrives while a run is going is carried by one more run after it,
+//   whatever the first run's outcome (after a failure, on top of the stored
+//   configuration). A change the pane refuses
 //   (an unknown role, a workspace that is gone, a Continuity choice that
 //   could not be saved, a configuration that could not be read) fails at
 //   once and runs nothing.
@@ -148,10 +151,17 @@ class DeviceMeshPane final
   // Operations (pane_operations.cpp).
   // Applies the change to the pane's model; an error is the failure text.
   kalu_ui::Status apply_operation(const DeviceMeshOperation& operation);
+  // A relay change (role, replication, relay service, workspace) to the
+  // pane's copy of the configuration.
+  kalu_ui::Status apply_relay_change(const DeviceMeshOperation& operation);
+  // Reads the stored configuration into the pane's copy: the defaults when
+  // there is none; the defaults and config_error_ when it cannot be read.
+  // Answers whether it read.
+  bool load_config();
   // Makes sure the configuration reads (a missing file is the defaults);
   // kUnreadableConfig while it does not.
   kalu_ui::Status ensure_config();
-  void save_and_complete(std::string key);
+  void save_and_complete(std::string key, const DeviceMeshOperation& operation);
 
   // Commands (pane_jobs.cpp).
   // Starts a setup run for the keys in apply_waiting_; when it cannot start,
@@ -160,6 +170,10 @@ class DeviceMeshPane final
   // Ends a setup run: completes its keys, then starts the re-run a change
   // asked for meanwhile.
   void finish_setup(const kalu_ui::Result<std::string>& outcome);
+  // After a failed run: reads the stored configuration again and applies
+  // `changes` (those made during the run) to it. When it cannot be read,
+  // fails the changes waiting for the re-run and answers false.
+  bool restage(const std::vector<DeviceMeshOperation>& changes);
   void approve_device(PairingKind kind);
   void start_discovery(PairingKind kind);
   void start_approval(const HeldCandidate& held);
@@ -199,6 +213,9 @@ class DeviceMeshPane final
   // Operations the running setup carries, and those waiting for the re-run.
   std::vector<std::string> apply_waiting_;
   std::vector<std::string> reapply_waiting_;
+  // The relay changes of reapply_waiting_, in order: after a failed run the
+  // configuration is read again and these are applied to it once more.
+  std::vector<DeviceMeshOperation> restaged_;
   bool reapply_pending_ = false;
   bool discovering_ = false;
   std::optional<std::string> status_job_key_;

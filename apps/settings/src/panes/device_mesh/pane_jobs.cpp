@@ -69,11 +69,32 @@ void DeviceMeshPane::finish_setup(const kalu_ui::Result<std::string>& outcome) {
   status_ = outcome ? "Saved" : outcome.error();
   request_rebuild();
   for (const auto& key : std::exchange(apply_waiting_, {})) link_.complete(key, outcome);
+  std::vector<DeviceMeshOperation> restaged = std::exchange(restaged_, {});
+  if (!outcome && !restage(restaged)) return;
   if (!std::exchange(reapply_pending_, false)) return;
   // Changes that came in during the run are saved now, with the latest
   // configuration, whether or not that run succeeded.
   apply_waiting_ = std::exchange(reapply_waiting_, {});
   run_system_setup();
+}
+
+bool DeviceMeshPane::restage(const std::vector<DeviceMeshOperation>& changes) {
+  // What the run carried was not saved: the stored configuration is the
+  // truth again, with only the changes made since on top of it.
+  next_refresh_ = kalu_ui::Instant::now();
+  if (load_config()) {
+    // Each was accepted once; one that no longer applies (a workspace that
+    // went meanwhile) leaves the configuration as it is.
+    for (const auto& change : changes) (void)apply_relay_change(change);
+    return true;
+  }
+  // Never save the defaults over a configuration that exists.
+  status_ = fmt::format("Configuration could not be read: {}", *config_error_);
+  reapply_pending_ = false;
+  for (const auto& key : std::exchange(reapply_waiting_, {})) {
+    link_.complete(key, kalu_ui::fail(std::string(kUnreadableConfig)));
+  }
+  return false;
 }
 
 // ---- Pairing ----

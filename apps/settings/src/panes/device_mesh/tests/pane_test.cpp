@@ -6,6 +6,7 @@
 
 #include "actions/doc_readers.h"
 #include "panes/device_mesh/device_mesh_pane.h"
+#include "panes/device_mesh/relay_changes.h"
 #include "panes/device_mesh/tests/mesh_world.h"
 
 namespace settings::panes::device_mesh {
@@ -87,8 +88,9 @@ TEST(DeviceMeshPaneTest, AlwaysOnBindsEveryKnownWorkspaceAndSavesThroughTheSetup
   EXPECT_THAT(world.input("pkexec", 2), ::testing::HasSubstr(R"("role":"interactive")"));
 }
 
-// A change during a run is saved once more after it, with the latest
-// configuration, whether the first run succeeded or failed.
+// A change during a run is saved once more after it, whether the first run
+// succeeded or failed; after a failure without the first run's change, which
+// was never saved.
 TEST(DeviceMeshPaneTest, AChangeDuringARunIsAppliedOnceMoreAfterIt) {
   for (const bool first_fails : {false, true}) {
     SCOPED_TRACE(first_fails ? "first run fails" : "first run succeeds");
@@ -127,9 +129,69 @@ TEST(DeviceMeshPaneTest, AChangeDuringARunIsAppliedOnceMoreAfterIt) {
               R"({"identity_root":")" + world.root().string() +
                   R"(","role":"always-on","workspace_ids":[11],"replication":"workspace-only",)"
                   R"("inbound_relay":false,"remote_control_relay":false,"app_serving":true,)"
-                  R"("compute":true})");
+                  R"("compute":)" +
+                  (first_fails ? "false" : "true") + "}");
+    EXPECT_EQ(hosted.pane->relay_config().compute, !first_fails);
     EXPECT_EQ(hosted.pane->status(), "Saved");
   }
+}
+
+// A change whose save was refused is not kept: the pane shows the stored
+// configuration again and the next save, of something else, does not carry
+// the refused change.
+TEST(DeviceMeshPaneTest, ARefusedSaveLeavesNothingStaged) {
+  MeshWorld world;
+  world.workspaces({{"Alpha", kAlpha}});
+  ASSERT_TRUE(world.relay(always_on_with({kAlpha})));
+  const auto stored = [] { return *kalu_relay::load(kalu_relay::relay_config_path()); };
+  HostedPane hosted;
+  world.fail("pkexec", "polkit: authentication dismissed\n");
+  const std::string refused = hosted.start(Op::SetReplication{"Full workspace copy"});
+  hosted.settle();
+  EXPECT_EQ(hosted.outcome(), failed(refused, "Not saved: polkit: authentication dismissed"));
+  EXPECT_EQ(hosted.pane->status(), "Not saved: polkit: authentication dismissed");
+  EXPECT_EQ(shown_replication(hosted.pane->relay_config()), shown_replication(stored()));
+  EXPECT_FALSE(hosted.pane->relay_config().full_replication);
+
+  world.succeed("pkexec");
+  const std::string toggle = hosted.start(Op::SetService{"continuity.enabled", true});
+  hosted.settle();
+  EXPECT_EQ(hosted.outcome(), succeeded(toggle));
+  ASSERT_EQ(world.runs("pkexec"), 2);
+  EXPECT_EQ(world.input("pkexec", 2), setup_document(stored(), world.root()));
+  EXPECT_TRUE(hosted.pane->continuity().continuity.enabled);
+}
+
+// A run that fails while the stored configuration has become unreadable
+// saves nothing more: the change waiting for the re-run fails too (the
+// page's here, so nothing waits on it), and the defaults never reach the
+// setup.
+TEST(DeviceMeshPaneTest, AFailedRunOverAnUnreadableConfigurationFailsTheWaitingChanges) {
+  MeshWorld world;
+  world.workspaces({{"Alpha", kAlpha}});
+  ASSERT_TRUE(world.relay(always_on_with({kAlpha})));
+  HostedPane hosted;
+  world.hold("pkexec");
+  world.fail_run("pkexec", 1, "Request dismissed\n");
+  const std::string first = hosted.start(Op::SetService{"compute", true});
+  hosted.wait_for_run(world, "pkexec", 1);
+  const Op later = Op::SetService{"app_serving", true};
+  hosted.hand_over(later);
+  hosted.sync();
+  ASSERT_TRUE(hosted.pane->reapply_pending());
+  write_file(kalu_relay::relay_config_path(), "role = [\n");
+  world.release("pkexec");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (hosted.pane->applying() && std::chrono::steady_clock::now() < end) {
+    hosted.sync();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(hosted.outcome(), failed(first, "Not saved: Request dismissed"));
+  hosted.settle();
+  EXPECT_EQ(world.runs("pkexec"), 1);
+  EXPECT_FALSE(hosted.pane->reapply_pending());
+  EXPECT_EQ(read_file(kalu_relay::relay_config_path()), "role = [\n");
+  EXPECT_THAT(hosted.pane->status(), ::testing::StartsWith("Configuration could not be read: "));
 }
 
 // Each refusal fails at once and runs nothing; SetRole to the role in place
