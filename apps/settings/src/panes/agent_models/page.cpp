@@ -345,8 +345,8 @@ WidgetBox AgentModelsPage::build(const PageView& view, const actions::ProviderSt
           ? kalu_ui::Result<stored::LocalModelSnapshot>(view.snapshot)
           : std::unexpected(std::string("model service is unavailable"));
   const kalu_actions::Resource section = actions::agent_models_resource(config, snapshot);
-  return build_page(
-      view, ProvidersCard{config, section, *drafts_, status ? status : status_, key_probe_});
+  return build_page(view,
+                    ProvidersCard{config, section, drafts_, status ? status : status_, key_probe_});
 }
 
 }  // namespace settings::panes::agent_models

@@ -33,7 +33,7 @@ constexpr std::string_view kEndpointPlaceholder = "https://api.example.com/v1";
 // sentence the job published for that provider's block.
 WidgetBox job_button(const ProvidersCard& card, std::string_view provider_id, std::string id,
                      std::string label, std::function<void()> job) {
-  auto noted = [job = std::move(job), status = card.status, note = card.drafts.last_job(),
+  auto noted = [job = std::move(job), status = card.status, note = card.drafts->last_job(),
                 provider = std::string(provider_id)] {
     const std::uint64_t before = status ? status->generation() : 0;
     job();
@@ -64,11 +64,25 @@ ProviderProtocol other_protocol(ProviderProtocol protocol) {
                                                   : ProviderProtocol::kAnthropic;
 }
 
+// The details job of a provider's "Save details". The details may have
+// changed since the page was built (a client's "set-details"): the fields
+// take the stored values first, so what the job writes is the stored profile
+// with only the person's edits on it.
+std::function<void()> save_details(const ProvidersCard& card, const std::string& id,
+                                   const ProviderDrafts::Fields& fields) {
+  return
+      [drafts = card.drafts, id, job = actions::save_details_job(id, fields.details, card.status)] {
+        const model_provider::ProviderConfig config = model_provider::ProviderConfig::load();
+        if (const ProviderProfile* stored = config.find(id)) (void)drafts->fields(*stored);
+        job();
+      };
+}
+
 void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderProfile& profile,
                    bool key_stored) {
   const std::string& id = profile.id;
   const auto& section = card.section;
-  const ProviderDrafts::Fields fields = card.drafts.fields(profile);
+  const ProviderDrafts::Fields fields = card.drafts->fields(profile);
   rows.push_back(ui_rows::info_row(profile.display_label(), location_label(profile.location)));
   rows.push_back(text_field(fields.details.name, fmt::format("agent-models-label-{}", id),
                             "Provider name", w::TextInput::kKindName));
@@ -78,8 +92,7 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
                             "Model ID", w::TextInput::kKindPlain));
   WidgetList details;
   details.push_back(job_button(card, id, fmt::format("agent-models-save-provider-{}", id),
-                               "Save details",
-                               actions::save_details_job(id, fields.details, card.status)));
+                               "Save details", save_details(card, id, fields)));
   details.push_back(provider_action_button(
       section, fmt::format("agent-models-protocol-{}", id),
       fmt::format("Use {} protocol", protocol_label(other_protocol(profile.protocol))), id,
@@ -104,7 +117,7 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
   rows.push_back(
       ui_rows::caption(key_stored ? "API key is stored in the Kalu vault." : "No API key stored."));
   // What the last job of this provider's buttons said, where it was pressed.
-  if (const std::optional<ProviderJobNote> note = card.drafts.last_job()->get();
+  if (const std::optional<ProviderJobNote> note = card.drafts->last_job()->get();
       note && note->provider_id == id) {
     rows.push_back(w::boxed(w::Text(note->text)
                                 .with_id(fmt::format("agent-models-job-status-{}", id))
@@ -124,16 +137,29 @@ void provider_rows(WidgetList& rows, const ProvidersCard& card, const ProviderPr
 }  // namespace
 
 ProviderDrafts::Fields ProviderDrafts::fields(const ProviderProfile& profile) {
+  const std::string stored[3] = {profile.label, profile.endpoint,
+                                 profile.model.value_or(std::string())};
   std::lock_guard lock(mutex_);
   auto found = fields_.find(profile.id);
   if (found == fields_.end()) {
     using Cell = kalu_ui::WakeSlot<std::string>;
-    Fields made{{Cell::create(profile.label), Cell::create(profile.endpoint),
-                 Cell::create(profile.model.value_or(std::string()))},
-                kalu_ui::secret::SecretBuffer::create()};
+    Entry made{{{Cell::create(stored[0]), Cell::create(stored[1]), Cell::create(stored[2])},
+                kalu_ui::secret::SecretBuffer::create()},
+               {stored[0], stored[1], stored[2]}};
     found = fields_.emplace(profile.id, std::move(made)).first;
+    return found->second.fields;
   }
-  return found->second;
+  Entry& entry = found->second;
+  const actions::ProviderTextCell* cells[3] = {
+      &entry.fields.details.name, &entry.fields.details.endpoint, &entry.fields.details.model};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string shown = (*cells[i])->get();
+    // Untouched since it last took the stored value: it follows the store.
+    // An edit that the store now holds is no longer an edit.
+    if (shown == entry.taken[i] && shown != stored[i]) (void)(*cells[i])->publish(stored[i]);
+    if (shown == entry.taken[i] || shown == stored[i]) entry.taken[i] = stored[i];
+  }
+  return entry.fields;
 }
 
 WidgetBox provider_action_button(const kalu_actions::Resource& section, std::string button_id,

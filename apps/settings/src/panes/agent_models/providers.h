@@ -18,6 +18,10 @@
 //   sentence too, under its buttons.
 // - The drafts outlive the page: a typed label, endpoint or model stays
 //   across page rebuilds for as long as the drafts live (the pane's life).
+//   A field the person has not typed into follows the stored profile (a
+//   client may change it), and "Save details" takes the stored values in
+//   before it saves, so it writes only what the person typed and never an
+//   older value back over a newer one.
 // - The API key is typed into a secret buffer (kalu_ui/secret.h): it never
 //   reaches the state document, accessibility, a log or the resource tree;
 //   the save job takes it out and the buffer is wiped.
@@ -65,13 +69,21 @@ class ProviderDrafts {
   };
 
   // The fields of `profile`: made from its label, endpoint and chosen model
-  // (empty when none) the first time, then what was typed since.
+  // (empty when none) the first time. Afterwards each detail field takes
+  // the profile's value whenever it still holds the value it last took (the
+  // person has not typed into it); one the person has edited keeps the edit
+  // until it is saved, that is until the stored value equals it.
   Fields fields(const model_provider::ProviderProfile& profile);
   const std::shared_ptr<ProviderJobNoteCell>& last_job() const { return last_job_; }
 
  private:
+  struct Entry {
+    Fields fields;
+    // The stored label, endpoint and model each field last took.
+    std::string taken[3];
+  };
   std::mutex mutex_;
-  std::map<std::string, Fields, std::less<>> fields_;
+  std::map<std::string, Entry, std::less<>> fields_;
   std::shared_ptr<ProviderJobNoteCell> last_job_ = ProviderJobNoteCell::create(std::nullopt);
 };
 
@@ -83,7 +95,7 @@ struct ProvidersCard {
   const model_provider::ProviderConfig& config;
   // The Agent Models section built for this page (actions::agent_models_resource).
   const kalu_actions::Resource& section;
-  ProviderDrafts& drafts;
+  std::shared_ptr<ProviderDrafts> drafts;
   actions::ProviderStatusCell status;
   // Empty: kalu_model_gateway::secret_configured.
   KeyProbe key_probe;

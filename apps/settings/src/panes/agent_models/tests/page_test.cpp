@@ -262,6 +262,46 @@ TEST_F(AgentModelsPageTest, ATypedLabelSurvivesARebuildAndIsSavedByItsJob) {
   EXPECT_EQ(model_provider::ProviderConfig::load().find("team")->label, "Team Research");
 }
 
+// A client's change of the details reaches every field the person has not
+// typed into, and "Save details" writes the person's edit over the newest
+// stored values, never the older ones the page was built with.
+TEST_F(AgentModelsPageTest, DetailsFollowTheStoreAndSaveWritesOnlyTheEdit) {
+  home_.save({hosted("team", "Team", "claude-x")});
+  show();
+  const auto text_of = [&](std::string_view id) {
+    const auto* field = dynamic_cast<const w::TextInput*>(harness_->find(id));
+    return field == nullptr ? std::string("(none)") : field->text();
+  };
+  ASSERT_TRUE(harness_->click_id("agent-models-model-team"));
+  harness_->key(kalu_ui::Key::End);
+  harness_->type_text("-2");
+  harness_->frame();
+  auto changed = hosted("team", "Team Lab", "claude-x");
+  changed.endpoint = "https://lab.example.com/v1";
+  home_.save({changed});
+  show();  // the pane rebuilds its page when the application changed a provider
+  EXPECT_EQ(text_of("agent-models-label-team"), "Team Lab");
+  EXPECT_EQ(text_of("agent-models-url-team"), "https://lab.example.com/v1");
+  EXPECT_EQ(text_of("agent-models-model-team"), "claude-x-2");
+
+  // Changed once more while this page stands; the button is pressed before
+  // any rebuild.
+  changed.label = "Team Lab 2";
+  home_.save({changed});
+  ASSERT_TRUE(harness_->click_id("agent-models-save-provider-team"));
+  harness_->frame();
+  EXPECT_EQ(page_.status()->get(), "Provider details saved.");
+  const auto config = model_provider::ProviderConfig::load();
+  const auto* stored = config.find("team");
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->label, "Team Lab 2");
+  EXPECT_EQ(stored->endpoint, "https://lab.example.com/v1");
+  EXPECT_EQ(stored->model, "claude-x-2");
+  show();
+  EXPECT_EQ(text_of("agent-models-label-team"), "Team Lab 2");
+  EXPECT_EQ(text_of("agent-models-model-team"), "claude-x-2");
+}
+
 TEST_F(AgentModelsPageTest, SaveKeyStoresItAndLeavesNoByteOfItAnywhere) {
   home_.save({hosted("team", "Team", "claude-x")});
   show();
