@@ -169,7 +169,17 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
       view_.status = fmt::format("IP settings were not applied: {}", done.error());
       continue;
     }
-    found->second.ipv4 = std::move(settings);
+    // What the device now holds, not what was sent: the profile's settings
+    // and the wired link's address, which follows its active profile.
+    if (auto stored = services_.backend->connection_profile_settings(id)) {
+      found->second = std::move(*stored);
+      put_profile_settings(document, id, found->second);
+    } else {
+      found->second.ipv4 = std::move(settings);
+    }
+    if (auto wired = services_.backend->get_wired()) {
+      snapshot_.wired = wired->value_or(net::WiredState{});
+    }
     view_.status = fmt::format("Applied IP settings to {}.", profile->name);
   }
 }

@@ -7,6 +7,7 @@
 #include "actions/network_section.h"
 #include "actions/specs.h"
 #include "kalu_ui/layout.h"
+#include "lib/device_notices.h"
 #include "lib/dispatcher.h"
 #include "operations/keys.h"
 #include "panes/network/page.h"
@@ -20,8 +21,11 @@ using kalu_ui::layout::NodeId;
 }  // namespace
 
 NetworkPane::Services NetworkPane::Services::system() {
+  // Made on the UI thread, so the worker wakes this frame loop.
+  auto notices = std::make_shared<lib::DeviceNotices>();
   return Services{system_network_backend(), lib::dispatcher_or_default(),
-                  std::make_shared<const WifiContinuityBackend>(), detached_threads()};
+                  std::make_shared<const WifiContinuityBackend>(), detached_threads(),
+                  [notices] { return notices->take(); }};
 }
 
 NetworkPane::NetworkPane() : NetworkPane(Services::system()) {}
@@ -69,6 +73,7 @@ void NetworkPane::sync(doc::Document& document) {
   apply_sim_unlock(working);
   apply_enterprise(working);
   apply_portal_and_tools(working);
+  follow_device(working);
   refresh(working);
   apply_wifi_rows(working);
   PagePane::sync(working);

@@ -21,13 +21,16 @@
 // changed (the switches, VPNs, saved profiles, hotspot, profile pickers,
 // IPv4, policy, SIM, enterprise, sign-in page, VPN tool, refresh and the
 // Wi-Fi rows), completes the pending operation, and forwards the frame to
-// the page. A request only writes the key a control would have written, so
-// both take one road. Every operation it takes ends exactly once: one that
-// finds its value already in place succeeds at once ("... is already
-// enabled."). It is the only place the page changes the system; a failed
-// change writes the previous value back, so controls show the device.
+// the page. When the device changed from outside (a notice of its state
+// file, as Bluetooth follows it) the pane reads it again after this frame's
+// edits, so the page shows the device without waiting for Refresh. A request only writes the key a
+// control would have written, so both take one road. Every operation it takes ends exactly once:
+// one that finds its value already in place succeeds at once ("... is already enabled."). It is the
+// only place the page changes the system; a failed change writes the previous value back, so
+// controls show the device.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,9 +65,13 @@ class NetworkPane : public lib::PagePane,
     std::shared_ptr<system_ops::Dispatcher> dispatcher;
     std::shared_ptr<const WifiContinuityBackend> continuity;
     ThreadStarter threads;
+    // Whether the device changed since the last call (simdev, another
+    // program, a client); empty: the pane never hears of it and reads the
+    // device again only on Refresh.
+    std::function<bool()> device_changed;
 
-    // The device's services, its real dispatcher, the collaboration broker
-    // and detached threads.
+    // The device's services, its real dispatcher, the collaboration broker,
+    // detached threads and the device's change notices (lib/device_notices.h).
     static Services system();
   };
 
@@ -140,6 +147,15 @@ class NetworkPane : public lib::PagePane,
   void apply_enterprise(kalu_ui::doc::Document& document);
   void apply_portal_and_tools(kalu_ui::doc::Document& document);
   void write_profile_flags(kalu_ui::doc::Document& document);
+  void put_profile_settings(kalu_ui::doc::Document& document, const std::string& id,
+                            const net::ProfileSettings& settings);
+  // On a notice that the device changed: reread_device.
+  void follow_device(kalu_ui::doc::Document& document);
+  // Reads the device again (the Wi-Fi list, the switches, the radios, the
+  // hotspot's clients, connectivity, the profiles and their settings, the
+  // VPNs and SIMs) and writes what changed into the document; the error is
+  // the Wi-Fi list's.
+  kalu_ui::Status reread_device(kalu_ui::doc::Document& document);
   void apply_qr_press(kalu_ui::doc::Document& document);
   void apply_wifi_rows(kalu_ui::doc::Document& document);
   void read_hotspot_draft(const kalu_ui::doc::Document& document);

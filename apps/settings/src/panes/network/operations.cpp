@@ -168,25 +168,30 @@ void NetworkPane::seed_profiles(doc::Document& document) {
     put_bool(document, fmt::format("network.profile.autoconnect.{}", id), profile.autoconnect);
     put_bool(document, fmt::format("network.profile.forget.{}", id), false);
     put_bool(document, fmt::format("network.profile.share.{}", id), false);
-    const net::ProfileSettings* settings = snapshot_.settings_of(id);
-    if (settings == nullptr) continue;
-    if (auto label = metered_label(settings->metered)) {
-      put_str(document, fmt::format("network.profile.metered.{}", id), std::string(*label));
+    if (const net::ProfileSettings* settings = snapshot_.settings_of(id)) {
+      put_profile_settings(document, id, *settings);
     }
-    if (auto label = mac_policy_label(settings->mac_policy)) {
-      put_str(document, fmt::format("network.profile.mac.{}", id), std::string(*label));
-    }
-    if (settings->proxy_url) {
-      put_text(document, fmt::format("network.profile.proxy.{}", id),
-               settings->proxy_url->value_or(std::string()));
-    }
-    if (const auto& ipv4 = settings->ipv4) {
-      put_bool(document, fmt::format("network.ipv4.{}.automatic", id), ipv4->automatic);
-      put_text(document, fmt::format("network.ipv4.{}.address", id), joined(ipv4->addresses));
-      put_text(document, fmt::format("network.ipv4.{}.gateway", id),
-               ipv4->gateway.value_or(std::string()));
-      put_text(document, fmt::format("network.ipv4.{}.dns", id), joined(ipv4->dns));
-    }
+  }
+}
+
+void NetworkPane::put_profile_settings(doc::Document& document, const std::string& id,
+                                       const net::ProfileSettings& settings) {
+  if (auto label = metered_label(settings.metered)) {
+    put_str(document, fmt::format("network.profile.metered.{}", id), std::string(*label));
+  }
+  if (auto label = mac_policy_label(settings.mac_policy)) {
+    put_str(document, fmt::format("network.profile.mac.{}", id), std::string(*label));
+  }
+  if (settings.proxy_url) {
+    put_text(document, fmt::format("network.profile.proxy.{}", id),
+             settings.proxy_url->value_or(std::string()));
+  }
+  if (const auto& ipv4 = settings.ipv4) {
+    put_bool(document, fmt::format("network.ipv4.{}.automatic", id), ipv4->automatic);
+    put_text(document, fmt::format("network.ipv4.{}.address", id), joined(ipv4->addresses));
+    put_text(document, fmt::format("network.ipv4.{}.gateway", id),
+             ipv4->gateway.value_or(std::string()));
+    put_text(document, fmt::format("network.ipv4.{}.dns", id), joined(ipv4->dns));
   }
 }
 

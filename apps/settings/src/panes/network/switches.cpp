@@ -56,6 +56,17 @@ constexpr std::array<Radio, 3> kRadios = {{
 
 std::string_view on_off(bool on) { return on ? "enabled" : "disabled"; }
 
+bool same_settings(const net::ProfileSettings& a, const net::ProfileSettings& b) {
+  const auto same_ipv4 = [](const net::Ipv4Settings& x, const net::Ipv4Settings& y) {
+    return x.automatic == y.automatic && x.addresses == y.addresses && x.gateway == y.gateway &&
+           x.dns == y.dns;
+  };
+  const bool same_proxy = a.proxy_url.has_value() == b.proxy_url.has_value() &&
+                          (!a.proxy_url || *a.proxy_url == *b.proxy_url);
+  return a.metered == b.metered && a.mac_policy == b.mac_policy && same_proxy &&
+         a.ipv4.has_value() == b.ipv4.has_value() && (!a.ipv4 || same_ipv4(*a.ipv4, *b.ipv4));
+}
+
 kalu_ui::Result<std::string> already(std::string_view title, bool on) {
   return fmt::format("{} is already {}.", title, on_off(on));
 }
@@ -250,11 +261,26 @@ bool NetworkPane::apply_radio(doc::Document& document, std::size_t index) {
 void NetworkPane::refresh(doc::Document& document) {
   if (!take_doc_flag(document, kRefreshKey)) return;
   kalu_ui::Result<std::string> report = std::string("Network list refreshed.");
+  if (auto listed = reread_device(document); !listed) {
+    warn("rescan failed", "list_wifi_networks", listed.error());
+    report = kalu_ui::fail("Could not refresh network list: {}", listed.error());
+  }
+  link_.complete(Op::Refresh{}, report);
+}
+
+void NetworkPane::follow_device(doc::Document& document) {
+  // After this frame's edits were carried out, so a change the person just
+  // made is read back from the device, not undone.
+  if (!services_.device_changed || !services_.device_changed()) return;
+  (void)reread_device(document);
+}
+
+kalu_ui::Status NetworkPane::reread_device(doc::Document& document) {
+  kalu_ui::Status listed_ok;
   if (auto listed = services_.backend->list_wifi_networks()) {
     snapshot_.wifi_networks = std::move(*listed);
   } else {
-    warn("rescan failed", "list_wifi_networks", listed.error());
-    report = kalu_ui::fail("Could not refresh network list: {}", listed.error());
+    listed_ok = kalu_ui::fail(listed.error());
   }
   // Every switch is written from the device, so the next frame does not
   // switch back what changed outside the application.
@@ -265,13 +291,23 @@ void NetworkPane::refresh(doc::Document& document) {
   if (auto connectivity = services_.backend->get_connectivity()) {
     snapshot_.connectivity = *connectivity;
   }
+  const std::map<std::string, net::ProfileSettings> before = snapshot_.profile_settings;
   reread_profiles(snapshot_, *services_.backend);
   if (auto vpns = services_.backend->list_vpn_connections()) {
     snapshot_.vpns = vpn_connection_pairs(vpns);
   }
+  if (auto sims = services_.backend->list_mobile_sims()) snapshot_.sims = std::move(*sims);
   write_profile_flags(document);
+  // A profile's fields take the device's values only where the device
+  // changed them, so text being typed into another profile's fields stays.
+  for (const auto& [id, settings] : snapshot_.profile_settings) {
+    const auto was = before.find(id);
+    if (was == before.end() || !same_settings(was->second, settings)) {
+      put_profile_settings(document, id, settings);
+    }
+  }
   request_rebuild();
-  link_.complete(Op::Refresh{}, report);
+  return listed_ok;
 }
 
 void NetworkPane::write_profile_flags(doc::Document& document) {

@@ -321,7 +321,7 @@ struct Fakes {
   ThreadStarter threads = inline_threads();
 
   NetworkPane::Services services() const {
-    return NetworkPane::Services{backend, dispatcher, continuity, threads};
+    return NetworkPane::Services{backend, dispatcher, continuity, threads, {}};
   }
   NetworkPane pane() const { return NetworkPane(services()); }
 };

@@ -5,6 +5,10 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "actions/doc_readers.h"
 #include "kalu_ui/log.h"
 #include "operations/keys.h"
 #include "pane_fixture.h"
@@ -89,6 +93,73 @@ TEST(NetworkPaneTest, OnTheSimulatedDeviceConnectUsesTheSealedPassword) {
   // The join saved a profile for the network again.
   ASSERT_EQ(pane->snapshot().profiles_of(kWifiProfileType).size(), 1u);
   EXPECT_EQ(pane->snapshot().profiles_of(kWifiProfileType)[0]->name, "Lindenhof");
+}
+
+constexpr const char* kSeededWiredProfile = "0b8e5d3c-2f6a-4c19-8e7b-5a4d3c2b1a09";
+
+// Frames until `done` holds (at most ten seconds, against a hang).
+template <typename Done>
+bool frames_until(kalu_ui::harness::Harness& h, Done done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    h.frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Changes made outside the application (as simdev makes them) reach the
+// page without Refresh: the switches, the VPNs, the wired link's address
+// and the fields of the profile the device changed.
+TEST(NetworkPaneTest, OnTheSimulatedDeviceThePageFollowsOutsideChanges) {
+  sim_device::ScopedDeviceState device;
+  NetworkPane::Services services = NetworkPane::Services::system();
+  services.threads = testing::inline_threads();
+  kalu_ui::harness::Harness h(kalu_ui::widget::boxed(NetworkPane(services)), testing::tall());
+  auto* pane = static_cast<NetworkPane*>(&h.root());
+  h.frames(2);
+  ASSERT_EQ(h.document().read_bool(doc::kRoot, "network.wifi_enabled"), true);
+  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+    auto& net = state["network"];
+    net["wifi_enabled"] = false;
+    net["vpn"][0]["active"] = true;
+    net["wired"]["ipv4"] = "10.1.2.3/24";
+    net["profiles"][1]["ipv4"]["addresses"] = sim_device::Json::array({"10.1.2.3/24"});
+    return {};
+  }));
+  ASSERT_TRUE(frames_until(h, [&] { return pane->snapshot().wired.ipv4 == "10.1.2.3/24"; }));
+  h.frame();
+  EXPECT_FALSE(pane->snapshot().wifi_enabled);
+  EXPECT_EQ(h.document().read_bool(doc::kRoot, "network.wifi_enabled"), false);
+  EXPECT_EQ(h.document().read_bool(doc::kRoot, "network.vpn.Office VPN"), true);
+  EXPECT_EQ(actions::read_doc_text(h.document(), doc::kRoot,
+                                   fmt::format("network.ipv4.{}.address", kSeededWiredProfile)),
+            "10.1.2.3/24");
+  EXPECT_TRUE(testing::has_text(h.root(), "10.1.2.3/24"));
+  EXPECT_TRUE(testing::has_text(h.root(), "Wi-Fi is off"));
+}
+
+// After "Applied IP settings ..." the wired row shows what the device now
+// holds, without any notice of the change.
+TEST(NetworkPaneTest, OnTheSimulatedDeviceAppliedIpSettingsShowInTheWiredRow) {
+  sim_device::ScopedDeviceState device;
+  NetworkPane::Services services = NetworkPane::Services::system();
+  services.threads = testing::inline_threads();
+  services.device_changed = nullptr;
+  kalu_ui::harness::Harness h(kalu_ui::widget::boxed(NetworkPane(services)), testing::tall());
+  auto* pane = static_cast<NetworkPane*>(&h.root());
+  h.frames(2);
+  ASSERT_TRUE(testing::has_text(h.root(), "192.168.1.42/24"));
+  const std::string id = kSeededWiredProfile;
+  (void)h.document().put(doc::kRoot, fmt::format("network.ipv4.{}.address", id),
+                         doc::Scalar(std::string("10.0.0.7/24")));
+  (void)h.document().put(doc::kRoot, fmt::format("network.ipv4.{}.apply", id), doc::Scalar(true));
+  h.frames(2);
+  EXPECT_EQ(pane->view().status, "Applied IP settings to Wired connection 1.");
+  EXPECT_EQ(pane->snapshot().wired.ipv4, "10.0.0.7/24");
+  EXPECT_TRUE(testing::has_text(h.root(), "10.0.0.7/24"));
+  EXPECT_FALSE(testing::has_text(h.root(), "192.168.1.42/24"));
 }
 
 TEST(NetworkPaneTest, SecuredConnectPressesWhileTheRowIsOpenCloseItAndDuplicatesStartNothing) {
