@@ -10,7 +10,8 @@
 #   with both workspaces bound, fully replicated.
 # - With a fault on the setup, the next change fails "Not saved: <fault>"
 #   and the configuration is left as it was.
-# - A Continuity change lands in the settings file's "continuity" section.
+# - A Continuity change lands in the settings file's "continuity" section,
+#   and the save it runs does not carry the change whose save failed.
 #
 # usage: device_mesh_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
 #          <output folder> (settings_e2e.sh)
@@ -65,6 +66,9 @@ continuity = json.load(open(sys.argv[1]))["continuity"]
 assert continuity["clipboard"] is True, continuity
 assert continuity["audit"][-1]["capability"] == "clipboard", continuity
 PY
-grep -q 'compute = true' "$relay" || fail "the change after the failed one was not saved with the latest configuration"
+if grep -q 'compute = true' "$relay"; then
+  fail "the change whose save failed was written by the next save: $(cat "$relay")"
+fi
+grep -q "role = 'always-on'" "$relay" || fail "the relay configuration lost its role: $(cat "$relay")"
 
 echo "device mesh end to end: ok"
