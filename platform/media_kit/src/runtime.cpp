@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "sim_device/clock.h"
 #include "sim_device/state.h"
 
 namespace media_kit {
@@ -20,14 +21,6 @@ using device::Json;
 using kalu_ui::fail;
 using kalu_ui::Result;
 using kalu_ui::Status;
-
-// Wall-clock milliseconds: the end of a test is kept in the device's file,
-// where simdev (another process) reads it too.
-std::int64_t now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 // Tells this handle's test from any other, in this process or another.
 std::string new_token() {
@@ -69,7 +62,10 @@ class DeviceTest {
   // test took its place.
   const Json* running_entry(const device::State& state) const {
     const Json& entry = (*state)["audio_runtime"][slot_];
-    return is_mine(entry) && entry["ends_at_ms"].get<std::int64_t>() > now_ms() ? &entry : nullptr;
+    return is_mine(entry) &&
+                   entry["ends_at_ms"].get<std::int64_t>() > device::device_clock_unix_ms(*state)
+               ? &entry
+               : nullptr;
   }
 
  private:
@@ -151,7 +147,8 @@ Result<std::string> start_test(const TestKind& kind, std::string_view node_name,
     entry["token"] = token;
     entry[kind.node_member] = std::string(node_name);
     if (channel) entry["channel"] = std::string(*channel);
-    entry["ends_at_ms"] = now_ms() + std::max<std::int64_t>(length.count(), 0);
+    entry["ends_at_ms"] =
+        device::device_clock_unix_ms(state) + std::max<std::int64_t>(length.count(), 0);
     state["audio_runtime"][kind.slot] = std::move(entry);
     return {};
   });

@@ -153,6 +153,9 @@ TEST(AudioRuntime, CapabilitiesComeFromTheDeviceAndNothingWhenItCannotBeRead) {
 
 TEST(AudioRuntime, ChannelTestRunsUntilDroppedOrReplaced) {
   sim_device::ScopedDeviceState scoped;
+  // The device's clock stands still: a test that runs for seconds is still
+  // running however slowly this machine gets to the next step.
+  simdev_set("time.clock_unix_ms", "1750000000000");
   AudioRuntimeControl runtime;
   const std::string sink = "alsa_output.pci-0000_00_1f.3.analog-stereo";
 
@@ -183,6 +186,9 @@ TEST(AudioRuntime, ChannelTestRunsUntilDroppedOrReplaced) {
 
 TEST(AudioRuntime, MicrophoneMeterReportsWhatTheSourceHearsWhileItRuns) {
   sim_device::ScopedDeviceState scoped;
+  // The device's clock stands still: a test that runs for seconds is still
+  // running however slowly this machine gets to the next step.
+  simdev_set("time.clock_unix_ms", "1750000000000");
   AudioRuntimeControl runtime;
   const std::string source = "alsa_input.pci-0000_00_1f.3.analog-stereo";
 

@@ -1,16 +1,7 @@
 #include "sim_device/display.h"
 
-#include <chrono>
-#include <mutex>
-#include <utility>
-
 namespace sim_device::display {
 namespace {
-
-// Never destroyed: detached workers may read the device while statics go.
-std::mutex& clock_mutex = *new std::mutex;
-std::function<std::int64_t()>& clock_override =
-    *new std::function<std::int64_t()>;  // guarded by clock_mutex
 
 const Json* testing_transaction(const Json& state) {
   const auto display = state.find("display");
@@ -23,26 +14,6 @@ const Json* testing_transaction(const Json& state) {
 }
 
 }  // namespace
-
-std::int64_t clock_unix_ms() {
-  {
-    std::lock_guard lock(clock_mutex);
-    if (clock_override) return clock_override();
-  }
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-ScopedClock::ScopedClock(std::function<std::int64_t()> clock) {
-  std::lock_guard lock(clock_mutex);
-  previous_ = std::exchange(clock_override, std::move(clock));
-}
-
-ScopedClock::~ScopedClock() {
-  std::lock_guard lock(clock_mutex);
-  clock_override = std::move(previous_);
-}
 
 std::int64_t safety_test_millis(const Json& state) {
   const auto delays = state.find("delays");

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -11,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "sim_device/clock.h"
 #include "sim_device/state.h"
 
 namespace sim_device::detail {
@@ -118,11 +118,6 @@ constexpr int kFirstPort = 8470;
 Outcome out(std::string text) { return {0, std::move(text), {}}; }
 Outcome err(int status, std::string_view text) {
   return {status, {}, fmt::format("{}: {}\n", kName, text)};
-}
-
-std::int64_t now_unix_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 // How far along a job is, 0 to 1; a job without length is done.
@@ -265,7 +260,7 @@ Outcome snapshot(const Json& state) {
   Json models = state["models"];
   if (any_job(models)) {
     auto advanced = sim_device::update_with<Json>("", [](Json& next) -> Result<Json> {
-      advance(next["models"], now_unix_ms());
+      advance(next["models"], device_clock_unix_ms(next));
       return next["models"];
     });
     if (!advanced) return err(1, advanced.error());
@@ -292,7 +287,7 @@ using Edit = std::function<Result<std::string>(Json& state, std::int64_t now)>;
 // Moves the jobs along, then applies `edit`; nothing is written when it fails.
 Outcome change(const Edit& edit) {
   auto said = sim_device::update_with<std::string>("", [&](Json& state) -> Result<std::string> {
-    const std::int64_t now = now_unix_ms();
+    const std::int64_t now = device_clock_unix_ms(state);
     advance(state["models"], now);
     return edit(state, now);
   });

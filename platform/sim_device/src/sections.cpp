@@ -260,9 +260,11 @@ KALU_SHAPE(security_shape,
                       req("firewalld_running", S::boolean()), req("nft_ruleset", S::text()),
                       opt("secure_boot", S::boolean().or_null())}))
 
-KALU_SHAPE(time_shape,
-           S::object({req("timezone", S::text()), req("ntp", S::boolean()),
-                      req("synchronized", S::boolean()), req("ntp_server", opt_text())}))
+KALU_SHAPE(time_shape, S::object({req("timezone", S::text()), req("ntp", S::boolean()),
+                                  req("synchronized", S::boolean()), req("ntp_server", opt_text()),
+                                  // Set, the device's clock stands still at this instant
+                                  // (sim_device/clock.h); tests move it by hand.
+                                  opt("clock_unix_ms", S::integer(0, kU64))}))
 
 KALU_SHAPE(tools_shape,
            S::object({req("opened", S::list(S::object({req("intent", S::text()),

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "sim_device/clock.h"
 #include "sim_device/shape.h"
 
 // The simulated compositor's display safety test. A display transaction in
@@ -31,21 +32,9 @@ inline constexpr std::int64_t kSafetyTestMillis = 15000;
 inline constexpr const char* kExpiredMessage =
     "The new layout was not kept in time, so the previous one is back.";
 
-// The clock of the safety tests (unix milliseconds): the system clock, or
-// the one a ScopedClock installed.
-std::int64_t clock_unix_ms();
-
-// Makes the safety tests read `clock` for the guard's lifetime (tests).
-class ScopedClock {
- public:
-  explicit ScopedClock(std::function<std::int64_t()> clock);
-  ~ScopedClock();
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-
- private:
-  std::function<std::int64_t()> previous_;
-};
+// The safety tests run on the device's clock (sim_device/clock.h).
+using sim_device::clock_unix_ms;
+using sim_device::ScopedClock;
 
 // How long a safety test started on `state` lasts: its "delays" entry
 // "display.safety_test" (milliseconds, a test's way to shorten it), else

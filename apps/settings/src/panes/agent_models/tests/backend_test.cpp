@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "limited_exec/fake_programs.h"
@@ -149,13 +150,68 @@ TEST(ModelManagerBackend, ASnapshotFailureKeepsTheFirst512CharactersOfErrorOutpu
 // on the simulated device: its answers read as snapshots in every phase.
 class SimulatedManager : public ::testing::Test {
  protected:
-  void age_installing_job(std::int64_t ms) {
-    auto aged = sim_device::update("", [&](sim_device::Json& state) -> kalu_ui::Status {
-      auto& job = state["models"]["installed"][1]["job"];
-      job["started_unix_ms"] = job["started_unix_ms"].get<std::int64_t>() - ms;
+  // The device's clock stands still unless a step moves it, so the phase a
+  // step expects never depends on how fast this machine runs the steps.
+  void SetUp() override { move_device_clock(0); }
+
+  void move_device_clock(std::int64_t ms) {
+    auto moved = sim_device::update("", [&](sim_device::Json& state) -> kalu_ui::Status {
+      auto& clock = state["time"]["clock_unix_ms"];
+      clock = (clock.is_number_integer() ? clock.get<std::int64_t>() : kFrozenAt) + ms;
       return {};
     });
-    ASSERT_TRUE(aged) << aged.error();
+    ASSERT_TRUE(moved) << moved.error();
+  }
+
+  static constexpr std::int64_t kFrozenAt = 1'750'000'000'000;
+
+  // The same steps, with `pause` between them: real time spent between the
+  // steps (a loaded machine) must change nothing.
+  void stop_start_install_and_stage(const std::function<void()>& pause) {
+    namespace ph = stored::phase;
+    LocalModelSnapshot seeded = snapshot();
+    ASSERT_EQ(seeded.models.size(), 1u);
+    ASSERT_TRUE(seeded.recommendation);
+    const std::string id = seeded.models[0].package.id;
+    EXPECT_TRUE(stored::serves_locally(seeded.models[0]));
+    EXPECT_FALSE(stored::work_in_progress(seeded));
+
+    ASSERT_TRUE(backend_->stop(id));
+    EXPECT_FALSE(std::get<ph::Ready>(snapshot().models[0].phase).running);
+    ASSERT_TRUE(backend_->start(id));
+    EXPECT_TRUE(stored::serves_locally(snapshot().models[0]));
+    EXPECT_EQ(backend_->start("no such model").error(), "model service refused start");
+
+    // Short enough that a pause of the real clock would carry the job
+    // through more than one phase.
+    ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
+      state["delays"]["kalu-model-manager.install"] = 1000;
+      return {};
+    }));
+    ASSERT_TRUE(backend_->install(*seeded.recommendation));
+    LocalModelSnapshot installing = snapshot();
+    ASSERT_EQ(installing.models.size(), 2u);
+    EXPECT_TRUE(std::holds_alternative<ph::Downloading>(installing.models[1].phase));
+    EXPECT_TRUE(stored::work_in_progress(installing));
+    pause();
+    move_device_clock(750);
+    EXPECT_FALSE(std::get<ph::Installing>(snapshot().models[1].phase).percent);
+    pause();
+    move_device_clock(150);
+    EXPECT_TRUE(std::get<ph::Installing>(snapshot().models[1].phase).percent);
+    pause();
+    move_device_clock(100);
+    LocalModelSnapshot installed = snapshot();
+    EXPECT_TRUE(std::holds_alternative<ph::Ready>(installed.models[1].phase));
+    EXPECT_FALSE(stored::work_in_progress(installed));
+
+    ASSERT_TRUE(backend_->stage_accelerator());
+    // Without a delay staging is done by the next run.
+    EXPECT_TRUE(std::holds_alternative<stored::accelerator::RestartRequired>(
+        snapshot().accelerator_setup->status));
+
+    ASSERT_TRUE(backend_->remove(id));
+    EXPECT_EQ(snapshot().models.size(), 1u);
   }
 
   LocalModelSnapshot snapshot() {
@@ -171,45 +227,12 @@ class SimulatedManager : public ::testing::Test {
 };
 
 TEST_F(SimulatedManager, StopStartInstallAndStageChangeWhatTheSnapshotsRead) {
-  namespace ph = stored::phase;
-  LocalModelSnapshot seeded = snapshot();
-  ASSERT_EQ(seeded.models.size(), 1u);
-  ASSERT_TRUE(seeded.recommendation);
-  const std::string id = seeded.models[0].package.id;
-  EXPECT_TRUE(stored::serves_locally(seeded.models[0]));
-  EXPECT_FALSE(stored::work_in_progress(seeded));
+  stop_start_install_and_stage([] {});
+}
 
-  ASSERT_TRUE(backend_->stop(id));
-  EXPECT_FALSE(std::get<ph::Ready>(snapshot().models[0].phase).running);
-  ASSERT_TRUE(backend_->start(id));
-  EXPECT_TRUE(stored::serves_locally(snapshot().models[0]));
-  EXPECT_EQ(backend_->start("no such model").error(), "model service refused start");
-
-  ASSERT_TRUE(sim_device::update("", [](sim_device::Json& state) -> kalu_ui::Status {
-    state["delays"]["kalu-model-manager.install"] = 100000;
-    return {};
-  }));
-  ASSERT_TRUE(backend_->install(*seeded.recommendation));
-  LocalModelSnapshot installing = snapshot();
-  ASSERT_EQ(installing.models.size(), 2u);
-  EXPECT_TRUE(std::holds_alternative<ph::Downloading>(installing.models[1].phase));
-  EXPECT_TRUE(stored::work_in_progress(installing));
-  age_installing_job(75000);
-  EXPECT_FALSE(std::get<ph::Installing>(snapshot().models[1].phase).percent);
-  age_installing_job(15000);
-  EXPECT_TRUE(std::get<ph::Installing>(snapshot().models[1].phase).percent);
-  age_installing_job(10000);
-  LocalModelSnapshot installed = snapshot();
-  EXPECT_TRUE(std::holds_alternative<ph::Ready>(installed.models[1].phase));
-  EXPECT_FALSE(stored::work_in_progress(installed));
-
-  ASSERT_TRUE(backend_->stage_accelerator());
-  // Without a delay staging is done by the next run.
-  EXPECT_TRUE(std::holds_alternative<stored::accelerator::RestartRequired>(
-      snapshot().accelerator_setup->status));
-
-  ASSERT_TRUE(backend_->remove(id));
-  EXPECT_EQ(snapshot().models.size(), 1u);
+TEST_F(SimulatedManager, RealTimeSpentBetweenTheStepsMovesNoJob) {
+  // Each pause is longer than a phase of the installation.
+  stop_start_install_and_stage([] { std::this_thread::sleep_for(std::chrono::milliseconds(400)); });
 }
 
 TEST_F(SimulatedManager, AFaultOnACommandIsItsRefusal) {
