@@ -18,7 +18,6 @@ namespace {
 namespace doc = kalu_ui::doc;
 using namespace std::chrono_literals;
 
-constexpr auto kRefreshPeriod = 2s;
 constexpr auto kJobPoll = 100ms;
 
 void put(doc::Document& document, std::string_view key, doc::Scalar value) {
@@ -55,7 +54,7 @@ DeviceMeshPane::DeviceMeshPane() : relay_config_path_(kalu_relay::relay_config_p
     roaming_ = load_roaming_provenance(*path);
   // 6, 7.
   last_seen_ = read_home_peer_health();
-  next_refresh_ = kalu_ui::Instant::now() + kRefreshPeriod;
+  next_refresh_ = kalu_ui::Instant::now() + refresh_period_;
 }
 
 DeviceMeshPane::~DeviceMeshPane() = default;
@@ -194,7 +193,7 @@ void DeviceMeshPane::refresh_health() {
       request_rebuild();
     }
   }
-  next_refresh_ = kalu_ui::Instant::now() + kRefreshPeriod;
+  next_refresh_ = kalu_ui::Instant::now() + refresh_period_;
 }
 
 void DeviceMeshPane::periodic_refresh() {
