@@ -16,9 +16,9 @@
 // the cell holds Pending with exactly its key, or, for Displays, any key of
 // its action (OperationLink::complete in operations/link.h, which takes the
 // request and completes it for the pane). Otherwise the message is dropped.
-// If the page is replaced before the pane finishes, the application fails
-// the operation itself ("the Settings pane was closed; the operation may still
-// complete ..."), so a pane never needs to finish in its destructor.
+// A pane carrying an operation outlives its page on screen: the application
+// keeps it, synced off screen, until the operation is final, so a pane never
+// needs to finish in its destructor.
 
 #include <cstdint>
 #include <optional>

@@ -93,8 +93,14 @@ DeviceLocalOutcome AccountBranch::start(const ResourceOperationId& operation_id,
                                         kalu_ui::OperationKind kind, kalu_ui::Payload payload) {
   auto operation = operations::read_record<Op>(payload);
   if (!operation) return DeviceLocalOutcome::rejected(std::move(operation.error()));
-  shell_.show_accounts();
-  const Op& op = *operation;
+  DeviceLocalOutcome outcome = start_operation(operation_id, kind, *operation);
+  // External Accounts is shown for what was taken; a refusal moves nothing.
+  if (!std::holds_alternative<DeviceLocalOutcome::Rejected>(outcome.value)) shell_.show_accounts();
+  return outcome;
+}
+
+DeviceLocalOutcome AccountBranch::start_operation(const ResourceOperationId& operation_id,
+                                                  kalu_ui::OperationKind kind, const Op& op) {
   if (kind == 1 && holds_any<Op::SubmitForm, Op::SubmitReauthentication>(op)) {
     return start_form_submission(operation_id, op);
   }
@@ -189,8 +195,9 @@ DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
 kalu_ui::Result<bool> AccountBranch::invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload) {
   auto operation = operations::read_record<Op>(payload);
   if (!operation) return kalu_ui::fail(std::move(operation.error()));
-  shell_.show_accounts();
-  return publish_request(kind, *operation);
+  auto published = publish_request(kind, *operation);
+  if (published) shell_.show_accounts();
+  return published;
 }
 
 kalu_ui::Result<bool> AccountBranch::publish_request(kalu_ui::OperationKind kind, const Op& op) {
@@ -202,15 +209,19 @@ kalu_ui::Result<bool> AccountBranch::publish_request(kalu_ui::OperationKind kind
 }
 
 DeviceLocalPoll AccountBranch::poll(const ResourceOperationId& operation_id, bool cancel) {
-  if (cancel) {
-    if (form_.cancel(operation_id, *cells_.account_completion)) {
-      return {true, ResourceOperationStatus{ResourceOperationStatus::Cancelled{
-                        "account form save cancelled", operation_id}}};
-    }
-  } else {
-    settle();
-    if (DeviceLocalPoll form = form_.poll(operation_id); form.owned) return form;
+  settle();
+  if (cancel && form_.busy() && form_.id() == operation_id) {
+    const Request waiting = cells_.account_requests->get();
+    const bool taken = !std::holds_alternative<Request::SubmitForm>(waiting) &&
+                       !std::holds_alternative<Request::SubmitReauthentication>(waiting);
+    // The pane is saving: the save runs on to its outcome.
+    if (taken) return {true, std::nullopt};
+    cells_.account_requests->publish(Request{});
+    (void)form_.cancel(operation_id, *cells_.account_completion);
+    return {true, ResourceOperationStatus{ResourceOperationStatus::Cancelled{
+                      "account form save cancelled before it started", operation_id}}};
   }
+  if (DeviceLocalPoll form = form_.poll(operation_id); form.owned) return form;
   if ((check_ && check_->id == operation_id) || (check_done_ && check_done_->id == operation_id)) {
     return {true, poll_check(operation_id, cancel)};
   }
@@ -220,10 +231,6 @@ DeviceLocalPoll AccountBranch::poll(const ResourceOperationId& operation_id, boo
 void AccountBranch::settle() {
   form_.settle(*cells_.account_completion, clock_());
   settle_check();
-}
-
-void AccountBranch::fail_replaced_page() {
-  (void)form_.fail_pending(*cells_.account_completion, kPaneClosedBeforeFinish);
 }
 
 void AccountBranch::settle_check() {
@@ -264,7 +271,8 @@ std::optional<ResourceOperationStatus> AccountBranch::poll_check(
       }
       check_.reset();
     } else {
-      check_done_.reset();
+      // It has ended: its outcome is answered as it ended.
+      return std::exchange(check_done_, std::nullopt)->status;
     }
     return ResourceOperationStatus{
         ResourceOperationStatus::Cancelled{"connection check cancelled", operation_id}};

@@ -51,13 +51,16 @@ class AccountBranch {
   kalu_ui::Result<bool> invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload);
   // The poll (or, with `cancel`, the cancellation) of `operation_id`: owned
   // when it is the save in flight, a kept save outcome, the check in flight
-  // or the kept outcome of the last one.
+  // or the kept outcome of the last one. A cancel answers a final outcome
+  // as a poll would; it withdraws a save the pane has not taken yet, and
+  // lets one the pane is carrying out run on (no status: still running).
   DeviceLocalPoll poll(const kalu_ui::ResourceOperationId& operation_id, bool cancel);
   // Frees the save slot once the pane completed the save (past its bound,
   // failing it first), and takes a finished connection check's answer.
   void settle();
-  // The page is being replaced: a save still Pending fails.
-  void fail_replaced_page();
+  // Whether a save is in flight: External Accounts carries it out, and the
+  // application keeps that pane alive until the save is final.
+  bool saving() const { return form_.busy(); }
 
   // The operation id of the connection check in flight.
   std::optional<kalu_ui::ResourceOperationId> check_id() const {
@@ -70,6 +73,9 @@ class AccountBranch {
   void use_clock(ExecutorClock clock) { clock_ = std::move(clock); }
 
  private:
+  kalu_ui::DeviceLocalOutcome start_operation(const kalu_ui::ResourceOperationId& id,
+                                              kalu_ui::OperationKind kind,
+                                              const operations::AccountOperation& op);
   kalu_ui::DeviceLocalOutcome start_form_submission(const kalu_ui::ResourceOperationId& id,
                                                     const operations::AccountOperation& op);
   kalu_ui::DeviceLocalOutcome start_connection_check(const kalu_ui::ResourceOperationId& id,

@@ -127,7 +127,9 @@ std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(
     const ResourceOperationId& operation_id, bool cancel,
     kalu_ui::ResourceOperationContext& context) {
   if (cancel) {
-    if (auto cancelled = executor_.cancel(operation_id)) return cancelled;
+    if (DeviceLocalPoll device_local = executor_.cancel(operation_id); device_local.owned) {
+      return std::move(device_local.status);
+    }
   } else if (DeviceLocalPoll device_local = executor_.poll(operation_id); device_local.owned) {
     return std::move(device_local.status);
   }

@@ -94,16 +94,23 @@ DeviceLocalOutcome DeviceLocalExecutor::accept_record(std::string_view action_id
     graph = media_kit::AudioEnumerator().enumerate();
   }
   constexpr op::OperationRow kRow = op::kOperationRow<Record>;
-  shell_.show_pane(kRow.pane);
   accepted_bound_ = completion_bound(*record);
+  DeviceLocalOutcome outcome;
   if constexpr (kRow.carried_out == op::CarriedOut::kHere) {
-    return apply_here(action_id, payload, *record);
+    outcome = apply_here(action_id, payload, *record);
   } else {
     if (auto checked = check_record(*record, graph); !checked) {
       return DeviceLocalOutcome::rejected(std::move(checked.error()));
     }
-    return hand_over(action_id, *record);
+    outcome = hand_over(action_id, *record);
   }
+  // Only what was accepted moves the window; the pane takes a request
+  // handed over in its first sync.
+  if (std::holds_alternative<DeviceLocalOutcome::Accepted>(outcome.value)) {
+    if constexpr (kRow.carried_out == op::CarriedOut::kByPane) carrier_ = kRow.pane;
+    shell_.show_pane(kRow.pane);
+  }
+  return outcome;
 }
 
 template <typename Record>
@@ -146,6 +153,7 @@ DeviceLocalOutcome DeviceLocalExecutor::finish_applied(std::string_view action_i
                                   : Completion(Completion::Failed{*key, result.error()});
   if (!cells_.operation_completion->publish(std::move(final_state))) return not_taken();
   slot_.expect(std::move(*key));
+  carrier_.reset();
   shell_.show_stored();
   return DeviceLocalOutcome::accepted();
 }
@@ -169,31 +177,37 @@ DeviceLocalPoll DeviceLocalExecutor::poll(const kalu_ui::ResourceOperationId& op
   return slot_.poll(operation_id);
 }
 
-std::optional<kalu_ui::ResourceOperationStatus> DeviceLocalExecutor::cancel(
-    const kalu_ui::ResourceOperationId& operation_id) {
-  // A client that gives up must not leave the executor busy for good. A
-  // request no pane has taken yet is withdrawn; a pane that took it may
-  // still finish, but its completion no longer matches a pending key. An
-  // outcome not yet polled is dropped unreported.
-  const bool in_flight = slot_.busy() && operation_id == slot_.id();
-  if (!slot_.cancel(operation_id, *cells_.operation_completion)) return std::nullopt;
-  if (in_flight) withdraw_requests();
-  return kalu_ui::ResourceOperationStatus{kalu_ui::ResourceOperationStatus::Cancelled{
-      "device-local operation cancelled", operation_id}};
+DeviceLocalPoll DeviceLocalExecutor::cancel(const kalu_ui::ResourceOperationId& operation_id) {
+  // What has ended is answered as it ended: a cancel never turns a known
+  // outcome into "cancelled".
+  settle();
+  if (!slot_.busy() || operation_id != slot_.id()) return slot_.poll(operation_id);
+  // A request still in the cell was never started: taking it back stops it.
+  if (!cells_.device_local_request->get().empty()) {
+    withdraw_requests();
+    (void)slot_.cancel(operation_id, *cells_.operation_completion);
+    carrier_.reset();
+    return {true, kalu_ui::ResourceOperationStatus{kalu_ui::ResourceOperationStatus::Cancelled{
+                      std::string(kWithdrawn), operation_id}}};
+  }
+  // A pane has it: its worker may still change the device, so it runs on to
+  // its real outcome, which the next polls answer.
+  return {true, std::nullopt};
 }
 
 void DeviceLocalExecutor::settle() {
   const std::string action_id = slot_.action_id();
-  if (!slot_.settle(*cells_.operation_completion, clock_())) return;
+  const bool failed_late = slot_.settle(*cells_.operation_completion, clock_());
+  if (!slot_.busy()) carrier_.reset();
+  if (!failed_late) return;
   // Failed for want of a completion: what no pane took is withdrawn.
   kalu_ui::log::warn("kalu::settings", "settings::settings_app::executor",
                      "device-local operation did not finish in time", {{"action_id", action_id}});
   withdraw_requests();
 }
 
-void DeviceLocalExecutor::fail_replaced_page() {
-  if (!slot_.fail_pending(*cells_.operation_completion, kPaneClosedBeforeFinish)) return;
-  withdraw_requests();
+std::optional<panes::Pane> DeviceLocalExecutor::carrying_pane() const {
+  return slot_.busy() ? carrier_ : std::nullopt;
 }
 
 void DeviceLocalExecutor::withdraw_requests() {

@@ -6,17 +6,25 @@
 //
 // DeviceLocalExecutor::accept is given an effect operation with one of the
 // device-local action ids of operations/table.h (the caller has filtered
-// kind and id). It
-// refuses at once, in this order: while another device-local operation is in
-// flight; a payload that does not read as the action's record (the reader's
-// text); then, after the owning pane is shown, a record the device no longer
-// allows (executor_checks.h; the pane stays shown). Otherwise, as the
-// operation's row says, it either hands the record to the pane through the
-// request cell and leaves Pending under the operation key in the completion
-// cell, or, for input, keyboard sources and time and date, applies it
-// itself (executor_apply.h) and leaves the final state there at once. The pane
-// publishes the final state under the key in its next syncs
-// (operations/mailbox.h says how); the poll reports it once.
+// kind and id). It refuses at once, in this order: while another
+// device-local operation is in flight; a payload that does not read as the
+// action's record (the reader's text); a record the device no longer allows
+// (executor_checks.h). A refusal changes nothing, not even the pane shown.
+// Otherwise, as the operation's row says, it either hands the record to the
+// pane through the request cell and leaves Pending under the operation key
+// in the completion cell, or, for input, keyboard sources and time and date,
+// applies it itself (executor_apply.h) and leaves the final state there at
+// once; then it shows the row's pane. The pane publishes the final state
+// under the key in its next syncs (operations/mailbox.h says how); the poll
+// reports it once.
+//
+// An operation belongs to the executor, not to the page. While one handed
+// to a pane is in flight, carrying_pane() names that pane: the application
+// keeps that pane object alive and synced off screen whatever the person or
+// another client shows, and shows that same object again when its pane is
+// selected (settings_app.h), so the pane's worker runs to its real outcome
+// and that outcome is what the client polls. Showing a pane never ends an
+// operation.
 //
 // The executor is busy only while an operation runs: the moment its final
 // state is in the completion cell (seen at the next start, poll or frame),
@@ -26,13 +34,13 @@
 // Nothing leaves the executor busy for good:
 // - a request or Pending the cells refuse to take is refused
 //   ("the Settings pane could not take the operation") with nothing pending;
-// - replacing the page (another pane, a new UI scale, a rebuild) while the
-//   operation is Pending fails it (kPaneClosedBeforeFinish) and empties the
-//   request cell, since the pane that would have finished it is gone;
 // - an operation no pane has completed within its bound is failed with
 //   kDidNotFinishInTime, the request cell emptied; a pane that finishes it
 //   later finds nothing pending and drops its message (executor_slot.h);
-// - a client that cancels frees it too.
+// - a client that cancels an operation no pane has taken yet withdraws it.
+// A cancel never hides a known outcome: an operation already final answers
+// its final state, and one a pane is carrying out (its worker may still
+// change the device) runs on and is polled as usual.
 //
 // Everything runs on the UI thread inside the toolkit's calls into the
 // application object; there is no worker thread here. The executor knows
@@ -61,11 +69,8 @@ inline constexpr std::string_view kDeviceLocalBusy =
     "another device-local Settings operation is still running";
 inline constexpr std::string_view kOperationNotTaken =
     "the Settings pane could not take the operation";
-// A pane replaced before it finished: its worker may still carry the change
-// out, so the message says that the outcome is unknown, not that it failed.
-inline constexpr std::string_view kPaneClosedBeforeFinish =
-    "the Settings pane was closed; the operation may still complete — refresh to see the "
-    "device's state";
+// A cancelled operation that no pane had taken yet.
+inline constexpr std::string_view kWithdrawn = "device-local operation cancelled before it started";
 
 // How long a pane may take to complete an operation it was handed: a
 // minute, and half an hour for the work whose progress its page shows while
@@ -79,9 +84,8 @@ using ExecutorClock = std::function<kalu_ui::Instant()>;
 
 // What the executor asks of the application around it.
 struct ExecutorShell {
-  // Shows the pane of an operation being accepted (its row's), before its
-  // checks: a refused operation still shows its pane, and the pane exists
-  // when the request is published.
+  // Shows the pane of an operation just accepted (its row's); a refused one
+  // shows nothing.
   std::function<void(panes::Pane)> show_pane;
   // An applied operation changed what is stored: the page is built anew.
   std::function<void()> show_stored;
@@ -106,17 +110,18 @@ class DeviceLocalExecutor {
   // The final state of an operation that finished and was not yet polled
   // (once), or still pending for the one that runs.
   DeviceLocalPoll poll(const kalu_ui::ResourceOperationId& operation_id);
-  // A client gave up on `operation_id` (in flight, or finished and not yet
-  // polled): it is dropped and the executor is free. None when the id is
-  // not the executor's.
-  std::optional<kalu_ui::ResourceOperationStatus> cancel(
-      const kalu_ui::ResourceOperationId& operation_id);
+  // A client gives up on `operation_id`. A final outcome not yet polled is
+  // answered (once), as a poll would; an operation no pane has taken yet is
+  // withdrawn and answered cancelled; one a pane is carrying out cannot be
+  // stopped and goes on (no status: still running). Not owned when the id
+  // is not the executor's.
+  DeviceLocalPoll cancel(const kalu_ui::ResourceOperationId& operation_id);
   // Frees the executor once the operation in flight is final, keeping its
   // outcome for its poll; past its completion bound, fails it first.
   void settle();
-  // The page is being replaced: an operation still Pending can no longer be
-  // finished by its pane, so it fails and the request cells are emptied.
-  void fail_replaced_page();
+  // The pane carrying out the operation in flight, until it is final; none
+  // when nothing runs or the executor applied it itself.
+  std::optional<panes::Pane> carrying_pane() const;
 
   bool busy() const { return slot_.busy(); }
   // The operation id in flight, while busy.
@@ -148,6 +153,8 @@ class DeviceLocalExecutor {
   // bound of the one being accepted.
   OperationSlot slot_;
   std::chrono::seconds accepted_bound_ = kCompletionBound;
+  // The pane of the operation in flight, when a pane carries it out.
+  std::optional<panes::Pane> carrier_;
   ExecutorClock clock_ = &kalu_ui::Instant::now;
 };
 

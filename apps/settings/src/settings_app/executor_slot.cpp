@@ -65,15 +65,6 @@ bool OperationSlot::settle(operations::OperationCompletionCell& cell, kalu_ui::I
   return late;
 }
 
-bool OperationSlot::fail_pending(operations::OperationCompletionCell& cell,
-                                 std::string_view message) const {
-  if (!key_) return false;
-  const Completion completion = cell.get();
-  const auto* pending = std::get_if<Completion::Pending>(&completion);
-  if (!pending || pending->key != *key_) return false;
-  return cell.publish(Completion::Failed{pending->key, std::string(message)}).has_value();
-}
-
 DeviceLocalPoll OperationSlot::poll(const kalu_ui::ResourceOperationId& id) {
   if (busy_ && id == id_) return {true, std::nullopt};
   const auto finished = std::ranges::find(finished_, id, &ReleasedOperation::id);

@@ -70,9 +70,6 @@ class OperationSlot {
   // the outcome and setting the cell back to Idle; at `now` past the
   // deadline, fails it first. Answers true when it was failed so.
   bool settle(operations::OperationCompletionCell& cell, kalu_ui::Instant now);
-  // The operation is gone from under its pane: while the cell holds Pending
-  // under the key, it is failed with `message`. Answers whether it was.
-  bool fail_pending(operations::OperationCompletionCell& cell, std::string_view message) const;
   // The poll of `id`: pending while it runs, else its kept outcome, once.
   DeviceLocalPoll poll(const kalu_ui::ResourceOperationId& id);
   // A client gives up on `id`: the operation in flight is dropped (the cell

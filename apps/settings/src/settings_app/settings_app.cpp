@@ -1,5 +1,6 @@
 #include "settings_app/settings_app.h"
 
+#include <algorithm>
 #include <bit>
 #include <utility>
 
@@ -91,13 +92,47 @@ bool SettingsApp::change_selection(panes::Pane pane) {
 }
 
 void SettingsApp::rebuild_shell() {
-  fail_operation_of_replaced_page();
   look_source_known_ = false;
   WidgetBox nav = build_nav();
-  WidgetBox page = build_page();
-  if (!shell_) return;
+  if (!shell_) {
+    (void)build_page();
+    return;
+  }
   replace_nav(std::move(nav));
-  shell_->set_content(std::move(page));
+  // A page whose pane is still carrying an operation stays as it is.
+  if (selected_category_ == shown_pane_ && carries_operation(shown_pane_)) return;
+  const panes::Pane outgoing = shown_pane_;
+  WidgetBox old = shell_->exchange_content(page_for_selection());
+  shown_pane_ = selected_category_;
+  keep_if_carrying(outgoing, std::move(old));
+}
+
+bool SettingsApp::carries_operation(panes::Pane pane) const {
+  return executor_.carrying_pane() == pane ||
+         (pane == panes::Pane::kExternalAccounts && account_branch_.saving());
+}
+
+WidgetBox SettingsApp::page_for_selection() {
+  const auto kept = std::ranges::find(kept_pages_, selected_category_, &KeptPage::pane);
+  if (kept == kept_pages_.end()) return build_page();
+  WidgetBox page = std::move(kept->page);
+  kept_pages_.erase(kept);
+  return page;
+}
+
+void SettingsApp::keep_if_carrying(panes::Pane pane, WidgetBox page) {
+  if (!page || !carries_operation(pane)) return;
+  std::erase_if(kept_pages_, [&](const KeptPage& kept) { return kept.pane == pane; });
+  kept_pages_.push_back({pane, std::move(page)});
+}
+
+void SettingsApp::sync_kept_pages() {
+  // Off screen, the pane takes its request, polls its workers and completes
+  // its operation exactly as it would on screen.
+  for (KeptPage& kept : kept_pages_) kept.page->sync(offscreen_document_);
+  executor_.settle();
+  account_branch_.settle();
+  std::erase_if(kept_pages_, [&](const KeptPage& kept) { return !carries_operation(kept.pane); });
 }
 
 void SettingsApp::show_stored() {
@@ -108,11 +143,6 @@ void SettingsApp::show_stored() {
 void SettingsApp::show_changed_accounts() {
   reload_accounts();
   rebuild_shell();
-}
-
-void SettingsApp::fail_operation_of_replaced_page() {
-  account_branch_.fail_replaced_page();
-  executor_.fail_replaced_page();
 }
 
 void SettingsApp::replace_nav(WidgetBox nav) {
@@ -155,13 +185,13 @@ WidgetBox SettingsApp::build_nav() const {
                             sidebar_focus_);
 }
 
-AppShell SettingsApp::build_shell() const {
+AppShell SettingsApp::build_shell(WidgetBox page) const {
   auto search = kalu_ui::widget::TextInput::from_state(local_search_text_)
                     .with_kind(kalu_ui::widget::TextInput::kKindSearch)
                     .with_id(std::string(kSearchFieldId))
                     .with_placeholder(std::string(kSearchPlaceholder))
                     .with_text_size(kSearchTextSize);
-  return std::move(AppShell(build_nav(), build_page())
+  return std::move(AppShell(build_nav(), std::move(page))
                        .with_search(kalu_ui::widget::boxed(std::move(search)))
                        .with_metrics(kNavWidth, kNarrowBelow)
                        .with_narrow_screen(true));
@@ -190,9 +220,9 @@ void SettingsApp::sync(kalu_ui::doc::Document& document) {
   }
   if (shell_) shell_->sync(document);
   follow_search_commit();
-  // A pane completes its operation in its sync: the executor is free at once.
-  executor_.settle();
-  account_branch_.settle();
+  // A pane completes its operation in its sync, shown or kept: the executor
+  // is free at once.
+  sync_kept_pages();
 }
 
 NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
@@ -201,10 +231,21 @@ NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
   const float scale = static_cast<float>(context.scale_factor);
   if (!shell_ || std::bit_cast<std::uint32_t>(scale) != std::bit_cast<std::uint32_t>(scale_)) {
     scale_ = scale;
-    // A new scale constructs the selected pane anew, as a selection does.
-    if (shell_) fail_operation_of_replaced_page();
+    // A new scale constructs the selected pane anew, as a selection does,
+    // unless it carries an operation: then the same page moves over.
+    WidgetBox page;
+    if (shell_) {
+      WidgetBox old = shell_->exchange_content(nullptr);
+      if (shown_pane_ == selected_category_ && carries_operation(shown_pane_)) {
+        page = std::move(old);
+      } else {
+        keep_if_carrying(shown_pane_, std::move(old));
+      }
+    }
+    if (!page) page = page_for_selection();
+    shown_pane_ = selected_category_;
     look_source_known_ = false;
-    AppShell shell = build_shell();
+    AppShell shell = build_shell(std::move(page));
     shell_.reset();
     shell_.emplace(std::move(shell));
   }
@@ -265,7 +306,19 @@ void SettingsApp::draw_with_presence(kalu_ui::Scene& scene, const kalu_ui::Affin
   if (shell_) shell_->draw_with_presence(scene, transform, renderer, theme, context);
 }
 
-bool SettingsApp::needs_idle_sync() const { return shell_ && shell_->needs_idle_sync(); }
+bool SettingsApp::needs_idle_sync() const {
+  return (shell_ && shell_->needs_idle_sync()) ||
+         std::ranges::any_of(kept_pages_,
+                             [](const KeptPage& kept) { return kept.page->needs_idle_sync(); });
+}
+
+std::optional<kalu_ui::Instant> SettingsApp::next_wake_deadline() const {
+  std::optional<kalu_ui::Instant> due = Widget::next_wake_deadline();
+  for (const KeptPage& kept : kept_pages_) {
+    due = kalu_ui::earliest(due, kept.page->next_wake_deadline());
+  }
+  return due;
+}
 
 bool SettingsApp::needs_animation_frame() const {
   return shell_ && shell_->needs_animation_frame();

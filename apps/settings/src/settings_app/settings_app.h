@@ -13,6 +13,13 @@
 // requested_pane and applied at the next sync; select_pane applies one at
 // once. Each selection builds a new pane object and drops the old one with
 // its state; re-selecting the pane shown does nothing. Nothing is saved.
+//
+// One exception keeps operations whole: the page of a pane that carries an
+// operation not yet final (a device-local one the executor handed it, or
+// the account form save External Accounts is making) is not dropped when
+// another pane is shown or the page is rebuilt. It is kept, synced every
+// frame off screen on a document of its own, until the operation is final,
+// and selecting its pane again shows that same page and pane object.
 
 #include <array>
 #include <cstdint>
@@ -26,6 +33,7 @@
 #include <vector>
 
 #include "account_book/account_store.h"
+#include "kalu_ui/document.h"
 #include "kalu_ui/search.h"
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
@@ -183,6 +191,8 @@ class SettingsApp : public kalu_ui::Widget {
   // Appearance pane's), else the stored appearance section's, read again
   // whenever a set-setting saved it. Asked by the frame loop every frame.
   std::optional<kalu_ui::ThemeOverride> theme_override() const override;
+  // The shell's, and those of the pages kept off screen.
+  std::optional<kalu_ui::Instant> next_wake_deadline() const override;
   std::vector<const kalu_ui::Widget*> children() const override;
   std::vector<kalu_ui::Widget*> children_mut() override;
 
@@ -229,7 +239,7 @@ class SettingsApp : public kalu_ui::Widget {
 
  private:
   kalu_ui::WidgetBox build_nav() const;
-  kalu_ui::widget::AppShell build_shell() const;
+  kalu_ui::widget::AppShell build_shell(kalu_ui::WidgetBox page) const;
   // The application's own keys (settings_app/keyboard.cpp): true when taken.
   bool handle_application_key(const kalu_ui::KeyDown& key, kalu_ui::EventContext& context);
   // Enter in the search field moves the focus to the first result.
@@ -244,8 +254,15 @@ class SettingsApp : public kalu_ui::Widget {
   // account list read again with it (an account removed).
   void show_stored();
   void show_changed_accounts();
-  // The page is being replaced: what its pane would have finished fails.
-  void fail_operation_of_replaced_page();
+  // Whether the pane carries an operation that is not final yet.
+  bool carries_operation(panes::Pane pane) const;
+  // The page of the selected pane: the one kept off screen for it, else new.
+  kalu_ui::WidgetBox page_for_selection();
+  // The page of `pane`, leaving the shell: kept while its pane carries an
+  // operation, else dropped.
+  void keep_if_carrying(panes::Pane pane, kalu_ui::WidgetBox page);
+  // Syncs the pages kept off screen; drops those whose operation is final.
+  void sync_kept_pages();
 
   // The shell and, through it, the page and pane shown.
   std::optional<kalu_ui::widget::AppShell> shell_;
@@ -253,6 +270,8 @@ class SettingsApp : public kalu_ui::Widget {
   // the tree refused it, the node handed back is the shell's own.
   bool wrapped_ = false;
   panes::Pane selected_category_ = panes::Pane::kNetwork;
+  // The pane whose page the shell holds.
+  panes::Pane shown_pane_ = panes::Pane::kNetwork;
   // A selection made away from its sidebar row waits for the layout of the
   // new sidebar to scroll that row into view.
   bool reveal_selected_row_ = false;
@@ -271,6 +290,14 @@ class SettingsApp : public kalu_ui::Widget {
   // The operations it runs over those cells.
   DeviceLocalExecutor executor_;
   AccountBranch account_branch_;
+  // Pages whose pane carries an operation, kept off screen until it is
+  // final, and the document they are synced on there.
+  struct KeptPage {
+    panes::Pane pane;
+    kalu_ui::WidgetBox page;
+  };
+  std::vector<KeptPage> kept_pages_;
+  kalu_ui::doc::Document offscreen_document_;
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;

@@ -104,6 +104,12 @@ void AppShell::set_content(WidgetBox content) {
   structure_dirty_ = true;
 }
 
+WidgetBox AppShell::exchange_content(WidgetBox content) {
+  WidgetBox old = std::move(content_);
+  set_content(std::move(content));
+  return old;
+}
+
 void AppShell::notify_selection() {
   if (narrow_) set_sidebar_collapsed(true);
 }

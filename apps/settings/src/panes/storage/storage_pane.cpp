@@ -38,6 +38,7 @@ void StoragePane::sync(doc::Document& toolkit_document) {
   doc::Document& work = link_.working(toolkit_document);
   take_request(work);
   poll_snapshot();
+  run_waiting_free();
   poll_eviction();
   poll_scan();
   poll_cleanup();
@@ -73,6 +74,13 @@ void StoragePane::poll_snapshot() {
   }
   synced_ = std::move(*answer);
   if (status_ == text::kLoadingSynced) set_status(std::nullopt);
+}
+
+void StoragePane::run_waiting_free() {
+  // Judged on the snapshot being loaded, never on none or an older one.
+  if (!free_waiting_ || loading_snapshot()) return;
+  free_waiting_ = false;
+  free_synced_files();
 }
 
 void StoragePane::poll_eviction() {
@@ -170,7 +178,10 @@ void StoragePane::run_triggers(doc::Document& work) {
     cleanup_waiting_ = false;
     clean_caches();
   }
-  if (take_doc_flag(work, control::kFreeFlag)) free_synced_files();
+  if (take_doc_flag(work, control::kFreeFlag)) {
+    free_waiting_ = true;
+    run_waiting_free();
+  }
   if (take_doc_flag(work, control::kDisksFlag)) open_tool(kDisks, ToolIntent::Disks);
   if (take_doc_flag(work, control::kBackupsFlag)) open_tool(kBackups, ToolIntent::Backups);
 }

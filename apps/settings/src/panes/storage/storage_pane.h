@@ -21,7 +21,10 @@
 //   variant only: CleanupCaches when the clean-up worker answers (a clean-up
 //   asked while a scan runs waits for it), FreeSyncedFiles when the eviction
 //   answers, OpenDisks and OpenBackups when the tool opened. FreeSyncedFiles
-//   before any snapshot or while an eviction runs fails at once.
+//   asked while a snapshot is loading (the first one after the pane is
+//   built, or the one after an eviction) waits for it and is judged on
+//   what it lists; with no snapshot to be had, or while an eviction runs,
+//   it fails at once.
 // - A worker thread that cannot start is reported, never fatal: the scan's
 //   rows read "Not available", the snapshot's reason and the eviction's
 //   appear in the "Synced storage" card, and the operation fails with it.
@@ -94,6 +97,8 @@ class StoragePane final : public lib::PagePane,
   void poll_cleanup();
   void poll_tools();
   void run_triggers(kalu_ui::doc::Document& work);
+  // Frees the synced files asked for once no snapshot is loading.
+  void run_waiting_free();
   // The handlers both roads share.
   void start_scan();
   void clean_caches();
@@ -116,6 +121,8 @@ class StoragePane final : public lib::PagePane,
   // A clean-up asked while the scan or another clean-up ran: it runs on the
   // preview that scan answers with.
   bool cleanup_waiting_ = false;
+  // Synced files asked to be freed while the snapshot was loading.
+  bool free_waiting_ = false;
 };
 
 }  // namespace settings::panes::storage

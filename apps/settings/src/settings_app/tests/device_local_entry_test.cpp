@@ -24,29 +24,38 @@ constexpr std::string_view kCleanup = R"("CleanupCaches")";
 constexpr panes::Pane kStoragePane = panes::Pane::kStorage;
 
 // What the test pane does with the Storage request it takes: complete it
-// with this answer, or hold it (none).
+// with this answer, or hold it (none) until an answer is set; and how many
+// test panes were built and synced.
 struct Script {
   std::optional<kalu_ui::Result<std::string>> reply = std::string("Caches cleaned.");
   int taken = 0;
+  int built = 0;
+  int syncs = 0;
 };
 
 // Stands in for the Storage pane: takes a Storage request from the
 // application's request cell in its sync and completes it under the
-// operation key while the completion is Pending with that key.
+// operation key while the completion is Pending with that key, in that
+// sync or, while the script holds it, in the first sync after it has a reply.
 class TestPane : public kalu_ui::widget::Spacer {
  public:
   TestPane(PaneCells cells, std::shared_ptr<Script> script)
-      : cells_(std::move(cells)), script_(std::move(script)) {}
+      : cells_(std::move(cells)), script_(std::move(script)) {
+    ++script_->built;
+  }
   std::string_view type_name() const override { return "settings::settings_app::TestPane"; }
 
   void sync(kalu_ui::doc::Document&) override {
+    ++script_->syncs;
     const operations::DeviceLocalRequest request = cells_.device_local_request->get();
-    const auto* storage = std::get_if<operations::StorageOperation>(&request);
-    if (storage == nullptr) return;
-    cells_.device_local_request->publish({});
-    ++script_->taken;
-    if (!script_->reply) return;
-    const std::string key = operations::operation_key(kStorage, *storage);
+    if (const auto* storage = std::get_if<operations::StorageOperation>(&request)) {
+      cells_.device_local_request->publish({});
+      ++script_->taken;
+      held_ = *storage;
+    }
+    if (!held_ || !script_->reply) return;
+    const std::string key = operations::operation_key(kStorage, *held_);
+    held_.reset();
     const OperationCompletion now = cells_.operation_completion->get();
     const auto* pending = std::get_if<OperationCompletion::Pending>(&now);
     if (pending == nullptr || pending->key != key) return;
@@ -61,6 +70,7 @@ class TestPane : public kalu_ui::widget::Spacer {
  private:
   PaneCells cells_;
   std::shared_ptr<Script> script_;
+  std::optional<operations::StorageOperation> held_;
 };
 
 // The application with the test pane in Storage's place, and a clock the
@@ -140,13 +150,15 @@ TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
   }
 }
 
-TEST(DeviceLocalEntry, ACancelFreesTheExecutorAndWithdrawsAnUntakenRequest) {
+// A cancel stops only what has not started: an untaken request is withdrawn;
+// work the pane has under way runs on to the outcome the client polls.
+TEST(DeviceLocalEntry, ACancelWithdrawsAnUntakenRequestAndLetsTakenWorkRunOn) {
   DeviceLocalFixture f;
   EXPECT_EQ(f.cleanup(1), accepted());
   EXPECT_FALSE(f.app->device_local_request()->get().empty());
   EXPECT_EQ(testing::poll(*f.app, op_id(1), true),
-            (ResourceOperationStatus{
-                ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(1)}}));
+            (ResourceOperationStatus{ResourceOperationStatus::Cancelled{
+                "device-local operation cancelled before it started", op_id(1)}}));
   EXPECT_FALSE(f.app->executor().busy());
   EXPECT_EQ(f.app->executor().pending_key(), std::nullopt);
   EXPECT_TRUE(f.app->device_local_request()->get().empty());
@@ -155,14 +167,56 @@ TEST(DeviceLocalEntry, ACancelFreesTheExecutorAndWithdrawsAnUntakenRequest) {
   EXPECT_EQ(f.script->taken, 0);
   EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
 
-  // Taken but held by the pane: the cancel frees the executor all the same.
+  // Taken and held by the pane: not cancelled, still running, and the
+  // executor still names it.
   f.script->reply.reset();
   EXPECT_EQ(f.cleanup(2), accepted());
   f.harness.frame();
   EXPECT_EQ(f.script->taken, 1);
-  EXPECT_EQ(testing::poll(*f.app, op_id(2)), std::nullopt);
-  EXPECT_TRUE(testing::poll(*f.app, op_id(2), true).has_value());
+  EXPECT_EQ(testing::poll(*f.app, op_id(2), true), std::nullopt);
+  EXPECT_TRUE(f.app->executor().busy());
+  EXPECT_TRUE(std::holds_alternative<kalu_ui::DeviceLocalOutcome::Rejected>(f.cleanup(3).value));
+  f.script->reply = std::string("Caches cleaned.");
+  f.harness.frame();
+  EXPECT_EQ(testing::poll(*f.app, op_id(2), true), succeeded(2, "Caches cleaned."));
   EXPECT_EQ(f.cleanup(3), accepted());
+}
+
+// The operation belongs to the executor: whatever the person or another
+// client shows, the pane that took it is kept, synced off screen, and shown
+// again when its pane is selected; its answer is what the client polls.
+TEST(DeviceLocalEntry, ShowingOtherPanesNeverEndsAnOperation) {
+  DeviceLocalFixture f;
+  f.script->reply.reset();
+  ASSERT_EQ(f.cleanup(1), accepted());
+  f.harness.frame();
+  ASSERT_EQ(f.script->taken, 1);
+  // A person's click, another client's opening, a new scale.
+  ASSERT_TRUE(f.harness.click_id("Sound"));
+  EXPECT_EQ(f.app->selected_category(), panes::Pane::kSound);
+  EXPECT_EQ(testing::start(*f.app, op_id(5), 2, "settings.open-pane", R"("about")"),
+            testing::completed());
+  f.harness.set_scale(2.0);
+  const int syncs = f.script->syncs;
+  f.harness.frame();
+  f.harness.frame();
+  EXPECT_GT(f.script->syncs, syncs);
+  EXPECT_TRUE(f.app->executor().busy());
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
+  // Selected again: the same pane object, still holding its work.
+  ASSERT_TRUE(f.harness.click_id("Storage"));
+  f.harness.set_scale(1.0);
+  f.harness.frame();
+  EXPECT_EQ(f.script->built, 1);
+  f.app->select_pane(panes::Pane::kNetwork);
+  f.harness.frame();
+  f.script->reply = std::string("Caches cleaned.");
+  f.harness.frame();
+  EXPECT_FALSE(f.app->executor().busy());
+  EXPECT_EQ(testing::poll(*f.app, op_id(1)), succeeded(1, "Caches cleaned."));
+  // Once final, the pane goes with its page: the next Storage is a new one.
+  f.app->select_pane(kStoragePane);
+  EXPECT_EQ(f.script->built, 2);
 }
 
 TEST(DeviceLocalEntry, AnOutcomeNobodyPolledWaitsForALatePollOnce) {
@@ -176,13 +230,15 @@ TEST(DeviceLocalEntry, AnOutcomeNobodyPolledWaitsForALatePollOnce) {
   f.harness.frame();
   EXPECT_EQ(testing::poll(*f.app, op_id(2)), succeeded(2, "Caches cleaned."));
 
-  // A client that gives up on a finished outcome drops it.
+  // A cancel of an outcome that has come answers that outcome, once.
   EXPECT_EQ(f.cleanup(3), accepted());
   f.harness.frame();
-  EXPECT_EQ(testing::poll(*f.app, op_id(3), true),
-            (ResourceOperationStatus{
-                ResourceOperationStatus::Cancelled{"device-local operation cancelled", op_id(3)}}));
+  EXPECT_EQ(testing::poll(*f.app, op_id(3), true), succeeded(3, "Caches cleaned."));
   EXPECT_EQ(testing::poll(*f.app, op_id(3)), std::nullopt);
+  // Also when the pane has completed it and no frame has seen it yet.
+  EXPECT_EQ(f.cleanup(4), accepted());
+  f.app->operation_completion()->publish(OperationCompletion::Succeeded{kKey, "Done early."});
+  EXPECT_EQ(testing::poll(*f.app, op_id(4), true), succeeded(4, "Done early."));
 }
 
 // The pane takes the request and never completes it: past the bound the

@@ -86,7 +86,7 @@ TEST(EntryPoints, OpenPaneAndRollbackReviewMoveTheInterface) {
 
 // Account operations that open, submit and close forms: what a start
 // answers, what an invocation answers, and the request the pane is given.
-// Every one shows External Accounts first, even when refused.
+// What is taken shows External Accounts; a refusal shows nothing.
 TEST(EntryPoints, AccountFormRequestsByKindAndVariant) {
   struct Case {
     kalu_ui::OperationKind kind;
@@ -149,7 +149,8 @@ TEST(EntryPoints, AccountFormRequestsByKindAndVariant) {
           EXPECT_EQ(answer, kalu_ui::Result<bool>(std::unexpected(error)));
         }
       }
-      EXPECT_EQ(t.app->selected_category(), panes::Pane::kExternalAccounts);
+      EXPECT_EQ(t.app->selected_category(),
+                c.request ? panes::Pane::kExternalAccounts : panes::Pane::kNetwork);
       EXPECT_EQ(cell->get(), c.request.value_or(Request{}));
       EXPECT_EQ(t.app->account_branch().check_id(), std::nullopt);
     }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "executor_fixture.h"
@@ -167,6 +168,10 @@ TEST(Executor, AFinalStateFreesTheExecutorAtOnceAndWaitsForItsPoll) {
 
 TEST(Executor, MalformedPayloadIsRefusedWithTheReadersTextAndShowsNoPane) {
   Executor t;
+  // Refused by the device's checks: nothing is shown either.
+  const auto unchecked = t.run("settings.display-operation", R"({"SetBrightness":{"value":1.5}})");
+  EXPECT_TRUE(std::holds_alternative<DeviceLocalOutcome::Rejected>(unchecked.value));
+  EXPECT_EQ(t.shown, std::nullopt);
   const auto reader =
       op::read_record<op::DisplayOperation>(std::string_view(R"({"SetBrightness":1})"));
   ASSERT_FALSE(reader);
@@ -256,47 +261,47 @@ struct Windowed {
   kalu_ui::harness::Harness harness;
 };
 
-TEST(Executor, ReplacingThePageFailsThePendingOperation) {
+// Showing another pane, or building the page anew, never ends an operation:
+// it stays with the pane that carries it until that pane completes it.
+TEST(Executor, ReplacingThePageLeavesThePendingOperationToItsPane) {
   const std::string_view brightness = R"({"SetBrightness":{"value":0.5}})";
   const std::string_view role = R"({"SetRole":{"role":"home"}})";
-  const std::string pane_closed(kPaneClosedBeforeFinish);
-  {
-    SCOPED_TRACE("another pane");
+  struct Case {
+    const char* name;
+    std::string_view action;
+    std::string_view payload;
+    panes::Pane pane;
+    std::function<void(Windowed&)> replace;
+  };
+  const Case cases[] = {
+      {"another pane", "settings.display-operation", brightness, kDisplays,
+       [](Windowed& w) {
+         ASSERT_TRUE(w.harness.click_id("Sound"));
+         EXPECT_EQ(w.app->selected_category(), kSound);
+       }},
+      {"a new scale", "settings.device-mesh-operation", role, kDevicesSync,
+       [](Windowed& w) { w.harness.set_scale(2.0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Windowed w;
-    ASSERT_EQ(
-        w.app->executor().start(operation_id(1), "settings.display-operation", bytes(brightness)),
-        DeviceLocalOutcome::accepted());
+    ASSERT_EQ(w.app->executor().start(operation_id(1), c.action, bytes(c.payload)),
+              DeviceLocalOutcome::accepted());
     w.harness.frame();
     EXPECT_EQ(w.app->operation_completion()->get().tag(), 1);  // still Pending
-    ASSERT_TRUE(w.harness.click_id("Sound"));
-    EXPECT_EQ(w.app->selected_category(), kSound);
+    c.replace(w);
+    w.harness.frame();
+    EXPECT_TRUE(w.app->executor().busy());
+    EXPECT_EQ(w.app->executor().carrying_pane(), c.pane);
+    EXPECT_FALSE(w.app->device_local_request()->get().empty());
+    EXPECT_FALSE(w.app->executor().poll(operation_id(1)).status);
+    // The pane's answer is the outcome, whichever pane is shown.
+    w.app->operation_completion()->publish(
+        Completion::Succeeded{key_of(c.action, c.payload), "Done."});
+    w.harness.frame();
     EXPECT_FALSE(w.app->executor().busy());
-    EXPECT_TRUE(w.app->device_local_request()->get().empty());
-    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, failed(1, pane_closed));
-  }
-  {
-    SCOPED_TRACE("a new scale");
-    Windowed w;
-    ASSERT_EQ(
-        w.app->executor().start(operation_id(1), "settings.device-mesh-operation", bytes(role)),
-        DeviceLocalOutcome::accepted());
-    w.harness.frame();
-    w.harness.set_scale(2.0);
-    w.harness.frame();
-    EXPECT_TRUE(w.app->device_local_request()->get().empty());
-    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, failed(1, pane_closed));
-  }
-  {
-    SCOPED_TRACE("a final state is left alone");
-    Windowed w;
-    w.app->executor().start(operation_id(1), "settings.display-operation", bytes(brightness));
-    const Completion done = Completion::Succeeded{key_of("settings.display-operation", brightness),
-                                                  "Brightness set to 50%."};
-    w.app->operation_completion()->publish(done);
-    w.harness.frame();
-    ASSERT_TRUE(w.harness.click_id("Sound"));
-    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status,
-              succeeded(1, "Brightness set to 50%."));
+    EXPECT_EQ(w.app->executor().carrying_pane(), std::nullopt);
+    EXPECT_EQ(w.app->executor().poll(operation_id(1)).status, succeeded(1, "Done."));
   }
 }
 

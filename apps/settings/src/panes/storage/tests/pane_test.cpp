@@ -185,14 +185,42 @@ TEST_F(StoragePaneTest, EvictionFailures) {
   }
 }
 
-TEST_F(StoragePaneTest, FreeingIsRefusedBeforeAnySnapshotAndWhileEvicting) {
+// Asked before the first snapshot answered (a client right after start),
+// freeing is judged on that snapshot once it is in, never on none.
+TEST_F(StoragePaneTest, FreeingWaitsForTheSnapshotAndIsRefusedWhileEvicting) {
   const StorageOperation free{C::FreeSyncedFiles{}};
+  service_.edit([](auto& s) { s.report = ReclamationReport{2, 1000000, 1}; });
   spawner_.hold("kalu-storage-sync");
   request(free);
   pane().sync(document());
-  EXPECT_EQ(completion(), failed(free, "No reclaimable synced files are available."));
+  pane().sync(document());
+  EXPECT_EQ(completion(), Completion(Completion::Pending{key_of(free)}));
+  EXPECT_FALSE(pane().evicting());
+  EXPECT_TRUE(service_.evictions().empty());
 
   spawner_.release("kalu-storage-sync");
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(completion(), succeeded(free, "Synced-file reclamation completed."));
+  EXPECT_EQ(service_.evictions().size(), 1u);
+
+  // The snapshot with nothing left to free: judged on it, refused.
+  service_.edit([](auto& s) {
+    for (auto& file : s.snapshot->files) file.reclaimable_bytes = 0;
+  });
+  spawner_.hold("kalu-storage-sync");
+  pane().request_snapshot();
+  request(free);
+  pane().sync(document());
+  EXPECT_EQ(completion(), Completion(Completion::Pending{key_of(free)}));
+  spawner_.release("kalu-storage-sync");
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(completion(), failed(free, "No reclaimable synced files are available."));
+  EXPECT_EQ(service_.evictions().size(), 1u);
+
+  service_.edit([](auto& s) {
+    for (auto& file : s.snapshot->files) file.reclaimable_bytes = 1000;
+  });
+  pane().request_snapshot();
   ASSERT_TRUE(settle());
   spawner_.hold("kalu-storage-sync");
   request(free);

@@ -5,8 +5,10 @@
 # outcome.
 # - CleanupCaches ends "Application caches cleaned." and the cached files are
 #   gone, while the application's data stays.
-# - FreeSyncedFiles ends "Synced-file reclamation completed." and simdev shows
-#   the verified local copies moved to other devices.
+# - FreeSyncedFiles, asked right after the start with About shown (before
+#   the pane has its snapshot of the storage service), ends "Synced-file
+#   reclamation completed." and simdev shows the verified local copies moved
+#   to other devices.
 # - Asked again with nothing left, each fails with the text that says so.
 # - OpenDisks ends "Opened Disks." and the device records the tool.
 #
@@ -30,26 +32,22 @@ echo kept >"$home/data/kalu/app-data/org.example.Editor/notes.txt"
 
 start_settings XDG_CACHE_HOME="$home/cache"
 
+# At once, with another pane shown: the pane is built by the operation and
+# judges it on the snapshot it loads, not on the none it has at first.
+ctl invoke settings.section:about open >"$out/about.txt" || fail "About did not open"
+run free '"FreeSyncedFiles"'
+said free "Synced-file reclamation completed."
+device_holds after-free storage \
+  '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'
+# The verified copies went and the unverified one is queued: nothing is left.
+run_failing free-again '"FreeSyncedFiles"' "No reclaimable synced files are available."
+
 run cleanup '"CleanupCaches"'
 said cleanup "Application caches cleaned."
 [[ -z "$(ls -A "$cache")" ]] || fail "the cache still holds: $(ls -A "$cache")"
 [[ -f "$home/data/kalu/app-data/org.example.Editor/notes.txt" ]] ||
   fail "the application's data was removed"
 run_failing cleanup-again '"CleanupCaches"' "No reclaimable application cache is available."
-
-# The pane asked the storage service for its snapshot at start; wait until it
-# holds one, which the tree shows no sign of, by retrying while it is loading.
-free_synced() {
-  local id
-  id="$(ctl start settings.storage-operation 1 '"FreeSyncedFiles"')" || return 1
-  ctl wait "$id" >"$out/free.txt"
-}
-wait_until 60 free_synced || fail "FreeSyncedFiles did not succeed"
-said free "Synced-file reclamation completed."
-device_holds after-free storage \
-  '[f["local"] for d in state["folders"] for f in d["files"] if f["remote"] == "verified"] == [False, False, False]'
-# The verified copies went and the unverified one is queued: nothing is left.
-run_failing free-again '"FreeSyncedFiles"' "No reclaimable synced files are available."
 
 run disks '"OpenDisks"'
 said disks "Opened Disks."

@@ -48,6 +48,9 @@ class AppShell : public Widget {
   // Replace one side; the old one is dropped at once.
   void set_nav(WidgetBox nav);
   void set_content(WidgetBox content);
+  // Replaces the content and hands the old one back to the caller, who may
+  // keep it alive (a page whose work is not finished).
+  WidgetBox exchange_content(WidgetBox content);
   // The selection changed: a narrow shell collapses its panel to show the content.
   void notify_selection();
 
