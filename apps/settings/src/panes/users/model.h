@@ -37,6 +37,8 @@ std::string autologin(std::string_view username);
 std::string remove(std::string_view username);
 std::string confirm_remove(std::string_view username);
 std::string confirm_remove_keep(std::string_view username);
+// Dismisses the removal question, removing nothing.
+std::string cancel_remove(std::string_view username);
 
 std::string identity_activate(std::string_view id);
 std::string identity_remove(std::string_view id);

@@ -179,6 +179,10 @@ void UsersPane::run_account_triggers(doc::Document& document) {
       pending_user_removal_ = name;
       request_rebuild();
     }
+    if (take_doc_flag(document, control::cancel_remove(name)) && pending_user_removal_ == name) {
+      pending_user_removal_.reset();
+      request_rebuild();
+    }
     for (const bool remove_files : {true, false}) {
       const std::string id =
           remove_files ? control::confirm_remove(name) : control::confirm_remove_keep(name);
