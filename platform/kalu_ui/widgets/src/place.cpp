@@ -129,9 +129,12 @@ void TreePlace::restore(Widget& root) const {
     }
     break;
   }
-  for (const std::string& key : after_) {
-    const std::optional<std::size_t> at = position(key);
-    if (at && can_take_focus(*order[*at].second)) return order[*at].second->set_focus(true);
+  // Nothing follows it any more: the nearest control after it, else before it.
+  for (const std::vector<std::string>* side : {&after_, &before_}) {
+    for (const std::string& key : *side) {
+      const std::optional<std::size_t> at = position(key);
+      if (at && can_take_focus(*order[*at].second)) return order[*at].second->set_focus(true);
+    }
   }
 }
 

@@ -86,19 +86,20 @@ TEST(FocusTest, PressRequestMovesFocusAndTheRingIsDrawn) {
 // to the question's default answer when one came, else to what now follows
 // the nearest control before it that is still there.
 TEST(FocusTest, ARebuildGivesTheFocusOfAControlThatWentToWhatStandsInItsPlace) {
-  const auto page = [](std::vector<Button> middle) {
+  const auto page = [](std::vector<Button> middle, bool last = false) {
     Column root;
     root.push(boxed(Button("Before").with_id("before")));
     Row row;
     for (Button& b : middle) row.push(boxed(std::move(b)));
     root.push(boxed(std::move(row)));
-    root.push(boxed(Button("After").with_id("after")));
+    if (!last) root.push(boxed(Button("After").with_id("after")));
     return root;
   };
   struct Case {
     const char* what;
     std::vector<Button> (*middle)();
     std::optional<std::string> focus;
+    bool last = false;
   };
   const Case cases[] = {
       {"the row is gone: the next control", [] { return std::vector<Button>{}; }, "after"},
@@ -124,6 +125,8 @@ TEST(FocusTest, ARebuildGivesTheFocusOfAControlThatWentToWhatStandsInItsPlace) {
          return v;
        },
        std::nullopt},
+      {"the last of the page: the one before", [] { return std::vector<Button>{}; }, "before",
+       true},
       {"the same control keeps it",
        [] {
          std::vector<Button> v;
@@ -139,7 +142,7 @@ TEST(FocusTest, ARebuildGivesTheFocusOfAControlThatWentToWhatStandsInItsPlace) {
     Column before = page(std::move(first));
     focus_widget(before, before.children_mut()[1]->children_mut()[0]);
     const TreePlace place = TreePlace::capture(before);
-    Column after = page(c.middle());
+    Column after = page(c.middle(), c.last);
     place.restore(after);
     EXPECT_EQ(focused_id(after), c.focus) << c.what;
   }
