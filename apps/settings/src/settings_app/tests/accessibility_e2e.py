@@ -315,7 +315,9 @@ def focused_node(frame):
 def on_the_page(frame):
     """The focused node, when it is a control of the page (not the sidebar)."""
     node = focused_node(frame)
-    if node is None or node.getRole() in (pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_ENTRY):
+    if node is None or node.getRole() == pyatspi.ROLE_LIST_ITEM:
+        return None
+    if node.get_accessible_id() == "settings.search":
         return None
     return node
 
