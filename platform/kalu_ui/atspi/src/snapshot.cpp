@@ -288,6 +288,7 @@ void add_options(Snapshot& snapshot, const widget::Dropdown& dropdown, int combo
   list.path = path_for(list.key, role::kMenu, snapshot);
   list.parent = combo;
   list.role = role::kMenu;
+  list.owner_key = owner_key;
   list.name = owner.name;
   list.extents = open ? dropdown.list_rect() : owner.extents;
   list.states.set(State::Visible);

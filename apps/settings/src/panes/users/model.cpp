@@ -33,6 +33,9 @@ std::string identity_remove(std::string_view id) {
 std::string identity_confirm_remove(std::string_view id) {
   return fmt::format("settings.users.identity.confirm_remove.{}", id);
 }
+std::string identity_cancel_remove(std::string_view id) {
+  return fmt::format("settings.users.identity.cancel_remove.{}", id);
+}
 std::string identity_protect(std::string_view id) {
   return fmt::format("settings.users.identity.protect.{}", id);
 }

@@ -43,6 +43,8 @@ std::string cancel_remove(std::string_view username);
 std::string identity_activate(std::string_view id);
 std::string identity_remove(std::string_view id);
 std::string identity_confirm_remove(std::string_view id);
+// Dismisses the identity's removal question, removing nothing.
+std::string identity_cancel_remove(std::string_view id);
 std::string identity_protect(std::string_view id);
 }  // namespace control
 

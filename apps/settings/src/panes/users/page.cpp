@@ -143,11 +143,18 @@ WidgetBox identity_row(const LocalIdentity& identity, bool pending_removal, bool
   WidgetList buttons;
   if (!identity.active) {
     buttons.push_back(flag_button("Use", control::identity_activate(identity.id), !busy));
-    buttons.push_back(pending_removal
-                          ? flag_button("Remove identity",
-                                        control::identity_confirm_remove(identity.id), !busy,
-                                        std::nullopt, true, true)
-                          : flag_button("Remove…", control::identity_remove(identity.id)));
+    if (pending_removal) {
+      buttons.push_back(flag_button("Remove identity",
+                                    control::identity_confirm_remove(identity.id), !busy,
+                                    std::nullopt, true));
+      // Removing nothing is the safe answer: the default one, and Escape's.
+      const std::string cancel_id = control::identity_cancel_remove(identity.id);
+      lib::FlagButton cancel("Cancel", cancel_id, cancel_id);
+      cancel.with_default_answer().with_cancel_answer();
+      buttons.push_back(boxed(std::move(cancel)));
+    } else {
+      buttons.push_back(flag_button("Remove…", control::identity_remove(identity.id)));
+    }
   }
   if (identity.protection == host_identity::Protection::MigrationRequired) {
     buttons.push_back(flag_button("Protect now", control::identity_protect(identity.id), !busy));

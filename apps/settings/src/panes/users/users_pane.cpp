@@ -204,6 +204,11 @@ void UsersPane::run_identity_triggers(doc::Document& document) {
       pending_identity_removal_ = id;
       request_rebuild();
     }
+    if (take_doc_flag(document, control::identity_cancel_remove(id)) &&
+        pending_identity_removal_ == id) {
+      pending_identity_removal_.reset();
+      request_rebuild();
+    }
     if (take_doc_flag(document, control::identity_confirm_remove(id)) && !busy()) {
       pending_identity_removal_.reset();
       start(Change(RemoveIdentity{id}), std::nullopt);

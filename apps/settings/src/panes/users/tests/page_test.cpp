@@ -162,11 +162,11 @@ TEST(UsersPage, IdentityRemovalMovesToTheLastPressed) {
   EXPECT_THAT(texts_of(root), Contains(::testing::StartsWith("Hardware-backed means")));
   ASSERT_TRUE(t.press(control::identity_remove("b")));
   t.h->frame();
-  EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove identity"));
+  EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove identity", "Cancel"));
   ASSERT_TRUE(t.press(control::identity_remove("c")));
   t.h->frame();
   EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove…"));
-  EXPECT_THAT(buttons_of(root, ".c"), ElementsAre("Use", "Remove identity"));
+  EXPECT_THAT(buttons_of(root, ".c"), ElementsAre("Use", "Remove identity", "Cancel"));
   EXPECT_THAT(t.identities->calls(), ::testing::IsEmpty());
 }
 

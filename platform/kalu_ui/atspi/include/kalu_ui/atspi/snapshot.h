@@ -52,8 +52,9 @@ struct Node {
   // What the node holds beside its name, in words: a dropdown's choice, a
   // recorder's chord, the map's zone, a bar's "78%". Empty for none.
   std::string value_text;
-  // An option of a dropdown: the dropdown's key and the option's text (what
-  // its action chooses); empty for every other node.
+  // A dropdown's list and its options: the dropdown's key (the widget they
+  // stand for) and an option's text (what its action chooses); empty for
+  // every other node.
   std::string owner_key;
   std::string option;
   // Fields and labels: the text (in UTF-8) and the caret in characters.
