@@ -113,6 +113,13 @@ WidgetBox column(WidgetList widgets, float gap) {
 
 WidgetBox rows_column(WidgetList widgets) { return column(std::move(widgets), kRowsGap); }
 
+WidgetBox group_rows_column(std::string_view name, WidgetList widgets) {
+  w::Column out;
+  out.with_gap(kRowsGap).with_group(std::string(name));
+  for (auto& widget : widgets) out.push(std::move(widget));
+  return boxed(std::move(out));
+}
+
 WidgetBox sections_column(WidgetList widgets) { return column(std::move(widgets), kSectionsGap); }
 
 WidgetBox section_card(std::string_view title, WidgetBox content) {
@@ -135,8 +142,11 @@ WidgetBox section_card_with_control(std::string_view title, WidgetBox control, W
                                                .with_wrap()))
                                .push(boxed(w::Spacer()))
                                .push(named(std::move(control), title)));
-  return boxed(w::Card(boxed(
-      w::Column().with_gap(w::Card::kHeaderGap).push(std::move(header)).push(std::move(content)))));
+  return boxed(w::Card(boxed(w::Column()
+                                 .with_gap(w::Card::kHeaderGap)
+                                 .push(std::move(header))
+                                 .push(std::move(content))))
+                   .with_group_name(std::string(title)));
 }
 
 WidgetBox badge_with_tone(std::string_view content, std::uint8_t tone) {

@@ -79,6 +79,9 @@ WidgetBox caption(std::string_view text);
 WidgetBox button_row(WidgetList buttons, float spacing = 8.0f);
 WidgetBox column(WidgetList widgets, float gap);
 WidgetBox rows_column(WidgetList widgets);
+// rows_column as a group named `name` for screen readers (a device's, an
+// application's or an account's rows), so its controls are heard with it.
+WidgetBox group_rows_column(std::string_view name, WidgetList widgets);
 WidgetBox sections_column(WidgetList widgets);
 WidgetBox section_card(std::string_view title, WidgetBox content);
 WidgetBox section_card_with_description(std::string_view title, std::string_view description,

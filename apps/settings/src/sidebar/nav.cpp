@@ -81,10 +81,16 @@ WidgetBox build_nav(panes::Pane selected, std::string_view query,
       sections.push(group_section(group_title(group), std::move(rows)));
     }
   } else {
+    // The panes the query names by their title first, then those it finds
+    // by their subtitle or keywords, each in the sidebar's order.
     std::vector<WidgetBox> rows;
-    for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
-      if (pane_matches_query(pane, trimmed))
-        rows.push_back(row_for(pane, selected, selection, focus));
+    for (const bool by_title : {true, false}) {
+      for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
+        if (pane_title_matches_query(pane, trimmed) == by_title &&
+            pane_matches_query(pane, trimmed)) {
+          rows.push_back(row_for(pane, selected, selection, focus));
+        }
+      }
     }
     if (rows.empty()) {
       // The query is shown as typed; it is an argument, never a format.

@@ -76,6 +76,11 @@ std::string_view trim_query(std::string_view text) {
 
 std::string normalise_query(std::string_view text) { return ascii_lower(trim_query(text)); }
 
+bool pane_title_matches_query(panes::Pane pane, std::string_view query) {
+  const std::string needle = normalise_query(query);
+  return !needle.empty() && ascii_lower(panes::pane_title(pane)).find(needle) != std::string::npos;
+}
+
 bool pane_matches_query(panes::Pane pane, std::string_view query) {
   const std::string needle = normalise_query(query);
   if (needle.empty()) return true;

@@ -23,4 +23,8 @@ std::string normalise_query(std::string_view text);
 // An empty query matches every pane. The pane id is not searched.
 bool pane_matches_query(panes::Pane pane, std::string_view query);
 
+// True when the pane's title (ASCII lower-cased) contains the normalised,
+// non-empty query: such panes are listed first among the results.
+bool pane_title_matches_query(panes::Pane pane, std::string_view query);
+
 }  // namespace settings::sidebar

@@ -139,9 +139,11 @@ TEST(AtspiSnapshot, PathsOutliveARebuiltPageAndRequestsFindTheirWidget) {
   ASSERT_EQ(a.nodes.size(), b.nodes.size());
   for (std::size_t i = 0; i < a.nodes.size(); ++i) EXPECT_EQ(a.nodes[i].path, b.nodes[i].path);
 
-  // Every node's key leads back to the widget it was taken from.
+  // Every node's key leads back to the widget it was taken from (a
+  // dropdown's list and options to the dropdown).
   for (const Node& node : a.nodes) {
-    Widget* widget = atspi::find_widget(first.h->root(), node.key);
+    const std::string& key = node.owner_key.empty() ? node.key : node.owner_key;
+    Widget* widget = atspi::find_widget(first.h->root(), key);
     ASSERT_NE(widget, nullptr) << node.key;
     if (!node.accessible_id.empty()) {
       EXPECT_EQ(widget->id(), node.accessible_id);

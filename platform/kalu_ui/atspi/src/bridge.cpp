@@ -94,6 +94,19 @@ void Bridge::carry_out_requests(Widget& root) {
       case SemanticAction::Kind::ScrollIntoView:
         root.reveal_descendant(*widget);
         break;
+      case SemanticAction::Kind::Activate:
+        // As a click does: the control takes the focus, so that what it
+        // opens or selects (a pane) goes on from there.
+        // A sidebar row is a stop of its list only once selected: asked again
+        // after the action.
+        if (widget->is_focusable() && widget->is_enabled()) widget::focus_widget(root, widget);
+        (void)widget->perform_action(request.action, kalu_actions::ActionContext{});
+        // Found again: what the action did may have replaced it.
+        widget = find_widget(root, request.key);
+        if (widget && !widget->is_focused() && widget->is_focusable() && widget->is_enabled()) {
+          widget::focus_widget(root, widget);
+        }
+        break;
       default:
         (void)widget->perform_action(request.action, kalu_actions::ActionContext{});
         break;

@@ -12,6 +12,12 @@ constexpr std::array kFollowedStates = {State::Checked, State::Selected,  State:
                                         State::Enabled, State::Sensitive, State::Armed,
                                         State::Showing, State::Active};
 
+// What a node offers beyond Accessible and Component: an action, a value,
+// a text (the interfaces a client caches).
+std::array<bool, 3> offers(const Node& node) {
+  return {!node.action.empty(), node.value.has_value(), node.text.has_value()};
+}
+
 Event state_event(const Node& node, State state, bool on) {
   Event event;
   event.kind = Event::Kind::StateChanged;
@@ -31,6 +37,44 @@ Event property_event(const Node& node, std::string property,
   return event;
 }
 
+// The edit that turns `before` into `after`: what lies between their common
+// start and their common end was deleted and inserted, so typing a letter is
+// heard as that letter, not as the whole text again.
+void text_events(const Node& node, const std::string& before, const std::string& after,
+                 std::vector<Event>& out) {
+  std::size_t head = 0;
+  const std::size_t shortest = std::min(before.size(), after.size());
+  while (head < shortest && before[head] == after[head]) ++head;
+  // Back to the start of a character: a common start may end inside one.
+  while (head > 0 && head < before.size() &&
+         (static_cast<unsigned char>(before[head]) & 0xC0) == 0x80) {
+    --head;
+  }
+  std::size_t tail = 0;
+  while (tail < shortest - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+    ++tail;
+  }
+  while (tail > 0 && (static_cast<unsigned char>(before[before.size() - tail]) & 0xC0) == 0x80) {
+    --tail;
+  }
+  const int start = static_cast<int>(char_count(std::string_view(before).substr(0, head)));
+  const std::string removed = before.substr(head, before.size() - head - tail);
+  const std::string inserted = after.substr(head, after.size() - head - tail);
+  auto event = [&](const char* what, const std::string& piece) {
+    Event e;
+    e.kind = Event::Kind::TextChanged;
+    e.path = node.path;
+    e.detail = what;
+    e.detail1 = start;
+    e.detail2 = static_cast<int>(char_count(piece));
+    e.value = piece;
+    out.push_back(std::move(e));
+  };
+  if (!removed.empty()) event("delete", removed);
+  if (!inserted.empty()) event("insert", inserted);
+}
+
 void compare_node(const Node& was, const Node& now, std::vector<Event>& out) {
   for (State state : kFollowedStates) {
     if (was.states.has(state) != now.states.has(state)) {
@@ -45,21 +89,10 @@ void compare_node(const Node& was, const Node& now, std::vector<Event>& out) {
     out.push_back(property_event(now, "accessible-value", now.value->current));
   }
   if (was.text && now.text && *was.text != *now.text) {
-    Event removed;
-    removed.kind = Event::Kind::TextChanged;
-    removed.path = now.path;
-    removed.detail = "delete";
-    removed.detail2 = static_cast<int>(char_count(*was.text));
-    removed.value = *was.text;
-    Event inserted = removed;
-    inserted.detail = "insert";
-    inserted.detail2 = static_cast<int>(char_count(*now.text));
-    inserted.value = *now.text;
-    if (removed.detail2 > 0) out.push_back(std::move(removed));
-    if (inserted.detail2 > 0) out.push_back(std::move(inserted));
+    text_events(now, *was.text, *now.text, out);
   }
   if (now.text && (!was.text || was.caret != now.caret || *was.text != *now.text) &&
-      now.states.has(State::Focused)) {
+      now.states.has(State::Focused) && now.states.has(State::Editable)) {
     Event caret;
     caret.kind = Event::Kind::TextCaretMoved;
     caret.path = now.path;
@@ -99,10 +132,29 @@ void compare_children(const Snapshot& before, const Node& was, const Snapshot& a
 
 std::vector<Event> changes(const Snapshot& before, const Snapshot& after) {
   std::vector<Event> out;
+  auto cache_event = [](Event::Kind kind, const Node& node) {
+    Event event;
+    event.kind = kind;
+    event.path = node.path;
+    return event;
+  };
+  // Children go before their parents.
+  for (auto it = before.nodes.rbegin(); it != before.nodes.rend(); ++it) {
+    if (!after.find(it->path)) out.push_back(cache_event(Event::Kind::CacheRemoved, *it));
+  }
+  for (const Node& now : after.nodes) {
+    const Node* was = before.find(now.path);
+    if (!was || offers(*was) != offers(now)) {
+      out.push_back(cache_event(Event::Kind::CacheAdded, now));
+    }
+  }
   for (const Node& now : after.nodes) {
     const Node* was = before.find(now.path);
     if (!was) continue;
     compare_node(*was, now, out);
+    if (now.role == role::kComboBox && was->value_text != now.value_text && !now.children.empty()) {
+      out.push_back(cache_event(Event::Kind::SelectionChanged, after.nodes[now.children.front()]));
+    }
     compare_children(before, *was, after, now, out);
   }
   const Node* old_focus = before.focused >= 0 ? &before.nodes[before.focused] : nullptr;

@@ -18,9 +18,6 @@ constexpr std::uint32_t kDefunctState = 6;
 // Component layers: a window and the widgets in it.
 constexpr std::uint32_t kLayerWidget = 3;
 constexpr std::uint32_t kLayerWindow = 7;
-// Text granularities and boundaries: a character, anything else is the
-// whole text (fields and labels hold one line).
-constexpr std::uint32_t kCharacter = 0;
 
 bool is(const char* a, std::string_view b) { return a && std::string_view(a) == b; }
 
@@ -106,22 +103,77 @@ std::string text_between(const std::string& text, int start, int end) {
   return text.substr(from, to - from);
 }
 
-// The piece of text at, before or after `offset`: one character for the
-// character granularity, else the whole text for "at" and nothing around it.
-GVariant* text_piece(const std::string& text, int offset, std::uint32_t granularity, int shift) {
-  const auto count = static_cast<int>(char_count(text));
-  if (granularity != kCharacter) {
-    if (shift != 0) return g_variant_new("(sii)", "", 0, 0);
-    return g_variant_new("(sii)", text.c_str(), 0, count);
-  }
-  const int at = offset + shift;
-  if (at < 0 || at >= count) return g_variant_new("(sii)", "", 0, 0);
-  return g_variant_new("(sii)", text_between(text, at, at + 1).c_str(), at, at + 1);
-}
-
 gunichar char_at(const std::string& text, int offset) {
   const std::string piece = text_between(text, offset, offset + 1);
   return piece.empty() ? 0 : g_utf8_get_char_validated(piece.c_str(), -1);
+}
+
+// What a text piece covers.
+enum class Unit { Character, Word, Line };
+
+// A granularity (GetStringAtOffset) or a boundary (the older calls) as a unit.
+Unit unit_of_granularity(std::uint32_t granularity) {
+  return granularity == 0 ? Unit::Character : granularity == 1 ? Unit::Word : Unit::Line;
+}
+Unit unit_of_boundary(std::uint32_t boundary) {
+  return boundary == 0 ? Unit::Character : boundary <= 2 ? Unit::Word : Unit::Line;
+}
+
+// Where each word starts, in characters: a letter after a space (or the
+// text's start). A word runs to the next word's start, its spaces included.
+std::vector<int> word_starts(const std::string& text) {
+  std::vector<int> starts;
+  bool after_space = true;
+  int at = 0;
+  for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p), ++at) {
+    const bool space = g_unichar_isspace(g_utf8_get_char(p));
+    if (!space && after_space) starts.push_back(at);
+    after_space = space;
+  }
+  return starts;
+}
+
+// The piece of text at, before or after `offset`: one character, one word
+// (its spaces after it included, or left out when `trim`), or the whole text
+// for anything longer (fields and labels hold one line).
+GVariant* text_piece(const std::string& text, int offset, Unit unit, int shift, bool trim) {
+  const auto count = static_cast<int>(char_count(text));
+  auto piece = [&](int from, int to) {
+    from = std::clamp(from, 0, count);
+    to = std::clamp(to, from, count);
+    return g_variant_new("(sii)", text_between(text, from, to).c_str(), from, to);
+  };
+  switch (unit) {
+    case Unit::Character: {
+      const int at = offset + shift;
+      if (at < 0 || at >= count) return g_variant_new("(sii)", "", 0, 0);
+      return piece(at, at + 1);
+    }
+    case Unit::Word: {
+      // Pieces: before the first word, then each word.
+      std::vector<int> bounds{0};
+      for (int start : word_starts(text)) {
+        if (start > 0) bounds.push_back(start);
+      }
+      bounds.push_back(count);
+      const int clamped = std::clamp(offset, 0, count);
+      int n = 0;
+      while (n + 2 < static_cast<int>(bounds.size()) && bounds[n + 1] <= clamped) ++n;
+      n += shift;
+      if (n < 0 || n + 1 >= static_cast<int>(bounds.size())) {
+        return g_variant_new("(sii)", "", 0, 0);
+      }
+      int to = bounds[n + 1];
+      if (trim) {
+        while (to > bounds[n] && g_unichar_isspace(char_at(text, to - 1))) --to;
+      }
+      return piece(bounds[n], to);
+    }
+    case Unit::Line:
+      if (shift != 0) return g_variant_new("(sii)", "", 0, 0);
+      return piece(0, count);
+  }
+  return g_variant_new("(sii)", "", 0, 0);
 }
 
 // One call being answered: whom it addresses, and how to answer.
@@ -151,16 +203,7 @@ void answer_cache(const Call& call) {
   g_variant_builder_init(&items, G_VARIANT_TYPE("a((so)(so)(so)iiassusau)"));
   if (call.snapshot) {
     for (const Node& item : call.snapshot->nodes) {
-      g_variant_builder_add_value(
-          &items,
-          g_variant_new(
-              "(@(so)@(so)@(so)ii@as@su@s@au)", call.service.reference(item.path),
-              call.service.reference(kRootPath),
-              item.parent < 0 ? call.service.reference(kRootPath) : call.ref_of(item.parent),
-              item.index_in_parent, static_cast<int>(item.children.size()),
-              string_list(interfaces_of_node(&item, false)),
-              g_variant_new_string(item.name.c_str()), item.role,
-              g_variant_new_string(item.description.c_str()), state_words(&item, false)));
+      g_variant_builder_add_value(&items, call.service.cache_item(*call.snapshot, item));
     }
   }
   call.reply(g_variant_new("(@a((so)(so)(so)iiassusau))", g_variant_builder_end(&items)));
@@ -271,11 +314,13 @@ bool answer_component(const Call& call) {
   if (call.named("GetAlpha")) return call.reply(g_variant_new("(d)", 1.0)), true;
   if (call.named("GrabFocus")) {
     const bool can = node.states.has(State::Focusable);
-    if (can) call.service.shared->request({node.key, {SemanticAction::Kind::Focus, {}}});
+    const std::string& key = node.owner_key.empty() ? node.key : node.owner_key;
+    if (can) call.service.shared->request({key, {SemanticAction::Kind::Focus, {}}});
     return call.reply(g_variant_new("(b)", can)), true;
   }
   if (call.named("ScrollTo")) {
-    call.service.shared->request({node.key, {SemanticAction::Kind::ScrollIntoView, {}}});
+    const std::string& key = node.owner_key.empty() ? node.key : node.owner_key;
+    call.service.shared->request({key, {SemanticAction::Kind::ScrollIntoView, {}}});
     return call.reply(g_variant_new("(b)", TRUE)), true;
   }
   return false;
@@ -302,7 +347,11 @@ bool answer_action(const Call& call) {
   }
   if (call.named("GetKeyBinding")) return call.reply(g_variant_new("(s)", "")), true;
   if (call.named("DoAction")) {
-    call.service.shared->request({node.key, SemanticAction::activate()});
+    // An option of a dropdown chooses itself in its dropdown.
+    call.service.shared->request(
+        node.owner_key.empty()
+            ? Request{node.key, SemanticAction::activate()}
+            : Request{node.owner_key, {SemanticAction::Kind::SetValue, node.option}});
     return call.reply(g_variant_new("(b)", TRUE)), true;
   }
   return false;
@@ -324,7 +373,10 @@ bool answer_text(const Call& call) {
     const int shift = call.named("GetTextBeforeOffset")  ? -1
                       : call.named("GetTextAfterOffset") ? 1
                                                          : 0;
-    return call.reply(text_piece(text, offset, granularity, shift)), true;
+    const bool by_granularity = call.named("GetStringAtOffset");
+    const Unit unit =
+        by_granularity ? unit_of_granularity(granularity) : unit_of_boundary(granularity);
+    return call.reply(text_piece(text, offset, unit, shift, by_granularity)), true;
   }
   if (call.named("GetCharacterAtOffset")) {
     gint32 offset = 0;
@@ -353,6 +405,16 @@ bool answer_text(const Call& call) {
 }
 
 }  // namespace
+
+GVariant* Bridge::Service::Impl::cache_item(const Snapshot& snapshot, const Node& item) const {
+  return g_variant_new(
+      "(@(so)@(so)@(so)ii@as@su@s@au)", reference(item.path), reference(kRootPath),
+      item.parent < 0 ? reference(kRootPath)
+                      : reference(snapshot.nodes[static_cast<std::size_t>(item.parent)].path),
+      item.index_in_parent, static_cast<int>(item.children.size()),
+      string_list(interfaces_of_node(&item, false)), g_variant_new_string(item.name.c_str()),
+      item.role, g_variant_new_string(item.description.c_str()), state_words(&item, false));
+}
 
 GDBusInterfaceInfo** Bridge::Service::Impl::interfaces_of(const char* path) {
   const bool application = is(path, kRootPath);
@@ -453,7 +515,7 @@ GVariant* Bridge::Service::Impl::get_property(const char* path, const char* inte
     if (is(property, "MaximumValue")) return g_variant_new_double(node->value->max);
     if (is(property, "MinimumIncrement")) return g_variant_new_double(node->value->step);
     if (is(property, "CurrentValue")) return g_variant_new_double(node->value->current);
-    if (is(property, "Text")) return g_variant_new_string("");
+    if (is(property, "Text")) return g_variant_new_string(node->value_text.c_str());
   }
   if (is(interface, kText) && node && node->text) {
     if (is(property, "CharacterCount")) {

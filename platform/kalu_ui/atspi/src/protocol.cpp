@@ -14,6 +14,12 @@ std::string_view role_name(std::uint32_t r) {
       return "label";
     case role::kListItem:
       return "list item";
+    case role::kMenu:
+      return "menu";
+    case role::kMenuItem:
+      return "menu item";
+    case role::kGrouping:
+      return "grouping";
     case role::kPanel:
       return "panel";
     case role::kPasswordText:

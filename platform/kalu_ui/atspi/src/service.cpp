@@ -268,15 +268,31 @@ void Bridge::Service::Impl::emit_changes() {
   std::shared_ptr<const Snapshot> latest = shared->latest();
   if (!latest || latest == emitted) return;
   if (emitted && bus && shared->listening) {
-    for (const Event& event : changes(*emitted, *latest)) emit(event);
+    for (const Event& event : changes(*emitted, *latest)) emit(event, *latest);
   }
   emitted = std::move(latest);
 }
 
-void Bridge::Service::Impl::emit(const Event& event) {
+void Bridge::Service::Impl::emit(const Event& event, const Snapshot& snapshot) {
   const char* member = "StateChanged";
   GVariant* value = nullptr;
   switch (event.kind) {
+    case Event::Kind::CacheAdded:
+    case Event::Kind::CacheRemoved: {
+      const bool added = event.kind == Event::Kind::CacheAdded;
+      const Node* node = added ? snapshot.find(event.path) : nullptr;
+      if (added && !node) return;
+      g_dbus_connection_emit_signal(
+          bus, nullptr, std::string(kCachePath).c_str(), std::string(kCache).c_str(),
+          added ? "AddAccessible" : "RemoveAccessible",
+          g_variant_new("(@*)", added ? cache_item(snapshot, *node) : reference(event.path)),
+          nullptr);
+      return;
+    }
+    case Event::Kind::SelectionChanged:
+      member = "SelectionChanged";
+      value = g_variant_new_int32(0);
+      break;
     case Event::Kind::StateChanged:
       value = g_variant_new_int32(0);
       break;

@@ -46,7 +46,9 @@ struct Bridge::Service::Impl {
 
   // ---- Events (service.cpp) ----
   void emit_changes();
-  void emit(const Event& event);
+  void emit(const Event& event, const Snapshot& snapshot);
+  // A node's whole item, as the cache hands it out and announces it.
+  GVariant* cache_item(const Snapshot& snapshot, const Node& node) const;
 
   // ---- Answers (objects.cpp) ----
   void method_call(const char* path, const char* interface, const char* method,

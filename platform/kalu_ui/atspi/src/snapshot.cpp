@@ -2,10 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <cstdlib>
 #include <type_traits>
 #include <utility>
 
 #include "kalu_ui/widget/controls.h"
+#include "kalu_ui/widget/dropdown.h"
 #include "kalu_ui/widget/support.h"
 
 namespace kalu_ui::atspi {
@@ -28,13 +30,19 @@ std::uint64_t fnv1a(std::string_view bytes) {
 
 // Hands out node keys in tree order: an id names its widget ("#id", the
 // n-th holder of a repeated id "#id~n"); a widget without an id is known by
-// its parent's key and its place among the parent's nodes.
+// its parent's key, its role and its name ("parent/role:name", the n-th of
+// those under one parent "parent/role:name~n"). Its place alone would hand
+// one key to the different widgets that take that place on another page.
 class KeyMaker {
  public:
-  std::string key(const std::string& id, const std::string& parent_key, int ordinal) {
-    if (id.empty()) return fmt::format("{}/{}", parent_key, ordinal);
-    const int seen = seen_[id]++;
-    return seen == 0 ? "#" + id : fmt::format("#{}~{}", id, seen);
+  std::string key(const AccessibilityNode& node, const std::string& parent_key) {
+    if (node.id.empty()) {
+      std::string key = fmt::format("{}/{}:{}", parent_key, node.role, node.label);
+      const int seen = seen_[key]++;
+      return seen == 0 ? key : fmt::format("{}~{}", key, seen);
+    }
+    const int seen = seen_[node.id]++;
+    return seen == 0 ? "#" + node.id : fmt::format("#{}~{}", node.id, seen);
   }
 
  private:
@@ -54,36 +62,37 @@ auto child_widgets(W& widget) {
 // parent, clip)` is called for every widget that is a node and answers the
 // node's index (or -1 to stop the walk).
 template <typename W, typename Visit>
-bool walk(W& widget, int parent, const std::string& parent_key, int& ordinal, const Rect& clip,
-          KeyMaker& keys, Visit& visit, bool is_root) {
+bool walk(W& widget, int parent, const std::string& parent_key, const Rect& clip, KeyMaker& keys,
+          Visit& visit, bool is_root) {
   const std::optional<AccessibilityNode> node = widget.accessibility();
   Rect inner = clip;
   if (const std::optional<Rect> own = widget.child_clip_rect()) inner = inner.intersect(*own);
   if (!node && !is_root) {
     for (auto* child : child_widgets(widget)) {
-      if (child && !walk(*child, parent, parent_key, ordinal, inner, keys, visit, false)) {
+      if (child && !walk(*child, parent, parent_key, inner, keys, visit, false)) {
         return false;
       }
     }
     return true;
   }
-  const std::string key =
-      is_root ? std::string(kFrameKey) : keys.key(node->id, parent_key, ordinal++);
+  const std::string key = is_root ? std::string(kFrameKey) : keys.key(*node, parent_key);
   const int index = visit(widget, node, key, parent, clip);
   if (index < 0) return false;
-  int child_ordinal = 0;
   for (auto* child : child_widgets(widget)) {
-    if (child && !walk(*child, index, key, child_ordinal, inner, keys, visit, false)) return false;
+    if (child && !walk(*child, index, key, inner, keys, visit, false)) return false;
   }
   return true;
 }
 
-std::string path_for(const std::string& key, const Snapshot& snapshot) {
+// The role is part of the path: a widget that keeps its id but turns into
+// another kind of object (a bar in a field's place) is another object.
+std::string path_for(const std::string& key, std::uint32_t role, const Snapshot& snapshot) {
   if (key == kFrameKey) return fmt::format("{}/frame", kObjectPrefix);
-  std::string path = fmt::format("{}/n{:016x}", kObjectPrefix, fnv1a(key));
+  const std::uint64_t hash = fnv1a(fmt::format("{}\x1f{}", key, role));
+  std::string path = fmt::format("{}/n{:016x}", kObjectPrefix, hash);
   // Two keys of one hash: the later one takes a suffix.
   for (int n = 2; snapshot.by_path.contains(path); ++n) {
-    path = fmt::format("{}/n{:016x}_{}", kObjectPrefix, fnv1a(key), n);
+    path = fmt::format("{}/n{:016x}_{}", kObjectPrefix, hash, n);
   }
   return path;
 }
@@ -208,6 +217,8 @@ std::uint32_t protocol_role(std::uint8_t toolkit, bool is_root) {
       return role::kPasswordText;
     case toolkit_role::kNavigationItem:
       return role::kListItem;
+    case toolkit_role::kGroup:
+      return role::kGrouping;
     default:
       return role::kPanel;
   }
@@ -234,6 +245,97 @@ const Node* Snapshot::find(std::string_view path) const {
   return at == by_path.end() ? nullptr : &nodes[at->second];
 }
 
+namespace {
+
+// A bar's "78%" as a range of 0 to 100, so that it is read as a value.
+std::optional<AccessibleRange> percent_range(std::string_view text) {
+  if (text.empty() || text.back() != '%') return std::nullopt;
+  double percent = 0.0;
+  const std::string digits(text.substr(0, text.size() - 1));
+  char* end = nullptr;
+  percent = std::strtod(digits.c_str(), &end);
+  if (digits.empty() || end != digits.c_str() + digits.size()) return std::nullopt;
+  return AccessibleRange{0.0, 100.0, 1.0, percent};
+}
+
+// Takes a node into the snapshot under `parent` and answers its index.
+int add_node(Snapshot& snapshot, Node out) {
+  const int index = static_cast<int>(snapshot.nodes.size());
+  if (out.parent >= 0) {
+    Node& up = snapshot.nodes[static_cast<std::size_t>(out.parent)];
+    out.index_in_parent = static_cast<int>(up.children.size());
+    up.children.push_back(index);
+  }
+  if (out.states.has(State::Focused) && snapshot.focused < 0) snapshot.focused = index;
+  snapshot.by_path.emplace(out.path, snapshot.nodes.size());
+  snapshot.nodes.push_back(std::move(out));
+  return index;
+}
+
+// A dropdown's list under its node: a menu of its options, the chosen one
+// selected. While the list is open it shows, and the highlighted option
+// holds the focus (the dropdown gives it up), so moving the highlight is
+// heard as focus moving from option to option.
+void add_options(Snapshot& snapshot, const widget::Dropdown& dropdown, int combo) {
+  const Node& owner = snapshot.nodes[static_cast<std::size_t>(combo)];
+  const bool open = dropdown.is_open();
+  const bool showing = open && owner.states.has(State::Showing);
+  const bool enabled = owner.states.has(State::Enabled);
+  const bool had_focus = owner.states.has(State::Focused);
+  const std::string owner_key = owner.key;
+  Node list;
+  list.key = owner_key + "\x1flist";
+  list.path = path_for(list.key, role::kMenu, snapshot);
+  list.parent = combo;
+  list.role = role::kMenu;
+  list.owner_key = owner_key;
+  list.name = owner.name;
+  list.extents = open ? dropdown.list_rect() : owner.extents;
+  list.states.set(State::Visible);
+  list.states.set(State::Showing, showing);
+  list.states.set(State::Enabled, enabled);
+  list.states.set(State::Sensitive, enabled);
+  const int list_index = add_node(snapshot, std::move(list));
+  const std::string chosen = dropdown.selected();
+  const std::optional<std::size_t> highlighted = dropdown.highlighted();
+  std::unordered_map<std::string, int> seen;
+  int focused_option = -1;
+  const std::vector<std::string>& options = dropdown.options();
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    Node item;
+    const int repeat = seen[options[i]]++;
+    item.key = repeat == 0 ? fmt::format("{}\x1foption:{}", owner_key, options[i])
+                           : fmt::format("{}\x1foption:{}~{}", owner_key, options[i], repeat);
+    item.path = path_for(item.key, role::kMenuItem, snapshot);
+    item.parent = list_index;
+    item.role = role::kMenuItem;
+    item.name = options[i];
+    item.owner_key = owner_key;
+    item.option = options[i];
+    item.extents = open ? dropdown.item_rect(i) : snapshot.nodes[list_index].extents;
+    const bool shown = showing && i >= dropdown.first_shown() &&
+                       i < dropdown.first_shown() + dropdown.shown_count();
+    item.states.set(State::Visible);
+    item.states.set(State::Showing, shown);
+    item.states.set(State::Enabled, enabled);
+    item.states.set(State::Sensitive, enabled);
+    item.states.set(State::Selectable);
+    item.states.set(State::Selected, options[i] == chosen);
+    item.states.set(State::Focusable, enabled);
+    const bool focus = had_focus && highlighted == i;
+    item.states.set(State::Focused, focus);
+    if (enabled) item.action = "click";
+    const int at = add_node(snapshot, std::move(item));
+    if (focus) focused_option = at;
+  }
+  if (focused_option >= 0) {
+    snapshot.nodes[static_cast<std::size_t>(combo)].states.set(State::Focused, false);
+    if (snapshot.focused == combo) snapshot.focused = focused_option;
+  }
+}
+
+}  // namespace
+
 Snapshot build_snapshot(const Widget& root, const SnapshotOptions& options) {
   Snapshot snapshot;
   snapshot.window = options;
@@ -246,9 +348,9 @@ Snapshot build_snapshot(const Widget& root, const SnapshotOptions& options) {
     const AccessibilityNode& source = node ? *node : empty;
     Node out;
     out.key = key;
-    out.path = path_for(key, snapshot);
-    out.parent = parent;
     out.role = protocol_role(source.role, is_root);
+    out.path = path_for(key, out.role, snapshot);
+    out.parent = parent;
     out.name = source.label.empty() && is_root ? options.fallback_name : source.label;
     out.description = source.description;
     out.accessible_id = source.id;
@@ -260,20 +362,23 @@ Snapshot build_snapshot(const Widget& root, const SnapshotOptions& options) {
     if (!is_root) {
       take_text(widget, source, out);
       out.action = action_of(source.role, widget);
+      if (!is_field(source.role)) out.value_text = source.value;
+      if (out.role == role::kProgressBar && !out.value) out.value = percent_range(source.value);
+      // A recorder's chord and the map's zone are what they show: their
+      // text, read beside their name and followed as it changes.
+      const bool shows_value = source.role == controls::kRoleShortcutRecorder ||
+                               (out.role == role::kImage && !out.value_text.empty());
+      if (shows_value && !out.text && !out.value) {
+        out.text = out.value_text;
+      }
     }
-    const int index = static_cast<int>(snapshot.nodes.size());
-    if (parent >= 0) {
-      Node& up = snapshot.nodes[static_cast<std::size_t>(parent)];
-      out.index_in_parent = static_cast<int>(up.children.size());
-      up.children.push_back(index);
+    const int index = add_node(snapshot, std::move(out));
+    if (const auto* dropdown = dynamic_cast<const widget::Dropdown*>(&widget)) {
+      add_options(snapshot, *dropdown, index);
     }
-    if (out.states.has(State::Focused) && snapshot.focused < 0) snapshot.focused = index;
-    snapshot.by_path.emplace(out.path, snapshot.nodes.size());
-    snapshot.nodes.push_back(std::move(out));
     return index;
   };
-  int ordinal = 0;
-  walk(root, -1, std::string(), ordinal, window, keys, visit, true);
+  walk(root, -1, std::string(), window, keys, visit, true);
   return snapshot;
 }
 
@@ -289,8 +394,7 @@ Widget* find_widget(Widget& root, std::string_view key) {
     }
     return next++;
   };
-  int ordinal = 0;
-  walk(root, -1, std::string(), ordinal, root.get_rect(), keys, visit, true);
+  walk(root, -1, std::string(), root.get_rect(), keys, visit, true);
   return found;
 }
 

@@ -49,10 +49,20 @@ std::vector<std::string> described(const std::vector<Event>& events) {
                       std::to_string(e.detail1));
         break;
       case Event::Kind::TextChanged:
-        out.push_back(node + " text " + e.detail + " " + std::get<std::string>(e.value));
+        out.push_back(node + " text " + e.detail + " " + std::get<std::string>(e.value) + "@" +
+                      std::to_string(e.detail1) + "+" + std::to_string(e.detail2));
         break;
       case Event::Kind::TextCaretMoved:
         out.push_back(node + " caret " + std::to_string(e.detail1));
+        break;
+      case Event::Kind::SelectionChanged:
+        out.push_back(node + " selection");
+        break;
+      case Event::Kind::CacheAdded:
+        out.push_back("+" + node);
+        break;
+      case Event::Kind::CacheRemoved:
+        out.push_back("-" + node);
         break;
     }
   }
@@ -83,10 +93,39 @@ TEST(Changes, ARebuiltPageReportsTheNodesThatWentAndCame) {
   after.add("kept", 1);
   after.add("new", 1);
   after.add("inner", 3);
-  // The new node's own children come with it: only the top of what came is
-  // reported.
+  // The cache hears of every node that went and came, each with its whole
+  // item; children-changed names only the top of what came.
+  EXPECT_EQ(
+      described(changes(before.snapshot, after.snapshot)),
+      (std::vector<std::string>{"-old", "+new", "+inner", "page remove old@0", "page add new@1"}));
+}
+
+TEST(Changes, ANodeThatOffersAnotherInterfaceIsAnnouncedAgain) {
+  Builder before;
+  before.add("button", 0);
+  before.add("bar", 0).text = "78%";
+  Builder after = before;
+  after.at(1).action = "click";
+  after.at(2).text.reset();
+  after.at(2).value = AccessibleRange{0, 100, 1, 78};
   EXPECT_EQ(described(changes(before.snapshot, after.snapshot)),
-            (std::vector<std::string>{"page remove old@0", "page add new@1"}));
+            (std::vector<std::string>{"+button", "+bar", "bar accessible-value"}));
+}
+
+TEST(Changes, ADropdownsNewChoiceChangesItsListsSelection) {
+  Builder before;
+  Node& combo = before.add("scale", 0);
+  combo.role = role::kComboBox;
+  combo.value_text = "150 %";
+  before.add("list", 1);
+  before.add("150", 2).states.set(State::Selected);
+  before.add("175", 2);
+  Builder after = before;
+  after.at(1).value_text = "175 %";
+  after.at(3).states.set(State::Selected, false);
+  after.at(4).states.set(State::Selected);
+  EXPECT_EQ(described(changes(before.snapshot, after.snapshot)),
+            (std::vector<std::string>{"list selection", "150 selected=0", "175 selected=1"}));
 }
 
 TEST(Changes, FocusMovesLastFromTheNodeThatHadItToTheOneThatHasIt) {
@@ -108,22 +147,48 @@ TEST(Changes, FocusMovesLastFromTheNodeThatHadItToTheOneThatHasIt) {
   gone.snapshot.focused = 1;
   before.at(2).states.set(State::Focused, false);
   EXPECT_EQ(described(changes(before.snapshot, gone.snapshot)),
-            (std::vector<std::string>{"frame remove a@0", "b focused=1"}));
+            (std::vector<std::string>{"-a", "frame remove a@0", "b focused=1"}));
 }
 
-TEST(Changes, AFieldsTextIsReplacedAndItsCaretFollowed) {
+TEST(Changes, AFieldsTextIsSentAsTheEditThatHappenedAndItsCaretFollowed) {
+  struct Case {
+    std::string before;
+    std::string after;
+    std::vector<std::string> events;
+  };
+  const std::vector<Case> cases = {
+      {"ab", "abc", {"name text insert c@2+1"}},
+      {"user", "usr", {"name text delete e@2+1"}},
+      {"abc", "axc", {"name text delete b@1+1", "name text insert x@1+1"}},
+      // A repeated letter: the new one is the last.
+      {"aa", "aaa", {"name text insert a@2+1"}},
+      {"theme", "", {"name text delete theme@0+5"}},
+      // Letters of two bytes that share their first: the whole letter changes.
+      {"caf\u00e9", "caf\u00e8", {"name text delete \u00e9@3+1", "name text insert \u00e8@3+1"}},
+      {"\u00e9t\u00e9", "\u00e9t\u00e9s", {"name text insert s@3+1"}},
+  };
+  for (const Case& c : cases) {
+    Builder before;
+    Node& field = before.add("name", 0);
+    field.text = c.before;
+    field.states.set(State::Focused);
+    field.states.set(State::Editable);
+    before.snapshot.focused = 1;
+    Builder after = before;
+    after.at(1).text = c.after;
+    after.at(1).caret = char_count(c.after);
+    std::vector<std::string> expected = c.events;
+    expected.push_back("name caret " + std::to_string(char_count(c.after)));
+    EXPECT_EQ(described(changes(before.snapshot, after.snapshot)), expected) << c.before;
+  }
+
+  // A label's text changes too, with no caret to follow.
   Builder before;
-  Node& field = before.add("name", 0);
-  field.text = "ab";
-  field.caret = 2;
-  field.states.set(State::Focused);
-  before.snapshot.focused = 1;
+  before.add("status", 0).text = "Bluetooth is off.";
   Builder after = before;
-  after.at(1).text = "abc";
-  after.at(1).caret = 3;
-  EXPECT_EQ(
-      described(changes(before.snapshot, after.snapshot)),
-      (std::vector<std::string>{"name text delete ab", "name text insert abc", "name caret 3"}));
+  after.at(1).text = "Bluetooth is on.";
+  EXPECT_EQ(described(changes(before.snapshot, after.snapshot)),
+            (std::vector<std::string>{"status text delete ff@14+2", "status text insert n@14+1"}));
 }
 
 }  // namespace

@@ -66,6 +66,11 @@ Button& Button::with_default_answer(bool answer) & {
   return *this;
 }
 
+Button& Button::with_cancel_answer(bool answer) & {
+  cancel_answer_ = answer;
+  return *this;
+}
+
 Button& Button::with_size(float width, float height) & {
   fixed_size_ = layout::LayoutSize{width, height};
   layout_dirty_ = true;
@@ -220,9 +225,43 @@ void Button::set_focus(bool focused) {
   request_redraw();
 }
 
+namespace {
+
+// Whether a label says something in words: a letter or a digit, rather than
+// only signs ("↑", "×", "…") that a screen reader reads as their shapes.
+bool has_words(std::string_view label) {
+  for (std::size_t i = 0; i < label.size();) {
+    const auto lead = static_cast<unsigned char>(label[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t point = lead < 0x80   ? lead
+                     : lead < 0xE0 ? lead & 0x1F
+                     : lead < 0xF0 ? lead & 0x0F
+                                   : lead & 0x07;
+    for (std::size_t k = 1; k < length && i + k < label.size(); ++k) {
+      point = (point << 6) | (static_cast<unsigned char>(label[i + k]) & 0x3F);
+    }
+    i += length;
+    if (point < 0x80) {
+      if ((point >= '0' && point <= '9') || ((point | 0x20) >= 'a' && (point | 0x20) <= 'z')) {
+        return true;
+      }
+      continue;
+    }
+    // Punctuation, arrows, symbols, shapes, private signs and pictographs.
+    const bool sign = (point < 0xC0) || (point >= 0x2000 && point < 0x2C00) ||
+                      (point >= 0xE000 && point < 0xF900) || point >= 0x1F000;
+    if (!sign) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::optional<AccessibilityNode> Button::accessibility() const {
-  AccessibilityNode node = control_node(controls::kRoleButton, label_);
-  if (tooltip_) node = std::move(node).with_description(*tooltip_);
+  // A button that shows only a sign is named by the words of its tooltip.
+  const bool sign_only = tooltip_ && !tooltip_->empty() && !has_words(label_);
+  AccessibilityNode node = control_node(controls::kRoleButton, sign_only ? *tooltip_ : label_);
+  if (tooltip_ && !sign_only) node = std::move(node).with_description(*tooltip_);
   return node;
 }
 

@@ -89,8 +89,16 @@ void Card::draw(Scene& scene, const Affine& transform, text::TextRenderer& rende
   Stack::draw(scene, transform, renderer, theme, context);
 }
 
-namespace card {
+std::optional<AccessibilityNode> Card::accessibility() const {
+  const std::string& name = title_.empty() ? group_name_ : title_;
+  if (name.empty()) return std::nullopt;
+  return AccessibilityNode{}
+      .with_role(role::kGroup)
+      .with_label(name)
+      .with_description(description_.value_or(std::string()));
+}
 
+namespace card {
 Card surface(std::string title, std::optional<std::string> description, WidgetBox content) {
   return Card(std::move(title), std::move(description), std::move(content));
 }

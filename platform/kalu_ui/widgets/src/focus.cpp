@@ -74,6 +74,16 @@ void apply_focus_request(Widget& root, const EventContext& context) {
   if (context.focus_request) focus_widget(root, context.focus_request);
 }
 
+Widget* cancel_answer(Widget& root) {
+  Widget* found = nullptr;
+  auto visit = [&](Widget& w) {
+    const auto* control = dynamic_cast<const BoundControl*>(&w);
+    if (!found && control && control->is_cancel_answer() && w.is_enabled()) found = &w;
+  };
+  walk(root, visit);
+  return found;
+}
+
 Widget* default_answer(Widget& root) {
   Widget* found = nullptr;
   auto visit = [&](Widget& w) {

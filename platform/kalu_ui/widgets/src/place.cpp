@@ -5,6 +5,8 @@
 #include <atomic>
 #include <unordered_set>
 
+#include "kalu_ui/widget/focus.h"
+
 namespace kalu_ui::widget {
 namespace {
 
@@ -48,16 +50,37 @@ void walk(W& widget, const Visit& visit) {
 
 KeepsPlace::KeepsPlace() : serial_(next_serial.fetch_add(1, std::memory_order_relaxed)) {}
 
+namespace {
+
+// How many focusable neighbours a capture remembers on each side.
+constexpr std::size_t kNeighbours = 32;
+
+bool can_take_focus(const Widget& widget) { return widget.is_focusable() && widget.is_enabled(); }
+
+}  // namespace
+
 TreePlace TreePlace::capture(const Widget& root) {
   TreePlace captured;
   KeyOrder keys;
+  std::vector<std::string> order;
   walk(root, [&](const Widget& widget) {
     const auto* keeper = dynamic_cast<const KeepsPlace*>(&widget);
     std::optional<WidgetPlace> place = keeper ? keeper->place() : std::nullopt;
     const bool focused = widget.is_focused();
-    std::optional<std::string> key = keys.key(widget, keeper, place || focused);
+    const bool focusable = can_take_focus(widget);
+    std::optional<std::string> key = keys.key(widget, keeper, place || focused || focusable);
     if (!key) return;
-    if (focused && !captured.focused_) captured.focused_ = *key;
+    if (focused && !captured.focused_) {
+      captured.focused_ = *key;
+      const std::size_t from = order.size() > kNeighbours ? order.size() - kNeighbours : 0;
+      captured.before_.assign(order.rbegin(), order.rend() - static_cast<std::ptrdiff_t>(from));
+    } else if (focusable && !key->empty()) {
+      if (captured.focused_) {
+        if (captured.after_.size() < kNeighbours) captured.after_.push_back(*key);
+      } else {
+        order.push_back(*key);
+      }
+    }
     // Of two widgets under one key the first in tree order holds it.
     if (place) captured.places_.try_emplace(*key, Held{keeper->place_serial(), std::move(*place)});
   });
@@ -69,6 +92,8 @@ void TreePlace::restore(Widget& root) const {
   KeyOrder keys;
   bool focus_held = false;
   Widget* focus_target = nullptr;
+  // The widgets in tree order with their keys, for a focus whose widget is gone.
+  std::vector<std::pair<std::string, Widget*>> order;
   // As at the capture, the first widget under a key takes its place.
   std::unordered_set<std::string_view> given;
   walk(root, [&](Widget& widget) {
@@ -77,14 +102,39 @@ void TreePlace::restore(Widget& root) const {
     const std::optional<std::string> key = keys.key(widget, keeper, true);
     if (!key) return;
     if (focused_ && !focus_target && *key == *focused_) focus_target = &widget;
+    if (focused_) order.emplace_back(*key, &widget);
     if (keeper == nullptr) return;
     const auto held = places_.find(*key);
     if (held == places_.end() || !given.insert(held->first).second) return;
     // A widget that lived through the rebuild keeps its own place.
     if (held->second.serial != keeper->place_serial()) keeper->take_place(held->second.place);
   });
-  if (!focus_held && focus_target && focus_target->is_focusable() && focus_target->is_enabled()) {
-    focus_target->set_focus(true);
+  if (focus_held || !focused_) return;
+  if (focus_target && can_take_focus(*focus_target)) return focus_target->set_focus(true);
+  // A question that appeared in its place takes it on its default answer.
+  if (default_answer(root) != nullptr) return;
+  auto position = [&](const std::string& key) -> std::optional<std::size_t> {
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      if (!key.empty() && order[i].first == key) return i;
+    }
+    return std::nullopt;
+  };
+  // The nearest control before it that is still there: the first control
+  // after that one now stands where the focus was.
+  for (const std::string& key : before_) {
+    const std::optional<std::size_t> at = position(key);
+    if (!at) continue;
+    for (std::size_t i = *at + 1; i < order.size(); ++i) {
+      if (can_take_focus(*order[i].second)) return order[i].second->set_focus(true);
+    }
+    break;
+  }
+  // Nothing follows it any more: the nearest control after it, else before it.
+  for (const std::vector<std::string>* side : {&after_, &before_}) {
+    for (const std::string& key : *side) {
+      const std::optional<std::size_t> at = position(key);
+      if (at && can_take_focus(*order[*at].second)) return order[*at].second->set_focus(true);
+    }
   }
 }
 

@@ -532,6 +532,10 @@ std::optional<AccessibilityNode> TextInput::accessibility() const {
                                                               : controls::kRoleTextField;
   AccessibilityNode node = control_node(role, label_.empty() ? placeholder_ : label_)
                                .with_value(masked_ ? std::string() : text_);
+  // A hint shown as the placeholder describes a named field.
+  if (node.description.empty() && !placeholder_.empty() && node.label != placeholder_) {
+    node.description = placeholder_;
+  }
   return node;
 }
 

@@ -5,6 +5,7 @@
 #include "control_harness.h"
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/column.h"
+#include "kalu_ui/widget/place.h"
 #include "kalu_ui/widget/row.h"
 #include "kalu_ui/widget/slider.h"
 #include "kalu_ui/widget/text.h"
@@ -79,6 +80,72 @@ TEST(FocusTest, PressRequestMovesFocusAndTheRingIsDrawn) {
     }
   }
   EXPECT_TRUE(ring);
+}
+
+// A page rebuilt with the focused control gone or disabled: the focus goes
+// to the question's default answer when one came, else to what now follows
+// the nearest control before it that is still there.
+TEST(FocusTest, ARebuildGivesTheFocusOfAControlThatWentToWhatStandsInItsPlace) {
+  const auto page = [](std::vector<Button> middle, bool last = false) {
+    Column root;
+    root.push(boxed(Button("Before").with_id("before")));
+    Row row;
+    for (Button& b : middle) row.push(boxed(std::move(b)));
+    root.push(boxed(std::move(row)));
+    if (!last) root.push(boxed(Button("After").with_id("after")));
+    return root;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Button> (*middle)();
+    std::optional<std::string> focus;
+    bool last = false;
+  };
+  const Case cases[] = {
+      {"the row is gone: the next control", [] { return std::vector<Button>{}; }, "after"},
+      {"its replacement in the same row",
+       [] {
+         std::vector<Button> v;
+         v.push_back(Button("Disconnect").with_id("disconnect"));
+         return v;
+       },
+       "disconnect"},
+      {"kept but disabled: the next control",
+       [] {
+         std::vector<Button> v;
+         v.push_back(Button("Keep").with_id("keep").with_enabled(false));
+         return v;
+       },
+       "after"},
+      {"a question's default answer is left to the frame",
+       [] {
+         std::vector<Button> v;
+         v.push_back(Button("Remove").with_id("remove"));
+         v.push_back(Button("Cancel").with_id("cancel").with_default_answer());
+         return v;
+       },
+       std::nullopt},
+      {"the last of the page: the one before", [] { return std::vector<Button>{}; }, "before",
+       true},
+      {"the same control keeps it",
+       [] {
+         std::vector<Button> v;
+         v.push_back(Button("Keep").with_id("keep"));
+         return v;
+       },
+       "keep"},
+  };
+  for (const Case& c : cases) {
+    std::vector<Button> first;
+    first.push_back(Button("Keep").with_id("keep"));
+    first.push_back(Button("Revert").with_id("revert"));
+    Column before = page(std::move(first));
+    focus_widget(before, before.children_mut()[1]->children_mut()[0]);
+    const TreePlace place = TreePlace::capture(before);
+    Column after = page(c.middle(), c.last);
+    place.restore(after);
+    EXPECT_EQ(focused_id(after), c.focus) << c.what;
+  }
 }
 
 }  // namespace

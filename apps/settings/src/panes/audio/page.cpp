@@ -233,7 +233,7 @@ WidgetBox stream_block(const AudioGraph& graph, const AudioStream& stream,
   rows.push_back(ui_rows::label_row(
       "Mute", toggle("settings.audio.mute", muted_key, muted_key + ".tg",
                      actions::stream_mute_binding(stream.id, stream.playback, label))));
-  return ui_rows::rows_column(std::move(rows));
+  return ui_rows::group_rows_column(stream.app_name, std::move(rows));
 }
 
 }  // namespace

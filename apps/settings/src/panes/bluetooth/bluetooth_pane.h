@@ -121,6 +121,8 @@ class BluetoothPane final
   // Replaces the list and its keys, nothing more.
   void assign_devices(std::vector<BluetoothDevice> devices);
   void read_adapter_state(kalu_ui::doc::Document& document);
+  // Keeps a status that says whether the adapter is on true to powered_.
+  void follow_power_text();
   void seed_device(kalu_ui::doc::Document& document, const BluetoothDevice& device,
                    const DeviceControlIds& ids);
   // Whether any per-device key asks for work.

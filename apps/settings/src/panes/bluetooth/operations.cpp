@@ -38,6 +38,9 @@ std::string_view trimmed(std::string_view text) {
 Outcome succeeded(std::string message) { return message; }
 Outcome failed(std::string message) { return kalu_ui::fail(std::move(message)); }
 
+constexpr std::string_view kPoweredOnText = "Bluetooth is on.";
+constexpr std::string_view kPoweredOffText = "Bluetooth is off.";
+
 }  // namespace
 
 // ---- Requests that find nothing to do ----
@@ -46,6 +49,7 @@ void BluetoothPane::take_power_operation(doc::Document& document, bool enabled) 
   // The adapter may have been switched elsewhere since the pane last looked.
   if (auto now = backend_->is_powered(); now && *now != powered_) {
     powered_ = *now;
+    follow_power_text();
     request_rebuild();
   }
   if (enabled == powered_) {
@@ -98,7 +102,7 @@ void BluetoothPane::apply_power(doc::Document& document) {
     return;
   }
   powered_ = *wanted;
-  status_ = powered_ ? "Bluetooth is on." : "Bluetooth is off.";
+  status_ = std::string(powered_ ? kPoweredOnText : kPoweredOffText);
   link_.complete(Op::SetPowered{*wanted},
                  succeeded(powered_ ? "Bluetooth enabled." : "Bluetooth disabled."));
   // Switched off, the adapter lists no devices; switched on, it lists them again.
@@ -152,6 +156,14 @@ void BluetoothPane::read_adapter_state(doc::Document& document) {
   if (auto scanning = backend_->is_scanning()) scanning_ = *scanning;
   if (auto powered = backend_->is_powered()) powered_ = *powered;
   (void)document.put(doc::kRoot, kEnabledKey, doc::Scalar(powered_));
+  follow_power_text();
+}
+
+void BluetoothPane::follow_power_text() {
+  // The adapter switched elsewhere: the words saying how it is follow it.
+  if (status_ == kPoweredOnText || status_ == kPoweredOffText) {
+    status_ = std::string(powered_ ? kPoweredOnText : kPoweredOffText);
+  }
 }
 
 void BluetoothPane::use_devices(doc::Document& document, std::vector<BluetoothDevice> fresh) {

@@ -115,7 +115,7 @@ WidgetBox device_block(const PageState& state, const BluetoothDevice& device,
   if (expanded) {
     device_details(rows, device, key, ids, state.forget_confirmation == device.path);
   }
-  return ui_rows::rows_column(std::move(rows));
+  return ui_rows::group_rows_column(device.name, std::move(rows));
 }
 
 }  // namespace

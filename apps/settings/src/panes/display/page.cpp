@@ -164,13 +164,17 @@ WidgetBox output_card(const PageModel& m, const DisplayBindings& b,
   return ui_rows::section_card(output.label, ui_rows::rows_column(std::move(rows)));
 }
 
-// `answer`: the button is the default answer of the question on the card.
+// `answer`: the button is the default answer of the question on the card;
+// `described`: what a screen reader hears about it beside the row's label.
 WidgetBox command_row(const DisplayBindings& b, std::string_view label, std::string_view name,
-                      std::string_view text, std::string_view action, bool answer = false) {
-  return ui_rows::label_row(label, boxed(w::Button(std::string(text))
-                                             .with_id(std::string(name))
-                                             .with_default_answer(answer)
-                                             .on_action(binding_of(b.command, action))));
+                      std::string_view text, std::string_view action, bool answer = false,
+                      std::string_view described = {}) {
+  WidgetBox button = boxed(w::Button(std::string(text))
+                               .with_id(std::string(name))
+                               .with_default_answer(answer)
+                               .on_action(binding_of(b.command, action)));
+  if (!described.empty()) w::label_controls(*button, label, described);
+  return ui_rows::label_row(label, std::move(button));
 }
 
 WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
@@ -184,12 +188,14 @@ WidgetBox configuration_card(const PageModel& m, const DisplayBindings& b) {
                                  ui_rows::rows_column(std::move(rows)));
   }
   if (t && state == DisplayTransaction::kTesting) {
-    rows.push_back(ui_rows::caption(fmt::format(
+    const std::string countdown = fmt::format(
         "Every display should be visible. Restoring the previous layout in {} seconds unless you "
         "keep this one.",
-        countdown_seconds(*t, m.now_unix_ms))));
+        countdown_seconds(*t, m.now_unix_ms));
+    rows.push_back(ui_rows::caption(countdown));
+    // The countdown is heard with the answer it waits for.
     rows.push_back(command_row(b, "Everything looks correct", "settings.display.keep", "Keep",
-                               "confirm", true));
+                               "confirm", true, countdown));
     rows.push_back(
         command_row(b, "Something is wrong", "settings.display.revert", "Revert now", "revert"));
     return ui_rows::section_card("Keep this display configuration?",

@@ -377,6 +377,7 @@ WidgetBox hotspot_card(PageInput& in) {
   rows.push_back(text_input("network.hotspot.ssid", "network.hotspot.ssid", "Hotspot name"));
   rows.push_back(boxed(w::TextInput::from_secret(in.secrets.hotspot_password())
                            .with_id("network.hotspot.password")
+                           .with_label("Hotspot password")
                            .with_placeholder("Password · at least 8 characters")));
   rows.push_back(ui_rows::setting_row(
       "Band",

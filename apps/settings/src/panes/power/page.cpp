@@ -108,7 +108,7 @@ WidgetBox battery_card(const PowerPane& pane) {
   const PowerReadings& readings = pane.readings();
   const auto& battery = readings.battery;
   WidgetList rows;
-  rows.push_back(boxed(w::ProgressBar(battery.percentage / 100.0)));
+  rows.push_back(boxed(w::ProgressBar(battery.percentage / 100.0).with_label("Battery charge")));
   rows.push_back(ui_rows::info_row("Charge", fmt::format("{}%", battery.percentage)));
   rows.push_back(ui_rows::info_row("Status", battery.summary()));
   if (battery.cycle_count) {

@@ -117,7 +117,8 @@ void firmware_offers(const PageModel& m, const UpdatesBindings& b,
       "Firmware is verified and installed by fwupd. Keep the device connected and do not suspend "
       "it while installation is active."));
   if (const auto* installing = std::get_if<install::Installing>(&m.install)) {
-    rows.push_back(w::boxed(w::ProgressBar(installing->percent / 100.0)));
+    rows.push_back(
+        w::boxed(w::ProgressBar(installing->percent / 100.0).with_label("Installation progress")));
     rows.push_back(ui_rows::info_row("Installing", installing->text));
   } else if (const auto* finished = std::get_if<install::Finished>(&m.install)) {
     rows.push_back(ui_rows::info_row("Installation", finished->restart_required

@@ -20,6 +20,10 @@ std::string confirm_remove(std::string_view username) {
 std::string confirm_remove_keep(std::string_view username) {
   return fmt::format("settings.users.confirm_remove_keep.{}", username);
 }
+
+std::string cancel_remove(std::string_view username) {
+  return fmt::format("settings.users.cancel_remove.{}", username);
+}
 std::string identity_activate(std::string_view id) {
   return fmt::format("settings.users.identity.activate.{}", id);
 }
@@ -28,6 +32,9 @@ std::string identity_remove(std::string_view id) {
 }
 std::string identity_confirm_remove(std::string_view id) {
   return fmt::format("settings.users.identity.confirm_remove.{}", id);
+}
+std::string identity_cancel_remove(std::string_view id) {
+  return fmt::format("settings.users.identity.cancel_remove.{}", id);
 }
 std::string identity_protect(std::string_view id) {
   return fmt::format("settings.users.identity.protect.{}", id);

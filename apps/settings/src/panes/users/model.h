@@ -37,10 +37,14 @@ std::string autologin(std::string_view username);
 std::string remove(std::string_view username);
 std::string confirm_remove(std::string_view username);
 std::string confirm_remove_keep(std::string_view username);
+// Dismisses the removal question, removing nothing.
+std::string cancel_remove(std::string_view username);
 
 std::string identity_activate(std::string_view id);
 std::string identity_remove(std::string_view id);
 std::string identity_confirm_remove(std::string_view id);
+// Dismisses the identity's removal question, removing nothing.
+std::string identity_cancel_remove(std::string_view id);
 std::string identity_protect(std::string_view id);
 }  // namespace control
 

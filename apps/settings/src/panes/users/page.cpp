@@ -113,17 +113,24 @@ WidgetBox user_row(const LocalUser& user, bool pending_removal, bool busy,
         flag_button(user.automatic_login ? "Disable automatic login" : "Enable automatic login",
                     control::autologin(name), !busy, bindings(user, "set-autologin")));
     if (pending_removal) {
-      // Keeping the files is the safer answer, and the default one.
       buttons.push_back(flag_button("Remove, keep files", control::confirm_remove_keep(name), !busy,
-                                    bindings(user, "remove-keep-files"), false, true));
+                                    bindings(user, "remove-keep-files")));
       buttons.push_back(flag_button("Remove account and files", control::confirm_remove(name),
                                     !busy, bindings(user, "remove-files"), true));
+      // Removing nothing is the safe answer: the default one, and Escape's.
+      lib::FlagButton cancel("Cancel", control::cancel_remove(name), control::cancel_remove(name));
+      cancel.with_default_answer().with_cancel_answer();
+      buttons.push_back(boxed(std::move(cancel)));
     } else {
       buttons.push_back(flag_button("Remove…", control::remove(name)));
     }
   }
   lines.push_back(button_line(std::move(buttons), true));
-  return ui_rows::column(std::move(lines), kLinesGap);
+  // The account's name is the context its buttons are heard in.
+  w::Column row;
+  row.with_gap(kLinesGap).with_group(user.display_name);
+  for (WidgetBox& line : lines) row.push(std::move(line));
+  return boxed(std::move(row));
 }
 
 WidgetBox identity_row(const LocalIdentity& identity, bool pending_removal, bool busy) {
@@ -136,11 +143,18 @@ WidgetBox identity_row(const LocalIdentity& identity, bool pending_removal, bool
   WidgetList buttons;
   if (!identity.active) {
     buttons.push_back(flag_button("Use", control::identity_activate(identity.id), !busy));
-    buttons.push_back(pending_removal
-                          ? flag_button("Remove identity",
-                                        control::identity_confirm_remove(identity.id), !busy,
-                                        std::nullopt, true, true)
-                          : flag_button("Remove…", control::identity_remove(identity.id)));
+    if (pending_removal) {
+      buttons.push_back(flag_button("Remove identity",
+                                    control::identity_confirm_remove(identity.id), !busy,
+                                    std::nullopt, true));
+      // Removing nothing is the safe answer: the default one, and Escape's.
+      const std::string cancel_id = control::identity_cancel_remove(identity.id);
+      lib::FlagButton cancel("Cancel", cancel_id, cancel_id);
+      cancel.with_default_answer().with_cancel_answer();
+      buttons.push_back(boxed(std::move(cancel)));
+    } else {
+      buttons.push_back(flag_button("Remove…", control::identity_remove(identity.id)));
+    }
   }
   if (identity.protection == host_identity::Protection::MigrationRequired) {
     buttons.push_back(flag_button("Protect now", control::identity_protect(identity.id), !busy));
@@ -155,16 +169,19 @@ WidgetBox identity_row(const LocalIdentity& identity, bool pending_removal, bool
   return ui_rows::column(std::move(lines), kLinesGap);
 }
 
-WidgetBox text_field(std::string_view id, std::string_view placeholder) {
+// `first`: the field the focus goes to when the form opens.
+WidgetBox text_field(std::string_view id, std::string_view placeholder, bool first = false) {
   return boxed(w::TextInput(std::string(id))
                    .with_kind(w::TextInput::kKindName)
                    .with_id(std::string(id))
-                   .with_placeholder(std::string(placeholder)));
+                   .with_placeholder(std::string(placeholder))
+                   .with_default_answer(first));
 }
 
 WidgetBox form_card(const PageModel& m) {
   WidgetList children;
-  children.push_back(ui_rows::label_row("Full name", text_field(control::kFullName, "Full name")));
+  children.push_back(
+      ui_rows::label_row("Full name", text_field(control::kFullName, "Full name", true)));
   children.push_back(ui_rows::label_row("User name", text_field(control::kUsername, "login-name")));
   children.push_back(
       ui_rows::label_row("Password", boxed(w::TextInput::from_secret(m.password)
@@ -195,9 +212,11 @@ WidgetBox accounts_card(const PageModel& m, const UserBindings& bindings) {
   } else {
     rows = user_rows(*m.users, *m.pending_user_removal, m.busy, bindings);
   }
-  return ui_rows::section_card_with_control("Login accounts",
-                                            flag_button("Add user", std::string(control::kAdd)),
-                                            ui_rows::rows_column(std::move(rows)));
+  // While the form is open the button has nothing to do; the focus it held
+  // goes to the form's first field.
+  return ui_rows::section_card_with_control(
+      "Login accounts", flag_button("Add user", std::string(control::kAdd), !m.form_open),
+      ui_rows::rows_column(std::move(rows)));
 }
 
 WidgetBox identities_card(const PageModel& m) {

@@ -179,6 +179,10 @@ void UsersPane::run_account_triggers(doc::Document& document) {
       pending_user_removal_ = name;
       request_rebuild();
     }
+    if (take_doc_flag(document, control::cancel_remove(name)) && pending_user_removal_ == name) {
+      pending_user_removal_.reset();
+      request_rebuild();
+    }
     for (const bool remove_files : {true, false}) {
       const std::string id =
           remove_files ? control::confirm_remove(name) : control::confirm_remove_keep(name);
@@ -198,6 +202,11 @@ void UsersPane::run_identity_triggers(doc::Document& document) {
     }
     if (take_doc_flag(document, control::identity_remove(id))) {
       pending_identity_removal_ = id;
+      request_rebuild();
+    }
+    if (take_doc_flag(document, control::identity_cancel_remove(id)) &&
+        pending_identity_removal_ == id) {
+      pending_identity_removal_.reset();
       request_rebuild();
     }
     if (take_doc_flag(document, control::identity_confirm_remove(id)) && !busy()) {

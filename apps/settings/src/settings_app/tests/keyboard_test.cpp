@@ -184,6 +184,96 @@ TEST(Keyboard, EscapeCancelsTheAddUserForm) {
   ASSERT_TRUE(w.until([&] { return h.find("users.form.username") == nullptr; }));
 }
 
+// Ctrl+F selects the query already there, so what is typed next replaces
+// it; Escape clears the text just typed as well as the query searched.
+TEST(Keyboard, CtrlFSelectsTheQueryAndEscapeClearsWhatWasTyped) {
+  Window w;
+  auto& h = w.h();
+  const auto typed = [&] {
+    kalu_ui::Widget* search = h.find(kSearchFieldId);
+    const auto review = search ? search->text_review() : std::nullopt;
+    return review ? review->text : std::string("(none)");
+  };
+  h.key(Key::F, Modifiers{.ctrl = true});
+  h.type_text("theme");
+  h.frame();
+  h.key(Key::F, Modifiers{.ctrl = true});
+  h.type_text("printer");
+  h.frame();
+  EXPECT_EQ(typed(), "printer");
+  EXPECT_EQ(w.t.app->synchronized_search_query(), "printer");
+
+  h.key(Key::Escape);
+  h.frame();
+  EXPECT_EQ(typed(), "");
+  EXPECT_EQ(w.t.app->synchronized_search_query(), "");
+  EXPECT_EQ(focused_id(h), kSearchFieldId);
+  // Typed and not yet searched: Escape clears it all the same.
+  h.type_text("wifi");
+  h.key(Key::Escape);
+  EXPECT_EQ(typed(), "");
+}
+
+// The form "Add user" opens takes the focus on its first field; cancelled,
+// it gives the focus back to "Add user".
+TEST(Keyboard, TheAddUserFormTakesTheFocusAndGivesItBack) {
+  Window w;
+  auto& h = w.h();
+  w.t.app->select_pane(panes::Pane::kUsers);
+  ASSERT_TRUE(w.until([&] { return h.find("settings.users.add") != nullptr; }));
+  w.focus("settings.users.add");
+  h.key(Key::Enter);
+  ASSERT_TRUE(w.until([&] { return h.find("users.form.full_name") != nullptr; }));
+  h.frame();
+  EXPECT_EQ(focused_id(h), "users.form.full_name");
+  h.type_text("Ada");
+  h.key(Key::Escape);
+  ASSERT_TRUE(w.until([&] { return h.find("users.form.full_name") == nullptr; }));
+  h.frame();
+  EXPECT_EQ(focused_id(h), "settings.users.add");
+}
+
+// The removal question takes the focus on its safe answer, Cancel; Escape
+// dismisses it, removing nothing, and the focus goes back to "Remove…".
+TEST(Keyboard, TheRemovalQuestionFocusesCancelAndEscapeDismissesIt) {
+  Window w;
+  auto& h = w.h();
+  w.t.app->select_pane(panes::Pane::kUsers);
+  std::string remove;
+  ASSERT_TRUE(w.until([&] {
+    for (kalu_ui::Widget* x : kalu_ui::frame::collect(h.root(), [](const kalu_ui::Widget& y) {
+           return y.id().value_or("").starts_with("settings.users.remove.");
+         })) {
+      remove = *x->id();
+    }
+    return !remove.empty();
+  }));
+  const std::string name = remove.substr(std::string("settings.users.remove.").size());
+  const std::string cancel = "settings.users.cancel_remove." + name;
+  const auto accounts = [] { return (*sim_device::read().value())["users"].dump(); };
+  const std::string before = accounts();
+
+  w.focus(remove);
+  h.key(Key::Enter);
+  ASSERT_TRUE(w.until([&] { return h.find(cancel) != nullptr; }));
+  h.frame();
+  EXPECT_EQ(focused_id(h), cancel);
+  // A stray Space answers Cancel: nothing is removed.
+  h.key(Key::Space);
+  ASSERT_TRUE(w.until([&] { return h.find(cancel) == nullptr; }));
+  h.frame();
+  EXPECT_EQ(focused_id(h), remove);
+  EXPECT_EQ(accounts(), before);
+
+  h.key(Key::Enter);
+  ASSERT_TRUE(w.until([&] { return h.find(cancel) != nullptr; }));
+  h.key(Key::Escape);
+  ASSERT_TRUE(w.until([&] { return h.find(cancel) == nullptr; }));
+  h.frame();
+  EXPECT_EQ(focused_id(h), remove);
+  EXPECT_EQ(accounts(), before);
+}
+
 TEST(Keyboard, TheTimeZoneDropdownJumpsToWhatIsTyped) {
   Window w;
   auto& h = w.h();

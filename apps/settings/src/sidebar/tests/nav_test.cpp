@@ -84,6 +84,18 @@ TEST(BuildNavTest, QueryListsMatchesUnderResults) {
   EXPECT_THAT(blue.selected, ElementsAre(kDisplays));
 }
 
+TEST(BuildNavTest, PanesNamedByTheQueryComeFirst) {
+  // "time" is in Time & Date's title, and only in the others' keywords.
+  const Listed time = listed(*sections_of(*build_nav(kNetwork, "time", new_cell()))[0]);
+  ASSERT_FALSE(time.panes.empty());
+  EXPECT_EQ(time.panes.front(), kTimeDate);
+  // Among title matches, the sidebar's order stays.
+  const Listed s = listed(*sections_of(*build_nav(kNetwork, "s", new_cell()))[0]);
+  ASSERT_GE(s.panes.size(), 2u);
+  EXPECT_EQ(s.panes[0], kDevicesSync);
+  EXPECT_EQ(s.panes[1], kSound);
+}
+
 TEST(BuildNavTest, NothingMatchingSaysSoWithTheTrimmedQueryAsTyped) {
   const auto nav = build_nav(panes::Pane::kNetwork, "  Zzz  ", new_cell());
   EXPECT_THAT(headers(*nav), ElementsAre("RESULTS"));

@@ -94,9 +94,16 @@ TEST(UsersPage, AccountRowsAndTheirButtons) {
   t.h->frame();
   EXPECT_THAT(buttons_of(root, ".grace"),
               ElementsAre("Make administrator", "Enable automatic login", "Remove, keep files",
-                          "Remove account and files"));
+                          "Remove account and files", "Cancel"));
   EXPECT_THAT(buttons_of(root, ".ada"),
               ElementsAre("Make standard", "Enable automatic login", "Remove…"));
+
+  // Cancel dismisses the question and removes nothing.
+  ASSERT_TRUE(t.press(control::cancel_remove("grace")));
+  t.h->frame();
+  EXPECT_THAT(buttons_of(root, ".grace"),
+              ElementsAre("Make administrator", "Enable automatic login", "Remove…"));
+  EXPECT_THAT(texts_of(root), Contains("Grace Hopper"));
 }
 
 TEST(UsersPage, AccountButtonsAreBoundToTheUsersSection) {
@@ -155,11 +162,11 @@ TEST(UsersPage, IdentityRemovalMovesToTheLastPressed) {
   EXPECT_THAT(texts_of(root), Contains(::testing::StartsWith("Hardware-backed means")));
   ASSERT_TRUE(t.press(control::identity_remove("b")));
   t.h->frame();
-  EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove identity"));
+  EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove identity", "Cancel"));
   ASSERT_TRUE(t.press(control::identity_remove("c")));
   t.h->frame();
   EXPECT_THAT(buttons_of(root, ".b"), ElementsAre("Use", "Remove…"));
-  EXPECT_THAT(buttons_of(root, ".c"), ElementsAre("Use", "Remove identity"));
+  EXPECT_THAT(buttons_of(root, ".c"), ElementsAre("Use", "Remove identity", "Cancel"));
   EXPECT_THAT(t.identities->calls(), ::testing::IsEmpty());
 }
 

@@ -314,6 +314,12 @@ TEST(UsersPaneTest, IdentityButtons) {
   ASSERT_TRUE(t.settle());
   ASSERT_TRUE(t.press(control::identity_activate("work-7f")));
   ASSERT_TRUE(t.settle());
+  // Cancel dismisses the question and removes nothing.
+  ASSERT_TRUE(t.press(control::identity_remove("home")));
+  t.h->frame();
+  ASSERT_TRUE(t.press(control::identity_cancel_remove("home")));
+  t.h->frame();
+  EXPECT_EQ(t.pane().pending_identity_removal(), std::nullopt);
   ASSERT_TRUE(t.press(control::identity_remove("home")));
   t.h->frame();
   ASSERT_TRUE(t.press(control::identity_confirm_remove("home")));

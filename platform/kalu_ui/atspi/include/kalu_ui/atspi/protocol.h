@@ -15,6 +15,8 @@ inline constexpr std::uint32_t kFrame = 23;
 inline constexpr std::uint32_t kImage = 27;
 inline constexpr std::uint32_t kLabel = 29;
 inline constexpr std::uint32_t kListItem = 32;
+inline constexpr std::uint32_t kMenu = 33;
+inline constexpr std::uint32_t kMenuItem = 35;
 inline constexpr std::uint32_t kPanel = 39;
 inline constexpr std::uint32_t kPasswordText = 40;
 inline constexpr std::uint32_t kProgressBar = 42;
@@ -25,6 +27,7 @@ inline constexpr std::uint32_t kStatusBar = 54;
 inline constexpr std::uint32_t kToggleButton = 62;
 inline constexpr std::uint32_t kApplication = 75;
 inline constexpr std::uint32_t kEntry = 79;
+inline constexpr std::uint32_t kGrouping = 99;
 }  // namespace role
 
 // The role's name as the protocol spells it ("push button").

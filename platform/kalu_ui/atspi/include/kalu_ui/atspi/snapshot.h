@@ -20,9 +20,15 @@
 // window itself (a frame), whatever role it answers.
 //
 // A node keeps its object path from one snapshot to the next while the
-// widget it stands for keeps its id (or, without an id, its place among its
-// parent's nodes), so a screen reader's references outlive a rebuilt page.
+// widget it stands for keeps its id and role (or, without an id, its parent,
+// role and name), so a screen reader's references outlive a rebuilt page,
+// and a path never stands for another kind of object or another label: a
+// client that caches what it read of a path never reads it wrong.
 // A secret field's text is never taken: it stands as an empty text.
+//
+// A dropdown's node holds its options as a list of items, the chosen one
+// selected and, while the list is open, the highlighted one focused, so the
+// choice and the highlight are read and followed as they are elsewhere.
 namespace kalu_ui::atspi {
 
 struct Node {
@@ -41,8 +47,16 @@ struct Node {
   std::string description;
   std::string accessible_id;
   StateSet states;
-  // A slider's range and where it stands.
+  // A slider's or a bar's range and where it stands.
   std::optional<AccessibleRange> value;
+  // What the node holds beside its name, in words: a dropdown's choice, a
+  // recorder's chord, the map's zone, a bar's "78%". Empty for none.
+  std::string value_text;
+  // A dropdown's list and its options: the dropdown's key (the widget they
+  // stand for) and an option's text (what its action chooses); empty for
+  // every other node.
+  std::string owner_key;
+  std::string option;
   // Fields and labels: the text (in UTF-8) and the caret in characters.
   std::optional<std::string> text;
   std::size_t caret = 0;

@@ -38,6 +38,9 @@ class Button : public BoundControl {
   // confirmation's safer choice): it takes the keyboard focus when it
   // appears where the focus was lost (default_answer, focus.h).
   Button& with_default_answer(bool answer = true) &;
+  // The answer that dismisses the question it stands in (a Cancel): Escape
+  // presses it (cancel_answer, focus.h).
+  Button& with_cancel_answer(bool answer = true) &;
   // A fixed size instead of the label's.
   Button& with_size(float width, float height) &;
   // At least this tall (kMinHeight otherwise).
@@ -61,6 +64,7 @@ class Button : public BoundControl {
   KALU_UI_RVALUE_BUILDER(Button, with_enabled)
   KALU_UI_RVALUE_BUILDER(Button, with_danger)
   KALU_UI_RVALUE_BUILDER(Button, with_default_answer)
+  KALU_UI_RVALUE_BUILDER(Button, with_cancel_answer)
   KALU_UI_RVALUE_BUILDER(Button, with_size)
   KALU_UI_RVALUE_BUILDER(Button, with_min_height)
   KALU_UI_RVALUE_BUILDER(Button, on_click)

@@ -27,6 +27,13 @@ class Card : public Stack {
   const std::string& title() const { return title_; }
   const std::optional<std::string>& description() const { return description_; }
   bool has_header() const { return !title_.empty() || description_.has_value(); }
+  // The name screen readers hear for a card whose title is a row of its
+  // content (a titled card is named by its title).
+  Card& with_group_name(std::string name) & {
+    group_name_ = std::move(name);
+    return *this;
+  }
+  KALU_UI_RVALUE_BUILDER(Card, with_group_name)
   // Where the header was laid out (zero without a header).
   Rect header_rect() const { return header_rect_; }
 
@@ -40,9 +47,13 @@ class Card : public Stack {
                     double origin_y) override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
+  // A group named by the title (its description describing it), so that its
+  // controls are heard in the card's context; none for an unnamed card.
+  std::optional<AccessibilityNode> accessibility() const override;
 
  private:
   std::string title_;
+  std::string group_name_;
   std::optional<std::string> description_;
   layout::NodeId header_node_;
   Rect header_rect_;

@@ -114,8 +114,12 @@ class BoundControl : public Leaf, public KeepsPlace, public RowLabelled {
   std::vector<ControlActionBinding> control_action_bindings() const override;
   // The value is the binding's availability (non-zero: available).
   void refresh_control_action_availability(std::uint64_t value) override;
-  // The default answer of a question (Button::with_default_answer).
+  // The default answer of a question (Button::with_default_answer), or the
+  // first field of a form that opens (where the focus goes).
   bool is_default_answer() const { return default_answer_; }
+  // The answer that dismisses a question (Button::with_cancel_answer):
+  // what Escape presses.
+  bool is_cancel_answer() const { return cancel_answer_; }
 
   std::optional<std::string_view> place_key() const override;
   std::optional<WidgetPlace> place() const override { return std::nullopt; }
@@ -152,6 +156,7 @@ class BoundControl : public Leaf, public KeepsPlace, public RowLabelled {
   bool enabled_ = true;
   bool focused_ = false;
   bool default_answer_ = false;
+  bool cancel_answer_ = false;
 
  private:
   std::optional<kalu_actions::ActionBinding> binding_;
@@ -170,6 +175,11 @@ class ControlBase : public BoundControl {
     label_ = std::move(label);
     return self();
   }
+  // Takes the focus where it was lost, as a question's default answer does.
+  Self& with_default_answer(bool answer = true) & {
+    default_answer_ = answer;
+    return self();
+  }
   // Records every change the user makes as an invocation of the bound
   // action; none (a section without that action) leaves the control as it is.
   Self& on_action(std::optional<kalu_actions::ActionBinding> binding) & {
@@ -178,6 +188,7 @@ class ControlBase : public BoundControl {
   }
   KALU_UI_RVALUE_BUILDER(Self, with_id)
   KALU_UI_RVALUE_BUILDER(Self, with_label)
+  KALU_UI_RVALUE_BUILDER(Self, with_default_answer)
   KALU_UI_RVALUE_BUILDER(Self, on_action)
 
   std::string_view type_name() const override { return Self::kTypeName; }

@@ -37,6 +37,9 @@ void apply_focus_request(Widget& root, const EventContext& context);
 // and can take the focus; null when there is none. A frame that finds the
 // focus lost after rebuilding a page gives it to this control.
 Widget* default_answer(Widget& root);
+// The first enabled control under `root` that dismisses a question (a
+// Cancel); null when there is none. Escape that nothing else took presses it.
+Widget* cancel_answer(Widget& root);
 
 // One Tab stop for a list of widgets among which the arrow keys move, as a
 // desktop's lists have: the member holding the focus, else the current one

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "widget_contract/widget.h"
 
@@ -22,6 +23,11 @@
 // TreePlace::restore hands each widget built since the capture the place of
 // the widget that had its key before, and gives the focus back when nothing
 // holds it any more. Widgets that lived through the rebuild keep their own.
+// A focused control that is gone, or can no longer take the focus, passes it
+// to the question's default answer when one appeared, else to the control
+// that now follows the nearest one before it that is still there (its
+// replacement in the same row, or the next control), so the focus stays
+// where the person was rather than falling back to the window.
 // Everything runs on the UI thread.
 namespace kalu_ui::widget {
 
@@ -88,6 +94,10 @@ class TreePlace {
   };
   std::unordered_map<std::string, Held> places_;
   std::optional<std::string> focused_;
+  // The keys of the focusable widgets before the focused one, the nearest
+  // first, and after it.
+  std::vector<std::string> before_;
+  std::vector<std::string> after_;
 };
 
 }  // namespace kalu_ui::widget

@@ -37,6 +37,8 @@ inline constexpr std::uint8_t kScrollView = 2;
 inline constexpr std::uint8_t kProgressIndicator = 3;
 inline constexpr std::uint8_t kImage = 4;
 inline constexpr std::uint8_t kStatus = 5;
+// Controls that belong together under a name (a card, a device's row).
+inline constexpr std::uint8_t kGroup = 6;
 // An entry of a navigation list that shows one page of many (a sidebar row).
 inline constexpr std::uint8_t kNavigationItem = 20;
 }  // namespace role
@@ -269,6 +271,12 @@ class Line : public Stack {
     id_ = std::move(id);
     return self();
   }
+  // Makes the line a named group for screen readers (an account's row, a
+  // device's): its controls are heard with the name as their context.
+  Self& with_group(std::string name) & {
+    group_ = std::move(name);
+    return self();
+  }
   KALU_UI_RVALUE_BUILDER(Self, push)
   KALU_UI_RVALUE_BUILDER(Self, with_gap)
   KALU_UI_RVALUE_BUILDER(Self, with_gap_x)
@@ -278,6 +286,7 @@ class Line : public Stack {
   KALU_UI_RVALUE_BUILDER(Self, with_alignment)
   KALU_UI_RVALUE_BUILDER(Self, with_justify)
   KALU_UI_RVALUE_BUILDER(Self, with_id)
+  KALU_UI_RVALUE_BUILDER(Self, with_group)
 
   std::string_view type_name() const override { return Self::kTypeName; }
   // Empty when the line has none.
@@ -289,6 +298,10 @@ class Line : public Stack {
   std::optional<PresenceKey> presence_key() const override {
     if (id_.empty()) return std::nullopt;
     return PresenceKey{id_};
+  }
+  std::optional<AccessibilityNode> accessibility() const override {
+    if (group_.empty()) return std::nullopt;
+    return AccessibilityNode{}.with_role(role::kGroup).with_label(group_);
   }
   DeviceLocalOutcome start_resource_operation_with_document(
       const ResourceOperationId& operation_id, OperationKind kind, std::string_view action_id,
@@ -304,6 +317,7 @@ class Line : public Stack {
   // A plain string (empty: none) rather than an optional one, which g++ 12
   // misreads as uninitialised once the widget is moved.
   std::string id_;
+  std::string group_;
 };
 
 }  // namespace kalu_ui::widget
