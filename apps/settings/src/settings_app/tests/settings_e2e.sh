@@ -56,6 +56,13 @@ toolkit_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../../../platform/kalu
 # shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
 source "$toolkit_tests/xvfb.sh"
 
+# A script starts python3 dozens of times; the name may be a version
+# manager's shim that costs far more than the interpreter on each start, so
+# the interpreter it stands for is found once and run directly.
+e2e_python="$(command python3 -c 'import sys; print(sys.executable)')" || e2e_python=""
+[[ -x "$e2e_python" ]] || e2e_python="$(command -v python3)"
+python3() { "$e2e_python" "$@"; }
+
 xvfb_pid=""
 app_pid=""
 stop_at_exit=()
