@@ -133,7 +133,16 @@ said() {
 }
 
 operation_id() {
-  python3 -c 'import json, sys; print(json.load(open(sys.argv[1])).get("operation_id", ""))' "$1"
+  # settingsctl indents its answer by two: the answer's own member is the one
+  # at that depth, never one nested in an outcome's value.
+  local line
+  [[ -r "$1" ]] || return 1
+  while IFS= read -r line; do
+    if [[ "$line" =~ ^\ \ \"operation_id\":\ \"([^\"]*)\" ]]; then
+      echo "${BASH_REMATCH[1]}"
+      return 0
+    fi
+  done <"$1"
 }
 
 invoke() {
