@@ -25,6 +25,20 @@ def read_xwd(path):
         return (mask & -mask).bit_length() - 1
 
     rs, gs, bs = shift(red_mask), shift(green_mask), shift(blue_mask)
+    masks = (red_mask, green_mask, blue_mask)
+    if all(mask >> shift(mask) == 0xFF and shift(mask) % 8 == 0 for mask in masks):
+        # Each channel is a whole byte of the pixel: copy it with one slice
+        # per row and channel instead of unpacking pixel by pixel.
+        lanes = [shift(mask) // 8 if byte_order == 0 else 3 - shift(mask) // 8 for mask in masks]
+        rows = []
+        for y in range(height):
+            start = offset + y * bytes_per_line
+            pixels = data[start:start + width * 4]
+            row = bytearray(width * 3)
+            for channel, lane in enumerate(lanes):
+                row[channel::3] = pixels[lane::4]
+            rows.append(bytes(row))
+        return width, height, rows
     rows = []
     for y in range(height):
         start = offset + y * bytes_per_line

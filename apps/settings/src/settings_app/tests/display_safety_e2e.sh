@@ -32,12 +32,15 @@ reverted_in_file() {
   [[ "$(in_file)" == "5 "* ]]
 }
 
-# Waits (at most a minute) until the deadline of the test in the file passed.
-deadline_passed() {
+# The deadline of the test in the file, in Unix milliseconds.
+deadline_in_file() {
   python3 -c '
-import json, sys, time
-t = json.load(open(sys.argv[1]))["display"]["transaction"]
-sys.exit(0 if time.time() * 1000 > t["deadline_unix_ms"] else 1)' "$KALU_DEVICE_STATE"
+import json, sys
+print(int(json.load(open(sys.argv[1]))["display"]["transaction"]["deadline_unix_ms"]))' "$KALU_DEVICE_STATE"
+}
+# Whether the clock is past DEADLINE (Unix milliseconds).
+past() {
+  ((${EPOCHREALTIME/./} / 1000 > $1))
 }
 
 apply_125() {
@@ -67,7 +70,8 @@ apply_125
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
-wait_until 60 deadline_passed || fail "the deadline never passed"
+deadline="$(deadline_in_file)" || fail "the test in the file has no deadline"
+wait_until 60 past "$deadline" || fail "the deadline never passed"
 [[ "$(simdev get 'display.config["DP-2"].scale')" == 1.5 ]] ||
   fail "simdev shows $(simdev get 'display.config["DP-2"].scale') after the deadline"
 [[ "$(simdev get display.transaction.state)" == 5 ]] || fail "the test did not end reverted"

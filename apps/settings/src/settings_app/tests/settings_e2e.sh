@@ -56,6 +56,13 @@ toolkit_tests="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../../../platform/kalu
 # shellcheck source=../../../../../platform/kalu_ui/app/tests/xvfb.sh
 source "$toolkit_tests/xvfb.sh"
 
+# A script starts python3 dozens of times; the name may be a version
+# manager's shim that costs far more than the interpreter on each start, so
+# the interpreter it stands for is found once and run directly.
+e2e_python="$(command python3 -c 'import sys; print(sys.executable)')" || e2e_python=""
+[[ -x "$e2e_python" ]] || e2e_python="$(command -v python3)"
+python3() { "$e2e_python" "$@"; }
+
 xvfb_pid=""
 app_pid=""
 stop_at_exit=()
@@ -126,7 +133,16 @@ said() {
 }
 
 operation_id() {
-  python3 -c 'import json, sys; print(json.load(open(sys.argv[1])).get("operation_id", ""))' "$1"
+  # settingsctl indents its answer by two: the answer's own member is the one
+  # at that depth, never one nested in an outcome's value.
+  local line
+  [[ -r "$1" ]] || return 1
+  while IFS= read -r line; do
+    if [[ "$line" =~ ^\ \ \"operation_id\":\ \"([^\"]*)\" ]]; then
+      echo "${BASH_REMATCH[1]}"
+      return 0
+    fi
+  done <"$1"
 }
 
 invoke() {
