@@ -1,5 +1,6 @@
-// Every action the resource tree publishes with declared input, invoked the
-// way a client invokes it with arguments that do not fit: each is refused
+// Every action the resource tree publishes, invoked the way a client invokes
+// it with arguments that do not fit (any argument at all, for an action that
+// takes none): each is refused
 // with invalid_arguments naming the action and the parameter, and nothing
 // ran (no operation, the simulated device and the settings file as they
 // were).
@@ -86,12 +87,21 @@ std::vector<BadCall> bad_calls(const ActionSpec& spec) {
   return calls;
 }
 
-void collect(const kalu_actions::Resource& resource,
-             std::vector<std::pair<std::string, ActionSpec>>& typed) {
+// A parameterless action sent an argument, the mistakes a neighbour's
+// parameters make natural: each is refused naming the key, never dropped.
+std::vector<BadCall> bad_calls_without_parameters() {
+  return {{"value of a flip", Json{{"value", true}}, "value"},
+          {"flag of a neighbour", Json{{"dry_run", true}}, "dry_run"},
+          {"null beside a key", Json{{"admin", false}, {"x", nullptr}}, "admin"}};
+}
+
+using Found = std::vector<std::pair<std::string, ActionSpec>>;
+
+void collect(const kalu_actions::Resource& resource, Found& typed, Found& parameterless) {
   for (const ActionSpec& spec : resource.actions) {
-    if (!spec.parameters.empty()) typed.emplace_back(resource.id, spec);
+    (spec.parameters.empty() ? parameterless : typed).emplace_back(resource.id, spec);
   }
-  for (const auto& child : resource.children) collect(child, typed);
+  for (const auto& child : resource.children) collect(child, typed, parameterless);
 }
 
 TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
@@ -101,11 +111,16 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   t.harness.frame();
   t.harness.frame();
 
-  std::vector<std::pair<std::string, ActionSpec>> typed;
-  for (const auto& resource : t.app->resources(t.harness.document())) collect(resource, typed);
+  Found typed;
+  Found parameterless;
+  for (const auto& resource : t.app->resources(t.harness.document())) {
+    collect(resource, typed, parameterless);
+  }
   // Every kind of typed action is there: the sections' toggles, levels and
-  // choices, Power's charge cap, the set-setting actions.
+  // choices, Power's charge cap, the set-setting actions; and the flips,
+  // openings and item commands that take nothing.
   ASSERT_GT(typed.size(), 100u);
+  ASSERT_GT(parameterless.size(), 90u);
 
   const auto device_before = prefs_store::read_text(sim_device::state_path());
   const auto settings_before = scope.settings_text();
@@ -113,8 +128,13 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   actions::register_settings_action_handler(*registry);
   kalu_ui::host::ActionHost actions(registry);
   std::size_t refused = 0;
-  for (const auto& [resource_id, spec] : typed) {
-    for (const BadCall& call : bad_calls(spec)) {
+  std::vector<std::pair<const std::pair<std::string, ActionSpec>*, std::vector<BadCall>>> table;
+  for (const auto& found : typed) table.emplace_back(&found, bad_calls(found.second));
+  for (const auto& found : parameterless)
+    table.emplace_back(&found, bad_calls_without_parameters());
+  for (const auto& [found, calls] : table) {
+    const auto& [resource_id, spec] = *found;
+    for (const BadCall& call : calls) {
       SCOPED_TRACE(resource_id + " " + spec.name + ": " + call.what + " " + call.arguments.dump());
       auto invoked = kalu_ui::host::invoke_resource_action(
           actions, *t.app, t.harness.document(), resource_id, spec.name,
@@ -127,7 +147,7 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
       ++refused;
     }
   }
-  EXPECT_GT(refused, 3 * typed.size());
+  EXPECT_GT(refused, 3 * (typed.size() + parameterless.size()));
   t.harness.frame();
   EXPECT_FALSE(t.app->executor().busy());
   EXPECT_EQ(t.app->operation_completion()->get(), operations::OperationCompletion{});
