@@ -155,5 +155,73 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   EXPECT_EQ(scope.settings_text(), settings_before);
 }
 
+// A setting says what is now set, as every finished operation does: in its
+// text, and as a JSON string in its value.
+TEST(ArgumentCheck, ASettingSaysWhatIsNowSet) {
+  testing::DeviceScope scope;
+  testing::AppFixture t;
+  t.harness.frame();
+  auto registry = std::make_shared<kalu_actions::ActionRegistry>();
+  actions::register_settings_action_handler(*registry);
+  kalu_ui::host::ActionHost actions(registry);
+  const struct {
+    std::string resource;
+    std::string action;
+    Json arguments;
+    std::string text;
+  } cases[] = {
+      {"settings.section:appearance",
+       "theme",
+       {{"choice", "Light"}},
+       "Appearance: theme set to Light."},
+      {"settings.section:notifications", "dnd", Json::object(),
+       "Notifications: Turn on Do Not Disturb: done."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.resource + " " + c.action);
+    auto invoked = kalu_ui::host::invoke_resource_action(
+        actions, *t.app, t.harness.document(), c.resource, c.action,
+        kalu_actions::ActionArgs::from_json(c.arguments));
+    ASSERT_TRUE(invoked.has_value()) << invoked.error().message;
+    const auto* done = std::get_if<kalu_ui::DeviceLocalOutcome::Completed>(&invoked->outcome.value);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(done->outcome.text, c.text);
+    EXPECT_EQ(done->outcome.value_json, Json(c.text).dump());
+  }
+}
+
+// The buttons the shown page publishes for clients to press are listed under
+// its section, and found by id, while the page is shown.
+TEST(ArgumentCheck, TheShownPagesControlsAreListedUnderItsSection) {
+  testing::DeviceScope scope;
+  testing::AppFixture t;
+  t.app->select_pane(panes::Pane::kAppsFiles);
+  t.harness.frame();
+  t.harness.frame();
+  const auto tree = t.app->resources(t.harness.document());
+  ASSERT_FALSE(tree.empty());
+  const kalu_actions::Resource* section = tree.front().find("settings.section:default-apps");
+  ASSERT_NE(section, nullptr);
+  std::vector<const kalu_actions::Resource*> controls;
+  for (const auto& child : section->children) {
+    if (child.kind == "kalu.control") controls.push_back(&child);
+  }
+  ASSERT_FALSE(controls.empty());
+  for (const kalu_actions::Resource* control : controls) {
+    SCOPED_TRACE(control->id);
+    EXPECT_TRUE(control->id.starts_with("kalu.control:"));
+    EXPECT_FALSE(control->label.empty());
+    ASSERT_EQ(control->actions.size(), 1u);
+    EXPECT_EQ(control->actions[0].name, "invoke");
+    EXPECT_TRUE(control->actions[0].parameters.empty());
+    EXPECT_EQ(t.app->resource_by_id(t.harness.document(), control->id), *control);
+  }
+  // Another pane shown: its controls are not Apps & Files's.
+  t.app->select_pane(panes::Pane::kNetwork);
+  t.harness.frame();
+  t.harness.frame();
+  EXPECT_EQ(t.app->resource_by_id(t.harness.document(), controls.front()->id), std::nullopt);
+}
+
 }  // namespace
 }  // namespace settings::settings_app
