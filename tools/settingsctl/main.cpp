@@ -13,22 +13,31 @@
 // "-" in place of ARGS-JSON or PAYLOAD reads it from standard input, so a
 // payload needs no shell quoting. With --wait, an operation that was
 // accepted is polled until it is final: invoke prints its answer with the
-// final status as "status", start prints the final status.
+// final status as "status", start prints the final status. When the wait
+// bound passes first, the operation is still running: invoke prints its
+// answer with the last status, start its id, wait the last status (all with
+// the operation id on standard output) and the exit status is 4, so that a
+// script can `wait` on the id later.
 //
 // Exit status: 0 success, 1 failure (the operation failed or was cancelled,
 // also when --wait waited for it; the application could not be reached or
-// answered nothing; --timeout passed while waiting), 2 wrong usage, 3
-// refused (the application refused or did not handle the request, or the
-// connection was not permitted).
+// answered nothing), 2 wrong usage, 3 refused (the application refused or
+// did not handle the request, or the connection was not permitted; sending
+// the same again does not help), 4 still running (the wait bound passed
+// before the operation was final), 5 busy (refused only because another
+// operation is still running, the outcome's "busy": sending the same again
+// after it ends may succeed).
 
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -45,7 +54,16 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int kRefused = 3;
+constexpr int kStillRunning = 4;
+constexpr int kBusy = 5;
 constexpr long kMaxTimeout = 86400;
+// One answer is waited for this long, or --timeout when that is longer; an
+// operation is waited for --timeout, else the longest the application lets a
+// device-local operation run (half an hour, for update checks, rollbacks,
+// firmware, pairing ...) and a minute more, so that healthy slow work is not
+// read as still running.
+constexpr int kDefaultRequestSeconds = 30;
+constexpr int kDefaultWaitSeconds = 31 * 60;
 
 constexpr std::string_view kUsageText =
     "usage: settingsctl [--app ID | --socket PATH] [--timeout SECONDS] COMMAND ...\n"
@@ -61,11 +79,18 @@ constexpr std::string_view kUsageText =
     "  send LINE                          send one raw request line\n"
     "\n"
     "  -       in place of ARGS-JSON or PAYLOAD reads it from standard input\n"
-    "  --wait  polls an accepted operation until it is final (at most --timeout,\n"
-    "          30 s by default) and exits with its status\n"
+    "  --wait  polls an accepted operation until it is final and exits with its\n"
+    "          status; at most --timeout, by default 31 minutes (the longest an\n"
+    "          operation may run, half an hour, and a minute more)\n"
+    "  --timeout SECONDS  bounds --wait and wait; each answer is waited for 30 s,\n"
+    "          or SECONDS when longer\n"
     "\n"
     "Exit status: 0 success; 1 the operation failed or was cancelled, or the\n"
-    "application could not be reached; 2 wrong usage; 3 refused.\n";
+    "application could not be reached; 2 wrong usage; 3 refused (sending it again\n"
+    "does not help); 4 still running: the wait bound passed first, the answer with\n"
+    "its \"operation_id\" is on standard output (`wait ID` goes on waiting); 5 busy:\n"
+    "refused only because another operation is still running (\"busy\": true in the\n"
+    "outcome), try again once it has ended.\n";
 
 int usage(std::string_view problem) {
   if (!problem.empty()) fmt::print(stderr, "settingsctl: {}\n", problem);
@@ -96,16 +121,18 @@ void print_json(const Json& value) {
 }
 
 // The exit status an outcome or status stands for.
-int status_code(const Json& state) {
-  const std::string s = text_of(state);
+int status_code(const Json& outcome) {
+  const std::string s = text_of(member(outcome, "state"));
   if (s == "completed" || s == "accepted" || s == "succeeded" || s == "pending") return kOk;
+  if (s == "rejected" && member(outcome, "busy") == true) return kBusy;
   if (s == "rejected" || s == "not_handled") return kRefused;
   return kFailed;
 }
 
 struct Client {
   kalu_ui::host::Connection connection;
-  int timeout_ms;
+  int timeout_ms;       // for one answer
+  int wait_timeout_ms;  // for an operation to be final
   std::uint64_t next_id = 1;
 
   // One request; the answer's "result", or the exit status to leave with.
@@ -144,21 +171,30 @@ std::expected<Json, std::string> parse_json_arg(std::string_view text, std::stri
   return value;
 }
 
-// Polls `id` until its status is final (or the client's timeout passes):
-// the final status, or the exit status to leave with.
+// Polls `id` until its status is final or the wait bound passes: the final
+// status, the last (pending) status when the bound passed, or the exit
+// status to leave with when the application could not be asked.
 std::expected<Json, int> wait_final(Client& client, const std::string& id) {
   const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(client.timeout_ms);
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(client.wait_timeout_ms);
   for (;;) {
     auto result = client.call({{"method", "poll"}, {"operation_id", id}});
     if (!result) return std::unexpected(result.error());
     const Json& status = member(*result, "status");
     if (text_of(member(status, "state")) != "pending") return status;
     if (std::chrono::steady_clock::now() > deadline) {
-      return std::unexpected(failure(fmt::format("operation {} did not finish in time", id)));
+      fmt::print(stderr,
+                 "settingsctl: operation {} is still running; `settingsctl wait {}` waits on\n", id,
+                 id);
+      return status;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+}
+
+// The exit status of a status that --wait or wait ended with.
+int waited_code(const Json& status) {
+  return text_of(member(status, "state")) == "pending" ? kStillRunning : status_code(status);
 }
 
 // Takes a trailing "--wait" off `args`; answers whether there was one.
@@ -199,10 +235,10 @@ int run(Client& client, std::vector<std::string> args) {
       if (!status) return status.error();
       (*result)["status"] = *status;
       print_json(*result);
-      return status_code(member(*status, "state"));
+      return waited_code(*status);
     }
     print_json(*result);
-    return status_code(member(outcome, "state"));
+    return status_code(outcome);
   }
   if (command == "start" && n == 4) {
     char* end = nullptr;
@@ -216,7 +252,7 @@ int run(Client& client, std::vector<std::string> args) {
         {{"method", "start"}, {"action_id", args[1]}, {"kind", kind}, {"payload", *payload}});
     if (!result) return result.error();
     const Json& outcome = member(*result, "outcome");
-    const int code = status_code(member(outcome, "state"));
+    const int code = status_code(outcome);
     if (code != kOk) {
       return failure(
           fmt::format("{}: {}", text_of(member(outcome, "state")),
@@ -230,21 +266,26 @@ int run(Client& client, std::vector<std::string> args) {
     }
     auto status = wait_final(client, id);
     if (!status) return status.error();
-    print_json(*status);
-    return status_code(member(*status, "state"));
+    // Still running: the id, as start without --wait prints it.
+    if (text_of(member(*status, "state")) == "pending") {
+      fmt::print("{}\n", id);
+    } else {
+      print_json(*status);
+    }
+    return waited_code(*status);
   }
   if (command == "poll" && (n == 2 || (n == 3 && args[2] == "--cancel"))) {
     auto result = client.call({{"method", "poll"}, {"operation_id", args[1]}, {"cancel", n == 3}});
     if (!result) return result.error();
     const Json& status = member(*result, "status");
     print_json(status);
-    return status_code(member(status, "state"));
+    return status_code(status);
   }
   if (command == "wait" && n == 2) {
     auto status = wait_final(client, args[1]);
     if (!status) return status.error();
     print_json(*status);
-    return status_code(member(*status, "state"));
+    return waited_code(*status);
   }
   if (command == "send" && n == 2) {
     auto line = client.connection.request(args[1], client.timeout_ms);
@@ -261,7 +302,7 @@ int run(Client& client, std::vector<std::string> args) {
 int main(int argc, char** argv) {
   std::string app_id = "kalu.settings";
   std::string socket_path;
-  int timeout_seconds = 30;
+  std::optional<int> timeout_seconds;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -299,6 +340,8 @@ int main(int argc, char** argv) {
     return failure(connection.error().message,
                    connection.error().access_denied ? kRefused : kFailed);
   }
-  Client client{std::move(*connection), timeout_seconds * 1000};
+  Client client{std::move(*connection),
+                std::max(timeout_seconds.value_or(0), kDefaultRequestSeconds) * 1000,
+                timeout_seconds.value_or(kDefaultWaitSeconds) * 1000};
   return run(client, std::move(args));
 }

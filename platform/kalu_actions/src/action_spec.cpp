@@ -156,15 +156,17 @@ ActionSpec ActionSpec::destructive() && {
 }
 
 kalu_ui::Result<EncodedAction> ActionSpec::build_json(const ActionArgs& arguments) const {
-  if (fixed_input) return *fixed_input;
-  if (!handler || !*handler) {
+  if (!fixed_input && (!handler || !*handler)) {
     return kalu_ui::fail("action \"{}\" has no handler", name);
   }
   // Judged before the handler runs: a handler's defaults are for what the
-  // spec leaves optional, never a stand-in for a value sent wrong.
+  // spec leaves optional, never a stand-in for a value sent wrong. A
+  // parameterless action is judged too: an argument it would drop ("value":
+  // true sent to a flip) must not run the opposite of what was asked.
   if (auto checked = check_arguments(*this, arguments); !checked) {
     return std::unexpected(std::move(checked.error()));
   }
+  if (fixed_input) return *fixed_input;
   return (*handler)(arguments);
 }
 

@@ -151,16 +151,21 @@ TEST(BuildJsonTest, OperationGuardDropsAPayloadMeantForAnotherOperation) {
   EXPECT_EQ(enforce_operation_type(same, "a"), same);
 }
 
-TEST(NullarySpecTest, DeliversTheSamePayloadWhateverTheArguments) {
+TEST(NullarySpecTest, DeliversItsFixedPayloadAndRefusesAnyArgument) {
   auto spec = ActionSpec::nullary("open", "Open Network", kOperationInterface, "settings.open-pane",
                                   json_string("network"));
   ASSERT_TRUE(spec.has_value());
   auto a = spec->build_json(ActionArgs());
-  auto b = spec->build_json(ActionArgs().with("value", true).with("x", "y"));
-  ASSERT_TRUE(a && b);
+  ASSERT_TRUE(a.has_value());
   EXPECT_EQ(a->payload_text(), R"("network")");
-  EXPECT_EQ(a->payload, b->payload);
   EXPECT_EQ(a->action_id, "settings.open-pane");
+  // An argument it would drop is refused, not ignored: a flip sent
+  // {"value": true} must not turn something off.
+  auto b = spec->build_json(ActionArgs().with("value", true));
+  ASSERT_FALSE(b.has_value());
+  EXPECT_EQ(b.error(), R"(open: unknown argument "value"; open takes no arguments)");
+  auto null_only = spec->build_json(*ActionArgs::parse("null"));
+  EXPECT_TRUE(null_only.has_value());
 
   auto failed =
       ActionSpec::nullary("open", "Open", kOperationInterface, "x", kalu_ui::fail("cannot write"));

@@ -156,11 +156,15 @@ Status add_driverless(const std::string& name, const std::string& uri) {
   });
 }
 
-Status set_default(const std::string& queue) {
-  return change_queue("printing.set_default", queue, [&](Json& printing, Json&) -> Status {
-    for (auto& q : printing["queues"]) q["default"] = q["name"] == queue;
+kalu_ui::Result<bool> set_default(const std::string& queue) {
+  bool changed = false;
+  auto done = change_queue("printing.set_default", queue, [&](Json& printing, Json& q) -> Status {
+    changed = q["default"] != true;
+    for (auto& other : printing["queues"]) other["default"] = other["name"] == queue;
     return {};
   });
+  if (!done) return std::unexpected(std::move(done.error()));
+  return changed;
 }
 
 Status set_enabled(const std::string& queue, bool enabled) {
@@ -206,8 +210,13 @@ Status cancel_job(std::uint32_t id) {
   });
 }
 
-Status retry_job(std::uint32_t id) {
-  return change_job("printing.retry_job", id, [&](Json& job) -> Status {
+bool can_retry(std::optional<JobState> state) {
+  return state == JobState::Held || state == JobState::Stopped || state == JobState::Aborted;
+}
+
+kalu_ui::Result<bool> retry_job(std::uint32_t id) {
+  bool changed = false;
+  auto done = change_job("printing.retry_job", id, [&](Json& job) -> Status {
     const std::optional<JobState> state = job_state_of(job);
     if (state == JobState::Processing || state == JobState::Pending) return {};
     if (state == JobState::Completed || state == JobState::Canceled) {
@@ -219,8 +228,11 @@ Status retry_job(std::uint32_t id) {
     }
     job["state"] = "pending";
     job["pages_completed"] = 0;
+    changed = true;
     return {};
   });
+  if (!done) return std::unexpected(std::move(done.error()));
+  return changed;
 }
 
 }  // namespace system_ops::printing

@@ -246,7 +246,13 @@ INSTANTIATE_TEST_SUITE_P(
         Unknown{"Sim", [] { return modem::unlock_mobile_sim_on("/sim/9", "1234"); }, "/sim/9"},
         Unknown{"Bluetooth", [] { return bluez::connect("/org/bluez/hci0/dev_00"); },
                 "/org/bluez/hci0/dev_00"},
-        Unknown{"Queue", [] { return printing::set_default("Basement"); }, "Basement"},
+        Unknown{"Queue",
+                []() -> kalu_ui::Status {
+                  auto set = printing::set_default("Basement");
+                  if (!set) return kalu_ui::fail(set.error());
+                  return {};
+                },
+                "Basement"},
         Unknown{"Job", [] { return printing::cancel_job(999); }, "999"},
         Unknown{"Zone", [] { return time::set_timezone("Mars/Olympus_Mons"); },
                 "Mars/Olympus_Mons"},
@@ -259,6 +265,28 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "55%"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A default or a retry with nothing to do says so, and changes nothing; a
+// job that ended is refused.
+TEST(Services, PrintingSaysWhenNothingNeededDoing) {
+  device::ScopedDeviceState scoped;
+  EXPECT_EQ(printing::set_default("Office Laser"), false);
+  EXPECT_EQ(printing::retry_job(17), false);
+  EXPECT_EQ(simdev_get("printing.jobs[0].pages_completed"), 3);
+  ASSERT_TRUE(device::update("", [](Json& state) -> kalu_ui::Status {
+    state["printing"]["jobs"][0]["state"] = "stopped";
+    return {};
+  }));
+  EXPECT_EQ(printing::retry_job(17), true);
+  EXPECT_EQ(simdev_get("printing.jobs[0].state"), "pending");
+  ASSERT_TRUE(device::update("", [](Json& state) -> kalu_ui::Status {
+    state["printing"]["jobs"][0]["state"] = "canceled";
+    return {};
+  }));
+  EXPECT_EQ(printing::retry_job(17),
+            kalu_ui::Result<bool>(kalu_ui::fail("print job 17 has ended and cannot be retried")));
+  EXPECT_FALSE(printing::can_retry(printing::JobState::Canceled));
+}
 
 // A supply without a level and jobs without a known state read as such; a
 // job whose state is not known is never restarted on a guess, and a queue

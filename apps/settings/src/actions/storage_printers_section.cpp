@@ -115,7 +115,9 @@ Resource queue_item(const PrintQueue& queue) {
 
 Resource job_item(const PrintJob& job) {
   Resource item = bare_job(job.id);
-  for (const std::string_view name : {"cancel", "retry"}) add(item, job_action(job.id, name));
+  add(item, job_action(job.id, "cancel"));
+  // Offered only where the printing service can start the job again.
+  if (system_ops::printing::can_retry(job.state)) add(item, job_action(job.id, "retry"));
   return item;
 }
 

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 
@@ -86,6 +87,34 @@ kalu_ui::Result<Request> account_request(kalu_ui::OperationKind kind, const Op& 
 
 }  // namespace
 
+// What a form move handed to External Accounts opened or closed.
+static std::string form_move_text(const Op& op) {
+  return std::visit(
+      [](const auto& v) -> std::string {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, Op::Add>) {
+          return fmt::format("Opened the form for a new {} account in External Accounts.", v.kind);
+        } else if constexpr (std::is_same_v<T, Op::Open> || std::is_same_v<T, Op::Edit>) {
+          return fmt::format("Opened account {} in External Accounts.", v.id);
+        } else if constexpr (std::is_same_v<T, Op::Reauthenticate>) {
+          return fmt::format("Opened the sign-in form of account {} in External Accounts.", v.id);
+        } else if constexpr (std::is_same_v<T, Op::CancelForm>) {
+          return "Closed the account form in External Accounts.";
+        } else if constexpr (std::is_same_v<T, Op::CancelReauthentication>) {
+          return "Closed the sign-in form in External Accounts.";
+        } else {
+          return "Opened External Accounts.";
+        }
+      },
+      static_cast<const Op::variant&>(op));
+}
+
+// An outcome whose text and value give the sentence.
+static kalu_ui::ResourceOperationOutcome said(const std::string& text) {
+  return {text,
+          nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+}
+
 AccountBranch::AccountBranch(const PaneCells& cells, AccountShell shell)
     : cells_(cells), shell_(std::move(shell)) {}
 
@@ -108,7 +137,7 @@ DeviceLocalOutcome AccountBranch::start_operation(const ResourceOperationId& ope
                              Op::CancelReauthentication>(op)) {
     auto handled = publish_request(2, op);
     if (!handled) return DeviceLocalOutcome::rejected(std::move(handled.error()));
-    return DeviceLocalOutcome::completed();
+    return DeviceLocalOutcome::completed(said(form_move_text(op)));
   }
   if (kind == 1) {
     if (const auto* test = std::get_if<Op::Test>(&op)) {
@@ -123,7 +152,7 @@ DeviceLocalOutcome AccountBranch::start_form_submission(const ResourceOperationI
                                                         const Op& op) {
   settle();
   if (form_.busy()) {
-    return DeviceLocalOutcome::rejected(
+    return DeviceLocalOutcome::rejected_busy(
         fmt::format("another account form is still being saved{}", form_.naming()));
   }
   // Pending before the pane can hear of it, so its answer finds the key.
@@ -145,7 +174,9 @@ DeviceLocalOutcome AccountBranch::start_form_submission(const ResourceOperationI
 
 DeviceLocalOutcome AccountBranch::start_connection_check(const ResourceOperationId& operation_id,
                                                          const std::string& id) {
-  if (check_) return DeviceLocalOutcome::rejected("an account connection check is already running");
+  if (check_) {
+    return DeviceLocalOutcome::rejected_busy("an account connection check is already running");
+  }
   // A fresh read: the list the resource tree shows may be older.
   std::optional<account_book::Account> account;
   {
@@ -189,15 +220,18 @@ DeviceLocalOutcome AccountBranch::remove_account(const std::string& id) {
     cells_.account_check_note->publish(std::nullopt);
   }
   shell_.accounts_changed();
-  return DeviceLocalOutcome::completed();
+  return DeviceLocalOutcome::completed(
+      said(fmt::format("Removed account {} with its secret.", id)));
 }
 
-kalu_ui::Result<bool> AccountBranch::invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload) {
+kalu_ui::Result<std::string> AccountBranch::invoke(kalu_ui::OperationKind kind,
+                                                   kalu_ui::Payload payload) {
   auto operation = operations::read_record<Op>(payload);
   if (!operation) return kalu_ui::fail(std::move(operation.error()));
-  auto published = publish_request(kind, *operation);
-  if (published) shell_.show_accounts();
-  return published;
+  auto handled = publish_request(kind, *operation);
+  if (!handled) return kalu_ui::fail(std::move(handled.error()));
+  shell_.show_accounts();
+  return form_move_text(*operation);
 }
 
 kalu_ui::Result<bool> AccountBranch::publish_request(kalu_ui::OperationKind kind, const Op& op) {

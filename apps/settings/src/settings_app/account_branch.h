@@ -48,7 +48,7 @@ class AccountBranch {
                                     kalu_ui::OperationKind kind, kalu_ui::Payload payload);
   // The invocation at once: the request published into the account-request
   // cell, or the refusal of a payload or kind that does not fit.
-  kalu_ui::Result<bool> invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload);
+  kalu_ui::Result<std::string> invoke(kalu_ui::OperationKind kind, kalu_ui::Payload payload);
   // The poll (or, with `cancel`, the cancellation) of `operation_id`: owned
   // when it is the save in flight, a kept save outcome, the check in flight
   // or the kept outcome of the last one. A cancel answers a final outcome

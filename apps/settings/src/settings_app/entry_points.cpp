@@ -49,6 +49,25 @@ std::string_view payload_text(kalu_ui::Payload payload) {
   return {reinterpret_cast<const char*>(payload.data()), payload.size()};
 }
 
+// What a device-local operation sent with a kind it does not take is told:
+// the kind it takes. "settings.power-operation" reads "power operation".
+std::string kind_mismatch(std::string_view action_id, int kind) {
+  std::string what(action_id);
+  if (what.starts_with("settings.")) what.erase(0, std::string_view("settings.").size());
+  if (what.ends_with("-operation"))
+    what.resize(what.size() - std::string_view("-operation").size());
+  std::ranges::replace(what, '-', ' ');
+  if (action_id == kUpdateOperation) {
+    return fmt::format(
+        "operation kind does not match update operation: {} takes operation kind 1 (kind 2 for "
+        "\"ReviewRollback\" only), not {}",
+        action_id, kind);
+  }
+  return fmt::format(
+      "operation kind does not match {} operation: {} takes operation kind 1, not {}", what,
+      action_id, kind);
+}
+
 }  // namespace
 
 ResourceOperationStatus succeeded_status(const ResourceOperationId& id,
@@ -77,8 +96,13 @@ DeviceLocalOutcome SettingsApp::start_resource_operation_with_document(
     const ResourceOperationId& operation_id, kalu_ui::OperationKind kind,
     std::string_view action_id, kalu_ui::Payload payload,
     kalu_ui::ResourceOperationContext& context) {
-  if (kind == 1 && op::is_device_local(action_id)) {
-    return executor_.start(operation_id, action_id, payload);
+  if (op::is_device_local(action_id)) {
+    if (kind == 1) return executor_.start(operation_id, action_id, payload);
+    // Only Updates' ReviewRollback is carried out at once (kind 2); any
+    // other kind would end as "no handler", which names nothing to fix.
+    if (action_id != kUpdateOperation || kind != 2) {
+      return DeviceLocalOutcome::rejected(kind_mismatch(action_id, kind));
+    }
   }
   if (action_id == kAccountOperation) return account_branch_.start(operation_id, kind, payload);
   // Offered to the shell and its panes first, then to our own invoke.
@@ -89,6 +113,26 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
                                                              std::string_view action_id,
                                                              kalu_ui::Payload payload,
                                                              kalu_ui::ResourceOperationContext&) {
+  auto done = invoke_own_operation(kind, action_id, payload);
+  if (!done) return std::unexpected(std::move(done.error()));
+  return done->has_value();
+}
+
+kalu_ui::ResourceInvokeResult SettingsApp::invoke_resource_operation_v2(
+    kalu_ui::OperationKind kind, std::string_view action_id, kalu_ui::Payload payload,
+    kalu_ui::ResourceOperationContext&) {
+  auto done = invoke_own_operation(kind, action_id, payload);
+  if (!done) return kalu_ui::ResourceInvokeResult::rejected(std::move(done.error()));
+  if (!*done) return kalu_ui::ResourceInvokeResult::not_handled();
+  // Said the way a finished operation says it: the text, and the same
+  // sentence as a JSON string for the clients that read the value.
+  auto status = succeeded_status(ResourceOperationId{}, **done);
+  return kalu_ui::ResourceInvokeResult::completed(
+      std::move(std::get<ResourceOperationStatus::Succeeded>(status.value).outcome));
+}
+
+kalu_ui::Result<std::optional<std::string>> SettingsApp::invoke_own_operation(
+    kalu_ui::OperationKind kind, std::string_view action_id, kalu_ui::Payload payload) {
   if (action_id == kUpdateOperation && kind == 2) {
     auto operation = operations::read_record<operations::UpdateOperation>(payload);
     if (!operation) return kalu_ui::fail(std::move(operation.error()));
@@ -99,28 +143,32 @@ kalu_ui::Result<bool> SettingsApp::invoke_resource_operation(kalu_ui::OperationK
           operations::write_record(*operation));
     }
     select_pane(panes::Pane::kUpdates);
-    return true;
+    return std::string("Opened Updates to review the rollback.");
   }
+  if (op::is_device_local(action_id)) return kalu_ui::fail(kind_mismatch(action_id, kind));
   if (action_id == kProviderOperation) {
-    if (auto done = run_provider_operation(kind, payload); !done) {
-      return kalu_ui::fail(std::move(done.error()));
-    }
+    auto done = run_provider_operation(kind, payload);
+    if (!done) return kalu_ui::fail(std::move(done.error()));
     // Agent Models may be shown already, which selecting does not rebuild:
     // the pane rebuilds its page itself, keeping its drafts and operations.
     (void)cells_.agent_models_providers_changed->publish(true);
     select_pane(panes::Pane::kAgentModels);
-    return true;
+    return std::move(*done);
   }
-  if (action_id == kAccountOperation) return account_branch_.invoke(kind, payload);
+  if (action_id == kAccountOperation) {
+    auto done = account_branch_.invoke(kind, payload);
+    if (!done) return kalu_ui::fail(std::move(done.error()));
+    return std::move(*done);
+  }
   if (action_id == kOpenPane && kind == 2) {
     auto id = operations::read_open_pane_payload(payload_text(payload));
     if (!id) return kalu_ui::fail(std::move(id.error()));
     auto pane = panes::pane_by_id(*id);
     if (!pane) return kalu_ui::fail("Settings pane is no longer available");
     select_pane(*pane);
-    return true;
+    return fmt::format("Opened {}.", panes::pane_row(*pane).title);
   }
-  return false;
+  return std::nullopt;
 }
 
 std::optional<ResourceOperationStatus> SettingsApp::poll_resource_operation(

@@ -76,7 +76,7 @@ DeviceLocalOutcome DeviceLocalExecutor::accept(std::string_view action_id,
                                                kalu_ui::Payload payload) {
   settle();
   if (slot_.busy()) {
-    return DeviceLocalOutcome::rejected(fmt::format("{}{}", kDeviceLocalBusy, slot_.naming()));
+    return DeviceLocalOutcome::rejected_busy(fmt::format("{}{}", kDeviceLocalBusy, slot_.naming()));
   }
   return op::with_device_local_record(
              action_id, [&]<typename R>() { return accept_record<R>(action_id, payload); })

@@ -227,10 +227,15 @@ AppliedResult set_timezone(const std::string& zone) {
         "\"{}\"",
         kZoneUnavailable, named, zones.front());
   }
+  // Read before: a zone already set is said to be so, not "updated".
+  const auto before = system_ops::time::get_time_sync_status();
+  if (before && before->timezone == zone) {
+    return fmt::format("Time zone is already {}.", zone);
+  }
   if (auto set = system_ops::time::set_timezone(zone); !set) {
     return fail("time zone could not be changed: {}", set.error());
   }
-  return std::string("time zone updated");
+  return fmt::format("Time zone set to {}.", zone);
 }
 
 // Saves the clock format. A stored locale that reads is saved whole with the

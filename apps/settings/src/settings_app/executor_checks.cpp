@@ -15,6 +15,7 @@
 #include "system_ops/network.h"
 #include "system_ops/power.h"
 #include "system_ops/printing.h"
+#include "vocabulary/display_vocabulary.h"
 #include "vocabulary/power_vocabulary.h"
 #include "vocabulary/update_schedules.h"
 
@@ -78,6 +79,41 @@ bool has_colour_profile_label(const prefs_store::OutputDescriptor& output, std::
     if (label == fmt::format("{} · {}", value, key)) return true;
   }
   return false;
+}
+
+// A position or mirror label names another output the device has now, as
+// the window's choices do ("Left of Built-in display", "Mirror DELL U2723QE
+// · card1"), or is the first choice; one naming an output that is gone or
+// renamed would otherwise be read as "nothing to change" or "stop
+// mirroring".
+Status check_arrangement_label(const op::DisplayOperation& operation,
+                               const prefs_store::DisplayHardwareSnapshot& snapshot) {
+  using D = op::DisplayOperation;
+  namespace display = panes::display;
+  const std::string* label = nullptr;
+  std::vector<std::string> allowed;
+  std::string_view what;
+  const display::OutputLabels outputs = display::output_labels(snapshot);
+  if (const auto* v = std::get_if<D::SetPosition>(&operation)) {
+    label = &v->label;
+    what = "display position";
+    allowed.emplace_back(display::kAutomaticPosition);
+    for (std::string& l : display::arrangement_labels(v->connector, outputs)) {
+      allowed.push_back(std::move(l));
+    }
+  } else if (const auto* v = std::get_if<D::SetMirror>(&operation)) {
+    label = &v->label;
+    what = "display mirroring";
+    allowed.emplace_back(display::kExtendWorkspace);
+    for (std::string& l : display::mirror_labels(v->connector, outputs)) {
+      allowed.push_back(std::move(l));
+    }
+  } else {
+    return {};
+  }
+  if (std::ranges::find(allowed, *label) != allowed.end()) return {};
+  std::vector<std::string_view> views(allowed.begin(), allowed.end());
+  return refuse_unless_one_of(*label, std::span<const std::string_view>(views), what, "label");
 }
 
 // The variant's own check, once its output (when it names one) exists.
@@ -351,7 +387,8 @@ Status check_operation(const op::DisplayOperation& operation,
     if (!found) return fail(std::move(found.error()));
     output = *found;
   }
-  return check_display(operation, output);
+  if (auto checked = check_display(operation, output); !checked) return checked;
+  return check_arrangement_label(operation, snapshot);
 }
 
 Status check_operation(const op::PrinterOperation& operation) {

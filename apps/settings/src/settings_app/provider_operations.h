@@ -16,7 +16,9 @@
 namespace settings::settings_app {
 
 // Carries out one provider operation of `kind` (only effect operations, 1)
-// from its JSON `payload`; the error is the text for the client.
-kalu_ui::Status run_provider_operation(kalu_ui::OperationKind kind, kalu_ui::Payload payload);
+// from its JSON `payload`: what was done, for the client ("Removed provider
+// Anthropic (anthropic-3f09a1c2) and its API key."), or the error for it.
+kalu_ui::Result<std::string> run_provider_operation(kalu_ui::OperationKind kind,
+                                                    kalu_ui::Payload payload);
 
 }  // namespace settings::settings_app

@@ -219,6 +219,10 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::Result<bool> invoke_resource_operation(
       kalu_ui::OperationKind kind, std::string_view action_id, kalu_ui::Payload payload,
       kalu_ui::ResourceOperationContext& context) override;
+  // The same, answering what was done in the outcome's text ("Opened Sound.").
+  kalu_ui::ResourceInvokeResult invoke_resource_operation_v2(
+      kalu_ui::OperationKind kind, std::string_view action_id, kalu_ui::Payload payload,
+      kalu_ui::ResourceOperationContext& context) override;
   std::optional<kalu_ui::ResourceOperationStatus> poll_resource_operation(
       const kalu_ui::ResourceOperationId& operation_id, bool cancel,
       kalu_ui::ResourceOperationContext& context) override;
@@ -238,6 +242,15 @@ class SettingsApp : public kalu_ui::Widget {
                                   std::vector<std::string>& ids);
 
  private:
+  // The control resources the shown page's buttons publish, in widget order.
+  std::vector<kalu_actions::Resource> published_controls(
+      const kalu_ui::doc::Document& document) const;
+  // The operations the application carries out at once (opening a pane, a
+  // rollback review, a provider change, an account form move): what was
+  // done, none when `action_id` is not one of them, or the refusal.
+  kalu_ui::Result<std::optional<std::string>> invoke_own_operation(kalu_ui::OperationKind kind,
+                                                                   std::string_view action_id,
+                                                                   kalu_ui::Payload payload);
   kalu_ui::WidgetBox build_nav() const;
   kalu_ui::widget::AppShell build_shell(kalu_ui::WidgetBox page) const;
   // The application's own keys (settings_app/keyboard.cpp): true when taken.

@@ -122,8 +122,9 @@ struct ActionSpec {
 
   // The action the handler delivers for the arguments, once they passed
   // check_arguments (the check's message is the error otherwise, and the
-  // handler does not run). A parameterless spec ignores its arguments; a
-  // spec without a handler is an error.
+  // handler does not run). A parameterless spec refuses any argument ("dnd:
+  // unknown argument \"value\"; dnd takes no arguments"); a spec without a
+  // handler is an error.
   kalu_ui::Result<EncodedAction> build_json(const ActionArgs& arguments) const;
 };
 

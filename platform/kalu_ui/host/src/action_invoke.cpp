@@ -3,7 +3,9 @@
 #include <fmt/format.h>
 #include <sys/random.h>
 
+#include <nlohmann/json.hpp>
 #include <random>
+#include <string>
 #include <utility>
 
 #include "kalu_actions/resource.h"
@@ -34,10 +36,41 @@ DeviceLocalOutcome as_outcome(ResourceInvokeResult result) {
       std::move(result.value));
 }
 
+// The words of an argument a setting was given: "on", "off", the text, the
+// number.
+std::string said_value(const nlohmann::ordered_json& value) {
+  if (value.is_boolean()) return value.get<bool>() ? "on" : "off";
+  if (value.is_string()) return value.get<std::string>();
+  return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// What a setting now is, for the client: "Appearance: theme set to Dark.",
+// "Accessibility: Reduce motion is now on.", "Mouse & Keyboard: Turn on
+// spell checking: done." (an action that takes nothing).
+std::string setting_text(const kalu_actions::Resource& resource,
+                         const kalu_actions::ActionSpec& spec,
+                         const kalu_actions::ActionArgs& arguments) {
+  const auto& given = arguments.json();
+  std::string values;
+  for (const kalu_actions::ActionParam& param : spec.parameters) {
+    auto it = given.find(param.name);
+    if (it == given.end() || it->is_null()) continue;
+    if (!values.empty()) values += ", ";
+    values += said_value(*it);
+  }
+  if (values.empty()) return fmt::format("{}: {}: done.", resource.label, spec.label);
+  constexpr std::string_view kSet = "Set ";
+  if (spec.label.starts_with(kSet) && spec.label.size() > kSet.size()) {
+    return fmt::format("{}: {} set to {}.", resource.label, spec.label.substr(kSet.size()), values);
+  }
+  return fmt::format("{}: {} is now {}.", resource.label, spec.label, values);
+}
+
 // A setting goes through its namespace's handler into the document.
 DeviceLocalOutcome apply_setting(ActionHost& actions, doc::Document& document,
                                  const kalu_actions::Resource& resource,
                                  const kalu_actions::ActionSpec& spec,
+                                 const kalu_actions::ActionArgs& arguments,
                                  const kalu_actions::EncodedAction& encoded) {
   if (!actions.handles(encoded.action_id)) return DeviceLocalOutcome::not_handled();
   kalu_actions::ActionContext context;
@@ -45,7 +78,13 @@ DeviceLocalOutcome apply_setting(ActionHost& actions, doc::Document& document,
   context.subject = {resource.kind, resource.id};
   auto sent = actions.dispatch(document, encoded.action_id, encoded.payload_text(), context);
   if (!sent) return DeviceLocalOutcome::rejected(bounded_message(sent.error().to_string()));
-  return DeviceLocalOutcome::completed();
+  // The text, and the same sentence as a JSON string in the value, as every
+  // finished operation answers.
+  ResourceOperationOutcome outcome;
+  outcome.text = setting_text(resource, spec, arguments);
+  outcome.value_json = nlohmann::ordered_json(outcome.text)
+                           .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return DeviceLocalOutcome::completed(std::move(outcome));
 }
 
 }  // namespace
@@ -94,7 +133,7 @@ InvokeResult<InvokedAction> invoke_resource_action(
   InvokedAction done{spec->operation_kind, encoded->action_id, DeviceLocalOutcome::not_handled(),
                      std::nullopt};
   if (spec->operation_kind == kalu_actions::kOperationSetting) {
-    done.outcome = apply_setting(actions, document, *resource, *spec, *encoded);
+    done.outcome = apply_setting(actions, document, *resource, *spec, *arguments, *encoded);
     return done;
   }
   if (spec->operation_kind == kalu_actions::kOperationEffect) {

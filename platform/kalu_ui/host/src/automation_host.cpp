@@ -83,7 +83,9 @@ Json to_json(const DeviceLocalOutcome& outcome) {
         } else if constexpr (std::is_same_v<T, DeviceLocalOutcome::NotHandled>) {
           return {{"state", "not_handled"}};
         } else {
-          return {{"state", "rejected"}, {"message", v.message}};
+          Json out = {{"state", "rejected"}, {"message", v.message}};
+          if (v.busy) out["busy"] = true;
+          return out;
         }
       },
       outcome.value);

@@ -91,14 +91,17 @@ kalu_ui::Result<std::vector<DriverlessPrinter>> discover_driverless();
 kalu_ui::Result<std::vector<Scanner>> scanners();
 // Adds a queue for the nearby printer (name, uri); it leaves the nearby list.
 kalu_ui::Status add_driverless(const std::string& name, const std::string& uri);
-kalu_ui::Status set_default(const std::string& queue);
+// True when it became the default, false when it already was.
+kalu_ui::Result<bool> set_default(const std::string& queue);
 // Resumes (true) or pauses (false) the queue.
 kalu_ui::Status set_enabled(const std::string& queue, bool enabled);
 kalu_ui::Status remove_queue(const std::string& queue);  // its jobs go with it
 kalu_ui::Status cancel_job(std::uint32_t id);
-// Starts a stopped, aborted or held job again; a pending or printing one is
-// already going. A job that ended, or whose state is not reported or not
-// recognized, is refused.
-kalu_ui::Status retry_job(std::uint32_t id);
+// Starts a stopped, aborted or held job again (true); a pending or printing
+// one is already going, and nothing changes (false). A job that ended, or
+// whose state is not reported or not recognized, is refused.
+kalu_ui::Result<bool> retry_job(std::uint32_t id);
+// Whether retry_job starts a job in `state` again: held, stopped or aborted.
+bool can_retry(std::optional<JobState> state);
 
 }  // namespace system_ops::printing

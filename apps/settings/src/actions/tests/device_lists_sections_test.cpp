@@ -63,9 +63,11 @@ PrintQueue queue(std::string name, QueueState state = QueueState::Ready) {
   return q;
 }
 
-PrintJob job_of(std::uint32_t id) {
+PrintJob job_of(std::uint32_t id, std::optional<system_ops::printing::JobState> state =
+                                      system_ops::printing::JobState::Stopped) {
   PrintJob j;
   j.id = id;
+  j.state = state;
   return j;
 }
 
@@ -113,6 +115,20 @@ TEST(PrintersSectionTest, QueuesOfferWhatTheirStateAllowsAndJobsFollow) {
   EXPECT_EQ(tags_of(action(job, "retry")),
             (std::vector<std::string>{"device-local", "printers", "live-job"}));
   EXPECT_EQ(invoke(job, "cancel", "{}", kPrinterId), R"({"CancelJob":{"id":"17"}})");
+  // Retry only where the printing service restarts the job: not on one
+  // that ended or is already going, nor on one whose state is not known.
+  using system_ops::printing::JobState;
+  for (const std::optional<JobState> state :
+       {std::optional<JobState>(JobState::Canceled), std::optional<JobState>(JobState::Completed),
+        std::optional<JobState>(JobState::Processing), std::optional<JobState>(JobState::Pending),
+        std::optional<JobState>()}) {
+    const Resource other = printers_resource(queues, std::vector<PrintJob>{job_of(18, state)});
+    EXPECT_EQ(names(other.children.back()), (std::vector<std::string>{"cancel"}));
+  }
+  for (const JobState state : {JobState::Held, JobState::Aborted}) {
+    const Resource other = printers_resource(queues, std::vector<PrintJob>{job_of(18, state)});
+    EXPECT_EQ(names(other.children.back()), (std::vector<std::string>{"cancel", "retry"}));
+  }
 
   std::vector<PrintQueue> many(300, queue("q"));
   EXPECT_EQ(printers_resource(many, jobs).children.size(), kMaxItems + 1);

@@ -75,7 +75,9 @@ TEST(DisplaysSectionTest, SectionActionsSurroundTheOutputs) {
       {"brightness", R"({"value":"0.5"})",
        "(failed: brightness: value must be a number from 0 to 1)"},
       {"scale", "{}", "(failed: scale: choice is required: one of 100%, 125%, 150%, 175%, 200%)"},
-      {"apply", R"({"value":true})", R"("Apply")"},
+      {"apply", "{}", R"("Apply")"},
+      {"apply", R"({"value":true})",
+       R"((failed: apply: unknown argument "value"; apply takes no arguments))"},
       {"confirm", "{}", R"("Confirm")"},
       {"revert", "{}", R"("Revert")"},
   };

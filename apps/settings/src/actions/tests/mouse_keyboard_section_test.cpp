@@ -185,8 +185,13 @@ TEST(MouseKeyboardSectionTest, TextAssistanceFlipsTheCurrentValue) {
   EXPECT_EQ(spelling.operation_kind, kalu_actions::kOperationSetting);
   EXPECT_TRUE(spelling.parameters.empty());
   EXPECT_EQ(tags_of(spelling), (std::vector<std::string>{"configuration", "system-setting"}));
-  EXPECT_EQ(invoke(fresh, "spell-checking", R"({"value":true})", "settings.action"),
+  EXPECT_EQ(invoke(fresh, "spell-checking", "{}", "settings.action"),
             R"({"SetSetting":{"key":"text.check_spelling","value":{"Bool":false}}})");
+  // A value sent to the flip would be read as asked and then done the other
+  // way: it is refused.
+  EXPECT_EQ(invoke(fresh, "spell-checking", R"({"value":true})", "settings.action"),
+            "(failed: spell-checking: unknown argument \"value\"; spell-checking takes no "
+            "arguments)");
 
   ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "text.auto_correct", false));
   const Resource off = mouse_keyboard_resource(document, with_sources({"us"}), kInstalled);

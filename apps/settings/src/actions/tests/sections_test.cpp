@@ -289,7 +289,7 @@ TEST(BluetoothSectionTest, EachDeviceCarriesTheActionsItsStateAllows) {
   EXPECT_EQ(invoke(bluetooth.children[2], "pair", "{}", kId), R"({"Pair":{"path":"/hci0/dev_C"}})");
   EXPECT_EQ(invoke(bluetooth, "bluetooth", R"({"value":false})", kId),
             R"({"SetPowered":{"enabled":false}})");
-  EXPECT_EQ(invoke(bluetooth, "scan", R"({"value":true})", kId), R"("StartScan")");
+  EXPECT_EQ(invoke(bluetooth, "scan", "{}", kId), R"("StartScan")");
   EXPECT_EQ(tags_of(action(bluetooth, "bluetooth")),
             (std::vector<std::string>{"device-local", "bluetooth", "hardware"}));
 }

@@ -73,7 +73,11 @@ TEST(SoundSectionTest, AnEmptyGraphGivesTheNineFixedActionsWithTheirRecords) {
       {"mono", "{}", "(failed: mono: value is required: true or false)", "session"},
       {"input-volume", R"({"value":0.3})", R"({"SetInputVolume":{"value":0.3}})", "hardware"},
       {"diagnostics", "{}", R"("ToggleDiagnostics")", "diagnostic"},
-      {"test-left", R"({"left":false})", R"({"TestChannel":{"left":true}})", "diagnostic"},
+      {"test-left", "{}", R"({"TestChannel":{"left":true}})", "diagnostic"},
+      // A fixed record is never overridden by an argument: one is refused.
+      {"test-right", R"({"left":true})",
+       R"((failed: test-right: unknown argument "left"; test-right takes no arguments))",
+       "diagnostic"},
       {"test-right", "{}", R"({"TestChannel":{"left":false}})", "diagnostic"},
       {"microphone-meter", "{}", R"("ToggleMicrophoneMeter")", "diagnostic"},
   };

@@ -119,7 +119,7 @@ TEST(SpecsTest, TypedOperationSpecsAreEffectsOfTheirRecordsOperation) {
   EXPECT_EQ(refusal(choice), "schedule: choice is required: one of Daily");
 }
 
-TEST(SpecsTest, ParameterlessActionsDeliverTheSameBytesWhateverTheArguments) {
+TEST(SpecsTest, ParameterlessActionsDeliverTheirRecordAndRefuseAnyArgument) {
   auto spec = operation_spec("enable-wired", "Enable wired networking",
                              op::NetworkOperation{op::NetworkOperation::SetWiredEnabled{true}},
                              {"device-local", "network"});
@@ -130,9 +130,11 @@ TEST(SpecsTest, ParameterlessActionsDeliverTheSameBytesWhateverTheArguments) {
   ASSERT_TRUE(spec->contract);
   EXPECT_EQ(spec->contract->schema_json, R"({"type":"string"})");
   const auto first = invoke(*spec);
-  const auto second = invoke(*spec, R"({"value":false,"choice":"x"})");
-  EXPECT_EQ(first, second);
+  EXPECT_EQ(first, invoke(*spec, "null"));
   EXPECT_EQ(first.payload_text(), R"({"SetWiredEnabled":{"enabled":true}})");
+  // {"value": false} must not enable wired networking.
+  EXPECT_EQ(refusal(*spec, R"({"value":false,"choice":"x"})"),
+            R"(enable-wired: unknown argument "value"; enable-wired takes no arguments)");
 }
 
 TEST(SpecsTest, OnlyTheAccountConnectionCheckCarriesAContract) {

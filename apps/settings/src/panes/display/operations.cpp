@@ -297,6 +297,14 @@ void DisplayPane::stage_output_changes(kalu_ui::doc::Document& document,
     link_.complete(kalu_ui::fail("Display configuration is not valid: {}", valid.error()));
     return;
   }
+  // Staged back to the layout in use: nothing is left to apply or to test.
+  if (result.config == config_) {
+    staged_.reset();
+    model_changed();
+    link_.complete(
+        std::string("The display layout is the one in use again; there is nothing to apply."));
+    return;
+  }
   staged_ = std::move(result.config);
   model_changed();
   link_.complete(std::string("Display change staged. Apply it to preview the new configuration."));

@@ -20,7 +20,7 @@ class SystemPrintingBackend final : public PrintingBackend {
   kalu_ui::Status add_driverless(const std::string& name, const std::string& uri) override {
     return printing::add_driverless(name, uri);
   }
-  kalu_ui::Status set_default(const std::string& queue) override {
+  kalu_ui::Result<bool> set_default(const std::string& queue) override {
     return printing::set_default(queue);
   }
   kalu_ui::Status set_enabled(const std::string& queue, bool enabled) override {
@@ -30,7 +30,7 @@ class SystemPrintingBackend final : public PrintingBackend {
     return printing::remove_queue(queue);
   }
   kalu_ui::Status cancel_job(std::uint32_t id) override { return printing::cancel_job(id); }
-  kalu_ui::Status retry_job(std::uint32_t id) override { return printing::retry_job(id); }
+  kalu_ui::Result<bool> retry_job(std::uint32_t id) override { return printing::retry_job(id); }
 };
 
 }  // namespace

@@ -26,11 +26,13 @@ class PrintingBackend {
   discover_driverless() = 0;
   virtual kalu_ui::Result<std::vector<system_ops::printing::Scanner>> scanners() = 0;
   virtual kalu_ui::Status add_driverless(const std::string& name, const std::string& uri) = 0;
-  virtual kalu_ui::Status set_default(const std::string& queue) = 0;
+  // True when it became the default, false when it already was.
+  virtual kalu_ui::Result<bool> set_default(const std::string& queue) = 0;
   virtual kalu_ui::Status set_enabled(const std::string& queue, bool enabled) = 0;
   virtual kalu_ui::Status remove_queue(const std::string& queue) = 0;
   virtual kalu_ui::Status cancel_job(std::uint32_t id) = 0;
-  virtual kalu_ui::Status retry_job(std::uint32_t id) = 0;
+  // True when it starts again, false when it is already printing or queued.
+  virtual kalu_ui::Result<bool> retry_job(std::uint32_t id) = 0;
 };
 
 // The device's printing service (system_ops::printing).

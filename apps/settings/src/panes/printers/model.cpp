@@ -217,8 +217,10 @@ std::string job_state_line(const PrintJob& job) {
   return line;
 }
 
+// Only what the printing service restarts: a cancelled job has ended and is
+// refused, a queued or printing one is already going.
 bool job_offers_retry(std::optional<JobState> state) {
-  return state == JobState::Stopped || state == JobState::Canceled || state == JobState::Aborted;
+  return system_ops::printing::can_retry(state);
 }
 
 bool job_offers_cancel(std::optional<JobState> state) {

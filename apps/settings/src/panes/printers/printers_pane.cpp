@@ -31,6 +31,17 @@ kalu_ui::Result<std::string> outcome_of(const kalu_ui::Status& status) {
   return std::string(kCompleted);
 }
 
+// What a finished change did, or its error.
+kalu_ui::Result<std::string> said(const kalu_ui::Status& status, std::string text) {
+  if (!status) return kalu_ui::fail(status.error());
+  return text;
+}
+kalu_ui::Result<std::string> said(const kalu_ui::Result<bool>& changed, std::string text,
+                                  std::string unchanged) {
+  if (!changed) return kalu_ui::fail(changed.error());
+  return *changed ? std::move(text) : std::move(unchanged);
+}
+
 std::string found_text(std::size_t count) {
   if (count == 1) return "Found 1 nearby printer.";
   return fmt::format("Found {} nearby printers.", count);
@@ -69,35 +80,57 @@ void PrintersPane::take_request() {
   if (!taken) return;
   const PrinterOperation& operation = *taken;
   std::string key = operations::operation_key(operation);
-  auto on_job = [&](const std::string& id,
-                    kalu_ui::Status (PrintingBackend::*call)(std::uint32_t)) {
+  auto job_of = [&](const std::string& id) {
     const std::optional<std::uint32_t> job = parse_job_id(id);
-    if (!job) {
-      link_.complete(key, kalu_ui::fail("print job is no longer available"));
-      return;
-    }
-    end_change(((*backend_).*call)(*job), key);
+    if (!job) link_.complete(key, kalu_ui::fail("print job is no longer available"));
+    return job;
   };
-  std::visit(Overloaded{
-                 [&](const C::Refresh&) { request_refresh(key); },
-                 [&](const C::Discover&) { start_discovery(key); },
-                 [&](const C::SetDefault& op) { end_change(backend_->set_default(op.name), key); },
-                 // The requested state, not a toggle of what the page last read.
-                 [&](const C::SetEnabled& op) {
-                   end_change(backend_->set_enabled(op.name, op.enabled), key);
-                 },
-                 // An automation client has already confirmed a destructive action.
-                 [&](const C::Remove& op) {
-                   if (pending_removal_ == op.name) {
-                     pending_removal_.reset();
-                     request_rebuild();
-                   }
-                   end_change(backend_->remove_queue(op.name), key);
-                 },
-                 [&](const C::CancelJob& op) { on_job(op.id, &PrintingBackend::cancel_job); },
-                 [&](const C::RetryJob& op) { on_job(op.id, &PrintingBackend::retry_job); },
-             },
-             static_cast<const PrinterOperation::variant&>(operation));
+  std::visit(
+      Overloaded{
+          [&](const C::Refresh&) { request_refresh(key); },
+          [&](const C::Discover&) { start_discovery(key); },
+          [&](const C::SetDefault& op) {
+            end_change(said(backend_->set_default(op.name),
+                            fmt::format("{} is now the default printer.", op.name),
+                            fmt::format("{} is already the default printer.", op.name)),
+                       key);
+          },
+          // The requested state, not a toggle of what the page last read.
+          [&](const C::SetEnabled& op) {
+            end_change(
+                said(backend_->set_enabled(op.name, op.enabled),
+                     fmt::format("{} {}.", op.name, op.enabled ? "accepts jobs" : "is paused")),
+                key);
+          },
+          // An automation client has already confirmed a destructive action.
+          [&](const C::Remove& op) {
+            if (pending_removal_ == op.name) {
+              pending_removal_.reset();
+              request_rebuild();
+            }
+            end_change(said(backend_->remove_queue(op.name),
+                            fmt::format("Removed printer {} and its jobs.", op.name)),
+                       key);
+          },
+          [&](const C::CancelJob& op) {
+            if (auto job = job_of(op.id)) {
+              end_change(
+                  said(backend_->cancel_job(*job), fmt::format("Cancelled print job {}.", op.id)),
+                  key);
+            }
+          },
+          [&](const C::RetryJob& op) {
+            if (auto job = job_of(op.id)) {
+              end_change(said(backend_->retry_job(*job),
+                              fmt::format("Print job {} will print again.", op.id),
+                              fmt::format("Print job {} is already printing or waiting to print; "
+                                          "nothing to retry.",
+                                          op.id)),
+                         key);
+            }
+          },
+      },
+      static_cast<const PrinterOperation::variant&>(operation));
 }
 
 void PrintersPane::run_page_triggers(doc::Document& document) {
@@ -121,7 +154,7 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
     const std::string& id = queue_ids_[i];
     const std::string name = queues_[i].name;
     if (take_doc_flag(document, default_id(id))) {
-      end_change(backend_->set_default(name), std::nullopt);
+      end_change(said(backend_->set_default(name), "", ""), std::nullopt);
     }
     if (take_doc_flag(document, enabled_id(id))) {
       end_change(backend_->set_enabled(name, queues_[i].state == QueueState::Paused), std::nullopt);
@@ -141,7 +174,7 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
       end_change(backend_->cancel_job(job.id), std::nullopt);
     }
     if (take_doc_flag(document, job_retry_id(job))) {
-      end_change(backend_->retry_job(job.id), std::nullopt);
+      end_change(said(backend_->retry_job(job.id), "", ""), std::nullopt);
     }
   }
 }
@@ -254,12 +287,17 @@ void PrintersPane::poll_discovery() {
 
 // ---- completing ---------------------------------------------------------------
 
-void PrintersPane::end_change(const kalu_ui::Status& outcome,
+void PrintersPane::end_change(const kalu_ui::Result<std::string>& said,
                               const std::optional<std::string>& key) {
-  link_.complete(key, outcome_of(outcome));
-  change_error_ = outcome ? std::nullopt : std::optional<std::string>(outcome.error());
+  link_.complete(key, said);
+  change_error_ = said ? std::nullopt : std::optional<std::string>(said.error());
   update_notice();
   refresh();
+}
+
+void PrintersPane::end_change(const kalu_ui::Status& outcome,
+                              const std::optional<std::string>& key) {
+  end_change(outcome_of(outcome), key);
 }
 
 void PrintersPane::update_notice() {

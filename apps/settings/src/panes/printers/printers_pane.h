@@ -65,6 +65,8 @@ class PrintersPane : public lib::PagePane,
   // After a change: the notice follows the outcome, the pending operation
   // under `key` (when the change came from one) is completed with it, and
   // the status is read again.
+  // A change finished: `said` is what was done, for the operation of `key`.
+  void end_change(const kalu_ui::Result<std::string>& said, const std::optional<std::string>& key);
   void end_change(const kalu_ui::Status& outcome, const std::optional<std::string>& key);
 
   // The model, as the page shows it.

@@ -86,12 +86,17 @@ void UpdatesPane::finish_check(const CheckResult& result) {
     link_.complete(Op::Check{}, kalu_ui::fail(std::move(text)));
     return;
   }
+  // What the check found, from the image it read, not the page's model.
+  std::string found = result->os.staged_update
+                          ? fmt::format("Update check finished: {} is staged; restart to apply it.",
+                                        *result->os.staged_update)
+                          : std::string("Update check finished: no update is staged.");
   apply_image(*result);
   stored_.last_checked = deps_.services->clock_text();
   model_.last_checked = stored_.last_checked;
   notice_.reset();
   persist_update_prefs();
-  link_.complete(Op::Check{}, done("update check finished"));
+  link_.complete(Op::Check{}, done(std::move(found)));
 }
 
 // ---- The action worker ------------------------------------------------------------

@@ -33,9 +33,20 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-kalu_ui::Result<std::string> outcome_of(const kalu_ui::Status& status) {
+kalu_ui::Result<std::string> outcome_of(const kalu_ui::Status& status, std::string said = {}) {
   if (!status) return kalu_ui::fail(status.error());
+  if (!said.empty()) return said;
   return std::string(kAccountUpdated);
+}
+
+std::string role_text(const std::string& user, bool admin, bool already) {
+  return fmt::format("{} is {}{}.", user, already ? "already " : "now ",
+                     admin ? "an administrator" : "a standard user");
+}
+
+std::string autologin_text(const std::string& user, bool enabled, bool already) {
+  return fmt::format("Automatic login is {}{} for {}.", already ? "already " : "now ",
+                     enabled ? "on" : "off", user);
 }
 
 }  // namespace
@@ -108,15 +119,24 @@ void UsersPane::take_request() {
   }
   std::visit(Overloaded{
                  [&](const C::SetAdmin& op) {
-                   if (op.admin == target->administrator) return end_without_change({}, key);
+                   if (op.admin == target->administrator) {
+                     return end_without_change({}, key, role_text(op.username, op.admin, true));
+                   }
+                   change_said_ = role_text(op.username, op.admin, false);
                    start(Change(SetRole{op.username, op.admin}), std::move(key));
                  },
                  [&](const C::SetAutologin& op) {
-                   if (op.enabled == target->automatic_login) return end_without_change({}, key);
+                   if (op.enabled == target->automatic_login) {
+                     return end_without_change({}, key,
+                                               autologin_text(op.username, op.enabled, true));
+                   }
+                   change_said_ = autologin_text(op.username, op.enabled, false);
                    start(Change(SetAutomaticLogin{op.username, op.enabled}), std::move(key));
                  },
                  [&](const C::Remove& op) {
                    if (pending_user_removal_ == op.username) pending_user_removal_.reset();
+                   change_said_ = fmt::format("Removed user {}{}.", op.username,
+                                              op.remove_files ? " and their files" : "");
                    start(Change(DeleteUser{*target, op.remove_files}), std::move(key));
                  },
              },
@@ -237,7 +257,7 @@ void UsersPane::start(std::optional<Change> change, std::optional<std::string> k
 }
 
 void UsersPane::end_change(ChangeOutcome outcome, const std::optional<std::string>& key) {
-  link_.complete(key, outcome_of(outcome.result));
+  link_.complete(key, outcome_of(outcome.result, std::exchange(change_said_, {})));
   if (!loaded_) {
     // The first reading: no change, nothing to report unless it failed.
     loaded_ = true;
@@ -250,8 +270,9 @@ void UsersPane::end_change(ChangeOutcome outcome, const std::optional<std::strin
   request_rebuild();
 }
 
-void UsersPane::end_without_change(const kalu_ui::Status& result, const std::string& key) {
-  link_.complete(key, outcome_of(result));
+void UsersPane::end_without_change(const kalu_ui::Status& result, const std::string& key,
+                                   std::string said) {
+  link_.complete(key, outcome_of(result, std::move(said)));
   last_error_ = result ? std::nullopt : std::optional<std::string>(result.error());
   request_rebuild();
 }

@@ -106,7 +106,8 @@ class UsersPane : public lib::PagePane,
   // worker's, the page is rebuilt.
   void end_change(ChangeOutcome outcome, const std::optional<std::string>& key);
   // An operation that needed no worker (a no-op or a refusal) ends here.
-  void end_without_change(const kalu_ui::Status& result, const std::string& key);
+  void end_without_change(const kalu_ui::Status& result, const std::string& key,
+                          std::string said = {});
 
   std::shared_ptr<UsersBackend> backend_;
   std::shared_ptr<IdentityBackend> identity_backend_;
@@ -120,6 +121,9 @@ class UsersPane : public lib::PagePane,
   std::optional<ChangeReceiver> change_;
   // The operation the running change completes, if an operation asked.
   std::optional<std::string> change_key_;
+  // What the operation of change_key_ did once it succeeds ("Removed user
+  // ada."); empty for the window's own changes.
+  std::string change_said_;
   // The running change is the form's Create: it closes the form on success.
   bool change_is_create_ = false;
   bool loaded_ = false;

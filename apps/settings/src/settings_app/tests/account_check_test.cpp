@@ -163,7 +163,8 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   EXPECT_EQ(f.t.app->account_branch().check_id(), op_id(1));
   // While it runs: polls answer nothing, and a second check is refused.
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
-  EXPECT_EQ(f.test(2), rejected("an account connection check is already running"));
+  EXPECT_EQ(f.test(2), kalu_ui::DeviceLocalOutcome::rejected_busy(
+                           "an account connection check is already running"));
   probe->release();
   auto status = testing::poll_until_final(*f.t.app, op_id(1));
   ASSERT_TRUE(status.has_value());
@@ -302,7 +303,7 @@ TEST(AccountRemoval, RemovesTheAccountAndReloadsTheList) {
     return testing::start(*f.t.app, op_id(9), 1, kAccounts,
                           fmt::format(R"({{"Remove":{{"id":"{}"}}}})", id));
   };
-  EXPECT_EQ(remove("cal1"), testing::completed());
+  EXPECT_EQ(remove("cal1"), testing::said("Removed account cal1 with its secret."));
   EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kExternalAccounts);
   ASSERT_EQ(f.t.app->accounts().size(), 2u);
   EXPECT_EQ(f.t.app->accounts()[0].id, "bare1");

@@ -91,7 +91,8 @@ TEST(AccountFormOperation, ASaveFailsWithTheTextThePageShowsAndSucceedsOnceSaved
   ASSERT_EQ(f.start(1, 1, R"("SubmitForm")"), testing::accepted());
   EXPECT_EQ(f.final_status(1), failed(1, "no account form is open; add or edit an account first"));
 
-  ASSERT_EQ(f.start(2, 2, R"({"Add":{"kind":"caldav"}})"), testing::completed());
+  ASSERT_EQ(f.start(2, 2, R"({"Add":{"kind":"caldav"}})"),
+            testing::said("Opened the form for a new caldav account in External Accounts."));
   f.t.harness.frame();
   // The form as it is: what the page says is what the client is told.
   ASSERT_EQ(f.start(3, 1, R"("SubmitForm")"), testing::accepted());
@@ -126,7 +127,8 @@ TEST(AccountFormOperation, ASaveFailsWithTheTextThePageShowsAndSucceedsOnceSaved
 // kept off screen, carries the save out, and its own answer is the outcome.
 TEST(AccountFormOperation, ASaveWhosePaneIsReplacedEndsWithItsOwnOutcome) {
   FormFixture f;
-  ASSERT_EQ(f.start(1, 2, R"({"Add":{"kind":"caldav"}})"), testing::completed());
+  ASSERT_EQ(f.start(1, 2, R"({"Add":{"kind":"caldav"}})"),
+            testing::said("Opened the form for a new caldav account in External Accounts."));
   f.t.harness.frame();
   ASSERT_EQ(f.start(2, 1, R"("SubmitForm")"), testing::accepted());
   f.t.app->select_pane(panes::Pane::kNetwork);

@@ -9,6 +9,10 @@
 # - --wait follows an operation to its end and exits 0 or 1 with it; "-"
 #   reads the arguments from standard input.
 # - A wrong operation kind says which kind the variant takes.
+# - A parameterless action refuses an argument rather than dropping it.
+# - A --wait that runs out of time exits 4 (still running) with the
+#   operation id on standard output, and `wait` on it later sees the end; a
+#   start refused because that operation still runs exits 5 (busy).
 #
 # usage: agent_road_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
 #          <output folder> (settings_e2e.sh)
@@ -31,7 +35,7 @@ ctl invoke settings.section:power profile '{"choice":"Balanced"}' >"$out/second.
   fail "the second client's operation was refused while the first was left unpolled"
 grep -q '"state": "accepted"' "$out/second.txt" || fail "the second operation was not accepted"
 ctl wait "$first" >"$out/first-final.txt" || fail "the first operation did not succeed"
-grep -q '"text": "time zone updated"' "$out/first-final.txt" ||
+grep -q '"text": "Time zone set to Asia/Tokyo."' "$out/first-final.txt" ||
   fail "the first operation's outcome does not carry its message as its text"
 simdev show time >"$out/time.txt"
 grep -q '"timezone": "Asia/Tokyo"' "$out/time.txt" || fail "the device does not hold Asia/Tokyo"
@@ -57,6 +61,10 @@ refused zone-name 'timezone: unknown argument "timezone"' \
   invoke settings.section:time_date timezone '{"timezone":"Europe/Paris"}'
 refused submit-kind '"SubmitForm" takes operation kind 1, not 2' \
   start settings.account-operation 2 '"SubmitForm"'
+refused power-kind 'operation kind does not match power operation: settings.power-operation takes operation kind 1, not 0' \
+  start settings.power-operation 0 '{"SetProfile":{"profile":"Balanced"}}'
+refused dnd-value 'dnd: unknown argument "value"; dnd takes no arguments (invalid_arguments)' \
+  invoke settings.section:notifications dnd '{"value":true}'
 [[ "$(simdev get display.brightness)" == 70 ]] || fail "a refused brightness changed it"
 
 # --wait: the final state decides the exit status.
@@ -71,5 +79,27 @@ ctl start settings.display-operation 1 '{"SetBrightness":{"value":0.3}}' --wait 
 [[ $status -eq 1 ]] || fail "a failed operation waited for answered status $status, not 1"
 grep -q 'the backlight is not responding' "$out/brightness-fault.txt" ||
   fail "the failure does not carry the backlight's text"
+
+# A pairing slower than the client's wait: still running, not failed.
+speaker=/org/bluez/hci0/dev_58_2F_40_9B_E7_16
+simdev delay bluez.pair 6000 >/dev/null
+status=0
+ctl --timeout 1 invoke "settings.bluetooth-device:$speaker" pair --wait >"$out/pair.txt" \
+  2>"$out/pair-stderr.txt" || status=$?
+[[ $status -eq 4 ]] || fail "a wait that ran out answered status $status, not 4 (still running)"
+pairing="$(operation_id "$out/pair.txt")"
+[[ -n "$pairing" ]] || fail "the still-running answer names no operation id on standard output"
+grep -q '"state": "pending"' "$out/pair.txt" || fail "the still-running answer is not pending"
+# While it runs, another operation is refused as busy: a retry may help.
+status=0
+ctl start settings.power-operation 1 '{"SetProfile":{"profile":"Performance"}}' \
+  >/dev/null 2>"$out/busy.txt" || status=$?
+[[ $status -eq 5 ]] || fail "a start refused while the pairing ran answered $status, not 5 (busy)"
+grep -q "is still running (settings.bluetooth-operation, operation $pairing)" "$out/busy.txt" ||
+  fail "the busy refusal does not name the pairing"
+ctl wait "$pairing" >"$out/pair-end.txt" || fail "the pairing did not succeed"
+grep -q '"state": "succeeded"' "$out/pair-end.txt" || fail "the pairing did not end succeeded"
+device_holds paired bluetooth \
+  '[d["paired"] for d in state["devices"] if d["path"] == "'"$speaker"'"] == [True]'
 
 echo "agent road end to end: ok"

@@ -1,5 +1,6 @@
-// Every action the resource tree publishes with declared input, invoked the
-// way a client invokes it with arguments that do not fit: each is refused
+// Every action the resource tree publishes, invoked the way a client invokes
+// it with arguments that do not fit (any argument at all, for an action that
+// takes none): each is refused
 // with invalid_arguments naming the action and the parameter, and nothing
 // ran (no operation, the simulated device and the settings file as they
 // were).
@@ -86,12 +87,21 @@ std::vector<BadCall> bad_calls(const ActionSpec& spec) {
   return calls;
 }
 
-void collect(const kalu_actions::Resource& resource,
-             std::vector<std::pair<std::string, ActionSpec>>& typed) {
+// A parameterless action sent an argument, the mistakes a neighbour's
+// parameters make natural: each is refused naming the key, never dropped.
+std::vector<BadCall> bad_calls_without_parameters() {
+  return {{"value of a flip", Json{{"value", true}}, "value"},
+          {"flag of a neighbour", Json{{"dry_run", true}}, "dry_run"},
+          {"null beside a key", Json{{"admin", false}, {"x", nullptr}}, "admin"}};
+}
+
+using Found = std::vector<std::pair<std::string, ActionSpec>>;
+
+void collect(const kalu_actions::Resource& resource, Found& typed, Found& parameterless) {
   for (const ActionSpec& spec : resource.actions) {
-    if (!spec.parameters.empty()) typed.emplace_back(resource.id, spec);
+    (spec.parameters.empty() ? parameterless : typed).emplace_back(resource.id, spec);
   }
-  for (const auto& child : resource.children) collect(child, typed);
+  for (const auto& child : resource.children) collect(child, typed, parameterless);
 }
 
 TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
@@ -101,11 +111,16 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   t.harness.frame();
   t.harness.frame();
 
-  std::vector<std::pair<std::string, ActionSpec>> typed;
-  for (const auto& resource : t.app->resources(t.harness.document())) collect(resource, typed);
+  Found typed;
+  Found parameterless;
+  for (const auto& resource : t.app->resources(t.harness.document())) {
+    collect(resource, typed, parameterless);
+  }
   // Every kind of typed action is there: the sections' toggles, levels and
-  // choices, Power's charge cap, the set-setting actions.
+  // choices, Power's charge cap, the set-setting actions; and the flips,
+  // openings and item commands that take nothing.
   ASSERT_GT(typed.size(), 100u);
+  ASSERT_GT(parameterless.size(), 90u);
 
   const auto device_before = prefs_store::read_text(sim_device::state_path());
   const auto settings_before = scope.settings_text();
@@ -113,8 +128,13 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
   actions::register_settings_action_handler(*registry);
   kalu_ui::host::ActionHost actions(registry);
   std::size_t refused = 0;
-  for (const auto& [resource_id, spec] : typed) {
-    for (const BadCall& call : bad_calls(spec)) {
+  std::vector<std::pair<const std::pair<std::string, ActionSpec>*, std::vector<BadCall>>> table;
+  for (const auto& found : typed) table.emplace_back(&found, bad_calls(found.second));
+  for (const auto& found : parameterless)
+    table.emplace_back(&found, bad_calls_without_parameters());
+  for (const auto& [found, calls] : table) {
+    const auto& [resource_id, spec] = *found;
+    for (const BadCall& call : calls) {
       SCOPED_TRACE(resource_id + " " + spec.name + ": " + call.what + " " + call.arguments.dump());
       auto invoked = kalu_ui::host::invoke_resource_action(
           actions, *t.app, t.harness.document(), resource_id, spec.name,
@@ -127,12 +147,80 @@ TEST(ArgumentCheck, EveryDeclaredInputRefusesWhatDoesNotFitAndNothingRuns) {
       ++refused;
     }
   }
-  EXPECT_GT(refused, 3 * typed.size());
+  EXPECT_GT(refused, 3 * (typed.size() + parameterless.size()));
   t.harness.frame();
   EXPECT_FALSE(t.app->executor().busy());
   EXPECT_EQ(t.app->operation_completion()->get(), operations::OperationCompletion{});
   EXPECT_EQ(prefs_store::read_text(sim_device::state_path()), device_before);
   EXPECT_EQ(scope.settings_text(), settings_before);
+}
+
+// A setting says what is now set, as every finished operation does: in its
+// text, and as a JSON string in its value.
+TEST(ArgumentCheck, ASettingSaysWhatIsNowSet) {
+  testing::DeviceScope scope;
+  testing::AppFixture t;
+  t.harness.frame();
+  auto registry = std::make_shared<kalu_actions::ActionRegistry>();
+  actions::register_settings_action_handler(*registry);
+  kalu_ui::host::ActionHost actions(registry);
+  const struct {
+    std::string resource;
+    std::string action;
+    Json arguments;
+    std::string text;
+  } cases[] = {
+      {"settings.section:appearance",
+       "theme",
+       {{"choice", "Light"}},
+       "Appearance: theme set to Light."},
+      {"settings.section:notifications", "dnd", Json::object(),
+       "Notifications: Turn on Do Not Disturb: done."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.resource + " " + c.action);
+    auto invoked = kalu_ui::host::invoke_resource_action(
+        actions, *t.app, t.harness.document(), c.resource, c.action,
+        kalu_actions::ActionArgs::from_json(c.arguments));
+    ASSERT_TRUE(invoked.has_value()) << invoked.error().message;
+    const auto* done = std::get_if<kalu_ui::DeviceLocalOutcome::Completed>(&invoked->outcome.value);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(done->outcome.text, c.text);
+    EXPECT_EQ(done->outcome.value_json, Json(c.text).dump());
+  }
+}
+
+// The buttons the shown page publishes for clients to press are listed under
+// its section, and found by id, while the page is shown.
+TEST(ArgumentCheck, TheShownPagesControlsAreListedUnderItsSection) {
+  testing::DeviceScope scope;
+  testing::AppFixture t;
+  t.app->select_pane(panes::Pane::kAppsFiles);
+  t.harness.frame();
+  t.harness.frame();
+  const auto tree = t.app->resources(t.harness.document());
+  ASSERT_FALSE(tree.empty());
+  const kalu_actions::Resource* section = tree.front().find("settings.section:default-apps");
+  ASSERT_NE(section, nullptr);
+  std::vector<const kalu_actions::Resource*> controls;
+  for (const auto& child : section->children) {
+    if (child.kind == "kalu.control") controls.push_back(&child);
+  }
+  ASSERT_FALSE(controls.empty());
+  for (const kalu_actions::Resource* control : controls) {
+    SCOPED_TRACE(control->id);
+    EXPECT_TRUE(control->id.starts_with("kalu.control:"));
+    EXPECT_FALSE(control->label.empty());
+    ASSERT_EQ(control->actions.size(), 1u);
+    EXPECT_EQ(control->actions[0].name, "invoke");
+    EXPECT_TRUE(control->actions[0].parameters.empty());
+    EXPECT_EQ(t.app->resource_by_id(t.harness.document(), control->id), *control);
+  }
+  // Another pane shown: its controls are not Apps & Files's.
+  t.app->select_pane(panes::Pane::kNetwork);
+  t.harness.frame();
+  t.harness.frame();
+  EXPECT_EQ(t.app->resource_by_id(t.harness.document(), controls.front()->id), std::nullopt);
 }
 
 }  // namespace

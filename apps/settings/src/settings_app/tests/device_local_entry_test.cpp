@@ -1,3 +1,4 @@
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -134,9 +135,10 @@ TEST(DeviceLocalEntry, AcceptedCompletedAndReportedOnce) {
               OperationCompletion(OperationCompletion::Pending{kKey}));
     // Nothing to report before the pane ran, and nothing else is taken.
     EXPECT_EQ(testing::poll(*f.app, op_id(1)), std::nullopt);
-    EXPECT_EQ(f.cleanup(2), rejected("another device-local Settings operation is still running "
-                                     "(settings.storage-operation, operation "
-                                     "01010101010101010101010101010101)"));
+    EXPECT_EQ(f.cleanup(2),
+              kalu_ui::DeviceLocalOutcome::rejected_busy(
+                  "another device-local Settings operation is still running "
+                  "(settings.storage-operation, operation 01010101010101010101010101010101)"));
     f.harness.frame();
     EXPECT_EQ(f.script->taken, 1);
     // Final: the executor is free at once, polled or not.
@@ -264,8 +266,13 @@ TEST(DeviceLocalEntry, AnOperationThePaneNeverCompletesFailsInTime) {
 
 TEST(DeviceLocalEntry, OnlyEffectOperationsReachTheExecutor) {
   DeviceLocalFixture f;
-  EXPECT_EQ(f.cleanup(1, 2), testing::not_handled());
-  EXPECT_EQ(f.cleanup(1, 0), testing::not_handled());
+  for (const int kind : {0, 2, 3}) {
+    EXPECT_EQ(f.cleanup(1, kind),
+              testing::rejected(fmt::format("operation kind does not match storage operation: "
+                                            "settings.storage-operation takes operation kind 1, "
+                                            "not {}",
+                                            kind)));
+  }
   EXPECT_FALSE(f.app->executor().busy());
   EXPECT_EQ(f.app->selected_category(), panes::Pane::kNetwork);
   // A refusal leaves nothing in flight.

@@ -56,7 +56,7 @@ EOF
 # Printers: a seeded queue paused as asked, a refresh, then a failing jobs read.
 run_operation settings.printer-operation pause \
   '{"SetEnabled":{"name":"Office Laser","enabled":false}}'
-said pause "Printer operation completed."
+said pause "Office Laser is paused."
 [[ "$(simdev get 'printing.queues[0].state')" == '"paused"' ]] ||
   fail "the queue is $(simdev get 'printing.queues[0].state')"
 run_operation settings.printer-operation refresh '"Refresh"'

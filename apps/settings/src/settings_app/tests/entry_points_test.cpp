@@ -50,22 +50,37 @@ TEST(EntryPoints, OpenPaneAndRollbackReviewMoveTheInterface) {
     panes::Pane shown;
   };
   const Case cases[] = {
-      {kOpenPane, 2, R"("sound")", completed(), panes::Pane::kSound},
-      {kOpenPane, 2, R"("external_accounts")", completed(), panes::Pane::kExternalAccounts},
+      {kOpenPane, 2, R"("sound")", testing::said("Opened Sound."), panes::Pane::kSound},
+      {kOpenPane, 2, R"("external_accounts")", testing::said("Opened External Accounts."),
+       panes::Pane::kExternalAccounts},
       {kOpenPane, 2, R"("Sound")", rejected("Settings pane is no longer available"),
        panes::Pane::kNetwork},
       {kOpenPane, 2, R"("")", rejected("Settings pane is no longer available"),
        panes::Pane::kNetwork},
       {kOpenPane, 1, R"("sound")", not_handled(), panes::Pane::kNetwork},
       {kOpenPane, 0, R"("sound")", not_handled(), panes::Pane::kNetwork},
-      {kUpdates, 2, R"("ReviewRollback")", completed(), panes::Pane::kUpdates},
+      {kUpdates, 2, R"("ReviewRollback")", testing::said("Opened Updates to review the rollback."),
+       panes::Pane::kUpdates},
       {kUpdates, 2, R"("Check")",
        rejected("operation kind does not match update operation: \"Check\" takes operation kind "
                 "1; kind 2 takes only \"ReviewRollback\""),
        panes::Pane::kNetwork},
-      {kUpdates, 3, R"("ReviewRollback")", not_handled(), panes::Pane::kNetwork},
-      // A device-local id that is not an effect is nobody's.
-      {"settings.display-operation", 2, R"({"SetBrightness":{"value":0.5}})", not_handled(),
+      // A device-local id sent with a kind it does not take is told the kind.
+      {kUpdates, 3, R"("ReviewRollback")",
+       rejected("operation kind does not match update operation: settings.update-operation "
+                "takes operation kind 1 (kind 2 for \"ReviewRollback\" only), not 3"),
+       panes::Pane::kNetwork},
+      {"settings.display-operation", 2, R"({"SetBrightness":{"value":0.5}})",
+       rejected("operation kind does not match display operation: settings.display-operation "
+                "takes operation kind 1, not 2"),
+       panes::Pane::kNetwork},
+      {"settings.power-operation", 0, R"("Suspend")",
+       rejected("operation kind does not match power operation: settings.power-operation takes "
+                "operation kind 1, not 0"),
+       panes::Pane::kNetwork},
+      {"settings.keyboard-source-operation", 3, "{}",
+       rejected("operation kind does not match keyboard source operation: "
+                "settings.keyboard-source-operation takes operation kind 1, not 3"),
        panes::Pane::kNetwork},
       {"settings.unknown-operation", 1, "{}", not_handled(), panes::Pane::kNetwork},
   };
@@ -140,7 +155,15 @@ TEST(EntryPoints, AccountFormRequestsByKindAndVariant) {
       const bool save = c.request && c.kind == 1;
       if (started) {
         const auto outcome = testing::start(*t.app, op_id(7), c.kind, kAccounts, c.payload);
-        EXPECT_EQ(outcome, !c.request ? rejected(error) : save ? testing::accepted() : completed());
+        if (!c.request || save) {
+          EXPECT_EQ(outcome, !c.request ? rejected(error) : testing::accepted());
+        } else {
+          // A form move says what it opened or closed.
+          const auto* done = std::get_if<kalu_ui::DeviceLocalOutcome::Completed>(&outcome.value);
+          ASSERT_NE(done, nullptr);
+          EXPECT_TRUE(done->outcome.text.find("External Accounts") != std::string::npos)
+              << done->outcome.text;
+        }
       } else {
         const auto answer = testing::invoke(*t.app, c.kind, kAccounts, c.payload);
         if (c.request) {

@@ -301,8 +301,10 @@ TEST(ExecutorApply, TimeAndDate) {
   {
     SCOPED_TRACE("time zone");
     DeviceScope scope;
-    EXPECT_EQ(apply(T::SetTimezone{"Asia/Tokyo"}), AppliedResult("time zone updated"));
+    EXPECT_EQ(apply(T::SetTimezone{"Asia/Tokyo"}), AppliedResult("Time zone set to Asia/Tokyo."));
     EXPECT_EQ(system_ops::time::get_time_sync_status()->timezone, "Asia/Tokyo");
+    EXPECT_EQ(apply(T::SetTimezone{"Asia/Tokyo"}),
+              AppliedResult("Time zone is already Asia/Tokyo."));
     // The fault shows whether the service was asked at all.
     DeviceScope::inject_fault("time.set_timezone", "timedated is not running");
     EXPECT_EQ(apply(T::SetTimezone{"Europe/Paris"}),

@@ -4,6 +4,7 @@
 // holds the executor: every later operation is carried out, and every
 // accepted one still polls to its outcome, once.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -76,7 +77,10 @@ struct Batch {
 TEST(ExecutorBatch, RefusedAndFailedRequestsBetweenPaneSwitchesHoldNoLaterOperationUp) {
   Batch b;
   const auto accepted = DeviceLocalOutcome::accepted();
-  const auto completed = DeviceLocalOutcome::completed();
+  // Opening a pane says which it opened.
+  const auto opened = [](std::string_view title) {
+    return testing::said(fmt::format("Opened {}.", title));
+  };
 
   // 1, 2: the wrong field name, as an invocation and as a start.
   auto zone = b.invoke("settings.section:time_date", "timezone", R"({"zone":"Europe/Paris"})");
@@ -86,14 +90,14 @@ TEST(ExecutorBatch, RefusedAndFailedRequestsBetweenPaneSwitchesHoldNoLaterOperat
   EXPECT_TRUE(std::holds_alternative<DeviceLocalOutcome::Rejected>(
       b.start(2, 1, kTime, R"({"SetTimezone":{"zone":"Europe/Paris"}})").value));
   // 3 to 6: Users, names no account has, one after another without a poll.
-  EXPECT_EQ(b.start(3, 2, kOpen, R"("users")"), completed);
+  EXPECT_EQ(b.start(3, 2, kOpen, R"("users")"), opened("Users"));
   EXPECT_EQ(b.start(4, 1, kUsers, R"({"SetAdmin":{"username":"../../etc/passwd","admin":true}})"),
             accepted);
   ASSERT_TRUE(b.frames_until_free());
   EXPECT_EQ(b.start(5, 1, kUsers, R"({"Remove":{"username":"../root","remove_files":true}})"),
             accepted);
   ASSERT_TRUE(b.frames_until_free());
-  EXPECT_EQ(b.start(6, 2, kOpen, R"("time_date")"), completed);
+  EXPECT_EQ(b.start(6, 2, kOpen, R"("time_date")"), opened("Time & Date"));
   // 7, 8: a zone the device does not have, failed at once; then a path.
   EXPECT_EQ(b.start(7, 1, kTime, R"({"SetTimezone":{"timezone":"../../etc/shadow"}})"), accepted);
   EXPECT_FALSE(b.t.app->executor().busy());
@@ -101,8 +105,8 @@ TEST(ExecutorBatch, RefusedAndFailedRequestsBetweenPaneSwitchesHoldNoLaterOperat
             accepted);
   // 9 to 11: switched away before Users took it, then back: the switches end
   // nothing, so 8 still runs and 11 is refused until it is final.
-  EXPECT_EQ(b.start(9, 2, kOpen, R"("time_date")"), completed);
-  EXPECT_EQ(b.start(10, 2, kOpen, R"("users")"), completed);
+  EXPECT_EQ(b.start(9, 2, kOpen, R"("time_date")"), opened("Time & Date"));
+  EXPECT_EQ(b.start(10, 2, kOpen, R"("users")"), opened("Users"));
   EXPECT_TRUE(std::holds_alternative<DeviceLocalOutcome::Rejected>(
       b.start(11, 1, kUsers, R"({"SetAdmin":{"username":"a/../b","admin":false}})").value));
   ASSERT_TRUE(b.frames_until_free());
@@ -117,7 +121,7 @@ TEST(ExecutorBatch, RefusedAndFailedRequestsBetweenPaneSwitchesHoldNoLaterOperat
   ASSERT_TRUE(b.frames_until_free());
   EXPECT_EQ(b.start(22, 1, "settings.network-operation", R"("Refresh")"), accepted);
   ASSERT_TRUE(b.frames_until_free());
-  EXPECT_EQ(b.state_of(20), "succeeded: time zone updated");
+  EXPECT_EQ(b.state_of(20), "succeeded: Time zone set to Asia/Tokyo.");
   EXPECT_TRUE(b.state_of(21).starts_with("succeeded: ")) << b.state_of(21);
   EXPECT_EQ(b.state_of(22), "succeeded: Network list refreshed.");
 

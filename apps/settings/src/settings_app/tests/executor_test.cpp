@@ -111,7 +111,8 @@ TEST(Executor, HandsEachRecordToItsPaneUnderItsKey) {
 DeviceLocalOutcome busy_with(std::string_view action, std::uint8_t id) {
   std::string hex;
   for (int i = 0; i < 16; ++i) hex += fmt::format("{:02x}", id);
-  return DeviceLocalOutcome::rejected(
+  // Marked busy: a client may send the same request again once it ends.
+  return DeviceLocalOutcome::rejected_busy(
       fmt::format("{} ({}, operation {})", kDeviceLocalBusy, action, hex));
 }
 

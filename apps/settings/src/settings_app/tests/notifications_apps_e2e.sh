@@ -2,9 +2,9 @@
 # Notifications and Apps & Files end to end: kalu-settings runs on a virtual
 # X server with configuration, data and runtime folders of its own, and
 # settingsctl talks to it over its automation socket.
-# - With Notifications open, the section's "dnd" action with {"value":true}
-#   sets "do_not_disturb" in the settings file; every other line of the file
-#   stays byte for byte.
+# - With Notifications open, the section's "dnd" flip (it takes no
+#   arguments) sets "do_not_disturb" in the settings file and says so; every
+#   other line of the file stays byte for byte.
 # - With Apps & Files open over a data folder of two text editors, the
 #   text-file kind's "set-handler" action with one editor's name makes it the
 #   default in the temporary mimeapps.list.
@@ -59,8 +59,9 @@ ctl start settings.open-pane 2 '"notifications"' >/dev/null || fail "opening Not
 ctl get settings.section:notifications >"$out/notifications-section.txt" ||
   fail "no Notifications section"
 grep -q '"name": "dnd"' "$out/notifications-section.txt" || fail "the section has no dnd action"
-ctl invoke settings.section:notifications dnd '{"value":true}' >"$out/dnd.txt" ||
-  fail "the dnd action was refused"
+ctl invoke settings.section:notifications dnd >"$out/dnd.txt" || fail "the dnd action was refused"
+grep -q '"text": "Notifications: Turn on Do Not Disturb: done."' "$out/dnd.txt" ||
+  fail "the dnd action did not say what it did"
 holds_dnd() {
   grep -q '"do_not_disturb": true' "$settings_file"
 }

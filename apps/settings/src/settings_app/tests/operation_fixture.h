@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -76,6 +78,11 @@ inline kalu_ui::DeviceLocalOutcome rejected(std::string message) {
   return kalu_ui::DeviceLocalOutcome::rejected(std::move(message));
 }
 inline kalu_ui::DeviceLocalOutcome completed() { return kalu_ui::DeviceLocalOutcome::completed(); }
+// Completed, saying `text` in its text and, as a JSON string, in its value.
+inline kalu_ui::DeviceLocalOutcome said(const std::string& text) {
+  return kalu_ui::DeviceLocalOutcome::completed(
+      {text, nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)});
+}
 inline kalu_ui::DeviceLocalOutcome accepted() { return kalu_ui::DeviceLocalOutcome::accepted(); }
 inline kalu_ui::DeviceLocalOutcome not_handled() {
   return kalu_ui::DeviceLocalOutcome::not_handled();

@@ -54,6 +54,17 @@ struct ProviderFixture {
   kalu_ui::Result<bool> run(std::string_view payload, kalu_ui::OperationKind kind = 1) {
     return testing::invoke(*t.app, kind, kProviders, payload);
   }
+  // Started as a client starts it: what the completed outcome says, or the
+  // refusal.
+  std::string said(std::string_view payload) {
+    const auto outcome = testing::start(*t.app, testing::op_id(1), 1, kProviders, payload);
+    if (const auto* done = std::get_if<kalu_ui::DeviceLocalOutcome::Completed>(&outcome.value)) {
+      EXPECT_EQ(done->outcome.value_json, nlohmann::json(done->outcome.text).dump());
+      return done->outcome.text;
+    }
+    const auto* refused = std::get_if<kalu_ui::DeviceLocalOutcome::Rejected>(&outcome.value);
+    return refused ? "refused: " + refused->message : "not handled";
+  }
   std::string file_text() const {
     std::ifstream in(*model_provider::config_file());
     std::stringstream text;
@@ -117,9 +128,8 @@ TEST(ProviderOperations, RefusalsChangeNothing) {
 TEST(ProviderOperations, EachVariantChangesTheFileAndShowsAgentModels) {
   ProviderFixture f;
   // Started like a client would: offered down the tree, then carried out here.
-  EXPECT_EQ(testing::start(*f.t.app, testing::op_id(1), 1, kProviders,
-                           R"({"Add":{"protocol":"anthropic"}})"),
-            testing::completed());
+  const std::string added = f.said(R"({"Add":{"protocol":"anthropic"}})");
+  EXPECT_TRUE(added.starts_with("Added provider Anthropic (anthropic-")) << added;
   EXPECT_EQ(f.t.app->selected_category(), kAgentModels);
   ASSERT_EQ(f.run(R"({"Add":{"protocol":"anthropic"}})"), true);
   ASSERT_EQ(f.run(R"({"Add":{"protocol":"openai-compatible"}})"), true);
@@ -129,15 +139,19 @@ TEST(ProviderOperations, EachVariantChangesTheFileAndShowsAgentModels) {
   EXPECT_EQ(config.providers[3].protocol, ProviderProtocol::kAnthropic);
   EXPECT_EQ(config.providers[4].protocol, ProviderProtocol::kOpenAiCompatible);
 
-  ASSERT_EQ(f.run(R"({"SetProtocol":{"id":"on","protocol":"anthropic"}})"), true);
-  ASSERT_EQ(f.run(R"({"SetEnabled":{"id":"off","enabled":true}})"), true);
-  ASSERT_EQ(f.run(R"({"SetDefault":{"id":"on"}})"), true);
+  // Each says what it did, or that nothing needed doing.
+  EXPECT_EQ(f.said(R"({"SetProtocol":{"id":"on","protocol":"anthropic"}})"),
+            "On now uses the anthropic protocol.");
+  EXPECT_EQ(f.said(R"({"SetEnabled":{"id":"off","enabled":true}})"), "off enabled.");
+  EXPECT_EQ(f.said(R"({"SetEnabled":{"id":"off","enabled":true}})"), "off already enabled.");
+  EXPECT_EQ(f.said(R"({"SetDefault":{"id":"on"}})"), "On is now the default provider.");
+  EXPECT_EQ(f.said(R"({"SetDefault":{"id":"on"}})"), "On is already the default provider.");
   config = ProviderConfig::load();
   EXPECT_EQ(config.find("on")->protocol, ProviderProtocol::kAnthropic);
   EXPECT_TRUE(config.find("off")->enabled);
   EXPECT_EQ(config.default_provider, "on");
 
-  ASSERT_EQ(f.run(R"({"Remove":{"id":"on"}})"), true);
+  EXPECT_EQ(f.said(R"({"Remove":{"id":"on"}})"), "Removed provider On (on) and its API key.");
   config = ProviderConfig::load();
   EXPECT_EQ(config.find("on"), nullptr);
   EXPECT_EQ(config.default_provider, std::nullopt);
@@ -194,7 +208,8 @@ TEST(ProviderOperations, DetailsKeepNameAndEndpointAsSentAndTrimTheModel) {
     EXPECT_EQ(off.model, "m2");
     EXPECT_EQ(off.models.size(), 1u);
   }
-  ASSERT_EQ(f.run(R"({"SetDetails":{"id":"on","label":"On","endpoint":"e"}})"), true);
+  EXPECT_EQ(f.said(R"({"SetDetails":{"id":"on","label":"On","endpoint":"e"}})"),
+            "Saved the details of provider On: endpoint e, default model m1.");
   EXPECT_EQ(ProviderConfig::load().find("on")->model, "m1");
 }
 

@@ -94,7 +94,7 @@ TEST(TimeDatePageTest, AZoneSetThroughTheExecutorShowsOnTheNextPane) {
   ASSERT_TRUE(poll.status);
   const auto* ok = std::get_if<ResourceOperationStatus::Succeeded>(&poll.status->value);
   ASSERT_NE(ok, nullptr);
-  EXPECT_EQ(ok->outcome.value_json, "\"time zone updated\"");
+  EXPECT_EQ(ok->outcome.value_json, "\"Time zone set to Europe/Berlin.\"");
   EXPECT_EQ(system_ops::time::get_time_sync_status()->timezone, "Europe/Berlin");
   w.t.harness.frame();
   auto* pane = dynamic_cast<TimeDatePane*>(w.t.pane_widget());

@@ -4,7 +4,7 @@
 # device is a fresh one), and settingsctl talks to it over its automation
 # socket.
 # - With Time & Date open, {"SetTimezone":{"timezone":"Asia/Tokyo"}} through
-#   "settings.time-date-operation" polls to "time zone updated" and the
+#   "settings.time-date-operation" polls to "Time zone set to Asia/Tokyo." and the
 #   device holds the zone.
 # - With Region & Formats open, the Region section's "currency" action with
 #   "EUR" sets the key the pane adopts, and the settings file's locale holds
@@ -27,7 +27,8 @@ id="$(ctl start settings.time-date-operation 1 '{"SetTimezone":{"timezone":"Asia
   fail "setting the time zone was refused"
 ctl wait "$id" >"$out/timezone.txt" || fail "setting the time zone did not succeed"
 grep -q '"state": "succeeded"' "$out/timezone.txt" || fail "the operation did not succeed"
-grep -q 'time zone updated' "$out/timezone.txt" || fail "the operation did not say what it did"
+grep -q 'Time zone set to Asia/Tokyo.' "$out/timezone.txt" ||
+  fail "the operation did not say what it did"
 simdev show >"$out/device.txt"
 grep -q '"timezone": "Asia/Tokyo"' "$out/device.txt" || fail "the device does not hold Asia/Tokyo"
 

@@ -33,7 +33,8 @@ booted="$(simdev get updates.booted.image)"
 
 # A check stages the available image and is recorded in the settings file.
 run check '"Check"'
-grep -q '"update check finished"' "$out/check.txt" || fail "the check did not finish as expected"
+grep -q '"Update check finished: .* is staged; restart to apply it."' "$out/check.txt" ||
+  fail "the check did not say what it staged"
 settings="$home/config/kalu/settings.json"
 [[ -f "$settings" ]] || fail "no settings file was written"
 grep -q '"last_checked"' "$settings" || fail "the settings file has no last_checked"

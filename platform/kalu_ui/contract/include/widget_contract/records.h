@@ -80,6 +80,10 @@ struct DeviceLocalOutcome {
   };
   struct Rejected {
     std::string message;
+    // Refused only because another operation is still running: the same
+    // request may be sent again once it has ended. False for a refusal of
+    // the request itself, which sending again does not mend.
+    bool busy = false;
     friend bool operator==(const Rejected&, const Rejected&) = default;
   };
   std::variant<Completed, Accepted, NotHandled, Rejected> value;
@@ -90,6 +94,9 @@ struct DeviceLocalOutcome {
   static DeviceLocalOutcome accepted() { return {Accepted{}}; }
   static DeviceLocalOutcome not_handled() { return {NotHandled{}}; }
   static DeviceLocalOutcome rejected(std::string message) { return {Rejected{std::move(message)}}; }
+  static DeviceLocalOutcome rejected_busy(std::string message) {
+    return {Rejected{std::move(message), true}};
+  }
   bool is_not_handled() const { return std::holds_alternative<NotHandled>(value); }
   friend bool operator==(const DeviceLocalOutcome&, const DeviceLocalOutcome&) = default;
 };

@@ -418,6 +418,24 @@ TEST(DisplayPaneStagingTest, EditsAccumulateUntilApplied) {
             succeeded(key_of(automatic), "Display setting is already in place."));
 }
 
+// A change staged back to the layout in use leaves nothing to apply: no
+// Apply is offered and no test of an identical layout runs.
+TEST(DisplayPaneStagingTest, StagingBackToTheLayoutInUseLeavesNothingToApply) {
+  PaneFixture t;
+  ASSERT_TRUE(t.settle());
+  const DisplayOperation scale = DisplayOperation::SetOutputScale{"DP-2", "125%"};
+  run(t, scale);
+  ASSERT_TRUE(t.pane->staged());
+  const DisplayOperation back = DisplayOperation::SetOutputScale{"DP-2", "100%"};
+  EXPECT_EQ(run(t, back),
+            succeeded(key_of(back),
+                      "The display layout is the one in use again; there is nothing to apply."));
+  EXPECT_FALSE(t.pane->staged());
+  EXPECT_EQ(text(t.doc(), output_control_id("DP-2", field::kScale)), "100%");
+  const DisplayOperation apply = DisplayOperation::Apply{};
+  EXPECT_EQ(run(t, apply), failed(key_of(apply), "There are no staged display changes to apply."));
+}
+
 TEST(DisplayPaneStagingTest, AnInvalidLayoutIsNotStaged) {
   kalu_ui::log::ScopedCapture log;
   PaneFixture t(true, true,

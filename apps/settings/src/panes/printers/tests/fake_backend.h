@@ -45,8 +45,8 @@ class FakeBackend : public PrintingBackend {
   kalu_ui::Status add_driverless(const std::string& name, const std::string& uri) override {
     return change("add " + name + " " + uri);
   }
-  kalu_ui::Status set_default(const std::string& queue) override {
-    return change("default " + queue);
+  kalu_ui::Result<bool> set_default(const std::string& queue) override {
+    return changed(change("default " + queue));
   }
   kalu_ui::Status set_enabled(const std::string& queue, bool enabled) override {
     return change((enabled ? "resume " : "pause ") + queue);
@@ -57,8 +57,8 @@ class FakeBackend : public PrintingBackend {
   kalu_ui::Status cancel_job(std::uint32_t id) override {
     return change("cancel " + std::to_string(id));
   }
-  kalu_ui::Status retry_job(std::uint32_t id) override {
-    return change("retry " + std::to_string(id));
+  kalu_ui::Result<bool> retry_job(std::uint32_t id) override {
+    return changed(change("retry " + std::to_string(id)));
   }
 
   // Scripting, from the test's thread.
@@ -111,8 +111,15 @@ class FakeBackend : public PrintingBackend {
   kalu_ui::Result<std::vector<DriverlessPrinter>> nearby_ = std::vector<DriverlessPrinter>{};
   // The answer of every change.
   kalu_ui::Status change_answer_;
+  // What a default or a retry that was answered without error did: false
+  // when nothing needed doing.
+  bool change_changed_ = true;
 
  private:
+  kalu_ui::Result<bool> changed(const kalu_ui::Status& answer) const {
+    if (!answer) return std::unexpected(answer.error());
+    return change_changed_;
+  }
   kalu_ui::Status change(std::string what) {
     std::lock_guard lock(mutex_);
     changes_.push_back(std::move(what));

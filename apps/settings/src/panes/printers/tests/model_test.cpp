@@ -109,10 +109,10 @@ TEST(PrinterTexts, Jobs) {
   } states[] = {
       {std::nullopt, "State not reported", false, true},
       {JobState::Pending, "Waiting", false, true},
-      {JobState::Held, "Held", false, true},
+      {JobState::Held, "Held", true, true},
       {JobState::Processing, "Printing", false, true},
       {JobState::Stopped, "Stopped", true, true},
-      {JobState::Canceled, "Canceled", true, false},
+      {JobState::Canceled, "Canceled", false, false},
       {JobState::Aborted, "Failed", true, false},
       {JobState::Completed, "Completed", false, false},
       {JobState::Unrecognized, "Unknown state", false, false},

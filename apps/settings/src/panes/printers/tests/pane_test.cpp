@@ -218,14 +218,29 @@ TEST_F(PrintersPaneTest, ChangesCompleteWhenTheServiceAnswers) {
   ASSERT_TRUE(settle());
   // The requested state, whatever the page last read: Office shows Ready.
   const PrinterOperation resume{C::SetEnabled{"Office", true}};
-  EXPECT_EQ(start(resume), succeeded(resume, "Printer operation completed."));
+  EXPECT_EQ(start(resume), succeeded(resume, "Office accepts jobs."));
   // An automation client's Remove is already confirmed.
   const PrinterOperation remove{C::Remove{"Lab"}};
-  EXPECT_EQ(start(remove), succeeded(remove, "Printer operation completed."));
+  EXPECT_EQ(start(remove), succeeded(remove, "Removed printer Lab and its jobs."));
   const PrinterOperation retry{C::RetryJob{"17"}};
-  EXPECT_EQ(start(retry), succeeded(retry, "Printer operation completed."));
-  EXPECT_THAT(backend_->changes(), ElementsAre("resume Office", "remove Lab", "retry 17"));
+  EXPECT_EQ(start(retry), succeeded(retry, "Print job 17 will print again."));
+  const PrinterOperation cancel{C::CancelJob{"17"}};
+  EXPECT_EQ(start(cancel), succeeded(cancel, "Cancelled print job 17."));
+  const PrinterOperation make_lab_default{C::SetDefault{"Lab"}};
+  EXPECT_EQ(start(make_lab_default),
+            succeeded(make_lab_default, "Lab is now the default printer."));
+  EXPECT_THAT(backend_->changes(),
+              ElementsAre("resume Office", "remove Lab", "retry 17", "cancel 17", "default Lab"));
   EXPECT_TRUE(requests_->get().empty());
+  // A change the service had nothing to do for says so.
+  backend_->edit([](FakeBackend& b) { b.change_changed_ = false; });
+  EXPECT_EQ(start(retry),
+            succeeded(retry,
+                      "Print job 17 is already printing or waiting to print; nothing to "
+                      "retry."));
+  EXPECT_EQ(start(make_lab_default),
+            succeeded(make_lab_default, "Lab is already the default printer."));
+  backend_->edit([](FakeBackend& b) { b.change_changed_ = true; });
 
   const PrinterOperation gone{C::CancelJob{"job-17"}};
   EXPECT_EQ(start(gone), failed(gone, "print job is no longer available"));

@@ -3,6 +3,7 @@
 // standing in for systemctl, bootc and journalctl), where the operations
 // must change what the device keeps.
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -61,7 +62,10 @@ TEST_F(UpdatesPaneSimulatedTest, TheOperationsChangeTheDevice) {
   EXPECT_EQ(t.pane->automatic(), AutomaticUpdates::Enabled);
   EXPECT_EQ(t.pane->schedule(), "System schedule");
 
-  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, "update check finished"));
+  EXPECT_EQ(t.run(Op::Check{}),
+            succeeded(Op::Check{}, fmt::format("Update check finished: {} is staged; restart to "
+                                               "apply it.",
+                                               kAvailable)));
   EXPECT_EQ(t.pane->os().staged_update, kAvailable);
   const auto saved = prefs_store::load_section("updates");
   ASSERT_TRUE(saved);

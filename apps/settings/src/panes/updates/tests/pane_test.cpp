@@ -26,6 +26,10 @@ using testing::failed;
 using testing::FakeSystem;
 using ::testing::IsEmpty;
 using testing::PaneFixture;
+
+// A check the fakes answer stages their image and says so.
+constexpr const char* kCheckStaged =
+    "Update check finished: quay.io/kalu/os:43 is staged; restart to apply it.";
 using testing::succeeded;
 
 std::optional<bool> flag(kalu_ui::doc::Document& d, std::string_view key) {
@@ -111,7 +115,7 @@ TEST(UpdatesPaneTest, RequestsWaitForTheFirstReadingOfTheImage) {
   EXPECT_EQ(t.system->count("start_update"), 0);
   t.system->release();
   ASSERT_TRUE(t.sync_until([&] { return !t.pending(); }));
-  EXPECT_EQ(t.outcome(), succeeded(Op::Check{}, "update check finished"));
+  EXPECT_EQ(t.outcome(), succeeded(Op::Check{}, kCheckStaged));
   EXPECT_EQ(t.system->count("start_update"), 1);
 }
 
@@ -122,7 +126,7 @@ TEST(UpdatesPaneTest, ACheckStagesReadsAgainAndSavesWhenItChecked) {
   ASSERT_TRUE(prefs_store::update_section("display", {{"scale", 1.25}}));
   ASSERT_TRUE(t.settle());
   EXPECT_EQ(t.pane->os().staged_update, std::nullopt);
-  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, "update check finished"));
+  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, kCheckStaged));
   EXPECT_EQ(t.pane->os().staged_update, testing::kStaged);
   EXPECT_EQ(t.pane->stored_prefs().last_checked, testing::kNow);
   EXPECT_EQ(saved_updates().value("last_checked", ""), testing::kNow);
@@ -340,7 +344,7 @@ TEST(UpdatesPaneTest, APreferencesFileThatDoesNotReadIsKeptAsideByTheSave) {
   std::filesystem::create_directories(file.parent_path());
   std::ofstream(file) << "{not json";
   ASSERT_TRUE(t.settle());
-  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, "update check finished"));
+  EXPECT_EQ(t.run(Op::Check{}), succeeded(Op::Check{}, kCheckStaged));
   auto saved = prefs_store::load_section("updates");
   ASSERT_TRUE(saved);
   EXPECT_FALSE(saved->empty());

@@ -49,8 +49,8 @@ std::vector<std::string> pane_texts_of(Widget& root) {
   return out;
 }
 
-Completion succeeded(const UserOperation& op) {
-  return Completion::Succeeded{key_of(op), std::string(kAccountUpdated)};
+Completion succeeded(const UserOperation& op, std::string said) {
+  return Completion::Succeeded{key_of(op), std::move(said)};
 }
 Completion failed(const UserOperation& op, std::string message) {
   return Completion::Failed{key_of(op), std::move(message)};
@@ -72,9 +72,11 @@ TEST(UsersPaneTest, OperationsThatNeedNoChangeCompleteAtOnce) {
     Completion expected;
   } cases[] = {
       // The account's current role or switch: nothing to call.
-      {UserOperation{C::SetAdmin{"ada", true}}, succeeded(UserOperation{C::SetAdmin{"ada", true}})},
+      {UserOperation{C::SetAdmin{"ada", true}},
+       succeeded(UserOperation{C::SetAdmin{"ada", true}}, "ada is already an administrator.")},
       {UserOperation{C::SetAutologin{"grace", false}},
-       succeeded(UserOperation{C::SetAutologin{"grace", false}})},
+       succeeded(UserOperation{C::SetAutologin{"grace", false}},
+                 "Automatic login is already off for grace.")},
       // The signed-in account and one that is not listed are out of reach.
       {UserOperation{C::Remove{"me", true}},
        failed(UserOperation{C::Remove{"me", true}}, std::string(kAccountGone))},
@@ -119,7 +121,7 @@ TEST(UsersPaneTest, AChangeCompletesWhenTheWorkerAnswersAndTheListIsReadAgain) {
   // The first change completed only its own operation; then the waiting
   // request was taken and ran.
   EXPECT_THAT(t.users->calls(), ElementsAre("role grace admin", "delete ada keep"));
-  EXPECT_EQ(t.completion->get(), succeeded(next));
+  EXPECT_EQ(t.completion->get(), succeeded(next, "Removed user ada."));
   EXPECT_TRUE(t.requests->get().empty());
   ASSERT_EQ(t.pane().users().size(), 2u);
   EXPECT_TRUE(t.pane().users()[0].administrator);
@@ -302,7 +304,7 @@ TEST(UsersPaneTest, OneFrameRunsTheRequestBeforeTheFormBeforeTheAccountButtons) 
   t.users->gate.open();
   ASSERT_TRUE(t.settle());
   EXPECT_THAT(t.users->calls(), ElementsAre("autologin ada on"));
-  EXPECT_EQ(t.completion->get(), succeeded(op));
+  EXPECT_EQ(t.completion->get(), succeeded(op, "Automatic login is now on for ada."));
 }
 
 TEST(UsersPaneTest, IdentityButtons) {

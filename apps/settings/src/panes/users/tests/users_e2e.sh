@@ -31,12 +31,12 @@ start_settings USER=e2e-tester KALU_DEVICE_STATE="$KALU_DEVICE_STATE"
 operation_action=settings.user-operation
 
 run set-admin "{\"SetAdmin\":{\"username\":\"$standard\",\"admin\":true}}"
-said set-admin "User account updated."
+said set-admin "$standard is now an administrator."
 grep -Eq "^wheel:[^:]*:[^:]*:(.*,)?$standard(,|$)" "$group_file" ||
   fail "the group file does not list $standard in wheel: $(grep '^wheel:' "$group_file")"
 
 run remove "{\"Remove\":{\"username\":\"$admin\",\"remove_files\":false}}"
-said remove "User account updated."
+said remove "Removed user $admin."
 grep -q "^$admin:" "$passwd_file" && fail "the account file still lists $admin"
 grep -q "^$standard:" "$passwd_file" || fail "the account file lost $standard"
 
