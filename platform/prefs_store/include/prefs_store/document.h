@@ -47,10 +47,11 @@ inline constexpr std::size_t kMaxDocumentBytes = std::size_t{16} << 20;
 
 // The whole file as text; nothing when it does not exist; an error ("could
 // not read <path>: <reason>") when it is not a regular file, for any other
-// failure to read it, and for a file longer than `max_bytes` (read no
-// further than one byte past the limit).
-kalu_ui::Result<std::optional<std::string>> read_text(
-    const std::filesystem::path& path, std::size_t max_bytes = static_cast<std::size_t>(-1));
+// failure to read it, and for a file longer than `max_bytes` (refused from
+// its size, and read no further than one byte past the limit). The bound is
+// never absent: a caller with smaller files passes a smaller one.
+kalu_ui::Result<std::optional<std::string>> read_text(const std::filesystem::path& path,
+                                                      std::size_t max_bytes = kMaxDocumentBytes);
 
 inline constexpr std::size_t kMaxNesting = 128;
 
