@@ -89,8 +89,12 @@ class RecordFields {
   std::span<const std::string_view> names_;
 };
 
+// The largest account record file read (accounts.json, sync-status.json).
+inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{4} << 20;
+
 // The JSON of the file `name` in the accounts directory under `root`; none
-// when the file does not exist; an error when it cannot be read or parsed.
+// when the file does not exist; an error when it cannot be read (not a
+// regular file, past kMaxRecordFileBytes) or parsed.
 kalu_ui::Result<std::optional<Json>> load_json_file(const std::filesystem::path& root,
                                                     std::string_view name);
 
