@@ -197,6 +197,16 @@ Status rewrite_document_at(const fs::path& path,
   if (!current) return fail(read_error(path, current.error()));
   std::string_view text = current->has_value() ? std::string_view(**current) : std::string_view();
   if (auto why = unreadable_reason(text)) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+      // A link to something that is no document (a system file, say) is
+      // never rewritten: it may not be this program's file at all.
+      fs::path target = fs::canonical(path, ec);
+      return fail(
+          "{} is a link to {}, which holds no document this program can edit ({}); it "
+          "was left as it is",
+          path.string(), ec ? path.string() : target.string(), *why);
+    }
     auto copy = keep_aside(path, text);
     if (!copy) {
       return fail("{} does not read ({}) and could not be kept aside: {}", path.string(), *why,

@@ -291,13 +291,17 @@ TEST_F(PrefsDocumentTest, ALinkedDocumentStaysALink) {
   EXPECT_EQ(read(), "{\n  \"keep\": 1,\n  \"s\": {\n    \"k\": 1\n  }\n}");
   EXPECT_EQ(prefs_store::load_section("s"), Json({{"k", 1}}));
 
-  std::ofstream(target, std::ios::trunc) << "{cut";
-  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 2}}));
+  // A link to a file that is no document (a system file, say) is never
+  // rewritten, nor copied beside its target.
+  std::ofstream(target, std::ios::trunc) << "root:x:0:0";
+  auto refused = prefs_store::update_section("s", Json{{"k", 2}});
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(), path_.string() + " is a link to " + fs::canonical(target).string() +
+                                 ", which holds no document this program can edit (the document "
+                                 "is not JSON (it goes wrong at byte 1)); it was left as it is");
   EXPECT_TRUE(fs::is_symlink(path_));
-  EXPECT_EQ(read(), "{\n  \"s\": {\n    \"k\": 2\n  }\n}");
-  const auto copies = copies_beside(target);
-  ASSERT_EQ(copies.size(), 1u);
-  EXPECT_EQ(copies[0].second, "{cut");
+  EXPECT_EQ(read(), "root:x:0:0");
+  EXPECT_TRUE(copies_beside(target).empty());
   EXPECT_TRUE(copies_beside(path_).empty());
 }
 

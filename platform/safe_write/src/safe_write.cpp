@@ -132,6 +132,16 @@ Result<bool> put(const fs::path& requested, std::string_view bytes, std::optiona
 
   struct stat existing {};
   bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (path != requested &&
+      (!exists || !S_ISREG(existing.st_mode) || existing.st_uid != ::geteuid())) {
+    // A link is written through only to a file of this user's own: one to a
+    // file of someone else's (or of the system's), to anything but a regular
+    // file or to nothing must never make this program replace it.
+    return fail(
+        "could not write {}: it is a link to {}, which is not a regular file owned by "
+        "this user; nothing was written",
+        requested.string(), path.string());
+  }
   if (exists && S_ISDIR(existing.st_mode)) {
     return fail("could not write {}: {}", path.string(), error_text(EISDIR));
   }

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -150,6 +151,43 @@ TEST_F(SafeWriteTest, SymbolicLinkStaysALink) {
   ASSERT_TRUE(safe_write::write(link, "new"));
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(read(real), "new");
+}
+
+// A link is written through only to a regular file of this user's own;
+// anything else is refused and left exactly as it was.
+TEST_F(SafeWriteTest, RefusesLinksToWhatIsNotTheUsersOwnFile) {
+  struct Case {
+    const char* name;
+    std::function<bool(const fs::path& target)> make;  // false: cannot be shown here
+  };
+  const Case cases[] = {
+      {"nothing", [](const fs::path&) { return true; }},
+      {"a directory", [](const fs::path& target) { return fs::create_directory(target); }},
+      {"another user's file",
+       [](const fs::path& target) {
+         std::ofstream(target) << "theirs";
+         return ::chown(target.c_str(), 65534, 65534) == 0;  // root only
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path target = dir_ / "target";
+    const fs::path link = dir_ / "link.json";
+    fs::remove_all(target);
+    fs::remove(link);
+    if (!c.make(target)) continue;
+    fs::create_symlink(target, link);
+    const auto written = safe_write::write(link, "new");
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), "could not write " + link.string() + ": it is a link to " +
+                                   target.string() +
+                                   ", which is not a regular file owned by this user; nothing "
+                                   "was written");
+    EXPECT_TRUE(fs::is_symlink(link));
+    if (fs::is_regular_file(target)) {
+      EXPECT_EQ(read(target), "theirs");
+    }
+  }
 }
 
 TEST_F(SafeWriteTest, ANewFileNeverReplacesOneThatIsThere) {

@@ -29,7 +29,10 @@
 // overwritten), logs a warning naming the copy and the reason, and writes the
 // change into a fresh document. Readers take such a document as empty.
 // Every write is atomic (safe_write), and a symbolic link in the document's
-// place stays a link: the file it leads to is replaced.
+// place stays a link: the file it leads to is replaced when it is a regular
+// file of the user's own that reads as a document. A link to anything else
+// (another owner's file, a file that is no document) is refused with a
+// message and left as it is.
 //
 // The nesting limit keeps a foreign member nested thousands deep from
 // exhausting the stack of the reader and printer. Settings nest a few levels.

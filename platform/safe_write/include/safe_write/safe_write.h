@@ -16,7 +16,9 @@
 // left as it was.
 //
 // A target that is a symbolic link is resolved first, so the link stays a
-// link and the file it points to is replaced.
+// link and the file it points to is replaced, but only when that file exists,
+// is a regular file and is owned by the user the process runs as; any other
+// link is refused with a message and nothing is written.
 namespace safe_write {
 
 // Writes `bytes` to `path`. An existing file keeps its permission bits; a new
