@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "account_book/account_store.h"
+#include "account_book/paths.h"
 #include "kalu_ui/result.h"
 
 namespace account_book::detail {
@@ -88,9 +89,6 @@ class RecordFields {
   std::string_view record_;
   std::span<const std::string_view> names_;
 };
-
-// The largest account record file read (accounts.json, sync-status.json).
-inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{4} << 20;
 
 // The JSON of the file `name` in the accounts directory under `root`; none
 // when the file does not exist; an error when it cannot be read (not a

@@ -275,10 +275,16 @@ TEST_F(PrefsDocumentTest, UnreadableDocumentIsKeptAsideAndTheChangeSaved) {
   ASSERT_EQ(both.size(), 2u);
   EXPECT_TRUE((both[0].second == "{first" && both[1].second == "{second") ||
               (both[0].second == "{second" && both[1].second == "{first"));
+  // The process remembers each copy, so the window can name it.
+  const auto remembered = prefs_store::kept_aside();
+  ASSERT_GE(remembered.size(), 2u);
+  EXPECT_EQ(remembered.back().document, path_);
+  EXPECT_TRUE(remembered.back().copy == both[0].first || remembered.back().copy == both[1].first);
+  EXPECT_TRUE(remembered.back().reason.starts_with("the document is not JSON"));
 }
 
 // A settings document linked in from elsewhere (dotfiles) stays a link: the
-// change goes to the file it leads to, and so does a copy kept aside.
+// change goes to the file it leads to, when that file reads as a document.
 TEST_F(PrefsDocumentTest, ALinkedDocumentStaysALink) {
   const fs::path target = root_ / "dotfiles" / "settings.json";
   fs::create_directories(target.parent_path());

@@ -202,4 +202,22 @@ TEST_F(SafeWriteTest, ANewFileNeverReplacesOneThatIsThere) {
   EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
 }
 
+// Temporary files of writers that no longer run are removed; those of a live
+// writer, and every other name, stay.
+TEST_F(SafeWriteTest, RemovesOnlyStaleTemporariesOfItsOwn) {
+  const pid_t gone = 1 << 22;  // past any pid this kernel hands out
+  ASSERT_NE(::kill(gone, 0), 0);
+  const std::string stale = ".settings.json." + std::to_string(gone) + "-3.tmp";
+  const std::string live = ".settings.json." + std::to_string(::getpid()) + "-0.tmp";
+  const std::string parent = ".vault.enc." + std::to_string(::getppid()) + "-1.tmp";
+  for (const std::string& name : {stale, live, parent, std::string("settings.json"),
+                                  std::string(".notes.tmp"), std::string(".a.12x-1.tmp")}) {
+    put(dir_ / name, "x");
+  }
+  EXPECT_EQ(safe_write::remove_stale_temporaries(dir_), 1u);
+  EXPECT_FALSE(fs::exists(dir_ / stale));
+  EXPECT_EQ(entries(), 5u);
+  EXPECT_EQ(safe_write::remove_stale_temporaries(dir_ / "missing"), 0u);
+}
+
 }  // namespace

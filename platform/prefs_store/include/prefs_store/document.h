@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kalu_ui/result.h"
 
@@ -133,6 +134,18 @@ kalu_ui::Status rewrite_at(const std::filesystem::path& path,
 kalu_ui::Status rewrite_document_at(
     const std::filesystem::path& path,
     const std::function<std::string(std::string_view current)>& edit);
+
+// A document that rewrite_document_at kept aside in this process: the
+// document's path, the copy's and why the document did not read.
+struct KeptAside {
+  std::filesystem::path document;
+  std::filesystem::path copy;
+  std::string reason;
+};
+
+// Every document kept aside since the process started, oldest first, so the
+// window can tell the person where their old file went. Any thread.
+std::vector<KeptAside> kept_aside();
 
 // Merges `members` (an object) into the section `key` of the document at
 // `path` with `merge_section`, and writes it back in the pretty form
