@@ -14,6 +14,7 @@
 #include "kalu_ui/widget/scrollable.h"
 #include "lib/ui_rows.h"
 #include "prefs_store/document.h"
+#include "prefs_store/paths.h"
 #include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
@@ -36,7 +37,10 @@ WidgetBox SettingsApp::build_page() const {
       .push(ui_rows::page_header(panes::pane_title(pane), panes::pane_subtitle(pane)));
   // A settings file that did not read was kept aside by a save; the person
   // learns where their old file went on every page, not only from the log.
+  const std::optional<std::filesystem::path> settings = prefs_store::settings_path();
   for (const prefs_store::KeptAside& copy : prefs_store::kept_aside()) {
+    // The files of this configuration folder only.
+    if (!settings || copy.document.parent_path() != settings->parent_path()) continue;
     column.push(ui_rows::caption(
         fmt::format("{} did not read ({}); it was kept aside as {} and a fresh file was saved.",
                     copy.document.string(), copy.reason, copy.copy.string())));
