@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "kalu_ui/log.h"
 #include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 #include "sections.h"
@@ -327,6 +328,14 @@ kalu_ui::Status quarantine(const fs::path& path, const std::string& reason) {
   }
   auto seeded = write_state(path, Json::object(), seeded_state());
   if (!seeded) return fail(seeded.error());
+  // Said once, where the person running the program sees it, besides the
+  // operation that found the file.
+  kalu_ui::log::warn("kalu::sim_device", "sim_device::state",
+                     "unusable simulated device state kept aside; a fresh device was set up",
+                     {{"op", "device_state_read"},
+                      {"path", path.string()},
+                      {"copy", aside.string()},
+                      {"error", reason}});
   return fail(
       "simulated device state {} was unusable ({}); it was kept as {} and a fresh device was "
       "set up",

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "kalu_ui/log.h"
 #include "limited_exec/limited_exec.h"
 #include "limited_exec/programs.h"
 #include "safe_write/bad_files.h"
@@ -197,11 +198,14 @@ TEST(DeviceState, AFileOfTheWrongKindOrSizeIsKeptAsideWithoutBlocking) {
     fs::remove(scoped.path());
     if (!safe_write::testing::make_bad_file(scoped.path(), bad.kind)) continue;
     const auto started = std::chrono::steady_clock::now();
+    kalu_ui::log::ScopedCapture log;
     auto found = read();
     ASSERT_FALSE(found);
     EXPECT_THAT(found.error(), HasSubstr(reasons.at(bad.kind)));
     EXPECT_THAT(found.error(), HasSubstr("a fresh device was set up"));
-    EXPECT_EQ(corrupt_copies(scoped.dir()).size(), 1u);
+    ASSERT_EQ(corrupt_copies(scoped.dir()).size(), 1u);
+    ASSERT_EQ(log.events().size(), 1u);
+    EXPECT_EQ(*log.events()[0].field("copy"), corrupt_copies(scoped.dir())[0].string());
     auto fresh = read();
     ASSERT_TRUE(fresh) << fresh.error();
     EXPECT_EQ((**fresh)["network"], seeded_state()["network"]);
