@@ -9,6 +9,7 @@
 
 #include "account_book/paths.h"
 #include "prefs_store/document.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 
 namespace account_book::detail {
@@ -173,9 +174,13 @@ std::string RecordFields::missing(std::size_t i) const {
 }
 
 Result<std::optional<Json>> load_json_file(const fs::path& root, std::string_view name) {
+  // Read on every request that lists accounts: an unchanged file costs a
+  // stat, and a file of the wrong kind or size is refused before a byte is
+  // read.
+  static safe_write::ReadCache* const cache = new safe_write::ReadCache();
   const fs::path path = accounts_dir_in(root) / name;
-  auto text = prefs_store::read_text(path);
-  if (!text) return fail(text.error());
+  auto text = cache->read(path, kMaxRecordFileBytes);
+  if (!text) return fail("could not read {}: {}", path.string(), text.error());
   if (!*text) return std::optional<Json>();
   auto parsed = parse_strict(**text);
   if (!parsed) return fail("could not read {}: {}", path.string(), parsed.error());

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "account_book/account_store.h"
+#include "account_book/paths.h"
 #include "kalu_ui/result.h"
 
 namespace account_book::detail {
@@ -90,7 +91,8 @@ class RecordFields {
 };
 
 // The JSON of the file `name` in the accounts directory under `root`; none
-// when the file does not exist; an error when it cannot be read or parsed.
+// when the file does not exist; an error when it cannot be read (not a
+// regular file, past kMaxRecordFileBytes) or parsed.
 kalu_ui::Result<std::optional<Json>> load_json_file(const std::filesystem::path& root,
                                                     std::string_view name);
 

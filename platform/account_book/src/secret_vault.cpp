@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "account_book/paths.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 
 namespace account_book {
@@ -40,38 +41,31 @@ constexpr std::size_t kKeySize = 32;
 
 constexpr std::string_view kKeyFile = "vault.key";
 
-std::string error_text(int err) { return std::error_code(err, std::generic_category()).message(); }
-
 std::string_view as_chars(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// The whole file into a wiping buffer; none when it does not exist.
-Result<std::optional<Bytes>> read_all(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::optional<Bytes>();
-    return fail("could not read {}: {}", path.string(), error_text(errno));
-  }
+// The whole file into a wiping buffer, at most `max_bytes`; none when it
+// does not exist. A FIFO, a device or a directory in its place is refused
+// without blocking.
+Result<std::optional<Bytes>> read_all(const fs::path& path, std::size_t max_bytes) {
+  auto file = safe_write::ReadableFile::open(path);
+  if (!file) return fail("could not read {}: {}", path.string(), file.error());
+  if (!*file) return std::optional<Bytes>();
   Bytes bytes;
-  bytes.reserve(4096);
-  std::array<unsigned char, 4096> chunk;
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      wipe(chunk.data(), chunk.size());
-      return fail("could not read {}: {}", path.string(), error_text(err));
-    }
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + n);
+  const auto size = (*file)->status().st_size;
+  if (size > 0 && static_cast<std::uint64_t>(size) <= max_bytes) {
+    bytes.reserve(static_cast<std::size_t>(size));
   }
-  ::close(fd);
-  wipe(chunk.data(), chunk.size());
+  auto read = (*file)->read_into(max_bytes, [&](std::string_view chunk) {
+    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+  });
+  if (!read) return fail("could not read {}: {}", path.string(), read.error());
   return std::optional<Bytes>(std::move(bytes));
 }
+
+// A key is 32 bytes; a larger file is no key and is not read whole.
+constexpr std::size_t kMaxKeyFileBytes = 4096;
 
 struct CipherFree {
   void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
@@ -187,7 +181,7 @@ Result<std::map<std::string, SecretText, std::less<>>> decode(const Bytes& plain
 
 // The key beside the vault, made and stored owner-only when there is none.
 Result<Bytes> key_for_saving(const fs::path& key_path) {
-  auto stored = read_all(key_path);
+  auto stored = read_all(key_path, kMaxKeyFileBytes);
   if (!stored) return fail(stored.error());
   if (*stored) {
     if ((*stored)->size() != kKeySize) {
@@ -223,10 +217,10 @@ SecretVault SecretVault::open_file(const fs::path& file) {
     vault.read_error_ = std::move(why);
     return std::move(vault);
   };
-  auto sealed = read_all(*vault.file_);
+  auto sealed = read_all(*vault.file_, kMaxVaultBytes);
   if (!sealed) return refuse(sealed.error());
   if (!*sealed) return vault;  // nothing saved yet
-  auto key = read_all(key_path);
+  auto key = read_all(key_path, kMaxKeyFileBytes);
   if (!key) return refuse(key.error());
   if (!*key) return refuse(fmt::format("the vault key {} is missing", key_path.string()));
   if ((*key)->size() != kKeySize) {

@@ -53,7 +53,8 @@ kalu_ui::Result<KeyPair> key_pair_from_seed(const std::uint8_t* seed) {
 // Reads at most N bytes of the file into `out`; the count read.
 template <std::size_t N>
 kalu_ui::Result<std::size_t> read_small_file(const fs::path& path, Wiped<N>& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO in the key's place is refused below, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     return fail("could not read key file {}: {}", path.string(), system_text(errno));
   }

@@ -16,6 +16,7 @@
 #include "crypto.h"
 #include "layout.h"
 #include "prefs_store/paths.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 
 namespace host_identity {
@@ -38,24 +39,15 @@ using identity_detail::key_path;
 
 // The whole small file; nothing when it does not exist.
 IoResult<std::optional<std::string>> read_small_text(const fs::path& path) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  if (ec) {
-    if (ec == std::errc::no_such_file_or_directory) return std::nullopt;
-    IoError error = io_error_from(ec);
-    error.message = fmt::format("{}: {}", path.string(), error.message);
-    return std::unexpected(std::move(error));
+  auto text = safe_write::read_bounded(path, kMaxSmallFile);
+  if (!text) {
+    const ErrorKind kind =
+        text.error().starts_with("larger than") || text.error().starts_with("not a regular file")
+            ? ErrorKind::InvalidData
+            : ErrorKind::Other;
+    return io_fail(kind, safe_write::read_error(path.string(), text.error()));
   }
-  if (size > kMaxSmallFile) {
-    return io_fail(ErrorKind::InvalidData, fmt::format("{} is too large", path.string()));
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) {
-    return io_fail(ErrorKind::Other, fmt::format("{} could not be read", path.string()));
-  }
-  return text.str();
+  return std::move(*text);
 }
 
 std::string trimmed(std::string_view text) {

@@ -10,6 +10,7 @@
 
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 
 namespace model_provider {
@@ -23,6 +24,8 @@ using kalu_ui::Status;
 namespace {
 
 constexpr std::string_view kFileName = "model-providers.json";
+// Provider profiles take a few hundred bytes each.
+constexpr std::size_t kMaxConfigBytes = std::size_t{1} << 20;
 
 constexpr std::array<std::pair<ProviderLocation, std::string_view>, 3> kLocations = {{
     {ProviderLocation::kHosted, "hosted"},
@@ -325,7 +328,10 @@ ProviderConfig ProviderConfig::load_from(const fs::path& file) {
     unread.read_error_ = fmt::format("{}: {}", file.string(), why);
     return unread;
   };
-  auto text = prefs_store::read_text(file);
+  // Read for every request that lists providers: an unchanged file costs a
+  // stat, and one of the wrong kind or size is refused before it is read.
+  static safe_write::ReadCache* const cache = new safe_write::ReadCache();
+  auto text = cache->read(file, kMaxConfigBytes);
   if (!text) return refuse(text.error());
   if (*text) {
     auto read = from_json(**text);

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <ctime>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "files.h"
@@ -159,6 +160,20 @@ Status create_parent(const fs::path& path) {
   return {};
 }
 
+// The copies made so far; never destroyed, as a worker may save at exit.
+std::mutex& kept_aside_mutex() {
+  static std::mutex* const mutex = new std::mutex;
+  return *mutex;
+}
+std::vector<KeptAside>& kept_aside_list() {
+  static auto* const list = new std::vector<KeptAside>;
+  return *list;
+}
+void remember_kept_aside(KeptAside copy) {
+  std::lock_guard lock(kept_aside_mutex());
+  kept_aside_list().push_back(std::move(copy));
+}
+
 // Copies `text` into a new file "<name>.unreadable-<unix time>" beside the
 // file `path` leads to (a link's target: the bytes are that file's), mode
 // 0600; "-2", "-3" ... follow when the name is taken, so an earlier copy is
@@ -182,6 +197,11 @@ Result<fs::path> keep_aside(const fs::path& path, std::string_view text) {
 
 }  // namespace
 
+std::vector<KeptAside> kept_aside() {
+  std::lock_guard lock(kept_aside_mutex());
+  return kept_aside_list();
+}
+
 Status rewrite_at(const fs::path& path,
                   const std::function<std::string(std::string_view current)>& edit) {
   if (auto made = create_parent(path); !made) return made;
@@ -197,11 +217,22 @@ Status rewrite_document_at(const fs::path& path,
   if (!current) return fail(read_error(path, current.error()));
   std::string_view text = current->has_value() ? std::string_view(**current) : std::string_view();
   if (auto why = unreadable_reason(text)) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+      // A link to something that is no document (a system file, say) is
+      // never rewritten: it may not be this program's file at all.
+      fs::path target = fs::canonical(path, ec);
+      return fail(
+          "{} is a link to {}, which holds no document this program can edit ({}); it "
+          "was left as it is",
+          path.string(), ec ? path.string() : target.string(), *why);
+    }
     auto copy = keep_aside(path, text);
     if (!copy) {
       return fail("{} does not read ({}) and could not be kept aside: {}", path.string(), *why,
                   copy.error());
     }
+    remember_kept_aside(KeptAside{path, *copy, *why});
     kalu_ui::log::warn(detail::kLogTarget, kModule,
                        "unreadable document kept aside; writing a fresh one",
                        {{"op", "document_update"},

@@ -11,6 +11,7 @@
 #include "kalu_ui/log.h"
 #include "prefs_store/document.h"
 #include "prefs_store/paths.h"
+#include "safe_write/read.h"
 
 namespace prefs_store {
 namespace {
@@ -19,37 +20,7 @@ namespace fs = std::filesystem;
 using kalu_ui::fail;
 using kalu_ui::Result;
 
-// What tells one version of a file from another without reading it.
-struct Stamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  static Stamp of(const struct stat& st) {
-    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-  }
-  bool operator==(const Stamp& other) const {
-    const auto same = [](const timespec& a, const timespec& b) {
-      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
-    return device == other.device && inode == other.inode && size == other.size &&
-           same(modified, other.modified) && same(changed, other.changed);
-  }
-};
-
-// A file written this recently when it is read may be written again within
-// the same tick of the file system's clock and keep its times, so its stamp
-// is not trusted; it is read again until it has settled. A later write gives
-// a settled file a new modification time.
-constexpr std::time_t kSettleSeconds = 1;
-
-bool settled(const Stamp& stamp) {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return now.tv_sec - stamp.modified.tv_sec > kSettleSeconds;
-}
+using Stamp = safe_write::FileStamp;
 
 struct Entry {
   fs::path path;
@@ -85,7 +56,7 @@ class Cache {
       entry = &entries_.front();
     }
     entry->stamp = stamp;
-    entry->trusted = settled(stamp);
+    entry->trusted = stamp.settled();
     if (!same) {
       auto reason = unreadable_reason(text);
       entry->document = {std::make_shared<const std::string>(std::move(text)), std::move(reason)};
@@ -114,16 +85,15 @@ Cache& cache() {
 }  // namespace
 
 Result<DocumentText> read_document(const fs::path& path) {
-  detail::Fd file;
-  auto opened = detail::open_regular(path, file);
+  auto opened = safe_write::ReadableFile::open(path);
   if (!opened) return fail(detail::read_error(path, opened.error()));
   if (!*opened) return DocumentText{};
-  const Stamp stamp = Stamp::of(**opened);
+  const Stamp stamp = Stamp::of((*opened)->status());
   if (static_cast<std::uint64_t>(stamp.size) > kMaxDocumentBytes) {
     return fail(detail::read_error(path, detail::too_large(kMaxDocumentBytes)));
   }
   if (auto known = cache().fresh(path, stamp)) return std::move(*known);
-  auto text = detail::read_to_end(file.fd, kMaxDocumentBytes);
+  auto text = (*opened)->read_to_end(kMaxDocumentBytes);
   if (!text) return fail(detail::read_error(path, text.error()));
   auto [document, is_new] = cache().keep(path, stamp, std::move(*text));
   if (is_new && document.unreadable) {

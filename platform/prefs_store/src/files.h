@@ -11,7 +11,7 @@
 #include "kalu_ui/result.h"
 
 // Reading the store's files: regular files only, opened without blocking,
-// bounded. Errors are the reason alone, without the path; read_error makes
+// bounded (safe_write/read.h). Errors are the reason alone, without the path; read_error makes
 // the message a reader answers.
 namespace prefs_store::detail {
 
@@ -21,26 +21,9 @@ inline constexpr std::string_view kLogTarget = "kalu::prefs_store";
 // The reason given for a file past `max_bytes`.
 std::string too_large(std::size_t max_bytes);
 
-// A descriptor, closed when it goes.
-struct Fd {
-  int fd = -1;
-  Fd() = default;
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd();
-};
-
-// Opens `path` for reading into `file` and answers its status: nothing when
-// there is no file; an error for anything but a regular file, which is
-// never read (a FIFO with no writer would hold the reader for good).
-kalu_ui::Result<std::optional<struct stat>> open_regular(const std::filesystem::path& path,
-                                                         Fd& file);
-
-// Reads an open file to its end, no further than one byte past `max_bytes`.
-kalu_ui::Result<std::string> read_to_end(int fd, std::size_t max_bytes);
-
-// The whole regular file at `path` (nothing when there is none); a file
-// whose size is past `max_bytes` fails before a byte is read.
+// The whole regular file at `path` (nothing when there is none), read
+// through safe_write's bounded reader; a file whose size is past `max_bytes`
+// fails before a byte is read.
 kalu_ui::Result<std::optional<std::string>> read_file(const std::filesystem::path& path,
                                                       std::size_t max_bytes);
 

@@ -275,10 +275,16 @@ TEST_F(PrefsDocumentTest, UnreadableDocumentIsKeptAsideAndTheChangeSaved) {
   ASSERT_EQ(both.size(), 2u);
   EXPECT_TRUE((both[0].second == "{first" && both[1].second == "{second") ||
               (both[0].second == "{second" && both[1].second == "{first"));
+  // The process remembers each copy, so the window can name it.
+  const auto remembered = prefs_store::kept_aside();
+  ASSERT_GE(remembered.size(), 2u);
+  EXPECT_EQ(remembered.back().document, path_);
+  EXPECT_TRUE(remembered.back().copy == both[0].first || remembered.back().copy == both[1].first);
+  EXPECT_TRUE(remembered.back().reason.starts_with("the document is not JSON"));
 }
 
 // A settings document linked in from elsewhere (dotfiles) stays a link: the
-// change goes to the file it leads to, and so does a copy kept aside.
+// change goes to the file it leads to, when that file reads as a document.
 TEST_F(PrefsDocumentTest, ALinkedDocumentStaysALink) {
   const fs::path target = root_ / "dotfiles" / "settings.json";
   fs::create_directories(target.parent_path());
@@ -291,13 +297,17 @@ TEST_F(PrefsDocumentTest, ALinkedDocumentStaysALink) {
   EXPECT_EQ(read(), "{\n  \"keep\": 1,\n  \"s\": {\n    \"k\": 1\n  }\n}");
   EXPECT_EQ(prefs_store::load_section("s"), Json({{"k", 1}}));
 
-  std::ofstream(target, std::ios::trunc) << "{cut";
-  ASSERT_TRUE(prefs_store::update_section("s", Json{{"k", 2}}));
+  // A link to a file that is no document (a system file, say) is never
+  // rewritten, nor copied beside its target.
+  std::ofstream(target, std::ios::trunc) << "root:x:0:0";
+  auto refused = prefs_store::update_section("s", Json{{"k", 2}});
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(), path_.string() + " is a link to " + fs::canonical(target).string() +
+                                 ", which holds no document this program can edit (the document "
+                                 "is not JSON (it goes wrong at byte 1)); it was left as it is");
   EXPECT_TRUE(fs::is_symlink(path_));
-  EXPECT_EQ(read(), "{\n  \"s\": {\n    \"k\": 2\n  }\n}");
-  const auto copies = copies_beside(target);
-  ASSERT_EQ(copies.size(), 1u);
-  EXPECT_EQ(copies[0].second, "{cut");
+  EXPECT_EQ(read(), "root:x:0:0");
+  EXPECT_TRUE(copies_beside(target).empty());
   EXPECT_TRUE(copies_beside(path_).empty());
 }
 

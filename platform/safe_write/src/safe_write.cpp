@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <fmt/format.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -132,6 +133,16 @@ Result<bool> put(const fs::path& requested, std::string_view bytes, std::optiona
 
   struct stat existing {};
   bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (path != requested &&
+      (!exists || !S_ISREG(existing.st_mode) || existing.st_uid != ::geteuid())) {
+    // A link is written through only to a file of this user's own: one to a
+    // file of someone else's (or of the system's), to anything but a regular
+    // file or to nothing must never make this program replace it.
+    return fail(
+        "could not write {}: it is a link to {}, which is not a regular file owned by "
+        "this user; nothing was written",
+        requested.string(), path.string());
+  }
   if (exists && S_ISDIR(existing.st_mode)) {
     return fail("could not write {}: {}", path.string(), error_text(EISDIR));
   }
@@ -222,6 +233,43 @@ Status write_creating_parent_with_mode(const fs::path& path, std::string_view by
     }
   }
   return replace(path, bytes, mode);
+}
+
+namespace {
+
+// The writer's pid when `name` is one of put()'s temporary names.
+std::optional<pid_t> temporary_owner(std::string_view name) {
+  if (name.size() < 2 || name.front() != '.' || !name.ends_with(".tmp")) return std::nullopt;
+  name.remove_suffix(4);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+  const std::string_view tail = name.substr(dot + 1);  // "<pid>-<n>"
+  const std::size_t dash = tail.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == tail.size()) return std::nullopt;
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.size() < 10 &&
+           text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!digits(tail.substr(0, dash)) || !digits(tail.substr(dash + 1))) return std::nullopt;
+  return static_cast<pid_t>(std::stol(std::string(tail.substr(0, dash))));
+}
+
+}  // namespace
+
+std::size_t remove_stale_temporaries(const fs::path& dir) {
+  std::size_t removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const std::optional<pid_t> owner = temporary_owner(name);
+    if (!owner || *owner == ::getpid()) continue;
+    // A live writer (or one this process may not signal) is left alone.
+    if (::kill(*owner, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 namespace testing {

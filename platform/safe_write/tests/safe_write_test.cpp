@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -152,6 +153,43 @@ TEST_F(SafeWriteTest, SymbolicLinkStaysALink) {
   EXPECT_EQ(read(real), "new");
 }
 
+// A link is written through only to a regular file of this user's own;
+// anything else is refused and left exactly as it was.
+TEST_F(SafeWriteTest, RefusesLinksToWhatIsNotTheUsersOwnFile) {
+  struct Case {
+    const char* name;
+    std::function<bool(const fs::path& target)> make;  // false: cannot be shown here
+  };
+  const Case cases[] = {
+      {"nothing", [](const fs::path&) { return true; }},
+      {"a directory", [](const fs::path& target) { return fs::create_directory(target); }},
+      {"another user's file",
+       [](const fs::path& target) {
+         std::ofstream(target) << "theirs";
+         return ::chown(target.c_str(), 65534, 65534) == 0;  // root only
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path target = dir_ / "target";
+    const fs::path link = dir_ / "link.json";
+    fs::remove_all(target);
+    fs::remove(link);
+    if (!c.make(target)) continue;
+    fs::create_symlink(target, link);
+    const auto written = safe_write::write(link, "new");
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), "could not write " + link.string() + ": it is a link to " +
+                                   target.string() +
+                                   ", which is not a regular file owned by this user; nothing "
+                                   "was written");
+    EXPECT_TRUE(fs::is_symlink(link));
+    if (fs::is_regular_file(target)) {
+      EXPECT_EQ(read(target), "theirs");
+    }
+  }
+}
+
 TEST_F(SafeWriteTest, ANewFileNeverReplacesOneThatIsThere) {
   const fs::path path = dir_ / "copy";
   auto first = safe_write::write_new_with_mode(path, "first", 0600);
@@ -162,6 +200,24 @@ TEST_F(SafeWriteTest, ANewFileNeverReplacesOneThatIsThere) {
   EXPECT_FALSE(*second);
   EXPECT_EQ(read(path), "first");
   EXPECT_EQ(entries(), 1u) << "no temporary file is left behind";
+}
+
+// Temporary files of writers that no longer run are removed; those of a live
+// writer, and every other name, stay.
+TEST_F(SafeWriteTest, RemovesOnlyStaleTemporariesOfItsOwn) {
+  const pid_t gone = 1 << 22;  // past any pid this kernel hands out
+  ASSERT_NE(::kill(gone, 0), 0);
+  const std::string stale = ".settings.json." + std::to_string(gone) + "-3.tmp";
+  const std::string live = ".settings.json." + std::to_string(::getpid()) + "-0.tmp";
+  const std::string parent = ".vault.enc." + std::to_string(::getppid()) + "-1.tmp";
+  for (const std::string& name : {stale, live, parent, std::string("settings.json"),
+                                  std::string(".notes.tmp"), std::string(".a.12x-1.tmp")}) {
+    put(dir_ / name, "x");
+  }
+  EXPECT_EQ(safe_write::remove_stale_temporaries(dir_), 1u);
+  EXPECT_FALSE(fs::exists(dir_ / stale));
+  EXPECT_EQ(entries(), 5u);
+  EXPECT_EQ(safe_write::remove_stale_temporaries(dir_ / "missing"), 0u);
 }
 
 }  // namespace

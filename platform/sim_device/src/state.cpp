@@ -10,12 +10,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <system_error>
 #include <thread>
 
+#include "kalu_ui/log.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 #include "sections.h"
 #include "sim_device/display.h"
@@ -52,18 +52,9 @@ std::optional<fs::path> state_dir() {
   return std::nullopt;
 }
 
-// The whole file; nothing when it does not exist.
-Result<std::optional<std::string>> read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return std::optional<std::string>();
-    return fail("{} could not be read: {}", path.string(), os_error(errno));
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return fail("{} could not be read", path.string());
-  return std::optional<std::string>(std::move(text).str());
-}
+// The largest state file read: a device with every section full takes a few
+// hundred kilobytes.
+constexpr std::size_t kMaxStateBytes = std::size_t{16} << 20;
 
 // The process-wide state below is never destroyed: worker threads that
 // outlive main (they are detached) may still read the device while the
@@ -204,8 +195,11 @@ Result<Found> load(const fs::path& path) {
     return fail("simulated device state {}: {}", path.string(), os_error(errno));
   }
   if (State hit = cached(path, *before)) return Found{Found::Kind::Usable, hit, before, {}};
-  auto text = read_text(path);
-  if (!text) return fail("simulated device state {}", text.error());
+  // A FIFO, a device or a directory in the file's place, or a file past the
+  // bound, is refused without blocking and kept aside like a damaged file:
+  // the device must come up whatever was left at its path.
+  auto text = safe_write::read_bounded(path, kMaxStateBytes);
+  if (!text) return Found{Found::Kind::Unusable, nullptr, before, text.error()};
   if (!*text) return Found{};
   Json state;
   try {
@@ -334,6 +328,14 @@ kalu_ui::Status quarantine(const fs::path& path, const std::string& reason) {
   }
   auto seeded = write_state(path, Json::object(), seeded_state());
   if (!seeded) return fail(seeded.error());
+  // Said once, where the person running the program sees it, besides the
+  // operation that found the file.
+  kalu_ui::log::warn("kalu::sim_device", "sim_device::state",
+                     "unusable simulated device state kept aside; a fresh device was set up",
+                     {{"op", "device_state_read"},
+                      {"path", path.string()},
+                      {"copy", aside.string()},
+                      {"error", reason}});
   return fail(
       "simulated device state {} was unusable ({}); it was kept as {} and a fresh device was "
       "set up",

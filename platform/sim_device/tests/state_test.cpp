@@ -7,11 +7,14 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
+#include "kalu_ui/log.h"
 #include "limited_exec/limited_exec.h"
 #include "limited_exec/programs.h"
+#include "safe_write/bad_files.h"
 
 namespace sim_device {
 namespace {
@@ -178,6 +181,41 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const std::string&) { return std::string("[1, 2]"); },
                                   "not a JSON object"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// What no reader can take in the file's place: refused at once, kept aside
+// with the reason, and a fresh device answers the next read.
+TEST(DeviceState, AFileOfTheWrongKindOrSizeIsKeptAsideWithoutBlocking) {
+  const std::map<safe_write::testing::BadFile, std::string> reasons = {
+      {safe_write::testing::BadFile::kFifo, "not a regular file (a FIFO)"},
+      {safe_write::testing::BadFile::kDevZeroLink, "not a regular file (a device)"},
+      {safe_write::testing::BadFile::kHuge, "larger than "},
+      {safe_write::testing::BadFile::kDirectory, "not a regular file (a directory)"},
+      {safe_write::testing::BadFile::kNoPermission, "Permission denied"},
+  };
+  for (const auto& bad : safe_write::testing::bad_files()) {
+    SCOPED_TRACE(bad.name);
+    ScopedDeviceState scoped;
+    fs::remove(scoped.path());
+    if (!safe_write::testing::make_bad_file(scoped.path(), bad.kind)) continue;
+    const auto started = std::chrono::steady_clock::now();
+    kalu_ui::log::ScopedCapture log;
+    auto found = read();
+    ASSERT_FALSE(found);
+    EXPECT_THAT(found.error(), HasSubstr(reasons.at(bad.kind)));
+    EXPECT_THAT(found.error(), HasSubstr("a fresh device was set up"));
+    ASSERT_EQ(corrupt_copies(scoped.dir()).size(), 1u);
+    ASSERT_EQ(log.events().size(), 1u);
+    EXPECT_EQ(*log.events()[0].field("copy"), corrupt_copies(scoped.dir())[0].string());
+    auto fresh = read();
+    ASSERT_TRUE(fresh) << fresh.error();
+    EXPECT_EQ((**fresh)["network"], seeded_state()["network"]);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    for (const auto& copy : corrupt_copies(scoped.dir())) {
+      std::error_code ec;
+      fs::permissions(copy, fs::perms::owner_all, ec);
+    }
+  }
+}
 
 TEST(DeviceState, AnUnmovableBadFileSeedsNothingAndFailsEveryOperation) {
   ScopedDeviceState scoped;

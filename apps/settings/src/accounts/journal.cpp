@@ -50,7 +50,8 @@ void flush_directory(const fs::path& dir) {
 
 // The vault file's bytes; none when there is no vault file.
 Result<std::optional<std::vector<std::uint8_t>>> read_vault_bytes(const fs::path& root) {
-  auto text = prefs_store::read_text(account_book::vault_file_in(root));
+  auto text =
+      prefs_store::read_text(account_book::vault_file_in(root), account_book::kMaxVaultBytes);
   if (!text) return fail(text.error());
   if (!*text) return std::optional<std::vector<std::uint8_t>>();
   return std::optional<std::vector<std::uint8_t>>(std::in_place, (*text)->begin(), (*text)->end());

@@ -2,7 +2,10 @@
 
 #include <fmt/format.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <ctime>
 #include <system_error>
 
 #include "account_book/paths.h"
@@ -10,6 +13,7 @@
 #include "accounts/kinds.h"
 #include "kalu_ui/log.h"
 #include "prefs_store/document.h"
+#include "safe_write/read.h"
 #include "safe_write/safe_write.h"
 
 namespace settings::accounts {
@@ -22,6 +26,7 @@ using kalu_ui::Status;
 namespace {
 
 constexpr std::string_view kMarkerFile = "legacy-settings-import-v1";
+constexpr std::string_view kStoreFile = "accounts.json";
 constexpr std::string_view kMarkerText = "imported\n";
 constexpr std::string_view kLegacyDavFile = "files/accounts.json";
 constexpr std::string_view kLegacyNextcloudFile = "nextcloud/accounts.json";
@@ -178,15 +183,60 @@ bool merge_legacy_accounts(AccountStore& store, const std::vector<DavAccount>& d
   return store.accounts.size() != before;
 }
 
+namespace {
+
+// Moves a store file that reads but holds no account list to a new name
+// beside it; answers the notice the page shows. A file that cannot be read
+// at all (not a regular file, too large, no permission) stays where it is.
+std::string keep_store_aside(const fs::path& dir, const std::string& error) {
+  const fs::path file = account_book::accounts_dir_in(dir) / kStoreFile;
+  auto bytes = safe_write::read_bounded(file, account_book::kMaxRecordFileBytes);
+  if (!bytes || !*bytes) {
+    warn("account list could not be read", error);
+    return fmt::format("Your accounts could not be read: {}", error);
+  }
+  const long long now = static_cast<long long>(std::time(nullptr));
+  for (int n = 1; n <= 1000; ++n) {
+    fs::path copy = file;
+    copy += n == 1 ? fmt::format(".unreadable-{}", now) : fmt::format(".unreadable-{}-{}", now, n);
+    // A hard link never replaces an existing name; the damaged name then goes.
+    if (::link(file.c_str(), copy.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    ::unlink(file.c_str());
+    kalu_ui::log::warn("kalu::settings", "settings::accounts",
+                       "damaged account list kept aside; starting an empty one",
+                       {{"op", "account_store_read"}, {"copy", copy.string()}, {"error", error}});
+    return fmt::format(
+        "Your account list was damaged and was kept aside as {}; the accounts in it are not "
+        "shown.",
+        copy.string());
+  }
+  warn("damaged account list could not be kept aside", error);
+  return fmt::format("Your accounts could not be read: {}", error);
+}
+
+}  // namespace
+
 AccountLists import_legacy_accounts(const RootOverride& root) {
   recover_interrupted_mutation(root);
   auto read = read_account_store(root);
   AccountStore store = read.value_or(AccountStore{});
+  std::optional<std::string> notice;
   if (auto dir = accounts_root(root)) {
+    if (!read) {
+      notice = keep_store_aside(*dir, read.error());
+      // Once kept aside the file is gone and the store reads as empty.
+      auto again = read_account_store(root);
+      if (again) read = std::move(again);
+    }
     const Status readable = read ? Status{} : kalu_ui::fail(read.error());
     import_once(root, *dir, store, readable);
   }
-  return build_account_lists(store);
+  AccountLists lists = build_account_lists(store);
+  lists.store_notice = std::move(notice);
+  return lists;
 }
 
 }  // namespace settings::accounts

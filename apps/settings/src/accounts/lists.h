@@ -40,6 +40,9 @@ struct AccountLists {
   DavStore caldav_accounts;
   DavStore webdav_accounts;
   NextcloudStore nextcloud_accounts;
+  // Why the stored account list could not be shown, for the page: it could
+  // not be read, or it was damaged and kept aside (the copy is named).
+  std::optional<std::string> store_notice;
 
   bool operator==(const AccountLists&) const = default;
 };
@@ -72,7 +75,10 @@ bool merge_legacy_accounts(account_book::AccountStore& store, const std::vector<
 
 // The loader of the External Accounts page: replays an interrupted account
 // change, loads the store, runs the legacy import when it has not completed,
-// and builds the lists. Never fails; problems are logged as warnings.
+// and builds the lists. Never fails; problems are logged as warnings. A store
+// file that reads but holds no account list is moved aside to
+// "accounts.json.unreadable-<unix time>" (so the next save starts a fresh
+// one and the old bytes stay), and the lists' store_notice says so.
 AccountLists import_legacy_accounts(const RootOverride& root);
 
 }  // namespace settings::accounts

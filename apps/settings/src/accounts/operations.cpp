@@ -57,8 +57,14 @@ Status remove_account(const RootOverride& root, AccountKind kind, std::string_vi
   }
   if (auto begun = begin_account_mutation(root, *accounts, *statuses); !begun) return begun;
 
-  // The credential first, keeping it for an undo.
+  // The credential first, keeping it for an undo. A vault that cannot be
+  // read may still hold it: the removal is refused rather than reported done
+  // with the password left sealed in the file.
   auto vault = open_vault(root);
+  if (const auto& why = vault.read_error()) {
+    (void)clear_account_mutation(root);
+    return fail("could not remove saved credential: credential vault could not be read: {}", *why);
+  }
   const std::optional<SecretText> kept = vault.get(id);
   const bool credential_removed = vault.remove(id);
   if (credential_removed) {

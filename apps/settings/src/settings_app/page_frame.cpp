@@ -3,6 +3,8 @@
 // (after an applied change, at a new scale) opens where the person had
 // scrolled it, and another pane's opens at the top.
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -11,6 +13,8 @@
 #include "kalu_ui/widget/container.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "lib/ui_rows.h"
+#include "prefs_store/document.h"
+#include "prefs_store/paths.h"
 #include "settings_app/settings_app.h"
 
 namespace settings::settings_app {
@@ -26,13 +30,23 @@ WidgetBox SettingsApp::build_page() const {
   PaneCells cells = cells_;
   if (pane == panes::Pane::kRegionFormats) cells.content_width_hint = content_width_hint();
 
-  WidgetBox page =
-      boxed(Column()
-                .with_gap_y(kPageGapY)
-                .with_gap_x(kPageGapX)
-                .with_padding_xy(kPagePadding, kPagePadding)
-                .push(ui_rows::page_header(panes::pane_title(pane), panes::pane_subtitle(pane)))
-                .push(panes_(pane, cells)));
+  Column column;
+  column.with_gap_y(kPageGapY)
+      .with_gap_x(kPageGapX)
+      .with_padding_xy(kPagePadding, kPagePadding)
+      .push(ui_rows::page_header(panes::pane_title(pane), panes::pane_subtitle(pane)));
+  // A settings file that did not read was kept aside by a save; the person
+  // learns where their old file went on every page, not only from the log.
+  const std::optional<std::filesystem::path> settings = prefs_store::settings_path();
+  for (const prefs_store::KeptAside& copy : prefs_store::kept_aside()) {
+    // The files of this configuration folder only.
+    if (!settings || copy.document.parent_path() != settings->parent_path()) continue;
+    column.push(ui_rows::caption(
+        fmt::format("{} did not read ({}); it was kept aside as {} and a fresh file was saved.",
+                    copy.document.string(), copy.reason, copy.copy.string())));
+  }
+  column.push(panes_(pane, cells));
+  WidgetBox page = boxed(std::move(column));
   if (pane == panes::Pane::kExternalAccounts) {
     page = boxed(Container().with_max_width(kAccountsMaxWidth).with_child(std::move(page)));
   } else if (pane == panes::Pane::kRegionFormats) {

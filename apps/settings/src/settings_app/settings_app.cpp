@@ -4,17 +4,22 @@
 #include <bit>
 #include <utility>
 
+#include "account_book/paths.h"
 #include "accounts/journal.h"
 #include "accounts/stores.h"
 #include "kalu_ui/frame.h"
 #include "kalu_ui/layout.h"
+#include "kalu_ui/log.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text_input.h"
+#include "prefs_store/paths.h"
+#include "safe_write/safe_write.h"
 #include "settings_app/pane_table.h"
 #include "settings_app/search_catalog.h"
 #include "sidebar/nav.h"
 #include "sidebar/sidebar_row.h"
+#include "sim_device/state.h"
 
 namespace settings::settings_app {
 
@@ -27,6 +32,29 @@ namespace {
 std::vector<account_book::Account> account_list(const AccountsRoot& root) {
   const account_book::AccountStore store = accounts::load_account_store(root);
   return store.accounts;
+}
+
+// Temporary files that saves of an earlier run left when it was killed mid
+// write: each folder this program saves into is swept once at start.
+void remove_stale_temporaries(const AccountsRoot& accounts_root) {
+  std::vector<std::filesystem::path> dirs;
+  if (auto settings = prefs_store::settings_path()) dirs.push_back(settings->parent_path());
+  if (auto root = accounts::accounts_root(accounts_root)) {
+    dirs.push_back(*root);
+    dirs.push_back(account_book::accounts_dir_in(*root));
+    dirs.push_back(account_book::vault_dir_in(*root));
+    dirs.push_back(*root / "model-gateway");
+  }
+  if (auto device = sim_device::state_path(); !device.empty()) {
+    dirs.push_back(device.parent_path());
+  }
+  std::size_t removed = 0;
+  for (const auto& dir : dirs) removed += safe_write::remove_stale_temporaries(dir);
+  if (removed > 0) {
+    kalu_ui::log::warn("kalu::settings", "settings::settings_app",
+                       "removed temporary files of interrupted saves",
+                       {{"op", "stale_temporaries"}, {"count", std::to_string(removed)}});
+  }
 }
 
 // The sidebar's scrolling viewport: the first one in the navigation.
@@ -52,6 +80,7 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
                        .accounts_changed = [this] { show_changed_accounts(); }}) {
   // An account change a previous run left half done is rolled back before
   // anything reads the account store; a failure is logged there.
+  remove_stale_temporaries(accounts_root);
   accounts::recover_interrupted_mutation(accounts_root);
   synchronized_search_query_.clear();
   requested_pane_ = SelectionCell::create(kNoPane);

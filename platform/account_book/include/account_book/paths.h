@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 
@@ -16,6 +17,10 @@
 // Callers may put files of their own in the accounts directory (a journal of
 // an account change, an import marker); the library never touches them.
 namespace account_book {
+
+// The largest account record file read (accounts.json, sync-status.json); a
+// larger one is refused from its size, before a byte is read.
+inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{4} << 20;
 
 // The default accounts root: the "kalu" folder of the user's configuration
 // directory; nothing when the platform has no configuration directory.

@@ -23,7 +23,9 @@
 // system's random source, by the first save, and never replaced while a
 // vault exists. Both files are written atomically with mode 0600.
 //
-// A vault is read whole when it is opened. A vault file that exists but
+// A vault is read whole when it is opened, through the bounded reader
+// (safe_write/read.h): a vault or key that is not a regular file, or a vault
+// past kMaxVaultBytes, is refused at once. A vault file that exists but
 // cannot be read, whose key is missing, or that fails authentication is
 // never replaced: such a vault answers no secrets and refuses to save
 // ("credential vault could not be read: ..."), so a passing fault or a lost
@@ -35,6 +37,9 @@
 //
 // One thread at a time; nothing is locked against other processes.
 namespace account_book {
+
+// The largest vault file read: thousands of credentials take far less.
+inline constexpr std::size_t kMaxVaultBytes = std::size_t{4} << 20;
 
 class SecretVault {
  public:

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kalu_ui/result.h"
 
@@ -29,7 +30,10 @@
 // overwritten), logs a warning naming the copy and the reason, and writes the
 // change into a fresh document. Readers take such a document as empty.
 // Every write is atomic (safe_write), and a symbolic link in the document's
-// place stays a link: the file it leads to is replaced.
+// place stays a link: the file it leads to is replaced when it is a regular
+// file of the user's own that reads as a document. A link to anything else
+// (another owner's file, a file that is no document) is refused with a
+// message and left as it is.
 //
 // The nesting limit keeps a foreign member nested thousands deep from
 // exhausting the stack of the reader and printer. Settings nest a few levels.
@@ -47,10 +51,11 @@ inline constexpr std::size_t kMaxDocumentBytes = std::size_t{16} << 20;
 
 // The whole file as text; nothing when it does not exist; an error ("could
 // not read <path>: <reason>") when it is not a regular file, for any other
-// failure to read it, and for a file longer than `max_bytes` (read no
-// further than one byte past the limit).
-kalu_ui::Result<std::optional<std::string>> read_text(
-    const std::filesystem::path& path, std::size_t max_bytes = static_cast<std::size_t>(-1));
+// failure to read it, and for a file longer than `max_bytes` (refused from
+// its size, and read no further than one byte past the limit). The bound is
+// never absent: a caller with smaller files passes a smaller one.
+kalu_ui::Result<std::optional<std::string>> read_text(const std::filesystem::path& path,
+                                                      std::size_t max_bytes = kMaxDocumentBytes);
 
 inline constexpr std::size_t kMaxNesting = 128;
 
@@ -129,6 +134,18 @@ kalu_ui::Status rewrite_at(const std::filesystem::path& path,
 kalu_ui::Status rewrite_document_at(
     const std::filesystem::path& path,
     const std::function<std::string(std::string_view current)>& edit);
+
+// A document that rewrite_document_at kept aside in this process: the
+// document's path, the copy's and why the document did not read.
+struct KeptAside {
+  std::filesystem::path document;
+  std::filesystem::path copy;
+  std::string reason;
+};
+
+// Every document kept aside since the process started, oldest first, so the
+// window can tell the person where their old file went. Any thread.
+std::vector<KeptAside> kept_aside();
 
 // Merges `members` (an object) into the section `key` of the document at
 // `path` with `merge_section`, and writes it back in the pretty form

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -16,7 +17,9 @@
 // left as it was.
 //
 // A target that is a symbolic link is resolved first, so the link stays a
-// link and the file it points to is replaced.
+// link and the file it points to is replaced, but only when that file exists,
+// is a regular file and is owned by the user the process runs as; any other
+// link is refused with a message and nothing is written.
 namespace safe_write {
 
 // Writes `bytes` to `path`. An existing file keeps its permission bits; a new
@@ -40,6 +43,12 @@ kalu_ui::Result<bool> write_new_with_mode(const std::filesystem::path& path, std
 // or others, else they get the process defaults.
 kalu_ui::Status write_creating_parent_with_mode(const std::filesystem::path& path,
                                                 std::string_view bytes, mode_t mode);
+
+// Removes from `dir` the temporary files that writes of a process no longer
+// running left behind (a write cut off by kill -9 or a power loss):
+// ".<name>.<pid>-<n>.tmp" whose pid is not a live process. Only this
+// library's own names are touched; answers how many were removed.
+std::size_t remove_stale_temporaries(const std::filesystem::path& dir);
 
 namespace testing {
 

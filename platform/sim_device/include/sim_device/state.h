@@ -32,8 +32,11 @@
 // the last parse: the parse is cached by device, inode, size and the change
 // times, so an unchanged read costs one stat().
 //
-// A missing file is seeded with a plausible device. A file that is not JSON or
-// not the shape below is never used and never lost: the operation that finds
+// A missing file is seeded with a plausible device. The file is read through
+// safe_write's bounded reader. A file that is not JSON or not the shape
+// below, and anything that is no regular file of at most 16 MiB (a FIFO, a
+// link to a device, a directory) or cannot be read, is never used and never
+// lost: the operation that finds
 // it fails with a text naming the path and the reason, the file is moved to
 // "<name>.corrupt-<UTC timestamp>" beside it and a fresh device is seeded. If
 // it cannot be moved aside every operation fails with that error and nothing

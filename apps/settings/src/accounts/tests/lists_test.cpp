@@ -145,17 +145,45 @@ const ImportCase kImportCases[] = {
        EXPECT_TRUE(lists.webdav_accounts.accounts.empty());
        EXPECT_FALSE(dir.exists(testing::kStoreFile));
      }},
-    {"an account store that cannot be read is never overwritten by the import",
+    {"an account store that cannot be read at all is never overwritten by the import",
+     [](const AccountsRoot& dir) {
+       std::filesystem::create_directories(dir.path() / testing::kStoreFile);
+       dir.put(kDavFile, R"({"accounts":[{"id":"d","label":"L","base_url":"b","username":"u"}]})");
+     },
+     [](const AccountsRoot& dir, const AccountLists& lists) {
+       EXPECT_EQ(ids(lists.webdav_accounts), std::vector<std::string>{"d"});
+       EXPECT_TRUE(std::filesystem::is_directory(dir.path() / testing::kStoreFile));
+       ASSERT_TRUE(lists.store_notice.has_value());
+       EXPECT_TRUE(
+           lists.store_notice->starts_with("Your accounts could not be read: could not "
+                                           "read "))
+           << *lists.store_notice;
+       EXPECT_TRUE(lists.store_notice->ends_with(": not a regular file (a directory)"));
+     },
+     false,
+     {"account list could not be read", "could not persist imported legacy accounts"}},
+    {"a damaged account store is kept aside, said so, and the import starts a fresh one",
      [](const AccountsRoot& dir) {
        dir.put(testing::kStoreFile, "{broken");
        dir.put(kDavFile, R"({"accounts":[{"id":"d","label":"L","base_url":"b","username":"u"}]})");
      },
      [](const AccountsRoot& dir, const AccountLists& lists) {
        EXPECT_EQ(ids(lists.webdav_accounts), std::vector<std::string>{"d"});
-       EXPECT_EQ(dir.read(testing::kStoreFile), "{broken");
+       EXPECT_EQ(load_account_store(dir.root()).accounts.size(), 1u);
+       std::vector<std::filesystem::path> copies;
+       for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "accounts")) {
+         if (entry.path().filename().string().starts_with("accounts.json.unreadable-")) {
+           copies.push_back(entry.path());
+         }
+       }
+       ASSERT_EQ(copies.size(), 1u);
+       EXPECT_EQ(dir.read(std::filesystem::relative(copies[0], dir.path())), "{broken");
+       EXPECT_EQ(lists.store_notice, "Your account list was damaged and was kept aside as " +
+                                         copies[0].string() +
+                                         "; the accounts in it are not shown.");
      },
-     false,
-     {"could not persist imported legacy accounts"}},
+     true,
+     {"damaged account list kept aside; starting an empty one"}},
     {"selected_mail and the rows each kind keeps",
      [](const AccountsRoot& dir) {
        Account caldav = make_account("c", "caldav", "Calendar");

@@ -106,6 +106,24 @@ TEST(RemoveAccount, UnreadableStoreRefusesTheChange) {
   EXPECT_FALSE(dir.exists(kJournal));
 }
 
+// A vault that cannot be read may still hold the password: the removal says
+// so and changes nothing, rather than reporting success.
+TEST(RemoveAccount, UnreadableVaultRefusesTheChange) {
+  AccountsRoot dir;
+  settings::accounts::testing::seed_two_accounts(dir);
+  const std::string store = dir.read(kStoreFile), vault = dir.read(kVaultFile);
+  dir.put("vault/vault.key", "short");
+  auto removed = remove_account(dir.root(), AccountKind::kWebDav, "webdav-1");
+  ASSERT_FALSE(removed.has_value());
+  EXPECT_EQ(removed.error(),
+            "could not remove saved credential: credential vault could not be "
+            "read: the vault key " +
+                (dir.path() / "vault/vault.key").string() + " is damaged");
+  EXPECT_EQ(dir.read(kStoreFile), store);
+  EXPECT_EQ(dir.read(kVaultFile), vault);
+  EXPECT_FALSE(dir.exists(kJournal));
+}
+
 // A failure at each step: the text, whether the journal stays, and what the
 // stores hold afterwards, once the next start has replayed any journal.
 TEST(RemoveAccount, FailureAtEachStep) {

@@ -202,6 +202,8 @@ class AccountsPane : public lib::PagePane {
   // The ids whose saved credential is not empty; the vault itself is not kept.
   std::vector<std::string> credential_ids_;
   bool local_vault_key_ = true;
+  // What the page says about stores that could not be read.
+  std::vector<std::string> store_notices_;
 
   std::optional<AccountKind> form_kind_;
   std::optional<std::string> editing_id_;

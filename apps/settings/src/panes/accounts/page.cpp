@@ -99,9 +99,13 @@ WidgetBox introduction(const PageModel& m) {
         "The desktop Secret Service is unavailable, so this session uses an owner-only local "
         "vault key. Install or unlock a Secret Service for stronger key custody."));
   }
+  const bool noticed = m.store_notices != nullptr && !m.store_notices->empty();
+  if (noticed) {
+    for (const std::string& notice : *m.store_notices) parts.push_back(ui_rows::caption(notice));
+  }
   bool none = true;
   for (const auto& of_kind : *m.rows) none = none && of_kind.empty();
-  if (none) {
+  if (none && !noticed) {
     parts.push_back(ui_rows::caption(
         "You have no accounts yet. Use \u201cAdd\u201d to connect your first account."));
   }

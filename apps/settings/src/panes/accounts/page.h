@@ -71,6 +71,8 @@ struct PageModel {
   const account_book::AccountSyncStatusStore* statuses = nullptr;
   // The vault keeps its key in an owner-only file, not a desktop service.
   bool local_vault_key = true;
+  // Stores that could not be read (or were kept aside), one sentence each.
+  const std::vector<std::string>* store_notices = nullptr;
   std::optional<AccountKind> form_kind;
   std::optional<std::string> editing_id;
   std::optional<std::string> form_status;

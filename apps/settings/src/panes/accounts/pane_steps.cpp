@@ -259,8 +259,17 @@ void AccountsPane::reload() {
 }
 
 void AccountsPane::load_statuses_and_vault() {
-  statuses_ = services::load_sync_status(root_);
+  store_notices_.clear();
+  if (lists_.store_notice) store_notices_.push_back(*lists_.store_notice);
+  auto statuses = services::read_sync_status(root_);
+  if (!statuses) {
+    store_notices_.push_back(fmt::format("Sync status could not be read: {}", statuses.error()));
+  }
+  statuses_ = statuses.value_or(account_book::AccountSyncStatusStore{});
   const account_book::SecretVault vault = services::open_vault(root_);
+  if (const auto& why = vault.read_error()) {
+    store_notices_.push_back(fmt::format("Saved passwords could not be read: {}", *why));
+  }
   local_vault_key_ = vault.uses_local_key();
   credential_ids_.clear();
   for (const auto& of_kind : rows_) {
@@ -282,6 +291,7 @@ void AccountsPane::make_page() {
   model.rows = &rows_;
   model.statuses = &statuses_;
   model.local_vault_key = local_vault_key_;
+  model.store_notices = &store_notices_;
   model.form_kind = form_kind_;
   model.editing_id = editing_id_;
   model.form_status = form_status_;

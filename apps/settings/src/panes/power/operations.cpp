@@ -14,6 +14,8 @@
 #include "operations/keys.h"
 #include "panes/power/power_pane.h"
 #include "prefs_store/document.h"
+#include "stored/sections.h"
+#include "stored/settings_prefs.h"
 
 namespace settings::panes::power {
 namespace {
@@ -42,7 +44,19 @@ std::string already_set(std::string_view label) { return fmt::format("Already se
 
 }  // namespace
 
-std::optional<std::string> PowerPane::already_applied(const PowerOperation& operation) const {
+std::optional<stored::PowerPrefs> PowerPane::stored_prefs() {
+  auto document = prefs_store::read_settings_document();
+  if (!document || document->unreadable) return std::nullopt;
+  if (!document->text) return stored::PowerPrefs{};
+  const std::optional<std::string_view> member = stored::member_text(*document->text, "power");
+  if (!member) return stored::PowerPrefs{};
+  // A section that does not read loads as the defaults, as every load does.
+  auto section = stored::read_section_text<stored::PowerPrefs>(*member);
+  return section ? *section : stored::PowerPrefs{};
+}
+
+std::optional<std::string> PowerPane::already_applied(
+    const PowerOperation& operation, const std::optional<stored::PowerPrefs>& stored) const {
   return std::visit(
       [&](const auto& op) -> std::optional<std::string> {
         using T = std::decay_t<decltype(op)>;
@@ -56,25 +70,35 @@ std::optional<std::string> PowerPane::already_applied(const PowerOperation& oper
             return fmt::format("{} is already active.", op.profile);
           }
         } else if constexpr (std::is_same_v<T, C::SetAutoSuspend>) {
-          if (op.enabled == applied_.auto_suspend) {
+          if (stored && op.enabled == stored->auto_suspend) {
             return op.enabled ? "Automatic suspend is already on."
                               : "Automatic suspend is already off.";
           }
         } else if constexpr (std::is_same_v<T, C::SetBlankTimeout>) {
-          if (parse_blank_lock(op.label) == applied_.blank_minutes) return already_set(op.label);
+          if (stored && parse_blank_lock(op.label) == stored->blank_minutes) {
+            return already_set(op.label);
+          }
         } else if constexpr (std::is_same_v<T, C::SetLockTimeout>) {
-          if (parse_blank_lock(op.label) == applied_.lock_minutes) return already_set(op.label);
+          if (stored && parse_blank_lock(op.label) == stored->lock_minutes) {
+            return already_set(op.label);
+          }
         } else if constexpr (std::is_same_v<T, C::SetSuspendTimeout>) {
-          if (parse_suspend(op.label) == applied_.*suspend_field(op.profile)) {
+          if (stored && parse_suspend(op.label) == (*stored).*suspend_field(op.profile)) {
             return already_set(op.label);
           }
         } else if constexpr (std::is_same_v<T, C::SetLidAction>) {
-          if (parse_action(op.action) == applied_.lid_close_action) return already_set(op.action);
+          if (stored && parse_action(op.action) == stored->lid_close_action) {
+            return already_set(op.action);
+          }
         } else if constexpr (std::is_same_v<T, C::SetPowerKeyAction>) {
-          if (parse_action(op.action) == applied_.power_key_action) return already_set(op.action);
+          if (stored && parse_action(op.action) == stored->power_key_action) {
+            return already_set(op.action);
+          }
         } else {
           static_assert(std::is_same_v<T, C::SetCriticalAction>);
-          if (parse_action(op.action) == applied_.critical_action) return already_set(op.action);
+          if (stored && parse_action(op.action) == stored->critical_action) {
+            return already_set(op.action);
+          }
         }
         return std::nullopt;
       },
@@ -166,30 +190,48 @@ void PowerPane::apply_charge_limit(doc::Document& document) {
 template <typename T>
 void PowerPane::apply_preference(doc::Document& document, std::string_view key,
                                  std::optional<T> (*parse)(std::string_view),
-                                 T stored::PowerPrefs::*field,
+                                 std::string_view (*label_of)(T), T stored::PowerPrefs::*field,
                                  PowerOperation (*make)(std::string label),
                                  const std::string& success) {
   std::optional<std::string> label = actions::read_doc_text(document, doc::kRoot, key);
   if (!label) return;
   const std::optional<T> value = parse(*label);
-  if (!value || *value == applied_.*field) return;
+  if (!value) return;
   const PowerOperation operation = make(std::move(*label));
+  // A value equal to the applied one needs nothing, unless an operation asks
+  // for it: already_applied answered those the stored document holds, so this
+  // one was never saved (the document could not be read) and is saved now.
+  if (*value == applied_.*field && !(link_.reporting() && link_.pending(operation))) return;
   if (!link_.may_apply(operation)) return;
-  applied_.*field = *value;
-  prefs_.*field = *value;
-  const kalu_ui::Status saved = save_prefs();
+  stored::PowerPrefs next = prefs_;
+  next.*field = *value;
+  const kalu_ui::Status saved = save_prefs(next);
+  if (saved) {
+    prefs_ = next;
+    applied_.*field = *value;
+  } else {
+    // The applied value stays what the document holds; the control shows it.
+    put_text(document, key, label_of(applied_.*field));
+  }
   link_.complete(operation, saved ? kalu_ui::Result<std::string>(success)
                                   : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
 }
 
 void PowerPane::apply_idle_timers(doc::Document& document) {
   if (const std::optional<bool> enabled =
-          actions::read_doc_bool(document, doc::kRoot, kAutoSuspendKey);
-      enabled && *enabled != applied_.auto_suspend) {
+          actions::read_doc_bool(document, doc::kRoot, kAutoSuspendKey)) {
     const PowerOperation operation{C::SetAutoSuspend{*enabled}};
-    if (link_.may_apply(operation)) {
-      applied_.auto_suspend = prefs_.auto_suspend = *enabled;
-      const kalu_ui::Status saved = save_prefs();
+    const bool asked = link_.reporting() && link_.pending(operation);
+    if ((*enabled != applied_.auto_suspend || asked) && link_.may_apply(operation)) {
+      stored::PowerPrefs next = prefs_;
+      next.auto_suspend = *enabled;
+      const kalu_ui::Status saved = save_prefs(next);
+      if (saved) {
+        prefs_ = next;
+        applied_.auto_suspend = *enabled;
+      } else {
+        (void)document.put(doc::kRoot, kAutoSuspendKey, doc::Scalar(applied_.auto_suspend));
+      }
       link_.complete(operation,
                      saved ? kalu_ui::Result<std::string>("Automatic suspend preference saved.")
                            : kalu_ui::Result<std::string>(kalu_ui::fail(saved.error())));
@@ -197,33 +239,34 @@ void PowerPane::apply_idle_timers(doc::Document& document) {
   }
   using P = stored::PowerPrefs;
   apply_preference<std::uint32_t>(
-      document, kBlankKey, &parse_blank_lock, &P::blank_minutes,
+      document, kBlankKey, &parse_blank_lock, &blank_label, &P::blank_minutes,
       [](std::string label) { return PowerOperation{C::SetBlankTimeout{std::move(label)}}; },
       "Screen blank timeout saved.");
   apply_preference<std::uint32_t>(
-      document, kLockKey, &parse_blank_lock, &P::lock_minutes,
+      document, kLockKey, &parse_blank_lock, &lock_label, &P::lock_minutes,
       [](std::string label) { return PowerOperation{C::SetLockTimeout{std::move(label)}}; },
       "Automatic lock timeout saved.");
   apply_preference<std::uint32_t>(
-      document, kSuspendKey, &parse_suspend, &P::suspend_minutes,
+      document, kSuspendKey, &parse_suspend, &suspend_label, &P::suspend_minutes,
       [](std::string label) {
         return PowerOperation{C::SetSuspendTimeout{"default", std::move(label)}};
       },
       "Suspend timeout saved.");
   apply_preference<std::uint32_t>(
-      document, kSaverSuspendKey, &parse_suspend, &P::saver_suspend_minutes,
+      document, kSaverSuspendKey, &parse_suspend, &suspend_label, &P::saver_suspend_minutes,
       [](std::string label) {
         return PowerOperation{C::SetSuspendTimeout{"saver", std::move(label)}};
       },
       "saver suspend timeout saved.");
   apply_preference<std::uint32_t>(
-      document, kBalancedSuspendKey, &parse_suspend, &P::balanced_suspend_minutes,
+      document, kBalancedSuspendKey, &parse_suspend, &suspend_label, &P::balanced_suspend_minutes,
       [](std::string label) {
         return PowerOperation{C::SetSuspendTimeout{"balanced", std::move(label)}};
       },
       "balanced suspend timeout saved.");
   apply_preference<std::uint32_t>(
-      document, kPerformanceSuspendKey, &parse_suspend, &P::performance_suspend_minutes,
+      document, kPerformanceSuspendKey, &parse_suspend, &suspend_label,
+      &P::performance_suspend_minutes,
       [](std::string label) {
         return PowerOperation{C::SetSuspendTimeout{"performance", std::move(label)}};
       },
@@ -233,21 +276,23 @@ void PowerPane::apply_idle_timers(doc::Document& document) {
 void PowerPane::apply_power_actions(doc::Document& document) {
   using P = stored::PowerPrefs;
   apply_preference<PowerAction>(
-      document, kLidKey, &parse_action, &P::lid_close_action,
+      document, kLidKey, &parse_action, &action_label, &P::lid_close_action,
       [](std::string action) { return PowerOperation{C::SetLidAction{std::move(action)}}; },
       "Lid-close action saved.");
   apply_preference<PowerAction>(
-      document, kPowerKeyKey, &parse_action, &P::power_key_action,
+      document, kPowerKeyKey, &parse_action, &action_label, &P::power_key_action,
       [](std::string action) { return PowerOperation{C::SetPowerKeyAction{std::move(action)}}; },
       "Power-key action saved.");
   apply_preference<PowerAction>(
-      document, kCriticalKey, &parse_action, &P::critical_action,
+      document, kCriticalKey, &parse_action, &action_label, &P::critical_action,
       [](std::string action) { return PowerOperation{C::SetCriticalAction{std::move(action)}}; },
       "Critical-battery action saved.");
 }
 
-kalu_ui::Status PowerPane::save_prefs() {
-  if (auto saved = prefs_store::update_section("power", stored::write_section(prefs_)); !saved) {
+kalu_ui::Status PowerPane::save_prefs() { return save_prefs(prefs_); }
+
+kalu_ui::Status PowerPane::save_prefs(const stored::PowerPrefs& prefs) {
+  if (auto saved = prefs_store::update_section("power", stored::write_section(prefs)); !saved) {
     kalu_ui::log::warn(kTarget, kModule, "failed to persist power prefs",
                        {{"op", "power_prefs_save"}, {"error", saved.error()}});
     return kalu_ui::fail("Power preference was not saved: {}", saved.error());

@@ -122,7 +122,11 @@ void PowerPane::take_request(doc::Document& document) {
   const std::optional<PowerOperation> taken = link_.take();
   if (!taken) return;
   const PowerOperation& operation = *taken;
-  if (std::optional<std::string> already = already_applied(operation)) {
+  // The stored document is the truth a request is answered against; the
+  // pane's values follow it whenever it reads.
+  const std::optional<stored::PowerPrefs> stored = stored_prefs();
+  if (stored && link_.reporting()) prefs_ = applied_ = *stored;
+  if (std::optional<std::string> already = already_applied(operation, stored)) {
     link_.complete(operation, std::move(*already));
     return;
   }

@@ -59,6 +59,7 @@ class PowerPane : public lib::PagePane,
 
   // Merges the "power" section into the settings document.
   kalu_ui::Status save_prefs();
+  kalu_ui::Status save_prefs(const stored::PowerPrefs& prefs);
 
   // The model, as the page shows it.
   const PowerReadings& readings() const { return readings_; }
@@ -82,15 +83,23 @@ class PowerPane : public lib::PagePane,
   void republish_applied(kalu_ui::doc::Document& document);
   void run_handlers(kalu_ui::doc::Document& document);
   bool completion_pending() const;
-  // The success text of an operation whose value is already in effect.
-  std::optional<std::string> already_applied(const PowerOperation& operation) const;
+  // The success text of an operation whose value is already in effect: the
+  // device's for the profile and the charge cap, the stored document's
+  // (`stored`, none when it could not be read) for the preferences.
+  std::optional<std::string> already_applied(const PowerOperation& operation,
+                                             const std::optional<stored::PowerPrefs>& stored) const;
+  // The power section as the settings document holds it now: the defaults
+  // when there is no file or no section; none when the document could not be
+  // read or does not read.
+  static std::optional<stored::PowerPrefs> stored_prefs();
   // Why the handlers left a pending operation unapplied.
   std::string unapplied(const PowerOperation& operation) const;
 
   // One timer or action step of the preference handlers.
   template <typename T>
   void apply_preference(kalu_ui::doc::Document& document, std::string_view key,
-                        std::optional<T> (*parse)(std::string_view), T stored::PowerPrefs::*field,
+                        std::optional<T> (*parse)(std::string_view),
+                        std::string_view (*label_of)(T), T stored::PowerPrefs::*field,
                         PowerOperation (*make)(std::string label), const std::string& success);
 
   PowerReadings readings_;

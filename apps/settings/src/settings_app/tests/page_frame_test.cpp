@@ -1,7 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "app_fixture.h"
@@ -12,6 +16,7 @@
 #include "kalu_ui/widget/text.h"
 #include "panes/accounts/accounts_pane.h"
 #include "panes/agent_models/agent_models_pane.h"
+#include "prefs_store/document.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
 
@@ -77,6 +82,43 @@ TEST(PageFrameTest, HeaderAboveEveryPageAndWidthLimitsOfTwo) {
       ASSERT_NE(f.limit, nullptr);
       EXPECT_EQ(f.limit->style().max_width, Dimension::points(limit));
     }
+  }
+}
+
+// A settings file that a save kept aside is named on every page, under the
+// header, until the program ends.
+TEST(PageFrameTest, EveryPageNamesASettingsFileKeptAside) {
+  char folder[] = "/tmp/kept_aside_page.XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  struct Remove {
+    std::filesystem::path dir;
+    ~Remove() { std::filesystem::remove_all(dir); }
+  } remove{folder};
+  prefs_store::ScopedConfigDir config(folder);
+  AppFixture t;
+  const std::filesystem::path settings = *prefs_store::settings_path();
+  std::filesystem::create_directories(settings.parent_path());
+  std::ofstream(settings) << "{cut";
+  ASSERT_TRUE(prefs_store::update_section("power", nlohmann::ordered_json::object()));
+  const auto kept = prefs_store::kept_aside();
+  ASSERT_FALSE(kept.empty());
+  const std::string said = settings.string() +
+                           " did not read (the document is not JSON (it goes wrong at byte 2)); "
+                           "it was kept aside as " +
+                           kept.back().copy.string() + " and a fresh file was saved.";
+  ASSERT_EQ(kept.back().copy.parent_path(), settings.parent_path());
+  for (const panes::Pane pane : {panes::Pane::kPower, panes::Pane::kAbout}) {
+    t.app->select_pane(pane);
+    const kalu_ui::WidgetBox page = t.app->build_page();
+    const Frame f = frame_of(*page);
+    ASSERT_EQ(f.column->children().size(), 3u);
+    std::vector<std::string> texts;
+    for (Widget* w : kalu_ui::frame::collect(
+             const_cast<Widget&>(*f.column->children()[1]),
+             [](const Widget& w) { return dynamic_cast<const Text*>(&w) != nullptr; })) {
+      texts.push_back(dynamic_cast<const Text&>(*w).text());
+    }
+    EXPECT_THAT(texts, ::testing::Contains(said));
   }
 }
 

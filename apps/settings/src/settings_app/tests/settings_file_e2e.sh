@@ -8,6 +8,12 @@
 #   that is cut off, one that is not UTF-8 and one nested too deep: after the
 #   change, the change is saved in a fresh document and the document's bytes
 #   are still on disk, in the one copy kept aside beside it.
+# - The other files it reads (the credential vault and its key, the model
+#   gateway's keys, the account list, the sync status, the provider
+#   configuration) as a FIFO, a link to /dev/zero, a sparse 300 MB file and a
+#   directory, with External Accounts and Agent Models shown: `list` answers.
+# - The simulated device's file the same four ways at start-up: the program
+#   comes up serving, and the file is kept aside.
 # Every wait has a generous bound against a hang; none is a measure of speed.
 #
 # usage: settings_file_e2e.sh <kalu-settings> <settingsctl> <simdev> <kalu-test-dav-account>
@@ -95,5 +101,49 @@ for row in "${writers[@]}"; do
 done
 grep -q "unreadable document kept aside" "$out/app-stderr.txt" ||
   fail "no warning named the copies kept aside"
+
+# put_bad KIND PATH: puts at PATH what no reader may block on or read whole.
+put_bad() {
+  mkdir -p "$(dirname "$2")"
+  rm -rf "$2"
+  case "$1" in
+    fifo) mkfifo "$2" ;;
+    zero) ln -s /dev/zero "$2" ;;
+    huge) truncate -s 300M "$2" ;;
+    directory) mkdir "$2" ;;
+  esac
+}
+kinds=(fifo zero huge directory)
+
+kalu="$home/config/kalu"
+others=(
+  "$kalu/vault/vault.enc" "$kalu/vault/vault.key" "$kalu/model-gateway/keys.enc"
+  "$kalu/accounts/accounts.json" "$kalu/accounts/sync-status.json" "$kalu/model-providers.json"
+)
+for file in "${others[@]}"; do
+  for kind in "${kinds[@]}"; do
+    label="${file#"$kalu/"} as $kind"
+    put_bad "$kind" "$file"
+    for pane in external_accounts agent_models; do
+      ctl start settings.open-pane 2 "\"$pane\"" >/dev/null || fail "$label: opening $pane was refused"
+      ctl list >"$out/list-other.txt" || fail "$label: list did not answer with $pane shown"
+    done
+    rm -rf "$file"
+  done
+done
+
+# The device's file, bad before the program starts: it comes up and serves.
+device="$KALU_DEVICE_STATE"
+for kind in "${kinds[@]}"; do
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  rm -f "$device".corrupt-*
+  put_bad "$kind" "$device"
+  start_settings
+  ctl list >"$out/list-device.txt" || fail "device file as $kind: list did not answer"
+  aside=("$device".corrupt-*)
+  [[ -e "${aside[0]}" || -L "${aside[0]}" ]] || fail "device file as $kind: not kept aside"
+  rm -rf "$device".corrupt-*
+done
 
 echo "settings file under faults end to end: ok"

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "account_book/secret_vault.h"
@@ -19,6 +20,7 @@
 #include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/text_input.h"
 #include "pane_fixture.h"
+#include "safe_write/bad_files.h"
 
 namespace settings::panes::accounts {
 namespace {
@@ -102,6 +104,37 @@ void start_held_check(PaneFixture& t) {
   fill_webdav_form(t);
   ASSERT_TRUE(t.press("settings.accounts.form.save"));
   ASSERT_TRUE(t.probe->started(1));
+}
+
+// Each store the page reads, out of reach in every way a reader must survive:
+// the pane is built at once and its page says which store could not be read.
+TEST(AccountsPaneTest, StoresThatCannotBeReadAreNamedOnThePage) {
+  const struct {
+    const char* relative;
+    const char* notice;
+  } stores[] = {
+      {"accounts/accounts.json", "Your accounts could not be read: "},
+      {"accounts/sync-status.json", "Sync status could not be read: "},
+      {"vault/vault.enc", "Saved passwords could not be read: "},
+  };
+  for (const auto& store : stores) {
+    for (const auto& bad : safe_write::testing::bad_files()) {
+      SCOPED_TRACE(std::string(store.relative) + " as " + std::string(bad.name));
+      bool made = false;
+      PaneFixture t({}, [&](const testing::AccountsRoot& dir) {
+        const std::filesystem::path path = dir.path() / store.relative;
+        std::filesystem::create_directories(path.parent_path());
+        made = safe_write::testing::make_bad_file(path, bad.kind);
+      });
+      if (!made) continue;
+      const auto texts = pane_texts_of(t.h->root());
+      EXPECT_THAT(texts, Contains(::testing::StartsWith(store.notice)));
+      EXPECT_THAT(texts, Not(Contains(::testing::StartsWith("You have no accounts yet"))));
+      std::error_code ec;
+      std::filesystem::permissions(t.dir.path() / store.relative, std::filesystem::perms::owner_all,
+                                   ec);
+    }
+  }
 }
 
 TEST(AccountsPaneTest, AddCheckSaveThenTheRowIsNotCheckedYet) {

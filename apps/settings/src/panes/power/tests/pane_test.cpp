@@ -11,6 +11,7 @@
 #include "panes/power/power_pane.h"
 #include "prefs_store/paths.h"
 #include "sim_device/state.h"
+#include "stored/sections.h"
 
 namespace settings::panes::power {
 namespace {
@@ -250,19 +251,36 @@ TEST_F(PowerPaneTest, ChargeCapChanges) {
             failed(seventy, "A 70% charge cap is not offered by this battery."));
 }
 
-TEST_F(PowerPaneTest, ASaveThatFailsFailsTheOperationButKeepsTheChange) {
+TEST_F(PowerPaneTest, AValueIsAppliedOnlyOnceSavedAndAlreadyOnlyWhenStored) {
   // A folder where the settings file should be: it cannot be read or replaced.
   fs::create_directories(settings_path());
   PowerPane pane = hosted();
   const PowerOperation lid{C::SetLidAction{"Do nothing"}};
-  const Completion outcome = run(pane, lid);
-  const auto* failure = std::get_if<Completion::Failed>(&outcome);
-  ASSERT_NE(failure, nullptr);
-  EXPECT_TRUE(failure->message.starts_with("Power preference was not saved: ")) << failure->message;
-  EXPECT_EQ(pane.applied().lid_close_action, PowerAction::Ignore);
-  completion_->publish(Completion::Idle{});
-  pane.sync(toolkit_);
-  EXPECT_EQ(text(pane, kLidKey), "Do nothing");
+  const PowerOperation suspend{C::SetLidAction{"Suspend"}};
+  // The first request, the same again, and one equal to the pane's default:
+  // none was saved, so none is "already" and each fails.
+  for (const PowerOperation& operation : {lid, lid, suspend}) {
+    SCOPED_TRACE(key_of(operation));
+    const Completion outcome = run(pane, operation);
+    const auto* failure = std::get_if<Completion::Failed>(&outcome);
+    ASSERT_NE(failure, nullptr);
+    EXPECT_TRUE(failure->message.starts_with("Power preference was not saved: "))
+        << failure->message;
+    EXPECT_EQ(pane.applied().lid_close_action, PowerAction::Suspend);
+    completion_->publish(Completion::Idle{});
+    pane.sync(toolkit_);
+    EXPECT_EQ(text(pane, kLidKey), "Suspend");
+  }
+
+  // Once the file reads, "already" is answered against what it holds, not
+  // against the pane's values.
+  fs::remove(settings_path());
+  stored::PowerPrefs locking;
+  locking.lid_close_action = PowerAction::Lock;
+  write_settings(Json{{"power", stored::write_section(locking)}}.dump());
+  EXPECT_EQ(run(pane, suspend), succeeded(suspend, "Lid-close action saved."));
+  EXPECT_EQ(settings()["power"]["lid_close_action"], "suspend");
+  EXPECT_EQ(run(pane, suspend), succeeded(suspend, "Already set to Suspend."));
 }
 
 TEST_F(PowerPaneTest, OnlyItsOwnRequestsAreTaken) {
