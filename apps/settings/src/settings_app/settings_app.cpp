@@ -10,6 +10,7 @@
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text_input.h"
+#include "prefs_store/paths.h"
 #include "settings_app/pane_table.h"
 #include "settings_app/search_catalog.h"
 #include "sidebar/nav.h"
@@ -67,6 +68,9 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
       operations::AgentModelsProvidersChangedCell::create(false);
   cells_.accounts_root = accounts_root;
   accounts_root_ = std::move(accounts_root);
+  if (auto settings = prefs_store::settings_path()) {
+    stored_watch_ = std::make_unique<lib::StoredWatch>(*settings);
+  }
 }
 
 SettingsApp::~SettingsApp() = default;
@@ -92,7 +96,6 @@ bool SettingsApp::change_selection(panes::Pane pane) {
 
 void SettingsApp::rebuild_shell() {
   fail_operation_of_replaced_page();
-  look_source_known_ = false;
   WidgetBox nav = build_nav();
   WidgetBox page = build_page();
   if (!shell_) return;
@@ -203,7 +206,6 @@ NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
     scale_ = scale;
     // A new scale constructs the selected pane anew, as a selection does.
     if (shell_) fail_operation_of_replaced_page();
-    look_source_known_ = false;
     AppShell shell = build_shell();
     shell_.reset();
     shell_.emplace(std::move(shell));
