@@ -86,8 +86,7 @@ kalu_actions::ActionSpec switch_spec(const SwitchRow& row) {
   return setting_toggle_spec(std::string(row.name), std::string(row.label), std::string(row.key));
 }
 
-kalu_actions::ActionSpec choice_spec(const ChoiceRow& row, const kalu_ui::doc::Document& document,
-                                     const SettingsPrefs& prefs) {
+kalu_actions::ActionSpec choice_spec(const ChoiceRow& row, const SettingsPrefs& prefs) {
   const auto values = row.values();
   std::string description;
   for (const std::string_view value : values) {
@@ -95,8 +94,7 @@ kalu_actions::ActionSpec choice_spec(const ChoiceRow& row, const kalu_ui::doc::D
     description += value;
   }
   return setting_choice_spec(std::string(row.name), std::string(row.label), std::string(row.key),
-                             std::move(description), values,
-                             current_text(document, row.key, row.stored(prefs)));
+                             std::move(description), values, row.stored(prefs));
 }
 
 }  // namespace
@@ -106,39 +104,34 @@ AccessibilityDevice AccessibilityDevice::probe() {
           .speech_engine = a11y::speech_engine_available()};
 }
 
-Resource accessibility_resource(const kalu_ui::doc::Document& document, const SettingsPrefs& prefs,
-                                AccessibilityDevice device) {
+Resource accessibility_resource(const SettingsPrefs& prefs, AccessibilityDevice device) {
   Resource section = Resource::create("settings.section:accessibility",
                                       std::string(kSectionResourceKind), "Accessibility");
   section.actions.reserve(kSwitches.size() + 2 + kChoices.size() + kSpeechChoices.size());
   for (const SwitchRow& row : kSwitches) section.actions.push_back(switch_spec(row));
   if (device.on_screen_keyboard) section.actions.push_back(switch_spec(kKeyboardSwitch));
   if (device.speech_engine) section.actions.push_back(switch_spec(kReaderSwitch));
-  for (const ChoiceRow& row : kChoices)
-    section.actions.push_back(choice_spec(row, document, prefs));
+  for (const ChoiceRow& row : kChoices) section.actions.push_back(choice_spec(row, prefs));
   if (device.speech_engine) {
     for (const ChoiceRow& row : kSpeechChoices) {
-      section.actions.push_back(choice_spec(row, document, prefs));
+      section.actions.push_back(choice_spec(row, prefs));
     }
   }
   return section;
 }
 
-Resource accessibility_resource(const kalu_ui::doc::Document& document,
-                                const SettingsPrefs& prefs) {
-  return accessibility_resource(document, prefs, AccessibilityDevice::probe());
+Resource accessibility_resource(const SettingsPrefs& prefs) {
+  return accessibility_resource(prefs, AccessibilityDevice::probe());
 }
 
 std::optional<kalu_actions::ActionBinding> accessibility_toggle_binding(
     std::string_view action_name, AccessibilityDevice device) {
-  const kalu_ui::doc::Document empty;
-  return bind_toggle(accessibility_resource(empty, SettingsPrefs{}, device), action_name);
+  return bind_toggle(accessibility_resource(SettingsPrefs{}, device), action_name);
 }
 
 std::optional<kalu_actions::ActionBinding> accessibility_choice_binding(
     std::string_view action_name, AccessibilityDevice device) {
-  const kalu_ui::doc::Document empty;
-  return bind_action(accessibility_resource(empty, SettingsPrefs{}, device), action_name,
+  return bind_action(accessibility_resource(SettingsPrefs{}, device), action_name,
                      choice_arguments());
 }
 

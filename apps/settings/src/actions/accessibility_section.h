@@ -8,8 +8,8 @@
 // "magnifier", "switch-keys", "switch-scan") and, with a speech engine,
 // "speech-rate" and "speech-voice". The choices offer the Accessibility
 // pane's labels (vocabulary/accessibility_labels.h), so every value a client
-// picks is one the pane maps; the current value is the label in the state
-// document, else the label of the stored preference.
+// picks is one the pane maps; the current value is the label of the stored
+// preference (the comforts: of the look, vocabulary/look.h).
 //
 // The Accessibility page binds its switches with accessibility_toggle_binding
 // and its dropdowns with accessibility_choice_binding.
@@ -19,7 +19,6 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
-#include "kalu_ui/document.h"
 #include "stored/settings_prefs.h"
 
 namespace settings::actions {
@@ -34,14 +33,12 @@ struct AccessibilityDevice {
   static AccessibilityDevice probe();
 };
 
-kalu_actions::Resource accessibility_resource(const kalu_ui::doc::Document& document,
-                                              const stored::SettingsPrefs& prefs);
-kalu_actions::Resource accessibility_resource(const kalu_ui::doc::Document& document,
-                                              const stored::SettingsPrefs& prefs,
+kalu_actions::Resource accessibility_resource(const stored::SettingsPrefs& prefs);
+kalu_actions::Resource accessibility_resource(const stored::SettingsPrefs& prefs,
                                               AccessibilityDevice device);
 
-// The first action of that name of a section built from an empty document,
-// the default settings and the device; none when it has none (a speech
+// The first action of that name of a section built from the default
+// settings and the device; none when it has none (a speech
 // action without a speech engine).
 std::optional<kalu_actions::ActionBinding> accessibility_toggle_binding(
     std::string_view action_name);

@@ -41,27 +41,23 @@ Resource bare_section() {
 
 }  // namespace
 
-Resource appearance_resource(const kalu_ui::doc::Document& document,
-                             const stored::AppearancePrefs& prefs) {
+Resource appearance_resource(const stored::AppearancePrefs& look) {
   namespace appearance = panes::appearance;
   Resource section = bare_section();
   section.actions.reserve(5);
   section.actions.push_back(setting_choice_spec("theme", "Set theme", std::string(kThemeKey),
                                                 "Dark, Light, Dracula, Nord, Gruvbox, Solarized",
-                                                appearance::theme_labels(),
-                                                current_text(document, kThemeKey, prefs.theme)));
+                                                appearance::theme_labels(), look.theme));
   for (const SwitchRow& row : kSwitches) {
     section.actions.push_back(
-        text_assistance_spec(std::string(row.name), row.key, row.wording,
-                             current_bool(document, row.key, prefs.*row.field)));
+        text_assistance_spec(std::string(row.name), row.key, row.wording, look.*row.field));
   }
   section.actions.push_back(setting_choice_spec(
       "text_size", "Set text size", std::string(kTextSizeKey), "Small, Default, Large, Larger",
-      appearance::text_size_labels(),
-      current_text(document, kTextSizeKey, appearance::text_size_label(prefs.text_scale))));
+      appearance::text_size_labels(), appearance::text_size_label(look.text_scale)));
   section.actions.push_back(setting_choice_spec(
       "ui_scale", "Set UI scale", std::string(kUiScaleKey), "90%, 100%, 110%, 125%, 150%",
-      appearance::ui_scale_labels(), current_text(document, kUiScaleKey, "100%")));
+      appearance::ui_scale_labels(), appearance::ui_scale_label(look.ui_scale)));
   return section;
 }
 
@@ -79,8 +75,7 @@ std::optional<kalu_actions::ActionBinding> appearance_choice_binding(std::string
   if (action_name != "theme" && action_name != "text_size" && action_name != "ui_scale") {
     return std::nullopt;
   }
-  const kalu_ui::doc::Document empty;
-  return bind_action(appearance_resource(empty, stored::AppearancePrefs{}), action_name,
+  return bind_action(appearance_resource(stored::AppearancePrefs{}), action_name,
                      choice_arguments());
 }
 

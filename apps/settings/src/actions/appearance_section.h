@@ -5,9 +5,8 @@
 // "text_size" and "ui_scale", set-setting actions of the "appearance." keys
 // the Appearance pane reads back. The two switches flip the current value
 // ("Turn on high contrast" while it is off); the choices offer the pane's
-// labels (vocabulary/appearance_labels.h). Current values come from the state
-// document, else from the stored appearance preferences (the UI scale
-// always falls back to "100%").
+// labels (vocabulary/appearance_labels.h). Current values are the look as
+// stored (vocabulary/look.h), whoever set it and whichever pane is shown.
 //
 // The Appearance page binds its switches with appearance_toggle_binding
 // ("high_contrast", "reduce_motion": the control's bool is set) and its
@@ -20,13 +19,11 @@
 #include "kalu_actions/action_spec.h"
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
-#include "kalu_ui/document.h"
 #include "stored/sections.h"
 
 namespace settings::actions {
 
-kalu_actions::Resource appearance_resource(const kalu_ui::doc::Document& document,
-                                           const stored::AppearancePrefs& prefs);
+kalu_actions::Resource appearance_resource(const stored::AppearancePrefs& look);
 
 std::optional<kalu_actions::ActionBinding> appearance_toggle_binding(std::string_view action_name);
 std::optional<kalu_actions::ActionBinding> appearance_choice_binding(std::string_view action_name);

@@ -41,18 +41,32 @@ kalu_actions::ActionSpec handler_spec(std::string_view kind_key, std::vector<std
       .with_contract(configuration_contract());
 }
 
-// The sorted names of the candidates that handle `kind`.
+// The sorted choices of the candidates that handle `kind`.
 std::vector<std::string> handler_names(std::span<const AppCandidate> candidates,
                                        const ResourceKind& kind) {
-  std::vector<std::string> names;
+  std::vector<AppCandidate> handling;
   for (const AppCandidate& candidate : candidates) {
-    if (candidate.handles(kind)) names.push_back(candidate.name);
+    if (candidate.handles(kind)) handling.push_back(candidate);
   }
-  std::ranges::sort(names);
-  return names;
+  return handler_choices(handling);
 }
 
 }  // namespace
+
+std::string handler_choice(std::span<const AppCandidate> handling, const AppCandidate& candidate) {
+  const auto named = std::ranges::count(handling, candidate.name, &AppCandidate::name);
+  return named > 1 ? candidate.label() : candidate.name;
+}
+
+std::vector<std::string> handler_choices(std::span<const AppCandidate> handling) {
+  std::vector<std::string> choices;
+  choices.reserve(handling.size());
+  for (const AppCandidate& candidate : handling) {
+    choices.push_back(handler_choice(handling, candidate));
+  }
+  std::ranges::sort(choices);
+  return choices;
+}
 
 std::string default_app_key(std::string_view kind_key) {
   std::string key = fmt::format("default_apps.{}", kind_key);
@@ -60,8 +74,7 @@ std::string default_app_key(std::string_view kind_key) {
   return key;
 }
 
-Resource default_apps_resource(const kalu_ui::doc::Document& document,
-                               std::span<const AppCandidate> candidates,
+Resource default_apps_resource(std::span<const AppCandidate> candidates,
                                const desktop_rules::MimeDatabase& mime) {
   Resource section = bare_section();
   std::vector<ResourceKind> kinds = panes::personal_apps::resource_kinds(candidates);
@@ -69,7 +82,8 @@ Resource default_apps_resource(const kalu_ui::doc::Document& document,
   for (const ResourceKind& kind : kinds) {
     std::vector<std::string> names = handler_names(candidates, kind);
     if (names.empty()) continue;
-    std::string current = current_text(document, default_app_key(kind.key()), names.front());
+    // The choice is required: no current value stands in for a missing one.
+    std::string current = names.front();
     section.children.push_back(
         Resource::create(fmt::format("settings.default-app:{}", kind.key()), std::string(kItemKind),
                          kind.display_label(mime))
@@ -78,23 +92,39 @@ Resource default_apps_resource(const kalu_ui::doc::Document& document,
   return section;
 }
 
-Resource default_apps_resource(const kalu_ui::doc::Document& document) {
+Resource default_apps_resource() {
   const auto candidates = panes::personal_apps::app_candidates();
-  return default_apps_resource(document, candidates);
+  return default_apps_resource(candidates);
 }
 
-std::optional<kalu_actions::ActionBinding> default_app_binding(std::string_view kind_key,
-                                                               std::string_view action_name,
-                                                               std::vector<std::string> choices) {
-  if (action_name != "set-handler" || choices.empty()) return std::nullopt;
+std::optional<kalu_actions::ActionBinding> default_app_binding(
+    std::string_view kind_key, std::string_view action_name,
+    std::span<const AppCandidate> handling) {
+  if (action_name != "set-handler" || handling.empty()) return std::nullopt;
   const auto kind = ResourceKind::parse(kind_key);
   if (!kind) return std::nullopt;
+  std::vector<std::string> choices = handler_choices(handling);
   std::string first = choices.front();
   const Resource item =
       Resource::create(fmt::format("settings.default-app:{}", kind->key()), std::string(kItemKind),
                        kind->key())
           .with_action(handler_spec(kind->key(), std::move(choices), std::move(first)));
-  return bind_action(item, action_name, choice_arguments());
+  // The dropdown shows each application's label; the action takes its
+  // choice, so the control passes the same check as a client.
+  std::vector<std::pair<std::string, std::string>> by_label;
+  by_label.reserve(handling.size());
+  for (const AppCandidate& candidate : handling) {
+    by_label.emplace_back(candidate.label(), handler_choice(handling, candidate));
+  }
+  auto arguments = [by_label = std::move(by_label)](const kalu_actions::ControlValue& value) {
+    const std::string* text = std::get_if<std::string>(&value);
+    if (text == nullptr) return kalu_actions::ActionArgs();
+    const auto found =
+        std::ranges::find(by_label, *text, &std::pair<std::string, std::string>::first);
+    const std::string& choice = found != by_label.end() ? found->second : *text;
+    return kalu_actions::ActionArgs().with(std::string(kChoiceParam), std::string_view(choice));
+  };
+  return bind_action(item, action_name, std::move(arguments));
 }
 
 }  // namespace settings::actions

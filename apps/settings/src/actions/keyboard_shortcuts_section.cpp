@@ -8,6 +8,7 @@
 #include "actions/pane_actions.h"
 #include "actions/settings_action.h"
 #include "actions/specs.h"
+#include "prefs_store/desktop_controls.h"
 #include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
@@ -51,13 +52,16 @@ std::string shortcut_action_name(std::string_view shortcut_id) {
   return name;
 }
 
-Resource keyboard_shortcuts_resource(const kalu_ui::doc::Document& document) {
+Resource keyboard_shortcuts_resource() {
+  return keyboard_shortcuts_resource(prefs_store::DesktopControlsConfig::load().vim_mode);
+}
+
+Resource keyboard_shortcuts_resource(bool vim_mode) {
   Resource section = bare_section();
   const auto shortcuts = panes::keyboard_shortcuts::shortcut_keys();
   section.actions.reserve(1 + shortcuts.size());
-  section.actions.push_back(text_assistance_spec("vim-mode", kVimModeKey,
-                                                 "Vim-style desktop navigation",
-                                                 current_bool(document, kVimModeKey, false)));
+  section.actions.push_back(
+      text_assistance_spec("vim-mode", kVimModeKey, "Vim-style desktop navigation", vim_mode));
   for (const auto& shortcut : shortcuts) section.actions.push_back(chord_spec(shortcut));
   return section;
 }
@@ -70,8 +74,7 @@ std::optional<kalu_actions::ActionBinding> shortcut_toggle_binding(std::string_v
 
 std::optional<kalu_actions::ActionBinding> shortcut_text_binding(std::string_view action_name) {
   if (action_name == "vim-mode") return std::nullopt;
-  const kalu_ui::doc::Document empty;
-  return bind_action(keyboard_shortcuts_resource(empty), action_name, choice_arguments());
+  return bind_action(keyboard_shortcuts_resource(false), action_name, choice_arguments());
 }
 
 }  // namespace settings::actions

@@ -2,7 +2,8 @@
 
 // The Keyboard Shortcuts section of the automation surface,
 // "settings.section:keyboard_shortcuts": "vim-mode", a set-setting switch of
-// "shortcuts.vim_mode" that flips the current value, then one free-text
+// "shortcuts.vim_mode" that flips the value the desktop-controls file holds,
+// then one free-text
 // action per shortcut of the catalogue (vocabulary/shortcut_keys.h), in catalogue
 // order, named after its id ("shortcuts.quick_settings" is
 // "quick-settings"): its "choice" is the chord, set under the shortcut id
@@ -19,11 +20,12 @@
 
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
-#include "kalu_ui/document.h"
 
 namespace settings::actions {
 
-kalu_actions::Resource keyboard_shortcuts_resource(const kalu_ui::doc::Document& document);
+// With the Vim switch as stored now, or as `vim_mode`.
+kalu_actions::Resource keyboard_shortcuts_resource();
+kalu_actions::Resource keyboard_shortcuts_resource(bool vim_mode);
 
 // The action of a shortcut id: without "shortcuts.", every '_' as '-'.
 std::string shortcut_action_name(std::string_view shortcut_id);

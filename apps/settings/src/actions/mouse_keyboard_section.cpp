@@ -84,13 +84,14 @@ struct AssistRow {
   std::string_view key;
   std::string_view wording;
   std::string_view toggle_label;  // of the page's set-setting toggle
+  std::optional<bool> stored::TextAssistance::*stored;
 };
 
 constexpr std::array<AssistRow, 2> kAssistRows = {{
     {"spell-checking", "text.check_spelling", "spell checking while typing",
-     "Set spell checking while typing"},
+     "Set spell checking while typing", &stored::TextAssistance::check_spelling},
     {"auto-correct", "text.auto_correct", "automatic spelling correction",
-     "Set automatic spelling correction"},
+     "Set automatic spelling correction", &stored::TextAssistance::auto_correct},
 }};
 
 Resource bare_section() {
@@ -233,7 +234,7 @@ ActionSpec text_assistance_spec(std::string name, std::string_view setting_key,
   return std::move(*spec).with_contract(configuration_contract());
 }
 
-Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
+Resource mouse_keyboard_resource(const stored::TextAssistance& assistance,
                                  const stored::InputPrefs& input,
                                  std::span<const InputSource> installed) {
   Resource section = bare_section();
@@ -251,22 +252,21 @@ Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
       }));
   for (const AssistRow& row : kAssistRows) {
     section.actions.push_back(text_assistance_spec(std::string(row.name), row.key, row.wording,
-                                                   current_bool(document, row.key, true)));
+                                                   (assistance.*row.stored).value_or(true)));
   }
   add_sources(section, input, installed);
   return section;
 }
 
-Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
+Resource mouse_keyboard_resource(const stored::TextAssistance& assistance,
                                  const stored::SettingsPrefs& prefs) {
-  return mouse_keyboard_resource(document, prefs.input,
+  return mouse_keyboard_resource(assistance, prefs.input,
                                  panes::mouse_keyboard::available_input_sources());
 }
 
 // No text-assistance values yet, the input section as stored.
 Resource input_binding_section() {
-  const kalu_ui::doc::Document empty;
-  return mouse_keyboard_resource(empty, stored::SettingsPrefs::load());
+  return mouse_keyboard_resource(stored::TextAssistance{}, stored::SettingsPrefs::load());
 }
 
 std::optional<kalu_actions::ActionBinding> input_toggle_binding(const Resource& section,

@@ -10,7 +10,8 @@
 // "move-up", "move-down" and "remove" where they apply. The executor applies
 // these operations itself, and keeps the limit of four active sources.
 //
-// The section reads the text-assistance values from the state document, the
+// The section reads the text-assistance switches as the settings document's
+// "text_assistance" section holds them (on when unset), the
 // active sources from the settings document's input section, and the
 // installed layouts from the keyboard layout catalogue
 // (vocabulary/input_sources.h); nothing else.
@@ -32,7 +33,6 @@
 #include "kalu_actions/action_spec.h"
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
-#include "kalu_ui/document.h"
 #include "operations/records.h"
 #include "stored/sections.h"
 #include "stored/settings_prefs.h"
@@ -40,13 +40,13 @@
 
 namespace settings::actions {
 
-// The section built from the state document, the stored input section and
-// the installed layouts of the catalogue.
-kalu_actions::Resource mouse_keyboard_resource(const kalu_ui::doc::Document& document,
+// The section built from the stored text-assistance switches, the stored
+// input section and the installed layouts of the catalogue.
+kalu_actions::Resource mouse_keyboard_resource(const stored::TextAssistance& assistance,
                                                const stored::SettingsPrefs& prefs);
 // The same with the installed layouts given.
 kalu_actions::Resource mouse_keyboard_resource(
-    const kalu_ui::doc::Document& document, const stored::InputPrefs& input,
+    const stored::TextAssistance& assistance, const stored::InputPrefs& input,
     std::span<const panes::mouse_keyboard::InputSource> installed);
 
 // An input preference chosen among `choices` ("choice", "Device-local input
@@ -62,20 +62,20 @@ kalu_actions::ActionSpec input_choice_spec(
 kalu_actions::ActionSpec text_assistance_spec(std::string name, std::string_view setting_key,
                                               std::string_view wording, bool current);
 
-// The section the page's bindings are made from: an empty state document,
-// the settings document's input section on disk and the catalogue. A page
+// The section the page's bindings are made from: no text-assistance switch
+// set, the settings document's input section on disk and the catalogue. A page
 // builds it once and hands it to the overloads below that take it, instead
 // of a section read afresh for every control.
 kalu_actions::Resource input_binding_section();
 
-// The page's bindings. Each builds the section from an empty state document
-// and the settings document on disk (or takes `section`, made by
+// The page's bindings. Each builds the section from no text-assistance
+// switch set and the settings document on disk (or takes `section`, made by
 // input_binding_section) and binds its first action of that name; none when
 // the section has no such action.
 //
 // "spell-checking" and "auto-correct" are bound to a set-setting toggle of
 // their key instead (a one-action section): the published actions flip the
-// value they were built for, and a page built from an empty document would
+// value they were built for, and a page built from no stored switch would
 // otherwise always set false.
 std::optional<kalu_actions::ActionBinding> input_toggle_binding(std::string_view action_name);
 // The control's number becomes "value".

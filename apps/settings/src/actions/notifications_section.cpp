@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <string>
 
 #include "actions/mouse_keyboard_section.h"
 #include "actions/pane_actions.h"
 #include "actions/resource_tree.h"
 #include "actions/specs.h"
+#include "lib/time.h"
 
 namespace settings::actions {
 
@@ -59,42 +61,46 @@ constexpr auto kFocusTimeLabels = labels_of(panes::notifications::kFocusTimes);
 constexpr auto kFocusDayLabels = labels_of(panes::notifications::kFocusDays);
 constexpr auto kMuteLabels = labels_of(panes::notifications::kMuteDurations);
 
+// A quiet-hours choice; `stored` is the label of the stored schedule.
 struct ScheduleRow {
   std::string_view name;
   std::string_view label;
   std::string_view key;
   std::span<const std::string_view> values;
-  std::string_view fallback;
+  std::string_view (*stored)(const NotificationPrefs&);
 };
 
 constexpr std::array<ScheduleRow, 3> kScheduleRows = {{
-    {"focus-start", "Set focus start time", "notifications.focus.start", kFocusTimeLabels, "22:00"},
-    {"focus-end", "Set focus end time", "notifications.focus.end", kFocusTimeLabels, "07:00"},
-    {"focus-days", "Set focus days", "notifications.focus.days", kFocusDayLabels, "Every day"},
+    {"focus-start", "Set focus start time", "notifications.focus.start", kFocusTimeLabels,
+     [](const NotificationPrefs& p) {
+       return panes::notifications::focus_time_label(p.focus.start_minute);
+     }},
+    {"focus-end", "Set focus end time", "notifications.focus.end", kFocusTimeLabels,
+     [](const NotificationPrefs& p) {
+       return panes::notifications::focus_time_label(p.focus.end_minute);
+     }},
+    {"focus-days", "Set focus days", "notifications.focus.days", kFocusDayLabels,
+     [](const NotificationPrefs& p) {
+       return panes::notifications::focus_days_label(p.focus.weekdays);
+     }},
 }};
 
-// An application's switch: action, key suffix, what it turns on, the
-// fallback (a global preference, or off).
+// An application's switch: action, field of its rule (the key suffix), what
+// it turns on. Its value is the rule's, else the global switch's
+// (panes::notifications::effective).
 struct AppRow {
   std::string_view name;
   std::string_view suffix;
   std::string_view wording;
-  bool (*fallback)(const NotificationPrefs&);
 };
 
 constexpr std::array<AppRow, 6> kAppRows = {{
-    {"banners", "banners", "notification banners",
-     [](const NotificationPrefs& p) { return p.show_banners; }},
-    {"previews", "previews", "message previews",
-     [](const NotificationPrefs& p) { return p.show_previews; }},
-    {"sounds", "sounds", "notification sounds",
-     [](const NotificationPrefs& p) { return p.play_sounds; }},
-    {"badges", "badges", "notification badges",
-     [](const NotificationPrefs& p) { return p.show_badges; }},
-    {"priority", "priority", "priority during focus",
-     [](const NotificationPrefs&) { return false; }},
-    {"priority-contacts", "priority_contacts", "priority contacts during focus",
-     [](const NotificationPrefs&) { return false; }},
+    {"banners", "banners", "notification banners"},
+    {"previews", "previews", "message previews"},
+    {"sounds", "sounds", "notification sounds"},
+    {"badges", "badges", "notification badges"},
+    {"priority", "priority", "priority during focus"},
+    {"priority-contacts", "priority_contacts", "priority contacts during focus"},
 }};
 
 Resource bare_section() {
@@ -118,49 +124,48 @@ kalu_actions::ActionSpec mute_spec(std::string_view app_id, std::string current)
                              std::move(current));
 }
 
-Resource app_item(const kalu_ui::doc::Document& document, const NotificationPrefs& prefs,
-                  const NotificationApp& app) {
+Resource app_item(const NotificationPrefs& prefs, const NotificationApp& app, std::int64_t now) {
+  namespace notifications = panes::notifications;
   Resource item = bare_app(app.id, app.name);
   item.actions.reserve(kAppRows.size() + 1);
   for (const AppRow& row : kAppRows) {
-    const std::string key = app_key(app.id, row.suffix);
-    item.actions.push_back(text_assistance_spec(std::string(row.name), key, row.wording,
-                                                current_bool(document, key, row.fallback(prefs))));
+    item.actions.push_back(
+        text_assistance_spec(std::string(row.name), app_key(app.id, row.suffix), row.wording,
+                             notifications::effective(prefs, app.id, row.suffix)));
   }
-  const std::string mute_key = app_key(app.id, "mute");
-  item.actions.push_back(mute_spec(app.id, current_text(document, mute_key, kMuteLabels[0])));
+  item.actions.push_back(
+      mute_spec(app.id, std::string(notifications::rule_mute_label(prefs, app.id, now))));
   return item;
 }
 
 }  // namespace
 
-Resource notifications_resource(const kalu_ui::doc::Document& document,
-                                const NotificationPrefs& prefs,
-                                std::span<const NotificationApp> apps) {
+Resource notifications_resource(const NotificationPrefs& prefs,
+                                std::span<const NotificationApp> apps, std::int64_t now) {
   Resource section = bare_section();
   section.actions.reserve(kGlobalRows.size() + kScheduleRows.size());
   for (const GlobalRow& row : kGlobalRows) {
     section.actions.push_back(
-        text_assistance_spec(std::string(row.name), row.key, row.wording,
-                             current_bool(document, row.key, row.stored(prefs))));
+        text_assistance_spec(std::string(row.name), row.key, row.wording, row.stored(prefs)));
   }
   for (const ScheduleRow& row : kScheduleRows) {
-    section.actions.push_back(setting_choice_spec(std::string(row.name), std::string(row.label),
-                                                  std::string(row.key),
-                                                  "Choose a focus schedule value", row.values,
-                                                  current_text(document, row.key, row.fallback)));
+    section.actions.push_back(
+        setting_choice_spec(std::string(row.name), std::string(row.label), std::string(row.key),
+                            "Choose a focus schedule value", row.values, row.stored(prefs)));
   }
   const std::size_t count = std::min(apps.size(), kMaxItems);
   section.children.reserve(count);
   for (const NotificationApp& app : apps.first(count)) {
-    section.children.push_back(app_item(document, prefs, app));
+    section.children.push_back(app_item(prefs, app, now));
   }
   return section;
 }
 
-Resource notifications_resource(const kalu_ui::doc::Document& document,
-                                const NotificationPrefs& prefs) {
-  return notifications_resource(document, prefs, panes::notifications::app_list(prefs));
+Resource notifications_resource(const NotificationPrefs& prefs) {
+  return notifications_resource(
+      prefs, panes::notifications::app_list(prefs),
+      static_cast<std::int64_t>(
+          std::min<std::uint64_t>(lib::unix_now_secs(), std::numeric_limits<std::int64_t>::max())));
 }
 
 std::optional<kalu_actions::ActionBinding> notifications_toggle_binding(
@@ -178,9 +183,9 @@ std::optional<kalu_actions::ActionBinding> notifications_choice_binding(
     std::string_view action_name) {
   for (const ScheduleRow& row : kScheduleRows) {
     if (row.name != action_name) continue;
-    Resource section = bare_section().with_action(
-        setting_choice_spec(std::string(row.name), std::string(row.label), std::string(row.key),
-                            "Choose a focus schedule value", row.values, row.fallback));
+    Resource section = bare_section().with_action(setting_choice_spec(
+        std::string(row.name), std::string(row.label), std::string(row.key),
+        "Choose a focus schedule value", row.values, row.stored(NotificationPrefs{})));
     return bind_action(section, action_name, choice_arguments());
   }
   return std::nullopt;

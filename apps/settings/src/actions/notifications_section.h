@@ -7,8 +7,8 @@
 // one item "settings.notification-app:<application id>" per application of
 // the Notifications pane's list (vocabulary/notification_apps.h), at most
 // kMaxItems, with six switches of its own rule and "mute". Current values
-// come from the state document, else from the stored notification
-// preferences (an application's switches fall back to the global ones).
+// are the stored notification preferences: an application's its own rule's,
+// else the global switch's (the priority flags: off).
 //
 // The Notifications page binds its global switches with
 // notifications_toggle_binding and its schedule dropdowns with
@@ -16,25 +16,25 @@
 // notification_app_toggle_binding and its mute dropdown with
 // notification_app_choice_binding. The switches set what the control says.
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
 
 #include "kalu_actions/binding.h"
 #include "kalu_actions/resource.h"
-#include "kalu_ui/document.h"
 #include "stored/sections.h"
 #include "vocabulary/notification_apps.h"
 
 namespace settings::actions {
 
 // The section with the applications of the pane's list.
-kalu_actions::Resource notifications_resource(const kalu_ui::doc::Document& document,
-                                              const stored::NotificationPrefs& prefs);
-// The same with the applications given.
+kalu_actions::Resource notifications_resource(const stored::NotificationPrefs& prefs);
+// The same with the applications given, the mutes read at `now` (seconds
+// since the epoch).
 kalu_actions::Resource notifications_resource(
-    const kalu_ui::doc::Document& document, const stored::NotificationPrefs& prefs,
-    std::span<const panes::notifications::NotificationApp> apps);
+    const stored::NotificationPrefs& prefs,
+    std::span<const panes::notifications::NotificationApp> apps, std::int64_t now);
 
 // "dnd", "banners", "previews", "sounds", "lock_screen", "badges",
 // "focus-enabled".

@@ -31,25 +31,23 @@ constexpr std::array<RegionRow, panes::region::kSettingCount> kRows = {{
 
 }  // namespace
 
-Resource region_resource(const kalu_ui::doc::Document& document) {
+Resource region_resource() { return region_resource(stored::Locale::load()); }
+
+Resource region_resource(const stored::Locale& locale) {
   Resource section = Resource::create("settings.section:region_formats",
                                       std::string(kSectionResourceKind), "Region & Formats");
   section.actions.reserve(kRows.size());
   for (const RegionRow& row : kRows) {
     const auto& info = panes::region::info(row.setting);
-    // The pane's first label is its default, so a document without the key
-    // offers (and a missing choice sets) a label the pane maps back.
-    section.actions.push_back(
-        setting_choice_spec(std::string(row.name), std::string(row.label), std::string(info.key),
-                            std::string(row.label), info.labels,
-                            current_text(document, info.key, info.labels.front())));
+    section.actions.push_back(setting_choice_spec(
+        std::string(row.name), std::string(row.label), std::string(info.key),
+        std::string(row.label), info.labels, panes::region::label_of(locale, row.setting)));
   }
   return section;
 }
 
 std::optional<kalu_actions::ActionBinding> region_choice_binding(std::string_view action_name) {
-  const kalu_ui::doc::Document empty;
-  return bind_action(region_resource(empty), action_name, choice_arguments());
+  return bind_action(region_resource(stored::Locale{}), action_name, choice_arguments());
 }
 
 }  // namespace settings::actions

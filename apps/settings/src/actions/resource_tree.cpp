@@ -24,6 +24,7 @@
 #include "actions/time_date_section.h"
 #include "actions/updates_section.h"
 #include "actions/users_accounts_section.h"
+#include "vocabulary/look.h"
 
 namespace settings::actions {
 
@@ -62,10 +63,12 @@ constexpr std::array<ItemPrefix, 18> kItemPrefixes = {{
     {"settings.agent-provider:", Pane::kAgentModels},
 }};
 
-// What a section builder reads.
+// What a section builder reads: the stored preferences each section reports
+// its current values from, never a value a pane left in the state document.
 struct SectionInputs {
-  const kalu_ui::doc::Document& document;
   const stored::SettingsPrefs& prefs;
+  // The look as stored (vocabulary/look.h).
+  const stored::AppearancePrefs& look;
   AccountList accounts;
 };
 
@@ -84,27 +87,29 @@ constexpr auto kSections = std::to_array<SectionRow>({
     {Pane::kSound, [](const SectionInputs&) { return sound_resource(); }},
     {Pane::kDisplays, [](const SectionInputs&) { return displays_resource(); }},
     {Pane::kMouseKeyboard,
-     [](const SectionInputs& in) { return mouse_keyboard_resource(in.document, in.prefs); }},
-    {Pane::kKeyboardShortcuts,
-     [](const SectionInputs& in) { return keyboard_shortcuts_resource(in.document); }},
+     [](const SectionInputs& in) {
+       return mouse_keyboard_resource(stored::TextAssistance::load(), in.prefs);
+     }},
+    {Pane::kKeyboardShortcuts, [](const SectionInputs&) { return keyboard_shortcuts_resource(); }},
     {Pane::kTimeDate, [](const SectionInputs&) { return time_date_resource(); }},
     {Pane::kUsers, [](const SectionInputs&) { return users_resource(); }},
     {Pane::kPrinters, [](const SectionInputs&) { return printers_resource(); }},
     {Pane::kPower, [](const SectionInputs&) { return power_resource(); }},
-    {Pane::kAppearance,
-     [](const SectionInputs& in) { return appearance_resource(in.document, in.prefs.appearance); }},
+    {Pane::kAppearance, [](const SectionInputs& in) { return appearance_resource(in.look); }},
     {Pane::kAccessibility,
-     [](const SectionInputs& in) { return accessibility_resource(in.document, in.prefs); }},
-    {Pane::kNotifications,
      [](const SectionInputs& in) {
-       return notifications_resource(in.document, in.prefs.notifications);
+       stored::SettingsPrefs prefs = in.prefs;
+       prefs.appearance = in.look;
+       return accessibility_resource(prefs);
      }},
-    {Pane::kAppsFiles, [](const SectionInputs& in) { return default_apps_resource(in.document); }},
+    {Pane::kNotifications,
+     [](const SectionInputs& in) { return notifications_resource(in.prefs.notifications); }},
+    {Pane::kAppsFiles, [](const SectionInputs&) { return default_apps_resource(); }},
     {Pane::kStorage, [](const SectionInputs&) { return storage_resource(); }},
     {Pane::kExternalAccounts,
      [](const SectionInputs& in) { return external_accounts_resource(in.accounts); }},
     {Pane::kAgentModels, [](const SectionInputs&) { return agent_models_resource(); }},
-    {Pane::kRegionFormats, [](const SectionInputs& in) { return region_resource(in.document); }},
+    {Pane::kRegionFormats, [](const SectionInputs&) { return region_resource(); }},
     {Pane::kUpdates, [](const SectionInputs&) { return updates_resource(); }},
 });
 static_assert(panes::rows_in_pane_order(kSections, [](const SectionRow& row) { return row.pane; }));
@@ -137,22 +142,33 @@ std::optional<Resource> take_child(std::vector<Resource>& children, std::string_
 
 }  // namespace
 
-Resource settings_sections(panes::Pane pane, const kalu_ui::doc::Document& document,
-                           const stored::SettingsPrefs& prefs, AccountList accounts) {
-  Resource section = section_body(pane, {document, prefs, accounts});
+namespace {
+
+Resource section_with_open(Pane pane, const SectionInputs& in) {
+  Resource section = section_body(pane, in);
   if (auto open = open_action_spec(pane)) {
     section.actions.insert(section.actions.begin(), std::move(*open));
   }
   return section;
 }
 
-std::vector<Resource> root_resource(const kalu_ui::doc::Document& document, AccountList accounts) {
+}  // namespace
+
+Resource settings_sections(panes::Pane pane, const kalu_ui::doc::Document& /*document*/,
+                           const stored::SettingsPrefs& prefs, AccountList accounts) {
+  const stored::AppearancePrefs look = panes::appearance::stored_look();
+  return section_with_open(pane, {prefs, look, accounts});
+}
+
+std::vector<Resource> root_resource(const kalu_ui::doc::Document& /*document*/,
+                                    AccountList accounts) {
   const stored::SettingsPrefs prefs = stored::SettingsPrefs::load();
+  const stored::AppearancePrefs look = panes::appearance::stored_look();
   Resource root = Resource::create(std::string(kRootResourceId), std::string(kRootResourceKind),
                                    std::string(kRootResourceLabel));
   root.children.reserve(panes::kPaneCount);
   for (const panes::Pane pane : panes::SIDEBAR_ORDER) {
-    root.children.push_back(settings_sections(pane, document, prefs, accounts));
+    root.children.push_back(section_with_open(pane, {prefs, look, accounts}));
   }
   std::vector<Resource> list;
   list.push_back(std::move(root));

@@ -39,7 +39,11 @@ using AccountList = std::span<const account_book::Account>;
 
 // The full section of a pane: what its section builder makes (panes without
 // one, Device Privacy & Security and About among them, get the bare section:
-// id, kind and title) with the "open" action put first.
+// id, kind and title) with the "open" action put first. Every current value
+// a section reports is read from where it is stored (the settings document,
+// the look as vocabulary/look.h reads it, the desktop-controls file, the
+// locale record), never from the state document, so it holds whichever pane
+// was shown and before any was.
 kalu_actions::Resource settings_sections(panes::Pane pane, const kalu_ui::doc::Document& document,
                                          const stored::SettingsPrefs& prefs, AccountList accounts);
 

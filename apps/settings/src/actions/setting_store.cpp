@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "actions/setting_store_internal.h"
+#include "lib/stored_notices.h"
 #include "prefs_store/desktop_controls.h"
 #include "prefs_store/document.h"
 #include "prefs_store/key_chord.h"
@@ -15,6 +16,7 @@
 #include "stored/settings_prefs.h"
 #include "vocabulary/accessibility_controls.h"
 #include "vocabulary/appearance_labels.h"
+#include "vocabulary/look.h"
 #include "vocabulary/region_formats.h"
 #include "vocabulary/shortcut_keys.h"
 
@@ -46,8 +48,6 @@ using namespace store_detail;
 using operations::SettingsAction;
 using operations::SettingValue;
 
-std::atomic<std::uint64_t> g_look_saves{0};
-
 kalu_ui::Result<StoredSetting> saved(Store store, const kalu_ui::Status& status) {
   if (!status) return kalu_ui::fail(status.error());
   return StoredSetting{store, true, std::nullopt};
@@ -55,10 +55,34 @@ kalu_ui::Result<StoredSetting> saved(Store store, const kalu_ui::Status& status)
 
 // ---- Appearance and Accessibility ------------------------------------------
 
-kalu_ui::Status save_look(const stored::AppearancePrefs& look) {
-  const kalu_ui::Status status = save_section("appearance", look);
-  if (status) g_look_saves.fetch_add(1, std::memory_order_relaxed);
-  return status;
+// The appearance section as the look reads it (vocabulary/look.h): a
+// section naming no theme has the environment's.
+kalu_ui::Result<StoredSection<stored::AppearancePrefs>> load_look() {
+  auto section = prefs_store::load_section("appearance");
+  if (!section) return kalu_ui::fail(section.error());
+  stored::AppearancePrefs look =
+      panes::appearance::look_of(*section, panes::appearance::configured_theme());
+  return StoredSection<stored::AppearancePrefs>{std::move(look), std::move(*section)};
+}
+
+// The members a change of the look writes: every member, but the theme of a
+// section that names none stays unnamed unless it was chosen, so the look
+// goes on following the environment's theme.
+nlohmann::ordered_json look_members(const StoredSection<stored::AppearancePrefs>& before,
+                                    const stored::AppearancePrefs& next, bool theme_chosen) {
+  nlohmann::ordered_json members = stored::write_section(next);
+  if (!theme_chosen && !before.members.contains("theme")) members.erase("theme");
+  return members;
+}
+
+// Saves the look's change unless the section holds it already.
+kalu_ui::Result<StoredSetting> keep_look(Store store,
+                                         const StoredSection<stored::AppearancePrefs>& before,
+                                         const stored::AppearancePrefs& next,
+                                         bool theme_chosen = false) {
+  const nlohmann::ordered_json members = look_members(before, next, theme_chosen);
+  if (holds(before.members, members)) return StoredSetting{store, false, std::nullopt};
+  return saved(store, prefs_store::update_section("appearance", members));
 }
 
 // The appearance value a label or switch of `key` sets; false: no value of it.
@@ -91,14 +115,12 @@ bool set_appearance(stored::AppearancePrefs& look, std::string_view key,
 }
 
 kalu_ui::Result<StoredSetting> store_appearance(std::string_view key, const SettingValue& value) {
-  auto look = load_section<stored::AppearancePrefs>("appearance");
+  auto look = load_look();
   if (!look) return kalu_ui::fail(look.error());
   stored::AppearancePrefs next = look->value;
   if (!set_appearance(next, key, value)) return refuse(key);
-  if (holds(look->members, stored::write_section(next))) {
-    return StoredSetting{Store::kAppearance, false, std::nullopt};
-  }
-  return saved(Store::kAppearance, save_look(next));
+  // A theme chosen is written, whether or not the environment names it too.
+  return keep_look(Store::kAppearance, *look, next, key == "appearance.theme");
 }
 
 // The vision comforts Accessibility shares with Appearance.
@@ -111,7 +133,7 @@ kalu_ui::Result<StoredSetting> store_accessibility(std::string_view key,
   namespace a11y = panes::accessibility;
   const a11y::Control* control = a11y::control(key);
   if (control == nullptr) return refuse(key);
-  auto look = load_section<stored::AppearancePrefs>("appearance");
+  auto look = load_look();
   if (!look) return kalu_ui::fail(look.error());
   auto section = load_section<stored::AccessibilityPrefs>("accessibility");
   if (!section) return kalu_ui::fail(section.error());
@@ -128,12 +150,7 @@ kalu_ui::Result<StoredSetting> store_accessibility(std::string_view key,
     if (control->label(before) != *text) control->adopt(next, *text);
   }
   // The comforts are the look's: each control's own section is written.
-  if (is_comfort(key)) {
-    if (holds(look->members, stored::write_section(next.appearance))) {
-      return StoredSetting{Store::kAccessibility, false, std::nullopt};
-    }
-    return saved(Store::kAccessibility, save_look(next.appearance));
-  }
+  if (is_comfort(key)) return keep_look(Store::kAccessibility, *look, next.appearance);
   if (holds(section->members, stored::write_section(next.accessibility))) {
     return StoredSetting{Store::kAccessibility, false, std::nullopt};
   }
@@ -200,9 +217,7 @@ kalu_ui::Result<StoredSetting> store_shortcut(std::uint8_t action, std::string_v
   return kept;
 }
 
-}  // namespace
-
-kalu_ui::Result<StoredSetting> store_setting(const SettingsAction& action) {
+kalu_ui::Result<StoredSetting> store_in_place(const SettingsAction& action) {
   const auto& [key, value] = std::get<SettingsAction::SetSetting>(action);
   if (key.starts_with("appearance.")) return store_appearance(key, value);
   if (key.starts_with("a11y.")) return store_accessibility(key, value);
@@ -223,6 +238,13 @@ kalu_ui::Result<StoredSetting> store_setting(const SettingsAction& action) {
   return refuse(key);
 }
 
-std::uint64_t look_generation() { return g_look_saves.load(std::memory_order_relaxed); }
+}  // namespace
+
+kalu_ui::Result<StoredSetting> store_setting(const SettingsAction& action) {
+  auto kept = store_in_place(action);
+  // Whatever shows a stored value reads it again (lib/stored_notices.h).
+  if (kept && kept->changed) lib::note_stored_change();
+  return kept;
+}
 
 }  // namespace settings::actions

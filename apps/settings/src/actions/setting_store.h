@@ -25,8 +25,10 @@
 // preference only reads as (a default, for a section missing or a document
 // that does not read) is. A label stands for what the preference holds, so a
 // label that is the one the stored value shows is no change: a stored text
-// scale of 1.075 shows "Default", and setting "Default" keeps 1.075. UI
-// thread only.
+// scale of 1.075 shows "Default", and setting "Default" keeps 1.075. A
+// change of the look keeps an unnamed theme unnamed (vocabulary/look.h).
+// Each save is noted (lib/stored_notices.h), so every reader of a stored
+// value reads it again. UI thread only.
 
 #include <cstdint>
 #include <optional>
@@ -66,9 +68,5 @@ struct StoredSetting {
 // holds, an application that does not open the kind), and with the reason
 // when the stored preference cannot be read or written.
 kalu_ui::Result<StoredSetting> store_setting(const operations::SettingsAction& action);
-
-// Counts the saves of the look (the "appearance" section) this process made:
-// the application draws the stored look again when it moves on.
-std::uint64_t look_generation();
 
 }  // namespace settings::actions

@@ -10,6 +10,7 @@
 
 #include "codec/parser.h"
 #include "codec/writer.h"
+#include "lib/stored_notices.h"
 #include "vocabulary/shortcut_keys.h"
 
 namespace settings::actions {
@@ -198,7 +199,10 @@ std::string TypedSettingsAction::debug_text() const {
 }
 
 kalu_ui::Status TypedSettingsAction::apply(doc::Document& document) const {
-  return apply_setting(action_, document, keeper_);
+  kalu_ui::Status applied = apply_setting(action_, document, keeper_);
+  // The preference page shown puts the edit back with why, in the next frame.
+  if (!applied) lib::note_refused_edit(fmt::format("Not saved: {}", applied.error()));
+  return applied;
 }
 
 std::string TypedSettingsAction::payload_json() const { return operations::write_record(action_); }

@@ -4,6 +4,9 @@
 #include <variant>
 
 #include "kalu_ui/log.h"
+#include "kalu_ui/theme.h"
+#include "lib/stored_notices.h"
+#include "lib/ui_rows.h"
 
 namespace settings::lib {
 namespace {
@@ -42,6 +45,19 @@ void put(doc::Document& document, std::string_view key, const doc::Scalar& value
 
 std::string edit_key(std::string_view key) { return std::string(key) + ".edit"; }
 
+kalu_ui::layout::NodeId PreferencePane::lay_out_page(kalu_ui::layout::LayoutTree& tree,
+                                                     const kalu_ui::RenderContext& context,
+                                                     kalu_ui::layout::NodeRegistry& registry,
+                                                     kalu_ui::WidgetBox page) {
+  if (!notice_.empty()) {
+    ui_rows::WidgetList rows;
+    rows.push_back(ui_rows::badge_with_tone(notice_, kalu_ui::kToneError));
+    rows.push_back(std::move(page));
+    page = ui_rows::column(std::move(rows), 12.0f);
+  }
+  return PagePane::lay_out_page(tree, context, registry, std::move(page));
+}
+
 PreferencePane::Drift PreferencePane::drift(const doc::Document& document,
                                             const std::vector<ShownSetting>& shown,
                                             bool with_edit_keys) {
@@ -64,11 +80,31 @@ void PreferencePane::show(doc::Document& document, const std::vector<ShownSettin
 }
 
 void PreferencePane::sync(doc::Document& document) {
-  const Drift found = std::exchange(first_sync_, false) ? Drift::kSetting
-                                                        : drift(document, shown_, with_edit_keys_);
+  // A change noted since the last read (a save of this process, another
+  // writer of the file) is read as a set-setting is.
+  const std::uint64_t generation = stored_generation();
+  const bool noted = std::exchange(generation_, generation) != generation;
+  // A refused edit: the stored value goes back on show, with why. One from
+  // before the pane was shown is not this page's.
+  const bool first = std::exchange(first_sync_, false);
+  RefusedEdit refusal = last_refused_edit();
+  std::string refused;
+  if (std::exchange(refusals_, refusal.count) != refusal.count && !first) {
+    refused = std::move(refusal.message);
+  }
+  const Drift found = first || noted || !refused.empty() ? Drift::kSetting
+                                                         : drift(document, shown_, with_edit_keys_);
   if (found == Drift::kSetting) {
-    if (reload()) request_rebuild();
+    const bool changed = reload();
     shown_ = shown();
+    // A change stored since ends the notice; a new refusal replaces it.
+    if (!refused.empty()) {
+      notice_ = std::move(refused);
+      request_rebuild();
+    } else if (changed && !notice_.empty()) {
+      notice_.clear();
+    }
+    if (changed) request_rebuild();
   }
   if (found != Drift::kNone) show(document, shown_, with_edit_keys_);
   PagePane::sync(document);

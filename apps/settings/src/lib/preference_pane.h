@@ -14,8 +14,18 @@
 // document with what it showed: a key that holds another value was set, so
 // the preferences are read again and shown; an edit key that alone holds
 // another value is an edit no set-setting took (its save failed), and goes
-// back to the stored value. When the preferences read differ from those the
-// page was built with, the page is built anew. Everything else is PagePane's.
+// back to the stored value. A change of the store noted since the last read
+// (lib/stored_notices.h: a save of this process, or another writer of the
+// settings document) is read again the same way, so a pane follows a value
+// it shows whoever changed it. When the preferences read differ from those
+// the page was built with, the page is built anew.
+//
+// A set-setting refused while the pane is shown (a value the preference
+// cannot hold, a save that fails; lib::note_refused_edit) is taken at the
+// next sync: the pane reads and shows the stored value again (so the control
+// that made the edit shows what is stored, not the edit) and builds the page
+// anew with the notice above it, until a change is stored. Everything else
+// is PagePane's.
 
 #include <cstdint>
 #include <string>
@@ -67,10 +77,27 @@ class PreferencePane : public PagePane {
   // The model's settings, as the document shows them.
   virtual std::vector<ShownSetting> shown() const = 0;
 
+  // PagePane's, with the notice of the last refused edit above the page
+  // while there is one.
+  kalu_ui::layout::NodeId lay_out_page(kalu_ui::layout::LayoutTree& tree,
+                                       const kalu_ui::RenderContext& context,
+                                       kalu_ui::layout::NodeRegistry& registry,
+                                       kalu_ui::WidgetBox page);
+  using PagePane::lay_out_page;
+
+ public:
+  // The notice shown, empty when none.
+  const std::string& refused_notice() const { return notice_; }
+
  private:
   std::vector<ShownSetting> shown_;
+  std::string notice_;
   bool with_edit_keys_;
   bool first_sync_ = true;
+  // lib::stored_generation() at the last read.
+  std::uint64_t generation_ = 0;
+  // The refused edits counted at the last sync.
+  std::uint64_t refusals_ = 0;
 };
 
 }  // namespace settings::lib

@@ -97,6 +97,9 @@ SettingsApp::SettingsApp(AccountsRoot accounts_root, PaneFactory panes)
       operations::AgentModelsProvidersChangedCell::create(false);
   cells_.accounts_root = accounts_root;
   accounts_root_ = std::move(accounts_root);
+  if (auto settings = prefs_store::settings_path()) {
+    stored_watch_ = std::make_unique<lib::StoredWatch>(*settings);
+  }
 }
 
 SettingsApp::~SettingsApp() = default;
@@ -121,7 +124,6 @@ bool SettingsApp::change_selection(panes::Pane pane) {
 }
 
 void SettingsApp::rebuild_shell() {
-  look_source_known_ = false;
   WidgetBox nav = build_nav();
   if (!shell_) {
     (void)build_page();
@@ -273,7 +275,6 @@ NodeId SettingsApp::build_layout(kalu_ui::layout::LayoutTree& tree,
     }
     if (!page) page = page_for_selection();
     shown_pane_ = selected_category_;
-    look_source_known_ = false;
     AppShell shell = build_shell(std::move(page));
     shell_.reset();
     shell_.emplace(std::move(shell));

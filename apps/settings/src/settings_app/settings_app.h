@@ -38,6 +38,7 @@
 #include "kalu_ui/wake_slot.h"
 #include "kalu_ui/widget/app_shell.h"
 #include "kalu_ui/widget/focus.h"
+#include "lib/stored_notices.h"
 #include "settings_app/account_branch.h"
 #include "settings_app/executor.h"
 #include "settings_app/pane_table.h"
@@ -314,13 +315,11 @@ class SettingsApp : public kalu_ui::Widget {
   kalu_ui::Rect rect_;
   float scale_ = 1.0f;
   bool structure_dirty_ = false;
-  // The stored look and the count of look saves it was read at; the first
-  // widget of the shown page answering a theme override, looked for once a
-  // page (the page is replaced only through rebuild_shell and build_layout).
+  // The stored look and the store's generation it was read at.
   mutable std::optional<kalu_ui::ThemeOverride> stored_look_;
-  mutable std::uint64_t stored_look_saves_ = 0;
-  mutable const kalu_ui::Widget* look_source_ = nullptr;
-  mutable bool look_source_known_ = false;
+  mutable std::uint64_t stored_look_generation_ = 0;
+  // Notes the changes other writers make to the settings document.
+  std::unique_ptr<lib::StoredWatch> stored_watch_;
 };
 
 }  // namespace settings::settings_app

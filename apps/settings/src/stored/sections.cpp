@@ -6,8 +6,9 @@
 #include "codec/tree.h"
 
 // The stored forms of the sections, read and written by the strict record
-// codec. Field order is the stored order; `field` marks what a stored record
-// must contain, `field_or_default` what it may leave out.
+// codec. Field order is the stored order. Every member may be left out and
+// then takes its default, so a section written by hand or by an older program
+// keeps every member it holds.
 namespace prefs_store {
 
 namespace codec = settings::codec;
@@ -55,9 +56,9 @@ constexpr auto describe(codec::Tag<ReaderVoice>) {
 
 constexpr auto describe(codec::Tag<AudioPrefs>) {
   using T = AudioPrefs;
-  return codec::record("AudioPrefs", codec::field("event_sounds", &T::event_sounds),
-                       codec::field("chat_join", &T::chat_join),
-                       codec::field("chat_leave", &T::chat_leave),
+  return codec::record("AudioPrefs", codec::field_or_default("event_sounds", &T::event_sounds),
+                       codec::field_or_default("chat_join", &T::chat_join),
+                       codec::field_or_default("chat_leave", &T::chat_leave),
                        codec::field_or_default("output_device", &T::output_device),
                        codec::field_or_default("input_device", &T::input_device),
                        codec::field_or_default("balance", &T::balance),
@@ -67,8 +68,8 @@ constexpr auto describe(codec::Tag<AudioPrefs>) {
 constexpr auto describe(codec::Tag<DisplayPrefs>) {
   using T = DisplayPrefs;
   return codec::record(
-      "DisplayPrefs", codec::field("auto_brightness", &T::auto_brightness),
-      codec::field("night_light", &T::night_light),
+      "DisplayPrefs", codec::field_or_default("auto_brightness", &T::auto_brightness),
+      codec::field_or_default("night_light", &T::night_light),
       codec::field_or_default("night_light_temperature", &T::night_light_temperature),
       codec::field_or_default("scale", &T::scale));
 }
@@ -101,12 +102,12 @@ constexpr auto describe(codec::Tag<InputPrefs>) {
 constexpr auto describe(codec::Tag<PowerPrefs>) {
   using T = PowerPrefs;
   return codec::record(
-      "PowerPrefs", codec::field("auto_suspend", &T::auto_suspend),
+      "PowerPrefs", codec::field_or_default("auto_suspend", &T::auto_suspend),
       codec::field_or_default("suspend_minutes", &T::suspend_minutes),
       codec::field_or_default("saver_suspend_minutes", &T::saver_suspend_minutes),
       codec::field_or_default("balanced_suspend_minutes", &T::balanced_suspend_minutes),
       codec::field_or_default("performance_suspend_minutes", &T::performance_suspend_minutes),
-      codec::field("blank_minutes", &T::blank_minutes),
+      codec::field_or_default("blank_minutes", &T::blank_minutes),
       codec::field_or_default("lock_minutes", &T::lock_minutes),
       codec::field_or_default("lid_close_action", &T::lid_close_action),
       codec::field_or_default("power_key_action", &T::power_key_action),
@@ -117,17 +118,17 @@ constexpr auto describe(codec::Tag<PowerPrefs>) {
 
 constexpr auto describe(codec::Tag<UpdatePrefs>) {
   using T = UpdatePrefs;
-  return codec::record("UpdatePrefs", codec::field("auto", &T::auto_),
-                       codec::field("channel", &T::channel),
-                       codec::field("last_checked", &T::last_checked));
+  return codec::record("UpdatePrefs", codec::field_or_default("auto", &T::auto_),
+                       codec::field_or_default("channel", &T::channel),
+                       codec::field_or_default("last_checked", &T::last_checked));
 }
 
 constexpr auto describe(codec::Tag<AppearancePrefs>) {
   using T = AppearancePrefs;
-  return codec::record("AppearancePrefs", codec::field("theme", &T::theme),
-                       codec::field("high_contrast", &T::high_contrast),
-                       codec::field("reduce_motion", &T::reduce_motion),
-                       codec::field("text_scale", &T::text_scale),
+  return codec::record("AppearancePrefs", codec::field_or_default("theme", &T::theme),
+                       codec::field_or_default("high_contrast", &T::high_contrast),
+                       codec::field_or_default("reduce_motion", &T::reduce_motion),
+                       codec::field_or_default("text_scale", &T::text_scale),
                        codec::field_or_default("ui_scale", &T::ui_scale));
 }
 

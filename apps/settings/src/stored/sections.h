@@ -140,7 +140,8 @@ struct AccessibilityPrefs {
 };
 
 // Reading a section from its stored JSON text or value (object or array form;
-// keys it does not define are skipped, a repeated key fails) and writing its
+// keys it does not define are skipped, a member it leaves out takes its
+// default, a repeated key fails) and writing its
 // JSON form (every field, in the stored order). The error says what failed.
 template <typename Section>
 kalu_ui::Result<Section> read_section_text(std::string_view text);

@@ -29,7 +29,6 @@ constexpr AccessibilityDevice kBare{};
 constexpr AccessibilityDevice kFull{.on_screen_keyboard = true, .speech_engine = true};
 
 TEST(AccessibilitySectionTest, TheDeviceDecidesTheKeyboardAndSpeechActions) {
-  const kalu_ui::doc::Document empty;
   const stored::SettingsPrefs prefs;
   const std::vector<std::string> common = {
       "high-contrast", "reduce-motion",     "large-cursor",     "sticky-keys",   "slow-keys",
@@ -39,7 +38,7 @@ TEST(AccessibilitySectionTest, TheDeviceDecidesTheKeyboardAndSpeechActions) {
 
   std::vector<std::string> bare = common;
   bare.insert(bare.end(), choices.begin(), choices.end());
-  const Resource without = accessibility_resource(empty, prefs, kBare);
+  const Resource without = accessibility_resource(prefs, kBare);
   EXPECT_EQ(without.id, "settings.section:accessibility");
   EXPECT_EQ(without.kind, "settings.section");
   EXPECT_EQ(names(without), bare);
@@ -51,7 +50,7 @@ TEST(AccessibilitySectionTest, TheDeviceDecidesTheKeyboardAndSpeechActions) {
   full.insert(full.end(), choices.begin(), choices.end());
   full.push_back("speech-rate");
   full.push_back("speech-voice");
-  const Resource with = accessibility_resource(empty, prefs, kFull);
+  const Resource with = accessibility_resource(prefs, kFull);
   EXPECT_EQ(names(with), full);
   for (const auto& spec : with.actions) {
     EXPECT_EQ(spec.operation_kind, kalu_actions::kOperationSetting) << spec.name;
@@ -75,8 +74,7 @@ TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndRequireOne) {
   prefs.accessibility.switch_key_pair = stored::SwitchKeyPair::F9F10;
   prefs.accessibility.screen_reader_voice = stored::ReaderVoice::French;
   prefs.appearance.text_scale = 0.8;
-  kalu_ui::doc::Document document;
-  const Resource section = accessibility_resource(document, prefs, kFull);
+  const Resource section = accessibility_resource(prefs, kFull);
 
   const struct {
     const char* name;
@@ -120,8 +118,7 @@ TEST(AccessibilitySectionTest, ChoicesOfferThePaneLabelsAndRequireOne) {
 }
 
 TEST(AccessibilitySectionTest, SwitchesSetTheirKeyAndBindingsCarryTheControlValue) {
-  const kalu_ui::doc::Document empty;
-  const Resource section = accessibility_resource(empty, stored::SettingsPrefs{}, kBare);
+  const Resource section = accessibility_resource(stored::SettingsPrefs{}, kBare);
   const auto& crosshair = action(section, "pointer-crosshair");
   EXPECT_EQ(crosshair.label, "Set pointer crosshair");
   EXPECT_EQ(crosshair.description, "On or off");

@@ -40,8 +40,7 @@ stored::InputPrefs with_sources(std::vector<std::string> ids) {
 }
 
 Resource section(const stored::InputPrefs& input) {
-  const kalu_ui::doc::Document empty;
-  return mouse_keyboard_resource(empty, input, kInstalled);
+  return mouse_keyboard_resource(stored::TextAssistance{}, input, kInstalled);
 }
 
 TEST(MouseKeyboardSectionTest, ActionsInOrderWithTheirWordingAndRecords) {
@@ -154,8 +153,8 @@ TEST(MouseKeyboardSectionTest, SourceItemsCarryTheMovesTheirPlaceAllows) {
 
   // Everything installed is active: nothing to add.
   const std::vector<InputSource> two = {{"us", "English (US)"}, {"de", "German"}};
-  const kalu_ui::doc::Document empty;
-  EXPECT_EQ(mouse_keyboard_resource(empty, with_sources({"us", "de"}), two).action("add-source"),
+  EXPECT_EQ(mouse_keyboard_resource(stored::TextAssistance{}, with_sources({"us", "de"}), two)
+                .action("add-source"),
             nullptr);
 }
 
@@ -177,9 +176,10 @@ TEST(MouseKeyboardSectionTest, AnUnknownActiveSourceIsListedUnderItsIdButNotOffe
   EXPECT_EQ(from_single.children[0].label, "German");
 }
 
-TEST(MouseKeyboardSectionTest, TextAssistanceFlipsTheCurrentValue) {
-  kalu_ui::doc::Document document;
-  const Resource fresh = mouse_keyboard_resource(document, with_sources({"us"}), kInstalled);
+// The switches flip what the "text_assistance" section holds (on while it
+// holds nothing), whatever the state document says.
+TEST(MouseKeyboardSectionTest, TextAssistanceFlipsTheStoredValue) {
+  const Resource fresh = section(with_sources({"us"}));
   const auto& spelling = action(fresh, "spell-checking");
   EXPECT_EQ(spelling.label, "Turn off spell checking while typing");
   EXPECT_EQ(spelling.operation_kind, kalu_actions::kOperationSetting);
@@ -193,8 +193,9 @@ TEST(MouseKeyboardSectionTest, TextAssistanceFlipsTheCurrentValue) {
             "(failed: spell-checking: unknown argument \"value\"; spell-checking takes no "
             "arguments)");
 
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "text.auto_correct", false));
-  const Resource off = mouse_keyboard_resource(document, with_sources({"us"}), kInstalled);
+  const Resource off = mouse_keyboard_resource(
+      stored::TextAssistance{.check_spelling = std::nullopt, .auto_correct = false},
+      with_sources({"us"}), kInstalled);
   EXPECT_EQ(action(off, "auto-correct").label, "Turn on automatic spelling correction");
   EXPECT_EQ(invoke(off, "auto-correct", "{}", "settings.action"),
             R"({"SetSetting":{"key":"text.auto_correct","value":{"Bool":true}}})");

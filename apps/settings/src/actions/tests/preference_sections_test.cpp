@@ -55,7 +55,7 @@ void expect_set_setting_actions(const Resource& resource) {
 TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
   kalu_ui::doc::Document document;
   const stored::NotificationPrefs defaults;
-  const Resource fresh = notifications_resource(document, defaults, {});
+  const Resource fresh = notifications_resource(defaults, {}, 0);
   EXPECT_EQ(fresh.id, "settings.section:notifications");
   EXPECT_EQ(fresh.kind, "settings.section");
   EXPECT_EQ(names(fresh), (std::vector<std::string>{"dnd", "banners", "previews", "sounds",
@@ -74,15 +74,15 @@ TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
   ASSERT_TRUE(host.dispatch(document, kSettingsActionNamespace, payload, std::nullopt));
   EXPECT_EQ(read_doc_bool(document, kalu_ui::doc::kRoot, "notifications.do_not_disturb"), true);
   EXPECT_TRUE(stored::SettingsPrefs::load().notifications.do_not_disturb);
-  EXPECT_EQ(action(notifications_resource(document, defaults, {}), "dnd").label,
-            "Turn off Do Not Disturb");
+  EXPECT_EQ(
+      action(notifications_resource(stored::SettingsPrefs::load().notifications, {}, 0), "dnd")
+          .label,
+      "Turn off Do Not Disturb");
 
-  // The stored preferences decide while the document holds nothing.
   stored::NotificationPrefs stored;
   stored.do_not_disturb = true;
   stored.focus.enabled = true;
-  const kalu_ui::doc::Document empty;
-  const Resource from_stored = notifications_resource(empty, stored, {});
+  const Resource from_stored = notifications_resource(stored, {}, 0);
   EXPECT_EQ(action(from_stored, "dnd").label, "Turn off Do Not Disturb");
   EXPECT_EQ(invoke(from_stored, "focus-enabled", "{}", kSet),
             set_bool("notifications.focus.enabled", false));
@@ -95,16 +95,15 @@ TEST(PreferenceSectionsTest, DndFlipsThroughTheRegisteredHandler) {
             set_text("notifications.focus.end", "07:00"));
 }
 
+// An application's switches read its own stored rule, else the global switch.
 TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks) {
   stored::NotificationPrefs prefs;
   prefs.show_banners = false;
+  prefs.per_app["org.example.Chat"].sounds = false;
+  prefs.per_app["org.example.Chat"].banners = true;
+  prefs.per_app["org.example.Chat"].priority = true;
   std::vector<NotificationApp> apps = {{"org.example.Mail", "Mail"}, {"org.example.Chat", "Chat"}};
-  kalu_ui::doc::Document document;
-  ASSERT_TRUE(
-      document.put(kalu_ui::doc::kRoot, "notifications.app.org.example.Chat.sounds", false));
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "notifications.app.org.example.Chat.mute",
-                           std::string("For 8 hours")));
-  const Resource section = notifications_resource(document, prefs, apps);
+  const Resource section = notifications_resource(prefs, apps, 0);
   EXPECT_EQ(child_ids(section),
             (std::vector<std::string>{"settings.notification-app:org.example.Mail",
                                       "settings.notification-app:org.example.Chat"}));
@@ -124,7 +123,10 @@ TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks
   EXPECT_EQ(action(mail, "mute").description, "Not muted, For 1 hour, For 8 hours, For 24 hours");
 
   const Resource& chat = section.children[1];
-  EXPECT_EQ(action(chat, "sounds").label, "Turn on notification sounds");  // the document's
+  EXPECT_EQ(action(chat, "sounds").label, "Turn on notification sounds");  // its rule's
+  EXPECT_EQ(action(chat, "banners").label, "Turn off notification banners");
+  EXPECT_EQ(invoke(chat, "priority", "{}", kSet),
+            set_bool("notifications.app.org.example.Chat.priority", false));
   EXPECT_EQ(invoke(chat, "mute", R"({"choice":"For 8 hours"})", kSet),
             set_text("notifications.app.org.example.Chat.mute", "For 8 hours"));
   EXPECT_EQ(invoke(chat, "mute", R"({"choice":"For 1 hour"})", kSet),
@@ -132,12 +134,11 @@ TEST(PreferenceSectionsTest, NotificationAppsFollowTheListWithTheGlobalFallbacks
 
   std::vector<NotificationApp> many;
   for (int i = 0; i < 300; ++i) many.push_back({fmt::format("app{}", i), "App"});
-  EXPECT_EQ(notifications_resource(document, prefs, many).children.size(), kMaxItems);
+  EXPECT_EQ(notifications_resource(prefs, many, 0).children.size(), kMaxItems);
 }
 
-TEST(PreferenceSectionsTest, RegionChoicesAreThePaneLabelsAndFallBackToTheFirst) {
-  kalu_ui::doc::Document document;
-  const Resource fresh = region_resource(document);
+TEST(PreferenceSectionsTest, RegionChoicesAreThePaneLabels) {
+  const Resource fresh = region_resource(stored::Locale{});
   EXPECT_EQ(fresh.id, "settings.section:region_formats");
   EXPECT_EQ(fresh.label, "Region & Formats");
   EXPECT_EQ(names(fresh), (std::vector<std::string>{"currency", "date", "time", "measurement",
@@ -160,21 +161,15 @@ TEST(PreferenceSectionsTest, RegionChoicesAreThePaneLabelsAndFallBackToTheFirst)
   EXPECT_EQ(invoke(fresh, "first-day", R"({"choice":"Sunday"})", kSet),
             set_text("region.first_day", "Sunday"));
   EXPECT_EQ(choices_of(action(fresh, "measurement")).front(), "Metric (\u00b0C, km, kg)");
-
-  ASSERT_TRUE(
-      document.put(kalu_ui::doc::kRoot, "region.time_format", std::string("12-hour (2:05 PM)")));
-  EXPECT_EQ(invoke(region_resource(document), "time", R"j({"choice":"12-hour (2:05 PM)"})j", kSet),
-            set_text("region.time_format", "12-hour (2:05 PM)"));
 }
 
-TEST(PreferenceSectionsTest, AppearanceFallsBackToTheStoredPreferencesButNotForTheUiScale) {
+TEST(PreferenceSectionsTest, AppearanceReportsTheLookAsStored) {
   stored::AppearancePrefs prefs;
   prefs.theme = "Nord";
   prefs.high_contrast = true;
   prefs.text_scale = 1.2;
   prefs.ui_scale = 1.5;
-  const kalu_ui::doc::Document empty;
-  const Resource section = appearance_resource(empty, prefs);
+  const Resource section = appearance_resource(prefs);
   EXPECT_EQ(names(section), (std::vector<std::string>{"theme", "high_contrast", "reduce_motion",
                                                       "text_size", "ui_scale"}));
   expect_set_setting_actions(section);
@@ -191,8 +186,7 @@ TEST(PreferenceSectionsTest, AppearanceFallsBackToTheStoredPreferencesButNotForT
 }
 
 TEST(PreferenceSectionsTest, ShortcutsNameOneFreeTextActionPerCatalogueEntry) {
-  kalu_ui::doc::Document document;
-  const Resource section = keyboard_shortcuts_resource(document);
+  const Resource section = keyboard_shortcuts_resource(false);
   const auto catalogue = panes::keyboard_shortcuts::shortcut_keys();
   ASSERT_EQ(section.actions.size(), 1 + catalogue.size());
   expect_set_setting_actions(section);
@@ -224,15 +218,19 @@ desktop_rules::AppCandidate candidate(std::string id, std::string name,
   return app;
 }
 
+const std::vector<desktop_rules::AppCandidate> kEditors = {
+    candidate("beta-edit", "Beta Editor", {"mime:text/plain"}),
+    candidate("org.a.Notes", "Notes", {"mime:text/plain"}),
+    candidate("org.b.Notes", "Notes", {"mime:text/plain"}),
+};
+
 TEST(PreferenceSectionsTest, AppsAndFilesListsEachDeclaredKindWithItsHandlers) {
   const std::vector<desktop_rules::AppCandidate> apps = {
       candidate("org.example.Web", "Web", {"scheme:https", "mime:text/html"}),
       candidate("org.example.Editor", "Editor", {"mime:text/plain", "mime:text/html"}),
   };
   const desktop_rules::MimeDatabase no_comments({});
-  kalu_ui::doc::Document document;
-  ASSERT_TRUE(document.put(kalu_ui::doc::kRoot, "default_apps.mime.text/html", std::string("Web")));
-  const Resource section = default_apps_resource(document, apps, no_comments);
+  const Resource section = default_apps_resource(apps, no_comments);
   EXPECT_EQ(section.id, "settings.section:default-apps");
   EXPECT_EQ(section.kind, "settings.default-apps");
   EXPECT_TRUE(section.actions.empty());
@@ -253,7 +251,7 @@ TEST(PreferenceSectionsTest, AppsAndFilesListsEachDeclaredKindWithItsHandlers) {
   EXPECT_EQ(section.children[2].label, "https links");
   EXPECT_EQ(invoke(section.children[2], "set-handler", R"({"choice":"Web"})", kSet),
             set_text("default_apps.scheme.https", "Web"));
-  EXPECT_TRUE(default_apps_resource(document, {}, no_comments).children.empty());
+  EXPECT_TRUE(default_apps_resource({}, no_comments).children.empty());
 }
 
 TEST(PreferenceSectionsTest, TheTreeAnswersTheFiveSectionsWithOpenFirst) {
@@ -303,8 +301,6 @@ TEST(PreferenceSectionsTest, PageBindingsSetWhatTheControlSays) {
                  std::string("notifications.app.a.b.mute")},
       std::tuple{shortcut_text_binding("next-tab"), std::string("Ctrl+Tab"),
                  std::string("shortcuts.next_tab")},
-      std::tuple{default_app_binding("mime:text/plain", "set-handler", {"Editor", "Web"}),
-                 std::string("Web"), std::string("default_apps.mime.text/plain")},
   };
   for (const auto& [binding, text, key] : texts) {
     ASSERT_TRUE(binding) << key;
@@ -319,8 +315,33 @@ TEST(PreferenceSectionsTest, PageBindingsSetWhatTheControlSays) {
   EXPECT_FALSE(notification_app_choice_binding("a.b", "banners"));
   EXPECT_FALSE(region_choice_binding("open"));
   EXPECT_FALSE(shortcut_text_binding("vim-mode"));
-  EXPECT_FALSE(default_app_binding("text/plain", "set-handler", {"Editor"}));
+  EXPECT_FALSE(default_app_binding("text/plain", "set-handler", kEditors));
   EXPECT_FALSE(default_app_binding("mime:text/plain", "set-handler", {}));
+}
+
+// The Apps & Files dropdown shows each application's label; it sends the
+// choice the section offers for it: the name, or the label where two
+// handlers share a name. Each is a choice the published action allows.
+TEST(PreferenceSectionsTest, AppsAndFilesDropdownSendsAChoiceTheSectionOffers) {
+  const desktop_rules::MimeDatabase no_comments({});
+  const Resource section = default_apps_resource(kEditors, no_comments);
+  ASSERT_EQ(section.children.size(), 1u);
+  const auto& set = action(section.children[0], "set-handler");
+  EXPECT_EQ(choices_of(set), (std::vector<std::string>{"Beta Editor", "Notes \u2014 org.a.Notes",
+                                                       "Notes \u2014 org.b.Notes"}));
+  const auto binding = default_app_binding("mime:text/plain", "set-handler", kEditors);
+  ASSERT_TRUE(binding);
+  for (const auto& [shown, sent] : {
+           std::pair{"Beta Editor \u2014 beta-edit", "Beta Editor"},
+           std::pair{"Notes \u2014 org.b.Notes", "Notes \u2014 org.b.Notes"},
+       }) {
+    auto encoded = binding->encode(ControlValue(std::string(shown)));
+    ASSERT_TRUE(encoded) << shown;
+    EXPECT_EQ(encoded->payload_text(), set_text("default_apps.mime.text/plain", sent));
+    const std::string args = fmt::format(R"({{"choice":"{}"}})", sent);
+    EXPECT_EQ(invoke(section.children[0], "set-handler", args, kSet),
+              set_text("default_apps.mime.text/plain", sent));
+  }
 }
 
 }  // namespace

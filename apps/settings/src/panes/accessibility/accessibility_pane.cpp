@@ -6,6 +6,7 @@
 #include "actions/preference_context.h"
 #include "kalu_ui/widget/support.h"
 #include "stored/settings_prefs.h"
+#include "vocabulary/look.h"
 
 namespace settings::panes::accessibility {
 
@@ -13,8 +14,8 @@ AccessibilityPane::AccessibilityPane(Model model, Device device)
     : PreferencePane(false), model_(std::move(model)), device_(device) {}
 
 Model AccessibilityPane::stored_model() {
-  stored::SettingsPrefs prefs = stored::SettingsPrefs::load();
-  return Model{std::move(prefs.appearance), std::move(prefs.accessibility)};
+  // The comforts are the look's, read as the window reads it.
+  return Model{appearance::stored_look(), stored::SettingsPrefs::load().accessibility};
 }
 
 kalu_ui::WidgetBox AccessibilityPane::boxed() {

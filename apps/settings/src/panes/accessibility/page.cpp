@@ -33,8 +33,8 @@ class Controls {
  public:
   Controls(const Model& model, const Device& device)
       : model_(model),
-        section_(actions::accessibility_resource(kalu_ui::doc::Document{}, stored::SettingsPrefs{},
-                                                 device.section_device())) {}
+        section_(
+            actions::accessibility_resource(stored::SettingsPrefs{}, device.section_device())) {}
 
   WidgetBox toggle(std::string_view label, std::string_view description, std::string_view id,
                    std::string_view action) const {

@@ -9,8 +9,8 @@
 #include "kalu_ui/widget/support.h"
 #include "panes/appearance/model.h"
 #include "panes/appearance/page.h"
-#include "stored/settings_prefs.h"
 #include "vocabulary/appearance_labels.h"
+#include "vocabulary/look.h"
 
 namespace settings::panes::appearance {
 namespace {
@@ -44,9 +44,7 @@ PageBindings section_bindings() {
 AppearancePane::AppearancePane(stored::AppearancePrefs prefs)
     : PreferencePane(true), prefs_(std::move(prefs)) {}
 
-stored::AppearancePrefs AppearancePane::state_from_prefs() {
-  return stored::SettingsPrefs::load().appearance;
-}
+stored::AppearancePrefs AppearancePane::state_from_prefs() { return stored_look(); }
 
 kalu_ui::WidgetBox AppearancePane::boxed() {
   return kalu_ui::widget::boxed(AppearancePane(state_from_prefs()));
@@ -73,10 +71,6 @@ kalu_ui::layout::NodeId AppearancePane::build_layout(kalu_ui::layout::LayoutTree
                                                      const kalu_ui::RenderContext& context,
                                                      kalu_ui::layout::NodeRegistry& registry) {
   return lay_out_page(tree, context, registry, build_page(prefs_, section_bindings()));
-}
-
-std::optional<kalu_ui::ThemeOverride> AppearancePane::theme_override() const {
-  return theme_override_of(prefs_);
 }
 
 std::optional<kalu_actions::ActionContext> AppearancePane::take_permission_request() {

@@ -7,8 +7,8 @@
 // their edit keys, which the page's controls show. Each control records the
 // Appearance section's action of its meaning, and that set-setting keeps the
 // section (actions/setting_store.h), whoever sets it; the pane saves
-// nothing. It answers the theme override query with the look it shows,
-// which the application draws with.
+// nothing. What it shows is the look the window draws with: both read the
+// stored section through vocabulary/look.h.
 
 #include <optional>
 #include <string_view>
@@ -25,7 +25,7 @@ class AppearancePane final : public lib::PreferencePane {
   static constexpr std::string_view kTypeName = pane_row(Pane::kAppearance).type_name;
 
   explicit AppearancePane(stored::AppearancePrefs prefs);
-  // Loads the settings document's appearance section, as the page frame does.
+  // Reads the stored look (vocabulary/look.h), as the page frame does.
   static kalu_ui::WidgetBox boxed();
   static stored::AppearancePrefs state_from_prefs();
 
@@ -35,7 +35,6 @@ class AppearancePane final : public lib::PreferencePane {
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  std::optional<kalu_ui::ThemeOverride> theme_override() const override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
 
  protected:

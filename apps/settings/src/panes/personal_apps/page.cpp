@@ -41,7 +41,7 @@ WidgetBox kind_dropdown(const PageModel& model, const ResourceKind& kind,
       if (candidate.id == *chosen) placeholder = candidate.label();
     }
   }
-  auto binding = actions::default_app_binding(kind.key(), "set-handler", labels);
+  auto binding = actions::default_app_binding(kind.key(), "set-handler", handling);
   w::Dropdown dropdown(edit_key(kind), std::move(labels), std::move(placeholder));
   dropdown.with_id(dropdown_id(kind));
   if (binding) {

@@ -42,7 +42,8 @@ TEST(SettingsDocument, UnusableDocumentsGiveDefaults) {
 }
 
 // Each line: one section as stored, and whether it reads (else the whole
-// section is at its default while the others still read).
+// section is at its default while the others still read). A member left out
+// takes its default alone.
 TEST(SettingsDocument, BadSectionFallsBackAlone) {
   struct Case {
     const char* key;
@@ -50,21 +51,22 @@ TEST(SettingsDocument, BadSectionFallsBackAlone) {
     bool reads;
   };
   const Case cases[] = {
-      {"display", R"({"auto_brightness":true})", false},  // no night_light
+      {"display", R"({"auto_brightness":true})", true},  // night_light at its default
       {"display", R"({"auto_brightness":true,"night_light":true,"x":1})", true},
-      {"audio", R"({"event_sounds":false,"chat_join":true})", false},  // no chat_leave
+      {"audio", R"({"event_sounds":false,"chat_join":true})", true},  // chat_leave at its default
       {"audio", R"([false,true,false])", true},
       {"audio", R"(["no",true,false])", false},
       {"audio", R"([false,true,false,null,null,0.5,false,"extra"])", false},
       {"audio", R"({"event_sounds":null,"chat_join":true,"chat_leave":true})", false},
       {"power", R"({"auto_suspend":false,"blank_minutes":3})", true},
-      {"power", R"({"auto_suspend":false})", false},
+      {"power", R"({"auto_suspend":false})", true},
       {"power", R"({"auto_suspend":false,"blank_minutes":3.0})", false},
       {"power", R"({"auto_suspend":false,"blank_minutes":4294967296})", false},
-      {"updates", R"({"auto":false,"channel":"Beta"})", false},
+      {"updates", R"({"auto":false,"channel":"Beta"})", true},
       {"appearance",
        R"({"theme":"Light","high_contrast":true,"reduce_motion":false,"text_scale":1.5})", true},
-      {"appearance", R"({"theme":"Light","high_contrast":true,"reduce_motion":false})", false},
+      {"appearance", R"({"theme":"Light","high_contrast":true,"reduce_motion":false})", true},
+      {"appearance", R"({"theme":"Light","text_scale":"big"})", false},
       {"accessibility", R"({"color_filter":"Grayscale"})", false},
       {"accessibility", R"({"color_filter":"grayscale"})", true},
       {"accessibility", R"({"switch_scan_ms":-1})", false},
@@ -94,6 +96,19 @@ TEST(SettingsDocument, BadSectionFallsBackAlone) {
       EXPECT_EQ(read["updates"]["channel"], "Beta") << c.value;
     }
   }
+}
+
+// A section holding some of its members keeps each of them and takes the
+// defaults of the rest; written back, the members it held are still there.
+TEST(SettingsDocument, PartialSectionKeepsWhatItHolds) {
+  const SettingsPrefs prefs = parse(R"({"appearance": {"theme": "Light"}})");
+  settings::stored::AppearancePrefs expected;
+  expected.theme = "Light";
+  EXPECT_EQ(prefs.appearance, expected);
+  const Json written = Json::parse(
+      SettingsPrefs::write_into_document(R"({"appearance": {"theme": "Light"}})", prefs));
+  EXPECT_EQ(written["appearance"]["theme"], "Light");
+  EXPECT_EQ(written["appearance"]["text_scale"], 1.0);
 }
 
 TEST(SettingsDocument, FieldValuesAndEnumerationForms) {
@@ -201,7 +216,7 @@ TEST(SettingsDocument, MergeIsByteExact) {
   },
   "appearance": {
     "wallpaper": "x.png",
-    "theme": "Dark",
+    "theme": "Old",
     "high_contrast": false,
     "reduce_motion": false,
     "text_scale": 1.0,

@@ -129,12 +129,11 @@ TEST(AppearanceLabelsTest, ThemesResolveAndHighContrastWinsOnlyInTheAppliedTheme
   EXPECT_FLOAT_EQ(applied.ui_scale, 1.25f);
   EXPECT_FLOAT_EQ(applied.text_scale, 1.15f);
   EXPECT_TRUE(applied.reduce_motion);
-  const auto override_ = AppearancePane(prefs).theme_override();
-  ASSERT_TRUE(override_ && override_->theme);
-  EXPECT_EQ(override_->theme->name, "Nord");
-  EXPECT_TRUE(override_->high_contrast);
-  EXPECT_FLOAT_EQ(override_->text_scale, 1.15f);
-  EXPECT_TRUE(AppearancePane(AppearancePrefs{}).theme_override().has_value());
+  const kalu_ui::ThemeOverride override_ = theme_override_of(prefs);
+  ASSERT_TRUE(override_.theme);
+  EXPECT_EQ(override_.theme->name, "Nord");
+  EXPECT_TRUE(override_.high_contrast);
+  EXPECT_FLOAT_EQ(override_.text_scale, 1.15f);
 }
 
 TEST(AppearancePaneTest, TheFirstSyncShowsTheStoredSectionOverAnEarlierVisit) {
@@ -224,8 +223,6 @@ TEST(AppearancePaneTest, AChoiceKeptByItsSetSettingIsFollowedByPageAndLook) {
   h.harness.frame();
   EXPECT_EQ(h.pane.prefs().theme, "Nord");
   EXPECT_EQ(h.value_of("Active theme"), "Nord");  // the page was built anew
-  ASSERT_TRUE(h.pane.theme_override());
-  EXPECT_EQ(h.pane.theme_override()->theme->name, "Nord");
 
   // A client's size and switch, while the page is shown.
   ASSERT_TRUE(h.set(SettingsAction::set_setting("appearance.text_size", "Large")));

@@ -74,11 +74,11 @@ struct PageRig {
           std::optional<kalu_actions::Resource> section = std::nullopt)
       : sources(std::move(installed)),
         input(make_input(std::move(active))),
-        harness(
-            build_page({input, sources, true, false},
-                       section ? *section
-                               : actions::mouse_keyboard_resource(doc::Document{}, input, sources)),
-            kalu_ui::harness::Options::sized(kTall)) {
+        harness(build_page({input, sources, true, false},
+                           section ? *section
+                                   : actions::mouse_keyboard_resource(stored::TextAssistance{},
+                                                                      input, sources)),
+                kalu_ui::harness::Options::sized(kTall)) {
     harness.frame();
   }
   static stored::InputPrefs make_input(std::vector<std::string> active) {
@@ -212,7 +212,8 @@ TEST(MouseKeyboardPageTest, AControlWithoutItsActionIsDisabled) {
   kalu_ui::log::ScopedCapture log;
   stored::InputPrefs other;
   other.keyboard_layouts = {"fr", "us"};
-  PageRig rig({"us", "de"}, kFive, actions::mouse_keyboard_resource(doc::Document{}, other, kFive));
+  PageRig rig({"us", "de"}, kFive,
+              actions::mouse_keyboard_resource(stored::TextAssistance{}, other, kFive));
   EXPECT_EQ(rig.button_state(0, "down"), "off");  // "us" is last there
   EXPECT_EQ(rig.button_state(0, "remove"), "settings.input-source:us remove");
   EXPECT_EQ(rig.button_state(1, "up"), "off");  // no "de" there

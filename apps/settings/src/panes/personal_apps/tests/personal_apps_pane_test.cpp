@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "actions/default_apps_section.h"
 #include "actions/doc_readers.h"
+#include "actions/resource_tree.h"
 #include "actions/setting_store.h"
 #include "actions/settings_action.h"
 #include "kalu_ui/harness.h"
@@ -183,6 +186,34 @@ TEST(PersonalAppsPaneTest, ADropdownChoiceKeptByItsSetSettingIsFollowed) {
   EXPECT_EQ(f.personal_text(),
             "# mine\n[Added Associations]\ntext/plain=org.example.Notes.desktop;\n\n"
             "[Default Applications]\ntext/plain=org.example.Notes.desktop\n");
+}
+
+// The dropdown shows labels ("Notes — id"); what it records is a choice the
+// section a client reads allows, so the control replay's check takes it.
+TEST(PersonalAppsPaneTest, TheDropdownRecordsAChoiceThePublishedActionAllows) {
+  Fixture f;
+  PaneHarness h(f);
+  ASSERT_TRUE(h.harness.click_id("personal-default.mime:text/plain"));
+  w::Dropdown& dropdown = h.dropdown("personal-default.mime:text/plain");
+  const auto& options = dropdown.options();
+  const auto writer = std::ranges::find(options, std::string(kWriter));
+  ASSERT_NE(writer, options.end());
+  dropdown.choose(static_cast<std::size_t>(writer - options.begin()));
+  const auto recorded = h.harness.root().take_control_invocation();
+  ASSERT_TRUE(recorded);
+  const auto section = actions::default_apps_resource(
+      installed_gui_apps(desktop_file::ApplicationRoots::under({f.data()})),
+      desktop_rules::MimeDatabase({}));
+  const auto item = actions::find_resource(section, recorded->resource_id);
+  ASSERT_TRUE(item) << recorded->resource_id;
+  const kalu_actions::ActionSpec* spec = item->action(recorded->action);
+  ASSERT_NE(spec, nullptr);
+  const auto arguments = kalu_actions::ActionArgs::parse(recorded->arguments_json);
+  ASSERT_TRUE(arguments) << arguments.error();
+  const auto built = spec->build_json(*arguments);
+  ASSERT_TRUE(built) << built.error();
+  EXPECT_NE(built->payload_text().find(R"("Text":"Writer")"), std::string::npos)
+      << built->payload_text();
 }
 
 TEST(PersonalAppsPaneTest, ChoosingTheCurrentDefaultSavesNothing) {
