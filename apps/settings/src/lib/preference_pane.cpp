@@ -70,6 +70,7 @@ void PreferencePane::sync(doc::Document& document) {
     if (reload()) request_rebuild();
     shown_ = shown();
   }
+  if (found == Drift::kEdit) edits_refused(document);
   if (found != Drift::kNone) show(document, shown_, with_edit_keys_);
   PagePane::sync(document);
 }
