@@ -38,7 +38,8 @@ class Button : public BoundControl {
   // confirmation's safer choice): it takes the keyboard focus when it
   // appears where the focus was lost (default_answer, focus.h).
   Button& with_default_answer(bool answer = true) &;
-  // A fixed size instead of the label's.
+  // At least this size; a label that needs more (a larger text size, a
+  // longer translation) widens it rather than running past its edges.
   Button& with_size(float width, float height) &;
   // At least this tall (kMinHeight otherwise).
   Button& with_min_height(float height) &;
