@@ -164,6 +164,9 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   // While it runs: polls answer nothing, and a second check is refused.
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
   EXPECT_EQ(f.test(2), rejected("an account connection check is already running"));
+  // The running check's row keeps its line.
+  ASSERT_TRUE(f.t.app->account_check_note()->get().has_value());
+  EXPECT_TRUE(f.t.app->account_check_note()->get()->running);
   probe->release();
   auto status = testing::poll_until_final(*f.t.app, op_id(1));
   ASSERT_TRUE(status.has_value());
@@ -250,6 +253,9 @@ TEST(AccountCheck, RefusalsStartNoThreadAndKeepNoCheck) {
     EXPECT_EQ(probe->calls(), 0);
     EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
     EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kExternalAccounts);
+    // The account's row says why.
+    EXPECT_EQ(f.t.app->account_check_note()->get(),
+              (operations::AccountCheckNote{std::string(c.account), c.message, false, true}));
   }
 }
 
