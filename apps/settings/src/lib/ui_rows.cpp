@@ -90,10 +90,13 @@ WidgetBox fixed_width(WidgetBox child, float width) {
 WidgetBox gap(float width) { return boxed(w::Container().with_size(width, kGapHeight)); }
 
 WidgetBox button_row(WidgetList buttons, float spacing) {
-  // Buttons that no longer fit beside one another (a larger text or UI
-  // scale) go on to the next line inside the card.
-  w::WrapRow row(spacing, spacing);
-  for (auto& button : buttons) row.push(std::move(button));
+  w::Row row;
+  row.with_alignment(w::Alignment::Center);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (i > 0) row.push(gap(spacing));
+    row.push(std::move(buttons[i]));
+  }
+  row.push(boxed(w::Spacer()));
   return boxed(std::move(row));
 }
 

@@ -74,8 +74,8 @@ WidgetBox spacer(std::uint8_t step);
 // Muted small wrapping text.
 WidgetBox caption(std::string_view text);
 // A column of the widgets in order, `gap` between consecutive ones.
-// Buttons side by side, `spacing` apart and centred on their line, from the
-// line's start; those that do not fit go on to the next line.
+// Buttons side by side, `spacing` apart and centred on the line, then the rest
+// of the line left empty.
 WidgetBox button_row(WidgetList buttons, float spacing = 8.0f);
 WidgetBox column(WidgetList widgets, float gap);
 WidgetBox rows_column(WidgetList widgets);

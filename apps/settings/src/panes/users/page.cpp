@@ -80,14 +80,6 @@ WidgetBox header(std::string_view title, std::string_view badge, std::uint8_t to
 
 // [flexible space, buttons 8 apart], or the space after the buttons.
 WidgetBox button_line(WidgetList buttons, bool space_first) {
-  // At the far end, going on to a new line where they do not fit (a larger
-  // text or UI scale) rather than past the card.
-  if (space_first) {
-    w::WrapRow lines(kButtonGap, kButtonGap);
-    lines.with_lines_at_end();
-    for (auto& button : buttons) lines.push(std::move(button));
-    return boxed(std::move(lines));
-  }
   w::Row row;
   row.with_alignment(w::Alignment::Center);
   if (space_first) row.push(boxed(w::Spacer()));

@@ -14,6 +14,7 @@
 #include "kalu_ui/frame.h"
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/text.h"
+#include "limited_exec/programs.h"
 #include "panes/agent_models/model.h"
 #include "panes/agent_models/page.h"
 #include "sim_device/state.h"
@@ -76,6 +77,9 @@ TEST(ResultsBesideTheirControl, AWrongSimPinIsToldUnderUnlockSim) {
 
 TEST(ResultsBesideTheirControl, TheRemovalQuestionStandsInTheModelsCardInView) {
   sim_device::ScopedDeviceState device;
+  // The model service answers as the simulated device's program.
+  limited_exec::ScopedTestPrograms programs{
+      limited_exec::simulated_programs(limited_exec::simdev_path())};
   constexpr double kHeight = 800.0;
   AppFixture t(kalu_ui::harness::Options::sized({1280.0, kHeight}));
   t.harness.frame();
