@@ -205,10 +205,13 @@ kalu_ui::Result<StoredSetting> store_shortcut(std::uint8_t action, std::string_v
                                               const SettingValue& value) {
   const std::string* text = text_of(value);
   if (text == nullptr) return refuse(key);
+  prefs_store::ShortcutConfig shortcuts = prefs_store::ShortcutConfig::load();
+  if (auto refused = panes::keyboard_shortcuts::chord_refusal(shortcuts, action, *text)) {
+    return kalu_ui::fail(std::move(*refused));
+  }
   const auto chord = prefs_store::KeyChord::parse(*text);
   if (!chord) return refuse(key);
   const auto id = static_cast<prefs_store::ShortcutAction>(action);
-  prefs_store::ShortcutConfig shortcuts = prefs_store::ShortcutConfig::load();
   StoredSetting kept{Store::kShortcuts, false, chord->display()};
   if (shortcuts.chord(id) == *chord) return kept;
   if (shortcuts.set(id, *chord) != prefs_store::SetChordResult::Success) return refuse(key);

@@ -64,8 +64,9 @@ struct StoredSetting {
 // Keeps one set-setting. Refused, with nothing written, for a value the
 // preference cannot hold ("settings target is stale, unknown, or has an
 // invalid value: <key>": a theme that is not listed, a text that is no label
-// of the setting, a chord that does not parse or that another shortcut
-// holds, an application that does not open the kind), and with the reason
+// of the setting, an application that does not open the kind; a chord with
+// the reason a person can act on, "Super+Tab is already used by Workspace
+// overview" or "Super+Foo is not a key combination"), and with the reason
 // when the stored preference cannot be read or written.
 kalu_ui::Result<StoredSetting> store_setting(const operations::SettingsAction& action);
 

@@ -7,6 +7,18 @@
 #include "kalu_ui/widget/support.h"
 
 namespace settings::lib {
+namespace {
+
+kalu_ui::Widget* find_by_id(kalu_ui::Widget& widget, std::string_view id) {
+  if (widget.id() == id) return &widget;
+  for (kalu_ui::Widget* child : widget.children_mut()) {
+    if (child == nullptr) continue;
+    if (kalu_ui::Widget* found = find_by_id(*child, id)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 void PagePane::sync(kalu_ui::doc::Document& document) {
   if (kalu_ui::Widget* page = shown_page()) page->sync(document);
@@ -39,11 +51,22 @@ void PagePane::set_page(kalu_ui::WidgetBox page) {
   page_ = std::move(page);
   refused_ = false;
   fresh_ = page_ != nullptr;
+  laid_out_ = false;
 }
 
 void PagePane::apply_layout(const kalu_ui::layout::LayoutTree& tree, kalu_ui::layout::NodeId node,
                             double origin_x, double origin_y) {
   rect_ = page_node_.apply(tree, node, origin_x, origin_y, shown_page());
+  laid_out_ = shown_page() != nullptr;
+}
+
+kalu_ui::Widget* PagePane::take_reveal() {
+  // A rebuild asked for with the reveal lays the new page out first.
+  if (!reveal_ || rebuild_ || !laid_out_) return nullptr;
+  kalu_ui::Widget* page = shown_page();
+  if (page == nullptr) return nullptr;
+  const std::string id = *std::exchange(reveal_, std::nullopt);
+  return find_by_id(*page, id);
 }
 
 void PagePane::draw(kalu_ui::Scene& scene, const kalu_ui::Affine& transform,

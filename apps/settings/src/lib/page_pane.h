@@ -21,6 +21,7 @@
 //   page's.
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "kalu_ui/geometry.h"
@@ -51,6 +52,11 @@ class PagePane : public kalu_ui::Widget {
   // steps and the tests.
   kalu_ui::Widget* page() const { return page_.get(); }
 
+  // The widget of the laid-out page the pane asked to bring into view (a
+  // result put beside the control that produced it), once: the page frame,
+  // which holds the viewport, scrolls to it. None while it is not laid out.
+  kalu_ui::Widget* take_reveal();
+
  protected:
   // Keeps `page` (replacing the previous one) and lays it out inside the
   // pane's own node, which it answers.
@@ -69,6 +75,9 @@ class PagePane : public kalu_ui::Widget {
   void set_page(kalu_ui::WidgetBox page);
   // Asks the frame loop for a new layout, where build_layout runs again.
   void request_rebuild() { rebuild_ = true; }
+  // Asks that the page's widget with this id be brought into view once laid
+  // out (take_reveal).
+  void request_reveal(std::string id) { reveal_ = std::move(id); }
   // When the pane itself wants a frame (a worker to poll, a timer); none by
   // default.
   virtual std::optional<kalu_ui::Instant> own_wake_deadline() const { return std::nullopt; }
@@ -89,6 +98,9 @@ class PagePane : public kalu_ui::Widget {
   bool fresh_ = false;
   // The last layout refused the pane's node.
   bool refused_ = false;
+  std::optional<std::string> reveal_;
+  // Laid out since the page was built.
+  bool laid_out_ = false;
 };
 
 }  // namespace settings::lib

@@ -106,6 +106,7 @@ void PreferencePane::sync(doc::Document& document) {
     }
     if (changed) request_rebuild();
   }
+  if (found == Drift::kEdit) edits_refused(document);
   if (found != Drift::kNone) show(document, shown_, with_edit_keys_);
   PagePane::sync(document);
 }

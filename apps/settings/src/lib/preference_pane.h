@@ -76,6 +76,9 @@ class PreferencePane : public PagePane {
   virtual bool reload() = 0;
   // The model's settings, as the document shows them.
   virtual std::vector<ShownSetting> shown() const = 0;
+  // Edits no set-setting took, seen before they go back to the stored
+  // values: a page that says why one was refused reads them here.
+  virtual void edits_refused(const kalu_ui::doc::Document& /*document*/) {}
 
   // PagePane's, with the notice of the last refused edit above the page
   // while there is one.

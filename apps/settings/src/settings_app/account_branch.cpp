@@ -172,10 +172,21 @@ DeviceLocalOutcome AccountBranch::start_form_submission(const ResourceOperationI
   return DeviceLocalOutcome::accepted();
 }
 
+DeviceLocalOutcome AccountBranch::refuse_check(const std::string& id, std::string reason,
+                                               bool busy) {
+  // The account's row says why, as it shows a check that ran; a check of
+  // this very account that runs keeps its line.
+  if (!check_ || check_->account != id) {
+    cells_.account_check_note->publish(operations::AccountCheckNote{id, reason, false, true});
+  }
+  return busy ? DeviceLocalOutcome::rejected_busy(std::move(reason))
+              : DeviceLocalOutcome::rejected(std::move(reason));
+}
+
 DeviceLocalOutcome AccountBranch::start_connection_check(const ResourceOperationId& operation_id,
                                                          const std::string& id) {
   if (check_) {
-    return DeviceLocalOutcome::rejected_busy("an account connection check is already running");
+    return refuse_check(id, "an account connection check is already running", /*busy=*/true);
   }
   // A fresh read: the list the resource tree shows may be older.
   std::optional<account_book::Account> account;
@@ -183,18 +194,16 @@ DeviceLocalOutcome AccountBranch::start_connection_check(const ResourceOperation
     const account_book::AccountStore store = accounts::load_account_store(cells_.accounts_root);
     if (const account_book::Account* found = store.get(id)) account = *found;
   }
-  if (!account) return DeviceLocalOutcome::rejected(std::string(kGone));
+  if (!account) return refuse_check(id, std::string(kGone));
   auto secret = accounts::saved_secret(cells_.accounts_root, id);
-  if (!secret) return DeviceLocalOutcome::rejected(std::move(secret.error()));
-  if (!*secret) {
-    return DeviceLocalOutcome::rejected(
-        "this account has no saved credential; sign in again first");
-  }
+  if (!secret) return refuse_check(id, std::move(secret.error()));
+  if (!*secret)
+    return refuse_check(id, "this account has no saved credential; sign in again first");
   auto answer = start_account_check(cells_.account_probe, std::move(*account), std::move(**secret),
                                     start_thread_);
   if (!answer) {
-    return DeviceLocalOutcome::rejected(
-        fmt::format("could not start the connection check: {}", answer.error()));
+    return refuse_check(id,
+                        fmt::format("could not start the connection check: {}", answer.error()));
   }
   check_.emplace(AccountCheck{operation_id, id, std::move(*answer)});
   cells_.account_check_note->publish(

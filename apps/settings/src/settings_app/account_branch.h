@@ -78,6 +78,9 @@ class AccountBranch {
                                               const operations::AccountOperation& op);
   kalu_ui::DeviceLocalOutcome start_form_submission(const kalu_ui::ResourceOperationId& id,
                                                     const operations::AccountOperation& op);
+  // Refuses a check of account `id` before it runs, with the reason on its row.
+  kalu_ui::DeviceLocalOutcome refuse_check(const std::string& id, std::string reason,
+                                           bool busy = false);
   kalu_ui::DeviceLocalOutcome start_connection_check(const kalu_ui::ResourceOperationId& id,
                                                      const std::string& account_id);
   kalu_ui::DeviceLocalOutcome remove_account(const std::string& account_id);

@@ -13,6 +13,7 @@
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text_input.h"
+#include "lib/page_pane.h"
 #include "prefs_store/paths.h"
 #include "safe_write/safe_write.h"
 #include "settings_app/pane_table.h"
@@ -202,6 +203,18 @@ bool SettingsApp::reveal_selected_row() {
   return true;
 }
 
+void SettingsApp::reveal_page_request() {
+  kalu_ui::Widget* content = shell_ ? shell_->content() : nullptr;
+  if (content == nullptr) return;
+  for (kalu_ui::Widget* found : kalu_ui::frame::collect(*content, [](const kalu_ui::Widget& w) {
+         return dynamic_cast<const lib::PagePane*>(&w) != nullptr;
+       })) {
+    if (kalu_ui::Widget* target = static_cast<lib::PagePane*>(found)->take_reveal()) {
+      content->reveal_descendant(*target);
+    }
+  }
+}
+
 void SettingsApp::reload_accounts() { accounts_ = account_list(accounts_root_); }
 
 const std::vector<account_book::Account>& SettingsApp::accounts() const {
@@ -311,6 +324,7 @@ void SettingsApp::apply_layout(const kalu_ui::layout::LayoutTree& tree, NodeId n
   }
   // The scroll lands between layouts; the viewport draws it shifted until the next.
   if (reveal_selected_row_ && reveal_selected_row()) reveal_selected_row_ = false;
+  reveal_page_request();
 }
 
 void SettingsApp::handle_event(const kalu_ui::Event& event, kalu_ui::EventContext& context) {

@@ -112,6 +112,9 @@ class SettingsApp : public kalu_ui::Widget {
   // false while the sidebar has no height to show it in (tried again at the
   // next layout).
   bool reveal_selected_row();
+  // Scrolls the page the least that shows what its pane asked to bring into
+  // view (a result beside the control that produced it).
+  void reveal_page_request();
   // Replaces the account list from the account store.
   void reload_accounts();
   // The shell's narrow state; false before the shell exists.

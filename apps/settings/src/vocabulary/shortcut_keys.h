@@ -9,8 +9,12 @@
 // the whole program; reading the list never allocates.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "prefs_store/shortcuts.h"
 
 namespace settings::panes::keyboard_shortcuts {
 
@@ -30,5 +34,18 @@ std::span<const ShortcutKey> shortcut_keys();
 
 // True when `id` is one of the catalogue's ids, byte for byte.
 bool is_shortcut_key(std::string_view id);
+
+// What a person reads for a shortcut action: its catalogue label
+// ("Workspace overview"), or for an action the pane does not offer its file
+// name in words ("Move group to next strip").
+std::string shortcut_action_label(prefs_store::ShortcutAction action);
+
+// Why `config` cannot give `action` the chord `text`, in words a person can
+// act on: "Super+Foo is not a key combination", "Super+Tab is already used by
+// Workspace overview", "F1 is kept for the desktop guide"; none when it can.
+// The set-setting store refuses with it and the page shows it beside the
+// recorder, so both say the same.
+std::optional<std::string> chord_refusal(const prefs_store::ShortcutConfig& config,
+                                         std::uint8_t action, std::string_view text);
 
 }  // namespace settings::panes::keyboard_shortcuts

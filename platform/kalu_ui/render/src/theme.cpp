@@ -61,7 +61,19 @@ constexpr Palette kHighContrast{"High Contrast", true,      "#000000", "#000000"
 
 Color hex(const char* h) { return Color::from_hex(h).value_or(Color::black()); }
 
-double luminance(Color c) { return (0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b) / 255.0; }
+// Readable against both the card and the window: moving away from one
+// moves away from the other, as both lie on the same side of the text.
+Color readable_on_both(Color text, const Theme& t) {
+  return readable_on(readable_on(text, t.card), t.background);
+}
+
+// Each badge's text against its pill as it shows on a card and on the window.
+void make_badges_readable(Theme& t) {
+  for (BadgeColors& tone : t.badge_tones) {
+    tone.text =
+        readable_on(readable_on(tone.text, over(tone.fill, t.card)), over(tone.fill, t.background));
+  }
+}
 
 Theme from_palette(const Palette& p) {
   Theme t;
@@ -78,9 +90,14 @@ Theme from_palette(const Palette& p) {
   t.warning = hex(p.warning);
   t.error = hex(p.error);
 
+  t.secondary = readable_on_both(t.secondary, t);
+  // Errors are read as text too (a form's message).
+  t.error = readable_on_both(t.error, t);
   t.label = t.foreground.mix(t.secondary, 0.5);
   t.focus = p.dark ? t.accent.mix(Color::white(), 0.3) : t.accent;
-  t.on_accent = luminance(t.accent) > 0.55 ? hex("#111111") : Color::white();
+  t.on_accent = contrast_ratio(hex("#111111"), t.accent) > contrast_ratio(Color::white(), t.accent)
+                    ? hex("#111111")
+                    : Color::white();
   t.marker = t.secondary;
   t.highlight = t.accent;
   t.control = t.foreground.with_alpha(p.dark ? 22 : 16);
@@ -94,12 +111,47 @@ Theme from_palette(const Palette& p) {
         tones[i].with_alpha(p.dark ? 46 : 36),
         p.dark ? tones[i].mix(Color::white(), 0.2) : tones[i].mix(Color::black(), 0.2)};
   }
+  make_badges_readable(t);
   return t;
+}
+
+double channel_luminance(std::uint8_t channel) {
+  const double c = channel / 255.0;
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double relative_luminance(Color c) {
+  return 0.2126 * channel_luminance(c.r) + 0.7152 * channel_luminance(c.g) +
+         0.0722 * channel_luminance(c.b);
 }
 
 float clamp_scale(float s) { return std::isfinite(s) ? std::clamp(s, 0.5f, 3.0f) : 1.0f; }
 
 }  // namespace
+
+double contrast_ratio(Color a, Color b) {
+  const double la = relative_luminance(a);
+  const double lb = relative_luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+Color over(Color top, Color bottom) {
+  return bottom.with_alpha(255).mix(top.with_alpha(255), top.a / 255.0);
+}
+
+Color readable_on(Color text, Color surface, double ratio) {
+  if (contrast_ratio(text, surface) >= ratio) return text;
+  const Color pole =
+      contrast_ratio(Color::white(), surface) >= contrast_ratio(Color::black(), surface)
+          ? Color::white().with_alpha(text.a)
+          : Color::black().with_alpha(text.a);
+  // The least step towards the pole that reads; the pole itself at worst.
+  for (int step = 1; step < 100; ++step) {
+    const Color moved = text.mix(pole, step / 100.0);
+    if (contrast_ratio(moved, surface) >= ratio) return moved;
+  }
+  return pole;
+}
 
 Theme Theme::dark() { return from_palette(kPalettes[0]); }
 Theme Theme::light() { return from_palette(kPalettes[1]); }
@@ -118,6 +170,7 @@ Theme Theme::high_contrast() {
   // Solid pills with black text: tints would lose contrast on black.
   const Color tones[5] = {t.success, t.focus, t.foreground, t.warning, t.error};
   for (std::size_t i = 0; i < 5; ++i) t.badge_tones[i] = {tones[i], Color::black()};
+  make_badges_readable(t);
   return t;
 }
 

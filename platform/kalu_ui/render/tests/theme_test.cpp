@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "kalu_ui/scene.h"
 
@@ -140,6 +141,63 @@ TEST(Theme, ScalesAreClampedAndOtherFieldsKept) {
   EXPECT_TRUE(t.reduce_motion);
   EXPECT_EQ(t.motion_ms(200.0), 0.0);
   EXPECT_EQ(base.motion_ms(200.0), 200.0);
+}
+
+// Composited by hand, so the table does not lean on the theme's own helper.
+Color composite(Color top, Color bottom) {
+  const double a = top.a / 255.0;
+  auto ch = [a](std::uint8_t t, std::uint8_t b) {
+    return static_cast<std::uint8_t>(std::lround(b + (t - b) * a));
+  };
+  return Color::rgb8(ch(top.r, bottom.r), ch(top.g, bottom.g), ch(top.b, bottom.b));
+}
+
+// Every text the pages draw against what it is drawn on, in the three looks a
+// person picks between and in every named theme: 4.5:1 at least.
+TEST(Theme, EveryTextAndBadgePairReadsInEveryLook) {
+  std::vector<Theme> themes = {Theme::dark(), Theme::light(), Theme::high_contrast()};
+  for (const char* name : kThemeNames) themes.push_back(*Theme::named(name));
+  const char* const kTones[] = {"success", "info", "neutral", "warning", "error"};
+  for (const Theme& t : themes) {
+    SCOPED_TRACE(t.name);
+    const struct {
+      std::string pair;
+      Color text;
+      Color surface;
+    } pairs[] = {
+        {"text on card", t.foreground, t.card},
+        {"text on window", t.foreground, t.background},
+        {"caption on card", t.secondary, t.card},
+        {"caption on window", t.secondary, t.background},
+        {"caption on sidebar", t.secondary, t.sidebar},
+        {"label on card", t.label, t.card},
+        {"error on card", t.error, t.card},
+        {"text on accent", t.on_accent, t.accent},
+    };
+    for (const auto& p : pairs) {
+      EXPECT_GE(contrast(p.text, p.surface), 4.5) << p.pair;
+    }
+    for (std::uint8_t tone = 0; tone < 5; ++tone) {
+      const BadgeColors badge = t.badge_tone(tone);
+      for (const Color surface : {t.card, t.background}) {
+        EXPECT_GE(contrast(badge.text, composite(badge.fill, surface)), 4.5)
+            << kTones[tone] << " badge";
+      }
+    }
+  }
+}
+
+TEST(Theme, ReadableOnMovesATextJustFarEnough) {
+  const Color card = Color::rgb8(0xff, 0xff, 0xff);
+  const Color orange = *Color::from_hex("#e8b04b");
+  ASSERT_LT(contrast(orange, card), 4.5);
+  const Color moved = readable_on(orange, card);
+  EXPECT_GE(contrast(moved, card), 4.5);
+  EXPECT_LT(contrast(moved, card), 4.8);  // no further than it needs
+  EXPECT_LT(moved.r, orange.r);           // darker on white
+  EXPECT_EQ(readable_on(Color::black(), card), Color::black());
+  EXPECT_NEAR(contrast_ratio(Color::black(), Color::white()), 21.0, 1e-9);
+  EXPECT_EQ(over(Color::white().with_alpha(0), card), card);
 }
 
 TEST(Theme, BadgeTonesAreDistinctAndUnknownIsNeutral) {

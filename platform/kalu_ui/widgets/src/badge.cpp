@@ -38,7 +38,10 @@ std::optional<std::uint8_t> Badge::tone() const {
 BadgeColors Badge::colors(const Theme& theme) const {
   if (const auto* tone = std::get_if<std::uint8_t>(&look_)) return theme.badge_tone(*tone);
   const Color color = std::get<Color>(look_);
-  return {color.with_alpha_factor(0.18), color};
+  const Color fill = color.with_alpha_factor(0.18);
+  // The colour as text, darkened or lightened until it reads on its pill.
+  return {fill,
+          readable_on(readable_on(color, over(fill, theme.card)), over(fill, theme.background))};
 }
 
 layout::Style Badge::leaf_style() const {

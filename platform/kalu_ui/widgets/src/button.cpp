@@ -147,15 +147,18 @@ bool Button::adjust_layout_style(layout::Style& style) { return apply_fixed_size
 bool Button::apply_fixed_size(layout::Style& style) const {
   if (!fixed_size_) return false;
   const layout::Style before = style;
-  style.width = layout::Dimension::points(fixed_size_->width);
-  style.height = layout::Dimension::points(fixed_size_->height);
+  // A least size: a label that needs more (a larger text size) widens it
+  // (measure), and the button keeps to that rather than stretching with a
+  // column.
+  style.min_width = layout::Dimension::points(fixed_size_->width);
+  style.min_height = layout::Dimension::points(fixed_size_->height);
+  style.align_self = layout::Align::Start;
   return !(style == before);
 }
 
 bool Button::adjust_layout_with_measure(layout::Style& style, layout::LayoutSize measured) {
   bool changed = adjust_layout_style(style);
-  if (fixed_size_) return changed;
-  // Never narrower than its label.
+  // Never narrower than its label (nor than a size it was given).
   const layout::Dimension min_width = layout::Dimension::points(measured.width);
   if (!(style.min_width == min_width)) {
     style.min_width = min_width;
@@ -168,11 +171,11 @@ layout::LayoutSize Button::measure(layout::KnownDimensions known, layout::Availa
                                    text::TextRenderer& renderer) {
   const text::TextMetrics m = renderer.measure(label_, detail::label_style(renderer, kTextSize),
                                                std::nullopt, text::LayoutOption::SingleLine);
-  const float natural_width =
-      fixed_size_ ? fixed_size_->width : static_cast<float>(m.width) + 2.0f * kPaddingX;
-  const float natural_height =
-      fixed_size_ ? fixed_size_->height
-                  : std::max(static_cast<float>(m.height + 2.0 * kVerticalPadding), min_height_);
+  const float label_width = static_cast<float>(std::ceil(m.width)) + 2.0f * kPaddingX;
+  const float label_height = static_cast<float>(std::ceil(m.height) + 2.0 * kVerticalPadding);
+  const float natural_width = fixed_size_ ? std::max(fixed_size_->width, label_width) : label_width;
+  const float natural_height = fixed_size_ ? std::max(fixed_size_->height, label_height)
+                                           : std::max(label_height, min_height_);
   return {known.width.value_or(natural_width), known.height.value_or(natural_height)};
 }
 

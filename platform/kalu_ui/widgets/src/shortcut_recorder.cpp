@@ -1,5 +1,8 @@
 #include "kalu_ui/widget/shortcut_recorder.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "control_internal.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/log.h"
@@ -139,16 +142,37 @@ void ShortcutRecorder::sync(doc::Document& document) {
 
 layout::Style ShortcutRecorder::leaf_style() const {
   layout::Style style;
-  style.height = layout::Dimension::points(kHeight);
+  style.min_height = layout::Dimension::points(kHeight);
   style.min_width = layout::Dimension::points(kMinWidth);
+  style.flex_shrink = 0.0f;
   return style;
+}
+
+layout::LayoutSize ShortcutRecorder::measure(layout::KnownDimensions known, layout::AvailableSize,
+                                             text::TextRenderer& renderer) {
+  const text::TextStyle style = detail::label_style(renderer, kTextSize);
+  double width = 0.0;
+  double height = 0.0;
+  // Whatever it may show: the chord (or "Disabled") and the prompt.
+  for (const std::string& text :
+       {chord_.empty() ? std::string("Disabled") : chord_, std::string("Press a shortcut…")}) {
+    const text::TextMetrics m =
+        renderer.measure(text, style, std::nullopt, text::LayoutOption::SingleLine);
+    width = std::max(width, m.width);
+    height = std::max(height, m.height);
+  }
+  measured_chord_ = chord_;
+  const float natural_width =
+      std::max(kMinWidth, static_cast<float>(std::ceil(width)) + 2.0f * kTextInset);
+  const float natural_height = std::max(kHeight, static_cast<float>(std::ceil(height)) + 16.0f);
+  return {known.width.value_or(natural_width), known.height.value_or(natural_height)};
 }
 
 void ShortcutRecorder::draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer,
                             const Theme& theme, DrawContext&) {
   scene.fill(RoundedRect{rect_, theme.control_radius},
              armed_ ? theme.control_pressed : theme.control, transform);
-  const text::TextStyle style = detail::label_style(renderer, 13.0f);
+  const text::TextStyle style = detail::label_style(renderer, kTextSize);
   const std::string text = armed_ ? "Press a shortcut…" : chord_.empty() ? "Disabled" : chord_;
   const text::TextMetrics m =
       renderer.measure(text, style, std::nullopt, text::LayoutOption::SingleLine);
@@ -156,7 +180,7 @@ void ShortcutRecorder::draw(Scene& scene, const Affine& transform, text::TextRen
                       : armed_ || chord_.empty() ? theme.secondary
                                                  : theme.foreground;
   renderer.draw_text(scene, text, style.with_color(color),
-                     {rect_.x0 + 12.0, rect_.center().y - m.height / 2.0}, std::nullopt,
+                     {rect_.x0 + kTextInset, rect_.center().y - m.height / 2.0}, std::nullopt,
                      text::LayoutOption::SingleLine, transform);
   if (focused_) detail::draw_focus_ring(scene, rect_, theme, transform);
 }

@@ -217,14 +217,24 @@ TEST(ButtonTest, CursorTooltipAndAccessibility) {
   EXPECT_EQ(*decoded, (kalu_actions::ActionAddress{"kalu.control:a#b", "invoke"}));
 }
 
-TEST(ButtonTest, FixedSizeAndLabelSize) {
-  Button sized = Button("A rather long label").with_size(80.0f, 30.0f);
+// A size given is a least size: a short label keeps it, a long one widens
+// the button to its text instead of running past its edges.
+TEST(ButtonTest, AGivenSizeIsALeastSizeAndTheLabelWidensIt) {
+  Button sized = Button("OK").with_size(80.0f, 30.0f);
+  Button long_sized = Button("A rather long label").with_size(80.0f, 30.0f);
   Button natural = Button("A rather long label");
   Column stack;
-  stack.push(boxed(std::move(sized))).push(boxed(std::move(natural)));
+  stack.push(boxed(std::move(sized)))
+      .push(boxed(std::move(long_sized)))
+      .push(boxed(std::move(natural)));
   Harness h(stack);
-  EXPECT_EQ(child<Button>(stack, 0).get_rect().size(), (Size{80.0, 30.0}));
-  const Rect r = child<Button>(stack, 1).get_rect();
+  EXPECT_EQ(child<Button>(stack, 0).get_rect().width(), 80.0);
+  EXPECT_GE(child<Button>(stack, 0).get_rect().height(), 30.0);
+  // Its label's width, not the column's.
+  const Rect widened = child<Button>(stack, 1).get_rect();
+  EXPECT_GT(widened.width(), 80.0 + Button::kPaddingX);
+  EXPECT_LT(widened.width(), 400.0);
+  const Rect r = child<Button>(stack, 2).get_rect();
   EXPECT_GT(r.width(), 2 * Button::kPaddingX);
   EXPECT_GE(r.height(), Button::kMinHeight);
 }

@@ -132,10 +132,15 @@ TEST(BadgeTest, ToneOrColourAndPillLayout) {
   const Theme theme = Theme::light();
   EXPECT_EQ(Badge::with_tone("Online", kToneSuccess).colors(theme), theme.badge_tone(kToneSuccess));
   EXPECT_EQ(Badge::with_tone("?", 200).colors(theme), theme.badge_tone(kToneNeutral));
-  const Color violet = Color::rgb8(0x8a, 0x2b, 0xe2);
-  const Badge custom = Badge::with_color("Custom", violet);
+  const Color navy = Color::rgb8(0x1a, 0x2a, 0x6a);
+  const Badge custom = Badge::with_color("Custom", navy);
   EXPECT_EQ(custom.tone(), std::nullopt);
-  EXPECT_EQ(custom.colors(theme).text, violet);
+  EXPECT_EQ(custom.colors(theme).text, navy);  // reads on its pill already
+  // A pale colour's text is darkened until it reads on its pill on a card.
+  const Color orange = *Color::from_hex("#e8b04b");
+  const BadgeColors pale = Badge::with_color("Silenced", orange).colors(theme);
+  EXPECT_NE(pale.text, orange);
+  EXPECT_GE(contrast_ratio(pale.text, over(pale.fill, theme.card)), kTextContrast);
 
   Column column;
   column.push(boxed(Badge::with_tone("Active", kToneInfo)));

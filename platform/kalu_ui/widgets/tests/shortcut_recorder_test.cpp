@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "control_harness.h"
+#include "frame.h"
 #include "kalu_ui/document.h"
+#include "kalu_ui/widget/row.h"
 
 namespace kalu_ui::widget {
 namespace {
@@ -27,6 +29,23 @@ TEST(ShortcutRecorderTest, ActivationArmsAndTheNextChordIsRecorded) {
   EXPECT_EQ(recorder.chord(), "Ctrl+Shift+K");
   recorder.sync(document);
   EXPECT_EQ(document.read_str(doc::kRoot, "shortcuts.terminal.edit"), "Ctrl+Shift+K");
+}
+
+// The field holds its chord at a larger text size: it grows past its least
+// width instead of letting the text run past its edge.
+TEST(ShortcutRecorderTest, TheFieldMeasuresItsChordAtTheTextSize) {
+  const auto width_at = [](float text_scale, std::string chord) {
+    Row row;
+    row.push(boxed(ShortcutRecorder("shortcuts.help", "shortcuts.help.edit", chord, chord)));
+    Frame frame;
+    frame.renderer().set_text_scale(text_scale);
+    EXPECT_TRUE(frame.layout(row, 800, 200));
+    return row.children_mut().at(0)->get_rect().width();
+  };
+  EXPECT_EQ(width_at(1.0f, "F5"), ShortcutRecorder::kMinWidth);
+  const double larger = width_at(1.5f, "Super+Shift+Slash");
+  EXPECT_GT(larger, ShortcutRecorder::kMinWidth);
+  EXPECT_GT(larger, width_at(1.0f, "Super+Shift+Slash"));
 }
 
 TEST(ShortcutRecorderTest, EscapeAndBlurDisarmWithoutRecording) {

@@ -227,10 +227,6 @@ TEST(SettingStoreTest, ValuesNoPreferenceHoldsAreRefusedWithNothingWritten) {
       set("notifications.focus.days", "Mondays"),
       set("notifications.app.mail.client.mute", "forever"),
       set("notifications.app.bad id.banners", true),
-      set("shortcuts.search", "Hello"),
-      // Another shortcut's chord.
-      set("shortcuts.search",
-          prefs_store::ShortcutConfig().chord(prefs_store::ShortcutAction::LockScreen)->display()),
       set("default_apps.mime.text/plain", "Nobody"),
       set("default_apps.mime.image/png", "Notes"),
       set("no.such.key", true),
@@ -240,6 +236,17 @@ TEST(SettingStoreTest, ValuesNoPreferenceHoldsAreRefusedWithNothingWritten) {
     auto kept = store_setting(action);
     ASSERT_FALSE(kept) << key;
     EXPECT_EQ(kept.error(), "settings target is stale, unknown, or has an invalid value: " + key);
+  }
+  // A chord is refused with the reason a person can act on.
+  const std::pair<SettingsAction, std::string_view> chords[] = {
+      {set("shortcuts.search", "Hello"), "Hello is not a key combination"},
+      // Another shortcut's chord.
+      {set("shortcuts.search", "ctrl+alt+l"), "Ctrl+Alt+L is already used by Lock the screen"},
+  };
+  for (const auto& [action, reason] : chords) {
+    auto kept = store_setting(action);
+    ASSERT_FALSE(kept) << reason;
+    EXPECT_EQ(kept.error(), reason);
   }
   EXPECT_EQ(f.config.read(), before);
   EXPECT_FALSE(fs::exists(f.file("kalu/shortcuts.json")));

@@ -163,7 +163,7 @@ void AgentModelsPane::finish_call(Call call, ServiceAnswer answer) {
         break;
     }
     link_.complete(operation, kalu_ui::fail(message));
-    set_notice(std::move(message));
+    set_notice(std::move(message), call.model);
     return;
   }
   if (answer.snapshot) apply_snapshot(*answer.snapshot);
@@ -188,16 +188,21 @@ void AgentModelsPane::apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& 
     snapshot_ = *read;
     service_available_ = true;
     notice_.reset();
+    notice_model_.reset();
   } else {
     service_available_ = false;
     notice_ = fmt::format("Could not refresh local models: {}", read.error());
+    notice_model_.reset();
   }
   last_refresh_ = now();
   request_rebuild();
 }
 
-void AgentModelsPane::set_notice(std::optional<std::string> notice) {
+void AgentModelsPane::set_notice(std::optional<std::string> notice,
+                                 std::optional<std::string> model) {
   notice_ = std::move(notice);
+  notice_model_ = std::move(model);
+  if (notice_ && notice_model_) request_reveal(model_notice_id(*notice_model_));
   request_rebuild();
 }
 

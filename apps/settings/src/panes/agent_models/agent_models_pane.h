@@ -27,7 +27,8 @@
 //   model that is gone or an action its phase does not offer fails ("local
 //   model is no longer available"), and so does an Install or a Retry for a
 //   release that is not the current one. A page click completes nothing; its
-//   outcome shows as the notice.
+//   outcome shows as the notice: a model action's (and the question before a
+//   removal) in that model's card, under its buttons, brought into view.
 // - While a download, an install or accelerator staging is in progress the
 //   service is read again at most every 750 ms (an injectable clock); the
 //   reading stops after the read that sees the work finished. A failed read
@@ -117,10 +118,13 @@ class AgentModelsPane : public lib::PagePane,
 
   // ---- What the page shows ----
   PageView page_view() const {
-    return {snapshot_, notice_, pending_install_, pending_remove_, service_available_, reading_};
+    return {snapshot_,          notice_,  pending_install_, pending_remove_,
+            service_available_, reading_, notice_model_};
   }
   const LocalModelSnapshot& snapshot() const { return snapshot_; }
   const std::optional<std::string>& notice() const { return notice_; }
+  // The model the notice is about (its card shows it), none for the service.
+  const std::optional<std::string>& notice_model() const { return notice_model_; }
   // The recommended model whose licence step is shown.
   const std::optional<std::string>& pending_install() const { return pending_install_; }
   // The model whose removal waits for the second click ("Confirm remove").
@@ -153,6 +157,8 @@ class AgentModelsPane : public lib::PagePane,
     std::optional<AgentModelOperation> operation;
     // The model action's label, for its messages.
     std::string_view label;
+    // The model a model action is for.
+    std::optional<std::string> model;
   };
   // The request taken in this sync and whether a handler carried it out.
   struct TakenRequest {
@@ -180,7 +186,9 @@ class AgentModelsPane : public lib::PagePane,
   void start_call(Call call, ServiceJob job);
   void finish_call(Call call, ServiceAnswer answer);
   void apply_snapshot(const kalu_ui::Result<LocalModelSnapshot>& read);
-  void set_notice(std::optional<std::string> notice);
+  // `model`: the model whose card shows it (brought into view), none for
+  // the service card.
+  void set_notice(std::optional<std::string> notice, std::optional<std::string> model = {});
 
   std::shared_ptr<ModelServiceBackend> backend_;
   std::filesystem::path meminfo_;
@@ -191,6 +199,7 @@ class AgentModelsPane : public lib::PagePane,
   std::optional<std::string> pending_install_;
   std::optional<std::string> pending_remove_;
   std::optional<std::string> notice_;
+  std::optional<std::string> notice_model_;
   kalu_ui::Instant last_refresh_;
   std::optional<ServiceReceiver> receiver_;
   Call call_;

@@ -9,6 +9,7 @@
 #include "kalu_ui/widget/button.h"
 #include "kalu_ui/widget/progress_bar.h"
 #include "kalu_ui/widget/support.h"
+#include "kalu_ui/widget/text.h"
 #include "lib/flag_button.h"
 #include "lib/ui_rows.h"
 
@@ -230,12 +231,28 @@ WidgetBox model_card(const stored::InstalledLocalModel& model, const PageView& v
     }
     rows.push_back(ui_rows::button_row(std::move(buttons)));
   }
+  // Under the buttons, so that nothing above the one pressed moves.
+  if (view.notice && view.notice_model == model.package.id) {
+    rows.push_back(w::boxed(w::Text(*view.notice)
+                                .with_size(ui_rows::kCaptionSize)
+                                .with_muted(true)
+                                .with_wrap(true)
+                                .with_id(model_notice_id(model.package.id))));
+  }
   return ui_rows::section_card_with_description(model.package.name, phase,
                                                 ui_rows::rows_column(std::move(rows)));
 }
 
+bool shown_in_model_card(const PageView& view) {
+  if (!view.notice_model) return false;
+  for (const auto& model : view.snapshot.models) {
+    if (model.package.id == *view.notice_model) return true;
+  }
+  return false;
+}
+
 void local_cards(WidgetList& cards, const PageView& view) {
-  if (view.notice) {
+  if (view.notice && !shown_in_model_card(view)) {
     cards.push_back(ui_rows::section_card("Local model service", ui_rows::caption(*view.notice)));
   }
   if (view.snapshot.accelerator_setup) {
@@ -311,6 +328,10 @@ bool local_setup_enabled(const LocalModelSnapshot& snapshot) {
 std::string model_button_id(ModelAction action, std::string_view package_id) {
   return fmt::format("agent-models-{}-{}", action_word(action),
                      model_control_id(action, package_id));
+}
+
+std::string model_notice_id(std::string_view package_id) {
+  return fmt::format("agent-models-notice-{}", package_id);
 }
 
 WidgetBox build_page(const PageView& view, const ProvidersCard& providers) {

@@ -44,6 +44,9 @@ struct PageView {
   bool service_available = false;
   // The first snapshot has not answered yet.
   bool reading = false;
+  // The model whose card shows the notice, under its buttons; none (or a
+  // model no longer listed): the "Local model service" card shows it.
+  std::optional<std::string> notice_model;
 };
 
 // ---- Words ----------------------------------------------------------------
@@ -64,6 +67,8 @@ std::string_view accelerator_status_label(const stored::AcceleratorSetupState& s
 bool local_setup_enabled(const stored::LocalModelSnapshot& snapshot);
 // "agent-models-{action}-{control}" with the whole control id.
 std::string model_button_id(ModelAction action, std::string_view package_id);
+// The id of a model card's notice line.
+std::string model_notice_id(std::string_view package_id);
 
 // ---- The page -------------------------------------------------------------
 

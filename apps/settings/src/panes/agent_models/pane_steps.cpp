@@ -150,7 +150,7 @@ void AgentModelsPane::run_accelerator_trigger(doc::Document& document,
   if (taken && key_of(taken->operation) == key_of(operation)) taken->handled = true;
   ServiceJob job;
   job.command = [](ModelServiceBackend& backend) { return backend.stage_accelerator(); };
-  start_call(Call{CallKind::Accelerator, operation, {}}, std::move(job));
+  start_call(Call{CallKind::Accelerator, operation, {}, {}}, std::move(job));
 }
 
 void AgentModelsPane::run_setup_triggers(doc::Document& document) {
@@ -179,7 +179,7 @@ void AgentModelsPane::run_confirm_trigger(doc::Document& document,
   request_rebuild();
   ServiceJob job;
   job.command = [package](ModelServiceBackend& backend) { return backend.install(package); };
-  start_call(Call{CallKind::Install, operation, {}}, std::move(job));
+  start_call(Call{CallKind::Install, operation, {}, {}}, std::move(job));
 }
 
 void AgentModelsPane::run_model_triggers(doc::Document& document,
@@ -221,7 +221,7 @@ void AgentModelsPane::run_model_action(const InstalledLocalModel& model, ModelAc
       // confirmed by its client), removes.
       if (pending_remove_ != package.id && !link_.pending(operation)) {
         pending_remove_ = package.id;
-        set_notice(remove_notice(package));
+        set_notice(remove_notice(package), package.id);
         return;
       }
       pending_remove_.reset();
@@ -229,7 +229,8 @@ void AgentModelsPane::run_model_action(const InstalledLocalModel& model, ModelAc
       job.command = [id = package.id](ModelServiceBackend& b) { return b.remove(id); };
       break;
   }
-  start_call(Call{CallKind::ModelAction, operation, action_label(action)}, std::move(job));
+  start_call(Call{CallKind::ModelAction, operation, action_label(action), package.id},
+             std::move(job));
 }
 
 void AgentModelsPane::settle_request(doc::Document& document, std::optional<TakenRequest> taken) {

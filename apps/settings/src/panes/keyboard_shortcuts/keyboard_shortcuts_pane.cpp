@@ -1,5 +1,7 @@
 #include "panes/keyboard_shortcuts/keyboard_shortcuts_pane.h"
 
+#include <fmt/format.h>
+
 #include <string>
 #include <utility>
 
@@ -47,9 +49,36 @@ kalu_ui::WidgetBox ShortcutPane::boxed() {
 }
 
 bool ShortcutPane::reload() {
-  shortcuts_ = prefs_store::ShortcutConfig::load();
+  prefs_store::ShortcutConfig loaded = prefs_store::ShortcutConfig::load();
   vim_mode_ = prefs_store::DesktopControlsConfig::load().vim_mode;
-  return false;
+  // A shortcut whose chord changed was recorded afresh: its old reason goes.
+  bool said = false;
+  for (const ShortcutKey& row : shortcut_keys()) {
+    if (chord_text(loaded, row.action) == chord_text(shortcuts_, row.action)) continue;
+    if (const auto found = refusals_.find(row.id); found != refusals_.end()) {
+      refusals_.erase(found);
+      said = true;
+    }
+  }
+  shortcuts_ = std::move(loaded);
+  // The recorders follow the document; only a reason taken away needs a page.
+  return said;
+}
+
+void ShortcutPane::edits_refused(const kalu_ui::doc::Document& document) {
+  bool said = false;
+  for (const ShortcutKey& row : shortcut_keys()) {
+    const auto edit = document.read_text(kalu_ui::doc::kRoot, lib::edit_key(row.id));
+    if (!edit || *edit == chord_text(shortcuts_, row.action)) continue;
+    std::string reason = chord_refusal(shortcuts_, row.action, *edit)
+                             .value_or(fmt::format("{} could not be saved", *edit));
+    auto& shown = refusals_[std::string(row.id)];
+    if (shown != reason) {
+      shown = std::move(reason);
+      said = true;
+    }
+  }
+  if (said) request_rebuild();
 }
 
 std::vector<lib::ShownSetting> ShortcutPane::shown() const {
@@ -64,7 +93,8 @@ std::vector<lib::ShownSetting> ShortcutPane::shown() const {
 kalu_ui::layout::NodeId ShortcutPane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                    const kalu_ui::RenderContext& context,
                                                    kalu_ui::layout::NodeRegistry& registry) {
-  return lay_out_page(tree, context, registry, build_page(shortcuts_, section_bindings()));
+  return lay_out_page(tree, context, registry,
+                      build_page(shortcuts_, section_bindings(), refusals_));
 }
 
 std::optional<kalu_actions::ActionContext> ShortcutPane::take_permission_request() {

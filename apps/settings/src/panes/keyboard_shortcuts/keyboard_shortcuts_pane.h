@@ -12,9 +12,13 @@
 // section, the switch its "vim-mode"; that set-setting keeps the file
 // (actions/setting_store.h), whoever sets it, and refuses a chord that does
 // not parse or that another shortcut holds, whose recorder then shows the
-// stored chord again. The pane saves nothing.
+// stored chord again, with the reason beside it ("Super+Tab is already used
+// by Workspace overview") until that shortcut's chord changes. The pane
+// saves nothing.
 
+#include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +38,9 @@ class ShortcutPane final : public lib::PreferencePane {
 
   const prefs_store::ShortcutConfig& shortcuts() const { return shortcuts_; }
   bool vim_mode() const { return vim_mode_; }
+  // The reason shown beside each shortcut whose last recording was refused,
+  // by shortcut id.
+  const std::map<std::string, std::string, std::less<>>& refusals() const { return refusals_; }
 
   std::string_view type_name() const override { return kTypeName; }
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
@@ -45,10 +52,12 @@ class ShortcutPane final : public lib::PreferencePane {
   // The recorders and the switch follow the document: the page stays.
   bool reload() override;
   std::vector<lib::ShownSetting> shown() const override;
+  void edits_refused(const kalu_ui::doc::Document& document) override;
 
  private:
   prefs_store::ShortcutConfig shortcuts_;
   bool vim_mode_ = false;
+  std::map<std::string, std::string, std::less<>> refusals_;
 };
 
 }  // namespace settings::panes::keyboard_shortcuts

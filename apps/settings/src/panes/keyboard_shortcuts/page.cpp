@@ -25,11 +25,17 @@ WidgetBox vim_row(std::optional<kalu_actions::ActionBinding> binding) {
 
 WidgetBox shortcut_row(const ShortcutKey& row, const prefs_store::ShortcutConfig& config,
                        const prefs_store::ShortcutConfig& defaults,
-                       std::optional<kalu_actions::ActionBinding> binding) {
+                       std::optional<kalu_actions::ActionBinding> binding,
+                       const std::string* refusal) {
   w::ShortcutRecorder recorder(std::string(row.id), lib::edit_key(row.id),
                                chord_text(config, row.action), chord_text(defaults, row.action));
   recorder.on_action(std::move(binding));
-  return ui_rows::label_row(row.label, w::boxed(std::move(recorder)));
+  WidgetBox labelled = ui_rows::label_row(row.label, w::boxed(std::move(recorder)));
+  if (!refusal) return labelled;
+  WidgetList lines;
+  lines.push_back(std::move(labelled));
+  lines.push_back(ui_rows::caption(*refusal));
+  return ui_rows::column(std::move(lines), ui_rows::kDescriptionGap);
 }
 
 }  // namespace
@@ -39,7 +45,8 @@ std::string chord_text(const prefs_store::ShortcutConfig& config, std::uint8_t a
   return chord ? chord->display() : std::string();
 }
 
-WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings) {
+WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings,
+                     const std::map<std::string, std::string, std::less<>>& refusals) {
   const prefs_store::ShortcutConfig defaults;
   WidgetList system;
   WidgetList navigation;
@@ -48,8 +55,10 @@ WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bin
   for (std::size_t i = 0; i < rows.size(); ++i) {
     std::optional<kalu_actions::ActionBinding> binding;
     if (i < bindings.chords.size()) binding = std::move(bindings.chords[i]);
+    const auto refused = refusals.find(rows[i].id);
     (rows[i].action < kFirstNavigationAction ? system : navigation)
-        .push_back(shortcut_row(rows[i], config, defaults, std::move(binding)));
+        .push_back(shortcut_row(rows[i], config, defaults, std::move(binding),
+                                refused == refusals.end() ? nullptr : &refused->second));
   }
   WidgetList cards;
   cards.push_back(ui_rows::section_card("System", ui_rows::rows_column(std::move(system))));

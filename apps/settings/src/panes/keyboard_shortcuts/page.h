@@ -5,9 +5,13 @@
 // per shortcut showing the configured chord, with the default beside it.
 // Each recorder shows its shortcut's edit key and records a new chord as the
 // shortcut's action of the Keyboard Shortcuts section; the switch shows the
-// edit key of "shortcuts.vim_mode" and records "vim-mode".
+// edit key of "shortcuts.vim_mode" and records "vim-mode". A shortcut with a
+// refusal shows it under its row.
 
+#include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "kalu_actions/binding.h"
@@ -29,6 +33,8 @@ struct PageBindings {
   std::vector<std::optional<kalu_actions::ActionBinding>> chords;
 };
 
-ui_rows::WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings);
+// `refusals`: the reason beside a shortcut, by shortcut id.
+ui_rows::WidgetBox build_page(const prefs_store::ShortcutConfig& config, PageBindings bindings,
+                              const std::map<std::string, std::string, std::less<>>& refusals = {});
 
 }  // namespace settings::panes::keyboard_shortcuts

@@ -80,7 +80,7 @@ void NetworkPane::apply_saved_profiles(doc::Document& document) {
         wanted && *wanted != profile.autoconnect) {
       if (auto done = services_.backend->set_network_autoconnect(id, *wanted); !done) {
         put_bool(document, autoconnect, profile.autoconnect);
-        view_.status = fmt::format("Could not update {}: {}", name, done.error());
+        say(StatusPlace::kProfiles, fmt::format("Could not update {}: {}", name, done.error()));
         request_rebuild();
       } else {
         profile.autoconnect = *wanted;
@@ -89,16 +89,16 @@ void NetworkPane::apply_saved_profiles(doc::Document& document) {
     if (take_doc_flag(document, fmt::format("network.profile.forget.{}", id))) {
       request_rebuild();
       if (auto done = services_.backend->forget_network_profile(id); !done) {
-        view_.status = fmt::format("Could not forget {}: {}", name, done.error());
+        say(StatusPlace::kProfiles, fmt::format("Could not forget {}: {}", name, done.error()));
       } else {
         drop_profile(snapshot_, id);
-        view_.status = fmt::format("Forgot {}.", name);
+        say(StatusPlace::kProfiles, fmt::format("Forgot {}.", name));
         continue;  // the next profile now stands at i
       }
     }
     if (take_doc_flag(document, fmt::format("network.profile.share.{}", id)) &&
         profile.connection_type == kWifiProfileType) {
-      view_.status = fmt::format("Sealing {} for your devices…", name);
+      say(StatusPlace::kProfiles, fmt::format("Sealing {} for your devices…", name));
       request_rebuild();
       start_profile_share_worker(services_.threads, id, services_.continuity, outcome_sender_);
     }
@@ -114,13 +114,13 @@ void NetworkPane::apply_hotspot(doc::Document& document) {
   read_hotspot_draft(document);
   auto config = hotspot_configuration(view_.hotspot.ssid, view_.hotspot.band);
   if (!config) {
-    view_.status = config.error();
+    say(StatusPlace::kHotspot, config.error());
     return;
   }
   auto done = services_.backend->configure_hotspot(*config);
   kalu_ui::secret::wipe(config->password);
   if (!done) {
-    view_.status = fmt::format("Hotspot failed: {}", done.error());
+    say(StatusPlace::kHotspot, fmt::format("Hotspot failed: {}", done.error()));
     return;
   }
   snapshot_.radios.hotspot_enabled = true;
@@ -128,7 +128,7 @@ void NetworkPane::apply_hotspot(doc::Document& document) {
     snapshot_.hotspot_clients = std::move(*clients);
   }
   put_bool(document, "network.hotspot", true);
-  view_.status = "Hotspot is active.";
+  say(StatusPlace::kHotspot, "Hotspot is active.");
 }
 
 // ---- Profile pickers and IPv4 ----
@@ -156,7 +156,8 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
     request_rebuild();
     auto found = snapshot_.profile_settings.find(id);
     if (found == snapshot_.profile_settings.end() || !found->second.ipv4) {
-      view_.status = "IP settings were not applied because the profile could not be read safely.";
+      say(StatusPlace::kIpv4,
+          "IP settings were not applied because the profile could not be read safely.");
       continue;
     }
     net::Ipv4Settings settings;
@@ -166,7 +167,7 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
     settings.gateway = optional_text(document, fmt::format("network.ipv4.{}.gateway", id));
     settings.dns = split_list(text_of(document, fmt::format("network.ipv4.{}.dns", id)));
     if (auto done = services_.backend->configure_ipv4(id, settings); !done) {
-      view_.status = fmt::format("IP settings were not applied: {}", done.error());
+      say(StatusPlace::kIpv4, fmt::format("IP settings were not applied: {}", done.error()));
       continue;
     }
     // What the device now holds, not what was sent: the profile's settings
@@ -180,7 +181,7 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
     if (auto wired = services_.backend->get_wired()) {
       snapshot_.wired = wired->value_or(net::WiredState{});
     }
-    view_.status = fmt::format("Applied IP settings to {}.", profile->name);
+    say(StatusPlace::kIpv4, fmt::format("Applied IP settings to {}.", profile->name));
   }
 }
 
@@ -188,7 +189,7 @@ void NetworkPane::apply_ipv4(doc::Document& document) {
 
 void NetworkPane::apply_editors(doc::Document& document) {
   if (take_doc_flag(document, "network.mobile.create")) {
-    view_.status = "Creating mobile profile…";
+    say(StatusPlace::kMobileProfile, "Creating mobile profile…");
     request_rebuild();
     start_mobile_profile_worker(services_.threads, text_of(document, "network.mobile.profile"),
                                 text_of(document, "network.mobile.apn"), services_.backend,
@@ -220,8 +221,8 @@ void NetworkPane::apply_policy(doc::Document& document) {
     request_rebuild();
     auto found = snapshot_.profile_settings.find(id);
     if (found == snapshot_.profile_settings.end()) {
-      view_.status =
-          "Policy was not applied because NetworkManager's current values could not be read.";
+      say(StatusPlace::kProfiles,
+          "Policy was not applied because NetworkManager's current values could not be read.");
       continue;
     }
     net::ProfileSettings& current = found->second;
@@ -239,13 +240,13 @@ void NetworkPane::apply_policy(doc::Document& document) {
       patch.proxy_url = std::move(proxy);
     }
     if (auto done = services_.backend->configure_connection_policy_patch(id, patch); !done) {
-      view_.status = fmt::format("Policy was not applied: {}", done.error());
+      say(StatusPlace::kProfiles, fmt::format("Policy was not applied: {}", done.error()));
       continue;
     }
     if (patch.metered) current.metered = *patch.metered;
     if (patch.mac_policy) current.mac_policy = *patch.mac_policy;
     if (patch.proxy_url) current.proxy_url = *patch.proxy_url;
-    view_.status = fmt::format("Applied advanced policy to {}.", profile.name);
+    say(StatusPlace::kProfiles, fmt::format("Applied advanced policy to {}.", profile.name));
   }
 }
 
@@ -263,7 +264,7 @@ void NetworkPane::apply_sim_unlock(doc::Document& document) {
     }
   }
   if (!sim && !snapshot_.sims.empty()) sim = snapshot_.sims.front().path;
-  view_.status = "Unlocking SIM…";
+  say(StatusPlace::kSim, "Unlocking SIM…");
   request_rebuild();
   start_sim_unlock_worker(services_.threads, std::move(sim), std::move(pin), services_.backend,
                           outcome_sender_);
@@ -283,7 +284,7 @@ void NetworkPane::apply_enterprise(doc::Document& document) {
   config.client_certificate = optional_text(document, "network.enterprise.client_cert");
   config.private_key = optional_text(document, "network.enterprise.private_key");
   job.password = secrets_.take_field(kEnterprisePasswordSecret);
-  view_.status = "Connecting to enterprise Wi-Fi…";
+  say(StatusPlace::kEnterprise, "Connecting to enterprise Wi-Fi…");
   request_rebuild();
   start_enterprise_worker(services_.threads, std::move(job), services_.backend, outcome_sender_);
 }
@@ -292,7 +293,7 @@ void NetworkPane::apply_portal_and_tools(doc::Document& document) {
   if (take_doc_flag(document, "network.enterprise.ca.choose")) open_certificate_chooser();
   if (take_doc_flag(document, "network.captive_portal.open")) {
     if (auto uri = services_.backend->captive_portal_uri(); !uri) {
-      view_.status = fmt::format("Could not open network sign-in: {}", uri.error());
+      say(StatusPlace::kInternet, fmt::format("Could not open network sign-in: {}", uri.error()));
       request_rebuild();
     } else {
       start_sign_in_opener(services_.threads, std::move(*uri), services_.backend, outcome_sender_);

@@ -64,6 +64,21 @@ struct HotspotDraft {
   std::string band{kDefaultHotspotBand};
 };
 
+// Where a result stands on the page: in the card, under the control that
+// produced it, so that it is read where the person looks and nothing above
+// that control moves when it comes.
+enum class StatusPlace : std::uint8_t {
+  kWifi,           // a network's connect and join, under the network list
+  kInternet,       // the sign-in page
+  kEnterprise,     // under "Save and connect" (and the certificate chooser)
+  kIpv4,           // under "Apply IP settings"
+  kProfiles,       // forget, share, automatic connection and policy
+  kDiagnostics,    // under "Run diagnostics"
+  kHotspot,        // under "Apply and start"
+  kMobileProfile,  // under "Create profile"
+  kSim,            // under "Unlock SIM"
+};
+
 // What the page shows besides the device: drafts, view flags, the status line.
 struct NetworkView {
   HotspotDraft hotspot;
@@ -74,7 +89,9 @@ struct NetworkView {
   bool qr_shown = false;
   bool policy_shown = false;     // "network.advanced"
   bool enterprise_open = false;  // "network.enterprise.editor"
+  // The last result, and the card it stands in.
   std::optional<std::string> status;
+  StatusPlace status_place = StatusPlace::kWifi;
 };
 
 // Construction's reads, in their order: the Wi-Fi list (empty on failure),

@@ -160,6 +160,8 @@ class NetworkPane : public lib::PagePane,
   void apply_wifi_rows(kalu_ui::doc::Document& document);
   void read_hotspot_draft(const kalu_ui::doc::Document& document);
   void reread_after_connect();
+  // Shows a result in its place.
+  void say(StatusPlace place, std::string text);
 
   kalu_ui::WidgetBox make_page();
   std::optional<kalu_actions::ActionBinding> wifi_binding() const;

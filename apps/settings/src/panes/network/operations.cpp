@@ -59,6 +59,24 @@ constexpr std::string_view kButtons[] = {
     "network.vpn.morlit.open",      "network.hotspot.apply",
     "network.hotspot.qr",           "network.refresh"};
 
+// The card a worker's answer stands in: the control that started it.
+StatusPlace place_of(const NetworkJob& job) {
+  if (job.ssid() != nullptr) return StatusPlace::kWifi;
+  switch (std::get<FixedJob>(job.subject)) {
+    case FixedJob::SavedWifiProfile:
+      return StatusPlace::kProfiles;
+    case FixedJob::MobileProfile:
+      return StatusPlace::kMobileProfile;
+    case FixedJob::Sim:
+      return StatusPlace::kSim;
+    case FixedJob::EnterpriseWifi:
+      return StatusPlace::kEnterprise;
+    case FixedJob::SignInPage:
+      break;
+  }
+  return StatusPlace::kInternet;
+}
+
 }  // namespace
 
 void NetworkPane::poll_chooser(doc::Document& document) {
@@ -68,9 +86,9 @@ void NetworkPane::poll_chooser(doc::Document& document) {
   if (answer.is_ready()) {
     if (const auto* chosen = std::get_if<chooser::Chosen>(&answer.value())) {
       put_text(document, "network.enterprise.ca", chosen->path);
-      view_.status = "CA certificate selected.";
+      say(StatusPlace::kEnterprise, "CA certificate selected.");
     } else if (const auto* error = std::get_if<chooser::Error>(&answer.value())) {
-      view_.status = fmt::format("Could not choose certificate: {}", error->text);
+      say(StatusPlace::kEnterprise, fmt::format("Could not choose certificate: {}", error->text));
     }
   }
   // A chooser whose worker ended without answering counts as cancelled.
@@ -87,37 +105,43 @@ void NetworkPane::take_outcomes(doc::Document& document) {
 void NetworkPane::apply_outcome(doc::Document& document, NetworkJobOutcome outcome) {
   const std::string name = outcome.job.name();
   const std::string* ssid = outcome.job.ssid();
+  const StatusPlace place = place_of(outcome.job);
   if (ssid) view_.connects_in_flight.erase(*ssid);
   request_rebuild();
   std::visit(
       [&](auto& result) {
         using R = std::decay_t<decltype(result)>;
         if constexpr (std::is_same_v<R, job::Done>) {
-          view_.status = std::move(result.text);
+          say(place, std::move(result.text));
         } else if constexpr (std::is_same_v<R, job::Failed>) {
-          view_.status = fmt::format("Could not configure {}: {}", name, result.error);
+          say(place, fmt::format("Could not configure {}: {}", name, result.error));
           kalu_ui::log::warn(kTarget, kModule, "network pane operation failed",
                              {{"op", "network_job"}, {"error", result.error}});
         } else if constexpr (std::is_same_v<R, job::Connected>) {
-          view_.status = result.note ? fmt::format("Connected to {}. {}", name, *result.note)
-                                     : fmt::format("Connected to {}.", name);
+          say(place, result.note ? fmt::format("Connected to {}. {}", name, *result.note)
+                                 : fmt::format("Connected to {}.", name));
           reread_after_connect();
           if (view_.expanded == name) set_expanded(document, std::nullopt);
         } else if constexpr (std::is_same_v<R, job::PasswordNeeded>) {
           set_expanded(document, name);
-          view_.status =
-              result.reason
-                  ? fmt::format("Enter the password for {}. Shared password unavailable: {}", name,
-                                *result.reason)
-                  : fmt::format("Enter the password for {}.", name);
+          say(place, result.reason
+                         ? fmt::format("Enter the password for {}. Shared password unavailable: {}",
+                                       name, *result.reason)
+                         : fmt::format("Enter the password for {}.", name));
         } else {
-          view_.status = fmt::format(
-              "{} is sealed for your certified devices. Device-specific profile settings were "
-              "not shared.",
-              result.network);
+          say(place,
+              fmt::format(
+                  "{} is sealed for your certified devices. Device-specific profile settings were "
+                  "not shared.",
+                  result.network));
         }
       },
       outcome.result);
+}
+
+void NetworkPane::say(StatusPlace place, std::string text) {
+  view_.status = std::move(text);
+  view_.status_place = place;
 }
 
 void NetworkPane::reread_after_connect() {
@@ -226,7 +250,7 @@ void NetworkPane::apply_qr_press(doc::Document& document) {
     view_.qr_shown = !view_.qr_shown;
     kalu_ui::secret::wipe(config->password);
   } else {
-    view_.status = config.error();
+    say(StatusPlace::kHotspot, config.error());
   }
   request_rebuild();
 }
@@ -246,7 +270,7 @@ void NetworkPane::start_wifi_connect(const std::string& ssid, std::uint8_t mode_
                                      std::optional<SecretText> password, bool lookup) {
   if (view_.connects_in_flight.contains(ssid)) return;
   view_.connects_in_flight.insert(ssid);
-  view_.status = fmt::format("Connecting to {}…", ssid);
+  say(StatusPlace::kWifi, fmt::format("Connecting to {}…", ssid));
   request_rebuild();
   WifiConnectJob job{ssid,   std::move(password),  mode_byte,
                      lookup, services_.dispatcher, services_.continuity};

@@ -68,6 +68,11 @@ WidgetBox line(WidgetList widgets) {
 
 WidgetBox flexible() { return boxed(w::Spacer()); }
 
+// The last result, when it stands in `place`.
+void result_line(WidgetList& rows, const NetworkView& view, StatusPlace place) {
+  if (view.status && view.status_place == place) rows.push_back(caption(*view.status));
+}
+
 template <typename... W>
 WidgetList list(W&&... widgets) {
   WidgetList out;
@@ -92,7 +97,7 @@ std::vector<std::string> labels_of(const std::vector<const net::NetworkProfile*>
   return out;
 }
 
-WidgetBox internet_card(const NetworkSnapshot& s) {
+WidgetBox internet_card(const NetworkSnapshot& s, const NetworkView& view) {
   const bool sign_in = s.connectivity == kConnectivitySignIn;
   WidgetList rows;
   rows.push_back(ui_rows::info_row("Connectivity", connectivity_label(s.connectivity)));
@@ -106,6 +111,7 @@ WidgetBox internet_card(const NetworkSnapshot& s) {
                                     "network.captive_portal.open"),
                              flexible())));
   }
+  result_line(rows, view, StatusPlace::kInternet);
   return ui_rows::section_card("Internet access", ui_rows::rows_column(std::move(rows)));
 }
 
@@ -132,8 +138,8 @@ WidgetBox wifi_card(PageInput& in) {
   power.on_action(std::move(in.wifi_binding));
   WidgetList rows;
   rows.push_back(ui_rows::info_row("Status", wifi_status_line(in.snapshot)));
-  if (in.view.status) rows.push_back(caption(*in.view.status));
   if (in.snapshot.wifi_enabled) wifi_network_rows(rows, in);
+  result_line(rows, in.view, StatusPlace::kWifi);
   rows.push_back(
       line(list(flexible(), button("settings.network.refresh", "Refresh", "network.refresh"))));
   rows.push_back(
@@ -178,10 +184,11 @@ WidgetBox enterprise_card(PageInput& in) {
       line(list(button("settings.network.enterprise.editor",
                        in.view.enterprise_open ? "Close enterprise setup" : "Set up enterprise",
                        "network.enterprise.editor"))));
+  result_line(rows, in.view, StatusPlace::kEnterprise);
   return ui_rows::section_card("Enterprise Wi-Fi", ui_rows::rows_column(std::move(rows)));
 }
 
-void ipv4_editor(WidgetList& rows, const NetworkSnapshot& s) {
+void ipv4_editor(WidgetList& rows, const NetworkSnapshot& s, const NetworkView& view) {
   const auto wired = s.profiles_of(kWiredProfileType);
   const net::NetworkProfile* profile = edited_profile(wired, s.ipv4_profile);
   if (profile == nullptr) return;
@@ -209,12 +216,13 @@ void ipv4_editor(WidgetList& rows, const NetworkSnapshot& s) {
                             "DNS servers · comma-separated"));
   rows.push_back(line(list(button("settings.network.ipv4.apply", "Apply IP settings",
                                   fmt::format("network.ipv4.{}.apply", id)))));
+  result_line(rows, view, StatusPlace::kIpv4);
   rows.push_back(
       caption("NetworkManager validates and applies this profile. Custom DNS disables "
               "DHCP-provided DNS for this connection only."));
 }
 
-WidgetBox wired_section(const NetworkSnapshot& s) {
+WidgetBox wired_section(const NetworkSnapshot& s, const NetworkView& view) {
   WidgetList rows;
   const net::WiredState& wired = s.wired;
   if (!wired.enabled) {
@@ -227,17 +235,18 @@ WidgetBox wired_section(const NetworkSnapshot& s) {
       wired.connection ? fmt::format("Connected · {}", *wired.connection) : "Connected"));
   if (wired.interface) rows.push_back(ui_rows::info_row("Interface", *wired.interface));
   rows.push_back(ui_rows::info_row("IPv4", wired.ipv4.value_or("—")));
-  ipv4_editor(rows, s);
+  ipv4_editor(rows, s, view);
   return ui_rows::rows_column(std::move(rows));
 }
 
 WidgetBox wired_card(PageInput& in) {
   const NetworkSnapshot& s = in.snapshot;
-  if (!s.has_wired_device()) return ui_rows::section_card("Wired", wired_section(s));
+  if (!s.has_wired_device()) return ui_rows::section_card("Wired", wired_section(s, in.view));
   w::Toggle power("Wired", "network.wired_enabled");
   power.with_id("settings.network.wired");
   power.on_action(std::move(in.wired_binding));
-  return ui_rows::section_card_with_control("Wired", boxed(std::move(power)), wired_section(s));
+  return ui_rows::section_card_with_control("Wired", boxed(std::move(power)),
+                                            wired_section(s, in.view));
 }
 
 void policy_editor(WidgetList& rows, const NetworkSnapshot& s,
@@ -290,6 +299,7 @@ WidgetBox profiles_card(PageInput& in) {
                          fmt::format("Connect to {} automatically", profile->name)))));
   }
   if (wifi.empty()) rows.push_back(caption("No saved Wi-Fi networks."));
+  result_line(rows, in.view, StatusPlace::kProfiles);
   rows.push_back(
       caption("Sharing is opt-in and seals only the network name, security mode, and passphrase "
               "for your certified devices. Interface, MAC, IP, DNS, proxy, and auto-connect "
@@ -303,10 +313,11 @@ WidgetBox profiles_card(PageInput& in) {
       ui_rows::rows_column(std::move(rows)));
 }
 
-WidgetBox diagnostics_card(const NetworkSnapshot& s) {
+WidgetBox diagnostics_card(const NetworkSnapshot& s, const NetworkView& view) {
   WidgetList rows;
   rows.push_back(line(
       list(button("settings.network.diagnostics", "Run diagnostics", "network.diagnostics.run"))));
+  result_line(rows, view, StatusPlace::kDiagnostics);
   if (!s.diagnostics) {
     rows.push_back(
         caption("Checks NetworkManager state, address, gateway and DNS without sending traffic to "
@@ -387,6 +398,7 @@ WidgetBox hotspot_card(PageInput& in) {
            ui_rows::gap(kButtonGap),
            button("settings.network.hotspot.qr", in.view.qr_shown ? "Hide QR" : "Share QR",
                   "network.hotspot.qr"))));
+  result_line(rows, in.view, StatusPlace::kHotspot);
   if (in.qr_payload) {
     rows.push_back(boxed(w::QrWidget(std::move(*in.qr_payload))));
     rows.push_back(caption("Scan to join. The QR code contains the hotspot password."));
@@ -405,6 +417,7 @@ WidgetBox mobile_card(PageInput& in) {
   rows.push_back(text_input("network.mobile.apn", "network.mobile.apn", "Access point name (APN)"));
   rows.push_back(line(
       list(button("settings.network.mobile.create", "Create profile", "network.mobile.create"))));
+  result_line(rows, in.view, StatusPlace::kMobileProfile);
   rows.push_back(
       caption("If the SIM is locked, enter its PIN. It is sent directly to ModemManager over the "
               "system bus and is never saved."));
@@ -416,6 +429,7 @@ WidgetBox mobile_card(PageInput& in) {
   rows.push_back(secret_field(in.secrets, kMobilePinSecret, "network.mobile.pin", "SIM PIN"));
   rows.push_back(
       line(list(button("settings.network.mobile.unlock", "Unlock SIM", "network.mobile.unlock"))));
+  result_line(rows, in.view, StatusPlace::kSim);
   return ui_rows::section_card_with_control(
       "Mobile broadband",
       toggle("settings.network.mobile", "network.mobile_broadband", "Mobile broadband"),
@@ -441,12 +455,12 @@ WidgetBox secret_field(SecretFields& secrets, std::string_view secret_id,
 
 WidgetBox network_page(PageInput& in) {
   WidgetList cards;
-  cards.push_back(internet_card(in.snapshot));
+  cards.push_back(internet_card(in.snapshot, in.view));
   cards.push_back(wifi_card(in));
   cards.push_back(enterprise_card(in));
   cards.push_back(wired_card(in));
   cards.push_back(profiles_card(in));
-  cards.push_back(diagnostics_card(in.snapshot));
+  cards.push_back(diagnostics_card(in.snapshot, in.view));
   cards.push_back(vpn_card(in.snapshot));
   cards.push_back(airplane_card());
   cards.push_back(hotspot_card(in));

@@ -332,7 +332,7 @@ void NetworkPane::run_diagnostics(doc::Document& document) {
   auto result = services_.backend->connection_diagnostics();
   if (!result) {
     std::string text = fmt::format("Diagnostics unavailable: {}", result.error());
-    view_.status = text;
+    say(StatusPlace::kDiagnostics, text);
     link_.complete(Op::RunDiagnostics{}, kalu_ui::fail(std::move(text)));
     return;
   }

@@ -65,10 +65,10 @@ std::vector<std::string> options_of(const std::array<Row, N>& table) {
   return options;
 }
 
-kalu_ui::Color delivery_color(const NotificationPrefs& prefs) {
-  static const kalu_ui::Theme theme = kalu_ui::Theme::dark();
-  if (prefs.do_not_disturb) return theme.warning;
-  return prefs.show_banners ? theme.success : theme.secondary;
+// A tone of the theme shown, so the badge reads in every look.
+std::uint8_t delivery_tone(const NotificationPrefs& prefs) {
+  if (prefs.do_not_disturb) return kalu_ui::kToneWarning;
+  return prefs.show_banners ? kalu_ui::kToneSuccess : kalu_ui::kToneNeutral;
 }
 
 WidgetBox do_not_disturb_card(const NotificationPrefs& prefs) {
@@ -78,7 +78,7 @@ WidgetBox do_not_disturb_card(const NotificationPrefs& prefs) {
                    .with_alignment(w::Alignment::Center)
                    .push(w::boxed(w::Text("Delivery").with_size(kDeliverySize)))
                    .push(w::boxed(w::Spacer()))
-                   .push(ui_rows::badge_with_color(delivery_label(prefs), delivery_color(prefs)))));
+                   .push(ui_rows::badge_with_tone(delivery_label(prefs), delivery_tone(prefs)))));
   rows.push_back(ui_rows::described_row(
       "Do Not Disturb", "Silence all banners and sounds until you turn it off",
       mirror_toggle("notifications.dnd", "notifications.do_not_disturb", "dnd")));

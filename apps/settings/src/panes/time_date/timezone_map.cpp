@@ -43,12 +43,6 @@ kalu_ui::Point project(const kalu_ui::Rect& plot, double latitude, double longit
           plot.y0 + plot.height() * (90.0 - latitude) / 180.0};
 }
 
-// The land's fill: the card's surface tinted a little towards the muted
-// text, so the land stays quieter than the grid and the dots in any theme.
-kalu_ui::Color land_color(const kalu_ui::Theme& theme) {
-  return theme.card.mix(theme.secondary.mix(theme.success, 0.3), theme.is_dark ? 0.16 : 0.14);
-}
-
 kalu_ui::text::TextStyle text_style(kalu_ui::text::TextRenderer& renderer, kalu_ui::Color color) {
   return renderer.renderer_input_style(kalu_ui::text::TextStyle::sized(TimeZoneMap::kTextSize))
       .with_color(color);
@@ -73,6 +67,21 @@ std::optional<double> direction_score(const TimeZoneEntry& from, const TimeZoneE
 }
 
 }  // namespace
+
+// The land's fill: the card's surface tinted towards the muted text, the
+// least that sets it apart from the card (kLandContrast), so the land stays
+// quieter than the dots yet shows in every theme, high contrast's black card
+// too.
+kalu_ui::Color TimeZoneMap::land_color(const kalu_ui::Theme& theme) {
+  const kalu_ui::Color tint = theme.secondary.mix(theme.success, 0.3);
+  double amount = theme.is_dark ? 0.16 : 0.14;
+  kalu_ui::Color land = theme.card.mix(tint, amount);
+  while (kalu_ui::contrast_ratio(land, theme.card) < kLandContrast && amount < 1.0) {
+    amount += 0.01;
+    land = theme.card.mix(tint, amount);
+  }
+  return land;
+}
 
 TimeZoneMap::TimeZoneMap(std::shared_ptr<const ZoneCatalogue> catalogue, std::string current_zone,
                          std::optional<kalu_actions::ActionBinding> binding)

@@ -38,6 +38,10 @@ class TimeZoneMap : public kalu_ui::widget::Leaf {
   static constexpr double kCurrentDotRadius = 4.5;
   static constexpr double kRingGap = 4.0;
   static constexpr float kTextSize = 11.0f;
+  // The least contrast of the land against the card it lies on.
+  static constexpr double kLandContrast = 1.5;
+  // The land's fill under `theme`.
+  static kalu_ui::Color land_color(const kalu_ui::Theme& theme);
   static constexpr std::string_view kEmptyText =
       "Map coordinates are unavailable; use the selector above.";
 

@@ -165,6 +165,9 @@ TEST(AccountCheck, ASuccessIsReportedOnceWithTheMessage) {
   EXPECT_EQ(testing::poll(*f.t.app, op_id(1)), std::nullopt);
   EXPECT_EQ(f.test(2), kalu_ui::DeviceLocalOutcome::rejected_busy(
                            "an account connection check is already running"));
+  // The running check's row keeps its line.
+  ASSERT_TRUE(f.t.app->account_check_note()->get().has_value());
+  EXPECT_TRUE(f.t.app->account_check_note()->get()->running);
   probe->release();
   auto status = testing::poll_until_final(*f.t.app, op_id(1));
   ASSERT_TRUE(status.has_value());
@@ -252,6 +255,9 @@ TEST(AccountCheck, RefusalsStartNoThreadAndKeepNoCheck) {
     EXPECT_EQ(f.t.app->account_branch().check_id(), std::nullopt);
     // A refusal moves nothing.
     EXPECT_EQ(f.t.app->selected_category(), panes::Pane::kNetwork);
+    // The account's row says why.
+    EXPECT_EQ(f.t.app->account_check_note()->get(),
+              (operations::AccountCheckNote{std::string(c.account), c.message, false, true}));
   }
 }
 

@@ -111,6 +111,15 @@ TEST_F(AccountsInTheWindow, ACheckShowsWhatItFoundOnItsRowUntilTheNextOne) {
             "server rejected the saved credential");
 }
 
+// A check refused before it runs says why on the row, as one that ran does.
+TEST_F(AccountsInTheWindow, ACheckRefusedBeforeItRunsSaysWhyOnItsRow) {
+  auto vault = account_book::SecretVault::open_in(t.root.path());
+  ASSERT_TRUE(vault.remove("webdav-1"));
+  ASSERT_TRUE(vault.try_save().has_value());
+  EXPECT_EQ(check(std::string("never asked")),
+            "this account has no saved credential; sign in again first");
+}
+
 TEST_F(AccountsInTheWindow, TheFormsButtonsDoOneThingAndLogNothing) {
   kalu_ui::log::ScopedCapture capture;
   (void)t.harness.take_replayed();

@@ -21,6 +21,20 @@ struct BadgeColors {
   friend bool operator==(const BadgeColors&, const BadgeColors&) = default;
 };
 
+// The contrast every text keeps against the surface it is drawn on (badge
+// texts against their pill as it shows on a card or the window).
+inline constexpr double kTextContrast = 4.5;
+
+// The contrast ratio of two colours, 1 to 21, from their relative luminance
+// (alpha ignored).
+double contrast_ratio(Color a, Color b);
+// `top` composited over the opaque `bottom`.
+Color over(Color top, Color bottom);
+// `text` moved towards black or white, whichever `surface` contrasts with
+// more, just far enough to reach `ratio` against it; `text` itself when it
+// does already.
+Color readable_on(Color text, Color surface, double ratio = kTextContrast);
+
 // Badge tones by number, as pages pass them. An unknown tone draws neutral.
 inline constexpr std::uint8_t kToneSuccess = 0;  // on, online, active
 inline constexpr std::uint8_t kToneInfo = 1;     // in progress, checking, syncing

@@ -85,9 +85,11 @@ struct PaneState {
   std::optional<std::string> pending_remove;
   bool service_available = true;
   bool reading = false;
+  std::optional<std::string> notice_model;
 
   PageView view() const {
-    return {snapshot, notice, pending_install, pending_remove, service_available, reading};
+    return {snapshot,          notice,  pending_install, pending_remove,
+            service_available, reading, notice_model};
   }
 };
 

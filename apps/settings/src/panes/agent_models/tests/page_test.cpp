@@ -100,6 +100,26 @@ TEST_F(AgentModelsPageTest, TheNormalPageShowsEveryCardInOrder) {
   EXPECT_TRUE(button("agent-models-accelerator-setup")->is_enabled());
 }
 
+// A model's sentence stands in its card under its buttons; one about a model
+// no longer listed falls back to the service card.
+TEST_F(AgentModelsPageTest, AModelsNoticeStandsInItsCardUnderItsButtons) {
+  state_.notice = "Stop failed: the service is busy";
+  state_.notice_model = "lumen-3b-instruct";
+  show();
+  EXPECT_THAT(card_titles(root()), Not(Contains("Local model service")));
+  const auto said = harness_->rect_of(model_notice_id("lumen-3b-instruct"));
+  const auto stop = harness_->rect_of(model_button_id(ModelAction::Stop, "lumen-3b-instruct"));
+  const auto next_card = harness_->rect_of(model_button_id(ModelAction::Retry, "org/model-7b"));
+  ASSERT_TRUE(said && stop && next_card);
+  EXPECT_GE(said->y0, stop->y1);
+  EXPECT_LT(said->y1, next_card->y0);
+
+  state_.notice_model = "gone-model";
+  show();
+  EXPECT_THAT(card_titles(root()), Contains("Local model service"));
+  EXPECT_TRUE(has_text(root(), *state_.notice));
+}
+
 TEST_F(AgentModelsPageTest, ProgressBarsFollowThePhase) {
   state_.snapshot.models = {installed("a", "A", ph::Downloading{0, 0}),
                             installed("b", "B", ph::Installing{std::nullopt, "Verifying"}),

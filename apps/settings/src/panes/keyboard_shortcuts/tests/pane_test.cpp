@@ -19,8 +19,10 @@
 #include "actions/doc_readers.h"
 #include "actions/setting_store.h"
 #include "actions/settings_action.h"
+#include "kalu_ui/frame.h"
 #include "kalu_ui/harness.h"
 #include "kalu_ui/widget/shortcut_recorder.h"
+#include "kalu_ui/widget/text.h"
 #include "kalu_ui/widget/toggle.h"
 #include "lib/preference_pane.h"
 #include "panes/keyboard_shortcuts/keyboard_shortcuts_pane.h"
@@ -70,6 +72,21 @@ class ConfigFolder {
   fs::path dir_;
   std::optional<prefs_store::ScopedConfigDir> scope_;
 };
+
+// The rectangle of the page's text that reads `text`, if one does.
+std::optional<kalu_ui::Rect> rect_saying(kalu_ui::Widget& root, std::string_view text) {
+  for (auto* found : kalu_ui::frame::collect(root, [text](const kalu_ui::Widget& widget) {
+         const auto* shown = dynamic_cast<const w::Text*>(&widget);
+         return shown != nullptr && shown->text() == text;
+       })) {
+    return found->get_rect();
+  }
+  return std::nullopt;
+}
+
+bool page_says(kalu_ui::Widget& root, std::string_view text) {
+  return rect_saying(root, text).has_value();
+}
 
 struct PaneRig {
   explicit PaneRig(ShortcutConfig config = ShortcutConfig::load(),
@@ -188,14 +205,21 @@ TEST(ShortcutPaneTest, FailedChangesLeaveEverythingAsItWas) {
     std::string_view value;   // the new chord
     std::string_view before;  // the chord text before, under id and edit key
     bool block_file;
+    std::string_view reason;  // what the client is told, and the page says beside the recorder
   } cases[] = {
-      {"an unparsable chord", "shortcuts.search", "Hello", "Super+Space", false},
-      {"a chord another shortcut holds", "shortcuts.lock", "Super+Space", "Ctrl+Alt+L", false},
-      {"F1 alone", "shortcuts.help", "F1", "Super+Shift+Slash", false},
+      {"an unparsable chord", "shortcuts.search", "Hello", "Super+Space", false,
+       "Hello is not a key combination"},
+      {"a chord another shortcut holds", "shortcuts.lock", "super+space", "Ctrl+Alt+L", false,
+       "Super+Space is already used by Open search"},
+      {"a chord a shortcut the page does not offer holds", "shortcuts.next_strip",
+       "Super+Shift+Down", "Super+Down", false,
+       "Super+Shift+Down is already used by Move group to next strip"},
+      {"F1 alone", "shortcuts.help", "F1", "Super+Shift+Slash", false,
+       "F1 is kept for the desktop guide"},
       {"an unparsable chord for a shortcut without one", "shortcuts.overview", "Nonsense", "",
-       false},
-      {"a file that cannot be written", "shortcuts.next_tab", "Super+N", "Super+BracketRight",
-       true},
+       false, "Nonsense is not a key combination"},
+      {"a file that cannot be written", "shortcuts.next_tab", "Super+N", "Super+BracketRight", true,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -209,7 +233,18 @@ TEST(ShortcutPaneTest, FailedChangesLeaveEverythingAsItWas) {
     PaneRig rig(before);
     // The recorder wrote it, and its set-setting is refused.
     rig.edit(c.id, std::string(c.value));
-    EXPECT_FALSE(rig.set(c.id, c.value));
+    const auto refused = actions::apply_setting(
+        operations::SettingsAction::set_setting(std::string(c.id), std::string(c.value)),
+        rig.harness.document(), &actions::store_setting);
+    rig.harness.frames(2);
+    ASSERT_FALSE(refused.has_value());
+    if (!c.reason.empty()) {
+      EXPECT_EQ(refused.error(), c.reason);
+      EXPECT_EQ(rig.pane.refusals().at(std::string(c.id)), c.reason);
+      EXPECT_TRUE(page_says(rig.harness.root(), c.reason));
+    } else {
+      EXPECT_THAT(rig.pane.refusals().at(std::string(c.id)), testing::HasSubstr("Super+N"));
+    }
     EXPECT_EQ(rig.text(c.id), c.before);
     EXPECT_EQ(rig.text(std::string(c.id) + ".edit"), c.before);
     // A file that cannot be read shows the defaults.
@@ -221,6 +256,32 @@ TEST(ShortcutPaneTest, FailedChangesLeaveEverythingAsItWas) {
     rig.harness.frames(2);
     EXPECT_EQ(rig.text(c.id), c.before);
   }
+}
+
+// A refusal stands under its recorder until that shortcut is recorded again
+// and kept.
+TEST(ShortcutPaneTest, ARefusalStandsUnderItsRecorderUntilTheShortcutChanges) {
+  ConfigFolder folder;
+  PaneRig rig;
+  const std::string reason = "Super+Tab is already used by Workspace overview";
+  rig.edit("shortcuts.search", std::string("Super+Tab"));
+  EXPECT_FALSE(rig.set("shortcuts.search", "Super+Tab"));
+  rig.harness.frame();
+  EXPECT_TRUE(page_says(rig.harness.root(), reason));
+  EXPECT_EQ(rig.text("shortcuts.search.edit"), "Super+Space");
+  const auto recorder = rig.harness.rect_of("shortcuts.search");
+  const auto said = rect_saying(rig.harness.root(), reason);
+  ASSERT_TRUE(recorder && said);
+  EXPECT_GE(said->y0, recorder->y1);
+  EXPECT_LT(said->y0 - recorder->y1, 40.0);
+  // Another shortcut's change leaves it; its own kept chord takes it away.
+  EXPECT_TRUE(rig.set("shortcuts.lock", "Super+Alt+L"));
+  rig.harness.frame();
+  EXPECT_TRUE(page_says(rig.harness.root(), reason));
+  EXPECT_TRUE(rig.set("shortcuts.search", "Super+K"));
+  rig.harness.frame();
+  EXPECT_FALSE(page_says(rig.harness.root(), reason));
+  EXPECT_TRUE(rig.pane.refusals().empty());
 }
 
 TEST(ShortcutPaneTest, TheVimSwitchIsSavedEitherWay) {

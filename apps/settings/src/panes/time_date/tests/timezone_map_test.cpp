@@ -363,3 +363,22 @@ TEST(TimeZoneMapTest, RendersTheInstalledCatalogue) {
 
 }  // namespace
 }  // namespace settings::panes::time_date
+
+namespace settings::panes::time_date {
+namespace {
+
+// The land shows against its card in the three looks a person picks between,
+// high contrast's black card too, and stays quieter than the zones' dots.
+TEST(TimeZoneMapTest, TheLandShowsInEveryLook) {
+  for (const kalu_ui::Theme& theme :
+       {kalu_ui::Theme::dark(), kalu_ui::Theme::light(), kalu_ui::Theme::high_contrast()}) {
+    SCOPED_TRACE(theme.name);
+    const kalu_ui::Color land = TimeZoneMap::land_color(theme);
+    EXPECT_GE(kalu_ui::contrast_ratio(land, theme.card), TimeZoneMap::kLandContrast);
+    EXPECT_LT(kalu_ui::contrast_ratio(land, theme.card),
+              kalu_ui::contrast_ratio(theme.marker, theme.card));
+  }
+}
+
+}  // namespace
+}  // namespace settings::panes::time_date

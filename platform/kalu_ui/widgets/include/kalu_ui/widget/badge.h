@@ -30,7 +30,8 @@ class Badge : public Leaf {
   // The tone, or none for a custom colour.
   std::optional<std::uint8_t> tone() const;
   // The pill's colours under `theme`: a custom colour draws its text in the
-  // colour on a faint fill of it.
+  // colour on a faint fill of it, moved just far enough from the fill to
+  // keep kTextContrast on a card and on the window.
   BadgeColors colors(const Theme& theme) const;
   // Where the pill was laid out.
   Rect pill_rect() const { return pill_rect_; }

@@ -41,7 +41,8 @@ class Button : public BoundControl {
   // The answer that dismisses the question it stands in (a Cancel): Escape
   // presses it (cancel_answer, focus.h).
   Button& with_cancel_answer(bool answer = true) &;
-  // A fixed size instead of the label's.
+  // At least this size; a label that needs more (a larger text size, a
+  // longer translation) widens it rather than running past its edges.
   Button& with_size(float width, float height) &;
   // At least this tall (kMinHeight otherwise).
   Button& with_min_height(float height) &;

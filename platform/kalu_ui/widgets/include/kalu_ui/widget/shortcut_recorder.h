@@ -21,6 +21,9 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   static constexpr std::string_view kUnavailableTooltip = "Shortcut unavailable";
   static constexpr float kMinWidth = 160.0f;
   static constexpr float kHeight = 36.0f;
+  // Between the field's edges and its text.
+  static constexpr float kTextInset = 12.0f;
+  static constexpr float kTextSize = 13.0f;
 
   ShortcutRecorder(std::string id, std::string value_key, std::string current,
                    std::string default_chord);
@@ -42,6 +45,10 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   static std::optional<std::string> chord_text(Key key, Modifiers modifiers);
 
   std::string_view type_name() const override { return kTypeName; }
+  // At least kMinWidth, wider when its chord or its prompt needs more at the
+  // text size shown; at least kHeight, taller for a larger text.
+  layout::LayoutSize measure(layout::KnownDimensions known, layout::AvailableSize available,
+                             text::TextRenderer& renderer) override;
   void propagate_flag_a(bool flag) override;
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
@@ -58,6 +65,7 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   bool perform_action(const SemanticAction& action,
                       const kalu_actions::ActionContext& context) override;
   bool needs_redraw() const override { return true; }
+  bool is_layout_dirty() const override { return measured_chord_ != chord_ || is_zero_rect(rect_); }
   std::optional<kalu_actions::ControlInvocation> take_control_invocation() override;
 
  protected:
@@ -68,6 +76,8 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   std::string value_key_;
   std::string chord_;
   std::string default_;
+  // The chord the last layout measured, so a new one lays the page out again.
+  std::string measured_chord_;
   std::optional<ActionEmitter> emitter_;
   bool pending_write_ = false;
   bool unavailable_ = false;
