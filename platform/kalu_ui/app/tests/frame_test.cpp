@@ -10,6 +10,7 @@
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/toggle.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -291,6 +292,35 @@ TEST(FrameDriver, CursorAndDeadlines) {
   EXPECT_EQ(h.driver().next_deadline(now), now + 3s);
   t.a->animating = true;
   EXPECT_EQ(h.driver().next_deadline(now), now + frame::kAnimationFrameInterval);
+}
+
+// A pane that reads what its page's controls wrote before it syncs them, as
+// the settings panes do.
+class ReadsBeforeItsPage : public Stack {
+ public:
+  void sync(doc::Document& document) override {
+    seen = document.read_bool(doc::kRoot, "trusted");
+    Stack::sync(document);
+  }
+  std::optional<bool> seen;
+};
+
+TEST(HeadlessLoop, AControlChangedByThePointerIsSeenWithoutAnotherEvent) {
+  auto pane = std::make_unique<ReadsBeforeItsPage>();
+  ReadsBeforeItsPage* reader = pane.get();
+  pane->push(std::make_unique<widget::Toggle>("Trust this device", "trusted"));
+  Harness h(std::move(pane));
+  h.frame();
+  const Rect toggle = reader->items()[0]->get_rect();
+  h.pointer_down(toggle.center());
+  h.pointer_up(toggle.center());
+  // The toggle wrote its value after the pane's sync: the loop runs the frame
+  // in which the pane sees it at once, with no further event.
+  EXPECT_NE(reader->seen, std::optional<bool>(true));
+  EXPECT_TRUE(h.wait_for_frame(60s));
+  EXPECT_EQ(reader->seen, std::optional<bool>(true));
+  // Then it sleeps again.
+  EXPECT_FALSE(h.wait_for_frame(30ms));
 }
 
 TEST(HeadlessLoop, IdleTreeSleepsWithoutRunningFrames) {
