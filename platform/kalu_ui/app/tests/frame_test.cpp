@@ -105,6 +105,7 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   // The stack keeps the contract's defaults: only the block that changed is
   // repainted (with the reach of a focus ring around it), not the whole stack.
   t.b->redraw = true;
+  t.b->color = Color::rgb8(200, 40, 40);
   auto damaged = h.frame();
   EXPECT_TRUE(damaged.drawn);
   ASSERT_EQ(damaged.damage.size(), 1u);
@@ -116,6 +117,47 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   t.b->redraw = false;
   h.driver().invalidate();
   EXPECT_TRUE(h.frame().drawn);
+}
+
+// Leaves that keep the contract's defaults ask for a redraw in every frame;
+// what they draw decides.
+TEST(FrameDriver, AFrameThatChangesNothingDrawsNothingAndAChangeOnlyItsArea) {
+  TwoBlocks t;
+  Harness h(t.make());
+  EXPECT_TRUE(h.frame().drawn);
+  const Rect window = Rect::from_origin_size({0, 0}, h.size());
+  const auto reach = [&](const Rect& r) {
+    return r.inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window);
+  };
+
+  // A wake-up, a pointer move over nothing that reacts, and a new layout of
+  // the same tree: nothing is repainted.
+  h.waker()->wake();
+  EXPECT_TRUE(h.wait_for_frame(60s));
+  EXPECT_FALSE(h.frame().drawn);
+  h.pointer_move({300, 300});
+  EXPECT_FALSE(h.frame().drawn);
+  t.stack->structure_dirty = true;
+  auto rebuilt = h.frame();
+  EXPECT_TRUE(rebuilt.layout_built);
+  EXPECT_FALSE(rebuilt.drawn);
+  EXPECT_TRUE(rebuilt.damage.empty());
+
+  // One block's colour: its rectangle only.
+  t.a->color = Color::rgb8(10, 200, 10);
+  auto recoloured = h.frame();
+  EXPECT_TRUE(recoloured.drawn);
+  EXPECT_EQ(recoloured.damage, DamageList{reach(t.a->get_rect())});
+
+  // Two changes side by side: the two rectangles merged, not the window.
+  t.a->color = Color::rgb8(10, 10, 200);
+  t.b->color = Color::rgb8(10, 10, 200);
+  auto both = h.frame();
+  EXPECT_EQ(both.damage, DamageList{reach(t.a->get_rect()).union_with(reach(t.b->get_rect()))});
+
+  // The scene the frame keeps is the new one: the window shows the change.
+  ASSERT_FALSE(h.scene().empty());
+  EXPECT_FALSE(h.frame().drawn);
 }
 
 TEST(FrameDriver, FrameHooksRunBeforeSync) {
