@@ -363,6 +363,10 @@ TEST(HeadlessLoop, AControlChangedByThePointerIsSeenWithoutAnotherEvent) {
   EXPECT_EQ(reader->seen, std::optional<bool>(true));
   // Then it sleeps again.
   EXPECT_FALSE(h.wait_for_frame(30ms));
+  // A frame in which nothing changed neither lays out nor draws.
+  const auto idle = h.frame();
+  EXPECT_FALSE(idle.layout_computed);
+  EXPECT_FALSE(idle.drawn);
 }
 
 TEST(HeadlessLoop, IdleTreeSleepsWithoutRunningFrames) {

@@ -141,7 +141,10 @@ void ShortcutRecorder::sync(doc::Document& document) {
     (void)document.put(doc::kRoot, value_key_, doc::Scalar(chord_));
     return;
   }
-  if (auto stored = document.read_text(doc::kRoot, value_key_)) chord_ = std::move(*stored);
+  if (auto stored = document.read_text(doc::kRoot, value_key_); stored && *stored != chord_) {
+    chord_ = std::move(*stored);
+    request_redraw();
+  }
 }
 
 layout::Style ShortcutRecorder::leaf_style() const {

@@ -184,7 +184,9 @@ TEST(TimeDatePaneTest, TheClockWakesTheLoopOnlyAtTheNextMinute) {
   EXPECT_LT(at % minutes(1), 1s);
 
   h.harness.frame();
-  EXPECT_FALSE(h.harness.frame().drawn);
+  const auto idle = h.harness.frame();
+  EXPECT_FALSE(idle.layout_computed);
+  EXPECT_FALSE(idle.drawn);
 }
 
 // Each control records its action of the Time & Date section; nothing is
