@@ -20,15 +20,23 @@ DeviceNotices::Shared::~Shared() {
 }
 
 DeviceNotices::DeviceNotices() : shared_(std::make_shared<Shared>()) {
-  auto watch = std::make_shared<sim_device::StateWatch>();
+  start(std::make_shared<sim_device::StateWatch>());
+}
+
+DeviceNotices::DeviceNotices(const std::filesystem::path& file)
+    : shared_(std::make_shared<Shared>()) {
+  start(std::make_shared<sim_device::StateWatch>(file));
+}
+
+void DeviceNotices::start(std::shared_ptr<sim_device::StateWatch> watch) {
   if (watch->fd() < 0) return;
-  shared_->wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (shared_->wake < 0) return;
+  const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wake < 0) return;
   // The waker current now is the frame loop's.
   auto waker = kalu_ui::wake::current_waker();
-  (void)spawn_worker("kalu-device-note", [shared = shared_, watch, waker] {
+  const bool started = spawn_worker("kalu-device-note", [shared = shared_, watch, waker, wake] {
     while (!shared->closed.load()) {
-      std::array<pollfd, 2> fds{pollfd{shared->wake, POLLIN, 0}, pollfd{watch->fd(), POLLIN, 0}};
+      std::array<pollfd, 2> fds{pollfd{wake, POLLIN, 0}, pollfd{watch->fd(), POLLIN, 0}};
       if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return;
       if (shared->closed.load()) return;
       if (fds[1].revents != 0 && watch->take_changes()) {
@@ -37,6 +45,12 @@ DeviceNotices::DeviceNotices() : shared_(std::make_shared<Shared>()) {
       }
     }
   });
+  // Kept only with a worker that reads it; closed with the shared state.
+  if (started) {
+    shared_->wake = wake;
+  } else {
+    ::close(wake);
+  }
 }
 
 DeviceNotices::~DeviceNotices() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 
 // Notice that the simulated device changed (simdev, another program, a
@@ -13,17 +14,26 @@
 //
 // Dropping the notices never waits: the worker is told to end and does so
 // by itself.
+namespace sim_device {
+class StateWatch;
+}
+
 namespace settings::lib {
 
 class DeviceNotices {
  public:
   DeviceNotices();
+  // Notice of changes to `file` (written, replaced, removed) in the same way.
+  explicit DeviceNotices(const std::filesystem::path& file);
   ~DeviceNotices();
   DeviceNotices(const DeviceNotices&) = delete;
   DeviceNotices& operator=(const DeviceNotices&) = delete;
 
   // UI thread: whether the device changed since the last call.
   bool take() { return shared_->changed.exchange(false); }
+  // Whether a worker waits for changes; when not, none is ever noticed and
+  // the caller looks at intervals.
+  bool watching() const { return shared_->wake >= 0; }
 
   struct Shared {
     ~Shared();
@@ -33,6 +43,8 @@ class DeviceNotices {
   };
 
  private:
+  void start(std::shared_ptr<sim_device::StateWatch> watch);
+
   std::shared_ptr<Shared> shared_;
 };
 

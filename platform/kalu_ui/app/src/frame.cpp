@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
+#include <variant>
 
 #include "kalu_ui/log.h"
 #include "kalu_ui/widget/focus.h"
@@ -37,6 +39,122 @@ bool is_pointer_event(const Event& event) {
 bool is_keyboard_event(const Event& event) {
   return event.is<KeyDown>() || event.is<KeyUp>() || event.is<TextInput>() ||
          event.is<ImePreedit>();
+}
+
+// Two commands that put the same pixels on the same places. A text is the
+// same when its layout is, or when both shape the same text in the same
+// style to the same size; an image when its pixels are.
+bool same_command(const SceneCmd& a, const SceneCmd& b) {
+  if (a.index() != b.index()) return false;
+  return std::visit(
+      [&b](const auto& x) -> bool {
+        using T = std::decay_t<decltype(x)>;
+        const T& y = std::get<T>(b);
+        if constexpr (std::is_same_v<T, FillCmd>) {
+          return x.shape == y.shape && x.color == y.color && x.rule == y.rule &&
+                 x.transform == y.transform;
+        } else if constexpr (std::is_same_v<T, StrokeCmd>) {
+          return x.shape == y.shape && x.color == y.color && x.style == y.style &&
+                 x.transform == y.transform;
+        } else if constexpr (std::is_same_v<T, TextCmd>) {
+          if (!(x.color == y.color && x.transform == y.transform && x.box == y.box)) return false;
+          if (x.layout == y.layout) return true;
+          return x.layout && y.layout && x.layout->text() == y.layout->text() &&
+                 x.layout->style() == y.layout->style() &&
+                 x.layout->metrics() == y.layout->metrics();
+        } else if constexpr (std::is_same_v<T, ImageCmd>) {
+          if (!(x.dest == y.dest && x.filter == y.filter && x.opacity == y.opacity &&
+                x.transform == y.transform)) {
+            return false;
+          }
+          if (x.image == y.image) return true;
+          return x.image && y.image && x.image->width == y.image->width &&
+                 x.image->height == y.image->height && x.image->pixels == y.image->pixels;
+        } else if constexpr (std::is_same_v<T, PushClipCmd>) {
+          return x.shape == y.shape && x.transform == y.transform;
+        } else {
+          return true;
+        }
+      },
+      a);
+}
+
+// Where each command can show: its bounds within the clips open around it
+// and the window.
+std::vector<Rect> visible_bounds(const Scene& scene, const Rect& window) {
+  std::vector<Rect> out;
+  out.reserve(scene.size());
+  std::vector<Rect> clips{window};
+  for (const SceneCmd& cmd : scene.commands()) {
+    if (std::holds_alternative<PopClipCmd>(cmd)) {
+      if (clips.size() > 1) clips.pop_back();
+      out.push_back(Rect{});
+      continue;
+    }
+    const Rect shown = Scene::bounds(cmd).intersect(clips.back());
+    if (std::holds_alternative<PushClipCmd>(cmd)) clips.push_back(shown);
+    out.push_back(shown);
+  }
+  return out;
+}
+
+// More rectangles than this are sent as the one that holds them all.
+constexpr std::size_t kMostDamageRects = 48;
+
+// The rectangles to repaint between the frame on screen and the next: the
+// places of the commands that differ (before and after), each widened by
+// the reach of anti-aliasing and focus rings, overlapping ones merged.
+DamageList scene_damage(const Scene& before, const Scene& after, const Rect& window) {
+  const auto& a = before.commands();
+  const auto& b = after.commands();
+  std::size_t prefix = 0;
+  while (prefix < a.size() && prefix < b.size() && same_command(a[prefix], b[prefix])) ++prefix;
+  std::size_t suffix = 0;
+  while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+         same_command(a[a.size() - 1 - suffix], b[b.size() - 1 - suffix])) {
+    ++suffix;
+  }
+  const std::size_t changed_a = a.size() - prefix - suffix;
+  const std::size_t changed_b = b.size() - prefix - suffix;
+  if (changed_a == 0 && changed_b == 0) return {};
+  const std::vector<Rect> shown_a = visible_bounds(before, window);
+  const std::vector<Rect> shown_b = visible_bounds(after, window);
+  DamageList rects;
+  const auto add = [&](const Rect& r) {
+    if (!(r.width() > 0.0 && r.height() > 0.0)) return;
+    rects.push_back(r.inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window));
+  };
+  if (changed_a == changed_b) {
+    // The same number of commands: only those that differ, pair by pair.
+    for (std::size_t i = prefix; i < prefix + changed_a; ++i) {
+      if (same_command(a[i], b[i])) continue;
+      add(shown_a[i]);
+      add(shown_b[i]);
+    }
+  } else {
+    for (std::size_t i = prefix; i < prefix + changed_a; ++i) add(shown_a[i]);
+    for (std::size_t i = prefix; i < prefix + changed_b; ++i) add(shown_b[i]);
+  }
+  if (rects.size() > kMostDamageRects) {
+    Rect all = rects.front();
+    for (const Rect& r : rects) all = all.union_with(r);
+    return {all};
+  }
+  // Overlapping rectangles become one, until none overlap.
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (std::size_t i = 0; i < rects.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < rects.size(); ++j) {
+        if (rects[i].intersect(rects[j]).area() > 0.0) {
+          rects[i] = rects[i].union_with(rects[j]);
+          rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
+          merged = true;
+          break;
+        }
+      }
+    }
+  }
+  return rects;
 }
 
 }  // namespace
@@ -311,28 +429,34 @@ FrameReport FrameDriver::run_frame_steps() {
   }
 
   const Rect window = Rect::from_origin_size({0.0, 0.0}, size);
-  if (force_redraw_ || report.layout_built) {
+  // Whether anything may look different: a surface, theme or structure
+  // change, or a widget that asks for a redraw (a leaf keeping the
+  // contract's defaults always does).
+  bool maybe_changed = force_redraw_ || report.layout_built;
+  if (!maybe_changed) {
+    DamageList asked;
+    collect_tree_damage(*root_, asked);
+    maybe_changed = !asked.empty();
+  }
+  if (!maybe_changed) return report;
+
+  // The scene is drawn anew and held against the one on screen: only what
+  // differs is repainted, and a frame that changed nothing repaints nothing,
+  // whatever the widgets answered.
+  Scene next;
+  DrawContext draw_context{window, scale()};
+  root_->draw_with_presence(next, Affine::identity(), renderer_, theme_, draw_context);
+  DrawContext overlay_context{window, scale()};
+  root_->draw_overlay(next, Affine::identity(), renderer_, theme_, overlay_context);
+  root_->mark_drawn();
+  if (force_redraw_) {
     report.damage.push_back(window);
   } else {
-    // Walked through the contract, so a root that gathers no damage itself
-    // still repaints only what changed.
-    collect_tree_damage(*root_, report.damage);
-    // A focus ring lies outside the widget it surrounds: it is shown, and
-    // taken away, only when the repaint reaches that far.
-    for (Rect& rect : report.damage) {
-      rect = rect.inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window);
-    }
+    report.damage = scene_damage(scene_, next, window);
   }
-  if (report.damage.empty()) return report;
-
-  scene_.clear();
-  DrawContext draw_context{window, scale()};
-  root_->draw_with_presence(scene_, Affine::identity(), renderer_, theme_, draw_context);
-  DrawContext overlay_context{window, scale()};
-  root_->draw_overlay(scene_, Affine::identity(), renderer_, theme_, overlay_context);
-  root_->mark_drawn();
+  scene_ = std::move(next);
   force_redraw_ = false;
-  report.drawn = true;
+  report.drawn = !report.damage.empty();
   return report;
 }
 

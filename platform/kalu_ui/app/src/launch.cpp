@@ -5,6 +5,7 @@
 #include <malloc.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "kalu_ui/atspi/bridge.h"
 #include "kalu_ui/cairo_backend.h"
 #include "kalu_ui/log.h"
+#include "kalu_ui/termination.h"
 #include "kalu_ui/text.h"
 #include "kalu_ui/wake.h"
 
@@ -270,6 +272,8 @@ class Window {
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The ending signals are the launcher's (termination.h).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       return fail(fmt_error("cannot start the window system"));
     }
@@ -293,6 +297,9 @@ class Window {
   void set_title(const std::string& title) { SDL_SetWindowTitle(window_, title.c_str()); }
   // The bridge told of the window's place, scale and activity.
   void set_bridge(atspi::Bridge* bridge) { bridge_ = bridge; }
+  // Set from another thread when the program is asked to end; the loop
+  // wakes through the waker and stops.
+  void set_end_request(const std::atomic<bool>* requested) { end_requested_ = requested; }
 
   // The frame loop: runs until the window is closed.
   // When start-up reached its steps, for the first-frame report.
@@ -340,6 +347,7 @@ class Window {
       }
       SDL_Event event;
       while (SDL_PollEvent(&event)) handle(event, driver);
+      if (end_requested_ && end_requested_->load()) quit_ = true;
       if (quit_) break;
       waker->take();
       frame::FrameReport report = driver.run_frame();
@@ -608,6 +616,7 @@ class Window {
 
   SDL_Window* window_ = nullptr;
   atspi::Bridge* bridge_ = nullptr;
+  const std::atomic<bool>* end_requested_ = nullptr;
   // Without a window manager nothing ever says so: such a window counts as active.
   bool active_ = true;
   bool initialized_ = false;
@@ -640,6 +649,13 @@ Result<int> run(AppSpec spec) {
   if (!spec.make_app) return fail("the application spec has no factory");
 
   auto waker = std::make_shared<wake::Waker>();
+  // Before any other thread starts, so that every thread blocks the signals
+  // that end the program and only the watch's takes them.
+  auto end_requested = std::make_shared<std::atomic<bool>>(false);
+  termination::Watch ending([end_requested, waker](int) {
+    end_requested->store(true);
+    waker->wake();
+  });
   auto previous = wake::install_waker(waker);
   struct Restore {
     std::shared_ptr<wake::Waker> previous;
@@ -651,6 +667,7 @@ Result<int> run(AppSpec spec) {
   // all, rather than one more resident arena per core.
   ::mallopt(M_ARENA_MAX, 2);
   Window window;
+  window.set_end_request(end_requested.get());
   // Fonts load while the window opens: the font configuration, and the fonts
   // of the styles the first frame draws with, on a renderer the frame loop
   // takes over. Fontconfig's configuration is shared by every thread.

@@ -176,7 +176,9 @@ TEST(AppShell, UnderARootThatSuppliesNeitherCursorsShowAndOnlyWhatChangedIsRepai
 
   for (Block* block : {t.nav, t.page, t.search}) block->redraw = false;
   EXPECT_FALSE(h.frame().drawn);
+  // A block that asks for a redraw and draws something else.
   t.page->redraw = true;
+  t.page->color = Color::rgb8(220, 60, 60);
   const auto changed = h.frame();
   EXPECT_TRUE(changed.drawn);
   // Each with the reach of a focus ring around it, within the window.
@@ -189,6 +191,7 @@ TEST(AppShell, UnderARootThatSuppliesNeitherCursorsShowAndOnlyWhatChangedIsRepai
   EXPECT_EQ(changed.damage, DamageList{ringed("page")});
   t.page->redraw = false;
   t.nav->redraw = true;
+  t.nav->color = Color::rgb8(220, 60, 60);
   EXPECT_EQ(h.frame().damage, DamageList{ringed("nav")});
 }
 

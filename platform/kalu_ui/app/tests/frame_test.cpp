@@ -10,6 +10,7 @@
 #include "kalu_ui/widget/scrollable.h"
 #include "kalu_ui/widget/support.h"
 #include "kalu_ui/widget/text.h"
+#include "kalu_ui/widget/toggle.h"
 #include "test_widgets.h"
 
 namespace kalu_ui {
@@ -104,6 +105,7 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   // The stack keeps the contract's defaults: only the block that changed is
   // repainted (with the reach of a focus ring around it), not the whole stack.
   t.b->redraw = true;
+  t.b->color = Color::rgb8(200, 40, 40);
   auto damaged = h.frame();
   EXPECT_TRUE(damaged.drawn);
   ASSERT_EQ(damaged.damage.size(), 1u);
@@ -115,6 +117,47 @@ TEST(FrameDriver, DrawsOnlyWhenSomethingIsDamaged) {
   t.b->redraw = false;
   h.driver().invalidate();
   EXPECT_TRUE(h.frame().drawn);
+}
+
+// Leaves that keep the contract's defaults ask for a redraw in every frame;
+// what they draw decides.
+TEST(FrameDriver, AFrameThatChangesNothingDrawsNothingAndAChangeOnlyItsArea) {
+  TwoBlocks t;
+  Harness h(t.make());
+  EXPECT_TRUE(h.frame().drawn);
+  const Rect window = Rect::from_origin_size({0, 0}, h.size());
+  const auto reach = [&](const Rect& r) {
+    return r.inflate(widget::kFocusRingReach, widget::kFocusRingReach).intersect(window);
+  };
+
+  // A wake-up, a pointer move over nothing that reacts, and a new layout of
+  // the same tree: nothing is repainted.
+  h.waker()->wake();
+  EXPECT_TRUE(h.wait_for_frame(60s));
+  EXPECT_FALSE(h.frame().drawn);
+  h.pointer_move({300, 300});
+  EXPECT_FALSE(h.frame().drawn);
+  t.stack->structure_dirty = true;
+  auto rebuilt = h.frame();
+  EXPECT_TRUE(rebuilt.layout_built);
+  EXPECT_FALSE(rebuilt.drawn);
+  EXPECT_TRUE(rebuilt.damage.empty());
+
+  // One block's colour: its rectangle only.
+  t.a->color = Color::rgb8(10, 200, 10);
+  auto recoloured = h.frame();
+  EXPECT_TRUE(recoloured.drawn);
+  EXPECT_EQ(recoloured.damage, DamageList{reach(t.a->get_rect())});
+
+  // Two changes side by side: the two rectangles merged, not the window.
+  t.a->color = Color::rgb8(10, 10, 200);
+  t.b->color = Color::rgb8(10, 10, 200);
+  auto both = h.frame();
+  EXPECT_EQ(both.damage, DamageList{reach(t.a->get_rect()).union_with(reach(t.b->get_rect()))});
+
+  // The scene the frame keeps is the new one: the window shows the change.
+  ASSERT_FALSE(h.scene().empty());
+  EXPECT_FALSE(h.frame().drawn);
 }
 
 TEST(FrameDriver, FrameHooksRunBeforeSync) {
@@ -291,6 +334,39 @@ TEST(FrameDriver, CursorAndDeadlines) {
   EXPECT_EQ(h.driver().next_deadline(now), now + 3s);
   t.a->animating = true;
   EXPECT_EQ(h.driver().next_deadline(now), now + frame::kAnimationFrameInterval);
+}
+
+// A pane that reads what its page's controls wrote before it syncs them, as
+// the settings panes do.
+class ReadsBeforeItsPage : public Stack {
+ public:
+  void sync(doc::Document& document) override {
+    seen = document.read_bool(doc::kRoot, "trusted");
+    Stack::sync(document);
+  }
+  std::optional<bool> seen;
+};
+
+TEST(HeadlessLoop, AControlChangedByThePointerIsSeenWithoutAnotherEvent) {
+  auto pane = std::make_unique<ReadsBeforeItsPage>();
+  ReadsBeforeItsPage* reader = pane.get();
+  pane->push(std::make_unique<widget::Toggle>("Trust this device", "trusted"));
+  Harness h(std::move(pane));
+  h.frame();
+  const Rect toggle = reader->items()[0]->get_rect();
+  h.pointer_down(toggle.center());
+  h.pointer_up(toggle.center());
+  // The toggle wrote its value after the pane's sync: the loop runs the frame
+  // in which the pane sees it at once, with no further event.
+  EXPECT_NE(reader->seen, std::optional<bool>(true));
+  EXPECT_TRUE(h.wait_for_frame(60s));
+  EXPECT_EQ(reader->seen, std::optional<bool>(true));
+  // Then it sleeps again.
+  EXPECT_FALSE(h.wait_for_frame(30ms));
+  // A frame in which nothing changed neither lays out nor draws.
+  const auto idle = h.frame();
+  EXPECT_FALSE(idle.layout_computed);
+  EXPECT_FALSE(idle.drawn);
 }
 
 TEST(HeadlessLoop, IdleTreeSleepsWithoutRunningFrames) {

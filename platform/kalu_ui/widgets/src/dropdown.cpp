@@ -284,10 +284,17 @@ void Dropdown::collect_damage(DamageList& damage) const {
   }
 }
 
+std::optional<Instant> Dropdown::next_wake_deadline() const {
+  if (pending_write_ || written_) return Instant::now();
+  return std::nullopt;
+}
+
 void Dropdown::sync(doc::Document& document) {
+  written_ = false;
   if (!value_key_) return;
   if (pending_write_) {
     pending_write_ = false;
+    written_ = true;
     (void)document.put(doc::kRoot, *value_key_, doc::Scalar(value_));
     return;
   }

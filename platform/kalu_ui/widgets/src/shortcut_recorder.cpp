@@ -131,13 +131,23 @@ void ShortcutRecorder::set_interaction_environment(InteractionEnvironment enviro
   environment_ = environment;
 }
 
+std::optional<Instant> ShortcutRecorder::next_wake_deadline() const {
+  if (pending_write_ || written_) return Instant::now();
+  return std::nullopt;
+}
+
 void ShortcutRecorder::sync(doc::Document& document) {
+  written_ = false;
   if (pending_write_) {
     pending_write_ = false;
+    written_ = true;
     (void)document.put(doc::kRoot, value_key_, doc::Scalar(chord_));
     return;
   }
-  if (auto stored = document.read_text(doc::kRoot, value_key_)) chord_ = std::move(*stored);
+  if (auto stored = document.read_text(doc::kRoot, value_key_); stored && *stored != chord_) {
+    chord_ = std::move(*stored);
+    request_redraw();
+  }
 }
 
 layout::Style ShortcutRecorder::leaf_style() const {

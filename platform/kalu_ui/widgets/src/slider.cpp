@@ -90,10 +90,17 @@ void Slider::set_interaction_environment(InteractionEnvironment environment) {
   if (environment.values[0] != 0) dragging_ = false;
 }
 
+std::optional<Instant> Slider::next_wake_deadline() const {
+  if (pending_write_ || written_) return Instant::now();
+  return std::nullopt;
+}
+
 void Slider::sync(doc::Document& document) {
+  written_ = false;
   if (!value_key_) return;
   if (pending_write_) {
     pending_write_ = false;
+    written_ = true;
     (void)document.put(doc::kRoot, *value_key_, doc::Scalar(value_));
     return;
   }

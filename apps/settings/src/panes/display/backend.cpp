@@ -19,6 +19,10 @@ class DeviceDisplayBackend final : public DisplayBackend {
     return prefs_store::DisplayHardwareSnapshot::load();
   }
 
+  std::optional<std::filesystem::path> snapshot_path() override {
+    return prefs_store::display_snapshot_path();
+  }
+
   std::optional<std::filesystem::file_time_type> snapshot_modified() override {
     const std::optional<std::filesystem::path> path = prefs_store::display_snapshot_path();
     if (!path) return std::nullopt;

@@ -31,6 +31,9 @@ class DisplayBackend {
   // When the file behind the snapshot last changed; none without a file, or
   // when its time cannot be read.
   virtual std::optional<std::filesystem::file_time_type> snapshot_modified() = 0;
+  // The file behind the snapshot, watched for changes; none: the pane looks
+  // at snapshot_modified every second instead.
+  virtual std::optional<std::filesystem::path> snapshot_path() { return std::nullopt; }
   virtual prefs_store::DisplayConfig load_config() = 0;
 
   virtual std::optional<prefs_store::DisplayTransaction> load_transaction() = 0;

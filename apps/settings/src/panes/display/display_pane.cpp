@@ -57,6 +57,12 @@ DisplayPane::DisplayPane(Dependencies dependencies) : deps_(std::move(dependenci
   prefs_ = deps_.backend->load_prefs();
   config_ = deps_.backend->load_config();
   snapshot_seen_at_ = deps_.backend->now();
+  if (std::optional<std::filesystem::path> path = deps_.backend->snapshot_path()) {
+    // Told of a change by a worker, the pane reads the file only then and
+    // needs no frame in between.
+    snapshot_notices_ = std::make_unique<lib::DeviceNotices>(*path);
+    if (!snapshot_notices_->watching()) snapshot_notices_.reset();
+  }
   snapshot_modified_ = deps_.backend->snapshot_modified();
   // applied_prefs_ starts at the section's defaults: scale 1, 3700 K, both off.
 }
@@ -133,9 +139,13 @@ void DisplayPane::take_probe_result(kalu_ui::doc::Document& document) {
 }
 
 void DisplayPane::check_snapshot(kalu_ui::doc::Document&) {
-  const kalu_ui::Instant now = deps_.backend->now();
-  if (now - snapshot_seen_at_ < kSnapshotCheckInterval) return;
-  snapshot_seen_at_ = now;
+  if (snapshot_notices_) {
+    if (!snapshot_notices_->take()) return;
+  } else {
+    const kalu_ui::Instant now = deps_.backend->now();
+    if (now - snapshot_seen_at_ < kSnapshotCheckInterval) return;
+    snapshot_seen_at_ = now;
+  }
   std::optional<std::filesystem::file_time_type> modified = deps_.backend->snapshot_modified();
   if (modified == snapshot_modified_) return;
   snapshot_modified_ = modified;
@@ -277,8 +287,10 @@ kalu_ui::layout::NodeId DisplayPane::build_layout(kalu_ui::layout::LayoutTree& t
 
 std::optional<kalu_ui::Instant> DisplayPane::own_wake_deadline() const {
   std::optional<kalu_ui::Instant> due = next_transaction_poll_;
-  // A snapshot file to watch: look again in a second.
-  if (snapshot_modified_) due = kalu_ui::earliest(due, snapshot_seen_at_ + kSnapshotCheckInterval);
+  // A snapshot file no worker watches: look again in a second.
+  if (snapshot_modified_ && !snapshot_notices_) {
+    due = kalu_ui::earliest(due, snapshot_seen_at_ + kSnapshotCheckInterval);
+  }
   return kalu_ui::earliest(due, next_countdown_tick_);
 }
 

@@ -18,7 +18,10 @@
 // ends with nothing pending (the restore at the deadline) only reloads the
 // layout and rebuilds the page.
 //
-// Everything runs on the UI thread but the two workers (workers.h).
+// Everything runs on the UI thread but the two workers (workers.h) and the
+// watch of the hardware snapshot's file (lib/device_notices.h), which wakes
+// the page only when the file changes; without it the pane looks at the
+// file's time every second.
 
 #include <cstdint>
 #include <filesystem>
@@ -31,6 +34,7 @@
 #include "kalu_ui/channel.h"
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
+#include "lib/device_notices.h"
 #include "lib/page_pane.h"
 #include "operations/link.h"
 #include "panes/display/backend.h"
@@ -97,7 +101,8 @@ class DisplayPane
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  // The next snapshot check, transaction poll or countdown tick.
+  // The next snapshot check (none while a worker watches the file),
+  // transaction poll or countdown tick.
   std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
@@ -141,6 +146,8 @@ class DisplayPane
   std::optional<kalu_ui::channel::Receiver<BrightnessResult>> brightness_results_;
   std::vector<DisplayOutput> outputs_;
   kalu_ui::Instant snapshot_seen_at_;
+  // Changes to the snapshot's file, where it can be watched.
+  std::unique_ptr<lib::DeviceNotices> snapshot_notices_;
   std::optional<std::filesystem::file_time_type> snapshot_modified_;
   stored::DisplayPrefs prefs_;
   stored::DisplayPrefs applied_prefs_;

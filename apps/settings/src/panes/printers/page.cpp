@@ -154,7 +154,7 @@ WidgetBox printers_card(const PrintersPane& pane, PageButtons& buttons) {
   }
   return ui_rows::section_card_with_control(
       "Printers",
-      header_button(refresh_label(pane.refreshing()), kRefreshId, "refresh", buttons.refresh),
+      header_button(refresh_label(pane.refresh_shown()), kRefreshId, "refresh", buttons.refresh),
       ui_rows::rows_column(std::move(rows)));
 }
 

@@ -49,7 +49,10 @@ std::string found_text(std::size_t count) {
 
 }  // namespace
 
-PrintersPane::PrintersPane() : PrintersPane(system_printing_backend()) {}
+PrintersPane::PrintersPane() : PrintersPane(system_printing_backend()) {
+  notices_ = std::make_unique<lib::DeviceNotices>();
+  if (!notices_->watching()) notices_.reset();
+}
 
 PrintersPane::PrintersPane(std::shared_ptr<PrintingBackend> backend, Clock clock)
     : backend_(std::move(backend)), clock_(std::move(clock)), last_status_(now()) {
@@ -67,10 +70,14 @@ void PrintersPane::sync(doc::Document& toolkit_document) {
   take_request();
   poll_status();
   poll_discovery();
-  if (!refreshing() && now() - last_status_ >= kStatusInterval) refresh();
+  if (notices_) {
+    if (notices_->take()) refresh_quietly();
+  } else if (!refreshing() && now() - last_status_ >= kStatusInterval) {
+    refresh_quietly();
+  }
   run_page_triggers(work);
-  if (buttons_.refresh && buttons_.refresh->label() != refresh_label(refreshing())) {
-    buttons_.refresh->set_label(std::string(refresh_label(refreshing())));
+  if (buttons_.refresh && buttons_.refresh->label() != refresh_label(refresh_shown())) {
+    buttons_.refresh->set_label(std::string(refresh_label(refresh_shown())));
   }
   PagePane::sync(work);
 }
@@ -181,7 +188,14 @@ void PrintersPane::run_page_triggers(doc::Document& document) {
 
 // ---- the workers ------------------------------------------------------------------
 
+void PrintersPane::refresh_quietly() {
+  if (refreshing()) return;
+  refresh();
+  quiet_read_ = refreshing();
+}
+
 void PrintersPane::refresh() {
+  quiet_read_ = false;
   if (status_receiver_) {
     // A read that started before now may miss the change that asked for
     // this one: another read follows it.
@@ -322,8 +336,9 @@ NodeId PrintersPane::build_layout(kalu_ui::layout::LayoutTree& tree,
 }
 
 std::optional<kalu_ui::Instant> PrintersPane::own_wake_deadline() const {
-  // While a read runs, its answer wakes the loop.
-  if (refreshing()) return std::nullopt;
+  // While a read runs, its answer wakes the loop; a watched device wakes it
+  // when it changes.
+  if (refreshing() || notices_) return std::nullopt;
   return last_status_ + kStatusInterval;
 }
 

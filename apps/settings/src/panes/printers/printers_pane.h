@@ -6,10 +6,13 @@
 // What the pane promises:
 // - Reading the device never blocks the UI thread: the queues, jobs and
 //   scanners are read on "kalu-printer-status" (at construction, after every
-//   change, and every 3 seconds), nearby printers on
+//   change, and when the device changes: a worker watches the simulated
+//   device's file, or, where it cannot, every 3 seconds), nearby printers on
 //   "kalu-printer-discovery"; `sync` polls their answers. One of each runs
 //   at a time. A failed read keeps the last good list and says so in the
-//   attention notice.
+//   attention notice. A read the pane starts on its own changes the page
+//   only when its answer differs from what is shown ("Refreshing…" is shown
+//   for a read the person or a client asked for).
 // - The page's buttons are one-shot triggers in the state document (model.h
 //   control ids); `sync` takes each once and runs its handler on the UI
 //   thread.
@@ -31,6 +34,7 @@
 
 #include "kalu_ui/document.h"
 #include "kalu_ui/instant.h"
+#include "lib/device_notices.h"
 #include "lib/page_pane.h"
 #include "operations/link.h"
 #include "panes/printers/backend.h"
@@ -80,6 +84,8 @@ class PrintersPane : public lib::PagePane,
   const std::optional<std::string>& pending_removal() const { return pending_removal_; }
   const std::optional<std::string>& notice() const { return notice_; }
   bool refreshing() const { return status_receiver_.has_value(); }
+  // A read that someone asked for runs (the Refresh button says so).
+  bool refresh_shown() const { return refreshing() && !quiet_read_; }
   bool discovering() const { return discovery_receiver_.has_value(); }
 
   std::string_view type_name() const override { return kTypeName; }
@@ -87,13 +93,16 @@ class PrintersPane : public lib::PagePane,
   kalu_ui::layout::NodeId build_layout(kalu_ui::layout::LayoutTree& tree,
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
-  // The next status read is due 3 seconds after the last one answered.
+  // Without a watch of the device, the next status read is due 3 seconds
+  // after the last one answered; with one, none.
   std::optional<kalu_ui::Instant> own_wake_deadline() const override;
 
  private:
   kalu_ui::Instant now() const { return clock_ ? clock_() : kalu_ui::Instant::now(); }
   // sync's steps.
   void take_request();
+  // A status read of the pane's own, unless one runs.
+  void refresh_quietly();
   void poll_status();
   void poll_discovery();
   void run_page_triggers(kalu_ui::doc::Document& document);
@@ -128,6 +137,10 @@ class PrintersPane : public lib::PagePane,
   std::optional<std::string> discovery_key_;
   // A change came while a read ran: another read follows it.
   bool refresh_again_ = false;
+  // The read that runs was started by the pane itself.
+  bool quiet_read_ = false;
+  // Changes of the device, where they can be watched (the device's pane only).
+  std::unique_ptr<lib::DeviceNotices> notices_;
   // The page's header buttons, whose labels follow the workers in place.
   PageButtons buttons_;
 };

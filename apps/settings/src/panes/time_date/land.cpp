@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <mutex>
 #include <numbers>
+#include <optional>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace settings::panes::time_date {
@@ -415,6 +419,46 @@ std::shared_ptr<const ZoneCatalogue> ZoneCatalogue::make(std::vector<TimeZoneEnt
   catalogue->land = trace_outline(LandMask::around(zones));
   catalogue->zones = std::move(zones);
   return catalogue;
+}
+
+namespace {
+
+// What the catalogue and its land were made from: the zones, the folder and
+// the time and size of each table (absent ones as -1).
+struct CatalogueSource {
+  std::vector<std::string> zones;
+  std::filesystem::path folder;
+  std::vector<std::pair<std::filesystem::file_time_type, std::uintmax_t>> tables;
+  friend bool operator==(const CatalogueSource&, const CatalogueSource&) = default;
+};
+
+CatalogueSource catalogue_source(const std::vector<std::string>& zones,
+                                 const std::filesystem::path& folder) {
+  CatalogueSource source{zones, folder, {}};
+  for (std::string_view table : kZoneTables) {
+    std::error_code error;
+    const std::filesystem::path file = folder / table;
+    const auto time = std::filesystem::last_write_time(file, error);
+    const auto size = error ? std::uintmax_t(-1) : std::filesystem::file_size(file, error);
+    source.tables.emplace_back(error ? std::filesystem::file_time_type::min() : time,
+                               error ? std::uintmax_t(-1) : size);
+  }
+  return source;
+}
+
+}  // namespace
+
+std::shared_ptr<const ZoneCatalogue> ZoneCatalogue::shared(const std::vector<std::string>& zones,
+                                                           const std::filesystem::path& folder) {
+  static std::mutex mutex;
+  static std::optional<CatalogueSource> made_from;
+  static std::shared_ptr<const ZoneCatalogue> made;
+  CatalogueSource source = catalogue_source(zones, folder);
+  std::lock_guard lock(mutex);
+  if (made && made_from == source) return made;
+  made = ZoneCatalogue::make(load_zone_catalogue(zones, folder));
+  made_from = std::move(source);
+  return made;
 }
 
 }  // namespace settings::panes::time_date

@@ -11,8 +11,10 @@
 // them; drawing never computes either.
 
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "panes/time_date/model.h"
@@ -78,6 +80,13 @@ struct ZoneCatalogue {
 
   // The catalogue with its outline; an empty catalogue has no land.
   static std::shared_ptr<const ZoneCatalogue> make(std::vector<TimeZoneEntry> zones);
+  // The catalogue of `zones` from the tables of `folder`
+  // (load_zone_catalogue), with its land. Making both takes longer than a
+  // frame and they change only with the installed tables, so the last one
+  // made is kept and shared, and made again only for other zones, another
+  // folder or a table whose time or size changed.
+  static std::shared_ptr<const ZoneCatalogue> shared(const std::vector<std::string>& zones,
+                                                     const std::filesystem::path& folder);
 };
 
 }  // namespace settings::panes::time_date

@@ -39,7 +39,16 @@ WidgetBox zone_selector(const TimeDateModel& model,
   return w::boxed(std::move(control));
 }
 
-WidgetBox clock_card(const TimeDateModel& model, const PageClock& clock, PageBindings& bindings) {
+// A clock text the pane can find again.
+WidgetBox clock_text(std::string_view shown, kalu_ui::widget::Text** keep) {
+  auto text = std::make_unique<kalu_ui::widget::Text>(
+      kalu_ui::widget::Text(std::string(shown)).with_size(ui_rows::kLabelSize).with_wrap(false));
+  if (keep != nullptr) *keep = text.get();
+  return text;
+}
+
+WidgetBox clock_card(const TimeDateModel& model, const PageClock& clock, PageBindings& bindings,
+                     PageClockTexts* texts) {
   WidgetList rows;
   rows.push_back(
       ui_rows::label_row("Set time automatically",
@@ -48,8 +57,10 @@ WidgetBox clock_card(const TimeDateModel& model, const PageClock& clock, PageBin
       "24-hour clock", toggle(model.h24, kHourCycleId, std::move(bindings.hour_cycle))));
   // The map records the same action, so the selector gets a copy.
   rows.push_back(ui_rows::setting_row("Time zone", zone_selector(model, bindings.zone)));
-  rows.push_back(ui_rows::info_row("Current time", clock.time));
-  rows.push_back(ui_rows::info_row("Current date", clock.date));
+  rows.push_back(ui_rows::label_row(
+      "Current time", clock_text(clock.time, texts != nullptr ? &texts->time : nullptr)));
+  rows.push_back(ui_rows::label_row(
+      "Current date", clock_text(clock.date, texts != nullptr ? &texts->date : nullptr)));
   return ui_rows::section_card("Clock", ui_rows::rows_column(std::move(rows)));
 }
 
@@ -90,9 +101,10 @@ std::string map_caption(std::size_t zones) {
       zones);
 }
 
-WidgetBox build_page(const TimeDateModel& model, const PageClock& clock, PageBindings bindings) {
+WidgetBox build_page(const TimeDateModel& model, const PageClock& clock, PageBindings bindings,
+                     PageClockTexts* texts) {
   WidgetList cards;
-  cards.push_back(clock_card(model, clock, bindings));
+  cards.push_back(clock_card(model, clock, bindings, texts));
   cards.push_back(map_card(model, bindings));
   cards.push_back(source_card(model));
   cards.push_back(display_card(model));

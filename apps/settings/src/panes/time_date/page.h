@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kalu_actions/binding.h"
+#include "kalu_ui/widget/text.h"
 #include "lib/ui_rows.h"
 #include "panes/time_date/land.h"
 #include "system_ops/time.h"
@@ -62,11 +63,18 @@ struct PageClock {
   std::string date;
 };
 
+// The page's clock texts, for a pane that moves them on with the time.
+struct PageClockTexts {
+  kalu_ui::widget::Text* time = nullptr;
+  kalu_ui::widget::Text* date = nullptr;
+};
+
 // The caption under the map: how many zones it shows, or that the tables
 // publish no coordinates.
 std::string map_caption(std::size_t zones);
 
+// `texts`, when given, is pointed at the page's clock texts.
 ui_rows::WidgetBox build_page(const TimeDateModel& model, const PageClock& clock,
-                              PageBindings bindings);
+                              PageBindings bindings, PageClockTexts* texts = nullptr);
 
 }  // namespace settings::panes::time_date

@@ -1,5 +1,6 @@
 #include "panes/time_date/time_date_pane.h"
 
+#include <chrono>
 #include <utility>
 
 #include "actions/preference_context.h"
@@ -28,6 +29,11 @@ std::string text_or_unknown(kalu_ui::Result<std::string> text) {
   return text ? std::move(*text) : std::string(kUnknownText);
 }
 
+PageClock read_clock(bool h24) {
+  namespace time = system_ops::time;
+  return PageClock{text_or_unknown(time::now_clock(h24)), text_or_unknown(time::now_date())};
+}
+
 }  // namespace
 
 TimeDateModel TimeDateModel::read(const std::filesystem::path& root) {
@@ -43,7 +49,7 @@ TimeDateModel TimeDateModel::read(const std::filesystem::path& root) {
   model.zones =
       zone_choices(listed ? std::move(*listed) : std::vector<std::string>{}, model.current_zone);
   // The tables the service lists from, so the map and the selector agree.
-  model.catalogue = ZoneCatalogue::make(load_zone_catalogue(model.zones, time::zoneinfo_dir()));
+  model.catalogue = ZoneCatalogue::shared(model.zones, time::zoneinfo_dir());
   model.ntp = model.status.ntp.value_or(true);
   return model;
 }
@@ -70,10 +76,29 @@ kalu_ui::WidgetBox TimeDatePane::boxed() { return kalu_ui::widget::boxed(TimeDat
 kalu_ui::layout::NodeId TimeDatePane::build_layout(kalu_ui::layout::LayoutTree& tree,
                                                    const kalu_ui::RenderContext& context,
                                                    kalu_ui::layout::NodeRegistry& registry) {
-  namespace time = system_ops::time;
-  const PageClock clock{text_or_unknown(time::now_clock(model_.h24)),
-                        text_or_unknown(time::now_date())};
-  return lay_out_page(tree, context, registry, build_page(model_, clock, section_bindings()));
+  texts_ = {};
+  kalu_ui::WidgetBox page = build_page(model_, read_clock(model_.h24), section_bindings(), &texts_);
+  schedule_tick();
+  return lay_out_page(tree, context, registry, std::move(page));
+}
+
+void TimeDatePane::sync(kalu_ui::doc::Document& document) {
+  if (next_tick_ && kalu_ui::Instant::now() >= *next_tick_) {
+    const PageClock clock = read_clock(model_.h24);
+    // A text that did not change is not drawn again.
+    if (texts_.time != nullptr) texts_.time->set_text(clock.time);
+    if (texts_.date != nullptr) texts_.date->set_text(clock.date);
+    schedule_tick();
+  }
+  PagePane::sync(document);
+}
+
+void TimeDatePane::schedule_tick() {
+  using namespace std::chrono;
+  const auto into_minute =
+      duration_cast<milliseconds>(system_clock::now().time_since_epoch()) % minutes(1);
+  // Just past the turn, so the clock read then shows the new minute.
+  next_tick_ = kalu_ui::Instant::now() + (minutes(1) - into_minute) + milliseconds(20);
 }
 
 std::optional<kalu_actions::ActionContext> TimeDatePane::take_permission_request() {

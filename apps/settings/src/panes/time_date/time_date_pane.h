@@ -7,8 +7,10 @@
 // the executor as "settings.time-date-operation"s that it applies and
 // completes at once. So the page does not follow such a change while shown;
 // the page frame builds the pane afresh each time the page is selected. It
-// keeps no mailbox and asks for no wake-up; the clock and date texts are
-// read again at each layout.
+// keeps no mailbox. The clock and date texts are read at each layout and
+// again when the minute turns, which is the one wake-up the pane asks for;
+// between minutes it stays idle. The zone catalogue and its land are made
+// once and shared by every later opening until the zone tables change.
 
 #include <optional>
 #include <string_view>
@@ -36,9 +38,22 @@ class TimeDatePane final : public lib::PagePane {
                                        const kalu_ui::RenderContext& context,
                                        kalu_ui::layout::NodeRegistry& registry) override;
   std::optional<kalu_actions::ActionContext> take_permission_request() override;
+  // Moves the clock texts on when the minute has turned.
+  void sync(kalu_ui::doc::Document& document) override;
+
+  // The texts the page shows now (none before the first layout).
+  const PageClockTexts& clock_texts() const { return texts_; }
+
+ protected:
+  // The next turn of the minute.
+  std::optional<kalu_ui::Instant> own_wake_deadline() const override { return next_tick_; }
 
  private:
+  void schedule_tick();
+
   TimeDateModel model_;
+  PageClockTexts texts_;
+  std::optional<kalu_ui::Instant> next_tick_;
 };
 
 // The section's three bindings, each logged when the section lacks it.

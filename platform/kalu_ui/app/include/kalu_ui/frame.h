@@ -98,9 +98,12 @@ class FrameDriver {
   // widgets built anew get the place back and the tree syncs once more, so
   // they draw the document's values in this very frame, and a focus the
   // rebuild lost goes to the default answer of a question the page now asks
-  // (widget::default_answer); then layout, apply_layout, damage (each
-  // rectangle with the reach of a focus ring), draw and draw_overlay, and
-  // last the frame-end hooks.
+  // (widget::default_answer); then layout, apply_layout, and, when the
+  // structure changed or a widget asks for a redraw, draw and draw_overlay
+  // into a new scene, which is held against the one on screen: the damage is
+  // where their commands differ (each rectangle with the reach of a focus
+  // ring), and a frame whose scene is the same draws nothing. Last the
+  // frame-end hooks.
   FrameReport run_frame();
   // Redraws everything on the next frame (a new or exposed window surface).
   void invalidate() { force_redraw_ = true; }

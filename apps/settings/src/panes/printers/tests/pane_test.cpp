@@ -212,6 +212,25 @@ TEST_F(PrintersPaneTest, StatusIsReadAgainEveryThreeSeconds) {
   EXPECT_EQ(backend_->status_reads(), 2);
 }
 
+TEST_F(PrintersPaneTest, AReadOfItsOwnChangesThePageOnlyWhenTheDeviceDid) {
+  ASSERT_TRUE(settle());
+  (void)pane().take_structure_dirty();
+  // The same answer: the page is neither rebuilt nor told of the read.
+  now_ = now_ + kStatusInterval;
+  pane().sync(toolkit_);
+  EXPECT_TRUE(pane().refreshing());
+  EXPECT_FALSE(pane().refresh_shown());
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(backend_->status_reads(), 2);
+  EXPECT_FALSE(pane().take_structure_dirty());
+  // A new job: the page follows.
+  backend_->edit([](FakeBackend& b) { b.jobs_->push_back(make_job(18, JobState::Processing)); });
+  now_ = now_ + kStatusInterval;
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(backend_->status_reads(), 3);
+  EXPECT_TRUE(pane().take_structure_dirty());
+}
+
 // ---- operations from the executor ------------------------------------------
 
 TEST_F(PrintersPaneTest, ChangesCompleteWhenTheServiceAnswers) {

@@ -108,6 +108,26 @@ TEST(ZoneCatalogueTest, MadeOnceWithItsLandAndEmptyWithoutZones) {
   EXPECT_TRUE(ZoneCatalogue::make({})->land.empty());
 }
 
+TEST(ZoneCatalogueTest, SharedUntilItsZonesOrTablesChange) {
+  testing::TempDir zoneinfo;
+  zoneinfo.write("zone1970.tab", "JP\t+3539+13944\tAsia/Tokyo\n");
+  const std::vector<std::string> zones{"Asia/Tokyo", "Europe/Amsterdam"};
+  const auto first = ZoneCatalogue::shared(zones, zoneinfo.path());
+  ASSERT_EQ(first->zones.size(), 1u);
+  EXPECT_FALSE(first->land.empty());
+  // Another opening: the very same catalogue, nothing made again.
+  EXPECT_EQ(ZoneCatalogue::shared(zones, zoneinfo.path()), first);
+  // A table that changed is read again.
+  zoneinfo.write("zone1970.tab",
+                 "JP\t+3539+13944\tAsia/Tokyo\nNL\t+5222+00454\tEurope/Amsterdam\n");
+  const auto second = ZoneCatalogue::shared(zones, zoneinfo.path());
+  EXPECT_NE(second, first);
+  EXPECT_EQ(second->zones.size(), 2u);
+  // So are other zones.
+  const auto third = ZoneCatalogue::shared({"Asia/Tokyo"}, zoneinfo.path());
+  EXPECT_EQ(third->zones.size(), 1u);
+}
+
 // The installed tables, where there are any: the outline traces recognisable
 // land masses and leaves the open oceans empty.
 TEST(LandMaskTest, InstalledTablesMarkContinentsAndLeaveOceans) {

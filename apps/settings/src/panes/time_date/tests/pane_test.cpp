@@ -163,6 +163,32 @@ TEST(TimeDatePaneTest, ReadsTheDeviceAndShowsItOnFourCards) {
   EXPECT_EQ(h.pane.short_type_name(), "TimeDatePane");
 }
 
+// The clock follows the time with one wake-up at the turn of the minute;
+// a frame before then changes nothing on screen.
+TEST(TimeDatePaneTest, TheClockWakesTheLoopOnlyAtTheNextMinute) {
+  using namespace std::chrono;
+  Device d;
+  auto h = PaneHarness::of_device();
+  ASSERT_NE(h.pane.clock_texts().time, nullptr);
+  EXPECT_EQ(h.pane.clock_texts().time->text(), h.value_of("Current time"));
+  EXPECT_EQ(h.pane.clock_texts().date->text(), h.value_of("Current date"));
+
+  const kalu_ui::Instant now = kalu_ui::Instant::now();
+  const auto due = h.harness.driver().next_deadline(now);
+  ASSERT_TRUE(due.has_value());
+  const auto wait = duration_cast<milliseconds>(*due - now);
+  EXPECT_GT(wait, 0ms);
+  EXPECT_LE(wait, 60s + 100ms);
+  // Just past a turn of the wall clock's minute.
+  const auto at = duration_cast<milliseconds>(system_clock::now().time_since_epoch()) + wait;
+  EXPECT_LT(at % minutes(1), 1s);
+
+  h.harness.frame();
+  const auto idle = h.harness.frame();
+  EXPECT_FALSE(idle.layout_computed);
+  EXPECT_FALSE(idle.drawn);
+}
+
 // Each control records its action of the Time & Date section; nothing is
 // applied by the pane.
 TEST(TimeDatePaneTest, ControlsAreBoundToTheSectionsActions) {

@@ -94,6 +94,10 @@ class Dropdown : public ControlBase<Dropdown> {
                              text::TextRenderer& renderer) override;
 
   void sync(doc::Document& document) override;
+  // At once while a change waits to be written or was written by the last
+  // sync: the pane that acts on it syncs before its page, so it sees the
+  // change only in the next frame, which must not wait for another event.
+  std::optional<Instant> next_wake_deadline() const override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void draw_overlay(Scene& scene, const Affine& transform, text::TextRenderer& renderer,
@@ -147,6 +151,7 @@ class Dropdown : public ControlBase<Dropdown> {
   std::shared_ptr<WakeSlot<std::string>> cell_;
   std::optional<std::string> value_key_;
   bool pending_write_ = false;
+  bool written_ = false;  // by the last sync
   std::string value_;
   std::vector<std::string> options_;
   std::optional<ChangeHandler> on_change_;

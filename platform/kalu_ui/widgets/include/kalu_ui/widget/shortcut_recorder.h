@@ -52,6 +52,10 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   void propagate_flag_a(bool flag) override;
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
+  // At once while a change waits to be written or was written by the last
+  // sync: the pane that acts on it syncs before its page, so it sees the
+  // change only in the next frame, which must not wait for another event.
+  std::optional<Instant> next_wake_deadline() const override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
@@ -80,6 +84,7 @@ class ShortcutRecorder : public Leaf, public RowLabelled {
   std::string measured_chord_;
   std::optional<ActionEmitter> emitter_;
   bool pending_write_ = false;
+  bool written_ = false;  // by the last sync
   bool unavailable_ = false;
   bool armed_ = false;
   bool focused_ = false;

@@ -53,6 +53,10 @@ class Slider : public ControlBase<Slider> {
 
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
+  // At once while a change waits to be written or was written by the last
+  // sync: the pane that acts on it syncs before its page, so it sees the
+  // change only in the next frame, which must not wait for another event.
+  std::optional<Instant> next_wake_deadline() const override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
@@ -79,6 +83,7 @@ class Slider : public ControlBase<Slider> {
   std::shared_ptr<WakeSlot<double>> cell_;
   std::optional<std::string> value_key_;
   bool pending_write_ = false;
+  bool written_ = false;  // by the last sync
   double value_ = 0.0;
   double min_ = 0.0;
   double max_ = 1.0;

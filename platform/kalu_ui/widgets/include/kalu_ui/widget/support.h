@@ -91,6 +91,9 @@ class Leaf : public Widget {
                     double origin_y) override;
   Rect get_rect() const override { return rect_; }
   void mark_drawn() override { redraw_ = false; }
+  // Measured again only when not laid out yet or changed since last drawn:
+  // a frame in which nothing changed lays nothing out.
+  bool is_layout_dirty() const override { return redraw_ || is_zero_rect(rect_); }
 
  protected:
   Leaf() = default;

@@ -43,6 +43,10 @@ class Toggle : public ControlBase<Toggle> {
 
   void set_interaction_environment(InteractionEnvironment environment) override;
   void sync(doc::Document& document) override;
+  // At once while a change waits to be written or was written by the last
+  // sync: the pane that acts on it syncs before its page, so it sees the
+  // change only in the next frame, which must not wait for another event.
+  std::optional<Instant> next_wake_deadline() const override;
   void draw(Scene& scene, const Affine& transform, text::TextRenderer& renderer, const Theme& theme,
             DrawContext& context) override;
   void handle_event(const Event& event, EventContext& context) override;
@@ -67,6 +71,7 @@ class Toggle : public ControlBase<Toggle> {
   std::optional<std::string> value_key_;
   // A user's flip not yet written to the document.
   bool pending_write_ = false;
+  bool written_ = false;  // by the last sync
   bool value_ = false;
   std::optional<ChangeHandler> on_change_;
   InteractionEnvironment environment_;
