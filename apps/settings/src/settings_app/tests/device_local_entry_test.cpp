@@ -197,7 +197,7 @@ TEST(DeviceLocalEntry, ShowingOtherPanesNeverEndsAnOperation) {
   ASSERT_TRUE(f.harness.click_id("Sound"));
   EXPECT_EQ(f.app->selected_category(), panes::Pane::kSound);
   EXPECT_EQ(testing::start(*f.app, op_id(5), 2, "settings.open-pane", R"("about")"),
-            testing::completed());
+            testing::said("Opened About."));
   f.harness.set_scale(2.0);
   const int syncs = f.script->syncs;
   f.harness.frame();

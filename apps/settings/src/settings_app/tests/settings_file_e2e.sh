@@ -57,21 +57,22 @@ EOF
 }
 
 # One row per writer: the pane to show first ("-": none), the section's
-# resource and action, the argument's name and its two values (taken in turn,
-# so each change differs from the one before), and where the file holds it
-# (section, key, and the two stored values).
+# resource and action, the argument's name and its two values (taken in
+# turn, so each change differs from the one before; "-": a switch that flips
+# and takes no argument, so each damaged document flips it from its default),
+# and where the file holds it (section, key, and the two stored values).
 writers=(
   "- power lid choice Lock_screen Do_nothing power lid_close_action lock ignore"
   "- sound mono value true false audio mono_output true false"
   "- displays night_light value true false display night_light true false"
   "- mouse_keyboard tap-to-click value false true input tap_to_click false true"
-  "- mouse_keyboard spell-checking value false true text_assistance check_spelling false true"
+  "- mouse_keyboard spell-checking - - - text_assistance check_spelling false false"
   "- updates automatic value false true updates auto false true"
   "- time_date 24-hour value false true locale time_format H12 H24"
   "- devices_sync continuity-enabled value true false continuity enabled true false"
   "appearance appearance theme choice Light Nord appearance theme Light Nord"
   "accessibility accessibility large-cursor value true false accessibility large_cursor true false"
-  "notifications notifications dnd value true false notifications do_not_disturb true false"
+  "notifications notifications dnd - - - notifications do_not_disturb true true"
   "region_formats region_formats currency choice EUR GBP locale currency EUR GBP"
 )
 
@@ -89,7 +90,11 @@ for row in "${writers[@]}"; do
     [[ "$stored" =~ ^(true|false)$ ]] || stored="\"$stored\""
     rm -f "$settings".unreadable-*
     printf '%s' "${documents[$i]}" >"$settings"
-    invoke change "settings.section:$resource" "$action" "{\"$name\":$value}"
+    if [[ "$name" == "-" ]]; then
+      invoke change "settings.section:$resource" "$action"
+    else
+      invoke change "settings.section:$resource" "$action" "{\"$name\":$value}"
+    fi
     saved() { holds "$section" "$key" "$stored"; }
     wait_until 30 saved || fail "$label: the file does not hold $section.$key = $stored"
     copies=("$settings".unreadable-*)

@@ -108,7 +108,7 @@ TEST(UpdatesPageTest, ACheckStillRunningWhenAnotherPaneIsShownEndsWithItsOwnOutc
   ASSERT_TRUE(status);
   const auto* ok = std::get_if<ResourceOperationStatus::Succeeded>(&status->value);
   ASSERT_NE(ok, nullptr);
-  EXPECT_EQ(ok->outcome.text, "update check finished");
+  EXPECT_EQ(ok->outcome.text, "Update check finished: no update is staged.");
   EXPECT_TRUE(std::filesystem::exists(w.fakes.dir() / "ended"));
   EXPECT_EQ(w.t.app->selected_category(), kSound);
 }
