@@ -20,33 +20,8 @@ e2e_begin look
 unset KALU_UI_THEME
 start_settings
 
-# shoot NAME: the screen now, as $out/NAME.xwd.
-shoot() {
-  xwd -root -silent -display "$display" >"$out/$1.xwd"
-}
-measure() {
-  python3 "$here/look.py" "$@"
-}
-# shows NAME TEST...: takes NAME and runs TEST on it (the dump is its last
-# argument).
-shows() {
-  local name="$1"
-  shift
-  shoot "$name"
-  "$@" "$out/$name.xwd"
-}
-dark() { (($(measure brightness "$1" | cut -d. -f1) < 90)); }
-light() { (($(measure brightness "$1" | cut -d. -f1) > 150)); }
-# changed_from BEFORE DUMP: more than 2% of the screen differs from BEFORE's.
-changed_from() {
-  local share
-  share="$(measure changed "$out/$1.xwd" "$2")"
-  python3 -c "import sys; sys.exit(0 if $share > 0.02 else 1)"
-}
-keep() {
-  measure png "$out/$1.xwd" "$out/$1.png"
-  echo "$1: brightness $(measure brightness "$out/$1.xwd")" >>"$out/measures.txt"
-}
+# shellcheck source=look_checks.sh
+source "$here/look_checks.sh"
 
 wait_until 60 shows default dark || fail "the window is not drawn dark at first"
 keep default

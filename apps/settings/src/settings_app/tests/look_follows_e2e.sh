@@ -21,34 +21,8 @@ e2e_begin look-follows
 unset KALU_UI_THEME
 settings_file="$home/config/kalu/settings.json"
 
-shoot() {
-  xwd -root -silent -display "$display" >"$out/$1.xwd"
-}
-measure() {
-  python3 "$here/look.py" "$@"
-}
-shows() {
-  local name="$1"
-  shift
-  shoot "$name"
-  "$@" "$out/$name.xwd"
-}
-dark() { (($(measure brightness "$1" | cut -d. -f1) < 90)); }
-light() { (($(measure brightness "$1" | cut -d. -f1) > 150)); }
-changed_from() {
-  local share
-  share="$(measure changed "$out/$1.xwd" "$2")"
-  python3 -c "import sys; sys.exit(0 if $share > 0.02 else 1)"
-}
-same_as() {
-  local share
-  share="$(measure changed "$out/$1.xwd" "$2")"
-  python3 -c "import sys; sys.exit(0 if $share < 0.002 else 1)"
-}
-keep() {
-  measure png "$out/$1.xwd" "$out/$1.png"
-  echo "$1: brightness $(measure brightness "$out/$1.xwd")" >>"$out/measures.txt"
-}
+# shellcheck source=look_checks.sh
+source "$here/look_checks.sh"
 now_ms() { date +%s%3N; }
 theme_in_file() {
   python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['appearance'].get('theme',''))" \
