@@ -5,12 +5,15 @@
 # number then); fails when it ends first or after a minute.
 # The caller kills $xvfb_pid in its EXIT trap. The server picks the number
 # itself (it takes the number's lock file atomically), so tests started at
-# the same moment never end up sharing, and killing, one server.
+# the same moment never end up sharing, and killing, one server. It never
+# resets: a server resets when its last client leaves, and a program that
+# opens the display while that happens (a probe closed, the window not yet
+# open) can be left without a window.
 start_xvfb() {
   local log="$1" number_file number=""
   display=""
   number_file="$(mktemp /tmp/kalu-xvfb-XXXXXX)"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$number_file" >"$log" 2>&1 &
   xvfb_pid=$!
   xvfb_numbered() {
     number="$(<"$number_file")"

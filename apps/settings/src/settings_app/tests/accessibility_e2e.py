@@ -150,9 +150,13 @@ def check_displays(frame):
 def check_focus_follows_tab(frame):
     pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
     window = subprocess.run(
-        ["xdotool", "search", "--sync", "--name", "^Settings$"], check=True, capture_output=True, text=True
+        ["xdotool", "search", "--sync", "--name", "^Settings$"],
+        check=True,
+        capture_output=True,
+        text=True,
+        timeout=BOUND,
     ).stdout.split()[0]
-    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True, timeout=BOUND)
     for _ in range(3):
         before = len(FOCUS_EVENTS)
         subprocess.run(["xdotool", "key", "Tab"], check=True)
